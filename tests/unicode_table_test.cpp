@@ -1,0 +1,349 @@
+// Tests of the JIS X 0208 <-> Unicode table (src/codes/unicode_table.cpp):
+// round trips over every JIS code, glibc's CP932 converter as an independent
+// oracle, and spot checks.
+#include "codes/unicode_table.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kotran {
+namespace {
+
+constexpr unsigned JIS_FIRST = 0x21;
+constexpr unsigned JIS_LAST = 0x7E;
+
+// JIS codes that are mapped; pinned so that a change of the generator's source
+// shows up here.
+constexpr int MAPPED_CODES = 7336;
+
+// Characters with more than one JIS code: NEC row 13 and the NEC-selected IBM
+// extensions (rows 89-92) repeat characters of rows 1-2. unicode_to_jis gives
+// the lowest code, as the WHATWG EUC-JP encoder does.
+struct Duplicate {
+  char32_t u;
+  uint16_t lowest;  // what unicode_to_jis gives
+  uint16_t other;   // the other code that decodes to u
+};
+constexpr Duplicate DUPLICATES[] = {
+    {0x2252, 0x2262, 0x2D70},  // APPROXIMATELY EQUAL TO OR THE IMAGE OF
+    {0x2261, 0x2261, 0x2D71},  // IDENTICAL TO
+    {0x222B, 0x2269, 0x2D72},  // INTEGRAL
+    {0x221A, 0x2265, 0x2D75},  // SQUARE ROOT
+    {0x22A5, 0x225D, 0x2D76},  // UP TACK
+    {0x2220, 0x225C, 0x2D77},  // ANGLE
+    {0x2235, 0x2268, 0x2D7A},  // BECAUSE
+    {0x2229, 0x2241, 0x2D7B},  // INTERSECTION
+    {0x222A, 0x2240, 0x2D7C},  // UNION
+    {0xFFE2, 0x224C, 0x7C7B},  // FULLWIDTH NOT SIGN
+};
+
+const Duplicate* find_duplicate(char32_t u) {
+  for (const Duplicate& d : DUPLICATES)
+    if (d.u == u) return &d;
+  return nullptr;
+}
+
+// Shift-JIS bytes of a JIS code, by the standard arithmetic.
+std::string sjis_bytes(unsigned hi, unsigned lo) {
+  unsigned lead = ((hi - 0x21) >> 1) + 0x81;
+  if (lead > 0x9F) lead += 0x40;
+  unsigned trail;
+  if (hi & 1) {
+    trail = lo + 0x1F;
+    if (trail >= 0x7F) ++trail;
+  } else {
+    trail = lo + 0x7E;
+  }
+  return {static_cast<char>(lead), static_cast<char>(trail)};
+}
+
+std::string hex(unsigned v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%04X", v);
+  return buf;
+}
+
+TEST(UnicodeTable, MappedCount) {
+  int mapped = 0;
+  for (unsigned hi = JIS_FIRST; hi <= JIS_LAST; ++hi)
+    for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo)
+      if (jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo)) != 0) ++mapped;
+  EXPECT_EQ(mapped, MAPPED_CODES);
+}
+
+TEST(UnicodeTable, EveryJisCodeRoundTrips) {
+  std::map<char32_t, std::vector<uint16_t>> codes_of;  // duplicates only
+  for (unsigned hi = JIS_FIRST; hi <= JIS_LAST; ++hi) {
+    for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo) {
+      const uint16_t jis = static_cast<uint16_t>(hi << 8 | lo);
+      const char16_t u = jis_to_unicode(jis);
+      if (u == 0) continue;
+      const uint16_t back = unicode_to_jis(u);
+      EXPECT_EQ(jis_to_unicode(back), u) << "JIS " << hex(jis) << " -> U+" << hex(u) << " -> " << hex(back);
+      if (const Duplicate* d = find_duplicate(u)) {
+        EXPECT_EQ(back, d->lowest) << "U+" << hex(u);
+        codes_of[u].push_back(jis);
+      } else {
+        EXPECT_EQ(back, jis) << "U+" << hex(u) << " (not listed in DUPLICATES)";
+      }
+    }
+  }
+  // DUPLICATES lists each duplicate's codes exactly.
+  for (const Duplicate& d : DUPLICATES)
+    EXPECT_EQ(codes_of[d.u], (std::vector<uint16_t>{d.lowest, d.other})) << "U+" << hex(d.u);
+}
+
+TEST(UnicodeTable, EveryBmpCharacterMapsToACodeOfItself) {
+  for (char32_t u = 0; u <= 0xFFFF; ++u) {
+    const uint16_t jis = unicode_to_jis(u);
+    if (jis == 0) continue;
+    if (u == 0x2212) {
+      EXPECT_EQ(jis, 0x215D);  // MINUS SIGN -> the code of FULLWIDTH HYPHEN-MINUS
+      continue;
+    }
+    EXPECT_EQ(jis_to_unicode(jis), u) << "U+" << hex(u) << " -> " << hex(jis);
+  }
+}
+
+TEST(UnicodeTable, OutOfRangeInputsGiveZero) {
+  for (unsigned jis = 0; jis <= 0xFFFF; ++jis) {
+    const unsigned hi = jis >> 8, lo = jis & 0xFF;
+    if (hi >= JIS_FIRST && hi <= JIS_LAST && lo >= JIS_FIRST && lo <= JIS_LAST) continue;
+    EXPECT_EQ(jis_to_unicode(static_cast<uint16_t>(jis)), 0) << hex(jis);
+  }
+  for (char32_t u : {char32_t{0x10000}, char32_t{0x1F600}, char32_t{0x2F800}, char32_t{0x10FFFF},
+                     char32_t{0x110000}, char32_t{0xFFFFFFFF}, char32_t{0x12212}, char32_t{0x13042}})
+    EXPECT_EQ(unicode_to_jis(u), 0) << "U+" << hex(u);
+}
+
+TEST(UnicodeTable, SpotChecks) {
+  struct Pair {
+    uint16_t jis;
+    char16_t u;
+  };
+  // Both directions.
+  constexpr Pair PAIRS[] = {
+      {0x2121, 0x3000},  // IDEOGRAPHIC SPACE
+      {0x2140, 0xFF3C},  // FULLWIDTH REVERSE SOLIDUS (not U+005C)
+      {0x2141, 0xFF5E},  // FULLWIDTH TILDE (not U+301C WAVE DASH)
+      {0x215D, 0xFF0D},  // FULLWIDTH HYPHEN-MINUS
+      {0x2422, 0x3042},  // HIRAGANA LETTER A
+      {0x2D21, 0x2460},  // CIRCLED DIGIT ONE (NEC row 13)
+      {0x3021, 0x4E9C},  // first kanji of level 1
+      {0x7426, 0x7199},  // last kanji of level 2
+      {0x7921, 0x7E8A},  // first NEC-selected IBM extension
+      {0x7C7E, 0xFF02},  // last NEC-selected IBM extension
+  };
+  for (const Pair& p : PAIRS) {
+    EXPECT_EQ(jis_to_unicode(p.jis), p.u) << hex(p.jis);
+    EXPECT_EQ(unicode_to_jis(p.u), p.jis) << "U+" << hex(p.u);
+  }
+  // One direction only.
+  EXPECT_EQ(unicode_to_jis(0x2212), 0x215D);  // MINUS SIGN, as the WHATWG encoders do
+  EXPECT_EQ(jis_to_unicode(0x2D70), 0x2252);  // duplicate: back to the lowest code
+  EXPECT_EQ(unicode_to_jis(0x2252), 0x2262);
+  EXPECT_EQ(jis_to_unicode(0x7C7B), 0xFFE2);
+  EXPECT_EQ(unicode_to_jis(0xFFE2), 0x224C);
+  constexpr Pair UNMAPPED[] = {
+      {0x2F21, 0},  // row 15 is empty
+      {0x222F, 0},  // gap in row 2
+      {0x7427, 0},  // after the last kanji of level 2
+      {0x7E7E, 0},  // row 94 is empty
+      {0x7F21, 0},  // row byte out of range
+      {0x2120, 0},  // cell byte out of range
+      {0x217F, 0},
+      {0x2021, 0},
+      {0x0000, 0},
+      {0xFFFF, 0},
+  };
+  for (const Pair& p : UNMAPPED) EXPECT_EQ(jis_to_unicode(p.jis), 0) << hex(p.jis);
+  for (char32_t u : {0x0000, 0x0041, 0x005C, 0x007E, 0x00A5, 0x203E, 0x301C, 0xFF61, 0xE000, 0xFFFF})
+    EXPECT_EQ(unicode_to_jis(u), 0) << "U+" << hex(u);
+}
+
+// ---- glibc's CP932 converter as an oracle ----
+
+// Where glibc's CP932 and the WHATWG index disagree. With glibc 2.36 they
+// agree on every code of rows 1-94, so the list is empty; a disagreement found
+// on another glibc must be listed here with the reason, or the test fails.
+struct IconvException {
+  uint16_t jis;
+  char16_t table;  // what jis_to_unicode gives
+  char16_t iconv;  // what iconv gives (0 = cannot convert)
+};
+const std::vector<IconvException> ICONV_EXCEPTIONS = {};
+
+bool on_path(const char* name) {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return false;
+  std::string dirs = path;
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
+    if (access((dir + "/" + name).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// A file in the temporary directory, removed when it goes out of scope.
+struct TempFile {
+  std::string path;
+  TempFile() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kotran_unicode_table_XXXXXX").string();
+    const int fd = mkstemp(pattern.data());
+    if (fd >= 0) {
+      close(fd);
+      path = pattern;
+    }
+  }
+  ~TempFile() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+};
+
+// Runs `iconv -c -f CP932 -t UTF-32BE` on bytes; returns the code points, or
+// fails the test.
+std::u32string run_iconv(const std::string& input) {
+  TempFile file;
+  EXPECT_FALSE(file.path.empty()) << "mkstemp failed";
+  if (file.path.empty()) return {};
+  FILE* in = std::fopen(file.path.c_str(), "wb");
+  EXPECT_NE(in, nullptr);
+  if (in == nullptr) return {};
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::fclose(in);
+
+  // mkstemp's name holds only the directory and [A-Za-z0-9_]; quote it anyway.
+  const std::string command = "iconv -c -f CP932 -t UTF-32BE '" + file.path + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  EXPECT_NE(pipe, nullptr) << command;
+  if (pipe == nullptr) return {};
+  std::string bytes;
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) bytes.append(buf, n);
+  const int status = pclose(pipe);
+  // iconv -c exits with 0, or with 1 on versions that report the characters
+  // it omitted; anything else is a failure of the run.
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << command << ": status " << status;
+  EXPECT_EQ(bytes.size() % 4, 0u);
+  std::u32string out;
+  for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+    const auto b = [&](size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(bytes[i + k])); };
+    out.push_back(b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3));
+  }
+  return out;
+}
+
+std::vector<std::u32string> split_lines(const std::u32string& text) {
+  std::vector<std::u32string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == U'\n') {
+      lines.push_back(text.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  EXPECT_EQ(start, text.size()) << "iconv output does not end with a newline";
+  return lines;
+}
+
+// Converts one two-byte sequence with glibc's iconv(3): the character, or 0
+// when the converter rejects the sequence. Same converter as the iconv
+// program, used only to settle sequences whose `iconv -c` output is ambiguous.
+char32_t iconv_one(iconv_t cd, const std::string& seq) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  std::string in = seq;
+  char out[16];
+  char* inp = in.data();
+  char* outp = out;
+  size_t inleft = in.size(), outleft = sizeof out;
+  if (iconv(cd, &inp, &inleft, &outp, &outleft) == static_cast<size_t>(-1) || inleft != 0) return 0;
+  if (sizeof out - outleft != 4) return 0xFFFFFFFF;  // not one character: flagged by the caller
+  const auto b = [&](int k) { return static_cast<char32_t>(static_cast<unsigned char>(out[k])); };
+  return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
+}
+
+TEST(UnicodeTable, AgreesWithIconvCp932) {
+  if (!on_path("iconv")) GTEST_SKIP() << "iconv is not on PATH: no oracle to compare with";
+  iconv_t cd = iconv_open("UTF-32BE", "CP932");
+  if (cd == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "glibc has no CP932 converter";
+  struct Closer {
+    iconv_t cd;
+    ~Closer() { iconv_close(cd); }
+  } closer{cd};
+
+  // One iconv run: every two-byte Shift-JIS sequence of rows 1-94, then every
+  // possible trail byte alone, each on a line of its own. `iconv -c` drops a
+  // sequence it cannot convert; glibc drops only the lead byte and decodes the
+  // trail byte by itself, so such a line reads as the trail byte's own line.
+  std::vector<uint16_t> codes;
+  std::string input;
+  for (unsigned hi = JIS_FIRST; hi <= JIS_LAST; ++hi) {
+    for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo) {
+      codes.push_back(static_cast<uint16_t>(hi << 8 | lo));
+      input += sjis_bytes(hi, lo) + "\n";
+    }
+  }
+  constexpr unsigned TRAIL_FIRST = 0x40, TRAIL_LAST = 0xFC;
+  for (unsigned t = TRAIL_FIRST; t <= TRAIL_LAST; ++t) input += std::string(1, static_cast<char>(t)) + "\n";
+
+  const std::vector<std::u32string> lines = split_lines(run_iconv(input));
+  ASSERT_EQ(lines.size(), codes.size() + (TRAIL_LAST - TRAIL_FIRST + 1));
+
+  std::vector<IconvException> found;
+  int iconv_mapped = 0, settled_by_iconv3 = 0;
+  for (size_t i = 0; i < codes.size(); ++i) {
+    const uint16_t jis = codes[i];
+    const std::string seq = sjis_bytes(jis >> 8, jis & 0xFF);
+    const std::u32string& line = lines[i];
+    const std::u32string& trail_alone = lines[codes.size() + static_cast<unsigned char>(seq[1]) - TRAIL_FIRST];
+    char32_t oracle;
+    if (line.empty()) {
+      oracle = 0;  // dropped whole
+    } else if (line != trail_alone) {
+      ASSERT_EQ(line.size(), 1u) << hex(jis) << ": iconv gives more than one character";
+      oracle = line[0];
+    } else {
+      // Either dropped, or a real mapping to what the trail byte gives alone.
+      oracle = iconv_one(cd, seq);
+      ASSERT_NE(oracle, 0xFFFFFFFFu) << hex(jis) << ": iconv(3) gives more than one character";
+      ++settled_by_iconv3;
+    }
+    if (oracle != 0) ++iconv_mapped;
+    const char16_t table = jis_to_unicode(jis);
+    if (oracle != table) found.push_back({jis, table, static_cast<char16_t>(oracle)});
+  }
+
+  std::string diffs;
+  for (const IconvException& e : found) {
+    bool listed = false;
+    for (const IconvException& x : ICONV_EXCEPTIONS)
+      listed = listed || (x.jis == e.jis && x.table == e.table && x.iconv == e.iconv);
+    if (!listed) diffs += "  {" + hex(e.jis) + ", " + hex(e.table) + ", " + hex(e.iconv) + "},\n";
+  }
+  EXPECT_TRUE(diffs.empty()) << "table and iconv disagree (jis, table, iconv):\n" << diffs;
+  for (const IconvException& x : ICONV_EXCEPTIONS) {
+    bool seen = false;
+    for (const IconvException& e : found) seen = seen || (x.jis == e.jis && x.table == e.table && x.iconv == e.iconv);
+    EXPECT_TRUE(seen) << "listed exception " << hex(x.jis) << " no longer occurs";
+  }
+  int expected_mapped = MAPPED_CODES;
+  for (const IconvException& x : ICONV_EXCEPTIONS) expected_mapped += (x.iconv != 0) - (x.table != 0);
+  EXPECT_EQ(iconv_mapped, expected_mapped);
+  RecordProperty("settled_by_iconv3", settled_by_iconv3);
+}
+
+}  // namespace
+}  // namespace kotran
