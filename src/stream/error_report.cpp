@@ -1,0 +1,135 @@
+#include "stream/error_report.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#include <string>
+
+#include "stream/text_stream.h"
+
+namespace kotran {
+
+const char* const error_messages[ERROR_MESSAGE_COUNT] = {
+    "No error",
+    "Operation not permitted",
+    "No such file or directory",
+    "No such process",
+    "Interrupted function call",
+    "Input/output error",
+    "No such device or address",
+    "Arg list too long",
+    "Exec format error",
+    "Bad file descriptor",
+    "No child processes",
+    "Resource temporarily unavailable",
+    "Not enough space",
+    "Permission denied",
+    "Bad address",
+    "Unknown error",
+    "Resource device",
+    "File exists",
+    "Improper link",
+    "No such device",
+    "Not a directory",
+    "Is a directory",
+    "Invalid argument",
+    "Too many open files in system",
+    "Too many open files",
+    "Inappropriate I/O control operation",
+    "Unknown error",
+    "File too large",
+    "No space left on device",
+    "Invalid seek",
+    "Read-only file system",
+    "Too many links",
+    "Broken pipe",
+    "Domain error",
+    "Result too large",
+    "Unknown error",
+    "Resource deadlock avoided",
+    "Unknown error",
+    "Filename too long",
+    "No locks available",
+    "Function not implemented",
+    "Directory not empty",
+    "Illegal byte sequence",
+};
+
+const char* error_text(int number) {
+  if (number < 0 || number >= ERROR_MESSAGE_COUNT) return "Unknown error";
+  return error_messages[number];
+}
+
+int error_number_from_errno(int errnum) {
+  switch (errnum) {
+    // A missing file or path.
+    case ENOENT:
+    case ENOTDIR:
+      return 2;
+    // Access refused, or the medium failed.
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EIO:
+    case EISDIR:
+      return 13;
+    case EMFILE:
+    case ENFILE:
+      return 24;
+    case ENOSPC:
+    case EDQUOT:
+      return 28;
+    case ENAMETOOLONG:
+      return 38;
+    // Causes that have a text of their own, so that a failed write names them.
+    case EFBIG:
+      return 27;
+    case EPIPE:
+      return 32;
+    case ESPIPE:
+      return 29;
+    case ENOMEM:
+      return 12;
+    case EILSEQ:
+      return 42;
+    case EAGAIN:
+      return 11;
+    case EBADF:
+      return 9;
+    case ENXIO:
+      return 6;
+    case ENODEV:
+      return 19;
+    default:
+      return 22;
+  }
+}
+
+void set_last_error_from_errno(int errnum) { last_error = error_number_from_errno(errnum); }
+
+void report_error(const char* name) {
+  TextStream* err = std_err();
+  // What standard error still holds was written before this report.
+  flush_stream(err);
+  std::string line;
+  if (name != nullptr && name[0] != '\0') {
+    line += name;
+    line += ": ";
+  }
+  line += error_text(last_error);
+  line += err->lf_only ? "\n" : "\r\n";
+  // Straight to the descriptor, past the block.
+  const char* p = line.data();
+  size_t left = line.size();
+  while (left > 0) {
+    ssize_t n = ::write(err->fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+}
+
+}  // namespace kotran

@@ -1,0 +1,411 @@
+#include "stream/text_stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "stream/error_report.h"
+
+namespace kotran {
+
+int last_error = 0;
+
+namespace {
+
+constexpr unsigned char CR = 0x0D;
+constexpr unsigned char LF = 0x0A;
+constexpr unsigned char SUB = 0x1A;  // stored end of text
+
+bool g_lf_only = false;
+
+// Sets stream_error, keeping the number of the first failure.
+void mark_failed(TextStream* s) {
+  if (!s->failed) s->error_code = last_error;
+  s->failed = true;
+}
+
+// Input storage: push-back room, the block, and as much room again after it,
+// so that a push-back that finds no room below can move the data up.
+// Output storage: the block, then room for its translation (every LF doubled).
+TextStream* new_stream(bool input, size_t block_size) {
+  auto* s = new (std::nothrow) TextStream;
+  if (s == nullptr) return nullptr;
+  s->input = input;
+  s->block_size = block_size;
+  s->storage_size = input ? PUSHBACK_ROOM + block_size + PUSHBACK_ROOM : 3 * block_size;
+  s->storage = static_cast<unsigned char*>(std::malloc(s->storage_size));
+  if (s->storage == nullptr) {
+    delete s;
+    return nullptr;
+  }
+  if (input) {
+    s->floor = s->storage;
+    s->data = s->storage + PUSHBACK_ROOM;
+    s->next = s->limit = s->data;
+  } else {
+    s->floor = s->data = s->next = s->storage;
+    s->limit = s->data + block_size;
+    s->lf_only = g_lf_only;
+  }
+  return s;
+}
+
+void free_stream(TextStream* s) {
+  std::free(s->storage);
+  delete s;
+}
+
+StreamKind kind_of(int fd, const struct stat& st) {
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return StreamKind::pipe;
+  if (S_ISCHR(st.st_mode) && isatty(fd)) return StreamKind::console;
+  return StreamKind::file;
+}
+
+// A console writes every byte at once: its block has no room.
+void make_write_through(TextStream* s) { s->limit = s->next = s->data; }
+
+// Reads up to size stored bytes; the count, 0 at the end, -1 on failure.
+ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
+  if (s->kind == StreamKind::memory) {
+    size_t left = s->mem_size - static_cast<size_t>(s->raw_pos);
+    size_t n = left < size ? left : size;
+    if (n > s->mem_chunk) n = s->mem_chunk;
+    std::memcpy(to, s->mem_in + s->raw_pos, n);
+    return static_cast<ssize_t>(n);
+  }
+  for (;;) {
+    ssize_t n = ::read(s->fd, to, size);
+    if (n >= 0 || errno != EINTR) return n;
+  }
+}
+
+// Writes size bytes whole; false on failure, with last_error set.
+bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
+  if (s->kind == StreamKind::memory) {
+    s->mem_out->append(reinterpret_cast<const char*>(from), size);
+    s->raw_pos += static_cast<int64_t>(size);
+    return true;
+  }
+  while (size > 0) {
+    ssize_t n = ::write(s->fd, from, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      set_last_error_from_errno(errno);
+      return false;
+    }
+    from += n;
+    size -= static_cast<size_t>(n);
+    s->raw_pos += n;
+  }
+  return true;
+}
+
+// Translates stored bytes in place: CR LF becomes LF, a stored 0x1A ends the
+// text. A CR at the very end is held back until the next stored byte settles
+// it. Returns the count of bytes to deliver.
+size_t fold_input(TextStream* s, unsigned char* p, size_t len, bool at_end) {
+  unsigned char* end = p + len;
+  if (auto* sub = static_cast<unsigned char*>(std::memchr(p, SUB, len))) {
+    // A console drops only the rest of this read; a file or pipe ends here.
+    if (s->kind != StreamKind::console) s->sub_met = true;
+    end = sub;
+    at_end = true;  // what stood after the 0x1A does not settle a CR
+  }
+  auto* cr = static_cast<unsigned char*>(std::memchr(p, CR, static_cast<size_t>(end - p)));
+  if (cr == nullptr) return static_cast<size_t>(end - p);
+  unsigned char* w = cr;
+  const unsigned char* r = cr;
+  while (r < end) {
+    unsigned char c = *r++;
+    if (c == CR) {
+      if (r == end) {
+        if (!at_end) {
+          s->held_cr = true;
+          break;
+        }
+      } else if (*r == LF) {
+        continue;  // the LF that follows is delivered alone
+      }
+    }
+    *w++ = c;
+  }
+  if (w != r) s->tell_exact = false;
+  return static_cast<size_t>(w - p);
+}
+
+}  // namespace
+
+void set_lf_line_ends(bool on) {
+  g_lf_only = on;
+  std_out()->lf_only = on;
+  std_err()->lf_only = on;
+}
+
+TextStream* open_stream(const char* name, const char* mode) {
+  const bool input = mode[0] == 'r';
+  int fd;
+  for (;;) {
+    fd = input ? ::open(name, O_RDONLY | O_CLOEXEC)
+               : ::open(name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0 || errno != EINTR) break;
+  }
+  if (fd < 0) {
+    set_last_error_from_errno(errno);
+    return nullptr;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    set_last_error_from_errno(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    // Opening a directory for reading succeeds here; it is no text file.
+    ::close(fd);
+    last_error = 13;
+    return nullptr;
+  }
+  TextStream* s = new_stream(input, BLOCK_SIZE);
+  if (s == nullptr) {
+    ::close(fd);
+    last_error = 12;
+    return nullptr;
+  }
+  s->fd = fd;
+  s->kind = kind_of(fd, st);
+  if (s->kind == StreamKind::console && !input) make_write_through(s);
+  return s;
+}
+
+TextStream* open_memory_input(const void* bytes, size_t size, bool text, size_t chunk) {
+  TextStream* s = new_stream(true, BLOCK_SIZE);
+  if (s == nullptr) return nullptr;
+  s->kind = StreamKind::memory;
+  s->mem_in = static_cast<const unsigned char*>(bytes);
+  s->mem_size = size;
+  s->mem_chunk = chunk == 0 ? 1 : chunk;
+  s->text = text;
+  return s;
+}
+
+TextStream* open_memory_output(std::string* sink, bool text) {
+  TextStream* s = new_stream(false, BLOCK_SIZE);
+  if (s == nullptr) return nullptr;
+  s->kind = StreamKind::memory;
+  s->mem_out = sink;
+  s->text = text;
+  return s;
+}
+
+TextStream* open_descriptor(int fd, bool input) {
+  TextStream* s = new_stream(input, BLOCK_SIZE);
+  if (s == nullptr) return nullptr;
+  s->fd = fd;
+  s->owns_fd = false;
+  struct stat st;
+  s->kind = fstat(fd, &st) == 0 ? kind_of(fd, st) : StreamKind::file;
+  if (s->kind == StreamKind::console && !input) make_write_through(s);
+  return s;
+}
+
+int flush_stream(TextStream* s) {
+  if (s->input) return 0;
+  const size_t held = static_cast<size_t>(s->next - s->data);
+  s->next = s->data;
+  if (held == 0) return 0;
+  const unsigned char* out = s->data;
+  size_t size = held;
+  if (s->text && !s->lf_only && std::memchr(s->data, LF, held) != nullptr) {
+    unsigned char* w = s->data + s->block_size;
+    for (size_t i = 0; i < held; ++i) {
+      if (s->data[i] == LF) *w++ = CR;
+      *w++ = s->data[i];
+    }
+    out = s->data + s->block_size;
+    size = static_cast<size_t>(w - out);
+  }
+  if (!write_stored(s, out, size)) {
+    mark_failed(s);
+    return -1;
+  }
+  return 0;
+}
+
+int close_stream(TextStream* s) {
+  if (s == nullptr) return -1;
+  int result = flush_stream(s);
+  if (s->fd >= 0 && s->owns_fd && ::close(s->fd) != 0 && result == 0) {
+    set_last_error_from_errno(errno);
+    result = -1;
+  }
+  free_stream(s);
+  return result;
+}
+
+int read_byte_refill(TextStream* s) {
+  if (s->input == false) return EOF;
+  for (;;) {
+    s->next = s->limit = s->data;
+    s->tell_exact = true;
+    if (s->sub_met) {
+      s->at_eof = true;
+      return EOF;
+    }
+    size_t start = 0;
+    if (s->held_cr) {
+      s->data[0] = CR;
+      start = 1;
+    }
+    ssize_t n = read_stored(s, s->data + start, s->block_size - start);
+    if (n < 0) {
+      set_last_error_from_errno(errno);
+      mark_failed(s);
+      return EOF;
+    }
+    s->raw_pos += n;
+    if (n == 0) {
+      if (s->held_cr) {
+        // A CR that ends the file is delivered as it is.
+        s->held_cr = false;
+        s->limit = s->data + 1;
+        return *s->next++;
+      }
+      s->at_eof = true;
+      return EOF;
+    }
+    s->held_cr = false;
+    size_t len = start + static_cast<size_t>(n);
+    if (s->text) len = fold_input(s, s->data, len, false);
+    s->limit = s->data + len;
+    if (len > 0) return *s->next++;
+  }
+}
+
+int unread_byte_slow(int ch, TextStream* s) {
+  if (!s->input) return EOF;
+  // No room below the read position: move the undelivered bytes up.
+  unsigned char* top = s->storage + s->storage_size;
+  const size_t shift = PUSHBACK_ROOM;
+  if (s->limit + shift > top) {
+    last_error = 12;
+    mark_failed(s);
+    return EOF;
+  }
+  std::memmove(s->next + shift, s->next, static_cast<size_t>(s->limit - s->next));
+  s->next += shift;
+  s->limit += shift;
+  *--s->next = static_cast<unsigned char>(ch);
+  s->at_eof = false;
+  return ch & 0xFF;
+}
+
+namespace {
+
+// A console takes each write whole, with its line ends translated.
+int write_through(TextStream* s, const unsigned char* bytes, size_t size) {
+  unsigned char buf[512];
+  size_t fill = 0;
+  bool ok = true;
+  for (size_t i = 0; i < size; ++i) {
+    if (fill + 2 > sizeof buf) {
+      ok = write_stored(s, buf, fill) && ok;
+      fill = 0;
+    }
+    if (bytes[i] == LF && s->text && !s->lf_only) buf[fill++] = CR;
+    buf[fill++] = bytes[i];
+  }
+  if (fill > 0) ok = write_stored(s, buf, fill) && ok;
+  if (!ok) {
+    mark_failed(s);
+    return EOF;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int write_byte_slow(int ch, TextStream* s) {
+  if (s->input) return EOF;
+  const unsigned char c = static_cast<unsigned char>(ch);
+  if (s->limit == s->data) return write_through(s, &c, 1) == EOF ? EOF : c;
+  const int flushed = flush_stream(s);
+  *s->next++ = c;
+  return flushed == 0 ? c : EOF;
+}
+
+int write_bytes(TextStream* s, const void* bytes, size_t size) {
+  const auto* p = static_cast<const unsigned char*>(bytes);
+  if (!s->input && s->limit == s->data) return write_through(s, p, size);
+  int result = 0;
+  for (size_t i = 0; i < size; ++i)
+    if (write_byte(p[i], s) == EOF) return EOF;
+  return result;
+}
+
+int write_string(TextStream* s, const char* str) { return write_bytes(s, str, std::strlen(str)); }
+
+int64_t stream_tell(TextStream* s) {
+  if (s->input) {
+    // Exact while no CR LF was folded in the block in hand; the program asks
+    // only before it reads.
+    return s->raw_pos - (s->limit - s->next) - (s->held_cr ? 1 : 0);
+  }
+  return s->raw_pos + (s->next - s->data);
+}
+
+int stream_seek(TextStream* s, int64_t offset, int origin) {
+  if (origin < 0 || origin > 2) {
+    last_error = 22;
+    return -1;
+  }
+  if (!s->input && flush_stream(s) != 0) return -1;
+  int64_t target;
+  if (s->kind == StreamKind::memory) {
+    const int64_t size = s->input ? static_cast<int64_t>(s->mem_size)
+                                  : static_cast<int64_t>(s->mem_out->size());
+    target = origin == 0 ? offset : origin == 1 ? stream_tell(s) + offset : size + offset;
+    if (target < 0) {
+      last_error = 22;
+      return -1;
+    }
+    if (s->input && target > size) target = size;
+    if (!s->input && target != size) {
+      last_error = 29;  // memory output only appends
+      return -1;
+    }
+  } else {
+    const int64_t from = origin == 1 ? stream_tell(s) + offset : offset;
+    const off_t r = ::lseek(s->fd, static_cast<off_t>(from), origin == 2 ? SEEK_END : SEEK_SET);
+    if (r < 0) {
+      set_last_error_from_errno(errno);
+      return -1;
+    }
+    target = r;
+  }
+  s->raw_pos = target;
+  if (s->input) {
+    s->next = s->limit = s->data;
+    s->held_cr = false;
+    s->sub_met = false;
+    s->at_eof = false;
+    s->tell_exact = true;
+  }
+  return 0;
+}
+
+TextStream* std_out() {
+  static TextStream* s = open_descriptor(1, false);
+  return s;
+}
+
+TextStream* std_err() {
+  static TextStream* s = open_descriptor(2, false);
+  return s;
+}
+
+}  // namespace kotran

@@ -1,0 +1,137 @@
+// Byte streams in text mode over named files, the standard streams and memory.
+//
+// Reading delivers stored CR LF as LF and ends the input at a stored 0x1A;
+// writing stores each LF as CR LF (or as LF alone in LF mode). Translation
+// happens a block at a time when a block is filled or written out, so the
+// per-byte operations below are a compare and a load or store: they inline
+// into the converters' loops.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>  // EOF
+#include <string>
+
+namespace kotran {
+
+enum class StreamKind : uint8_t {
+  file,     // a named file, or a standard stream redirected to one
+  pipe,     // a pipe or socket
+  console,  // a terminal
+  memory,   // bytes held in memory (tests, fuzzing)
+};
+
+// Bytes of room kept before the data of an input block, so that bytes can be
+// pushed back at any read position, block edges included.
+inline constexpr size_t PUSHBACK_ROOM = 16;
+// Block size of text streams: bytes of translated input, or bytes of output
+// counted before translation.
+inline constexpr size_t BLOCK_SIZE = 4096;
+
+struct TextStream {
+  // Hot fields first. Input: [next, limit) is translated input not yet
+  // delivered, and pushed-back bytes go just before next. Output: [next, limit)
+  // is free room of the block; limit equals next for a console, so every byte
+  // takes the slow path and goes out at once.
+  unsigned char* next = nullptr;
+  unsigned char* limit = nullptr;
+  unsigned char* data = nullptr;  // start of the block's data area
+  unsigned char* floor = nullptr; // lowest address a pushed-back byte may take
+
+  int fd = -1;
+  bool input = true;
+  StreamKind kind = StreamKind::file;
+  bool at_eof = false;     // stream_eof: a read found no more input
+  bool failed = false;     // stream_error: a read or write failed
+  bool sub_met = false;    // input: a stored 0x1A ended the input
+  bool held_cr = false;    // input: a stored CR at the end of a chunk awaits the next byte
+  bool text = true;        // translate line ends
+  bool lf_only = false;    // output: store LF alone instead of CR LF
+  bool owns_fd = true;
+  bool tell_exact = true;  // input: no CR LF was folded in the current block
+
+  int error_code = 0;         // error number of the first failure
+  int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written
+  size_t block_size = BLOCK_SIZE;
+
+  // Memory form.
+  const unsigned char* mem_in = nullptr;
+  size_t mem_size = 0;
+  size_t mem_chunk = BLOCK_SIZE;  // bytes taken per fill, to place block edges in tests
+  std::string* mem_out = nullptr;
+
+  unsigned char* storage = nullptr;  // owned block storage
+  size_t storage_size = 0;
+};
+
+// The program-wide number of the last failure (see error_messages).
+extern int last_error;
+
+// Opens a named file: mode "rt" reads an existing file; "wt+" creates or
+// empties it (new files get mode 0644 before the umask). Null on failure, with
+// last_error set.
+TextStream* open_stream(const char* name, const char* mode);
+// Opens an input stream over bytes in memory, delivered chunk bytes per fill.
+// With text clear, bytes are delivered as stored (no CR LF folding, no 0x1A end).
+TextStream* open_memory_input(const void* bytes, size_t size, bool text = true,
+                              size_t chunk = BLOCK_SIZE);
+// Opens an output stream that appends to *sink; with text clear nothing is translated.
+TextStream* open_memory_output(std::string* sink, bool text = true);
+// Wraps an open descriptor (the standard streams) as a text stream.
+TextStream* open_descriptor(int fd, bool input);
+// Writes held output and closes; 0, or -1 when held output could not be
+// written or the close failed. The stream is gone either way.
+int close_stream(TextStream* s);
+// Writes out held output; 0, or -1 when it could not be written.
+int flush_stream(TextStream* s);
+
+int read_byte_refill(TextStream* s);
+int unread_byte_slow(int ch, TextStream* s);
+int write_byte_slow(int ch, TextStream* s);
+
+// Next byte 0-255, or EOF at the end of input or on a read error.
+inline int read_byte(TextStream* s) {
+  if (s->next < s->limit) [[likely]]
+    return *s->next++;
+  return read_byte_refill(s);
+}
+
+// Makes ch the next byte read. Two bytes pushed back in a row are always kept.
+inline int unread_byte(int ch, TextStream* s) {
+  if (ch == EOF) return EOF;
+  if (s->next > s->floor) [[likely]] {
+    *--s->next = static_cast<unsigned char>(ch);
+    s->at_eof = false;
+    return ch & 0xFF;
+  }
+  return unread_byte_slow(ch, s);
+}
+
+// Writes one byte; ch & 0xFF, or EOF when the write failed.
+inline int write_byte(int ch, TextStream* s) {
+  if (s->next < s->limit) [[likely]] {
+    *s->next++ = static_cast<unsigned char>(ch);
+    return ch & 0xFF;
+  }
+  return write_byte_slow(ch, s);
+}
+
+// Writes the bytes of str up to its NUL, stopping at the first that fails.
+// A console receives the whole string in one write.
+int write_string(TextStream* s, const char* str);
+// Writes size bytes as by write_byte (a console receives them in one write).
+int write_bytes(TextStream* s, const void* bytes, size_t size);
+
+int64_t stream_tell(TextStream* s);
+int stream_seek(TextStream* s, int64_t offset, int origin);
+inline bool stream_eof(const TextStream* s) { return s->at_eof; }
+inline bool stream_error(const TextStream* s) { return s->failed; }
+
+// Standard output and standard error for the whole run.
+TextStream* std_out();
+TextStream* std_err();
+// Stores LF alone instead of CR LF on every output opened from now on, and on
+// the standard streams.
+void set_lf_line_ends(bool on);
+
+}  // namespace kotran
