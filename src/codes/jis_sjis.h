@@ -1,0 +1,50 @@
+// Moving one double-byte character between its JIS and Shift-JIS codes.
+// A code holds the first byte in the high 8 bits; the EUC form of a JIS code
+// is the JIS code with 0x80 set in both bytes.
+#pragma once
+
+#include <cstdint>
+
+namespace kotran {
+
+// A Shift-JIS code is valid when its lead byte is 0x81-0x9F or 0xE0-0xFF and
+// its trail byte 0x40-0xFE (0x7F included).
+constexpr bool is_valid_sjis_code(uint16_t code) {
+  const unsigned lead = code >> 8;
+  const unsigned trail = code & 0xFF;
+  return ((lead >= 0x81 && lead <= 0x9F) || lead >= 0xE0) && trail >= 0x40 && trail <= 0xFE;
+}
+
+// Shift-JIS code of a JIS code, or 0 when the result is not a valid Shift-JIS
+// code. The arithmetic wraps on 16 bits and accepts high bytes past 0x7E
+// (0x7F gives lead byte 0xF0); only the validity test limits the result.
+constexpr uint16_t jis_to_sjis_code(uint16_t code) {
+  const unsigned hi = code >> 8;
+  const unsigned lo = code & 0xFF;
+  if (hi <= 0x20) return 0;
+  const uint16_t lead = hi <= 0x5E ? static_cast<uint16_t>(((hi - 0x21) / 2) * 0x100 + 0x8100)
+                                   : static_cast<uint16_t>(((hi - 0x5F) / 2) * 0x100 + 0xE000);
+  uint16_t s;
+  if ((hi & 1) != 0 && lo < 0x60)
+    s = static_cast<uint16_t>(lead + lo + 0x1F);
+  else if ((hi & 1) != 0 && lo < 0x80)
+    s = static_cast<uint16_t>(lead + lo + 0x20);
+  else
+    s = static_cast<uint16_t>(lead + lo + 0x7E);
+  return is_valid_sjis_code(s) ? s : 0;
+}
+
+// JIS code of a Shift-JIS code, or 0 when the argument is not a valid
+// Shift-JIS code. Lead bytes 0xF0-0xFF give high bytes above 0x7E; they are
+// returned as computed and the caller decides.
+constexpr uint16_t sjis_to_jis_code(uint16_t code) {
+  if (!is_valid_sjis_code(code)) return 0;
+  const unsigned lead = code >> 8;
+  const unsigned trail = code & 0xFF;
+  const unsigned base = lead <= 0x9F ? (lead - 0x81) * 0x200 + 0x2100 : (lead - 0xE0) * 0x200 + 0x5F00;
+  if (trail < 0x80) return static_cast<uint16_t>(base + trail - 0x1F);
+  if (trail <= 0x9E) return static_cast<uint16_t>(base + trail - 0x20);
+  return static_cast<uint16_t>(base + trail - 0x7E + 0x100);
+}
+
+}  // namespace kotran
