@@ -1,0 +1,222 @@
+// Converters from JIS: one JIS reader, a writer per target.
+//
+// The reader tracks the set its input is shifted into (read_shift) and the
+// first byte of a pair that waits for its second (pending). The converter to
+// JIS does not copy the escape sequences it reads: it writes its own, through
+// the writer's transitions, so repeated designations vanish and every line
+// ends in one-byte text.
+#include "codes/jis_sjis.h"
+#include "codes/kana.h"
+#include "convert/converters.h"
+#include "convert/writers.h"
+
+namespace kotran {
+namespace {
+
+constexpr unsigned ESC = 0x1B;
+constexpr unsigned LF = 0x0A;
+constexpr unsigned SO = 0x0E;
+
+constexpr bool in_kana_range(unsigned k) { return k >= 0xA0 && k <= 0xDF; }
+
+template <class Writer>
+class JisReader {
+ public:
+  JisReader(TextStream* in, Writer w) : in_(in), w_(w), widen_(to_fullwidth(settings)) {}
+
+  int run() {
+    for (;;) {
+      const int c = read_byte(in_);
+      if (c == EOF) break;
+      const unsigned b = static_cast<unsigned>(c);
+      if (b == ESC) {
+        if (!escape()) break;
+        continue;
+      }
+      if (b == LF) {
+        // A kanji mode and a waiting first byte both go on over a line end.
+        w_.single(LF);
+        continue;
+      }
+      switch (read_shift_) {
+        case SHIFT_NONE:
+          one_byte(b);
+          break;
+        case SHIFT_KANA:
+          katakana(b);
+          pending_ = 0;
+          break;
+        case SHIFT_KANJI:
+          if (pending_ == 0) {
+            pending_ = b;  // a byte 0x00 never waits
+          } else {
+            if (pending_ == SO && Writer::code != CODE_EUC)
+              so_katakana(b);
+            else
+              w_.jis_char(static_cast<uint16_t>((pending_ << 8) | b));
+            pending_ = 0;
+          }
+          break;
+      }
+    }
+    // A first byte still waiting is dropped.
+    w_.finish();
+    return 1;
+  }
+
+ private:
+  // Widens the katakana k (8-bit form) on its own, without look-ahead.
+  bool widen_alone(unsigned k) {
+    uint16_t wide;
+    if (!widen_ || widen_kana(static_cast<uint16_t>(k << 8), wide) == 0) return false;
+    w_.jis_char(wide);
+    return true;
+  }
+
+  // Widens the katakana k, merging a following voiced or semi-voiced mark
+  // (7-bit or 8-bit); a byte not merged is read again.
+  bool widen_with_look_ahead(unsigned k) {
+    const int n = read_byte(in_);
+    uint16_t pair = static_cast<uint16_t>(k << 8);
+    if (n != EOF && in_kana_range(static_cast<unsigned>(n) | 0x80))
+      pair = static_cast<uint16_t>(pair | static_cast<unsigned>(n) | 0x80);
+    uint16_t wide;
+    const int taken = widen_kana(pair, wide);
+    if (taken != 2) unread_byte(n, in_);
+    if (taken == 0) return false;
+    w_.jis_char(wide);
+    return true;
+  }
+
+  // A byte in one-byte text.
+  void one_byte(unsigned b) {
+    if constexpr (Writer::code == CODE_EUC) {
+      // An 8-bit katakana without a designation becomes an SS2 katakana.
+      if (in_kana_range(b)) {
+        if (widen_) pending_ = 0;
+        if (!widen_alone(b)) w_.halfkana(b);
+        return;
+      }
+    }
+    w_.single(b);
+  }
+
+  // A byte after ESC ( I.
+  void katakana(unsigned b) {
+    const unsigned k = b | 0x80;
+    if (!widen_) {
+      if constexpr (Writer::code == CODE_JIS) {
+        w_.to_kana();
+        w_.put(b);  // as read
+      } else {
+        w_.halfkana(k);
+      }
+      return;
+    }
+    if (Writer::code == CODE_EUC && !in_kana_range(k)) {
+      w_.halfkana(k);
+      return;
+    }
+    if (widen_with_look_ahead(k)) return;
+    if constexpr (Writer::code == CODE_JIS) {
+      w_.to_kana();
+      w_.put(k);
+    } else {
+      w_.halfkana(k);
+    }
+  }
+
+  // SO and a byte in kanji mode: a half-width katakana.
+  void so_katakana(unsigned b) {
+    const unsigned k = b | 0x80;
+    if (!in_kana_range(k)) {
+      // Not a katakana: SO stands alone and the byte starts a new pair.
+      w_.put(SO);
+      unread_byte(static_cast<int>(b), in_);
+      return;
+    }
+    if (widen_alone(k)) return;
+    if constexpr (Writer::code == CODE_JIS) {
+      w_.to_kana();
+      w_.put(b);
+    } else {
+      w_.halfkana(k);
+    }
+  }
+
+  // ESC N x: the one half-width katakana x.
+  void single_shift(unsigned x) {
+    const unsigned k = x | 0x80;
+    if constexpr (Writer::code == CODE_EUC) {
+      if (!widen_) {
+        w_.halfkana(k);
+        return;
+      }
+    }
+    pending_ = 0;
+    if (widen_alone(k)) return;
+    if constexpr (Writer::code == CODE_JIS) {
+      w_.to_kana();
+      w_.put(x);
+    } else {
+      w_.halfkana(k);
+    }
+  }
+
+  // The escape step, entered with ESC read. The two bytes after ESC are
+  // always taken with it; false when the input ended among them.
+  bool escape() {
+    const int b1 = read_byte(in_);
+    if (b1 == EOF) {
+      w_.put(ESC);
+      return false;
+    }
+    const int b2 = read_byte(in_);
+    if (b2 == EOF) {
+      w_.put(ESC);
+      w_.put(static_cast<unsigned>(b1));
+      return false;
+    }
+    if (b1 == 'N') {
+      single_shift(static_cast<unsigned>(b2));
+      return true;
+    }
+    if (b1 == '(' && b2 == 'I') {
+      read_shift_ = SHIFT_KANA;
+      if constexpr (Writer::code == CODE_JIS) w_.to_kana();
+    } else if (b1 == '*' && b2 == 'I') {
+      if constexpr (Writer::code == CODE_JIS) write_string(w_.out, "\x1B*I");
+    } else if (b1 == '$' && (b2 == 'B' || b2 == '@')) {
+      read_shift_ = SHIFT_KANJI;
+      if constexpr (Writer::code == CODE_JIS) w_.to_kanji();
+    } else if ((b1 == '(' && (b2 == 'J' || b2 == 'B')) || (b1 == '*' && b2 == 'B')) {
+      read_shift_ = SHIFT_NONE;
+      if constexpr (Writer::code == CODE_JIS) w_.to_none();
+    } else {
+      // Unrecognised: ESC passes on alone and the two bytes are read again.
+      unread_byte(b2, in_);
+      unread_byte(b1, in_);
+      w_.put(ESC);
+    }
+    return true;
+  }
+
+  TextStream* in_;
+  Writer w_;
+  const bool widen_;
+  ShiftState read_shift_ = SHIFT_NONE;
+  unsigned pending_ = 0;
+};
+
+template <class Writer>
+int read_jis(TextStream* in, Writer w) {
+  return JisReader<Writer>(in, w).run();
+}
+
+}  // namespace
+
+int convert_jis_sjis(TextStream* in, TextStream* out) { return read_jis(in, SjisWriter{out}); }
+int convert_jis_jis(TextStream* in, TextStream* out) { return read_jis(in, JisWriter{out}); }
+int convert_jis_euc(TextStream* in, TextStream* out) { return read_jis(in, EucWriter{out}); }
+
+}  // namespace kotran
