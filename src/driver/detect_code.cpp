@@ -1,0 +1,84 @@
+#include "driver/detect_code.h"
+
+#include "codes/jis_sjis.h"
+#include "driver/settings.h"
+
+namespace kotran {
+namespace {
+
+constexpr int ESC = 0x1B;
+constexpr int SS2 = 0x8E;
+
+// Lead bytes that only Shift-JIS uses first in a pair.
+constexpr bool is_sjis_lead(int b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; }
+
+}  // namespace
+
+// The first decisive sign wins: a kanji-in escape makes JIS, a pair that only
+// Shift-JIS allows makes Shift-JIS. Pairs valid in both EUC and Shift-JIS,
+// and SS2 before a katakana byte (which Shift-JIS also uses as the lead byte
+// of common kanji such as 自 and 実), make the result only tentatively EUC;
+// a text that ends while it is tentative is EUC.
+int detect_code(TextStream* s) {
+  if (s == nullptr) return DETECT_FAILED;
+  const int64_t start = stream_tell(s);
+  int result = DETECT_ASCII;
+  // A look-ahead that meets the end stops the scan; a read error fails it.
+  auto look_ahead = [&](int& into) {
+    into = read_byte(s);
+    if (into != EOF) return true;
+    if (stream_error(s)) result = DETECT_FAILED;
+    return false;
+  };
+  for (;;) {
+    const int c = read_byte(s);
+    if (stream_error(s)) {
+      result = DETECT_FAILED;
+      break;
+    }
+    if (c == EOF) break;
+    if (c == ESC) {
+      int c2, c3;
+      if (!look_ahead(c2) || !look_ahead(c3)) break;
+      if ((c2 == '$' && (c3 == 'B' || c3 == '@')) || (c2 == '*' && c3 == 'I')) {
+        result = CODE_JIS;
+        break;
+      }
+      unread_byte(c3, s);
+      unread_byte(c2, s);
+      continue;
+    }
+    if (c < 0x80) continue;
+    int c2;
+    if (!look_ahead(c2)) break;
+    if (c == SS2) {
+      if (c2 >= 0xA0 && c2 <= 0xDF) {
+        result = CODE_EUC;
+        continue;
+      }
+      unread_byte(c2, s);
+      continue;
+    }
+    if (c2 < 0x80) {
+      if (is_sjis_lead(c) && c2 >= 0x40) {
+        result = CODE_SJIS;
+        break;
+      }
+      unread_byte(c2, s);
+      continue;
+    }
+    if (jis_to_sjis_code(static_cast<uint16_t>(((c << 8) | c2) & 0x7F7F)) != 0) {
+      result = CODE_EUC;  // a valid EUC pair; the scan goes on
+      continue;
+    }
+    if (is_sjis_lead(c) && c2 <= 0xFE) {
+      result = CODE_SJIS;
+      break;
+    }
+    unread_byte(c2, s);
+  }
+  stream_seek(s, start, 0);
+  return result;
+}
+
+}  // namespace kotran

@@ -1,0 +1,119 @@
+#include "driver/messages.h"
+
+#include <langinfo.h>
+#include <strings.h>
+
+#include "codes/jis_sjis.h"
+#include "codes/unicode_table.h"
+
+namespace kotran {
+
+const char* const usage_lines[USAGE_LINE_COUNT] = {
+    "Usage: kotran [オプション] file ...\n",
+    "         -e : EUC に変換\n",
+    "         -j : '83-JIS に変換\n",
+    "         -j8: '83-JIS に変換\n",
+    "         -j7: '78-JIS に変換\n",
+    "         -s : シフトJIS に変換\n",
+    "       オプションを指定しなければ シフトJIS に変換.\n\n",
+    "         -c : 変換結果を画面に表示 (ファイル出力しない)\n",
+    "         -f : 半角カタカナを全角に変換\n",
+    "\n       変換元漢字コードは自動判別.\n",
+    "       パラメタを何も指定しなければ Usage を表示.\n",
+};
+
+const char* const MSG_BAD_OPTION = "ERROR: \"%s\" は間違ったオプションです.\n";
+const char* const MSG_ASCII_FILE = "%s: これは ASCII ファイルです!\n";
+const char* const MSG_NO_NEED = "%s: これは変換の必要がありません!\n";
+const char* const MSG_CONVERTING = "%s: %s 変換.\n";
+const char* const MSG_WIDENING = "  半角カタカナ->全角 変換.\n";
+const char* const MSG_OUTPUT_FILE = "  出力ファイル: %s\n";
+const char* const MSG_NOT_CONVERTED = "ERROR: %s は変換できませんでした.\n";
+const char* const MSG_OUTPUT_IS_INPUT =
+    "ERROR: %s: 出力ファイル %s は入力ファイルそのものです. 変換しません.\n";
+const char* const MSG_OUTPUT_IS_LATER_INPUT =
+    "ERROR: %s: 出力ファイル %s はこれから変換する入力ファイルです. 変換しません.\n";
+const char* const MSG_OUTPUT_WRITTEN_TWICE =
+    "ERROR: %s: 出力ファイル %s は既にこの実行で出力しました. 変換しません.\n";
+
+namespace {
+
+constexpr const char* NOTICE_LINE = "漢字コード変換 kotran: シフトJIS, JIS, EUC\n";
+
+// Decodes one UTF-8 character at s[i]; the program's own texts are valid.
+char32_t next_char(std::string_view s, size_t& i) {
+  const auto b = static_cast<unsigned char>(s[i++]);
+  if (b < 0x80) return b;
+  const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : 1;
+  char32_t u = b & (0x3F >> extra);
+  for (int k = 0; k < extra && i < s.size(); ++k) u = (u << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  return u;
+}
+
+}  // namespace
+
+std::string program_text(std::string_view utf8, bool display_utf8) {
+  if (display_utf8) return std::string(utf8);
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const char32_t u = next_char(utf8, i);
+    if (u < 0x80) {
+      out += static_cast<char>(u);
+      continue;
+    }
+    const uint16_t sjis = jis_to_sjis_code(unicode_to_jis(u));
+    if (sjis == 0) {
+      out += '?';
+      continue;
+    }
+    out += static_cast<char>(sjis >> 8);
+    out += static_cast<char>(sjis & 0xFF);
+  }
+  return out;
+}
+
+std::string format_message(const char* format, std::initializer_list<std::string_view> args,
+                           bool display_utf8) {
+  std::string out;
+  std::string_view rest(format);
+  auto arg = args.begin();
+  for (;;) {
+    const size_t hole = rest.find("%s");
+    out += program_text(rest.substr(0, hole), display_utf8);
+    if (hole == std::string_view::npos) break;
+    if (arg != args.end()) out += *arg++;
+    rest.remove_prefix(hole + 2);
+  }
+  return out;
+}
+
+bool shows_utf8(const TextStream* to) {
+  static const bool utf8_locale = [] {
+    const char* codeset = nl_langinfo(CODESET);
+    return codeset != nullptr && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "utf8") == 0);
+  }();
+  return to->kind == StreamKind::console && utf8_locale;
+}
+
+void print_message(const char* format, std::initializer_list<std::string_view> args) {
+  const std::string text = format_message(format, args, shows_utf8(std_err()));
+  write_bytes(std_err(), text.data(), text.size());
+}
+
+void print_banner(TextStream* to) {
+  const bool utf8 = shows_utf8(to);
+  const std::string text =
+      format_message("Yomikae %s\n", {VERSION_TEXT}, utf8) + program_text(NOTICE_LINE, utf8) + "\n";
+  write_bytes(to, text.data(), text.size());
+}
+
+void print_usage(TextStream* to) {
+  const bool utf8 = shows_utf8(to);
+  for (const char* line : usage_lines) {
+    const std::string text = program_text(line, utf8);
+    write_bytes(to, text.data(), text.size());
+  }
+}
+
+}  // namespace kotran

@@ -1,0 +1,47 @@
+// The program's banner, usage text and messages.
+//
+// They are written here in UTF-8 and stored and written as Shift-JIS, which
+// is what a pipe or file receives. A terminal whose locale is UTF-8 is shown
+// the same text in UTF-8, so that a person can read it. File names are
+// written as given.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "stream/text_stream.h"
+
+namespace kotran {
+
+inline constexpr const char* VERSION_TEXT = "Ver.3.2";
+inline constexpr int USAGE_LINE_COUNT = 11;
+extern const char* const usage_lines[USAGE_LINE_COUNT];
+
+// Message formats; each %s is filled in order.
+extern const char* const MSG_BAD_OPTION;      // M1: the option word
+extern const char* const MSG_ASCII_FILE;      // M2: the file
+extern const char* const MSG_NO_NEED;         // M3: the file
+extern const char* const MSG_CONVERTING;      // M4: the file, the description
+extern const char* const MSG_WIDENING;        // M5
+extern const char* const MSG_OUTPUT_FILE;     // M6: the output file
+extern const char* const MSG_NOT_CONVERTED;   // M7: the file
+extern const char* const MSG_OUTPUT_IS_INPUT;        // the file, the output file
+extern const char* const MSG_OUTPUT_IS_LATER_INPUT;  // the file, the output file
+extern const char* const MSG_OUTPUT_WRITTEN_TWICE;   // the file, the output file
+
+// Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
+std::string program_text(std::string_view utf8, bool display_utf8);
+
+// Fills a format: its text as program_text, each %s by the next argument as given.
+std::string format_message(const char* format, std::initializer_list<std::string_view> args,
+                           bool display_utf8);
+
+// Whether the stream is a terminal whose locale shows UTF-8.
+bool shows_utf8(const TextStream* to);
+
+// Writes a message to standard error.
+void print_message(const char* format, std::initializer_list<std::string_view> args = {});
+void print_banner(TextStream* to);
+void print_usage(TextStream* to);
+
+}  // namespace kotran

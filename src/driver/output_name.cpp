@@ -1,0 +1,19 @@
+#include "driver/output_name.h"
+
+#include <cstring>
+
+namespace kotran {
+
+bool build_output_name(const std::string& input, const char* extension, std::string& output) {
+  if (input.size() >= NAME_BUFFER_SIZE) return false;
+  const size_t slash = input.rfind('/');
+  const size_t base = slash == std::string::npos ? 0 : slash + 1;
+  const size_t dot = input.find('.', base);
+  const size_t keep = dot == std::string::npos ? input.size() : dot;
+  if (keep + std::strlen(extension) >= NAME_BUFFER_SIZE) return false;
+  output.assign(input, 0, keep);
+  output += extension;
+  return true;
+}
+
+}  // namespace kotran
