@@ -1,0 +1,110 @@
+// Recognising the code of a text: each case is the stored bytes and the result.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "driver/detect_code.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using test::hex;
+
+struct DetectCase {
+  const char* name;
+  const char* bytes;
+  int expected;
+};
+
+int detect_bytes(const std::string& bytes, size_t chunk = BLOCK_SIZE) {
+  TextStream* s = open_memory_input(bytes.data(), bytes.size(), true, chunk);
+  const int code = detect_code(s);
+  close_stream(s);
+  return code;
+}
+
+const DetectCase cases[] = {
+    {"empty", "", 3},
+    {"letters and a line end", "61 62 63 0D 0A", 3},
+    {"ESC ( B alone does not make JIS", "61 62 63 1B 28 42 64 65 66", 3},
+    {"ESC ( J and ESC ( I alone neither", "1B 28 4A 1B 28 49 31", 3},
+    {"kanji-in ESC $ B", "61 1B 24 42 34 41", 1},
+    {"kanji-in ESC $ @", "1B 24 40 34 41", 1},
+    {"ESC * I", "1B 2A 49", 1},
+    {"kanji-in before a byte of Shift-JIS decides JIS", "1B 24 42 82 A0", 1},
+    {"an ESC whose next two bytes are read again", "1B 1B 24 42", 1},
+    {"SS2 and a katakana byte alone", "8E B1", 2},
+    {"SS2 before a byte that is no katakana", "8E 41", 3},
+    {"lead byte, then a trail byte below 0x80", "82 41", 0},
+    {"EUC あ alone", "A4 A2", 2},
+    {"a pair valid in both, then one only Shift-JIS allows", "A4 A2 88 9F", 0},
+    {"half-width katakana only count as EUC pairs", "B1 B2", 2},
+    {"ends after ESC", "61 1B", 3},
+    {"ends after ESC and one byte", "61 1B 24", 3},
+    {"ends after a lone high byte", "61 62 B0", 3},
+    {"EUC text ending while tentative", "A4 A2 A4 A4 0A", 2},
+    {"a high byte before a control byte is passed over", "B0 0A 61", 3},
+    {"Shift-JIS lead 0xFF counts", "FF 41", 0},
+    {"0x1A ends the text before a decisive byte", "61 1A 82 41", 3},
+    {"CR LF inside the text does not matter", "61 0D 0A 82 A0 82 A2", 0},
+    // SS2 and a katakana byte is also a common Shift-JIS kanji (自 実 式 社
+    // 者 ...): it only makes the result tentatively EUC.
+    {"実行 in Shift-JIS", "8E C0 8D 73", 0},
+    {"Shift-JIS 自 then ア", "8E A9 82 41", 0},
+    {"Shift-JIS 社会 (a pair after SS2 that EUC allows)", "8E D0 89 EF 82 CC", 0},
+    {"EUC half-width katakana then EUC kanji", "8E B1 8E B2 B4 C1 0A", 2},
+    {"EUC katakana, then a JIS escape", "8E B1 1B 24 42", 1},
+};
+
+TEST(DetectCode, Cases) {
+  for (const auto& c : cases) EXPECT_EQ(detect_bytes(hex(c.bytes)), c.expected) << c.name << ": " << c.bytes;
+}
+
+TEST(DetectCode, CasesWithEveryBlockEdge) {
+  // The decision must not depend on where a block ends.
+  for (size_t chunk = 1; chunk <= 5; ++chunk)
+    for (const auto& c : cases)
+      EXPECT_EQ(detect_bytes(hex(c.bytes), chunk), c.expected) << c.name << " chunk " << chunk;
+}
+
+TEST(DetectCode, NullStreamFails) { EXPECT_EQ(detect_code(nullptr), -1); }
+
+TEST(DetectCode, StreamIsBackWhereItWas) {
+  const std::string bytes = hex("61 62 A4 A2 A4 A4 1B 28 42 63");
+  for (size_t chunk : {1u, 3u, 4096u}) {
+    TextStream* s = open_memory_input(bytes.data(), bytes.size(), true, chunk);
+    ASSERT_EQ(read_byte(s), 0x61);
+    ASSERT_EQ(read_byte(s), 0x62);
+    const int64_t before = stream_tell(s);
+    EXPECT_EQ(detect_code(s), 2);
+    EXPECT_EQ(stream_tell(s), before);
+    std::string rest;
+    for (int c; (c = read_byte(s)) != EOF;) rest += static_cast<char>(c);
+    EXPECT_EQ(test::to_hex(rest), "A4 A2 A4 A4 1B 28 42 63") << "chunk " << chunk;
+    close_stream(s);
+  }
+}
+
+TEST(DetectCode, RealFilesOnDisk) {
+  test::TempDir dir;
+  // "日本語のテキスト" in each code.
+  dir.write("sjis", hex("93 FA 96 7B 8C EA 82 CC 83 65 83 4C 83 58 83 67 0D 0A"));
+  dir.write("euc", hex("C6 FC CB DC B8 EC A4 CE A5 C6 A5 AD A5 B9 A5 C8 0D 0A"));
+  dir.write("jis", hex("1B 24 42 46 7C 4B 5C 38 6C 24 4E 25 46 25 2D 25 39 25 48 1B 28 42 0D 0A"));
+  dir.write("ascii", "plain text\r\n");
+  const struct {
+    const char* name;
+    int code;
+  } files[] = {{"sjis", 0}, {"jis", 1}, {"euc", 2}, {"ascii", 3}};
+  for (const auto& f : files) {
+    TextStream* s = open_stream(dir.file(f.name).c_str(), "rt");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(detect_code(s), f.code) << f.name;
+    EXPECT_EQ(stream_tell(s), 0) << f.name;
+    close_stream(s);
+  }
+}
+
+}  // namespace
+}  // namespace kotran

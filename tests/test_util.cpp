@@ -1,0 +1,179 @@
+#include "test_util.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace kotran::test {
+
+std::string hex(const std::string& text) {
+  std::string bytes;
+  int nibbles = 0;
+  unsigned value = 0;
+  for (char ch : text) {
+    if (ch == ' ') continue;
+    const int digit = std::isdigit(static_cast<unsigned char>(ch)) ? ch - '0'
+                      : (ch >= 'A' && ch <= 'F')                   ? ch - 'A' + 10
+                      : (ch >= 'a' && ch <= 'f')                   ? ch - 'a' + 10
+                                                                   : -1;
+    if (digit < 0) throw std::invalid_argument("bad hex: " + text);
+    value = value * 16 + static_cast<unsigned>(digit);
+    if (++nibbles == 2) {
+      bytes += static_cast<char>(value);
+      nibbles = 0;
+      value = 0;
+    }
+  }
+  if (nibbles != 0) throw std::invalid_argument("odd hex: " + text);
+  return bytes;
+}
+
+std::string to_hex(const std::string& bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned char b : bytes) {
+    if (!text.empty()) text += ' ';
+    text += digits[b >> 4];
+    text += digits[b & 15];
+  }
+  return text;
+}
+
+std::string convert_bytes(int (*converter)(TextStream*, TextStream*), const std::string& input, Settings with) {
+  const Settings saved = settings;
+  settings = with;
+  std::string output;
+  TextStream* in = open_memory_input(input.data(), input.size(), false);
+  TextStream* out = open_memory_output(&output, false);
+  const int result = converter(in, out);
+  close_stream(in);
+  close_stream(out);
+  settings = saved;
+  if (result != 1) throw std::runtime_error("converter did not return 1");
+  return output;
+}
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/kotran-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  const std::string command = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
+  if (std::system(command.c_str()) != 0) {
+    // Nothing more to do: the directory is left behind.
+  }
+}
+
+void TempDir::write(const std::string& name, const std::string& bytes) const {
+  std::ofstream f(file(name), std::ios::binary);
+  f << bytes;
+  if (!f) throw std::runtime_error("cannot write " + file(name));
+}
+
+std::string TempDir::read(const std::string& name) const {
+  std::ifstream f(file(name), std::ios::binary);
+  if (!f) throw std::runtime_error("cannot read " + file(name));
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+bool TempDir::exists(const std::string& name) const {
+  struct stat st;
+  return lstat(file(name).c_str(), &st) == 0;
+}
+
+std::vector<std::string> TempDir::names() const {
+  std::vector<std::string> out;
+  if (DIR* d = opendir(path_.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n != "." && n != "..") out.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+namespace {
+
+std::string slurp(int fd) {
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  return data;
+}
+
+}  // namespace
+
+RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir,
+                     const std::vector<std::string>& extra_env, const std::string& stdout_path) {
+  TempDir capture;
+  const std::string out_file = stdout_path.empty() ? capture.file("stdout") : stdout_path;
+  const std::string err_file = capture.file("stderr");
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(120);
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) _exit(121);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    std::vector<std::string> env_strings;
+    for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
+    for (const auto& e : extra_env) env_strings.push_back(e);
+    std::vector<char*> env;
+    for (auto& e : env_strings) env.push_back(e.data());
+    env.push_back(nullptr);
+    std::vector<std::string> argv_strings{KOTRAN_EXE};
+    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_strings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execve(KOTRAN_EXE, argv.data(), env.data());
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  RunResult r;
+  r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  if (stdout_path.empty()) {
+    int fd = open(out_file.c_str(), O_RDONLY);
+    if (fd >= 0) {
+      r.out = slurp(fd);
+      close(fd);
+    }
+  }
+  int fd = open(err_file.c_str(), O_RDONLY);
+  if (fd >= 0) {
+    r.err = slurp(fd);
+    close(fd);
+  }
+  return r;
+}
+
+bool permissions_apply() { return geteuid() != 0; }
+
+}  // namespace kotran::test
