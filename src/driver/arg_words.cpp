@@ -1,0 +1,416 @@
+// Argument words: splitting, wildcard expansion and the sort of names.
+#include "driver/arg_words.h"
+
+#include <dirent.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <utility>
+
+namespace kotran {
+
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+bool is_blank(unsigned char c) { return c == ' ' || c == '\t'; }
+
+// The command line ends at its first NUL, as a C string would.
+std::string_view up_to_nul(std::string_view s) {
+  const std::size_t nul = s.find('\0');
+  return nul == npos ? s : s.substr(0, nul);
+}
+
+// Appends the character at s[i] to `out` and returns the index after it: a
+// lead byte takes the byte after it along, unless the line ends there.
+std::size_t take_char(std::string_view s, std::size_t i, CharSet cs, std::string& out) {
+  if (is_lead_byte(static_cast<unsigned char>(s[i]), cs) && i + 1 < s.size()) {
+    out.append(s.substr(i, 2));
+    return i + 2;
+  }
+  out += s[i];
+  return i + 1;
+}
+
+// The index after the character that starts at s[i].
+std::size_t next_char(std::string_view s, std::size_t i, CharSet cs) {
+  if (is_lead_byte(static_cast<unsigned char>(s[i]), cs) && i + 1 < s.size()) return i + 2;
+  return i + 1;
+}
+
+// Which characters end the directory part of a wildcard word: '\', '/' and
+// a drive colon for a command-line host, '/' alone on this host.
+enum class Separators { command_line, posix };
+
+bool is_separator(unsigned char c, Separators seps) {
+  if (c == '/') return true;
+  return seps == Separators::command_line && (c == '\\' || c == ':');
+}
+
+// Expands one word into `names` (sorted) and says whether it matched
+// anything. A word without '*' and '?', one whose directory part ends in a
+// colon that is not its second character, and one that matches nothing but
+// "." and ".." are left to the caller, which keeps the word.
+bool expand_word(const std::string& word, CharSet cs, Separators seps, DirectoryListing listing,
+                 std::vector<std::string>& names) {
+  std::size_t first_wild = npos;
+  std::size_t last_sep = npos;
+  for (std::size_t i = 0; i < word.size(); i = next_char(word, i, cs)) {
+    // i is always at the start of a character, so a trail byte is
+    // never looked at here.
+    const auto c = static_cast<unsigned char>(word[i]);
+    if (c == '*' || c == '?') {
+      first_wild = i;
+      break;
+    }
+    if (is_separator(c, seps)) last_sep = i;
+  }
+  if (first_wild == npos) return false;
+  if (last_sep != npos && word[last_sep] == ':' && last_sep != 1) return false;
+
+  const std::string prefix = last_sep == npos ? std::string() : word.substr(0, last_sep + 1);
+  // The prefix names the directory to list; this host knows only '/' as
+  // a separator, so a backslash separator is read as one.
+  std::string directory = prefix;
+  if (seps == Separators::command_line) {
+    for (std::size_t i = 0; i < directory.size(); i = next_char(directory, i, cs)) {
+      if (directory[i] == '\\') directory[i] = '/';
+    }
+  }
+  const std::string_view pattern = std::string_view(word).substr(prefix.size());
+
+  names.clear();
+  for (const std::string& entry : listing(directory, pattern, cs)) {
+    if (entry == "." || entry == "..") continue;
+    names.push_back(prefix + entry);
+  }
+  if (names.empty()) return false;
+  sort_names(names, cs);
+  return true;
+}
+
+bool holds_wildcard(std::string_view word, CharSet cs) {
+  for (std::size_t i = 0; i < word.size(); i = next_char(word, i, cs)) {
+    if (word[i] == '*' || word[i] == '?') return true;
+  }
+  return false;
+}
+
+// A file name or pattern as a row of character codes: a two-byte character
+// is lead * 256 + trail, every other byte its own value.
+std::vector<unsigned> char_codes(std::string_view s, CharSet cs) {
+  std::vector<unsigned> codes;
+  codes.reserve(s.size());
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (is_lead_byte(c, cs) && i + 1 < s.size()) {
+      codes.push_back(static_cast<unsigned>(c) << 8 | static_cast<unsigned char>(s[i + 1]));
+      i += 2;
+    } else {
+      codes.push_back(c);
+      i += 1;
+    }
+  }
+  return codes;
+}
+
+// Room left for the word list; taking more than there is fails like an
+// allocation would.
+class Room {
+ public:
+  explicit Room(std::size_t bytes) : left_(bytes) {}
+  void take(const std::string& word) {
+    const std::size_t need = word.size() + 1;
+    if (need > left_) throw std::bad_alloc();
+    left_ -= need;
+  }
+
+ private:
+  std::size_t left_;
+};
+
+class DirHandle {
+ public:
+  explicit DirHandle(const char* path) : dir_(opendir(path)) {}
+  ~DirHandle() {
+    if (dir_ != nullptr) closedir(dir_);
+  }
+  DirHandle(const DirHandle&) = delete;
+  DirHandle& operator=(const DirHandle&) = delete;
+  DIR* get() const { return dir_; }
+
+ private:
+  DIR* dir_;
+};
+
+}  // namespace
+
+bool is_lead_byte(unsigned char c, CharSet cs) {
+  if (cs != CharSet::shift_jis) return false;
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+std::vector<Word> split_words(std::string_view whole_line, CharSet cs) {
+  const std::string_view line = up_to_nul(whole_line);
+  const std::size_t n = line.size();
+  std::vector<Word> words;
+  std::size_t i = 0;
+
+  // The program name is taken as written: up to a closing double quote
+  // when it starts with one, otherwise up to the first blank.
+  Word name;
+  if (n > 0 && line[0] == '"') {
+    name.quoted = true;
+    i = 1;
+    while (i < n && line[i] != '"') i = take_char(line, i, cs, name.text);
+    if (i < n) ++i;  // the closing quote; the next word may follow at once
+  } else {
+    while (i < n && !is_blank(static_cast<unsigned char>(line[i]))) {
+      i = take_char(line, i, cs, name.text);
+    }
+  }
+  words.push_back(std::move(name));
+
+  for (;;) {
+    while (i < n && is_blank(static_cast<unsigned char>(line[i]))) ++i;
+    if (i >= n) break;
+
+    Word word;
+    word.quoted = line[i] == '"';
+    bool quoting = false;
+    while (i < n) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      if (is_lead_byte(c, cs)) {
+        i = take_char(line, i, cs, word.text);
+        continue;
+      }
+      if (c == '\\') {
+        std::size_t end = i;
+        while (end < n && line[end] == '\\') ++end;
+        const std::size_t count = end - i;
+        if (end >= n || line[end] != '"') {
+          word.text.append(count, '\\');  // not before a quote: kept as they are
+          i = end;
+          continue;
+        }
+        word.text.append(count / 2, '\\');
+        if (count % 2 == 1) {  // the last backslash makes the quote a plain one
+          word.text += '"';
+          i = end + 1;
+          continue;
+        }
+        i = end;  // an even run: the quote that follows is a quote mark
+      }
+      if (line[i] == '"') {
+        if (!quoting) {
+          quoting = true;
+          ++i;
+        } else if (i + 1 < n && line[i + 1] == '"') {
+          word.text += '"';  // a doubled quote inside quotes is a literal one
+          quoting = false;
+          i += 2;
+        } else {
+          quoting = false;
+          ++i;
+        }
+        continue;
+      }
+      if (is_blank(c) && !quoting) break;
+      word.text += line[i];
+      ++i;
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+int compare_names(const char* a, const char* b, CharSet cs) {
+  // Takes the code of the character at p and steps past it; 0 is the end.
+  auto next_code = [cs](const unsigned char*& p) -> unsigned {
+    unsigned c = *p;
+    if (c == 0) return 0;
+    if (is_lead_byte(static_cast<unsigned char>(c), cs)) {
+      const unsigned trail = p[1];
+      if (trail == 0) {
+        ++p;  // a lead byte with nothing after it ends the name
+        return 0;
+      }
+      p += 2;
+      unsigned code = c << 8 | trail;
+      if (code >= 0x8260 && code <= 0x8279) code += 0x21;  // full-width A-Z as a-z
+      return code;
+    }
+    ++p;
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    return c;
+  };
+  auto pa = reinterpret_cast<const unsigned char*>(a);
+  auto pb = reinterpret_cast<const unsigned char*>(b);
+  for (;;) {
+    const unsigned ca = next_code(pa);
+    const unsigned cb = next_code(pb);
+    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == 0) return 0;
+  }
+}
+
+void sort_names(std::vector<std::string>& names, CharSet cs) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    for (std::size_t j = i + 1; j < names.size(); ++j) {
+      if (compare_names(names[j].c_str(), names[i].c_str(), cs) < 0) {
+        std::swap(names[i], names[j]);
+      }
+    }
+  }
+}
+
+bool match_wildcard(std::string_view pattern, std::string_view name, CharSet cs) {
+  const std::vector<unsigned> pat = char_codes(pattern, cs);
+  const std::vector<unsigned> str = char_codes(name, cs);
+  std::size_t p = 0;
+  std::size_t s = 0;
+  std::size_t star = npos;  // the last '*' seen, to retry with a longer run
+  std::size_t star_from = 0;
+  while (s < str.size()) {
+    if (p < pat.size() && (pat[p] == '?' || (pat[p] != '*' && pat[p] == str[s]))) {
+      ++p;
+      ++s;
+    } else if (p < pat.size() && pat[p] == '*') {
+      star = p++;
+      star_from = s;
+    } else if (star != npos) {
+      p = star + 1;
+      s = ++star_from;
+    } else {
+      return false;
+    }
+  }
+  while (p < pat.size() && pat[p] == '*') ++p;
+  return p == pat.size();
+}
+
+std::vector<std::string> list_directory(const std::string& directory, std::string_view pattern,
+                                        CharSet cs) {
+  std::vector<std::string> entries;
+  DirHandle dir(directory.empty() ? "." : directory.c_str());
+  if (dir.get() == nullptr) return entries;
+  while (const dirent* entry = readdir(dir.get())) {
+    if (match_wildcard(pattern, entry->d_name, cs)) entries.emplace_back(entry->d_name);
+  }
+  return entries;
+}
+
+std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs) {
+  return expand_wildcards(std::move(words), cs, list_directory);
+}
+
+std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs, DirectoryListing listing) {
+  std::vector<Word> result;
+  result.reserve(words.size());
+  std::vector<std::string> names;
+  for (Word& word : words) {
+    if (!word.quoted && expand_word(word.text, cs, Separators::command_line, listing, names)) {
+      for (std::string& name : names) result.push_back(Word{std::move(name), false});
+    } else {
+      result.push_back(std::move(word));
+    }
+  }
+  return result;
+}
+
+std::vector<std::string> arguments_from_command_line(std::string_view line,
+                                                     std::string_view own_name, CharSet cs,
+                                                     std::size_t room) {
+  try {
+    Room left(room);
+    std::string_view whole = up_to_nul(line);
+    if (whole.empty()) whole = own_name;
+    std::vector<std::string> result;
+    for (Word& word : expand_wildcards(split_words(whole, cs), cs)) {
+      left.take(word.text);
+      result.push_back(std::move(word.text));
+    }
+    return result;
+  } catch (const std::bad_alloc&) {
+    fail_no_room_for_arguments();
+  }
+}
+
+std::vector<std::string> prepare_arguments(int argc, char** argv) {
+  return prepare_arguments(argc, argv, host_charset());
+}
+
+std::vector<std::string> prepare_arguments(int argc, char** argv, CharSet cs, std::size_t room) {
+  try {
+    Room left(room);
+    std::vector<std::string> result;
+    if (argc <= 0 || argv == nullptr) return result;
+    if (argv[0] != nullptr) {
+      result.emplace_back(argv[0]);
+      left.take(result.back());
+    }
+    std::vector<std::string> names;
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+      std::string word = argv[i];
+      // A wildcard word that names an existing file is that file; any
+      // other one was left alone by the shell and is expanded here.
+      struct stat st;
+      if (holds_wildcard(word, cs) && lstat(word.c_str(), &st) != 0 &&
+          expand_word(word, cs, Separators::posix, list_directory, names)) {
+        for (std::string& name : names) {
+          left.take(name);
+          result.push_back(std::move(name));
+        }
+      } else {
+        left.take(word);
+        result.push_back(std::move(word));
+      }
+    }
+    return result;
+  } catch (const std::bad_alloc&) {
+    fail_no_room_for_arguments();
+  }
+}
+
+CharSet charset_for_codeset(std::string_view codeset) {
+  std::string folded;
+  for (const char ch : codeset) {
+    if (ch == '-' || ch == '_') continue;
+    folded += (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
+  }
+  static constexpr std::string_view shift_jis_names[] = {
+      "SHIFTJIS", "SJIS",       "SHIFTJISX0213", "CP932",  "MS932",    "WINDOWS31J",
+      "MSKANJI",  "CSSHIFTJIS", "CSWINDOWS31J",  "IBM943", "SJISOPEN", "SJISWIN",
+  };
+  for (const std::string_view known : shift_jis_names) {
+    if (folded == known) return CharSet::shift_jis;
+  }
+  return CharSet::single_byte;
+}
+
+CharSet host_charset() {
+  const char* codeset = nl_langinfo(CODESET);
+  return charset_for_codeset(codeset != nullptr ? codeset : "");
+}
+
+void fail_no_room_for_arguments() {
+  static constexpr char message[] =
+      "\r\nruntime error R6008\r\n- not enough space for arguments\r\n";
+  const char* p = message;
+  std::size_t left = sizeof message - 1;
+  while (left > 0) {
+    const ssize_t written = write(2, p, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    p += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  _exit(255);
+}
+
+}  // namespace kotran

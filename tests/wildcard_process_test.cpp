@@ -1,0 +1,312 @@
+// The argument words as main() receives them on this host: argv as the
+// shell hands it over, through prepare_arguments, in a real directory; and
+// the process-level behaviour (exit status 255 and the R6008 report when the
+// words do not fit, the locale's character set).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "driver/arg_words.h"
+
+namespace kotran {
+namespace {
+
+using Names = std::vector<std::string>;
+
+const std::string kR6008 = "\r\nruntime error R6008\r\n- not enough space for arguments\r\n";
+
+// argv as a shell builds it: NUL-terminated strings and a null pointer last.
+class Argv {
+ public:
+  explicit Argv(Names words) : words_(std::move(words)) {
+    for (std::string& w : words_) pointers_.push_back(w.data());
+    pointers_.push_back(nullptr);
+  }
+  int argc() const { return static_cast<int>(words_.size()); }
+  char** argv() { return pointers_.data(); }
+
+ private:
+  Names words_;
+  std::vector<char*> pointers_;
+};
+
+struct ChildResult {
+  bool exited = false;
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string read_all(int fd) {
+  std::string data;
+  char buf[512];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  return data;
+}
+
+// Runs `body` in a child process with its standard output and standard
+// error caught; a body that returns ends the child with status 0.
+ChildResult run_in_child(const std::function<void()>& body) {
+  ChildResult result;
+  int out_pipe[2];
+  int err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const pid_t pid = fork();
+  if (pid < 0) return result;
+  if (pid == 0) {
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    close(err_pipe[0]);
+    close(err_pipe[1]);
+    body();
+    _exit(0);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  result.err = read_all(err_pipe[0]);
+  result.out = read_all(out_pipe[0]);
+  close(out_pipe[0]);
+  close(err_pipe[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exited = WIFEXITED(status);
+  result.status = result.exited ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+void write_out(const std::string& s) {
+  if (write(1, s.data(), s.size()) < 0) _exit(3);
+}
+
+// The words joined by '|' for a child to report.
+std::string joined(const Names& names) {
+  std::string s;
+  for (const std::string& n : names) s += n + "|";
+  return s;
+}
+
+class WildcardProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char buf[] = "/tmp/kotran_wp_XXXXXX";
+    ASSERT_NE(mkdtemp(buf), nullptr);
+    dir_ = buf;
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    old_cwd_ = cwd;
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+  }
+  void TearDown() override {
+    ASSERT_EQ(chdir(old_cwd_.c_str()), 0);
+    const std::string cmd = "rm -rf '" + dir_ + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+  }
+  static void touch(const std::string& name) {
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << name;
+    close(fd);
+  }
+  static void make_dir(const std::string& name) { ASSERT_EQ(mkdir(name.c_str(), 0755), 0) << name; }
+  void make_tree() {
+    touch("b.TXT");
+    touch("A.txt");
+    touch("c.txt");
+    touch(".hid");
+    make_dir("sub");
+    touch("sub/Y.txt");
+    touch("sub/x.txt");
+  }
+
+  std::string dir_;
+  std::string old_cwd_;
+};
+
+struct ArgvCase {
+  Names args;      // after the program name
+  Names expected;  // after the program name
+};
+
+TEST_F(WildcardProcess, WordsAsMainReceivesThem) {
+  make_tree();
+  const ArgvCase cases[] = {
+      // Words the shell expanded already, or without wildcards, pass as they are.
+      {{"-j", "A.txt", "b.TXT"}, {"-j", "A.txt", "b.TXT"}},
+      {{"sub/", "nofile"}, {"sub/", "nofile"}},
+      // Words the shell left alone: hidden entries and directories count,
+      // "." and ".." never appear, letter case folds in the order.
+      {{"*"}, {".hid", "A.txt", "b.TXT", "c.txt", "sub"}},
+      {{"*.txt"}, {"A.txt", "c.txt"}},
+      {{".*"}, {".hid"}},
+      {{"s*"}, {"sub"}},
+      // Several words: each gives its names in place, in the order given.
+      {{"-e", "?.txt", "x", "sub/*.txt", "*.TXT"},
+       {"-e", "A.txt", "c.txt", "x", "sub/x.txt", "sub/Y.txt", "b.TXT"}},
+      {{"sub/*", "*.txt"}, {"sub/x.txt", "sub/Y.txt", "A.txt", "c.txt"}},
+      // The directory part stays as written.
+      {{"./sub//?.txt"}, {"./sub//x.txt", "./sub//Y.txt"}},
+      // No match: the word stays, for the driver to report.
+      {{"*.xyz", "nodir/*", "*/x.txt", "-*"}, {"*.xyz", "nodir/*", "*/x.txt", "-*"}},
+      {{"sub/.*"}, {"sub/.*"}},
+      {{}, {}},
+  };
+  for (const ArgvCase& c : cases) {
+    Names words{"kotran"};
+    words.insert(words.end(), c.args.begin(), c.args.end());
+    Names expected{"kotran"};
+    expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+    Argv argv(words);
+    EXPECT_EQ(prepare_arguments(argv.argc(), argv.argv(), CharSet::single_byte), expected)
+        << joined(words);
+    Argv again(words);
+    EXPECT_EQ(prepare_arguments(again.argc(), again.argv()), expected) << joined(words);
+  }
+}
+
+TEST_F(WildcardProcess, AbsolutePrefix) {
+  make_tree();
+  Argv argv({"kotran", dir_ + "/sub/*"});
+  EXPECT_EQ(prepare_arguments(argv.argc(), argv.argv()),
+            (Names{"kotran", dir_ + "/sub/x.txt", dir_ + "/sub/Y.txt"}));
+}
+
+TEST_F(WildcardProcess, ProgramNameIsNeverExpanded) {
+  make_tree();
+  for (const std::string name : {"*.txt", "?.*", "*", "./*"}) {
+    Argv argv({name, name});
+    const Names got = prepare_arguments(argv.argc(), argv.argv());
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.front(), name);
+    EXPECT_GT(got.size(), 2u) << name << ": the same word after it is expanded";
+  }
+  Argv alone({"k*"});
+  EXPECT_EQ(prepare_arguments(alone.argc(), alone.argv()), (Names{"k*"}));
+  Argv none({});
+  EXPECT_EQ(prepare_arguments(none.argc(), none.argv()), Names{});
+}
+
+TEST_F(WildcardProcess, ExistingNameWithWildcardIsTheFile) {
+  make_tree();
+  touch("*.txt");
+  touch("?");
+  Argv argv({"kotran", "*.txt", "?", "?.txt"});
+  EXPECT_EQ(prepare_arguments(argv.argc(), argv.argv()),
+            (Names{"kotran", "*.txt", "?", "*.txt", "A.txt", "c.txt"}));
+}
+
+// The room for the words: every word takes its length plus one.
+TEST_F(WildcardProcess, WordsThatJustFit) {
+  make_tree();
+  Argv argv({"k", "s*", "x"});
+  EXPECT_EQ(prepare_arguments(argv.argc(), argv.argv(), CharSet::single_byte, 2 + 4 + 2),
+            (Names{"k", "sub", "x"}));
+}
+
+struct NoRoomCase {
+  Names words;
+  std::size_t room;
+};
+
+TEST_F(WildcardProcess, OutOfRoomReportsR6008AndExits255) {
+  make_tree();
+  const NoRoomCase cases[] = {
+      {{"kotran", "a"}, 0},
+      {{"kotran", "a"}, 7},                          // the program name fits, the word does not
+      {{"kotran", "s*", "x"}, 7 + 3 + 2},            // the words fit, the expanded names do not
+      {{"kotran", "*"}, 7 + 5 + 6 + 6 + 6 + 4 - 1},  // one byte short
+  };
+  for (const NoRoomCase& c : cases) {
+    const ChildResult r = run_in_child([&c] {
+      Argv argv(c.words);
+      const Names got = prepare_arguments(argv.argc(), argv.argv(), CharSet::single_byte, c.room);
+      write_out("returned " + joined(got));
+    });
+    EXPECT_TRUE(r.exited) << joined(c.words);
+    EXPECT_EQ(r.status, 255) << joined(c.words);
+    EXPECT_EQ(r.err, kR6008) << joined(c.words);
+    EXPECT_EQ(r.out, "") << joined(c.words);
+  }
+}
+
+TEST_F(WildcardProcess, OutOfRoomOnACommandLine) {
+  make_tree();
+  const ChildResult r = run_in_child(
+      [] { write_out(joined(arguments_from_command_line("k s*", "k", CharSet::single_byte, 5))); });
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.err, kR6008);
+  EXPECT_EQ(r.out, "");
+
+  const ChildResult fits = run_in_child(
+      [] { write_out(joined(arguments_from_command_line("k s*", "k", CharSet::single_byte, 6))); });
+  EXPECT_EQ(fits.status, 0);
+  EXPECT_EQ(fits.out, "k|sub|");
+  EXPECT_EQ(fits.err, "");
+}
+
+// What a child in the given locale makes of "?" and "\x81*" where one name
+// is a single two-byte character and another two one-byte characters.
+ChildResult words_in_locale(const char* locpath, const char* locale) {
+  return run_in_child([locpath, locale] {
+    if (locpath != nullptr) setenv("LOCPATH", locpath, 1);
+    setenv("LC_ALL", locale, 1);
+    if (std::setlocale(LC_CTYPE, "") == nullptr) {
+      write_out("no locale");
+      return;
+    }
+    Argv argv({"kotran", "?", "\x81*"});
+    write_out(joined(prepare_arguments(argv.argc(), argv.argv())));
+  });
+}
+
+TEST_F(WildcardProcess, LocaleWithoutLeadBytes) {
+  touch("\x95\x5C");
+  touch("ab");
+  touch("\x81x");
+  const ChildResult r = words_in_locale(nullptr, "C");
+  EXPECT_EQ(r.status, 0);
+  // '?' is one byte; '*' after 0x81 is a wildcard.
+  EXPECT_EQ(r.out, "kotran|?|\x81x|");
+}
+
+TEST_F(WildcardProcess, ShiftJisLocale) {
+  touch("\x95\x5C");
+  touch("ab");
+  touch("\x81x");
+  make_dir("loc");
+  const std::string build =
+      "localedef -c -f SHIFT_JIS -i ja_JP '" + dir_ + "/loc/ja_JP.SJIS' >/dev/null 2>&1";
+  (void)std::system(build.c_str());  // warns that the set is not ASCII-compatible
+  struct stat st;
+  if (stat((dir_ + "/loc/ja_JP.SJIS/LC_CTYPE").c_str(), &st) != 0) {
+    GTEST_SKIP() << "no Shift-JIS locale can be built here (localedef, ja_JP, SHIFT_JIS)";
+  }
+  const ChildResult r = words_in_locale((dir_ + "/loc").c_str(), "ja_JP.SJIS");
+  if (r.out == "no locale") GTEST_SKIP() << "the Shift-JIS locale does not load";
+  EXPECT_EQ(r.status, 0);
+  // '?' is one character, so it matches both two-byte names; 0x81
+  // protects the '*' after it.
+  EXPECT_EQ(r.out, "kotran|\x81x|\x95\x5C|\x81*|");
+}
+
+}  // namespace
+}  // namespace kotran
