@@ -21,4 +21,13 @@ int convert_euc_sjis(TextStream* in, TextStream* out);
 int convert_euc_jis(TextStream* in, TextStream* out);
 int convert_euc_euc(TextStream* in, TextStream* out);
 
+int convert_sjis_utf8(TextStream* in, TextStream* out);
+int convert_jis_utf8(TextStream* in, TextStream* out);
+int convert_euc_utf8(TextStream* in, TextStream* out);
+
+int convert_utf8_sjis(TextStream* in, TextStream* out);
+int convert_utf8_jis(TextStream* in, TextStream* out);
+int convert_utf8_euc(TextStream* in, TextStream* out);
+int convert_utf8_utf8(TextStream* in, TextStream* out);
+
 }  // namespace kotran

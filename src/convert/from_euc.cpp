@@ -94,5 +94,6 @@ int read_euc(TextStream* in, Writer w) {
 int convert_euc_sjis(TextStream* in, TextStream* out) { return read_euc(in, SjisWriter{out}); }
 int convert_euc_jis(TextStream* in, TextStream* out) { return read_euc(in, JisWriter{out}); }
 int convert_euc_euc(TextStream* in, TextStream* out) { return read_euc(in, EucWriter{out}); }
+int convert_euc_utf8(TextStream* in, TextStream* out) { return read_euc(in, Utf8Writer{out}); }
 
 }  // namespace kotran

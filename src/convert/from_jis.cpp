@@ -90,10 +90,10 @@ class JisReader {
 
   // A byte in one-byte text.
   void one_byte(unsigned b) {
-    if constexpr (Writer::code == CODE_EUC) {
-      // An 8-bit katakana without a designation becomes an SS2 katakana.
+    if constexpr (Writer::code == CODE_EUC || Writer::code == CODE_UTF8) {
+      // An 8-bit katakana without a designation is read as a katakana.
       if (in_kana_range(b)) {
-        if (widen_) pending_ = 0;
+        if (Writer::code == CODE_EUC && widen_) pending_ = 0;
         if (!widen_alone(b)) w_.halfkana(b);
         return;
       }
@@ -218,5 +218,6 @@ int read_jis(TextStream* in, Writer w) {
 int convert_jis_sjis(TextStream* in, TextStream* out) { return read_jis(in, SjisWriter{out}); }
 int convert_jis_jis(TextStream* in, TextStream* out) { return read_jis(in, JisWriter{out}); }
 int convert_jis_euc(TextStream* in, TextStream* out) { return read_jis(in, EucWriter{out}); }
+int convert_jis_utf8(TextStream* in, TextStream* out) { return read_jis(in, Utf8Writer{out}); }
 
 }  // namespace kotran

@@ -64,5 +64,6 @@ int read_sjis(TextStream* in, Writer w) {
 int convert_sjis_sjis(TextStream* in, TextStream* out) { return read_sjis(in, SjisWriter{out}); }
 int convert_sjis_jis(TextStream* in, TextStream* out) { return read_sjis(in, JisWriter{out}); }
 int convert_sjis_euc(TextStream* in, TextStream* out) { return read_sjis(in, EucWriter{out}); }
+int convert_sjis_utf8(TextStream* in, TextStream* out) { return read_sjis(in, Utf8Writer{out}); }
 
 }  // namespace kotran

@@ -5,7 +5,7 @@
 
 namespace kotran {
 
-inline constexpr unsigned CODE_COUNT = 3;
+inline constexpr unsigned CODE_COUNT = 4;
 
 struct ConversionEntry {
   const char* extension;    // of the output file

@@ -5,7 +5,9 @@
 #include <algorithm>
 
 #include "driver/conversion_table.h"
+#include "convert/writers.h"
 #include "driver/detect_code.h"
+#include "driver/detect_utf8.h"
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "driver/output_file.h"
@@ -80,7 +82,10 @@ class FileWalk {
       last_error = 29;
       probe = nullptr;
     }
-    const int code = detect_code(probe);
+    // detect_code's 3 (7-bit only) is also UTF-8's code number: UTF-8 is
+    // settled first and apart.
+    const bool utf8 = is_utf8_text(probe);
+    const int code = utf8 ? static_cast<int>(CODE_UTF8) : detect_code(probe);
     if (probe != nullptr) {
       if (code == DETECT_FAILED) last_error = probe->error_code;
       close_stream(probe);
@@ -90,7 +95,7 @@ class FileWalk {
       fail();
       return false;
     }
-    if (code == DETECT_ASCII) {
+    if (!utf8 && code == DETECT_ASCII) {
       print_message(MSG_ASCII_FILE, {name});
       return false;
     }
@@ -100,6 +105,11 @@ class FileWalk {
     }
     settings = with_source(settings, static_cast<unsigned>(code));
     return true;
+  }
+
+  // Nothing is replaced silently.
+  static void report_replacements() {
+    if (replaced_characters > 0) print_message(MSG_REPLACED, {std::to_string(replaced_characters)});
   }
 
   // Closes the input; false, with the read error reported, when reading failed.
@@ -116,10 +126,12 @@ class FileWalk {
 
   void convert_to_console(const std::string& name, const ConversionEntry& entry, TextStream* in) {
     TextStream* out = std_out();
+    replaced_characters = 0;
     if (entry.converter(in, out) == 0) {
       print_message(MSG_NOT_CONVERTED, {name});
       fail();
     }
+    report_replacements();
     close_input(name, in);
     if (flush_stream(out) != 0 || stream_error(out)) {
       last_error = out->error_code;
@@ -168,7 +180,9 @@ class FileWalk {
       fail();
       return false;
     }
+    replaced_characters = 0;
     const int converted = entry.converter(in, out);
+    report_replacements();
     if (!close_input(name, in)) return true;  // the incomplete output is removed
     if (converted == 0) {
       print_message(MSG_NOT_CONVERTED, {name});
@@ -203,7 +217,7 @@ int run_driver(const std::vector<std::string>& words) {
   for (size_t i = 1; i < first_file; ++i) {
     if (words[i] == "--help" || words[i] == "--version") {
       if (words[i] == "--help")
-        print_usage(std_out());
+        print_help(std_out());
       else
         print_banner(std_out());
       return flush_stream(std_out()) == 0 ? EXIT_OK : EXIT_FILE_FAILED;
@@ -225,6 +239,7 @@ int run_driver(const std::vector<std::string>& words) {
       }
     }
     if (options_ok) {
+      if ((settings & LF_LINE_ENDS) != 0) set_lf_line_ends(true);
       install_output_cleanup();
       FileWalk walk(std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end()));
       status = walk.run();

@@ -22,6 +22,18 @@ const char* const usage_lines[USAGE_LINE_COUNT] = {
     "       パラメタを何も指定しなければ Usage を表示.\n",
 };
 
+const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
+    "\n       拡張オプション:\n",
+    "         -u : UTF-8 に変換\n",
+    "         -us: UTF-8 から シフトJIS に変換 (自動判別しない)\n",
+    "         -ue: UTF-8 から EUC に変換 (自動判別しない)\n",
+    "         -uj: UTF-8 から JIS に変換 (自動判別しない)\n",
+    "         -ju: JIS から UTF-8 に変換 (自動判別しない)\n",
+    "         -eu: EUC から UTF-8 に変換 (自動判別しない)\n",
+    "         -l : 改行を LF だけで出力 (CR LF にしない)\n",
+    "       UTF-8 のファイルも自動判別.\n",
+};
+
 const char* const MSG_BAD_OPTION = "ERROR: \"%s\" は間違ったオプションです.\n";
 const char* const MSG_ASCII_FILE = "%s: これは ASCII ファイルです!\n";
 const char* const MSG_NO_NEED = "%s: これは変換の必要がありません!\n";
@@ -35,6 +47,8 @@ const char* const MSG_OUTPUT_IS_LATER_INPUT =
     "ERROR: %s: 出力ファイル %s はこれから変換する入力ファイルです. 変換しません.\n";
 const char* const MSG_OUTPUT_WRITTEN_TWICE =
     "ERROR: %s: 出力ファイル %s は既にこの実行で出力しました. 変換しません.\n";
+
+const char* const MSG_REPLACED = "  変換できない文字を %s 個 置き換えました.\n";
 
 namespace {
 
@@ -108,12 +122,24 @@ void print_banner(TextStream* to) {
   write_bytes(to, text.data(), text.size());
 }
 
-void print_usage(TextStream* to) {
+namespace {
+
+template <size_t N>
+void print_lines(TextStream* to, const char* const (&lines)[N]) {
   const bool utf8 = shows_utf8(to);
-  for (const char* line : usage_lines) {
+  for (const char* line : lines) {
     const std::string text = program_text(line, utf8);
     write_bytes(to, text.data(), text.size());
   }
+}
+
+}  // namespace
+
+void print_usage(TextStream* to) { print_lines(to, usage_lines); }
+
+void print_help(TextStream* to) {
+  print_lines(to, usage_lines);
+  print_lines(to, help_extension_lines);
 }
 
 }  // namespace kotran

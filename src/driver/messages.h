@@ -16,6 +16,9 @@ namespace kotran {
 inline constexpr const char* VERSION_TEXT = "Ver.3.2";
 inline constexpr int USAGE_LINE_COUNT = 11;
 extern const char* const usage_lines[USAGE_LINE_COUNT];
+// Lines that --help adds after the usage text, for the extensions.
+inline constexpr int HELP_EXTENSION_LINE_COUNT = 9;
+extern const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 
 // Message formats; each %s is filled in order.
 extern const char* const MSG_BAD_OPTION;      // M1: the option word
@@ -28,6 +31,7 @@ extern const char* const MSG_NOT_CONVERTED;   // M7: the file
 extern const char* const MSG_OUTPUT_IS_INPUT;        // the file, the output file
 extern const char* const MSG_OUTPUT_IS_LATER_INPUT;  // the file, the output file
 extern const char* const MSG_OUTPUT_WRITTEN_TWICE;   // the file, the output file
+extern const char* const MSG_REPLACED;               // the count of replaced characters
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
 std::string program_text(std::string_view utf8, bool display_utf8);
@@ -43,5 +47,6 @@ bool shows_utf8(const TextStream* to);
 void print_message(const char* format, std::initializer_list<std::string_view> args = {});
 void print_banner(TextStream* to);
 void print_usage(TextStream* to);
+void print_help(TextStream* to);
 
 }  // namespace kotran

@@ -26,6 +26,9 @@ int parse_option(const char* word, Settings& s) {
     case 'f':
       s |= TO_FULLWIDTH;
       return 1;
+    case 'l':
+      s |= LF_LINE_ENDS;
+      return 1;
     case 's':
       s = with_target(s, CODE_SJIS);
       return 1;
@@ -34,6 +37,15 @@ int parse_option(const char* word, Settings& s) {
         case 0: s = with_target(s, CODE_EUC); return 1;
         case 's': s = forced(s, CODE_EUC, CODE_SJIS); return 1;
         case 'j': s = forced(s, CODE_EUC, CODE_JIS); return 1;
+        case 'u': s = forced(s, CODE_EUC, CODE_UTF8); return 1;
+        default: return 0;
+      }
+    case 'u':
+      switch (second) {
+        case 0: s = with_target(s, CODE_UTF8); return 1;
+        case 's': s = forced(s, CODE_UTF8, CODE_SJIS); return 1;
+        case 'e': s = forced(s, CODE_UTF8, CODE_EUC); return 1;
+        case 'j': s = forced(s, CODE_UTF8, CODE_JIS); return 1;
         default: return 0;
       }
     case 'j':
@@ -43,6 +55,7 @@ int parse_option(const char* word, Settings& s) {
         case '8': s = with_variant(s, 0); return 1;
         case 's': s = forced(s, CODE_JIS, CODE_SJIS); return 1;
         case 'e': s = forced(s, CODE_JIS, CODE_EUC); return 1;
+        case 'u': s = forced(s, CODE_JIS, CODE_UTF8); return 1;
         default: return 0;
       }
     default:

@@ -11,6 +11,7 @@ enum Code : unsigned {
   CODE_SJIS = 0,
   CODE_JIS = 1,
   CODE_EUC = 2,
+  CODE_UTF8 = 3,
 };
 
 using Settings = uint16_t;
@@ -24,6 +25,7 @@ inline constexpr unsigned JIS_VARIANT_SHIFT = 4;
 inline constexpr Settings TO_CONSOLE = 0x0100;         // -c: converted text to standard output
 inline constexpr Settings TO_FULLWIDTH = 0x0200;       // -f: half-width katakana become full-width
 inline constexpr Settings SOURCE_FORCED = 0x0400;      // the source was fixed by an option
+inline constexpr Settings LF_LINE_ENDS = 0x0800;       // -l: outputs end lines with LF alone
 
 // The one settings word of the run, zero at the start.
 extern Settings settings;

@@ -143,7 +143,6 @@ size_t fold_input(TextStream* s, unsigned char* p, size_t len, bool at_end) {
 void set_lf_line_ends(bool on) {
   g_lf_only = on;
   std_out()->lf_only = on;
-  std_err()->lf_only = on;
 }
 
 TextStream* open_stream(const char* name, const char* mode) {

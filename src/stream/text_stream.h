@@ -131,7 +131,8 @@ inline bool stream_error(const TextStream* s) { return s->failed; }
 TextStream* std_out();
 TextStream* std_err();
 // Stores LF alone instead of CR LF on every output opened from now on, and on
-// the standard streams.
+// standard output. Standard error, which carries the program's messages,
+// keeps CR LF.
 void set_lf_line_ends(bool on);
 
 }  // namespace kotran

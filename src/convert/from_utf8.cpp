@@ -1,0 +1,85 @@
+// Converters from UTF-8: one reader, a writer per target.
+#include "codes/kana.h"
+#include "codes/unicode_table.h"
+#include "convert/converters.h"
+#include "convert/utf8_decode.h"
+#include "convert/writers.h"
+
+namespace kotran {
+
+size_t replaced_characters = 0;
+
+namespace {
+
+constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
+constexpr char32_t HALFWIDTH_VOICED_MARK = 0xFF9E;
+constexpr char32_t HALFWIDTH_SEMI_VOICED_MARK = 0xFF9F;
+constexpr char32_t NOTHING_AHEAD = 0xFFFFFFFD;
+
+// Reads UTF-8 text character by character. ASCII passes as it is; other
+// characters go through the JIS X 0208 table; half-width katakana are written
+// as the target writes them, or widened with a following voiced or
+// semi-voiced mark merged. A byte-order mark at the start is dropped. A
+// character the target lacks, and each invalid sequence, is replaced (by 〓,
+// or by U+FFFD in UTF-8).
+template <class Writer>
+int read_utf8(TextStream* in, Writer w) {
+  const bool widen = to_fullwidth(settings);
+  char32_t ahead = NOTHING_AHEAD;  // a character read while looking for a mark
+  bool first = true;
+  auto substitute = [&w] {
+    if constexpr (Writer::code == CODE_UTF8) {
+      w.replace();
+    } else {
+      w.jis_char(JIS_SUBSTITUTE);
+      ++replaced_characters;
+    }
+  };
+  for (;;) {
+    char32_t u = ahead;
+    ahead = NOTHING_AHEAD;
+    if (u == NOTHING_AHEAD) u = decode_utf8(in);
+    if (u == UTF8_END) break;
+    if (first) {
+      first = false;
+      if (u == BYTE_ORDER_MARK) continue;
+    }
+    if (u < 0x80) {
+      w.single(u);
+    } else if (u == UTF8_INVALID) {
+      substitute();
+    } else if (u >= HALFWIDTH_KANA_FIRST && u <= HALFWIDTH_KANA_LAST) {
+      const unsigned k = static_cast<unsigned>(u - HALFWIDTH_KANA_FIRST) + KANA_FIRST;
+      if (!widen) {
+        w.halfkana(k);
+        continue;
+      }
+      const char32_t next = decode_utf8(in);
+      const unsigned mark = next == HALFWIDTH_VOICED_MARK        ? VOICED_MARK
+                            : next == HALFWIDTH_SEMI_VOICED_MARK ? SEMI_VOICED_MARK
+                                                                 : 0;
+      uint16_t wide = 0;
+      if (widen_kana(static_cast<uint16_t>(k << 8 | mark), wide) != 2) ahead = next;
+      w.jis_char(wide);
+    } else if constexpr (Writer::code == CODE_UTF8) {
+      w.unicode(u);
+    } else if (u == 0xA5 || u == 0x203E) {
+      w.single(u == 0xA5 ? 0x5C : 0x7E);  // YEN SIGN and OVERLINE, as one-byte JIS Roman
+    } else if (const uint16_t j = unicode_to_jis(u); j != 0) {
+      w.jis_char(j);
+    } else {
+      substitute();
+    }
+  }
+  w.finish();
+  return 1;
+}
+
+}  // namespace
+
+int convert_utf8_sjis(TextStream* in, TextStream* out) { return read_utf8(in, SjisWriter{out}); }
+int convert_utf8_jis(TextStream* in, TextStream* out) { return read_utf8(in, JisWriter{out}); }
+int convert_utf8_euc(TextStream* in, TextStream* out) { return read_utf8(in, EucWriter{out}); }
+int convert_utf8_utf8(TextStream* in, TextStream* out) { return read_utf8(in, Utf8Writer{out}); }
+
+}  // namespace kotran

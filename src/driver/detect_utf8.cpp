@@ -1,0 +1,37 @@
+#include "driver/detect_utf8.h"
+
+#include "convert/utf8_decode.h"
+
+namespace kotran {
+
+bool is_utf8_text(TextStream* s) {
+  if (s == nullptr) return false;
+  const int64_t start = stream_tell(s);
+  bool utf8 = false;
+  bool long_seen = false;
+  bool first = true;
+  size_t scanned = 0;
+  for (;;) {
+    const char32_t u = decode_utf8(s);
+    if (u == UTF8_END) {
+      utf8 = long_seen && !stream_error(s);
+      break;
+    }
+    if (u == UTF8_INVALID) break;
+    if (first && u == 0xFEFF) {
+      utf8 = true;
+      break;
+    }
+    first = false;
+    if (u >= 0x800) long_seen = true;
+    scanned += u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
+    if (scanned >= UTF8_SCAN_BYTES) {
+      utf8 = long_seen;
+      break;
+    }
+  }
+  stream_seek(s, start, 0);
+  return utf8;
+}
+
+}  // namespace kotran
