@@ -1,6 +1,7 @@
 #include "test_util.h"
 
 #include <dirent.h>
+#include <ftw.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -71,11 +72,28 @@ TempDir::TempDir() {
   path_ = pattern;
 }
 
-TempDir::~TempDir() {
-  const std::string command = "chmod -R u+rwx '" + path_ + "' 2>/dev/null; rm -rf '" + path_ + "'";
-  if (std::system(command.c_str()) != 0) {
-    // Nothing more to do: the directory is left behind.
+namespace {
+
+int remove_entry(const char* path, const struct stat* st, int type, struct FTW*) {
+  if (type == FTW_DP) {
+    chmod(path, 0700);  // a test may have made it read-only
+    return rmdir(path) == 0 ? 0 : 0;
   }
+  (void)st;
+  unlink(path);
+  return 0;
+}
+
+int open_up(const char* path, const struct stat* st, int type, struct FTW*) {
+  if (type == FTW_D || type == FTW_DNR) chmod(path, (st->st_mode & 07777) | 0700);
+  return 0;
+}
+
+}  // namespace
+
+TempDir::~TempDir() {
+  nftw(path_.c_str(), open_up, 16, FTW_PHYS);
+  nftw(path_.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 void TempDir::write(const std::string& name, const std::string& bytes) const {

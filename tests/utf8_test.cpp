@@ -1,0 +1,284 @@
+// UTF-8 as a fourth code: the converters both ways, recognition, and the
+// corpus of real text against glibc's iconv.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "codes/jis_sjis.h"
+#include "codes/unicode_table.h"
+#include "convert/converters.h"
+#include "convert/writers.h"
+#include "driver/detect_code.h"
+#include "driver/detect_utf8.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using test::convert_bytes;
+using test::hex;
+using test::to_hex;
+
+constexpr Settings WIDE = TO_FULLWIDTH;
+constexpr Settings J7 = 0x30;
+
+struct Row {
+  const char* what;
+  Converter converter;
+  Settings settings;
+  const char* in;
+  const char* out;
+  size_t replaced;
+};
+
+// Legacy text to UTF-8.
+const Row to_utf8_rows[] = {
+    {"kanji, hiragana, ASCII", convert_sjis_utf8, 0, "61 8A BF 82 A0 0A", "61 E6 BC A2 E3 81 82 0A", 0},
+    {"half-width katakana stay half-width", convert_sjis_utf8, 0, "B6 DE B1", "EF BD B6 EF BE 9E EF BD B1", 0},
+    {"widened, voiced mark merged", convert_sjis_utf8, WIDE, "B6 DE B1 0A", "E3 82 AC E3 82 A2 0A", 0},
+    {"a refused pair keeps its line end", convert_sjis_utf8, 0, "61 81 0A 62", "61 EF BF BD 0A 62", 1},
+    {"0x80, 0xA0 and 0xFF are stray bytes", convert_sjis_utf8, 0, "80 A0 FF", "EF BF BD EF BF BD EF BF BD", 3},
+    {"a user-defined code has no character", convert_sjis_utf8, 0, "F0 40", "EF BF BD", 1},
+    {"NEC row 13", convert_sjis_utf8, 0, "87 40", "E2 91 A0", 0},
+    {"an unassigned code", convert_sjis_utf8, 0, "85 40", "EF BF BD", 1},
+    {"a lead byte at the end is dropped", convert_sjis_utf8, 0, "61 81", "61", 0},
+    {"JIS kanji and katakana", convert_jis_utf8, 0, "1B 24 42 34 41 1B 28 49 31 1B 28 42 0A", "E6 BC A2 EF BD B1 0A", 0},
+    {"JIS single-shift katakana, widened", convert_jis_utf8, WIDE, "1B 4E 31", "E3 82 A2", 0},
+    {"JIS unrecognised escape passes on", convert_jis_utf8, 0, "1B 4B 61", "1B 4B 61", 0},
+    {"JIS 8-bit katakana in one-byte text", convert_jis_utf8, 0, "B1 FF", "EF BD B1 EF BF BD", 1},
+    {"EUC kanji and SS2 katakana", convert_euc_utf8, 0, "B4 C1 8E B1 0A", "E6 BC A2 EF BD B1 0A", 0},
+    {"EUC SS2 before a line end", convert_euc_utf8, 0, "8E 0A 61", "EF BF BD 0A 61", 1},
+    {"EUC SS3 sequence", convert_euc_utf8, 0, "8F B0 A1 61", "EF BF BD EF BF BD EF BC 9D", 2},
+    {"EUC katakana without SS2, widened", convert_euc_utf8, WIDE, "B1 0A", "E3 82 A2 0A", 0},
+    {"EUC ASCII with a stray high bit", convert_euc_utf8, 0, "E1 0A", "61 0A", 0},
+};
+
+// UTF-8 to the legacy codes and to itself.
+const Row from_utf8_rows[] = {
+    {"to Shift-JIS", convert_utf8_sjis, 0, "61 E6 BC A2 E3 81 82 0A", "61 8A BF 82 A0 0A", 0},
+    {"to EUC", convert_utf8_euc, 0, "61 E6 BC A2 E3 81 82 0A", "61 B4 C1 A4 A2 0A", 0},
+    {"to JIS, back to one-byte text before the line end", convert_utf8_jis, 0, "61 E6 BC A2 0A",
+     "61 1B 24 42 34 41 1B 28 4A 0A", 0},
+    {"to JIS with the '78 escape", convert_utf8_jis, J7, "E6 BC A2", "1B 24 40 34 41 1B 28 4A", 0},
+    {"byte-order mark dropped", convert_utf8_sjis, 0, "EF BB BF 61", "61", 0},
+    {"a byte-order mark later is a character Shift-JIS lacks", convert_utf8_sjis, 0, "61 EF BB BF", "61 81 AC", 1},
+    {"half-width katakana to Shift-JIS", convert_utf8_sjis, 0, "EF BD B6 EF BE 9E", "B6 DE", 0},
+    {"half-width katakana to EUC", convert_utf8_euc, 0, "EF BD B1", "8E B1", 0},
+    {"half-width katakana to JIS", convert_utf8_jis, 0, "EF BD B1 0A", "1B 28 49 31 1B 28 4A 0A", 0},
+    {"widened with the voiced mark merged", convert_utf8_sjis, WIDE, "EF BD B6 EF BE 9E EF BD B1 0A",
+     "83 4B 83 41 0A", 0},
+    {"widened, a mark that does not merge", convert_utf8_euc, WIDE, "EF BD B1 EF BE 9E", "A5 A2 A1 AB", 0},
+    {"widened at the end", convert_utf8_jis, WIDE, "EF BE 8A EF BE 9F", "1B 24 42 25 51 1B 28 4A", 0},
+    {"no JIS code: 〓", convert_utf8_sjis, 0, "E2 82 AC", "81 AC", 1},
+    {"outside the BMP: 〓", convert_utf8_euc, 0, "F0 9F 98 80 61", "A2 AE 61", 1},
+    {"each invalid part: 〓", convert_utf8_sjis, 0, "61 FF C3 28 E3 81 62", "61 81 AC 81 AC 28 81 AC 62", 3},
+    {"overlong and surrogate forms are invalid", convert_utf8_sjis, 0, "C0 AF ED A0 80", "81 AC 81 AC 81 AC 81 AC 81 AC",
+     5},
+    {"truncated at the end", convert_utf8_sjis, 0, "61 E6 BC", "61 81 AC", 1},
+    {"yen sign and overline as JIS Roman", convert_utf8_sjis, 0, "C2 A5 E2 80 BE", "5C 7E", 0},
+    {"minus sign as the full-width hyphen-minus", convert_utf8_euc, 0, "E2 88 92", "A1 DD", 0},
+    {"UTF-8 to itself widens katakana", convert_utf8_utf8, WIDE, "EF BD B6 EF BE 9E F0 9F 98 80",
+     "E3 82 AC F0 9F 98 80", 0},
+    {"UTF-8 to itself replaces invalid parts", convert_utf8_utf8, 0, "61 FF 62", "61 EF BF BD 62", 1},
+};
+
+void check_rows(const Row* rows, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    const Row& r = rows[i];
+    replaced_characters = 0;
+    EXPECT_EQ(to_hex(convert_bytes(r.converter, hex(r.in), r.settings)), r.out) << r.what;
+    EXPECT_EQ(replaced_characters, r.replaced) << r.what;
+  }
+}
+
+TEST(Utf8Convert, FromLegacyCodes) { check_rows(to_utf8_rows, std::size(to_utf8_rows)); }
+TEST(Utf8Convert, ToLegacyCodes) { check_rows(from_utf8_rows, std::size(from_utf8_rows)); }
+
+// Every mapped character in its canonical code (the lowest of duplicates)
+// and every half-width katakana, in the given code.
+std::string mapped_characters(unsigned code) {
+  std::string text;
+  auto add2 = [&](unsigned c) {
+    text += static_cast<char>(c >> 8);
+    text += static_cast<char>(c & 0xFF);
+  };
+  if (code == CODE_JIS) text += "\x1B$B";
+  for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
+    for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
+      const auto jis = static_cast<uint16_t>(hi << 8 | lo);
+      const char16_t u = jis_to_unicode(jis);
+      if (u == 0 || unicode_to_jis(u) != jis) continue;
+      add2(code == CODE_SJIS ? jis_to_sjis_code(jis) : code == CODE_EUC ? (jis | 0x8080u) : jis);
+    }
+  }
+  if (code == CODE_JIS) text += "\x1B(J";
+  text += '\n';
+  if (code == CODE_JIS) text += "\x1B(I";
+  for (unsigned k = 0xA1; k <= 0xDF; ++k) {
+    if (code == CODE_EUC) text += '\x8E';
+    text += static_cast<char>(code == CODE_JIS ? k & 0x7F : k);
+  }
+  if (code == CODE_JIS) text += "\x1B(J";
+  text += '\n';
+  return text;
+}
+
+TEST(Utf8Convert, EveryMappedCharacterRoundTrips) {
+  const Converter to_utf8[] = {convert_sjis_utf8, convert_jis_utf8, convert_euc_utf8};
+  const Converter from_utf8[] = {convert_utf8_sjis, convert_utf8_jis, convert_utf8_euc};
+  std::string first_utf8;
+  for (unsigned code = 0; code < 3; ++code) {
+    const std::string original = mapped_characters(code);
+    replaced_characters = 0;
+    const std::string utf8 = convert_bytes(to_utf8[code], original);
+    EXPECT_EQ(replaced_characters, 0u) << code;
+    if (code == 0) first_utf8 = utf8;
+    EXPECT_TRUE(utf8 == first_utf8) << "the three codes give the same UTF-8";
+    const std::string back = convert_bytes(from_utf8[code], utf8);
+    EXPECT_EQ(replaced_characters, 0u) << code;
+    EXPECT_EQ(back.size(), original.size()) << code;
+    EXPECT_TRUE(back == original) << "round trip through UTF-8, code " << code;
+  }
+  // 7336 mapped codes less the 10 duplicates' second codes, one line end;
+  // 63 katakana of three bytes each and a line end.
+  EXPECT_EQ(first_utf8.size() > 7326 * 2 + 63 * 3, true);
+}
+
+// glibc iconv as an oracle.
+bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out.assign(in.size() * 4 + 16, '\0');
+  char* src = const_cast<char*>(in.data());
+  size_t src_left = in.size();
+  char* dst = out.data();
+  size_t dst_left = out.size();
+  bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1);
+  if (ok) ok = iconv(cd, nullptr, nullptr, &dst, &dst_left) != static_cast<size_t>(-1);
+  iconv_close(cd);
+  out.resize(out.size() - dst_left);
+  return ok;
+}
+
+struct CorpusFile {
+  std::string name;
+  std::string utf8;
+};
+
+std::vector<CorpusFile> corpus() {
+  std::vector<CorpusFile> files;
+  const std::string dir = std::string(KOTRAN_SOURCE_DIR) + "/tests/corpus";
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string n = e->d_name;
+      if (n.size() < 4 || n.substr(n.size() - 4) != ".txt") continue;
+      std::ifstream f(dir + "/" + n, std::ios::binary);
+      std::ostringstream s;
+      s << f.rdbuf();
+      files.push_back({n, s.str()});
+    }
+    closedir(d);
+  }
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  return files;
+}
+
+const char* const legacy_charset[] = {"CP932", "ISO-2022-JP", "EUC-JP"};
+
+TEST(Utf8Corpus, LegacyFormsConvertToTheSameUtf8AsIconv) {
+  const auto files = corpus();
+  ASSERT_GE(files.size(), 8u);
+  const Converter to_utf8[] = {convert_sjis_utf8, convert_jis_utf8, convert_euc_utf8};
+  for (const auto& f : files) {
+    for (unsigned code = 0; code < 3; ++code) {
+      std::string legacy;
+      ASSERT_TRUE(glibc_iconv(legacy_charset[code], "UTF-8", f.utf8, legacy)) << f.name;
+      std::string oracle;
+      ASSERT_TRUE(glibc_iconv("UTF-8", legacy_charset[code], legacy, oracle)) << f.name;
+      replaced_characters = 0;
+      EXPECT_TRUE(convert_bytes(to_utf8[code], legacy) == oracle) << f.name << " from " << legacy_charset[code];
+      EXPECT_EQ(replaced_characters, 0u) << f.name;
+    }
+  }
+}
+
+TEST(Utf8Corpus, Utf8ConvertsToWhatIconvWrites) {
+  const Converter from_utf8[] = {convert_utf8_sjis, convert_utf8_jis, convert_utf8_euc};
+  for (const auto& f : corpus()) {
+    for (unsigned code : {0u, 2u}) {
+      std::string oracle;
+      ASSERT_TRUE(glibc_iconv(legacy_charset[code], "UTF-8", f.utf8, oracle)) << f.name;
+      EXPECT_TRUE(convert_bytes(from_utf8[code], f.utf8) == oracle) << f.name << " to " << legacy_charset[code];
+    }
+    // iconv's ISO-2022-JP returns to ASCII with ESC ( B; kotran writes the
+    // '83 row's ESC ( J. Both read back to the same text.
+    const std::string jis = convert_bytes(from_utf8[1], f.utf8);
+    std::string decoded;
+    ASSERT_TRUE(glibc_iconv("UTF-8", "ISO-2022-JP", jis, decoded)) << f.name;
+    EXPECT_TRUE(decoded == f.utf8) << f.name;
+  }
+}
+
+bool utf8_recognised(const std::string& bytes) {
+  TextStream* s = open_memory_input(bytes.data(), bytes.size());
+  const bool utf8 = is_utf8_text(s);
+  EXPECT_EQ(stream_tell(s), 0);
+  close_stream(s);
+  return utf8;
+}
+
+TEST(Utf8Recognition, CorpusUtf8IsAndLegacyIsNot) {
+  for (const auto& f : corpus()) {
+    EXPECT_TRUE(utf8_recognised(f.utf8)) << f.name;
+    for (unsigned code = 0; code < 3; ++code) {
+      std::string legacy;
+      ASSERT_TRUE(glibc_iconv(legacy_charset[code], "UTF-8", f.utf8, legacy));
+      EXPECT_FALSE(utf8_recognised(legacy)) << f.name << " in " << legacy_charset[code];
+      TextStream* s = open_memory_input(legacy.data(), legacy.size());
+      EXPECT_EQ(detect_code(s), static_cast<int>(code)) << f.name << " in " << legacy_charset[code];
+      close_stream(s);
+    }
+  }
+}
+
+TEST(Utf8Recognition, Cases) {
+  const struct {
+    const char* what;
+    std::string bytes;
+    bool utf8;
+  } cases[] = {
+      {"byte-order mark alone", hex("EF BB BF"), true},
+      {"byte-order mark before ASCII", hex("EF BB BF 61 62"), true},
+      {"three-byte character", hex("61 E3 81 82 0A"), true},
+      {"four-byte character", hex("F0 9F 98 80"), true},
+      {"only two-byte characters", hex("C3 A9 61"), false},
+      {"ASCII only", "plain text\r\n", false},
+      {"empty", "", false},
+      {"Shift-JIS bytes that form two-byte UTF-8 (ﾃ ｽ in half-width)", hex("C3 BD"), false},
+      {"EUC bytes that form two-byte UTF-8", hex("C4 AE 61"), false},
+      {"valid, then one invalid byte", hex("E3 81 82 FF"), false},
+      {"truncated at the end", hex("E3 81 82 E3 81"), false},
+      {"surrogate", hex("ED A0 80 E3 81 82"), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(utf8_recognised(c.bytes), c.utf8) << c.what;
+}
+
+TEST(Utf8Recognition, ALongValidPrefixDecides) {
+  // Valid for more than 64 KiB, then a byte that is not UTF-8: the prefix decides.
+  std::string text;
+  while (text.size() < UTF8_SCAN_BYTES + 100) text += "\xE3\x81\x82 abc\n";
+  EXPECT_TRUE(utf8_recognised(text + "\xFF"));
+  // Invalid within the first 64 KiB: not UTF-8.
+  EXPECT_FALSE(utf8_recognised("\xE3\x81\x82\xFF" + text));
+  // 64 KiB of ASCII, then a three-byte character: not seen, not UTF-8.
+  EXPECT_FALSE(utf8_recognised(std::string(UTF8_SCAN_BYTES + 10, 'a') + "\xE3\x81\x82"));
+}
+
+}  // namespace
+}  // namespace kotran
