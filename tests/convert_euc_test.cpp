@@ -1,0 +1,333 @@
+// Byte-exact tables for the converters from EUC: each row is the bytes
+// the converter reads (no line-end folding), the settings word, and the bytes
+// it must write (before CR LF on output). Every row also runs with the input
+// delivered in blocks of one, two and three bytes, so that the look-ahead
+// after SS2 and its two-byte push-back fall on every block edge.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "convert/converters.h"
+#include "driver/settings.h"
+#include "stream/text_stream.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using test::hex;
+using test::to_hex;
+
+constexpr Settings CLEAR = 0;
+constexpr Settings WIDE = TO_FULLWIDTH;  // -f
+constexpr Settings J7 = 0x30;            // jis_variant 3: kanji-in ESC $ @
+
+constexpr Converter TO_SJIS = convert_euc_sjis;
+constexpr Converter TO_JIS = convert_euc_jis;
+constexpr Converter TO_EUC = convert_euc_euc;
+
+struct Row {
+  const char* label;
+  Converter convert;
+  const char* input;  // hex
+  Settings with;
+  const char* expected;  // hex
+};
+
+const char* target_name(Converter c) {
+  if (c == TO_SJIS) return "sjis";
+  if (c == TO_JIS) return "jis";
+  if (c == TO_EUC) return "euc";
+  return "unknown";
+}
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << "convert_euc_" << target_name(row.convert) << " [" << row.input << "] settings 0x" << std::hex
+      << row.with << std::dec << " -> [" << row.expected << "]";
+}
+
+// "12_lead_byte_last_jis_f": unique and readable in the test list.
+std::string row_name(const testing::TestParamInfo<Row>& info) {
+  std::string name = info.index < 10 ? "0" : "";
+  name += std::to_string(info.index);
+  name += '_';
+  for (const char* p = info.param.label; *p != '\0'; ++p) {
+    const char ch = *p;
+    name += ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) ? ch : '_';
+  }
+  name += '_';
+  name += target_name(info.param.convert);
+  if ((info.param.with & TO_FULLWIDTH) != 0) name += "_f";
+  if (jis_variant_of(info.param.with) != 0) name += "_v" + std::to_string(jis_variant_of(info.param.with));
+  return name;
+}
+
+// Runs the converter with the input delivered chunk bytes per fill.
+std::string convert_in_blocks(Converter convert, const std::string& input, Settings with, size_t chunk) {
+  const Settings saved = settings;
+  settings = with;
+  std::string output;
+  TextStream* in = open_memory_input(input.data(), input.size(), false, chunk);
+  TextStream* out = open_memory_output(&output, false);
+  const int result = convert(in, out);
+  const Settings after = settings;
+  close_stream(in);
+  close_stream(out);
+  settings = saved;
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(after, with) << "the converter changed the settings word";
+  return output;
+}
+
+class ConvertEucRow : public testing::TestWithParam<Row> {};
+
+TEST_P(ConvertEucRow, WritesExpectedBytes) {
+  const Row& row = GetParam();
+  EXPECT_EQ(to_hex(test::convert_bytes(row.convert, hex(row.input), row.with)), to_hex(hex(row.expected)));
+}
+
+TEST_P(ConvertEucRow, SameBytesAtEveryBlockEdge) {
+  const Row& row = GetParam();
+  for (size_t chunk : {1u, 2u, 3u}) {
+    SCOPED_TRACE("block of " + std::to_string(chunk));
+    EXPECT_EQ(to_hex(convert_in_blocks(row.convert, hex(row.input), row.with, chunk)), to_hex(hex(row.expected)));
+  }
+}
+
+// abc, the kanji 漢 (B4 C1), ｶ ﾞ ｱ each after SS2, and a line end. With -f the
+// katakana and the voiced mark after its own SS2 become one ガ; ｱ becomes ア
+// and its look-ahead (the LF) is given back.
+const Row WORKED_EXAMPLE[] = {
+    {"abc_kanji_kana", TO_SJIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", CLEAR, "61 62 63 8A BF B6 DE B1 0A"},
+    {"abc_kanji_kana", TO_SJIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", WIDE, "61 62 63 8A BF 83 4B 83 41 0A"},
+    {"abc_kanji_kana", TO_JIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", CLEAR,
+     "61 62 63 1B 24 42 34 41 1B 28 49 36 5E 31 1B 28 4A 0A"},
+    {"abc_kanji_kana", TO_JIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", WIDE,
+     "61 62 63 1B 24 42 34 41 25 2C 25 22 1B 28 4A 0A"},
+    {"abc_kanji_kana", TO_JIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", J7,
+     "61 62 63 1B 24 40 34 41 1B 28 49 36 5E 31 1B 28 4A 0A"},
+    {"abc_kanji_kana", TO_JIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", J7 | WIDE,
+     "61 62 63 1B 24 40 34 41 25 2C 25 22 1B 28 4A 0A"},
+    {"abc_kanji_kana", TO_EUC, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", CLEAR,
+     "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A"},
+    {"abc_kanji_kana", TO_EUC, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", WIDE, "61 62 63 B4 C1 A5 AC A5 A2 0A"},
+};
+INSTANTIATE_TEST_SUITE_P(ConvertEucWorkedExample, ConvertEucRow, testing::ValuesIn(WORKED_EXAMPLE), row_name);
+
+const Row EDGE_CASES[] = {
+    {"empty", TO_SJIS, "", CLEAR, ""},
+    {"empty", TO_JIS, "", CLEAR, ""},
+    {"empty", TO_EUC, "", CLEAR, ""},
+    // A lead byte or SS2 at the end is dropped.
+    {"lead_byte_last", TO_SJIS, "61 B0", CLEAR, "61"},
+    {"lead_byte_last", TO_JIS, "61 B0", CLEAR, "61"},
+    {"lead_byte_last", TO_EUC, "61 B0", CLEAR, "61"},
+    {"ss2_alone", TO_SJIS, "8E", CLEAR, ""},
+    {"ss2_alone", TO_JIS, "8E", CLEAR, ""},
+    {"ss2_alone", TO_EUC, "8E", CLEAR, ""},
+    {"ss2_alone", TO_SJIS, "8E", WIDE, ""},
+    {"ss2_alone", TO_JIS, "8E", WIDE, ""},
+    {"ss2_alone", TO_EUC, "8E", WIDE, ""},
+    // The kanji-out sequence still closes JIS output after a dropped lead byte.
+    {"kanji_then_lead_byte_last", TO_SJIS, "B0 A1 B0", CLEAR, "88 9F"},
+    {"kanji_then_lead_byte_last", TO_JIS, "B0 A1 B0", CLEAR, "1B 24 42 30 21 1B 28 4A"},
+    {"kanji_then_lead_byte_last", TO_EUC, "B0 A1 B0", CLEAR, "B0 A1"},
+    // An odd lead byte before a line end is refused: a katakana without SS2.
+    {"odd_lead_before_lf", TO_SJIS, "B1 0A", CLEAR, "B1 0A"},
+    {"odd_lead_before_lf", TO_EUC, "B1 0A", CLEAR, "8E B1 0A"},
+    {"odd_lead_before_lf", TO_JIS, "B1 0A", CLEAR, "1B 24 42 31 0A 1B 28 4A"},
+    {"odd_lead_before_lf", TO_SJIS, "B1 0A", WIDE, "83 41 0A"},
+    {"odd_lead_before_lf", TO_EUC, "B1 0A", WIDE, "A5 A2 0A"},
+    {"odd_lead_before_lf", TO_JIS, "B1 0A", WIDE, "1B 24 42 31 0A 1B 28 4A"},
+    // An even lead byte before a line end is accepted and takes the LF.
+    {"even_lead_before_lf", TO_SJIS, "B0 0A", CLEAR, "88 88"},
+    {"even_lead_before_lf", TO_EUC, "B0 0A", CLEAR, "B0 0A"},
+    {"even_lead_before_lf", TO_JIS, "B0 0A", CLEAR, "1B 24 42 30 0A 1B 28 4A"},
+    {"even_lead_before_lf", TO_SJIS, "B0 0A", WIDE, "88 88"},
+    {"even_lead_before_lf", TO_EUC, "B0 0A", WIDE, "B0 0A"},
+    {"even_lead_before_lf", TO_JIS, "B0 0A", WIDE, "1B 24 42 30 0A 1B 28 4A"},
+    // An accepted pair is never widened.
+    {"accepted_kana_lead", TO_SJIS, "B6 0A", WIDE, "8B 88"},
+    {"accepted_kana_lead", TO_EUC, "B6 0A", WIDE, "B6 0A"},
+    {"refused_DF_lead", TO_SJIS, "DF 0A", WIDE, "81 4B 0A"},
+    {"refused_DF_lead", TO_EUC, "DF 0A", WIDE, "A1 AC 0A"},
+    {"refused_DF_lead", TO_SJIS, "DF 0A", CLEAR, "DF 0A"},
+    {"refused_DF_lead", TO_EUC, "DF 0A", CLEAR, "8E DF 0A"},
+    {"refused_DF_lead", TO_JIS, "DF 0A", CLEAR, "1B 24 42 5F 0A 1B 28 4A"},
+    // A refused pair with lead E0-FE: ASCII with a stray high bit.
+    {"stray_high_bit", TO_SJIS, "E1 0A", CLEAR, "61 0A"},
+    {"stray_high_bit", TO_EUC, "E1 0A", CLEAR, "61 0A"},
+    {"stray_high_bit", TO_JIS, "E1 0A", CLEAR, "1B 24 42 61 0A 1B 28 4A"},
+    {"even_E0_space", TO_SJIS, "E0 20", CLEAR, "E0 9E"},
+    {"even_E0_space", TO_EUC, "E0 20", CLEAR, "E0 20"},
+    {"even_E0_space", TO_JIS, "E0 20", CLEAR, "1B 24 42 60 20 1B 28 4A"},
+    // Lead bytes 80-9F: copied by Shift-JIS and EUC output.
+    {"lead_90", TO_SJIS, "90 41", CLEAR, "90 41"},
+    {"lead_90", TO_EUC, "90 41", CLEAR, "90 41"},
+    {"lead_90", TO_JIS, "90 41", CLEAR, "1B 24 42 10 41 1B 28 4A"},
+    {"lead_80_lf", TO_SJIS, "80 0A", CLEAR, "80 0A"},
+    {"lead_80_lf", TO_EUC, "80 0A", CLEAR, "80 0A"},
+    {"lead_80_lf", TO_JIS, "80 0A", CLEAR, "1B 24 42 00 0A 1B 28 4A"},
+    // Lead A0: a katakana that cannot be widened.
+    {"lead_A0", TO_SJIS, "A0 41", CLEAR, "A0 41"},
+    {"lead_A0", TO_EUC, "A0 41", CLEAR, "8E A0 41"},
+    {"lead_A0", TO_JIS, "A0 41", CLEAR, "1B 24 42 20 41 1B 28 4A"},
+    {"lead_A0", TO_SJIS, "A0 41", WIDE, "A0 41"},
+    {"lead_A0", TO_EUC, "A0 41", WIDE, "8E A0 41"},
+    {"lead_A0", TO_JIS, "A0 41", WIDE, "1B 24 42 20 41 1B 28 4A"},
+    {"lead_A0_then_pair", TO_SJIS, "A0 A1 A1", CLEAR, "A0 81 40"},
+    {"lead_A0_then_pair", TO_EUC, "A0 A1 A1", CLEAR, "8E A0 A1 A1"},
+    {"lead_A0_then_pair", TO_JIS, "A0 A1 A1", CLEAR, "1B 24 42 20 21 1B 28 4A"},
+    // An SS3 sequence is read as a pair and a following byte.
+    {"ss3", TO_SJIS, "8F B0 A1 61", CLEAR, "8F B0 81 81"},
+    {"ss3", TO_EUC, "8F B0 A1 61", CLEAR, "8F B0 A1 61"},
+    {"ss3", TO_JIS, "8F B0 A1 61", CLEAR, "1B 24 42 0F 30 21 61 1B 28 4A"},
+    // SS2 before a byte that is no katakana.
+    {"ss2_letter", TO_SJIS, "8E 41", CLEAR, "41"},
+    {"ss2_letter", TO_EUC, "8E 41", CLEAR, "8E 41"},
+    {"ss2_letter", TO_JIS, "8E 41", CLEAR, "1B 28 49 41 1B 28 4A"},
+    {"ss2_letter", TO_SJIS, "8E 41", WIDE, "41"},
+    {"ss2_letter", TO_EUC, "8E 41", WIDE, "8E 41"},
+    {"ss2_letter", TO_JIS, "8E 41", WIDE, "1B 28 49 41 1B 28 4A"},
+    // ｱ and a voiced mark that does not combine with it.
+    {"kana_a_voiced_mark", TO_SJIS, "8E B1 8E DE", WIDE, "83 41 81 4A"},
+    {"kana_a_voiced_mark", TO_JIS, "8E B1 8E DE", WIDE, "1B 24 42 25 22 21 2B 1B 28 4A"},
+    {"kana_a_voiced_mark", TO_EUC, "8E B1 8E DE", WIDE, "A5 A2 A1 AB"},
+    {"kana_a_voiced_mark", TO_SJIS, "8E B1 8E DE", CLEAR, "B1 DE"},
+    {"kana_a_voiced_mark", TO_JIS, "8E B1 8E DE", CLEAR, "1B 28 49 31 5E 1B 28 4A"},
+    {"kana_a_voiced_mark", TO_EUC, "8E B1 8E DE", CLEAR, "8E B1 8E DE"},
+    // ﾊ and a semi-voiced mark become パ; a voiced mark alone becomes ゛.
+    {"kana_ha_semivoiced", TO_SJIS, "8E CA 8E DF", WIDE, "83 70"},
+    {"kana_ha_semivoiced", TO_JIS, "8E CA 8E DF", WIDE, "1B 24 42 25 51 1B 28 4A"},
+    {"kana_ha_semivoiced", TO_EUC, "8E CA 8E DF", WIDE, "A5 D1"},
+    {"voiced_mark_alone", TO_SJIS, "8E DE", WIDE, "81 4A"},
+    {"voiced_mark_alone", TO_JIS, "8E DE", WIDE, "1B 24 42 21 2B 1B 28 4A"},
+    {"voiced_mark_alone", TO_EUC, "8E DE", WIDE, "A1 AB"},
+    // A katakana last; an SS2 after it at the end is dropped.
+    {"kana_last", TO_SJIS, "8E B1", WIDE, "83 41"},
+    {"kana_last", TO_JIS, "8E B1", WIDE, "1B 24 42 25 22 1B 28 4A"},
+    {"kana_last", TO_EUC, "8E B1", WIDE, "A5 A2"},
+    {"kana_then_ss2_last", TO_SJIS, "8E B1 8E", WIDE, "83 41"},
+    {"kana_then_ss2_last", TO_JIS, "8E B1 8E", WIDE, "1B 24 42 25 22 1B 28 4A"},
+    {"kana_then_ss2_last", TO_EUC, "8E B1 8E", WIDE, "A5 A2"},
+    // Each state goes directly to the other in JIS output.
+    {"kana_then_kanji", TO_JIS, "8E B1 B0 A1", CLEAR, "1B 28 49 31 1B 24 42 30 21 1B 28 4A"},
+    {"kanji_then_kana", TO_JIS, "B0 A1 8E B1", CLEAR, "1B 24 42 30 21 1B 28 49 31 1B 28 4A"},
+    {"kanji_then_lf", TO_JIS, "B0 A1 0A", CLEAR, "1B 24 42 30 21 1B 28 4A 0A"},
+    // An ESC in the input is a single byte.
+    {"kanji_then_esc", TO_SJIS, "B0 A1 1B 61", CLEAR, "88 9F 1B 61"},
+    {"kanji_then_esc", TO_JIS, "B0 A1 1B 61", CLEAR, "1B 24 42 30 21 1B 28 4A 1B 61"},
+    {"kanji_then_esc", TO_EUC, "B0 A1 1B 61", CLEAR, "B0 A1 1B 61"},
+    {"last_cell", TO_SJIS, "FE FE", CLEAR, "EF FC"},
+    {"last_cell", TO_JIS, "FE FE", CLEAR, "1B 24 42 7E 7E 1B 28 4A"},
+    {"last_cell", TO_EUC, "FE FE", CLEAR, "FE FE"},
+    // jis_variant 3 writes ESC $ @ as kanji-in.
+    {"kanji", TO_JIS, "B0 A1", J7, "1B 24 40 30 21 1B 28 4A"},
+};
+INSTANTIATE_TEST_SUITE_P(ConvertEucEdgeCases, ConvertEucRow, testing::ValuesIn(EDGE_CASES), row_name);
+
+// A byte 0xFF is data, only the end of input ends the text. With nothing
+// pending it is a single byte; after a lead byte or SS2 it is that unit's
+// second byte; as a look-ahead after a katakana it is given back.
+const Row FF_IS_DATA[] = {
+    {"ff_between_letters", TO_SJIS, "61 FF 62", CLEAR, "61 FF 62"},
+    {"ff_between_letters", TO_JIS, "61 FF 62", CLEAR, "61 FF 62"},
+    {"ff_between_letters", TO_EUC, "61 FF 62", CLEAR, "61 FF 62"},
+    {"ff_alone", TO_SJIS, "FF", CLEAR, "FF"},
+    {"ff_alone", TO_JIS, "FF", CLEAR, "FF"},
+    {"ff_alone", TO_EUC, "FF", CLEAR, "FF"},
+    // Between two kanji, JIS output returns to one-byte text for the 0xFF.
+    {"kanji_ff_kanji", TO_SJIS, "B0 A1 FF B0 A1", CLEAR, "88 9F FF 88 9F"},
+    {"kanji_ff_kanji", TO_JIS, "B0 A1 FF B0 A1", CLEAR, "1B 24 42 30 21 1B 28 4A FF 1B 24 42 30 21 1B 28 4A"},
+    {"kanji_ff_kanji", TO_EUC, "B0 A1 FF B0 A1", CLEAR, "B0 A1 FF B0 A1"},
+    // A lead byte that the true end drops, after a 0xFF.
+    {"ff_then_lead_byte_last", TO_SJIS, "FF B0", CLEAR, "FF"},
+    {"ff_then_lead_byte_last", TO_JIS, "FF B0", CLEAR, "FF"},
+    {"ff_then_lead_byte_last", TO_EUC, "FF B0", CLEAR, "FF"},
+    // 0xFF as the katakana byte after SS2.
+    {"ss2_ff", TO_SJIS, "8E FF", CLEAR, "FF"},
+    {"ss2_ff", TO_JIS, "8E FF", CLEAR, "1B 28 49 7F 1B 28 4A"},
+    {"ss2_ff", TO_EUC, "8E FF", CLEAR, "8E FF"},
+    {"ss2_ff", TO_SJIS, "8E FF", WIDE, "FF"},
+    {"ss2_ff", TO_JIS, "8E FF", WIDE, "1B 28 49 7F 1B 28 4A"},
+    {"ss2_ff", TO_EUC, "8E FF", WIDE, "8E FF"},
+    {"ss2_ff_letter", TO_SJIS, "8E FF 61", WIDE, "FF 61"},
+    {"ss2_ff_letter", TO_JIS, "8E FF 61", WIDE, "1B 28 49 7F 1B 28 4A 61"},
+    {"ss2_ff_letter", TO_EUC, "8E FF 61", WIDE, "8E FF 61"},
+    // 0xFF as the look-ahead after a katakana: given back, then a single byte.
+    {"kana_ff_letter", TO_SJIS, "8E B1 FF 62", WIDE, "83 41 FF 62"},
+    {"kana_ff_letter", TO_JIS, "8E B1 FF 62", WIDE, "1B 24 42 25 22 1B 28 4A FF 62"},
+    {"kana_ff_letter", TO_EUC, "8E B1 FF 62", WIDE, "A5 A2 FF 62"},
+    {"kana_ff_letter", TO_SJIS, "8E B1 FF 62", CLEAR, "B1 FF 62"},
+    {"kana_ff_letter", TO_JIS, "8E B1 FF 62", CLEAR, "1B 28 49 31 1B 28 4A FF 62"},
+    {"kana_ff_letter", TO_EUC, "8E B1 FF 62", CLEAR, "8E B1 FF 62"},
+    // 0xFF after the SS2 that follows a katakana: both are given back, and
+    // the FF is then that SS2's katakana byte.
+    {"kana_ss2_ff_letter", TO_SJIS, "8E B1 8E FF 62", WIDE, "83 41 FF 62"},
+    {"kana_ss2_ff_letter", TO_JIS, "8E B1 8E FF 62", WIDE, "1B 24 42 25 22 1B 28 49 7F 1B 28 4A 62"},
+    {"kana_ss2_ff_letter", TO_EUC, "8E B1 8E FF 62", WIDE, "A5 A2 8E FF 62"},
+    {"kana_ss2_ff_letter", TO_SJIS, "8E B1 8E FF 62", CLEAR, "B1 FF 62"},
+    {"kana_ss2_ff_letter", TO_JIS, "8E B1 8E FF 62", CLEAR, "1B 28 49 31 7F 1B 28 4A 62"},
+    {"kana_ss2_ff_letter", TO_EUC, "8E B1 8E FF 62", CLEAR, "8E B1 8E FF 62"},
+    {"kana_ka_ss2_ff_last", TO_SJIS, "8E B6 8E FF", WIDE, "83 4A FF"},
+    {"kana_ka_ss2_ff_last", TO_JIS, "8E B6 8E FF", WIDE, "1B 24 42 25 2B 1B 28 49 7F 1B 28 4A"},
+    {"kana_ka_ss2_ff_last", TO_EUC, "8E B6 8E FF", WIDE, "A5 AB 8E FF"},
+    // 0xFF as the second byte of a pair: B0 FF and B1 FF are accepted.
+    {"even_lead_ff", TO_SJIS, "B0 FF", CLEAR, "88 FD"},
+    {"even_lead_ff", TO_EUC, "B0 FF", CLEAR, "B0 FF"},
+    {"even_lead_ff", TO_JIS, "B0 FF", CLEAR, "1B 24 42 30 7F 1B 28 4A"},
+    {"odd_lead_ff", TO_SJIS, "B1 FF", CLEAR, "89 9F"},
+    {"odd_lead_ff", TO_EUC, "B1 FF", CLEAR, "B1 FF"},
+    {"odd_lead_ff", TO_JIS, "B1 FF", CLEAR, "1B 24 42 31 7F 1B 28 4A"},
+    // Refused pairs with 0xFF second: copied after lead 80, read again after lead A0.
+    {"lead_80_ff", TO_SJIS, "80 FF", CLEAR, "80 FF"},
+    {"lead_80_ff", TO_EUC, "80 FF", CLEAR, "80 FF"},
+    {"lead_80_ff", TO_JIS, "80 FF", CLEAR, "1B 24 42 00 7F 1B 28 4A"},
+    {"lead_A0_ff", TO_SJIS, "A0 FF", CLEAR, "A0 FF"},
+    {"lead_A0_ff", TO_EUC, "A0 FF", CLEAR, "8E A0 FF"},
+    {"lead_A0_ff", TO_JIS, "A0 FF", CLEAR, "1B 24 42 20 7F 1B 28 4A"},
+    {"lead_A0_ff", TO_SJIS, "A0 FF", WIDE, "A0 FF"},
+    {"lead_A0_ff", TO_EUC, "A0 FF", WIDE, "8E A0 FF"},
+};
+INSTANTIATE_TEST_SUITE_P(ConvertEucFfIsData, ConvertEucRow, testing::ValuesIn(FF_IS_DATA), row_name);
+
+// Real text: 東京は晴れ。Hello! LF ﾃﾞｰﾀとﾊﾟｿｺﾝ LF, each katakana after SS2. The
+// hex was made once by glibc iconv from UTF-8: EUC-JP and SHIFT_JIS of the
+// text and of its full-width form (データとパソコン). JIS output: iconv
+// ISO-2022-JP of the full-width form (it cannot write half-width katakana) and
+// ISO-2022-JP-3 of the half-width text (it writes them after ESC ( I), with
+// each ESC ( B turned by hand into ESC ( J, the kanji-out sequence written here.
+constexpr char EUC_HALF[] =
+    "C5 EC B5 FE A4 CF C0 B2 A4 EC A1 A3 48 65 6C 6C 6F 21 0A 8E C3 8E DE 8E B0 8E C0 A4 C8 8E CA 8E DF "
+    "8E BF 8E BA 8E DD 0A";
+constexpr char EUC_FULL[] =
+    "C5 EC B5 FE A4 CF C0 B2 A4 EC A1 A3 48 65 6C 6C 6F 21 0A A5 C7 A1 BC A5 BF A4 C8 A5 D1 A5 BD A5 B3 "
+    "A5 F3 0A";
+constexpr char SJIS_HALF[] =
+    "93 8C 8B 9E 82 CD 90 B0 82 EA 81 42 48 65 6C 6C 6F 21 0A C3 DE B0 C0 82 C6 CA DF BF BA DD 0A";
+constexpr char SJIS_FULL[] =
+    "93 8C 8B 9E 82 CD 90 B0 82 EA 81 42 48 65 6C 6C 6F 21 0A 83 66 81 5B 83 5E 82 C6 83 70 83 5C 83 52 "
+    "83 93 0A";
+constexpr char JIS_FULL[] =
+    "1B 24 42 45 6C 35 7E 24 4F 40 32 24 6C 21 23 1B 28 4A 48 65 6C 6C 6F 21 0A 1B 24 42 25 47 21 3C 25 "
+    "3F 24 48 25 51 25 3D 25 33 25 73 1B 28 4A 0A";
+constexpr char JIS_HALF[] =
+    "1B 24 42 45 6C 35 7E 24 4F 40 32 24 6C 21 23 1B 28 4A 48 65 6C 6C 6F 21 0A 1B 28 49 43 5E 30 40 1B "
+    "24 42 24 48 1B 28 49 4A 5F 3F 3A 5D 1B 28 4A 0A";
+
+const Row REAL_TEXT[] = {
+    {"real_text", TO_EUC, EUC_HALF, CLEAR, EUC_HALF},
+    {"real_text", TO_EUC, EUC_HALF, WIDE, EUC_FULL},
+    {"real_text", TO_SJIS, EUC_HALF, CLEAR, SJIS_HALF},
+    {"real_text", TO_SJIS, EUC_HALF, WIDE, SJIS_FULL},
+    {"real_text", TO_JIS, EUC_HALF, CLEAR, JIS_HALF},
+    {"real_text", TO_JIS, EUC_HALF, WIDE, JIS_FULL},
+    {"real_text_fullwidth", TO_EUC, EUC_FULL, CLEAR, EUC_FULL},
+    {"real_text_fullwidth", TO_SJIS, EUC_FULL, CLEAR, SJIS_FULL},
+    {"real_text_fullwidth", TO_JIS, EUC_FULL, CLEAR, JIS_FULL},
+};
+INSTANTIATE_TEST_SUITE_P(ConvertEucRealText, ConvertEucRow, testing::ValuesIn(REAL_TEXT), row_name);
+
+}  // namespace
+}  // namespace kotran
