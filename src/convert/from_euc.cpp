@@ -7,6 +7,8 @@
 namespace kotran {
 namespace {
 
+constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
+
 // Writes a refused pair (one that is no EUC character) as what its lead byte
 // most likely was; returns whether the second byte must be read again.
 template <class Writer>
@@ -34,18 +36,37 @@ bool mend_refused_pair(Writer& w, unsigned lead, unsigned second, bool widen) {
 // byte or SS2 waits is its second byte, whatever its value; a waiting byte is
 // dropped at the end. Only the end of the input ends the text: a byte 0xFF
 // met with nothing waiting is a single byte.
-template <class Writer>
-int read_euc(TextStream* in, Writer w) {
+template <class Writer, bool Fast>
+int read_euc(ByteReader& in, Writer w) {
   const bool widen = to_fullwidth(settings);
   for (;;) {
-    const int c = read_byte(in);
+    if constexpr (Fast) {
+      if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
+        w.ascii(in.begin(), n);
+        in.skip(n);
+        continue;
+      }
+      // A run of pairs whose bytes both lie in 0xA1-0xFE: each is the JIS code
+      // it stands for, which every target accepts.
+      const unsigned char* p = in.begin();
+      const unsigned char* const end = in.end();
+      while (end - p >= 2 && is_euc_byte(p[0]) && is_euc_byte(p[1])) {
+        w.jis_char(static_cast<uint16_t>(((p[0] & 0x7F) << 8) | (p[1] & 0x7F)));
+        p += 2;
+      }
+      if (p != in.begin()) {
+        in.skip(static_cast<size_t>(p - in.begin()));
+        continue;
+      }
+    }
+    const int c = in.get();
     if (c == EOF) break;
     const unsigned b = static_cast<unsigned>(c);
     if (b < 0x80 || b == 0xFF) {
       w.single(b);
       continue;
     }
-    const int c2 = read_byte(in);
+    const int c2 = in.get();
     if (c2 == EOF) break;
     const unsigned b2 = static_cast<unsigned>(c2);
     if (b == SS2) {
@@ -54,18 +75,18 @@ int read_euc(TextStream* in, Writer w) {
         continue;
       }
       // A voiced or semi-voiced mark merges only when written with its own SS2.
-      const int d = read_byte(in);
+      const int d = in.get();
       int e = EOF;
       uint16_t pair = static_cast<uint16_t>(b2 << 8);
       if (d == SS2) {
-        e = read_byte(in);
+        e = in.get();
         pair = static_cast<uint16_t>(pair | (static_cast<unsigned>(e) & 0xFF));
       }
       uint16_t wide;
       const int taken = widen_kana(pair, wide);
       if (taken != 2) {
-        unread_byte(e, in);
-        unread_byte(d, in);
+        in.unget(e);
+        in.unget(d);
       }
       if (taken != 0)
         w.jis_char(wide);
@@ -76,24 +97,34 @@ int read_euc(TextStream* in, Writer w) {
     const uint16_t p = static_cast<uint16_t>(((b & 0x7F) << 8) | (b2 & 0x7F));
     if constexpr (Writer::code == CODE_JIS) {
       w.jis_char(p);  // every pair, without a test
-    } else if (jis_to_sjis_code(p) != 0) {
+    } else if (const uint16_t s = jis_to_sjis_code(p); s != 0) {
       if constexpr (Writer::code == CODE_EUC)
         w.raw_pair(b, b2);  // as read
+      else if constexpr (Writer::code == CODE_SJIS)
+        w.sjis_char(s);
       else
         w.jis_char(p);
     } else if (mend_refused_pair(w, b, b2, widen)) {
-      unread_byte(c2, in);
+      in.unget(c2);
     }
   }
   w.finish();
   return 1;
 }
 
+template <class Writer>
+int convert(TextStream* in, TextStream* out) {
+  ByteReader reader(in);
+  ByteWriter writer(out);
+  return converter_fast_paths ? read_euc<Writer, true>(reader, Writer{writer})
+                              : read_euc<Writer, false>(reader, Writer{writer});
+}
+
 }  // namespace
 
-int convert_euc_sjis(TextStream* in, TextStream* out) { return read_euc(in, SjisWriter{out}); }
-int convert_euc_jis(TextStream* in, TextStream* out) { return read_euc(in, JisWriter{out}); }
-int convert_euc_euc(TextStream* in, TextStream* out) { return read_euc(in, EucWriter{out}); }
-int convert_euc_utf8(TextStream* in, TextStream* out) { return read_euc(in, Utf8Writer{out}); }
+int convert_euc_sjis(TextStream* in, TextStream* out) { return convert<SjisWriter>(in, out); }
+int convert_euc_jis(TextStream* in, TextStream* out) { return convert<JisWriter>(in, out); }
+int convert_euc_euc(TextStream* in, TextStream* out) { return convert<EucWriter>(in, out); }
+int convert_euc_utf8(TextStream* in, TextStream* out) { return convert<Utf8Writer>(in, out); }
 
 }  // namespace kotran

@@ -18,15 +18,37 @@ constexpr unsigned LF = 0x0A;
 constexpr unsigned SO = 0x0E;
 
 constexpr bool in_kana_range(unsigned k) { return k >= 0xA0 && k <= 0xDF; }
+constexpr bool is_jis_byte(unsigned b) { return b >= 0x21 && b <= 0x7E; }
 
-template <class Writer>
+template <class Writer, bool Fast>
 class JisReader {
  public:
-  JisReader(TextStream* in, Writer w) : in_(in), w_(w), widen_(to_fullwidth(settings)) {}
+  JisReader(ByteReader& in, Writer w) : in_(in), w_(w), widen_(to_fullwidth(settings)) {}
 
   int run() {
     for (;;) {
-      const int c = read_byte(in_);
+      if constexpr (Fast) {
+        if (read_shift_ == SHIFT_NONE) {
+          if (const size_t n = ascii_run(in_.begin(), in_.end(), true)) {
+            w_.ascii(in_.begin(), n);
+            in_.skip(n);
+            continue;
+          }
+        } else if (read_shift_ == SHIFT_KANJI && pending_ == 0) {
+          // A run of pairs of bytes 0x21-0x7E.
+          const unsigned char* p = in_.begin();
+          const unsigned char* const end = in_.end();
+          while (end - p >= 2 && is_jis_byte(p[0]) && is_jis_byte(p[1])) {
+            w_.jis_char(static_cast<uint16_t>((p[0] << 8) | p[1]));
+            p += 2;
+          }
+          if (p != in_.begin()) {
+            in_.skip(static_cast<size_t>(p - in_.begin()));
+            continue;
+          }
+        }
+      }
+      const int c = in_.get();
       if (c == EOF) break;
       const unsigned b = static_cast<unsigned>(c);
       if (b == ESC) {
@@ -76,13 +98,13 @@ class JisReader {
   // Widens the katakana k, merging a following voiced or semi-voiced mark
   // (7-bit or 8-bit); a byte not merged is read again.
   bool widen_with_look_ahead(unsigned k) {
-    const int n = read_byte(in_);
+    const int n = in_.get();
     uint16_t pair = static_cast<uint16_t>(k << 8);
     if (n != EOF && in_kana_range(static_cast<unsigned>(n) | 0x80))
       pair = static_cast<uint16_t>(pair | static_cast<unsigned>(n) | 0x80);
     uint16_t wide;
     const int taken = widen_kana(pair, wide);
-    if (taken != 2) unread_byte(n, in_);
+    if (taken != 2) in_.unget(n);
     if (taken == 0) return false;
     w_.jis_char(wide);
     return true;
@@ -132,7 +154,7 @@ class JisReader {
     if (!in_kana_range(k)) {
       // Not a katakana: SO stands alone and the byte starts a new pair.
       w_.put(SO);
-      unread_byte(static_cast<int>(b), in_);
+      in_.unget(static_cast<int>(b));
       return;
     }
     if (widen_alone(k)) return;
@@ -166,12 +188,12 @@ class JisReader {
   // The escape step, entered with ESC read. The two bytes after ESC are
   // always taken with it; false when the input ended among them.
   bool escape() {
-    const int b1 = read_byte(in_);
+    const int b1 = in_.get();
     if (b1 == EOF) {
       w_.put(ESC);
       return false;
     }
-    const int b2 = read_byte(in_);
+    const int b2 = in_.get();
     if (b2 == EOF) {
       w_.put(ESC);
       w_.put(static_cast<unsigned>(b1));
@@ -185,7 +207,7 @@ class JisReader {
       read_shift_ = SHIFT_KANA;
       if constexpr (Writer::code == CODE_JIS) w_.to_kana();
     } else if (b1 == '*' && b2 == 'I') {
-      if constexpr (Writer::code == CODE_JIS) write_string(w_.out, "\x1B*I");
+      if constexpr (Writer::code == CODE_JIS) w_.out.put_string("\x1B*I");
     } else if (b1 == '$' && (b2 == 'B' || b2 == '@')) {
       read_shift_ = SHIFT_KANJI;
       if constexpr (Writer::code == CODE_JIS) w_.to_kanji();
@@ -194,14 +216,14 @@ class JisReader {
       if constexpr (Writer::code == CODE_JIS) w_.to_none();
     } else {
       // Unrecognised: ESC passes on alone and the two bytes are read again.
-      unread_byte(b2, in_);
-      unread_byte(b1, in_);
+      in_.unget(b2);
+      in_.unget(b1);
       w_.put(ESC);
     }
     return true;
   }
 
-  TextStream* in_;
+  ByteReader& in_;
   Writer w_;
   const bool widen_;
   ShiftState read_shift_ = SHIFT_NONE;
@@ -209,15 +231,18 @@ class JisReader {
 };
 
 template <class Writer>
-int read_jis(TextStream* in, Writer w) {
-  return JisReader<Writer>(in, w).run();
+int convert(TextStream* in, TextStream* out) {
+  ByteReader reader(in);
+  ByteWriter writer(out);
+  return converter_fast_paths ? JisReader<Writer, true>(reader, Writer{writer}).run()
+                              : JisReader<Writer, false>(reader, Writer{writer}).run();
 }
 
 }  // namespace
 
-int convert_jis_sjis(TextStream* in, TextStream* out) { return read_jis(in, SjisWriter{out}); }
-int convert_jis_jis(TextStream* in, TextStream* out) { return read_jis(in, JisWriter{out}); }
-int convert_jis_euc(TextStream* in, TextStream* out) { return read_jis(in, EucWriter{out}); }
-int convert_jis_utf8(TextStream* in, TextStream* out) { return read_jis(in, Utf8Writer{out}); }
+int convert_jis_sjis(TextStream* in, TextStream* out) { return convert<SjisWriter>(in, out); }
+int convert_jis_jis(TextStream* in, TextStream* out) { return convert<JisWriter>(in, out); }
+int convert_jis_euc(TextStream* in, TextStream* out) { return convert<EucWriter>(in, out); }
+int convert_jis_utf8(TextStream* in, TextStream* out) { return convert<Utf8Writer>(in, out); }
 
 }  // namespace kotran

@@ -9,17 +9,43 @@ namespace {
 
 constexpr bool is_sjis_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFE); }
 constexpr bool is_sjis_kana(unsigned b) { return b >= 0xA0 && b <= 0xDF; }
+// Lead and trail bytes of the codes that are JIS X 0208 rows 1-94.
+constexpr bool is_row_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF); }
+constexpr bool is_row_trail(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 // Splits Shift-JIS text into single bytes, half-width katakana and
 // double-byte characters. A byte read while a lead byte waits is its trail
 // byte, whatever its value; a lead byte left at the end is dropped. Only the
 // end of the input ends the text: a byte 0xFF is a single byte.
-template <class Writer>
-int read_sjis(TextStream* in, Writer w) {
+template <class Writer, bool Fast>
+int read_sjis(ByteReader& in, Writer w) {
   const bool widen = to_fullwidth(settings);
   unsigned lead = 0;
   for (;;) {
-    const int c = read_byte(in);
+    if constexpr (Fast) {
+      if (lead == 0) {
+        if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
+          w.ascii(in.begin(), n);
+          in.skip(n);
+          continue;
+        }
+        // A run of characters of JIS X 0208 rows 1-94.
+        const unsigned char* p = in.begin();
+        const unsigned char* const end = in.end();
+        while (end - p >= 2 && is_row_lead(p[0]) && is_row_trail(p[1])) {
+          if constexpr (Writer::code == CODE_SJIS)
+            w.raw_pair(p[0], p[1]);
+          else
+            w.jis_char(sjis_to_jis_code(static_cast<uint16_t>((p[0] << 8) | p[1])));
+          p += 2;
+        }
+        if (p != in.begin()) {
+          in.skip(static_cast<size_t>(p - in.begin()));
+          continue;
+        }
+      }
+    }
+    const int c = in.get();
     if (c == EOF) break;
     const unsigned b = static_cast<unsigned>(c);
     if (lead != 0) {
@@ -41,15 +67,15 @@ int read_sjis(TextStream* in, Writer w) {
         continue;
       }
       // A voiced or semi-voiced mark after the katakana merges into it.
-      const int e = read_byte(in);
+      const int e = in.get();
       uint16_t wide;
       const int taken = widen_kana(static_cast<uint16_t>((b << 8) | (static_cast<unsigned>(e) & 0xFF)), wide);
       if (taken == 0) {
-        unread_byte(e, in);
+        in.unget(e);
         w.halfkana(b);  // 0xA0 has no full-width form
       } else {
         w.jis_char(wide);
-        if (taken == 1) unread_byte(e, in);
+        if (taken == 1) in.unget(e);
       }
     } else {
       w.single(b);  // 0x00-0x80 and 0xFF
@@ -59,11 +85,19 @@ int read_sjis(TextStream* in, Writer w) {
   return 1;
 }
 
+template <class Writer>
+int convert(TextStream* in, TextStream* out) {
+  ByteReader reader(in);
+  ByteWriter writer(out);
+  return converter_fast_paths ? read_sjis<Writer, true>(reader, Writer{writer})
+                              : read_sjis<Writer, false>(reader, Writer{writer});
+}
+
 }  // namespace
 
-int convert_sjis_sjis(TextStream* in, TextStream* out) { return read_sjis(in, SjisWriter{out}); }
-int convert_sjis_jis(TextStream* in, TextStream* out) { return read_sjis(in, JisWriter{out}); }
-int convert_sjis_euc(TextStream* in, TextStream* out) { return read_sjis(in, EucWriter{out}); }
-int convert_sjis_utf8(TextStream* in, TextStream* out) { return read_sjis(in, Utf8Writer{out}); }
+int convert_sjis_sjis(TextStream* in, TextStream* out) { return convert<SjisWriter>(in, out); }
+int convert_sjis_jis(TextStream* in, TextStream* out) { return convert<JisWriter>(in, out); }
+int convert_sjis_euc(TextStream* in, TextStream* out) { return convert<EucWriter>(in, out); }
+int convert_sjis_utf8(TextStream* in, TextStream* out) { return convert<Utf8Writer>(in, out); }
 
 }  // namespace kotran

@@ -22,8 +22,8 @@ constexpr char32_t NOTHING_AHEAD = 0xFFFFFFFD;
 // semi-voiced mark merged. A byte-order mark at the start is dropped. A
 // character the target lacks, and each invalid sequence, is replaced (by 〓,
 // or by U+FFFD in UTF-8).
-template <class Writer>
-int read_utf8(TextStream* in, Writer w) {
+template <class Writer, bool Fast>
+int read_utf8(ByteReader& in, Writer w) {
   const bool widen = to_fullwidth(settings);
   char32_t ahead = NOTHING_AHEAD;  // a character read while looking for a mark
   bool first = true;
@@ -36,6 +36,16 @@ int read_utf8(TextStream* in, Writer w) {
     }
   };
   for (;;) {
+    if constexpr (Fast) {
+      if (ahead == NOTHING_AHEAD) {
+        if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
+          w.ascii(in.begin(), n);
+          in.skip(n);
+          first = false;
+          continue;
+        }
+      }
+    }
     char32_t u = ahead;
     ahead = NOTHING_AHEAD;
     if (u == NOTHING_AHEAD) u = decode_utf8(in);
@@ -75,11 +85,21 @@ int read_utf8(TextStream* in, Writer w) {
   return 1;
 }
 
+template <class Writer>
+int convert(TextStream* in, TextStream* out) {
+  ByteReader reader(in);
+  ByteWriter writer(out);
+  return converter_fast_paths ? read_utf8<Writer, true>(reader, Writer{writer})
+                              : read_utf8<Writer, false>(reader, Writer{writer});
+}
+
 }  // namespace
 
-int convert_utf8_sjis(TextStream* in, TextStream* out) { return read_utf8(in, SjisWriter{out}); }
-int convert_utf8_jis(TextStream* in, TextStream* out) { return read_utf8(in, JisWriter{out}); }
-int convert_utf8_euc(TextStream* in, TextStream* out) { return read_utf8(in, EucWriter{out}); }
-int convert_utf8_utf8(TextStream* in, TextStream* out) { return read_utf8(in, Utf8Writer{out}); }
+bool converter_fast_paths = true;
+
+int convert_utf8_sjis(TextStream* in, TextStream* out) { return convert<SjisWriter>(in, out); }
+int convert_utf8_jis(TextStream* in, TextStream* out) { return convert<JisWriter>(in, out); }
+int convert_utf8_euc(TextStream* in, TextStream* out) { return convert<EucWriter>(in, out); }
+int convert_utf8_utf8(TextStream* in, TextStream* out) { return convert<Utf8Writer>(in, out); }
 
 }  // namespace kotran

@@ -1,7 +1,7 @@
 // Decoding UTF-8 one character at a time from a text stream.
 #pragma once
 
-#include "stream/text_stream.h"
+#include "stream/cursors.h"
 
 namespace kotran {
 
@@ -12,8 +12,8 @@ inline constexpr char32_t UTF8_INVALID = 0xFFFFFFFE;  // one invalid sequence
 // cannot start a character, or a start not completed; the byte that broke it
 // is read again), or UTF8_END. Overlong forms, surrogates and values past
 // U+10FFFF are invalid.
-inline char32_t decode_utf8(TextStream* in) {
-  const int b = read_byte(in);
+inline char32_t decode_utf8(ByteReader& in) {
+  const int b = in.get();
   if (b == EOF) return UTF8_END;
   if (b < 0x80) return static_cast<char32_t>(b);
   int more;
@@ -36,9 +36,9 @@ inline char32_t decode_utf8(TextStream* in) {
     return UTF8_INVALID;
   }
   for (; more > 0; --more) {
-    const int c = read_byte(in);
+    const int c = in.get();
     if (c < low || c > high) {
-      unread_byte(c, in);
+      in.unget(c);
       return UTF8_INVALID;
     }
     u = (u << 6) | static_cast<char32_t>(c & 0x3F);

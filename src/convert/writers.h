@@ -7,6 +7,7 @@
 //   halfkana(k)   a half-width katakana in its 8-bit form 0xA0-0xDF
 //   raw_pair(a,b) two bytes that form no character, written as they are
 //   put(b)        one byte as it is, with no change of shift state
+//   ascii(p, n)   a run of bytes below 0x80, each a single byte
 //   finish()      the end of the text
 // The UTF-8 writer also takes any Unicode character (unicode(u)).
 // The JIS writer also offers its shift transitions to the JIS reader, which
@@ -15,12 +16,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
 #include "convert/shift_state.h"
 #include "driver/settings.h"
+#include "stream/cursors.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
@@ -29,43 +32,34 @@ inline constexpr uint8_t SS2 = 0x8E;
 
 struct SjisWriter {
   static constexpr unsigned code = CODE_SJIS;
-  TextStream* out;
+  ByteWriter& out;
 
-  void put(unsigned b) { write_byte(static_cast<int>(b), out); }
-  void single(unsigned b) { put(b); }
-  void raw_pair(unsigned a, unsigned b) {
-    put(a);
-    put(b);
-  }
+  void put(unsigned b) { out.put(b); }
+  void single(unsigned b) { out.put(b); }
+  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
+  void raw_pair(unsigned a, unsigned b) { out.put2(a, b); }
   // A code that has no Shift-JIS form is written as its two bytes.
   void jis_char(uint16_t j) {
     const uint16_t s = jis_to_sjis_code(j);
     const uint16_t bytes = s != 0 ? s : j;
-    put(bytes >> 8);
-    put(bytes & 0xFF);
+    out.put2(bytes >> 8, bytes & 0xFF);
   }
-  void halfkana(unsigned k) { put(k); }
+  // A valid Shift-JIS code, known to be one.
+  void sjis_char(uint16_t s) { out.put2(s >> 8, s & 0xFF); }
+  void halfkana(unsigned k) { out.put(k); }
   void finish() {}
 };
 
 struct EucWriter {
   static constexpr unsigned code = CODE_EUC;
-  TextStream* out;
+  ByteWriter& out;
 
-  void put(unsigned b) { write_byte(static_cast<int>(b), out); }
-  void single(unsigned b) { put(b); }
-  void raw_pair(unsigned a, unsigned b) {
-    put(a);
-    put(b);
-  }
-  void jis_char(uint16_t j) {
-    put((j >> 8) | 0x80);
-    put((j & 0xFF) | 0x80);
-  }
-  void halfkana(unsigned k) {
-    put(SS2);
-    put(k);
-  }
+  void put(unsigned b) { out.put(b); }
+  void single(unsigned b) { out.put(b); }
+  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
+  void raw_pair(unsigned a, unsigned b) { out.put2(a, b); }
+  void jis_char(uint16_t j) { out.put2((j >> 8) | 0x80, (j & 0xFF) | 0x80); }
+  void halfkana(unsigned k) { out.put2(SS2, k); }
   void finish() {}
 };
 
@@ -74,54 +68,79 @@ struct EucWriter {
 // next unit needs another set.
 struct JisWriter {
   static constexpr unsigned code = CODE_JIS;
-  TextStream* out;
+  ByteWriter& out;
   ShiftState state = SHIFT_NONE;
-
-  explicit JisWriter(TextStream* o) : out(o) {}
 
   static const JisEscapeRow& row() {
     const unsigned v = jis_variant_of(settings);
     return jis_escape_table[v < 5 ? v : 0];
   }
-  void put(unsigned b) { write_byte(static_cast<int>(b), out); }
+  void put(unsigned b) { out.put(b); }
   void to_kanji() {
     if (state != SHIFT_KANJI) {
-      write_string(out, row().kanji_in);
+      out.put_string(row().kanji_in);
       state = SHIFT_KANJI;
     }
   }
   void to_kana() {
     if (state != SHIFT_KANA) {
-      write_string(out, KANA_IN);
+      out.put_string(KANA_IN);
       state = SHIFT_KANA;
     }
   }
   void to_none() {
     if (state != SHIFT_NONE) {
-      write_string(out, row().kanji_out);
+      out.put_string(row().kanji_out);
       state = SHIFT_NONE;
     }
   }
   void single(unsigned b) {
     to_none();
-    put(b);
+    out.put(b);
+  }
+  void ascii(const unsigned char* p, size_t n) {
+    to_none();
+    out.put_bytes(p, n);
   }
   void raw_pair(unsigned a, unsigned b) {
     to_none();
-    put(a);
-    put(b);
+    out.put2(a, b);
   }
   void jis_char(uint16_t j) {
     to_kanji();
-    put(j >> 8);
-    put(j & 0xFF);
+    out.put2(j >> 8, j & 0xFF);
   }
   void halfkana(unsigned k) {
     to_kana();
-    put(k & 0x7F);
+    out.put(k & 0x7F);
   }
   void finish() { to_none(); }
 };
+
+// Runs of ASCII are copied in bulk unless this is cleared; the plain byte
+// loop is the reference the bulk copy is tested against.
+extern bool converter_fast_paths;
+
+// The length of the run of bytes below 0x80 at p (ESC too ends it when
+// stop_at_esc is set), when at least its first eight bytes qualify; 0
+// otherwise, so that short runs stay in the byte loop.
+inline size_t ascii_run(const unsigned char* p, const unsigned char* end, bool stop_at_esc) {
+  constexpr uint64_t HIGH = 0x8080808080808080ULL;
+  constexpr uint64_t ONES = 0x0101010101010101ULL;
+  auto plain_word = [&](const unsigned char* at) {
+    uint64_t v;
+    std::memcpy(&v, at, 8);
+    if ((v & HIGH) != 0) return false;
+    if (!stop_at_esc) return true;
+    const uint64_t x = v ^ (ONES * 0x1B);  // a byte ESC becomes 0
+    return ((x - ONES) & ~x & HIGH) == 0;
+  };
+  if (end - p < 8 || !plain_word(p)) return 0;
+  const unsigned char* q = p + 8;
+  while (end - q >= 8 && plain_word(q)) q += 8;
+  while (q < end && *q < 0x80 && !(stop_at_esc && *q == 0x1B)) ++q;
+  return static_cast<size_t>(q - p);
+}
 
 // Characters that a conversion had to replace, counted over a file.
 extern size_t replaced_characters;
@@ -137,23 +156,19 @@ inline constexpr char32_t HALFWIDTH_KANA_LAST = 0xFF9F;   // ﾟ, byte 0xDF
 // that came with it is kept, so that line ends survive.
 struct Utf8Writer {
   static constexpr unsigned code = CODE_UTF8;
-  TextStream* out;
+  ByteWriter& out;
 
   void unicode(char32_t u) {
     if (u < 0x80) {
-      write_byte(static_cast<int>(u), out);
+      out.put(u);
     } else if (u < 0x800) {
-      write_byte(static_cast<int>(0xC0 | (u >> 6)), out);
-      write_byte(static_cast<int>(0x80 | (u & 0x3F)), out);
+      out.put2(0xC0 | (u >> 6), 0x80 | (u & 0x3F));
     } else if (u < 0x10000) {
-      write_byte(static_cast<int>(0xE0 | (u >> 12)), out);
-      write_byte(static_cast<int>(0x80 | ((u >> 6) & 0x3F)), out);
-      write_byte(static_cast<int>(0x80 | (u & 0x3F)), out);
+      out.put(0xE0 | (u >> 12));
+      out.put2(0x80 | ((u >> 6) & 0x3F), 0x80 | (u & 0x3F));
     } else {
-      write_byte(static_cast<int>(0xF0 | (u >> 18)), out);
-      write_byte(static_cast<int>(0x80 | ((u >> 12) & 0x3F)), out);
-      write_byte(static_cast<int>(0x80 | ((u >> 6) & 0x3F)), out);
-      write_byte(static_cast<int>(0x80 | (u & 0x3F)), out);
+      out.put2(0xF0 | (u >> 18), 0x80 | ((u >> 12) & 0x3F));
+      out.put2(0x80 | ((u >> 6) & 0x3F), 0x80 | (u & 0x3F));
     }
   }
   void replace() {
@@ -162,11 +177,12 @@ struct Utf8Writer {
   }
   void put(unsigned b) {
     if (b < 0x80)
-      write_byte(static_cast<int>(b), out);
+      out.put(b);
     else
       replace();
   }
   void single(unsigned b) { put(b); }
+  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
   void raw_pair(unsigned a, unsigned b) {
     put(a);
     put(b);

@@ -4,15 +4,16 @@
 
 namespace kotran {
 
-bool is_utf8_text(TextStream* s) {
-  if (s == nullptr) return false;
-  const int64_t start = stream_tell(s);
+namespace {
+
+bool scan(TextStream* s) {
   bool utf8 = false;
   bool long_seen = false;
   bool first = true;
   size_t scanned = 0;
+  ByteReader in(s);
   for (;;) {
-    const char32_t u = decode_utf8(s);
+    const char32_t u = decode_utf8(in);
     if (u == UTF8_END) {
       utf8 = long_seen && !stream_error(s);
       break;
@@ -30,6 +31,15 @@ bool is_utf8_text(TextStream* s) {
       break;
     }
   }
+  return utf8;
+}
+
+}  // namespace
+
+bool is_utf8_text(TextStream* s) {
+  if (s == nullptr) return false;
+  const int64_t start = stream_tell(s);
+  const bool utf8 = scan(s);
   stream_seek(s, start, 0);
   return utf8;
 }

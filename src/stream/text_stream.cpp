@@ -116,25 +116,32 @@ size_t fold_input(TextStream* s, unsigned char* p, size_t len, bool at_end) {
     end = sub;
     at_end = true;  // what stood after the 0x1A does not settle a CR
   }
-  auto* cr = static_cast<unsigned char*>(std::memchr(p, CR, static_cast<size_t>(end - p)));
+  auto* cr = static_cast<const unsigned char*>(std::memchr(p, CR, static_cast<size_t>(end - p)));
   if (cr == nullptr) return static_cast<size_t>(end - p);
-  unsigned char* w = cr;
+  // Move the text between CRs down over each CR that an LF follows.
+  unsigned char* w = p + (cr - p);
   const unsigned char* r = cr;
-  while (r < end) {
-    unsigned char c = *r++;
-    if (c == CR) {
-      if (r == end) {
-        if (!at_end) {
-          s->held_cr = true;
-          break;
-        }
-      } else if (*r == LF) {
-        continue;  // the LF that follows is delivered alone
+  while (cr != nullptr) {
+    const size_t keep = static_cast<size_t>(cr - r);
+    std::memmove(w, r, keep);
+    w += keep;
+    r = cr + 1;
+    if (r == end) {
+      if (!at_end) {
+        s->held_cr = true;
+        r = end;
+        break;
       }
+      *w++ = CR;
+    } else if (*r != LF) {
+      *w++ = CR;
     }
-    *w++ = c;
+    cr = static_cast<const unsigned char*>(std::memchr(r, CR, static_cast<size_t>(end - r)));
   }
-  if (w != r) s->tell_exact = false;
+  const size_t rest = static_cast<size_t>(end - r);
+  std::memmove(w, r, rest);
+  w += rest;
+  if (w != end) s->tell_exact = false;
   return static_cast<size_t>(w - p);
 }
 
@@ -219,14 +226,26 @@ int flush_stream(TextStream* s) {
   if (held == 0) return 0;
   const unsigned char* out = s->data;
   size_t size = held;
-  if (s->text && !s->lf_only && std::memchr(s->data, LF, held) != nullptr) {
-    unsigned char* w = s->data + s->block_size;
-    for (size_t i = 0; i < held; ++i) {
-      if (s->data[i] == LF) *w++ = CR;
-      *w++ = s->data[i];
+  if (s->text && !s->lf_only) {
+    if (const void* lf = std::memchr(s->data, LF, held)) {
+      // Each LF goes out as CR LF: copy the text between LFs, a CR before each.
+      unsigned char* w = s->data + s->block_size;
+      const unsigned char* r = s->data;
+      const unsigned char* const end = s->data + held;
+      for (auto* at = static_cast<const unsigned char*>(lf); at != nullptr;
+           at = static_cast<const unsigned char*>(std::memchr(r, LF, static_cast<size_t>(end - r)))) {
+        const size_t keep = static_cast<size_t>(at - r);
+        std::memcpy(w, r, keep);
+        w += keep;
+        *w++ = CR;
+        *w++ = LF;
+        r = at + 1;
+      }
+      std::memcpy(w, r, static_cast<size_t>(end - r));
+      w += end - r;
+      out = s->data + s->block_size;
+      size = static_cast<size_t>(w - out);
     }
-    out = s->data + s->block_size;
-    size = static_cast<size_t>(w - out);
   }
   if (!write_stored(s, out, size)) {
     mark_failed(s);
