@@ -1,0 +1,790 @@
+// The program as a process: banner, usage, options, detection and conversion
+// of each file, output naming, messages in Shift-JIS with CR LF, refusals
+// that keep inputs safe, error reports in order, and the exit status.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using test::hex;
+using test::run_kotran;
+using test::RunResult;
+using test::TempDir;
+using test::to_hex;
+
+using Words = std::vector<std::string>;
+
+const std::string CRLF = "\r\n";
+
+// ---------------------------------------------------------------------------
+// Texts. The Japanese parts of messages are Shift-JIS as iconv gives them.
+
+// " は間違ったオプションです."
+const std::string kBadOptionTail = hex("20 82 CD 8A D4 88 E1 82 C1 82 BD 83 49 83 76 83 56 83 87 83 93 82 C5 82 B7 2E");
+// ": これは ASCII ファイルです!"
+const std::string kAsciiTail = hex("3A 20 82 B1 82 EA 82 CD 20 41 53 43 49 49 20 83 74 83 40 83 43 83 8B 82 C5 82 B7 21");
+// ": これは変換の必要がありません!"
+const std::string kNoNeedTail =
+    hex("3A 20 82 B1 82 EA 82 CD 95 CF 8A B7 82 CC 95 4B 97 76 82 AA 82 A0 82 E8 82 DC 82 B9 82 F1 21");
+// " 変換."
+const std::string kConvertingTail = hex("20 95 CF 8A B7 2E");
+// "  半角カタカナ->全角 変換."
+const std::string kWidening = hex("20 20 94 BC 8A 70 83 4A 83 5E 83 4A 83 69 2D 3E 91 53 8A 70 20 95 CF 8A B7 2E");
+// "  出力ファイル: "
+const std::string kOutputFileHead = hex("20 20 8F 6F 97 CD 83 74 83 40 83 43 83 8B 3A 20");
+
+std::string m1(const std::string& word) { return "ERROR: \"" + word + "\"" + kBadOptionTail + CRLF; }
+std::string m2(const std::string& file) { return file + kAsciiTail + CRLF; }
+std::string m3(const std::string& file) { return file + kNoNeedTail + CRLF; }
+std::string m4(const std::string& file, const std::string& description) {
+  return file + ": " + description + kConvertingTail + CRLF;
+}
+std::string m5() { return kWidening + CRLF; }
+std::string m6(const std::string& output) { return kOutputFileHead + output + CRLF; }
+std::string report(const std::string& name, const std::string& text) { return name + ": " + text + CRLF; }
+
+// The eleven usage lines as stored on a pipe or file.
+const std::string kUsage =
+    // "Usage: kotran [オプション] file ..."
+    hex("55 73 61 67 65 3A 20 6B 6F 74 72 61 6E 20 5B 83 49 83 76 83 56 83 87 83 93 5D 20 66 69 6C 65 20 2E 2E 2E") +
+    CRLF +
+    // "         -e : EUC に変換"
+    hex("20 20 20 20 20 20 20 20 20 2D 65 20 3A 20 45 55 43 20 82 C9 95 CF 8A B7") + CRLF +
+    // "         -j : '83-JIS に変換"
+    hex("20 20 20 20 20 20 20 20 20 2D 6A 20 3A 20 27 38 33 2D 4A 49 53 20 82 C9 95 CF 8A B7") + CRLF +
+    // "         -j8: '83-JIS に変換"
+    hex("20 20 20 20 20 20 20 20 20 2D 6A 38 3A 20 27 38 33 2D 4A 49 53 20 82 C9 95 CF 8A B7") + CRLF +
+    // "         -j7: '78-JIS に変換"
+    hex("20 20 20 20 20 20 20 20 20 2D 6A 37 3A 20 27 37 38 2D 4A 49 53 20 82 C9 95 CF 8A B7") + CRLF +
+    // "         -s : シフトJIS に変換"
+    hex("20 20 20 20 20 20 20 20 20 2D 73 20 3A 20 83 56 83 74 83 67 4A 49 53 20 82 C9 95 CF 8A B7") + CRLF +
+    // "       オプションを指定しなければ シフトJIS に変換." and an empty line
+    hex("20 20 20 20 20 20 20 83 49 83 76 83 56 83 87 83 93 82 F0 8E 77 92 E8 82 B5 82 C8 82 AF 82 EA 82 CE 20 83 "
+        "56 83 74 83 67 4A 49 53 20 82 C9 95 CF 8A B7 2E") +
+    CRLF + CRLF +
+    // "         -c : 変換結果を画面に表示 (ファイル出力しない)"
+    hex("20 20 20 20 20 20 20 20 20 2D 63 20 3A 20 95 CF 8A B7 8C 8B 89 CA 82 F0 89 E6 96 CA 82 C9 95 5C 8E A6 20 "
+        "28 83 74 83 40 83 43 83 8B 8F 6F 97 CD 82 B5 82 C8 82 A2 29") +
+    CRLF +
+    // "         -f : 半角カタカナを全角に変換"
+    hex("20 20 20 20 20 20 20 20 20 2D 66 20 3A 20 94 BC 8A 70 83 4A 83 5E 83 4A 83 69 82 F0 91 53 8A 70 82 C9 95 "
+        "CF 8A B7") +
+    CRLF +
+    // an empty line, then "       変換元漢字コードは自動判別."
+    CRLF +
+    hex("20 20 20 20 20 20 20 95 CF 8A B7 8C B3 8A BF 8E 9A 83 52 81 5B 83 68 82 CD 8E A9 93 AE 94 BB 95 CA 2E") +
+    CRLF +
+    // "       パラメタを何も指定しなければ Usage を表示."
+    hex("20 20 20 20 20 20 20 83 70 83 89 83 81 83 5E 82 F0 89 BD 82 E0 8E 77 92 E8 82 B5 82 C8 82 AF 82 EA 82 CE "
+        "20 55 73 61 67 65 20 82 F0 95 5C 8E A6 2E") +
+    CRLF;
+
+// "日本語の文章です。" / "abc 漢字とカタカナ、表示。", CR LF line ends, in each code.
+const std::string kSjisText = hex(
+    "93 FA 96 7B 8C EA 82 CC 95 B6 8F CD 82 C5 82 B7 81 42 0D 0A "
+    "61 62 63 20 8A BF 8E 9A 82 C6 83 4A 83 5E 83 4A 83 69 81 41 95 5C 8E A6 81 42 0D 0A");
+const std::string kEucText = hex(
+    "C6 FC CB DC B8 EC A4 CE CA B8 BE CF A4 C7 A4 B9 A1 A3 0D 0A "
+    "61 62 63 20 B4 C1 BB FA A4 C8 A5 AB A5 BF A5 AB A5 CA A1 A2 C9 BD BC A8 A1 A3 0D 0A");
+// As iconv writes ISO-2022-JP: back to ASCII with ESC ( B.
+const std::string kJisInput = hex(
+    "1B 24 42 46 7C 4B 5C 38 6C 24 4E 4A 38 3E 4F 24 47 24 39 21 23 1B 28 42 0D 0A "
+    "61 62 63 20 1B 24 42 34 41 3B 7A 24 48 25 2B 25 3F 25 2B 25 4A 21 22 49 3D 3C 28 21 23 1B 28 42 0D 0A");
+// As the program writes JIS: ESC ( J back to one-byte text.
+const std::string kJisText = hex(
+    "1B 24 42 46 7C 4B 5C 38 6C 24 4E 4A 38 3E 4F 24 47 24 39 21 23 1B 28 4A 0D 0A "
+    "61 62 63 20 1B 24 42 34 41 3B 7A 24 48 25 2B 25 3F 25 2B 25 4A 21 22 49 3D 3C 28 21 23 1B 28 4A 0D 0A");
+// The same with the '78 kanji escape.
+const std::string kJis78Text = hex(
+    "1B 24 40 46 7C 4B 5C 38 6C 24 4E 4A 38 3E 4F 24 47 24 39 21 23 1B 28 4A 0D 0A "
+    "61 62 63 20 1B 24 40 34 41 3B 7A 24 48 25 2B 25 3F 25 2B 25 4A 21 22 49 3D 3C 28 21 23 1B 28 4A 0D 0A");
+const std::string kAsciiText = "abc\r\ndef ghi\r\n";
+
+// "漢字ｶﾞｷﾞｱ" in Shift-JIS with half-width katakana, and the conversions.
+const std::string kKanaSjis = hex("8A BF 8E 9A B6 DE B7 DE B1 0D 0A");
+const std::string kKanaEuc = hex("B4 C1 BB FA 8E B6 8E DE 8E B7 8E DE 8E B1 0D 0A");
+const std::string kKanaJis = hex("1B 24 42 34 41 3B 7A 1B 28 49 36 5E 37 5E 31 1B 28 4A 0D 0A");
+// "漢字ガギア" after widening.
+const std::string kWideSjis = hex("8A BF 8E 9A 83 4B 83 4D 83 41 0D 0A");
+const std::string kWideEuc = hex("B4 C1 BB FA A5 AC A5 AE A5 A2 0D 0A");
+const std::string kWideJis = hex("1B 24 42 34 41 3B 7A 25 2C 25 2E 25 22 1B 28 4A 0D 0A");
+
+// "あ" and "い", one line each.
+const std::string kSjisA = hex("82 A0 0D 0A");
+const std::string kEucA = hex("A4 A2 0D 0A");
+const std::string kSjisI = hex("82 A2 0D 0A");
+const std::string kEucI = hex("A4 A4 0D 0A");
+
+// Checks the three banner lines at the start of the text and returns what
+// follows them.
+std::string after_banner(const std::string& text) {
+  const std::string first = "Yomikae Ver.3.2\r\n";
+  if (text.compare(0, first.size(), first) != 0) {
+    ADD_FAILURE() << "no banner at the start: " << to_hex(text.substr(0, 40));
+    return text;
+  }
+  const size_t second_end = text.find(CRLF, first.size());
+  if (second_end == std::string::npos) {
+    ADD_FAILURE() << "banner ends after its first line";
+    return {};
+  }
+  EXPECT_GT(second_end, first.size()) << "the notice line is empty";
+  const size_t third = second_end + 2;
+  if (text.compare(third, 2, CRLF) != 0) {
+    ADD_FAILURE() << "no empty line after the notice: " << to_hex(text.substr(third, 20));
+    return text.substr(third);
+  }
+  return text.substr(third + 2);
+}
+
+// Whether any temporary output file was left in the directory.
+bool has_temporary(const TempDir& dir) {
+  for (const std::string& n : dir.names())
+    if (n.rfind(".kotran-", 0) == 0) return true;
+  return false;
+}
+
+std::string words_text(const Words& words) {
+  std::string s;
+  for (const std::string& w : words) s += (s.empty() ? "" : " ") + w;
+  return s;
+}
+
+// ---------------------------------------------------------------------------
+// Banner, usage, --help, --version.
+
+TEST(DriverUsage, NoArgumentsPrintsBannerAndUsage) {
+  TempDir dir;
+  const RunResult r = run_kotran({}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(kUsage));
+  EXPECT_TRUE(dir.names().empty());
+}
+
+TEST(DriverUsage, HelpPrintsUsageOnStandardOutput) {
+  TempDir dir;
+  const RunResult r = run_kotran({"--help"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  // The usage text first; lines about further options may follow it.
+  EXPECT_EQ(to_hex(r.out.substr(0, kUsage.size())), to_hex(kUsage));
+  EXPECT_EQ(r.err.find("Yomikae"), std::string::npos);  // no banner
+  EXPECT_TRUE(dir.names().empty());
+}
+
+TEST(DriverUsage, VersionPrintsBannerOnStandardOutput) {
+  TempDir dir;
+  const RunResult r = run_kotran({"--version"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(after_banner(r.out), "");
+}
+
+TEST(DriverUsage, OtherDoubleDashWordsAreRejected) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  for (const std::string word : {"--x", "--", "--helpx", "--HELP", "--verbose"}) {
+    const RunResult r = run_kotran({word, "a.txt"}, dir.path());
+    EXPECT_EQ(r.status, 2) << word;
+    EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(m1(word))) << word;
+    EXPECT_EQ(r.out, "") << word;
+  }
+  EXPECT_EQ(dir.names(), Words{"a.txt"});
+}
+
+TEST(DriverUsage, HelpAfterAFileNameIsAFileName) {
+  TempDir dir;
+  dir.write("a.txt", kAsciiText);
+  const RunResult r = run_kotran({"a.txt", "--help"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(after_banner(r.err), m2("a.txt") + report("--help", "No such file or directory"));
+}
+
+// ---------------------------------------------------------------------------
+// Options.
+
+TEST(DriverOptions, RejectedOptionEndsTheRunBeforeAnyFile) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  struct Case {
+    Words args;
+    std::string word;
+  };
+  const Case cases[] = {
+      {{"-x", "a.txt"}, "-x"},      {{"-e", "-x", "a.txt"}, "-x"}, {{"-j", "-ee", "a.txt"}, "-ee"},
+      {{"-e7", "a.txt"}, "-e7"},    {{"-", "a.txt"}, "-"},          {{"-jj", "-e", "a.txt"}, "-jj"},
+      {{"-x", "-y", "a.txt"}, "-x"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = run_kotran(c.args, dir.path());
+    EXPECT_EQ(r.status, 2) << words_text(c.args);
+    EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(m1(c.word))) << words_text(c.args);
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_EQ(dir.names(), Words{"a.txt"});
+  EXPECT_EQ(dir.read("a.txt"), kSjisText);
+}
+
+TEST(DriverOptions, OptionsWithoutFilesPrintOnlyTheBanner) {
+  TempDir dir;
+  for (const Words& args : {Words{"-e"}, Words{"-f", "-c"}, Words{"-j7", "-j"}, Words{"-js"}}) {
+    const RunResult r = run_kotran(args, dir.path());
+    EXPECT_EQ(r.status, 0) << words_text(args);
+    EXPECT_EQ(after_banner(r.err), "") << words_text(args);
+    EXPECT_EQ(r.out, "");
+  }
+  EXPECT_TRUE(dir.names().empty());
+}
+
+TEST(DriverOptions, WordsAfterTheFirstFileAreFileNames) {
+  TempDir dir;
+  dir.write("a.txt", kAsciiText);
+  dir.write("b.txt", kSjisText);
+  const RunResult r = run_kotran({"a.txt", "-x", "-e", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err), m2("a.txt") + report("-x", "No such file or directory") +
+                                     report("-e", "No such file or directory") + m3("b.txt"));
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+}
+
+TEST(DriverOptions, SlashWordIsAFileName) {
+  TempDir dir;
+  dir.write("a.txt", kEucText);
+  const std::string missing = "/nonexistent-kotran-dir/e";
+  const std::string absolute = dir.file("a.txt");
+  const RunResult r = run_kotran({missing, absolute}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err), report(missing, "No such file or directory") +
+                                     m4(absolute, "EUC -> Shift-JIS") + m6(dir.file("a.sjs")));
+  ASSERT_TRUE(dir.exists("a.sjs"));
+  EXPECT_EQ(to_hex(dir.read("a.sjs")), to_hex(kSjisText));
+}
+
+// ---------------------------------------------------------------------------
+// Detection and conversion of one file, every code to every target.
+
+struct ConvertCase {
+  const char* what;
+  std::string input;
+  Words options;
+  // Empty output name: the file is skipped with the message below.
+  std::string output;
+  std::string expected;  // the output file, or the skip message
+  std::string description;
+  bool widening;
+};
+
+enum Skip { ASCII, NO_NEED };
+
+ConvertCase converted(const char* what, const std::string& input, Words options, const std::string& output,
+                      const std::string& expected, const std::string& description, bool widening = false) {
+  return {what, input, std::move(options), output, expected, description, widening};
+}
+ConvertCase skipped(const char* what, const std::string& input, Words options, Skip skip) {
+  return {what, input, std::move(options), "", skip == ASCII ? m2("a.txt") : m3("a.txt"), "", false};
+}
+
+TEST(DriverConvert, EveryCodeToEveryTarget) {
+  const ConvertCase cases[] = {
+      // Shift-JIS input.
+      skipped("sjis, no option", kSjisText, {}, NO_NEED),
+      converted("sjis -e", kSjisText, {"-e"}, "a.euc", kEucText, "Shift-JIS -> EUC"),
+      converted("sjis -E", kSjisText, {"-E"}, "a.euc", kEucText, "Shift-JIS -> EUC"),
+      converted("sjis -j", kSjisText, {"-j"}, "a.jis", kJisText, "Shift-JIS -> JIS"),
+      converted("sjis -j8", kSjisText, {"-j", "-j8"}, "a.jis", kJisText, "Shift-JIS -> JIS"),
+      converted("sjis -f", kSjisText, {"-f"}, "a.sjs", kSjisText, "Shift-JIS -> Shift-JIS", true),
+      skipped("sjis -j7 keeps Shift-JIS as target", kSjisText, {"-j7"}, NO_NEED),
+      skipped("sjis -j then -s", kSjisText, {"-j", "-s"}, NO_NEED),
+      converted("sjis -j7 -j", kSjisText, {"-j7", "-j"}, "a.jis", kJis78Text, "Shift-JIS -> JIS"),
+      converted("sjis -j -j7", kSjisText, {"-j", "-j7"}, "a.jis", kJis78Text, "Shift-JIS -> JIS"),
+      // Shift-JIS with half-width katakana.
+      skipped("kana, no option", kKanaSjis, {}, NO_NEED),
+      converted("kana -f", kKanaSjis, {"-f"}, "a.sjs", kWideSjis, "Shift-JIS -> Shift-JIS", true),
+      converted("kana -e", kKanaSjis, {"-e"}, "a.euc", kKanaEuc, "Shift-JIS -> EUC"),
+      converted("kana -e -f", kKanaSjis, {"-e", "-f"}, "a.euc", kWideEuc, "Shift-JIS -> EUC", true),
+      converted("kana -j", kKanaSjis, {"-j"}, "a.jis", kKanaJis, "Shift-JIS -> JIS"),
+      converted("kana -f -j", kKanaSjis, {"-f", "-j"}, "a.jis", kWideJis, "Shift-JIS -> JIS", true),
+      // EUC input.
+      converted("euc, no option", kEucText, {}, "a.sjs", kSjisText, "EUC -> Shift-JIS"),
+      converted("euc -s", kEucText, {"-s"}, "a.sjs", kSjisText, "EUC -> Shift-JIS"),
+      converted("euc -j", kEucText, {"-j"}, "a.jis", kJisText, "EUC -> JIS"),
+      converted("euc -j7 -j", kEucText, {"-j7", "-j"}, "a.jis", kJis78Text, "EUC -> JIS"),
+      skipped("euc -e", kEucText, {"-e"}, NO_NEED),
+      converted("euc -e -f", kEucText, {"-e", "-f"}, "a.euc", kEucText, "EUC -> EUC", true),
+      converted("euc -es", kEucText, {"-es"}, "a.sjs", kSjisText, "EUC -> Shift-JIS"),
+      converted("euc -ej", kEucText, {"-ej"}, "a.jis", kJisText, "EUC -> JIS"),
+      converted("kana euc, no option", kKanaEuc, {}, "a.sjs", kKanaSjis, "EUC -> Shift-JIS"),
+      converted("kana euc -f", kKanaEuc, {"-f"}, "a.sjs", kWideSjis, "EUC -> Shift-JIS", true),
+      // JIS input.
+      converted("jis, no option", kJisInput, {}, "a.sjs", kSjisText, "JIS -> Shift-JIS"),
+      converted("jis -e", kJisInput, {"-e"}, "a.euc", kEucText, "JIS -> EUC"),
+      skipped("jis -j", kJisInput, {"-j"}, NO_NEED),
+      converted("jis -j -f", kJisInput, {"-j", "-f"}, "a.jis", kJisText, "JIS -> JIS", true),
+      converted("jis -j7 -j -f", kJisInput, {"-j7", "-j", "-f"}, "a.jis", kJis78Text, "JIS -> JIS", true),
+      converted("jis -js", kJisInput, {"-js"}, "a.sjs", kSjisText, "JIS -> Shift-JIS"),
+      converted("jis -je", kJisInput, {"-je"}, "a.euc", kEucText, "JIS -> EUC"),
+      converted("jis -js -j", kJisInput, {"-js", "-j"}, "a.jis", kJisText, "JIS -> JIS"),
+      // 7-bit input.
+      skipped("ascii, no option", kAsciiText, {}, ASCII),
+      skipped("ascii -e", kAsciiText, {"-e"}, ASCII),
+      skipped("ascii -j -f", kAsciiText, {"-j", "-f"}, ASCII),
+      skipped("empty file", "", {"-e"}, ASCII),
+      // A forced source skips detection, whatever the file holds.
+      converted("ascii -js", kAsciiText, {"-js"}, "a.sjs", kAsciiText, "JIS -> Shift-JIS"),
+      converted("ascii -je", kAsciiText, {"-je"}, "a.euc", kAsciiText, "JIS -> EUC"),
+      converted("sjis -js", kSjisText, {"-js"}, "a.sjs", kSjisText, "JIS -> Shift-JIS"),
+  };
+  for (const ConvertCase& c : cases) {
+    TempDir dir;
+    dir.write("a.txt", c.input);
+    Words args = c.options;
+    args.push_back("a.txt");
+    const RunResult r = run_kotran(args, dir.path());
+    EXPECT_EQ(r.status, 0) << c.what;
+    EXPECT_EQ(r.out, "") << c.what;
+    EXPECT_EQ(dir.read("a.txt"), c.input) << c.what << ": the input changed";
+    EXPECT_FALSE(has_temporary(dir)) << c.what;
+    if (c.output.empty()) {
+      EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(c.expected)) << c.what;
+      EXPECT_EQ(dir.names(), Words{"a.txt"}) << c.what;
+      continue;
+    }
+    const std::string messages =
+        m4("a.txt", c.description) + (c.widening ? m5() : "") + m6(c.output);
+    EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(messages)) << c.what;
+    EXPECT_EQ(dir.names(), (Words{c.output, "a.txt"})) << c.what;
+    if (dir.exists(c.output)) {
+      EXPECT_EQ(to_hex(dir.read(c.output)), to_hex(c.expected)) << c.what;
+    }
+  }
+}
+
+TEST(DriverConvert, SeveralFilesAllSkippedOrConvertedGiveStatusZero) {
+  TempDir dir;
+  dir.write("ascii.txt", kAsciiText);
+  dir.write("s.txt", kSjisText);
+  dir.write("e.txt", kEucText);
+  dir.write("j.txt", kJisInput);
+  const RunResult r = run_kotran({"-e", "ascii.txt", "s.txt", "e.txt", "j.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(after_banner(r.err), m2("ascii.txt") + m4("s.txt", "Shift-JIS -> EUC") + m6("s.euc") + m3("e.txt") +
+                                     m4("j.txt", "JIS -> EUC") + m6("j.euc"));
+  EXPECT_EQ(dir.names(), (Words{"ascii.txt", "e.txt", "j.euc", "j.txt", "s.euc", "s.txt"}));
+  EXPECT_EQ(dir.read("s.euc"), kEucText);
+  EXPECT_EQ(dir.read("j.euc"), kEucText);
+}
+
+TEST(DriverConvert, AnExistingOutputIsReplaced) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("a.euc", std::string(10000, 'x'));
+  const RunResult r = run_kotran({"-e", "a.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(to_hex(dir.read("a.euc")), to_hex(kEucText));
+  EXPECT_FALSE(has_temporary(dir));
+}
+
+TEST(DriverConvert, ConsoleOutputHasBothTextsInOrder) {
+  TempDir dir;
+  dir.write("a.txt", kSjisA);
+  dir.write("b.txt", kSjisI);
+  const RunResult r = run_kotran({"-e", "-c", "a.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(after_banner(r.err), "");
+  EXPECT_EQ(to_hex(r.out), to_hex(kEucA + kEucI));
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+
+  const RunResult j = run_kotran({"-c", "-j", "a.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(j.status, 0);
+  EXPECT_EQ(to_hex(j.out), to_hex(hex("1B 24 42 24 22 1B 28 4A 0D 0A 1B 24 42 24 24 1B 28 4A 0D 0A")));
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+}
+
+TEST(DriverConvert, ConsoleOutputStillSkipsWithMessages) {
+  TempDir dir;
+  dir.write("ascii.txt", kAsciiText);
+  dir.write("a.txt", kEucA);
+  dir.write("k.txt", kKanaSjis);
+  const RunResult r = run_kotran({"-c", "ascii.txt", "a.txt", "k.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(after_banner(r.err), m2("ascii.txt") + m3("k.txt"));
+  EXPECT_EQ(to_hex(r.out), to_hex(kSjisA));
+  const RunResult f = run_kotran({"-f", "-c", "k.txt"}, dir.path());
+  EXPECT_EQ(f.status, 0);
+  EXPECT_EQ(after_banner(f.err), "");  // no M4-M6, and no M5 either
+  EXPECT_EQ(to_hex(f.out), to_hex(kWideSjis));
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "ascii.txt", "k.txt"}));
+}
+
+TEST(DriverConvert, ConsoleOutputOnAFullDevice) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  const RunResult r = run_kotran({"-c", "-e", "a.txt"}, dir.path(), {}, "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("standard output: No space left on device\r\n"), std::string::npos) << to_hex(r.err);
+  EXPECT_EQ(dir.names(), Words{"a.txt"});
+}
+
+// ---------------------------------------------------------------------------
+// Output names.
+
+TEST(DriverOutputName, FirstDotOfTheBaseNameIsReplaced) {
+  struct Case {
+    std::string dir_part;  // made before the run
+    std::string input;
+    std::string output;
+  };
+  const Case cases[] = {
+      {"", "a.b.txt", "a.sjs"},
+      {"", "readme", "readme.sjs"},
+      {"", "a.", "a.sjs"},
+      {"", "x.sjs.txt", "x.sjs"},
+      {"dir.x", "dir.x/a", "dir.x/a.sjs"},
+      {"dir.x", "dir.x/a.b.c", "dir.x/a.sjs"},
+      {"dir.x", "./dir.x/a", "./dir.x/a.sjs"},
+      {"", "./a.txt", "./a.sjs"},
+      {"", "back\\slash.txt", "back\\slash.sjs"},  // a backslash is no separator here
+      {"", "sp ace.txt", "sp ace.sjs"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    if (!c.dir_part.empty()) {
+      ASSERT_EQ(mkdir(dir.file(c.dir_part).c_str(), 0755), 0);
+    }
+    dir.write(c.input, kEucText);
+    const RunResult r = run_kotran({c.input}, dir.path());
+    EXPECT_EQ(r.status, 0) << c.input;
+    EXPECT_EQ(after_banner(r.err), m4(c.input, "EUC -> Shift-JIS") + m6(c.output)) << c.input;
+    ASSERT_TRUE(dir.exists(c.output)) << c.input;
+    EXPECT_EQ(to_hex(dir.read(c.output)), to_hex(kSjisText)) << c.input;
+  }
+}
+
+TEST(DriverOutputName, EachTargetHasItsExtension) {
+  TempDir dir;
+  dir.write("doc", kJisInput);
+  const RunResult r = run_kotran({"doc"}, dir.path());
+  EXPECT_EQ(after_banner(r.err), m4("doc", "JIS -> Shift-JIS") + m6("doc.sjs"));
+  const RunResult e = run_kotran({"-e", "doc"}, dir.path());
+  EXPECT_EQ(after_banner(e.err), m4("doc", "JIS -> EUC") + m6("doc.euc"));
+  dir.write("s", kSjisText);
+  const RunResult j = run_kotran({"-j", "s"}, dir.path());
+  EXPECT_EQ(after_banner(j.err), m4("s", "Shift-JIS -> JIS") + m6("s.jis"));
+  EXPECT_EQ(dir.names(), (Words{"doc", "doc.euc", "doc.sjs", "s", "s.jis"}));
+}
+
+// Makes the relative path rel (directories and file) below base, whose
+// full name may exceed what one call to open accepts.
+bool make_deep_file(const std::string& base, const std::string& rel, const std::string& bytes) {
+  int fd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  size_t start = 0;
+  for (size_t slash; (slash = rel.find('/', start)) != std::string::npos; start = slash + 1) {
+    const std::string part = rel.substr(start, slash - start);
+    if (mkdirat(fd, part.c_str(), 0755) != 0 && errno != EEXIST) {
+      ::close(fd);
+      return false;
+    }
+    const int next = openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    if (next < 0) return false;
+    fd = next;
+  }
+  const int file = openat(fd, rel.substr(start).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ::close(fd);
+  if (file < 0) return false;
+  const bool ok = ::write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  ::close(file);
+  return ok;
+}
+
+TEST(DriverOutputName, OutputNameThatDoesNotFitIsRefused) {
+  TempDir dir;
+  // 20 directories of 200 bytes and a file name without a dot: 4093 bytes,
+  // which opens, while the output name needs 4097.
+  std::string deep;
+  for (int i = 0; i < 20; ++i) deep += std::string(200, 'd') + "/";
+  const std::string name = deep + std::string(4093 - deep.size(), 'f');
+  ASSERT_EQ(name.size(), 4093u);
+  ASSERT_TRUE(make_deep_file(dir.path(), name, kEucText));
+  dir.write("b.txt", kEucText);
+  const RunResult r = run_kotran({name, "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err),
+            report(name, "Filename too long") + m4("b.txt", "EUC -> Shift-JIS") + m6("b.sjs"));
+  EXPECT_EQ(dir.read("b.sjs"), kSjisText);
+}
+
+TEST(DriverOutputName, InputNameTooLongToOpen) {
+  TempDir dir;
+  dir.write("b.txt", kEucText);
+  const std::string name(5000, 'n');
+  const RunResult r = run_kotran({name, "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err),
+            report(name, "Filename too long") + m4("b.txt", "EUC -> Shift-JIS") + m6("b.sjs"));
+}
+
+// ---------------------------------------------------------------------------
+// An output never destroys an input.
+
+// Checks that the run refused the file with an "ERROR: " line naming it.
+void expect_refusal(const std::string& messages, const std::string& file) {
+  EXPECT_EQ(messages.rfind("ERROR: ", 0), 0u) << to_hex(messages);
+  const size_t end = messages.find(CRLF);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_NE(messages.substr(0, end).find(file), std::string::npos) << to_hex(messages);
+}
+
+// The refusal line at the start of messages; what follows it.
+std::string after_refusal(const std::string& messages, const std::string& file) {
+  expect_refusal(messages, file);
+  const size_t end = messages.find(CRLF);
+  return end == std::string::npos ? "" : messages.substr(end + 2);
+}
+
+TEST(DriverSafety, OutputThatIsTheInputItselfIsRefused) {
+  for (const std::string name : {"a.sjs", "./a.sjs"}) {
+    TempDir dir;
+    dir.write("a.sjs", kKanaSjis);
+    dir.write("d.txt", kEucText);
+    const RunResult r = run_kotran({"-f", name, "d.txt"}, dir.path());
+    EXPECT_EQ(r.status, 1) << name;
+    const std::string rest = after_refusal(after_banner(r.err), name);
+    EXPECT_EQ(rest, m4("d.txt", "EUC -> Shift-JIS") + m5() + m6("d.sjs")) << name;
+    EXPECT_EQ(dir.read("a.sjs"), kKanaSjis) << name;
+    EXPECT_EQ(dir.read("d.sjs"), kSjisText) << name;
+    EXPECT_EQ(dir.names(), (Words{"a.sjs", "d.sjs", "d.txt"})) << name;
+  }
+}
+
+TEST(DriverSafety, JisNamedFileHoldingShiftJisIsRefused) {
+  TempDir dir;
+  dir.write("a.jis", kSjisText);
+  const RunResult r = run_kotran({"-j", "a.jis"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_refusal(after_banner(r.err), "a.jis"), "");
+  EXPECT_EQ(dir.read("a.jis"), kSjisText);
+  EXPECT_EQ(dir.names(), Words{"a.jis"});
+}
+
+TEST(DriverSafety, OutputThatIsAHardLinkOfTheInputIsRefused) {
+  TempDir dir;
+  dir.write("b.txt", kKanaSjis);
+  ASSERT_EQ(link(dir.file("b.txt").c_str(), dir.file("b.sjs").c_str()), 0);
+  const RunResult r = run_kotran({"-f", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_refusal(after_banner(r.err), "b.txt"), "");
+  EXPECT_EQ(dir.read("b.txt"), kKanaSjis);
+  EXPECT_EQ(dir.names(), (Words{"b.sjs", "b.txt"}));
+}
+
+TEST(DriverSafety, OutputThatLinksToTheInputIsRefused) {
+  TempDir dir;
+  dir.write("c.txt", kKanaSjis);
+  ASSERT_EQ(symlink("c.txt", dir.file("c.sjs").c_str()), 0);
+  const RunResult r = run_kotran({"-f", "c.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_refusal(after_banner(r.err), "c.txt"), "");
+  EXPECT_EQ(dir.read("c.txt"), kKanaSjis);
+  EXPECT_FALSE(has_temporary(dir));
+}
+
+TEST(DriverSafety, OutputThatIsALaterInputIsRefused) {
+  for (const std::string later : {"a.euc", "./a.euc"}) {
+    TempDir dir;
+    dir.write("a.txt", kSjisText);
+    dir.write("a.euc", kEucA);
+    const RunResult r = run_kotran({"-e", "a.txt", later}, dir.path());
+    EXPECT_EQ(r.status, 1) << later;
+    // a.txt is refused, then a.euc is already EUC.
+    EXPECT_EQ(after_refusal(after_banner(r.err), "a.txt"), m3(later)) << later;
+    EXPECT_EQ(dir.read("a.euc"), kEucA) << later;
+    EXPECT_EQ(dir.read("a.txt"), kSjisText) << later;
+    EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt"})) << later;
+  }
+}
+
+TEST(DriverSafety, OutputWrittenEarlierInTheRunIsRefused) {
+  TempDir dir;
+  dir.write("a.b.txt", kEucA);
+  dir.write("a.c.txt", kEucI);
+  dir.write("z.txt", kEucText);
+  const RunResult r = run_kotran({"a.b.txt", "a.c.txt", "z.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  const std::string messages = after_banner(r.err);
+  const std::string first = m4("a.b.txt", "EUC -> Shift-JIS") + m6("a.sjs");
+  ASSERT_EQ(messages.substr(0, first.size()), first);
+  EXPECT_EQ(after_refusal(messages.substr(first.size()), "a.c.txt"),
+            m4("z.txt", "EUC -> Shift-JIS") + m6("z.sjs"));
+  EXPECT_EQ(to_hex(dir.read("a.sjs")), to_hex(kSjisA));
+  EXPECT_EQ(dir.read("z.sjs"), kSjisText);
+  EXPECT_EQ(dir.names(), (Words{"a.b.txt", "a.c.txt", "a.sjs", "z.sjs", "z.txt"}));
+}
+
+// ---------------------------------------------------------------------------
+// Files that cannot be read or written; the order of messages.
+
+TEST(DriverFailures, MissingSecondFileAmongThree) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("c.txt", kKanaSjis);
+  const RunResult r = run_kotran({"-e", "a.txt", "missing.txt", "c.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(to_hex(after_banner(r.err)),
+            to_hex(m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc") + report("missing.txt", "No such file or directory") +
+                   m4("c.txt", "Shift-JIS -> EUC") + m6("c.euc")));
+  EXPECT_EQ(dir.read("a.euc"), kEucText);
+  EXPECT_EQ(dir.read("c.euc"), kKanaEuc);
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "c.euc", "c.txt"}));
+}
+
+TEST(DriverFailures, MissingFileWithForcedSource) {
+  TempDir dir;
+  dir.write("c.txt", kJisInput);
+  const RunResult r = run_kotran({"-js", "missing.txt", "c.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err), report("missing.txt", "No such file or directory") +
+                                     m4("c.txt", "JIS -> Shift-JIS") + m6("c.sjs"));
+  EXPECT_EQ(dir.read("c.sjs"), kSjisText);
+}
+
+TEST(DriverFailures, DirectoryAsInput) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("dir").c_str(), 0755), 0);
+  dir.write("a.txt", kSjisText);
+  const RunResult r = run_kotran({"-e", "dir", "a.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err), report("dir", "Permission denied") + m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc"));
+  EXPECT_EQ(dir.read("a.euc"), kEucText);
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "dir"}));
+}
+
+TEST(DriverFailures, OutputNameThatIsADirectoryEndsTheRun) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("b.txt", kSjisText);
+  ASSERT_EQ(mkdir(dir.file("a.euc").c_str(), 0755), 0);
+  const RunResult r = run_kotran({"-e", "a.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err),
+            m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc") + report("a.euc", "Permission denied"));
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "b.txt"}));  // b.txt is not handled
+  EXPECT_FALSE(has_temporary(dir));
+}
+
+TEST(DriverFailures, UnreadableFile) {
+  if (!test::permissions_apply()) GTEST_SKIP() << "running as root: permission bits stop nothing";
+  TempDir dir;
+  dir.write("locked.txt", kSjisText);
+  dir.write("b.txt", kSjisText);
+  ASSERT_EQ(chmod(dir.file("locked.txt").c_str(), 0), 0);
+  const RunResult r = run_kotran({"-e", "locked.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err),
+            report("locked.txt", "Permission denied") + m4("b.txt", "Shift-JIS -> EUC") + m6("b.euc"));
+  EXPECT_EQ(dir.read("b.euc"), kEucText);
+  EXPECT_FALSE(dir.exists("locked.euc"));
+}
+
+TEST(DriverFailures, ReadOnlyOutputDirectory) {
+  if (!test::permissions_apply()) GTEST_SKIP() << "running as root: permission bits stop nothing";
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("ro").c_str(), 0755), 0);
+  dir.write("ro/a.txt", kSjisText);
+  dir.write("b.txt", kSjisText);
+  ASSERT_EQ(chmod(dir.file("ro").c_str(), 0555), 0);
+  const RunResult r = run_kotran({"-e", "ro/a.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err),
+            m4("ro/a.txt", "Shift-JIS -> EUC") + m6("ro/a.euc") + report("ro/a.euc", "Permission denied"));
+  EXPECT_FALSE(dir.exists("ro/a.euc"));
+  EXPECT_FALSE(dir.exists("b.euc"));  // the run ended
+  EXPECT_EQ(dir.read("ro/a.txt"), kSjisText);
+}
+
+// ---------------------------------------------------------------------------
+// Output files: atomic, with the creation mask applied.
+
+class DriverOutputMode : public ::testing::Test {
+ protected:
+  void SetUp() override { saved_ = umask(022); }
+  void TearDown() override { umask(saved_); }
+  mode_t saved_ = 0;
+};
+
+TEST_F(DriverOutputMode, NewOutputGets0644LessTheMask) {
+  struct Case {
+    mode_t mask;
+    mode_t expected;
+  };
+  for (const Case& c : {Case{022, 0644}, Case{027, 0640}, Case{077, 0600}}) {
+    umask(c.mask);
+    TempDir dir;
+    dir.write("a.txt", kSjisText);
+    const RunResult r = run_kotran({"-e", "a.txt"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    struct stat st;
+    ASSERT_EQ(stat(dir.file("a.euc").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.expected) << "umask " << std::oct << c.mask;
+    EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt"}));
+  }
+}
+
+std::string file_name(int i, const char* extension) {
+  std::string name = "f";
+  name += std::to_string(i);
+  name += extension;
+  return name;
+}
+
+TEST(DriverOutputFiles, NoTemporaryFileIsLeftAfterManyFiles) {
+  TempDir dir;
+  Words args{"-j"};
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = file_name(i, ".txt");
+    dir.write(name, i % 3 == 0 ? kSjisText : i % 3 == 1 ? kEucText : kAsciiText);
+    args.push_back(name);
+  }
+  args.push_back("missing.txt");
+  const RunResult r = run_kotran(args, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(has_temporary(dir));
+  for (int i = 0; i < 12; ++i) {
+    const std::string out = file_name(i, ".jis");
+    EXPECT_EQ(dir.exists(out), i % 3 != 2) << out;
+    if (i % 3 != 2 && dir.exists(out)) {
+      EXPECT_EQ(dir.read(out), kJisText) << out;
+    }
+  }
+}
+
+TEST(DriverOutputFiles, LargeFileConvertsWhole) {
+  TempDir dir;
+  std::string sjis;
+  std::string euc;
+  // Enough lines to cross many 4096-byte blocks, CR LF pairs on the edges.
+  for (int i = 0; i < 3000; ++i) {
+    sjis += kSjisText;
+    euc += kEucText;
+  }
+  dir.write("big.txt", sjis);
+  const RunResult r = run_kotran({"-e", "big.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  const std::string got = dir.read("big.euc");
+  EXPECT_EQ(got.size(), euc.size());
+  EXPECT_TRUE(got == euc);
+}
+
+}  // namespace
+}  // namespace kotran
