@@ -131,6 +131,16 @@ TEST(JisSjisAgainstIconv, EveryCharacterIconvKnows) {
   EXPECT_GE(known, 6879);
 }
 
+TEST(RowTables, AgreeWithTheArithmeticOnEveryCodeOfRowsOneToNinetyFour) {
+  for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
+    for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
+      const uint16_t sjis = jis_to_sjis_code(static_cast<uint16_t>(hi << 8 | lo));
+      ASSERT_EQ(row_jis_to_sjis(hi, lo), sjis) << std::hex << (hi << 8 | lo);
+      ASSERT_EQ(row_sjis_to_jis(sjis >> 8, sjis & 0xFF), hi << 8 | lo) << std::hex << sjis;
+    }
+  }
+}
+
 struct WidenCase {
   uint16_t pair;
   int result;

@@ -51,7 +51,7 @@ int read_euc(ByteReader& in, Writer w) {
       const unsigned char* p = in.begin();
       const unsigned char* const end = in.end();
       while (end - p >= 2 && is_euc_byte(p[0]) && is_euc_byte(p[1])) {
-        w.jis_char(static_cast<uint16_t>(((p[0] & 0x7F) << 8) | (p[1] & 0x7F)));
+        w.row_char(static_cast<uint16_t>(((p[0] & 0x7F) << 8) | (p[1] & 0x7F)));
         p += 2;
       }
       if (p != in.begin()) {

@@ -39,7 +39,7 @@ class JisReader {
           const unsigned char* p = in_.begin();
           const unsigned char* const end = in_.end();
           while (end - p >= 2 && is_jis_byte(p[0]) && is_jis_byte(p[1])) {
-            w_.jis_char(static_cast<uint16_t>((p[0] << 8) | p[1]));
+            w_.row_char(static_cast<uint16_t>((p[0] << 8) | p[1]));
             p += 2;
           }
           if (p != in_.begin()) {

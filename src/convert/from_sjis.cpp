@@ -36,7 +36,7 @@ int read_sjis(ByteReader& in, Writer w) {
           if constexpr (Writer::code == CODE_SJIS)
             w.raw_pair(p[0], p[1]);
           else
-            w.jis_char(sjis_to_jis_code(static_cast<uint16_t>((p[0] << 8) | p[1])));
+            w.row_char(row_sjis_to_jis(p[0], p[1]));
           p += 2;
         }
         if (p != in.begin()) {

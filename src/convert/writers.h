@@ -4,6 +4,7 @@
 // to the writer of the target:
 //   single(b)     a one-byte character (ASCII, a control byte, a stray byte)
 //   jis_char(j)   a double-byte character given by its JIS code
+//   row_char(j)   the same, for a code known to lie in rows 1-94
 //   halfkana(k)   a half-width katakana in its 8-bit form 0xA0-0xDF
 //   raw_pair(a,b) two bytes that form no character, written as they are
 //   put(b)        one byte as it is, with no change of shift state
@@ -46,6 +47,7 @@ struct SjisWriter {
   }
   // A valid Shift-JIS code, known to be one.
   void sjis_char(uint16_t s) { out.put2(s >> 8, s & 0xFF); }
+  void row_char(uint16_t j) { sjis_char(row_jis_to_sjis(j >> 8, j & 0xFF)); }
   void halfkana(unsigned k) { out.put(k); }
   void finish() {}
 };
@@ -59,6 +61,7 @@ struct EucWriter {
   void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
   void raw_pair(unsigned a, unsigned b) { out.put2(a, b); }
   void jis_char(uint16_t j) { out.put2((j >> 8) | 0x80, (j & 0xFF) | 0x80); }
+  void row_char(uint16_t j) { jis_char(j); }
   void halfkana(unsigned k) { out.put2(SS2, k); }
   void finish() {}
 };
@@ -110,6 +113,7 @@ struct JisWriter {
     to_kanji();
     out.put2(j >> 8, j & 0xFF);
   }
+  void row_char(uint16_t j) { jis_char(j); }
   void halfkana(unsigned k) {
     to_kana();
     out.put(k & 0x7F);
@@ -194,6 +198,7 @@ struct Utf8Writer {
     else
       replace();
   }
+  void row_char(uint16_t j) { jis_char(j); }
   void halfkana(unsigned k) {
     if (k >= 0xA1 && k <= 0xDF) {
       unicode(HALFWIDTH_KANA_FIRST + (k - 0xA1));
