@@ -201,6 +201,19 @@ TEST(DriverUsage, OtherDoubleDashWordsAreRejected) {
   EXPECT_EQ(dir.names(), Words{"a.txt"});
 }
 
+TEST(DriverUsage, ABadOptionBeforeHelpIsRejected) {
+  TempDir dir;
+  const RunResult r = run_kotran({"-x", "--help"}, dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(m1("-x")));
+  // A good option before it does not stop it.
+  const RunResult ok = run_kotran({"-e", "--version"}, dir.path());
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_EQ(ok.err, "");
+  EXPECT_EQ(ok.out.substr(0, 17), "Yomikae Ver.3.2\r\n");
+}
+
 TEST(DriverUsage, HelpAfterAFileNameIsAFileName) {
   TempDir dir;
   dir.write("a.txt", kAsciiText);

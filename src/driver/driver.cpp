@@ -214,14 +214,19 @@ int run_driver(const std::vector<std::string>& words) {
   settings = 0;
   size_t first_file = 1;
   while (first_file < words.size() && is_option(words[first_file])) ++first_file;
+  // --help and --version answer on standard output, with nothing on standard
+  // error, unless a bad option stands before them.
+  Settings scratch = 0;
   for (size_t i = 1; i < first_file; ++i) {
-    if (words[i] == "--help" || words[i] == "--version") {
-      if (words[i] == "--help")
-        print_help(std_out());
-      else
-        print_banner(std_out());
-      return flush_stream(std_out()) == 0 ? EXIT_OK : EXIT_FILE_FAILED;
+    if (words[i] != "--help" && words[i] != "--version") {
+      if (parse_option(words[i].c_str(), scratch) == 0) break;
+      continue;
     }
+    if (words[i] == "--help")
+      print_help(std_out());
+    else
+      print_banner(std_out());
+    return flush_stream(std_out()) == 0 ? EXIT_OK : EXIT_FILE_FAILED;
   }
 
   print_banner(std_err());
