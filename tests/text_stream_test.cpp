@@ -159,25 +159,26 @@ TEST(TextStreamRead, BinaryMemoryStreamDeliversBytesAsStored) {
   }
 }
 
-// CR LF pairs and lone CRs placed on and around the 4096-byte edge of a
-// real file's blocks.
+// CR LF pairs and lone CRs placed on and around the block edge of a real
+// file (named files read FILE_BLOCK_SIZE bytes at a time).
 TEST(TextStreamRead, LineEndAcrossTheBlockEdgeOfARealFile) {
   struct EdgeCase {
     size_t before;  // bytes 'a' stored first
     const char* tail;
     const char* delivered_tail;
   };
+  constexpr size_t E = FILE_BLOCK_SIZE;
   const EdgeCase cases[] = {
-      {4095, "0D 0A", "0A"},        // CR last of the first block, LF first of the next
-      {4095, "0D 0A 62", "0A 62"},
-      {4094, "0D 0A 62", "0A 62"},  // both in the first block
-      {4096, "0D 0A 62", "0A 62"},  // both in the second block
-      {4095, "0D 62", "0D 62"},     // a CR at the edge that is no pair
-      {4095, "0D", "0D"},           // a CR at the edge that ends the file
-      {4095, "0D 0D 0A", "0D 0A"},
-      {4095, "0D 1A 0A", "0D"},
-      {4096, "1A 62", ""},
-      {8191, "0D 0A 62", "0A 62"},  // the next edge
+      {E - 1, "0D 0A", "0A"},        // CR last of the first block, LF first of the next
+      {E - 1, "0D 0A 62", "0A 62"},
+      {E - 2, "0D 0A 62", "0A 62"},  // both in the first block
+      {E, "0D 0A 62", "0A 62"},      // both in the second block
+      {E - 1, "0D 62", "0D 62"},     // a CR at the edge that is no pair
+      {E - 1, "0D", "0D"},           // a CR at the edge that ends the file
+      {E - 1, "0D 0D 0A", "0D 0A"},
+      {E - 1, "0D 1A 0A", "0D"},
+      {E, "1A 62", ""},
+      {2 * E - 1, "0D 0A 62", "0A 62"},  // the next edge
   };
   for (const EdgeCase& c : cases) {
     const std::string stored = std::string(c.before, 'a') + hex(c.tail);
@@ -418,12 +419,13 @@ TEST(TextStreamPushBack, TwoBytesAcrossEdgesWithFoldedLineEnds) {
 }
 
 TEST(TextStreamPushBack, AtTheBlockEdgeOfARealFile) {
+  constexpr size_t E = FILE_BLOCK_SIZE;
   std::string stored;
-  for (int i = 0; i < 3 * 4096 + 100; ++i) stored += static_cast<char>('A' + i % 26);
+  for (size_t i = 0; i < 3 * E + 100; ++i) stored += static_cast<char>('A' + i % 26);
   TempDir dir;
   dir.write("big.txt", stored);
   // Positions where the two bytes straddle, end at, or start at an edge.
-  for (size_t pos : {size_t{4094}, size_t{4095}, size_t{4096}, size_t{8190}, size_t{8191}, size_t{8192}}) {
+  for (size_t pos : {E - 2, E - 1, E, 2 * E - 2, 2 * E - 1, 2 * E}) {
     TextStream* s = open_stream(dir.file("big.txt").c_str(), "rt");
     ASSERT_NE(s, nullptr);
     std::string got;
@@ -439,12 +441,12 @@ TEST(TextStreamPushBack, AtTheBlockEdgeOfARealFile) {
   // A whole block read, then two different bytes pushed back at the edge.
   TextStream* s = open_stream(dir.file("big.txt").c_str(), "rt");
   ASSERT_NE(s, nullptr);
-  for (int i = 0; i < 4096; ++i) read_byte(s);
+  for (size_t i = 0; i < E; ++i) read_byte(s);
   EXPECT_EQ(unread_byte('#', s), '#');
   EXPECT_EQ(unread_byte('!', s), '!');
   EXPECT_EQ(read_byte(s), '!');
   EXPECT_EQ(read_byte(s), '#');
-  EXPECT_EQ(read_byte(s), static_cast<unsigned char>(stored[4096]));
+  EXPECT_EQ(read_byte(s), static_cast<unsigned char>(stored[E]));
   close_stream(s);
 }
 

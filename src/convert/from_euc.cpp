@@ -46,17 +46,31 @@ int read_euc(ByteReader& in, Writer w) {
         in.skip(n);
         continue;
       }
-      // A run of pairs whose bytes both lie in 0xA1-0xFE: each is the JIS code
-      // it stands for, which every target accepts.
+      // ASCII and pairs whose bytes both lie in 0xA1-0xFE (each the JIS code
+      // of rows 1-94 it stands for, which every target accepts), stored
+      // straight into the output block.
       const unsigned char* p = in.begin();
       const unsigned char* const end = in.end();
-      while (end - p >= 2 && is_euc_byte(p[0]) && is_euc_byte(p[1])) {
-        w.row_char(static_cast<uint16_t>(((p[0] & 0x7F) << 8) | (p[1] & 0x7F)));
-        p += 2;
-      }
-      if (p != in.begin()) {
-        in.skip(static_cast<size_t>(p - in.begin()));
-        continue;
+      unsigned char* o = w.out.room_begin();
+      if (w.out.room_end() - o >= static_cast<ptrdiff_t>(STORE_MAX)) {
+        unsigned char* const o_last = w.out.room_end() - STORE_MAX;
+        while (p < end && o <= o_last) {
+          const unsigned b = p[0];
+          if (b < 0x80) {
+            o = w.store_ascii(o, b);
+            ++p;
+          } else if (end - p >= 2 && is_euc_byte(b) && is_euc_byte(p[1])) {
+            o = w.store_row(o, static_cast<uint16_t>(((b & 0x7F) << 8) | (p[1] & 0x7F)));
+            p += 2;
+          } else {
+            break;
+          }
+        }
+        if (p != in.begin()) {
+          in.skip_to(p);
+          w.out.commit(o);
+          continue;
+        }
       }
     }
     const int c = in.get();

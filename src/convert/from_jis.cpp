@@ -34,19 +34,8 @@ class JisReader {
             in_.skip(n);
             continue;
           }
-        } else if (read_shift_ == SHIFT_KANJI && pending_ == 0) {
-          // A run of pairs of bytes 0x21-0x7E.
-          const unsigned char* p = in_.begin();
-          const unsigned char* const end = in_.end();
-          while (end - p >= 2 && is_jis_byte(p[0]) && is_jis_byte(p[1])) {
-            w_.row_char(static_cast<uint16_t>((p[0] << 8) | p[1]));
-            p += 2;
-          }
-          if (p != in_.begin()) {
-            in_.skip(static_cast<size_t>(p - in_.begin()));
-            continue;
-          }
         }
+        if (read_shift_ != SHIFT_KANA && pending_ == 0 && fast_run()) continue;
       }
       const int c = in_.get();
       if (c == EOF) break;
@@ -87,6 +76,38 @@ class JisReader {
   }
 
  private:
+  // Stores one-byte text, or the pairs of bytes 0x21-0x7E of kanji text, and
+  // line ends, straight into the output block; false when it took nothing.
+  bool fast_run() {
+    const unsigned char* p = in_.begin();
+    const unsigned char* const end = in_.end();
+    unsigned char* o = w_.out.room_begin();
+    if (w_.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
+    unsigned char* const o_last = w_.out.room_end() - STORE_MAX;
+    if (read_shift_ == SHIFT_NONE) {
+      while (p < end && o <= o_last && p[0] < 0x80 && p[0] != ESC) {
+        o = w_.store_ascii(o, p[0]);
+        ++p;
+      }
+    } else {
+      while (p < end && o <= o_last) {
+        if (p[0] == LF) {
+          o = w_.store_ascii(o, LF);
+          ++p;
+        } else if (end - p >= 2 && is_jis_byte(p[0]) && is_jis_byte(p[1])) {
+          o = w_.store_row(o, static_cast<uint16_t>((p[0] << 8) | p[1]));
+          p += 2;
+        } else {
+          break;
+        }
+      }
+    }
+    if (p == in_.begin()) return false;
+    in_.skip_to(p);
+    w_.out.commit(o);
+    return true;
+  }
+
   // Widens the katakana k (8-bit form) on its own, without look-ahead.
   bool widen_alone(unsigned k) {
     uint16_t wide;

@@ -29,19 +29,36 @@ int read_sjis(ByteReader& in, Writer w) {
           in.skip(n);
           continue;
         }
-        // A run of characters of JIS X 0208 rows 1-94.
+        // ASCII and characters of JIS X 0208 rows 1-94, stored straight
+        // into the output block.
         const unsigned char* p = in.begin();
         const unsigned char* const end = in.end();
-        while (end - p >= 2 && is_row_lead(p[0]) && is_row_trail(p[1])) {
-          if constexpr (Writer::code == CODE_SJIS)
-            w.raw_pair(p[0], p[1]);
-          else
-            w.row_char(row_sjis_to_jis(p[0], p[1]));
-          p += 2;
-        }
-        if (p != in.begin()) {
-          in.skip(static_cast<size_t>(p - in.begin()));
-          continue;
+        unsigned char* o = w.out.room_begin();
+        if (w.out.room_end() - o >= static_cast<ptrdiff_t>(STORE_MAX)) {
+          unsigned char* const o_last = w.out.room_end() - STORE_MAX;
+          while (p < end && o <= o_last) {
+            const unsigned b = p[0];
+            if (b < 0x80) {
+              o = w.store_ascii(o, b);
+              ++p;
+            } else if (end - p >= 2 && is_row_lead(b) && is_row_trail(p[1])) {
+              if constexpr (Writer::code == CODE_SJIS) {
+                o[0] = p[0];
+                o[1] = p[1];
+                o += 2;
+              } else {
+                o = w.store_row(o, row_sjis_to_jis(b, p[1]));
+              }
+              p += 2;
+            } else {
+              break;
+            }
+          }
+          if (p != in.begin()) {
+            in.skip_to(p);
+            w.out.commit(o);
+            continue;
+          }
         }
       }
     }

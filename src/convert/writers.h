@@ -10,6 +10,9 @@
 //   put(b)        one byte as it is, with no change of shift state
 //   ascii(p, n)   a run of bytes below 0x80, each a single byte
 //   finish()      the end of the text
+// For the readers' tight loops each writer also stores straight into the
+// output block: store_ascii(o, b) and store_row(o, j) write at o (at most
+// STORE_MAX bytes) and return the new position.
 // The UTF-8 writer also takes any Unicode character (unicode(u)).
 // The JIS writer also offers its shift transitions to the JIS reader, which
 // writes some units exactly as it read them.
@@ -30,6 +33,8 @@
 namespace kotran {
 
 inline constexpr uint8_t SS2 = 0x8E;
+// The most bytes one store_ascii or store_row writes.
+inline constexpr size_t STORE_MAX = 6;
 
 struct SjisWriter {
   static constexpr unsigned code = CODE_SJIS;
@@ -48,6 +53,16 @@ struct SjisWriter {
   // A valid Shift-JIS code, known to be one.
   void sjis_char(uint16_t s) { out.put2(s >> 8, s & 0xFF); }
   void row_char(uint16_t j) { sjis_char(row_jis_to_sjis(j >> 8, j & 0xFF)); }
+  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
+    *o = static_cast<unsigned char>(b);
+    return o + 1;
+  }
+  static unsigned char* store_row(unsigned char* o, uint16_t j) {
+    const unsigned hi = j >> 8;
+    o[0] = row_tables.sjis_lead[hi];
+    o[1] = row_tables.sjis_trail[hi & 1][j & 0xFF];
+    return o + 2;
+  }
   void halfkana(unsigned k) { out.put(k); }
   void finish() {}
 };
@@ -62,6 +77,15 @@ struct EucWriter {
   void raw_pair(unsigned a, unsigned b) { out.put2(a, b); }
   void jis_char(uint16_t j) { out.put2((j >> 8) | 0x80, (j & 0xFF) | 0x80); }
   void row_char(uint16_t j) { jis_char(j); }
+  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
+    *o = static_cast<unsigned char>(b);
+    return o + 1;
+  }
+  static unsigned char* store_row(unsigned char* o, uint16_t j) {
+    o[0] = static_cast<unsigned char>((j >> 8) | 0x80);
+    o[1] = static_cast<unsigned char>(j | 0x80);
+    return o + 2;
+  }
   void halfkana(unsigned k) { out.put2(SS2, k); }
   void finish() {}
 };
@@ -114,6 +138,22 @@ struct JisWriter {
     out.put2(j >> 8, j & 0xFF);
   }
   void row_char(uint16_t j) { jis_char(j); }
+  unsigned char* store_ascii(unsigned char* o, unsigned b) {
+    if (state != SHIFT_NONE) o = store_sequence(o, row().kanji_out, SHIFT_NONE);
+    *o = static_cast<unsigned char>(b);
+    return o + 1;
+  }
+  unsigned char* store_row(unsigned char* o, uint16_t j) {
+    if (state != SHIFT_KANJI) o = store_sequence(o, row().kanji_in, SHIFT_KANJI);
+    o[0] = static_cast<unsigned char>(j >> 8);
+    o[1] = static_cast<unsigned char>(j);
+    return o + 2;
+  }
+  unsigned char* store_sequence(unsigned char* o, const char* seq, ShiftState goal) {
+    while (*seq != '\0') *o++ = static_cast<unsigned char>(*seq++);
+    state = goal;
+    return o;
+  }
   void halfkana(unsigned k) {
     to_kana();
     out.put(k & 0x7F);
@@ -199,6 +239,29 @@ struct Utf8Writer {
       replace();
   }
   void row_char(uint16_t j) { jis_char(j); }
+  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
+    *o = static_cast<unsigned char>(b);
+    return o + 1;
+  }
+  static unsigned char* store_row(unsigned char* o, uint16_t j) {
+    const char16_t u = jis_to_unicode(j);
+    if (u == 0) {
+      ++replaced_characters;
+      return store_bmp(o, REPLACEMENT_CHARACTER);
+    }
+    return u < 0x800 ? store_two(o, u) : store_bmp(o, u);
+  }
+  static unsigned char* store_two(unsigned char* o, char32_t u) {
+    o[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
+    o[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    return o + 2;
+  }
+  static unsigned char* store_bmp(unsigned char* o, char32_t u) {
+    o[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+    o[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+    o[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    return o + 3;
+  }
   void halfkana(unsigned k) {
     if (k >= 0xA1 && k <= 0xDF) {
       unicode(HALFWIDTH_KANA_FIRST + (k - 0xA1));

@@ -43,6 +43,8 @@ class ByteReader {
   const unsigned char* begin() const { return next_; }
   const unsigned char* end() const { return limit_; }
   void skip(size_t n) { next_ += n; }
+  // Moves the read position to p, within [begin(), end()].
+  void skip_to(const unsigned char* p) { next_ += p - next_; }
   TextStream* stream() const { return s_; }
 
  private:
@@ -113,6 +115,11 @@ class ByteWriter {
       size -= n;
     }
   }
+  // The free room of the block, for a loop that stores many bytes at once
+  // and then hands the new position back with commit. A console has none.
+  unsigned char* room_begin() const { return next_; }
+  unsigned char* room_end() const { return limit_; }
+  void commit(unsigned char* p) { next_ = p; }
   TextStream* stream() const { return s_; }
 
  private:

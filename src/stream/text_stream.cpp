@@ -176,14 +176,15 @@ TextStream* open_stream(const char* name, const char* mode) {
     last_error = 13;
     return nullptr;
   }
-  TextStream* s = new_stream(input, BLOCK_SIZE);
+  const StreamKind kind = kind_of(fd, st);
+  TextStream* s = new_stream(input, kind == StreamKind::file ? FILE_BLOCK_SIZE : BLOCK_SIZE);
   if (s == nullptr) {
     ::close(fd);
     last_error = 12;
     return nullptr;
   }
   s->fd = fd;
-  s->kind = kind_of(fd, st);
+  s->kind = kind;
   if (s->kind == StreamKind::console && !input) make_write_through(s);
   return s;
 }

@@ -24,9 +24,13 @@ enum class StreamKind : uint8_t {
 // Bytes of room kept before the data of an input block, so that bytes can be
 // pushed back at any read position, block edges included.
 inline constexpr size_t PUSHBACK_ROOM = 16;
-// Block size of text streams: bytes of translated input, or bytes of output
-// counted before translation.
+// Block size of the standard streams and of memory streams: bytes of
+// translated input, or bytes of output counted before translation. How
+// standard output and standard error interleave in one file depends on it.
 inline constexpr size_t BLOCK_SIZE = 4096;
+// Block size of named files, where it is not seen and larger blocks mean
+// fewer system calls.
+inline constexpr size_t FILE_BLOCK_SIZE = 64 * 1024;
 
 struct TextStream {
   // Hot fields first. Input: [next, limit) is translated input not yet
