@@ -11,6 +11,7 @@
 #include "convert/converters.h"
 #include "driver/settings.h"
 #include "stream/text_stream.h"
+#include "converter_rows.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -27,73 +28,10 @@ constexpr Converter TO_SJIS = convert_jis_sjis;
 constexpr Converter TO_JIS = convert_jis_jis;
 constexpr Converter TO_EUC = convert_jis_euc;
 
-struct Row {
-  const char* label;
-  Converter convert;
-  const char* input;  // hex
-  Settings with;
-  const char* expected;  // hex
-};
+using Row = test::ConverterRow;
+using test::row_name;
 
-const char* target_name(Converter c) {
-  if (c == TO_SJIS) return "sjis";
-  if (c == TO_JIS) return "jis";
-  if (c == TO_EUC) return "euc";
-  return "unknown";
-}
-
-void PrintTo(const Row& row, std::ostream* os) {
-  *os << "convert_jis_" << target_name(row.convert) << " [" << row.input << "] settings 0x" << std::hex
-      << row.with << std::dec << " -> [" << row.expected << "]";
-}
-
-// "12_lead_byte_last_jis_f": unique and readable in the test list.
-std::string row_name(const testing::TestParamInfo<Row>& info) {
-  std::string name = info.index < 10 ? "0" : "";
-  name += std::to_string(info.index);
-  name += '_';
-  for (const char* p = info.param.label; *p != '\0'; ++p) {
-    const char ch = *p;
-    name += ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) ? ch : '_';
-  }
-  name += '_';
-  name += target_name(info.param.convert);
-  if ((info.param.with & TO_FULLWIDTH) != 0) name += "_f";
-  if (jis_variant_of(info.param.with) != 0) name += "_v" + std::to_string(jis_variant_of(info.param.with));
-  return name;
-}
-
-// Runs the converter with the input delivered chunk bytes per fill.
-std::string convert_in_blocks(Converter convert, const std::string& input, Settings with, size_t chunk) {
-  const Settings saved = settings;
-  settings = with;
-  std::string output;
-  TextStream* in = open_memory_input(input.data(), input.size(), false, chunk);
-  TextStream* out = open_memory_output(&output, false);
-  const int result = convert(in, out);
-  const Settings after = settings;
-  close_stream(in);
-  close_stream(out);
-  settings = saved;
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(after, with) << "the converter changed the settings word";
-  return output;
-}
-
-class ConvertJisRow : public testing::TestWithParam<Row> {};
-
-TEST_P(ConvertJisRow, WritesExpectedBytes) {
-  const Row& row = GetParam();
-  EXPECT_EQ(to_hex(test::convert_bytes(row.convert, hex(row.input), row.with)), to_hex(hex(row.expected)));
-}
-
-TEST_P(ConvertJisRow, SameBytesAtEveryBlockEdge) {
-  const Row& row = GetParam();
-  for (size_t chunk : {1u, 2u, 3u}) {
-    SCOPED_TRACE("block of " + std::to_string(chunk));
-    EXPECT_EQ(to_hex(convert_in_blocks(row.convert, hex(row.input), row.with, chunk)), to_hex(hex(row.expected)));
-  }
-}
+KOTRAN_CONVERTER_ROWS(ConvertJisRow)
 
 // abc, the kanji 漢 between ESC $ B and ESC ( B, the half-width ｱ between
 // ESC ( I and ESC ( B, and a line end. JIS output writes its own escape
