@@ -58,14 +58,20 @@ class FileWalk {
 
   // False when the run must end (the output could not be opened).
   bool handle(const std::string& name) {
-    if ((settings & SOURCE_FORCED) == 0 && !detect(name)) return true;
-    const ConversionEntry& entry = conversion_table[source_of(settings)][target_of(settings)];
+    // One stream serves recognition and conversion: recognition reads ahead
+    // and comes back, which works for a pipe too while it stays within the
+    // first block.
     TextStream* in = open_stream(name.c_str(), "rt");
     if (in == nullptr) {
       report_error(name.c_str());
       fail();
       return true;
     }
+    if ((settings & SOURCE_FORCED) == 0 && !detect(name, in)) {
+      close_stream(in);
+      return true;
+    }
+    const ConversionEntry& entry = conversion_table[source_of(settings)][target_of(settings)];
     if ((settings & TO_CONSOLE) != 0) {
       convert_to_console(name, entry, in);
       return true;
@@ -74,23 +80,13 @@ class FileWalk {
   }
 
   // Finds the file's code; false when the file is skipped.
-  bool detect(const std::string& name) {
-    TextStream* probe = open_stream(name.c_str(), "rt");
-    if (probe != nullptr && probe->kind == StreamKind::pipe) {
-      // Recognition reads ahead and comes back; a pipe cannot come back.
-      close_stream(probe);
-      last_error = 29;
-      probe = nullptr;
-    }
+  bool detect(const std::string& name, TextStream* in) {
     // detect_code's 3 (7-bit only) is also UTF-8's code number: UTF-8 is
     // settled first and apart.
-    const bool utf8 = is_utf8_text(probe);
-    const int code = utf8 ? static_cast<int>(CODE_UTF8) : detect_code(probe);
-    if (probe != nullptr) {
-      if (code == DETECT_FAILED) last_error = probe->error_code;
-      close_stream(probe);
-    }
-    if (code == DETECT_FAILED) {
+    const bool utf8 = is_utf8_text(in);
+    const int code = utf8 ? static_cast<int>(CODE_UTF8) : detect_code(in);
+    if (code == DETECT_FAILED || stream_seek(in, 0, 0) != 0) {
+      if (code == DETECT_FAILED) last_error = in->error_code;
       report_error(name.c_str());
       fail();
       return false;

@@ -78,9 +78,15 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
     std::memcpy(to, s->mem_in + s->raw_pos, n);
     return static_cast<ssize_t>(n);
   }
+  // A pipe is read until the block is full or its writer has gone, so that
+  // its first block holds as much as recognition may look at.
+  size_t got = 0;
   for (;;) {
-    ssize_t n = ::read(s->fd, to, size);
-    if (n >= 0 || errno != EINTR) return n;
+    ssize_t n = ::read(s->fd, to + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return got > 0 ? static_cast<ssize_t>(got) : n;
+    got += static_cast<size_t>(n);
+    if (n == 0 || got == size || s->kind != StreamKind::pipe) return static_cast<ssize_t>(got);
   }
 }
 
@@ -177,7 +183,10 @@ TextStream* open_stream(const char* name, const char* mode) {
     return nullptr;
   }
   const StreamKind kind = kind_of(fd, st);
-  TextStream* s = new_stream(input, kind == StreamKind::file ? FILE_BLOCK_SIZE : BLOCK_SIZE);
+  const size_t block = kind == StreamKind::file ? FILE_BLOCK_SIZE
+                       : kind == StreamKind::pipe && input ? PIPE_BLOCK_SIZE
+                                                           : BLOCK_SIZE;
+  TextStream* s = new_stream(input, block);
   if (s == nullptr) {
     ::close(fd);
     last_error = 12;
@@ -286,6 +295,7 @@ int read_byte_refill(TextStream* s) {
       mark_failed(s);
       return EOF;
     }
+    s->first_block = s->raw_pos == 0;
     s->raw_pos += n;
     if (n == 0) {
       if (s->held_cr) {
@@ -401,6 +411,13 @@ int stream_seek(TextStream* s, int64_t offset, int origin) {
     const int64_t from = origin == 1 ? stream_tell(s) + offset : offset;
     const off_t r = ::lseek(s->fd, static_cast<off_t>(from), origin == 2 ? SEEK_END : SEEK_SET);
     if (r < 0) {
+      if (errno == ESPIPE && s->input && origin != 2 && from == 0 && s->first_block) {
+        // A pipe cannot go back, but while the block in hand is its first
+        // one, its start is still there to read again.
+        s->next = s->data;
+        s->at_eof = false;
+        return 0;
+      }
       set_last_error_from_errno(errno);
       return -1;
     }

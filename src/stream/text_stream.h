@@ -31,6 +31,9 @@ inline constexpr size_t BLOCK_SIZE = 4096;
 // Block size of named files, where it is not seen and larger blocks mean
 // fewer system calls.
 inline constexpr size_t FILE_BLOCK_SIZE = 64 * 1024;
+// Block size of a named pipe read as input: recognition can look this far
+// and still come back to the start.
+inline constexpr size_t PIPE_BLOCK_SIZE = 128 * 1024;
 
 struct TextStream {
   // Hot fields first. Input: [next, limit) is translated input not yet
@@ -53,6 +56,7 @@ struct TextStream {
   bool lf_only = false;    // output: store LF alone instead of CR LF
   bool owns_fd = true;
   bool tell_exact = true;  // input: no CR LF was folded in the current block
+  bool first_block = true; // input: the block in hand begins at the start of the input
 
   int error_code = 0;         // error number of the first failure
   int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written
