@@ -22,6 +22,8 @@ Settings settings = 0;
 namespace {
 
 constexpr const char* STDOUT_NAME = "standard output";
+// UTF-8 as recognised, apart from detect_code's results (whose 3 means ASCII).
+constexpr int RECOGNISED_UTF8 = 4;
 
 // A file as the file system knows it: two names of one file compare equal.
 struct FileId {
@@ -67,6 +69,11 @@ class FileWalk {
       fail();
       return true;
     }
+    if ((settings & GUESS_ONLY) != 0) {
+      guess(name, in);
+      close_stream(in);
+      return true;
+    }
     if ((settings & SOURCE_FORCED) == 0 && !detect(name, in)) {
       close_stream(in);
       return true;
@@ -79,22 +86,45 @@ class FileWalk {
     return convert_to_file(name, entry, in);
   }
 
-  // Finds the file's code; false when the file is skipped.
-  bool detect(const std::string& name, TextStream* in) {
+  // The recognised code of the file, or -1 (reported) when it cannot be read.
+  int recognise(const std::string& name, TextStream* in) {
     // detect_code's 3 (7-bit only) is also UTF-8's code number: UTF-8 is
     // settled first and apart.
-    const bool utf8 = is_utf8_text(in);
-    const int code = utf8 ? static_cast<int>(CODE_UTF8) : detect_code(in);
+    const int code = is_utf8_text(in) ? RECOGNISED_UTF8 : detect_code(in);
     if (code == DETECT_FAILED || stream_seek(in, 0, 0) != 0) {
       if (code == DETECT_FAILED) last_error = in->error_code;
       report_error(name.c_str());
       fail();
-      return false;
+      return DETECT_FAILED;
     }
-    if (!utf8 && code == DETECT_ASCII) {
+    return code;
+  }
+
+  // -g: one line on standard output, "name: code".
+  void guess(const std::string& name, TextStream* in) {
+    static const char* const names[] = {"Shift-JIS", "JIS", "EUC", "ASCII", "UTF-8"};
+    const int code = recognise(name, in);
+    if (code == DETECT_FAILED) return;
+    const std::string line = name + ": " + names[code] + "\n";
+    // A report for scripts: LF alone, whatever -l says.
+    TextStream* out = std_out();
+    const bool lf_only = out->lf_only;
+    out->lf_only = true;
+    flush_stream(out);
+    write_bytes(out, line.data(), line.size());
+    flush_stream(out);
+    out->lf_only = lf_only;
+  }
+
+  // Finds the file's code; false when the file is skipped.
+  bool detect(const std::string& name, TextStream* in) {
+    int code = recognise(name, in);
+    if (code == DETECT_FAILED) return false;
+    if (code == DETECT_ASCII) {
       print_message(MSG_ASCII_FILE, {name});
       return false;
     }
+    if (code == RECOGNISED_UTF8) code = CODE_UTF8;
     if (static_cast<unsigned>(code) == target_of(settings) && !to_fullwidth(settings)) {
       print_message(MSG_NO_NEED, {name});
       return false;

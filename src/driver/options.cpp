@@ -29,6 +29,9 @@ int parse_option(const char* word, Settings& s) {
     case 'l':
       s |= LF_LINE_ENDS;
       return 1;
+    case 'g':
+      s |= GUESS_ONLY;
+      return 1;
     case 's':
       s = with_target(s, CODE_SJIS);
       return 1;

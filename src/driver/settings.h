@@ -26,6 +26,7 @@ inline constexpr Settings TO_CONSOLE = 0x0100;         // -c: converted text to 
 inline constexpr Settings TO_FULLWIDTH = 0x0200;       // -f: half-width katakana become full-width
 inline constexpr Settings SOURCE_FORCED = 0x0400;      // the source was fixed by an option
 inline constexpr Settings LF_LINE_ENDS = 0x0800;       // -l: outputs end lines with LF alone
+inline constexpr Settings GUESS_ONLY = 0x1000;         // -g: report each file's code, convert nothing
 
 // The one settings word of the run, zero at the start.
 extern Settings settings;

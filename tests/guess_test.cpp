@@ -1,0 +1,106 @@
+// -g: each file's recognised code on standard output, nothing converted; and
+// two runs converting in one directory at once.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using test::hex;
+using test::run_kotran;
+using test::TempDir;
+
+// "日本語" in each code.
+const std::string SJIS = hex("93 FA 96 7B 8C EA 0D 0A");
+const std::string EUC = hex("C6 FC CB DC B8 EC 0D 0A");
+const std::string JIS = hex("1B 24 42 46 7C 4B 5C 38 6C 1B 28 42 0D 0A");
+const std::string UTF8 = hex("E6 97 A5 E6 9C AC E8 AA 9E 0A");
+
+TEST(Guess, ReportsEachFileAndConvertsNothing) {
+  TempDir dir;
+  dir.write("s.txt", SJIS);
+  dir.write("e.txt", EUC);
+  dir.write("j.txt", JIS);
+  dir.write("u.txt", UTF8);
+  dir.write("a.txt", "plain\r\n");
+  dir.write("empty.txt", "");
+  const auto before = dir.names();
+  auto r = run_kotran({"-g", "s.txt", "e.txt", "j.txt", "u.txt", "a.txt", "empty.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "s.txt: Shift-JIS\n"
+            "e.txt: EUC\n"
+            "j.txt: JIS\n"
+            "u.txt: UTF-8\n"
+            "a.txt: ASCII\n"
+            "empty.txt: ASCII\n");
+  EXPECT_EQ(dir.names(), before) << "nothing is written";
+}
+
+TEST(Guess, ErrorsAsForConversions) {
+  TempDir dir;
+  dir.write("s.txt", SJIS);
+  ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+  auto r = run_kotran({"-g", "missing.txt", "sub", "s.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "s.txt: Shift-JIS\n");
+  EXPECT_NE(r.err.find("missing.txt: No such file or directory\r\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("sub: Permission denied\r\n"), std::string::npos) << r.err;
+}
+
+TEST(Guess, OtherOptionsDoNotMatterAndHelpListsIt) {
+  TempDir dir;
+  dir.write("e.txt", EUC);
+  auto r = run_kotran({"-e", "-G", "-c", "e.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "e.txt: EUC\n");
+  r = run_kotran({"--help"});
+  EXPECT_NE(r.out.find("-g :"), std::string::npos);
+}
+
+TEST(Parallel, TwoRunsInOneDirectoryDoNotDisturbEachOther) {
+  TempDir dir;
+  // Each run converts its own twenty files; both write their temporary
+  // files into the same directory at the same time.
+  std::string text;
+  for (int i = 0; i < 4000; ++i) text += SJIS;
+  std::vector<std::string> first{"-e"}, second{"-e"};
+  auto name = [](char run, int i, const char* extension) {
+    std::string n(1, run);
+    n += std::to_string(i);
+    n += extension;
+    return n;
+  };
+  for (int i = 0; i < 20; ++i) {
+    const std::string a = name('a', i, ".txt"), b = name('b', i, ".txt");
+    dir.write(a, text);
+    dir.write(b, text + SJIS);
+    first.push_back(a);
+    second.push_back(b);
+  }
+  test::RunResult ra, rb;
+  std::thread ta([&] { ra = run_kotran(first, dir.path()); });
+  std::thread tb([&] { rb = run_kotran(second, dir.path()); });
+  ta.join();
+  tb.join();
+  EXPECT_EQ(ra.status, 0) << ra.err;
+  EXPECT_EQ(rb.status, 0) << rb.err;
+  std::string euc_a, euc_b;
+  for (int i = 0; i < 4000; ++i) euc_a += EUC;
+  euc_b = euc_a + EUC;
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_TRUE(dir.read(name('a', i, ".euc")) == euc_a) << i;
+    EXPECT_TRUE(dir.read(name('b', i, ".euc")) == euc_b) << i;
+  }
+  for (const auto& name : dir.names()) EXPECT_NE(name.rfind(".kotran-", 0), 0u) << "temporary file left: " << name;
+}
+
+}  // namespace
+}  // namespace kotran
