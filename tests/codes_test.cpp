@@ -83,7 +83,12 @@ bool glibc_convert(const char* to, const char* from, const std::string& in, std:
     std::string to, from;
     iconv_t cd;
   };
-  static std::vector<Direction> opened;
+  struct Opened : std::vector<Direction> {
+    ~Opened() {
+      for (const auto& d : *this) iconv_close(d.cd);
+    }
+  };
+  static Opened opened;
   iconv_t cd = reinterpret_cast<iconv_t>(-1);
   for (const auto& d : opened)
     if (d.to == to && d.from == from) cd = d.cd;

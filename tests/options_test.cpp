@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -86,6 +87,21 @@ const OptionCase kAccepted[] = {
     {"-EJ", 0x0000, 0x0409},
     {"-ej7", 0x0000, 0x0409},
     {"-ej", 0x0030, 0x0439},
+    // Extensions. -u: target UTF-8 (code 3).
+    {"-u", 0x0000, 0x0003},
+    {"-U", 0x0031, 0x0033},
+    // -us, -ue, -uj: source UTF-8 forced; -ju, -eu: target UTF-8 from a forced source.
+    {"-us", 0x0000, 0x040C},
+    {"-ue", 0x0000, 0x040E},
+    {"-UJ", 0x0000, 0x040D},
+    {"-ju", 0x0000, 0x0407},
+    {"-eu", 0x0000, 0x040B},
+    {"-eux", 0x0200, 0x060B},
+    // -l: LF line ends; -g: report codes only.
+    {"-l", 0x0000, 0x0800},
+    {"-L", 0x0002, 0x0802},
+    {"-g", 0x0000, 0x1000},
+    {"-G", 0x0001, 0x1001},
 };
 
 TEST(OptionsParse, AcceptedWordsSetTheirFields) {
@@ -101,7 +117,7 @@ TEST(OptionsParse, RejectedWords) {
   const char* const words[] = {
       "-e7", "-e8", "-ee", "-E7", "-EE", "-eE", "-jj", "-JJ", "-jJ", "-ex", "-jx", "-e-", "-j-", "-e ",
       "-j ", "-j9", "-j0", "-ja", "-ea", "--", "-", "--help", "-x", "-X", "-a", "-b", "-d",
-      "-g", "-z", "-1", "-7", "-8", "- ", "-?", "-h",
+      "-z", "-1", "-7", "-8", "- ", "-?", "-h", "-uu", "-u7", "-ux", "-u-",
   };
   for (const char* word : words) {
     Settings s = 0;
@@ -157,11 +173,13 @@ TEST(OptionsParse, OptionsAccumulate) {
 
 TEST(OptionsParse, NoBitsAboveTheSourceForcedFlag) {
   // Every accepted word, applied to a full word of its own fields, leaves
-  // bits 11-15 clear.
+  // bits 11-15 clear, but for -l (bit 11) and -g (bit 12).
   for (const OptionCase& c : kAccepted) {
     Settings s = 0x07FF;
     parse_option(c.word, s);
-    EXPECT_EQ(s & 0xF800, 0) << c.word;
+    const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(c.word[1])));
+    const Settings allowed = letter == 'l' ? LF_LINE_ENDS : letter == 'g' ? GUESS_ONLY : 0;
+    EXPECT_EQ(s & 0xF800, allowed) << c.word;
   }
 }
 
