@@ -19,6 +19,11 @@ namespace {
 
 constexpr unsigned JIS_FIRST = 0x21;
 constexpr unsigned JIS_LAST = 0x7E;
+// Past row 94 the table goes on to row 120 (row byte 0x98), where only
+// Shift-JIS reaches: lead bytes 0xF0-0xF9 are user-defined (unmapped), and
+// 0xFA-0xFC hold the IBM extensions.
+constexpr unsigned FORWARD_LAST = 0x98;
+constexpr int IBM_EXTENSIONS = 388;
 
 // JIS codes that are mapped; pinned so that a change of the generator's source
 // shows up here.
@@ -77,6 +82,24 @@ TEST(UnicodeTable, MappedCount) {
     for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo)
       if (jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo)) != 0) ++mapped;
   EXPECT_EQ(mapped, MAPPED_CODES);
+  int past = 0;
+  for (unsigned hi = JIS_LAST + 1; hi <= FORWARD_LAST; ++hi)
+    for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo)
+      if (jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo)) != 0) ++past;
+  EXPECT_EQ(past, IBM_EXTENSIONS);
+}
+
+TEST(UnicodeTable, CodesPastRow94MapBackIntoRows1To94) {
+  for (unsigned hi = JIS_LAST + 1; hi <= FORWARD_LAST; ++hi) {
+    for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo) {
+      const uint16_t jis = static_cast<uint16_t>(hi << 8 | lo);
+      const char16_t u = jis_to_unicode(jis);
+      if (u == 0) continue;
+      const uint16_t back = unicode_to_jis(u);
+      EXPECT_LE(back >> 8, JIS_LAST) << hex(jis);
+      EXPECT_EQ(jis_to_unicode(back), u) << hex(jis);
+    }
+  }
 }
 
 TEST(UnicodeTable, EveryJisCodeRoundTrips) {
@@ -116,7 +139,7 @@ TEST(UnicodeTable, EveryBmpCharacterMapsToACodeOfItself) {
 TEST(UnicodeTable, OutOfRangeInputsGiveZero) {
   for (unsigned jis = 0; jis <= 0xFFFF; ++jis) {
     const unsigned hi = jis >> 8, lo = jis & 0xFF;
-    if (hi >= JIS_FIRST && hi <= JIS_LAST && lo >= JIS_FIRST && lo <= JIS_LAST) continue;
+    if (hi >= JIS_FIRST && hi <= FORWARD_LAST && lo >= JIS_FIRST && lo <= JIS_LAST) continue;
     EXPECT_EQ(jis_to_unicode(static_cast<uint16_t>(jis)), 0) << hex(jis);
   }
   for (char32_t u : {char32_t{0x10000}, char32_t{0x1F600}, char32_t{0x2F800}, char32_t{0x10FFFF},
@@ -157,7 +180,8 @@ TEST(UnicodeTable, SpotChecks) {
       {0x222F, 0},  // gap in row 2
       {0x7427, 0},  // after the last kanji of level 2
       {0x7E7E, 0},  // row 94 is empty
-      {0x7F21, 0},  // row byte out of range
+      {0x7F21, 0},  // user-defined (Shift-JIS F0 40)
+      {0x9921, 0},  // row byte out of range
       {0x2120, 0},  // cell byte out of range
       {0x217F, 0},
       {0x2021, 0},
@@ -165,6 +189,8 @@ TEST(UnicodeTable, SpotChecks) {
       {0xFFFF, 0},
   };
   for (const Pair& p : UNMAPPED) EXPECT_EQ(jis_to_unicode(p.jis), 0) << hex(p.jis);
+  EXPECT_EQ(jis_to_unicode(0x9321), 0x2170);  // Shift-JIS FA 40, an IBM extension: ⅰ
+  EXPECT_EQ(unicode_to_jis(0x2170), 0x7C71);  // back to its NEC-selected code (Shift-JIS EE EF)
   for (char32_t u : {0x0000, 0x0041, 0x005C, 0x007E, 0x00A5, 0x203E, 0x301C, 0xFF61, 0xE000, 0xFFFF})
     EXPECT_EQ(unicode_to_jis(u), 0) << "U+" << hex(u);
 }
@@ -284,13 +310,13 @@ TEST(UnicodeTable, AgreesWithIconvCp932) {
     ~Closer() { iconv_close(cd); }
   } closer{cd};
 
-  // One iconv run: every two-byte Shift-JIS sequence of rows 1-94, then every
+  // One iconv run: every two-byte Shift-JIS sequence of rows 1-120, then every
   // possible trail byte alone, each on a line of its own. `iconv -c` drops a
   // sequence it cannot convert; glibc drops only the lead byte and decodes the
   // trail byte by itself, so such a line reads as the trail byte's own line.
   std::vector<uint16_t> codes;
   std::string input;
-  for (unsigned hi = JIS_FIRST; hi <= JIS_LAST; ++hi) {
+  for (unsigned hi = JIS_FIRST; hi <= FORWARD_LAST; ++hi) {
     for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo) {
       codes.push_back(static_cast<uint16_t>(hi << 8 | lo));
       input += sjis_bytes(hi, lo) + "\n";
@@ -321,6 +347,9 @@ TEST(UnicodeTable, AgreesWithIconvCp932) {
       ASSERT_NE(oracle, 0xFFFFFFFFu) << hex(jis) << ": iconv(3) gives more than one character";
       ++settled_by_iconv3;
     }
+    // glibc gives user-defined codes private-use characters; they have no
+    // character here.
+    if (oracle >= 0xE000 && oracle <= 0xF8FF) oracle = 0;
     if (oracle != 0) ++iconv_mapped;
     const char16_t table = jis_to_unicode(jis);
     if (oracle != table) found.push_back({jis, table, static_cast<char16_t>(oracle)});
@@ -339,7 +368,7 @@ TEST(UnicodeTable, AgreesWithIconvCp932) {
     for (const IconvException& e : found) seen = seen || (x.jis == e.jis && x.table == e.table && x.iconv == e.iconv);
     EXPECT_TRUE(seen) << "listed exception " << hex(x.jis) << " no longer occurs";
   }
-  int expected_mapped = MAPPED_CODES;
+  int expected_mapped = MAPPED_CODES + IBM_EXTENSIONS;
   for (const IconvException& x : ICONV_EXCEPTIONS) expected_mapped += (x.iconv != 0) - (x.table != 0);
   EXPECT_EQ(iconv_mapped, expected_mapped);
   RecordProperty("settled_by_iconv3", settled_by_iconv3);

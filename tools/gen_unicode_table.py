@@ -7,9 +7,15 @@ the NEC-selected IBM extensions in rows 89-92. For rows 1-94 it is what
 Python's cp932 codec decodes, so each JIS code is turned into its Shift-JIS
 bytes and decoded with cp932; a code that cp932 rejects is unmapped (0).
 
-The inverse table maps each Unicode character to the lowest JIS code that
-decodes to it (as the WHATWG EUC-JP encoder does), and U+2212 MINUS SIGN to
-the code of U+FF0D FULLWIDTH HYPHEN-MINUS (as the WHATWG encoders do).
+Past row 94 the index goes on where only Shift-JIS reaches (lead bytes
+0xF0-0xFC, rows 95-120 as the JIS arithmetic counts them): rows 95-114 are
+user-defined and stay unmapped, rows 115-120 hold the IBM extensions
+(Shift-JIS 0xFA40-0xFC4B), which decode like the same characters elsewhere.
+
+The inverse table maps each Unicode character to the lowest JIS code of rows
+1-94 that decodes to it (as the WHATWG EUC-JP encoder does; every IBM
+extension has such a code), and U+2212 MINUS SIGN to the code of U+FF0D
+FULLWIDTH HYPHEN-MINUS (as the WHATWG encoders do).
 
 Usage:
   tools/gen_unicode_table.py            write src/codes/unicode_table.cpp
@@ -24,7 +30,8 @@ import collections
 import os
 import sys
 
-ROWS = 94
+ROWS = 94          # cells of a row, and rows every code reaches
+FORWARD_ROWS = 120  # rows of the forward table: up to Shift-JIS lead byte 0xFC
 FIRST = 0x21  # first row or cell byte of a JIS code
 MINUS_SIGN = 0x2212
 FULLWIDTH_HYPHEN_MINUS = 0xFF0D
@@ -45,9 +52,9 @@ def sjis_bytes(hi, lo):
 
 
 def build_forward():
-    """Return a list of ROWS*ROWS code points (0 = unmapped), row-major."""
+    """Return a list of FORWARD_ROWS*ROWS code points (0 = unmapped), row-major."""
     table = []
-    for hi in range(FIRST, FIRST + ROWS):
+    for hi in range(FIRST, FIRST + FORWARD_ROWS):
         for lo in range(FIRST, FIRST + ROWS):
             try:
                 text = sjis_bytes(hi, lo).decode("cp932")
@@ -57,6 +64,9 @@ def build_forward():
             if len(text) != 1:
                 sys.exit(f"cp932 decodes JIS {hi:02X}{lo:02X} to {len(text)} characters")
             u = ord(text)
+            if 0xE000 <= u <= 0xF8FF:
+                table.append(0)  # a user-defined code has no character
+                continue
             if u == 0 or u > 0xFFFF:
                 sys.exit(f"JIS {hi:02X}{lo:02X} decodes to U+{u:04X}, outside 1..U+FFFF")
             table.append(u)
@@ -70,7 +80,7 @@ def jis_of(index):
 def build_inverse(forward):
     """Return {code point: JIS code}, lowest JIS code for duplicates."""
     inverse = {}
-    for index, u in enumerate(forward):  # ascending JIS order
+    for index, u in enumerate(forward[:ROWS * ROWS]):  # ascending JIS order
         if u and u not in inverse:
             inverse[u] = jis_of(index)
     if MINUS_SIGN in inverse:
@@ -89,7 +99,7 @@ def hex_lines(values, width, per_line, indent="    "):
 
 def render(forward, inverse):
     mapped = sum(1 for u in forward if u)
-    counts = collections.Counter(u for u in forward if u)
+    counts = collections.Counter(u for u in forward[:ROWS * ROWS] if u)
     dups = sorted(u for u, n in counts.items() if n > 1)
     out = []
     w = out.append
@@ -98,9 +108,12 @@ def render(forward, inverse):
     w("//")
     w("// JIS X 0208 <-> Unicode, as in the JIS X 0208 index of the WHATWG Encoding")
     w("// Standard (JIS X 0208, NEC row 13, NEC-selected IBM extensions in rows")
-    w("// 89-92), taken from Python's cp932 codec for rows 1-94.")
+    w("// 89-92, and past row 94 the IBM extensions that only Shift-JIS reaches,")
+    w("// Shift-JIS 0xFA40-0xFC4B), taken from Python's cp932 codec. User-defined")
+    w("// codes (Shift-JIS 0xF040-0xF9FC) are unmapped.")
     w(f"// {mapped} JIS codes are mapped, to {len(counts)} distinct characters.")
-    w("// Characters with more than one JIS code map back to the lowest one:")
+    w("// Characters with more than one JIS code map back to the lowest one")
+    w("// (besides every IBM extension past row 94):")
     for start in range(0, len(dups), 6):
         w("//   " + " ".join(f"U+{u:04X}" for u in dups[start:start + 6]))
     w("// U+2212 MINUS SIGN maps to the JIS code of U+FF0D FULLWIDTH HYPHEN-MINUS.")
@@ -112,13 +125,14 @@ def render(forward, inverse):
     w("")
     w("// clang-format off")
     w("")
-    w("constexpr unsigned JIS_ROWS = 94;")
+    w("constexpr unsigned JIS_CELLS = 94;")
+    w(f"constexpr unsigned FORWARD_ROWS = {FORWARD_ROWS};")
     w("constexpr unsigned JIS_FIRST = 0x21;")
     w("")
     w("// Unicode of each JIS code, row-major: index (row byte - 0x21) * 94 +")
     w("// (cell byte - 0x21); 0 for an unmapped code.")
-    w("constexpr char16_t JIS_TO_UNICODE[JIS_ROWS * JIS_ROWS] = {")
-    for row in range(ROWS):
+    w("constexpr char16_t JIS_TO_UNICODE[FORWARD_ROWS * JIS_CELLS] = {")
+    for row in range(FORWARD_ROWS):
         values = forward[row * ROWS:(row + 1) * ROWS]
         count = sum(1 for u in values if u)
         w(f"    // row {row + 1} (0x{row + FIRST:02X}21..0x{row + FIRST:02X}7E), {count} mapped")
@@ -129,6 +143,9 @@ def render(forward, inverse):
     # Two-level inverse: page 0 is all zeros and stands for every page that
     # has no mapped character, so a lookup needs no branch.
     by_page = {}
+    rows_past = {u for u in forward[ROWS * ROWS:] if u}
+    if not rows_past <= set(inverse):
+        sys.exit("a character past row 94 has no code in rows 1-94")
     for u, jis in inverse.items():
         by_page.setdefault(u >> 8, {})[u & 0xFF] = jis
     page_highs = sorted(by_page)
@@ -160,8 +177,8 @@ def render(forward, inverse):
     w("char16_t jis_to_unicode(uint16_t jis) {")
     w("  const unsigned row = (jis >> 8) - JIS_FIRST;")
     w("  const unsigned cell = (jis & 0xFFu) - JIS_FIRST;")
-    w("  if (row >= JIS_ROWS || cell >= JIS_ROWS) return 0;")
-    w("  return JIS_TO_UNICODE[row * JIS_ROWS + cell];")
+    w("  if (row >= FORWARD_ROWS || cell >= JIS_CELLS) return 0;")
+    w("  return JIS_TO_UNICODE[row * JIS_CELLS + cell];")
     w("}")
     w("")
     w("uint16_t unicode_to_jis(char32_t u) {")
