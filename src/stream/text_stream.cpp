@@ -11,6 +11,10 @@
 
 #include "stream/error_report.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kotran {
 
 int last_error = 0;
@@ -23,21 +27,27 @@ constexpr unsigned char SUB = 0x1A;  // stored end of text
 
 bool g_lf_only = false;
 
+// Bytes looked at together when line ends are translated.
+constexpr size_t SCAN_WIDTH = 16;
+
 // Sets stream_error, keeping the number of the first failure.
 void mark_failed(TextStream* s) {
   if (!s->failed) s->error_code = last_error;
   s->failed = true;
 }
 
-// Input storage: push-back room, the block, and as much room again after it,
-// so that a push-back that finds no room below can move the data up.
+// Input storage: push-back room, the block, as much room again after it (so
+// that a push-back that finds no room below can move the data up), then the
+// stored bytes as read, before translation.
 // Output storage: the block, then room for its translation (every LF doubled).
+// Both keep SCAN_WIDTH bytes spare for the translation's wide stores.
 TextStream* new_stream(bool input, size_t block_size) {
   auto* s = new (std::nothrow) TextStream;
   if (s == nullptr) return nullptr;
   s->input = input;
   s->block_size = block_size;
-  s->storage_size = input ? PUSHBACK_ROOM + block_size + PUSHBACK_ROOM : 3 * block_size;
+  s->storage_size = input ? PUSHBACK_ROOM + block_size + PUSHBACK_ROOM + block_size + SCAN_WIDTH
+                          : 3 * block_size + SCAN_WIDTH;
   s->storage = static_cast<unsigned char*>(std::malloc(s->storage_size));
   if (s->storage == nullptr) {
     delete s;
@@ -111,44 +121,67 @@ bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
   return true;
 }
 
-// Translates stored bytes in place: CR LF becomes LF, a stored 0x1A ends the
-// text. A CR at the very end is held back until the next stored byte settles
-// it. Returns the count of bytes to deliver.
-size_t fold_input(TextStream* s, unsigned char* p, size_t len, bool at_end) {
-  unsigned char* end = p + len;
-  if (auto* sub = static_cast<unsigned char*>(std::memchr(p, SUB, len))) {
+// Bit i of the result is set when p[i] is c, for the SCAN_WIDTH bytes at p.
+inline unsigned match_mask(const unsigned char* p, unsigned char c) {
+#if defined(__SSE2__)
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c)))));
+#else
+  unsigned mask = 0;
+  for (unsigned i = 0; i < SCAN_WIDTH; ++i) mask |= (p[i] == c ? 1u : 0u) << i;
+  return mask;
+#endif
+}
+
+// Translates stored bytes from `from` into `to`: CR LF becomes LF, a stored
+// 0x1A ends the text. A CR at the very end is held back until the next
+// stored byte settles it. Returns the count of bytes to deliver. `to` has
+// SCAN_WIDTH bytes to spare past the result.
+size_t fold_input(TextStream* s, const unsigned char* from, size_t len, unsigned char* to) {
+  const unsigned char* end = from + len;
+  bool at_end = false;
+  if (const void* sub = std::memchr(from, SUB, len)) {
     // A console drops only the rest of this read; a file or pipe ends here.
     if (s->kind != StreamKind::console) s->sub_met = true;
-    end = sub;
+    end = static_cast<const unsigned char*>(sub);
     at_end = true;  // what stood after the 0x1A does not settle a CR
   }
-  auto* cr = static_cast<const unsigned char*>(std::memchr(p, CR, static_cast<size_t>(end - p)));
-  if (cr == nullptr) return static_cast<size_t>(end - p);
-  // Move the text between CRs down over each CR that an LF follows.
-  unsigned char* w = p + (cr - p);
-  const unsigned char* r = cr;
-  while (cr != nullptr) {
-    const size_t keep = static_cast<size_t>(cr - r);
-    std::memmove(w, r, keep);
-    w += keep;
-    r = cr + 1;
-    if (r == end) {
+  const unsigned char* r = from;
+  unsigned char* w = to;
+  for (;;) {
+    // Copy a stretch at a time up to the next CR.
+    while (end - r >= static_cast<ptrdiff_t>(SCAN_WIDTH)) {
+      std::memcpy(w, r, SCAN_WIDTH);
+      const unsigned m = match_mask(r, CR);
+      if (m == 0) {
+        r += SCAN_WIDTH;
+        w += SCAN_WIDTH;
+        continue;
+      }
+      const unsigned k = static_cast<unsigned>(__builtin_ctz(m));
+      r += k;
+      w += k;
+      break;
+    }
+    if (end - r < static_cast<ptrdiff_t>(SCAN_WIDTH)) {
+      while (r < end && *r != CR) *w++ = *r++;
+    }
+    if (r == end) break;
+    // r is at a CR.
+    if (r + 1 == end) {
+      ++r;
       if (!at_end) {
         s->held_cr = true;
-        r = end;
         break;
       }
       *w++ = CR;
-    } else if (*r != LF) {
-      *w++ = CR;
+      break;
     }
-    cr = static_cast<const unsigned char*>(std::memchr(r, CR, static_cast<size_t>(end - r)));
+    if (r[1] != LF) *w++ = CR;  // a CR without LF is kept
+    ++r;
   }
-  const size_t rest = static_cast<size_t>(end - r);
-  std::memmove(w, r, rest);
-  w += rest;
-  if (w != end) s->tell_exact = false;
-  return static_cast<size_t>(w - p);
+  if (static_cast<size_t>(w - to) + (s->held_cr ? 1 : 0) != static_cast<size_t>(end - from)) s->tell_exact = false;
+  return static_cast<size_t>(w - to);
 }
 
 }  // namespace
@@ -237,25 +270,30 @@ int flush_stream(TextStream* s) {
   const unsigned char* out = s->data;
   size_t size = held;
   if (s->text && !s->lf_only) {
-    if (const void* lf = std::memchr(s->data, LF, held)) {
-      // Each LF goes out as CR LF: copy the text between LFs, a CR before each.
-      unsigned char* w = s->data + s->block_size;
-      const unsigned char* r = s->data;
-      const unsigned char* const end = s->data + held;
-      for (auto* at = static_cast<const unsigned char*>(lf); at != nullptr;
-           at = static_cast<const unsigned char*>(std::memchr(r, LF, static_cast<size_t>(end - r)))) {
-        const size_t keep = static_cast<size_t>(at - r);
-        std::memcpy(w, r, keep);
-        w += keep;
-        *w++ = CR;
-        *w++ = LF;
-        r = at + 1;
+    // Each LF goes out as CR LF.
+    unsigned char* w = s->data + s->block_size;
+    const unsigned char* r = s->data;
+    const unsigned char* const end = s->data + held;
+    while (end - r >= static_cast<ptrdiff_t>(SCAN_WIDTH)) {
+      std::memcpy(w, r, SCAN_WIDTH);
+      const unsigned m = match_mask(r, LF);
+      if (m == 0) {
+        r += SCAN_WIDTH;
+        w += SCAN_WIDTH;
+        continue;
       }
-      std::memcpy(w, r, static_cast<size_t>(end - r));
-      w += end - r;
-      out = s->data + s->block_size;
-      size = static_cast<size_t>(w - out);
+      const unsigned k = static_cast<unsigned>(__builtin_ctz(m));
+      w += k;
+      r += k + 1;
+      *w++ = CR;
+      *w++ = LF;
     }
+    while (r < end) {
+      if (*r == LF) *w++ = CR;
+      *w++ = *r++;
+    }
+    out = s->data + s->block_size;
+    size = static_cast<size_t>(w - out);
   }
   if (!write_stored(s, out, size)) {
     mark_failed(s);
@@ -284,12 +322,15 @@ int read_byte_refill(TextStream* s) {
       s->at_eof = true;
       return EOF;
     }
+    // Text is read into the stored-bytes area and translated into the block;
+    // other input goes straight into the block.
+    unsigned char* const stored = s->text ? s->data + s->block_size + PUSHBACK_ROOM : s->data;
     size_t start = 0;
     if (s->held_cr) {
-      s->data[0] = CR;
+      stored[0] = CR;
       start = 1;
     }
-    ssize_t n = read_stored(s, s->data + start, s->block_size - start);
+    ssize_t n = read_stored(s, stored + start, s->block_size - start);
     if (n < 0) {
       set_last_error_from_errno(errno);
       mark_failed(s);
@@ -301,6 +342,7 @@ int read_byte_refill(TextStream* s) {
       if (s->held_cr) {
         // A CR that ends the file is delivered as it is.
         s->held_cr = false;
+        s->data[0] = CR;
         s->limit = s->data + 1;
         return *s->next++;
       }
@@ -309,7 +351,7 @@ int read_byte_refill(TextStream* s) {
     }
     s->held_cr = false;
     size_t len = start + static_cast<size_t>(n);
-    if (s->text) len = fold_input(s, s->data, len, false);
+    if (s->text) len = fold_input(s, stored, len, s->data);
     s->limit = s->data + len;
     if (len > 0) return *s->next++;
   }
