@@ -112,14 +112,13 @@ TextStream* OutputFile::open(const std::string& name) {
     discard();
     return nullptr;
   }
-  stream_ = open_descriptor(fd, false);
+  stream_ = open_descriptor(fd, false, true);
   if (stream_ == nullptr) {
     ::close(fd);
     last_error = 12;
     discard();
     return nullptr;
   }
-  stream_->owns_fd = true;
   return stream_;
 }
 

@@ -251,13 +251,14 @@ TextStream* open_memory_output(std::string* sink, bool text) {
   return s;
 }
 
-TextStream* open_descriptor(int fd, bool input) {
-  TextStream* s = new_stream(input, BLOCK_SIZE);
+TextStream* open_descriptor(int fd, bool input, bool owned) {
+  struct stat st;
+  const StreamKind kind = fstat(fd, &st) == 0 ? kind_of(fd, st) : StreamKind::file;
+  TextStream* s = new_stream(input, owned && kind == StreamKind::file ? FILE_BLOCK_SIZE : BLOCK_SIZE);
   if (s == nullptr) return nullptr;
   s->fd = fd;
-  s->owns_fd = false;
-  struct stat st;
-  s->kind = fstat(fd, &st) == 0 ? kind_of(fd, st) : StreamKind::file;
+  s->owns_fd = owned;
+  s->kind = kind;
   if (s->kind == StreamKind::console && !input) make_write_through(s);
   return s;
 }

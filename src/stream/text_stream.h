@@ -85,8 +85,10 @@ TextStream* open_memory_input(const void* bytes, size_t size, bool text = true,
                               size_t chunk = BLOCK_SIZE);
 // Opens an output stream that appends to *sink; with text clear nothing is translated.
 TextStream* open_memory_output(std::string* sink, bool text = true);
-// Wraps an open descriptor (the standard streams) as a text stream.
-TextStream* open_descriptor(int fd, bool input);
+// Wraps an open descriptor as a text stream: the standard streams, or with
+// owned set a file the caller opened, which close_stream closes (and which
+// then gets the block size of named files).
+TextStream* open_descriptor(int fd, bool input, bool owned = false);
 // Writes held output and closes; 0, or -1 when held output could not be
 // written or the close failed. The stream is gone either way.
 int close_stream(TextStream* s);
