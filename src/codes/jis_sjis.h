@@ -58,8 +58,9 @@ namespace kotran {
 struct RowTables {
   uint8_t sjis_lead[128];      // by JIS row byte
   uint8_t sjis_trail[2][128];  // by the row byte's parity, then the cell byte
-  uint8_t jis_row[256];        // by Shift-JIS lead byte: the row byte of a trail below 0x9F
-  uint8_t jis_cell[256];       // by Shift-JIS trail byte
+  uint8_t jis_row[256];        // by Shift-JIS lead byte: the row byte of a trail below 0x9F; 0 for no lead
+  uint8_t jis_cell[256];       // by Shift-JIS trail byte; 0 for no trail
+  uint16_t jis_low[256];       // by Shift-JIS trail byte: cell, plus 0x100 for the row's second half; 0 for no trail
 };
 
 constexpr RowTables make_row_tables() {
@@ -71,8 +72,11 @@ constexpr RowTables make_row_tables() {
   }
   for (unsigned lead = 0x81; lead <= 0xEF; ++lead)
     if (lead <= 0x9F || lead >= 0xE0) t.jis_row[lead] = static_cast<uint8_t>(sjis_to_jis_code(static_cast<uint16_t>(lead << 8 | 0x40)) >> 8);
-  for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
-    if (trail != 0x7F) t.jis_cell[trail] = static_cast<uint8_t>(sjis_to_jis_code(static_cast<uint16_t>(0x8100 | trail)) & 0xFF);
+  for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+    if (trail == 0x7F) continue;
+    t.jis_cell[trail] = static_cast<uint8_t>(sjis_to_jis_code(static_cast<uint16_t>(0x8100 | trail)) & 0xFF);
+    t.jis_low[trail] = static_cast<uint16_t>(t.jis_cell[trail] | (trail >= 0x9F ? 0x100 : 0));
+  }
   return t;
 }
 

@@ -15,18 +15,16 @@
 
 #include "codes/unicode_table.h"
 
-namespace kotran {
-namespace {
+namespace kotran::unicode_tables {
+
+static_assert(FORWARD_ROWS == 120 && JIS_CELLS == 94 && JIS_FIRST == 0x21,
+              "the header and the generator must agree");
 
 // clang-format off
 
-constexpr unsigned JIS_CELLS = 94;
-constexpr unsigned FORWARD_ROWS = 120;
-constexpr unsigned JIS_FIRST = 0x21;
-
 // Unicode of each JIS code, row-major: index (row byte - 0x21) * 94 +
 // (cell byte - 0x21); 0 for an unmapped code.
-constexpr char16_t JIS_TO_UNICODE[FORWARD_ROWS * JIS_CELLS] = {
+const char16_t JIS_TO_UNICODE[FORWARD_ROWS * JIS_CELLS] = {
     // row 1 (0x2121..0x217E), 94 mapped
     0x3000, 0x3001, 0x3002, 0xFF0C, 0xFF0E, 0x30FB, 0xFF1A, 0xFF1B, 0xFF1F, 0xFF01, 0x309B, 0x309C, 0x00B4, 0xFF40, 0x00A8, 0xFF3E,
     0xFFE3, 0xFF3F, 0x30FD, 0x30FE, 0x309D, 0x309E, 0x3003, 0x4EDD, 0x3005, 0x3006, 0x3007, 0x30FC, 0x2015, 0x2010, 0xFF0F, 0xFF3C,
@@ -872,7 +870,7 @@ constexpr char16_t JIS_TO_UNICODE[FORWARD_ROWS * JIS_CELLS] = {
 // JIS code of each BMP character, in two levels: UNICODE_PAGE[u >> 8] picks
 // a page of UNICODE_TO_JIS, whose entry u & 0xFF is the code (0 = none).
 // Page 0 is all zeros and stands for every Unicode page without a mapping.
-constexpr uint8_t UNICODE_PAGE[256] = {
+const uint8_t UNICODE_PAGE[256] = {
     0x01, 0x00, 0x00, 0x02, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
     0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -891,7 +889,7 @@ constexpr uint8_t UNICODE_PAGE[256] = {
     0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x60, 0x61, 0x00, 0x00, 0x00, 0x00, 0x62,
 };
 
-constexpr uint16_t UNICODE_TO_JIS[99][256] = {
+const uint16_t UNICODE_TO_JIS[99][256] = {
     // page 0: no mapping
     {},
     // page 1: U+0000..U+00FF, 8 mapped
@@ -2760,18 +2758,4 @@ constexpr uint16_t UNICODE_TO_JIS[99][256] = {
 
 // clang-format on
 
-}  // namespace
-
-char16_t jis_to_unicode(uint16_t jis) {
-  const unsigned row = (jis >> 8) - JIS_FIRST;
-  const unsigned cell = (jis & 0xFFu) - JIS_FIRST;
-  if (row >= FORWARD_ROWS || cell >= JIS_CELLS) return 0;
-  return JIS_TO_UNICODE[row * JIS_CELLS + cell];
-}
-
-uint16_t unicode_to_jis(char32_t u) {
-  if (u > 0xFFFF) return 0;
-  return UNICODE_TO_JIS[UNICODE_PAGE[u >> 8]][u & 0xFF];
-}
-
-}  // namespace kotran
+}  // namespace kotran::unicode_tables

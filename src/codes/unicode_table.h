@@ -1,20 +1,47 @@
 // JIS X 0208 <-> Unicode, as in the JIS X 0208 index of the WHATWG Encoding
 // Standard (JIS X 0208 with NEC row 13 and the NEC-selected IBM extensions in
-// rows 89-92). The tables live in unicode_table.cpp, which
-// tools/gen_unicode_table.py generates.
+// rows 89-92, and past row 94 the IBM extensions that only Shift-JIS reaches).
+// The tables live in unicode_table.cpp, which tools/gen_unicode_table.py
+// generates; the lookups are inline, since the converters make one for
+// every character.
 #pragma once
 
 #include <cstdint>
 
 namespace kotran {
 
+namespace unicode_tables {
+
+inline constexpr unsigned JIS_FIRST = 0x21;   // first row or cell byte
+inline constexpr unsigned JIS_CELLS = 94;     // cells of a row
+inline constexpr unsigned FORWARD_ROWS = 120; // rows 1-120: up to Shift-JIS lead byte 0xFC
+
+// Unicode of each JIS code, row-major; 0 for an unmapped code.
+extern const char16_t JIS_TO_UNICODE[FORWARD_ROWS * JIS_CELLS];
+// JIS code of each BMP character, in two levels: UNICODE_PAGE[u >> 8] picks a
+// page of UNICODE_TO_JIS, whose entry u & 0xFF is the code (0 = none).
+extern const uint8_t UNICODE_PAGE[256];
+extern const uint16_t UNICODE_TO_JIS[][256];
+
+}  // namespace unicode_tables
+
 // Unicode of a JIS code (row byte high, cell byte low, each 0x21..0x7E; past
 // row 94 the row byte goes on to 0x98, where Shift-JIS lead bytes 0xF0-0xFC
 // lead); 0 when unmapped or out of range.
-char16_t jis_to_unicode(uint16_t jis);
+inline char16_t jis_to_unicode(uint16_t jis) {
+  using namespace unicode_tables;
+  const unsigned row = (jis >> 8) - JIS_FIRST;
+  const unsigned cell = (jis & 0xFFu) - JIS_FIRST;
+  if (row >= FORWARD_ROWS || cell >= JIS_CELLS) return 0;
+  return JIS_TO_UNICODE[row * JIS_CELLS + cell];
+}
 
 // JIS code of a Unicode character, always in rows 1-94 (the lowest code of
 // duplicates; U+2212 as U+FF0D); 0 when there is none.
-uint16_t unicode_to_jis(char32_t u);
+inline uint16_t unicode_to_jis(char32_t u) {
+  using namespace unicode_tables;
+  if (u > 0xFFFF) return 0;
+  return UNICODE_TO_JIS[UNICODE_PAGE[u >> 8]][u & 0xFF];
+}
 
 }  // namespace kotran

@@ -9,9 +9,6 @@ namespace {
 
 constexpr bool is_sjis_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFE); }
 constexpr bool is_sjis_kana(unsigned b) { return b >= 0xA0 && b <= 0xDF; }
-// Lead and trail bytes of the codes that are JIS X 0208 rows 1-94.
-constexpr bool is_row_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF); }
-constexpr bool is_row_trail(unsigned b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 // Splits Shift-JIS text into single bytes, half-width katakana and
 // double-byte characters. A byte read while a lead byte waits is its trail
@@ -41,18 +38,20 @@ int read_sjis(ByteReader& in, Writer w) {
             if (b < 0x80) {
               o = w.store_ascii(o, b);
               ++p;
-            } else if (end - p >= 2 && is_row_lead(b) && is_row_trail(p[1])) {
-              if constexpr (Writer::code == CODE_SJIS) {
-                o[0] = p[0];
-                o[1] = p[1];
-                o += 2;
-              } else {
-                o = w.store_row(o, row_sjis_to_jis(b, p[1]));
-              }
-              p += 2;
-            } else {
-              break;
+              continue;
             }
+            // A lead byte of rows 1-94 has a row, a trail byte a cell.
+            const unsigned row = row_tables.jis_row[b];
+            const unsigned low = end - p >= 2 ? row_tables.jis_low[p[1]] : 0;
+            if (row == 0 || low == 0) break;
+            if constexpr (Writer::code == CODE_SJIS) {
+              o[0] = p[0];
+              o[1] = p[1];
+              o += 2;
+            } else {
+              o = w.store_row(o, static_cast<uint16_t>((row << 8) + low));
+            }
+            p += 2;
           }
           if (p != in.begin()) {
             in.skip_to(p);
