@@ -1,7 +1,6 @@
 #include "test_util.h"
 
 #include <dirent.h>
-#include <ftw.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -74,26 +73,44 @@ TempDir::TempDir() {
 
 namespace {
 
-int remove_entry(const char* path, const struct stat* st, int type, struct FTW*) {
-  if (type == FTW_DP) {
-    chmod(path, 0700);  // a test may have made it read-only
-    return rmdir(path) == 0 ? 0 : 0;
+// Removes everything below the directory open as dir_fd, relative to it, so
+// that paths longer than PATH_MAX (some tests make them) go too.
+void remove_below(int dir_fd) {
+  DIR* d = fdopendir(dup(dir_fd));
+  if (d == nullptr) return;
+  std::vector<std::string> names;
+  while (dirent* e = readdir(d)) {
+    const std::string n = e->d_name;
+    if (n != "." && n != "..") names.push_back(n);
   }
-  (void)st;
-  unlink(path);
-  return 0;
-}
-
-int open_up(const char* path, const struct stat* st, int type, struct FTW*) {
-  if (type == FTW_D || type == FTW_DNR) chmod(path, (st->st_mode & 07777) | 0700);
-  return 0;
+  closedir(d);
+  for (const auto& n : names) {
+    struct stat st;
+    if (fstatat(dir_fd, n.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISDIR(st.st_mode)) {
+      fchmodat(dir_fd, n.c_str(), 0700, 0);  // a test may have made it read-only
+      const int sub = openat(dir_fd, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+      if (sub >= 0) {
+        remove_below(sub);
+        close(sub);
+      }
+      unlinkat(dir_fd, n.c_str(), AT_REMOVEDIR);
+    } else {
+      unlinkat(dir_fd, n.c_str(), 0);
+    }
+  }
 }
 
 }  // namespace
 
 TempDir::~TempDir() {
-  nftw(path_.c_str(), open_up, 16, FTW_PHYS);
-  nftw(path_.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+  chmod(path_.c_str(), 0700);
+  const int fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd >= 0) {
+    remove_below(fd);
+    close(fd);
+  }
+  rmdir(path_.c_str());
 }
 
 void TempDir::write(const std::string& name, const std::string& bytes) const {
