@@ -1,0 +1,808 @@
+// The program as a process when the system fails it: writes that fail (a
+// full disk, a failing medium, a file size limit, a full or broken standard
+// output), closes and renames that fail, reads that fail before and during a
+// conversion, outputs that cannot be created, inputs that are directories,
+// missing or named pipes. Each case checks the report line, the exit status,
+// that no incomplete output stands under the output name (an earlier output
+// keeps its bytes), that no temporary file is left, and that the run goes on
+// or ends as it must.
+//
+// Failures are made by a small library preloaded into the program
+// (fault_shim.c), driven by KOTRAN_FAULT; it logs every failure it makes, so
+// each case also checks that its fault was met.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+extern char** environ;
+
+namespace kotran {
+namespace {
+
+using test::hex;
+using test::TempDir;
+using test::to_hex;
+
+using Words = std::vector<std::string>;
+
+const std::string CRLF = "\r\n";
+
+// "日本語の文章です。" / "abc 漢字とカタカナ、表示。", CR LF line ends.
+const std::string kSjisText = hex(
+    "93 FA 96 7B 8C EA 82 CC 95 B6 8F CD 82 C5 82 B7 81 42 0D 0A "
+    "61 62 63 20 8A BF 8E 9A 82 C6 83 4A 83 5E 83 4A 83 69 81 41 95 5C 8E A6 81 42 0D 0A");
+const std::string kEucText = hex(
+    "C6 FC CB DC B8 EC A4 CE CA B8 BE CF A4 C7 A4 B9 A1 A3 0D 0A "
+    "61 62 63 20 B4 C1 BB FA A4 C8 A5 AB A5 BF A5 AB A5 CA A1 A2 C9 BD BC A8 A1 A3 0D 0A");
+// "あ" and "い", one line each.
+const std::string kSjisAI = hex("82 A0 0D 0A 82 A2 0D 0A");
+const std::string kEucAI = hex("A4 A2 0D 0A A4 A4 0D 0A");
+
+// " 変換." and "  出力ファイル: " of the conversion messages.
+const std::string kConvertingTail = hex("20 95 CF 8A B7 2E");
+const std::string kOutputFileHead = hex("20 20 8F 6F 97 CD 83 74 83 40 83 43 83 8B 3A 20");
+const std::string kSjisToEuc = "Shift-JIS -> EUC";
+
+std::string m4(const std::string& file) { return file + ": " + kSjisToEuc + kConvertingTail + CRLF; }
+std::string m6(const std::string& output) { return kOutputFileHead + output + CRLF; }
+std::string report(const std::string& name, const std::string& text) { return name + ": " + text + CRLF; }
+
+std::string repeat(const std::string& block, size_t times) {
+  std::string s;
+  s.reserve(block.size() * times);
+  for (size_t i = 0; i < times; ++i) s += block;
+  return s;
+}
+
+// Enough text for several 64 KiB input blocks and many output blocks.
+const size_t kBigRepeat = 3000;  // 144 000 bytes of Shift-JIS, more than two blocks
+
+// What follows the three banner lines of standard error.
+std::string after_banner(const std::string& text) {
+  const std::string first = "Yomikae Ver.3.2\r\n";
+  if (text.compare(0, first.size(), first) != 0) {
+    ADD_FAILURE() << "no banner at the start: " << to_hex(text.substr(0, 40));
+    return text;
+  }
+  const size_t second_end = text.find(CRLF, first.size());
+  if (second_end == std::string::npos || text.compare(second_end + 2, 2, CRLF) != 0) {
+    ADD_FAILURE() << "banner not ended by an empty line";
+    return text;
+  }
+  return text.substr(second_end + 4);
+}
+
+// Names of temporary outputs left in the directory.
+std::vector<std::string> temporaries(const std::string& dir) {
+  std::vector<std::string> found;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::strncmp(e->d_name, ".kotran-", 8) == 0) found.push_back(e->d_name);
+    closedir(d);
+  }
+  return found;
+}
+
+std::string read_file(const std::string& path) {
+  std::string data;
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return data;
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// ---------------------------------------------------------------------------
+// Running the program with faults, limits and chosen standard streams.
+
+struct Launch {
+  Words args;
+  std::string dir = ".";
+  std::string fault;  // KOTRAN_FAULT; empty: the program runs without the shim
+  std::string stdout_path;  // empty: captured
+  int stdout_fd = -1;       // a descriptor to take as standard output instead
+  std::string stderr_path;  // empty: captured
+  rlim_t file_size_limit = RLIM_INFINITY;
+  std::vector<int> ignored_signals;
+  std::vector<int> closed_descriptors;  // standard streams the program starts without
+};
+
+struct Outcome {
+  int status = -1;  // exit status; -1 when a signal ended the program
+  int signal = 0;
+  std::string out;
+  std::string err;
+  std::string fault_log;  // the failures the shim made, one per line
+};
+
+// Environment entries of the process, with the given ones added or replacing.
+std::vector<std::string> environment_with(const std::vector<std::string>& entries) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    bool replaced = false;
+    for (const std::string& x : entries)
+      if (x.compare(0, name.size() + 1, name + "=") == 0) replaced = true;
+    if (!replaced) env.push_back(entry);
+  }
+  env.insert(env.end(), entries.begin(), entries.end());
+  return env;
+}
+
+Outcome run(const Launch& launch) {
+  TempDir capture;
+  const std::string out_file = launch.stdout_path.empty() ? capture.file("stdout") : launch.stdout_path;
+  const std::string err_file = launch.stderr_path.empty() ? capture.file("stderr") : launch.stderr_path;
+  const std::string log_file = capture.file("fault.log");
+
+  std::vector<std::string> extra;
+  if (!launch.fault.empty()) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    extra.push_back("LD_PRELOAD=" KOTRAN_FAULT_SHIM);
+    extra.push_back("KOTRAN_FAULT=" + launch.fault);
+    extra.push_back("KOTRAN_FAULT_LOG=" + log_file);
+    // The shim comes before the sanitizer runtime in the list of libraries.
+    extra.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr && *asan != '\0' ? std::string(asan) + ":" : "") +
+                    "verify_asan_link_order=0");
+  }
+  std::vector<std::string> env_strings = environment_with(extra);
+  std::vector<char*> env;
+  for (auto& e : env_strings) env.push_back(e.data());
+  env.push_back(nullptr);
+  std::vector<std::string> argv_strings{KOTRAN_EXE};
+  argv_strings.insert(argv_strings.end(), launch.args.begin(), launch.args.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_strings) argv.push_back(a.data());
+  argv.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid < 0) {
+    ADD_FAILURE() << "fork failed";
+    return {};
+  }
+  if (pid == 0) {
+    if (chdir(launch.dir.c_str()) != 0) _exit(120);
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = launch.stdout_fd >= 0 ? launch.stdout_fd : open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) _exit(121);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (int fd : launch.closed_descriptors) close(fd);
+    // The program starts with every signal at its default, unblocked,
+    // whatever the test runner was given.
+    for (int sig = 1; sig < NSIG; ++sig)
+      if (sig != SIGKILL && sig != SIGSTOP) signal(sig, SIG_DFL);
+    for (int sig : launch.ignored_signals) signal(sig, SIG_IGN);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const struct rlimit no_core = {0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    if (launch.file_size_limit != RLIM_INFINITY) {
+      const struct rlimit limit = {launch.file_size_limit, launch.file_size_limit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(122);
+    }
+    execve(KOTRAN_EXE, argv.data(), env.data());
+    _exit(127);
+  }
+  // A program that hangs fails the case instead of the whole test run.
+  int wstatus = 0;
+  bool ended = false;
+  for (int waited_ms = 0; waited_ms < 120000; waited_ms += 5) {
+    const pid_t r = waitpid(pid, &wstatus, WNOHANG);
+    if (r == pid) {
+      ended = true;
+      break;
+    }
+    const struct timespec pause = {0, 5 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &wstatus, 0);
+    ADD_FAILURE() << "the program did not end within two minutes";
+  }
+  Outcome o;
+  if (WIFEXITED(wstatus)) {
+    o.status = WEXITSTATUS(wstatus);
+  } else if (WIFSIGNALED(wstatus)) {
+    o.signal = WTERMSIG(wstatus);
+  }
+  if (launch.stdout_path.empty() && launch.stdout_fd < 0) o.out = read_file(out_file);
+  if (launch.stderr_path.empty()) o.err = read_file(err_file);
+  o.fault_log = read_file(log_file);
+  return o;
+}
+
+// A writer process that feeds a named pipe: it opens the pipe (waiting for
+// its reader), writes the text in pieces with short pauses, and closes it.
+class PipeFeeder {
+ public:
+  PipeFeeder(const std::string& fifo, const std::string& text, size_t piece, long pause_us) {
+    pid_ = fork();
+    if (pid_ != 0) return;
+    signal(SIGPIPE, SIG_DFL);
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    if (fd < 0) _exit(3);
+    for (size_t at = 0; at < text.size();) {
+      const size_t n = text.size() - at < piece ? text.size() - at : piece;
+      const ssize_t w = write(fd, text.data() + at, n);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        _exit(4);
+      }
+      at += static_cast<size_t>(w);
+      const struct timespec p = {0, pause_us * 1000};
+      if (pause_us > 0) nanosleep(&p, nullptr);
+    }
+    close(fd);
+    _exit(0);
+  }
+  ~PipeFeeder() {
+    if (pid_ > 0 && !done_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  // The writer's exit status, waiting at most a few seconds.
+  int finish() {
+    int wstatus = 0;
+    for (int i = 0; i < 2000; ++i) {
+      if (waitpid(pid_, &wstatus, WNOHANG) == pid_) {
+        done_ = true;
+        return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+      }
+      const struct timespec p = {0, 5 * 1000 * 1000};
+      nanosleep(&p, nullptr);
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool done_ = false;
+};
+
+// ---------------------------------------------------------------------------
+// Faults on a run of three files a/x.txt (large), b/x.txt and c/x.txt, each
+// in its own directory so that a fault can aim at one file's temporary
+// output ("b/.kotran-").
+
+enum class Effect {
+  none,              // a passing fault: everything converts
+  output_fails,      // M4, M6, report with the output name; the run goes on
+  input_fails_late,  // M4, M6, report with the input name; the run goes on
+  input_fails_early, // only the report with the input name; the run goes on
+  output_refused,    // M4, M6, report with the output name; the run ends
+};
+
+struct FaultRow {
+  const char* label;
+  std::string fault;
+  Effect effect;
+  int file;                  // 0 a, 1 b, 2 c: the file that fails; -1 none
+  std::vector<int> also;     // more files that fail the same way
+  const char* text;          // the report's text
+  bool needs_existing = false;  // the fault is met only when outputs exist
+};
+
+struct FaultCase {
+  FaultRow row;
+  bool existing;  // outputs exist before the run, with known bytes
+};
+
+const char* const kNames[3] = {"a", "b", "c"};
+
+std::string input_name(int i) { return std::string(kNames[i]) + "/x.txt"; }
+std::string output_name(int i) { return std::string(kNames[i]) + "/x.euc"; }
+std::string old_output(int i) { return std::string("old ") + kNames[i] + "\r\n"; }
+std::string input_text(int i) { return i == 0 ? repeat(kSjisText, kBigRepeat) : i == 1 ? kSjisAI : kSjisText; }
+std::string converted_text(int i) { return i == 0 ? repeat(kEucText, kBigRepeat) : i == 1 ? kEucAI : kEucText; }
+
+std::vector<FaultRow> fault_rows() {
+  const char* no_space = "No space left on device";
+  const char* denied = "Permission denied";
+  return {
+      // Writes of the output.
+      {"FirstWriteNoSpace", "write:ENOSPC:1:a/.kotran-", Effect::output_fails, 0, {}, no_space},
+      {"MiddleWriteNoSpace", "write:ENOSPC:2:a/.kotran-", Effect::output_fails, 0, {}, no_space},
+      {"DiskStaysFull", "write:ENOSPC:2+:.kotran-", Effect::output_fails, 0, {1, 2}, no_space},
+      {"QuotaExceeded", "write:EDQUOT:1:c/.kotran-", Effect::output_fails, 2, {}, no_space},
+      {"WriteIoError", "write:EIO:3:a/.kotran-", Effect::output_fails, 0, {}, denied},
+      {"WriteTooLarge", "write:EFBIG:2:a/.kotran-", Effect::output_fails, 0, {}, "File too large"},
+      // A small output is written once, when it is closed.
+      {"OnlyWriteAtCloseNoSpace", "write:ENOSPC:1:b/.kotran-", Effect::output_fails, 1, {}, no_space},
+      {"MediumFailsHalfway", "write:EIO:1+:a/.kotran-:65536", Effect::output_fails, 0, {}, denied},
+      // Closing and renaming the output.
+      {"CloseIoError", "close:EIO:1:a/.kotran-", Effect::output_fails, 0, {}, denied},
+      {"CloseNoSpace", "close:ENOSPC:1:b/.kotran-", Effect::output_fails, 1, {}, no_space},
+      {"RenameIoError", "rename:EIO:1:a/.kotran-", Effect::output_fails, 0, {}, denied},
+      {"RenameNoSpace", "rename:ENOSPC:1:b/.kotran-", Effect::output_fails, 1, {}, no_space},
+      // Reads of the input: during recognition, and past the first block.
+      {"FirstReadIoError", "read:EIO:1:b/x.txt", Effect::input_fails_early, 1, {}, denied},
+      {"SecondReadIoError", "read:EIO:2:a/x.txt", Effect::input_fails_early, 0, {}, denied},
+      {"ReadIoErrorPastFirstBlock", "read:EIO:1:a/x.txt:65536", Effect::input_fails_late, 0, {}, denied},
+      {"ReadIoErrorNearTheEnd", "read:EIO:1:a/x.txt:131072", Effect::input_fails_late, 0, {}, denied},
+      // Opening the input.
+      {"InputRefused", "open:EACCES:1:b/x.txt", Effect::input_fails_early, 1, {}, denied},
+      {"NoDescriptorForInput", "open:EMFILE:1:b/x.txt", Effect::input_fails_early, 1, {}, "Too many open files"},
+      {"NoDescriptorInSystem", "open:ENFILE:1:a/x.txt", Effect::input_fails_early, 0, {}, "Too many open files"},
+      // Creating the output: the run ends.
+      {"DirectoryRefusesNewFile", "mkostemp:EACCES:1:b/.kotran-", Effect::output_refused, 1, {}, denied},
+      {"ReadOnlyFileSystem", "mkostemp:EROFS:1:b/.kotran-", Effect::output_refused, 1, {}, denied},
+      {"NoRoomForNewFile", "mkostemp:ENOSPC:1:a/.kotran-", Effect::output_refused, 0, {}, no_space},
+      {"NoDescriptorForOutput", "mkostemp:EMFILE:1:b/.kotran-", Effect::output_refused, 1, {}, "Too many open files"},
+      {"ModeCannotBeSet", "fchmod:EPERM:1:b/.kotran-", Effect::output_refused, 1, {}, denied},
+      {"ExistingOutputNotWritable", "access:EACCES:1:b/x.euc", Effect::output_refused, 1, {}, denied, true},
+      {"ExistingOutputOnReadOnlyMedium", "access:EROFS:1:a/x.euc", Effect::output_refused, 0, {}, denied, true},
+      // Faults that a retry or a loop absorbs: everything converts.
+      {"InterruptedWrite", "write:EINTR:2:a/.kotran-", Effect::none, -1, {}, ""},
+      {"InterruptedRead", "read:EINTR:3:a/x.txt", Effect::none, -1, {}, ""},
+      {"InterruptedOpen", "open:EINTR:1:b/x.txt", Effect::none, -1, {}, ""},
+      {"ShortWrites", "write:SHORT:1+:.kotran-", Effect::none, -1, {}, ""},
+      {"ShortReads", "read:SHORT:1+:x.txt", Effect::none, -1, {}, ""},
+  };
+}
+
+std::vector<FaultCase> fault_cases() {
+  std::vector<FaultCase> cases;
+  for (const FaultRow& row : fault_rows()) {
+    if (!row.needs_existing) cases.push_back({row, false});
+    cases.push_back({row, true});
+  }
+  return cases;
+}
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+  *os << c.row.label << " (" << c.row.fault << (c.existing ? ", over old outputs)" : ", new outputs)");
+}
+
+class FaultInjectionRun : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(FaultInjectionRun, ReportsKeepsOutputsWholeAndGoesOnOrEnds) {
+  const FaultRow& row = GetParam().row;
+  const bool existing = GetParam().existing;
+  TempDir dir;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(mkdir(dir.file(kNames[i]).c_str(), 0755), 0);
+    dir.write(input_name(i), input_text(i));
+    if (existing) dir.write(output_name(i), old_output(i));
+  }
+  Launch launch;
+  launch.args = {"-e", input_name(0), input_name(1), input_name(2)};
+  launch.dir = dir.path();
+  launch.fault = row.fault;
+  const Outcome o = run(launch);
+
+  EXPECT_NE(o.fault_log, "") << "the fault " << row.fault << " was never met";
+  auto fails = [&](int i) {
+    if (i == row.file) return true;
+    for (int j : row.also)
+      if (j == i) return true;
+    return false;
+  };
+  const bool ends = row.effect == Effect::output_refused;
+  std::string expected_err;
+  for (int i = 0; i < 3; ++i) {
+    if (!fails(i)) {
+      expected_err += m4(input_name(i)) + m6(output_name(i));
+      continue;
+    }
+    switch (row.effect) {
+      case Effect::input_fails_early:
+        expected_err += report(input_name(i), row.text);
+        break;
+      case Effect::input_fails_late:
+        expected_err += m4(input_name(i)) + m6(output_name(i)) + report(input_name(i), row.text);
+        break;
+      case Effect::output_fails:
+      case Effect::output_refused:
+        expected_err += m4(input_name(i)) + m6(output_name(i)) + report(output_name(i), row.text);
+        break;
+      case Effect::none:
+        break;
+    }
+    if (ends) break;
+  }
+  EXPECT_EQ(after_banner(o.err), expected_err) << "as hex: " << to_hex(after_banner(o.err));
+  EXPECT_EQ(o.status, row.effect == Effect::none ? 0 : 1);
+  EXPECT_EQ(o.out, "");
+
+  bool ended = false;
+  for (int i = 0; i < 3; ++i) {
+    const std::string out = dir.file(output_name(i));
+    const bool untouched = ended || fails(i);
+    if (ends && fails(i)) ended = true;
+    EXPECT_EQ(temporaries(dir.file(kNames[i])), std::vector<std::string>{}) << kNames[i];
+    EXPECT_EQ(read_file(dir.file(input_name(i))), input_text(i)) << "input " << i << " changed";
+    if (untouched) {
+      if (existing) {
+        EXPECT_EQ(read_file(out), old_output(i)) << output_name(i) << " lost its old bytes";
+      } else {
+        EXPECT_FALSE(exists(out)) << output_name(i) << " stands, " << read_file(out).size() << " bytes";
+      }
+    } else {
+      const std::string got = read_file(out);
+      EXPECT_EQ(got.size(), converted_text(i).size()) << output_name(i);
+      EXPECT_TRUE(got == converted_text(i)) << output_name(i) << " differs from its conversion";
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultInjectionRun, ::testing::ValuesIn(fault_cases()),
+                         [](const ::testing::TestParamInfo<FaultCase>& info) {
+                           return std::string(info.param.row.label) +
+                                  (info.param.existing ? "_OverOldOutput" : "_NewOutput");
+                         });
+
+// ---------------------------------------------------------------------------
+// Standard output under -c.
+
+TEST(FaultInjectionStdout, FullDeviceIsReportedForEachFileAndTheRunGoesOn) {
+  TempDir dir;
+  dir.write("a.txt", repeat(kSjisText, kBigRepeat));
+  dir.write("b.txt", kSjisText);
+  Launch launch;
+  launch.args = {"-c", "-e", "a.txt", "missing.txt", "b.txt"};
+  launch.dir = dir.path();
+  launch.stdout_path = "/dev/full";
+  const Outcome o = run(launch);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(after_banner(o.err), report("standard output", "No space left on device") +
+                                     report("missing.txt", "No such file or directory") +
+                                     report("standard output", "No space left on device"));
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+}
+
+TEST(FaultInjectionStdout, ClosedPipeIsABrokenPipe) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);  // nobody reads
+  Launch launch;
+  launch.args = {"-c", "-e", "a.txt"};
+  launch.dir = dir.path();
+  launch.stdout_fd = fds[1];
+  launch.ignored_signals = {SIGPIPE};
+  const Outcome o = run(launch);
+  close(fds[1]);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(after_banner(o.err), report("standard output", "Broken pipe"));
+}
+
+TEST(FaultInjectionStdout, ClosedPipeWithoutIgnoringTheSignalEndsTheProgram) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  Launch launch;
+  launch.args = {"-c", "-e", "a.txt"};
+  launch.dir = dir.path();
+  launch.stdout_fd = fds[1];
+  const Outcome o = run(launch);
+  close(fds[1]);
+  EXPECT_EQ(o.signal, SIGPIPE);
+}
+
+TEST(FaultInjectionStdout, WriteErrorOnARedirectedStdout) {
+  struct Case {
+    std::string fault;
+    std::string text;
+  };
+  for (const Case& c : {Case{"write:EIO:2:<stdout>", "Permission denied"},
+                        Case{"write:ENOSPC:1:<stdout>", "No space left on device"},
+                        Case{"write:EFBIG:3:<stdout>", "File too large"}}) {
+    SCOPED_TRACE(c.fault);
+    TempDir dir;
+    dir.write("a.txt", repeat(kSjisText, kBigRepeat));
+    dir.write("b.txt", kSjisText);
+    Launch launch;
+    launch.args = {"-c", "-e", "a.txt", "b.txt"};
+    launch.dir = dir.path();
+    launch.fault = c.fault;
+    const Outcome o = run(launch);
+    EXPECT_NE(o.fault_log, "");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(after_banner(o.err), report("standard output", c.text));
+    // The second file still goes out whole after the first one's text.
+    const std::string b = kEucText;
+    ASSERT_GE(o.out.size(), b.size());
+    EXPECT_EQ(to_hex(o.out.substr(o.out.size() - b.size())), to_hex(b));
+  }
+}
+
+TEST(FaultInjectionStdout, ReadErrorUnderConsoleOutputNamesTheInput) {
+  TempDir dir;
+  dir.write("a.txt", repeat(kSjisText, kBigRepeat));
+  dir.write("b.txt", kSjisText);
+  Launch launch;
+  launch.args = {"-c", "-e", "a.txt", "b.txt"};
+  launch.dir = dir.path();
+  launch.fault = "read:EIO:1:a.txt:65536";
+  const Outcome o = run(launch);
+  EXPECT_NE(o.fault_log, "");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(after_banner(o.err), report("a.txt", "Permission denied"));
+  // What a's first block gave, then b whole.
+  const std::string full_a = repeat(kEucText, kBigRepeat);
+  ASSERT_GT(o.out.size(), kEucText.size());
+  const std::string a_part = o.out.substr(0, o.out.size() - kEucText.size());
+  EXPECT_LT(a_part.size(), full_a.size());
+  EXPECT_TRUE(full_a.compare(0, a_part.size(), a_part) == 0) << "the first file's text is not a prefix";
+  EXPECT_EQ(to_hex(o.out.substr(a_part.size())), to_hex(kEucText));
+}
+
+TEST(FaultInjectionStderr, UnwritableStandardErrorStopsNoConversion) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  Launch launch;
+  launch.args = {"-e", "a.txt"};
+  launch.dir = dir.path();
+  launch.stderr_path = "/dev/full";
+  const Outcome o = run(launch);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(dir.read("a.euc"), kEucText);
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt"}));
+}
+
+// ---------------------------------------------------------------------------
+// A file size limit: the write fails with EFBIG once the limit is reached
+// (the signal it would raise is ignored).
+
+TEST(FaultInjectionFileSize, OutputOverTheLimitIsDroppedAndTheRunGoesOn) {
+  for (bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "over an old output" : "new output");
+    TempDir dir;
+    dir.write("a.txt", repeat(kSjisText, kBigRepeat));  // its output passes the limit
+    dir.write("b.txt", kSjisText);                       // its output does not
+    if (existing) dir.write("a.euc", "old a\r\n");
+    Launch launch;
+    launch.args = {"-e", "a.txt", "b.txt"};
+    launch.dir = dir.path();
+    launch.file_size_limit = 20000;
+    launch.ignored_signals = {SIGXFSZ};
+    const Outcome o = run(launch);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(after_banner(o.err), m4("a.txt") + m6("a.euc") + report("a.euc", "File too large") + m4("b.txt") +
+                                       m6("b.euc"));
+    if (existing) {
+      EXPECT_EQ(dir.read("a.euc"), "old a\r\n");
+    } else {
+      EXPECT_FALSE(dir.exists("a.euc"));
+    }
+    EXPECT_EQ(dir.read("b.euc"), kEucText);
+    EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Inputs that are no plain file.
+
+TEST(FaultInjectionInput, DirectoryIsRefusedAndTheRunGoesOn) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("sub.txt").c_str(), 0755), 0);
+  dir.write("b.txt", kSjisText);
+  for (const std::string& name : {std::string("sub.txt"), std::string("sub.txt/"), std::string("./sub.txt")}) {
+    SCOPED_TRACE(name);
+    Launch launch;
+    launch.args = {"-e", name, "b.txt"};
+    launch.dir = dir.path();
+    const Outcome o = run(launch);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(after_banner(o.err), report(name, "Permission denied") + m4("b.txt") + m6("b.euc"));
+    EXPECT_EQ(dir.read("b.euc"), kEucText);
+    EXPECT_FALSE(dir.exists("sub.euc"));
+    ASSERT_EQ(unlink(dir.file("b.euc").c_str()), 0);
+  }
+}
+
+TEST(FaultInjectionInput, MissingFileBetweenTwoGoodOnes) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("c.txt", kSjisAI);
+  Launch launch;
+  launch.args = {"-e", "a.txt", "b.txt", "c.txt"};
+  launch.dir = dir.path();
+  const Outcome o = run(launch);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(after_banner(o.err), m4("a.txt") + m6("a.euc") + report("b.txt", "No such file or directory") +
+                                     m4("c.txt") + m6("c.euc"));
+  EXPECT_EQ(dir.read("a.euc"), kEucText);
+  EXPECT_EQ(dir.read("c.euc"), kEucAI);
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "c.euc", "c.txt"}));
+}
+
+TEST(FaultInjectionInput, MissingDirectoryOnThePath) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("plain", "x");
+  Launch launch;
+  launch.args = {"-e", "none/b.txt", "plain/b.txt", "a.txt"};
+  launch.dir = dir.path();
+  const Outcome o = run(launch);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(after_banner(o.err), report("none/b.txt", "No such file or directory") +
+                                     report("plain/b.txt", "No such file or directory") + m4("a.txt") +
+                                     m6("a.euc"));
+  EXPECT_EQ(dir.read("a.euc"), kEucText);
+}
+
+struct FifoCase {
+  const char* label;
+  size_t repeat;     // blocks of text fed
+  std::string tail;  // ASCII after them, the same in the output
+  size_t piece;      // bytes per write of the feeder
+  long pause_us;     // pause after each write
+  std::string input() const { return repeat_text(kSjisText) + tail; }
+  std::string output() const { return repeat_text(kEucText) + tail; }
+  std::string repeat_text(const std::string& block) const { return kotran::repeat(block, repeat); }
+};
+
+void PrintTo(const FifoCase& c, std::ostream* os) { *os << c.label; }
+
+class FaultInjectionFifo : public ::testing::TestWithParam<FifoCase> {};
+
+TEST_P(FaultInjectionFifo, ConvertsToAFile) {
+  const FifoCase& c = GetParam();
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("p.txt").c_str(), 0644), 0);
+  PipeFeeder feeder(dir.file("p.txt"), c.input(), c.piece, c.pause_us);
+  Launch launch;
+  launch.args = {"-e", "p.txt"};
+  launch.dir = dir.path();
+  const Outcome o = run(launch);
+  EXPECT_EQ(feeder.finish(), 0);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(after_banner(o.err), m4("p.txt") + m6("p.euc"));
+  const std::string got = dir.read("p.euc");
+  EXPECT_EQ(got.size(), c.output().size());
+  EXPECT_TRUE(got == c.output());
+  EXPECT_EQ(dir.names(), (Words{"p.euc", "p.txt"}));
+}
+
+TEST_P(FaultInjectionFifo, ConvertsToStandardOutput) {
+  const FifoCase& c = GetParam();
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("p.txt").c_str(), 0644), 0);
+  PipeFeeder feeder(dir.file("p.txt"), c.input(), c.piece, c.pause_us);
+  Launch launch;
+  launch.args = {"-c", "-e", "p.txt"};
+  launch.dir = dir.path();
+  const Outcome o = run(launch);
+  EXPECT_EQ(feeder.finish(), 0);
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(after_banner(o.err), "");
+  EXPECT_EQ(o.out.size(), c.output().size());
+  EXPECT_TRUE(o.out == c.output());
+  EXPECT_EQ(dir.names(), (Words{"p.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Feeds, FaultInjectionFifo,
+                         ::testing::Values(FifoCase{"OneLine", 1, "", 4096, 0},
+                                           FifoCase{"InSmallPiecesWithPauses", 40, "", 7, 200},
+                                           FifoCase{"LargerThanTheFirstBlock", 5000, "", 65536, 1000},
+                                           // 2730 * 48 + 32 = 131072 bytes, the first block exactly
+                                           FifoCase{"ExactlyTheFirstBlock", 2730, "abcdefghijklmnopqrstuvwxyz0123\r\n",
+                                                    65536, 0},
+                                           FifoCase{"OneByteMoreThanTheFirstBlock", 2730,
+                                                    "abcdefghijklmnopqrstuvwxyz01234\r\n", 65536, 0}),
+                         [](const ::testing::TestParamInfo<FifoCase>& info) { return info.param.label; });
+
+// ---------------------------------------------------------------------------
+// Output directories that refuse new files, by permission bits (the shim
+// cases above cover root, where the bits stop nothing).
+
+TEST(FaultInjectionOutputDirectory, ReadOnlyByPermissionBitsEndsTheRun) {
+  if (!test::permissions_apply()) GTEST_SKIP() << "running as root: permission bits stop nothing";
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("ro").c_str(), 0755), 0);
+  dir.write("a.txt", kSjisText);
+  dir.write("ro/b.txt", kSjisText);
+  dir.write("c.txt", kSjisText);
+  ASSERT_EQ(chmod(dir.file("ro").c_str(), 0555), 0);
+  Launch launch;
+  launch.args = {"-e", "a.txt", "ro/b.txt", "c.txt"};
+  launch.dir = dir.path();
+  const Outcome o = run(launch);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(after_banner(o.err), m4("a.txt") + m6("a.euc") + m4("ro/b.txt") + m6("ro/b.euc") +
+                                     report("ro/b.euc", "Permission denied"));
+  EXPECT_EQ(dir.read("a.euc"), kEucText);
+  EXPECT_FALSE(dir.exists("ro/b.euc"));
+  EXPECT_FALSE(dir.exists("c.euc"));
+  EXPECT_EQ(temporaries(dir.file("ro")), std::vector<std::string>{});
+}
+
+// A program started without standard input and standard error gets their
+// descriptors for its files: the temporary output can be descriptor 2. The
+// messages held for standard error must not go into an output (here the
+// count of replaced characters, printed while the output is still open, is
+// what fills the message block now and then).
+TEST(FaultInjectionClosedStreams, MessagesNeverGoIntoAnOutput) {
+  // "abc", a character with no JIS X 0208 code, "日本", in UTF-8.
+  const std::string text = hex("61 62 63 20 F0 9F 98 80 20 E6 97 A5 E6 9C AC 0D 0A");
+  Words args;
+  for (int i = 100; i < 500; ++i) {
+    std::string name = std::to_string(i);
+    name.insert(0, 1, 'f');
+    name += ".txt";
+    args.push_back(name);
+  }
+  TempDir reference_dir;
+  TempDir dir;
+  for (const std::string& name : args) {
+    reference_dir.write(name, text);
+    dir.write(name, text);
+  }
+  Launch reference;
+  reference.args = args;
+  reference.dir = reference_dir.path();
+  ASSERT_EQ(run(reference).status, 0);
+  Launch launch;
+  launch.args = args;
+  launch.dir = dir.path();
+  launch.closed_descriptors = {0, 2};
+  const Outcome o = run(launch);
+  EXPECT_EQ(o.status, 0);
+  int differing = 0;
+  for (const std::string& name : args) {
+    const std::string output = name.substr(0, name.find('.')) + ".sjs";
+    const std::string expected = reference_dir.read(output);
+    const std::string got = dir.exists(output) ? dir.read(output) : std::string();
+    if (got != expected && ++differing <= 3) {
+      ADD_FAILURE() << output << ": " << got.size() << " bytes instead of " << expected.size()
+                    << "; starts " << to_hex(got.substr(0, 24)) << ", expected " << to_hex(expected);
+    }
+  }
+  EXPECT_EQ(differing, 0) << "outputs that hold other bytes than their conversion";
+  EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
+}
+
+// A fault that names nothing the program does is never met: the log stays
+// empty, which shows the cases above are not passing by accident.
+TEST(FaultInjectionShim, FaultThatIsNeverMetLeavesTheRunAlone) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  Launch launch;
+  launch.args = {"-e", "a.txt"};
+  launch.dir = dir.path();
+  launch.fault = "write:EIO:1:no-such-file";
+  const Outcome o = run(launch);
+  EXPECT_EQ(o.fault_log, "");
+  EXPECT_EQ(o.status, 0);
+  EXPECT_EQ(dir.read("a.euc"), kEucText);
+}
+
+}  // namespace
+}  // namespace kotran
