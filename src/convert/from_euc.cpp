@@ -57,8 +57,14 @@ int read_euc(ByteReader& in, Writer w) {
         while (p < end && o <= o_last) {
           const unsigned b = p[0];
           if (b < 0x80) {
-            o = w.store_ascii(o, b);
-            ++p;
+            if (end - p >= 8) {
+              const unsigned n = ascii_prefix(p, false);
+              o = w.store_ascii8(o, p, n);
+              p += n;
+            } else {
+              o = w.store_ascii(o, b);
+              ++p;
+            }
           } else if (end - p >= 2 && is_euc_byte(b) && is_euc_byte(p[1])) {
             o = w.store_row(o, static_cast<uint16_t>(((b & 0x7F) << 8) | (p[1] & 0x7F)));
             p += 2;

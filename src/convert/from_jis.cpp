@@ -76,31 +76,53 @@ class JisReader {
   }
 
  private:
-  // Stores one-byte text, or the pairs of bytes 0x21-0x7E of kanji text, and
-  // line ends, straight into the output block; false when it took nothing.
+  // Stores one-byte text, the pairs of bytes 0x21-0x7E of kanji text, line
+  // ends, and the designations that switch between the two, straight into the
+  // output block; false when it took nothing. Katakana, pairs of other bytes,
+  // and every other escape sequence are left to the byte loop.
   bool fast_run() {
     const unsigned char* p = in_.begin();
     const unsigned char* const end = in_.end();
     unsigned char* o = w_.out.room_begin();
     if (w_.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
     unsigned char* const o_last = w_.out.room_end() - STORE_MAX;
-    if (read_shift_ == SHIFT_NONE) {
-      while (p < end && o <= o_last && p[0] < 0x80 && p[0] != ESC) {
-        o = w_.store_ascii(o, p[0]);
-        ++p;
-      }
-    } else {
-      while (p < end && o <= o_last) {
-        if (p[0] == LF) {
+    while (p < end && o <= o_last) {
+      const unsigned b = p[0];
+      if (read_shift_ == SHIFT_NONE) {
+        if (b < 0x80 && b != ESC) {
+          if (end - p >= 8) {
+            const unsigned n = ascii_prefix(p, true);
+            o = w_.store_ascii8(o, p, n);
+            p += n;
+          } else {
+            o = w_.store_ascii(o, b);
+            ++p;
+          }
+          continue;
+        }
+      } else {
+        if (b == LF) {
           o = w_.store_ascii(o, LF);
           ++p;
-        } else if (end - p >= 2 && is_jis_byte(p[0]) && is_jis_byte(p[1])) {
-          o = w_.store_row(o, static_cast<uint16_t>((p[0] << 8) | p[1]));
+          continue;
+        }
+        if (end - p >= 2 && is_jis_byte(b) && is_jis_byte(p[1])) {
+          o = w_.store_row(o, static_cast<uint16_t>((b << 8) | p[1]));
           p += 2;
-        } else {
-          break;
+          continue;
         }
       }
+      if (b != ESC || end - p < 3) break;
+      if (p[1] == '$' && (p[2] == 'B' || p[2] == '@')) {
+        read_shift_ = SHIFT_KANJI;
+        o = w_.store_kanji_in(o);
+      } else if ((p[1] == '(' && (p[2] == 'B' || p[2] == 'J')) || (p[1] == '*' && p[2] == 'B')) {
+        read_shift_ = SHIFT_NONE;
+        o = w_.store_kanji_out(o);
+      } else {
+        break;
+      }
+      p += 3;
     }
     if (p == in_.begin()) return false;
     in_.skip_to(p);

@@ -30,8 +30,14 @@ bool fast_run(ByteReader& in, Writer& w) {
   while (p < end && o <= o_last) {
     const unsigned b = p[0];
     if (b < 0x80) {
-      o = w.store_ascii(o, b);
-      ++p;
+      if (end - p >= 8) {
+        const unsigned n = ascii_prefix(p, false);
+        o = w.store_ascii8(o, p, n);
+        p += n;
+      } else {
+        o = w.store_ascii(o, b);
+        ++p;
+      }
       continue;
     }
     char32_t u;

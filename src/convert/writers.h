@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <bit>
 #include <cstring>
 
 #include "codes/jis_escapes.h"
@@ -33,8 +34,28 @@
 namespace kotran {
 
 inline constexpr uint8_t SS2 = 0x8E;
-// The most bytes one store_ascii or store_row writes.
-inline constexpr size_t STORE_MAX = 6;
+// The most bytes one store_ascii, store_ascii8 or store_row writes.
+inline constexpr size_t STORE_MAX = 12;
+
+// How many of the eight bytes at p, from the first, lie below 0x80 (and are
+// not ESC when stop_at_esc is set): 0 to 8.
+inline unsigned ascii_prefix(const unsigned char* p, bool stop_at_esc) {
+  constexpr uint64_t HIGH = 0x8080808080808080ULL;
+  constexpr uint64_t ONES = 0x0101010101010101ULL;
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  uint64_t stop = v & HIGH;
+  if (stop_at_esc) {
+    const uint64_t x = v ^ (ONES * 0x1B);  // a byte ESC becomes 0; the lowest hit is exact
+    stop |= (x - ONES) & ~x & HIGH;
+  }
+  if (stop == 0) return 8;
+  // The lowest byte in memory order is the first.
+  if constexpr (std::endian::native == std::endian::little)
+    return static_cast<unsigned>(__builtin_ctzll(stop)) / 8;
+  else
+    return static_cast<unsigned>(__builtin_clzll(stop)) / 8;
+}
 
 struct SjisWriter {
   static constexpr unsigned code = CODE_SJIS;
@@ -57,6 +78,14 @@ struct SjisWriter {
     *o = static_cast<unsigned char>(b);
     return o + 1;
   }
+  // The first n of the eight bytes at p, all below 0x80; eight are stored.
+  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
+    std::memcpy(o, p, 8);
+    return o + n;
+  }
+  // A kanji or one-byte designation read in JIS: nothing to write.
+  static unsigned char* store_kanji_in(unsigned char* o) { return o; }
+  static unsigned char* store_kanji_out(unsigned char* o) { return o; }
   static unsigned char* store_row(unsigned char* o, uint16_t j) {
     const unsigned hi = j >> 8;
     o[0] = row_tables.sjis_lead[hi];
@@ -81,6 +110,13 @@ struct EucWriter {
     *o = static_cast<unsigned char>(b);
     return o + 1;
   }
+  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
+    std::memcpy(o, p, 8);
+    return o + n;
+  }
+  // A kanji or one-byte designation read in JIS: nothing to write.
+  static unsigned char* store_kanji_in(unsigned char* o) { return o; }
+  static unsigned char* store_kanji_out(unsigned char* o) { return o; }
   static unsigned char* store_row(unsigned char* o, uint16_t j) {
     o[0] = static_cast<unsigned char>((j >> 8) | 0x80);
     o[1] = static_cast<unsigned char>(j | 0x80);
@@ -143,11 +179,22 @@ struct JisWriter {
     *o = static_cast<unsigned char>(b);
     return o + 1;
   }
+  unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
+    if (state != SHIFT_NONE) o = store_sequence(o, row().kanji_out, SHIFT_NONE);
+    std::memcpy(o, p, 8);
+    return o + n;
+  }
   unsigned char* store_row(unsigned char* o, uint16_t j) {
     if (state != SHIFT_KANJI) o = store_sequence(o, row().kanji_in, SHIFT_KANJI);
     o[0] = static_cast<unsigned char>(j >> 8);
     o[1] = static_cast<unsigned char>(j);
     return o + 2;
+  }
+  unsigned char* store_kanji_in(unsigned char* o) {
+    return state != SHIFT_KANJI ? store_sequence(o, row().kanji_in, SHIFT_KANJI) : o;
+  }
+  unsigned char* store_kanji_out(unsigned char* o) {
+    return state != SHIFT_NONE ? store_sequence(o, row().kanji_out, SHIFT_NONE) : o;
   }
   unsigned char* store_sequence(unsigned char* o, const char* seq, ShiftState goal) {
     while (*seq != '\0') *o++ = static_cast<unsigned char>(*seq++);
@@ -243,6 +290,13 @@ struct Utf8Writer {
     *o = static_cast<unsigned char>(b);
     return o + 1;
   }
+  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
+    std::memcpy(o, p, 8);
+    return o + n;
+  }
+  // A kanji or one-byte designation read in JIS: nothing to write.
+  static unsigned char* store_kanji_in(unsigned char* o) { return o; }
+  static unsigned char* store_kanji_out(unsigned char* o) { return o; }
   static unsigned char* store_row(unsigned char* o, uint16_t j) {
     const char16_t u = jis_to_unicode(j);
     if (u == 0) {
