@@ -66,7 +66,7 @@ int read_euc(ByteReader& in, Writer w) {
               ++p;
             }
           } else if (end - p >= 2 && is_euc_byte(b) && is_euc_byte(p[1])) {
-            o = w.store_row(o, static_cast<uint16_t>(((b & 0x7F) << 8) | (p[1] & 0x7F)));
+            o = w.store_row(o, b & 0x7F, p[1] & 0x7Fu);
             p += 2;
           } else {
             break;

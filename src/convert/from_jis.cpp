@@ -107,7 +107,7 @@ class JisReader {
           continue;
         }
         if (end - p >= 2 && is_jis_byte(b) && is_jis_byte(p[1])) {
-          o = w_.store_row(o, static_cast<uint16_t>((b << 8) | p[1]));
+          o = w_.store_row(o, b, p[1]);
           p += 2;
           continue;
         }

@@ -55,7 +55,7 @@ int read_sjis(ByteReader& in, Writer w) {
               o[1] = p[1];
               o += 2;
             } else {
-              o = w.store_row(o, static_cast<uint16_t>((row << 8) + low));
+              o = w.store_row(o, row + (low >> 8), low & 0xFF);
             }
             p += 2;
           }

@@ -59,7 +59,7 @@ bool fast_run(ByteReader& in, Writer& w) {
     } else {
       const uint16_t j = unicode_to_jis(u);
       if (j == 0) break;
-      o = w.store_row(o, j);
+      o = w.store_row(o, j >> 8, j & 0xFFu);
     }
     p += length;
   }

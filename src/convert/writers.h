@@ -11,7 +11,8 @@
 //   ascii(p, n)   a run of bytes below 0x80, each a single byte
 //   finish()      the end of the text
 // For the readers' tight loops each writer also stores straight into the
-// output block: store_ascii(o, b) and store_row(o, j) write at o (at most
+// output block: store_ascii(o, b) and store_row(o, hi, lo) (a code of rows
+// 1-94 given by its two JIS bytes) write at o (at most
 // STORE_MAX bytes) and return the new position.
 // The UTF-8 writer also takes any Unicode character (unicode(u)).
 // The JIS writer also offers its shift transitions to the JIS reader, which
@@ -86,10 +87,9 @@ struct SjisWriter {
   // A kanji or one-byte designation read in JIS: nothing to write.
   static unsigned char* store_kanji_in(unsigned char* o) { return o; }
   static unsigned char* store_kanji_out(unsigned char* o) { return o; }
-  static unsigned char* store_row(unsigned char* o, uint16_t j) {
-    const unsigned hi = j >> 8;
+  static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     o[0] = row_tables.sjis_lead[hi];
-    o[1] = row_tables.sjis_trail[hi & 1][j & 0xFF];
+    o[1] = row_tables.sjis_trail[hi & 1][lo];
     return o + 2;
   }
   void halfkana(unsigned k) { out.put(k); }
@@ -117,9 +117,9 @@ struct EucWriter {
   // A kanji or one-byte designation read in JIS: nothing to write.
   static unsigned char* store_kanji_in(unsigned char* o) { return o; }
   static unsigned char* store_kanji_out(unsigned char* o) { return o; }
-  static unsigned char* store_row(unsigned char* o, uint16_t j) {
-    o[0] = static_cast<unsigned char>((j >> 8) | 0x80);
-    o[1] = static_cast<unsigned char>(j | 0x80);
+  static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
+    o[0] = static_cast<unsigned char>(hi | 0x80);
+    o[1] = static_cast<unsigned char>(lo | 0x80);
     return o + 2;
   }
   void halfkana(unsigned k) { out.put2(SS2, k); }
@@ -184,10 +184,10 @@ struct JisWriter {
     std::memcpy(o, p, 8);
     return o + n;
   }
-  unsigned char* store_row(unsigned char* o, uint16_t j) {
+  unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     if (state != SHIFT_KANJI) o = store_sequence(o, row().kanji_in, SHIFT_KANJI);
-    o[0] = static_cast<unsigned char>(j >> 8);
-    o[1] = static_cast<unsigned char>(j);
+    o[0] = static_cast<unsigned char>(hi);
+    o[1] = static_cast<unsigned char>(lo);
     return o + 2;
   }
   unsigned char* store_kanji_in(unsigned char* o) {
@@ -297,8 +297,8 @@ struct Utf8Writer {
   // A kanji or one-byte designation read in JIS: nothing to write.
   static unsigned char* store_kanji_in(unsigned char* o) { return o; }
   static unsigned char* store_kanji_out(unsigned char* o) { return o; }
-  static unsigned char* store_row(unsigned char* o, uint16_t j) {
-    const char16_t u = jis_to_unicode(j);
+  static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
+    const char16_t u = jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo));
     if (u == 0) {
       ++replaced_characters;
       return store_bmp(o, REPLACEMENT_CHARACTER);
