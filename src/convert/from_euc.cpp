@@ -41,43 +41,14 @@ int read_euc(ByteReader& in, Writer w) {
   const bool widen = to_fullwidth(settings);
   for (;;) {
     if constexpr (Fast) {
-      if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
-        w.ascii(in.begin(), n);
-        in.skip(n);
+      // Pairs whose bytes both lie in 0xA1-0xFE: each the JIS code of rows
+      // 1-94 it stands for, which every target accepts.
+      if (tight_loop(in, w, [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+            if (end - p < 2 || !is_euc_byte(p[0]) || !is_euc_byte(p[1])) return 0;
+            o = w.store_row(o, p[0] & 0x7Fu, p[1] & 0x7Fu);
+            return 2;
+          }))
         continue;
-      }
-      // ASCII and pairs whose bytes both lie in 0xA1-0xFE (each the JIS code
-      // of rows 1-94 it stands for, which every target accepts), stored
-      // straight into the output block.
-      const unsigned char* p = in.begin();
-      const unsigned char* const end = in.end();
-      unsigned char* o = w.out.room_begin();
-      if (w.out.room_end() - o >= static_cast<ptrdiff_t>(STORE_MAX)) {
-        unsigned char* const o_last = w.out.room_end() - STORE_MAX;
-        while (p < end && o <= o_last) {
-          const unsigned b = p[0];
-          if (b < 0x80) {
-            if (end - p >= 8) {
-              const unsigned n = ascii_prefix(p, false);
-              o = w.store_ascii8(o, p, n);
-              p += n;
-            } else {
-              o = w.store_ascii(o, b);
-              ++p;
-            }
-          } else if (end - p >= 2 && is_euc_byte(b) && is_euc_byte(p[1])) {
-            o = w.store_row(o, b & 0x7F, p[1] & 0x7Fu);
-            p += 2;
-          } else {
-            break;
-          }
-        }
-        if (p != in.begin()) {
-          in.skip_to(p);
-          w.out.commit(o);
-          continue;
-        }
-      }
     }
     const int c = in.get();
     if (c == EOF) break;

@@ -21,50 +21,22 @@ int read_sjis(ByteReader& in, Writer w) {
   for (;;) {
     if constexpr (Fast) {
       if (lead == 0) {
-        if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
-          w.ascii(in.begin(), n);
-          in.skip(n);
-          continue;
-        }
-        // ASCII and characters of JIS X 0208 rows 1-94, stored straight
-        // into the output block.
-        const unsigned char* p = in.begin();
-        const unsigned char* const end = in.end();
-        unsigned char* o = w.out.room_begin();
-        if (w.out.room_end() - o >= static_cast<ptrdiff_t>(STORE_MAX)) {
-          unsigned char* const o_last = w.out.room_end() - STORE_MAX;
-          while (p < end && o <= o_last) {
-            const unsigned b = p[0];
-            if (b < 0x80) {
-              if (end - p >= 8) {
-                const unsigned n = ascii_prefix(p, false);
-                o = w.store_ascii8(o, p, n);
-                p += n;
+        // Characters of JIS X 0208 rows 1-94: a lead byte of those rows has
+        // a row, a trail byte a cell.
+        if (tight_loop(in, w, [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+              const unsigned row = row_tables.jis_row[p[0]];
+              const unsigned low = end - p >= 2 ? row_tables.jis_low[p[1]] : 0;
+              if (row == 0 || low == 0) return 0;
+              if constexpr (Writer::code == CODE_SJIS) {
+                o[0] = p[0];
+                o[1] = p[1];
+                o += 2;
               } else {
-                o = w.store_ascii(o, b);
-                ++p;
+                o = w.store_row(o, row + (low >> 8), low & 0xFF);
               }
-              continue;
-            }
-            // A lead byte of rows 1-94 has a row, a trail byte a cell.
-            const unsigned row = row_tables.jis_row[b];
-            const unsigned low = end - p >= 2 ? row_tables.jis_low[p[1]] : 0;
-            if (row == 0 || low == 0) break;
-            if constexpr (Writer::code == CODE_SJIS) {
-              o[0] = p[0];
-              o[1] = p[1];
-              o += 2;
-            } else {
-              o = w.store_row(o, row + (low >> 8), low & 0xFF);
-            }
-            p += 2;
-          }
-          if (p != in.begin()) {
-            in.skip_to(p);
-            w.out.commit(o);
-            continue;
-          }
-        }
+              return 2;
+            }))
+          continue;
       }
     }
     const int c = in.get();

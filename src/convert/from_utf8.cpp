@@ -16,57 +16,35 @@ constexpr char32_t HALFWIDTH_VOICED_MARK = 0xFF9E;
 constexpr char32_t HALFWIDTH_SEMI_VOICED_MARK = 0xFF9F;
 constexpr char32_t NOTHING_AHEAD = 0xFFFFFFFD;
 
-// Stores ASCII, and characters of two or three bytes (other than the
-// half-width katakana) that the target has, straight into the output block;
-// false when it took nothing. Everything else is left to the byte loop.
+// Stores a character of two or three bytes (other than the half-width
+// katakana) that the target has; 0 for anything else, which is left to the
+// byte loop.
 template <class Writer>
-bool fast_run(ByteReader& in, Writer& w) {
-  const unsigned char* p = in.begin();
-  const unsigned char* const end = in.end();
-  unsigned char* o = w.out.room_begin();
-  if (w.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
-  unsigned char* const o_last = w.out.room_end() - STORE_MAX;
+size_t take_utf8(Writer& w, const unsigned char* p, const unsigned char* end, unsigned char*& o) {
   auto continuation = [](unsigned c) { return (c & 0xC0) == 0x80; };
-  while (p < end && o <= o_last) {
-    const unsigned b = p[0];
-    if (b < 0x80) {
-      if (end - p >= 8) {
-        const unsigned n = ascii_prefix(p, false);
-        o = w.store_ascii8(o, p, n);
-        p += n;
-      } else {
-        o = w.store_ascii(o, b);
-        ++p;
-      }
-      continue;
-    }
-    char32_t u;
-    int length;
-    if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && continuation(p[1])) {
-      u = static_cast<char32_t>((b & 0x1F) << 6 | (p[1] & 0x3F));
-      length = 2;
-    } else if (b >= 0xE1 && b <= 0xEF && b != 0xED && end - p >= 3 && continuation(p[1]) && continuation(p[2])) {
-      // E0 and ED have narrower second bytes; the byte loop checks them.
-      u = static_cast<char32_t>((b & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
-      length = 3;
-    } else {
-      break;
-    }
-    if (u >= HALFWIDTH_KANA_FIRST && u <= HALFWIDTH_KANA_LAST) break;
-    if constexpr (Writer::code == CODE_UTF8) {
-      for (int k = 0; k < length; ++k) o[k] = p[k];
-      o += length;
-    } else {
-      const uint16_t j = unicode_to_jis(u);
-      if (j == 0) break;
-      o = w.store_row(o, j >> 8, j & 0xFFu);
-    }
-    p += length;
+  const unsigned b = p[0];
+  char32_t u;
+  size_t length;
+  if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && continuation(p[1])) {
+    u = static_cast<char32_t>((b & 0x1F) << 6 | (p[1] & 0x3F));
+    length = 2;
+  } else if (b >= 0xE1 && b <= 0xEF && b != 0xED && end - p >= 3 && continuation(p[1]) && continuation(p[2])) {
+    // E0 and ED have narrower second bytes; the byte loop checks them.
+    u = static_cast<char32_t>((b & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
+    length = 3;
+  } else {
+    return 0;
   }
-  if (p == in.begin()) return false;
-  in.skip_to(p);
-  w.out.commit(o);
-  return true;
+  if (u >= HALFWIDTH_KANA_FIRST && u <= HALFWIDTH_KANA_LAST) return 0;
+  if constexpr (Writer::code == CODE_UTF8) {
+    for (size_t k = 0; k < length; ++k) o[k] = p[k];
+    o += length;
+  } else {
+    const uint16_t j = unicode_to_jis(u);
+    if (j == 0) return 0;
+    o = w.store_row(o, j >> 8, j & 0xFFu);
+  }
+  return length;
 }
 
 // Reads UTF-8 text character by character. ASCII passes as it is; other
@@ -91,12 +69,10 @@ int read_utf8(ByteReader& in, Writer w) {
   for (;;) {
     if constexpr (Fast) {
       if (ahead == NOTHING_AHEAD && !first) {
-        if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
-          w.ascii(in.begin(), n);
-          in.skip(n);
+        if (tight_loop(in, w, [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
+              return take_utf8(w, p, end, o);
+            }))
           continue;
-        }
-        if (fast_run(in, w)) continue;
       }
     }
     char32_t u = ahead;
