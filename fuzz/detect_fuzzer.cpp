@@ -1,0 +1,126 @@
+// Recognition of the code (detect_code) and of UTF-8 (is_utf8_text) on
+// arbitrary bytes, read through a text-mode memory stream.
+//
+// Input: one parameter byte, then the text.
+//   byte 0: below 0xC0, (byte % 64) + 1 bytes per block fill (1-64); from
+//           0xC0 up, blocks of 4096 bytes
+//
+// Checks, besides the sanitizers: detect_code gives -1..3, and -1 only with a
+// read error; both leave the stream where it was, so that reading on gives
+// every byte a fresh stream gives; neither answer depends on where the blocks
+// end or on which of the two ran first; the text-mode reading itself does not
+// depend on where the blocks end; is_utf8_text agrees with a plain
+// validation of the bytes read (begins with the byte-order mark, or is valid
+// UTF-8 throughout and has a character of three or four bytes).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "driver/detect_code.h"
+#include "driver/detect_utf8.h"
+#include "fuzz_common.h"
+
+using namespace kotran;
+using namespace kotran::fuzz;
+
+namespace {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
+// Sets long_seen when a character of three or four bytes was met.
+bool valid_utf8(const std::string& text, bool& long_seen) {
+  long_seen = false;
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    const unsigned b = p[i];
+    size_t more;
+    char32_t u, min;
+    if (b < 0x80) {
+      ++i;
+      continue;
+    } else if ((b & 0xE0) == 0xC0) {
+      more = 1, u = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      more = 2, u = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      more = 3, u = b & 0x07, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (n - i <= more) return false;
+    for (size_t k = 1; k <= more; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      u = (u << 6) | (p[i + k] & 0x3F);
+    }
+    if (u < min || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return false;
+    if (more >= 2) long_seen = true;
+    i += more + 1;
+  }
+  return true;
+}
+
+std::string read_all(const uint8_t* bytes, size_t size, size_t chunk) {
+  TextStream* s = open_memory_input(bytes, size, true, chunk);
+  KOTRAN_FUZZ_CHECK(s != nullptr, "a memory stream could not be opened");
+  std::string all = read_rest(s);
+  close_stream(s);
+  return all;
+}
+
+struct Answers {
+  int code;
+  bool utf8;
+  std::string rest;  // what reading on from the start gave afterwards
+};
+
+// Asks both questions of one fresh stream, in the order given, checking that
+// each leaves the stream where it was, then reads the rest.
+Answers ask(const uint8_t* bytes, size_t size, size_t chunk, bool code_first) {
+  TextStream* s = open_memory_input(bytes, size, true, chunk);
+  KOTRAN_FUZZ_CHECK(s != nullptr, "a memory stream could not be opened");
+  const int64_t start = stream_tell(s);
+  Answers a{};
+  for (int step = 0; step < 2; ++step) {
+    if ((step == 0) == code_first) {
+      a.code = detect_code(s);
+      KOTRAN_FUZZ_CHECK(a.code >= -1 && a.code <= 3, "detect_code gave a result outside -1..3");
+      KOTRAN_FUZZ_CHECK(a.code != -1 || stream_error(s), "detect_code failed on a stream that did not");
+      KOTRAN_FUZZ_CHECK(stream_tell(s) == start, "detect_code did not return the stream to its position");
+    } else {
+      a.utf8 = is_utf8_text(s);
+      KOTRAN_FUZZ_CHECK(stream_tell(s) == start, "is_utf8_text did not return the stream to its position");
+    }
+  }
+  a.rest = read_rest(s);
+  close_stream(s);
+  return a;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  const size_t chunk = data[0] >= 0xC0 ? BLOCK_SIZE : data[0] % 64 + 1u;
+  const uint8_t* body = data + 1;
+  const size_t length = size - 1;
+
+  const std::string text = read_all(body, length, chunk);
+  KOTRAN_FUZZ_CHECK(text == read_all(body, length, BLOCK_SIZE),
+                    "text-mode reading depends on where the blocks end");
+
+  const Answers first = ask(body, length, chunk, true);
+  KOTRAN_FUZZ_CHECK(first.rest == text, "after detection the stream did not give back every byte");
+  const Answers second = ask(body, length, BLOCK_SIZE, false);
+  KOTRAN_FUZZ_CHECK(second.rest == text, "after detection the stream did not give back every byte");
+  KOTRAN_FUZZ_CHECK(first.code == second.code, "detect_code depends on block edges or on the order of the questions");
+  KOTRAN_FUZZ_CHECK(first.utf8 == second.utf8, "is_utf8_text depends on block edges or on the order of the questions");
+
+  if (text.size() < UTF8_SCAN_BYTES) {
+    bool long_seen = false;
+    const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const bool expected = bom || (valid_utf8(text, long_seen) && long_seen);
+    KOTRAN_FUZZ_CHECK(first.utf8 == expected, "is_utf8_text disagrees with a plain validation of the text");
+  }
+  return 0;
+}

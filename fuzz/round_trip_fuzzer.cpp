@@ -1,0 +1,196 @@
+// Valid text converted between every pair of codes must come out exactly as
+// kotran writes that text in the target code, and converting it back must
+// give back the bytes it started from.
+//
+// Input: two parameter bytes, then the characters.
+//   byte 0, bits 0-4: bytes per block fill minus one (1-32)
+//           bit 5:    blocks of 4096 bytes instead
+//           bit 6:    JIS escape variant 3 (kanji-in ESC $ @) instead of 0
+//           bit 7:    the plain byte loop instead of the bulk fast paths
+//   byte 1:           16 times this many letters go before the text, so that
+//                     the 4096-byte blocks of input and output end inside it
+// Each following byte a makes one character:
+//   0x20-0x7E            that ASCII character
+//   0x00-0x1F, 0x7F      a line end (LF)
+//   0x80-0xBF            the half-width katakana 0xA1 + (a - 0x80) % 63
+//   0xC0-0xFF, then b    the JIS X 0208 code of index ((a - 0xC0) << 8 | b) % 8836
+//                        (rows and cells 1-94, every code of rows 1-94,
+//                        assigned or not)
+//
+// The text is written in Shift-JIS, EUC and JIS (ESC $ B or ESC $ @ before a
+// run of kanji, ESC ( I before a run of katakana, ESC ( J before one-byte text
+// that follows either, and at the end) and converted with every converter
+// among the three codes (raw streams: no line-end translation). The
+// characters that have a Unicode form which maps back to the same code also
+// make a text converted among all four codes, UTF-8 included.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "codes/jis_escapes.h"
+#include "codes/jis_sjis.h"
+#include "codes/unicode_table.h"
+#include "fuzz_common.h"
+
+using namespace kotran;
+using namespace kotran::fuzz;
+
+namespace {
+
+enum class Kind : uint8_t { ascii, kana, kanji };
+
+struct Char {
+  Kind kind;
+  uint16_t value;  // the byte for ascii and kana, the JIS code for kanji
+};
+
+std::vector<Char> parse(const uint8_t* p, size_t n) {
+  std::vector<Char> chars;
+  for (size_t i = 0; i < n; ++i) {
+    const unsigned a = p[i];
+    if (a < 0x80) {
+      const bool printable = a >= 0x20 && a <= 0x7E;
+      chars.push_back({Kind::ascii, static_cast<uint16_t>(printable ? a : 0x0A)});
+    } else if (a < 0xC0) {
+      chars.push_back({Kind::kana, static_cast<uint16_t>(0xA1 + (a - 0x80) % 63)});
+    } else if (i + 1 < n) {
+      const unsigned index = (((a - 0xC0) << 8) | p[++i]) % (94 * 94);
+      const unsigned row = index / 94 + 1;
+      const unsigned cell = index % 94 + 1;
+      chars.push_back({Kind::kanji, static_cast<uint16_t>(((row + 0x20) << 8) | (cell + 0x20))});
+    }
+  }
+  return chars;
+}
+
+bool has_unicode_form(const Char& c) {
+  if (c.kind != Kind::kanji) return true;
+  const char16_t u = jis_to_unicode(c.value);
+  return u != 0 && unicode_to_jis(u) == c.value;
+}
+
+void add_utf8(std::string& out, char32_t u) {
+  if (u < 0x80) {
+    out += static_cast<char>(u);
+  } else if (u < 0x800) {
+    out += static_cast<char>(0xC0 | (u >> 6));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (u >> 12));
+    out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  }
+}
+
+// The text as kotran writes it in the code (0 Shift-JIS, 1 JIS, 2 EUC, 3 UTF-8).
+std::string render(const std::vector<Char>& chars, unsigned code, unsigned variant) {
+  std::string out;
+  auto add = [&out](unsigned b) { out += static_cast<char>(b); };
+  const JisEscapeRow& escapes = jis_escape_table[variant];
+  Kind shift = Kind::ascii;
+  auto shift_to = [&](Kind k) {
+    if (code != CODE_JIS || shift == k) return;
+    out += k == Kind::kanji ? escapes.kanji_in : k == Kind::kana ? KANA_IN : escapes.kanji_out;
+    shift = k;
+  };
+  for (const Char& c : chars) {
+    shift_to(c.kind);
+    switch (c.kind) {
+      case Kind::ascii:
+        add(c.value);
+        break;
+      case Kind::kana:
+        if (code == CODE_SJIS) add(c.value);
+        if (code == CODE_JIS) add(c.value & 0x7F);
+        if (code == CODE_EUC) {
+          add(0x8E);
+          add(c.value);
+        }
+        if (code == CODE_UTF8) add_utf8(out, 0xFF61 + (c.value - 0xA1));
+        break;
+      case Kind::kanji: {
+        const uint16_t j = c.value;
+        if (code == CODE_SJIS) {
+          const uint16_t s = jis_to_sjis_code(j);
+          add(s >> 8);
+          add(s & 0xFF);
+        }
+        if (code == CODE_JIS) {
+          add(j >> 8);
+          add(j & 0xFF);
+        }
+        if (code == CODE_EUC) {
+          add((j >> 8) | 0x80);
+          add((j & 0xFF) | 0x80);
+        }
+        if (code == CODE_UTF8) add_utf8(out, jis_to_unicode(j));
+        break;
+      }
+    }
+  }
+  shift_to(Kind::ascii);
+  return out;
+}
+
+const char* const code_names[4] = {"Shift-JIS", "JIS", "EUC", "UTF-8"};
+
+struct Params {
+  size_t chunk;
+  unsigned variant;
+  bool fast;
+};
+
+std::string convert(unsigned from, unsigned to, const std::string& text, const Params& p) {
+  const RunResult r = run_converter(from * 4 + to, text.data(), text.size(),
+                                    static_cast<Settings>(p.variant << JIS_VARIANT_SHIFT), false, p.chunk, p.fast);
+  KOTRAN_FUZZ_CHECK(r.status == 1, "the converter did not return 1");
+  KOTRAN_FUZZ_CHECK(r.replaced == 0, "a character of valid text was replaced");
+  return r.output;
+}
+
+// Converts the text from each code to each code. Every result must be the
+// text as written in the target code; since the converter back then reads
+// exactly that, and the pair the other way round is checked too, each round
+// trip gives back the text it started from. A failure shows the round trip.
+void round_trips(const std::vector<Char>& chars, unsigned codes, const Params& p) {
+  std::string in[4];
+  for (unsigned c = 0; c < codes; ++c) in[c] = render(chars, c, p.variant);
+  for (unsigned from = 0; from < codes; ++from) {
+    for (unsigned to = 0; to < codes; ++to) {
+      const std::string there = convert(from, to, in[from], p);
+      if (there == in[to]) continue;
+      const std::string back = convert(to, from, there, p);
+      std::fprintf(stderr, "%s -> %s -> %s, chunk %zu, variant %u, fast paths %d\n", code_names[from],
+                   code_names[to], code_names[from], p.chunk, p.variant, p.fast ? 1 : 0);
+      print_difference("  converted ", there, "  expected  ", in[to]);
+      print_difference("  back again", back, "  text      ", in[from]);
+      fail(back != in[from] ? "the round trip did not give back the text"
+                            : "the converted text is not as kotran writes it");
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  Params p;
+  p.chunk = (data[0] & 0x20) != 0 ? BLOCK_SIZE : (data[0] & 0x1F) + 1u;
+  p.variant = (data[0] & 0x40) != 0 ? 3 : 0;
+  p.fast = (data[0] & 0x80) == 0;
+  std::vector<Char> chars;
+  for (unsigned i = 0; i < 16u * data[1]; ++i) chars.push_back({Kind::ascii, static_cast<uint16_t>('a' + i % 26)});
+  const std::vector<Char> text = parse(data + 2, size - 2);
+  chars.insert(chars.end(), text.begin(), text.end());
+
+  std::vector<Char> mapped;
+  for (const Char& c : chars)
+    if (has_unicode_form(c)) mapped.push_back(c);
+  // All four codes for what UTF-8 can carry; the three legacy codes for the
+  // rest (unassigned codes, and the codes whose character has another code).
+  round_trips(mapped, 4, p);
+  if (mapped.size() != chars.size()) round_trips(chars, 3, p);
+  return 0;
+}
