@@ -7,8 +7,6 @@
 
 namespace kotran {
 
-size_t replaced_characters = 0;
-
 namespace {
 
 constexpr char32_t BYTE_ORDER_MARK = 0xFEFF;
@@ -123,8 +121,6 @@ int convert(TextStream* in, TextStream* out) {
 }
 
 }  // namespace
-
-bool converter_fast_paths = true;
 
 int convert_utf8_sjis(TextStream* in, TextStream* out) { return convert<SjisWriter>(in, out); }
 int convert_utf8_jis(TextStream* in, TextStream* out) { return convert<JisWriter>(in, out); }
