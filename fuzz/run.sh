@@ -128,5 +128,10 @@ done
 
 echo "== fuzz: results (${seconds}s per target)"
 for line in "${summary[@]}"; do echo "   $line"; done
-echo "fuzz: $passed passed, $failed failed"
+# Worded unlike a test runner's closing line: these are targets, not tests.
+if [ "$failed" -eq 0 ]; then
+  echo "fuzz: all ${#targets[@]} targets ran clean"
+else
+  echo "fuzz: $failed of ${#targets[@]} targets FAILED"
+fi
 [ "$failed" -eq 0 ]
