@@ -58,13 +58,30 @@ inline unsigned ascii_prefix(const unsigned char* p, bool stop_at_esc) {
     return static_cast<unsigned>(__builtin_clzll(stop)) / 8;
 }
 
-struct SjisWriter {
-  static constexpr unsigned code = CODE_SJIS;
+// What the writers of codes without shift states share: ASCII is written as
+// it is, and a JIS designation writes nothing.
+struct PlainWriter {
   ByteWriter& out;
+
+  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
+  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
+    *o = static_cast<unsigned char>(b);
+    return o + 1;
+  }
+  // The first n of the eight bytes at p, all below 0x80; eight are stored.
+  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
+    std::memcpy(o, p, 8);
+    return o + n;
+  }
+  static unsigned char* store_kanji_in(unsigned char* o) { return o; }
+  static unsigned char* store_kanji_out(unsigned char* o) { return o; }
+};
+
+struct SjisWriter : PlainWriter {
+  static constexpr unsigned code = CODE_SJIS;
 
   void put(unsigned b) { out.put(b); }
   void single(unsigned b) { out.put(b); }
-  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
   void raw_pair(unsigned a, unsigned b) { out.put2(a, b); }
   // A code that has no Shift-JIS form is written as its two bytes.
   void jis_char(uint16_t j) {
@@ -75,18 +92,6 @@ struct SjisWriter {
   // A valid Shift-JIS code, known to be one.
   void sjis_char(uint16_t s) { out.put2(s >> 8, s & 0xFF); }
   void row_char(uint16_t j) { sjis_char(row_jis_to_sjis(j >> 8, j & 0xFF)); }
-  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
-    *o = static_cast<unsigned char>(b);
-    return o + 1;
-  }
-  // The first n of the eight bytes at p, all below 0x80; eight are stored.
-  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
-    std::memcpy(o, p, 8);
-    return o + n;
-  }
-  // A kanji or one-byte designation read in JIS: nothing to write.
-  static unsigned char* store_kanji_in(unsigned char* o) { return o; }
-  static unsigned char* store_kanji_out(unsigned char* o) { return o; }
   static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     o[0] = row_tables.sjis_lead[hi];
     o[1] = row_tables.sjis_trail[hi & 1][lo];
@@ -96,27 +101,14 @@ struct SjisWriter {
   void finish() {}
 };
 
-struct EucWriter {
+struct EucWriter : PlainWriter {
   static constexpr unsigned code = CODE_EUC;
-  ByteWriter& out;
 
   void put(unsigned b) { out.put(b); }
   void single(unsigned b) { out.put(b); }
-  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
   void raw_pair(unsigned a, unsigned b) { out.put2(a, b); }
   void jis_char(uint16_t j) { out.put2((j >> 8) | 0x80, (j & 0xFF) | 0x80); }
   void row_char(uint16_t j) { jis_char(j); }
-  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
-    *o = static_cast<unsigned char>(b);
-    return o + 1;
-  }
-  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
-    std::memcpy(o, p, 8);
-    return o + n;
-  }
-  // A kanji or one-byte designation read in JIS: nothing to write.
-  static unsigned char* store_kanji_in(unsigned char* o) { return o; }
-  static unsigned char* store_kanji_out(unsigned char* o) { return o; }
   static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     o[0] = static_cast<unsigned char>(hi | 0x80);
     o[1] = static_cast<unsigned char>(lo | 0x80);
@@ -245,9 +237,8 @@ inline constexpr char32_t HALFWIDTH_KANA_LAST = 0xFF9F;   // ﾟ, byte 0xDF
 // UTF-8 output. A unit that has no Unicode character (an unassigned code, a
 // pair that is no character, a stray byte) becomes U+FFFD; a byte below 0x80
 // that came with it is kept, so that line ends survive.
-struct Utf8Writer {
+struct Utf8Writer : PlainWriter {
   static constexpr unsigned code = CODE_UTF8;
-  ByteWriter& out;
 
   void unicode(char32_t u) {
     if (u < 0x80) {
@@ -273,7 +264,6 @@ struct Utf8Writer {
       replace();
   }
   void single(unsigned b) { put(b); }
-  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
   void raw_pair(unsigned a, unsigned b) {
     put(a);
     put(b);
@@ -286,17 +276,6 @@ struct Utf8Writer {
       replace();
   }
   void row_char(uint16_t j) { jis_char(j); }
-  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
-    *o = static_cast<unsigned char>(b);
-    return o + 1;
-  }
-  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
-    std::memcpy(o, p, 8);
-    return o + n;
-  }
-  // A kanji or one-byte designation read in JIS: nothing to write.
-  static unsigned char* store_kanji_in(unsigned char* o) { return o; }
-  static unsigned char* store_kanji_out(unsigned char* o) { return o; }
   static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     const char16_t u = jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo));
     if (u == 0) {
