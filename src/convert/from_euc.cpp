@@ -1,6 +1,7 @@
 // Converters from EUC: one reading cycle, a writer per target.
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
+#include "codes/pair_vectors.h"
 #include "convert/converters.h"
 #include "convert/writers.h"
 
@@ -43,12 +44,32 @@ int read_euc(ByteReader& in, Writer w) {
     if constexpr (Fast) {
       // Pairs whose bytes both lie in 0xA1-0xFE: each the JIS code of rows
       // 1-94 it stands for, which every target accepts.
-      if (tight_loop(in, w, [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-            if (end - p < 2 || !is_euc_byte(p[0]) || !is_euc_byte(p[1])) return 0;
-            o = w.store_row(o, p[0] & 0x7Fu, p[1] & 0x7Fu);
-            return 2;
-          }))
+      auto pair = [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+        if (end - p < 2 || !is_euc_byte(p[0]) || !is_euc_byte(p[1])) return 0;
+        o = w.store_row(o, p[0] & 0x7Fu, p[1] & 0x7Fu);
+        return 2;
+      };
+      if constexpr (PAIR_VECTORS && (Writer::code == CODE_SJIS || Writer::code == CODE_EUC)) {
+        // Into Shift-JIS and EUC, whose pairs take as many bytes as EUC's,
+        // a vector of plain units at a time.
+        if (tight_loop<true>(in, w, [&pair](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+              if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+                const EucUnits units = euc_plain_units(p);
+                if (units.length != 0) {
+                  if constexpr (Writer::code == CODE_SJIS)
+                    store_euc_as_sjis(o, p, units.leads);
+                  else
+                    std::memcpy(o, p, VECTOR_WIDTH);
+                  o += units.length;
+                  return units.length;
+                }
+              }
+              return p[0] < 0x80 ? 0 : pair(p, end, o);
+            }))
+          continue;
+      } else if (tight_loop(in, w, pair)) {
         continue;
+      }
     }
     const int c = in.get();
     if (c == EOF) break;

@@ -27,6 +27,7 @@
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
+#include "convert/fast_paths.h"
 #include "convert/shift_state.h"
 #include "driver/settings.h"
 #include "stream/cursors.h"
@@ -35,8 +36,9 @@
 namespace kotran {
 
 inline constexpr uint8_t SS2 = 0x8E;
-// The most bytes one store_ascii, store_ascii8 or store_row writes.
-inline constexpr size_t STORE_MAX = 12;
+// The most bytes one store of the tight loops writes: store_ascii,
+// store_ascii8 and store_row write at most 12, a vector of pairs 32.
+inline constexpr size_t STORE_MAX = 32;
 
 // How many of the eight bytes at p, from the first, lie below 0x80 (and are
 // not ESC when stop_at_esc is set): 0 to 8.
@@ -200,10 +202,6 @@ struct JisWriter {
   void finish() { to_none(); }
 };
 
-// Runs of ASCII are copied in bulk unless this is cleared; the plain byte
-// loop is the reference the bulk copy is tested against.
-extern bool converter_fast_paths;
-
 // The length of the run of bytes below 0x80 at p (ESC too ends it when
 // stop_at_esc is set), when at least its first eight bytes qualify; 0
 // otherwise, so that short runs stay in the byte loop.
@@ -312,7 +310,9 @@ struct Utf8Writer : PlainWriter {
 // stores the unit at p and returns its length, or returns 0 (storing
 // nothing) for a unit it leaves to the byte loop. Returns whether anything
 // was taken.
-template <class Writer, class Take>
+// With take_ascii set, take sees every unit first, ASCII included, and the
+// loop stores ASCII itself only where take returns 0.
+template <bool take_ascii = false, class Writer, class Take>
 bool tight_loop(ByteReader& in, Writer& w, Take take) {
   if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
     w.ascii(in.begin(), n);
@@ -325,6 +325,12 @@ bool tight_loop(ByteReader& in, Writer& w, Take take) {
   if (w.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
   unsigned char* const o_last = w.out.room_end() - STORE_MAX;
   while (p < end && o <= o_last) {
+    if constexpr (take_ascii) {
+      if (const size_t n = take(p, end, o)) {
+        p += n;
+        continue;
+      }
+    }
     if (p[0] < 0x80) {
       if (end - p >= 8) {
         const unsigned n = ascii_prefix(p, false);
@@ -336,6 +342,7 @@ bool tight_loop(ByteReader& in, Writer& w, Take take) {
       }
       continue;
     }
+    if (take_ascii) break;
     const size_t n = take(p, end, o);
     if (n == 0) break;
     p += n;

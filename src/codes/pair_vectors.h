@@ -1,0 +1,143 @@
+// Sixteen bytes at a time: where the plain units of EUC text and the pairs of
+// JIS kanji text lie, and the Shift-JIS bytes of the codes of rows 1-94 they
+// hold. The converters' tight loops and recognition use them on the bytes in
+// hand; the byte loops remain the reference they are tested against.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace kotran {
+
+#if defined(__SSE2__)
+inline constexpr bool PAIR_VECTORS = true;
+
+// Bytes looked at in one step.
+inline constexpr unsigned VECTOR_WIDTH = 32;
+
+// The bytes of an EUC chunk, by kind: bit i stands for byte i.
+struct EucUnits {
+  unsigned length;  // bytes from the start that are plain units, 0-32
+  uint32_t leads;   // first bytes of the pairs among them
+};
+
+// Bit i set for each of the 32 bytes at p that is at least 0x80, in
+// 0xA1-0xFE, or ESC.
+struct EucBytes {
+  uint32_t high, euc, esc;
+};
+
+inline EucBytes classify_euc_bytes(const unsigned char* p) {
+  auto masks = [](__m128i v, unsigned& high, unsigned& euc, unsigned& esc) {
+    // Signed compares: 0xA1-0xFE is -95 to -2.
+    const __m128i in_euc = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xA0))),
+                                         _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0xFF))));
+    high = static_cast<unsigned>(_mm_movemask_epi8(v));
+    euc = static_cast<unsigned>(_mm_movemask_epi8(in_euc));
+    esc = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x1B))));
+  };
+  unsigned h0, e0, x0, h1, e1, x1;
+  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), h0, e0, x0);
+  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), h1, e1, x1);
+  return {h0 | h1 << 16, e0 | e1 << 16, x0 | x1 << 16};
+}
+
+// Splits the 32 bytes at p, which start a unit, as the EUC reader does, and
+// says how many of them from the start are plain units: bytes below 0x80
+// other than ESC, and pairs whose bytes both lie in 0xA1-0xFE. The count
+// stops at the first other unit (SS2, SS3, a byte 0x80-0xA0 or 0xFF, a pair
+// with such a second byte, a first byte followed by one below 0x80) and
+// before a first byte whose second lies past the 32.
+inline EucUnits euc_plain_units(const unsigned char* p) {
+  const EucBytes b = classify_euc_bytes(p);
+  // In a run of high bytes the first, third, ... byte starts a pair. The runs
+  // that start at an even position are found by letting a carry run through
+  // each from its first bit.
+  constexpr uint64_t EVEN = 0x55555555;
+  constexpr uint64_t ODD = 0xAAAAAAAA;
+  const uint64_t high = b.high;
+  const uint64_t starts = high & ~(high << 1);
+  const uint64_t even_runs = ((high + (starts & EVEN)) ^ high) & high;
+  const uint64_t leads = (even_runs & EVEN) | (high & ~even_runs & ODD);
+  const uint64_t trails = high & ~leads;
+  uint64_t bad = (high & ~uint64_t{b.euc}) | b.esc | (leads & ~(trails >> 1));
+  bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
+  const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad | (uint64_t{1} << 32)));
+  return {length, static_cast<uint32_t>(leads & ((uint64_t{1} << length) - 1))};
+}
+
+// How many of the 16 bytes at p, from the first, are whole pairs of bytes
+// 0x21-0x7E (an even number, 0-16).
+inline unsigned jis_pair_length(const unsigned char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i in_range = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
+                                         _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+  const unsigned ok = static_cast<unsigned>(_mm_movemask_epi8(in_range));
+  return static_cast<unsigned>(__builtin_ctz(~ok | 0x10000u)) & ~1u;
+}
+
+// A byte mask (0xFF where bit i of bits is set) for the 16 bits of bits.
+inline __m128i byte_mask(unsigned bits) {
+  const uint64_t low = 0x0101010101010101ULL * (bits & 0xFF);
+  const uint64_t high = 0x0101010101010101ULL * ((bits >> 8) & 0xFF);
+  const __m128i spread = _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+  const __m128i select = _mm_set_epi64x(static_cast<long long>(0x8040201008040201ULL),
+                                        static_cast<long long>(0x8040201008040201ULL));
+  return _mm_cmpeq_epi8(_mm_and_si128(spread, select), select);
+}
+
+// The Shift-JIS bytes of the pairs in jis (7-bit JIS bytes of rows 1-94;
+// first bytes where leads is set, second bytes where trails is set; rows
+// holds each byte's predecessor), with the other bytes taken from others.
+inline __m128i sjis_from_jis_pairs(__m128i jis, __m128i rows, __m128i leads, __m128i trails, __m128i others) {
+  const __m128i low7 = _mm_set1_epi8(0x7F);
+  // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
+  const __m128i half = _mm_and_si128(_mm_srli_epi16(_mm_sub_epi8(jis, _mm_set1_epi8(0x21)), 1), low7);
+  __m128i lead = _mm_add_epi8(half, _mm_set1_epi8(static_cast<char>(0x81)));
+  lead = _mm_add_epi8(lead, _mm_and_si128(_mm_cmpgt_epi8(jis, _mm_set1_epi8(0x5E)), _mm_set1_epi8(0x40)));
+  // Second byte: after an odd row, cell + 0x1F (+ 1 from cell 0x60 on);
+  // after an even row, cell + 0x7E.
+  const __m128i odd_row = _mm_cmpeq_epi8(_mm_and_si128(rows, _mm_set1_epi8(1)), _mm_set1_epi8(1));
+  const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(jis, _mm_set1_epi8(0x5F)), _mm_set1_epi8(1));
+  const __m128i after_odd = _mm_add_epi8(_mm_add_epi8(jis, _mm_set1_epi8(0x1F)), upper);
+  const __m128i after_even = _mm_add_epi8(jis, _mm_set1_epi8(0x7E));
+  const __m128i trail = _mm_or_si128(_mm_and_si128(odd_row, after_odd), _mm_andnot_si128(odd_row, after_even));
+  const __m128i pairs = _mm_or_si128(_mm_and_si128(leads, lead), _mm_and_si128(trails, trail));
+  return _mm_or_si128(pairs, _mm_andnot_si128(_mm_or_si128(leads, trails), others));
+}
+
+// Stores at o the 32 bytes at p with the EUC pairs among them (first bytes
+// at leads) written in Shift-JIS; the other bytes stay as they are.
+inline void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t leads) {
+  const __m128i low7 = _mm_set1_epi8(0x7F);
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  const __m128i jis0 = _mm_and_si128(v0, low7);
+  const __m128i jis1 = _mm_and_si128(v1, low7);
+  const __m128i leads0 = byte_mask(leads & 0xFFFF);
+  const __m128i leads1 = byte_mask(leads >> 16);
+  // A pair may straddle the two halves.
+  const __m128i trails0 = _mm_slli_si128(leads0, 1);
+  const __m128i trails1 = _mm_or_si128(_mm_slli_si128(leads1, 1), _mm_srli_si128(leads0, 15));
+  const __m128i rows0 = _mm_slli_si128(jis0, 1);
+  const __m128i rows1 = _mm_or_si128(_mm_slli_si128(jis1, 1), _mm_srli_si128(jis0, 15));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), sjis_from_jis_pairs(jis0, rows0, leads0, trails0, v0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), sjis_from_jis_pairs(jis1, rows1, leads1, trails1, v1));
+}
+
+// Stores at o the 16 bytes at p, pairs of JIS bytes, in Shift-JIS.
+inline void store_jis_as_sjis(unsigned char* o, const unsigned char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i leads = _mm_set1_epi16(0x00FF);  // every even byte
+  const __m128i trails = _mm_set1_epi16(static_cast<short>(0xFF00));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), sjis_from_jis_pairs(v, _mm_slli_si128(v, 1), leads, trails, v));
+}
+
+#else
+inline constexpr bool PAIR_VECTORS = false;
+#endif
+
+}  // namespace kotran

@@ -1,0 +1,197 @@
+// The vector steps over EUC and JIS pairs against the byte-by-byte rules:
+// every code of rows 1-94 at every place in a vector, and the split of EUC
+// units on chunks written to break it and on random chunks.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "codes/jis_sjis.h"
+#include "codes/pair_vectors.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+#if defined(__SSE2__)
+
+using test::hex;
+using test::to_hex;
+
+constexpr unsigned ESC = 0x1B;
+constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
+
+// The split the EUC reader makes, one unit at a time.
+EucUnits reference_units(const unsigned char* p) {
+  unsigned i = 0;
+  uint32_t leads = 0;
+  while (i < VECTOR_WIDTH) {
+    if (p[i] < 0x80) {
+      if (p[i] == ESC) break;
+      ++i;
+      continue;
+    }
+    if (i + 1 >= VECTOR_WIDTH || !is_euc_byte(p[i]) || !is_euc_byte(p[i + 1])) break;
+    leads |= 1u << i;
+    i += 2;
+  }
+  return {i, leads};
+}
+
+// The Shift-JIS form of the first n bytes, pair by pair.
+std::string reference_sjis(const std::string& euc, unsigned n) {
+  std::string out;
+  for (unsigned i = 0; i < n; ++i) {
+    const unsigned b = static_cast<unsigned char>(euc[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      continue;
+    }
+    const uint16_t s = jis_to_sjis_code(static_cast<uint16_t>((b & 0x7F) << 8 | (euc[i + 1] & 0x7F)));
+    out += static_cast<char>(s >> 8);
+    out += static_cast<char>(s & 0xFF);
+    ++i;
+  }
+  return out;
+}
+
+struct UnitsCase {
+  const char* name;
+  const char* bytes;  // 32 bytes
+  unsigned length;
+};
+
+const UnitsCase units_cases[] = {
+    {"all ASCII", "61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32 33 0D 0A", 32},
+    {"all pairs", "B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0 A1 F4 A6 B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0 A1 F4 A6", 32},
+    {"a pair across the two halves", "61 B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0 A1 F4 A6 62 B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0 A1", 32},
+    {"pairs up to the last byte", "61 62 B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0 A1 F4 A6 B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0 A1", 32},
+    {"a lone first byte at the end", "61 62 63 B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0 A1 F4 A6 B4 C1 BB FA A4 A2 A4 A4 A1 A1 FE FE B0", 31},
+    {"ESC stops", "61 62 1B 24 42 34 41 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79", 2},
+    {"SS2 stops", "B4 C1 8E B1 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31", 2},
+    {"0xFF stops", "61 FF 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32 33", 1},
+    {"0xA0 as a second byte stops at its pair", "61 62 B4 A0 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32 33", 2},
+    {"0x80 as a first byte", "80 A1 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32 33 34 35", 0},
+    {"an odd run ends in a first byte before ASCII", "B4 C1 BB 61 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32 33", 2},
+    {"a bad byte late in a run of pairs", "B4 C1 BB FA A4 A2 A4 FF 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78", 6},
+    {"SS3 stops", "8F B0 A1 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32", 0},
+};
+
+TEST(PairVectors, EucUnitsCases) {
+  for (const auto& c : units_cases) {
+    const std::string bytes = hex(c.bytes);
+    ASSERT_EQ(bytes.size(), VECTOR_WIDTH) << c.name;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const EucUnits got = euc_plain_units(p);
+    const EucUnits want = reference_units(p);
+    EXPECT_EQ(got.length, c.length) << c.name;
+    EXPECT_EQ(got.length, want.length) << c.name;
+    EXPECT_EQ(got.leads, want.leads) << c.name;
+  }
+}
+
+TEST(PairVectors, EucUnitsOnRandomChunks) {
+  // Bytes drawn mostly from the kinds that matter: ASCII, EUC bytes, and
+  // the few that stop a run.
+  std::mt19937 rng(20261207);
+  const unsigned char specials[] = {0x1B, 0x8E, 0x8F, 0x80, 0xA0, 0xFF, 0x0A, 0x0D, 0xA1, 0xFE};
+  std::uniform_int_distribution<int> kind(0, 9);
+  std::uniform_int_distribution<int> euc(0xA1, 0xFE);
+  std::uniform_int_distribution<int> ascii(0x20, 0x7E);
+  std::uniform_int_distribution<int> any(0, 255);
+  std::uniform_int_distribution<size_t> special(0, std::size(specials) - 1);
+  unsigned char chunk[VECTOR_WIDTH];
+  for (int round = 0; round < 200000; ++round) {
+    const int mix = round % 3;  // how often a stopping byte turns up
+    for (unsigned char& b : chunk) {
+      const int k = kind(rng);
+      if (k < 5)
+        b = static_cast<unsigned char>(euc(rng));
+      else if (k < 8)
+        b = static_cast<unsigned char>(ascii(rng));
+      else if (k == 8 && mix != 0)
+        b = specials[special(rng)];
+      else
+        b = static_cast<unsigned char>(mix == 2 ? any(rng) : euc(rng));
+    }
+    const EucUnits got = euc_plain_units(chunk);
+    const EucUnits want = reference_units(chunk);
+    ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
+    ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
+  }
+}
+
+// Every code of rows 1-94, sixteen to a vector, at both parities of place
+// (so that pairs also straddle the two halves of a vector), as EUC.
+TEST(PairVectors, EveryEucPairInShiftJis) {
+  std::string codes;
+  for (unsigned hi = 0xA1; hi <= 0xFE; ++hi)
+    for (unsigned lo = 0xA1; lo <= 0xFE; ++lo) {
+      codes += static_cast<char>(hi);
+      codes += static_cast<char>(lo);
+    }
+  for (const unsigned shift : {0u, 1u, 7u}) {
+    const std::string text = std::string(shift, 'a') + codes + std::string(VECTOR_WIDTH, 'z');
+    size_t i = 0;
+    while (i + VECTOR_WIDTH <= text.size()) {
+      const auto* p = reinterpret_cast<const unsigned char*>(text.data() + i);
+      const EucUnits units = euc_plain_units(p);
+      ASSERT_GT(units.length, 0u) << "at " << i;
+      unsigned char out[VECTOR_WIDTH];
+      store_euc_as_sjis(out, p, units.leads);
+      const std::string chunk = text.substr(i, VECTOR_WIDTH);
+      ASSERT_EQ(to_hex(std::string(out, out + units.length)), to_hex(reference_sjis(chunk, units.length)))
+          << "shift " << shift << " at " << i << ": " << to_hex(chunk);
+      i += units.length;
+    }
+  }
+}
+
+TEST(PairVectors, EveryJisPairInShiftJis) {
+  for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
+    std::string row;
+    for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
+      row += static_cast<char>(hi);
+      row += static_cast<char>(lo);
+    }
+    row += std::string(16, '\n');
+    for (size_t i = 0; i + 16 <= 188; i += 16) {
+      const auto* p = reinterpret_cast<const unsigned char*>(row.data() + i);
+      ASSERT_EQ(jis_pair_length(p), 16u);
+      unsigned char out[16];
+      store_jis_as_sjis(out, p);
+      for (unsigned k = 0; k < 16; k += 2) {
+        const uint16_t want = jis_to_sjis_code(static_cast<uint16_t>(p[k] << 8 | p[k + 1]));
+        ASSERT_EQ(out[k] << 8 | out[k + 1], want) << std::hex << (p[k] << 8 | p[k + 1]);
+      }
+    }
+  }
+}
+
+struct JisLengthCase {
+  const char* bytes;  // 16 bytes
+  unsigned length;
+};
+
+TEST(PairVectors, JisPairLength) {
+  const JisLengthCase cases[] = {
+      {"34 41 3B 7A 24 22 24 24 21 21 7E 7E 30 21 74 26", 16},
+      {"34 41 3B 7A 24 22 0A 24 21 21 7E 7E 30 21 74 26", 6},
+      {"34 41 3B 7A 24 22 24 1B 28 42 7E 7E 30 21 74 26", 6},  // ESC in a pair's second byte
+      {"20 41 3B 7A 24 22 24 24 21 21 7E 7E 30 21 74 26", 0},
+      {"34 41 3B 7A 24 22 24 24 21 21 7E 7E 30 21 74 7F", 14},
+      {"34 41 3B 7A 24 22 24 24 21 21 7E 7E 30 21 74 A6", 14},
+      {"34 41 3B 7A 24 22 24 24 21 21 7E 7E 30 21 0E 26", 14},
+  };
+  for (const auto& c : cases) {
+    const std::string bytes = hex(c.bytes);
+    EXPECT_EQ(jis_pair_length(reinterpret_cast<const unsigned char*>(bytes.data())), c.length) << c.bytes;
+  }
+}
+
+#else
+TEST(PairVectors, NotBuiltWithoutSse2) { GTEST_SKIP() << "no SSE2 on this target: the byte loops serve alone"; }
+#endif
+
+}  // namespace
+}  // namespace kotran
