@@ -8,7 +8,8 @@
 // Checks, besides the sanitizers: detect_code gives -1..3, and -1 only with a
 // read error; both leave the stream where it was, so that reading on gives
 // every byte a fresh stream gives; neither answer depends on where the blocks
-// end or on which of the two ran first; the text-mode reading itself does not
+// end, on which of the two ran first, or on whether detect_code takes its
+// vector step over plain EUC units; the text-mode reading itself does not
 // depend on where the blocks end; is_utf8_text agrees with a plain
 // validation of the bytes read (begins with the byte-order mark, or is valid
 // UTF-8 throughout and has a character of three or four bytes).
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/fast_paths.h"
 #include "driver/detect_code.h"
 #include "driver/detect_utf8.h"
 #include "fuzz_common.h"
@@ -115,6 +117,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   KOTRAN_FUZZ_CHECK(second.rest == text, "after detection the stream did not give back every byte");
   KOTRAN_FUZZ_CHECK(first.code == second.code, "detect_code depends on block edges or on the order of the questions");
   KOTRAN_FUZZ_CHECK(first.utf8 == second.utf8, "is_utf8_text depends on block edges or on the order of the questions");
+  converter_fast_paths = false;
+  const Answers plain = ask(body, length, chunk, true);
+  converter_fast_paths = true;
+  KOTRAN_FUZZ_CHECK(plain.code == first.code, "detect_code's vector step decides otherwise than its byte loop");
 
   if (text.size() < UTF8_SCAN_BYTES) {
     bool long_seen = false;

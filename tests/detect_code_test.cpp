@@ -1,8 +1,13 @@
 // Recognising the code of a text: each case is the stored bytes and the result.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 
+#include "convert/converters.h"
+#include "convert/fast_paths.h"
 #include "driver/detect_code.h"
 #include "test_util.h"
 
@@ -83,6 +88,81 @@ TEST(DetectCode, StreamIsBackWhereItWas) {
     for (int c; (c = read_byte(s)) != EOF;) rest += static_cast<char>(c);
     EXPECT_EQ(test::to_hex(rest), "A4 A2 A4 A4 1B 28 42 63") << "chunk " << chunk;
     close_stream(s);
+  }
+}
+
+// The result with the vector step over plain EUC units, or without it.
+int detect_with(const std::string& bytes, size_t chunk, bool fast) {
+  const bool saved = converter_fast_paths;
+  converter_fast_paths = fast;
+  const int code = detect_bytes(bytes, chunk);
+  converter_fast_paths = saved;
+  return code;
+}
+
+void expect_same_with_vectors(const std::string& bytes, const std::string& what) {
+  for (size_t chunk : {size_t{1}, size_t{3}, size_t{33}, size_t{100}, BLOCK_SIZE})
+    ASSERT_EQ(detect_with(bytes, chunk, true), detect_with(bytes, chunk, false))
+        << what << " chunk " << chunk << ": " << test::to_hex(bytes.substr(0, 200));
+}
+
+TEST(DetectCode, VectorsDecideAsTheByteLoop) {
+  // Each case after plain text of every length up to two vectors (so that
+  // it falls at every place in a vector), with plain text after it.
+  const char* const units[] = {"61", "B4 C1", "0D 0A", "A4 A2", "62 63", "BB FA", "20"};
+  std::string after;
+  for (int i = 0; i < 12; ++i) after += hex(units[i % std::size(units)]);
+  for (const auto& c : cases) {
+    std::string before;
+    for (size_t k = 0; k < 40; ++k) {
+      expect_same_with_vectors(before + hex(c.bytes) + after, c.name);
+      expect_same_with_vectors(before + hex(c.bytes), c.name);
+      before += hex(units[k % std::size(units)]);
+    }
+  }
+}
+
+TEST(DetectCode, VectorsDecideAsTheByteLoopOnRandomText) {
+  const char* const pieces[] = {"B4 C1 BB FA A4 A2", "61 62 63 64 65 66 67 68", "0D 0A", "8E B1", "1B 24 42",
+                                "1B 28 42", "82 A0", "88 9F", "FF", "A0", "80", "E0 41", "1A", "B0 0A"};
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
+  std::uniform_int_distribution<int> plain_len(0, 40);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    // Mostly plain EUC, with one or two pieces that may decide.
+    const bool ascii_only = round % 4 == 0;
+    for (int part = 0; part < 3; ++part) {
+      for (int n = plain_len(rng); n > 0; --n) text += hex(n % 3 == 0 || ascii_only ? "61" : "C6 FC");
+      text += hex(pieces[pick(rng)]);
+    }
+    expect_same_with_vectors(text, "random");
+  }
+}
+
+TEST(DetectCode, VectorsOnRealText) {
+  // Real text in EUC is tentatively EUC to its end; a decisive sign far
+  // into it still decides.
+  std::string utf8;
+  for (const char* name : {"dialogue.txt", "essay.txt", "katakana.txt", "letter.txt", "manual.txt", "mixed.txt",
+                           "numbers.txt", "short.txt", "travel.txt"}) {
+    std::ifstream f(std::string(KOTRAN_SOURCE_DIR) + "/tests/corpus/" + name, std::ios::binary);
+    utf8 += std::string(std::istreambuf_iterator<char>(f), {});
+  }
+  const std::string euc = test::convert_bytes(convert_utf8_euc, utf8 + utf8);
+  ASSERT_GT(euc.size(), 5000u);
+  for (bool fast : {true, false}) EXPECT_EQ(detect_with(euc, BLOCK_SIZE, fast), 2);
+  for (size_t at : {size_t{1000}, size_t{4095}, size_t{4100}, euc.size() - 3}) {
+    size_t cut = 0;  // a unit edge at or before at
+    for (size_t i = 0; i < at;) {
+      cut = i;
+      const unsigned b = static_cast<unsigned char>(euc[i]);
+      i += b == 0x8E || b >= 0xA1 ? 2 : 1;
+    }
+    for (const char* sign : {"82 A0", "1B 24 42"}) {
+      const std::string text = euc.substr(0, cut) + hex(sign) + euc.substr(cut);
+      for (bool fast : {true, false}) EXPECT_EQ(detect_with(text, BLOCK_SIZE, fast), sign[0] == '8' ? 0 : 1) << at;
+    }
   }
 }
 

@@ -1,6 +1,8 @@
 #include "driver/detect_code.h"
 
 #include "codes/jis_sjis.h"
+#include "codes/pair_vectors.h"
+#include "convert/fast_paths.h"
 #include "driver/settings.h"
 
 namespace kotran {
@@ -31,6 +33,16 @@ int detect_code(TextStream* s) {
     return false;
   };
   for (;;) {
+    if constexpr (PAIR_VECTORS) {
+      // A vector of plain EUC units at a time: ASCII other than ESC decides
+      // nothing, and pairs valid in EUC make the result only tentative.
+      while (converter_fast_paths && s->limit - s->next >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+        const EucUnits units = euc_plain_units(s->next);
+        if (units.length == 0) break;
+        if (units.leads != 0) result = CODE_EUC;
+        s->next += units.length;
+      }
+    }
     const int c = read_byte(s);
     if (stream_error(s)) {
       result = DETECT_FAILED;
