@@ -147,7 +147,7 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
   }
 }
 
-TEST(PairVectors, EveryJisPairInShiftJis) {
+TEST(PairVectors, EveryJisPairInShiftJisAndEuc) {
   for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
     std::string row;
     for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
@@ -158,11 +158,13 @@ TEST(PairVectors, EveryJisPairInShiftJis) {
     for (size_t i = 0; i + 16 <= 188; i += 16) {
       const auto* p = reinterpret_cast<const unsigned char*>(row.data() + i);
       ASSERT_EQ(jis_pair_length(p), 16u);
-      unsigned char out[16];
-      store_jis_as_sjis(out, p);
+      unsigned char sjis[16], euc[16];
+      store_jis_as_sjis(sjis, p);
+      store_jis_as_euc(euc, p);
       for (unsigned k = 0; k < 16; k += 2) {
         const uint16_t want = jis_to_sjis_code(static_cast<uint16_t>(p[k] << 8 | p[k + 1]));
-        ASSERT_EQ(out[k] << 8 | out[k + 1], want) << std::hex << (p[k] << 8 | p[k + 1]);
+        ASSERT_EQ(sjis[k] << 8 | sjis[k + 1], want) << std::hex << (p[k] << 8 | p[k + 1]);
+        ASSERT_EQ(euc[k] << 8 | euc[k + 1], (p[k] | 0x80) << 8 | (p[k + 1] | 0x80)) << std::hex << (p[k] << 8 | p[k + 1]);
       }
     }
   }

@@ -136,6 +136,12 @@ inline void store_jis_as_sjis(unsigned char* o, const unsigned char* p) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o), sjis_from_jis_pairs(v, _mm_slli_si128(v, 1), leads, trails, v));
 }
 
+// Stores at o the 16 bytes at p, pairs of JIS bytes, in EUC.
+inline void store_jis_as_euc(unsigned char* o, const unsigned char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(v, _mm_set1_epi8(static_cast<char>(0x80))));
+}
+
 #else
 inline constexpr bool PAIR_VECTORS = false;
 #endif

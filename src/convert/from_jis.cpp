@@ -7,6 +7,7 @@
 // ends in one-byte text.
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
+#include "codes/pair_vectors.h"
 #include "convert/converters.h"
 #include "convert/writers.h"
 
@@ -105,6 +106,20 @@ class JisReader {
           o = w_.store_ascii(o, LF);
           ++p;
           continue;
+        }
+        if constexpr (PAIR_VECTORS && (Writer::code == CODE_SJIS || Writer::code == CODE_EUC)) {
+          // Into Shift-JIS and EUC, eight pairs at a time.
+          if (end - p >= 16) {
+            if (const unsigned n = jis_pair_length(p)) {
+              if constexpr (Writer::code == CODE_SJIS)
+                store_jis_as_sjis(o, p);
+              else
+                store_jis_as_euc(o, p);
+              o += n;
+              p += n;
+              continue;
+            }
+          }
         }
         if (end - p >= 2 && is_jis_byte(b) && is_jis_byte(p[1])) {
           o = w_.store_row(o, b, p[1]);
