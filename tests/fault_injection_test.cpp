@@ -128,6 +128,7 @@ struct Launch {
   std::string stdout_path;  // empty: captured
   int stdout_fd = -1;       // a descriptor to take as standard output instead
   std::string stderr_path;  // empty: captured
+  bool stderr_to_stdout = false;  // standard error shares standard output's open file
   rlim_t file_size_limit = RLIM_INFINITY;
   std::vector<int> ignored_signals;
   std::vector<int> closed_descriptors;  // standard streams the program starts without
@@ -195,7 +196,7 @@ Outcome run(const Launch& launch) {
     if (in < 0 || out < 0 || err < 0) _exit(121);
     dup2(in, 0);
     dup2(out, 1);
-    dup2(err, 2);
+    dup2(launch.stderr_to_stdout ? 1 : err, 2);
     for (int fd : launch.closed_descriptors) close(fd);
     // The program starts with every signal at its default, unblocked,
     // whatever the test runner was given.
@@ -561,6 +562,32 @@ TEST(FaultInjectionStdout, ReadErrorUnderConsoleOutputNamesTheInput) {
   EXPECT_LT(a_part.size(), full_a.size());
   EXPECT_TRUE(full_a.compare(0, a_part.size(), a_part) == 0) << "the first file's text is not a prefix";
   EXPECT_EQ(to_hex(o.out.substr(a_part.size())), to_hex(kEucText));
+}
+
+TEST(FaultInjectionStdout, ReadErrorReportFallsAfterTheWholeBlocksOfStandardOutput) {
+  // Standard output and standard error in one file: the report comes after
+  // the whole 4096-byte blocks of the text written before it, and before
+  // the part of a block that was still held, however much output is held.
+  TempDir dir;
+  dir.write("a.txt", repeat(kSjisText, kBigRepeat));
+  Launch launch;
+  launch.args = {"-c", "-j", "-l", "a.txt"};
+  launch.dir = dir.path();
+  launch.fault = "read:EIO:1:a.txt:131072";
+  const Outcome apart = run(launch);
+  EXPECT_NE(apart.fault_log, "");
+  EXPECT_EQ(apart.status, 1);
+  EXPECT_EQ(after_banner(apart.err), report("a.txt", "Permission denied"));
+  const size_t whole = apart.out.size() / 4096 * 4096;
+  // More than a hold of standard output is written before the report.
+  ASSERT_GE(apart.out.size() % 65536, 4096u) << apart.out.size();
+
+  launch.stderr_to_stdout = true;
+  const Outcome together = run(launch);
+  EXPECT_EQ(together.status, 1);
+  const std::string expected = apart.out.substr(0, whole) + apart.err + apart.out.substr(whole);
+  ASSERT_EQ(together.out.size(), expected.size());
+  EXPECT_TRUE(together.out == expected) << "report at " << together.out.find("Yomikae") << ", expected at " << whole;
 }
 
 TEST(FaultInjectionStderr, UnwritableStandardErrorStopsNoConversion) {

@@ -109,7 +109,9 @@ void set_last_error_from_errno(int errnum) { last_error = error_number_from_errn
 
 void report_error(const char* name) {
   TextStream* err = std_err();
-  // What standard error still holds was written before this report.
+  // What standard output and standard error still hold was written before
+  // this report, standard output in whole blocks.
+  settle_standard_output();
   flush_stream(err);
   std::string line;
   if (name != nullptr && name[0] != '\0') {

@@ -100,8 +100,12 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
   }
 }
 
+TextStream* g_std_out = nullptr;
+TextStream* g_std_err = nullptr;
+
 // Writes size bytes whole; false on failure, with last_error set.
 bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
+  if (s == g_std_err) settle_standard_output();
   if (s->kind == StreamKind::memory) {
     s->mem_out->append(reinterpret_cast<const char*>(from), size);
     s->raw_pos += static_cast<int64_t>(size);
@@ -251,10 +255,15 @@ TextStream* open_memory_output(std::string* sink, bool text) {
   return s;
 }
 
-TextStream* open_descriptor(int fd, bool input, bool owned) {
+namespace {
+
+StreamKind kind_of_descriptor(int fd) {
   struct stat st;
-  const StreamKind kind = fstat(fd, &st) == 0 ? kind_of(fd, st) : StreamKind::file;
-  TextStream* s = new_stream(input, owned && kind == StreamKind::file ? FILE_BLOCK_SIZE : BLOCK_SIZE);
+  return fstat(fd, &st) == 0 ? kind_of(fd, st) : StreamKind::file;
+}
+
+TextStream* wrap_descriptor(int fd, bool input, bool owned, StreamKind kind, size_t block_size) {
+  TextStream* s = new_stream(input, block_size);
   if (s == nullptr) return nullptr;
   s->fd = fd;
   s->owns_fd = owned;
@@ -263,11 +272,18 @@ TextStream* open_descriptor(int fd, bool input, bool owned) {
   return s;
 }
 
-int flush_stream(TextStream* s) {
-  if (s->input) return 0;
-  const size_t held = static_cast<size_t>(s->next - s->data);
-  s->next = s->data;
-  if (held == 0) return 0;
+}  // namespace
+
+TextStream* open_descriptor(int fd, bool input, bool owned) {
+  const StreamKind kind = kind_of_descriptor(fd);
+  return wrap_descriptor(fd, input, owned, kind, owned && kind == StreamKind::file ? FILE_BLOCK_SIZE : BLOCK_SIZE);
+}
+
+namespace {
+
+// Writes the first held bytes of the output block, translated; 0, or -1
+// when they could not be written.
+int write_held(TextStream* s, size_t held) {
   const unsigned char* out = s->data;
   size_t size = held;
   if (s->text && !s->lf_only) {
@@ -301,6 +317,27 @@ int flush_stream(TextStream* s) {
     return -1;
   }
   return 0;
+}
+
+}  // namespace
+
+int flush_stream(TextStream* s) {
+  if (s->input) return 0;
+  const size_t held = static_cast<size_t>(s->next - s->data);
+  s->next = s->data;
+  if (held == 0) return 0;
+  return write_held(s, held);
+}
+
+void settle_standard_output() {
+  TextStream* s = g_std_out;
+  if (s == nullptr || s->visible_block == 0) return;
+  const size_t held = static_cast<size_t>(s->next - s->data);
+  const size_t whole = held / s->visible_block * s->visible_block;
+  if (whole == 0) return;
+  write_held(s, whole);
+  std::memmove(s->data, s->data + whole, held - whole);
+  s->next = s->data + (held - whole);
 }
 
 int close_stream(TextStream* s) {
@@ -478,12 +515,20 @@ int stream_seek(TextStream* s, int64_t offset, int origin) {
 }
 
 TextStream* std_out() {
-  static TextStream* s = open_descriptor(1, false);
+  static TextStream* s = [] {
+    // A console takes every byte at once; otherwise output is held in
+    // whole blocks until standard error writes.
+    const StreamKind kind = kind_of_descriptor(1);
+    TextStream* out = wrap_descriptor(1, false, false, kind, kind == StreamKind::console ? BLOCK_SIZE : STDOUT_HOLD);
+    if (out != nullptr && kind != StreamKind::console) out->visible_block = BLOCK_SIZE;
+    g_std_out = out;
+    return out;
+  }();
   return s;
 }
 
 TextStream* std_err() {
-  static TextStream* s = open_descriptor(2, false);
+  static TextStream* s = g_std_err = open_descriptor(2, false);
   return s;
 }
 

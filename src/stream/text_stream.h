@@ -28,6 +28,12 @@ inline constexpr size_t PUSHBACK_ROOM = 16;
 // translated input, or bytes of output counted before translation. How
 // standard output and standard error interleave in one file depends on it.
 inline constexpr size_t BLOCK_SIZE = 4096;
+// Standard output holds up to this many bytes before it writes them (16
+// blocks), but only while standard error is silent: before standard error
+// writes, standard output writes what it would have written by then in
+// blocks of BLOCK_SIZE (its whole blocks, keeping the part of a block), so
+// that the two interleave in one file just as they would.
+inline constexpr size_t STDOUT_HOLD = 16 * BLOCK_SIZE;
 // Block size of named files, where it is not seen and larger blocks mean
 // fewer system calls.
 inline constexpr size_t FILE_BLOCK_SIZE = 64 * 1024;
@@ -61,6 +67,7 @@ struct TextStream {
   int error_code = 0;         // error number of the first failure
   int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written
   size_t block_size = BLOCK_SIZE;
+  size_t visible_block = 0;  // output: when set, the block size others see (see STDOUT_HOLD)
 
   // Memory form.
   const unsigned char* mem_in = nullptr;
@@ -140,6 +147,9 @@ inline bool stream_error(const TextStream* s) { return s->failed; }
 // Standard output and standard error for the whole run.
 TextStream* std_out();
 TextStream* std_err();
+// Writes the whole blocks that standard output holds, as it would have
+// written them by now: called before anything goes to standard error.
+void settle_standard_output();
 // Stores LF alone instead of CR LF on every output opened from now on, and on
 // standard output. Standard error, which carries the program's messages,
 // keeps CR LF.
