@@ -2,6 +2,7 @@
 // round trips over every JIS code, glibc's CP932 converter as an independent
 // oracle, and spot checks.
 #include "codes/unicode_table.h"
+#include "codes/utf8_forms.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -133,6 +134,43 @@ TEST(UnicodeTable, EveryBmpCharacterMapsToACodeOfItself) {
       continue;
     }
     EXPECT_EQ(jis_to_unicode(jis), u) << "U+" << hex(u) << " -> " << hex(jis);
+  }
+}
+
+// The stored UTF-8 forms of rows 1-94 decode to the table's characters.
+TEST(UnicodeTable, Utf8FormsOfEveryCode) {
+  const Utf8Form* forms = utf8_row_forms();
+  for (unsigned hi = JIS_FIRST; hi <= JIS_LAST; ++hi) {
+    for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo) {
+      const uint16_t jis = static_cast<uint16_t>(hi << 8 | lo);
+      const Utf8Form& f = forms[(hi - JIS_FIRST) * 94 + (lo - JIS_FIRST)];
+      const char16_t u = jis_to_unicode(jis);
+      char32_t decoded = 0;
+      if (f.count == 2 && (f.bytes[0] & 0xE0) == 0xC0 && (f.bytes[1] & 0xC0) == 0x80)
+        decoded = (f.bytes[0] & 0x1Fu) << 6 | (f.bytes[1] & 0x3Fu);
+      else if (f.count == 3 && (f.bytes[0] & 0xF0) == 0xE0 && (f.bytes[1] & 0xC0) == 0x80 && (f.bytes[2] & 0xC0) == 0x80)
+        decoded = (f.bytes[0] & 0x0Fu) << 12 | (f.bytes[1] & 0x3Fu) << 6 | (f.bytes[2] & 0x3Fu);
+      EXPECT_EQ(decoded, char32_t{u}) << hex(jis) << " count " << int{f.count};
+      // The shortest form: two bytes exactly below U+0800.
+      if (u != 0) {
+        EXPECT_EQ(f.count, u < 0x800 ? 2 : 3) << hex(jis);
+      }
+    }
+  }
+  struct Spot {
+    uint16_t jis;
+    uint8_t bytes[3];
+    uint8_t count;
+  };
+  const Spot spots[] = {{0x2422, {0xE3, 0x81, 0x82}, 3},   // あ
+                        {0x2621, {0xCE, 0x91, 0x00}, 2},   // Α
+                        {0x215F, {0xC3, 0x97, 0x00}, 2},   // ×
+                        {0x7E7E, {0x00, 0x00, 0x00}, 0},   // the last code: unassigned
+                        {0x2F21, {0x00, 0x00, 0x00}, 0}};  // row 15: unassigned
+  for (const Spot& s : spots) {
+    const Utf8Form& f = forms[((s.jis >> 8) - JIS_FIRST) * 94 + ((s.jis & 0xFF) - JIS_FIRST)];
+    EXPECT_EQ(f.count, s.count) << hex(s.jis);
+    for (unsigned i = 0; i < s.count; ++i) EXPECT_EQ(f.bytes[i], s.bytes[i]) << hex(s.jis) << " byte " << i;
   }
 }
 

@@ -27,6 +27,7 @@
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
+#include "codes/utf8_forms.h"
 #include "convert/fast_paths.h"
 #include "convert/shift_state.h"
 #include "driver/settings.h"
@@ -237,6 +238,7 @@ inline constexpr char32_t HALFWIDTH_KANA_LAST = 0xFF9F;   // ﾟ, byte 0xDF
 // that came with it is kept, so that line ends survive.
 struct Utf8Writer : PlainWriter {
   static constexpr unsigned code = CODE_UTF8;
+  const Utf8Form* forms = utf8_row_forms();
 
   void unicode(char32_t u) {
     if (u < 0x80) {
@@ -274,18 +276,14 @@ struct Utf8Writer : PlainWriter {
       replace();
   }
   void row_char(uint16_t j) { jis_char(j); }
-  static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
-    const char16_t u = jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo));
-    if (u == 0) {
+  unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) const {
+    const Utf8Form& f = forms[(hi - 0x21) * 94 + (lo - 0x21)];
+    if (f.count == 0) {
       ++replaced_characters;
       return store_bmp(o, REPLACEMENT_CHARACTER);
     }
-    return u < 0x800 ? store_two(o, u) : store_bmp(o, u);
-  }
-  static unsigned char* store_two(unsigned char* o, char32_t u) {
-    o[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
-    o[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
-    return o + 2;
+    std::memcpy(o, &f, sizeof f);
+    return o + f.count;
   }
   static unsigned char* store_bmp(unsigned char* o, char32_t u) {
     o[0] = static_cast<unsigned char>(0xE0 | (u >> 12));

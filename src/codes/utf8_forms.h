@@ -1,0 +1,21 @@
+// The UTF-8 bytes of every code of JIS X 0208 rows 1-94, for the
+// converters' tight loops, which store a character's bytes in one go.
+#pragma once
+
+#include <cstdint>
+
+namespace kotran {
+
+// A character's UTF-8 bytes and how many there are (2 or 3; 0 for a code
+// that has no character). A loop stores all four bytes of a form at once and
+// moves on by count.
+struct Utf8Form {
+  uint8_t bytes[3];
+  uint8_t count;
+};
+
+// The forms of rows 1-94, row-major (row byte 0x21 first, 94 cells a row),
+// made from the Unicode table on first use.
+const Utf8Form* utf8_row_forms();
+
+}  // namespace kotran
