@@ -287,7 +287,11 @@ NKF_OUT = {"sjis": "-s", "euc": "-e", "jis": "-j", "utf8": "-w"}
 UCONV_IN = {"sjis": "windows-31j", "euc": "EUC-JP", "jis": "ISO-2022-JP", "utf8": "UTF-8"}
 UCONV_OUT = {"sjis": "windows-31j", "euc": "EUC-JP", "jis": "JIS7", "utf8": "UTF-8"}
 
-# (key, source, target, kotran option: with -c for standard output, alone for its own output file)
+# (key, source, target, kotran option: with -c for standard output, alone for its own output file).
+# The others are told the source, so kotran is too where the option can say it
+# (-es, -js, ...); where it is left out, kotran recognises it, as it does for
+# Shift-JIS. "kotran-recognise" times those conversions without the source
+# letter as well.
 CONVERSIONS = [
     ("sjis-euc", "sjis", "euc", "-e"),
     ("sjis-jis", "sjis", "jis", "-j"),
@@ -298,6 +302,11 @@ CONVERSIONS = [
     ("euc-utf8", "euc", "utf8", "-eu"),
     ("utf8-euc", "utf8", "euc", "-ue"),
 ]
+
+
+def recognising_option(opt):
+    """kotran's option without its source letter (-es -> -s), or None when it names no source."""
+    return "-" + opt[2] if len(opt) == 3 else None
 
 
 def label(conv):
@@ -327,6 +336,8 @@ class Tools:
         key, src, dst, opt = conv
         if tool == "kotran":
             return [self.kotran, opt, str(infile)] if to_file else [self.kotran, "-c", opt, str(infile)]
+        if tool == "kotran-recognise":
+            return [self.kotran, "-c", recognising_option(opt), str(infile)]
         if tool == "iconv":
             f = self.iconv_jis if src == "jis" else ICONV_NAME[src]
             t = self.iconv_jis if dst == "jis" else ICONV_NAME[dst]
@@ -515,10 +526,16 @@ def check_outputs(tools, corpus, log):
         if key in expected:
             got = run_to_bytes([k, "-c", opt, str(p[src])])
             same(f"kotran -c {opt} ({CODES[src]}->{CODES[dst]}) equals iconv", got, expected[key])
+            if recognising_option(opt):
+                auto = recognising_option(opt)
+                same(f"kotran -c {auto} recognises {CODES[src]} and gives the same",
+                     run_to_bytes([k, "-c", auto, str(p[src])]), expected[key])
 
     # JIS: kotran made the JIS form; check it against iconv in every way iconv can read or write it
     same("kotran -c -js reads kotran's JIS form back to the Shift-JIS corpus",
          run_to_bytes([k, "-c", "-js", str(p["jis"])]), sjis)
+    same("kotran -c -s recognises kotran's JIS form and reads it back the same",
+         run_to_bytes([k, "-c", "-s", str(p["jis"])]), sjis)
     expected["jis-sjis"] = sjis
     expected["sjis-jis"] = jis  # compared after ESC ( J -> ESC ( B
     # ISO-2022-JP-3 knows ESC ( I: when iconv round-trips the corpus through it, it is the reference
@@ -573,6 +590,8 @@ def case_list(tools):
                 # plain ISO-2022-JP on the katakana-free corpus: for comparison, null output only
                 if mode == "null" or tools.iconv_jis is None:
                     names.append("iconv-2022jp")
+            if mode == "null" and recognising_option(conv[3]):
+                names.append("kotran-recognise")
             cases.append((conv, mode, names))
     return cases
 
@@ -785,6 +804,7 @@ def git_head():
 
 TOOL_LABEL = {
     "kotran": "kotran",
+    "kotran-recognise": "kotran recognising",
     "iconv": "iconv",
     "iconv-2022jp": "iconv ISO-2022-JP*",
     "nkf": "nkf -x",
@@ -954,6 +974,26 @@ def print_report(out, args, corpus, rows, wall, cpu, rss, targets, notes, output
             line += f"{cell:>{21 if t == 'iconv-2022jp' else 17}}"
         p(line)
     p()
+    recognised = [(conv, names) for conv, mode, names in cases if "kotran-recognise" in names]
+    if recognised:
+        p("Recognising the source: kotran without the source letter (-s for -es, ...), standard output to")
+        p("/dev/null, against the same tools in the same run. Recognition reads an EUC text to its end")
+        p("before converting it (a later byte could still make it Shift-JIS); JIS and UTF-8 are settled early.")
+        hdr = f"{'conversion':<17}{'option':<8}{'kotran MiB/s':>13}{'recognising':>13}" + "".join(
+            f"{'recognising/' + t:>18}" for t in others)
+        p(hdr)
+        p("-" * len(hdr))
+        for conv, names in recognised:
+            key = conv[0]
+            k = wall.get((key, "null", "kotran"))
+            a = wall.get((key, "null", "kotran-recognise"))
+            line = (f"{label(conv):<17}{recognising_option(conv[3]):<8}{('FAILED' if k is None else f'{k:.1f}'):>13}"
+                    f"{('FAILED' if a is None else f'{a:.1f}'):>13}")
+            for t in others:
+                v = wall.get((key, "null", t))
+                line += f"{(fmt_ratio(a / v) if a and v else '-'):>18}"
+            p(line)
+        p()
     sizes = sorted(int(s * MIB) for s in args.rss_sizes)
     p(f"Peak RSS: ru_maxrss of the tool from wait4, output to /dev/null; kotran and /bin/true the median of "
       f"{RSS_KOTRAN_RUNS} runs, the others one run")
