@@ -18,6 +18,7 @@ namespace {
 
 using test::hex;
 using test::run_kotran;
+using test::run_kotran_appending;
 using test::RunResult;
 using test::TempDir;
 using test::to_hex;
@@ -578,6 +579,29 @@ TEST(DriverSafety, OutputThatIsTheInputItselfIsRefused) {
     EXPECT_EQ(dir.read("a.sjs"), kKanaSjis) << name;
     EXPECT_EQ(dir.read("d.sjs"), kSjisText) << name;
     EXPECT_EQ(dir.names(), (Words{"a.sjs", "d.sjs", "d.txt"})) << name;
+  }
+}
+
+TEST(DriverSafety, ConsoleOutputAppendedToTheInputIsRefused) {
+  // kotran -c -e a.txt b.txt >> a.txt would read a.txt back as it grows.
+  TempDir dir;
+  const std::string big = [] {
+    std::string text;
+    for (int i = 0; i < 4000; ++i) text += kSjisText;  // several input blocks
+    return text;
+  }();
+  dir.write("a.txt", big);
+  dir.write("b.txt", kSjisText);
+  ASSERT_EQ(link(dir.file("a.txt").c_str(), dir.file("hard.txt").c_str()), 0);
+  for (const std::string name : {"a.txt", "hard.txt"}) {
+    const RunResult r = run_kotran_appending({"-c", "-e", name, "b.txt"}, dir.path(), dir.file("a.txt"));
+    EXPECT_EQ(r.status, 1) << name;
+    const std::string rest = after_refusal(after_banner(r.err), name);
+    EXPECT_NE(r.err.find("standard output"), std::string::npos) << to_hex(r.err);
+    EXPECT_EQ(rest, "") << name;
+    // The file keeps its text, and the next file's output goes after it.
+    EXPECT_EQ(to_hex(dir.read("a.txt")), to_hex(big + kEucText)) << name;
+    dir.write("a.txt", big);
   }
 }
 

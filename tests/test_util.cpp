@@ -160,8 +160,11 @@ std::string slurp(int fd) {
 
 }  // namespace
 
-RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir,
-                     const std::vector<std::string>& extra_env, const std::string& stdout_path) {
+namespace {
+
+RunResult run_with_output(const std::vector<std::string>& args, const std::string& dir,
+                          const std::vector<std::string>& extra_env, const std::string& stdout_path,
+                          bool append) {
   TempDir capture;
   const std::string out_file = stdout_path.empty() ? capture.file("stdout") : stdout_path;
   const std::string err_file = capture.file("stderr");
@@ -170,7 +173,7 @@ RunResult run_kotran(const std::vector<std::string>& args, const std::string& di
   if (pid == 0) {
     if (chdir(dir.c_str()) != 0) _exit(120);
     int in = open("/dev/null", O_RDONLY);
-    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
     int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0) _exit(121);
     dup2(in, 0);
@@ -207,6 +210,18 @@ RunResult run_kotran(const std::vector<std::string>& args, const std::string& di
     close(fd);
   }
   return r;
+}
+
+}  // namespace
+
+RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir,
+                     const std::vector<std::string>& extra_env, const std::string& stdout_path) {
+  return run_with_output(args, dir, extra_env, stdout_path, false);
+}
+
+RunResult run_kotran_appending(const std::vector<std::string>& args, const std::string& dir,
+                               const std::string& stdout_path) {
+  return run_with_output(args, dir, {}, stdout_path, true);
 }
 
 bool permissions_apply() { return geteuid() != 0; }

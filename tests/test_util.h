@@ -46,6 +46,9 @@ struct RunResult {
 // "NAME=value" entries added to the environment.
 RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir = ".",
                      const std::vector<std::string>& extra_env = {}, const std::string& stdout_path = "");
+// As run_kotran, with standard output appended to the file at stdout_path.
+RunResult run_kotran_appending(const std::vector<std::string>& args, const std::string& dir,
+                               const std::string& stdout_path);
 
 // Whether this process can be stopped by permission bits (not root).
 bool permissions_apply();

@@ -150,7 +150,21 @@ class FileWalk {
     return false;
   }
 
+  // Standard output that is the input file itself (kotran -c a.txt >> a.txt)
+  // would be read back as it grows, without end.
+  static bool output_is_input(const TextStream* in) {
+    struct stat out_st, in_st;
+    return fstat(std_out()->fd, &out_st) == 0 && S_ISREG(out_st.st_mode) && fstat(in->fd, &in_st) == 0 &&
+           out_st.st_dev == in_st.st_dev && out_st.st_ino == in_st.st_ino;
+  }
+
   void convert_to_console(const std::string& name, const ConversionEntry& entry, TextStream* in) {
+    if (output_is_input(in)) {
+      close_stream(in);
+      print_message(MSG_OUTPUT_IS_INPUT, {name, STDOUT_NAME});
+      fail();
+      return;
+    }
     TextStream* out = std_out();
     replaced_characters = 0;
     if (entry.converter(in, out) == 0) {
