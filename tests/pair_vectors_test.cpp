@@ -22,7 +22,7 @@ constexpr unsigned ESC = 0x1B;
 constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
 
 // The split the EUC reader makes, one unit at a time.
-EucUnits reference_units(const unsigned char* p) {
+PlainUnits reference_euc_units(const unsigned char* p) {
   unsigned i = 0;
   uint32_t leads = 0;
   while (i < VECTOR_WIDTH) {
@@ -36,6 +36,43 @@ EucUnits reference_units(const unsigned char* p) {
     i += 2;
   }
   return {i, leads};
+}
+
+constexpr bool is_sjis_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFE); }
+constexpr bool is_row_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF); }
+constexpr bool is_row_trail(unsigned b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+// The split the Shift-JIS reader makes, one unit at a time.
+PlainUnits reference_sjis_units(const unsigned char* p) {
+  unsigned i = 0;
+  uint32_t leads = 0;
+  while (i < VECTOR_WIDTH) {
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    if (!is_sjis_lead(p[i]) || i + 1 >= VECTOR_WIDTH || !is_row_lead(p[i]) || !is_row_trail(p[i + 1])) break;
+    leads |= 1u << i;
+    i += 2;
+  }
+  return {i, leads};
+}
+
+// The EUC form of the first n bytes of Shift-JIS, pair by pair.
+std::string reference_euc(const std::string& sjis, unsigned n) {
+  std::string out;
+  for (unsigned i = 0; i < n; ++i) {
+    const unsigned b = static_cast<unsigned char>(sjis[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      continue;
+    }
+    const uint16_t j = sjis_to_jis_code(static_cast<uint16_t>(b << 8 | static_cast<unsigned char>(sjis[i + 1])));
+    out += static_cast<char>((j >> 8) | 0x80);
+    out += static_cast<char>((j & 0xFF) | 0x80);
+    ++i;
+  }
+  return out;
 }
 
 // The Shift-JIS form of the first n bytes, pair by pair.
@@ -82,8 +119,8 @@ TEST(PairVectors, EucUnitsCases) {
     const std::string bytes = hex(c.bytes);
     ASSERT_EQ(bytes.size(), VECTOR_WIDTH) << c.name;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const EucUnits got = euc_plain_units(p);
-    const EucUnits want = reference_units(p);
+    const PlainUnits got = euc_plain_units(p);
+    const PlainUnits want = reference_euc_units(p);
     EXPECT_EQ(got.length, c.length) << c.name;
     EXPECT_EQ(got.length, want.length) << c.name;
     EXPECT_EQ(got.leads, want.leads) << c.name;
@@ -114,8 +151,8 @@ TEST(PairVectors, EucUnitsOnRandomChunks) {
       else
         b = static_cast<unsigned char>(mix == 2 ? any(rng) : euc(rng));
     }
-    const EucUnits got = euc_plain_units(chunk);
-    const EucUnits want = reference_units(chunk);
+    const PlainUnits got = euc_plain_units(chunk);
+    const PlainUnits want = reference_euc_units(chunk);
     ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
     ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
   }
@@ -135,12 +172,106 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
     size_t i = 0;
     while (i + VECTOR_WIDTH <= text.size()) {
       const auto* p = reinterpret_cast<const unsigned char*>(text.data() + i);
-      const EucUnits units = euc_plain_units(p);
+      const PlainUnits units = euc_plain_units(p);
       ASSERT_GT(units.length, 0u) << "at " << i;
       unsigned char out[VECTOR_WIDTH];
       store_euc_as_sjis(out, p, units.leads);
       const std::string chunk = text.substr(i, VECTOR_WIDTH);
       ASSERT_EQ(to_hex(std::string(out, out + units.length)), to_hex(reference_sjis(chunk, units.length)))
+          << "shift " << shift << " at " << i << ": " << to_hex(chunk);
+      i += units.length;
+    }
+  }
+}
+
+struct SjisUnitsCase {
+  const char* name;
+  const char* bytes;  // 32 bytes
+  unsigned length;
+};
+
+const SjisUnitsCase sjis_units_cases[] = {
+    {"all pairs, trail bytes of every kind", "88 9F 93 FA 96 7B 8C EA 82 CC 83 65 81 40 EF FC 81 7E 81 80 9F FC E0 40 88 A0 82 A0 82 A2 82 A4", 32},
+    {"ASCII and pairs, one across the halves", "61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 93 FA 96 7B 8C EA 82 CC 0D 0A 31 32 33 34 35 36 37", 32},
+    {"a lead byte at the last place", "61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 93 FA 96 7B 8C EA 82 CC 0D 0A 31 32 33 34 35 36 93", 31},
+    {"half-width katakana stops", "93 FA B1 B2 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31", 2},
+    {"a lead byte past row 94", "93 FA F0 40 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31", 2},
+    {"trail byte 0x7F", "93 FA 88 7F 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31", 2},
+    {"trail byte below 0x40", "93 FA 88 0A 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31", 2},
+    {"trail byte 0xFD", "61 88 FD 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32", 1},
+    {"0x80 and 0xFF stop", "61 62 80 FF 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31", 2},
+    {"a lead byte as a trail byte", "81 81 E0 E0 9F 9F 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A", 32},
+};
+
+TEST(PairVectors, SjisUnitsCases) {
+  for (const auto& c : sjis_units_cases) {
+    const std::string bytes = hex(c.bytes);
+    ASSERT_EQ(bytes.size(), VECTOR_WIDTH) << c.name;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const PlainUnits got = sjis_plain_units(p);
+    const PlainUnits want = reference_sjis_units(p);
+    EXPECT_EQ(got.length, c.length) << c.name;
+    EXPECT_EQ(got.length, want.length) << c.name;
+    EXPECT_EQ(got.leads, want.leads) << c.name;
+  }
+}
+
+TEST(PairVectors, SjisUnitsOnRandomChunks) {
+  std::mt19937 rng(71207);
+  const unsigned char specials[] = {0x80, 0xA0, 0xB1, 0xDF, 0xF0, 0xFC, 0xFD, 0xFF, 0x7F, 0x0A, 0x3F, 0x40};
+  std::uniform_int_distribution<int> kind(0, 9);
+  std::uniform_int_distribution<int> lead(0, 0x1F + 0x10 - 1);
+  std::uniform_int_distribution<int> trail(0x40, 0xFC);
+  std::uniform_int_distribution<int> ascii(0x20, 0x7E);
+  std::uniform_int_distribution<int> any(0, 255);
+  std::uniform_int_distribution<size_t> special(0, std::size(specials) - 1);
+  unsigned char chunk[VECTOR_WIDTH];
+  for (int round = 0; round < 200000; ++round) {
+    const int mix = round % 3;
+    for (unsigned i = 0; i < VECTOR_WIDTH; ++i) {
+      const int k = kind(rng);
+      const int l = lead(rng);
+      if (k < 4)
+        chunk[i] = static_cast<unsigned char>(l < 0x1F ? 0x81 + l : 0xE0 + (l - 0x1F));
+      else if (k < 6)
+        chunk[i] = static_cast<unsigned char>(trail(rng));
+      else if (k < 8)
+        chunk[i] = static_cast<unsigned char>(ascii(rng));
+      else if (k == 8 && mix != 0)
+        chunk[i] = specials[special(rng)];
+      else
+        chunk[i] = static_cast<unsigned char>(mix == 2 ? any(rng) : ascii(rng));
+    }
+    const PlainUnits got = sjis_plain_units(chunk);
+    const PlainUnits want = reference_sjis_units(chunk);
+    ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
+    ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
+  }
+}
+
+// Every Shift-JIS code of rows 1-94 at both parities of place, into EUC.
+TEST(PairVectors, EveryShiftJisPairInEuc) {
+  std::string codes;
+  for (unsigned lead = 0x81; lead <= 0xEF; ++lead) {
+    if (lead > 0x9F && lead < 0xE0) continue;
+    for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+      if (trail == 0x7F) continue;
+      codes += static_cast<char>(lead);
+      codes += static_cast<char>(trail);
+    }
+  }
+  ASSERT_EQ(codes.size(), 2u * 94 * 94);
+  for (const unsigned shift : {0u, 1u, 7u}) {
+    const std::string text = std::string(shift, 'a') + codes + std::string(VECTOR_WIDTH, 'z');
+    size_t i = 0;
+    while (i + VECTOR_WIDTH <= text.size()) {
+      const auto* p = reinterpret_cast<const unsigned char*>(text.data() + i);
+      const PlainUnits units = sjis_plain_units(p);
+      ASSERT_GT(units.length, 0u) << "at " << i;
+      unsigned char out[VECTOR_WIDTH];
+      store_sjis_as_euc(out, p, units.leads);
+      const std::string chunk = text.substr(i, VECTOR_WIDTH);
+      ASSERT_EQ(to_hex(std::string(out, out + units.length)), to_hex(reference_euc(chunk, units.length)))
           << "shift " << shift << " at " << i << ": " << to_hex(chunk);
       i += units.length;
     }

@@ -1,7 +1,8 @@
-// Sixteen bytes at a time: where the plain units of EUC text and the pairs of
-// JIS kanji text lie, and the Shift-JIS bytes of the codes of rows 1-94 they
-// hold. The converters' tight loops and recognition use them on the bytes in
-// hand; the byte loops remain the reference they are tested against.
+// A vector of bytes at a time: where the plain units of EUC and Shift-JIS
+// text and the pairs of JIS kanji text lie, and the bytes of the codes of
+// rows 1-94 they hold in another code of the same length. The converters'
+// tight loops and recognition use them on the bytes in hand; the byte loops
+// remain the reference they are tested against.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +19,8 @@ inline constexpr bool PAIR_VECTORS = true;
 // Bytes looked at in one step.
 inline constexpr unsigned VECTOR_WIDTH = 32;
 
-// The bytes of an EUC chunk, by kind: bit i stands for byte i.
-struct EucUnits {
+// The plain units at the start of a chunk: bit i stands for byte i.
+struct PlainUnits {
   unsigned length;  // bytes from the start that are plain units, 0-32
   uint32_t leads;   // first bytes of the pairs among them
 };
@@ -45,28 +46,88 @@ inline EucBytes classify_euc_bytes(const unsigned char* p) {
   return {h0 | h1 << 16, e0 | e1 << 16, x0 | x1 << 16};
 }
 
+// The first bytes of pairs among bytes that each start a pair unless they end
+// one (bit i for byte i): the first, third, ... of each run. The runs that
+// start at an even place are found by letting a carry run through each from
+// its first bit.
+inline uint64_t pair_starts(uint64_t run_bytes) {
+  constexpr uint64_t EVEN = 0x55555555;
+  constexpr uint64_t ODD = 0xAAAAAAAA;
+  const uint64_t starts = run_bytes & ~(run_bytes << 1);
+  const uint64_t even_runs = ((run_bytes + (starts & EVEN)) ^ run_bytes) & run_bytes;
+  return (even_runs & EVEN) | (run_bytes & ~even_runs & ODD);
+}
+
+// The count of the first bytes up to the first bad one, and the pairs begun
+// before it.
+inline PlainUnits units_before(uint64_t bad, uint64_t leads) {
+  const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad | (uint64_t{1} << 32)));
+  return {length, static_cast<uint32_t>(leads & ((uint64_t{1} << length) - 1))};
+}
+
 // Splits the 32 bytes at p, which start a unit, as the EUC reader does, and
 // says how many of them from the start are plain units: bytes below 0x80
 // other than ESC, and pairs whose bytes both lie in 0xA1-0xFE. The count
 // stops at the first other unit (SS2, SS3, a byte 0x80-0xA0 or 0xFF, a pair
 // with such a second byte, a first byte followed by one below 0x80) and
 // before a first byte whose second lies past the 32.
-inline EucUnits euc_plain_units(const unsigned char* p) {
+inline PlainUnits euc_plain_units(const unsigned char* p) {
   const EucBytes b = classify_euc_bytes(p);
-  // In a run of high bytes the first, third, ... byte starts a pair. The runs
-  // that start at an even position are found by letting a carry run through
-  // each from its first bit.
-  constexpr uint64_t EVEN = 0x55555555;
-  constexpr uint64_t ODD = 0xAAAAAAAA;
+  // Every high byte starts a pair or ends one.
   const uint64_t high = b.high;
-  const uint64_t starts = high & ~(high << 1);
-  const uint64_t even_runs = ((high + (starts & EVEN)) ^ high) & high;
-  const uint64_t leads = (even_runs & EVEN) | (high & ~even_runs & ODD);
+  const uint64_t leads = pair_starts(high);
   const uint64_t trails = high & ~leads;
   uint64_t bad = (high & ~uint64_t{b.euc}) | b.esc | (leads & ~(trails >> 1));
   bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
-  const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad | (uint64_t{1} << 32)));
-  return {length, static_cast<uint32_t>(leads & ((uint64_t{1} << length) - 1))};
+  return units_before(bad, leads);
+}
+
+// x <= limit for each unsigned byte: 0xFF where it holds.
+inline __m128i at_most(__m128i x, unsigned char limit) {
+  return _mm_cmpeq_epi8(_mm_subs_epu8(x, _mm_set1_epi8(static_cast<char>(limit))), _mm_setzero_si128());
+}
+
+// first <= x <= last for each unsigned byte.
+inline __m128i in_range(__m128i x, unsigned char first, unsigned char last) {
+  return at_most(_mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first))), static_cast<unsigned char>(last - first));
+}
+
+// Bit i set for each of the 32 bytes at p that is at least 0x80, a lead
+// byte (0x81-0x9F, 0xE0-0xFE), a lead byte of no row 1-94 (0xF0-0xFE), or a
+// trail byte of those rows (0x40-0x7E, 0x80-0xFC).
+struct SjisBytes {
+  uint32_t high, lead, far_lead, trail;
+};
+
+inline SjisBytes classify_sjis_bytes(const unsigned char* p) {
+  auto masks = [](__m128i v, unsigned& high, unsigned& lead, unsigned& far_lead, unsigned& trail) {
+    const __m128i far = in_range(v, 0xF0, 0xFE);
+    high = static_cast<unsigned>(_mm_movemask_epi8(v));
+    lead = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(in_range(v, 0x81, 0x9F), in_range(v, 0xE0, 0xFE))));
+    far_lead = static_cast<unsigned>(_mm_movemask_epi8(far));
+    trail = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(in_range(v, 0x40, 0x7E), in_range(v, 0x80, 0xFC))));
+  };
+  unsigned h0, l0, f0, t0, h1, l1, f1, t1;
+  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), h0, l0, f0, t0);
+  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), h1, l1, f1, t1);
+  return {h0 | h1 << 16, l0 | l1 << 16, f0 | f1 << 16, t0 | t1 << 16};
+}
+
+// Splits the 32 bytes at p, which start a unit, as the Shift-JIS reader
+// does, and says how many of them from the start are plain units: bytes below
+// 0x80, and pairs of rows 1-94 (a lead byte 0x81-0x9F or 0xE0-0xEF, a trail
+// byte 0x40-0x7E or 0x80-0xFC). The count stops at the first other unit
+// (half-width katakana, 0x80, 0xFF, a pair of another row or with another
+// trail byte) and before a lead byte whose trail lies past the 32.
+inline PlainUnits sjis_plain_units(const unsigned char* p) {
+  const SjisBytes b = classify_sjis_bytes(p);
+  // A lead byte takes the byte after it, whatever that is.
+  const uint64_t leads = pair_starts(b.lead);
+  const uint64_t trails = leads << 1;
+  uint64_t bad = (uint64_t{b.high} & ~trails & ~uint64_t{b.lead}) | (leads & b.far_lead);
+  // A bad trail byte, or one past the 32, stops the count at its pair.
+  bad |= (trails & ~uint64_t{b.trail}) >> 1;
+  return units_before(bad, leads);
 }
 
 // How many of the 16 bytes at p, from the first, are whole pairs of bytes
@@ -126,6 +187,42 @@ inline void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t
   const __m128i rows1 = _mm_or_si128(_mm_slli_si128(jis1, 1), _mm_srli_si128(jis0, 15));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o), sjis_from_jis_pairs(jis0, rows0, leads0, trails0, v0));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), sjis_from_jis_pairs(jis1, rows1, leads1, trails1, v1));
+}
+
+// The EUC bytes of the Shift-JIS pairs in sjis (of rows 1-94; lead bytes
+// where leads is set, trail bytes where trails is set; next holds each byte's
+// successor), with the other bytes as they are.
+inline __m128i euc_from_sjis_pairs(__m128i sjis, __m128i next, __m128i leads, __m128i trails) {
+  const __m128i high_bit = _mm_set1_epi8(static_cast<char>(0x80));
+  // Row: 2 * lead + 0x1F for leads 0x81-0x9F, + 0x9F for 0xE0-0xEF (on 8
+  // bits), and one more when the trail byte is 0x9F or above.
+  const __m128i far_lead = _mm_andnot_si128(at_most(sjis, 0xDF), high_bit);
+  __m128i row = _mm_add_epi8(_mm_add_epi8(sjis, sjis), _mm_add_epi8(_mm_set1_epi8(0x1F), far_lead));
+  row = _mm_sub_epi8(row, _mm_andnot_si128(at_most(next, 0x9E), _mm_set1_epi8(-1)));
+  // Cell: trail - 0x1F below 0x80, - 0x20 from 0x80, - 0x7E from 0x9F.
+  __m128i cell = _mm_sub_epi8(sjis, _mm_set1_epi8(0x1F));
+  cell = _mm_add_epi8(cell, _mm_cmplt_epi8(sjis, _mm_setzero_si128()));
+  cell = _mm_sub_epi8(cell, _mm_andnot_si128(at_most(sjis, 0x9E), _mm_set1_epi8(0x5E)));
+  const __m128i pairs = _mm_or_si128(_mm_and_si128(leads, row), _mm_and_si128(trails, cell));
+  return _mm_or_si128(_mm_or_si128(pairs, _mm_and_si128(_mm_or_si128(leads, trails), high_bit)),
+                      _mm_andnot_si128(_mm_or_si128(leads, trails), sjis));
+}
+
+// Stores at o the 32 bytes at p with the Shift-JIS pairs among them (lead
+// bytes at leads, none at the last byte) written in EUC; the other bytes
+// stay as they are.
+inline void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t leads) {
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  const __m128i leads0 = byte_mask(leads & 0xFFFF);
+  const __m128i leads1 = byte_mask(leads >> 16);
+  // A pair may straddle the two halves.
+  const __m128i trails0 = _mm_slli_si128(leads0, 1);
+  const __m128i trails1 = _mm_or_si128(_mm_slli_si128(leads1, 1), _mm_srli_si128(leads0, 15));
+  const __m128i next0 = _mm_or_si128(_mm_srli_si128(v0, 1), _mm_slli_si128(v1, 15));
+  const __m128i next1 = _mm_srli_si128(v1, 1);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), euc_from_sjis_pairs(v0, next0, leads0, trails0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), euc_from_sjis_pairs(v1, next1, leads1, trails1));
 }
 
 // Stores at o the 16 bytes at p, pairs of JIS bytes, in Shift-JIS.

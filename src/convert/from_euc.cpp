@@ -54,7 +54,7 @@ int read_euc(ByteReader& in, Writer w) {
         // a vector of plain units at a time.
         if (tight_loop<true>(in, w, [&pair](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
               if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
-                const EucUnits units = euc_plain_units(p);
+                const PlainUnits units = euc_plain_units(p);
                 if (units.length != 0) {
                   if constexpr (Writer::code == CODE_SJIS)
                     store_euc_as_sjis(o, p, units.leads);

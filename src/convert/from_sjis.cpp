@@ -1,6 +1,7 @@
 // Converters from Shift-JIS: one reading cycle, a writer per target.
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
+#include "codes/pair_vectors.h"
 #include "convert/converters.h"
 #include "convert/writers.h"
 
@@ -23,20 +24,40 @@ int read_sjis(ByteReader& in, Writer w) {
       if (lead == 0) {
         // Characters of JIS X 0208 rows 1-94: a lead byte of those rows has
         // a row, a trail byte a cell.
-        if (tight_loop(in, w, [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-              const unsigned row = row_tables.jis_row[p[0]];
-              const unsigned low = end - p >= 2 ? row_tables.jis_low[p[1]] : 0;
-              if (row == 0 || low == 0) return 0;
-              if constexpr (Writer::code == CODE_SJIS) {
-                o[0] = p[0];
-                o[1] = p[1];
-                o += 2;
-              } else {
-                o = w.store_row(o, row + (low >> 8), low & 0xFF);
-              }
-              return 2;
-            }))
+        auto pair = [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+          const unsigned row = row_tables.jis_row[p[0]];
+          const unsigned low = end - p >= 2 ? row_tables.jis_low[p[1]] : 0;
+          if (row == 0 || low == 0) return 0;
+          if constexpr (Writer::code == CODE_SJIS) {
+            o[0] = p[0];
+            o[1] = p[1];
+            o += 2;
+          } else {
+            o = w.store_row(o, row + (low >> 8), low & 0xFF);
+          }
+          return 2;
+        };
+        if constexpr (PAIR_VECTORS && (Writer::code == CODE_SJIS || Writer::code == CODE_EUC)) {
+          // Into Shift-JIS and EUC, whose pairs take as many bytes as
+          // Shift-JIS's, a vector of plain units at a time.
+          if (tight_loop<true>(in, w, [&pair](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+                if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+                  const PlainUnits units = sjis_plain_units(p);
+                  if (units.length != 0) {
+                    if constexpr (Writer::code == CODE_EUC)
+                      store_sjis_as_euc(o, p, units.leads);
+                    else
+                      std::memcpy(o, p, VECTOR_WIDTH);
+                    o += units.length;
+                    return units.length;
+                  }
+                }
+                return p[0] < 0x80 ? 0 : pair(p, end, o);
+              }))
+            continue;
+        } else if (tight_loop(in, w, pair)) {
           continue;
+        }
       }
     }
     const int c = in.get();

@@ -37,7 +37,7 @@ int detect_code(TextStream* s) {
       // A vector of plain EUC units at a time: ASCII other than ESC decides
       // nothing, and pairs valid in EUC make the result only tentative.
       while (converter_fast_paths && s->limit - s->next >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
-        const EucUnits units = euc_plain_units(s->next);
+        const PlainUnits units = euc_plain_units(s->next);
         if (units.length == 0) break;
         if (units.leads != 0) result = CODE_EUC;
         s->next += units.length;
