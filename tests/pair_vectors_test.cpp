@@ -174,9 +174,11 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
       const auto* p = reinterpret_cast<const unsigned char*>(text.data() + i);
       const PlainUnits units = euc_plain_units(p);
       ASSERT_GT(units.length, 0u) << "at " << i;
-      unsigned char out[VECTOR_WIDTH];
+      unsigned char out[VECTOR_WIDTH], jis[VECTOR_WIDTH];
       store_euc_as_sjis(out, p, units.leads);
+      store_euc_as_jis(jis, p);
       const std::string chunk = text.substr(i, VECTOR_WIDTH);
+      for (unsigned k = 0; k < units.length; ++k) ASSERT_EQ(jis[k], chunk[k] & 0x7F) << "at " << i + k;
       ASSERT_EQ(to_hex(std::string(out, out + units.length)), to_hex(reference_sjis(chunk, units.length)))
           << "shift " << shift << " at " << i << ": " << to_hex(chunk);
       i += units.length;
@@ -268,10 +270,16 @@ TEST(PairVectors, EveryShiftJisPairInEuc) {
       const auto* p = reinterpret_cast<const unsigned char*>(text.data() + i);
       const PlainUnits units = sjis_plain_units(p);
       ASSERT_GT(units.length, 0u) << "at " << i;
-      unsigned char out[VECTOR_WIDTH];
-      store_sjis_as_euc(out, p, units.leads);
+      unsigned char euc[VECTOR_WIDTH], jis[VECTOR_WIDTH];
+      store_sjis_as_euc(euc, p, units.leads);
+      store_sjis_as_jis(jis, p, units.leads);
       const std::string chunk = text.substr(i, VECTOR_WIDTH);
-      ASSERT_EQ(to_hex(std::string(out, out + units.length)), to_hex(reference_euc(chunk, units.length)))
+      const std::string want = reference_euc(chunk, units.length);
+      ASSERT_EQ(to_hex(std::string(euc, euc + units.length)), to_hex(want))
+          << "shift " << shift << " at " << i << ": " << to_hex(chunk);
+      std::string want_jis = want;
+      for (char& c : want_jis) c = static_cast<char>(c & 0x7F);
+      ASSERT_EQ(to_hex(std::string(jis, jis + units.length)), to_hex(want_jis))
           << "shift " << shift << " at " << i << ": " << to_hex(chunk);
       i += units.length;
     }
@@ -299,6 +307,22 @@ TEST(PairVectors, EveryJisPairInShiftJisAndEuc) {
       }
     }
   }
+}
+
+TEST(PairVectors, LeadingPairBytes) {
+  const struct {
+    PlainUnits units;
+    unsigned bytes;
+  } cases[] = {
+      {{32, 0x55555555}, 32},           // pairs throughout
+      {{10, 0x5}, 4},                   // two pairs, then ASCII
+      {{10, 0x14}, 0},                  // ASCII first
+      {{7, 0x25}, 4},                   // two pairs, ASCII, a pair
+      {{31, 0x15555555}, 30},           // fifteen pairs, then the end of the units
+      {{0, 0}, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(leading_pair_bytes(c.units), c.bytes) << std::hex << c.units.leads;
 }
 
 struct JisLengthCase {

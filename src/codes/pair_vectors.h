@@ -189,14 +189,22 @@ inline void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), sjis_from_jis_pairs(jis1, rows1, leads1, trails1, v1));
 }
 
-// The EUC bytes of the Shift-JIS pairs in sjis (of rows 1-94; lead bytes
+// How many bytes from the start of the units are whole pairs, one after the
+// other.
+inline unsigned leading_pair_bytes(PlainUnits units) {
+  const uint64_t pairs = uint64_t{units.leads} | uint64_t{units.leads} << 1;
+  return static_cast<unsigned>(__builtin_ctzll(~pairs));
+}
+
+// The JIS bytes of the Shift-JIS pairs in sjis (of rows 1-94; lead bytes
 // where leads is set, trail bytes where trails is set; next holds each byte's
-// successor), with the other bytes as they are.
-inline __m128i euc_from_sjis_pairs(__m128i sjis, __m128i next, __m128i leads, __m128i trails) {
-  const __m128i high_bit = _mm_set1_epi8(static_cast<char>(0x80));
+// successor), with high_bit set in them for EUC, and the other bytes as they
+// are.
+inline __m128i jis_from_sjis_pairs(__m128i sjis, __m128i next, __m128i leads, __m128i trails, __m128i high_bit) {
+  const __m128i top_bit = _mm_set1_epi8(static_cast<char>(0x80));
   // Row: 2 * lead + 0x1F for leads 0x81-0x9F, + 0x9F for 0xE0-0xEF (on 8
   // bits), and one more when the trail byte is 0x9F or above.
-  const __m128i far_lead = _mm_andnot_si128(at_most(sjis, 0xDF), high_bit);
+  const __m128i far_lead = _mm_andnot_si128(at_most(sjis, 0xDF), top_bit);
   __m128i row = _mm_add_epi8(_mm_add_epi8(sjis, sjis), _mm_add_epi8(_mm_set1_epi8(0x1F), far_lead));
   row = _mm_sub_epi8(row, _mm_andnot_si128(at_most(next, 0x9E), _mm_set1_epi8(-1)));
   // Cell: trail - 0x1F below 0x80, - 0x20 from 0x80, - 0x7E from 0x9F.
@@ -209,9 +217,10 @@ inline __m128i euc_from_sjis_pairs(__m128i sjis, __m128i next, __m128i leads, __
 }
 
 // Stores at o the 32 bytes at p with the Shift-JIS pairs among them (lead
-// bytes at leads, none at the last byte) written in EUC; the other bytes
-// stay as they are.
-inline void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t leads) {
+// bytes at leads, none at the last byte) written in JIS, or in EUC with
+// high_bit 0x80; the other bytes stay as they are.
+inline void store_sjis_as_jis_bytes(unsigned char* o, const unsigned char* p, uint32_t leads, char high_bit) {
+  const __m128i high = _mm_set1_epi8(high_bit);
   const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
   const __m128i leads0 = byte_mask(leads & 0xFFFF);
@@ -221,8 +230,26 @@ inline void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t
   const __m128i trails1 = _mm_or_si128(_mm_slli_si128(leads1, 1), _mm_srli_si128(leads0, 15));
   const __m128i next0 = _mm_or_si128(_mm_srli_si128(v0, 1), _mm_slli_si128(v1, 15));
   const __m128i next1 = _mm_srli_si128(v1, 1);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), euc_from_sjis_pairs(v0, next0, leads0, trails0));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), euc_from_sjis_pairs(v1, next1, leads1, trails1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), jis_from_sjis_pairs(v0, next0, leads0, trails0, high));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), jis_from_sjis_pairs(v1, next1, leads1, trails1, high));
+}
+
+inline void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t leads) {
+  store_sjis_as_jis_bytes(o, p, leads, static_cast<char>(0x80));
+}
+
+inline void store_sjis_as_jis(unsigned char* o, const unsigned char* p, uint32_t leads) {
+  store_sjis_as_jis_bytes(o, p, leads, 0);
+}
+
+// Stores at o the 32 bytes at p, EUC, with the high bit cleared: the JIS
+// bytes of the pairs among them.
+inline void store_euc_as_jis(unsigned char* o, const unsigned char* p) {
+  const __m128i low7 = _mm_set1_epi8(0x7F);
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_and_si128(v0, low7));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), _mm_and_si128(v1, low7));
 }
 
 // Stores at o the 16 bytes at p, pairs of JIS bytes, in Shift-JIS.

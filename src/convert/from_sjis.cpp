@@ -55,6 +55,21 @@ int read_sjis(ByteReader& in, Writer w) {
                 return p[0] < 0x80 ? 0 : pair(p, end, o);
               }))
             continue;
+        } else if constexpr (PAIR_VECTORS && Writer::code == CODE_JIS) {
+          // Into JIS, a vector's pairs that follow one another, as kanji text.
+          if (tight_loop(in, w, [&pair, &w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+                if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+                  const PlainUnits units = sjis_plain_units(p);
+                  if (const unsigned n = leading_pair_bytes(units); n >= 4) {
+                    o = w.store_kanji_in(o);
+                    store_sjis_as_jis(o, p, units.leads);
+                    o += n;
+                    return n;
+                  }
+                }
+                return pair(p, end, o);
+              }))
+            continue;
         } else if (tight_loop(in, w, pair)) {
           continue;
         }

@@ -38,8 +38,9 @@ namespace kotran {
 
 inline constexpr uint8_t SS2 = 0x8E;
 // The most bytes one store of the tight loops writes: store_ascii,
-// store_ascii8 and store_row write at most 12, a vector of pairs 32.
-inline constexpr size_t STORE_MAX = 32;
+// store_ascii8 and store_row write at most 12, a vector of pairs 32, after a
+// designation of 3.
+inline constexpr size_t STORE_MAX = 40;
 
 // How many of the eight bytes at p, from the first, lie below 0x80 (and are
 // not ESC when stop_at_esc is set): 0 to 8.
