@@ -647,6 +647,8 @@ def timing(args, tools, corpus, expected, log):
                         argv = tools.argv(tool, conv, sin, False)
                     if result_path.exists():
                         result_path.unlink()
+                    # No write-back of an earlier output still running while this one is timed.
+                    os.sync()
                 r = spawn(argv, out, err)
                 samples.setdefault((key, mode, tool), []).append(r)
                 if r.status != 0:
