@@ -19,6 +19,19 @@ inline constexpr JisEscapeRow jis_escape_table[5] = {
     {"\x1BK", "\x1BH"},    // ESC K, ESC H
 };
 
+constexpr bool sequences_are_short() {
+  auto length = [](const char* text) {
+    unsigned n = 0;
+    while (text[n] != '\0') ++n;
+    return n;
+  };
+  for (const JisEscapeRow& row : jis_escape_table)
+    if (length(row.kanji_in) > 3 || length(row.kanji_out) > 3) return false;
+  return true;
+}
+// The converters' tight loops store a sequence as four bytes.
+static_assert(sequences_are_short(), "an escape sequence of more than three bytes");
+
 // Half-width katakana are introduced by this sequence whatever the variant.
 inline constexpr const char* KANA_IN = "\x1B(I";
 

@@ -267,7 +267,24 @@ inline void store_jis_as_euc(unsigned char* o, const unsigned char* p) {
 }
 
 #else
+// Without SSE2 the byte loops serve alone; these are declared for the
+// readers' code that PAIR_VECTORS leaves out, and never called.
 inline constexpr bool PAIR_VECTORS = false;
+inline constexpr unsigned VECTOR_WIDTH = 32;
+struct PlainUnits {
+  unsigned length;
+  uint32_t leads;
+};
+PlainUnits euc_plain_units(const unsigned char* p);
+PlainUnits sjis_plain_units(const unsigned char* p);
+unsigned leading_pair_bytes(PlainUnits units);
+unsigned jis_pair_length(const unsigned char* p);
+void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t leads);
+void store_euc_as_jis(unsigned char* o, const unsigned char* p);
+void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t leads);
+void store_sjis_as_jis(unsigned char* o, const unsigned char* p, uint32_t leads);
+void store_jis_as_sjis(unsigned char* o, const unsigned char* p);
+void store_jis_as_euc(unsigned char* o, const unsigned char* p);
 #endif
 
 }  // namespace kotran

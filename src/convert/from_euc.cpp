@@ -1,7 +1,6 @@
 // Converters from EUC: one reading cycle, a writer per target.
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
-#include "codes/pair_vectors.h"
 #include "convert/converters.h"
 #include "convert/writers.h"
 
@@ -49,41 +48,16 @@ int read_euc(ByteReader& in, Writer w) {
         o = w.store_row(o, p[0] & 0x7Fu, p[1] & 0x7Fu);
         return 2;
       };
-      if constexpr (PAIR_VECTORS && (Writer::code == CODE_SJIS || Writer::code == CODE_EUC)) {
-        // Into Shift-JIS and EUC, whose pairs take as many bytes as EUC's,
-        // a vector of plain units at a time.
-        if (tight_loop<true>(in, w, [&pair](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-              if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
-                const PlainUnits units = euc_plain_units(p);
-                if (units.length != 0) {
-                  if constexpr (Writer::code == CODE_SJIS)
-                    store_euc_as_sjis(o, p, units.leads);
-                  else
-                    std::memcpy(o, p, VECTOR_WIDTH);
-                  o += units.length;
-                  return units.length;
-                }
-              }
-              return p[0] < 0x80 ? 0 : pair(p, end, o);
-            }))
-          continue;
-      } else if constexpr (PAIR_VECTORS && Writer::code == CODE_JIS) {
-        // Into JIS, a vector's pairs that follow one another, as kanji text.
-        if (tight_loop(in, w, [&pair, &w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-              if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
-                if (const unsigned n = leading_pair_bytes(euc_plain_units(p)); n >= 4) {
-                  o = w.store_kanji_in(o);
-                  store_euc_as_jis(o, p);
-                  o += n;
-                  return n;
-                }
-              }
-              return pair(p, end, o);
-            }))
-          continue;
-      } else if (tight_loop(in, w, pair)) {
-        continue;
-      }
+      // A vector of plain units at a time where the target allows.
+      auto same = [](unsigned char* o, const unsigned char* p, PlainUnits units) {
+        if constexpr (Writer::code == CODE_SJIS)
+          store_euc_as_sjis(o, p, units.leads);
+        else
+          std::memcpy(o, p, VECTOR_WIDTH);
+      };
+      auto as_jis = [](unsigned char* o, const unsigned char* p, PlainUnits) { store_euc_as_jis(o, p); };
+      auto units = [](const unsigned char* p) { return euc_plain_units(p); };
+      if (vector_tight_loop(in, w, units, same, as_jis, pair)) continue;
     }
     const int c = in.get();
     if (c == EOF) break;

@@ -26,6 +26,7 @@
 
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
+#include "codes/pair_vectors.h"
 #include "codes/unicode_table.h"
 #include "codes/utf8_forms.h"
 #include "convert/fast_paths.h"
@@ -127,12 +128,28 @@ struct EucWriter : PlainWriter {
 // next unit needs another set.
 struct JisWriter {
   static constexpr unsigned code = CODE_JIS;
+  // A sequence as the tight loops store it: all four bytes at once (every
+  // sequence of the table has two or three).
+  struct Sequence {
+    unsigned char bytes[4];
+    unsigned size;
+  };
   ByteWriter& out;
   ShiftState state = SHIFT_NONE;
+  Sequence kanji_in = sequence(row().kanji_in);
+  Sequence kanji_out = sequence(row().kanji_out);
 
   static const JisEscapeRow& row() {
     const unsigned v = jis_variant_of(settings);
     return jis_escape_table[v < 5 ? v : 0];
+  }
+  static Sequence sequence(const char* text) {
+    Sequence seq{};
+    while (text[seq.size] != '\0' && seq.size < sizeof seq.bytes) {
+      seq.bytes[seq.size] = static_cast<unsigned char>(text[seq.size]);
+      ++seq.size;
+    }
+    return seq;
   }
   void put(unsigned b) { out.put(b); }
   void to_kanji() {
@@ -171,31 +188,31 @@ struct JisWriter {
   }
   void row_char(uint16_t j) { jis_char(j); }
   unsigned char* store_ascii(unsigned char* o, unsigned b) {
-    if (state != SHIFT_NONE) o = store_sequence(o, row().kanji_out, SHIFT_NONE);
+    if (state != SHIFT_NONE) o = store_sequence(o, kanji_out, SHIFT_NONE);
     *o = static_cast<unsigned char>(b);
     return o + 1;
   }
   unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
-    if (state != SHIFT_NONE) o = store_sequence(o, row().kanji_out, SHIFT_NONE);
+    if (state != SHIFT_NONE) o = store_sequence(o, kanji_out, SHIFT_NONE);
     std::memcpy(o, p, 8);
     return o + n;
   }
   unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
-    if (state != SHIFT_KANJI) o = store_sequence(o, row().kanji_in, SHIFT_KANJI);
+    if (state != SHIFT_KANJI) o = store_sequence(o, kanji_in, SHIFT_KANJI);
     o[0] = static_cast<unsigned char>(hi);
     o[1] = static_cast<unsigned char>(lo);
     return o + 2;
   }
   unsigned char* store_kanji_in(unsigned char* o) {
-    return state != SHIFT_KANJI ? store_sequence(o, row().kanji_in, SHIFT_KANJI) : o;
+    return state != SHIFT_KANJI ? store_sequence(o, kanji_in, SHIFT_KANJI) : o;
   }
   unsigned char* store_kanji_out(unsigned char* o) {
-    return state != SHIFT_NONE ? store_sequence(o, row().kanji_out, SHIFT_NONE) : o;
+    return state != SHIFT_NONE ? store_sequence(o, kanji_out, SHIFT_NONE) : o;
   }
-  unsigned char* store_sequence(unsigned char* o, const char* seq, ShiftState goal) {
-    while (*seq != '\0') *o++ = static_cast<unsigned char>(*seq++);
+  unsigned char* store_sequence(unsigned char* o, const Sequence& seq, ShiftState goal) {
+    std::memcpy(o, seq.bytes, sizeof seq.bytes);
     state = goal;
-    return o;
+    return o + seq.size;
   }
   void halfkana(unsigned k) {
     to_kana();
@@ -352,5 +369,43 @@ bool tight_loop(ByteReader& in, Writer& w, Take take) {
   return true;
 }
 
-}  // namespace kotran
+// The tight loop of a reader whose source has a vector step: units(p) splits
+// the vector at p into plain units (PlainUnits). Into a target whose pairs
+// take as many bytes as the source's (Shift-JIS, EUC), same(o, p, units)
+// stores the whole vector, ASCII included; into JIS, a run of pairs at the
+// start of a vector is stored by as_jis(o, p, units) as kanji text; into
+// other targets, and wherever the vector takes nothing, pair(p, end, o)
+// takes one unit, as in tight_loop.
+template <class Writer, class Units, class Same, class AsJis, class Pair>
+bool vector_tight_loop(ByteReader& in, Writer& w, Units units, Same same, AsJis as_jis, Pair pair) {
+  if constexpr (PAIR_VECTORS && (Writer::code == CODE_SJIS || Writer::code == CODE_EUC)) {
+    return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+      if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+        const PlainUnits u = units(p);
+        if (u.length != 0) {
+          same(o, p, u);
+          o += u.length;
+          return u.length;
+        }
+      }
+      return p[0] < 0x80 ? 0 : pair(p, end, o);
+    });
+  } else if constexpr (PAIR_VECTORS && Writer::code == CODE_JIS) {
+    return tight_loop(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+      if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+        const PlainUnits u = units(p);
+        if (const unsigned n = leading_pair_bytes(u); n >= 4) {
+          o = w.store_kanji_in(o);
+          as_jis(o, p, u);
+          o += n;
+          return n;
+        }
+      }
+      return pair(p, end, o);
+    });
+  } else {
+    return tight_loop(in, w, pair);
+  }
+}
 
+}  // namespace kotran
