@@ -114,48 +114,53 @@ const UnitsCase units_cases[] = {
     {"SS3 stops", "8F B0 A1 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32", 0},
 };
 
-TEST(PairVectors, EucUnitsCases) {
-  for (const auto& c : units_cases) {
+using Split = PlainUnits (*)(const unsigned char*);
+
+// The vector split of each case equals the byte rules' and the expected count.
+template <size_t N>
+void check_cases(const UnitsCase (&cases)[N], Split vector, Split reference) {
+  for (const auto& c : cases) {
     const std::string bytes = hex(c.bytes);
     ASSERT_EQ(bytes.size(), VECTOR_WIDTH) << c.name;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const PlainUnits got = euc_plain_units(p);
-    const PlainUnits want = reference_euc_units(p);
+    const PlainUnits got = vector(p);
+    const PlainUnits want = reference(p);
     EXPECT_EQ(got.length, c.length) << c.name;
     EXPECT_EQ(got.length, want.length) << c.name;
     EXPECT_EQ(got.leads, want.leads) << c.name;
   }
 }
 
-TEST(PairVectors, EucUnitsOnRandomChunks) {
-  // Bytes drawn mostly from the kinds that matter: ASCII, EUC bytes, and
-  // the few that stop a run.
-  std::mt19937 rng(20261207);
-  const unsigned char specials[] = {0x1B, 0x8E, 0x8F, 0x80, 0xA0, 0xFF, 0x0A, 0x0D, 0xA1, 0xFE};
-  std::uniform_int_distribution<int> kind(0, 9);
-  std::uniform_int_distribution<int> euc(0xA1, 0xFE);
-  std::uniform_int_distribution<int> ascii(0x20, 0x7E);
-  std::uniform_int_distribution<int> any(0, 255);
-  std::uniform_int_distribution<size_t> special(0, std::size(specials) - 1);
+// The same on 200 000 chunks of bytes drawn by byte(rng, mix); mix (0-2)
+// says how often a byte that stops the split turns up.
+template <class Byte>
+void check_random_chunks(uint32_t seed, Byte byte, Split vector, Split reference) {
+  std::mt19937 rng(seed);
   unsigned char chunk[VECTOR_WIDTH];
   for (int round = 0; round < 200000; ++round) {
-    const int mix = round % 3;  // how often a stopping byte turns up
-    for (unsigned char& b : chunk) {
-      const int k = kind(rng);
-      if (k < 5)
-        b = static_cast<unsigned char>(euc(rng));
-      else if (k < 8)
-        b = static_cast<unsigned char>(ascii(rng));
-      else if (k == 8 && mix != 0)
-        b = specials[special(rng)];
-      else
-        b = static_cast<unsigned char>(mix == 2 ? any(rng) : euc(rng));
-    }
-    const PlainUnits got = euc_plain_units(chunk);
-    const PlainUnits want = reference_euc_units(chunk);
+    for (unsigned char& b : chunk) b = byte(rng, round % 3);
+    const PlainUnits got = vector(chunk);
+    const PlainUnits want = reference(chunk);
     ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
     ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
   }
+}
+
+TEST(PairVectors, EucUnitsCases) { check_cases(units_cases, euc_plain_units, reference_euc_units); }
+
+TEST(PairVectors, EucUnitsOnRandomChunks) {
+  // Bytes drawn mostly from the kinds that matter: ASCII, EUC bytes, and
+  // the few that stop a run.
+  static const unsigned char specials[] = {0x1B, 0x8E, 0x8F, 0x80, 0xA0, 0xFF, 0x0A, 0x0D, 0xA1, 0xFE};
+  auto byte = [](std::mt19937& rng, int mix) {
+    const int k = std::uniform_int_distribution<int>(0, 9)(rng);
+    const auto euc = [&] { return std::uniform_int_distribution<int>(0xA1, 0xFE)(rng); };
+    if (k < 5) return static_cast<unsigned char>(euc());
+    if (k < 8) return static_cast<unsigned char>(std::uniform_int_distribution<int>(0x20, 0x7E)(rng));
+    if (k == 8 && mix != 0) return specials[std::uniform_int_distribution<size_t>(0, std::size(specials) - 1)(rng)];
+    return static_cast<unsigned char>(mix == 2 ? std::uniform_int_distribution<int>(0, 255)(rng) : euc());
+  };
+  check_random_chunks(20261207, byte, euc_plain_units, reference_euc_units);
 }
 
 // Every code of rows 1-94, sixteen to a vector, at both parities of place
@@ -186,13 +191,7 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
   }
 }
 
-struct SjisUnitsCase {
-  const char* name;
-  const char* bytes;  // 32 bytes
-  unsigned length;
-};
-
-const SjisUnitsCase sjis_units_cases[] = {
+const UnitsCase sjis_units_cases[] = {
     {"all pairs, trail bytes of every kind", "88 9F 93 FA 96 7B 8C EA 82 CC 83 65 81 40 EF FC 81 7E 81 80 9F FC E0 40 88 A0 82 A0 82 A2 82 A4", 32},
     {"ASCII and pairs, one across the halves", "61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 93 FA 96 7B 8C EA 82 CC 0D 0A 31 32 33 34 35 36 37", 32},
     {"a lead byte at the last place", "61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 93 FA 96 7B 8C EA 82 CC 0D 0A 31 32 33 34 35 36 93", 31},
@@ -205,50 +204,23 @@ const SjisUnitsCase sjis_units_cases[] = {
     {"a lead byte as a trail byte", "81 81 E0 E0 9F 9F 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A", 32},
 };
 
-TEST(PairVectors, SjisUnitsCases) {
-  for (const auto& c : sjis_units_cases) {
-    const std::string bytes = hex(c.bytes);
-    ASSERT_EQ(bytes.size(), VECTOR_WIDTH) << c.name;
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const PlainUnits got = sjis_plain_units(p);
-    const PlainUnits want = reference_sjis_units(p);
-    EXPECT_EQ(got.length, c.length) << c.name;
-    EXPECT_EQ(got.length, want.length) << c.name;
-    EXPECT_EQ(got.leads, want.leads) << c.name;
-  }
-}
+TEST(PairVectors, SjisUnitsCases) { check_cases(sjis_units_cases, sjis_plain_units, reference_sjis_units); }
 
 TEST(PairVectors, SjisUnitsOnRandomChunks) {
-  std::mt19937 rng(71207);
-  const unsigned char specials[] = {0x80, 0xA0, 0xB1, 0xDF, 0xF0, 0xFC, 0xFD, 0xFF, 0x7F, 0x0A, 0x3F, 0x40};
-  std::uniform_int_distribution<int> kind(0, 9);
-  std::uniform_int_distribution<int> lead(0, 0x1F + 0x10 - 1);
-  std::uniform_int_distribution<int> trail(0x40, 0xFC);
-  std::uniform_int_distribution<int> ascii(0x20, 0x7E);
-  std::uniform_int_distribution<int> any(0, 255);
-  std::uniform_int_distribution<size_t> special(0, std::size(specials) - 1);
-  unsigned char chunk[VECTOR_WIDTH];
-  for (int round = 0; round < 200000; ++round) {
-    const int mix = round % 3;
-    for (unsigned i = 0; i < VECTOR_WIDTH; ++i) {
-      const int k = kind(rng);
-      const int l = lead(rng);
-      if (k < 4)
-        chunk[i] = static_cast<unsigned char>(l < 0x1F ? 0x81 + l : 0xE0 + (l - 0x1F));
-      else if (k < 6)
-        chunk[i] = static_cast<unsigned char>(trail(rng));
-      else if (k < 8)
-        chunk[i] = static_cast<unsigned char>(ascii(rng));
-      else if (k == 8 && mix != 0)
-        chunk[i] = specials[special(rng)];
-      else
-        chunk[i] = static_cast<unsigned char>(mix == 2 ? any(rng) : ascii(rng));
+  static const unsigned char specials[] = {0x80, 0xA0, 0xB1, 0xDF, 0xF0, 0xFC, 0xFD, 0xFF, 0x7F, 0x0A, 0x3F, 0x40};
+  auto byte = [](std::mt19937& rng, int mix) {
+    const int k = std::uniform_int_distribution<int>(0, 9)(rng);
+    const auto ascii = [&] { return std::uniform_int_distribution<int>(0x20, 0x7E)(rng); };
+    if (k < 4) {
+      const int l = std::uniform_int_distribution<int>(0, 0x1F + 0x10 - 1)(rng);  // a lead byte of rows 1-94
+      return static_cast<unsigned char>(l < 0x1F ? 0x81 + l : 0xE0 + (l - 0x1F));
     }
-    const PlainUnits got = sjis_plain_units(chunk);
-    const PlainUnits want = reference_sjis_units(chunk);
-    ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
-    ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
-  }
+    if (k < 6) return static_cast<unsigned char>(std::uniform_int_distribution<int>(0x40, 0xFC)(rng));
+    if (k < 8) return static_cast<unsigned char>(ascii());
+    if (k == 8 && mix != 0) return specials[std::uniform_int_distribution<size_t>(0, std::size(specials) - 1)(rng)];
+    return static_cast<unsigned char>(mix == 2 ? std::uniform_int_distribution<int>(0, 255)(rng) : ascii());
+  };
+  check_random_chunks(71207, byte, sjis_plain_units, reference_sjis_units);
 }
 
 // Every Shift-JIS code of rows 1-94 at both parities of place, into EUC.
