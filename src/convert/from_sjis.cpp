@@ -28,6 +28,7 @@ int read_sjis(ByteReader& in, Writer w) {
           const unsigned low = end - p >= 2 ? row_tables.jis_low[p[1]] : 0;
           if (row == 0 || low == 0) return 0;
           if constexpr (Writer::code == CODE_SJIS) {
+            static_cast<void>(w);  // copied as they are
             o[0] = p[0];
             o[1] = p[1];
             o += 2;

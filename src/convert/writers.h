@@ -258,6 +258,8 @@ struct Utf8Writer : PlainWriter {
   static constexpr unsigned code = CODE_UTF8;
   const Utf8Form* forms = utf8_row_forms();
 
+  explicit Utf8Writer(ByteWriter& writer) : PlainWriter{writer} {}
+
   void unicode(char32_t u) {
     if (u < 0x80) {
       out.put(u);
