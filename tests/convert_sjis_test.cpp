@@ -20,9 +20,9 @@ namespace {
 using test::hex;
 using test::to_hex;
 
-constexpr Settings CLEAR = 0;
-constexpr Settings WIDE = TO_FULLWIDTH;  // -f
-constexpr Settings J7 = 0x30;            // jis_variant 3: kanji-in ESC $ @
+using test::CLEAR;
+using test::J7;
+using test::WIDE;
 
 constexpr Converter TO_SJIS = convert_sjis_sjis;
 constexpr Converter TO_JIS = convert_sjis_jis;

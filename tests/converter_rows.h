@@ -15,6 +15,11 @@
 
 namespace kotran::test {
 
+// The settings words the rows use.
+inline constexpr Settings CLEAR = 0;
+inline constexpr Settings WIDE = TO_FULLWIDTH;  // -f
+inline constexpr Settings J7 = 0x30;            // jis_variant 3: kanji-in ESC $ @
+
 struct ConverterRow {
   const char* label;
   Converter convert;
