@@ -1,9 +1,11 @@
 // An output appears under its name only when it is complete. A conversion
 // stopped by a signal leaves under the output's name either nothing or what
-// stood there before (never a truncated file), removes its temporary file
-// when the signal can be caught, and ends by that signal. A new output gets
-// the mode 0644 less the creation mask, an existing one keeps its mode, and
-// an existing output that may not be written is refused.
+// stood there before (never a truncated file), leaves no temporary file
+// (none at all, even after SIGKILL, where the file system has files without
+// a name), and ends by that signal. A new output gets the mode 0644 less the
+// creation mask, an existing one keeps its permission bits, neither is more
+// readable than its input, and an existing output that may not be written is
+// refused.
 //
 // The conversions that are stopped read a named pipe fed by the test: the
 // test writes part of the text, waits until the program has written some of
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <pwd.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -87,13 +90,26 @@ std::vector<std::string> temporaries(const std::string& dir) {
   return found;
 }
 
-// Size of the temporary output in the directory; -1 when there is none.
-long long temporary_size(const std::string& dir) {
-  for (const std::string& name : temporaries(dir)) {
-    struct stat st;
-    if (stat((dir + "/" + name).c_str(), &st) == 0) return static_cast<long long>(st.st_size);
+// Size of the output that the program is writing in the directory, named or
+// not, as its open descriptors show it; -1 when it writes none.
+long long output_size(pid_t pid, const std::string& dir) {
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  long long size = -1;
+  if (DIR* d = opendir(fds.c_str())) {
+    while (dirent* e = readdir(d)) {
+      char target[4096];
+      const std::string fd = fds + "/" + e->d_name;
+      const ssize_t n = readlink(fd.c_str(), target, sizeof target - 1);
+      if (n <= 0) continue;
+      const std::string t(target, static_cast<size_t>(n));
+      if (t.compare(0, dir.size() + 1, dir + "/") != 0) continue;
+      if (t.find("/.kotran-") == std::string::npos && t.find(" (deleted)") == std::string::npos) continue;
+      struct stat st;
+      if (stat(fd.c_str(), &st) == 0) size = static_cast<long long>(st.st_size);
+    }
+    closedir(d);
   }
-  return -1;
+  return size;
 }
 
 mode_t mode_of(const std::string& path) {
@@ -107,6 +123,7 @@ mode_t mode_of(const std::string& path) {
 struct Options {
   std::optional<mode_t> creation_mask;
   std::vector<int> ignored_signals;
+  bool named_temporaries = false;  // as on a file system without files that have no name
 };
 
 class Program {
@@ -139,6 +156,11 @@ class Program {
     const struct rlimit no_core = {0, 0};
     setrlimit(RLIMIT_CORE, &no_core);
     if (options.creation_mask) umask(*options.creation_mask);
+    if (options.named_temporaries) {
+      setenv("LD_PRELOAD", KOTRAN_FAULT_SHIM, 1);
+      setenv("KOTRAN_FAULT", "tmpfile:EOPNOTSUPP:1+", 1);
+      setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+    }
     execv(KOTRAN_EXE, argv.data());
     _exit(127);
   }
@@ -225,6 +247,7 @@ struct SignalCase {
   int signal;
   Stage stage;
   bool old_output;
+  bool named;  // the file system has no files without a name
 };
 
 void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.label; }
@@ -239,7 +262,9 @@ TEST_P(AtomicOutputSignal, OutputNameHoldsNothingNewAndNoTemporaryIsLeft) {
     dir.write("p.euc", kOldOutput);
     ASSERT_EQ(chmod(dir.file("p.euc").c_str(), 0640), 0);
   }
-  Program program({"-e", "p.txt"}, dir.path());
+  Options options;
+  options.named_temporaries = c.named;
+  Program program({"-e", "p.txt"}, dir.path(), options);
   PipeWriter writer(dir.file("p.txt"));
   ASSERT_TRUE(writer.ok()) << "the program never opened the pipe";
   if (c.stage == Stage::recognising) {
@@ -248,11 +273,11 @@ TEST_P(AtomicOutputSignal, OutputNameHoldsNothingNewAndNoTemporaryIsLeft) {
     sleep_ms(50);
     EXPECT_TRUE(temporaries(dir.path()).empty());
   } else {
-    // Past the first block; then wait for output to reach the temporary file.
+    // Past the first block; then wait for output to reach the file.
     ASSERT_TRUE(writer.write_all(repeat(kSjisText, 5000)));
     long long size = -1;
     for (int i = 0; i < 20000 && size < 65536; ++i) {
-      size = temporary_size(dir.path());
+      size = output_size(program.pid(), dir.path());
       if (size < 65536) sleep_ms(1);
     }
     ASSERT_GE(size, 65536) << "no output was being written";
@@ -263,7 +288,9 @@ TEST_P(AtomicOutputSignal, OutputNameHoldsNothingNewAndNoTemporaryIsLeft) {
   writer.finish();
 
   EXPECT_EQ(program.end_signal(), c.signal) << "exit status " << program.exit_status();
-  if (c.signal != SIGKILL) {
+  // Nothing can remove a named temporary after SIGKILL; an unnamed one goes
+  // with the process.
+  if (c.signal != SIGKILL || !c.named) {
     EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
   }
   if (c.old_output) {
@@ -280,14 +307,16 @@ std::vector<SignalCase> signal_cases() {
     int signal;
   };
   const Named signals[] = {{"Interrupt", SIGINT}, {"Terminate", SIGTERM}, {"HangUp", SIGHUP},
-                           {"Quit", SIGQUIT},     {"Kill", SIGKILL}};
+                           {"Quit", SIGQUIT},     {"BrokenPipe", SIGPIPE}, {"Alarm", SIGALRM},
+                           {"User1", SIGUSR1},    {"Kill", SIGKILL}};
   std::vector<SignalCase> cases;
   for (const Named& s : signals)
     for (Stage stage : {Stage::recognising, Stage::converting})
       for (bool old_output : {false, true})
-        cases.push_back({std::string(s.name) + (stage == Stage::recognising ? "_WhileRecognising" : "_WhileConverting") +
-                             (old_output ? "_OverOldOutput" : "_NewOutput"),
-                         s.signal, stage, old_output});
+        for (bool named : {false, true})
+          cases.push_back({std::string(s.name) + (stage == Stage::recognising ? "_WhileRecognising" : "_WhileConverting") +
+                               (old_output ? "_OverOldOutput" : "_NewOutput") + (named ? "_Named" : "_Unnamed"),
+                           s.signal, stage, old_output, named});
   return cases;
 }
 
@@ -308,7 +337,7 @@ TEST(AtomicOutputPipe, FinishedConversionReplacesTheOldOutputWhole) {
     // While the pipe stays open the old output is still in place.
     long long size = -1;
     for (int i = 0; i < 20000 && size < 65536; ++i) {
-      size = temporary_size(dir.path());
+      size = output_size(program.pid(), dir.path());
       if (size < 65536) sleep_ms(1);
     }
     ASSERT_GE(size, 65536);
@@ -341,7 +370,7 @@ TEST(AtomicOutputPipe, SignalIgnoredAtStartDoesNotStopTheConversion) {
   ASSERT_TRUE(writer.write_all(repeat(kSjisText, 5000)));
   long long size = -1;
   for (int i = 0; i < 20000 && size < 65536; ++i) {
-    size = temporary_size(dir.path());
+    size = output_size(program.pid(), dir.path());
     if (size < 65536) sleep_ms(1);
   }
   ASSERT_GE(size, 65536);
@@ -393,7 +422,7 @@ TEST_P(AtomicOutputLargeFile, StoppedConversionLeavesTheOldOutputOrTheWholeText)
     dir.write("big.euc", kOldOutput);
     Program program({"-e", "big.txt"}, dir.path());
     // Output has begun once the temporary file holds something.
-    for (int i = 0; i < 60000 && temporary_size(dir.path()) <= 0 && program.running(); ++i) sleep_ms(1);
+    for (int i = 0; i < 60000 && output_size(program.pid(), dir.path()) <= 0 && program.running(); ++i) sleep_ms(1);
     sleep_ms(delay_ms);
     kill(program.pid(), sig);
     ASSERT_TRUE(program.wait());
@@ -421,16 +450,21 @@ INSTANTIATE_TEST_SUITE_P(Signals, AtomicOutputLargeFile, ::testing::Values(SIGIN
 // ---------------------------------------------------------------------------
 // Modes of the output.
 
-TEST(AtomicOutputMode, NewOutputGets0644LessTheCreationMask) {
+// A new output gets 0644 less the creation mask, less the group and other
+// read bits that the input lacks.
+TEST(AtomicOutputMode, NewOutputGets0644LessTheCreationMaskAndNoMoreThanTheInput) {
   struct Case {
     mode_t mask;
+    mode_t input;
     mode_t expected;
   };
-  for (const Case& c : {Case{022, 0644}, Case{027, 0640}, Case{077, 0600}, Case{0, 0644}, Case{0222, 0444},
-                        Case{0177, 0600}}) {
-    SCOPED_TRACE(testing::Message() << "umask " << std::oct << c.mask);
+  for (const Case& c : {Case{022, 0644, 0644}, Case{027, 0644, 0640}, Case{077, 0644, 0600}, Case{0, 0644, 0644},
+                        Case{0222, 0644, 0444}, Case{0177, 0644, 0600}, Case{022, 0600, 0600}, Case{022, 0640, 0640},
+                        Case{022, 0604, 0604}, Case{0, 0400, 0600}, Case{022, 0755, 0644}, Case{022, 04755, 0644}}) {
+    SCOPED_TRACE(testing::Message() << "umask " << std::oct << c.mask << ", input " << c.input);
     TempDir dir;
     dir.write("a.txt", kSjisText);
+    ASSERT_EQ(chmod(dir.file("a.txt").c_str(), c.input), 0);
     Options options;
     options.creation_mask = c.mask;
     Program program({"-e", "a.txt"}, dir.path(), options);
@@ -442,61 +476,94 @@ TEST(AtomicOutputMode, NewOutputGets0644LessTheCreationMask) {
   }
 }
 
-TEST(AtomicOutputMode, ExistingOutputKeepsItsMode) {
-  for (mode_t mode : {0600, 0640, 0664, 0666, 0700, 0755, 0604}) {
-    SCOPED_TRACE(testing::Message() << "mode " << std::oct << mode);
+// An existing output keeps its permission bits, no more: never set-user-ID,
+// set-group-ID or sticky, and never more readable than the input.
+TEST(AtomicOutputMode, ExistingOutputKeepsItsPermissionBits) {
+  struct Case {
+    mode_t existing;
+    mode_t input;
+    mode_t expected;
+  };
+  for (const Case& c : {Case{0600, 0644, 0600}, Case{0640, 0644, 0640}, Case{0664, 0644, 0664}, Case{0666, 0644, 0666},
+                        Case{0700, 0644, 0700}, Case{0755, 0644, 0755}, Case{0604, 0644, 0604}, Case{06755, 0644, 0755},
+                        Case{04711, 0644, 0711}, Case{01666, 0644, 0666}, Case{0644, 0600, 0600},
+                        Case{0666, 0640, 0662}}) {
+    SCOPED_TRACE(testing::Message() << "mode " << std::oct << c.existing << ", input " << c.input);
     TempDir dir;
     dir.write("a.txt", kSjisText);
+    ASSERT_EQ(chmod(dir.file("a.txt").c_str(), c.input), 0);
     dir.write("a.euc", kOldOutput);
-    ASSERT_EQ(chmod(dir.file("a.euc").c_str(), mode), 0);
+    ASSERT_EQ(chmod(dir.file("a.euc").c_str(), c.existing), 0);
     Options options;
     options.creation_mask = 077;  // the mask does not touch an existing output
     Program program({"-e", "a.txt"}, dir.path(), options);
     ASSERT_TRUE(program.wait());
     EXPECT_EQ(program.exit_status(), 0);
-    EXPECT_EQ(mode_of(dir.file("a.euc")), mode) << std::oct << mode_of(dir.file("a.euc"));
+    EXPECT_EQ(mode_of(dir.file("a.euc")), c.expected) << std::oct << mode_of(dir.file("a.euc"));
     EXPECT_EQ(read_file(dir.file("a.euc")), kEucText);
     EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt"}));
   }
 }
 
+// The program as the user nobody when the tests run as root (whom permission
+// bits stop nothing), otherwise as the test's own user.
+test::RunResult run_as_a_user(const Words& args, const std::string& dir) {
+  return test::permissions_apply() ? test::run_kotran(args, dir) : test::run_kotran_as_nobody(args, dir);
+}
+
+bool user_available() { return test::permissions_apply() || test::can_run_as_nobody(); }
+
+// An output that its owner made read-only is left alone, and the run goes on.
 TEST(AtomicOutputMode, ExistingOutputThatMayNotBeWrittenIsRefused) {
-  if (!test::permissions_apply()) GTEST_SKIP() << "running as root: permission bits stop nothing";
+  if (!user_available()) GTEST_SKIP() << "running as root and there is no user nobody";
   TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
   dir.write("a.txt", kSjisText);
   dir.write("b.txt", kSjisText);
   dir.write("a.euc", kOldOutput);
   ASSERT_EQ(chmod(dir.file("a.euc").c_str(), 0444), 0);
-  Program program({"-e", "a.txt", "b.txt"}, dir.path());
-  ASSERT_TRUE(program.wait());
-  EXPECT_EQ(program.exit_status(), 1);
-  const std::string err = program.err();
-  EXPECT_NE(err.find(CRLF + "a.euc: Permission denied" + CRLF), std::string::npos) << to_hex(err);
-  EXPECT_EQ(err.find("b.txt: "), std::string::npos) << "the run went on after the refusal";
+  const test::RunResult r = run_as_a_user({"-e", "a.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(CRLF + "a.euc: Permission denied" + CRLF + "b.txt: "), std::string::npos) << to_hex(r.err);
   EXPECT_EQ(read_file(dir.file("a.euc")), kOldOutput);
   EXPECT_EQ(mode_of(dir.file("a.euc")), 0444u);
-  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "b.txt"}));
+  EXPECT_EQ(read_file(dir.file("b.euc")), kEucText);
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "b.euc", "b.txt"}));
 }
 
-// An output name that is a symbolic link: the text goes to the file it
-// points to, which keeps its mode, and the link stays a link.
-TEST(AtomicOutputMode, OutputThroughASymbolicLink) {
+// In a shared folder (sticky, open to all), another user plants a symbolic
+// link at the output name, pointing to a file of the user who converts. The
+// link is refused: nothing is written through it, the file it points to and
+// the link stay as they are, and the run goes on.
+TEST(AtomicOutputMode, SymbolicLinkPlantedAtTheOutputNameIsRefused) {
+  if (!user_available()) GTEST_SKIP() << "running as root and there is no user nobody";
   TempDir dir;
-  ASSERT_EQ(mkdir(dir.file("elsewhere").c_str(), 0755), 0);
+  ASSERT_EQ(chmod(dir.path().c_str(), 01777), 0);
+  ASSERT_EQ(mkdir(dir.file("home").c_str(), 0755), 0);
+  dir.write("home/precious.txt", kOldOutput);
+  ASSERT_EQ(chmod(dir.file("home/precious.txt").c_str(), 0600), 0);
   dir.write("a.txt", kSjisText);
-  dir.write("elsewhere/target.euc", kOldOutput);
-  ASSERT_EQ(chmod(dir.file("elsewhere/target.euc").c_str(), 0600), 0);
-  ASSERT_EQ(symlink("elsewhere/target.euc", dir.file("a.euc").c_str()), 0);
-  Program program({"-e", "a.txt"}, dir.path());
-  ASSERT_TRUE(program.wait());
-  EXPECT_EQ(program.exit_status(), 0);
+  dir.write("b.txt", kSjisText);
+  if (!test::permissions_apply()) {
+    // The victim's files are nobody's; the link is root's.
+    const struct passwd* nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    for (const char* name : {"home", "home/precious.txt", "a.txt", "b.txt"})
+      ASSERT_EQ(chown(dir.file(name).c_str(), nobody->pw_uid, nobody->pw_gid), 0) << name;
+  }
+  ASSERT_EQ(symlink(dir.file("home/precious.txt").c_str(), dir.file("a.euc").c_str()), 0);
+  const test::RunResult r = run_as_a_user({"-e", "a.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("a.euc"), std::string::npos) << to_hex(r.err);
+  EXPECT_NE(r.err.find("(symbolic link)"), std::string::npos) << to_hex(r.err);
   struct stat st;
   ASSERT_EQ(lstat(dir.file("a.euc").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(read_file(dir.file("elsewhere/target.euc")), kEucText);
-  EXPECT_EQ(mode_of(dir.file("elsewhere/target.euc")), 0600u);
+  EXPECT_EQ(read_file(dir.file("home/precious.txt")), kOldOutput);
+  EXPECT_EQ(mode_of(dir.file("home/precious.txt")), 0600u);
+  EXPECT_EQ(read_file(dir.file("b.euc")), kEucText);
   EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
-  EXPECT_EQ(temporaries(dir.file("elsewhere")), std::vector<std::string>{});
+  EXPECT_EQ(temporaries(dir.file("home")), std::vector<std::string>{});
 }
 
 }  // namespace

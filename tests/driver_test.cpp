@@ -8,8 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#include <sys/socket.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 
 #include "test_util.h"
 
@@ -53,6 +58,20 @@ std::string m4(const std::string& file, const std::string& description) {
 std::string m5() { return kWidening + CRLF; }
 std::string m6(const std::string& output) { return kOutputFileHead + output + CRLF; }
 std::string report(const std::string& name, const std::string& text) { return name + ": " + text + CRLF; }
+// "ERROR: a.txt: 出力ファイル a.euc は通常のファイルではありません (directory). 変換しません."
+std::string not_regular(const std::string& file, const std::string& output, const std::string& kind) {
+  return "ERROR: " + file + hex("3A 20 8F 6F 97 CD 83 74 83 40 83 43 83 8B 20") + output +
+         hex("20 82 CD 92 CA 8F ED 82 CC 83 74 83 40 83 43 83 8B 82 C5 82 CD 82 A0 82 E8 82 DC 82 B9 82 F1 20 28") +
+         kind + hex("29 2E 20 95 CF 8A B7 82 B5 82 DC 82 B9 82 F1 2E") + CRLF;
+}
+// "  オフセット 48 の 0x1A でテキストが終わり, その後の 2 バイトは変換していません."
+std::string text_ended(long long offset, long long after) {
+  return hex("20 20 83 49 83 74 83 5A 83 62 83 67 20") + std::to_string(offset) +
+         hex("20 82 CC 20 30 78 31 41 20 82 C5 83 65 83 4C 83 58 83 67 82 AA 8F 49 82 ED 82 E8 2C 20 82 BB 82 CC 8C "
+             "E3 82 CC 20") +
+         std::to_string(after) + hex("20 83 6F 83 43 83 67 82 CD 95 CF 8A B7 82 B5 82 C4 82 A2 82 DC 82 B9 82 F1 2E") +
+         CRLF;
+}
 
 // The eleven usage lines as stored on a pipe or file.
 const std::string kUsage =
@@ -652,6 +671,75 @@ TEST(DriverSafety, OutputThatIsALaterInputIsRefused) {
   }
 }
 
+// kotran -e * in a folder holding a.euc (already EUC, skipped) and a.txt:
+// a.txt's output would replace an input the user named.
+TEST(DriverSafety, OutputThatIsAnEarlierInputIsRefused) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("a.euc", kEucA);
+  const RunResult r = run_kotran({"-e", "*"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  // "ERROR: a.txt: 出力ファイル a.euc はこの実行で先に指定した入力ファイルです. 変換しません."
+  EXPECT_EQ(to_hex(after_banner(r.err)),
+            to_hex(m3("a.euc") + "ERROR: a.txt" + hex("3A 20 8F 6F 97 CD 83 74 83 40 83 43 83 8B 20") + "a.euc" +
+                   hex("20 82 CD 82 B1 82 CC 8E C0 8D 73 82 C5 90 E6 82 C9 8E 77 92 E8 82 B5 82 BD 93 FC 97 CD 83 "
+                       "74 83 40 83 43 83 8B 82 C5 82 B7 2E 20 95 CF 8A B7 82 B5 82 DC 82 B9 82 F1 2E") +
+                   CRLF));
+  EXPECT_EQ(dir.read("a.euc"), kEucA);
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt"}));
+}
+
+// Only a regular file, or nothing, at the output name is replaced: whatever
+// else stands there stays as it is, and the run goes on.
+TEST(DriverSafety, OutputNameThatIsNotARegularFileIsRefused) {
+  struct Case {
+    const char* kind;
+    int (*make)(const std::string& path);  // 0 when made
+  };
+  const Case cases[] = {
+      {"directory", [](const std::string& p) { return mkdir(p.c_str(), 0755); }},
+      {"FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0644); }},
+      {"symbolic link", [](const std::string& p) { return symlink("elsewhere.euc", p.c_str()); }},
+      {"character device",
+       [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 3)); }},  // as /dev/null
+      {"socket",
+       [](const std::string& p) {
+         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+         struct sockaddr_un addr {};
+         addr.sun_family = AF_UNIX;
+         if (fd < 0 || p.size() >= sizeof addr.sun_path) return -1;
+         std::memcpy(addr.sun_path, p.c_str(), p.size() + 1);
+         const int made = bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
+         close(fd);
+         return made;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    TempDir dir;
+    dir.write("a.txt", kSjisText);
+    dir.write("b.txt", kSjisText);
+    dir.write("elsewhere.euc", kEucA);
+    if (c.make(dir.file("a.euc")) != 0) {
+      ADD_FAILURE() << "cannot make a " << c.kind << " here (a device node needs root)";
+      continue;
+    }
+    struct stat before;
+    ASSERT_EQ(lstat(dir.file("a.euc").c_str(), &before), 0);
+    const RunResult r = run_kotran({"-e", "a.txt", "b.txt"}, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(to_hex(after_banner(r.err)),
+              to_hex(not_regular("a.txt", "a.euc", c.kind) + m4("b.txt", "Shift-JIS -> EUC") + m6("b.euc")));
+    struct stat after;
+    ASSERT_EQ(lstat(dir.file("a.euc").c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(dir.read("elsewhere.euc"), kEucA);
+    EXPECT_EQ(dir.read("b.euc"), kEucText);
+    EXPECT_FALSE(has_temporary(dir));
+  }
+}
+
 TEST(DriverSafety, OutputWrittenEarlierInTheRunIsRefused) {
   TempDir dir;
   dir.write("a.b.txt", kEucA);
@@ -707,19 +795,6 @@ TEST(DriverFailures, DirectoryAsInput) {
   EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "dir"}));
 }
 
-TEST(DriverFailures, OutputNameThatIsADirectoryEndsTheRun) {
-  TempDir dir;
-  dir.write("a.txt", kSjisText);
-  dir.write("b.txt", kSjisText);
-  ASSERT_EQ(mkdir(dir.file("a.euc").c_str(), 0755), 0);
-  const RunResult r = run_kotran({"-e", "a.txt", "b.txt"}, dir.path());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(after_banner(r.err),
-            m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc") + report("a.euc", "Permission denied"));
-  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "b.txt"}));  // b.txt is not handled
-  EXPECT_FALSE(has_temporary(dir));
-}
-
 TEST(DriverFailures, UnreadableFile) {
   if (!test::permissions_apply()) GTEST_SKIP() << "running as root: permission bits stop nothing";
   TempDir dir;
@@ -734,20 +809,75 @@ TEST(DriverFailures, UnreadableFile) {
   EXPECT_FALSE(dir.exists("locked.euc"));
 }
 
+// A folder that refuses new files ends nothing but its own file's conversion.
+// Root writes anywhere, so as root the program runs as the user nobody.
 TEST(DriverFailures, ReadOnlyOutputDirectory) {
-  if (!test::permissions_apply()) GTEST_SKIP() << "running as root: permission bits stop nothing";
+  const bool as_nobody = !test::permissions_apply();
+  if (as_nobody && !test::can_run_as_nobody()) GTEST_SKIP() << "running as root and there is no user nobody";
   TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
   ASSERT_EQ(mkdir(dir.file("ro").c_str(), 0755), 0);
   dir.write("ro/a.txt", kSjisText);
   dir.write("b.txt", kSjisText);
   ASSERT_EQ(chmod(dir.file("ro").c_str(), 0555), 0);
-  const RunResult r = run_kotran({"-e", "ro/a.txt", "b.txt"}, dir.path());
+  const Words args{"-e", "ro/a.txt", "b.txt"};
+  const RunResult r = as_nobody ? test::run_kotran_as_nobody(args, dir.path()) : run_kotran(args, dir.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(after_banner(r.err),
-            m4("ro/a.txt", "Shift-JIS -> EUC") + m6("ro/a.euc") + report("ro/a.euc", "Permission denied"));
+  EXPECT_EQ(after_banner(r.err), m4("ro/a.txt", "Shift-JIS -> EUC") + m6("ro/a.euc") +
+                                     report("ro/a.euc", "Permission denied") + m4("b.txt", "Shift-JIS -> EUC") +
+                                     m6("b.euc"));
   EXPECT_FALSE(dir.exists("ro/a.euc"));
-  EXPECT_FALSE(dir.exists("b.euc"));  // the run ended
+  EXPECT_EQ(dir.read("b.euc"), kEucText);
   EXPECT_EQ(dir.read("ro/a.txt"), kSjisText);
+}
+
+// No descriptor left for the output (a shell's ulimit -n): each file is
+// reported, and the run goes on to the next.
+TEST(DriverFailures, FullDescriptorTable) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("b.txt", kEucText);
+  const RunResult r = test::run_shell("ulimit -n 4 && exec \"$KOTRAN\" -j a.txt b.txt", dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err), m4("a.txt", "Shift-JIS -> JIS") + m6("a.jis") + report("a.jis", "Too many open files") +
+                                     m4("b.txt", "EUC -> JIS") + m6("b.jis") + report("b.jis", "Too many open files"));
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+}
+
+// Text ends at a stored 0x1A, as archives expect; anything but more 0x1A
+// after it is reported (where the mark stands, how many bytes follow), so that
+// no byte is dropped silently.
+TEST(DriverFailures, BytesAfterTheEndOfTextMarkAreReported) {
+  const std::string tail(1400000, 'x');
+  struct Case {
+    const char* label;
+    std::string input;
+    Words options;
+    std::string note;  // the message after the output-file line, or nothing
+    std::string output;
+  };
+  const Case cases[] = {
+      {"MarkAtTheEnd", kSjisText + hex("1A"), {"-e"}, "", kEucText},
+      {"OnlyMarksAfter", kSjisText + hex("1A 1A 1A"), {"-e"}, "", kEucText},
+      {"TextAfter", kSjisText + hex("1A 61 62"), {"-e"}, text_ended(48, 2), kEucText},
+      {"MarksThenText", kSjisText + hex("1A 1A 61"), {"-e"}, text_ended(48, 2), kEucText},
+      {"StrayMarkEarly", hex("8A BF 8E 9A 0D 0A 82 A0 1A") + tail, {"-e"}, text_ended(8, 1400000),
+       hex("B4 C1 BB FA 0D 0A A4 A2")},
+      {"ToStandardOutput", kSjisText + hex("1A 61 62"), {"-c", "-e"}, text_ended(48, 2), kEucText},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    dir.write("a.txt", c.input);
+    Words args = c.options;
+    args.push_back("a.txt");
+    const RunResult r = run_kotran(args, dir.path());
+    EXPECT_EQ(r.status, 0);
+    const bool console = c.options[0] == "-c";
+    EXPECT_EQ(to_hex(after_banner(r.err)),
+              to_hex((console ? "" : m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc")) + c.note));
+    EXPECT_EQ(to_hex(console ? r.out : dir.read("a.euc")), to_hex(c.output));
+  }
 }
 
 // ---------------------------------------------------------------------------

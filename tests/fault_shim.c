@@ -6,15 +6,18 @@
  *
  *     call:error:nth[:substring[:offset]]
  *
- *   call       read, write, close, open (also openat), mkostemp, rename,
- *              fchmod or access
+ *   call       read, write, close, open (also openat), tmpfile (an open
+ *              with O_TMPFILE: a file without a name), mkostemp, rename,
+ *              link (linkat), fchmod or access
  *   error      an errno name (ENOSPC, EIO, EFBIG, EACCES, EROFS, ...), a
  *              number, or SHORT: the call goes through for at most half the
  *              bytes asked (read and write only)
  *   nth        the rule acts on the nth call that matches it, counting from
  *              1; "nth+" acts on that call and every later one
  *   substring  only calls whose file contains it match: the name given to
- *              open, mkostemp or access, "old -> new" for rename, and for the
+ *              open, mkostemp or access, "DIR/(unnamed)" for a file opened
+ *              without a name in DIR, "old -> new" for rename and link (the
+ *              old name of a linked descriptor is its file's), and for the
  *              descriptor calls the name the descriptor was opened with
  *              ("<stdin>", "<stdout>", "<stderr>" for the standard ones
  *              when they were inherited)
@@ -39,7 +42,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-enum call_kind { CALL_READ, CALL_WRITE, CALL_CLOSE, CALL_OPEN, CALL_MKOSTEMP, CALL_RENAME, CALL_FCHMOD, CALL_ACCESS };
+enum call_kind {
+  CALL_READ, CALL_WRITE, CALL_CLOSE, CALL_OPEN, CALL_TMPFILE, CALL_MKOSTEMP, CALL_RENAME, CALL_LINK, CALL_FCHMOD, CALL_ACCESS
+};
 
 static const struct {
   const char *name;
@@ -47,7 +52,7 @@ static const struct {
 } call_names[] = {
     {"read", CALL_READ},         {"write", CALL_WRITE},   {"close", CALL_CLOSE},   {"open", CALL_OPEN},
     {"openat", CALL_OPEN},       {"mkostemp", CALL_MKOSTEMP}, {"rename", CALL_RENAME}, {"fchmod", CALL_FCHMOD},
-    {"access", CALL_ACCESS},
+    {"access", CALL_ACCESS},     {"tmpfile", CALL_TMPFILE}, {"link", CALL_LINK},
 };
 
 #define SHORT_TRANSFER (-1)
@@ -60,7 +65,8 @@ static const struct {
     {"EBADF", EBADF},   {"EAGAIN", EAGAIN}, {"ENOMEM", ENOMEM}, {"EACCES", EACCES}, {"EXDEV", EXDEV},
     {"ENOTDIR", ENOTDIR}, {"EISDIR", EISDIR}, {"EINVAL", EINVAL}, {"ENFILE", ENFILE}, {"EMFILE", EMFILE},
     {"EFBIG", EFBIG},   {"ENOSPC", ENOSPC}, {"ESPIPE", ESPIPE}, {"EROFS", EROFS},   {"EPIPE", EPIPE},
-    {"ENAMETOOLONG", ENAMETOOLONG}, {"EDQUOT", EDQUOT}, {"SHORT", SHORT_TRANSFER},
+    {"ENAMETOOLONG", ENAMETOOLONG}, {"EDQUOT", EDQUOT}, {"EEXIST", EEXIST}, {"EOPNOTSUPP", EOPNOTSUPP},
+    {"ELOOP", ELOOP}, {"SHORT", SHORT_TRANSFER},
 };
 
 #define MAX_RULES 8
@@ -94,6 +100,8 @@ static int (*real_openat64)(int, const char *, int, ...);
 static int (*real_mkostemp)(char *, int);
 static int (*real_mkostemp64)(char *, int);
 static int (*real_rename)(const char *, const char *);
+static int (*real_linkat)(int, const char *, int, const char *, int);
+static int (*real_fcntl)(int, int, ...);
 static int (*real_fchmod)(int, mode_t);
 static int (*real_access)(const char *, int);
 
@@ -327,6 +335,27 @@ int close(int fd) {
 
 static int needs_mode(int flags) { return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE; }
 
+/* A file opened without a name in DIR is known as "DIR/(unnamed)". */
+static char unnamed_name[4096 + 16];
+static const char *opened_name(const char *path, int flags) {
+  size_t n;
+  if ((flags & O_TMPFILE) != O_TMPFILE) return path;
+  n = strlen(path) < 4096 ? strlen(path) : 4096;
+  memcpy(unnamed_name, path, n);
+  memcpy(unnamed_name + n, "/(unnamed)", 11);
+  return unnamed_name;
+}
+#define OPENED_NAME(path, flags) opened_name((path), (flags))
+#define OPEN_FAULT(path, flags)                                                                          \
+  do {                                                                                                   \
+    error = (flags & O_TMPFILE) == O_TMPFILE ? fault_for(CALL_TMPFILE, opened_name((path), (flags)), -1) \
+                                             : fault_for(CALL_OPEN, (path), -1);                         \
+    if (error != 0) {                                                                                    \
+      errno = error;                                                                                     \
+      return -1;                                                                                         \
+    }                                                                                                    \
+  } while (0)
+
 static int opened(int fd, const char *path) {
   if (fd >= 0) remember_fd(fd, path);
   return fd;
@@ -341,13 +370,9 @@ int open(const char *path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  error = fault_for(CALL_OPEN, path, -1);
-  if (error != 0) {
-    errno = error;
-    return -1;
-  }
+  OPEN_FAULT(path, flags);
   RESOLVE(real_open, "open");
-  return opened(real_open(path, flags, mode), path);
+  return opened(real_open(path, flags, mode), OPENED_NAME(path, flags));
 }
 
 int open64(const char *path, int flags, ...) {
@@ -359,13 +384,9 @@ int open64(const char *path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  error = fault_for(CALL_OPEN, path, -1);
-  if (error != 0) {
-    errno = error;
-    return -1;
-  }
+  OPEN_FAULT(path, flags);
   RESOLVE(real_open64, "open64");
-  return opened(real_open64(path, flags, mode), path);
+  return opened(real_open64(path, flags, mode), OPENED_NAME(path, flags));
 }
 
 int openat(int dirfd, const char *path, int flags, ...) {
@@ -377,13 +398,9 @@ int openat(int dirfd, const char *path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  error = fault_for(CALL_OPEN, path, -1);
-  if (error != 0) {
-    errno = error;
-    return -1;
-  }
+  OPEN_FAULT(path, flags);
   RESOLVE(real_openat, "openat");
-  return opened(real_openat(dirfd, path, flags, mode), path);
+  return opened(real_openat(dirfd, path, flags, mode), OPENED_NAME(path, flags));
 }
 
 int openat64(int dirfd, const char *path, int flags, ...) {
@@ -395,13 +412,9 @@ int openat64(int dirfd, const char *path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  error = fault_for(CALL_OPEN, path, -1);
-  if (error != 0) {
-    errno = error;
-    return -1;
-  }
+  OPEN_FAULT(path, flags);
   RESOLVE(real_openat64, "openat64");
-  return opened(real_openat64(dirfd, path, flags, mode), path);
+  return opened(real_openat64(dirfd, path, flags, mode), OPENED_NAME(path, flags));
 }
 
 int mkostemp(char *pattern, int flags) {
@@ -440,6 +453,50 @@ int rename(const char *from, const char *to) {
   }
   RESOLVE(real_rename, "rename");
   return real_rename(from, to);
+}
+
+/* "old -> new", each cut to 4096 bytes. */
+static const char *both_names(char *both, const char *from, const char *to) {
+  const size_t a = strlen(from) < 4096 ? strlen(from) : 4096;
+  const size_t b = strlen(to) < 4096 ? strlen(to) : 4096;
+  memcpy(both, from, a);
+  memcpy(both + a, " -> ", 4);
+  memcpy(both + a + 4, to, b);
+  both[a + 4 + b] = '\0';
+  return both;
+}
+
+int linkat(int olddirfd, const char *oldpath, int newdirfd, const char *newpath, int flags) {
+  char both[2 * 4096 + 8];
+  const char *old = oldpath;
+  int error;
+  /* A descriptor linked through /proc, or by AT_EMPTY_PATH, goes by its file's name. */
+  if (strncmp(oldpath, "/proc/self/fd/", 14) == 0) {
+    old = fd_name(atoi(oldpath + 14));
+  } else if ((flags & AT_EMPTY_PATH) != 0 && oldpath[0] == '\0') {
+    old = fd_name(olddirfd);
+  }
+  error = fault_for(CALL_LINK, both_names(both, old, newpath), -1);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  RESOLVE(real_linkat, "linkat");
+  return real_linkat(olddirfd, oldpath, newdirfd, newpath, flags);
+}
+
+/* A duplicate descriptor keeps its file's name. */
+int fcntl(int fd, int cmd, ...) {
+  va_list ap;
+  long arg;
+  int result;
+  va_start(ap, cmd);
+  arg = va_arg(ap, long);
+  va_end(ap);
+  RESOLVE(real_fcntl, "fcntl");
+  result = real_fcntl(fd, cmd, arg);
+  if (result >= 0 && (cmd == F_DUPFD || cmd == F_DUPFD_CLOEXEC)) remember_fd(result, fd_name(fd));
+  return result;
 }
 
 int fchmod(int fd, mode_t mode) {

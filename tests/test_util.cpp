@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -162,42 +164,57 @@ std::string slurp(int fd) {
 
 namespace {
 
-RunResult run_with_output(const std::vector<std::string>& args, const std::string& dir,
-                          const std::vector<std::string>& extra_env, const std::string& stdout_path,
-                          bool append) {
+struct Child {
+  std::vector<std::string> argv;  // the program first
+  std::string dir;
+  std::vector<std::string> extra_env;
+  std::string stdout_path;  // empty: captured
+  bool append = false;
+  bool as_nobody = false;
+};
+
+RunResult run_child(const Child& c) {
   TempDir capture;
-  const std::string out_file = stdout_path.empty() ? capture.file("stdout") : stdout_path;
+  if (c.as_nobody) chmod(capture.path().c_str(), 0777);
+  const std::string out_file = c.stdout_path.empty() ? capture.file("stdout") : c.stdout_path;
   const std::string err_file = capture.file("stderr");
+  const struct passwd* nobody = c.as_nobody ? getpwnam("nobody") : nullptr;
+  if (c.as_nobody && nobody == nullptr) throw std::runtime_error("no user nobody");
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(120);
     int in = open("/dev/null", O_RDONLY);
-    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | (append ? O_APPEND : O_TRUNC), 0644);
-    int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int out = open(out_file.c_str(), O_WRONLY | O_CREAT | (c.append ? O_APPEND : O_TRUNC), 0666);
+    int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (in < 0 || out < 0 || err < 0) _exit(121);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    // The program starts with the standard descriptors alone, as from a
+    // shell, whatever the test runner left open.
+    for (int fd = 3; fd < 1024; ++fd) close(fd);
+    if (nobody != nullptr && (setgroups(0, nullptr) != 0 || setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0))
+      _exit(122);
+    if (chdir(c.dir.c_str()) != 0) _exit(120);
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e) env_strings.emplace_back(*e);
-    for (const auto& e : extra_env) env_strings.push_back(e);
+    for (const auto& e : c.extra_env) env_strings.push_back(e);
+    env_strings.push_back(std::string("KOTRAN=") + KOTRAN_EXE);
     std::vector<char*> env;
     for (auto& e : env_strings) env.push_back(e.data());
     env.push_back(nullptr);
-    std::vector<std::string> argv_strings{KOTRAN_EXE};
-    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    std::vector<std::string> argv_strings = c.argv;
     std::vector<char*> argv;
     for (auto& a : argv_strings) argv.push_back(a.data());
     argv.push_back(nullptr);
-    execve(KOTRAN_EXE, argv.data(), env.data());
+    execve(argv[0], argv.data(), env.data());
     _exit(127);
   }
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
   RunResult r;
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  if (stdout_path.empty()) {
+  if (c.stdout_path.empty()) {
     int fd = open(out_file.c_str(), O_RDONLY);
     if (fd >= 0) {
       r.out = slurp(fd);
@@ -210,6 +227,18 @@ RunResult run_with_output(const std::vector<std::string>& args, const std::strin
     close(fd);
   }
   return r;
+}
+
+std::vector<std::string> kotran_argv(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{KOTRAN_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
+
+RunResult run_with_output(const std::vector<std::string>& args, const std::string& dir,
+                          const std::vector<std::string>& extra_env, const std::string& stdout_path,
+                          bool append) {
+  return run_child({kotran_argv(args), dir, extra_env, stdout_path, append, false});
 }
 
 }  // namespace
@@ -225,5 +254,15 @@ RunResult run_kotran_appending(const std::vector<std::string>& args, const std::
 }
 
 bool permissions_apply() { return geteuid() != 0; }
+
+bool can_run_as_nobody() { return geteuid() == 0 && getpwnam("nobody") != nullptr; }
+
+RunResult run_kotran_as_nobody(const std::vector<std::string>& args, const std::string& dir) {
+  return run_child({kotran_argv(args), dir, {}, "", false, true});
+}
+
+RunResult run_shell(const std::string& command, const std::string& dir) {
+  return run_child({{"/bin/sh", "-c", command}, dir, {}, "", false, false});
+}
 
 }  // namespace kotran::test

@@ -53,4 +53,16 @@ RunResult run_kotran_appending(const std::vector<std::string>& args, const std::
 // Whether this process can be stopped by permission bits (not root).
 bool permissions_apply();
 
+// Whether the program can be run as another user than the owner of the
+// test's files: the tests run as root (as in CI) and the user nobody exists.
+bool can_run_as_nobody();
+// As run_kotran, as the user nobody; the directory and what the program
+// needs in it must be open to that user.
+RunResult run_kotran_as_nobody(const std::vector<std::string>& args, const std::string& dir);
+// Runs a shell command line (sh -c) in the directory, as a user types it,
+// with $KOTRAN naming the executable; standard input from /dev/null, the
+// output and the messages captured. The status of a command ended by a
+// signal is 128 + the signal.
+RunResult run_shell(const std::string& command, const std::string& dir);
+
 }  // namespace kotran::test

@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "driver/conversion_table.h"
 #include "convert/writers.h"
@@ -32,58 +34,64 @@ struct FileId {
   bool operator==(const FileId&) const = default;
 };
 
+struct FileIdHash {
+  size_t operator()(const FileId& id) const { return std::hash<uint64_t>()(id.ino * 31 + id.dev); }
+};
+
+FileId id_of(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+
 bool file_id_of(const std::string& name, FileId& id) {
   struct stat st;
   if (stat(name.c_str(), &st) != 0) return false;
-  id = {st.st_dev, st.st_ino};
+  id = id_of(st);
   return true;
 }
 
 class FileWalk {
  public:
   explicit FileWalk(std::vector<std::string> files) : files_(std::move(files)) {
-    ids_.resize(files_.size());
-    known_.resize(files_.size());
-    for (size_t i = 0; i < files_.size(); ++i) known_[i] = file_id_of(files_[i], ids_[i]);
+    // Every file argument of the run, by the first place it holds: no output
+    // may replace one of them, earlier or later.
+    for (size_t i = 0; i < files_.size(); ++i) {
+      FileId id;
+      if (file_id_of(files_[i], id)) arguments_.emplace(id, i);
+    }
   }
 
   // Handles every file in order; the exit status.
   int run() {
-    for (current_ = 0; current_ < files_.size(); ++current_) {
-      if (!handle(files_[current_])) break;
-    }
+    for (current_ = 0; current_ < files_.size(); ++current_) handle(files_[current_]);
     return status_;
   }
 
  private:
   void fail() { status_ = EXIT_FILE_FAILED; }
 
-  // False when the run must end (the output could not be opened).
-  bool handle(const std::string& name) {
+  void handle(const std::string& name) {
     // One stream serves recognition and conversion: recognition reads ahead
-    // and comes back, which works for a pipe too while it stays within the
-    // first block.
+    // and comes back, which a pipe does over what it kept.
     TextStream* in = open_stream(name.c_str(), "rt");
     if (in == nullptr) {
       report_error(name.c_str());
       fail();
-      return true;
+      return;
     }
     if ((settings & GUESS_ONLY) != 0) {
       guess(name, in);
       close_stream(in);
-      return true;
+      return;
     }
     if ((settings & SOURCE_FORCED) == 0 && !detect(name, in)) {
       close_stream(in);
-      return true;
+      return;
     }
+    stream_forget_history(in);
     const ConversionEntry& entry = conversion_table[source_of(settings)][target_of(settings)];
     if ((settings & TO_CONSOLE) != 0) {
       convert_to_console(name, entry, in);
-      return true;
+      return;
     }
-    return convert_to_file(name, entry, in);
+    convert_to_file(name, entry, in);
   }
 
   // The recognised code of the file, or -1 (reported) when it cannot be read.
@@ -100,6 +108,17 @@ class FileWalk {
     return code;
   }
 
+  // Standard output has taken what was written to it; otherwise the loss is
+  // reported, and the run goes on.
+  void check_standard_output() {
+    TextStream* out = std_out();
+    if (flush_stream(out) == 0 && !stream_error(out)) return;
+    last_error = out->error_code;
+    report_error(STDOUT_NAME);
+    fail();
+    out->failed = false;
+  }
+
   // -g: one line on standard output, "name: code".
   void guess(const std::string& name, TextStream* in) {
     static const char* const names[] = {"Shift-JIS", "JIS", "EUC", "ASCII", "UTF-8"};
@@ -110,9 +129,9 @@ class FileWalk {
     TextStream* out = std_out();
     const bool lf_only = out->lf_only;
     out->lf_only = true;
-    flush_stream(out);
+    check_standard_output();
     write_bytes(out, line.data(), line.size());
-    flush_stream(out);
+    check_standard_output();
     out->lf_only = lf_only;
   }
 
@@ -133,9 +152,16 @@ class FileWalk {
     return true;
   }
 
-  // Nothing is replaced silently.
-  static void report_replacements() {
+  // Nothing is dropped silently: characters replaced, and text after a 0x1A
+  // that ended it. False, with the read error reported, when the rest of the
+  // input could not be read.
+  bool report_losses(TextStream* in) {
     if (replaced_characters > 0) print_message(MSG_REPLACED, {std::to_string(replaced_characters)});
+    bool only_marks = true;
+    const int64_t after = stream_bytes_after_end(in, only_marks);
+    if (after > 0 && !only_marks)
+      print_message(MSG_TEXT_ENDED_EARLY, {std::to_string(in->mark_offset), std::to_string(after)});
+    return after >= 0;
   }
 
   // Closes the input; false, with the read error reported, when reading failed.
@@ -155,7 +181,7 @@ class FileWalk {
   static bool output_is_input(const TextStream* in) {
     struct stat out_st, in_st;
     return fstat(std_out()->fd, &out_st) == 0 && S_ISREG(out_st.st_mode) && fstat(in->fd, &in_st) == 0 &&
-           out_st.st_dev == in_st.st_dev && out_st.st_ino == in_st.st_ino;
+           id_of(out_st) == id_of(in_st);
   }
 
   void convert_to_console(const std::string& name, const ConversionEntry& entry, TextStream* in) {
@@ -171,59 +197,62 @@ class FileWalk {
       print_message(MSG_NOT_CONVERTED, {name});
       fail();
     }
-    report_replacements();
+    report_losses(in);
     close_input(name, in);
-    if (flush_stream(out) != 0 || stream_error(out)) {
-      last_error = out->error_code;
-      report_error(STDOUT_NAME);
-      fail();
-      out->failed = false;
-    }
+    check_standard_output();
   }
 
   // The message that refuses an output which would destroy a file this run
-  // still needs or has made; null when the output may be written.
-  const char* overwrite_refusal(const std::string& out_name, const TextStream* in) const {
+  // still needs, was given or has made; null when the output may be written.
+  const char* overwrite_refusal(const std::string& out_name, const struct stat& in_st) const {
     FileId out_id;
     if (!file_id_of(out_name, out_id)) return nullptr;
-    struct stat st;
-    if (fstat(in->fd, &st) == 0 && FileId{st.st_dev, st.st_ino} == out_id) return MSG_OUTPUT_IS_INPUT;
-    for (size_t j = current_ + 1; j < files_.size(); ++j)
-      if (known_[j] && ids_[j] == out_id) return MSG_OUTPUT_IS_LATER_INPUT;
-    if (std::find(written_.begin(), written_.end(), out_id) != written_.end()) return MSG_OUTPUT_WRITTEN_TWICE;
+    if (id_of(in_st) == out_id) return MSG_OUTPUT_IS_INPUT;
+    if (const auto argument = arguments_.find(out_id); argument != arguments_.end())
+      return argument->second > current_ ? MSG_OUTPUT_IS_LATER_INPUT : MSG_OUTPUT_IS_EARLIER_INPUT;
+    if (written_.count(out_id) != 0) return MSG_OUTPUT_WRITTEN_TWICE;
     return nullptr;
   }
 
-  bool convert_to_file(const std::string& name, const ConversionEntry& entry, TextStream* in) {
+  void refuse(TextStream* in, const char* message,
+              std::initializer_list<std::string_view> args) {
+    close_stream(in);
+    print_message(message, args);
+    fail();
+  }
+
+  void convert_to_file(const std::string& name, const ConversionEntry& entry, TextStream* in) {
     std::string out_name;
     if (!build_output_name(name, entry.extension, out_name)) {
       close_stream(in);
       last_error = 38;
       report_error(name.c_str());
       fail();
-      return true;
+      return;
     }
-    if (const char* refusal = overwrite_refusal(out_name, in)) {
-      close_stream(in);
-      print_message(refusal, {name, out_name});
-      fail();
-      return true;
-    }
+    struct stat in_st {};
+    fstat(in->fd, &in_st);
+    if (const char* refusal = overwrite_refusal(out_name, in_st)) return refuse(in, refusal, {name, out_name});
+    // Only a regular file, or nothing, at the output name is replaced.
+    struct stat out_st;
+    const bool replaces = lstat(out_name.c_str(), &out_st) == 0;
+    if (replaces && !S_ISREG(out_st.st_mode))
+      return refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, out_name, kind_of_file(out_st.st_mode)});
     print_message(MSG_CONVERTING, {name, entry.description});
     if (to_fullwidth(settings)) print_message(MSG_WIDENING);
     print_message(MSG_OUTPUT_FILE, {out_name});
     OutputFile output;
-    TextStream* out = output.open(out_name);
+    TextStream* out = output.open(out_name, output_mode(replaces ? &out_st : nullptr, in_st.st_mode), replaces);
     if (out == nullptr) {
       report_error(out_name.c_str());
       close_stream(in);
       fail();
-      return false;
+      return;
     }
     replaced_characters = 0;
     const int converted = entry.converter(in, out);
-    report_replacements();
-    if (!close_input(name, in)) return true;  // the incomplete output is removed
+    report_losses(in);
+    if (!close_input(name, in)) return;  // the incomplete output is removed
     if (converted == 0) {
       print_message(MSG_NOT_CONVERTED, {name});
       fail();  // what was written stays
@@ -231,17 +260,15 @@ class FileWalk {
     if (!output.commit()) {
       report_error(out_name.c_str());
       fail();
-      return true;
+      return;
     }
     FileId id;
-    if (file_id_of(out_name, id)) written_.push_back(id);
-    return true;
+    if (file_id_of(out_name, id)) written_.insert(id);
   }
 
   std::vector<std::string> files_;
-  std::vector<FileId> ids_;
-  std::vector<bool> known_;  // whether the file existed when the run began
-  std::vector<FileId> written_;
+  std::unordered_map<FileId, size_t, FileIdHash> arguments_;  // each file argument's first place
+  std::unordered_set<FileId, FileIdHash> written_;
   size_t current_ = 0;
   int status_ = EXIT_OK;
 };
@@ -266,7 +293,11 @@ int run_driver(const std::vector<std::string>& words) {
       print_help(std_out());
     else
       print_banner(std_out());
-    return flush_stream(std_out()) == 0 ? EXIT_OK : EXIT_FILE_FAILED;
+    if (flush_stream(std_out()) == 0 && !stream_error(std_out())) return EXIT_OK;
+    last_error = std_out()->error_code;
+    report_error(STDOUT_NAME);
+    flush_stream(std_err());
+    return EXIT_FILE_FAILED;
   }
 
   print_banner(std_err());
@@ -291,6 +322,7 @@ int run_driver(const std::vector<std::string>& words) {
     }
   }
   if (flush_stream(std_out()) != 0) {
+    last_error = std_out()->error_code;
     report_error(STDOUT_NAME);
     status = EXIT_FILE_FAILED;
   }

@@ -2,21 +2,26 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "driver/arg_words.h"
 #include "driver/driver.h"
+#include "driver/messages.h"
+#include "driver/output_file.h"
 
 namespace {
 
 // A standard descriptor left closed by the caller would be taken by the next
 // file opened, and messages meant for standard error would go into it: each
-// closed one is held by /dev/null.
+// closed one is held. Standard output is held by a descriptor that refuses
+// writes, so that text meant for it is reported lost ("Bad file descriptor")
+// rather than vanishing with success.
 void hold_standard_descriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1) continue;
-    const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    const int null = open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
     if (null >= 0 && null != fd) {
       dup2(null, fd);
       close(null);
@@ -31,5 +36,12 @@ int main(int argc, char** argv) {
   std::setlocale(LC_CTYPE, "");
   // The shell has split the words; those it left with wildcards are expanded here.
   const std::vector<std::string> words = kotran::prepare_arguments(argc, argv);
-  return kotran::run_driver(words);
+  try {
+    return kotran::run_driver(words);
+  } catch (const std::bad_alloc&) {
+    // What was being written is gone with the unwinding; the run cannot go on.
+    kotran::remove_temporary_output();
+    kotran::print_out_of_memory();
+    return kotran::EXIT_NO_MEMORY;
+  }
 }

@@ -1,6 +1,9 @@
 #include "driver/messages.h"
 
 #include <langinfo.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <strings.h>
 
 #include "codes/jis_sjis.h"
@@ -46,6 +49,12 @@ const char* const MSG_OUTPUT_IS_INPUT =
     "ERROR: %s: 出力ファイル %s は入力ファイルそのものです. 変換しません.\n";
 const char* const MSG_OUTPUT_IS_LATER_INPUT =
     "ERROR: %s: 出力ファイル %s はこれから変換する入力ファイルです. 変換しません.\n";
+const char* const MSG_OUTPUT_IS_EARLIER_INPUT =
+    "ERROR: %s: 出力ファイル %s はこの実行で先に指定した入力ファイルです. 変換しません.\n";
+const char* const MSG_OUTPUT_NOT_REGULAR =
+    "ERROR: %s: 出力ファイル %s は通常のファイルではありません (%s). 変換しません.\n";
+const char* const MSG_TEXT_ENDED_EARLY =
+    "  オフセット %s の 0x1A でテキストが終わり, その後の %s バイトは変換していません.\n";
 const char* const MSG_OUTPUT_WRITTEN_TWICE =
     "ERROR: %s: 出力ファイル %s は既にこの実行で出力しました. 変換しません.\n";
 
@@ -103,12 +112,36 @@ std::string format_message(const char* format, std::initializer_list<std::string
   return out;
 }
 
-bool shows_utf8(const TextStream* to) {
+namespace {
+
+bool locale_is_utf8() {
   static const bool utf8_locale = [] {
     const char* codeset = nl_langinfo(CODESET);
     return codeset != nullptr && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "utf8") == 0);
   }();
-  return to->kind == StreamKind::console && utf8_locale;
+  return utf8_locale;
+}
+
+}  // namespace
+
+bool shows_utf8(const TextStream* to) { return to->kind == StreamKind::console && locale_is_utf8(); }
+
+void print_out_of_memory() {
+  // Made of nothing that needs memory: both forms are stored as they go out.
+  static constexpr char sjis[] =
+      "ERROR: \x83\x81\x83\x82\x83\x8A\x82\xAA\x91\xAB\x82\xE8\x82\xDC\x82\xB9\x82\xF1. "
+      "\x8F" "I\x97\xB9\x82\xB5\x82\xDC\x82\xB7.\r\n";
+  static constexpr char utf8[] = "ERROR: メモリが足りません. 終了します.\r\n";
+  const bool display_utf8 = isatty(2) && locale_is_utf8();
+  const char* p = display_utf8 ? utf8 : sjis;
+  size_t left = display_utf8 ? sizeof utf8 - 1 : sizeof sjis - 1;
+  while (left > 0) {
+    const ssize_t n = ::write(2, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
 }
 
 void print_message(const char* format, std::initializer_list<std::string_view> args) {

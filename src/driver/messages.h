@@ -30,7 +30,10 @@ extern const char* const MSG_OUTPUT_FILE;     // M6: the output file
 extern const char* const MSG_NOT_CONVERTED;   // M7: the file
 extern const char* const MSG_OUTPUT_IS_INPUT;        // the file, the output file
 extern const char* const MSG_OUTPUT_IS_LATER_INPUT;  // the file, the output file
+extern const char* const MSG_OUTPUT_IS_EARLIER_INPUT;  // the file, the output file
 extern const char* const MSG_OUTPUT_WRITTEN_TWICE;   // the file, the output file
+extern const char* const MSG_OUTPUT_NOT_REGULAR;     // the file, the output file, what stands there
+extern const char* const MSG_TEXT_ENDED_EARLY;       // the offset of the 0x1A, the bytes after it
 extern const char* const MSG_REPLACED;               // the count of replaced characters
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
@@ -42,6 +45,10 @@ std::string format_message(const char* format, std::initializer_list<std::string
 
 // Whether the stream is a terminal whose locale shows UTF-8.
 bool shows_utf8(const TextStream* to);
+
+// Writes "memory ran out, the program ends" straight to standard error,
+// needing no memory to do so.
+void print_out_of_memory();
 
 // Writes a message to standard error.
 void print_message(const char* format, std::initializer_list<std::string_view> args = {});

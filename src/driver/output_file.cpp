@@ -2,12 +2,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 #include "stream/error_report.h"
@@ -15,7 +16,7 @@
 namespace kotran {
 namespace {
 
-// The temporary file in hand, for the signal handler.
+// The named temporary file in hand, for the signal handler.
 char g_temp_path[PATH_MAX + 32];
 volatile sig_atomic_t g_have_temp = 0;
 
@@ -47,12 +48,61 @@ class SignalBlock {
   sigset_t saved_;
 };
 
+std::string directory_of(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return name.substr(0, slash == 0 ? 1 : slash);
+}
+
+// Whether an unnamed file can be given a name: through /proc, or with the
+// privilege that AT_EMPTY_PATH needs.
+bool can_name_unnamed_files() {
+  static const bool can = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
+  return can;
+}
+
+// Gives the open file `fd` the name `path`; fails with EEXIST when the name
+// is taken.
+int link_descriptor(int fd, const char* path) {
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  if (linkat(AT_FDCWD, proc, AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return -1;
+  return linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH);
+}
+
+// A fresh temporary name beside the output: dir/.kotran-XXXXXX.
+std::string temporary_name(const std::string& dir) {
+  static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char random[6];
+  if (getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
+    static unsigned counter = 0;
+    const unsigned seed = static_cast<unsigned>(getpid()) * 2654435761u + ++counter * 40503u;
+    for (size_t i = 0; i < sizeof random; ++i) random[i] = static_cast<unsigned char>(seed >> (i * 5));
+  }
+  std::string name = dir + "/.kotran-";
+  for (unsigned char r : random) name += letters[r % (sizeof letters - 1)];
+  return name;
+}
+
 }  // namespace
 
 void install_output_cleanup() {
   creation_mask();
-  for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+  // A file-size limit makes the write fail with EFBIG instead of ending the
+  // program, so that it is reported as "File too large" and the run goes on.
+  signal(SIGXFSZ, SIG_IGN);
+  static constexpr int stopping[] = {
+      SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+      SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL, SIGPWR,  SIGSYS,  SIGTRAP, SIGABRT,
+#if !defined(__SANITIZE_ADDRESS__) && !defined(KOTRAN_SANITIZED)
+      // The sanitizers report these themselves.
+      SIGSEGV, SIGBUS,    SIGFPE,  SIGILL,
+#endif
+  };
+  for (int sig : stopping) {
     struct sigaction old;
+    // A signal ignored when the program started (under nohup, say) stays ignored.
     if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     struct sigaction sa {};
     sa.sa_handler = remove_temp_and_stop;
@@ -61,38 +111,65 @@ void install_output_cleanup() {
   }
 }
 
-TextStream* OutputFile::open(const std::string& name) {
+void remove_temporary_output() {
+  if (g_have_temp) unlink(g_temp_path);
+  g_have_temp = 0;
+}
+
+const char* kind_of_file(mode_t mode) {
+  if (S_ISREG(mode)) return nullptr;
+  if (S_ISLNK(mode)) return "symbolic link";
+  if (S_ISDIR(mode)) return "directory";
+  if (S_ISCHR(mode)) return "character device";
+  if (S_ISBLK(mode)) return "block device";
+  if (S_ISFIFO(mode)) return "FIFO";
+  if (S_ISSOCK(mode)) return "socket";
+  return "special file";
+}
+
+mode_t output_mode(const struct stat* replaced, mode_t input_mode) {
+  const mode_t mode = replaced != nullptr ? (replaced->st_mode & 0777) : (0644 & ~creation_mask());
+  // Group and others may read the output only where they may read the input.
+  const mode_t unreadable = ~input_mode & (S_IRGRP | S_IROTH);
+  return mode & ~unreadable;
+}
+
+TextStream* OutputFile::open(const std::string& name, mode_t mode, bool replaces) {
   discard();
   name_ = name;
-  struct stat st;
-  if (lstat(name.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    // The output goes where the link points, as a plain write would.
-    if (char* real = realpath(name.c_str(), nullptr)) {
-      name_ = real;
-      std::free(real);
-    }
-  }
-  mode_t mode = 0644 & ~creation_mask();
-  if (stat(name_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      last_error = 13;
-      return nullptr;
-    }
-    if (access(name_.c_str(), W_OK) != 0) {
-      set_last_error_from_errno(errno);
-      return nullptr;
-    }
-    mode = st.st_mode & 07777;
-  } else if (errno != ENOENT) {
+  replaces_ = replaces;
+  if (replaces && access(name.c_str(), W_OK) != 0) {
+    // An output that its owner made read-only is left alone.
     set_last_error_from_errno(errno);
     return nullptr;
   }
-  const size_t slash = name_.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : name_.substr(0, slash == 0 ? 1 : slash);
+  const std::string dir = directory_of(name);
+  int fd = -1;
+  if (can_name_unnamed_files()) {
+    fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      set_last_error_from_errno(errno);
+      return nullptr;
+    }
+  }
+  if (fd < 0) {
+    if (!open_named(dir, mode)) return nullptr;
+    return stream_;
+  }
+  if (fchmod(fd, mode) != 0) {
+    set_last_error_from_errno(errno);
+    ::close(fd);
+    return nullptr;
+  }
+  stream_ = open_descriptor(fd, false, true);
+  return stream_;
+}
+
+bool OutputFile::open_named(const std::string& dir, mode_t mode) {
   const std::string pattern = dir + "/.kotran-XXXXXX";
   if (pattern.size() >= sizeof g_temp_path) {
     last_error = 38;
-    return nullptr;
+    return false;
   }
   int fd;
   {
@@ -101,7 +178,7 @@ TextStream* OutputFile::open(const std::string& name) {
     fd = mkostemp(g_temp_path, O_CLOEXEC);
     if (fd < 0) {
       set_last_error_from_errno(errno);
-      return nullptr;
+      return false;
     }
     g_have_temp = 1;
     temp_ = g_temp_path;
@@ -110,24 +187,63 @@ TextStream* OutputFile::open(const std::string& name) {
     set_last_error_from_errno(errno);
     ::close(fd);
     discard();
-    return nullptr;
+    return false;
   }
   stream_ = open_descriptor(fd, false, true);
-  if (stream_ == nullptr) {
-    ::close(fd);
-    last_error = 12;
-    discard();
-    return nullptr;
+  return true;
+}
+
+// Puts the unnamed file under its name: at once when the name is free (and
+// fails if anything took it meanwhile), otherwise under a temporary name
+// that is then renamed over the old output.
+bool OutputFile::place_unnamed(int fd) {
+  if (!replaces_) {
+    if (link_descriptor(fd, name_.c_str()) == 0) return true;
+    set_last_error_from_errno(errno);
+    return false;
   }
-  return stream_;
+  SignalBlock block;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = temporary_name(directory_of(name_));
+    if (temp.size() >= sizeof g_temp_path) {
+      last_error = 38;
+      return false;
+    }
+    if (link_descriptor(fd, temp.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      set_last_error_from_errno(errno);
+      return false;
+    }
+    if (rename(temp.c_str(), name_.c_str()) == 0) return true;
+    set_last_error_from_errno(errno);
+    unlink(temp.c_str());
+    return false;
+  }
+  last_error = 17;
+  return false;
 }
 
 bool OutputFile::commit() {
-  if (stream_error(stream_)) {
+  if (flush_stream(stream_) != 0 || stream_error(stream_)) {
     // A write failed on the way: the text is incomplete.
     last_error = stream_->error_code;
     discard();
     return false;
+  }
+  if (temp_.empty()) {
+    // Unnamed: closed first, so that a close that loses data is seen before
+    // the file takes the name, then named through a second descriptor.
+    const int keep = fcntl(stream_->fd, F_DUPFD_CLOEXEC, 0);
+    if (keep < 0) {
+      set_last_error_from_errno(errno);
+      discard();
+      return false;
+    }
+    const bool written = close_stream(stream_) == 0;
+    stream_ = nullptr;
+    const bool placed = written && place_unnamed(keep);
+    ::close(keep);
+    return placed;
   }
   const bool written = close_stream(stream_) == 0;
   stream_ = nullptr;

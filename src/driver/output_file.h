@@ -1,16 +1,32 @@
 // An output file that appears under its name only when it is complete.
 //
-// The text is written to a temporary file beside the output and renamed over
-// it on success, so an interrupted or failed run never leaves a truncated
-// file under the output's name: the name holds the complete conversion or
-// what it held before.
+// The text is written to a file that has no name yet (O_TMPFILE), or where
+// the file system has no such files to a temporary `.kotran-XXXXXX` beside
+// the output, and is put under the output's name only on success: an
+// interrupted or failed run never leaves a truncated file under the output's
+// name, and after a crash no temporary is left where the file system allows
+// an unnamed one. Only a regular file, or nothing, is ever replaced, and
+// never through a symbolic link.
 #pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <string>
 
 #include "stream/text_stream.h"
 
 namespace kotran {
+
+// What stands at an output name that may not be replaced, in words ("symbolic
+// link", "directory", ...); null for a regular file.
+const char* kind_of_file(mode_t mode);
+
+// The permission bits of an output: those of the file it replaces, or for a
+// new file 0644 less the creation mask; either way never more readable by
+// group or others than the input, and never set-user-ID, set-group-ID or
+// sticky.
+mode_t output_mode(const struct stat* replaced, mode_t input_mode);
 
 class OutputFile {
  public:
@@ -19,24 +35,32 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
   ~OutputFile() { discard(); }
 
-  // Opens a temporary file for the output name; null with last_error set
-  // when the output cannot be written (a directory, a file that is not
-  // writable, a directory that refuses new files).
-  TextStream* open(const std::string& name);
-  // Writes out and closes the stream and renames the file to its name; false
-  // with last_error set when any of that failed (the temporary file is then
-  // removed).
+  // Opens the file that will become `name`, with the permission bits `mode`;
+  // `replaces` says that a regular file stands at the name now. Null with
+  // last_error set when the output cannot be written (an existing output that
+  // is not writable, a directory that refuses new files, no descriptor left).
+  TextStream* open(const std::string& name, mode_t mode, bool replaces);
+  // Writes out the text and puts the file under its name; false with
+  // last_error set when any of that failed (nothing is then left behind).
   bool commit();
-  // Closes the stream and removes the temporary file.
+  // Closes the stream and removes what was written.
   void discard();
 
  private:
-  std::string name_;  // where the output goes (a link is followed)
-  std::string temp_;
+  bool place_unnamed(int fd);
+  bool open_named(const std::string& dir, mode_t mode);
+
+  std::string name_;
+  std::string temp_;  // the named temporary, when the file system has no unnamed ones
+  bool replaces_ = false;
   TextStream* stream_ = nullptr;
 };
 
-// Removes a temporary output when the program is stopped by a signal.
+// Removes a temporary output when the program is stopped by a signal, and
+// turns the file-size limit's signal into a failed write ("File too large").
 void install_output_cleanup();
+
+// Removes the temporary output in hand, if any (the program is ending).
+void remove_temporary_output();
 
 }  // namespace kotran

@@ -1,13 +1,16 @@
 #include "stream/text_stream.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "stream/error_report.h"
 
@@ -36,14 +39,86 @@ void mark_failed(TextStream* s) {
   s->failed = true;
 }
 
+}  // namespace
+
+struct Spool {
+  unsigned char* memory = nullptr;  // the first SPOOL_MEMORY bytes, until they are spilled
+  int file = -1;                    // once spilled: every byte kept, from offset 0
+  int64_t size = 0;                 // bytes kept
+  bool recording = true;            // the program may still go back
+};
+
+namespace {
+
+void release_spool(TextStream* s) {
+  if (s->spool == nullptr) return;
+  std::free(s->spool->memory);
+  if (s->spool->file >= 0) ::close(s->spool->file);
+  delete s->spool;
+  s->spool = nullptr;
+}
+
+// An unnamed file for kept pipe input: O_TMPFILE, or a file removed as soon
+// as it is made (with signals held off meanwhile, so that none is left).
+int open_spill_file() {
+  const char* base = std::getenv("TMPDIR");
+  const std::string dir = base != nullptr && base[0] != '\0' ? base : "/tmp";
+  int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  std::string pattern = dir + "/.kotran-XXXXXX";
+  sigset_t all, saved;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &saved);
+  fd = mkostemp(pattern.data(), O_CLOEXEC);
+  const int saved_errno = errno;
+  if (fd >= 0) unlink(pattern.c_str());
+  sigprocmask(SIG_SETMASK, &saved, nullptr);
+  errno = saved_errno;
+  return fd;
+}
+
+bool write_fully(int fd, const unsigned char* from, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, from, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    from += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Keeps bytes just read from a pipe; false, errno set, when the temporary
+// file cannot take them.
+bool spool_append(Spool* sp, const unsigned char* from, size_t size) {
+  if (sp->file < 0 && static_cast<size_t>(sp->size) + size <= SPOOL_MEMORY) {
+    if (sp->memory == nullptr) {
+      sp->memory = static_cast<unsigned char*>(std::malloc(SPOOL_MEMORY));
+      if (sp->memory == nullptr) throw std::bad_alloc();
+    }
+    std::memcpy(sp->memory + sp->size, from, size);
+    sp->size += static_cast<int64_t>(size);
+    return true;
+  }
+  if (sp->file < 0) {
+    sp->file = open_spill_file();
+    if (sp->file < 0) return false;
+    if (!write_fully(sp->file, sp->memory, static_cast<size_t>(sp->size))) return false;
+    std::free(sp->memory);
+    sp->memory = nullptr;
+  }
+  if (!write_fully(sp->file, from, size)) return false;
+  sp->size += static_cast<int64_t>(size);
+  return true;
+}
+
 // Input storage: push-back room, the block, as much room again after it (so
 // that a push-back that finds no room below can move the data up), then the
 // stored bytes as read, before translation.
 // Output storage: the block, then room for its translation (every LF doubled).
 // Both keep SCAN_WIDTH bytes spare for the translation's wide stores.
 TextStream* new_stream(bool input, size_t block_size) {
-  auto* s = new (std::nothrow) TextStream;
-  if (s == nullptr) return nullptr;
+  auto* s = new TextStream;
   s->input = input;
   s->block_size = block_size;
   s->storage_size = input ? PUSHBACK_ROOM + block_size + PUSHBACK_ROOM + block_size + SCAN_WIDTH
@@ -51,7 +126,7 @@ TextStream* new_stream(bool input, size_t block_size) {
   s->storage = static_cast<unsigned char*>(std::malloc(s->storage_size));
   if (s->storage == nullptr) {
     delete s;
-    return nullptr;
+    throw std::bad_alloc();
   }
   if (input) {
     s->floor = s->storage;
@@ -66,6 +141,7 @@ TextStream* new_stream(bool input, size_t block_size) {
 }
 
 void free_stream(TextStream* s) {
+  release_spool(s);
   std::free(s->storage);
   delete s;
 }
@@ -88,16 +164,32 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
     std::memcpy(to, s->mem_in + s->raw_pos, n);
     return static_cast<ssize_t>(n);
   }
-  // A pipe is read until the block is full or its writer has gone, so that
-  // its first block holds as much as recognition may look at.
+  Spool* const sp = s->spool;
+  if (sp != nullptr && s->raw_pos < sp->size) {
+    // Going over what a pipe delivered before.
+    const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), sp->size - s->raw_pos));
+    if (sp->file < 0) {
+      std::memcpy(to, sp->memory + s->raw_pos, n);
+      return static_cast<ssize_t>(n);
+    }
+    for (;;) {
+      const ssize_t got = ::pread(sp->file, to, n, s->raw_pos);
+      if (got < 0 && errno == EINTR) continue;
+      return got;
+    }
+  }
+  if (sp != nullptr && !sp->recording) release_spool(s);
+  // A pipe is read until the block is full or its writer has gone.
   size_t got = 0;
   for (;;) {
     ssize_t n = ::read(s->fd, to + got, size - got);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return got > 0 ? static_cast<ssize_t>(got) : n;
-    got += static_cast<size_t>(n);
-    if (n == 0 || got == size || s->kind != StreamKind::pipe) return static_cast<ssize_t>(got);
+    if (n < 0 && got == 0) return n;
+    if (n > 0) got += static_cast<size_t>(n);
+    if (n <= 0 || got == size || s->kind != StreamKind::pipe) break;
   }
+  if (s->spool != nullptr && got > 0 && !spool_append(s->spool, to, got)) return -1;
+  return static_cast<ssize_t>(got);
 }
 
 TextStream* g_std_out = nullptr;
@@ -146,9 +238,17 @@ size_t fold_input(TextStream* s, const unsigned char* from, size_t len, unsigned
   bool at_end = false;
   if (const void* sub = std::memchr(from, SUB, len)) {
     // A console drops only the rest of this read; a file or pipe ends here.
-    if (s->kind != StreamKind::console) s->sub_met = true;
     end = static_cast<const unsigned char*>(sub);
     at_end = true;  // what stood after the 0x1A does not settle a CR
+    if (s->kind != StreamKind::console) {
+      s->sub_met = true;
+      // Where the text ended, and what was read after it, for the report.
+      s->mark_offset = s->raw_pos - static_cast<int64_t>(len) + (end - from);
+      s->tail_read = static_cast<int64_t>(from + len - end - 1);
+      s->tail_marks_only = true;
+      for (const unsigned char* p = end + 1; p < from + len; ++p)
+        if (*p != SUB) s->tail_marks_only = false;
+    }
   }
   const unsigned char* r = from;
   unsigned char* w = to;
@@ -223,11 +323,15 @@ TextStream* open_stream(const char* name, const char* mode) {
   const size_t block = kind == StreamKind::file ? FILE_BLOCK_SIZE
                        : kind == StreamKind::pipe && input ? PIPE_BLOCK_SIZE
                                                            : BLOCK_SIZE;
-  TextStream* s = new_stream(input, block);
-  if (s == nullptr) {
+  TextStream* s;
+  try {
+    s = new_stream(input, block);
+    // An input that cannot seek keeps what it delivers, so that it can go
+    // back to its start after recognition has read ahead.
+    if (input && kind != StreamKind::file) s->spool = new Spool;
+  } catch (...) {
     ::close(fd);
-    last_error = 12;
-    return nullptr;
+    throw;
   }
   s->fd = fd;
   s->kind = kind;
@@ -237,7 +341,6 @@ TextStream* open_stream(const char* name, const char* mode) {
 
 TextStream* open_memory_input(const void* bytes, size_t size, bool text, size_t chunk) {
   TextStream* s = new_stream(true, BLOCK_SIZE);
-  if (s == nullptr) return nullptr;
   s->kind = StreamKind::memory;
   s->mem_in = static_cast<const unsigned char*>(bytes);
   s->mem_size = size;
@@ -248,7 +351,6 @@ TextStream* open_memory_input(const void* bytes, size_t size, bool text, size_t 
 
 TextStream* open_memory_output(std::string* sink, bool text) {
   TextStream* s = new_stream(false, BLOCK_SIZE);
-  if (s == nullptr) return nullptr;
   s->kind = StreamKind::memory;
   s->mem_out = sink;
   s->text = text;
@@ -264,7 +366,6 @@ StreamKind kind_of_descriptor(int fd) {
 
 TextStream* wrap_descriptor(int fd, bool input, bool owned, StreamKind kind, size_t block_size) {
   TextStream* s = new_stream(input, block_size);
-  if (s == nullptr) return nullptr;
   s->fd = fd;
   s->owns_fd = owned;
   s->kind = kind;
@@ -374,7 +475,6 @@ int read_byte_refill(TextStream* s) {
       mark_failed(s);
       return EOF;
     }
-    s->first_block = s->raw_pos == 0;
     s->raw_pos += n;
     if (n == 0) {
       if (s->held_cr) {
@@ -491,27 +591,53 @@ int stream_seek(TextStream* s, int64_t offset, int origin) {
     const int64_t from = origin == 1 ? stream_tell(s) + offset : offset;
     const off_t r = ::lseek(s->fd, static_cast<off_t>(from), origin == 2 ? SEEK_END : SEEK_SET);
     if (r < 0) {
-      if (errno == ESPIPE && s->input && origin != 2 && from == 0 && s->first_block) {
-        // A pipe cannot go back, but while the block in hand is its first
-        // one, its start is still there to read again.
-        s->next = s->data;
-        s->at_eof = false;
-        return 0;
+      if (errno != ESPIPE || s->spool == nullptr || origin == 2 || from < 0 || from > s->spool->size) {
+        set_last_error_from_errno(errno);
+        return -1;
       }
-      set_last_error_from_errno(errno);
-      return -1;
+      // A pipe goes back over what it kept.
+      target = from;
+    } else {
+      target = r;
     }
-    target = r;
   }
   s->raw_pos = target;
   if (s->input) {
     s->next = s->limit = s->data;
     s->held_cr = false;
     s->sub_met = false;
+    s->mark_offset = -1;
     s->at_eof = false;
     s->tell_exact = true;
   }
   return 0;
+}
+
+void stream_forget_history(TextStream* s) {
+  if (s->spool == nullptr) return;
+  s->spool->recording = false;
+  if (s->raw_pos >= s->spool->size) release_spool(s);
+}
+
+int64_t stream_bytes_after_end(TextStream* s, bool& only_marks) {
+  only_marks = true;
+  if (!s->input || !s->sub_met) return 0;
+  int64_t count = s->tail_read;
+  only_marks = s->tail_marks_only;
+  unsigned char* const buffer = s->data + s->block_size + PUSHBACK_ROOM;
+  for (;;) {
+    const ssize_t n = read_stored(s, buffer, s->block_size);
+    if (n < 0) {
+      set_last_error_from_errno(errno);
+      mark_failed(s);
+      return -1;
+    }
+    if (n == 0) return count;
+    s->raw_pos += n;
+    count += n;
+    for (ssize_t i = 0; only_marks && i < n; ++i)
+      if (buffer[i] != SUB) only_marks = false;
+  }
 }
 
 TextStream* std_out() {

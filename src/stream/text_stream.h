@@ -37,9 +37,15 @@ inline constexpr size_t STDOUT_HOLD = 16 * BLOCK_SIZE;
 // Block size of named files, where it is not seen and larger blocks mean
 // fewer system calls.
 inline constexpr size_t FILE_BLOCK_SIZE = 64 * 1024;
-// Block size of a named pipe read as input: recognition can look this far
-// and still come back to the start.
+// Block size of a named pipe read as input.
 inline constexpr size_t PIPE_BLOCK_SIZE = 128 * 1024;
+// Bytes of a pipe kept in memory for going back to its start; beyond them
+// what was read is kept in an unnamed temporary file.
+inline constexpr size_t SPOOL_MEMORY = 256 * 1024;
+
+// The bytes read from an input that cannot seek (a pipe, a terminal), kept so
+// that the input can go back to its start after recognition has read ahead.
+struct Spool;
 
 struct TextStream {
   // Hot fields first. Input: [next, limit) is translated input not yet
@@ -62,10 +68,13 @@ struct TextStream {
   bool lf_only = false;    // output: store LF alone instead of CR LF
   bool owns_fd = true;
   bool tell_exact = true;  // input: no CR LF was folded in the current block
-  bool first_block = true; // input: the block in hand begins at the start of the input
+  bool tail_marks_only = true;  // input: the bytes read after the 0x1A were all 0x1A
 
   int error_code = 0;         // error number of the first failure
   int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written
+  int64_t mark_offset = -1;    // input: offset of the stored 0x1A that ended the text
+  int64_t tail_read = 0;       // input: bytes after that 0x1A read with it
+  Spool* spool = nullptr;      // input that cannot seek: what was read, for going back
   size_t block_size = BLOCK_SIZE;
   size_t visible_block = 0;  // output: when set, the block size others see (see STDOUT_HOLD)
 
@@ -84,7 +93,8 @@ extern int last_error;
 
 // Opens a named file: mode "rt" reads an existing file; "wt+" creates or
 // empties it (new files get mode 0644 before the umask). Null on failure, with
-// last_error set.
+// last_error set. Memory for a stream that cannot be had throws
+// std::bad_alloc, here and in every function that makes a stream.
 TextStream* open_stream(const char* name, const char* mode);
 // Opens an input stream over bytes in memory, delivered chunk bytes per fill.
 // With text clear, bytes are delivered as stored (no CR LF folding, no 0x1A end).
@@ -140,7 +150,16 @@ int write_string(TextStream* s, const char* str);
 int write_bytes(TextStream* s, const void* bytes, size_t size);
 
 int64_t stream_tell(TextStream* s);
+// An input that cannot seek (a pipe) can still go back to any offset it has
+// delivered since it was opened, until stream_forget_history.
 int stream_seek(TextStream* s, int64_t offset, int origin);
+// The program will not go back before the current position of an input any
+// more: what a pipe's input kept for that is let go as it is passed.
+void stream_forget_history(TextStream* s);
+// After a stored 0x1A ended the text: reads the input to its end and counts
+// the stored bytes after that 0x1A; only_marks tells whether they were all
+// 0x1A. -1 on a read error (stream_error set); 0 when no 0x1A ended the text.
+int64_t stream_bytes_after_end(TextStream* s, bool& only_marks);
 inline bool stream_eof(const TextStream* s) { return s->at_eof; }
 inline bool stream_error(const TextStream* s) { return s->failed; }
 
