@@ -257,6 +257,8 @@ TEST(DriverOptions, RejectedOptionEndsTheRunBeforeAnyFile) {
       {{"-x", "a.txt"}, "-x"},      {{"-e", "-x", "a.txt"}, "-x"}, {{"-j", "-ee", "a.txt"}, "-ee"},
       {{"-e7", "a.txt"}, "-e7"},    {{"-", "a.txt"}, "-"},          {{"-jj", "-e", "a.txt"}, "-jj"},
       {{"-x", "-y", "a.txt"}, "-x"},
+      // An extension option is a whole word: "-euc" is not read as "-eu".
+      {{"-euc", "a.txt"}, "-euc"},  {{"-e", "-gx", "a.txt"}, "-gx"}, {{"-usx", "a.txt"}, "-usx"},
   };
   for (const Case& c : cases) {
     const RunResult r = run_kotran(c.args, dir.path());

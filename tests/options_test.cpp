@@ -82,21 +82,25 @@ const OptionCase kAccepted[] = {
     {"-Es", 0x0000, 0x0408},
     {"-eS", 0x0000, 0x0408},
     {"-es7", 0x0000, 0x0408},
+    {"-esx", 0x0000, 0x0408},
     {"-es", 0x0205, 0x0608},
     {"-ej", 0x0000, 0x0409},
     {"-EJ", 0x0000, 0x0409},
     {"-ej7", 0x0000, 0x0409},
+    {"-ejx", 0x0000, 0x0409},
     {"-ej", 0x0030, 0x0439},
-    // Extensions. -u: target UTF-8 (code 3).
+    // Extensions, each the whole word. -u: target UTF-8 (code 3).
     {"-u", 0x0000, 0x0003},
     {"-U", 0x0031, 0x0033},
     // -us, -ue, -uj: source UTF-8 forced; -ju, -eu: target UTF-8 from a forced source.
     {"-us", 0x0000, 0x040C},
     {"-ue", 0x0000, 0x040E},
     {"-UJ", 0x0000, 0x040D},
+    {"-uJ", 0x0000, 0x040D},
     {"-ju", 0x0000, 0x0407},
+    {"-jU", 0x0000, 0x0407},
     {"-eu", 0x0000, 0x040B},
-    {"-eux", 0x0200, 0x060B},
+    {"-Eu", 0x0200, 0x060B},
     // -l: LF line ends; -g: report codes only.
     {"-l", 0x0000, 0x0800},
     {"-L", 0x0002, 0x0802},
@@ -118,6 +122,9 @@ TEST(OptionsParse, RejectedWords) {
       "-e7", "-e8", "-ee", "-E7", "-EE", "-eE", "-jj", "-JJ", "-jJ", "-ex", "-jx", "-e-", "-j-", "-e ",
       "-j ", "-j9", "-j0", "-ja", "-ea", "--", "-", "--help", "-x", "-X", "-a", "-b", "-d",
       "-z", "-1", "-7", "-8", "- ", "-?", "-h", "-uu", "-u7", "-ux", "-u-",
+      // An extension option with anything after it: "-euc" is no "-eu".
+      "-euc", "-EUC", "-eux", "-eu ", "-usx", "-USX", "-ue7", "-ujj", "-jux", "-JUX", "-lx", "-Lx", "-l-",
+      "-gx", "-G1", "-u ", "-u7x",
   };
   for (const char* word : words) {
     Settings s = 0;
