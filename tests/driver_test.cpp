@@ -212,7 +212,7 @@ TEST(DriverUsage, VersionPrintsBannerOnStandardOutput) {
 TEST(DriverUsage, OtherDoubleDashWordsAreRejected) {
   TempDir dir;
   dir.write("a.txt", kSjisText);
-  for (const std::string word : {"--x", "--", "--helpx", "--HELP", "--verbose"}) {
+  for (const std::string word : {"--x", "---", "--helpx", "--HELP", "--verbose"}) {
     const RunResult r = run_kotran({word, "a.txt"}, dir.path());
     EXPECT_EQ(r.status, 2) << word;
     EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(m1(word))) << word;
@@ -259,6 +259,8 @@ TEST(DriverOptions, RejectedOptionEndsTheRunBeforeAnyFile) {
       {{"-x", "-y", "a.txt"}, "-x"},
       // An extension option is a whole word: "-euc" is not read as "-eu".
       {{"-euc", "a.txt"}, "-euc"},  {{"-e", "-gx", "a.txt"}, "-gx"}, {{"-usx", "a.txt"}, "-usx"},
+      // "--" ends the options; those before it are still read.
+      {{"-x", "--", "a.txt"}, "-x"},
   };
   for (const Case& c : cases) {
     const RunResult r = run_kotran(c.args, dir.path());
@@ -290,6 +292,47 @@ TEST(DriverOptions, WordsAfterTheFirstFileAreFileNames) {
   EXPECT_EQ(after_banner(r.err), m2("a.txt") + report("-x", "No such file or directory") +
                                      report("-e", "No such file or directory") + m3("b.txt"));
   EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+}
+
+TEST(DriverOptions, DoubleDashEndsTheOptions) {
+  struct Case {
+    Words args;
+    int status;
+    std::string messages;
+    std::string out;
+    Words names;  // the directory after the run
+  };
+  const Case cases[] = {
+      // A file whose name begins with '-' is converted.
+      {{"-e", "--", "-e.txt"}, 0, m4("-e.txt", "Shift-JIS -> EUC") + m6("-e.euc"), "",
+       Words{"-e.euc", "-e.txt", "a.txt"}},
+      {{"--", "-e.txt", "-x"}, 1, m3("-e.txt") + report("-x", "No such file or directory"), "",
+       Words{"-e.txt", "a.txt"}},
+      // Only the first "--" ends them; a second one is a file name.
+      {{"-e", "--", "--", "-e.txt"}, 1,
+       report("--", "No such file or directory") + m4("-e.txt", "Shift-JIS -> EUC") + m6("-e.euc"), "",
+       Words{"-e.euc", "-e.txt", "a.txt"}},
+      // --help and --version after it are file names too.
+      {{"--", "--help"}, 1, report("--help", "No such file or directory"), "", Words{"-e.txt", "a.txt"}},
+      {{"-g", "--", "--version", "a.txt"}, 1, report("--version", "No such file or directory"),
+       "a.txt: Shift-JIS\n", Words{"-e.txt", "a.txt"}},
+      // Nothing after it: no file, as with options alone.
+      {{"-e", "--"}, 0, "", "", Words{"-e.txt", "a.txt"}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    dir.write("a.txt", kSjisText);
+    dir.write("-e.txt", kSjisText);
+    const RunResult r = run_kotran(c.args, dir.path());
+    EXPECT_EQ(r.status, c.status) << words_text(c.args);
+    EXPECT_EQ(to_hex(after_banner(r.err)), to_hex(c.messages)) << words_text(c.args);
+    EXPECT_EQ(r.out, c.out) << words_text(c.args);
+    EXPECT_EQ(dir.names(), c.names) << words_text(c.args);
+    if (dir.exists("-e.euc")) {
+      EXPECT_EQ(to_hex(dir.read("-e.euc")), to_hex(kEucText)) << words_text(c.args);
+    }
+    EXPECT_EQ(dir.read("-e.txt"), kSjisText) << words_text(c.args);
+  }
 }
 
 TEST(DriverOptions, SlashWordIsAFileName) {

@@ -145,8 +145,11 @@ TEST(Utf8Driver, HelpListsTheExtensionsAfterTheUsage) {
   EXPECT_EQ(r.err, "");
   const size_t usage_end = r.out.find("Usage ");  // in the eleventh usage line
   ASSERT_NE(usage_end, std::string::npos);
-  for (const char* option : {"-u :", "-us:", "-ue:", "-uj:", "-ju:", "-eu:", "-l :"})
-    EXPECT_GT(r.out.find(option), usage_end) << option;
+  for (const char* option : {"-u :", "-us:", "-ue:", "-uj:", "-ju:", "-eu:", "-l :", "-g :", "-- :"}) {
+    const size_t at = r.out.find(option);
+    EXPECT_NE(at, std::string::npos) << option << " is not listed";
+    EXPECT_GT(at, usage_end) << option;
+  }
   // The usage text alone (no argument) stays the eleven lines.
   r = run_kotran({});
   EXPECT_EQ(r.err.find("-u :"), std::string::npos);

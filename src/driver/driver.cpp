@@ -279,12 +279,18 @@ bool is_option(const std::string& word) { return !word.empty() && word[0] == '-'
 
 int run_driver(const std::vector<std::string>& words) {
   settings = 0;
-  size_t first_file = 1;
-  while (first_file < words.size() && is_option(words[first_file])) ++first_file;
+  // The options are the leading words that begin with '-', up to the first
+  // "--", which ends them and names no file: what follows it are file names
+  // whatever they begin with.
+  size_t options_end = 1;
+  while (options_end < words.size() && is_option(words[options_end]) && words[options_end] != "--")
+    ++options_end;
+  size_t first_file = options_end;
+  if (first_file < words.size() && words[first_file] == "--") ++first_file;
   // --help and --version answer on standard output, with nothing on standard
   // error, unless a bad option stands before them.
   Settings scratch = 0;
-  for (size_t i = 1; i < first_file; ++i) {
+  for (size_t i = 1; i < options_end; ++i) {
     if (words[i] != "--help" && words[i] != "--version") {
       if (parse_option(words[i].c_str(), scratch) == 0) break;
       continue;
@@ -306,7 +312,7 @@ int run_driver(const std::vector<std::string>& words) {
     print_usage(std_err());
   } else {
     bool options_ok = true;
-    for (size_t i = 1; i < first_file; ++i) {
+    for (size_t i = 1; i < options_end; ++i) {
       if (parse_option(words[i].c_str(), settings) == 0) {
         print_message(MSG_BAD_OPTION, {words[i]});
         status = EXIT_BAD_OPTION;
