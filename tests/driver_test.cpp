@@ -261,6 +261,8 @@ TEST(DriverOptions, RejectedOptionEndsTheRunBeforeAnyFile) {
       {{"-euc", "a.txt"}, "-euc"},  {{"-e", "-gx", "a.txt"}, "-gx"}, {{"-usx", "a.txt"}, "-usx"},
       // "--" ends the options; those before it are still read.
       {{"-x", "--", "a.txt"}, "-x"},
+      // A control byte in the word is shown, not sent to the terminal.
+      {{"-\x1b[2J", "a.txt"}, "-\\x1B[2J"},
   };
   for (const Case& c : cases) {
     const RunResult r = run_kotran(c.args, dir.path());
@@ -511,6 +513,50 @@ TEST(DriverConvert, ConsoleOutputOnAFullDevice) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("standard output: No space left on device\r\n"), std::string::npos) << to_hex(r.err);
   EXPECT_EQ(dir.names(), Words{"a.txt"});
+}
+
+// ---------------------------------------------------------------------------
+// File names holding control bytes.
+
+// Whether the bytes hold a control byte other than the CR LF or LF that ends
+// each line.
+bool holds_raw_control_byte(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b == '\n' || (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')) continue;
+    if (b < 0x20 || b == 0x7F) return true;
+  }
+  return false;
+}
+
+TEST(DriverNames, ControlBytesInNamesAreShownAsHex) {
+  TempDir dir;
+  // ESC [ 3 1 m would turn a terminal red; the LF would start a forged line.
+  const std::string name = "a\x1b[31m\nb.txt";
+  const std::string shown = "a\\x1B[31m\\x0Ab.txt";
+  // A Shift-JIS name (表 ends in 0x5C) and a backslash are shown as they are.
+  const std::string sjis_name = hex("95 5C") + "\\.txt";
+  const std::string missing = "m\x07\x7f\x01\r.txt";
+  dir.write(name, kSjisText);
+  dir.write(sjis_name, kEucText);
+
+  const RunResult g = run_kotran({"-g", name, sjis_name, missing}, dir.path());
+  EXPECT_EQ(g.status, 1);
+  EXPECT_EQ(to_hex(g.out), to_hex(shown + ": Shift-JIS\n" + sjis_name + ": EUC\n"));
+  EXPECT_EQ(to_hex(after_banner(g.err)), to_hex(report("m\\x07\\x7F\\x01\\x0D.txt", "No such file or directory")));
+  EXPECT_FALSE(holds_raw_control_byte(g.out)) << to_hex(g.out);
+  EXPECT_FALSE(holds_raw_control_byte(g.err)) << to_hex(g.err);
+
+  const RunResult r = run_kotran({"-e", name, sjis_name, missing}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(to_hex(after_banner(r.err)),
+            to_hex(m4(shown, "Shift-JIS -> EUC") + m6("a\\x1B[31m\\x0Ab.euc") + m3(sjis_name) +
+                   report("m\\x07\\x7F\\x01\\x0D.txt", "No such file or directory")));
+  EXPECT_FALSE(holds_raw_control_byte(r.err)) << to_hex(r.err);
+  EXPECT_EQ(r.out, "");
+  // The file itself is written under its real name.
+  ASSERT_TRUE(dir.exists("a\x1b[31m\nb.euc"));
+  EXPECT_EQ(to_hex(dir.read("a\x1b[31m\nb.euc")), to_hex(kEucText));
 }
 
 // ---------------------------------------------------------------------------

@@ -828,6 +828,9 @@ TEST(TextStreamReport, NameTextAndCrLf) {
   EXPECT_EQ(report_in_child(2, "a.txt"), "a.txt: No such file or directory\r\n");
   EXPECT_EQ(report_in_child(13, "dir/x y.txt"), "dir/x y.txt: Permission denied\r\n");
   EXPECT_EQ(report_in_child(38, "n"), "n: Filename too long\r\n");
+  // Control bytes of the name are shown as hex; 0x80 and up and '\\' stay.
+  EXPECT_EQ(report_in_child(2, "a\x1b[31m\nb\x7f\x95\\"),
+            "a\\x1B[31m\\x0Ab\\x7F\x95\\: No such file or directory\r\n");
 }
 
 TEST(TextStreamReport, EmptyNameGivesTheTextAlone) {

@@ -124,7 +124,7 @@ class FileWalk {
     static const char* const names[] = {"Shift-JIS", "JIS", "EUC", "ASCII", "UTF-8"};
     const int code = recognise(name, in);
     if (code == DETECT_FAILED) return;
-    const std::string line = name + ": " + names[code] + "\n";
+    const std::string line = shown_name(name) + ": " + names[code] + "\n";
     // A report for scripts: LF alone, whatever -l says.
     TextStream* out = std_out();
     const bool lf_only = out->lf_only;

@@ -8,6 +8,7 @@
 
 #include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
+#include "stream/error_report.h"
 
 namespace kotran {
 
@@ -107,7 +108,7 @@ std::string format_message(const char* format, std::initializer_list<std::string
     const size_t hole = rest.find("%s");
     out += program_text(rest.substr(0, hole), display_utf8);
     if (hole == std::string_view::npos) break;
-    if (arg != args.end()) out += *arg++;
+    if (arg != args.end()) out += shown_name(*arg++);
     rest.remove_prefix(hole + 2);
   }
   return out;

@@ -3,7 +3,7 @@
 // They are written here in UTF-8 and stored and written as Shift-JIS, which
 // is what a pipe or file receives. A terminal whose locale is UTF-8 is shown
 // the same text in UTF-8, so that a person can read it. File names are
-// written as given.
+// written as given but for their control bytes (see shown_name).
 #pragma once
 
 #include <string>
@@ -39,7 +39,9 @@ extern const char* const MSG_REPLACED;               // the count of replaced ch
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
 std::string program_text(std::string_view utf8, bool display_utf8);
 
-// Fills a format: its text as program_text, each %s by the next argument as given.
+// Fills a format: its text as program_text, each %s by the next argument as
+// shown_name shows it, so that no file name or option word carries a control
+// byte into a message.
 std::string format_message(const char* format, std::initializer_list<std::string_view> args,
                            bool display_utf8);
 

@@ -109,6 +109,23 @@ int error_number_from_errno(int errnum) {
 
 void set_last_error_from_errno(int errnum) { last_error = error_number_from_errno(errnum); }
 
+std::string shown_name(std::string_view name) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(name.size());
+  for (const char ch : name) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b >= 0x20 && b != 0x7F) {
+      shown += ch;
+      continue;
+    }
+    shown += "\\x";
+    shown += digits[b >> 4];
+    shown += digits[b & 15];
+  }
+  return shown;
+}
+
 void report_error(const char* name) {
   TextStream* err = std_err();
   // What standard output and standard error still hold was written before
@@ -117,7 +134,7 @@ void report_error(const char* name) {
   flush_stream(err);
   std::string line;
   if (name != nullptr && name[0] != '\0') {
-    line += name;
+    line += shown_name(name);
     line += ": ";
   }
   line += error_text(last_error);
