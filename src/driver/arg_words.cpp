@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <utility>
@@ -99,23 +100,21 @@ bool holds_wildcard(std::string_view word, CharSet cs) {
   return false;
 }
 
-// A file name or pattern as a row of character codes: a two-byte character
-// is lead * 256 + trail, every other byte its own value.
-std::vector<unsigned> char_codes(std::string_view s, CharSet cs) {
-  std::vector<unsigned> codes;
-  codes.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    if (is_lead_byte(c, cs) && i + 1 < s.size()) {
-      codes.push_back(static_cast<unsigned>(c) << 8 | static_cast<unsigned char>(s[i + 1]));
-      i += 2;
-    } else {
-      codes.push_back(c);
-      i += 1;
-    }
+// The code of the character at s[i], and its length in bytes: a two-byte
+// character is lead * 256 + trail, every other byte its own value.
+unsigned char_code(std::string_view s, std::size_t i, CharSet cs, std::size_t& length) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  if (is_lead_byte(c, cs) && i + 1 < s.size()) {
+    length = 2;
+    return static_cast<unsigned>(c) << 8 | static_cast<unsigned char>(s[i + 1]);
   }
-  return codes;
+  length = 1;
+  return c;
 }
+
+// The names of the temporary outputs that OutputFile makes beside each
+// output: no file of the user's, and no input for a later run.
+constexpr std::string_view TEMPORARY_PREFIX = ".kotran-";
 
 // Room left for the word list; taking more than there is fails like an
 // allocation would.
@@ -258,38 +257,40 @@ int compare_names(const char* a, const char* b, CharSet cs) {
 }
 
 void sort_names(std::vector<std::string>& names, CharSet cs) {
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    for (std::size_t j = i + 1; j < names.size(); ++j) {
-      if (compare_names(names[j].c_str(), names[i].c_str(), cs) < 0) {
-        std::swap(names[i], names[j]);
-      }
-    }
-  }
+  std::sort(names.begin(), names.end(), [cs](const std::string& a, const std::string& b) {
+    const int order = compare_names(a.c_str(), b.c_str(), cs);
+    return order != 0 ? order < 0 : a < b;
+  });
 }
 
 bool match_wildcard(std::string_view pattern, std::string_view name, CharSet cs) {
-  const std::vector<unsigned> pat = char_codes(pattern, cs);
-  const std::vector<unsigned> str = char_codes(name, cs);
+  // Byte positions, each at the start of a character.
   std::size_t p = 0;
   std::size_t s = 0;
   std::size_t star = npos;  // the last '*' seen, to retry with a longer run
   std::size_t star_from = 0;
-  while (s < str.size()) {
-    if (p < pat.size() && (pat[p] == '?' || (pat[p] != '*' && pat[p] == str[s]))) {
-      ++p;
-      ++s;
-    } else if (p < pat.size() && pat[p] == '*') {
-      star = p++;
+  while (s < name.size()) {
+    std::size_t p_length = 0;
+    std::size_t s_length = 0;
+    const unsigned pc = p < pattern.size() ? char_code(pattern, p, cs, p_length) : 0;
+    const unsigned sc = char_code(name, s, cs, s_length);
+    if (p < pattern.size() && (pc == '?' || (pc != '*' && pc == sc))) {
+      p += p_length;
+      s += s_length;
+    } else if (p < pattern.size() && pc == '*') {
+      star = p;
+      p += p_length;
       star_from = s;
     } else if (star != npos) {
       p = star + 1;
-      s = ++star_from;
+      star_from = next_char(name, star_from, cs);
+      s = star_from;
     } else {
       return false;
     }
   }
-  while (p < pat.size() && pat[p] == '*') ++p;
-  return p == pat.size();
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
 }
 
 std::vector<std::string> list_directory(const std::string& directory, std::string_view pattern,
@@ -298,7 +299,9 @@ std::vector<std::string> list_directory(const std::string& directory, std::strin
   DirHandle dir(directory.empty() ? "." : directory.c_str());
   if (dir.get() == nullptr) return entries;
   while (const dirent* entry = readdir(dir.get())) {
-    if (match_wildcard(pattern, entry->d_name, cs)) entries.emplace_back(entry->d_name);
+    const std::string_view name(entry->d_name);
+    if (name.substr(0, TEMPORARY_PREFIX.size()) == TEMPORARY_PREFIX) continue;
+    if (match_wildcard(pattern, name, cs)) entries.emplace_back(name);
   }
   return entries;
 }

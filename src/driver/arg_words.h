@@ -35,8 +35,9 @@ std::vector<Word> split_words(std::string_view line, CharSet cs);
 // full-width a-z. Negative, 0 or positive like strcmp.
 int compare_names(const char* a, const char* b, CharSet cs);
 
-// Sorts one word's names in place by compare_names: each position in turn
-// is exchanged with any later name that sorts before it.
+// Sorts one word's names in place by compare_names; names that compare
+// equal (A.txt and a.txt) are ordered by their bytes, so that the order does
+// not depend on the listing's.
 void sort_names(std::vector<std::string>& names, CharSet cs);
 
 // Matches a file name against a wildcard pattern, character by character:
@@ -52,7 +53,8 @@ using DirectoryListing = std::vector<std::string> (*)(const std::string& directo
                                                       std::string_view pattern, CharSet cs);
 
 // The host's listing (opendir/readdir): hidden entries, directories, "."
-// and ".." are all listed when they match.
+// and ".." are all listed when they match, but kotran's own temporary files
+// (names beginning ".kotran-") never are.
 std::vector<std::string> list_directory(const std::string& directory, std::string_view pattern,
                                         CharSet cs);
 
