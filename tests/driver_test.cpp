@@ -875,15 +875,18 @@ TEST(DriverFailures, MissingFileWithForcedSource) {
   EXPECT_EQ(dir.read("c.sjs"), kSjisText);
 }
 
-TEST(DriverFailures, DirectoryAsInput) {
+TEST(DriverFailures, DirectoryAndLinkLoopAsInput) {
   TempDir dir;
   ASSERT_EQ(mkdir(dir.file("dir").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("loop", dir.file("loop").c_str()), 0);  // ln -s loop loop
   dir.write("a.txt", kSjisText);
-  const RunResult r = run_kotran({"-e", "dir", "a.txt"}, dir.path());
+  const RunResult r = run_kotran({"-e", "dir", "loop", "a.txt"}, dir.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(after_banner(r.err), report("dir", "Permission denied") + m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc"));
+  EXPECT_EQ(after_banner(r.err), report("dir", "Is a directory") +
+                                     report("loop", "Too many levels of symbolic links") +
+                                     m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc"));
   EXPECT_EQ(dir.read("a.euc"), kEucText);
-  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "dir"}));
+  EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "dir", "loop"}));
 }
 
 TEST(DriverFailures, UnreadableFile) {

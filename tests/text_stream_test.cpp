@@ -669,7 +669,7 @@ TEST(TextStreamPosition, SeekAfterAReadErrorKeepsTheErrorFlag) {
   last_error = 0;
   EXPECT_EQ(read_byte(s), EOF);  // reading a directory fails
   EXPECT_TRUE(stream_error(s));
-  EXPECT_EQ(last_error, 13);
+  EXPECT_EQ(last_error, 21);
   stream_seek(s, 0, 0);
   EXPECT_TRUE(stream_error(s));
   close_stream(s);
@@ -683,6 +683,7 @@ TEST(TextStreamOpen, FailuresSetLastError) {
   TempDir dir;
   dir.write("file.txt", "x");
   ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("loop", dir.file("loop").c_str()), 0);  // a link to itself
   struct Case {
     std::string name;
     const char* mode;
@@ -693,9 +694,12 @@ TEST(TextStreamOpen, FailuresSetLastError) {
       {dir.file("nodir/a.txt"), "rt", 2},
       {dir.file("nodir/a.txt"), "wt+", 2},
       {dir.file("file.txt/a.txt"), "rt", 2},  // a file on the path
-      {dir.file("sub"), "rt", 13},            // a directory
-      {dir.file("sub"), "wt+", 13},
-      {dir.path(), "rt", 13},
+      {dir.file("sub"), "rt", 21},            // a directory
+      {dir.file("sub"), "wt+", 21},
+      {dir.path(), "rt", 21},
+      {dir.file("loop"), "rt", 43},  // too many levels of symbolic links
+      {dir.file("loop"), "wt+", 43},
+      {dir.file("loop/a.txt"), "rt", 43},
       {dir.file(std::string(300, 'n')), "rt", 38},
       {dir.file(std::string(300, 'n')), "wt+", 38},
   };
@@ -706,7 +710,7 @@ TEST(TextStreamOpen, FailuresSetLastError) {
     if (s != nullptr) close_stream(s);
     EXPECT_EQ(last_error, c.expected) << c.name.substr(dir.path().size()) << " " << c.mode;
   }
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"file.txt", "sub"}));  // nothing created
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"file.txt", "loop", "sub"}));  // nothing created
 }
 
 TEST(TextStreamOpen, UnreadableFileIsAccessRefused) {
@@ -772,14 +776,15 @@ TEST(TextStreamErrors, AllTextsInOrder) {
       "Function not implemented",
       "Directory not empty",
       "Illegal byte sequence",
+      "Too many levels of symbolic links",
   };
-  static_assert(sizeof expected / sizeof expected[0] == 43);
-  ASSERT_EQ(ERROR_MESSAGE_COUNT, 43);
-  for (int i = 0; i < 43; ++i) {
+  static_assert(sizeof expected / sizeof expected[0] == 44);
+  ASSERT_EQ(ERROR_MESSAGE_COUNT, 44);
+  for (int i = 0; i < 44; ++i) {
     EXPECT_STREQ(error_messages[i], expected[i]) << "number " << i;
     EXPECT_STREQ(error_text(i), expected[i]) << "number " << i;
   }
-  for (int outside : {-1, 43, 44, -100, 1000})
+  for (int outside : {-1, 44, 45, -100, 1000})
     EXPECT_STREQ(error_text(outside), "Unknown error") << "number " << outside;
 }
 
@@ -791,9 +796,19 @@ TEST(TextStreamErrors, HostErrorNumbers) {
   };
   const Case cases[] = {
       {ENOENT, "ENOENT", 2},   {ENOTDIR, "ENOTDIR", 2},           {EACCES, "EACCES", 13},
-      {EPERM, "EPERM", 13},    {EROFS, "EROFS", 13},              {EIO, "EIO", 13},
-      {EISDIR, "EISDIR", 13},  {EMFILE, "EMFILE", 24},            {ENFILE, "ENFILE", 24},
+      {EPERM, "EPERM", 13},    {EROFS, "EROFS", 30},              {EIO, "EIO", 5},
+      {EISDIR, "EISDIR", 21},  {EMFILE, "EMFILE", 24},            {ENFILE, "ENFILE", 24},
       {ENOSPC, "ENOSPC", 28},  {ENAMETOOLONG, "ENAMETOOLONG", 38}, {EINVAL, "EINVAL", 22},
+      {ELOOP, "ELOOP", 43},    {EEXIST, "EEXIST", 17},            {EXDEV, "EXDEV", 18},
+      {EMLINK, "EMLINK", 31},  {ENOTEMPTY, "ENOTEMPTY", 41},      {ENOSYS, "ENOSYS", 40},
+      {EBUSY, "EBUSY", 16},    {EINTR, "EINTR", 4},               {ENOEXEC, "ENOEXEC", 8},
+      {EDOM, "EDOM", 33},      {ERANGE, "ERANGE", 34},            {EDEADLK, "EDEADLK", 36},
+      {ENOLCK, "ENOLCK", 39},  {ESRCH, "ESRCH", 3},               {ECHILD, "ECHILD", 10},
+      {EFAULT, "EFAULT", 14},  {ENOTTY, "ENOTTY", 25},            {E2BIG, "E2BIG", 7},
+      {EFBIG, "EFBIG", 27},    {EPIPE, "EPIPE", 32},              {ESPIPE, "ESPIPE", 29},
+      {ENOMEM, "ENOMEM", 12},  {EILSEQ, "EILSEQ", 42},            {EAGAIN, "EAGAIN", 11},
+      {EBADF, "EBADF", 9},     {ENXIO, "ENXIO", 6},               {ENODEV, "ENODEV", 19},
+      {EDQUOT, "EDQUOT", 28},  {EOPNOTSUPP, "EOPNOTSUPP", 22},    {ENOTSOCK, "ENOTSOCK", 22},
   };
   for (const Case& c : cases) EXPECT_EQ(error_number_from_errno(c.errnum), c.expected) << c.name;
 }
@@ -828,6 +843,7 @@ TEST(TextStreamReport, NameTextAndCrLf) {
   EXPECT_EQ(report_in_child(2, "a.txt"), "a.txt: No such file or directory\r\n");
   EXPECT_EQ(report_in_child(13, "dir/x y.txt"), "dir/x y.txt: Permission denied\r\n");
   EXPECT_EQ(report_in_child(38, "n"), "n: Filename too long\r\n");
+  EXPECT_EQ(report_in_child(43, "loop"), "loop: Too many levels of symbolic links\r\n");
   // Control bytes of the name are shown as hex; 0x80 and up and '\\' stay.
   EXPECT_EQ(report_in_child(2, "a\x1b[31m\nb\x7f\x95\\"),
             "a\\x1B[31m\\x0Ab\\x7F\x95\\: No such file or directory\r\n");
@@ -839,7 +855,7 @@ TEST(TextStreamReport, EmptyNameGivesTheTextAlone) {
 
 TEST(TextStreamReport, NumberOutsideTheTable) {
   EXPECT_EQ(report_in_child(-1, "a"), "a: Unknown error\r\n");
-  EXPECT_EQ(report_in_child(43, "a"), "a: Unknown error\r\n");
+  EXPECT_EQ(report_in_child(44, "a"), "a: Unknown error\r\n");
 }
 
 TEST(TextStreamReport, EarlierMessagesStandFirst) {

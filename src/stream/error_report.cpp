@@ -53,6 +53,7 @@ const char* const error_messages[ERROR_MESSAGE_COUNT] = {
     "Function not implemented",
     "Directory not empty",
     "Illegal byte sequence",
+    "Too many levels of symbolic links",
 };
 
 const char* error_text(int number) {
@@ -66,12 +67,9 @@ int error_number_from_errno(int errnum) {
     case ENOENT:
     case ENOTDIR:
       return 2;
-    // Access refused, or the medium failed.
+    // Access refused.
     case EACCES:
     case EPERM:
-    case EROFS:
-    case EIO:
-    case EISDIR:
       return 13;
     case EMFILE:
     case ENFILE:
@@ -81,7 +79,15 @@ int error_number_from_errno(int errnum) {
       return 28;
     case ENAMETOOLONG:
       return 38;
-    // Causes that have a text of their own, so that a failed write names them.
+    // Causes that have a text of their own, so that a report names them.
+    case EIO:
+      return 5;
+    case EISDIR:
+      return 21;
+    case EROFS:
+      return 30;
+    case ELOOP:
+      return 43;
     case EFBIG:
       return 27;
     case EPIPE:
@@ -102,6 +108,40 @@ int error_number_from_errno(int errnum) {
       return 6;
     case ENODEV:
       return 19;
+    case EEXIST:
+      return 17;
+    case EXDEV:
+      return 18;
+    case EMLINK:
+      return 31;
+    case ENOTEMPTY:
+      return 41;
+    case ENOSYS:
+      return 40;
+    case EBUSY:
+      return 16;
+    case EINTR:
+      return 4;
+    case ENOEXEC:
+      return 8;
+    case EDOM:
+      return 33;
+    case ERANGE:
+      return 34;
+    case EDEADLK:
+      return 36;
+    case ENOLCK:
+      return 39;
+    case ESRCH:
+      return 3;
+    case ECHILD:
+      return 10;
+    case EFAULT:
+      return 14;
+    case ENOTTY:
+      return 25;
+    case E2BIG:
+      return 7;
     default:
       return 22;
   }

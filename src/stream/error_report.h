@@ -6,11 +6,11 @@
 
 namespace kotran {
 
-inline constexpr int ERROR_MESSAGE_COUNT = 43;
-// Texts of the error numbers 0-42.
+inline constexpr int ERROR_MESSAGE_COUNT = 44;
+// Texts of the error numbers 0-43.
 extern const char* const error_messages[ERROR_MESSAGE_COUNT];
 
-// Text of an error number; "Unknown error" outside 0-42.
+// Text of an error number; "Unknown error" outside 0-43.
 const char* error_text(int number);
 
 // Error number for a host errno value.

@@ -316,7 +316,7 @@ TextStream* open_stream(const char* name, const char* mode) {
   if (S_ISDIR(st.st_mode)) {
     // Opening a directory for reading succeeds here; it is no text file.
     ::close(fd);
-    last_error = 13;
+    last_error = 21;
     return nullptr;
   }
   const StreamKind kind = kind_of(fd, st);
