@@ -102,8 +102,6 @@ int error_number_from_errno(int errnum) {
       return 11;
     case EBADF:
       return 9;
-    case EEXIST:
-      return 17;
     case ENXIO:
       return 6;
     case ENODEV:
