@@ -21,6 +21,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -668,6 +669,175 @@ TEST(FaultInjectionFileSize, OutputOverTheLimitIsDroppedAndTheRunGoesOn) {
     }
     EXPECT_EQ(dir.read("b.euc"), kEucText);
     EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Limits and closed streams as a user meets them: through a shell.
+
+// A shell's ulimit -f: the output over the limit is reported as too large,
+// leaves nothing behind, and the run goes on; the same for standard output.
+TEST(FaultInjectionShell, FileSizeLimitOfTheShell) {
+  TempDir dir;
+  dir.write("a.txt", repeat(kSjisText, kBigRepeat));  // 144 000 bytes out, over 32 KiB
+  dir.write("b.txt", kSjisText);
+  test::RunResult r = test::run_shell("ulimit -f 64 && exec \"$KOTRAN\" -e a.txt b.txt", dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err), m4("a.txt") + m6("a.euc") + report("a.euc", "File too large") + m4("b.txt") +
+                                     m6("b.euc"));
+  EXPECT_EQ(dir.read("b.euc"), kEucText);
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.euc", "b.txt"}));
+  r = test::run_shell("ulimit -f 64 && exec \"$KOTRAN\" -c -e a.txt > out.euc", dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(after_banner(r.err), report("standard output", "File too large"));
+}
+
+// Output that cannot reach standard output is never success: closed (>&-)
+// or a full device, for -c, -g, --help and --version.
+TEST(FaultInjectionShell, LostStandardOutputIsReported) {
+  struct Case {
+    const char* command;
+    const char* text;
+    bool banner;  // the run's banner stands first on standard error
+  };
+  const Case cases[] = {
+      {"-g a.txt >&-", "Bad file descriptor", true},
+      {"-g a.txt >/dev/full", "No space left on device", true},
+      {"-c -e a.txt >&-", "Bad file descriptor", true},
+      {"--help >&-", "Bad file descriptor", false},
+      {"--version >&-", "Bad file descriptor", false},
+      {"--help >/dev/full", "No space left on device", false},
+  };
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const test::RunResult r = test::run_shell(std::string("exec \"$KOTRAN\" ") + c.command, dir.path());
+    EXPECT_EQ(r.status, 1);
+    const std::string line = report("standard output", c.text);
+    EXPECT_EQ(c.banner ? after_banner(r.err) : r.err, line);
+  }
+  EXPECT_EQ(dir.names(), (Words{"a.txt"}));
+}
+
+// A reader that stops early (head): the program ends by SIGPIPE as a filter
+// does, and leaves no temporary file, whether standard output or standard
+// error was the closed pipe, and also where outputs go through named
+// temporaries.
+TEST(FaultInjectionShell, ReaderClosesThePipe) {
+  TempDir dir;
+  dir.write("big.txt", repeat(kSjisText, 20000));
+  // Each file's messages include the count of replaced characters, written
+  // while its output is open.
+  const std::string utf8 = hex("61 F0 9F 98 80 0D 0A");
+  std::string files;
+  for (int i = 0; i < 300; ++i) {
+    std::string name = std::to_string(i);
+    name.insert(0, 1, 'u');
+    name += ".txt";
+    dir.write(name, utf8);
+    files += " " + name;
+  }
+  const std::string named = "LD_PRELOAD=" KOTRAN_FAULT_SHIM " KOTRAN_FAULT=tmpfile:EOPNOTSUPP:1+ "
+                            "ASAN_OPTIONS=verify_asan_link_order=0 ";
+  const std::string commands[] = {
+      "(\"$KOTRAN\" -c -e big.txt; echo $? >status) | head -c 10 >/dev/null",
+      "(\"$KOTRAN\" -us" + files + " 2>&1 >/dev/null; echo $? >status) | head -c 1 >/dev/null",
+      "(" + named + "\"$KOTRAN\" -us" + files + " 2>&1 >/dev/null; echo $? >status) | head -c 1 >/dev/null",
+  };
+  for (const std::string& command : commands) {
+    SCOPED_TRACE(command.substr(0, 60));
+    const test::RunResult r = test::run_shell(command, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.read("status"), "141\n");  // 128 + SIGPIPE
+    EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
+    for (const std::string& name : dir.names()) {
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".sjs") == 0) unlink(dir.file(name).c_str());
+    }
+  }
+}
+
+// Low memory (a shell's ulimit -v) never crashes: the run converts, or ends
+// with a message and status 255, leaving no temporary file and no part of an
+// output. Limits too low for the program to start at all are passed over.
+TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot start under a small ulimit -v";
+#endif
+  // "ERROR: メモリが足りません. 終了します."
+  const std::string message =
+      hex("45 52 52 4F 52 3A 20 83 81 83 82 83 8A 82 AA 91 AB 82 E8 82 DC 82 B9 82 F1 2E 20 8F 49 97 B9 82 B5 82 DC "
+          "82 B7 2E") + CRLF;
+  TempDir dir;
+  dir.write("a.txt", repeat(kSjisText, kBigRepeat));
+  int ran_out = 0;
+  int converted = 0;
+  for (const char* options : {"-e", "-g", "-c -e"}) {
+    for (int limit = 2000; limit <= 8000; limit += 250) {
+      SCOPED_TRACE(std::string(options) + ", ulimit -v " + std::to_string(limit));
+      const test::RunResult r = test::run_shell(
+          "ulimit -v " + std::to_string(limit) + " && exec \"$KOTRAN\" " + options + " a.txt", dir.path());
+      if (r.err.rfind("Yomikae", 0) != 0 && r.status != 255) continue;  // it could not start
+      EXPECT_TRUE(r.status == 0 || r.status == 255) << r.status << ": " << to_hex(r.err);
+      EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
+      if (r.status == 255) {
+        ++ran_out;
+        EXPECT_GE(r.err.size(), message.size());
+        EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), message.size())), message);
+        EXPECT_FALSE(dir.exists("a.euc"));
+      } else if (r.status == 0) {
+        ++converted;
+        const std::string o = options;
+        if (o == "-e") {
+          EXPECT_TRUE(dir.read("a.euc") == repeat(kEucText, kBigRepeat));
+        } else if (o == "-c -e") {
+          EXPECT_TRUE(r.out == repeat(kEucText, kBigRepeat));
+        } else {
+          EXPECT_EQ(r.out, "a.txt: Shift-JIS\n");
+        }
+      }
+      unlink(dir.file("a.euc").c_str());
+    }
+  }
+  EXPECT_GT(ran_out, 0) << "no limit made memory run out";
+  EXPECT_GT(converted, 0) << "no limit let the conversion through";
+}
+
+// Pipes of any size and code: a text read through a pipe (recognised, so
+// read ahead and gone back over) converts exactly as the same text in a
+// named file, from a few bytes to more than the pipe keeps in memory.
+TEST(FaultInjectionShell, PipesOfAnySizeConvertAsFiles) {
+  struct Case {
+    const char* label;
+    std::string input;
+    std::string output;  // Shift-JIS; empty: a 7-bit file, skipped
+  };
+  const std::string euc_ai = hex("A4 A2 A4 A4 0D 0A 41 42 43 44 0D 0A");  // 12 bytes
+  const std::string sjis_ai = hex("82 A0 82 A2 0D 0A 41 42 43 44 0D 0A");
+  const Case cases[] = {
+      {"SmallEuc", euc_ai, sjis_ai},
+      {"SmallJis", hex("1B 24 42 24 22 24 24 1B 28 42 0D 0A 41 0D 0A"), hex("82 A0 82 A2 0D 0A 41 0D 0A")},
+      {"SmallUtf8", hex("E3 81 82 E3 81 84 0D 0A 41 42 0D 0A"), hex("82 A0 82 A2 0D 0A 41 42 0D 0A")},
+      {"SmallAscii", "ABCDEFGHIJ\r\n", ""},
+      {"LargeEuc", repeat(kEucText, 20000), repeat(kSjisText, 20000)},  // 960 000 bytes
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    dir.write("a.txt", c.input);
+    ASSERT_EQ(mkfifo(dir.file("p.txt").c_str(), 0644), 0);
+    const test::RunResult piped = test::run_shell("cat a.txt | \"$KOTRAN\" -c /dev/stdin", dir.path());
+    const test::RunResult named = test::run_shell("\"$KOTRAN\" -c a.txt", dir.path());
+    const test::RunResult fifo = test::run_shell("cat a.txt >p.txt & \"$KOTRAN\" p.txt; wait", dir.path());
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(fifo.status, 0) << fifo.err;
+    EXPECT_TRUE(piped.out == c.output) << to_hex(piped.out.substr(0, 40));
+    EXPECT_TRUE(named.out == c.output);
+    if (c.output.empty()) {
+      EXPECT_FALSE(dir.exists("p.sjs"));
+    } else {
+      EXPECT_TRUE(dir.read("p.sjs") == c.output);
+    }
   }
 }
 
