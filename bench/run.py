@@ -33,6 +33,7 @@ HERE = Path(__file__).resolve().parent
 SOURCE_DIR = HERE.parent
 MATERIAL_DIR = SOURCE_DIR / "tests" / "corpus"
 MIB = 1 << 20
+DEFAULT_SIZE_MIB = 64  # the corpus for the timings; the other benchmark scripts share its cache
 
 # ---------------------------------------------------------------------------
 # Corpus
@@ -384,13 +385,9 @@ def iconv_file(tools, src_path, dst_path, f, t):
     tmp.with_name("iconv.err").unlink()
 
 
-def prepare_corpora(args, tools, material, log):
-    """Base corpus at --size-mib plus one per RSS size; cached by parameters."""
-    work = Path(args.workdir)
-    work.mkdir(parents=True, exist_ok=True)
-    base_size = int(args.size_mib * MIB)
-    sizes = sorted({base_size} | {int(s * MIB) for s in args.rss_sizes})
-    key = {
+def corpus_key(material, base_size):
+    """The parameters the cached corpus was made with; any change regenerates it."""
+    return {
         "generator": GENERATOR_VERSION,
         "seed": SEED,
         "material": material["digest"],
@@ -399,6 +396,15 @@ def prepare_corpora(args, tools, material, log):
         "ascii_share": ASCII_SHARE,
         "kana_line_rate": KANA_LINE_RATE,
     }
+
+
+def ensure_base_corpus(work, base_size, material, log):
+    """Generate work/base/corpus.sjis (and nokana.sjis) of base_size bytes unless cached; return (base dir, key).
+
+    Also used by the other benchmark scripts, so that they share this cache.
+    """
+    work.mkdir(parents=True, exist_ok=True)
+    key = corpus_key(material, base_size)
     meta_path = work / "corpus.json"
     try:
         cached = json.loads(meta_path.read_text())
@@ -428,6 +434,15 @@ def prepare_corpora(args, tools, material, log):
         del full, nokana
         log(f"  generated in {time.perf_counter() - t0:.1f} s")
         meta_path.write_text(json.dumps({"key": key}, indent=1))
+    return base_dir, key
+
+
+def prepare_corpora(args, tools, material, log):
+    """Base corpus at --size-mib plus one per RSS size; cached by parameters."""
+    work = Path(args.workdir)
+    base_size = int(args.size_mib * MIB)
+    sizes = sorted({base_size} | {int(s * MIB) for s in args.rss_sizes})
+    base_dir, _ = ensure_base_corpus(work, base_size, material, log)
 
     base_sjis = None
     corpora = {}
@@ -1040,7 +1055,7 @@ def main():
     args = ap.parse_args()
     q = args.quick
     if args.size_mib is None:
-        args.size_mib = 8 if q else 64
+        args.size_mib = 8 if q else DEFAULT_SIZE_MIB
     if args.runs is None:
         args.runs = 3 if q else 5
     if args.rss_sizes is None:
