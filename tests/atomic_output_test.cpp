@@ -450,52 +450,38 @@ INSTANTIATE_TEST_SUITE_P(Signals, AtomicOutputLargeFile, ::testing::Values(SIGIN
 // ---------------------------------------------------------------------------
 // Modes of the output.
 
-// A new output gets 0644 less the creation mask, less the group and other
-// read bits that the input lacks.
-TEST(AtomicOutputMode, NewOutputGets0644LessTheCreationMaskAndNoMoreThanTheInput) {
+// A new output gets 0644 less the creation mask; an existing one keeps its
+// permission bits, no more (never set-user-ID, set-group-ID or sticky); and
+// neither is readable by group or others where the input is not.
+TEST(AtomicOutputMode, OutputPermissionBits) {
   struct Case {
+    mode_t existing;  // 0: no output before
     mode_t mask;
     mode_t input;
     mode_t expected;
   };
-  for (const Case& c : {Case{022, 0644, 0644}, Case{027, 0644, 0640}, Case{077, 0644, 0600}, Case{0, 0644, 0644},
-                        Case{0222, 0644, 0444}, Case{0177, 0644, 0600}, Case{022, 0600, 0600}, Case{022, 0640, 0640},
-                        Case{022, 0604, 0604}, Case{0, 0400, 0600}, Case{022, 0755, 0644}, Case{022, 04755, 0644}}) {
-    SCOPED_TRACE(testing::Message() << "umask " << std::oct << c.mask << ", input " << c.input);
+  const Case cases[] = {
+      // New outputs.
+      {0, 022, 0644, 0644}, {0, 027, 0644, 0640}, {0, 077, 0644, 0600}, {0, 0, 0644, 0644}, {0, 0222, 0644, 0444},
+      {0, 0177, 0644, 0600}, {0, 022, 0600, 0600}, {0, 022, 0640, 0640}, {0, 022, 0604, 0604}, {0, 0, 0400, 0600},
+      {0, 022, 0755, 0644}, {0, 022, 04755, 0644},
+      // Existing outputs; the mask does not touch them.
+      {0600, 077, 0644, 0600}, {0640, 077, 0644, 0640}, {0664, 077, 0644, 0664}, {0666, 077, 0644, 0666},
+      {0700, 077, 0644, 0700}, {0755, 077, 0644, 0755}, {0604, 077, 0644, 0604}, {06755, 077, 0644, 0755},
+      {04711, 077, 0644, 0711}, {01666, 077, 0644, 0666}, {0644, 077, 0600, 0600}, {0666, 077, 0640, 0662},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::oct << "output " << c.existing << ", umask " << c.mask << ", input "
+                                    << c.input);
     TempDir dir;
     dir.write("a.txt", kSjisText);
     ASSERT_EQ(chmod(dir.file("a.txt").c_str(), c.input), 0);
+    if (c.existing != 0) {
+      dir.write("a.euc", kOldOutput);
+      ASSERT_EQ(chmod(dir.file("a.euc").c_str(), c.existing), 0);
+    }
     Options options;
     options.creation_mask = c.mask;
-    Program program({"-e", "a.txt"}, dir.path(), options);
-    ASSERT_TRUE(program.wait());
-    EXPECT_EQ(program.exit_status(), 0);
-    EXPECT_EQ(mode_of(dir.file("a.euc")), c.expected) << std::oct << mode_of(dir.file("a.euc"));
-    EXPECT_EQ(read_file(dir.file("a.euc")), kEucText);
-    EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt"}));
-  }
-}
-
-// An existing output keeps its permission bits, no more: never set-user-ID,
-// set-group-ID or sticky, and never more readable than the input.
-TEST(AtomicOutputMode, ExistingOutputKeepsItsPermissionBits) {
-  struct Case {
-    mode_t existing;
-    mode_t input;
-    mode_t expected;
-  };
-  for (const Case& c : {Case{0600, 0644, 0600}, Case{0640, 0644, 0640}, Case{0664, 0644, 0664}, Case{0666, 0644, 0666},
-                        Case{0700, 0644, 0700}, Case{0755, 0644, 0755}, Case{0604, 0644, 0604}, Case{06755, 0644, 0755},
-                        Case{04711, 0644, 0711}, Case{01666, 0644, 0666}, Case{0644, 0600, 0600},
-                        Case{0666, 0640, 0662}}) {
-    SCOPED_TRACE(testing::Message() << "mode " << std::oct << c.existing << ", input " << c.input);
-    TempDir dir;
-    dir.write("a.txt", kSjisText);
-    ASSERT_EQ(chmod(dir.file("a.txt").c_str(), c.input), 0);
-    dir.write("a.euc", kOldOutput);
-    ASSERT_EQ(chmod(dir.file("a.euc").c_str(), c.existing), 0);
-    Options options;
-    options.creation_mask = 077;  // the mask does not touch an existing output
     Program program({"-e", "a.txt"}, dir.path(), options);
     ASSERT_TRUE(program.wait());
     EXPECT_EQ(program.exit_status(), 0);

@@ -437,24 +437,6 @@ int mkostemp64(char *pattern, int flags) {
   return opened(real_mkostemp64(pattern, flags), pattern);
 }
 
-int rename(const char *from, const char *to) {
-  char both[2 * 4096 + 8];
-  int error;
-  const size_t a = strlen(from) < 4096 ? strlen(from) : 4096;
-  const size_t b = strlen(to) < 4096 ? strlen(to) : 4096;
-  memcpy(both, from, a);
-  memcpy(both + a, " -> ", 4);
-  memcpy(both + a + 4, to, b);
-  both[a + 4 + b] = '\0';
-  error = fault_for(CALL_RENAME, both, -1);
-  if (error != 0) {
-    errno = error;
-    return -1;
-  }
-  RESOLVE(real_rename, "rename");
-  return real_rename(from, to);
-}
-
 /* "old -> new", each cut to 4096 bytes. */
 static const char *both_names(char *both, const char *from, const char *to) {
   const size_t a = strlen(from) < 4096 ? strlen(from) : 4096;
@@ -464,6 +446,17 @@ static const char *both_names(char *both, const char *from, const char *to) {
   memcpy(both + a + 4, to, b);
   both[a + 4 + b] = '\0';
   return both;
+}
+
+int rename(const char *from, const char *to) {
+  char both[2 * 4096 + 8];
+  const int error = fault_for(CALL_RENAME, both_names(both, from, to), -1);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  RESOLVE(real_rename, "rename");
+  return real_rename(from, to);
 }
 
 int linkat(int olddirfd, const char *oldpath, int newdirfd, const char *newpath, int flags) {
