@@ -11,6 +11,8 @@
 #include <new>
 #include <utility>
 
+#include "stream/text_stream.h"
+
 namespace kotran {
 
 namespace {
@@ -402,17 +404,7 @@ CharSet host_charset() {
 void fail_no_room_for_arguments() {
   static constexpr char message[] =
       "\r\nruntime error R6008\r\n- not enough space for arguments\r\n";
-  const char* p = message;
-  std::size_t left = sizeof message - 1;
-  while (left > 0) {
-    const ssize_t written = write(2, p, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    p += written;
-    left -= static_cast<std::size_t>(written);
-  }
+  write_all(2, message, sizeof message - 1);
   _exit(255);
 }
 

@@ -153,15 +153,13 @@ class FileWalk {
   }
 
   // Nothing is dropped silently: characters replaced, and text after a 0x1A
-  // that ended it. False, with the read error reported, when the rest of the
-  // input could not be read.
-  bool report_losses(TextStream* in) {
+  // that ended it. A read error on the way is left to close_input.
+  void report_losses(TextStream* in) {
     if (replaced_characters > 0) print_message(MSG_REPLACED, {std::to_string(replaced_characters)});
     bool only_marks = true;
     const int64_t after = stream_bytes_after_end(in, only_marks);
     if (after > 0 && !only_marks)
       print_message(MSG_TEXT_ENDED_EARLY, {std::to_string(in->mark_offset), std::to_string(after)});
-    return after >= 0;
   }
 
   // Closes the input; false, with the read error reported, when reading failed.

@@ -3,7 +3,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
-#include <cerrno>
+
 #include <strings.h>
 
 #include "codes/jis_sjis.h"
@@ -135,15 +135,10 @@ void print_out_of_memory() {
       "\x8F" "I\x97\xB9\x82\xB5\x82\xDC\x82\xB7.\r\n";
   static constexpr char utf8[] = "ERROR: メモリが足りません. 終了します.\r\n";
   const bool display_utf8 = isatty(2) && locale_is_utf8();
-  const char* p = display_utf8 ? utf8 : sjis;
-  size_t left = display_utf8 ? sizeof utf8 - 1 : sizeof sjis - 1;
-  while (left > 0) {
-    const ssize_t n = ::write(2, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
+  if (display_utf8)
+    write_all(2, utf8, sizeof utf8 - 1);
+  else
+    write_all(2, sjis, sizeof sjis - 1);
 }
 
 void print_message(const char* format, std::initializer_list<std::string_view> args) {

@@ -178,17 +178,7 @@ void report_error(const char* name) {
   line += error_text(last_error);
   line += err->lf_only ? "\n" : "\r\n";
   // Straight to the descriptor, past the block.
-  const char* p = line.data();
-  size_t left = line.size();
-  while (left > 0) {
-    ssize_t n = ::write(err->fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
+  write_all(err->fd, line.data(), line.size());
 }
 
 }  // namespace kotran

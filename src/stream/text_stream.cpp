@@ -77,17 +77,6 @@ int open_spill_file() {
   return fd;
 }
 
-bool write_fully(int fd, const unsigned char* from, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, from, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    from += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Keeps bytes just read from a pipe; false, errno set, when the temporary
 // file cannot take them.
 bool spool_append(Spool* sp, const unsigned char* from, size_t size) {
@@ -103,11 +92,11 @@ bool spool_append(Spool* sp, const unsigned char* from, size_t size) {
   if (sp->file < 0) {
     sp->file = open_spill_file();
     if (sp->file < 0) return false;
-    if (!write_fully(sp->file, sp->memory, static_cast<size_t>(sp->size))) return false;
+    if (!write_all(sp->file, sp->memory, static_cast<size_t>(sp->size))) return false;
     std::free(sp->memory);
     sp->memory = nullptr;
   }
-  if (!write_fully(sp->file, from, size)) return false;
+  if (!write_all(sp->file, from, size)) return false;
   sp->size += static_cast<int64_t>(size);
   return true;
 }
@@ -289,6 +278,18 @@ size_t fold_input(TextStream* s, const unsigned char* from, size_t len, unsigned
 }
 
 }  // namespace
+
+bool write_all(int fd, const void* bytes, size_t size) {
+  const auto* from = static_cast<const unsigned char*>(bytes);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, from, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    from += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
 
 void set_lf_line_ends(bool on) {
   g_lf_only = on;

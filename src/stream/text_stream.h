@@ -163,6 +163,10 @@ int64_t stream_bytes_after_end(TextStream* s, bool& only_marks);
 inline bool stream_eof(const TextStream* s) { return s->at_eof; }
 inline bool stream_error(const TextStream* s) { return s->failed; }
 
+// Writes size bytes straight to the descriptor, retrying interrupted and
+// partial writes; false, errno set, when a write fails. Needs no memory.
+bool write_all(int fd, const void* bytes, size_t size);
+
 // Standard output and standard error for the whole run.
 TextStream* std_out();
 TextStream* std_err();
