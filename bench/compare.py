@@ -25,7 +25,10 @@ import time
 from pathlib import Path
 from types import SimpleNamespace
 
-import run  # the corpus, the conversions, the process timer
+from corpus import DEFAULT_SIZE_MIB, MIB, fmt_size, load_material, prepare_corpora
+from peers import CODES, CONVERSIONS, KOTRAN_EXT, build_kotran, first_difference, label, run_to_bytes, spawn
+from report import machine_info
+from timing import load_average
 
 MODES = ("null", "file")
 
@@ -43,8 +46,8 @@ def main():
     ap.add_argument("old", metavar="OLD", help="the kotran executable to compare against")
     ap.add_argument("new", metavar="NEW", help="the kotran executable compared")
     ap.add_argument("--runs", type=int, default=5, help="rounds (default 5)")
-    ap.add_argument("--size-mib", type=float, default=run.DEFAULT_SIZE_MIB,
-                    help=f"corpus size (default {run.DEFAULT_SIZE_MIB}, the one run.py caches)")
+    ap.add_argument("--size-mib", type=float, default=DEFAULT_SIZE_MIB,
+                    help=f"corpus size (default {DEFAULT_SIZE_MIB}, the one run.py caches)")
     ap.add_argument("--workdir", default="/tmp/kotran-bench",
                     help="corpus cache (shared with run.py) and scratch files (default /tmp/kotran-bench)")
     ap.add_argument("--json", help="also write the results to this JSON file")
@@ -53,12 +56,12 @@ def main():
         ap.error("sizes and runs must be positive")
 
     t0 = time.perf_counter()
-    info = run.machine_info()
+    info = machine_info()
     print(f"CPU: {info['cpu_model']}, {info['cores']} cores ({info['usable_cores']} usable to this process); "
           f"Linux {info['kernel']}; Python {info['python']}")
     exes = {}
     for name, path in (("OLD", args.old), ("NEW", args.new)):
-        exes[name] = run.build_kotran(SimpleNamespace(kotran=path, build_dir=None), log)
+        exes[name] = build_kotran(SimpleNamespace(kotran=path, build_dir=None), log)
         sha = hashlib.sha256(Path(exes[name]).read_bytes()).hexdigest()[:12]
         print(f"{name}: {exes[name]}, sha256 {sha}")
     iconv = shutil.which("iconv")
@@ -66,24 +69,24 @@ def main():
         sys.exit("iconv not found: it makes the EUC and UTF-8 forms of the corpus")
 
     try:
-        corpus, _ = run.prepare_corpora(
+        corpus, _ = prepare_corpora(
             SimpleNamespace(workdir=args.workdir, size_mib=args.size_mib, rss_sizes=[]),
-            SimpleNamespace(iconv=iconv, kotran=exes["OLD"]), run.load_material(), log)
+            SimpleNamespace(iconv=iconv, kotran=exes["OLD"]), load_material(), log)
     except RuntimeError as e:
         sys.exit(f"could not prepare the corpus: {e}")
-    sizes = {code: corpus.path[code].stat().st_size for code in run.CODES}
-    print(f"corpus: {run.fmt_size(corpus.size)} Shift-JIS (as EUC {run.fmt_size(sizes['euc'])}, "
-          f"JIS {run.fmt_size(sizes['jis'])}, UTF-8 {run.fmt_size(sizes['utf8'])}; the JIS form written by OLD)")
+    sizes = {code: corpus.path[code].stat().st_size for code in CODES}
+    print(f"corpus: {fmt_size(corpus.size)} Shift-JIS (as EUC {fmt_size(sizes['euc'])}, "
+          f"JIS {fmt_size(sizes['jis'])}, UTF-8 {fmt_size(sizes['utf8'])}; the JIS form written by OLD)")
     sys.stdout.flush()
 
     log("checking that OLD and NEW give the same output ...")
     digests = {}
     failures = []
-    for key, src, dst, opt in run.CONVERSIONS:
-        outs = [run.run_to_bytes([exes[n], "-c", opt, str(corpus.path[src])]) for n in ("OLD", "NEW")]
-        what = f"kotran -c {opt} ({run.CODES[src]}->{run.CODES[dst]})"
+    for key, src, dst, opt in CONVERSIONS:
+        outs = [run_to_bytes([exes[n], "-c", opt, str(corpus.path[src])]) for n in ("OLD", "NEW")]
+        what = f"kotran -c {opt} ({CODES[src]}->{CODES[dst]})"
         if outs[0] != outs[1]:
-            at = run.first_difference(*outs)
+            at = first_difference(*outs)
             failures.append(f"{what}: differs at byte {at} (OLD {len(outs[0])} bytes, NEW {len(outs[1])}; "
                             f"OLD {outs[0][max(0, at - 8):at + 8].hex(' ')} / NEW {outs[1][max(0, at - 8):at + 8].hex(' ')})")
             log(f"  FAIL  {what}")
@@ -103,7 +106,7 @@ def main():
         shutil.rmtree(scratch)
     scratch.mkdir(parents=True)
     linked = {}
-    for code in run.CODES:
+    for code in CODES:
         d = scratch / code
         d.mkdir()
         try:
@@ -113,12 +116,12 @@ def main():
         linked[code] = d / "in.txt"
 
     err = scratch / "stderr.txt"
-    cases = [(conv, mode) for conv in run.CONVERSIONS for mode in MODES]
+    cases = [(conv, mode) for conv in CONVERSIONS for mode in MODES]
     samples = {}  # (key, mode, name) -> [Run]
     errors = []
     checked = set()
-    load_before = run.load_average()
-    log(f"timing: {len(run.CONVERSIONS)} conversions x {len(MODES)} output modes x 2 executables x {args.runs} rounds ...")
+    load_before = load_average()
+    log(f"timing: {len(CONVERSIONS)} conversions x {len(MODES)} output modes x 2 executables x {args.runs} rounds ...")
     t_timing = time.perf_counter()
     for rnd in range(args.runs):
         for ci, (conv, mode) in enumerate(cases):
@@ -129,11 +132,11 @@ def main():
                     argv, result = [exes[name], "-c", opt, str(corpus.path[src])], None
                 else:
                     argv = [exes[name], opt, str(linked[src])]
-                    result = linked[src].with_suffix(run.KOTRAN_EXT[dst])
+                    result = linked[src].with_suffix(KOTRAN_EXT[dst])
                     if result.exists():
                         result.unlink()
                 os.sync()  # no write-back of an earlier output during this run
-                r = run.spawn(argv, os.devnull, err)
+                r = spawn(argv, os.devnull, err)
                 samples.setdefault((key, mode, name), []).append(r)
                 if r.status != 0:
                     msg = err.read_text(errors="replace").strip().splitlines()
@@ -148,7 +151,7 @@ def main():
                     if result.exists():
                         result.unlink()
         log(f"  round {rnd + 1}/{args.runs} done ({time.perf_counter() - t_timing:.0f} s)")
-    load_after = run.load_average()
+    load_after = load_average()
     shutil.rmtree(scratch)
     if errors:
         print("\nkotran failed or wrote a wrong output file during the timings; no figures are reported:")
@@ -159,14 +162,14 @@ def main():
     rows = []
     for conv, mode in cases:
         key, src, dst, opt = conv
-        mib = sizes[src] / run.MIB
+        mib = sizes[src] / MIB
         old, new = samples[(key, mode, "OLD")], samples[(key, mode, "NEW")]
         med = lambda runs, f: statistics.median(f(r) for r in runs)
         wall_old, wall_new = med(old, lambda r: r.wall), med(new, lambda r: r.wall)
         cpu_old, cpu_new = med(old, lambda r: r.user + r.sys), med(new, lambda r: r.user + r.sys)
         per_round = [o.wall / n.wall for o, n in zip(old, new)]  # the two runs of one round
         rows.append({
-            "conversion": run.label(conv), "option": opt, "mode": mode, "input_bytes": sizes[src],
+            "conversion": label(conv), "option": opt, "mode": mode, "input_bytes": sizes[src],
             "old_wall_s": [round(r.wall, 5) for r in old], "new_wall_s": [round(r.wall, 5) for r in new],
             "old_cpu_s": [round(r.user + r.sys, 5) for r in old], "new_cpu_s": [round(r.user + r.sys, 5) for r in new],
             "old_mib_per_s": mib / wall_old, "new_mib_per_s": mib / wall_new,

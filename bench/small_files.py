@@ -26,7 +26,10 @@ import time
 from pathlib import Path
 from types import SimpleNamespace
 
-import run  # the corpus, the process timer and the kotran build of the main benchmark
+from corpus import DEFAULT_SIZE_MIB, MIB, cut_at_line, ensure_base_corpus, load_material, write_atomic
+from peers import ENV, Run, build_kotran, first_difference, first_line, git_head, iconv_file, spawn
+from report import machine_info
+from timing import load_average
 
 SMALL_VERSION = 1  # of the way the files are cut; a change makes them again
 FILES_DIR = "small-files"
@@ -43,7 +46,7 @@ def log(s):
 
 def prepare_files(work, count, size, material):
     """count files of at most size bytes cut at line ends from the corpus; cached. Returns (dir, names)."""
-    base_dir, corpus_key = run.ensure_base_corpus(work, int(run.DEFAULT_SIZE_MIB * run.MIB), material, log)
+    base_dir, corpus_key = ensure_base_corpus(work, int(DEFAULT_SIZE_MIB * MIB), material, log)
     d = work / FILES_DIR
     names = [f"f{i:05d}.txt" for i in range(count)]
     key = {"version": SMALL_VERSION, "corpus": corpus_key, "files": count, "file_bytes": size}
@@ -60,14 +63,14 @@ def prepare_files(work, count, size, material):
     data = (base_dir / "corpus.sjis").read_bytes()
     pos = 0
     for name in names:
-        piece = run.cut_at_line(data[pos:pos + size + 1], size)
+        piece = cut_at_line(data[pos:pos + size + 1], size)
         if not piece or pos + len(piece) > len(data):
             shutil.rmtree(d)
-            sys.exit(f"the {run.DEFAULT_SIZE_MIB} MiB corpus holds fewer than {count} files of {size} bytes")
+            sys.exit(f"the {DEFAULT_SIZE_MIB} MiB corpus holds fewer than {count} files of {size} bytes")
         (d / name).write_bytes(piece)
         pos += len(piece)
     # all the files one after another: what kotran -c writes for them, and the reference's input
-    run.write_atomic(d / "all.sjis", data[:pos])
+    write_atomic(d / "all.sjis", data[:pos])
     meta.write_text(json.dumps(key, indent=1))
     return d, names
 
@@ -75,7 +78,7 @@ def prepare_files(work, count, size, material):
 def arg_batches(fixed, names):
     """Split names into as few argument lists as execve takes after the fixed words and the environment."""
     arg_max = os.sysconf("SC_ARG_MAX")
-    env = sum(len(k) + len(v) + 2 + 8 for k, v in run.ENV.items()) + 8
+    env = sum(len(k) + len(v) + 2 + 8 for k, v in ENV.items()) + 8
     budget = arg_max - env - sum(len(w) + 1 + 8 for w in fixed) - 8 - 4096  # 4 KiB to spare
     batches, cur, used = [], [], 0
     for n in names:
@@ -110,12 +113,12 @@ def run_batches(argvs, stdout, err):
     wall = user = sys_ = 0.0
     status = 0
     for argv in argvs:
-        r = run.spawn(argv, stdout, err)
+        r = spawn(argv, stdout, err)
         wall += r.wall
         user += r.user
         sys_ += r.sys
         status = status or r.status
-    return run.Run(wall, status, 0, user, sys_)
+    return Run(wall, status, 0, user, sys_)
 
 
 def check_kotran(exe, d, names, batches, reference, err):
@@ -132,7 +135,7 @@ def check_kotran(exe, d, names, batches, reference, err):
         got = b"".join((d / n).with_suffix(".utf8").read_bytes() for n in names)
         if got != reference:
             failures.append(f"{exe} -u: the outputs, one after another, differ from iconv's at byte "
-                            f"{run.first_difference(got, reference)}")
+                            f"{first_difference(got, reference)}")
     remove_outputs(d)
     out = d.parent / "small-files-check.out"
     r = run_batches([[exe, "-c", "-u"] + b for b in batches], out, err)
@@ -141,7 +144,7 @@ def check_kotran(exe, d, names, batches, reference, err):
     got = out.read_bytes()
     out.unlink()
     if got != reference:
-        failures.append(f"{exe} -c -u: differs from iconv at byte {run.first_difference(got, reference)}")
+        failures.append(f"{exe} -c -u: differs from iconv at byte {first_difference(got, reference)}")
     return failures
 
 
@@ -178,15 +181,15 @@ def main():
         args.json = os.path.abspath(args.json)
 
     t0 = time.perf_counter()
-    info = run.machine_info()
+    info = machine_info()
     print(f"CPU: {info['cpu_model']}, {info['cores']} cores ({info['usable_cores']} usable to this process); "
           f"Linux {info['kernel']}; Python {info['python']}")
     if args.kotran:
-        kotrans = [run.build_kotran(SimpleNamespace(kotran=k, build_dir=None), log) for k in args.kotran]
+        kotrans = [build_kotran(SimpleNamespace(kotran=k, build_dir=None), log) for k in args.kotran]
         given = args.kotran
     else:
-        kotrans = [run.build_kotran(SimpleNamespace(kotran=None, build_dir=args.build_dir), log)]
-        given = [f"{kotrans[0]} (source {run.git_head()})"]
+        kotrans = [build_kotran(SimpleNamespace(kotran=None, build_dir=args.build_dir), log)]
+        given = [f"{kotrans[0]} (source {git_head()})"]
     labels = []
     for k in args.kotran or kotrans:
         n = sum(1 for x in labels if x == k or x.startswith(k + " ("))
@@ -198,13 +201,13 @@ def main():
     for lab, k, g in zip(labels, kotrans, given):
         sha = hashlib.sha256(Path(k).read_bytes()).hexdigest()[:12]
         print(f"kotran {lab}: {g}, sha256 {sha}")
-    print(f"iconv: {run.first_line([iconv, '--version'])}")
-    print(f"nkf: {run.first_line([nkf, '--version'])}" if nkf else "nkf: not installed, left out")
+    print(f"iconv: {first_line([iconv, '--version'])}")
+    print(f"nkf: {first_line([nkf, '--version'])}" if nkf else "nkf: not installed, left out")
     sys.stdout.flush()
 
     work = Path(args.workdir)
     size = int(args.file_kib * 1024)
-    d, names = prepare_files(work, args.files, size, run.load_material())
+    d, names = prepare_files(work, args.files, size, load_material())
     sizes = [(d / n).stat().st_size for n in names]
     sample = names[:args.per_process_files]
     full_list, sample_list = work / "small-files.list", work / "small-files-sample.list"
@@ -213,7 +216,7 @@ def main():
     err = work / "small-files.stderr"
     reference_path = d / "all.utf8"
     if not reference_path.exists():
-        run.iconv_file(SimpleNamespace(iconv=iconv), d / "all.sjis", reference_path, "CP932", "UTF-8")
+        iconv_file(SimpleNamespace(iconv=iconv), d / "all.sjis", reference_path, "CP932", "UTF-8")
     reference = reference_path.read_bytes()
 
     # Relative names keep the argument lists short; every path given to a process below is absolute.
@@ -252,7 +255,7 @@ def main():
     rows.append({"tool": "/bin/true", "mode": "per file (the floor)", "files": n_one, "base": 2,
                  "argvs": per_file(true)})
 
-    load_before = run.load_average()
+    load_before = load_average()
     log(f"timing: {len(rows)} rows x {args.runs} rounds ({n_all} files in one process, {n_one} one process each) ...")
     samples = {i: [] for i in range(len(rows))}
     errors = []
@@ -270,7 +273,7 @@ def main():
                 errors.append(f"{row['tool']} {row['mode']}: exit {r.status}: {last_line(err)}")
         log(f"  round {rnd + 1}/{args.runs} done ({time.perf_counter() - t_timing:.0f} s)")
     remove_outputs(d)
-    load_after = run.load_average()
+    load_after = load_average()
     if any(e.startswith("kotran") for e in errors):
         print("\nkotran failed during the timings; no figures are reported:")
         for e in errors:

@@ -1,0 +1,178 @@
+"""The timed runs: the cases of one round, the rounds themselves, and peak RSS
+through bench/rss_probe.c.
+"""
+
+import os
+import shutil
+import statistics
+import subprocess
+import time
+from pathlib import Path
+
+from corpus import MIB, fmt_size
+from peers import CONVERSIONS, KOTRAN_EXT, compare_output, label, recognising_option, spawn
+
+HERE = Path(__file__).resolve().parent
+
+# ---------------------------------------------------------------------------
+# The rounds
+# ---------------------------------------------------------------------------
+
+MODES = ("null", "file")
+
+
+def case_list(tools):
+    """[(conversion, output mode, tools)] in the order they are run in each round."""
+    cases = []
+    for conv in CONVERSIONS:
+        for mode in MODES:
+            names = list(tools.names)
+            if "jis" in (conv[1], conv[2]):
+                if tools.iconv_jis is None:
+                    names.remove("iconv")
+                # plain ISO-2022-JP on the katakana-free corpus: for comparison, null output only
+                if mode == "null" or tools.iconv_jis is None:
+                    names.append("iconv-2022jp")
+            if mode == "null" and recognising_option(conv[3]):
+                names.append("kotran-recognise")
+            cases.append((conv, mode, names))
+    return cases
+
+
+def input_of(tool, conv, corpus):
+    key, src, dst, _ = conv
+    if tool == "iconv-2022jp":
+        return corpus.nokana["jis"] if src == "jis" else corpus.nokana["sjis"]
+    return corpus.path[src]
+
+
+def run_rounds(args, tools, corpus, expected, log):
+    """args.runs rounds of every case; returns (cases, {(key, mode, tool): [Run]}, output checks, errors)."""
+    work = Path(args.workdir) / "scratch"
+    if work.exists():
+        shutil.rmtree(work)
+    work.mkdir(parents=True)
+    # one scratch folder per input file: kotran's output file lands beside its input
+    scratch_in = {}
+
+    def scratch_for(path):
+        if path not in scratch_in:
+            d = work / f"{len(scratch_in)}-{path.parent.name}-{path.name.replace('.', '-')}"
+            d.mkdir()
+            target = d / "in.txt"
+            try:
+                os.link(path, target)
+            except OSError:
+                shutil.copyfile(path, target)
+            scratch_in[path] = target
+        return scratch_in[path]
+
+    cases = case_list(tools)
+    samples = {}  # (conversion key, mode, tool) -> [Run]
+    outputs_checked = {}
+    errors = []
+    err = work / "stderr.txt"
+    t_start = time.perf_counter()
+    for rnd in range(args.runs):
+        for conv, mode, names in cases:
+            key, src, dst, opt = conv
+            shift = rnd % len(names)
+            for tool in names[shift:] + names[:shift]:
+                infile = input_of(tool, conv, corpus)
+                if mode == "null":
+                    argv, out, result_path = tools.argv(tool, conv, infile, False), os.devnull, None
+                else:
+                    sin = scratch_for(infile)
+                    if tool == "kotran":
+                        argv, out = tools.argv(tool, conv, sin, True), os.devnull
+                        result_path = sin.with_suffix(KOTRAN_EXT[dst])
+                    else:
+                        result_path = out = sin.with_name(f"out.{tool}")
+                        argv = tools.argv(tool, conv, sin, False)
+                    if result_path.exists():
+                        result_path.unlink()
+                    # No write-back of an earlier output still running while this one is timed.
+                    os.sync()
+                r = spawn(argv, out, err)
+                samples.setdefault((key, mode, tool), []).append(r)
+                if r.status != 0:
+                    msg = err.read_text(errors="replace").strip().splitlines()
+                    errors.append(f"{label(conv)} {mode} {tool}: exit {r.status}: {msg[-1] if msg else ''}")
+                if result_path is not None:
+                    if (key, tool) not in outputs_checked:
+                        verdict = compare_output(tool, conv, result_path, expected)
+                        outputs_checked[(key, tool)] = verdict
+                        if tool == "kotran" and verdict != "same":
+                            errors.append(f"{label(conv)} file kotran: its output file {verdict}")
+                    if result_path.exists():
+                        result_path.unlink()
+        log(f"  round {rnd + 1}/{args.runs} done ({time.perf_counter() - t_start:.0f} s)")
+    shutil.rmtree(work)
+    return cases, samples, outputs_checked, errors
+
+
+def load_average():
+    """The 1-minute load average, printed before and after the timings."""
+    try:
+        return float(Path("/proc/loadavg").read_text().split()[0])
+    except (OSError, ValueError, IndexError):
+        return None
+
+
+# ---------------------------------------------------------------------------
+# Peak memory
+# ---------------------------------------------------------------------------
+
+RSS_OTHER = ("sjis-euc", "euc-sjis")  # the conversions measured for the other tools
+RSS_KOTRAN_RUNS = 3  # kotran's figure is the median of this many runs
+
+
+def build_probe(args, log):
+    """Compile bench/rss_probe.c into the work directory; None when there is no C compiler."""
+    src = HERE / "rss_probe.c"
+    exe = Path(args.workdir) / "rss_probe"
+    if exe.exists() and exe.stat().st_mtime >= src.stat().st_mtime:
+        return str(exe)
+    cc = os.environ.get("CC") or shutil.which("cc") or shutil.which("gcc") or shutil.which("clang")
+    if not cc:
+        log("no C compiler: peak RSS is not measured")
+        return None
+    proc = subprocess.run([cc, "-O2", "-Wall", "-o", str(exe), str(src)], capture_output=True, text=True)
+    if proc.returncode != 0:
+        log(f"could not build the RSS probe: {proc.stderr.strip()}")
+        return None
+    return str(exe)
+
+
+def probe(probe_exe, argv, result_file):
+    """Peak RSS in KiB of argv (output to /dev/null), or None if it failed."""
+    r = spawn([probe_exe, str(result_file)] + [str(a) for a in argv], os.devnull)
+    if r.status != 0:
+        return None
+    fields = Path(result_file).read_text().split()
+    return int(fields[1]) if fields and fields[0] == "0" else None
+
+
+def rss_measure(args, tools, corpora, probe_exe, log):
+    """Output to /dev/null: {(size, key, tool): KiB}; kotran and the floor are medians of a few runs."""
+    rss = {}
+    result = Path(args.workdir) / "rss_probe.out"
+
+    def median_of(argv, n):
+        vals = [probe(probe_exe, argv, result) for _ in range(n)]
+        return None if None in vals else int(statistics.median(vals))
+
+    for size in sorted(int(s * MIB) for s in args.rss_sizes):
+        corpus = corpora[size]
+        rss[(size, "floor", "true")] = median_of([shutil.which("true") or "/bin/true"], RSS_KOTRAN_RUNS)
+        for conv in CONVERSIONS:
+            key, src, dst, _ = conv
+            for tool in tools.names:
+                if tool != "kotran" and key not in RSS_OTHER:
+                    continue
+                if tool == "iconv" and tools.iconv_jis is None and "jis" in (src, dst):
+                    continue
+                argv = tools.argv(tool, conv, corpus.path[src], False)
+                rss[(size, key, tool)] = median_of(argv, RSS_KOTRAN_RUNS if tool == "kotran" else 1)
+        log(f"  peak RSS at {fmt_size(size)} measured")
+    return rss
