@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that kotran's build, tests or CI need, and
+# only those that are missing. Prints nothing when all are there.
+#
+#   tools/setup.sh build   # CMake, Ninja and g++: build and run kotran
+#   tools/setup.sh test    # that, GoogleTest, Python 3 and iconv: run every test
+#   tools/setup.sh ci      # that, clang and its runtime: what .ci/run needs (fuzzing)
+#
+# Runs apt-get as root, or through sudo when that exists. Exit status 0 when
+# everything is present afterwards, 1 when something could not be installed,
+# 2 on a wrong argument.
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++)
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin)
+ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
+
+usage() {
+  echo "usage: $0 build|test|ci" >&2
+  exit 2
+}
+fail() {
+  echo "setup.sh: $*" >&2
+  exit 1
+}
+
+[ "$#" -eq 1 ] || usage
+case "$1" in
+  build) wanted=("${build_packages[@]}") ;;
+  test) wanted=("${test_packages[@]}") ;;
+  ci) wanted=("${ci_packages[@]}") ;;
+  *) usage ;;
+esac
+
+command -v dpkg >/dev/null 2>&1 ||
+  fail "dpkg not found; this script knows Debian only. Install these or their equivalents: ${wanted[*]}"
+
+# dpkg -s also succeeds for a package that was removed but left its
+# configuration behind, so the status line is what counts.
+missing=()
+for p in "${wanted[@]}"; do
+  status=$(dpkg -s "$p" 2>/dev/null) || status=
+  case "$status" in
+    *"Status: install ok installed"*) ;;
+    *) missing+=("$p") ;;
+  esac
+done
+[ "${#missing[@]}" -eq 0 ] && exit 0
+
+command -v apt-get >/dev/null 2>&1 || fail "apt-get not found; install these yourself: ${missing[*]}"
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null 2>&1 || fail "not root and no sudo; as root run: apt-get install ${missing[*]}"
+  as_root=(sudo)
+fi
+
+echo "setup.sh: installing ${missing[*]}"
+# sudo drops the environment, so DEBIAN_FRONTEND is passed through env.
+apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
+"${apt[@]}" update -qq || fail "apt-get update failed; nothing was installed"
+"${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" ||
+  fail "apt-get could not install: ${missing[*]}"
