@@ -1,5 +1,5 @@
-// Unit tests of the argument words: splitting, the sort of names, wildcard
-// matching and expansion (with a scripted listing and in a real directory).
+// Unit tests of the argument words: the sort of names, wildcard matching and
+// expansion (with a scripted listing and in a real directory).
 #include "driver/arg_words.h"
 
 #include <fcntl.h>
@@ -52,139 +52,6 @@ std::string show(const Words& words) {
 void PrintTo(const Word& w, std::ostream* os) { *os << show({w}); }
 
 namespace {
-
-// ---------------------------------------------------------------- split_words
-
-struct SplitCase {
-  const char* line;  // after the program name and one blank
-  Words expected;    // after the program name
-};
-
-// Cases whose bytes are all below 0x80 split the same in both sets.
-const SplitCase kSplitCases[] = {
-    {R"(a "b c" d)", {plain("a"), quoted("b c"), plain("d")}},
-    {R"("a b")", {quoted("a b")}},
-    {R"(a" "b)", {plain("a b")}},
-    {R"(\"x)", {plain(R"("x)")}},
-    {R"(\\"x y")", {plain(R"(\x y)")}},
-    {R"(a\\b)", {plain(R"(a\\b)")}},
-    {R"("a""b c")", {quoted(R"(a"b)"), plain("c")}},
-    {R"("*.txt")", {quoted("*.txt")}},
-    {R"(x"*".txt)", {plain("x*.txt")}},
-    // Runs of backslashes: halved before a quote mark, kept otherwise.
-    {R"(a\\\\"b c")", {plain(R"(a\\b c)")}},
-    {R"(a\\\\\"b c)", {plain(R"(a\\"b)"), plain("c")}},
-    {R"(a\\\ b)", {plain(R"(a\\\)"), plain("b")}},
-    {R"(a\)", {plain(R"(a\)")}},
-    {R"("a\"b" c)", {quoted(R"(a"b)"), plain("c")}},
-    // Quote marks in the middle of a word, unclosed quotes, empty words.
-    {R"(a"b"c)", {plain("abc")}},
-    {R"("a b)", {quoted("a b")}},
-    {R"("a"")", {quoted(R"(a")")}},
-    {R"("a""")", {quoted(R"(a")")}},
-    {R"("a"" b)", {quoted(R"(a")"), plain("b")}},
-    {R"("" x)", {quoted(""), plain("x")}},
-    {R"("a" "b")", {quoted("a"), quoted("b")}},
-    {R"(a"" b)", {plain("a"), plain("b")}},
-    {"\"a\tb\"", {quoted("a\tb")}},
-    // Blanks: any run of spaces and tabs separates, none at the end counts.
-    {" \t a \t\tb  \t", {plain("a"), plain("b")}},
-    {"", {}},
-    {"   ", {}},
-    // Options are words like any other.
-    {R"(-j "/x y")", {plain("-j"), quoted("/x y")}},
-};
-
-TEST(SplitWords, TableInBothCharacterSets) {
-  for (const CharSet cs : {kSingle, kSjis}) {
-    for (const SplitCase& c : kSplitCases) {
-      Words expected{plain("prog")};
-      expected.insert(expected.end(), c.expected.begin(), c.expected.end());
-      const Words got = split_words(std::string("prog ") + c.line, cs);
-      EXPECT_EQ(got, expected) << "line: " << c.line << " set: " << charset_name(cs)
-                               << "\n got: " << show(got) << "\nwant: " << show(expected);
-    }
-  }
-}
-
-struct WholeLineCase {
-  std::string line;
-  CharSet cs;
-  Words expected;
-};
-
-const WholeLineCase kWholeLineCases[] = {
-    // The program name is taken as written: quotes and backslashes stay.
-    {"prog", kSingle, {plain("prog")}},
-    {"", kSingle, {plain("")}},
-    {R"(C:\bin\kotran.exe a)", kSingle, {plain(R"(C:\bin\kotran.exe)"), plain("a")}},
-    {R"(pr\"o"g x" y)", kSingle, {plain(R"(pr\"o"g)"), plain("x y")}},
-    {"prog\tx", kSingle, {plain("prog"), plain("x")}},
-    {R"("C:\my dir\k.exe" a)", kSingle, {quoted(R"(C:\my dir\k.exe)"), plain("a")}},
-    {R"("C:\my dir\k*.exe")", kSingle, {quoted(R"(C:\my dir\k*.exe)")}},
-    // After a quoted program name the next word may start at once.
-    {R"("prog"a b)", kSingle, {quoted("prog"), plain("a"), plain("b")}},
-    {R"("prog""a b")", kSingle, {quoted("prog"), quoted("a b")}},
-    {R"("pro g)", kSingle, {quoted("pro g")}},
-    {R"("" a)", kSingle, {quoted(""), plain("a")}},
-    // The line ends at a NUL.
-    {std::string("prog a\0b", 8), kSingle, {plain("prog"), plain("a")}},
-
-    // A lead byte protects the byte after it: 0x95 0x5C is one character,
-    // not a backslash before a quote.
-    {"p \x95\x5C\"a b\"",
-     kSjis,
-     {plain("p"), plain("\x95\x5C"
-                        "a b")}},
-    {"p \x95\x5C\"a b\"", kSingle, {plain("p"), plain("\x95\"a"), plain("b")}},
-    {"p \x95\x5C\x5C\"x y\"", kSjis, {plain("p"), plain("\x95\x5C\"x"), plain("y")}},
-    {"p \x95\x5C\x5C\"x y\"", kSingle, {plain("p"), plain("\x95\x5Cx y")}},
-    {"p a\x95\x5C", kSjis, {plain("p"), plain("a\x95\x5C")}},
-    // ... a blank or a quote after a lead byte is part of the character.
-    {"p \x81 a", kSjis, {plain("p"), plain("\x81 a")}},
-    {"p \x81 a", kSingle, {plain("p"), plain("\x81"), plain("a")}},
-    {"p \x81\"b c", kSjis, {plain("p"), plain("\x81\"b"), plain("c")}},
-    {"p \x81\"b c",
-     kSingle,
-     {plain("p"), plain("\x81"
-                        "b c")}},
-    {"p \xE0\"b c", kSjis, {plain("p"), plain("\xE0\"b"), plain("c")}},
-    {"p \xFC\"b c", kSjis, {plain("p"), plain("\xFC\"b"), plain("c")}},
-    // ... the lead byte ranges end at 0x9F and 0xFC.
-    {"p \xA0\"b c",
-     kSjis,
-     {plain("p"), plain("\xA0"
-                        "b c")}},
-    {"p \xFD\"b c",
-     kSjis,
-     {plain("p"), plain("\xFD"
-                        "b c")}},
-    {"p \x80\"b c",
-     kSjis,
-     {plain("p"), plain("\x80"
-                        "b c")}},
-    // ... a trail byte is never a lead byte of its own.
-    {"p \x81\x81\x5C\"x\"", kSjis, {plain("p"), plain("\x81\x81\"x")}},
-    // ... a lead byte at the end of the line stands alone.
-    {"p a\x81", kSjis, {plain("p"), plain("a\x81")}},
-    {"p\x81", kSjis, {plain("p\x81")}},
-    // ... also in the program name, quoted or not.
-    {"pr\x81 x a", kSjis, {plain("pr\x81 x"), plain("a")}},
-    {"pr\x81 x a", kSingle, {plain("pr\x81"), plain("x"), plain("a")}},
-    {"\"p\x81\"q\" a", kSjis, {quoted("p\x81\"q"), plain("a")}},
-    {"\"p\x81\"q\" a", kSingle, {quoted("p\x81"), plain("q a")}},
-    // A quoted word keeps the mark even when it starts with a kanji.
-    {"p \"\x8A\xBF*\"", kSjis, {plain("p"), quoted("\x8A\xBF*")}},
-};
-
-TEST(SplitWords, ProgramNameAndLeadBytes) {
-  for (const WholeLineCase& c : kWholeLineCases) {
-    const Words got = split_words(c.line, c.cs);
-    EXPECT_EQ(got, c.expected) << "line: " << show({plain(c.line)})
-                               << " set: " << charset_name(c.cs) << "\n got: " << show(got)
-                               << "\nwant: " << show(c.expected);
-  }
-}
 
 // -------------------------------------------------------------- compare_names
 
@@ -590,22 +457,6 @@ TEST_F(ExpandInDirectory, ListDirectory) {
   sort_names(all, kSingle);
   EXPECT_EQ(all, (Names{".", "..", "one"}));
   EXPECT_EQ(list_directory(dir_, "o?e", kSingle), (Names{"one"}));
-}
-
-TEST_F(ExpandInDirectory, CommandLineWords) {
-  touch("b.txt");
-  touch("a.txt");
-  touch("xa.txt");
-  EXPECT_EQ(arguments_from_command_line("k ?.txt \"*.txt\" x\"*\".txt", "k", kSingle),
-            (Names{"k", "a.txt", "b.txt", "*.txt", "xa.txt"}));
-  // An empty line is the program's own file name.
-  EXPECT_EQ(arguments_from_command_line("", "C:\\bin\\kotran.exe", kSingle),
-            (Names{"C:\\bin\\kotran.exe"}));
-  EXPECT_EQ(arguments_from_command_line(std::string_view("\0x", 2), "own", kSingle),
-            (Names{"own"}));
-  // Exactly enough room: every word its length plus one.
-  EXPECT_EQ(arguments_from_command_line("k ?.txt", "k", kSingle, 2 + 6 + 6),
-            (Names{"k", "a.txt", "b.txt"}));
 }
 
 // -------------------------------------------------- prepare_arguments

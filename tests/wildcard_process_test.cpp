@@ -253,22 +253,6 @@ TEST_F(WildcardProcess, OutOfRoomReportsR6008AndExits255) {
   }
 }
 
-TEST_F(WildcardProcess, OutOfRoomOnACommandLine) {
-  make_tree();
-  const ChildResult r = run_in_child(
-      [] { write_out(joined(arguments_from_command_line("k s*", "k", CharSet::single_byte, 5))); });
-  EXPECT_TRUE(r.exited);
-  EXPECT_EQ(r.status, 255);
-  EXPECT_EQ(r.err, kR6008);
-  EXPECT_EQ(r.out, "");
-
-  const ChildResult fits = run_in_child(
-      [] { write_out(joined(arguments_from_command_line("k s*", "k", CharSet::single_byte, 6))); });
-  EXPECT_EQ(fits.status, 0);
-  EXPECT_EQ(fits.out, "k|sub|");
-  EXPECT_EQ(fits.err, "");
-}
-
 // A quoted '*' in a folder of 100 000 files, as a user meets it: the program
 // expands and sorts the names before it reads the options, then rejects the
 // first word. Expansion and sort take a small part of a second; the bound

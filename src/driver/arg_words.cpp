@@ -1,4 +1,4 @@
-// Argument words: splitting, wildcard expansion and the sort of names.
+// Argument words: the word list, wildcard expansion and the sort of names.
 #include "driver/arg_words.h"
 
 #include <dirent.h>
@@ -18,25 +18,6 @@ namespace kotran {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
-
-bool is_blank(unsigned char c) { return c == ' ' || c == '\t'; }
-
-// The command line ends at its first NUL, as a C string would.
-std::string_view up_to_nul(std::string_view s) {
-  const std::size_t nul = s.find('\0');
-  return nul == npos ? s : s.substr(0, nul);
-}
-
-// Appends the character at s[i] to `out` and returns the index after it: a
-// lead byte takes the byte after it along, unless the line ends there.
-std::size_t take_char(std::string_view s, std::size_t i, CharSet cs, std::string& out) {
-  if (is_lead_byte(static_cast<unsigned char>(s[i]), cs) && i + 1 < s.size()) {
-    out.append(s.substr(i, 2));
-    return i + 2;
-  }
-  out += s[i];
-  return i + 1;
-}
 
 // The index after the character that starts at s[i].
 std::size_t next_char(std::string_view s, std::size_t i, CharSet cs) {
@@ -154,80 +135,6 @@ bool is_lead_byte(unsigned char c, CharSet cs) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-std::vector<Word> split_words(std::string_view whole_line, CharSet cs) {
-  const std::string_view line = up_to_nul(whole_line);
-  const std::size_t n = line.size();
-  std::vector<Word> words;
-  std::size_t i = 0;
-
-  // The program name is taken as written: up to a closing double quote
-  // when it starts with one, otherwise up to the first blank.
-  Word name;
-  if (n > 0 && line[0] == '"') {
-    name.quoted = true;
-    i = 1;
-    while (i < n && line[i] != '"') i = take_char(line, i, cs, name.text);
-    if (i < n) ++i;  // the closing quote; the next word may follow at once
-  } else {
-    while (i < n && !is_blank(static_cast<unsigned char>(line[i]))) {
-      i = take_char(line, i, cs, name.text);
-    }
-  }
-  words.push_back(std::move(name));
-
-  for (;;) {
-    while (i < n && is_blank(static_cast<unsigned char>(line[i]))) ++i;
-    if (i >= n) break;
-
-    Word word;
-    word.quoted = line[i] == '"';
-    bool quoting = false;
-    while (i < n) {
-      const auto c = static_cast<unsigned char>(line[i]);
-      if (is_lead_byte(c, cs)) {
-        i = take_char(line, i, cs, word.text);
-        continue;
-      }
-      if (c == '\\') {
-        std::size_t end = i;
-        while (end < n && line[end] == '\\') ++end;
-        const std::size_t count = end - i;
-        if (end >= n || line[end] != '"') {
-          word.text.append(count, '\\');  // not before a quote: kept as they are
-          i = end;
-          continue;
-        }
-        word.text.append(count / 2, '\\');
-        if (count % 2 == 1) {  // the last backslash makes the quote a plain one
-          word.text += '"';
-          i = end + 1;
-          continue;
-        }
-        i = end;  // an even run: the quote that follows is a quote mark
-      }
-      if (line[i] == '"') {
-        if (!quoting) {
-          quoting = true;
-          ++i;
-        } else if (i + 1 < n && line[i + 1] == '"') {
-          word.text += '"';  // a doubled quote inside quotes is a literal one
-          quoting = false;
-          i += 2;
-        } else {
-          quoting = false;
-          ++i;
-        }
-        continue;
-      }
-      if (is_blank(c) && !quoting) break;
-      word.text += line[i];
-      ++i;
-    }
-    words.push_back(std::move(word));
-  }
-  return words;
-}
-
 int compare_names(const char* a, const char* b, CharSet cs) {
   // Takes the code of the character at p and steps past it; 0 is the end.
   auto next_code = [cs](const unsigned char*& p) -> unsigned {
@@ -324,24 +231,6 @@ std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs, Director
     }
   }
   return result;
-}
-
-std::vector<std::string> arguments_from_command_line(std::string_view line,
-                                                     std::string_view own_name, CharSet cs,
-                                                     std::size_t room) {
-  try {
-    Room left(room);
-    std::string_view whole = up_to_nul(line);
-    if (whole.empty()) whole = own_name;
-    std::vector<std::string> result;
-    for (Word& word : expand_wildcards(split_words(whole, cs), cs)) {
-      left.take(word.text);
-      result.push_back(std::move(word.text));
-    }
-    return result;
-  } catch (const std::bad_alloc&) {
-    fail_no_room_for_arguments();
-  }
 }
 
 std::vector<std::string> prepare_arguments(int argc, char** argv) {

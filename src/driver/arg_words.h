@@ -1,5 +1,5 @@
-// Argument words: splitting one command line into words, expanding
-// wildcard words into file names, and the order in which names are sorted.
+// Argument words: the word list the program works on, wildcard words
+// expanded into file names, and the order in which names are sorted.
 #pragma once
 
 #include <cstddef>
@@ -26,9 +26,6 @@ struct Word {
 
   friend bool operator==(const Word&, const Word&) = default;
 };
-
-// Splits a whole command line, the program name first, into words.
-std::vector<Word> split_words(std::string_view line, CharSet cs);
 
 // Sort order of file names: letters folded to lower case, two-byte
 // characters after one-byte ones, with Shift-JIS full-width A-Z taken as
@@ -67,14 +64,6 @@ std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs, Director
 
 // Room for the word list, in bytes: every word takes its length plus one.
 inline constexpr std::size_t unlimited_room = SIZE_MAX;
-
-// The word list for a host that passes one command line: an empty line is
-// replaced by the program's own file name, then split and expanded. When
-// the words do not fit in memory (or in `room`), reports the runtime error
-// R6008 on standard error and ends the process with status 255.
-std::vector<std::string> arguments_from_command_line(std::string_view line,
-                                                     std::string_view own_name, CharSet cs,
-                                                     std::size_t room = unlimited_room);
 
 // The word list for this host, whose shell has already split the words and
 // expanded the wildcards it could. argv[0] is kept as it is. A later word
