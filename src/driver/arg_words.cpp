@@ -25,20 +25,10 @@ std::size_t next_char(std::string_view s, std::size_t i, CharSet cs) {
   return i + 1;
 }
 
-// Which characters end the directory part of a wildcard word: '\', '/' and
-// a drive colon for a command-line host, '/' alone on this host.
-enum class Separators { command_line, posix };
-
-bool is_separator(unsigned char c, Separators seps) {
-  if (c == '/') return true;
-  return seps == Separators::command_line && (c == '\\' || c == ':');
-}
-
 // Expands one word into `names` (sorted) and says whether it matched
-// anything. A word without '*' and '?', one whose directory part ends in a
-// colon that is not its second character, and one that matches nothing but
-// "." and ".." are left to the caller, which keeps the word.
-bool expand_word(const std::string& word, CharSet cs, Separators seps, DirectoryListing listing,
+// anything. A word without '*' and '?', and one that matches nothing but
+// "." and "..", are left to the caller, which keeps the word.
+bool expand_word(const std::string& word, CharSet cs, DirectoryListing listing,
                  std::vector<std::string>& names) {
   std::size_t first_wild = npos;
   std::size_t last_sep = npos;
@@ -50,24 +40,16 @@ bool expand_word(const std::string& word, CharSet cs, Separators seps, Directory
       first_wild = i;
       break;
     }
-    if (is_separator(c, seps)) last_sep = i;
+    if (c == '/') last_sep = i;
   }
   if (first_wild == npos) return false;
-  if (last_sep != npos && word[last_sep] == ':' && last_sep != 1) return false;
 
+  // The prefix, kept as written, is also the directory to list.
   const std::string prefix = last_sep == npos ? std::string() : word.substr(0, last_sep + 1);
-  // The prefix names the directory to list; this host knows only '/' as
-  // a separator, so a backslash separator is read as one.
-  std::string directory = prefix;
-  if (seps == Separators::command_line) {
-    for (std::size_t i = 0; i < directory.size(); i = next_char(directory, i, cs)) {
-      if (directory[i] == '\\') directory[i] = '/';
-    }
-  }
   const std::string_view pattern = std::string_view(word).substr(prefix.size());
 
   names.clear();
-  for (const std::string& entry : listing(directory, pattern, cs)) {
+  for (const std::string& entry : listing(prefix, pattern, cs)) {
     if (entry == "." || entry == "..") continue;
     names.push_back(prefix + entry);
   }
@@ -215,16 +197,12 @@ std::vector<std::string> list_directory(const std::string& directory, std::strin
   return entries;
 }
 
-std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs) {
-  return expand_wildcards(std::move(words), cs, list_directory);
-}
-
 std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs, DirectoryListing listing) {
   std::vector<Word> result;
   result.reserve(words.size());
   std::vector<std::string> names;
   for (Word& word : words) {
-    if (!word.quoted && expand_word(word.text, cs, Separators::command_line, listing, names)) {
+    if (!word.literal && expand_word(word.text, cs, listing, names)) {
       for (std::string& name : names) result.push_back(Word{std::move(name), false});
     } else {
       result.push_back(std::move(word));
@@ -239,29 +217,22 @@ std::vector<std::string> prepare_arguments(int argc, char** argv) {
 
 std::vector<std::string> prepare_arguments(int argc, char** argv, CharSet cs, std::size_t room) {
   try {
+    std::vector<Word> words;
+    if (argc <= 0 || argv == nullptr) return {};
+    if (argv[0] != nullptr) words.push_back(Word{argv[0], true});
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+      Word word{argv[i], false};
+      // A wildcard word that names an existing file is that file; any
+      // other one was left alone by the shell and is expanded.
+      struct stat st;
+      word.literal = holds_wildcard(word.text, cs) && lstat(word.text.c_str(), &st) == 0;
+      words.push_back(std::move(word));
+    }
     Room left(room);
     std::vector<std::string> result;
-    if (argc <= 0 || argv == nullptr) return result;
-    if (argv[0] != nullptr) {
-      result.emplace_back(argv[0]);
-      left.take(result.back());
-    }
-    std::vector<std::string> names;
-    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
-      std::string word = argv[i];
-      // A wildcard word that names an existing file is that file; any
-      // other one was left alone by the shell and is expanded here.
-      struct stat st;
-      if (holds_wildcard(word, cs) && lstat(word.c_str(), &st) != 0 &&
-          expand_word(word, cs, Separators::posix, list_directory, names)) {
-        for (std::string& name : names) {
-          left.take(name);
-          result.push_back(std::move(name));
-        }
-      } else {
-        left.take(word);
-        result.push_back(std::move(word));
-      }
+    for (Word& word : expand_wildcards(std::move(words), cs)) {
+      left.take(word.text);
+      result.push_back(std::move(word.text));
     }
     return result;
   } catch (const std::bad_alloc&) {

@@ -10,19 +10,19 @@
 
 namespace kotran {
 
-// The character set of command lines and file names. With Shift-JIS a lead
+// The character set of argument words and file names. With Shift-JIS a lead
 // byte (0x81-0x9F, 0xE0-0xFC) and the byte after it form one character, and
-// that second byte is never taken as a special character (a trail byte 0x5C
-// is not a backslash). A single-byte set has no lead bytes.
+// that second byte is never taken as a special character ('*', '?' or '/').
+// A single-byte set has no lead bytes.
 enum class CharSet { single_byte, shift_jis };
 
 bool is_lead_byte(unsigned char c, CharSet cs);
 
-// One argument word. `quoted` is set when the first character the word had
-// on the command line was a double quote; such a word is never expanded.
+// One argument word. A `literal` word is never expanded: the program name,
+// and a word that names an existing file.
 struct Word {
   std::string text;
-  bool quoted = false;
+  bool literal = false;
 
   friend bool operator==(const Word&, const Word&) = default;
 };
@@ -55,12 +55,13 @@ using DirectoryListing = std::vector<std::string> (*)(const std::string& directo
 std::vector<std::string> list_directory(const std::string& directory, std::string_view pattern,
                                         CharSet cs);
 
-// Replaces each unquoted word holding '*' or '?' by the sorted names that it
-// matches, program name included. The prefix of a word (up to the last '\',
-// '/' or ':' before its first wildcard; a ':' only as the second character)
-// is kept in front of every name. A word with no match stays as it is.
-std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs);
-std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs, DirectoryListing listing);
+// Replaces each word that is not literal and holds '*' or '?' by the names
+// that it matches, sorted, "." and ".." left out. The word's directory part,
+// everything up to its last '/' before the first wildcard, names the
+// directory to list and is kept in front of every name. A word with no
+// match stays as it is.
+std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs,
+                                   DirectoryListing listing = list_directory);
 
 // Room for the word list, in bytes: every word takes its length plus one.
 inline constexpr std::size_t unlimited_room = SIZE_MAX;
@@ -68,10 +69,9 @@ inline constexpr std::size_t unlimited_room = SIZE_MAX;
 // The word list for this host, whose shell has already split the words and
 // expanded the wildcards it could. argv[0] is kept as it is. A later word
 // holding '*' or '?' that names no existing file reached the program
-// unexpanded (quoted, or the shell found no match): it is expanded against
-// the directory listing, its directory part being everything up to its last
-// '/' before the first wildcard, and stays when nothing matches. Out of
-// memory (or of `room`): runtime error R6008 and exit status 255.
+// unexpanded (quoted, or the shell found no match) and goes through
+// expand_wildcards. Out of memory (or of `room`): runtime error R6008 and
+// exit status 255.
 std::vector<std::string> prepare_arguments(int argc, char** argv);
 std::vector<std::string> prepare_arguments(int argc, char** argv, CharSet cs,
                                            std::size_t room = unlimited_room);
