@@ -1,4 +1,4 @@
-// Runs one of the 16 converters over arbitrary bytes.
+// Runs one of the converters over arbitrary bytes.
 //
 // Input: two parameter bytes, then the text.
 //   byte 0, bits 0-3: converter number, source * 4 + target (0 Shift-JIS,
@@ -10,9 +10,9 @@
 //   byte 1, bit 7:    blocks of 4096 bytes; otherwise bits 0-5 + 1 bytes per
 //                     block fill (1-64), so that block edges fall anywhere
 //
-// Checks, besides the sanitizers: the converter returns 1 and leaves the
-// settings word alone; the bulk fast paths write exactly what the plain byte
-// loop writes and count the same replacements; where the blocks end makes no
+// Checks, besides the sanitizers: each fast path (the word loop, the
+// vectors) writes exactly what the byte loop writes and counts the same
+// replacements, the first at the same place; where the blocks end makes no
 // difference to the output; the output stays within 8 bytes per input byte
 // (plus 16 for a closing escape sequence).
 #include <cstddef>
@@ -26,10 +26,10 @@ using namespace kotran::fuzz;
 
 namespace {
 
-void report(unsigned n, Settings with, bool text, size_t chunk, const char* what, const std::string& a,
+void report(unsigned n, const ConvertOptions& with, bool text, size_t chunk, const char* what, const std::string& a,
             const std::string& b) {
-  std::fprintf(stderr, "convert_%s settings 0x%03X text %d chunk %zu: %s\n", converter_names[n],
-               static_cast<unsigned>(with), text ? 1 : 0, chunk, what);
+  std::fprintf(stderr, "%s path %d widen %d variant %u text %d chunk %zu: %s\n", converter_number_name(n),
+               static_cast<int>(with.path), with.widen ? 1 : 0, unsigned{with.jis_variant}, text ? 1 : 0, chunk, what);
   print_difference("  first ", a, "  second", b);
 }
 
@@ -37,30 +37,37 @@ void report(unsigned n, Settings with, bool text, size_t chunk, const char* what
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  const unsigned n = data[0] & 0x0F;
-  Settings with = 0;
-  if ((data[0] & 0x10) != 0) with |= TO_FULLWIDTH;
-  if ((data[0] & 0x20) != 0) with |= 0x30;
+  const unsigned n = (data[0] & 0x0F) % CONVERTER_COUNT;
+  ConvertOptions with;
+  with.widen = (data[0] & 0x10) != 0;
+  with.jis_variant = (data[0] & 0x20) != 0 ? 3 : 0;
   const bool text = (data[0] & 0x40) != 0;
   const size_t chunk = (data[1] & 0x80) != 0 ? BLOCK_SIZE : (data[1] & 0x3F) + 1u;
   const uint8_t* body = data + 2;
   const size_t length = size - 2;
 
-  const RunResult fast = run_converter(n, body, length, with, text, chunk, true);
-  const RunResult plain = run_converter(n, body, length, with, text, chunk, false);
-
-  KOTRAN_FUZZ_CHECK(fast.status == 1 && plain.status == 1, "the converter did not return 1");
-  KOTRAN_FUZZ_CHECK(fast.settings_kept && plain.settings_kept, "the converter changed the settings word");
-  if (fast.output != plain.output) {
-    report(n, with, text, chunk, "fast paths and the plain loop differ", fast.output, plain.output);
-    fail("fast paths and the plain byte loop wrote different bytes");
+  with.path = Path::byte_loop;
+  const RunResult plain = run_converter(n, body, length, with, text, chunk);
+  RunResult fast;
+  for (const Path path : {Path::words, Path::vectors}) {
+    with.path = path;
+    fast = run_converter(n, body, length, with, text, chunk);
+    if (fast.output != plain.output) {
+      report(n, with, text, chunk, "a fast path and the byte loop differ", fast.output, plain.output);
+      fail("a fast path and the byte loop wrote different bytes");
+    }
+    KOTRAN_FUZZ_CHECK(fast.found.replaced == plain.found.replaced,
+                      "a fast path and the byte loop counted different replacements");
+    KOTRAN_FUZZ_CHECK(fast.found.first_replaced == plain.found.first_replaced,
+                      "a fast path and the byte loop place the first replacement differently");
   }
-  KOTRAN_FUZZ_CHECK(fast.replaced == plain.replaced,
-                    "fast paths and the plain byte loop counted different replacements");
+  KOTRAN_FUZZ_CHECK((plain.found.replaced == 0) == (plain.found.first_replaced < 0),
+                    "a replacement count without a place, or a place without a count");
   KOTRAN_FUZZ_CHECK(fast.output.size() <= 8 * length + 16, "the output grew past 8 bytes per input byte");
 
   if (chunk != BLOCK_SIZE) {
-    const RunResult whole = run_converter(n, body, length, with, text, BLOCK_SIZE, false);
+    with.path = Path::byte_loop;
+    const RunResult whole = run_converter(n, body, length, with, text, BLOCK_SIZE);
     if (whole.output != plain.output) {
       report(n, with, text, chunk, "small blocks and whole blocks differ", plain.output, whole.output);
       fail("the output depends on where the input blocks end");

@@ -5,7 +5,7 @@
 //   byte 0: below 0xC0, (byte % 64) + 1 bytes per block fill (1-64); from
 //           0xC0 up, blocks of 4096 bytes
 //
-// Checks, besides the sanitizers: detect_code gives -1..3, and -1 only with a
+// Checks, besides the sanitizers: detect_code never answers UTF-8, and unreadable only with a
 // read error; both leave the stream where it was, so that reading on gives
 // every byte a fresh stream gives; neither answer depends on where the blocks
 // end, on which of the two ran first, or on whether detect_code takes its
@@ -17,9 +17,8 @@
 #include <cstdint>
 #include <string>
 
-#include "convert/fast_paths.h"
-#include "driver/detect_code.h"
-#include "driver/detect_utf8.h"
+#include "recognition/detect_code.h"
+#include "recognition/detect_utf8.h"
 #include "fuzz_common.h"
 
 using namespace kotran;
@@ -71,23 +70,23 @@ std::string read_all(const uint8_t* bytes, size_t size, size_t chunk) {
 }
 
 struct Answers {
-  int code;
+  Recognised code;
   bool utf8;
   std::string rest;  // what reading on from the start gave afterwards
 };
 
 // Asks both questions of one fresh stream, in the order given, checking that
 // each leaves the stream where it was, then reads the rest.
-Answers ask(const uint8_t* bytes, size_t size, size_t chunk, bool code_first) {
+Answers ask(const uint8_t* bytes, size_t size, size_t chunk, bool code_first, Path path = Path::vectors) {
   TextStream* s = open_memory_input(bytes, size, true, chunk);
   KOTRAN_FUZZ_CHECK(s != nullptr, "a memory stream could not be opened");
   const int64_t start = stream_tell(s);
   Answers a{};
   for (int step = 0; step < 2; ++step) {
     if ((step == 0) == code_first) {
-      a.code = detect_code(s);
-      KOTRAN_FUZZ_CHECK(a.code >= -1 && a.code <= 3, "detect_code gave a result outside -1..3");
-      KOTRAN_FUZZ_CHECK(a.code != -1 || stream_error(s), "detect_code failed on a stream that did not");
+      a.code = detect_code(s, path);
+      KOTRAN_FUZZ_CHECK(a.code != Recognised::utf8, "detect_code answered UTF-8, which it never decides");
+      KOTRAN_FUZZ_CHECK(a.code != Recognised::unreadable || stream_error(s), "detect_code failed on a stream that did not");
       KOTRAN_FUZZ_CHECK(stream_tell(s) == start, "detect_code did not return the stream to its position");
     } else {
       a.utf8 = is_utf8_text(s);
@@ -117,9 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   KOTRAN_FUZZ_CHECK(second.rest == text, "after detection the stream did not give back every byte");
   KOTRAN_FUZZ_CHECK(first.code == second.code, "detect_code depends on block edges or on the order of the questions");
   KOTRAN_FUZZ_CHECK(first.utf8 == second.utf8, "is_utf8_text depends on block edges or on the order of the questions");
-  converter_fast_paths = false;
-  const Answers plain = ask(body, length, chunk, true);
-  converter_fast_paths = true;
+  const Answers plain = ask(body, length, chunk, true, Path::byte_loop);
   KOTRAN_FUZZ_CHECK(plain.code == first.code, "detect_code's vector step decides otherwise than its byte loop");
 
   if (text.size() < UTF8_SCAN_BYTES) {

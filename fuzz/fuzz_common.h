@@ -10,24 +10,16 @@
 #include <string>
 
 #include "convert/converters.h"
-#include "convert/writers.h"
-#include "driver/settings.h"
 #include "stream/text_stream.h"
 
 namespace kotran::fuzz {
 
-// Converter number source * 4 + target, codes 0 Shift-JIS, 1 JIS, 2 EUC, 3 UTF-8.
-inline constexpr Converter converters[16] = {
-    convert_sjis_sjis, convert_sjis_jis, convert_sjis_euc, convert_sjis_utf8,
-    convert_jis_sjis,  convert_jis_jis,  convert_jis_euc,  convert_jis_utf8,
-    convert_euc_sjis,  convert_euc_jis,  convert_euc_euc,  convert_euc_utf8,
-    convert_utf8_sjis, convert_utf8_jis, convert_utf8_euc, convert_utf8_utf8,
-};
-
-inline constexpr const char* converter_names[16] = {
-    "sjis_sjis", "sjis_jis", "sjis_euc", "sjis_utf8", "jis_sjis",  "jis_jis",  "jis_euc",  "jis_utf8",
-    "euc_sjis",  "euc_jis",  "euc_euc",  "euc_utf8",  "utf8_sjis", "utf8_jis", "utf8_euc", "utf8_utf8",
-};
+// Converter number source * CODE_COUNT + target, from the list of codes.
+inline constexpr unsigned CONVERTER_COUNT = CODE_COUNT * CODE_COUNT;
+inline Converter converter_number(unsigned n) { return converter(code_at(n / CODE_COUNT), code_at(n % CODE_COUNT)); }
+inline const char* converter_number_name(unsigned n) {
+  return converter_name(code_at(n / CODE_COUNT), code_at(n % CODE_COUNT));
+}
 
 // Prints up to 48 bytes of bytes from offset from on one line, in hex.
 inline void print_hex(const char* label, const std::string& bytes, size_t from = 0) {
@@ -62,29 +54,20 @@ inline void print_difference(const char* label_a, const std::string& a, const ch
 
 struct RunResult {
   std::string output;
-  int status = 0;
-  size_t replaced = 0;        // characters the run had to replace
-  bool settings_kept = true;  // the settings word was the same afterwards
+  ConversionResult found;
 };
 
 // Runs converter number n over a memory input fed chunk bytes per fill,
-// with the given settings word and choice of fast paths.
-inline RunResult run_converter(unsigned n, const void* bytes, size_t size, Settings with, bool text,
-                               size_t chunk, bool fast) {
+// with the given options.
+inline RunResult run_converter(unsigned n, const void* bytes, size_t size, const ConvertOptions& with, bool text,
+                               size_t chunk) {
   RunResult r;
-  settings = with;
-  converter_fast_paths = fast;
-  const size_t replaced_before = replaced_characters;
   TextStream* in = open_memory_input(bytes, size, text, chunk);
   TextStream* out = open_memory_output(&r.output, text);
   KOTRAN_FUZZ_CHECK(in != nullptr && out != nullptr, "a memory stream could not be opened");
-  r.status = converters[n](in, out);
-  r.settings_kept = settings == with;
-  r.replaced = replaced_characters - replaced_before;
+  r.found = converter_number(n)(in, out, with);
   KOTRAN_FUZZ_CHECK(close_stream(in) == 0, "closing the memory input failed");
   KOTRAN_FUZZ_CHECK(close_stream(out) == 0, "closing the memory output failed");
-  settings = 0;
-  converter_fast_paths = true;
   return r;
 }
 

@@ -6,7 +6,8 @@
 //   byte 0, bits 0-4: bytes per block fill minus one (1-32)
 //           bit 5:    blocks of 4096 bytes instead
 //           bit 6:    JIS escape variant 3 (kanji-in ESC $ @) instead of 0
-//           bit 7:    the plain byte loop instead of the bulk fast paths
+//           bit 7:    the byte loop; otherwise the word loop when bit 0 is
+//                     set, the vectors when it is clear
 //   byte 1:           16 times this many letters go before the text, so that
 //                     the 4096-byte blocks of input and output end inside it
 // Each following byte a makes one character:
@@ -91,7 +92,7 @@ std::string render(const std::vector<Char>& chars, unsigned code, unsigned varia
   const JisEscapeRow& escapes = jis_escape_table[variant];
   Kind shift = Kind::ascii;
   auto shift_to = [&](Kind k) {
-    if (code != CODE_JIS || shift == k) return;
+    if (code != index_of(Code::jis) || shift == k) return;
     out += k == Kind::kanji ? escapes.kanji_in : k == Kind::kana ? KANA_IN : escapes.kanji_out;
     shift = k;
   };
@@ -102,30 +103,30 @@ std::string render(const std::vector<Char>& chars, unsigned code, unsigned varia
         add(c.value);
         break;
       case Kind::kana:
-        if (code == CODE_SJIS) add(c.value);
-        if (code == CODE_JIS) add(c.value & 0x7F);
-        if (code == CODE_EUC) {
+        if (code == index_of(Code::sjis)) add(c.value);
+        if (code == index_of(Code::jis)) add(c.value & 0x7F);
+        if (code == index_of(Code::euc)) {
           add(0x8E);
           add(c.value);
         }
-        if (code == CODE_UTF8) add_utf8(out, 0xFF61 + (c.value - 0xA1));
+        if (code == index_of(Code::utf8)) add_utf8(out, 0xFF61 + (c.value - 0xA1));
         break;
       case Kind::kanji: {
         const uint16_t j = c.value;
-        if (code == CODE_SJIS) {
+        if (code == index_of(Code::sjis)) {
           const uint16_t s = jis_to_sjis_code(j);
           add(s >> 8);
           add(s & 0xFF);
         }
-        if (code == CODE_JIS) {
+        if (code == index_of(Code::jis)) {
           add(j >> 8);
           add(j & 0xFF);
         }
-        if (code == CODE_EUC) {
+        if (code == index_of(Code::euc)) {
           add((j >> 8) | 0x80);
           add((j & 0xFF) | 0x80);
         }
-        if (code == CODE_UTF8) add_utf8(out, jis_to_unicode(j));
+        if (code == index_of(Code::utf8)) add_utf8(out, jis_to_unicode(j));
         break;
       }
     }
@@ -139,14 +140,16 @@ const char* const code_names[4] = {"Shift-JIS", "JIS", "EUC", "UTF-8"};
 struct Params {
   size_t chunk;
   unsigned variant;
-  bool fast;
+  Path path;
 };
 
 std::string convert(unsigned from, unsigned to, const std::string& text, const Params& p) {
-  const RunResult r = run_converter(from * 4 + to, text.data(), text.size(),
-                                    static_cast<Settings>(p.variant << JIS_VARIANT_SHIFT), false, p.chunk, p.fast);
-  KOTRAN_FUZZ_CHECK(r.status == 1, "the converter did not return 1");
-  KOTRAN_FUZZ_CHECK(r.replaced == 0, "a character of valid text was replaced");
+  ConvertOptions with;
+  with.jis_variant = static_cast<uint8_t>(p.variant);
+  with.path = p.path;
+  const RunResult r = run_converter(from * static_cast<unsigned>(CODE_COUNT) + to, text.data(), text.size(), with,
+                                    false, p.chunk);
+  KOTRAN_FUZZ_CHECK(r.found.replaced == 0, "a character of valid text was replaced");
   return r.output;
 }
 
@@ -162,8 +165,8 @@ void round_trips(const std::vector<Char>& chars, unsigned codes, const Params& p
       const std::string there = convert(from, to, in[from], p);
       if (there == in[to]) continue;
       const std::string back = convert(to, from, there, p);
-      std::fprintf(stderr, "%s -> %s -> %s, chunk %zu, variant %u, fast paths %d\n", code_names[from],
-                   code_names[to], code_names[from], p.chunk, p.variant, p.fast ? 1 : 0);
+      std::fprintf(stderr, "%s -> %s -> %s, chunk %zu, variant %u, path %d\n", code_names[from],
+                   code_names[to], code_names[from], p.chunk, p.variant, static_cast<int>(p.path));
       print_difference("  converted ", there, "  expected  ", in[to]);
       print_difference("  back again", back, "  text      ", in[from]);
       fail(back != in[from] ? "the round trip did not give back the text"
@@ -179,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Params p;
   p.chunk = (data[0] & 0x20) != 0 ? BLOCK_SIZE : (data[0] & 0x1F) + 1u;
   p.variant = (data[0] & 0x40) != 0 ? 3 : 0;
-  p.fast = (data[0] & 0x80) == 0;
+  p.path = (data[0] & 0x80) != 0 ? Path::byte_loop : (data[0] & 1) != 0 ? Path::words : Path::vectors;
   std::vector<Char> chars;
   for (unsigned i = 0; i < 16u * data[1]; ++i) chars.push_back({Kind::ascii, static_cast<uint16_t>('a' + i % 26)});
   const std::vector<Char> text = parse(data + 2, size - 2);

@@ -1,5 +1,5 @@
 // Byte-exact tables for the converters from EUC: each row is the bytes
-// the converter reads (no line-end folding), the settings word, and the bytes
+// the converter reads (no line-end folding), the options, and the bytes
 // it must write (before CR LF on output). Every row also runs with the input
 // delivered in blocks of one, two and three bytes, so that the look-ahead
 // after SS2 and its two-byte push-back fall on every block edge.
@@ -9,7 +9,6 @@
 #include <string>
 
 #include "convert/converters.h"
-#include "driver/settings.h"
 #include "stream/text_stream.h"
 #include "converter_rows.h"
 #include "test_util.h"
@@ -23,10 +22,11 @@ using test::to_hex;
 using test::CLEAR;
 using test::J7;
 using test::WIDE;
+using test::WIDE_J7;
 
-constexpr Converter TO_SJIS = convert_euc_sjis;
-constexpr Converter TO_JIS = convert_euc_jis;
-constexpr Converter TO_EUC = convert_euc_euc;
+const Converter TO_SJIS = converter(Code::euc, Code::sjis);
+const Converter TO_JIS = converter(Code::euc, Code::jis);
+const Converter TO_EUC = converter(Code::euc, Code::euc);
 
 using Row = test::ConverterRow;
 using test::row_name;
@@ -45,7 +45,7 @@ const Row WORKED_EXAMPLE[] = {
      "61 62 63 1B 24 42 34 41 25 2C 25 22 1B 28 4A 0A"},
     {"abc_kanji_kana", TO_JIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", J7,
      "61 62 63 1B 24 40 34 41 1B 28 49 36 5E 31 1B 28 4A 0A"},
-    {"abc_kanji_kana", TO_JIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", J7 | WIDE,
+    {"abc_kanji_kana", TO_JIS, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", WIDE_J7,
      "61 62 63 1B 24 40 34 41 25 2C 25 22 1B 28 4A 0A"},
     {"abc_kanji_kana", TO_EUC, "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A", CLEAR,
      "61 62 63 B4 C1 8E B6 8E DE 8E B1 0A"},

@@ -1,5 +1,5 @@
 // Byte-exact tables for the converters from JIS: each row is the bytes
-// the converter reads (no line-end folding), the settings word, and the bytes
+// the converter reads (no line-end folding), the options, and the bytes
 // it must write (before CR LF on output). Every row also runs with the input
 // delivered in blocks of one, two and three bytes, so that the escape
 // sequences, the katakana look-ahead and the push-backs fall on every block edge.
@@ -9,7 +9,6 @@
 #include <string>
 
 #include "convert/converters.h"
-#include "driver/settings.h"
 #include "stream/text_stream.h"
 #include "converter_rows.h"
 #include "test_util.h"
@@ -23,10 +22,11 @@ using test::to_hex;
 using test::CLEAR;
 using test::J7;
 using test::WIDE;
+using test::WIDE_J7;
 
-constexpr Converter TO_SJIS = convert_jis_sjis;
-constexpr Converter TO_JIS = convert_jis_jis;
-constexpr Converter TO_EUC = convert_jis_euc;
+const Converter TO_SJIS = converter(Code::jis, Code::sjis);
+const Converter TO_JIS = converter(Code::jis, Code::jis);
+const Converter TO_EUC = converter(Code::jis, Code::euc);
 
 using Row = test::ConverterRow;
 using test::row_name;
@@ -48,7 +48,7 @@ const Row WORKED_EXAMPLE[] = {
      "61 62 63 1B 24 42 34 41 1B 28 4A 1B 28 49 1B 24 42 25 22 1B 28 4A 0A"},
     {"abc_kanji_kana", TO_JIS, "61 62 63 1B 24 42 34 41 1B 28 42 1B 28 49 31 1B 28 42 0A", J7,
      "61 62 63 1B 24 40 34 41 1B 28 4A 1B 28 49 31 1B 28 4A 0A"},
-    {"abc_kanji_kana", TO_JIS, "61 62 63 1B 24 42 34 41 1B 28 42 1B 28 49 31 1B 28 42 0A", J7 | WIDE,
+    {"abc_kanji_kana", TO_JIS, "61 62 63 1B 24 42 34 41 1B 28 42 1B 28 49 31 1B 28 42 0A", WIDE_J7,
      "61 62 63 1B 24 40 34 41 1B 28 4A 1B 28 49 1B 24 40 25 22 1B 28 4A 0A"},
     {"abc_kanji_kana", TO_EUC, "61 62 63 1B 24 42 34 41 1B 28 42 1B 28 49 31 1B 28 42 0A", CLEAR,
      "61 62 63 B4 C1 8E B1 0A"},

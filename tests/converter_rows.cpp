@@ -6,48 +6,34 @@
 namespace kotran::test {
 namespace {
 
-struct Named {
-  Converter converter;
-  const char* name;
-};
-
-const Named names[] = {
-    {convert_sjis_sjis, "sjis_sjis"}, {convert_sjis_jis, "sjis_jis"}, {convert_sjis_euc, "sjis_euc"},
-    {convert_sjis_utf8, "sjis_utf8"}, {convert_jis_sjis, "jis_sjis"}, {convert_jis_jis, "jis_jis"},
-    {convert_jis_euc, "jis_euc"},     {convert_jis_utf8, "jis_utf8"}, {convert_euc_sjis, "euc_sjis"},
-    {convert_euc_jis, "euc_jis"},     {convert_euc_euc, "euc_euc"},   {convert_euc_utf8, "euc_utf8"},
-    {convert_utf8_sjis, "utf8_sjis"}, {convert_utf8_jis, "utf8_jis"}, {convert_utf8_euc, "utf8_euc"},
-    {convert_utf8_utf8, "utf8_utf8"},
-};
-
 // Runs the converter with the input delivered chunk bytes per fill.
-std::string convert_in_blocks(Converter convert, const std::string& input, Settings with, size_t chunk) {
-  const Settings saved = settings;
-  settings = with;
+std::string convert_in_blocks(Converter convert, const std::string& input, ConvertOptions with, size_t chunk,
+                              ConversionResult& found) {
   std::string output;
   TextStream* in = open_memory_input(input.data(), input.size(), false, chunk);
   TextStream* out = open_memory_output(&output, false);
-  const int result = convert(in, out);
-  const Settings after = settings;
+  found = convert(in, out, with);
   close_stream(in);
   close_stream(out);
-  settings = saved;
-  EXPECT_EQ(result, 1);
-  EXPECT_EQ(after, with) << "the converter changed the settings word";
   return output;
+}
+
+const char* path_name(Path path) {
+  return path == Path::byte_loop ? "byte loop" : path == Path::words ? "word loop" : "vectors";
 }
 
 }  // namespace
 
 const char* converter_name(Converter c) {
-  for (const auto& n : names)
-    if (n.converter == c) return n.name;
+  for (size_t s = 0; s < CODE_COUNT; ++s)
+    for (size_t t = 0; t < CODE_COUNT; ++t)
+      if (converter(code_at(s), code_at(t)) == c) return converter_name(code_at(s), code_at(t));
   return "unknown";
 }
 
 void PrintTo(const ConverterRow& row, std::ostream* os) {
-  *os << "convert_" << converter_name(row.convert) << " [" << row.input << "] settings 0x" << std::hex << row.with
-      << std::dec << " -> [" << row.expected << "]";
+  *os << converter_name(row.convert) << " [" << row.input << "]" << (row.with.widen ? " widen" : "") << " variant "
+      << unsigned{row.with.jis_variant} << " -> [" << row.expected << "]";
 }
 
 std::string row_name(const testing::TestParamInfo<ConverterRow>& info) {
@@ -60,18 +46,26 @@ std::string row_name(const testing::TestParamInfo<ConverterRow>& info) {
   }
   name += '_';
   name += converter_name(info.param.convert);
-  if ((info.param.with & TO_FULLWIDTH) != 0) name += "_f";
-  if (jis_variant_of(info.param.with) != 0) name += "_v" + std::to_string(jis_variant_of(info.param.with));
+  if (info.param.with.widen) name += "_f";
+  if (info.param.with.jis_variant != 0) name += "_v" + std::to_string(info.param.with.jis_variant);
   return name;
 }
 
 void check_row(const ConverterRow& row) {
   const std::string input = hex(row.input);
   const std::string expected = to_hex(hex(row.expected));
-  EXPECT_EQ(to_hex(convert_bytes(row.convert, input, row.with)), expected);
-  for (size_t chunk : {1u, 2u, 3u}) {
-    SCOPED_TRACE("block of " + std::to_string(chunk));
-    EXPECT_EQ(to_hex(convert_in_blocks(row.convert, input, row.with, chunk)), expected);
+  for (const Path path : PATHS) {
+    SCOPED_TRACE(path_name(path));
+    ConvertOptions with = row.with;
+    with.path = path;
+    for (size_t chunk : {BLOCK_SIZE, size_t{1}, size_t{2}, size_t{3}}) {
+      SCOPED_TRACE("block of " + std::to_string(chunk));
+      ConversionResult found;
+      EXPECT_EQ(to_hex(convert_in_blocks(row.convert, input, with, chunk, found)), expected);
+      if (row.replaced >= 0) {
+        EXPECT_EQ(found.replaced, static_cast<size_t>(row.replaced));
+      }
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // Byte-exact rows for the converters: the bytes a converter reads (no
-// line-end folding), the settings word, and the bytes it must write (before
-// CR LF on output). Each row also runs with the input delivered one, two and
+// line-end folding), the options, and the bytes it must write (before CR LF
+// on output). Each row runs over every path (the byte loop, the word loop,
+// the vectors) with the input in one block, then delivered one, two and
 // three bytes per block, so that look-ahead and push-back fall on every
 // block edge.
 #pragma once
@@ -11,24 +12,25 @@
 #include <string>
 
 #include "convert/converters.h"
-#include "driver/settings.h"
 
 namespace kotran::test {
 
-// The settings words the rows use.
-inline constexpr Settings CLEAR = 0;
-inline constexpr Settings WIDE = TO_FULLWIDTH;  // -f
-inline constexpr Settings J7 = 0x30;            // jis_variant 3: kanji-in ESC $ @
+// The options the rows use.
+inline constexpr ConvertOptions CLEAR{};
+inline constexpr ConvertOptions WIDE{.widen = true};     // -f
+inline constexpr ConvertOptions J7{.jis_variant = 3};    // kanji-in ESC $ @
+inline constexpr ConvertOptions WIDE_J7{.widen = true, .jis_variant = 3};
 
 struct ConverterRow {
   const char* label;
   Converter convert;
   const char* input;  // hex
-  Settings with;
+  ConvertOptions with;
   const char* expected;  // hex
+  int replaced = -1;     // characters the converter must count as replaced; -1: not checked
 };
 
-// "sjis_jis" for convert_sjis_jis.
+// "sjis_jis" for the converter from Shift-JIS to JIS.
 const char* converter_name(Converter c);
 
 void PrintTo(const ConverterRow& row, std::ostream* os);

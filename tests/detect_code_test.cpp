@@ -7,8 +7,7 @@
 #include <string>
 
 #include "convert/converters.h"
-#include "convert/fast_paths.h"
-#include "driver/detect_code.h"
+#include "recognition/detect_code.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -16,50 +15,55 @@ namespace {
 
 using test::hex;
 
+constexpr Recognised SJIS = Recognised::sjis;
+constexpr Recognised JIS = Recognised::jis;
+constexpr Recognised EUC = Recognised::euc;
+constexpr Recognised ASCII = Recognised::ascii;
+
 struct DetectCase {
   const char* name;
   const char* bytes;
-  int expected;
+  Recognised expected;
 };
 
-int detect_bytes(const std::string& bytes, size_t chunk = BLOCK_SIZE) {
+Recognised detect_bytes(const std::string& bytes, size_t chunk = BLOCK_SIZE, Path path = Path::vectors) {
   TextStream* s = open_memory_input(bytes.data(), bytes.size(), true, chunk);
-  const int code = detect_code(s);
+  const Recognised code = detect_code(s, path);
   close_stream(s);
   return code;
 }
 
 const DetectCase cases[] = {
-    {"empty", "", 3},
-    {"letters and a line end", "61 62 63 0D 0A", 3},
-    {"ESC ( B alone does not make JIS", "61 62 63 1B 28 42 64 65 66", 3},
-    {"ESC ( J and ESC ( I alone neither", "1B 28 4A 1B 28 49 31", 3},
-    {"kanji-in ESC $ B", "61 1B 24 42 34 41", 1},
-    {"kanji-in ESC $ @", "1B 24 40 34 41", 1},
-    {"ESC * I", "1B 2A 49", 1},
-    {"kanji-in before a byte of Shift-JIS decides JIS", "1B 24 42 82 A0", 1},
-    {"an ESC whose next two bytes are read again", "1B 1B 24 42", 1},
-    {"SS2 and a katakana byte alone", "8E B1", 2},
-    {"SS2 before a byte that is no katakana", "8E 41", 3},
-    {"lead byte, then a trail byte below 0x80", "82 41", 0},
-    {"EUC あ alone", "A4 A2", 2},
-    {"a pair valid in both, then one only Shift-JIS allows", "A4 A2 88 9F", 0},
-    {"half-width katakana only count as EUC pairs", "B1 B2", 2},
-    {"ends after ESC", "61 1B", 3},
-    {"ends after ESC and one byte", "61 1B 24", 3},
-    {"ends after a lone high byte", "61 62 B0", 3},
-    {"EUC text ending while tentative", "A4 A2 A4 A4 0A", 2},
-    {"a high byte before a control byte is passed over", "B0 0A 61", 3},
-    {"Shift-JIS lead 0xFF counts", "FF 41", 0},
-    {"0x1A ends the text before a decisive byte", "61 1A 82 41", 3},
-    {"CR LF inside the text does not matter", "61 0D 0A 82 A0 82 A2", 0},
+    {"empty", "", ASCII},
+    {"letters and a line end", "61 62 63 0D 0A", ASCII},
+    {"ESC ( B alone does not make JIS", "61 62 63 1B 28 42 64 65 66", ASCII},
+    {"ESC ( J and ESC ( I alone neither", "1B 28 4A 1B 28 49 31", ASCII},
+    {"kanji-in ESC $ B", "61 1B 24 42 34 41", JIS},
+    {"kanji-in ESC $ @", "1B 24 40 34 41", JIS},
+    {"ESC * I", "1B 2A 49", JIS},
+    {"kanji-in before a byte of Shift-JIS decides JIS", "1B 24 42 82 A0", JIS},
+    {"an ESC whose next two bytes are read again", "1B 1B 24 42", JIS},
+    {"SS2 and a katakana byte alone", "8E B1", EUC},
+    {"SS2 before a byte that is no katakana", "8E 41", ASCII},
+    {"lead byte, then a trail byte below 0x80", "82 41", SJIS},
+    {"EUC あ alone", "A4 A2", EUC},
+    {"a pair valid in both, then one only Shift-JIS allows", "A4 A2 88 9F", SJIS},
+    {"half-width katakana only count as EUC pairs", "B1 B2", EUC},
+    {"ends after ESC", "61 1B", ASCII},
+    {"ends after ESC and one byte", "61 1B 24", ASCII},
+    {"ends after a lone high byte", "61 62 B0", ASCII},
+    {"EUC text ending while tentative", "A4 A2 A4 A4 0A", EUC},
+    {"a high byte before a control byte is passed over", "B0 0A 61", ASCII},
+    {"Shift-JIS lead 0xFF counts", "FF 41", SJIS},
+    {"0x1A ends the text before a decisive byte", "61 1A 82 41", ASCII},
+    {"CR LF inside the text does not matter", "61 0D 0A 82 A0 82 A2", SJIS},
     // SS2 and a katakana byte is also a common Shift-JIS kanji (自 実 式 社
     // 者 ...): it only makes the result tentatively EUC.
-    {"実行 in Shift-JIS", "8E C0 8D 73", 0},
-    {"Shift-JIS 自 then ア", "8E A9 82 41", 0},
-    {"Shift-JIS 社会 (a pair after SS2 that EUC allows)", "8E D0 89 EF 82 CC", 0},
-    {"EUC half-width katakana then EUC kanji", "8E B1 8E B2 B4 C1 0A", 2},
-    {"EUC katakana, then a JIS escape", "8E B1 1B 24 42", 1},
+    {"実行 in Shift-JIS", "8E C0 8D 73", SJIS},
+    {"Shift-JIS 自 then ア", "8E A9 82 41", SJIS},
+    {"Shift-JIS 社会 (a pair after SS2 that EUC allows)", "8E D0 89 EF 82 CC", SJIS},
+    {"EUC half-width katakana then EUC kanji", "8E B1 8E B2 B4 C1 0A", EUC},
+    {"EUC katakana, then a JIS escape", "8E B1 1B 24 42", JIS},
 };
 
 TEST(DetectCode, Cases) {
@@ -73,7 +77,7 @@ TEST(DetectCode, CasesWithEveryBlockEdge) {
       EXPECT_EQ(detect_bytes(hex(c.bytes), chunk), c.expected) << c.name << " chunk " << chunk;
 }
 
-TEST(DetectCode, NullStreamFails) { EXPECT_EQ(detect_code(nullptr), -1); }
+TEST(DetectCode, NullStreamFails) { EXPECT_EQ(detect_code(nullptr), Recognised::unreadable); }
 
 TEST(DetectCode, StreamIsBackWhereItWas) {
   const std::string bytes = hex("61 62 A4 A2 A4 A4 1B 28 42 63");
@@ -82,7 +86,7 @@ TEST(DetectCode, StreamIsBackWhereItWas) {
     ASSERT_EQ(read_byte(s), 0x61);
     ASSERT_EQ(read_byte(s), 0x62);
     const int64_t before = stream_tell(s);
-    EXPECT_EQ(detect_code(s), 2);
+    EXPECT_EQ(detect_code(s), EUC);
     EXPECT_EQ(stream_tell(s), before);
     std::string rest;
     for (int c; (c = read_byte(s)) != EOF;) rest += static_cast<char>(c);
@@ -92,12 +96,8 @@ TEST(DetectCode, StreamIsBackWhereItWas) {
 }
 
 // The result with the vector step over plain EUC units, or without it.
-int detect_with(const std::string& bytes, size_t chunk, bool fast) {
-  const bool saved = converter_fast_paths;
-  converter_fast_paths = fast;
-  const int code = detect_bytes(bytes, chunk);
-  converter_fast_paths = saved;
-  return code;
+Recognised detect_with(const std::string& bytes, size_t chunk, bool fast) {
+  return detect_bytes(bytes, chunk, fast ? Path::vectors : Path::byte_loop);
 }
 
 void expect_same_with_vectors(const std::string& bytes, const std::string& what) {
@@ -149,9 +149,9 @@ TEST(DetectCode, VectorsOnRealText) {
     std::ifstream f(std::string(KOTRAN_SOURCE_DIR) + "/tests/corpus/" + name, std::ios::binary);
     utf8 += std::string(std::istreambuf_iterator<char>(f), {});
   }
-  const std::string euc = test::convert_bytes(convert_utf8_euc, utf8 + utf8);
+  const std::string euc = test::convert_bytes(converter(Code::utf8, Code::euc), utf8 + utf8);
   ASSERT_GT(euc.size(), 5000u);
-  for (bool fast : {true, false}) EXPECT_EQ(detect_with(euc, BLOCK_SIZE, fast), 2);
+  for (bool fast : {true, false}) EXPECT_EQ(detect_with(euc, BLOCK_SIZE, fast), EUC);
   for (size_t at : {size_t{1000}, size_t{4095}, size_t{4100}, euc.size() - 3}) {
     size_t cut = 0;  // a unit edge at or before at
     for (size_t i = 0; i < at;) {
@@ -161,7 +161,7 @@ TEST(DetectCode, VectorsOnRealText) {
     }
     for (const char* sign : {"82 A0", "1B 24 42"}) {
       const std::string text = euc.substr(0, cut) + hex(sign) + euc.substr(cut);
-      for (bool fast : {true, false}) EXPECT_EQ(detect_with(text, BLOCK_SIZE, fast), sign[0] == '8' ? 0 : 1) << at;
+      for (bool fast : {true, false}) EXPECT_EQ(detect_with(text, BLOCK_SIZE, fast), sign[0] == '8' ? SJIS : JIS) << at;
     }
   }
 }
@@ -175,8 +175,8 @@ TEST(DetectCode, RealFilesOnDisk) {
   dir.write("ascii", "plain text\r\n");
   const struct {
     const char* name;
-    int code;
-  } files[] = {{"sjis", 0}, {"jis", 1}, {"euc", 2}, {"ascii", 3}};
+    Recognised code;
+  } files[] = {{"sjis", SJIS}, {"jis", JIS}, {"euc", EUC}, {"ascii", ASCII}};
   for (const auto& f : files) {
     TextStream* s = open_stream(dir.file(f.name).c_str(), "rt");
     ASSERT_NE(s, nullptr);

@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/settings.h"
+#include "codes/code.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -220,7 +220,7 @@ const char CODE_LETTER[] = {'s', 'j', 'e', 'u'};
 // there is one; Shift-JIS is recognised.
 std::string option(unsigned from, unsigned to) {
   std::string o = "-";
-  if (from != CODE_SJIS) o += CODE_LETTER[from];
+  if (from != index_of(Code::sjis)) o += CODE_LETTER[from];
   return o + CODE_LETTER[to];
 }
 
@@ -251,18 +251,18 @@ class Differential : public ::testing::Test {
     dir = std::make_unique<TempDir>();
     for (int k = 0; k < 2; ++k) {
       std::string* t = texts[k];
-      t[CODE_UTF8] = build_text(sentences, TEXT_SIZE, k == 0);
-      for (unsigned code : {CODE_SJIS, CODE_EUC, CODE_JIS}) {
-        if (k == 0 && code == CODE_JIS) continue;
-        if (!glibc_iconv(ICONV_NAME[code], "UTF-8", t[CODE_UTF8], t[code])) {
+      t[index_of(Code::utf8)] = build_text(sentences, TEXT_SIZE, k == 0);
+      for (unsigned code : {index_of(Code::sjis), index_of(Code::euc), index_of(Code::jis)}) {
+        if (k == 0 && code == index_of(Code::jis)) continue;
+        if (!glibc_iconv(ICONV_NAME[code], "UTF-8", t[index_of(Code::utf8)], t[code])) {
           setup_failure = std::string("iconv cannot write the text in ") + ICONV_NAME[code];
           return;
         }
       }
       // Only characters on which iconv's three legacy converters agree.
       std::string euc, jis;
-      if (!glibc_iconv("EUC-JP", "CP932", t[CODE_SJIS], euc) || euc != t[CODE_EUC] ||
-          (k == 1 && (!glibc_iconv("ISO-2022-JP", "CP932", t[CODE_SJIS], jis) || jis != t[CODE_JIS]))) {
+      if (!glibc_iconv("EUC-JP", "CP932", t[index_of(Code::sjis)], euc) || euc != t[index_of(Code::euc)] ||
+          (k == 1 && (!glibc_iconv("ISO-2022-JP", "CP932", t[index_of(Code::sjis)], jis) || jis != t[index_of(Code::jis)]))) {
         setup_failure = "the text holds a character that iconv's CP932, EUC-JP and ISO-2022-JP map apart";
         return;
       }
@@ -292,13 +292,13 @@ class Differential : public ::testing::Test {
 
 TEST_F(Differential, TheTextIsLargeAndReal) {
   for (int k = 0; k < 2; ++k) {
-    EXPECT_GE(texts[k][CODE_UTF8].size(), TEXT_SIZE);
-    EXPECT_GE(texts[k][CODE_SJIS].size(), TEXT_SIZE / 2);
-    EXPECT_GE(count_of(texts[k][CODE_UTF8], "\r\n"), 10000u);
+    EXPECT_GE(texts[k][index_of(Code::utf8)].size(), TEXT_SIZE);
+    EXPECT_GE(texts[k][index_of(Code::sjis)].size(), TEXT_SIZE / 2);
+    EXPECT_GE(count_of(texts[k][index_of(Code::utf8)], "\r\n"), 10000u);
   }
-  EXPECT_GE(count_of(texts[0][CODE_UTF8], "ﾟ"), 100u);
-  EXPECT_EQ(count_of(texts[1][CODE_UTF8], "ﾟ"), 0u);
-  EXPECT_GE(count_of(texts[1][CODE_JIS], "\x1B$B"), 10000u);
+  EXPECT_GE(count_of(texts[0][index_of(Code::utf8)], "ﾟ"), 100u);
+  EXPECT_EQ(count_of(texts[1][index_of(Code::utf8)], "ﾟ"), 0u);
+  EXPECT_GE(count_of(texts[1][index_of(Code::jis)], "\x1B$B"), 10000u);
 }
 
 // kotran's conversion of iconv's form in one code is iconv's form in the
@@ -314,16 +314,16 @@ TEST_F(Differential, EveryPairAgreesWithIconv) {
     for (unsigned to = 0; to < 4; ++to)
       if (from != to) cases.push_back({from, to, option(from, to)});
   // Recognised rather than forced.
-  cases.push_back({CODE_JIS, CODE_SJIS, "-s"});
-  cases.push_back({CODE_EUC, CODE_UTF8, "-u"});
-  cases.push_back({CODE_UTF8, CODE_EUC, "-e"});
-  cases.push_back({CODE_JIS, CODE_EUC, "-e"});
+  cases.push_back({index_of(Code::jis), index_of(Code::sjis), "-s"});
+  cases.push_back({index_of(Code::euc), index_of(Code::utf8), "-u"});
+  cases.push_back({index_of(Code::utf8), index_of(Code::euc), "-e"});
+  cases.push_back({index_of(Code::jis), index_of(Code::euc), "-e"});
   for (const auto& c : cases) {
-    const int k = (c.from == CODE_JIS || c.to == CODE_JIS) ? 1 : 0;
+    const int k = (c.from == index_of(Code::jis) || c.to == index_of(Code::jis)) ? 1 : 0;
     SCOPED_TRACE(std::string(CODE_NAME[c.from]) + " -> " + CODE_NAME[c.to] + " with " + c.opt +
                  (k == 0 ? ", half-width katakana included" : ""));
     std::string out = convert(c.opt, file_name(k, c.from));
-    if (c.to == CODE_JIS) {
+    if (c.to == index_of(Code::jis)) {
       ASSERT_EQ(count_of(out, TO_ASCII), 0u);
       out = replace_all(out, KANJI_OUT_83, TO_ASCII);
     }
@@ -337,10 +337,10 @@ TEST_F(Differential, EveryPairAgreesWithIconv) {
 // ESC ( I.
 TEST_F(Differential, ThereAndBackGivesTheSameBytes) {
   for (unsigned from = 0; from < 4; ++from) {
-    const int k = from == CODE_JIS ? 1 : 0;
+    const int k = from == index_of(Code::jis) ? 1 : 0;
     std::string original = texts[k][from];
     std::string name = file_name(k, from);
-    if (from == CODE_JIS) {
+    if (from == index_of(Code::jis)) {
       original = replace_all(original, TO_ASCII, KANJI_OUT_83);
       name = "kotran-j.txt";
       dir->write(name, original);
@@ -401,11 +401,11 @@ TEST(DifferentialMapping, CodesIconvMapsApartConvertByArithmeticAndAsCp932) {
   // One line per character, in each code as kotran writes it.
   std::string forms[4];
   for (const auto& m : MAPPED) {
-    forms[CODE_SJIS] += m.sjis + "\r\n";
-    forms[CODE_EUC] += m.euc + "\r\n";
-    forms[CODE_JIS] += "\x1B$B" + m.jis + KANJI_OUT_83 + "\r\n";
+    forms[index_of(Code::sjis)] += m.sjis + "\r\n";
+    forms[index_of(Code::euc)] += m.euc + "\r\n";
+    forms[index_of(Code::jis)] += "\x1B$B" + m.jis + KANJI_OUT_83 + "\r\n";
   }
-  ASSERT_TRUE(glibc_iconv("UTF-8", "CP932", forms[CODE_SJIS], forms[CODE_UTF8]));
+  ASSERT_TRUE(glibc_iconv("UTF-8", "CP932", forms[index_of(Code::sjis)], forms[index_of(Code::utf8)]));
   TempDir dir;
   for (unsigned code = 0; code < 4; ++code) dir.write(std::string(1, CODE_LETTER[code]) + ".txt", forms[code]);
   for (unsigned from = 0; from < 4; ++from) {
@@ -466,10 +466,10 @@ TEST(DifferentialMapping, YenSignAndOverlineAsIconvWritesThem) {
   const std::string input = "a" + hex("C2 A5") + "1000 " + hex("E2 80 BE") + "\r\n";
   TempDir dir;
   dir.write("u.txt", input);
-  for (unsigned to : {CODE_SJIS, CODE_EUC}) {
+  for (unsigned to : {index_of(Code::sjis), index_of(Code::euc)}) {
     std::string expected;
     ASSERT_TRUE(glibc_iconv(ICONV_NAME[to], "UTF-8", input, expected));
-    auto r = run_kotran({"-c", option(CODE_UTF8, to), "u.txt"}, dir.path());
+    auto r = run_kotran({"-c", option(index_of(Code::utf8), to), "u.txt"}, dir.path());
     EXPECT_EQ(to_hex(r.out), to_hex(expected)) << CODE_NAME[to];
   }
 }

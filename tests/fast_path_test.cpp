@@ -1,47 +1,36 @@
-// The converters' bulk copies of ASCII runs and plain pairs must write
-// exactly what the plain byte loop writes, for every converter, on random
-// input and on real text, wherever the blocks end.
+// The tight loops and the vector steps must write exactly what the plain
+// byte loop writes, for every converter, on random input and on real text,
+// wherever the blocks end.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
 #include "convert/converters.h"
-#include "convert/writers.h"
 #include "test_util.h"
 
 namespace kotran {
 namespace {
 
-struct Named {
-  const char* name;
-  Converter converter;
-};
-
-const Named all_converters[] = {
-    {"sjis_sjis", convert_sjis_sjis}, {"sjis_jis", convert_sjis_jis}, {"sjis_euc", convert_sjis_euc},
-    {"sjis_utf8", convert_sjis_utf8}, {"jis_sjis", convert_jis_sjis}, {"jis_jis", convert_jis_jis},
-    {"jis_euc", convert_jis_euc},     {"jis_utf8", convert_jis_utf8}, {"euc_sjis", convert_euc_sjis},
-    {"euc_jis", convert_euc_jis},     {"euc_euc", convert_euc_euc},   {"euc_utf8", convert_euc_utf8},
-    {"utf8_sjis", convert_utf8_sjis}, {"utf8_jis", convert_utf8_jis}, {"utf8_euc", convert_utf8_euc},
-    {"utf8_utf8", convert_utf8_utf8},
-};
-
 // Runs the converter over text-mode memory streams fed chunk bytes at a time.
-std::string run(Converter c, const std::string& input, Settings with, bool fast, size_t chunk) {
-  const Settings saved_settings = settings;
-  const bool saved_fast = converter_fast_paths;
-  settings = with;
-  converter_fast_paths = fast;
+std::string run(Converter c, const std::string& input, ConvertOptions with, Path path, size_t chunk) {
+  with.path = path;
   std::string output;
   TextStream* in = open_memory_input(input.data(), input.size(), true, chunk);
   TextStream* out = open_memory_output(&output, true);
-  c(in, out);
+  c(in, out, with);
   close_stream(in);
   close_stream(out);
-  settings = saved_settings;
-  converter_fast_paths = saved_fast;
   return output;
+}
+
+// Every converter, each fast path against the byte loop.
+template <class Check>
+void for_each_converter_and_path(Check check) {
+  for (size_t s = 0; s < CODE_COUNT; ++s)
+    for (size_t t = 0; t < CODE_COUNT; ++t)
+      for (const Path path : {Path::words, Path::vectors})
+        check(code_at(s), code_at(t), path);
 }
 
 // Text made of the pieces the fast paths look for (long ASCII runs, runs of
@@ -67,16 +56,18 @@ std::string random_text(std::mt19937& rng, size_t size) {
 
 TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
   std::mt19937 rng(20261207);
-  const Settings variants[] = {0, TO_FULLWIDTH, 0x30, 0x30 | TO_FULLWIDTH};
+  const ConvertOptions variants[] = {{}, {.widen = true}, {.jis_variant = 3}, {.widen = true, .jis_variant = 3}};
   for (int round = 0; round < 40; ++round) {
     const std::string text = random_text(rng, 3000 + static_cast<size_t>(round) * 50);
     const size_t chunk = static_cast<size_t>(1 + round % 13) * (round % 2 == 0 ? 1 : 97);
-    for (const auto& c : all_converters) {
-      for (Settings s : variants) {
-        ASSERT_EQ(run(c.converter, text, s, true, chunk), run(c.converter, text, s, false, chunk))
-            << c.name << " settings " << s << " round " << round;
+    for_each_converter_and_path([&](Code source, Code target, Path path) {
+      const Converter c = converter(source, target);
+      for (const ConvertOptions& o : variants) {
+        ASSERT_EQ(run(c, text, o, path, chunk), run(c, text, o, Path::byte_loop, chunk))
+            << converter_name(source, target) << " path " << int(path) << " widen " << o.widen << " variant "
+            << int(o.jis_variant) << " round " << round;
       }
-    }
+    });
   }
 }
 
@@ -91,16 +82,17 @@ TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
     utf8 += line_utf8;
   }
   const std::string* input_for[] = {&sjis, &jis, &euc, &utf8};
-  for (size_t i = 0; i < std::size(all_converters); ++i) {
-    const std::string& text = *input_for[i / 4];
+  for_each_converter_and_path([&](Code source, Code target, Path path) {
+    const std::string& text = *input_for[index_of(source)];
+    const Converter c = converter(source, target);
     for (size_t chunk : {1u, 7u, 4096u}) {
-      for (Settings s : {Settings{0}, TO_FULLWIDTH}) {
-        const std::string fast = run(all_converters[i].converter, text, s, true, chunk);
-        EXPECT_EQ(fast, run(all_converters[i].converter, text, s, false, chunk)) << all_converters[i].name;
-        EXPECT_GT(fast.size(), text.size() / 2) << all_converters[i].name;
+      for (const bool widen : {false, true}) {
+        const std::string fast = run(c, text, {.widen = widen}, path, chunk);
+        EXPECT_EQ(fast, run(c, text, {.widen = widen}, Path::byte_loop, chunk)) << converter_name(source, target);
+        EXPECT_GT(fast.size(), text.size() / 2) << converter_name(source, target);
       }
     }
-  }
+  });
 }
 
 }  // namespace

@@ -14,10 +14,19 @@ namespace kotran {
 namespace {
 
 std::string word_hex(Settings s) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%04X", static_cast<unsigned>(s));
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(s));
   return buf;
 }
+
+// The fields of the settings word by name.
+constexpr Settings T_JIS = with_target(0, Code::jis);
+constexpr Settings T_EUC = with_target(0, Code::euc);
+constexpr Settings T_UTF8 = with_target(0, Code::utf8);
+constexpr Settings S_JIS = with_source(0, Code::jis);
+constexpr Settings S_EUC = with_source(0, Code::euc);
+constexpr Settings S_UTF8 = with_source(0, Code::utf8);
+constexpr Settings V3 = with_jis_variant(0, 3);
 
 struct OptionCase {
   const char* word;
@@ -29,83 +38,83 @@ struct OptionCase {
 // other fields (which must stay).
 const OptionCase kAccepted[] = {
     // -c: to_console.
-    {"-c", 0x0000, 0x0100},
-    {"-C", 0x0000, 0x0100},
-    {"-cxyz", 0x0000, 0x0100},
-    {"-c", 0x0632, 0x0732},
+    {"-c", 0, TO_CONSOLE},
+    {"-C", 0, TO_CONSOLE},
+    {"-cxyz", 0, TO_CONSOLE},
+    {"-c", T_EUC | V3 | TO_FULLWIDTH | SOURCE_FORCED, T_EUC | V3 | TO_CONSOLE | TO_FULLWIDTH | SOURCE_FORCED},
     // -f: to_fullwidth.
-    {"-f", 0x0000, 0x0200},
-    {"-F", 0x0000, 0x0200},
-    {"-fq", 0x0000, 0x0200},
-    {"-f", 0x0531, 0x0731},
+    {"-f", 0, TO_FULLWIDTH},
+    {"-F", 0, TO_FULLWIDTH},
+    {"-fq", 0, TO_FULLWIDTH},
+    {"-f", T_JIS | V3 | TO_CONSOLE | SOURCE_FORCED, T_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH | SOURCE_FORCED},
     // -s and anything after it: target Shift-JIS.
-    {"-s", 0x0000, 0x0000},
-    {"-s", 0x0002, 0x0000},
-    {"-S", 0x0001, 0x0000},
-    {"-sabc", 0x0002, 0x0000},
-    {"-s7", 0x0031, 0x0030},
-    {"-se", 0x0002, 0x0000},
-    {"-s", 0x0736, 0x0734},  // source, variant and flags stay
+    {"-s", 0, 0},
+    {"-s", T_EUC, 0},
+    {"-S", T_JIS, 0},
+    {"-sabc", T_EUC, 0},
+    {"-s7", T_JIS | V3, V3},
+    {"-se", T_EUC, 0},
+    {"-s", T_EUC | S_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH | SOURCE_FORCED, S_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH | SOURCE_FORCED},  // source, variant and flags stay
     // -e: target EUC.
-    {"-e", 0x0000, 0x0002},
-    {"-E", 0x0000, 0x0002},
-    {"-e", 0x0331, 0x0332},
-    {"-e", 0x0405, 0x0406},  // a forced source stays
+    {"-e", 0, T_EUC},
+    {"-E", 0, T_EUC},
+    {"-e", T_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH, T_EUC | V3 | TO_CONSOLE | TO_FULLWIDTH},
+    {"-e", T_JIS | S_JIS | SOURCE_FORCED, T_EUC | S_JIS | SOURCE_FORCED},  // a forced source stays
     // -j: target JIS.
-    {"-j", 0x0000, 0x0001},
-    {"-J", 0x0000, 0x0001},
-    {"-j", 0x0032, 0x0031},
+    {"-j", 0, T_JIS},
+    {"-J", 0, T_JIS},
+    {"-j", T_EUC | V3, T_JIS | V3},
     // -j7: variant 3, target unchanged.
-    {"-j7", 0x0000, 0x0030},
-    {"-J7", 0x0000, 0x0030},
-    {"-j7x", 0x0000, 0x0030},
-    {"-j7", 0x0002, 0x0032},
-    {"-j7", 0x0301, 0x0331},
+    {"-j7", 0, V3},
+    {"-J7", 0, V3},
+    {"-j7x", 0, V3},
+    {"-j7", T_EUC, T_EUC | V3},
+    {"-j7", T_JIS | TO_CONSOLE | TO_FULLWIDTH, T_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH},
     // -j8: variant 0, target unchanged.
-    {"-j8", 0x0031, 0x0001},
-    {"-J8", 0x0030, 0x0000},
-    {"-j8abc", 0x0332, 0x0302},
-    {"-j8", 0x0000, 0x0000},
+    {"-j8", T_JIS | V3, T_JIS},
+    {"-J8", V3, 0},
+    {"-j8abc", T_EUC | V3 | TO_CONSOLE | TO_FULLWIDTH, T_EUC | TO_CONSOLE | TO_FULLWIDTH},
+    {"-j8", 0, 0},
     // -js, -je: source JIS forced.
-    {"-js", 0x0000, 0x0404},
-    {"-Js", 0x0000, 0x0404},
-    {"-jS", 0x0000, 0x0404},
-    {"-JS", 0x0000, 0x0404},
-    {"-jsx", 0x0000, 0x0404},
-    {"-js", 0x0332, 0x0734},
-    {"-je", 0x0000, 0x0406},
-    {"-JE", 0x0000, 0x0406},
-    {"-jex", 0x0000, 0x0406},
-    {"-je", 0x0109, 0x0506},
+    {"-js", 0, S_JIS | SOURCE_FORCED},
+    {"-Js", 0, S_JIS | SOURCE_FORCED},
+    {"-jS", 0, S_JIS | SOURCE_FORCED},
+    {"-JS", 0, S_JIS | SOURCE_FORCED},
+    {"-jsx", 0, S_JIS | SOURCE_FORCED},
+    {"-js", T_EUC | V3 | TO_CONSOLE | TO_FULLWIDTH, S_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH | SOURCE_FORCED},
+    {"-je", 0, T_EUC | S_JIS | SOURCE_FORCED},
+    {"-JE", 0, T_EUC | S_JIS | SOURCE_FORCED},
+    {"-jex", 0, T_EUC | S_JIS | SOURCE_FORCED},
+    {"-je", T_JIS | S_EUC | TO_CONSOLE, T_EUC | S_JIS | TO_CONSOLE | SOURCE_FORCED},
     // -es, -ej: source EUC forced.
-    {"-es", 0x0000, 0x0408},
-    {"-Es", 0x0000, 0x0408},
-    {"-eS", 0x0000, 0x0408},
-    {"-es7", 0x0000, 0x0408},
-    {"-esx", 0x0000, 0x0408},
-    {"-es", 0x0205, 0x0608},
-    {"-ej", 0x0000, 0x0409},
-    {"-EJ", 0x0000, 0x0409},
-    {"-ej7", 0x0000, 0x0409},
-    {"-ejx", 0x0000, 0x0409},
-    {"-ej", 0x0030, 0x0439},
+    {"-es", 0, S_EUC | SOURCE_FORCED},
+    {"-Es", 0, S_EUC | SOURCE_FORCED},
+    {"-eS", 0, S_EUC | SOURCE_FORCED},
+    {"-es7", 0, S_EUC | SOURCE_FORCED},
+    {"-esx", 0, S_EUC | SOURCE_FORCED},
+    {"-es", T_JIS | S_JIS | TO_FULLWIDTH, S_EUC | TO_FULLWIDTH | SOURCE_FORCED},
+    {"-ej", 0, T_JIS | S_EUC | SOURCE_FORCED},
+    {"-EJ", 0, T_JIS | S_EUC | SOURCE_FORCED},
+    {"-ej7", 0, T_JIS | S_EUC | SOURCE_FORCED},
+    {"-ejx", 0, T_JIS | S_EUC | SOURCE_FORCED},
+    {"-ej", V3, T_JIS | S_EUC | V3 | SOURCE_FORCED},
     // Extensions, each the whole word. -u: target UTF-8 (code 3).
-    {"-u", 0x0000, 0x0003},
-    {"-U", 0x0031, 0x0033},
+    {"-u", 0, T_UTF8},
+    {"-U", T_JIS | V3, T_UTF8 | V3},
     // -us, -ue, -uj: source UTF-8 forced; -ju, -eu: target UTF-8 from a forced source.
-    {"-us", 0x0000, 0x040C},
-    {"-ue", 0x0000, 0x040E},
-    {"-UJ", 0x0000, 0x040D},
-    {"-uJ", 0x0000, 0x040D},
-    {"-ju", 0x0000, 0x0407},
-    {"-jU", 0x0000, 0x0407},
-    {"-eu", 0x0000, 0x040B},
-    {"-Eu", 0x0200, 0x060B},
+    {"-us", 0, S_UTF8 | SOURCE_FORCED},
+    {"-ue", 0, T_EUC | S_UTF8 | SOURCE_FORCED},
+    {"-UJ", 0, T_JIS | S_UTF8 | SOURCE_FORCED},
+    {"-uJ", 0, T_JIS | S_UTF8 | SOURCE_FORCED},
+    {"-ju", 0, T_UTF8 | S_JIS | SOURCE_FORCED},
+    {"-jU", 0, T_UTF8 | S_JIS | SOURCE_FORCED},
+    {"-eu", 0, T_UTF8 | S_EUC | SOURCE_FORCED},
+    {"-Eu", TO_FULLWIDTH, T_UTF8 | S_EUC | TO_FULLWIDTH | SOURCE_FORCED},
     // -l: LF line ends; -g: report codes only.
-    {"-l", 0x0000, 0x0800},
-    {"-L", 0x0002, 0x0802},
-    {"-g", 0x0000, 0x1000},
-    {"-G", 0x0001, 0x1001},
+    {"-l", 0, LF_LINE_ENDS},
+    {"-L", T_EUC, T_EUC | LF_LINE_ENDS},
+    {"-g", 0, GUESS_ONLY},
+    {"-G", T_JIS, T_JIS | GUESS_ONLY},
 };
 
 TEST(OptionsParse, AcceptedWordsSetTheirFields) {
@@ -134,7 +143,7 @@ TEST(OptionsParse, RejectedWords) {
 
 TEST(OptionsParse, RejectedWordsAfterOthers) {
   for (const char* word : {"-e7", "-jj", "-x", "-"}) {
-    Settings s = 0x0331;
+    Settings s = T_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH;
     EXPECT_EQ(parse_option(word, s), 0) << word;
   }
 }
@@ -146,26 +155,26 @@ struct Sequence {
 
 TEST(OptionsParse, OptionsAccumulate) {
   const Sequence cases[] = {
-      {{"-j7", "-j"}, 0x0031},
-      {{"-j", "-j7"}, 0x0031},
-      {{"-J7", "-J"}, 0x0031},
-      {{"-f", "-c"}, 0x0300},
-      {{"-c", "-f"}, 0x0300},
-      {{"-js", "-e"}, 0x0406},
-      {{"-e", "-js"}, 0x0404},
-      {{"-js", "-s"}, 0x0404},
-      {{"-js", "-es"}, 0x0408},
-      {{"-es", "-je"}, 0x0406},
-      {{"-j7", "-e"}, 0x0032},
-      {{"-j7", "-j8"}, 0x0000},
-      {{"-j", "-j7", "-j8"}, 0x0001},
-      {{"-ej", "-j7"}, 0x0439},
-      {{"-c", "-f", "-j7", "-j"}, 0x0331},
-      {{"-e", "-s"}, 0x0000},
-      {{"-e", "-j"}, 0x0001},
-      {{"-j", "-e"}, 0x0002},
-      {{"-cxyz", "-fq", "-sabc", "-j7x", "-jsx"}, 0x0734},
-      {{"-c", "-c"}, 0x0100},
+      {{"-j7", "-j"}, T_JIS | V3},
+      {{"-j", "-j7"}, T_JIS | V3},
+      {{"-J7", "-J"}, T_JIS | V3},
+      {{"-f", "-c"}, TO_CONSOLE | TO_FULLWIDTH},
+      {{"-c", "-f"}, TO_CONSOLE | TO_FULLWIDTH},
+      {{"-js", "-e"}, T_EUC | S_JIS | SOURCE_FORCED},
+      {{"-e", "-js"}, S_JIS | SOURCE_FORCED},
+      {{"-js", "-s"}, S_JIS | SOURCE_FORCED},
+      {{"-js", "-es"}, S_EUC | SOURCE_FORCED},
+      {{"-es", "-je"}, T_EUC | S_JIS | SOURCE_FORCED},
+      {{"-j7", "-e"}, T_EUC | V3},
+      {{"-j7", "-j8"}, 0},
+      {{"-j", "-j7", "-j8"}, T_JIS},
+      {{"-ej", "-j7"}, T_JIS | S_EUC | V3 | SOURCE_FORCED},
+      {{"-c", "-f", "-j7", "-j"}, T_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH},
+      {{"-e", "-s"}, 0},
+      {{"-e", "-j"}, T_JIS},
+      {{"-j", "-e"}, T_EUC},
+      {{"-cxyz", "-fq", "-sabc", "-j7x", "-jsx"}, S_JIS | V3 | TO_CONSOLE | TO_FULLWIDTH | SOURCE_FORCED},
+      {{"-c", "-c"}, TO_CONSOLE},
   };
   for (const Sequence& c : cases) {
     Settings s = 0;
@@ -178,15 +187,16 @@ TEST(OptionsParse, OptionsAccumulate) {
   }
 }
 
-TEST(OptionsParse, NoBitsAboveTheSourceForcedFlag) {
-  // Every accepted word, applied to a full word of its own fields, leaves
-  // bits 11-15 clear, but for -l (bit 11) and -g (bit 12).
+TEST(OptionsParse, NoBitsBeyondTheirFields) {
+  // Every accepted word, applied to a full word of the code, variant, -c,
+  // -f and forced fields, sets no other bit, but for -l and -g.
+  constexpr Settings fields = TARGET_MASK | SOURCE_MASK | JIS_VARIANT_MASK | TO_CONSOLE | TO_FULLWIDTH | SOURCE_FORCED;
   for (const OptionCase& c : kAccepted) {
-    Settings s = 0x07FF;
+    Settings s = fields;
     parse_option(c.word, s);
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(c.word[1])));
     const Settings allowed = letter == 'l' ? LF_LINE_ENDS : letter == 'g' ? GUESS_ONLY : 0;
-    EXPECT_EQ(s & 0xF800, allowed) << c.word;
+    EXPECT_EQ(s & ~fields, allowed) << c.word;
   }
 }
 

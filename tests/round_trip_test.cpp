@@ -6,6 +6,7 @@
 #include <string>
 
 #include "codes/jis_sjis.h"
+#include "codes/code.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -19,24 +20,24 @@ std::string all_characters(unsigned code) {
   std::string text;
   auto add = [&](unsigned b) { text += static_cast<char>(b); };
   for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
-    if (code == CODE_JIS) text += "\x1B$B";
+    if (code == index_of(Code::jis)) text += "\x1B$B";
     for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
       const unsigned jis = hi << 8 | lo;
-      const unsigned c = code == CODE_SJIS ? jis_to_sjis_code(static_cast<uint16_t>(jis))
-                         : code == CODE_EUC ? (jis | 0x8080)
+      const unsigned c = code == index_of(Code::sjis) ? jis_to_sjis_code(static_cast<uint16_t>(jis))
+                         : code == index_of(Code::euc) ? (jis | 0x8080)
                                             : jis;
       add(c >> 8);
       add(c & 0xFF);
     }
-    if (code == CODE_JIS) text += "\x1B(J";
+    if (code == index_of(Code::jis)) text += "\x1B(J";
     text += "\r\n";
   }
-  if (code == CODE_JIS) text += "\x1B(I";
+  if (code == index_of(Code::jis)) text += "\x1B(I";
   for (unsigned k = 0xA1; k < 0xA1 + KANA_PER_LINE; ++k) {
-    if (code == CODE_EUC) add(0x8E);
-    add(code == CODE_JIS ? k & 0x7F : k);
+    if (code == index_of(Code::euc)) add(0x8E);
+    add(code == index_of(Code::jis) ? k & 0x7F : k);
   }
-  if (code == CODE_JIS) text += "\x1B(J";
+  if (code == index_of(Code::jis)) text += "\x1B(J";
   text += "\r\n";
   return text;
 }

@@ -52,17 +52,15 @@ std::string to_hex(const std::string& bytes) {
   return text;
 }
 
-std::string convert_bytes(int (*converter)(TextStream*, TextStream*), const std::string& input, Settings with) {
-  const Settings saved = settings;
-  settings = with;
+std::string convert_bytes(Converter converter, const std::string& input, const ConvertOptions& with,
+                          ConversionResult* found) {
   std::string output;
   TextStream* in = open_memory_input(input.data(), input.size(), false);
   TextStream* out = open_memory_output(&output, false);
-  const int result = converter(in, out);
+  const ConversionResult result = converter(in, out, with);
+  if (found != nullptr) *found = result;
   close_stream(in);
   close_stream(out);
-  settings = saved;
-  if (result != 1) throw std::runtime_error("converter did not return 1");
   return output;
 }
 

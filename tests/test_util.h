@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/settings.h"
+#include "convert/converter.h"
 #include "stream/text_stream.h"
 
 namespace kotran::test {
@@ -15,9 +15,10 @@ std::string hex(const std::string& text);
 std::string to_hex(const std::string& bytes);
 
 // Runs a converter over the bytes as it reads them (no line-end folding)
-// with the given settings, and returns the bytes it writes (before CR LF).
-std::string convert_bytes(int (*converter)(TextStream*, TextStream*), const std::string& input,
-                          Settings with = 0);
+// with the given options, and returns the bytes it writes (before CR LF);
+// what it found goes to *found when given.
+std::string convert_bytes(Converter converter, const std::string& input, const ConvertOptions& with = {},
+                          ConversionResult* found = nullptr);
 
 // A temporary directory removed with everything in it when the object goes.
 class TempDir {

@@ -13,9 +13,10 @@
 #include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
 #include "convert/converters.h"
-#include "convert/writers.h"
-#include "driver/detect_code.h"
-#include "driver/detect_utf8.h"
+#include "converter_rows.h"
+#include "recognition/detect_code.h"
+#include "recognition/detect_utf8.h"
+#include "codes/code.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -25,80 +26,63 @@ using test::convert_bytes;
 using test::hex;
 using test::to_hex;
 
-constexpr Settings WIDE = TO_FULLWIDTH;
-constexpr Settings J7 = 0x30;
+using test::CLEAR;
+using test::J7;
+using test::WIDE;
+using test::row_name;
+using Row = test::ConverterRow;
 
-struct Row {
-  const char* what;
-  Converter converter;
-  Settings settings;
-  const char* in;
-  const char* out;
-  size_t replaced;
-};
+KOTRAN_CONVERTER_ROWS(Utf8ConvertRow)
 
 // Legacy text to UTF-8.
 const Row to_utf8_rows[] = {
-    {"kanji, hiragana, ASCII", convert_sjis_utf8, 0, "61 8A BF 82 A0 0A", "61 E6 BC A2 E3 81 82 0A", 0},
-    {"half-width katakana stay half-width", convert_sjis_utf8, 0, "B6 DE B1", "EF BD B6 EF BE 9E EF BD B1", 0},
-    {"widened, voiced mark merged", convert_sjis_utf8, WIDE, "B6 DE B1 0A", "E3 82 AC E3 82 A2 0A", 0},
-    {"a refused pair keeps its line end", convert_sjis_utf8, 0, "61 81 0A 62", "61 EF BF BD 0A 62", 1},
-    {"0x80, 0xA0 and 0xFF are stray bytes", convert_sjis_utf8, 0, "80 A0 FF", "EF BF BD EF BF BD EF BF BD", 3},
-    {"a user-defined code has no character", convert_sjis_utf8, 0, "F0 40", "EF BF BD", 1},
-    {"NEC row 13", convert_sjis_utf8, 0, "87 40", "E2 91 A0", 0},
-    {"an unassigned code", convert_sjis_utf8, 0, "85 40", "EF BF BD", 1},
-    {"a lead byte at the end is dropped", convert_sjis_utf8, 0, "61 81", "61", 0},
-    {"JIS kanji and katakana", convert_jis_utf8, 0, "1B 24 42 34 41 1B 28 49 31 1B 28 42 0A", "E6 BC A2 EF BD B1 0A", 0},
-    {"JIS single-shift katakana, widened", convert_jis_utf8, WIDE, "1B 4E 31", "E3 82 A2", 0},
-    {"JIS unrecognised escape passes on", convert_jis_utf8, 0, "1B 4B 61", "1B 4B 61", 0},
-    {"JIS 8-bit katakana in one-byte text", convert_jis_utf8, 0, "B1 FF", "EF BD B1 EF BF BD", 1},
-    {"EUC kanji and SS2 katakana", convert_euc_utf8, 0, "B4 C1 8E B1 0A", "E6 BC A2 EF BD B1 0A", 0},
-    {"EUC SS2 before a line end", convert_euc_utf8, 0, "8E 0A 61", "EF BF BD 0A 61", 1},
-    {"EUC SS3 sequence", convert_euc_utf8, 0, "8F B0 A1 61", "EF BF BD EF BF BD EF BC 9D", 2},
-    {"EUC katakana without SS2, widened", convert_euc_utf8, WIDE, "B1 0A", "E3 82 A2 0A", 0},
-    {"EUC ASCII with a stray high bit", convert_euc_utf8, 0, "E1 0A", "61 0A", 0},
+    {"kanji, hiragana, ASCII", converter(Code::sjis, Code::utf8), "61 8A BF 82 A0 0A", CLEAR, "61 E6 BC A2 E3 81 82 0A", 0},
+    {"half-width katakana stay half-width", converter(Code::sjis, Code::utf8), "B6 DE B1", CLEAR, "EF BD B6 EF BE 9E EF BD B1", 0},
+    {"widened, voiced mark merged", converter(Code::sjis, Code::utf8), "B6 DE B1 0A", WIDE, "E3 82 AC E3 82 A2 0A", 0},
+    {"a refused pair keeps its line end", converter(Code::sjis, Code::utf8), "61 81 0A 62", CLEAR, "61 EF BF BD 0A 62", 1},
+    {"0x80, 0xA0 and 0xFF are stray bytes", converter(Code::sjis, Code::utf8), "80 A0 FF", CLEAR, "EF BF BD EF BF BD EF BF BD", 3},
+    {"a user-defined code has no character", converter(Code::sjis, Code::utf8), "F0 40", CLEAR, "EF BF BD", 1},
+    {"NEC row 13", converter(Code::sjis, Code::utf8), "87 40", CLEAR, "E2 91 A0", 0},
+    {"an unassigned code", converter(Code::sjis, Code::utf8), "85 40", CLEAR, "EF BF BD", 1},
+    {"a lead byte at the end is dropped", converter(Code::sjis, Code::utf8), "61 81", CLEAR, "61", 0},
+    {"JIS kanji and katakana", converter(Code::jis, Code::utf8), "1B 24 42 34 41 1B 28 49 31 1B 28 42 0A", CLEAR, "E6 BC A2 EF BD B1 0A", 0},
+    {"JIS single-shift katakana, widened", converter(Code::jis, Code::utf8), "1B 4E 31", WIDE, "E3 82 A2", 0},
+    {"JIS unrecognised escape passes on", converter(Code::jis, Code::utf8), "1B 4B 61", CLEAR, "1B 4B 61", 0},
+    {"JIS 8-bit katakana in one-byte text", converter(Code::jis, Code::utf8), "B1 FF", CLEAR, "EF BD B1 EF BF BD", 1},
+    {"EUC kanji and SS2 katakana", converter(Code::euc, Code::utf8), "B4 C1 8E B1 0A", CLEAR, "E6 BC A2 EF BD B1 0A", 0},
+    {"EUC SS2 before a line end", converter(Code::euc, Code::utf8), "8E 0A 61", CLEAR, "EF BF BD 0A 61", 1},
+    {"EUC SS3 sequence", converter(Code::euc, Code::utf8), "8F B0 A1 61", CLEAR, "EF BF BD EF BF BD EF BC 9D", 2},
+    {"EUC katakana without SS2, widened", converter(Code::euc, Code::utf8), "B1 0A", WIDE, "E3 82 A2 0A", 0},
+    {"EUC ASCII with a stray high bit", converter(Code::euc, Code::utf8), "E1 0A", CLEAR, "61 0A", 0},
 };
 
 // UTF-8 to the legacy codes and to itself.
 const Row from_utf8_rows[] = {
-    {"to Shift-JIS", convert_utf8_sjis, 0, "61 E6 BC A2 E3 81 82 0A", "61 8A BF 82 A0 0A", 0},
-    {"to EUC", convert_utf8_euc, 0, "61 E6 BC A2 E3 81 82 0A", "61 B4 C1 A4 A2 0A", 0},
-    {"to JIS, back to one-byte text before the line end", convert_utf8_jis, 0, "61 E6 BC A2 0A",
-     "61 1B 24 42 34 41 1B 28 4A 0A", 0},
-    {"to JIS with the '78 escape", convert_utf8_jis, J7, "E6 BC A2", "1B 24 40 34 41 1B 28 4A", 0},
-    {"byte-order mark dropped", convert_utf8_sjis, 0, "EF BB BF 61", "61", 0},
-    {"a byte-order mark later is a character Shift-JIS lacks", convert_utf8_sjis, 0, "61 EF BB BF", "61 81 AC", 1},
-    {"half-width katakana to Shift-JIS", convert_utf8_sjis, 0, "EF BD B6 EF BE 9E", "B6 DE", 0},
-    {"half-width katakana to EUC", convert_utf8_euc, 0, "EF BD B1", "8E B1", 0},
-    {"half-width katakana to JIS", convert_utf8_jis, 0, "EF BD B1 0A", "1B 28 49 31 1B 28 4A 0A", 0},
-    {"widened with the voiced mark merged", convert_utf8_sjis, WIDE, "EF BD B6 EF BE 9E EF BD B1 0A",
-     "83 4B 83 41 0A", 0},
-    {"widened, a mark that does not merge", convert_utf8_euc, WIDE, "EF BD B1 EF BE 9E", "A5 A2 A1 AB", 0},
-    {"widened at the end", convert_utf8_jis, WIDE, "EF BE 8A EF BE 9F", "1B 24 42 25 51 1B 28 4A", 0},
-    {"no JIS code: 〓", convert_utf8_sjis, 0, "E2 82 AC", "81 AC", 1},
-    {"outside the BMP: 〓", convert_utf8_euc, 0, "F0 9F 98 80 61", "A2 AE 61", 1},
-    {"each invalid part: 〓", convert_utf8_sjis, 0, "61 FF C3 28 E3 81 62", "61 81 AC 81 AC 28 81 AC 62", 3},
-    {"overlong and surrogate forms are invalid", convert_utf8_sjis, 0, "C0 AF ED A0 80", "81 AC 81 AC 81 AC 81 AC 81 AC",
-     5},
-    {"truncated at the end", convert_utf8_sjis, 0, "61 E6 BC", "61 81 AC", 1},
-    {"yen sign and overline as JIS Roman", convert_utf8_sjis, 0, "C2 A5 E2 80 BE", "5C 7E", 0},
-    {"minus sign as the full-width hyphen-minus", convert_utf8_euc, 0, "E2 88 92", "A1 DD", 0},
-    {"UTF-8 to itself widens katakana", convert_utf8_utf8, WIDE, "EF BD B6 EF BE 9E F0 9F 98 80",
-     "E3 82 AC F0 9F 98 80", 0},
-    {"UTF-8 to itself replaces invalid parts", convert_utf8_utf8, 0, "61 FF 62", "61 EF BF BD 62", 1},
+    {"to Shift-JIS", converter(Code::utf8, Code::sjis), "61 E6 BC A2 E3 81 82 0A", CLEAR, "61 8A BF 82 A0 0A", 0},
+    {"to EUC", converter(Code::utf8, Code::euc), "61 E6 BC A2 E3 81 82 0A", CLEAR, "61 B4 C1 A4 A2 0A", 0},
+    {"to JIS, back to one-byte text before the line end", converter(Code::utf8, Code::jis), "61 E6 BC A2 0A", CLEAR, "61 1B 24 42 34 41 1B 28 4A 0A", 0},
+    {"to JIS with the '78 escape", converter(Code::utf8, Code::jis), "E6 BC A2", J7, "1B 24 40 34 41 1B 28 4A", 0},
+    {"byte-order mark dropped", converter(Code::utf8, Code::sjis), "EF BB BF 61", CLEAR, "61", 0},
+    {"a byte-order mark later is a character Shift-JIS lacks", converter(Code::utf8, Code::sjis), "61 EF BB BF", CLEAR, "61 81 AC", 1},
+    {"half-width katakana to Shift-JIS", converter(Code::utf8, Code::sjis), "EF BD B6 EF BE 9E", CLEAR, "B6 DE", 0},
+    {"half-width katakana to EUC", converter(Code::utf8, Code::euc), "EF BD B1", CLEAR, "8E B1", 0},
+    {"half-width katakana to JIS", converter(Code::utf8, Code::jis), "EF BD B1 0A", CLEAR, "1B 28 49 31 1B 28 4A 0A", 0},
+    {"widened with the voiced mark merged", converter(Code::utf8, Code::sjis), "EF BD B6 EF BE 9E EF BD B1 0A", WIDE, "83 4B 83 41 0A", 0},
+    {"widened, a mark that does not merge", converter(Code::utf8, Code::euc), "EF BD B1 EF BE 9E", WIDE, "A5 A2 A1 AB", 0},
+    {"widened at the end", converter(Code::utf8, Code::jis), "EF BE 8A EF BE 9F", WIDE, "1B 24 42 25 51 1B 28 4A", 0},
+    {"no JIS code: 〓", converter(Code::utf8, Code::sjis), "E2 82 AC", CLEAR, "81 AC", 1},
+    {"outside the BMP: 〓", converter(Code::utf8, Code::euc), "F0 9F 98 80 61", CLEAR, "A2 AE 61", 1},
+    {"each invalid part: 〓", converter(Code::utf8, Code::sjis), "61 FF C3 28 E3 81 62", CLEAR, "61 81 AC 81 AC 28 81 AC 62", 3},
+    {"overlong and surrogate forms are invalid", converter(Code::utf8, Code::sjis), "C0 AF ED A0 80", CLEAR, "81 AC 81 AC 81 AC 81 AC 81 AC", 5},
+    {"truncated at the end", converter(Code::utf8, Code::sjis), "61 E6 BC", CLEAR, "61 81 AC", 1},
+    {"yen sign and overline as JIS Roman", converter(Code::utf8, Code::sjis), "C2 A5 E2 80 BE", CLEAR, "5C 7E", 0},
+    {"minus sign as the full-width hyphen-minus", converter(Code::utf8, Code::euc), "E2 88 92", CLEAR, "A1 DD", 0},
+    {"UTF-8 to itself widens katakana", converter(Code::utf8, Code::utf8), "EF BD B6 EF BE 9E F0 9F 98 80", WIDE, "E3 82 AC F0 9F 98 80", 0},
+    {"UTF-8 to itself replaces invalid parts", converter(Code::utf8, Code::utf8), "61 FF 62", CLEAR, "61 EF BF BD 62", 1},
 };
 
-void check_rows(const Row* rows, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    const Row& r = rows[i];
-    replaced_characters = 0;
-    EXPECT_EQ(to_hex(convert_bytes(r.converter, hex(r.in), r.settings)), r.out) << r.what;
-    EXPECT_EQ(replaced_characters, r.replaced) << r.what;
-  }
-}
-
-TEST(Utf8Convert, FromLegacyCodes) { check_rows(to_utf8_rows, std::size(to_utf8_rows)); }
-TEST(Utf8Convert, ToLegacyCodes) { check_rows(from_utf8_rows, std::size(from_utf8_rows)); }
+INSTANTIATE_TEST_SUITE_P(FromLegacyCodes, Utf8ConvertRow, testing::ValuesIn(to_utf8_rows), row_name);
+INSTANTIATE_TEST_SUITE_P(ToLegacyCodes, Utf8ConvertRow, testing::ValuesIn(from_utf8_rows), row_name);
 
 // Every mapped character in its canonical code (the lowest of duplicates)
 // and every half-width katakana, in the given code.
@@ -108,40 +92,40 @@ std::string mapped_characters(unsigned code) {
     text += static_cast<char>(c >> 8);
     text += static_cast<char>(c & 0xFF);
   };
-  if (code == CODE_JIS) text += "\x1B$B";
+  if (code == index_of(Code::jis)) text += "\x1B$B";
   for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
     for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
       const auto jis = static_cast<uint16_t>(hi << 8 | lo);
       const char16_t u = jis_to_unicode(jis);
       if (u == 0 || unicode_to_jis(u) != jis) continue;
-      add2(code == CODE_SJIS ? jis_to_sjis_code(jis) : code == CODE_EUC ? (jis | 0x8080u) : jis);
+      add2(code == index_of(Code::sjis) ? jis_to_sjis_code(jis) : code == index_of(Code::euc) ? (jis | 0x8080u) : jis);
     }
   }
-  if (code == CODE_JIS) text += "\x1B(J";
+  if (code == index_of(Code::jis)) text += "\x1B(J";
   text += '\n';
-  if (code == CODE_JIS) text += "\x1B(I";
+  if (code == index_of(Code::jis)) text += "\x1B(I";
   for (unsigned k = 0xA1; k <= 0xDF; ++k) {
-    if (code == CODE_EUC) text += '\x8E';
-    text += static_cast<char>(code == CODE_JIS ? k & 0x7F : k);
+    if (code == index_of(Code::euc)) text += '\x8E';
+    text += static_cast<char>(code == index_of(Code::jis) ? k & 0x7F : k);
   }
-  if (code == CODE_JIS) text += "\x1B(J";
+  if (code == index_of(Code::jis)) text += "\x1B(J";
   text += '\n';
   return text;
 }
 
 TEST(Utf8Convert, EveryMappedCharacterRoundTrips) {
-  const Converter to_utf8[] = {convert_sjis_utf8, convert_jis_utf8, convert_euc_utf8};
-  const Converter from_utf8[] = {convert_utf8_sjis, convert_utf8_jis, convert_utf8_euc};
+  const Converter to_utf8[] = {converter(Code::sjis, Code::utf8), converter(Code::jis, Code::utf8), converter(Code::euc, Code::utf8)};
+  const Converter from_utf8[] = {converter(Code::utf8, Code::sjis), converter(Code::utf8, Code::jis), converter(Code::utf8, Code::euc)};
   std::string first_utf8;
   for (unsigned code = 0; code < 3; ++code) {
     const std::string original = mapped_characters(code);
-    replaced_characters = 0;
-    const std::string utf8 = convert_bytes(to_utf8[code], original);
-    EXPECT_EQ(replaced_characters, 0u) << code;
+    ConversionResult found;
+    const std::string utf8 = convert_bytes(to_utf8[code], original, {}, &found);
+    EXPECT_EQ(found.replaced, 0u) << code;
     if (code == 0) first_utf8 = utf8;
     EXPECT_TRUE(utf8 == first_utf8) << "the three codes give the same UTF-8";
-    const std::string back = convert_bytes(from_utf8[code], utf8);
-    EXPECT_EQ(replaced_characters, 0u) << code;
+    const std::string back = convert_bytes(from_utf8[code], utf8, {}, &found);
+    EXPECT_EQ(found.replaced, 0u) << code;
     EXPECT_EQ(back.size(), original.size()) << code;
     EXPECT_TRUE(back == original) << "round trip through UTF-8, code " << code;
   }
@@ -194,22 +178,22 @@ const char* const legacy_charset[] = {"CP932", "ISO-2022-JP", "EUC-JP"};
 TEST(Utf8Corpus, LegacyFormsConvertToTheSameUtf8AsIconv) {
   const auto files = corpus();
   ASSERT_GE(files.size(), 8u);
-  const Converter to_utf8[] = {convert_sjis_utf8, convert_jis_utf8, convert_euc_utf8};
+  const Converter to_utf8[] = {converter(Code::sjis, Code::utf8), converter(Code::jis, Code::utf8), converter(Code::euc, Code::utf8)};
   for (const auto& f : files) {
     for (unsigned code = 0; code < 3; ++code) {
       std::string legacy;
       ASSERT_TRUE(glibc_iconv(legacy_charset[code], "UTF-8", f.utf8, legacy)) << f.name;
       std::string oracle;
       ASSERT_TRUE(glibc_iconv("UTF-8", legacy_charset[code], legacy, oracle)) << f.name;
-      replaced_characters = 0;
-      EXPECT_TRUE(convert_bytes(to_utf8[code], legacy) == oracle) << f.name << " from " << legacy_charset[code];
-      EXPECT_EQ(replaced_characters, 0u) << f.name;
+      ConversionResult found;
+      EXPECT_TRUE(convert_bytes(to_utf8[code], legacy, {}, &found) == oracle) << f.name << " from " << legacy_charset[code];
+      EXPECT_EQ(found.replaced, 0u) << f.name;
     }
   }
 }
 
 TEST(Utf8Corpus, Utf8ConvertsToWhatIconvWrites) {
-  const Converter from_utf8[] = {convert_utf8_sjis, convert_utf8_jis, convert_utf8_euc};
+  const Converter from_utf8[] = {converter(Code::utf8, Code::sjis), converter(Code::utf8, Code::jis), converter(Code::utf8, Code::euc)};
   for (const auto& f : corpus()) {
     for (unsigned code : {0u, 2u}) {
       std::string oracle;
@@ -241,7 +225,7 @@ TEST(Utf8Recognition, CorpusUtf8IsAndLegacyIsNot) {
       ASSERT_TRUE(glibc_iconv(legacy_charset[code], "UTF-8", f.utf8, legacy));
       EXPECT_FALSE(utf8_recognised(legacy)) << f.name << " in " << legacy_charset[code];
       TextStream* s = open_memory_input(legacy.data(), legacy.size());
-      EXPECT_EQ(detect_code(s), static_cast<int>(code)) << f.name << " in " << legacy_charset[code];
+      EXPECT_EQ(detect_code(s), recognised(code_at(code))) << f.name << " in " << legacy_charset[code];
       close_stream(s);
     }
   }

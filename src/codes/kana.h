@@ -9,6 +9,11 @@ inline constexpr uint8_t KANA_FIRST = 0xA1;
 inline constexpr uint8_t KANA_LAST = 0xDF;
 inline constexpr uint8_t VOICED_MARK = 0xDE;       // ﾞ
 inline constexpr uint8_t SEMI_VOICED_MARK = 0xDF;  // ﾟ
+// EUC's single shift 2: the half-width katakana byte follows.
+inline constexpr uint8_t SS2 = 0x8E;
+// The same katakana in Unicode: ｡ (byte 0xA1) to ﾟ (byte 0xDF).
+inline constexpr char32_t HALFWIDTH_KANA_FIRST = 0xFF61;
+inline constexpr char32_t HALFWIDTH_KANA_LAST = 0xFF9F;
 
 // Full-width JIS code of each half-width katakana 0xA1-0xDF, in byte order.
 inline constexpr uint16_t kana_table[63] = {

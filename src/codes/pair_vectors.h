@@ -5,6 +5,8 @@
 // remain the reference they are tested against.
 #pragma once
 
+#include "codes/hot.h"
+
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -31,7 +33,7 @@ struct EucBytes {
   uint32_t high, euc, esc;
 };
 
-inline EucBytes classify_euc_bytes(const unsigned char* p) {
+KOTRAN_HOT EucBytes classify_euc_bytes(const unsigned char* p) {
   auto masks = [](__m128i v, unsigned& high, unsigned& euc, unsigned& esc) {
     // Signed compares: 0xA1-0xFE is -95 to -2.
     const __m128i in_euc = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xA0))),
@@ -50,7 +52,7 @@ inline EucBytes classify_euc_bytes(const unsigned char* p) {
 // one (bit i for byte i): the first, third, ... of each run. The runs that
 // start at an even place are found by letting a carry run through each from
 // its first bit.
-inline uint64_t pair_starts(uint64_t run_bytes) {
+KOTRAN_HOT uint64_t pair_starts(uint64_t run_bytes) {
   constexpr uint64_t EVEN = 0x55555555;
   constexpr uint64_t ODD = 0xAAAAAAAA;
   const uint64_t starts = run_bytes & ~(run_bytes << 1);
@@ -60,7 +62,7 @@ inline uint64_t pair_starts(uint64_t run_bytes) {
 
 // The count of the first bytes up to the first bad one, and the pairs begun
 // before it.
-inline PlainUnits units_before(uint64_t bad, uint64_t leads) {
+KOTRAN_HOT PlainUnits units_before(uint64_t bad, uint64_t leads) {
   const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad | (uint64_t{1} << 32)));
   return {length, static_cast<uint32_t>(leads & ((uint64_t{1} << length) - 1))};
 }
@@ -71,7 +73,7 @@ inline PlainUnits units_before(uint64_t bad, uint64_t leads) {
 // stops at the first other unit (SS2, SS3, a byte 0x80-0xA0 or 0xFF, a pair
 // with such a second byte, a first byte followed by one below 0x80) and
 // before a first byte whose second lies past the 32.
-inline PlainUnits euc_plain_units(const unsigned char* p) {
+KOTRAN_HOT PlainUnits euc_plain_units(const unsigned char* p) {
   const EucBytes b = classify_euc_bytes(p);
   // Every high byte starts a pair or ends one.
   const uint64_t high = b.high;
@@ -83,12 +85,12 @@ inline PlainUnits euc_plain_units(const unsigned char* p) {
 }
 
 // x <= limit for each unsigned byte: 0xFF where it holds.
-inline __m128i at_most(__m128i x, unsigned char limit) {
+KOTRAN_HOT __m128i at_most(__m128i x, unsigned char limit) {
   return _mm_cmpeq_epi8(_mm_subs_epu8(x, _mm_set1_epi8(static_cast<char>(limit))), _mm_setzero_si128());
 }
 
 // first <= x <= last for each unsigned byte.
-inline __m128i in_range(__m128i x, unsigned char first, unsigned char last) {
+KOTRAN_HOT __m128i in_range(__m128i x, unsigned char first, unsigned char last) {
   return at_most(_mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first))), static_cast<unsigned char>(last - first));
 }
 
@@ -99,7 +101,7 @@ struct SjisBytes {
   uint32_t high, lead, far_lead, trail;
 };
 
-inline SjisBytes classify_sjis_bytes(const unsigned char* p) {
+KOTRAN_HOT SjisBytes classify_sjis_bytes(const unsigned char* p) {
   auto masks = [](__m128i v, unsigned& high, unsigned& lead, unsigned& far_lead, unsigned& trail) {
     const __m128i far = in_range(v, 0xF0, 0xFE);
     high = static_cast<unsigned>(_mm_movemask_epi8(v));
@@ -119,7 +121,7 @@ inline SjisBytes classify_sjis_bytes(const unsigned char* p) {
 // byte 0x40-0x7E or 0x80-0xFC). The count stops at the first other unit
 // (half-width katakana, 0x80, 0xFF, a pair of another row or with another
 // trail byte) and before a lead byte whose trail lies past the 32.
-inline PlainUnits sjis_plain_units(const unsigned char* p) {
+KOTRAN_HOT PlainUnits sjis_plain_units(const unsigned char* p) {
   const SjisBytes b = classify_sjis_bytes(p);
   // A lead byte takes the byte after it, whatever that is.
   const uint64_t leads = pair_starts(b.lead);
@@ -132,7 +134,7 @@ inline PlainUnits sjis_plain_units(const unsigned char* p) {
 
 // How many of the 16 bytes at p, from the first, are whole pairs of bytes
 // 0x21-0x7E (an even number, 0-16).
-inline unsigned jis_pair_length(const unsigned char* p) {
+KOTRAN_HOT unsigned jis_pair_length(const unsigned char* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i in_range = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
                                          _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
@@ -141,7 +143,7 @@ inline unsigned jis_pair_length(const unsigned char* p) {
 }
 
 // A byte mask (0xFF where bit i of bits is set) for the 16 bits of bits.
-inline __m128i byte_mask(unsigned bits) {
+KOTRAN_HOT __m128i byte_mask(unsigned bits) {
   const uint64_t low = 0x0101010101010101ULL * (bits & 0xFF);
   const uint64_t high = 0x0101010101010101ULL * ((bits >> 8) & 0xFF);
   const __m128i spread = _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
@@ -153,7 +155,7 @@ inline __m128i byte_mask(unsigned bits) {
 // The Shift-JIS bytes of the pairs in jis (7-bit JIS bytes of rows 1-94;
 // first bytes where leads is set, second bytes where trails is set; rows
 // holds each byte's predecessor), with the other bytes taken from others.
-inline __m128i sjis_from_jis_pairs(__m128i jis, __m128i rows, __m128i leads, __m128i trails, __m128i others) {
+KOTRAN_HOT __m128i sjis_from_jis_pairs(__m128i jis, __m128i rows, __m128i leads, __m128i trails, __m128i others) {
   const __m128i low7 = _mm_set1_epi8(0x7F);
   // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
   const __m128i half = _mm_and_si128(_mm_srli_epi16(_mm_sub_epi8(jis, _mm_set1_epi8(0x21)), 1), low7);
@@ -172,7 +174,7 @@ inline __m128i sjis_from_jis_pairs(__m128i jis, __m128i rows, __m128i leads, __m
 
 // Stores at o the 32 bytes at p with the EUC pairs among them (first bytes
 // at leads) written in Shift-JIS; the other bytes stay as they are.
-inline void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t leads) {
+KOTRAN_HOT void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t leads) {
   const __m128i low7 = _mm_set1_epi8(0x7F);
   const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -191,7 +193,7 @@ inline void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t
 
 // How many bytes from the start of the units are whole pairs, one after the
 // other.
-inline unsigned leading_pair_bytes(PlainUnits units) {
+KOTRAN_HOT unsigned leading_pair_bytes(PlainUnits units) {
   const uint64_t pairs = uint64_t{units.leads} | uint64_t{units.leads} << 1;
   return static_cast<unsigned>(__builtin_ctzll(~pairs));
 }
@@ -200,7 +202,7 @@ inline unsigned leading_pair_bytes(PlainUnits units) {
 // where leads is set, trail bytes where trails is set; next holds each byte's
 // successor), with high_bit set in them for EUC, and the other bytes as they
 // are.
-inline __m128i jis_from_sjis_pairs(__m128i sjis, __m128i next, __m128i leads, __m128i trails, __m128i high_bit) {
+KOTRAN_HOT __m128i jis_from_sjis_pairs(__m128i sjis, __m128i next, __m128i leads, __m128i trails, __m128i high_bit) {
   const __m128i top_bit = _mm_set1_epi8(static_cast<char>(0x80));
   // Row: 2 * lead + 0x1F for leads 0x81-0x9F, + 0x9F for 0xE0-0xEF (on 8
   // bits), and one more when the trail byte is 0x9F or above.
@@ -219,7 +221,7 @@ inline __m128i jis_from_sjis_pairs(__m128i sjis, __m128i next, __m128i leads, __
 // Stores at o the 32 bytes at p with the Shift-JIS pairs among them (lead
 // bytes at leads, none at the last byte) written in JIS, or in EUC with
 // high_bit 0x80; the other bytes stay as they are.
-inline void store_sjis_as_jis_bytes(unsigned char* o, const unsigned char* p, uint32_t leads, char high_bit) {
+KOTRAN_HOT void store_sjis_as_jis_bytes(unsigned char* o, const unsigned char* p, uint32_t leads, char high_bit) {
   const __m128i high = _mm_set1_epi8(high_bit);
   const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -234,17 +236,17 @@ inline void store_sjis_as_jis_bytes(unsigned char* o, const unsigned char* p, ui
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 16), jis_from_sjis_pairs(v1, next1, leads1, trails1, high));
 }
 
-inline void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t leads) {
+KOTRAN_HOT void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t leads) {
   store_sjis_as_jis_bytes(o, p, leads, static_cast<char>(0x80));
 }
 
-inline void store_sjis_as_jis(unsigned char* o, const unsigned char* p, uint32_t leads) {
+KOTRAN_HOT void store_sjis_as_jis(unsigned char* o, const unsigned char* p, uint32_t leads) {
   store_sjis_as_jis_bytes(o, p, leads, 0);
 }
 
 // Stores at o the 32 bytes at p, EUC, with the high bit cleared: the JIS
 // bytes of the pairs among them.
-inline void store_euc_as_jis(unsigned char* o, const unsigned char* p) {
+KOTRAN_HOT void store_euc_as_jis(unsigned char* o, const unsigned char* p) {
   const __m128i low7 = _mm_set1_epi8(0x7F);
   const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
@@ -253,7 +255,7 @@ inline void store_euc_as_jis(unsigned char* o, const unsigned char* p) {
 }
 
 // Stores at o the 16 bytes at p, pairs of JIS bytes, in Shift-JIS.
-inline void store_jis_as_sjis(unsigned char* o, const unsigned char* p) {
+KOTRAN_HOT void store_jis_as_sjis(unsigned char* o, const unsigned char* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i leads = _mm_set1_epi16(0x00FF);  // every even byte
   const __m128i trails = _mm_set1_epi16(static_cast<short>(0xFF00));
@@ -261,7 +263,7 @@ inline void store_jis_as_sjis(unsigned char* o, const unsigned char* p) {
 }
 
 // Stores at o the 16 bytes at p, pairs of JIS bytes, in EUC.
-inline void store_jis_as_euc(unsigned char* o, const unsigned char* p) {
+KOTRAN_HOT void store_jis_as_euc(unsigned char* o, const unsigned char* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(v, _mm_set1_epi8(static_cast<char>(0x80))));
 }

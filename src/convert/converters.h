@@ -1,33 +1,16 @@
-// The stream converters, one for each pair of source and target code. Each
-// reads in to its end, writes the converted text to out, and returns
-// non-zero on success.
+// The converters: a reader of each source code and a writer of each target
+// code, one converter for every pair, all made from the list of codes.
 #pragma once
 
-#include "stream/text_stream.h"
+#include "codes/code.h"
+#include "convert/converter.h"
 
 namespace kotran {
 
-using Converter = int (*)(TextStream* in, TextStream* out);
+// The converter from source to target.
+Converter converter(Code source, Code target);
 
-int convert_sjis_sjis(TextStream* in, TextStream* out);
-int convert_sjis_jis(TextStream* in, TextStream* out);
-int convert_sjis_euc(TextStream* in, TextStream* out);
-
-int convert_jis_sjis(TextStream* in, TextStream* out);
-int convert_jis_jis(TextStream* in, TextStream* out);
-int convert_jis_euc(TextStream* in, TextStream* out);
-
-int convert_euc_sjis(TextStream* in, TextStream* out);
-int convert_euc_jis(TextStream* in, TextStream* out);
-int convert_euc_euc(TextStream* in, TextStream* out);
-
-int convert_sjis_utf8(TextStream* in, TextStream* out);
-int convert_jis_utf8(TextStream* in, TextStream* out);
-int convert_euc_utf8(TextStream* in, TextStream* out);
-
-int convert_utf8_sjis(TextStream* in, TextStream* out);
-int convert_utf8_jis(TextStream* in, TextStream* out);
-int convert_utf8_euc(TextStream* in, TextStream* out);
-int convert_utf8_utf8(TextStream* in, TextStream* out);
+// "sjis_jis" for the converter from Shift-JIS to JIS.
+const char* converter_name(Code source, Code target);
 
 }  // namespace kotran

@@ -1,32 +1,31 @@
 #include "driver/conversion_table.h"
 
-namespace kotran {
+#include <string>
 
-const ConversionEntry conversion_table[CODE_COUNT][CODE_COUNT] = {
-    {
-        {".sjs", convert_sjis_sjis, "Shift-JIS -> Shift-JIS"},
-        {".jis", convert_sjis_jis, "Shift-JIS -> JIS"},
-        {".euc", convert_sjis_euc, "Shift-JIS -> EUC"},
-        {".utf8", convert_sjis_utf8, "Shift-JIS -> UTF-8"},
-    },
-    {
-        {".sjs", convert_jis_sjis, "JIS -> Shift-JIS"},
-        {".jis", convert_jis_jis, "JIS -> JIS"},
-        {".euc", convert_jis_euc, "JIS -> EUC"},
-        {".utf8", convert_jis_utf8, "JIS -> UTF-8"},
-    },
-    {
-        {".sjs", convert_euc_sjis, "EUC -> Shift-JIS"},
-        {".jis", convert_euc_jis, "EUC -> JIS"},
-        {".euc", convert_euc_euc, "EUC -> EUC"},
-        {".utf8", convert_euc_utf8, "EUC -> UTF-8"},
-    },
-    {
-        {".sjs", convert_utf8_sjis, "UTF-8 -> Shift-JIS"},
-        {".jis", convert_utf8_jis, "UTF-8 -> JIS"},
-        {".euc", convert_utf8_euc, "UTF-8 -> EUC"},
-        {".utf8", convert_utf8_utf8, "UTF-8 -> UTF-8"},
-    },
+#include "convert/converters.h"
+
+namespace kotran {
+namespace {
+
+struct Table {
+  std::string descriptions[CODE_COUNT][CODE_COUNT];
+  ConversionEntry entries[CODE_COUNT][CODE_COUNT];
+
+  Table() {
+    for (size_t s = 0; s < CODE_COUNT; ++s) {
+      for (size_t t = 0; t < CODE_COUNT; ++t) {
+        descriptions[s][t] = std::string(code_info[s].name) + " -> " + code_info[t].name;
+        entries[s][t] = {code_info[t].extension, converter(code_at(s), code_at(t)), descriptions[s][t].c_str()};
+      }
+    }
+  }
 };
+
+}  // namespace
+
+const ConversionEntry& conversion_table(Code source, Code target) {
+  static const Table table;
+  return table.entries[index_of(source)][index_of(target)];
+}
 
 }  // namespace kotran

@@ -1,19 +1,17 @@
 // Which converter, extension and description serve each source and target.
 #pragma once
 
-#include "convert/converters.h"
+#include "codes/code.h"
+#include "convert/converter.h"
 
 namespace kotran {
-
-inline constexpr unsigned CODE_COUNT = 4;
 
 struct ConversionEntry {
   const char* extension;    // of the output file
   Converter converter;
-  const char* description;  // shown when a file is converted
+  const char* description;  // shown when a file is converted: "Shift-JIS -> JIS"
 };
 
-// Indexed by source code, then target code.
-extern const ConversionEntry conversion_table[CODE_COUNT][CODE_COUNT];
+const ConversionEntry& conversion_table(Code source, Code target);
 
 }  // namespace kotran

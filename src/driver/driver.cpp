@@ -7,25 +7,19 @@
 #include <unordered_set>
 
 #include "driver/conversion_table.h"
-#include "convert/writers.h"
-#include "driver/detect_code.h"
-#include "driver/detect_utf8.h"
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "driver/output_file.h"
 #include "driver/output_name.h"
 #include "driver/settings.h"
+#include "recognition/recognise.h"
 #include "stream/error_report.h"
 
 namespace kotran {
 
-Settings settings = 0;
-
 namespace {
 
 constexpr const char* STDOUT_NAME = "standard output";
-// UTF-8 as recognised, apart from detect_code's results (whose 3 means ASCII).
-constexpr int RECOGNISED_UTF8 = 4;
 
 // A file as the file system knows it: two names of one file compare equal.
 struct FileId {
@@ -49,7 +43,7 @@ bool file_id_of(const std::string& name, FileId& id) {
 
 class FileWalk {
  public:
-  explicit FileWalk(std::vector<std::string> files) : files_(std::move(files)) {
+  FileWalk(Settings settings, std::vector<std::string> files) : settings_(settings), files_(std::move(files)) {
     // Every file argument of the run, by the first place it holds: no output
     // may replace one of them, earlier or later.
     for (size_t i = 0; i < files_.size(); ++i) {
@@ -76,36 +70,36 @@ class FileWalk {
       fail();
       return;
     }
-    if ((settings & GUESS_ONLY) != 0) {
+    if ((settings_ & GUESS_ONLY) != 0) {
       guess(name, in);
       close_stream(in);
       return;
     }
-    if ((settings & SOURCE_FORCED) == 0 && !detect(name, in)) {
+    Code source = source_of(settings_);
+    if ((settings_ & SOURCE_FORCED) == 0 && !detect(name, in, source)) {
       close_stream(in);
       return;
     }
     stream_forget_history(in);
-    const ConversionEntry& entry = conversion_table[source_of(settings)][target_of(settings)];
-    if ((settings & TO_CONSOLE) != 0) {
+    const ConversionEntry& entry = conversion_table(source, target_of(settings_));
+    if ((settings_ & TO_CONSOLE) != 0) {
       convert_to_console(name, entry, in);
       return;
     }
     convert_to_file(name, entry, in);
   }
 
-  // The recognised code of the file, or -1 (reported) when it cannot be read.
-  int recognise(const std::string& name, TextStream* in) {
-    // detect_code's 3 (7-bit only) is also UTF-8's code number: UTF-8 is
-    // settled first and apart.
-    const int code = is_utf8_text(in) ? RECOGNISED_UTF8 : detect_code(in);
-    if (code == DETECT_FAILED || stream_seek(in, 0, 0) != 0) {
-      if (code == DETECT_FAILED) last_error = in->error_code;
+  // The recognised code of the file; unreadable (and reported) when it
+  // cannot be read.
+  Recognised recognise(const std::string& name, TextStream* in) {
+    const Recognised answer = recognise_code(in);
+    if (answer == Recognised::unreadable || stream_seek(in, 0, 0) != 0) {
+      if (answer == Recognised::unreadable) last_error = in->error_code;
       report_error(name.c_str());
       fail();
-      return DETECT_FAILED;
+      return Recognised::unreadable;
     }
-    return code;
+    return answer;
   }
 
   // Standard output has taken what was written to it; otherwise the loss is
@@ -121,10 +115,9 @@ class FileWalk {
 
   // -g: one line on standard output, "name: code".
   void guess(const std::string& name, TextStream* in) {
-    static const char* const names[] = {"Shift-JIS", "JIS", "EUC", "ASCII", "UTF-8"};
-    const int code = recognise(name, in);
-    if (code == DETECT_FAILED) return;
-    const std::string line = shown_name(name) + ": " + names[code] + "\n";
+    const Recognised answer = recognise(name, in);
+    if (answer == Recognised::unreadable) return;
+    const std::string line = shown_name(name) + ": " + recognised_name(answer) + "\n";
     // A report for scripts: LF alone, whatever -l says.
     TextStream* out = std_out();
     const bool lf_only = out->lf_only;
@@ -136,26 +129,33 @@ class FileWalk {
   }
 
   // Finds the file's code; false when the file is skipped.
-  bool detect(const std::string& name, TextStream* in) {
-    int code = recognise(name, in);
-    if (code == DETECT_FAILED) return false;
-    if (code == DETECT_ASCII) {
+  bool detect(const std::string& name, TextStream* in, Code& source) {
+    const Recognised answer = recognise(name, in);
+    if (answer == Recognised::unreadable) return false;
+    if (answer == Recognised::ascii) {
       print_message(MSG_ASCII_FILE, {name});
       return false;
     }
-    if (code == RECOGNISED_UTF8) code = CODE_UTF8;
-    if (static_cast<unsigned>(code) == target_of(settings) && !to_fullwidth(settings)) {
+    if (code_of(answer) == target_of(settings_) && !to_fullwidth(settings_)) {
       print_message(MSG_NO_NEED, {name});
       return false;
     }
-    settings = with_source(settings, static_cast<unsigned>(code));
+    source = code_of(answer);
     return true;
+  }
+
+  // What the converter needs of the options.
+  ConvertOptions convert_options() const {
+    ConvertOptions options;
+    options.widen = to_fullwidth(settings_);
+    options.jis_variant = static_cast<uint8_t>(jis_variant_of(settings_));
+    return options;
   }
 
   // Nothing is dropped silently: characters replaced, and text after a 0x1A
   // that ended it. A read error on the way is left to close_input.
-  void report_losses(TextStream* in) {
-    if (replaced_characters > 0) print_message(MSG_REPLACED, {std::to_string(replaced_characters)});
+  void report_losses(TextStream* in, const ConversionResult& found) {
+    if (found.replaced > 0) print_message(MSG_REPLACED, {std::to_string(found.replaced)});
     bool only_marks = true;
     const int64_t after = stream_bytes_after_end(in, only_marks);
     if (after > 0 && !only_marks)
@@ -189,13 +189,8 @@ class FileWalk {
       fail();
       return;
     }
-    TextStream* out = std_out();
-    replaced_characters = 0;
-    if (entry.converter(in, out) == 0) {
-      print_message(MSG_NOT_CONVERTED, {name});
-      fail();
-    }
-    report_losses(in);
+    const ConversionResult found = entry.converter(in, std_out(), convert_options());
+    report_losses(in, found);
     close_input(name, in);
     check_standard_output();
   }
@@ -237,7 +232,7 @@ class FileWalk {
     if (replaces && !S_ISREG(out_st.st_mode))
       return refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, out_name, kind_of_file(out_st.st_mode)});
     print_message(MSG_CONVERTING, {name, entry.description});
-    if (to_fullwidth(settings)) print_message(MSG_WIDENING);
+    if (to_fullwidth(settings_)) print_message(MSG_WIDENING);
     print_message(MSG_OUTPUT_FILE, {out_name});
     OutputFile output;
     TextStream* out = output.open(out_name, output_mode(replaces ? &out_st : nullptr, in_st.st_mode), replaces);
@@ -247,14 +242,10 @@ class FileWalk {
       fail();
       return;
     }
-    replaced_characters = 0;
-    const int converted = entry.converter(in, out);
-    report_losses(in);
+    out->lf_only = (settings_ & LF_LINE_ENDS) != 0;
+    const ConversionResult found = entry.converter(in, out, convert_options());
+    report_losses(in, found);
     if (!close_input(name, in)) return;  // the incomplete output is removed
-    if (converted == 0) {
-      print_message(MSG_NOT_CONVERTED, {name});
-      fail();  // what was written stays
-    }
     if (!output.commit()) {
       report_error(out_name.c_str());
       fail();
@@ -264,6 +255,7 @@ class FileWalk {
     if (file_id_of(out_name, id)) written_.insert(id);
   }
 
+  const Settings settings_;
   std::vector<std::string> files_;
   std::unordered_map<FileId, size_t, FileIdHash> arguments_;  // each file argument's first place
   std::unordered_set<FileId, FileIdHash> written_;
@@ -276,7 +268,7 @@ bool is_option(const std::string& word) { return !word.empty() && word[0] == '-'
 }  // namespace
 
 int run_driver(const std::vector<std::string>& words) {
-  settings = 0;
+  Settings settings = 0;
   // The options are the leading words that begin with '-', up to the first
   // "--", which ends them and names no file: what follows it are file names
   // whatever they begin with.
@@ -319,9 +311,9 @@ int run_driver(const std::vector<std::string>& words) {
       }
     }
     if (options_ok) {
-      if ((settings & LF_LINE_ENDS) != 0) set_lf_line_ends(true);
+      std_out()->lf_only = (settings & LF_LINE_ENDS) != 0;
       install_output_cleanup();
-      FileWalk walk(std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end()));
+      FileWalk walk(settings, std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end()));
       status = walk.run();
     }
   }

@@ -46,7 +46,6 @@ const char* const MSG_NO_NEED = "%s: これは変換の必要がありません!
 const char* const MSG_CONVERTING = "%s: %s 変換.\n";
 const char* const MSG_WIDENING = "  半角カタカナ->全角 変換.\n";
 const char* const MSG_OUTPUT_FILE = "  出力ファイル: %s\n";
-const char* const MSG_NOT_CONVERTED = "ERROR: %s は変換できませんでした.\n";
 const char* const MSG_OUTPUT_IS_INPUT =
     "ERROR: %s: 出力ファイル %s は入力ファイルそのものです. 変換しません.\n";
 const char* const MSG_OUTPUT_IS_LATER_INPUT =

@@ -27,7 +27,6 @@ extern const char* const MSG_NO_NEED;         // M3: the file
 extern const char* const MSG_CONVERTING;      // M4: the file, the description
 extern const char* const MSG_WIDENING;        // M5
 extern const char* const MSG_OUTPUT_FILE;     // M6: the output file
-extern const char* const MSG_NOT_CONVERTED;   // M7: the file
 extern const char* const MSG_OUTPUT_IS_INPUT;        // the file, the output file
 extern const char* const MSG_OUTPUT_IS_LATER_INPUT;  // the file, the output file
 extern const char* const MSG_OUTPUT_IS_EARLIER_INPUT;  // the file, the output file

@@ -2,15 +2,13 @@
 
 #include <cctype>
 
+#include "codes/jis_escapes.h"
+
 namespace kotran {
 namespace {
 
-Settings forced(Settings s, unsigned source, unsigned target) {
-  return static_cast<Settings>(with_target(with_source(s, source), target) | SOURCE_FORCED);
-}
-
-Settings with_variant(Settings s, unsigned variant) {
-  return static_cast<Settings>((s & ~JIS_VARIANT_MASK) | (variant << JIS_VARIANT_SHIFT));
+Settings forced(Settings s, Code source, Code target) {
+  return with_target(with_source(s, source), target) | SOURCE_FORCED;
 }
 
 // The extension options are whole words: "-euc" must not pass for "-eu".
@@ -39,38 +37,38 @@ int parse_option(const char* word, Settings& s) {
       s |= GUESS_ONLY;
       return 1;
     case 's':
-      s = with_target(s, CODE_SJIS);
+      s = with_target(s, Code::sjis);
       return 1;
     case 'e':
       switch (second) {
-        case 0: s = with_target(s, CODE_EUC); return 1;
-        case 's': s = forced(s, CODE_EUC, CODE_SJIS); return 1;
-        case 'j': s = forced(s, CODE_EUC, CODE_JIS); return 1;
+        case 0: s = with_target(s, Code::euc); return 1;
+        case 's': s = forced(s, Code::euc, Code::sjis); return 1;
+        case 'j': s = forced(s, Code::euc, Code::jis); return 1;
         case 'u':
           if (!whole(word, 2)) return 0;
-          s = forced(s, CODE_EUC, CODE_UTF8);
+          s = forced(s, Code::euc, Code::utf8);
           return 1;
         default: return 0;
       }
     case 'u':
       if (!whole(word, second == 0 ? 1 : 2)) return 0;
       switch (second) {
-        case 0: s = with_target(s, CODE_UTF8); return 1;
-        case 's': s = forced(s, CODE_UTF8, CODE_SJIS); return 1;
-        case 'e': s = forced(s, CODE_UTF8, CODE_EUC); return 1;
-        case 'j': s = forced(s, CODE_UTF8, CODE_JIS); return 1;
+        case 0: s = with_target(s, Code::utf8); return 1;
+        case 's': s = forced(s, Code::utf8, Code::sjis); return 1;
+        case 'e': s = forced(s, Code::utf8, Code::euc); return 1;
+        case 'j': s = forced(s, Code::utf8, Code::jis); return 1;
         default: return 0;
       }
     case 'j':
       switch (second) {
-        case 0: s = with_target(s, CODE_JIS); return 1;
-        case '7': s = with_variant(s, 3); return 1;  // '78 kanji escape; the target stays
-        case '8': s = with_variant(s, 0); return 1;
-        case 's': s = forced(s, CODE_JIS, CODE_SJIS); return 1;
-        case 'e': s = forced(s, CODE_JIS, CODE_EUC); return 1;
+        case 0: s = with_target(s, Code::jis); return 1;
+        case '7': s = with_jis_variant(s, JIS_VARIANT_78); return 1;  // the target stays
+        case '8': s = with_jis_variant(s, JIS_VARIANT_83); return 1;
+        case 's': s = forced(s, Code::jis, Code::sjis); return 1;
+        case 'e': s = forced(s, Code::jis, Code::euc); return 1;
         case 'u':
           if (!whole(word, 2)) return 0;
-          s = forced(s, CODE_JIS, CODE_UTF8);
+          s = forced(s, Code::jis, Code::utf8);
           return 1;
         default: return 0;
       }

@@ -8,6 +8,8 @@
 // ends.
 #pragma once
 
+#include "codes/hot.h"
+
 #include <cstring>
 
 #include "stream/text_stream.h"
@@ -22,7 +24,7 @@ class ByteReader {
   ~ByteReader() { s_->next = next_; }
 
   // As read_byte.
-  int get() {
+  KOTRAN_HOT int get() {
     if (next_ < limit_) [[likely]]
       return *next_++;
     return refill();
@@ -73,7 +75,7 @@ class ByteWriter {
   ~ByteWriter() { s_->next = next_; }
 
   // As write_byte.
-  void put(unsigned ch) {
+  KOTRAN_HOT void put(unsigned ch) {
     if (next_ < limit_) [[likely]] {
       *next_++ = static_cast<unsigned char>(ch);
       return;
@@ -83,7 +85,7 @@ class ByteWriter {
     load();
   }
   // Two bytes at once when there is room for both.
-  void put2(unsigned first, unsigned second) {
+  KOTRAN_HOT void put2(unsigned first, unsigned second) {
     if (limit_ - next_ >= 2) [[likely]] {
       next_[0] = static_cast<unsigned char>(first);
       next_[1] = static_cast<unsigned char>(second);
@@ -121,6 +123,9 @@ class ByteWriter {
   unsigned char* room_end() const { return limit_; }
   void commit(unsigned char* p) { next_ = p; }
   TextStream* stream() const { return s_; }
+  // The offset in the text written so far (before line-end translation) of
+  // a byte stored at at, within the free room of the block.
+  int64_t text_offset(const unsigned char* at) const { return s_->text_written + (at - s_->data); }
 
  private:
   void load() {

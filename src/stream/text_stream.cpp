@@ -28,7 +28,6 @@ constexpr unsigned char CR = 0x0D;
 constexpr unsigned char LF = 0x0A;
 constexpr unsigned char SUB = 0x1A;  // stored end of text
 
-bool g_lf_only = false;
 
 // Bytes looked at together when line ends are translated.
 constexpr size_t SCAN_WIDTH = 16;
@@ -124,7 +123,6 @@ TextStream* new_stream(bool input, size_t block_size) {
   } else {
     s->floor = s->data = s->next = s->storage;
     s->limit = s->data + block_size;
-    s->lf_only = g_lf_only;
   }
   return s;
 }
@@ -291,11 +289,6 @@ bool write_all(int fd, const void* bytes, size_t size) {
   return true;
 }
 
-void set_lf_line_ends(bool on) {
-  g_lf_only = on;
-  std_out()->lf_only = on;
-}
-
 TextStream* open_stream(const char* name, const char* mode) {
   const bool input = mode[0] == 'r';
   int fd;
@@ -386,6 +379,7 @@ namespace {
 // Writes the first held bytes of the output block, translated; 0, or -1
 // when they could not be written.
 int write_held(TextStream* s, size_t held) {
+  s->text_written += static_cast<int64_t>(held);
   const unsigned char* out = s->data;
   size_t size = held;
   if (s->text && !s->lf_only) {
@@ -518,6 +512,7 @@ namespace {
 
 // A console takes each write whole, with its line ends translated.
 int write_through(TextStream* s, const unsigned char* bytes, size_t size) {
+  s->text_written += static_cast<int64_t>(size);
   unsigned char buf[512];
   size_t fill = 0;
   bool ok = true;

@@ -74,6 +74,7 @@ struct TextStream {
   int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written
   int64_t mark_offset = -1;    // input: offset of the stored 0x1A that ended the text
   int64_t tail_read = 0;       // input: bytes after that 0x1A read with it
+  int64_t text_written = 0;    // output: bytes of the blocks written out, before line-end translation
   Spool* spool = nullptr;      // input that cannot seek: what was read, for going back
   size_t block_size = BLOCK_SIZE;
   size_t visible_block = 0;  // output: when set, the block size others see (see STDOUT_HOLD)
@@ -173,9 +174,5 @@ TextStream* std_err();
 // Writes the whole blocks that standard output holds, as it would have
 // written them by now: called before anything goes to standard error.
 void settle_standard_output();
-// Stores LF alone instead of CR LF on every output opened from now on, and on
-// standard output. Standard error, which carries the program's messages,
-// keeps CR LF.
-void set_lf_line_ends(bool on);
 
 }  // namespace kotran

@@ -1,6 +1,7 @@
-#include "driver/detect_utf8.h"
+#include "recognition/detect_utf8.h"
 
-#include "convert/utf8_decode.h"
+#include "codes/utf8_decode.h"
+#include "stream/cursors.h"
 
 namespace kotran {
 

@@ -1,7 +1,7 @@
-// Decoding UTF-8 one character at a time from a text stream.
+// Decoding UTF-8 one character at a time.
 #pragma once
 
-#include "stream/cursors.h"
+#include <cstdio>  // EOF
 
 namespace kotran {
 
@@ -12,7 +12,9 @@ inline constexpr char32_t UTF8_INVALID = 0xFFFFFFFE;  // one invalid sequence
 // cannot start a character, or a start not completed; the byte that broke it
 // is read again), or UTF8_END. Overlong forms, surrogates and values past
 // U+10FFFF are invalid.
-inline char32_t decode_utf8(ByteReader& in) {
+// In is a byte source with get() (a byte, or EOF) and unget(c).
+template <class In>
+char32_t decode_utf8(In& in) {
   const int b = in.get();
   if (b == EOF) return UTF8_END;
   if (b < 0x80) return static_cast<char32_t>(b);

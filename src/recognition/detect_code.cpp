@@ -1,15 +1,12 @@
-#include "driver/detect_code.h"
+#include "recognition/detect_code.h"
 
+#include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
+#include "codes/kana.h"
 #include "codes/pair_vectors.h"
-#include "convert/fast_paths.h"
-#include "driver/settings.h"
 
 namespace kotran {
 namespace {
-
-constexpr int ESC = 0x1B;
-constexpr int SS2 = 0x8E;
 
 // Lead bytes that only Shift-JIS uses first in a pair.
 constexpr bool is_sjis_lead(int b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; }
@@ -21,39 +18,40 @@ constexpr bool is_sjis_lead(int b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE
 // and SS2 before a katakana byte (which Shift-JIS also uses as the lead byte
 // of common kanji such as 自 and 実), make the result only tentatively EUC;
 // a text that ends while it is tentative is EUC.
-int detect_code(TextStream* s) {
-  if (s == nullptr) return DETECT_FAILED;
+Recognised detect_code(TextStream* s, Path path) {
+  if (s == nullptr) return Recognised::unreadable;
   const int64_t start = stream_tell(s);
-  int result = DETECT_ASCII;
+  Recognised result = Recognised::ascii;
   // A look-ahead that meets the end stops the scan; a read error fails it.
   auto look_ahead = [&](int& into) {
     into = read_byte(s);
     if (into != EOF) return true;
-    if (stream_error(s)) result = DETECT_FAILED;
+    if (stream_error(s)) result = Recognised::unreadable;
     return false;
   };
   for (;;) {
     if constexpr (PAIR_VECTORS) {
       // A vector of plain EUC units at a time: ASCII other than ESC decides
       // nothing, and pairs valid in EUC make the result only tentative.
-      while (converter_fast_paths && s->limit - s->next >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+      while (path == Path::vectors && s->limit - s->next >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
         const PlainUnits units = euc_plain_units(s->next);
         if (units.length == 0) break;
-        if (units.leads != 0) result = CODE_EUC;
+        if (units.leads != 0) result = Recognised::euc;
         s->next += units.length;
       }
     }
     const int c = read_byte(s);
     if (stream_error(s)) {
-      result = DETECT_FAILED;
+      result = Recognised::unreadable;
       break;
     }
     if (c == EOF) break;
-    if (c == ESC) {
+    if (c == static_cast<int>(ESC)) {
       int c2, c3;
       if (!look_ahead(c2) || !look_ahead(c3)) break;
-      if ((c2 == '$' && (c3 == 'B' || c3 == '@')) || (c2 == '*' && c3 == 'I')) {
-        result = CODE_JIS;
+      const JisEscape e = jis_escape_meaning(static_cast<unsigned>(c2), static_cast<unsigned>(c3));
+      if (e == JisEscape::kanji_in || e == JisEscape::kana_set) {
+        result = Recognised::jis;
         break;
       }
       unread_byte(c3, s);
@@ -63,9 +61,9 @@ int detect_code(TextStream* s) {
     if (c < 0x80) continue;
     int c2;
     if (!look_ahead(c2)) break;
-    if (c == SS2) {
+    if (c == static_cast<int>(SS2)) {
       if (c2 >= 0xA0 && c2 <= 0xDF) {
-        result = CODE_EUC;
+        result = Recognised::euc;
         continue;
       }
       unread_byte(c2, s);
@@ -73,18 +71,18 @@ int detect_code(TextStream* s) {
     }
     if (c2 < 0x80) {
       if (is_sjis_lead(c) && c2 >= 0x40) {
-        result = CODE_SJIS;
+        result = Recognised::sjis;
         break;
       }
       unread_byte(c2, s);
       continue;
     }
     if (jis_to_sjis_code(static_cast<uint16_t>(((c << 8) | c2) & 0x7F7F)) != 0) {
-      result = CODE_EUC;  // a valid EUC pair; the scan goes on
+      result = Recognised::euc;  // a valid EUC pair; the scan goes on
       continue;
     }
     if (is_sjis_lead(c) && c2 <= 0xFE) {
-      result = CODE_SJIS;
+      result = Recognised::sjis;
       break;
     }
     unread_byte(c2, s);

@@ -1,0 +1,32 @@
+// What every converter takes and gives: a text stream in, a text stream out,
+// the target's options in, what it found out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codes/paths.h"
+#include "stream/text_stream.h"
+
+namespace kotran {
+
+struct ConvertOptions {
+  bool widen = false;        // half-width katakana become full-width
+  uint8_t jis_variant = 0;   // the row of jis_escape_table that JIS output uses
+  Path path = Path::vectors;
+};
+
+struct ConversionResult {
+  // Characters written as 〓 (or U+FFFD) because the target lacks them or the
+  // input was no character.
+  size_t replaced = 0;
+  // Where the first of them stands in the converted text, counted in bytes
+  // as the converter wrote them (a line end as one LF); -1 for none.
+  int64_t first_replaced = -1;
+};
+
+// Reads in to its end and writes the converted text to out. Line ends are
+// the streams' business: each converter sees and writes LF.
+using Converter = ConversionResult (*)(TextStream* in, TextStream* out, const ConvertOptions& options);
+
+}  // namespace kotran

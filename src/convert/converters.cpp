@@ -1,0 +1,98 @@
+#include "convert/converters.h"
+
+#include <array>
+#include <utility>
+
+#include "convert/readers/euc_reader.h"
+#include "convert/readers/jis_reader.h"
+#include "convert/readers/sjis_reader.h"
+#include "convert/readers/utf8_reader.h"
+#include "convert/writers/euc_writer.h"
+#include "convert/writers/jis_writer.h"
+#include "convert/writers/sjis_writer.h"
+#include "convert/writers/utf8_writer.h"
+
+namespace kotran {
+namespace {
+
+template <Code>
+struct CodeUnits;
+#define KOTRAN_CODE_UNITS(id, Stem, name, extension) \
+  template <>                                        \
+  struct CodeUnits<Code::id> {                       \
+    using Reader = Stem##Reader;                     \
+    using Writer = Stem##Writer;                     \
+  };
+KOTRAN_CODES(KOTRAN_CODE_UNITS)
+#undef KOTRAN_CODE_UNITS
+
+// One path of the source's reader, with the target's writer: a function of
+// its own, so that each path's loops are inlined into it alone.
+template <Path path, class Reader, class Writer>
+[[gnu::noinline]] void run_path(ByteReader& in, const Writer& w, const ConvertOptions& options) {
+  Reader::template run<path>(in, w, options);
+}
+
+// One reading cycle of the source's reader, with the target's writer, over
+// the path the options ask for.
+template <class Reader, class Writer>
+ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& options) {
+  ConversionResult found;
+  ByteReader reader(in);
+  ByteWriter writer(out);
+  const Writer w(writer, found, options);
+  switch (options.path) {
+    case Path::byte_loop:
+      run_path<Path::byte_loop, Reader>(reader, w, options);
+      break;
+    case Path::words:
+      run_path<Path::words, Reader>(reader, w, options);
+      break;
+    case Path::vectors:
+      run_path<Path::vectors, Reader>(reader, w, options);
+      break;
+  }
+  return found;
+}
+
+template <size_t index>
+constexpr Converter converter_at() {
+  using Source = CodeUnits<code_at(index / CODE_COUNT)>;
+  using Target = CodeUnits<code_at(index % CODE_COUNT)>;
+  return &convert<typename Source::Reader, typename Target::Writer>;
+}
+
+template <size_t... index>
+constexpr std::array<Converter, sizeof...(index)> make_converters(std::index_sequence<index...>) {
+  return {converter_at<index>()...};
+}
+
+// By source, then target.
+constexpr auto converters = make_converters(std::make_index_sequence<CODE_COUNT * CODE_COUNT>());
+
+struct Names {
+  char text[CODE_COUNT * CODE_COUNT][24]{};
+};
+
+constexpr Names make_names() {
+  Names n{};
+  for (size_t i = 0; i < CODE_COUNT * CODE_COUNT; ++i) {
+    size_t at = 0;
+    for (const char* p = code_info[i / CODE_COUNT].id; *p != '\0'; ++p) n.text[i][at++] = *p;
+    n.text[i][at++] = '_';
+    for (const char* p = code_info[i % CODE_COUNT].id; *p != '\0'; ++p) n.text[i][at++] = *p;
+  }
+  return n;
+}
+
+constexpr Names names = make_names();
+
+}  // namespace
+
+Converter converter(Code source, Code target) { return converters[index_of(source) * CODE_COUNT + index_of(target)]; }
+
+const char* converter_name(Code source, Code target) {
+  return names.text[index_of(source) * CODE_COUNT + index_of(target)];
+}
+
+}  // namespace kotran

@@ -1,0 +1,67 @@
+// The readers' tight loop over the bytes in hand: units stored straight into
+// the output block, with no call per byte.
+#pragma once
+
+#include "codes/hot.h"
+
+#include <cstddef>
+
+#include "convert/loops/ascii_words.h"
+#include "stream/cursors.h"
+
+namespace kotran {
+
+// The most bytes one store of the tight loops writes: store_ascii,
+// store_ascii8 and store_row write at most 12, a vector of pairs 32, after a
+// designation of 3.
+inline constexpr size_t STORE_MAX = 40;
+
+// A long run of ASCII is copied whole; otherwise ASCII (eight bytes at a
+// time) and the units that take recognises are stored straight into the
+// output block. take(p, end, o) stores the unit at p and returns its length,
+// or returns 0 (storing nothing) for a unit it leaves to the byte loop.
+// Returns whether anything was taken.
+// With take_ascii set, take sees every unit first, ASCII included, and the
+// loop stores ASCII itself only where take returns 0.
+template <bool take_ascii = false, class Writer, class Take>
+KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
+  if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
+    w.ascii(in.begin(), n);
+    in.skip(n);
+    return true;
+  }
+  const unsigned char* p = in.begin();
+  const unsigned char* const end = in.end();
+  unsigned char* o = w.out.room_begin();
+  if (w.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
+  unsigned char* const o_last = w.out.room_end() - STORE_MAX;
+  while (p < end && o <= o_last) {
+    if constexpr (take_ascii) {
+      if (const size_t n = take(p, end, o)) {
+        p += n;
+        continue;
+      }
+    }
+    if (p[0] < 0x80) {
+      if (end - p >= 8) {
+        const unsigned n = ascii_prefix(p, false);
+        o = w.store_ascii8(o, p, n);
+        p += n;
+      } else {
+        o = w.store_ascii(o, p[0]);
+        ++p;
+      }
+      continue;
+    }
+    if (take_ascii) break;
+    const size_t n = take(p, end, o);
+    if (n == 0) break;
+    p += n;
+  }
+  if (p == in.begin()) return false;
+  in.skip_to(p);
+  w.out.commit(o);
+  return true;
+}
+
+}  // namespace kotran

@@ -1,0 +1,133 @@
+// Which vector step carries a source's plain units into each target, and
+// the tight loop that takes them. Each step mirrors one scalar rule of the
+// byte loop, which stays the reference:
+//   Shift-JIS to EUC and JIS   sjis_to_jis_code (store_sjis_as_euc, store_sjis_as_jis)
+//   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis)
+//   EUC to JIS                 the high bit cleared (store_euc_as_jis)
+//   JIS to Shift-JIS, EUC      jis_to_sjis_code, the high bit set (store_jis_as_sjis, store_jis_as_euc)
+//   a code into itself         a copy
+#pragma once
+
+#include "codes/hot.h"
+
+#include <cstring>
+
+#include "codes/code.h"
+#include "codes/pair_vectors.h"
+#include "convert/converter.h"
+#include "convert/loops/tight_loop.h"
+#include "convert/writers/euc_writer.h"
+#include "convert/writers/jis_writer.h"
+#include "convert/writers/sjis_writer.h"
+
+namespace kotran {
+
+enum class VectorForm {
+  none,         // no vector step: units one at a time
+  same_length,  // every pair keeps its length: the whole vector is stored, ASCII included
+  kanji_run,    // into JIS: a run of pairs at the start of a vector, after kanji-in
+  jis_pairs,    // from JIS kanji text: sixteen bytes of pairs
+};
+
+template <Code source, class Writer>
+struct VectorStep {
+  static constexpr VectorForm form = VectorForm::none;
+};
+
+template <>
+struct VectorStep<Code::sjis, SjisWriter> {
+  static constexpr VectorForm form = VectorForm::same_length;
+  static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
+  static void store(unsigned char* o, const unsigned char* p, PlainUnits) { std::memcpy(o, p, VECTOR_WIDTH); }
+};
+
+template <>
+struct VectorStep<Code::sjis, EucWriter> {
+  static constexpr VectorForm form = VectorForm::same_length;
+  static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
+  static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_euc(o, p, u.leads); }
+};
+
+template <>
+struct VectorStep<Code::sjis, JisWriter> {
+  static constexpr VectorForm form = VectorForm::kanji_run;
+  static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
+  static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_jis(o, p, u.leads); }
+};
+
+template <>
+struct VectorStep<Code::euc, SjisWriter> {
+  static constexpr VectorForm form = VectorForm::same_length;
+  static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
+  static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_euc_as_sjis(o, p, u.leads); }
+};
+
+template <>
+struct VectorStep<Code::euc, EucWriter> {
+  static constexpr VectorForm form = VectorForm::same_length;
+  static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
+  static void store(unsigned char* o, const unsigned char* p, PlainUnits) { std::memcpy(o, p, VECTOR_WIDTH); }
+};
+
+template <>
+struct VectorStep<Code::euc, JisWriter> {
+  static constexpr VectorForm form = VectorForm::kanji_run;
+  static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
+  static void store(unsigned char* o, const unsigned char* p, PlainUnits) { store_euc_as_jis(o, p); }
+};
+
+template <>
+struct VectorStep<Code::jis, SjisWriter> {
+  static constexpr VectorForm form = VectorForm::jis_pairs;
+  static void store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis(o, p); }
+};
+
+template <>
+struct VectorStep<Code::jis, EucWriter> {
+  static constexpr VectorForm form = VectorForm::jis_pairs;
+  static void store(unsigned char* o, const unsigned char* p) { store_jis_as_euc(o, p); }
+};
+
+// Whether the path takes the vector step of the source into the writer's target.
+template <Code source, class Writer>
+constexpr bool takes_vectors(Path path, VectorForm form) {
+  return PAIR_VECTORS && path == Path::vectors && VectorStep<source, Writer>::form == form;
+}
+
+// The tight loop of a reader whose source has vector steps: where the path
+// and the target allow, a vector of plain units at a time; wherever the
+// vector takes nothing, pair(p, end, o) takes one unit, as in tight_loop.
+template <Code source, Path path, class Writer, class Pair>
+KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
+  using Step = VectorStep<source, Writer>;
+  if constexpr (takes_vectors<source, Writer>(path, VectorForm::same_length)) {
+    return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+      if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+        const PlainUnits u = Step::units(p);
+        if (u.length != 0) {
+          Step::store(o, p, u);
+          o += u.length;
+          return u.length;
+        }
+      }
+      return p[0] < 0x80 ? 0 : pair(p, end, o);
+    });
+  } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::kanji_run)) {
+    return tight_loop(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+      if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+        const PlainUnits u = Step::units(p);
+        if (const unsigned n = leading_pair_bytes(u); n >= 4) {
+          o = w.store_designate(o, JisEscape::kanji_in);
+          Step::store(o, p, u);
+          o += n;
+          return n;
+        }
+      }
+      return pair(p, end, o);
+    });
+  } else {
+    return tight_loop(in, w, pair);
+  }
+}
+
+}  // namespace kotran

@@ -1,0 +1,79 @@
+// Reading EUC: single bytes, SS2 katakana and double-byte pairs, each handed
+// to the writer of the target.
+#pragma once
+
+#include "codes/jis_sjis.h"
+#include "codes/kana.h"
+#include "convert/converter.h"
+#include "convert/loops/vector_steps.h"
+#include "stream/cursors.h"
+
+namespace kotran {
+
+struct EucReader {
+  static constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
+
+  // SS3 is read as a pair and a following byte. A byte read while a lead
+  // byte or SS2 waits is its second byte, whatever its value; a waiting byte
+  // is dropped at the end. Only the end of the input ends the text: a byte
+  // 0xFF met with nothing waiting is a single byte.
+  template <Path path, class Writer>
+  static void run(ByteReader& in, Writer w, const ConvertOptions& options) {
+    const bool widen = options.widen;
+    for (;;) {
+      if constexpr (path != Path::byte_loop) {
+        // Pairs whose bytes both lie in 0xA1-0xFE: each the JIS code of rows
+        // 1-94 it stands for, which every target accepts.
+        auto pair = [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+          if (end - p < 2 || !is_euc_byte(p[0]) || !is_euc_byte(p[1])) return 0;
+          o = w.store_row(o, p[0] & 0x7Fu, p[1] & 0x7Fu);
+          return 2;
+        };
+        if (vector_tight_loop<Code::euc, path>(in, w, pair)) continue;
+      }
+      const int c = in.get();
+      if (c == EOF) break;
+      const unsigned b = static_cast<unsigned>(c);
+      if (b < 0x80 || b == 0xFF) {
+        w.single(b);
+        continue;
+      }
+      const int c2 = in.get();
+      if (c2 == EOF) break;
+      const unsigned b2 = static_cast<unsigned>(c2);
+      if (b == SS2) {
+        if (!widen) {
+          w.halfkana(b2);
+          continue;
+        }
+        // A voiced or semi-voiced mark merges only when written with its own SS2.
+        const int d = in.get();
+        int e = EOF;
+        uint16_t pair = static_cast<uint16_t>(b2 << 8);
+        if (d == SS2) {
+          e = in.get();
+          pair = static_cast<uint16_t>(pair | (static_cast<unsigned>(e) & 0xFF));
+        }
+        uint16_t wide;
+        const int taken = widen_kana(pair, wide);
+        if (taken != 2) {
+          in.unget(e);
+          in.unget(d);
+        }
+        if (taken != 0)
+          w.jis_char(wide);
+        else
+          w.halfkana(b2);
+        continue;
+      }
+      const uint16_t jis = static_cast<uint16_t>(((b & 0x7F) << 8) | (b2 & 0x7F));
+      if (jis_to_sjis_code(jis) != 0)
+        w.euc_pair(b, b2, jis);
+      else if (w.refused_euc_pair(b, b2, widen))
+        in.unget(c2);
+    }
+    w.finish();
+  }
+};
+
+}  // namespace kotran

@@ -1,0 +1,258 @@
+// Reading JIS: escape sequences switch between one-byte text, kanji pairs
+// and katakana; each unit is handed to the writer of the target.
+//
+// The reader tracks the set its input is shifted into (read_shift) and the
+// first byte of a pair that waits for its second (pending_byte). Designations
+// are handed to the writer too, which only JIS output follows.
+#pragma once
+
+#include "codes/jis_escapes.h"
+#include "codes/kana.h"
+#include "convert/converter.h"
+#include "convert/loops/vector_steps.h"
+#include "convert/writers/shift_state.h"
+#include "stream/cursors.h"
+
+namespace kotran {
+
+template <Path path, class Writer>
+class JisDecoder {
+ public:
+  JisDecoder(ByteReader& in, Writer w, const ConvertOptions& options) : in_(in), w_(w), widen_(options.widen) {}
+
+  void run() {
+    for (;;) {
+      if constexpr (path != Path::byte_loop) {
+        if (read_shift_ == SHIFT_NONE) {
+          if (const size_t n = ascii_run(in_.begin(), in_.end(), true)) {
+            w_.ascii(in_.begin(), n);
+            in_.skip(n);
+            continue;
+          }
+        }
+        if (read_shift_ != SHIFT_KANA && pending_byte_ == 0 && fast_run()) continue;
+      }
+      const int c = in_.get();
+      if (c == EOF) break;
+      const unsigned b = static_cast<unsigned>(c);
+      if (b == ESC) {
+        if (!escape()) break;
+        continue;
+      }
+      if (b == LF) {
+        // A kanji mode and a waiting first byte both go on over a line end.
+        w_.single(LF);
+        continue;
+      }
+      switch (read_shift_) {
+        case SHIFT_NONE:
+          one_byte(b);
+          break;
+        case SHIFT_KANA:
+          katakana(b);
+          pending_byte_ = 0;
+          break;
+        case SHIFT_KANJI:
+          if (pending_byte_ == 0) {
+            pending_byte_ = b;  // a byte 0x00 never waits
+          } else {
+            if (pending_byte_ == SO && !reading.so_pair_is_code)
+              so_katakana(b);
+            else
+              w_.jis_char(static_cast<uint16_t>((pending_byte_ << 8) | b));
+            pending_byte_ = 0;
+          }
+          break;
+      }
+    }
+    // A first byte still waiting is dropped.
+    w_.finish();
+  }
+
+ private:
+  static constexpr unsigned LF = 0x0A;
+  static constexpr unsigned SO = 0x0E;
+  static constexpr JisReading reading = Writer::jis_reading;
+
+  static constexpr bool in_kana_range(unsigned k) { return k >= 0xA0 && k <= 0xDF; }
+  static constexpr bool is_jis_byte(unsigned b) { return b >= 0x21 && b <= 0x7E; }
+
+  // Stores one-byte text, the pairs of bytes 0x21-0x7E of kanji text, line
+  // ends, and the designations that switch between the two, straight into the
+  // output block; false when it took nothing. Katakana, pairs of other bytes,
+  // and every other escape sequence are left to the byte loop.
+  bool fast_run() {
+    const unsigned char* p = in_.begin();
+    const unsigned char* const end = in_.end();
+    unsigned char* o = w_.out.room_begin();
+    if (w_.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
+    unsigned char* const o_last = w_.out.room_end() - STORE_MAX;
+    bool kanji = read_shift_ == SHIFT_KANJI;  // or one-byte text
+    while (p < end && o <= o_last) {
+      const unsigned b = p[0];
+      if (!kanji) {
+        if (b < 0x80 && b != ESC) {
+          if (end - p >= 8) {
+            const unsigned n = ascii_prefix(p, true);
+            o = w_.store_ascii8(o, p, n);
+            p += n;
+          } else {
+            o = w_.store_ascii(o, b);
+            ++p;
+          }
+          continue;
+        }
+      } else {
+        if (b == LF) {
+          o = w_.store_ascii(o, LF);
+          ++p;
+          continue;
+        }
+        if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::jis_pairs)) {
+          // Eight pairs at a time.
+          if (end - p >= 16) {
+            if (const unsigned n = jis_pair_length(p)) {
+              VectorStep<Code::jis, Writer>::store(o, p);
+              o += n;
+              p += n;
+              continue;
+            }
+          }
+        }
+        if (end - p >= 2 && is_jis_byte(b) && is_jis_byte(p[1])) {
+          o = w_.store_row(o, b, p[1]);
+          p += 2;
+          continue;
+        }
+      }
+      if (b != ESC || end - p < 3) break;
+      const JisEscape e = jis_escape_meaning(p[1], p[2]);
+      if (e != JisEscape::kanji_in && e != JisEscape::one_byte) break;
+      kanji = e == JisEscape::kanji_in;
+      o = w_.store_designate(o, e);
+      p += 3;
+    }
+    read_shift_ = kanji ? SHIFT_KANJI : SHIFT_NONE;
+    if (p == in_.begin()) return false;
+    in_.skip_to(p);
+    w_.out.commit(o);
+    return true;
+  }
+
+  // Widens the katakana k (8-bit form) on its own, without look-ahead.
+  bool widen_alone(unsigned k) {
+    uint16_t wide;
+    if (!widen_ || widen_kana(static_cast<uint16_t>(k << 8), wide) == 0) return false;
+    w_.jis_char(wide);
+    return true;
+  }
+
+  // Widens the katakana k, merging a following voiced or semi-voiced mark
+  // (7-bit or 8-bit); a byte not merged is read again.
+  bool widen_with_look_ahead(unsigned k) {
+    const int n = in_.get();
+    uint16_t pair = static_cast<uint16_t>(k << 8);
+    if (n != EOF && in_kana_range(static_cast<unsigned>(n) | 0x80))
+      pair = static_cast<uint16_t>(pair | static_cast<unsigned>(n) | 0x80);
+    uint16_t wide;
+    const int taken = widen_kana(pair, wide);
+    if (taken != 2) in_.unget(n);
+    if (taken == 0) return false;
+    w_.jis_char(wide);
+    return true;
+  }
+
+  // A byte in one-byte text.
+  void one_byte(unsigned b) {
+    if (reading.kana_in_one_byte_text && in_kana_range(b)) {
+      if (reading.wide_kana_drops_pending && widen_) pending_byte_ = 0;
+      if (!widen_alone(b)) w_.halfkana(b);
+      return;
+    }
+    w_.single(b);
+  }
+
+  // A byte after ESC ( I.
+  void katakana(unsigned b) {
+    if (!widen_) {
+      w_.kana_as_read(b);
+      return;
+    }
+    const unsigned k = b | 0x80;
+    if (!widen_with_look_ahead(k)) w_.kana_as_read(k);
+  }
+
+  // SO and a byte in kanji mode: a half-width katakana.
+  void so_katakana(unsigned b) {
+    const unsigned k = b | 0x80;
+    if (!in_kana_range(k)) {
+      // Not a katakana: SO stands alone and the byte starts a new pair.
+      w_.put(SO);
+      in_.unget(static_cast<int>(b));
+      return;
+    }
+    if (!widen_alone(k)) w_.kana_as_read(b);
+  }
+
+  // ESC N x: the one half-width katakana x.
+  void single_shift(unsigned x) {
+    if (!(reading.single_shift_keeps_pending && !widen_)) pending_byte_ = 0;
+    if (!widen_alone(x | 0x80)) w_.kana_as_read(x);
+  }
+
+  // The escape step, entered with ESC read. The two bytes after ESC are
+  // always taken with it; false when the input ended among them.
+  bool escape() {
+    const int b1 = in_.get();
+    if (b1 == EOF) {
+      w_.put(ESC);
+      return false;
+    }
+    const int b2 = in_.get();
+    if (b2 == EOF) {
+      w_.put(ESC);
+      w_.put(static_cast<unsigned>(b1));
+      return false;
+    }
+    const JisEscape e = jis_escape_meaning(static_cast<unsigned>(b1), static_cast<unsigned>(b2));
+    switch (e) {
+      case JisEscape::single_shift:
+        single_shift(static_cast<unsigned>(b2));
+        return true;
+      case JisEscape::kanji_in:
+        read_shift_ = SHIFT_KANJI;
+        break;
+      case JisEscape::one_byte:
+        read_shift_ = SHIFT_NONE;
+        break;
+      case JisEscape::kana_in:
+        read_shift_ = SHIFT_KANA;
+        break;
+      case JisEscape::kana_set:
+        break;
+      case JisEscape::unknown:
+        // ESC passes on alone and the two bytes are read again.
+        in_.unget(b2);
+        in_.unget(b1);
+        w_.put(ESC);
+        return true;
+    }
+    w_.designate(e);
+    return true;
+  }
+
+  ByteReader& in_;
+  Writer w_;
+  const bool widen_;
+  ShiftState read_shift_ = SHIFT_NONE;
+  unsigned pending_byte_ = 0;
+};
+
+struct JisReader {
+  template <Path path, class Writer>
+  static void run(ByteReader& in, Writer w, const ConvertOptions& options) {
+    JisDecoder<path, Writer>(in, w, options).run();
+  }
+};
+
+}  // namespace kotran

@@ -1,0 +1,133 @@
+// JIS output.
+//
+// JIS output returns to one-byte text before every one-byte character (so
+// before every line end) and at the end; a sequence is written only when the
+// next unit needs another set. Designations read from JIS are followed, not
+// copied, so repeated ones vanish.
+#pragma once
+
+#include <cstring>
+
+#include "codes/jis_escapes.h"
+#include "convert/writers/shift_state.h"
+#include "convert/writers/writer_base.h"
+
+namespace kotran {
+
+struct JisWriter : LegacyWriter<JisWriter> {
+  // A sequence as the tight loops store it: all four bytes at once (every
+  // sequence of the table has two or three).
+  struct Sequence {
+    unsigned char bytes[4];
+    unsigned size;
+  };
+
+  JisWriter(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
+      : LegacyWriter<JisWriter>{{o, f}},
+        kanji_in(sequence(row(options).kanji_in)),
+        kanji_out(sequence(row(options).kanji_out)) {}
+
+  ShiftState state = SHIFT_NONE;
+  Sequence kanji_in;
+  Sequence kanji_out;
+
+  static const JisEscapeRow& row(const ConvertOptions& options) {
+    const unsigned v = options.jis_variant;
+    return jis_escape_table[v < JIS_VARIANT_COUNT ? v : JIS_VARIANT_83];
+  }
+  static Sequence sequence(const char* text) {
+    Sequence seq{};
+    while (text[seq.size] != '\0' && seq.size < sizeof seq.bytes) {
+      seq.bytes[seq.size] = static_cast<unsigned char>(text[seq.size]);
+      ++seq.size;
+    }
+    return seq;
+  }
+  void shift(ShiftState goal, const Sequence& seq) {
+    if (state != goal) {
+      out.put_bytes(seq.bytes, seq.size);
+      state = goal;
+    }
+  }
+  void to_kanji() { shift(SHIFT_KANJI, kanji_in); }
+  void to_kana() {
+    if (state != SHIFT_KANA) {
+      out.put_string(KANA_IN);
+      state = SHIFT_KANA;
+    }
+  }
+  void to_none() { shift(SHIFT_NONE, kanji_out); }
+
+  void put(unsigned b) { out.put(b); }
+  void single(unsigned b) {
+    to_none();
+    out.put(b);
+  }
+  void ascii(const unsigned char* p, size_t n) {
+    to_none();
+    out.put_bytes(p, n);
+  }
+  void raw_pair(unsigned a, unsigned b) {
+    to_none();
+    out.put2(a, b);
+  }
+  void jis_char(uint16_t j) {
+    to_kanji();
+    out.put2(j >> 8, j & 0xFF);
+  }
+  void row_char(uint16_t j) { jis_char(j); }
+  void halfkana(unsigned k) {
+    to_kana();
+    out.put(k & 0x7F);
+  }
+  void finish() { to_none(); }
+
+  // Every EUC pair, refused or not, goes out as its 7-bit bytes.
+  bool refused_euc_pair(unsigned lead, unsigned second, bool) {
+    jis_char(static_cast<uint16_t>(((lead & 0x7F) << 8) | (second & 0x7F)));
+    return false;
+  }
+  // JIS katakana text is written as it was read.
+  void kana_as_read(unsigned x) {
+    to_kana();
+    out.put(x);
+  }
+  void designate(JisEscape e) {
+    switch (e) {
+      case JisEscape::kanji_in: to_kanji(); break;
+      case JisEscape::one_byte: to_none(); break;
+      case JisEscape::kana_in: to_kana(); break;
+      case JisEscape::kana_set: out.put_string(KANA_SET); break;
+      default: break;
+    }
+  }
+
+  unsigned char* store_ascii(unsigned char* o, unsigned b) {
+    o = store_designate(o, JisEscape::one_byte);
+    *o = static_cast<unsigned char>(b);
+    return o + 1;
+  }
+  unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
+    o = store_designate(o, JisEscape::one_byte);
+    std::memcpy(o, p, 8);
+    return o + n;
+  }
+  unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
+    o = store_designate(o, JisEscape::kanji_in);
+    o[0] = static_cast<unsigned char>(hi);
+    o[1] = static_cast<unsigned char>(lo);
+    return o + 2;
+  }
+  // The tight loops follow kanji-in and kanji-out alone.
+  unsigned char* store_designate(unsigned char* o, JisEscape e) {
+    if (e == JisEscape::kanji_in) return state != SHIFT_KANJI ? store_sequence(o, kanji_in, SHIFT_KANJI) : o;
+    return state != SHIFT_NONE ? store_sequence(o, kanji_out, SHIFT_NONE) : o;
+  }
+  unsigned char* store_sequence(unsigned char* o, const Sequence& seq, ShiftState goal) {
+    std::memcpy(o, seq.bytes, sizeof seq.bytes);
+    state = goal;
+    return o + seq.size;
+  }
+};
+
+}  // namespace kotran

@@ -1,0 +1,38 @@
+// Shift-JIS output.
+#pragma once
+
+#include "codes/jis_sjis.h"
+#include "convert/writers/writer_base.h"
+
+namespace kotran {
+
+struct SjisWriter : PlainWriter<SjisWriter> {
+  SjisWriter(ByteWriter& o, ConversionResult& f, const ConvertOptions&) : PlainWriter<SjisWriter>{{{o, f}}} {}
+
+  // A code that has no Shift-JIS form is written as its two bytes.
+  void jis_char(uint16_t j) {
+    const uint16_t s = jis_to_sjis_code(j);
+    const uint16_t bytes = s != 0 ? s : j;
+    out.put2(bytes >> 8, bytes & 0xFF);
+  }
+  void row_char(uint16_t j) {
+    const uint16_t s = row_jis_to_sjis(j >> 8, j & 0xFF);
+    out.put2(s >> 8, s & 0xFF);
+  }
+  static unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
+    o[0] = row_tables.sjis_lead[hi];
+    o[1] = row_tables.sjis_trail[hi & 1][lo];
+    return o + 2;
+  }
+  void halfkana(unsigned k) { out.put(k); }
+
+  // Shift-JIS read is copied without a look.
+  void sjis_pair(unsigned lead, unsigned trail) { out.put2(lead, trail); }
+  static unsigned char* store_sjis_pair(unsigned char* o, unsigned lead, unsigned trail, unsigned, unsigned) {
+    o[0] = static_cast<unsigned char>(lead);
+    o[1] = static_cast<unsigned char>(trail);
+    return o + 2;
+  }
+};
+
+}  // namespace kotran

@@ -1,0 +1,100 @@
+// UTF-8 output. A unit that has no Unicode character (an unassigned code, a
+// pair that is no character, a stray byte) becomes U+FFFD; a byte below 0x80
+// that came with it is kept, so that line ends survive.
+#pragma once
+
+#include <cstring>
+
+#include "codes/kana.h"
+#include "codes/unicode_table.h"
+#include "codes/utf8_forms.h"
+#include "convert/writers/writer_base.h"
+
+namespace kotran {
+
+struct Utf8Writer : WriterBase<Utf8Writer> {
+  Utf8Writer(ByteWriter& o, ConversionResult& f, const ConvertOptions&) : WriterBase<Utf8Writer>{o, f} {}
+
+  // From JIS, a bare 8-bit katakana is a katakana.
+  static constexpr JisReading jis_reading{true, false, false, false};
+
+  const Utf8Form* forms = utf8_row_forms();
+
+  void unicode(char32_t u) {
+    if (u < 0x80) {
+      out.put(u);
+    } else if (u < 0x800) {
+      out.put2(0xC0 | (u >> 6), 0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+      out.put(0xE0 | (u >> 12));
+      out.put2(0x80 | ((u >> 6) & 0x3F), 0x80 | (u & 0x3F));
+    } else {
+      out.put2(0xF0 | (u >> 18), 0x80 | ((u >> 12) & 0x3F));
+      out.put2(0x80 | ((u >> 6) & 0x3F), 0x80 | (u & 0x3F));
+    }
+  }
+  void substitute() {
+    count_replacement();
+    unicode(REPLACEMENT_CHARACTER);
+  }
+  void put(unsigned b) {
+    if (b < 0x80)
+      out.put(b);
+    else
+      substitute();
+  }
+  void single(unsigned b) { put(b); }
+  void raw_pair(unsigned a, unsigned b) {
+    put(a);
+    put(b);
+  }
+  void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
+  void jis_char(uint16_t j) {
+    const char16_t u = jis_to_unicode(j);
+    if (u != 0)
+      unicode(u);
+    else
+      substitute();
+  }
+  void row_char(uint16_t j) { jis_char(j); }
+  void halfkana(unsigned k) {
+    if (k >= KANA_FIRST && k <= KANA_LAST) {
+      unicode(HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));
+    } else {
+      substitute();
+      if (k < 0x80) put(k);
+    }
+  }
+  void finish() {}
+
+  static unsigned char* store_ascii(unsigned char* o, unsigned b) {
+    *o = static_cast<unsigned char>(b);
+    return o + 1;
+  }
+  static unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
+    std::memcpy(o, p, 8);
+    return o + n;
+  }
+  unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
+    const Utf8Form& f = forms[(hi - 0x21) * 94 + (lo - 0x21)];
+    if (f.count == 0) {
+      count_replacement(o);
+      return store_bmp(o, REPLACEMENT_CHARACTER);
+    }
+    std::memcpy(o, &f, sizeof f);
+    return o + f.count;
+  }
+  static unsigned char* store_bmp(unsigned char* o, char32_t u) {
+    o[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
+    o[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));
+    o[2] = static_cast<unsigned char>(0x80 | (u & 0x3F));
+    return o + 3;
+  }
+  // UTF-8 read is copied as it is.
+  static unsigned char* store_utf8(unsigned char* o, char32_t, const unsigned char* p, size_t length) {
+    for (size_t k = 0; k < length; ++k) o[k] = p[k];
+    return o + length;
+  }
+};
+
+}  // namespace kotran
