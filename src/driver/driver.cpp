@@ -218,7 +218,7 @@ class FileWalk {
     std::string out_name;
     if (!build_output_name(name, entry.extension, out_name)) {
       close_stream(in);
-      last_error = 38;
+      last_error = ERR_NAME_TOO_LONG;
       report_error(name.c_str());
       fail();
       return;

@@ -168,7 +168,7 @@ TextStream* OutputFile::open(const std::string& name, mode_t mode, bool replaces
 bool OutputFile::open_named(const std::string& dir, mode_t mode) {
   const std::string pattern = dir + "/.kotran-XXXXXX";
   if (pattern.size() >= sizeof g_temp_path) {
-    last_error = 38;
+    last_error = ERR_NAME_TOO_LONG;
     return false;
   }
   int fd;
@@ -206,7 +206,7 @@ bool OutputFile::place_unnamed(int fd) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string temp = temporary_name(directory_of(name_));
     if (temp.size() >= sizeof g_temp_path) {
-      last_error = 38;
+      last_error = ERR_NAME_TOO_LONG;
       return false;
     }
     if (link_descriptor(fd, temp.c_str()) != 0) {
@@ -219,7 +219,7 @@ bool OutputFile::place_unnamed(int fd) {
     unlink(temp.c_str());
     return false;
   }
-  last_error = 17;
+  last_error = ERR_FILE_EXISTS;
   return false;
 }
 

@@ -66,82 +66,82 @@ int error_number_from_errno(int errnum) {
     // A missing file or path.
     case ENOENT:
     case ENOTDIR:
-      return 2;
+      return ERR_NO_SUCH_FILE;
     // Access refused.
     case EACCES:
     case EPERM:
-      return 13;
+      return ERR_PERMISSION_DENIED;
     case EMFILE:
     case ENFILE:
-      return 24;
+      return ERR_TOO_MANY_OPEN_FILES;
     case ENOSPC:
     case EDQUOT:
-      return 28;
+      return ERR_NO_SPACE;
     case ENAMETOOLONG:
-      return 38;
+      return ERR_NAME_TOO_LONG;
     // Causes that have a text of their own, so that a report names them.
     case EIO:
-      return 5;
+      return ERR_IO_ERROR;
     case EISDIR:
-      return 21;
+      return ERR_IS_A_DIRECTORY;
     case EROFS:
-      return 30;
+      return ERR_READ_ONLY_FILE_SYSTEM;
     case ELOOP:
-      return 43;
+      return ERR_SYMLINK_LOOP;
     case EFBIG:
-      return 27;
+      return ERR_FILE_TOO_LARGE;
     case EPIPE:
-      return 32;
+      return ERR_BROKEN_PIPE;
     case ESPIPE:
-      return 29;
+      return ERR_INVALID_SEEK;
     case ENOMEM:
-      return 12;
+      return ERR_NOT_ENOUGH_SPACE;
     case EILSEQ:
-      return 42;
+      return ERR_ILLEGAL_BYTE_SEQUENCE;
     case EAGAIN:
-      return 11;
+      return ERR_TRY_AGAIN;
     case EBADF:
-      return 9;
+      return ERR_BAD_DESCRIPTOR;
     case ENXIO:
-      return 6;
+      return ERR_NO_SUCH_DEVICE_OR_ADDRESS;
     case ENODEV:
-      return 19;
+      return ERR_NO_SUCH_DEVICE;
     case EEXIST:
-      return 17;
+      return ERR_FILE_EXISTS;
     case EXDEV:
-      return 18;
+      return ERR_IMPROPER_LINK;
     case EMLINK:
-      return 31;
+      return ERR_TOO_MANY_LINKS;
     case ENOTEMPTY:
-      return 41;
+      return ERR_DIRECTORY_NOT_EMPTY;
     case ENOSYS:
-      return 40;
+      return ERR_NOT_IMPLEMENTED;
     case EBUSY:
-      return 16;
+      return ERR_BUSY;
     case EINTR:
-      return 4;
+      return ERR_INTERRUPTED;
     case ENOEXEC:
-      return 8;
+      return ERR_EXEC_FORMAT;
     case EDOM:
-      return 33;
+      return ERR_DOMAIN_ERROR;
     case ERANGE:
-      return 34;
+      return ERR_RESULT_TOO_LARGE;
     case EDEADLK:
-      return 36;
+      return ERR_DEADLOCK;
     case ENOLCK:
-      return 39;
+      return ERR_NO_LOCKS;
     case ESRCH:
-      return 3;
+      return ERR_NO_SUCH_PROCESS;
     case ECHILD:
-      return 10;
+      return ERR_NO_CHILD;
     case EFAULT:
-      return 14;
+      return ERR_BAD_ADDRESS;
     case ENOTTY:
-      return 25;
+      return ERR_NOT_A_TERMINAL;
     case E2BIG:
-      return 7;
+      return ERR_ARG_LIST_TOO_LONG;
     default:
-      return 22;
+      return ERR_INVALID_ARGUMENT;
   }
 }
 

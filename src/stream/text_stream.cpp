@@ -20,7 +20,7 @@
 
 namespace kotran {
 
-int last_error = 0;
+int last_error = ERR_NONE;
 
 namespace {
 
@@ -310,7 +310,7 @@ TextStream* open_stream(const char* name, const char* mode) {
   if (S_ISDIR(st.st_mode)) {
     // Opening a directory for reading succeeds here; it is no text file.
     ::close(fd);
-    last_error = 21;
+    last_error = ERR_IS_A_DIRECTORY;
     return nullptr;
   }
   const StreamKind kind = kind_of(fd, st);
@@ -496,7 +496,7 @@ int unread_byte_slow(int ch, TextStream* s) {
   unsigned char* top = s->storage + s->storage_size;
   const size_t shift = PUSHBACK_ROOM;
   if (s->limit + shift > top) {
-    last_error = 12;
+    last_error = ERR_NOT_ENOUGH_SPACE;
     mark_failed(s);
     return EOF;
   }
@@ -565,7 +565,7 @@ int64_t stream_tell(TextStream* s) {
 
 int stream_seek(TextStream* s, int64_t offset, int origin) {
   if (origin < 0 || origin > 2) {
-    last_error = 22;
+    last_error = ERR_INVALID_ARGUMENT;
     return -1;
   }
   if (!s->input && flush_stream(s) != 0) return -1;
@@ -575,12 +575,12 @@ int stream_seek(TextStream* s, int64_t offset, int origin) {
                                   : static_cast<int64_t>(s->mem_out->size());
     target = origin == 0 ? offset : origin == 1 ? stream_tell(s) + offset : size + offset;
     if (target < 0) {
-      last_error = 22;
+      last_error = ERR_INVALID_ARGUMENT;
       return -1;
     }
     if (s->input && target > size) target = size;
     if (!s->input && target != size) {
-      last_error = 29;  // memory output only appends
+      last_error = ERR_INVALID_SEEK;  // memory output only appends
       return -1;
     }
   } else {
