@@ -731,63 +731,6 @@ TEST(TextStreamOpen, UnreadableFileIsAccessRefused) {
 // ---------------------------------------------------------------------------
 // Error numbers and texts.
 
-TEST(TextStreamErrors, AllTextsInOrder) {
-  const char* const expected[] = {
-      "No error",
-      "Operation not permitted",
-      "No such file or directory",
-      "No such process",
-      "Interrupted function call",
-      "Input/output error",
-      "No such device or address",
-      "Arg list too long",
-      "Exec format error",
-      "Bad file descriptor",
-      "No child processes",
-      "Resource temporarily unavailable",
-      "Not enough space",
-      "Permission denied",
-      "Bad address",
-      "Unknown error",
-      "Resource device",
-      "File exists",
-      "Improper link",
-      "No such device",
-      "Not a directory",
-      "Is a directory",
-      "Invalid argument",
-      "Too many open files in system",
-      "Too many open files",
-      "Inappropriate I/O control operation",
-      "Unknown error",
-      "File too large",
-      "No space left on device",
-      "Invalid seek",
-      "Read-only file system",
-      "Too many links",
-      "Broken pipe",
-      "Domain error",
-      "Result too large",
-      "Unknown error",
-      "Resource deadlock avoided",
-      "Unknown error",
-      "Filename too long",
-      "No locks available",
-      "Function not implemented",
-      "Directory not empty",
-      "Illegal byte sequence",
-      "Too many levels of symbolic links",
-  };
-  static_assert(sizeof expected / sizeof expected[0] == 44);
-  ASSERT_EQ(ERROR_MESSAGE_COUNT, 44);
-  for (int i = 0; i < 44; ++i) {
-    EXPECT_STREQ(error_messages[i], expected[i]) << "number " << i;
-    EXPECT_STREQ(error_text(i), expected[i]) << "number " << i;
-  }
-  for (int outside : {-1, 44, 45, -100, 1000})
-    EXPECT_STREQ(error_text(outside), "Unknown error") << "number " << outside;
-}
-
 TEST(TextStreamErrors, HostErrorNumbers) {
   struct Case {
     int errnum;
