@@ -37,6 +37,7 @@ namespace kotran {
 namespace {
 
 using test::hex;
+using test::read_file;
 using test::TempDir;
 using test::to_hex;
 
@@ -64,20 +65,6 @@ std::string repeat(const std::string& block, size_t times) {
   s.reserve(block.size() * times);
   for (size_t i = 0; i < times; ++i) s += block;
   return s;
-}
-
-std::string read_file(const std::string& path) {
-  std::string data;
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return data;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    data.append(buf, static_cast<size_t>(n));
-  }
-  close(fd);
-  return data;
 }
 
 std::vector<std::string> temporaries(const std::string& dir) {

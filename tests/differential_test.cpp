@@ -29,7 +29,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -44,45 +43,13 @@
 namespace kotran {
 namespace {
 
+using test::glibc_iconv;
 using test::hex;
 using test::run_kotran;
 using test::TempDir;
 using test::to_hex;
 
 // ---- glibc's iconv ----
-
-// Converts the whole text with iconv(3); false when iconv refuses any of it.
-bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out.assign(in.size() * 2 + 64, '\0');
-  size_t used = 0;
-  char* src = const_cast<char*>(in.data());
-  size_t src_left = in.size();
-  bool flushing = false;
-  bool ok = true;
-  for (;;) {
-    char* dst = out.data() + used;
-    size_t dst_left = out.size() - used;
-    const size_t r = flushing ? iconv(cd, nullptr, nullptr, &dst, &dst_left)
-                              : iconv(cd, &src, &src_left, &dst, &dst_left);
-    used = out.size() - dst_left;
-    if (r != static_cast<size_t>(-1)) {
-      if (flushing) break;
-      flushing = true;  // then write the sequence that ends a shifted state
-      continue;
-    }
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    ok = false;
-    break;
-  }
-  out.resize(used);
-  iconv_close(cd);
-  return ok;
-}
 
 bool iconv_has(const char* charset) {
   iconv_t cd = iconv_open("UTF-8", charset);

@@ -37,6 +37,7 @@ namespace kotran {
 namespace {
 
 using test::hex;
+using test::read_file;
 using test::TempDir;
 using test::to_hex;
 
@@ -98,20 +99,6 @@ std::vector<std::string> temporaries(const std::string& dir) {
     closedir(d);
   }
   return found;
-}
-
-std::string read_file(const std::string& path) {
-  std::string data;
-  const int fd = open(path.c_str(), O_RDONLY);
-  if (fd < 0) return data;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    data.append(buf, static_cast<size_t>(n));
-  }
-  close(fd);
-  return data;
 }
 
 bool exists(const std::string& path) {

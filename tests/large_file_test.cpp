@@ -2,7 +2,6 @@
 // which stays small and does not grow with the size of the text it converts.
 #include <dirent.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -139,19 +138,9 @@ std::string real_text() {
 }
 
 // The text in another code by glibc's iconv(3); empty when it refuses.
-std::string glibc_iconv(const char* to, const std::string& utf8) {
-  iconv_t cd = iconv_open(to, "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return "";
-  std::string out(utf8.size() * 4 + 64, '\0');
-  char* src = const_cast<char*>(utf8.data());
-  size_t src_left = utf8.size();
-  char* dst = out.data();
-  size_t dst_left = out.size();
-  const bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1) &&
-                  iconv(cd, nullptr, nullptr, &dst, &dst_left) != static_cast<size_t>(-1);
-  iconv_close(cd);
-  out.resize(ok ? out.size() - dst_left : 0);
-  return out;
+std::string from_utf8(const char* to, const std::string& utf8) {
+  std::string out;
+  return test::glibc_iconv(to, "UTF-8", utf8, out) ? out : "";
 }
 
 // Writes the block count times over into the file, a MiB or so at a time.
@@ -245,8 +234,8 @@ TEST(LargeFile, MemoryStaysSmallAndDoesNotGrowWithTheText) {
   GTEST_SKIP() << "under AddressSanitizer the shadow memory and the quarantine of freed blocks make resident sizes meaningless";
 #endif
   const std::string utf8_block = real_text();
-  const std::string sjis_block = glibc_iconv("CP932", utf8_block);
-  const std::string euc_block = glibc_iconv("EUC-JP", utf8_block);
+  const std::string sjis_block = from_utf8("CP932", utf8_block);
+  const std::string euc_block = from_utf8("EUC-JP", utf8_block);
   if (sjis_block.empty() || euc_block.empty()) GTEST_SKIP() << "glibc iconv lacks CP932 or EUC-JP";
   ASSERT_GT(utf8_block.size(), 3000u);
 

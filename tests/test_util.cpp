@@ -1,6 +1,7 @@
 #include "test_util.h"
 
 #include <dirent.h>
+#include <iconv.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <grp.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -62,6 +64,52 @@ std::string convert_bytes(Converter converter, const std::string& input, const C
   close_stream(in);
   close_stream(out);
   return output;
+}
+
+std::string read_file(const std::string& path) {
+  std::string data;
+  const int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return data;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n <= 0) break;
+    data.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return data;
+}
+
+bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out.assign(in.size() * 2 + 64, '\0');
+  size_t used = 0;
+  char* src = const_cast<char*>(in.data());
+  size_t src_left = in.size();
+  bool flushing = false;
+  bool ok = true;
+  for (;;) {
+    char* dst = out.data() + used;
+    size_t dst_left = out.size() - used;
+    const size_t r = flushing ? iconv(cd, nullptr, nullptr, &dst, &dst_left)
+                              : iconv(cd, &src, &src_left, &dst, &dst_left);
+    used = out.size() - dst_left;
+    if (r != static_cast<size_t>(-1)) {
+      if (flushing) break;
+      flushing = true;  // then write the sequence that ends a shifted state
+      continue;
+    }
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    ok = false;
+    break;
+  }
+  out.resize(used);
+  iconv_close(cd);
+  return ok;
 }
 
 TempDir::TempDir() {

@@ -20,6 +20,13 @@ std::string to_hex(const std::string& bytes);
 std::string convert_bytes(Converter converter, const std::string& input, const ConvertOptions& with = {},
                           ConversionResult* found = nullptr);
 
+// The whole file's bytes; empty when it cannot be opened.
+std::string read_file(const std::string& path);
+
+// Converts the whole text with glibc's iconv(3); false when iconv refuses
+// any of it.
+bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out);
+
 // A temporary directory removed with everything in it when the object goes.
 class TempDir {
  public:

@@ -2,7 +2,6 @@
 // corpus of real text against glibc's iconv.
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <algorithm>
 #include <fstream>
@@ -23,6 +22,7 @@ namespace kotran {
 namespace {
 
 using test::convert_bytes;
+using test::glibc_iconv;
 using test::hex;
 using test::to_hex;
 
@@ -132,22 +132,6 @@ TEST(Utf8Convert, EveryMappedCharacterRoundTrips) {
   // 7336 mapped codes less the 10 duplicates' second codes, one line end;
   // 63 katakana of three bytes each and a line end.
   EXPECT_EQ(first_utf8.size() > 7326 * 2 + 63 * 3, true);
-}
-
-// glibc iconv as an oracle.
-bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out.assign(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t src_left = in.size();
-  char* dst = out.data();
-  size_t dst_left = out.size();
-  bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1);
-  if (ok) ok = iconv(cd, nullptr, nullptr, &dst, &dst_left) != static_cast<size_t>(-1);
-  iconv_close(cd);
-  out.resize(out.size() - dst_left);
-  return ok;
 }
 
 struct CorpusFile {
