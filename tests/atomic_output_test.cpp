@@ -31,12 +31,15 @@
 #include <string>
 #include <vector>
 
+#include "sample_text.h"
 #include "test_util.h"
 
 namespace kotran {
 namespace {
 
 using test::hex;
+using test::kEucText;
+using test::kSjisText;
 using test::read_file;
 using test::TempDir;
 using test::to_hex;
@@ -44,14 +47,6 @@ using test::to_hex;
 using Words = std::vector<std::string>;
 
 const std::string CRLF = "\r\n";
-
-// "日本語の文章です。" / "abc 漢字とカタカナ、表示。", CR LF line ends: 48 bytes each.
-const std::string kSjisText = hex(
-    "93 FA 96 7B 8C EA 82 CC 95 B6 8F CD 82 C5 82 B7 81 42 0D 0A "
-    "61 62 63 20 8A BF 8E 9A 82 C6 83 4A 83 5E 83 4A 83 69 81 41 95 5C 8E A6 81 42 0D 0A");
-const std::string kEucText = hex(
-    "C6 FC CB DC B8 EC A4 CE CA B8 BE CF A4 C7 A4 B9 A1 A3 0D 0A "
-    "61 62 63 20 B4 C1 BB FA A4 C8 A5 AB A5 BF A5 AB A5 CA A1 A2 C9 BD BC A8 A1 A3 0D 0A");
 
 const std::string kOldOutput = "an earlier output\r\n";
 

@@ -1,13 +1,12 @@
 // Recognising the code of a text: each case is the stored bytes and the result.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
 #include "convert/converters.h"
 #include "recognition/detect_code.h"
+#include "sample_text.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -144,11 +143,7 @@ TEST(DetectCode, VectorsOnRealText) {
   // Real text in EUC is tentatively EUC to its end; a decisive sign far
   // into it still decides.
   std::string utf8;
-  for (const char* name : {"dialogue.txt", "essay.txt", "katakana.txt", "letter.txt", "manual.txt", "mixed.txt",
-                           "numbers.txt", "short.txt", "travel.txt"}) {
-    std::ifstream f(std::string(KOTRAN_SOURCE_DIR) + "/tests/corpus/" + name, std::ios::binary);
-    utf8 += std::string(std::istreambuf_iterator<char>(f), {});
-  }
+  for (const auto& f : test::corpus_files()) utf8 += f.utf8;
   const std::string euc = test::convert_bytes(converter(Code::utf8, Code::euc), utf8 + utf8);
   ASSERT_GT(euc.size(), 5000u);
   for (bool fast : {true, false}) EXPECT_EQ(detect_with(euc, BLOCK_SIZE, fast), EUC);

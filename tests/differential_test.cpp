@@ -23,21 +23,19 @@
 //   table, the CP932 one. They are kept out of the text (a check below proves
 //   that iconv's own three forms agree) and tested apart in
 //   DifferentialMapping, by round trips and against CP932 and EUC-JP-MS.
-#include <dirent.h>
 #include <iconv.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "codes/code.h"
+#include "sample_text.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -95,33 +93,18 @@ const std::string TO_ASCII = "\x1B(B";      // iconv's return to ASCII
 // The sentences of the real texts in tests/corpus, in file name order: each
 // line cut after 。, ！ and ？.
 std::vector<std::string> real_sentences() {
-  const std::string dir = std::string(KOTRAN_SOURCE_DIR) + "/tests/corpus";
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string n = e->d_name;
-      if (n.size() > 4 && n.substr(n.size() - 4) == ".txt") names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
   const std::string ends[] = {"。", "！", "？"};
   std::vector<std::string> sentences;
-  for (const auto& n : names) {
-    std::ifstream f(dir + "/" + n, std::ios::binary);
-    std::string line;
-    while (std::getline(f, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      size_t start = 0;
-      while (start < line.size()) {
-        size_t cut = line.size();
-        for (const auto& e : ends) {
-          const size_t at = line.find(e, start);
-          if (at != std::string::npos) cut = std::min(cut, at + e.size());
-        }
-        sentences.push_back(line.substr(start, cut - start));
-        start = cut;
+  for (const auto& line : test::corpus_lines()) {
+    size_t start = 0;
+    while (start < line.size()) {
+      size_t cut = line.size();
+      for (const auto& e : ends) {
+        const size_t at = line.find(e, start);
+        if (at != std::string::npos) cut = std::min(cut, at + e.size());
       }
+      sentences.push_back(line.substr(start, cut - start));
+      start = cut;
     }
   }
   return sentences;

@@ -16,12 +16,15 @@
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 
+#include "sample_text.h"
 #include "test_util.h"
 
 namespace kotran {
 namespace {
 
 using test::hex;
+using test::kEucText;
+using test::kSjisText;
 using test::run_kotran;
 using test::run_kotran_appending;
 using test::RunResult;
@@ -109,14 +112,8 @@ const std::string kUsage =
         "20 55 73 61 67 65 20 82 F0 95 5C 8E A6 2E") +
     CRLF;
 
-// "日本語の文章です。" / "abc 漢字とカタカナ、表示。", CR LF line ends, in each code.
-const std::string kSjisText = hex(
-    "93 FA 96 7B 8C EA 82 CC 95 B6 8F CD 82 C5 82 B7 81 42 0D 0A "
-    "61 62 63 20 8A BF 8E 9A 82 C6 83 4A 83 5E 83 4A 83 69 81 41 95 5C 8E A6 81 42 0D 0A");
-const std::string kEucText = hex(
-    "C6 FC CB DC B8 EC A4 CE CA B8 BE CF A4 C7 A4 B9 A1 A3 0D 0A "
-    "61 62 63 20 B4 C1 BB FA A4 C8 A5 AB A5 BF A5 AB A5 CA A1 A2 C9 BD BC A8 A1 A3 0D 0A");
-// As iconv writes ISO-2022-JP: back to ASCII with ESC ( B.
+// The two lines of kSjisText and kEucText in JIS, as iconv writes ISO-2022-JP:
+// back to ASCII with ESC ( B.
 const std::string kJisInput = hex(
     "1B 24 42 46 7C 4B 5C 38 6C 24 4E 4A 38 3E 4F 24 47 24 39 21 23 1B 28 42 0D 0A "
     "61 62 63 20 1B 24 42 34 41 3B 7A 24 48 25 2B 25 3F 25 2B 25 4A 21 22 49 3D 3C 28 21 23 1B 28 42 0D 0A");

@@ -1,6 +1,5 @@
 // Large files: stream positions beyond 4 GiB, and the memory of the program,
 // which stays small and does not grow with the size of the text it converts.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "stream/text_stream.h"
+#include "sample_text.h"
 #include "test_util.h"
 
 extern char** environ;
@@ -115,25 +115,8 @@ TEST(LargeFile, PositionsBeyondFourGiB) {
 
 // The real texts of tests/corpus, one after the other, with CR LF line ends.
 std::string real_text() {
-  const std::string dir = std::string(KOTRAN_SOURCE_DIR) + "/tests/corpus";
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string n = e->d_name;
-      if (n.size() > 4 && n.substr(n.size() - 4) == ".txt") names.push_back(n);
-    }
-    closedir(d);
-  }
-  std::sort(names.begin(), names.end());
   std::string text;
-  for (const auto& n : names) {
-    std::ifstream f(dir + "/" + n, std::ios::binary);
-    std::string line;
-    while (std::getline(f, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      text += line + "\r\n";
-    }
-  }
+  for (const auto& line : test::corpus_lines()) text += line + "\r\n";
   return text;
 }
 

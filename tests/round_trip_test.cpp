@@ -4,42 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "codes/jis_sjis.h"
-#include "codes/code.h"
-#include "test_util.h"
+#include "sample_text.h"
 
 namespace kotran {
 namespace {
-
-constexpr unsigned KANA_PER_LINE = 63;
 
 // The text in the form kotran writes it, CR LF line ends: one line per row,
 // then one line of half-width katakana.
 std::string all_characters(unsigned code) {
   std::string text;
-  auto add = [&](unsigned b) { text += static_cast<char>(b); };
   for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
-    if (code == index_of(Code::jis)) text += "\x1B$B";
-    for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
-      const unsigned jis = hi << 8 | lo;
-      const unsigned c = code == index_of(Code::sjis) ? jis_to_sjis_code(static_cast<uint16_t>(jis))
-                         : code == index_of(Code::euc) ? (jis | 0x8080)
-                                            : jis;
-      add(c >> 8);
-      add(c & 0xFF);
-    }
-    if (code == index_of(Code::jis)) text += "\x1B(J";
-    text += "\r\n";
+    std::vector<uint16_t> row;
+    for (unsigned lo = 0x21; lo <= 0x7E; ++lo) row.push_back(static_cast<uint16_t>(hi << 8 | lo));
+    text += test::double_bytes_in(code, row) + "\r\n";
   }
-  if (code == index_of(Code::jis)) text += "\x1B(I";
-  for (unsigned k = 0xA1; k < 0xA1 + KANA_PER_LINE; ++k) {
-    if (code == index_of(Code::euc)) add(0x8E);
-    add(code == index_of(Code::jis) ? k & 0x7F : k);
-  }
-  if (code == index_of(Code::jis)) text += "\x1B(J";
-  text += "\r\n";
-  return text;
+  return text + test::half_width_katakana_in(code) + "\r\n";
 }
 
 const char* const option_to[] = {"-s", "-j", "-e"};

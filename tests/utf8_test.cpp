@@ -1,11 +1,7 @@
 // UTF-8 as a fourth code: the converters both ways, recognition, and the
 // corpus of real text against glibc's iconv.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +12,7 @@
 #include "recognition/detect_code.h"
 #include "recognition/detect_utf8.h"
 #include "codes/code.h"
+#include "sample_text.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -87,30 +84,15 @@ INSTANTIATE_TEST_SUITE_P(ToLegacyCodes, Utf8ConvertRow, testing::ValuesIn(from_u
 // Every mapped character in its canonical code (the lowest of duplicates)
 // and every half-width katakana, in the given code.
 std::string mapped_characters(unsigned code) {
-  std::string text;
-  auto add2 = [&](unsigned c) {
-    text += static_cast<char>(c >> 8);
-    text += static_cast<char>(c & 0xFF);
-  };
-  if (code == index_of(Code::jis)) text += "\x1B$B";
+  std::vector<uint16_t> mapped;
   for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
     for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
       const auto jis = static_cast<uint16_t>(hi << 8 | lo);
       const char16_t u = jis_to_unicode(jis);
-      if (u == 0 || unicode_to_jis(u) != jis) continue;
-      add2(code == index_of(Code::sjis) ? jis_to_sjis_code(jis) : code == index_of(Code::euc) ? (jis | 0x8080u) : jis);
+      if (u != 0 && unicode_to_jis(u) == jis) mapped.push_back(jis);
     }
   }
-  if (code == index_of(Code::jis)) text += "\x1B(J";
-  text += '\n';
-  if (code == index_of(Code::jis)) text += "\x1B(I";
-  for (unsigned k = 0xA1; k <= 0xDF; ++k) {
-    if (code == index_of(Code::euc)) text += '\x8E';
-    text += static_cast<char>(code == index_of(Code::jis) ? k & 0x7F : k);
-  }
-  if (code == index_of(Code::jis)) text += "\x1B(J";
-  text += '\n';
-  return text;
+  return test::double_bytes_in(code, mapped) + '\n' + test::half_width_katakana_in(code) + '\n';
 }
 
 TEST(Utf8Convert, EveryMappedCharacterRoundTrips) {
@@ -134,33 +116,10 @@ TEST(Utf8Convert, EveryMappedCharacterRoundTrips) {
   EXPECT_EQ(first_utf8.size() > 7326 * 2 + 63 * 3, true);
 }
 
-struct CorpusFile {
-  std::string name;
-  std::string utf8;
-};
-
-std::vector<CorpusFile> corpus() {
-  std::vector<CorpusFile> files;
-  const std::string dir = std::string(KOTRAN_SOURCE_DIR) + "/tests/corpus";
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string n = e->d_name;
-      if (n.size() < 4 || n.substr(n.size() - 4) != ".txt") continue;
-      std::ifstream f(dir + "/" + n, std::ios::binary);
-      std::ostringstream s;
-      s << f.rdbuf();
-      files.push_back({n, s.str()});
-    }
-    closedir(d);
-  }
-  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-  return files;
-}
-
 const char* const legacy_charset[] = {"CP932", "ISO-2022-JP", "EUC-JP"};
 
 TEST(Utf8Corpus, LegacyFormsConvertToTheSameUtf8AsIconv) {
-  const auto files = corpus();
+  const auto files = test::corpus_files();
   ASSERT_GE(files.size(), 8u);
   const Converter to_utf8[] = {converter(Code::sjis, Code::utf8), converter(Code::jis, Code::utf8), converter(Code::euc, Code::utf8)};
   for (const auto& f : files) {
@@ -178,7 +137,7 @@ TEST(Utf8Corpus, LegacyFormsConvertToTheSameUtf8AsIconv) {
 
 TEST(Utf8Corpus, Utf8ConvertsToWhatIconvWrites) {
   const Converter from_utf8[] = {converter(Code::utf8, Code::sjis), converter(Code::utf8, Code::jis), converter(Code::utf8, Code::euc)};
-  for (const auto& f : corpus()) {
+  for (const auto& f : test::corpus_files()) {
     for (unsigned code : {0u, 2u}) {
       std::string oracle;
       ASSERT_TRUE(glibc_iconv(legacy_charset[code], "UTF-8", f.utf8, oracle)) << f.name;
@@ -202,7 +161,7 @@ bool utf8_recognised(const std::string& bytes) {
 }
 
 TEST(Utf8Recognition, CorpusUtf8IsAndLegacyIsNot) {
-  for (const auto& f : corpus()) {
+  for (const auto& f : test::corpus_files()) {
     EXPECT_TRUE(utf8_recognised(f.utf8)) << f.name;
     for (unsigned code = 0; code < 3; ++code) {
       std::string legacy;
