@@ -41,7 +41,9 @@ using test::hex;
 using test::kEucText;
 using test::kSjisText;
 using test::read_file;
+using test::repeat;
 using test::TempDir;
+using test::temporaries;
 using test::to_hex;
 
 using Words = std::vector<std::string>;
@@ -53,23 +55,6 @@ const std::string kOldOutput = "an earlier output\r\n";
 void sleep_ms(long ms) {
   const struct timespec t = {ms / 1000, (ms % 1000) * 1000 * 1000};
   nanosleep(&t, nullptr);
-}
-
-std::string repeat(const std::string& block, size_t times) {
-  std::string s;
-  s.reserve(block.size() * times);
-  for (size_t i = 0; i < times; ++i) s += block;
-  return s;
-}
-
-std::vector<std::string> temporaries(const std::string& dir) {
-  std::vector<std::string> found;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (std::strncmp(e->d_name, ".kotran-", 8) == 0) found.push_back(e->d_name);
-    closedir(d);
-  }
-  return found;
 }
 
 // Size of the output that the program is writing in the directory, named or

@@ -41,7 +41,9 @@ using test::hex;
 using test::kEucText;
 using test::kSjisText;
 using test::read_file;
+using test::repeat;
 using test::TempDir;
+using test::temporaries;
 using test::to_hex;
 
 using Words = std::vector<std::string>;
@@ -61,13 +63,6 @@ std::string m4(const std::string& file) { return file + ": " + kSjisToEuc + kCon
 std::string m6(const std::string& output) { return kOutputFileHead + output + CRLF; }
 std::string report(const std::string& name, const std::string& text) { return name + ": " + text + CRLF; }
 
-std::string repeat(const std::string& block, size_t times) {
-  std::string s;
-  s.reserve(block.size() * times);
-  for (size_t i = 0; i < times; ++i) s += block;
-  return s;
-}
-
 // Enough text for several 64 KiB input blocks and many output blocks.
 const size_t kBigRepeat = 3000;  // 144 000 bytes of Shift-JIS, more than two blocks
 
@@ -84,17 +79,6 @@ std::string after_banner(const std::string& text) {
     return text;
   }
   return text.substr(second_end + 4);
-}
-
-// Names of temporary outputs left in the directory.
-std::vector<std::string> temporaries(const std::string& dir) {
-  std::vector<std::string> found;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      if (std::strncmp(e->d_name, ".kotran-", 8) == 0) found.push_back(e->d_name);
-    closedir(d);
-  }
-  return found;
 }
 
 bool exists(const std::string& path) {

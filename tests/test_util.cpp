@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -78,6 +79,23 @@ std::string read_file(const std::string& path) {
   }
   close(fd);
   return data;
+}
+
+std::string repeat(const std::string& block, size_t times) {
+  std::string s;
+  s.reserve(block.size() * times);
+  for (size_t i = 0; i < times; ++i) s += block;
+  return s;
+}
+
+std::vector<std::string> temporaries(const std::string& dir) {
+  std::vector<std::string> found;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::strncmp(e->d_name, ".kotran-", 8) == 0) found.push_back(e->d_name);
+    closedir(d);
+  }
+  return found;
 }
 
 bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out) {

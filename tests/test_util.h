@@ -23,6 +23,12 @@ std::string convert_bytes(Converter converter, const std::string& input, const C
 // The whole file's bytes; empty when it cannot be opened.
 std::string read_file(const std::string& path);
 
+// The block times over.
+std::string repeat(const std::string& block, size_t times);
+
+// Names of the temporary outputs (.kotran-*) left in the directory.
+std::vector<std::string> temporaries(const std::string& dir);
+
 // Converts the whole text with glibc's iconv(3); false when iconv refuses
 // any of it.
 bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out);
