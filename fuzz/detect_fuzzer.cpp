@@ -1,5 +1,6 @@
-// Recognition of the code (detect_code) and of UTF-8 (is_utf8_text) on
-// arbitrary bytes, read through a text-mode memory stream.
+// Recognition of the code (detect_code's first opinion, and recognise_code's
+// decision by evidence) on arbitrary bytes, read through a text-mode memory
+// stream.
 //
 // Input: one parameter byte, then the text.
 //   byte 0: below 0xC0, (byte % 64) + 1 bytes per block fill (1-64); from
@@ -8,17 +9,19 @@
 // Checks, besides the sanitizers: detect_code never answers UTF-8, and unreadable only with a
 // read error; both leave the stream where it was, so that reading on gives
 // every byte a fresh stream gives; neither answer depends on where the blocks
-// end, on which of the two ran first, or on whether detect_code takes its
-// vector step over plain EUC units; the text-mode reading itself does not
-// depend on where the blocks end; is_utf8_text agrees with a plain
-// validation of the bytes read (begins with the byte-order mark, or is valid
-// UTF-8 throughout and has a character of three or four bytes).
+// end, on which of the two ran first, or on the path (byte loop, words,
+// vectors); the text-mode reading itself does not depend on where the blocks
+// end; recognise_code answers UTF-8 for a text that begins with the
+// byte-order mark, or is valid UTF-8 throughout (its last character may be
+// cut), holds no escape and has a character of three or four bytes, and
+// answers ASCII exactly for a text of 7-bit bytes and no escape.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "recognition/detect_code.h"
-#include "recognition/detect_utf8.h"
+#include "recognition/recognise.h"
 #include "fuzz_common.h"
 
 using namespace kotran;
@@ -26,8 +29,23 @@ using namespace kotran::fuzz;
 
 namespace {
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
-// Sets long_seen when a character of three or four bytes was met.
+// Whether the len bytes at q (fewer than a whole character) can begin one.
+bool begins_character(const unsigned char* q, size_t len) {
+  const unsigned b = q[0];
+  if (b < 0xC2 || b > 0xF4) return false;
+  unsigned low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+  unsigned high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+  for (size_t k = 1; k < len; ++k) {
+    if (q[k] < low || q[k] > high) return false;
+    low = 0x80;
+    high = 0xBF;
+  }
+  return true;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF; the
+// last character may be cut. Sets long_seen when a character of three or
+// four bytes was met.
 bool valid_utf8(const std::string& text, bool& long_seen) {
   long_seen = false;
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -49,7 +67,7 @@ bool valid_utf8(const std::string& text, bool& long_seen) {
     } else {
       return false;
     }
-    if (n - i <= more) return false;
+    if (n - i <= more) return begins_character(p + i, n - i);
     for (size_t k = 1; k <= more; ++k) {
       if ((p[i + k] & 0xC0) != 0x80) return false;
       u = (u << 6) | (p[i + k] & 0x3F);
@@ -71,7 +89,7 @@ std::string read_all(const uint8_t* bytes, size_t size, size_t chunk) {
 
 struct Answers {
   Recognised code;
-  bool utf8;
+  Recognition recognition;
   std::string rest;  // what reading on from the start gave afterwards
 };
 
@@ -89,8 +107,10 @@ Answers ask(const uint8_t* bytes, size_t size, size_t chunk, bool code_first, Pa
       KOTRAN_FUZZ_CHECK(a.code != Recognised::unreadable || stream_error(s), "detect_code failed on a stream that did not");
       KOTRAN_FUZZ_CHECK(stream_tell(s) == start, "detect_code did not return the stream to its position");
     } else {
-      a.utf8 = is_utf8_text(s);
-      KOTRAN_FUZZ_CHECK(stream_tell(s) == start, "is_utf8_text did not return the stream to its position");
+      a.recognition = recognise_code(s, path);
+      KOTRAN_FUZZ_CHECK(a.recognition.code != Recognised::unreadable || stream_error(s),
+                        "recognise_code failed on a stream that did not");
+      KOTRAN_FUZZ_CHECK(stream_tell(s) == start, "recognise_code did not return the stream to its position");
     }
   }
   a.rest = read_rest(s);
@@ -115,15 +135,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Answers second = ask(body, length, BLOCK_SIZE, false);
   KOTRAN_FUZZ_CHECK(second.rest == text, "after detection the stream did not give back every byte");
   KOTRAN_FUZZ_CHECK(first.code == second.code, "detect_code depends on block edges or on the order of the questions");
-  KOTRAN_FUZZ_CHECK(first.utf8 == second.utf8, "is_utf8_text depends on block edges or on the order of the questions");
-  const Answers plain = ask(body, length, chunk, true, Path::byte_loop);
-  KOTRAN_FUZZ_CHECK(plain.code == first.code, "detect_code's vector step decides otherwise than its byte loop");
-
-  if (text.size() < UTF8_SCAN_BYTES) {
-    bool long_seen = false;
-    const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-    const bool expected = bom || (valid_utf8(text, long_seen) && long_seen);
-    KOTRAN_FUZZ_CHECK(first.utf8 == expected, "is_utf8_text disagrees with a plain validation of the text");
+  KOTRAN_FUZZ_CHECK(first.recognition == second.recognition,
+                    "recognise_code depends on block edges or on the order of the questions");
+  for (Path path : PATHS) {
+    const Answers other = ask(body, length, chunk, true, path);
+    KOTRAN_FUZZ_CHECK(other.code == first.code, "detect_code decides otherwise on another path");
+    KOTRAN_FUZZ_CHECK(other.recognition == first.recognition, "recognise_code decides otherwise on another path");
   }
+
+  bool long_seen = false;
+  const bool escape = text.find('\x1B') != std::string::npos;
+  const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  if (bom || (!escape && valid_utf8(text, long_seen) && long_seen))
+    KOTRAN_FUZZ_CHECK(first.recognition.code == Recognised::utf8, "valid UTF-8 text was not recognised as UTF-8");
+  const bool seven_bit = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!escape)
+    KOTRAN_FUZZ_CHECK((first.recognition.code == Recognised::ascii) == seven_bit,
+                      "ASCII answered for a text with 8-bit bytes, or not for one without");
   return 0;
 }

@@ -1,4 +1,6 @@
-// Recognising the code of a text: each case is the stored bytes and the result.
+// Recognising the code of a text: detect_code's first decisive sign, and the
+// recognition by evidence that decides from it. Each case is the stored bytes
+// and the result.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -6,6 +8,7 @@
 
 #include "convert/converters.h"
 #include "recognition/detect_code.h"
+#include "recognition/recognise.h"
 #include "sample_text.h"
 #include "test_util.h"
 
@@ -18,6 +21,8 @@ constexpr Recognised SJIS = Recognised::sjis;
 constexpr Recognised JIS = Recognised::jis;
 constexpr Recognised EUC = Recognised::euc;
 constexpr Recognised ASCII = Recognised::ascii;
+constexpr Recognised UTF8 = Recognised::utf8;
+constexpr Recognised UTF16 = Recognised::utf16;
 
 struct DetectCase {
   const char* name;
@@ -180,6 +185,100 @@ TEST(DetectCode, RealFilesOnDisk) {
     close_stream(s);
   }
 }
+
+// Recognition by evidence, on every path and with every block edge.
+struct RecognitionCase {
+  const char* name;
+  std::string bytes;
+  Recognised code;
+  Certainty certainty;
+};
+
+Recognition recognise_bytes(const std::string& bytes, size_t chunk, Path path) {
+  TextStream* s = open_memory_input(bytes.data(), bytes.size(), true, chunk);
+  const Recognition r = recognise_code(s, path);
+  EXPECT_EQ(stream_tell(s), 0);
+  close_stream(s);
+  return r;
+}
+
+void expect_recognised(const RecognitionCase& c) {
+  for (Path path : PATHS)
+    for (size_t chunk : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, BLOCK_SIZE}) {
+      const Recognition r = recognise_bytes(c.bytes, chunk, path);
+      EXPECT_EQ(recognised_name(r.code), std::string(recognised_name(c.code))) << c.name << " chunk " << chunk;
+      EXPECT_EQ(certainty_name(r.certainty), std::string(certainty_name(c.certainty))) << c.name << " chunk " << chunk;
+    }
+}
+
+constexpr Certainty CERTAIN = Certainty::certain;
+constexpr Certainty LIKELY = Certainty::likely;
+constexpr Certainty GUESS = Certainty::guess;
+constexpr Certainty NOT_VALID = Certainty::not_valid;
+
+TEST(Recognition, Cases) {
+  const RecognitionCase rows[] = {
+      {"empty", "", ASCII, CERTAIN},
+      {"ASCII and CR LF", hex("61 62 0D 0A"), ASCII, CERTAIN},
+      {"ESC ( B alone is ASCII", hex("61 1B 28 42 62"), ASCII, CERTAIN},
+      {"ESC ( I alone makes JIS (half-width katakana)", hex("61 1B 28 49 31 32 1B 28 42"), JIS, CERTAIN},
+      {"ESC ( J alone makes JIS", hex("1B 28 4A 61 0D 0A"), JIS, CERTAIN},
+      {"kanji-in, then 8-bit bytes", hex("1B 24 42 30 21 1B 28 42 B1"), JIS, CERTAIN},
+      {"a JIS sign after a Shift-JIS pair: the first opinion", hex("82 A0 1B 24 42 30 21 1B 28 42"), SJIS, GUESS},
+      // JIS X 0212 in EUC: SS3 and two bytes 0xA1-0xFE.
+      {"Nicol\u00e1s in EUC (SS3)", hex("4E 69 63 6F 6C 8F AB A1 73"), EUC, LIKELY},
+      {"Gr\u00fc\u00df in EUC (SS3)", hex("47 72 8F AB E4 8F A9 CF"), EUC, LIKELY},
+      {"SS3 before a byte below 0xA1 is not EUC", hex("8F A1 41"), SJIS, CERTAIN},
+      // Shift-JIS half-width katakana.
+      {"\uff7c\uff9e\uff6c\uff70: AC B0 is no assigned EUC code", hex("BC DE AC B0"), SJIS, CERTAIN},
+      {"an odd run of katakana is not EUC pairs", hex("CC DF DB BE BD"), SJIS, LIKELY},
+      {"a trail byte 0x80-0xA0 is Shift-JIS only", hex("B1 88 9F"), SJIS, CERTAIN},
+      {"8E and a trail below 0x80 (\u793a) in ASCII", hex("53 65 65 20 8E 40 20 70"), SJIS, CERTAIN},
+      {"\u6b21 (8E 9F) in ASCII", hex("53 65 65 20 8E 9F 20 70"), SJIS, CERTAIN},
+      {"a katakana byte before a line end", hex("B0 0A 61"), SJIS, CERTAIN},
+      {"\u3053\u3093\u306b\u3061\u306f in EUC", hex("A4 B3 A4 F3 A4 CB A4 C1 A4 CF"), EUC, CERTAIN},
+      {"\u3053\u3093\u306b\u3061\u306f in Shift-JIS", hex("82 B1 82 F1 82 C9 82 BF 82 CD"), SJIS, CERTAIN},
+      // UTF-8.
+      {"byte-order mark alone", hex("EF BB BF"), UTF8, CERTAIN},
+      {"byte-order mark before Shift-JIS bytes", hex("EF BB BF 82 A0"), UTF8, CERTAIN},
+      {"three-byte character", hex("61 E3 81 82 0A"), UTF8, CERTAIN},
+      {"four-byte character", hex("F0 9F 98 80"), UTF8, CERTAIN},
+      {"cut inside its last character", hex("E6 BC A2 E5 AD"), UTF8, LIKELY},
+      {"R\u00e9sum\u00e9 \u00a9: two-byte characters only", hex("52 C3 A9 73 75 6D C3 A9 20 C2 A9"), UTF8, LIKELY},
+      {"\u00bb in a French message", hex("25 73 20 C2 BB 20 3A 20 25 6D"), UTF8, LIKELY},
+      {"valid, then a byte no code has", hex("E3 81 82 FF"), SJIS, NOT_VALID},
+      {"a surrogate", hex("ED A0 80 E3 81 82"), SJIS, NOT_VALID},
+      {"two-byte UTF-8 \u012e or EUC \u5893: UTF-8", hex("C4 AE 61"), UTF8, LIKELY},
+      {"the same bytes before EUC \u306e", hex("C4 AE A4 CE"), EUC, LIKELY},
+      // UTF-16, known by its byte-order mark.
+      {"UTF-16LE", hex("FF FE 61 00 42 30"), UTF16, CERTAIN},
+      {"UTF-16BE", hex("FE FF 30 42"), UTF16, CERTAIN},
+      {"FE before another byte is no mark", hex("FE 41"), SJIS, NOT_VALID},
+      // Valid in neither code: detect_code decides, never ASCII.
+      {"EUC pair, then 0xFF", hex("A4 A2 FF"), EUC, NOT_VALID},
+      {"Shift-JIS pair, then 0xFF", hex("82 A0 FF"), SJIS, NOT_VALID},
+  };
+  for (const auto& c : rows) expect_recognised(c);
+}
+
+TEST(Recognition, WholeTextsAndEarlyDecisions) {
+  const std::string ascii(70000, 'a');
+  const std::string euc = test::repeat(test::kEucText, 200);  // valid only as EUC, past the early check
+  const std::string sjis = test::repeat(test::kSjisText, 200);
+  const RecognitionCase rows[] = {
+      {"UTF-8 whose first non-ASCII character is past 64 KiB", ascii + "\xE3\x81\x82\n", UTF8, CERTAIN},
+      {"EUC whose first 8-bit byte is past 64 KiB", ascii + test::kEucText, EUC, CERTAIN},
+      {"Shift-JIS past 64 KiB", ascii + test::kSjisText, SJIS, CERTAIN},
+      {"JIS X 0212 far into EUC text", euc.substr(0, 3000) + "\x8F\xAB\xA1" + euc, EUC, CERTAIN},
+      {"a Shift-JIS pair after the early decision for EUC", euc + "\x82\xA0", EUC, CERTAIN},
+      {"an EUC pair after the early decision for Shift-JIS", sjis + "\xA4\xA2", SJIS, CERTAIN},
+      {"long UTF-8 text cut inside its last character", test::repeat("\xE6\xBC\xA2", 3000) + "\xE5\xAD", UTF8, LIKELY},
+      {"UTF-8 lines that no legacy reading allows, cut", test::repeat("\xE3\x81\x82\n", 3000) + "\xE5\xAD", UTF8, CERTAIN},
+  };
+  for (const auto& c : rows) expect_recognised(c);
+}
+
+TEST(Recognition, ReadErrorIsUnreadable) { EXPECT_EQ(recognise_code(nullptr).code, Recognised::unreadable); }
 
 }  // namespace
 }  // namespace kotran

@@ -314,7 +314,7 @@ TEST(DriverOptions, DoubleDashEndsTheOptions) {
       // --help and --version after it are file names too.
       {{"--", "--help"}, 1, report("--help", "No such file or directory"), "", Words{"-e.txt", "a.txt"}},
       {{"-g", "--", "--version", "a.txt"}, 1, report("--version", "No such file or directory"),
-       "a.txt: Shift-JIS\n", Words{"-e.txt", "a.txt"}},
+       "a.txt: Shift-JIS (certain)\n", Words{"-e.txt", "a.txt"}},
       // Nothing after it: no file, as with options alone.
       {{"-e", "--"}, 0, "", "", Words{"-e.txt", "a.txt"}},
   };
@@ -539,7 +539,7 @@ TEST(DriverNames, ControlBytesInNamesAreShownAsHex) {
 
   const RunResult g = run_kotran({"-g", name, sjis_name, missing}, dir.path());
   EXPECT_EQ(g.status, 1);
-  EXPECT_EQ(to_hex(g.out), to_hex(shown + ": Shift-JIS\n" + sjis_name + ": EUC\n"));
+  EXPECT_EQ(to_hex(g.out), to_hex(shown + ": Shift-JIS (certain)\n" + sjis_name + ": EUC (certain)\n"));
   EXPECT_EQ(to_hex(after_banner(g.err)), to_hex(report("m\\x07\\x7F\\x01\\x0D.txt", "No such file or directory")));
   EXPECT_FALSE(holds_raw_control_byte(g.out)) << to_hex(g.out);
   EXPECT_FALSE(holds_raw_control_byte(g.err)) << to_hex(g.err);

@@ -35,12 +35,12 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
   auto r = run_kotran({"-g", "s.txt", "e.txt", "j.txt", "u.txt", "a.txt", "empty.txt"}, dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "s.txt: Shift-JIS\n"
-            "e.txt: EUC\n"
-            "j.txt: JIS\n"
-            "u.txt: UTF-8\n"
-            "a.txt: ASCII\n"
-            "empty.txt: ASCII\n");
+            "s.txt: Shift-JIS (certain)\n"
+            "e.txt: EUC (certain)\n"
+            "j.txt: JIS (certain)\n"
+            "u.txt: UTF-8 (certain)\n"
+            "a.txt: ASCII (certain)\n"
+            "empty.txt: ASCII (certain)\n");
   EXPECT_EQ(dir.names(), before) << "nothing is written";
 }
 
@@ -50,7 +50,7 @@ TEST(Guess, ErrorsAsForConversions) {
   ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
   auto r = run_kotran({"-g", "missing.txt", "sub", "s.txt"}, dir.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "s.txt: Shift-JIS\n");
+  EXPECT_EQ(r.out, "s.txt: Shift-JIS (certain)\n");
   EXPECT_NE(r.err.find("missing.txt: No such file or directory\r\n"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("sub: Is a directory\r\n"), std::string::npos) << r.err;
 }
@@ -60,7 +60,7 @@ TEST(Guess, OtherOptionsDoNotMatterAndHelpListsIt) {
   dir.write("e.txt", EUC);
   auto r = run_kotran({"-e", "-G", "-c", "e.txt"}, dir.path());
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "e.txt: EUC\n");
+  EXPECT_EQ(r.out, "e.txt: EUC (certain)\n");
   r = run_kotran({"--help"});
   EXPECT_NE(r.out.find("-g :"), std::string::npos);
 }

@@ -10,7 +10,7 @@
 #include "convert/converters.h"
 #include "converter_rows.h"
 #include "recognition/detect_code.h"
-#include "recognition/detect_utf8.h"
+#include "recognition/recognise.h"
 #include "codes/code.h"
 #include "sample_text.h"
 #include "test_util.h"
@@ -152,59 +152,24 @@ TEST(Utf8Corpus, Utf8ConvertsToWhatIconvWrites) {
   }
 }
 
-bool utf8_recognised(const std::string& bytes) {
-  TextStream* s = open_memory_input(bytes.data(), bytes.size());
-  const bool utf8 = is_utf8_text(s);
-  EXPECT_EQ(stream_tell(s), 0);
-  close_stream(s);
-  return utf8;
-}
-
 TEST(Utf8Recognition, CorpusUtf8IsAndLegacyIsNot) {
+  auto recognised_code = [](const std::string& bytes) {
+    TextStream* s = open_memory_input(bytes.data(), bytes.size());
+    const Recognised code = recognise_code(s).code;
+    close_stream(s);
+    return code;
+  };
   for (const auto& f : test::corpus_files()) {
-    EXPECT_TRUE(utf8_recognised(f.utf8)) << f.name;
+    EXPECT_EQ(recognised_code(f.utf8), Recognised::utf8) << f.name;
     for (unsigned code = 0; code < 3; ++code) {
       std::string legacy;
       ASSERT_TRUE(glibc_iconv(legacy_charset[code], "UTF-8", f.utf8, legacy));
-      EXPECT_FALSE(utf8_recognised(legacy)) << f.name << " in " << legacy_charset[code];
+      EXPECT_EQ(recognised_code(legacy), recognised(code_at(code))) << f.name << " in " << legacy_charset[code];
       TextStream* s = open_memory_input(legacy.data(), legacy.size());
       EXPECT_EQ(detect_code(s), recognised(code_at(code))) << f.name << " in " << legacy_charset[code];
       close_stream(s);
     }
   }
-}
-
-TEST(Utf8Recognition, Cases) {
-  const struct {
-    const char* what;
-    std::string bytes;
-    bool utf8;
-  } cases[] = {
-      {"byte-order mark alone", hex("EF BB BF"), true},
-      {"byte-order mark before ASCII", hex("EF BB BF 61 62"), true},
-      {"three-byte character", hex("61 E3 81 82 0A"), true},
-      {"four-byte character", hex("F0 9F 98 80"), true},
-      {"only two-byte characters", hex("C3 A9 61"), false},
-      {"ASCII only", "plain text\r\n", false},
-      {"empty", "", false},
-      {"Shift-JIS bytes that form two-byte UTF-8 (ﾃ ｽ in half-width)", hex("C3 BD"), false},
-      {"EUC bytes that form two-byte UTF-8", hex("C4 AE 61"), false},
-      {"valid, then one invalid byte", hex("E3 81 82 FF"), false},
-      {"truncated at the end", hex("E3 81 82 E3 81"), false},
-      {"surrogate", hex("ED A0 80 E3 81 82"), false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(utf8_recognised(c.bytes), c.utf8) << c.what;
-}
-
-TEST(Utf8Recognition, ALongValidPrefixDecides) {
-  // Valid for more than 64 KiB, then a byte that is not UTF-8: the prefix decides.
-  std::string text;
-  while (text.size() < UTF8_SCAN_BYTES + 100) text += "\xE3\x81\x82 abc\n";
-  EXPECT_TRUE(utf8_recognised(text + "\xFF"));
-  // Invalid within the first 64 KiB: not UTF-8.
-  EXPECT_FALSE(utf8_recognised("\xE3\x81\x82\xFF" + text));
-  // 64 KiB of ASCII, then a three-byte character: not seen, not UTF-8.
-  EXPECT_FALSE(utf8_recognised(std::string(UTF8_SCAN_BYTES + 10, 'a') + "\xE3\x81\x82"));
 }
 
 }  // namespace

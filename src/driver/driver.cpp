@@ -91,13 +91,13 @@ class FileWalk {
 
   // The recognised code of the file; unreadable (and reported) when it
   // cannot be read.
-  Recognised recognise(const std::string& name, TextStream* in) {
-    const Recognised answer = recognise_code(in);
-    if (answer == Recognised::unreadable || stream_seek(in, 0, 0) != 0) {
-      if (answer == Recognised::unreadable) last_error = in->error_code;
+  Recognition recognise(const std::string& name, TextStream* in) {
+    const Recognition answer = recognise_code(in);
+    if (answer.code == Recognised::unreadable || stream_seek(in, 0, 0) != 0) {
+      if (answer.code == Recognised::unreadable) last_error = in->error_code;
       report_error(name.c_str());
       fail();
-      return Recognised::unreadable;
+      return {Recognised::unreadable, Certainty::certain};
     }
     return answer;
   }
@@ -113,11 +113,12 @@ class FileWalk {
     out->failed = false;
   }
 
-  // -g: one line on standard output, "name: code".
+  // -g: one line on standard output, "name: code (certainty)".
   void guess(const std::string& name, TextStream* in) {
-    const Recognised answer = recognise(name, in);
-    if (answer == Recognised::unreadable) return;
-    const std::string line = shown_name(name) + ": " + recognised_name(answer) + "\n";
+    const Recognition answer = recognise(name, in);
+    if (answer.code == Recognised::unreadable) return;
+    const std::string line = shown_name(name) + ": " + recognised_name(answer.code) + " (" +
+                             certainty_name(answer.certainty) + ")\n";
     // A report for scripts: LF alone, whatever -l says.
     TextStream* out = std_out();
     const bool lf_only = out->lf_only;
@@ -130,8 +131,13 @@ class FileWalk {
 
   // Finds the file's code; false when the file is skipped.
   bool detect(const std::string& name, TextStream* in, Code& source) {
-    const Recognised answer = recognise(name, in);
+    const Recognised answer = recognise(name, in).code;
     if (answer == Recognised::unreadable) return false;
+    if (answer == Recognised::utf16) {
+      print_message(MSG_UTF16_FILE, {name});
+      fail();
+      return false;
+    }
     if (answer == Recognised::ascii) {
       print_message(MSG_ASCII_FILE, {name});
       return false;

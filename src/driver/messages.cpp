@@ -43,6 +43,7 @@ const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
 const char* const MSG_BAD_OPTION = "ERROR: \"%s\" は間違ったオプションです.\n";
 const char* const MSG_ASCII_FILE = "%s: これは ASCII ファイルです!\n";
 const char* const MSG_NO_NEED = "%s: これは変換の必要がありません!\n";
+const char* const MSG_UTF16_FILE = "ERROR: %s: UTF-16 のテキストです. 変換できません.\n";
 const char* const MSG_CONVERTING = "%s: %s 変換.\n";
 const char* const MSG_WIDENING = "  半角カタカナ->全角 変換.\n";
 const char* const MSG_OUTPUT_FILE = "  出力ファイル: %s\n";

@@ -24,6 +24,7 @@ extern const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 extern const char* const MSG_BAD_OPTION;      // M1: the option word
 extern const char* const MSG_ASCII_FILE;      // M2: the file
 extern const char* const MSG_NO_NEED;         // M3: the file
+extern const char* const MSG_UTF16_FILE;      // the file
 extern const char* const MSG_CONVERTING;      // M4: the file, the description
 extern const char* const MSG_WIDENING;        // M5
 extern const char* const MSG_OUTPUT_FILE;     // M6: the output file

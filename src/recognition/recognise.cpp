@@ -1,13 +1,17 @@
 #include "recognition/recognise.h"
 
 #include "recognition/detect_code.h"
-#include "recognition/detect_utf8.h"
 
 namespace kotran {
 
-Recognised recognise_code(TextStream* in, Path path) {
-  if (is_utf8_text(in)) return Recognised::utf8;
-  return detect_code(in, path);
+Recognition recognise_code(TextStream* in, Path path) {
+  if (in == nullptr) return {Recognised::unreadable, Certainty::certain};
+  const int64_t start = stream_tell(in);
+  const Evidence e = gather_evidence(in, path);
+  return decide(e, [&] {
+    stream_seek(in, start, 0);
+    return detect_code(in, path);
+  });
 }
 
 }  // namespace kotran

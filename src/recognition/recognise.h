@@ -1,14 +1,74 @@
-// Recognising a file's code: UTF-8 first and apart, then the legacy codes.
+// Recognising a file's code from the evidence of the whole text, with
+// detect_code's first decisive sign as the first opinion where the evidence
+// leaves the choice open.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+
 #include "codes/paths.h"
+#include "recognition/evidence.h"
 #include "recognition/recognised.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
 
-// The code of the text from the stream's position, which it returns to;
-// unreadable on a read error (the stream's error_code says which).
-Recognised recognise_code(TextStream* in, Path path = Path::vectors);
+// Readings whose costs differ by no more than this (in half bits) are a tie,
+// which the first opinion breaks; a difference of LIKELY_MARGIN or more
+// makes the cheaper reading likely.
+inline constexpr uint64_t TIE_MARGIN = 4;
+inline constexpr uint64_t LIKELY_MARGIN = 20;
+// Where EUC and Shift-JIS read almost equally well (a name of two kanji
+// against four half-width katakana, say), EUC is the likelier: the EUC
+// reading is counted this much cheaper.
+inline constexpr uint64_t EUC_PREFERENCE = 8;
+
+// The code of the text from the stream's position, which it returns to, and
+// how sure that is; unreadable on a read error (the stream's error_code says
+// which).
+Recognition recognise_code(TextStream* in, Path path = Path::vectors);
+
+// The answer the evidence gives; first_opinion is asked only where the
+// evidence leaves the choice open.
+template <class FirstOpinion>
+Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
+  using enum Recognised;
+  if (e.unreadable) return {unreadable, Certainty::certain};
+  if (e.mark == ByteOrderMark::utf8) return {utf8, Certainty::certain};
+  if (e.mark == ByteOrderMark::utf16) return {utf16, Certainty::certain};
+  if (e.jis_first) return {jis, Certainty::certain};
+  if (!e.eight_bit) return {ascii, Certainty::certain};
+
+  // 8-bit bytes are never ASCII: where the first opinion saw no decisive
+  // sign, the text is read as Shift-JIS, as a named source would be.
+  auto opinion = [&] {
+    const Recognised r = first_opinion();
+    return r == ascii ? sjis : r;
+  };
+  const ReadingTally& u = e.utf8.tally;
+  const ReadingTally& euc_reading = e.euc.tally;
+  const ReadingTally& sjis_reading = e.sjis.tally;
+  const bool legacy_valid = euc_reading.valid || sjis_reading.valid;
+  // A whole text of valid UTF-8: characters of three or four bytes seldom
+  // form by chance in legacy text; two-byte ones must also read better than
+  // any valid legacy reading.
+  if (u.valid && u.characters > 0) {
+    if (e.utf8.long_characters > 0 || !legacy_valid)
+      return {utf8, legacy_valid ? Certainty::likely : Certainty::certain};
+    const uint64_t legacy_cost = std::min(euc_reading.valid ? euc_reading.cost : UINT64_MAX,
+                                          sjis_reading.valid ? sjis_reading.cost : UINT64_MAX);
+    if (u.cost + TIE_MARGIN < legacy_cost)
+      return {utf8, u.cost + LIKELY_MARGIN <= legacy_cost ? Certainty::likely : Certainty::guess};
+  }
+  if (e.jis_later) return {opinion(), Certainty::guess};
+  if (euc_reading.valid != sjis_reading.valid) return {euc_reading.valid ? euc : sjis, Certainty::certain};
+  if (!euc_reading.valid) return {opinion(), Certainty::not_valid};
+  // Both legacy readings are valid: the one far more Japanese, else the first opinion.
+  const uint64_t sjis_cost = sjis_reading.cost + EUC_PREFERENCE;
+  const uint64_t low = std::min(euc_reading.cost, sjis_cost);
+  const uint64_t high = std::max(euc_reading.cost, sjis_cost);
+  if (high - low <= TIE_MARGIN) return {opinion(), Certainty::guess};
+  return {euc_reading.cost < sjis_cost ? euc : sjis, high - low >= LIKELY_MARGIN ? Certainty::likely : Certainty::guess};
+}
 
 }  // namespace kotran

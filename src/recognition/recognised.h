@@ -1,5 +1,6 @@
 // What recognition can answer: one of the codes, text of 7-bit bytes only,
-// or a text that could not be read.
+// UTF-16 (known by its byte-order mark, not converted), or a text that could
+// not be read; and how sure the answer is.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +14,8 @@ enum class Recognised : uint8_t {
 #define KOTRAN_RECOGNISED_CODE(id, Stem, name, extension) id,
   KOTRAN_CODES(KOTRAN_RECOGNISED_CODE)
 #undef KOTRAN_RECOGNISED_CODE
-  ascii,       // only 7-bit bytes and no kanji-in escape
+  ascii,       // only 7-bit bytes and no JIS escape sequence
+  utf16,       // begins with a UTF-16 byte-order mark, either order
   unreadable,  // no stream, or a read error
 };
 
@@ -24,7 +26,36 @@ constexpr Recognised recognised(Code c) { return static_cast<Recognised>(c); }
 // "Shift-JIS", ..., "ASCII", as -g reports them.
 constexpr const char* recognised_name(Recognised r) {
   if (names_code(r)) return info_of(code_of(r)).name;
-  return r == Recognised::ascii ? "ASCII" : "unreadable";
+  switch (r) {
+    case Recognised::ascii: return "ASCII";
+    case Recognised::utf16: return "UTF-16";
+    default: return "unreadable";
+  }
 }
+
+// How sure an answer is.
+enum class Certainty : uint8_t {
+  certain,    // a mark, a sign only one code has, or the only valid reading
+  likely,     // more than one reading is valid, and one is far more Japanese
+  guess,      // the readings are close: the first opinion decided
+  not_valid,  // no reading is valid: the first opinion decided
+};
+
+// "certain", ..., as -g reports them after the answer.
+constexpr const char* certainty_name(Certainty c) {
+  switch (c) {
+    case Certainty::certain: return "certain";
+    case Certainty::likely: return "likely";
+    case Certainty::guess: return "guess";
+    default: return "not valid text";
+  }
+}
+
+struct Recognition {
+  Recognised code = Recognised::unreadable;
+  Certainty certainty = Certainty::certain;
+
+  friend bool operator==(const Recognition&, const Recognition&) = default;
+};
 
 }  // namespace kotran

@@ -1,0 +1,137 @@
+#include "recognition/evidence.h"
+
+#include <algorithm>
+
+#include "codes/jis_escapes.h"
+#include "convert/loops/ascii_words.h"
+#include "stream/cursors.h"
+
+namespace kotran {
+namespace {
+
+// An escape sequence that only JIS text holds: a kanji or katakana
+// designation, or ESC ( J, the JIS form of one-byte text.
+bool is_jis_sign(unsigned second, unsigned third) {
+  const JisEscape meaning = jis_escape_meaning(second, third);
+  return meaning == JisEscape::kanji_in || meaning == JisEscape::kana_in || meaning == JisEscape::kana_set ||
+         (second == '(' && third == 'J');
+}
+
+class Gatherer {
+ public:
+  explicit Gatherer(Path path) : path_(path) {}
+
+  // Reads from in until the end or until the evidence settles the code.
+  void run(ByteReader& in, Evidence& e) {
+    for (;;) {
+      if (path_ != Path::byte_loop && at_rest(e)) {
+        // A run stops at the next check, which every path makes at the same byte.
+        const size_t run = std::min<uint64_t>(ascii_run(in.begin(), in.end(), true), next_check_ - e.bytes);
+        if (run > 0) {
+          e.utf8.tally.take_ascii();
+          e.euc.tally.take_ascii();
+          e.sjis.tally.take_ascii();
+          in.skip(run);
+          e.bytes += run;
+          if (checked_settled(e)) return;
+          continue;
+        }
+      }
+      const int c = in.get();
+      if (c == EOF) break;
+      ++e.bytes;
+      const auto b = static_cast<unsigned>(c);
+      if (b >= 0x80) e.eight_bit = true;
+      if (escape(b, e)) return;
+      e.utf8.feed(b);
+      e.euc.feed(b);
+      e.sjis.feed(b);
+      if (checked_settled(e)) return;
+    }
+    e.utf8.finish();
+    e.euc.finish();
+    e.sjis.finish();
+  }
+
+ private:
+  static constexpr uint64_t CHECK_EVERY = 4096;
+
+  // At every CHECK_EVERY bytes past EARLY_BYTES: whether the evidence
+  // settles the code, so that the rest need not be read.
+  bool checked_settled(Evidence& e) {
+    if (e.bytes != next_check_) return false;
+    next_check_ += CHECK_EVERY;
+    if (e.bytes < EARLY_BYTES || !settled(e)) return false;
+    e.whole = false;
+    return true;
+  }
+
+  bool at_rest(const Evidence& e) const {
+    return escape_length_ == 0 && e.utf8.at_rest() && e.euc.at_rest() && e.sjis.at_rest();
+  }
+
+  // Follows escape sequences; true when a JIS sign before any 8-bit byte
+  // settles the code.
+  bool escape(unsigned b, Evidence& e) {
+    if (escape_length_ == 0) {
+      if (b == ESC) escape_length_ = 1;
+      return false;
+    }
+    if (escape_length_ == 1) {
+      second_ = b;
+      escape_length_ = b == ESC ? 1 : 2;
+      return false;
+    }
+    escape_length_ = b == ESC ? 1 : 0;
+    if (!is_jis_sign(second_, b)) return false;
+    if (e.eight_bit) {
+      e.jis_later = true;
+      return false;
+    }
+    e.jis_first = true;
+    return true;
+  }
+
+  // One valid reading, read far enough, with no sign of JIS.
+  static bool settled(const Evidence& e) {
+    if (e.jis_later) return false;
+    const bool utf8 = e.utf8.tally.valid && e.utf8.tally.characters > 0;
+    const int valid = int{utf8} + int{e.euc.tally.valid} + int{e.sjis.tally.valid};
+    if (valid != 1) return false;
+    const ReadingTally& t = utf8 ? e.utf8.tally : e.euc.tally.valid ? e.euc.tally : e.sjis.tally;
+    return t.characters >= EARLY_CHARACTERS;
+  }
+
+  Path path_;
+  uint64_t next_check_ = CHECK_EVERY;
+  unsigned escape_length_ = 0;  // bytes of an escape sequence seen: 0, 1 (ESC) or 2
+  unsigned second_ = 0;
+};
+
+// The byte-order mark that begins the text, if any.
+ByteOrderMark byte_order_mark(ByteReader& in) {
+  const int b0 = in.get();
+  if (b0 == 0xFF || b0 == 0xFE) return in.get() == (b0 ^ 0x01) ? ByteOrderMark::utf16 : ByteOrderMark::none;
+  if (b0 == 0xEF && in.get() == 0xBB && in.get() == 0xBF) return ByteOrderMark::utf8;
+  return ByteOrderMark::none;
+}
+
+}  // namespace
+
+Evidence gather_evidence(TextStream* s, Path path) {
+  Evidence e;
+  const int64_t start = stream_tell(s);
+  {
+    ByteReader in(s);
+    e.mark = byte_order_mark(in);
+  }
+  if (e.mark == ByteOrderMark::none && !stream_error(s) && stream_seek(s, start, 0) == 0) {
+    ByteReader in(s);
+    Gatherer(path).run(in, e);
+  }
+  e.unreadable = stream_error(s);
+  stream_seek(s, start, 0);
+  return e;
+}
+
+}  // namespace kotran

@@ -1,0 +1,39 @@
+// What a text shows of its code, gathered in one pass: a byte-order mark, JIS
+// escape sequences, and its readings as UTF-8, EUC and Shift-JIS.
+#pragma once
+
+#include <cstdint>
+
+#include "codes/paths.h"
+#include "recognition/readings.h"
+#include "stream/text_stream.h"
+
+namespace kotran {
+
+enum class ByteOrderMark : uint8_t { none, utf8, utf16 };
+
+// The text is read until its end, or until the evidence is overwhelming:
+// once EARLY_BYTES have been read, a single valid reading with at least
+// EARLY_CHARACTERS characters beyond ASCII settles it.
+inline constexpr uint64_t EARLY_BYTES = 4096;
+inline constexpr uint64_t EARLY_CHARACTERS = 256;
+
+struct Evidence {
+  ByteOrderMark mark = ByteOrderMark::none;
+  bool unreadable = false;      // a read error
+  bool eight_bit = false;       // a byte of 0x80 or more
+  bool jis_first = false;       // a JIS sign came before any 8-bit byte
+  bool jis_later = false;       // a JIS sign came after an 8-bit byte
+  bool whole = true;            // read to the end (not settled early)
+  uint64_t bytes = 0;           // bytes read
+  Utf8Reading utf8;
+  EucReading euc;
+  SjisReading sjis;
+};
+
+// Gathers the evidence from the stream's position, which it returns to. The
+// paths read the same bytes into the same evidence; all but the byte loop
+// pass over ASCII runs a word at a time.
+Evidence gather_evidence(TextStream* s, Path path = Path::vectors);
+
+}  // namespace kotran

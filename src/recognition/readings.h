@@ -1,0 +1,224 @@
+// One reading of a text in each code, fed a byte at a time: whether the whole
+// text is valid in that code, and how much the characters it reads look like
+// Japanese (the sum of their costs in the model; lower is likelier).
+#pragma once
+
+#include <cstdint>
+
+#include "codes/jis_sjis.h"
+#include "codes/unicode_table.h"
+#include "recognition/japanese_model.h"
+
+namespace kotran {
+
+// Cost of a text that ends inside a character: as dear as a rare character,
+// so that an odd run of katakana bytes does not pass for EUC pairs.
+inline constexpr unsigned CUT_COST = 32;
+
+// What every reading keeps of the characters it has read.
+struct ReadingTally {
+  bool valid = true;         // every byte so far belongs to a character of the code
+  bool cut = false;          // the text ends inside a character (a cut text, still valid)
+  uint64_t cost = 0;         // model cost of the characters read, in half bits
+  uint64_t characters = 0;   // characters of more than one byte, or 8-bit single bytes
+  CharClass last = CharClass::ascii;
+
+  void take(CharClass c, unsigned char_cost) {
+    cost += transition_cost(last, c) + char_cost;
+    last = c;
+    ++characters;
+  }
+  // A run of ASCII: only the change into it costs anything.
+  void take_ascii() {
+    cost += transition_cost(last, CharClass::ascii);
+    last = CharClass::ascii;
+  }
+  void refuse() { valid = false; }
+  // The text ended inside a character.
+  void end_cut() {
+    cut = true;
+    cost += CUT_COST;
+  }
+};
+
+// Cost of a character that JIS X 0208 rows 1-94 do not hold.
+inline constexpr unsigned UNLISTED_SYMBOL_COST = 32;
+inline constexpr unsigned CONTROL_COST = 80;  // C1 controls read from UTF-8
+
+// Cost of a Unicode character: Latin-1 and Latin Extended as in latin text,
+// the rest as their JIS X 0208 cell, or as a rare symbol.
+inline unsigned unicode_cost(char32_t u) {
+  if (u < 0xA0) return CONTROL_COST;
+  if (u <= 0x24F) return japanese_model::LATIN_CHAR_COST;
+  const uint16_t jis = unicode_to_jis(u);
+  if (jis != 0 && jis_char_cost(jis) != 0) return jis_char_cost(jis);
+  return UNLISTED_SYMBOL_COST;
+}
+
+// EUC: ASCII, pairs of 0xA1-0xFE that are assigned JIS X 0208 codes, SS2 and
+// a katakana byte 0xA1-0xDF, SS3 and two bytes 0xA1-0xFE (JIS X 0212).
+class EucReading {
+ public:
+  ReadingTally tally;
+
+  bool at_rest() const { return state_ == State::rest; }
+
+  void feed(unsigned b) {
+    switch (state_) {
+      case State::rest:
+        if (b < 0x80) {
+          tally.take_ascii();
+        } else if (b == 0x8E) {
+          state_ = State::kana;
+        } else if (b == 0x8F) {
+          state_ = State::supplement_row;
+        } else if (b >= 0xA1 && b <= 0xFE) {
+          first_ = b;
+          state_ = State::pair;
+        } else {
+          tally.refuse();
+        }
+        return;
+      case State::pair:
+        state_ = State::rest;
+        if (b >= 0xA1 && b <= 0xFE) return take_pair(static_cast<uint16_t>((first_ & 0x7F) << 8 | (b & 0x7F)));
+        return tally.refuse();
+      case State::kana:
+        state_ = State::rest;
+        if (b >= 0xA1 && b <= 0xDF) return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+        return tally.refuse();
+      case State::supplement_row:
+        if (b < 0xA1 || b > 0xFE) {
+          state_ = State::rest;
+          return tally.refuse();
+        }
+        first_ = b;
+        state_ = State::supplement_cell;
+        return;
+      case State::supplement_cell:
+        state_ = State::rest;
+        if (b >= 0xA1 && b <= 0xFE) return take_supplement(first_ & 0x7F);
+        return tally.refuse();
+    }
+  }
+  void finish() {
+    if (state_ != State::rest) tally.end_cut();
+  }
+
+ private:
+  enum class State : uint8_t { rest, pair, kana, supplement_row, supplement_cell };
+
+  void take_pair(uint16_t jis) {
+    const char16_t u = jis_to_unicode(jis);
+    if (u == 0) return tally.refuse();
+    tally.take(char_class(u), jis_char_cost(jis));
+  }
+  // JIS X 0212 by row: accented Latin, Greek and Cyrillic letters, symbols,
+  // and kanji rarer than any of JIS X 0208.
+  void take_supplement(unsigned row) {
+    if (row == 0x26 || row == 0x27 || (row >= 0x29 && row <= 0x2B))
+      return tally.take(CharClass::latin, japanese_model::LATIN_CHAR_COST);
+    if (row >= 0x30 && row <= 0x6D) return tally.take(CharClass::kanji, SUPPLEMENT_KANJI_COST);
+    tally.take(CharClass::symbol, UNLISTED_SYMBOL_COST);
+  }
+  static constexpr unsigned SUPPLEMENT_KANJI_COST = 50;
+
+  State state_ = State::rest;
+  unsigned first_ = 0;
+};
+
+// Shift-JIS as Windows writes it: ASCII, half-width katakana 0xA1-0xDF, and
+// pairs whose JIS code is assigned (the IBM extensions of lead bytes 0xFA-0xFC
+// included, the user-defined area 0xF040-0xF9FC not).
+class SjisReading {
+ public:
+  ReadingTally tally;
+
+  bool at_rest() const { return first_ == 0; }
+
+  void feed(unsigned b) {
+    if (first_ != 0) {
+      const unsigned lead = first_;
+      first_ = 0;
+      return take_pair(static_cast<uint16_t>(lead << 8 | b));
+    }
+    if (b < 0x80) return tally.take_ascii();
+    if (b >= 0xA1 && b <= 0xDF) return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+    if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+      first_ = b;
+      return;
+    }
+    tally.refuse();
+  }
+  void finish() {
+    if (first_ != 0) tally.end_cut();
+  }
+
+ private:
+  void take_pair(uint16_t code) {
+    const uint16_t jis = sjis_to_jis_code(code);
+    const char16_t u = jis == 0 ? 0 : jis_to_unicode(jis);
+    if (u == 0) return tally.refuse();
+    // The IBM extensions past row 94 cost what their rows 1-94 twins do.
+    tally.take(char_class(u), jis_char_cost(jis >= 0x7F00 ? unicode_to_jis(u) : jis));
+  }
+
+  unsigned first_ = 0;
+};
+
+// UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
+class Utf8Reading {
+ public:
+  ReadingTally tally;
+  uint64_t long_characters = 0;  // characters of three or four bytes
+
+  bool at_rest() const { return more_ == 0; }
+
+  void feed(unsigned b) {
+    if (more_ > 0) {
+      if (b < low_ || b > high_) {
+        more_ = 0;
+        return tally.refuse();
+      }
+      u_ = (u_ << 6) | (b & 0x3F);
+      low_ = 0x80;
+      high_ = 0xBF;
+      if (--more_ == 0) take(u_);
+      return;
+    }
+    if (b < 0x80) return tally.take_ascii();
+    low_ = 0x80;
+    high_ = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+      more_ = 1;
+      u_ = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      more_ = 2;
+      u_ = b & 0x0F;
+      if (b == 0xE0) low_ = 0xA0;
+      if (b == 0xED) high_ = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      more_ = 3;
+      u_ = b & 0x07;
+      if (b == 0xF0) low_ = 0x90;
+      if (b == 0xF4) high_ = 0x8F;
+    } else {
+      tally.refuse();
+    }
+  }
+  void finish() {
+    if (more_ != 0) tally.end_cut();
+  }
+
+ private:
+  void take(char32_t u) {
+    if (u >= 0x800) ++long_characters;
+    tally.take(char_class(u), unicode_cost(u));
+  }
+
+  unsigned more_ = 0;
+  unsigned low_ = 0x80, high_ = 0xBF;
+  char32_t u_ = 0;
+};
+
+}  // namespace kotran
