@@ -224,9 +224,9 @@ def print_report(out, args, corpus, rows, wall, cpu, rss, targets, notes, output
     recognised = [(conv, names) for conv, mode, names in cases if "kotran-recognise" in names]
     if recognised:
         p("Recognising the source: kotran without the source letter (-s for -es, ...), standard output to")
-        p("/dev/null, against the same tools in the same run. Recognition reads an EUC text to its end")
-        p("before converting it (a later byte could still make it Shift-JIS); JIS and UTF-8 are settled early.")
-        hdr = f"{'conversion':<17}{'option':<8}{'kotran MiB/s':>13}{'recognising':>13}" + "".join(
+        p("/dev/null, against kotran with the source named and the same tools in the same run. Recognition")
+        p("reads the first few KiB where one reading is plainly valid; the goal is within 10% of named.")
+        hdr = f"{'conversion':<17}{'option':<8}{'kotran MiB/s':>13}{'recognising':>13}{'/named':>8}" + "".join(
             f"{'recognising/' + t:>18}" for t in others)
         p(hdr)
         p("-" * len(hdr))
@@ -235,7 +235,7 @@ def print_report(out, args, corpus, rows, wall, cpu, rss, targets, notes, output
             k = wall.get((key, "null", "kotran"))
             a = wall.get((key, "null", "kotran-recognise"))
             line = (f"{label(conv):<17}{recognising_option(conv[3]):<8}{('FAILED' if k is None else f'{k:.1f}'):>13}"
-                    f"{('FAILED' if a is None else f'{a:.1f}'):>13}")
+                    f"{('FAILED' if a is None else f'{a:.1f}'):>13}{(fmt_ratio(a / k) if a and k else '-'):>8}")
             for t in others:
                 v = wall.get((key, "null", t))
                 line += f"{(fmt_ratio(a / v) if a and v else '-'):>18}"

@@ -31,8 +31,13 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
   dir.write("u.txt", UTF8);
   dir.write("a.txt", "plain\r\n");
   dir.write("empty.txt", "");
+  dir.write("w.txt", hex("FF FE E5 65 2C 67 9E 8A"));                     // UTF-16LE
+  dir.write("k.txt", hex("61 20 1B 28 49 3C 5E 2C 30 1B 28 42 0A"));       // half-width katakana in JIS
+  dir.write("x.txt", hex("82 A0 FF"));                                     // no code's text
+  dir.write("p.txt", hex("B4 C1 0A"));                                     // EUC 漢, or Shift-JIS ｴﾁ
   const auto before = dir.names();
-  auto r = run_kotran({"-g", "s.txt", "e.txt", "j.txt", "u.txt", "a.txt", "empty.txt"}, dir.path());
+  auto r = run_kotran({"-g", "s.txt", "e.txt", "j.txt", "u.txt", "a.txt", "empty.txt", "w.txt", "k.txt", "x.txt", "p.txt"},
+                      dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "s.txt: Shift-JIS (certain)\n"
@@ -40,8 +45,25 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
             "j.txt: JIS (certain)\n"
             "u.txt: UTF-8 (certain)\n"
             "a.txt: ASCII (certain)\n"
-            "empty.txt: ASCII (certain)\n");
+            "empty.txt: ASCII (certain)\n"
+            "w.txt: UTF-16 (certain)\n"
+            "k.txt: JIS (certain)\n"
+            "x.txt: Shift-JIS (not valid text)\n"
+            "p.txt: EUC (guess)\n");
   EXPECT_EQ(dir.names(), before) << "nothing is written";
+}
+
+TEST(Guess, Utf16IsRefusedNotConverted) {
+  TempDir dir;
+  dir.write("w.txt", hex("FF FE E5 65 2C 67 9E 8A"));
+  dir.write("s.txt", SJIS);
+  auto r = run_kotran({"-e", "w.txt", "s.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("w.txt: UTF-16"), std::string::npos) << r.err;
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"s.euc", "s.txt", "w.txt"})) << "the run goes on";
+  r = run_kotran({"-c", "-u", "w.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
 }
 
 TEST(Guess, ErrorsAsForConversions) {
