@@ -109,7 +109,15 @@ const Row EDGE_CASES[] = {
     {"kana_last", TO_SJIS, "B1", WIDE, "83 41"},
     {"kana_last", TO_JIS, "B1", WIDE, "1B 24 42 25 22 1B 28 4A"},
     {"kana_last", TO_EUC, "B1", WIDE, "A5 A2"},
-    // Lead bytes F0-FE: the code is written as computed, even above row 94.
+    // The IBM extensions ⅰ ￤ 﨑 髙 (FA40 FA55 FAB1 FBFC) become the NEC-selected
+    // codes of rows 89-92 that hold them; Ⅰ ￢ ∵ ㈱ (FA4A FA54 FA5B FA58) row 13 and row 2.
+    {"ibm_extensions", TO_SJIS, "FA 40 FA 55 FA B1 FB FC", CLEAR, "FA 40 FA 55 FA B1 FB FC"},
+    {"ibm_extensions", TO_EUC, "FA 40 FA 55 FA B1 FB FC", CLEAR, "FC F1 FC FC F9 F5 FC E2"},
+    {"ibm_extensions", TO_JIS, "FA 40 FA 55 FA B1 FB FC", CLEAR, "1B 24 42 7C 71 7C 7C 79 75 7C 62 1B 28 4A"},
+    {"ibm_rows_13_and_2", TO_EUC, "FA 4A FA 54 FA 5B FA 58", CLEAR, "AD B5 A2 CC A2 E8 AD EA"},
+    {"ibm_last", TO_EUC, "FC 4B", CLEAR, "FC EE"},
+    // Lead bytes F0-F9 (user-defined) and FD-FE: the code is written as
+    // computed, even above row 94.
     {"lead_F0", TO_SJIS, "F0 40", CLEAR, "F0 40"},
     {"lead_F0", TO_JIS, "F0 40", CLEAR, "1B 24 42 7F 21 1B 28 4A"},
     {"lead_F0", TO_EUC, "F0 40", CLEAR, "FF A1"},

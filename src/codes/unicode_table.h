@@ -25,6 +25,11 @@ extern const uint16_t UNICODE_TO_JIS[][256];
 
 }  // namespace unicode_tables
 
+// The JIS code that Shift-JIS 0xFA40, the first IBM extension, stands for
+// (row 115); the IBM extensions run to 0xFC4B. Rows 95-114 below it are
+// user-defined (Shift-JIS 0xF040-0xF9FC).
+inline constexpr uint16_t IBM_EXTENSION_FIRST = 0x9321;
+
 // Unicode of a JIS code (row byte high, cell byte low, each 0x21..0x7E; past
 // row 94 the row byte goes on to 0x98, where Shift-JIS lead bytes 0xF0-0xFC
 // lead); 0 when unmapped or out of range.

@@ -61,9 +61,15 @@ struct WriterBase {
   void count_replacement() { count_replacement(out.room_begin()); }
 
   // A Shift-JIS pair as read: the character of its code, or the two bytes
-  // when they are none (a trail byte below 0x40, or 0xFF).
+  // when they are none (a trail byte below 0x40, or 0xFF). The IBM
+  // extensions (lead bytes 0xFA-0xFC), which only Shift-JIS reaches, become
+  // the codes of rows 1-94 that hold the same characters (the NEC-selected
+  // rows 89-92, row 13 and row 2), as Windows writes them in EUC.
   void sjis_pair(unsigned lead, unsigned trail) {
-    const uint16_t j = sjis_to_jis_code(static_cast<uint16_t>((lead << 8) | trail));
+    uint16_t j = sjis_to_jis_code(static_cast<uint16_t>((lead << 8) | trail));
+    if (j >= IBM_EXTENSION_FIRST) [[unlikely]] {
+      if (const uint16_t twin = unicode_to_jis(jis_to_unicode(j)); twin != 0) j = twin;
+    }
     if (j != 0)
       self().jis_char(j);
     else
