@@ -20,6 +20,7 @@ inline constexpr ConvertOptions CLEAR{};
 inline constexpr ConvertOptions WIDE{.widen = true};     // -f
 inline constexpr ConvertOptions J7{.jis_variant = 3};    // kanji-in ESC $ @
 inline constexpr ConvertOptions WIDE_J7{.widen = true, .jis_variant = 3};
+inline constexpr ConvertOptions JIS_FORMS{.jis_forms = true};  // --unicode=jis
 
 struct ConverterRow {
   const char* label;

@@ -379,23 +379,21 @@ TEST(DifferentialMapping, CodesIconvMapsApartConvertByArithmeticAndAsCp932) {
   }
 }
 
-// UTF-8 characters that CP932 decodes nowhere but that glibc's CP932 writes
-// one way (U+301C as 81 60, U+2016 as 81 61, U+00A2 as 81 91, U+00A3 as
-// 81 92, U+00AC as 81 CA, U+2014 as 81 5C) and glibc's EUC-JP writes as
-// their JIS X 0208 codes (but U+2014). kotran's table has no entry for them:
-// each becomes 〓 and is counted in the message; none is lost silently.
-// U+2212 MINUS SIGN is the exception kotran shares with iconv: it is written
-// as FULLWIDTH HYPHEN-MINUS.
-TEST(DifferentialMapping, UnicodeOnlyFormsAreReplacedAndCounted) {
+// UTF-8 characters that CP932 decodes nowhere, written by glibc's EUC-JP and
+// by nkf (U+301C U+2016 U+00A2 U+00A3 U+00AC U+2014, and U+2212): kotran reads
+// them as the JIS X 0208 codes of their Windows forms, as glibc's CP932
+// writes them, with nothing replaced.
+TEST(DifferentialMapping, JisFormsReadAsTheirWindowsForms) {
   const std::string input = hex("E3 80 9C E2 80 96 C2 A2 C2 A3 C2 AC E2 80 94 E2 88 92 0D 0A");
-  const std::string replaced_six = hex("95 CF 8A B7 82 C5 82 AB 82 C8 82 A2 95 B6 8E 9A 82 F0") + " 6 ";
+  std::string cp932;
+  ASSERT_TRUE(glibc_iconv("CP932", "UTF-8", input, cp932));
   const struct {
     const char* opt;
     std::string expected;
   } cases[] = {
-      {"-us", hex("81 AC 81 AC 81 AC 81 AC 81 AC 81 AC 81 7C 0D 0A")},
-      {"-ue", hex("A2 AE A2 AE A2 AE A2 AE A2 AE A2 AE A1 DD 0D 0A")},
-      {"-uj", hex("1B 24 42 22 2E 22 2E 22 2E 22 2E 22 2E 22 2E 21 5D 1B 28 4A 0D 0A")},
+      {"-us", cp932},
+      {"-ue", hex("A1 C1 A1 C2 A1 F1 A1 F2 A2 CC A1 BD A1 DD 0D 0A")},
+      {"-uj", hex("1B 24 42 21 41 21 42 21 71 21 72 22 4C 21 3D 21 5D 1B 28 4A 0D 0A")},
   };
   TempDir dir;
   dir.write("u.txt", input);
@@ -403,8 +401,12 @@ TEST(DifferentialMapping, UnicodeOnlyFormsAreReplacedAndCounted) {
     auto r = run_kotran({"-c", c.opt, "u.txt"}, dir.path());
     EXPECT_EQ(r.status, 0) << c.opt;
     EXPECT_EQ(to_hex(r.out), to_hex(c.expected)) << c.opt;
-    EXPECT_NE(r.err.find(replaced_six), std::string::npos) << c.opt << ": " << to_hex(r.err);
+    EXPECT_EQ(r.err.find(hex("95 CF 8A B7 82 C5 82 AB 82 C8 82 A2")), std::string::npos) << c.opt << ": nothing replaced";
   }
+  // --unicode=jis writes them back in the JIS forms (U+2015 HORIZONTAL BAR as U+2014).
+  dir.write("s.txt", cp932);
+  auto r = run_kotran({"-c", "-u", "--unicode=jis", "s.txt"}, dir.path());
+  EXPECT_EQ(to_hex(r.out), to_hex(input));
 }
 
 // YEN SIGN and OVERLINE are written as the one-byte 5C and 7E, as iconv's

@@ -115,6 +115,9 @@ const OptionCase kAccepted[] = {
     {"-L", T_EUC, T_EUC | LF_LINE_ENDS},
     {"-g", 0, GUESS_ONLY},
     {"-G", T_JIS, T_JIS | GUESS_ONLY},
+    // --unicode=jis: Unicode output in the JIS forms; --unicode=windows takes it back.
+    {"--unicode=jis", T_UTF8, T_UTF8 | JIS_FORMS},
+    {"--unicode=windows", T_UTF8 | JIS_FORMS, T_UTF8},
 };
 
 TEST(OptionsParse, AcceptedWordsSetTheirFields) {
@@ -133,7 +136,7 @@ TEST(OptionsParse, RejectedWords) {
       "-z", "-1", "-7", "-8", "- ", "-?", "-h", "-uu", "-u7", "-ux", "-u-",
       // An extension option with anything after it: "-euc" is no "-eu".
       "-euc", "-EUC", "-eux", "-eu ", "-usx", "-USX", "-ue7", "-ujj", "-jux", "-JUX", "-lx", "-Lx", "-l-",
-      "-gx", "-G1", "-u ", "-u7x",
+      "-gx", "-G1", "-u ", "-u7x", "--unicode", "--unicode=", "--unicode=JIS", "--unicode=jisx", "--unicode=cp932",
   };
   for (const char* word : words) {
     Settings s = 0;
@@ -195,7 +198,10 @@ TEST(OptionsParse, NoBitsBeyondTheirFields) {
     Settings s = fields;
     parse_option(c.word, s);
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(c.word[1])));
-    const Settings allowed = letter == 'l' ? LF_LINE_ENDS : letter == 'g' ? GUESS_ONLY : 0;
+    const Settings allowed = letter == 'l'                                  ? LF_LINE_ENDS
+                             : letter == 'g'                                ? GUESS_ONLY
+                             : std::string(c.word) == "--unicode=jis" ? JIS_FORMS
+                                                                            : 0;
     EXPECT_EQ(s & ~fields, allowed) << c.word;
   }
 }

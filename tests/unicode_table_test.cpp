@@ -129,8 +129,11 @@ TEST(UnicodeTable, EveryBmpCharacterMapsToACodeOfItself) {
   for (char32_t u = 0; u <= 0xFFFF; ++u) {
     const uint16_t jis = unicode_to_jis(u);
     if (jis == 0) continue;
-    if (u == 0x2212) {
-      EXPECT_EQ(jis, 0x215D);  // MINUS SIGN -> the code of FULLWIDTH HYPHEN-MINUS
+    // The JIS forms (U+301C WAVE DASH, ...) -> the codes of their Windows forms.
+    if (jis_to_unicode(jis) != u) {
+      const char16_t windows_form = jis_to_unicode(jis);
+      EXPECT_TRUE(jis_unicode_form(windows_form) == u || (u == 0xA6 && windows_form == 0xFFE4))
+          << "U+" << hex(u) << " -> " << hex(jis);
       continue;
     }
     EXPECT_EQ(jis_to_unicode(jis), u) << "U+" << hex(u) << " -> " << hex(jis);
@@ -209,6 +212,8 @@ TEST(UnicodeTable, SpotChecks) {
   }
   // One direction only.
   EXPECT_EQ(unicode_to_jis(0x2212), 0x215D);  // MINUS SIGN, as the WHATWG encoders do
+  EXPECT_EQ(unicode_to_jis(0x301C), 0x2141);  // WAVE DASH, as FULLWIDTH TILDE
+  EXPECT_EQ(unicode_to_jis(0x00A6), 0x7C7C);  // BROKEN BAR, as the NEC-selected ￤
   EXPECT_EQ(jis_to_unicode(0x2D70), 0x2252);  // duplicate: back to the lowest code
   EXPECT_EQ(unicode_to_jis(0x2252), 0x2262);
   EXPECT_EQ(jis_to_unicode(0x7C7B), 0xFFE2);
@@ -229,7 +234,7 @@ TEST(UnicodeTable, SpotChecks) {
   for (const Pair& p : UNMAPPED) EXPECT_EQ(jis_to_unicode(p.jis), 0) << hex(p.jis);
   EXPECT_EQ(jis_to_unicode(0x9321), 0x2170);  // Shift-JIS FA 40, an IBM extension: ⅰ
   EXPECT_EQ(unicode_to_jis(0x2170), 0x7C71);  // back to its NEC-selected code (Shift-JIS EE EF)
-  for (char32_t u : {0x0000, 0x0041, 0x005C, 0x007E, 0x00A5, 0x203E, 0x301C, 0xFF61, 0xE000, 0xFFFF})
+  for (char32_t u : {0x0000, 0x0041, 0x005C, 0x007E, 0x00A5, 0x203E, 0xFF61, 0xE000, 0xFFFF})
     EXPECT_EQ(unicode_to_jis(u), 0) << "U+" << hex(u);
 }
 

@@ -25,6 +25,7 @@ using test::to_hex;
 
 using test::CLEAR;
 using test::J7;
+using test::JIS_FORMS;
 using test::WIDE;
 using test::row_name;
 using Row = test::ConverterRow;
@@ -51,6 +52,15 @@ const Row to_utf8_rows[] = {
     {"EUC SS3 sequence", converter(Code::euc, Code::utf8), "8F B0 A1 61", CLEAR, "EF BF BD EF BF BD EF BC 9D", 2},
     {"EUC katakana without SS2, widened", converter(Code::euc, Code::utf8), "B1 0A", WIDE, "E3 82 A2 0A", 0},
     {"EUC ASCII with a stray high bit", converter(Code::euc, Code::utf8), "E1 0A", CLEAR, "61 0A", 0},
+    // 〜 ‖ − ¢ £ ¬ ― in the Windows forms, then with --unicode=jis in the JIS forms.
+    {"Windows forms", converter(Code::sjis, Code::utf8), "81 60 81 61 81 7C 81 91 81 92 81 CA 81 5C", CLEAR,
+     "EF BD 9E E2 88 A5 EF BC 8D EF BF A0 EF BF A1 EF BF A2 E2 80 95", 0},
+    {"JIS forms", converter(Code::sjis, Code::utf8), "81 60 81 61 81 7C 81 91 81 92 81 CA 81 5C FA 54", JIS_FORMS,
+     "E3 80 9C E2 80 96 E2 88 92 C2 A2 C2 A3 C2 AC E2 80 94 C2 AC", 0},
+    {"JIS forms from EUC", converter(Code::euc, Code::utf8), "A1 C1 A1 C2 A1 DD A1 F1 A1 F2 A2 CC A1 BD", JIS_FORMS,
+     "E3 80 9C E2 80 96 E2 88 92 C2 A2 C2 A3 C2 AC E2 80 94", 0},
+    {"JIS forms from JIS", converter(Code::jis, Code::utf8), "1B 24 42 21 41 21 3D 1B 28 42", JIS_FORMS,
+     "E3 80 9C E2 80 94", 0},
 };
 
 // UTF-8 to the legacy codes and to itself.
@@ -74,6 +84,12 @@ const Row from_utf8_rows[] = {
     {"truncated at the end", converter(Code::utf8, Code::sjis), "61 E6 BC", CLEAR, "61 81 AC", 1},
     {"yen sign and overline as JIS Roman", converter(Code::utf8, Code::sjis), "C2 A5 E2 80 BE", CLEAR, "5C 7E", 0},
     {"minus sign as the full-width hyphen-minus", converter(Code::utf8, Code::euc), "E2 88 92", CLEAR, "A1 DD", 0},
+    // 〜 ‖ ¢ £ ¬ — ¦ as glibc's EUC-JP and nkf write them read as their Windows forms.
+    {"JIS forms to Shift-JIS", converter(Code::utf8, Code::sjis), "E3 80 9C E2 80 96 C2 A2 C2 A3 C2 AC E2 80 94 C2 A6",
+     CLEAR, "81 60 81 61 81 91 81 92 81 CA 81 5C EE FA", 0},
+    {"JIS forms to EUC", converter(Code::utf8, Code::euc), "E3 80 9C E2 80 96 C2 A2 C2 A3 C2 AC E2 80 94", CLEAR,
+     "A1 C1 A1 C2 A1 F1 A1 F2 A2 CC A1 BD", 0},
+    {"horizontal bar too", converter(Code::utf8, Code::jis), "E2 80 95 E2 80 94", CLEAR, "1B 24 42 21 3D 21 3D 1B 28 4A", 0},
     {"UTF-8 to itself widens katakana", converter(Code::utf8, Code::utf8), "EF BD B6 EF BE 9E F0 9F 98 80", WIDE, "E3 82 AC F0 9F 98 80", 0},
     {"UTF-8 to itself replaces invalid parts", converter(Code::utf8, Code::utf8), "61 FF 62", CLEAR, "61 EF BF BD 62", 1},
 };

@@ -14,8 +14,10 @@ user-defined and stay unmapped, rows 115-120 hold the IBM extensions
 
 The inverse table maps each Unicode character to the lowest JIS code of rows
 1-94 that decodes to it (as the WHATWG EUC-JP encoder does; every IBM
-extension has such a code), and U+2212 MINUS SIGN to the code of U+FF0D
-FULLWIDTH HYPHEN-MINUS (as the WHATWG encoders do).
+extension has such a code), and the JIS forms that Unicode's own JIS X 0208
+mapping uses (U+301C WAVE DASH, U+2016, U+2212, U+00A2, U+00A3, U+00AC,
+U+2014, and U+00A6 for the broken bar) to the codes of their Windows forms
+(U+FF5E FULLWIDTH TILDE, ...), so that UTF-8 written by either reads the same.
 
 Usage:
   tools/gen_unicode_table.py            write src/codes/unicode_table.cpp
@@ -33,8 +35,19 @@ import sys
 ROWS = 94          # cells of a row, and rows every code reaches
 FORWARD_ROWS = 120  # rows of the forward table: up to Shift-JIS lead byte 0xFC
 FIRST = 0x21  # first row or cell byte of a JIS code
-MINUS_SIGN = 0x2212
-FULLWIDTH_HYPHEN_MINUS = 0xFF0D
+# Characters that Unicode's JIS X 0208 mapping (as glibc's EUC-JP and nkf
+# write them) gives where Windows uses another: each maps to the JIS code of
+# its Windows form, so that text from either reads the same.
+JIS_FORMS = {
+    0x301C: 0xFF5E,  # WAVE DASH / FULLWIDTH TILDE
+    0x2016: 0x2225,  # DOUBLE VERTICAL LINE / PARALLEL TO
+    0x2212: 0xFF0D,  # MINUS SIGN / FULLWIDTH HYPHEN-MINUS
+    0x00A2: 0xFFE0,  # CENT SIGN
+    0x00A3: 0xFFE1,  # POUND SIGN
+    0x00AC: 0xFFE2,  # NOT SIGN
+    0x2014: 0x2015,  # EM DASH / HORIZONTAL BAR
+    0x00A6: 0xFFE4,  # BROKEN BAR
+}
 
 
 def sjis_bytes(hi, lo):
@@ -83,9 +96,10 @@ def build_inverse(forward):
     for index, u in enumerate(forward[:ROWS * ROWS]):  # ascending JIS order
         if u and u not in inverse:
             inverse[u] = jis_of(index)
-    if MINUS_SIGN in inverse:
-        sys.exit("U+2212 is mapped by the table itself; the extra mapping would clash")
-    inverse[MINUS_SIGN] = inverse[FULLWIDTH_HYPHEN_MINUS]
+    for jis_form, windows_form in JIS_FORMS.items():
+        if jis_form in inverse:
+            sys.exit(f"U+{jis_form:04X} is mapped by the table itself; the extra mapping would clash")
+        inverse[jis_form] = inverse[windows_form]
     return inverse
 
 
@@ -116,7 +130,10 @@ def render(forward, inverse):
     w("// (besides every IBM extension past row 94):")
     for start in range(0, len(dups), 6):
         w("//   " + " ".join(f"U+{u:04X}" for u in dups[start:start + 6]))
-    w("// U+2212 MINUS SIGN maps to the JIS code of U+FF0D FULLWIDTH HYPHEN-MINUS.")
+    w("// The JIS forms of Unicode's JIS X 0208 mapping map to the codes of their")
+    w("// Windows forms:")
+    for jis_form, windows_form in JIS_FORMS.items():
+        w(f"//   U+{jis_form:04X} as U+{windows_form:04X}")
     w("")
     w('#include "codes/unicode_table.h"')
     w("")

@@ -25,6 +25,23 @@ extern const uint16_t UNICODE_TO_JIS[][256];
 
 }  // namespace unicode_tables
 
+// The form that Unicode's own JIS X 0208 mapping gives a character where
+// Windows (and this table) uses another: U+FF5E FULLWIDTH TILDE as U+301C
+// WAVE DASH, U+2225 as U+2016, U+FF0D as U+2212, U+FFE0-U+FFE2 as U+00A2,
+// U+00A3, U+00AC, U+2015 as U+2014; any other character as it is.
+constexpr char32_t jis_unicode_form(char32_t u) {
+  switch (u) {
+    case 0xFF5E: return 0x301C;
+    case 0x2225: return 0x2016;
+    case 0xFF0D: return 0x2212;
+    case 0xFFE0: return 0x00A2;
+    case 0xFFE1: return 0x00A3;
+    case 0xFFE2: return 0x00AC;
+    case 0x2015: return 0x2014;
+    default: return u;
+  }
+}
+
 // The JIS code that Shift-JIS 0xFA40, the first IBM extension, stands for
 // (row 115); the IBM extensions run to 0xFC4B. Rows 95-114 below it are
 // user-defined (Shift-JIS 0xF040-0xF9FC).

@@ -4,13 +4,16 @@
 
 namespace kotran {
 
-const Utf8Form* utf8_row_forms() {
-  using namespace unicode_tables;
-  static const Utf8Form* const forms = [] {
-    static Utf8Form table[JIS_CELLS * JIS_CELLS];
+namespace {
+
+using namespace unicode_tables;
+using FormTable = Utf8Form[JIS_CELLS * JIS_CELLS];
+
+void make_forms(FormTable& table, bool jis_forms) {
     for (unsigned row = 0; row < JIS_CELLS; ++row)
       for (unsigned cell = 0; cell < JIS_CELLS; ++cell) {
-        const char16_t u = JIS_TO_UNICODE[row * JIS_CELLS + cell];
+        const char32_t windows_form = JIS_TO_UNICODE[row * JIS_CELLS + cell];
+        const char32_t u = jis_forms ? jis_unicode_form(windows_form) : windows_form;
         Utf8Form& f = table[row * JIS_CELLS + cell];
         if (u == 0) {
           f = {{0, 0, 0}, 0};
@@ -22,9 +25,22 @@ const Utf8Form* utf8_row_forms() {
                3};
         }
       }
+}
+
+}  // namespace
+
+const Utf8Form* utf8_row_forms(bool jis_forms) {
+  static const Utf8Form* const windows = [] {
+    static FormTable table;
+    make_forms(table, false);
     return table;
   }();
-  return forms;
+  static const Utf8Form* const jis = [] {
+    static FormTable table;
+    make_forms(table, true);
+    return table;
+  }();
+  return jis_forms ? jis : windows;
 }
 
 }  // namespace kotran

@@ -15,7 +15,9 @@ struct Utf8Form {
 };
 
 // The forms of rows 1-94, row-major (row byte 0x21 first, 94 cells a row),
-// made from the Unicode table on first use.
-const Utf8Form* utf8_row_forms();
+// made from the Unicode table on first use; with jis_forms, the characters
+// that Windows and Unicode's JIS mapping write differently in the JIS forms
+// (jis_unicode_form).
+const Utf8Form* utf8_row_forms(bool jis_forms = false);
 
 }  // namespace kotran

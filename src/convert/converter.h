@@ -13,6 +13,7 @@ namespace kotran {
 struct ConvertOptions {
   bool widen = false;        // half-width katakana become full-width
   uint8_t jis_variant = 0;   // the row of jis_escape_table that JIS output uses
+  bool jis_forms = false;    // Unicode output writes 〜 ‖ − ¢ £ ¬ — in their JIS forms
   Path path = Path::vectors;
 };
 

@@ -155,6 +155,7 @@ class FileWalk {
     ConvertOptions options;
     options.widen = to_fullwidth(settings_);
     options.jis_variant = static_cast<uint8_t>(jis_variant_of(settings_));
+    options.jis_forms = (settings_ & JIS_FORMS) != 0;
     return options;
   }
 

@@ -36,6 +36,8 @@ const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
     "         -eu: EUC から UTF-8 に変換 (自動判別しない)\n",
     "         -l : 改行を LF だけで出力 (CR LF にしない)\n",
     "         -g : 各ファイルの漢字コードを表示 (変換しない)\n",
+    "         --unicode=jis: 〜‖−¢£¬— を JIS の Unicode (U+301C ...) で出力\n",
+    "                        (既定は --unicode=windows: U+FF5E ...)\n",
     "         -- : これ以降の語はすべてファイル名\n",
     "       UTF-8 のファイルも自動判別.\n",
 };

@@ -17,7 +17,7 @@ inline constexpr const char* VERSION_TEXT = "Ver.3.2";
 inline constexpr int USAGE_LINE_COUNT = 11;
 extern const char* const usage_lines[USAGE_LINE_COUNT];
 // Lines that --help adds after the usage text, for the extensions.
-inline constexpr int HELP_EXTENSION_LINE_COUNT = 11;
+inline constexpr int HELP_EXTENSION_LINE_COUNT = 13;
 extern const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 
 // Message formats; each %s is filled in order.

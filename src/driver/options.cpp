@@ -1,6 +1,7 @@
 #include "driver/options.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "codes/jis_escapes.h"
 
@@ -72,6 +73,19 @@ int parse_option(const char* word, Settings& s) {
           return 1;
         default: return 0;
       }
+    case '-':
+      // --unicode=jis writes the characters that Windows and Unicode's JIS
+      // mapping write differently (〜 ‖ − ¢ £ ¬ —) in the JIS forms;
+      // --unicode=windows, the default, in the Windows forms.
+      if (std::strcmp(word, "--unicode=jis") == 0) {
+        s |= JIS_FORMS;
+        return 1;
+      }
+      if (std::strcmp(word, "--unicode=windows") == 0) {
+        s &= ~JIS_FORMS;
+        return 1;
+      }
+      return 0;
     default:
       return 0;
   }

@@ -13,12 +13,14 @@
 namespace kotran {
 
 struct Utf8Writer : WriterBase<Utf8Writer> {
-  Utf8Writer(ByteWriter& o, ConversionResult& f, const ConvertOptions&) : WriterBase<Utf8Writer>{o, f} {}
+  Utf8Writer(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
+      : WriterBase<Utf8Writer>{o, f}, jis_forms(options.jis_forms), forms(utf8_row_forms(options.jis_forms)) {}
 
   // From JIS, a bare 8-bit katakana is a katakana.
   static constexpr JisReading jis_reading{true, false, false, false};
 
-  const Utf8Form* forms = utf8_row_forms();
+  bool jis_forms;
+  const Utf8Form* forms;
 
   void unicode(char32_t u) {
     if (u < 0x80) {
@@ -52,7 +54,7 @@ struct Utf8Writer : WriterBase<Utf8Writer> {
   void jis_char(uint16_t j) {
     const char16_t u = jis_to_unicode(j);
     if (u != 0)
-      unicode(u);
+      unicode(jis_forms ? jis_unicode_form(u) : u);
     else
       substitute();
   }
