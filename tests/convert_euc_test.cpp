@@ -118,9 +118,14 @@ const Row EDGE_CASES[] = {
     {"lead_A0_then_pair", TO_EUC, "A0 A1 A1", CLEAR, "8E A0 A1 A1"},
     {"lead_A0_then_pair", TO_JIS, "A0 A1 A1", CLEAR, "1B 24 42 20 21 1B 28 4A"},
     // An SS3 sequence is read as a pair and a following byte.
-    {"ss3", TO_SJIS, "8F B0 A1 61", CLEAR, "8F B0 81 81"},
+    // SS3 and two bytes: JIS X 0212 (丂, then 丨, which Shift-JIS holds as an IBM extension).
+    {"ss3", TO_SJIS, "8F B0 A1 61", CLEAR, "81 AC 61", 1},
     {"ss3", TO_EUC, "8F B0 A1 61", CLEAR, "8F B0 A1 61"},
-    {"ss3", TO_JIS, "8F B0 A1 61", CLEAR, "1B 24 42 0F 30 21 61 1B 28 4A"},
+    {"ss3", TO_JIS, "8F B0 A1 61", CLEAR, "1B 24 28 44 30 21 1B 28 4A 61"},
+    {"ss3_ibm", TO_SJIS, "8F B0 A9", CLEAR, "FA 68"},
+    {"ss3_ibm", TO_JIS, "8F B0 A9 8F B0 A1 B4 C1", CLEAR, "1B 24 28 44 30 29 30 21 1B 24 42 34 41 1B 28 4A"},
+    // SS3 before a byte that is no second byte: as before, a pair and a byte.
+    {"ss3_cut", TO_EUC, "8F B0 41", CLEAR, "8F B0 41"},
     // SS2 before a byte that is no katakana.
     {"ss2_letter", TO_SJIS, "8E 41", CLEAR, "41"},
     {"ss2_letter", TO_EUC, "8E 41", CLEAR, "8E 41"},

@@ -134,9 +134,13 @@ const Row EDGE_CASES[] = {
     {"esc_k", TO_SJIS, "1B 4B 61", CLEAR, "1B 4B 61"},
     {"esc_k", TO_JIS, "1B 4B 61", CLEAR, "1B 4B 61"},
     {"esc_k", TO_EUC, "1B 4B 61", CLEAR, "1B 4B 61"},
-    {"four_byte_designation", TO_SJIS, "1B 24 28 44 41 21", CLEAR, "1B 24 28 44 41 21"},
-    {"four_byte_designation", TO_JIS, "1B 24 28 44 41 21", CLEAR, "1B 24 28 44 41 21"},
-    {"four_byte_designation", TO_EUC, "1B 24 28 44 41 21", CLEAR, "1B 24 28 44 41 21"},
+    // ESC $ ( D: JIS X 0212 codes, which EUC writes after SS3 and Shift-JIS
+    // lacks but for the IBM extensions (0x3029 is 丨, FA 68).
+    {"four_byte_designation", TO_SJIS, "1B 24 28 44 41 21 30 29", CLEAR, "81 AC FA 68", 1},
+    {"four_byte_designation", TO_JIS, "1B 24 28 44 41 21 30 29", CLEAR, "1B 24 28 44 41 21 30 29 1B 28 4A"},
+    {"four_byte_designation", TO_EUC, "1B 24 28 44 41 21 30 29", CLEAR, "8F C1 A1 8F B0 A9"},
+    {"four_byte_designation_line_end", TO_EUC, "1B 24 28 44 41 21 0A 41", CLEAR, "8F C1 A1 0A"},
+    {"other_four_byte_sequence", TO_EUC, "1B 24 28 51 41 21", CLEAR, "1B 24 28 51 41 21"},
     // A doubled ESC: the first goes out alone, the second starts ESC $ B.
     {"doubled_esc", TO_SJIS, "1B 1B 24 42 34 41 1B 28 42", CLEAR, "1B 8A BF"},
     {"doubled_esc", TO_JIS, "1B 1B 24 42 34 41 1B 28 42", CLEAR, "1B 1B 24 42 34 41 1B 28 4A"},

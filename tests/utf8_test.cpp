@@ -49,7 +49,9 @@ const Row to_utf8_rows[] = {
     {"JIS 8-bit katakana in one-byte text", converter(Code::jis, Code::utf8), "B1 FF", CLEAR, "EF BD B1 EF BF BD", 1},
     {"EUC kanji and SS2 katakana", converter(Code::euc, Code::utf8), "B4 C1 8E B1 0A", CLEAR, "E6 BC A2 EF BD B1 0A", 0},
     {"EUC SS2 before a line end", converter(Code::euc, Code::utf8), "8E 0A 61", CLEAR, "EF BF BD 0A 61", 1},
-    {"EUC SS3 sequence", converter(Code::euc, Code::utf8), "8F B0 A1 61", CLEAR, "EF BF BD EF BF BD EF BC 9D", 2},
+    {"EUC SS3: JIS X 0212 丂 and á", converter(Code::euc, Code::utf8), "8F B0 A1 8F AB A1 61", CLEAR, "E4 B8 82 C3 A1 61", 0},
+    {"EUC SS3 with a code JIS X 0212 lacks", converter(Code::euc, Code::utf8), "8F A1 A1 61", CLEAR, "EF BF BD 61", 1},
+    {"JIS ESC $ ( D", converter(Code::jis, Code::utf8), "1B 24 28 44 30 21 2B 21 1B 28 42 61", CLEAR, "E4 B8 82 C3 A1 61", 0},
     {"EUC katakana without SS2, widened", converter(Code::euc, Code::utf8), "B1 0A", WIDE, "E3 82 A2 0A", 0},
     {"EUC ASCII with a stray high bit", converter(Code::euc, Code::utf8), "E1 0A", CLEAR, "61 0A", 0},
     // 〜 ‖ − ¢ £ ¬ ― in the Windows forms, then with --unicode=jis in the JIS forms.
@@ -89,6 +91,10 @@ const Row from_utf8_rows[] = {
      CLEAR, "81 60 81 61 81 91 81 92 81 CA 81 5C EE FA", 0},
     {"JIS forms to EUC", converter(Code::utf8, Code::euc), "E3 80 9C E2 80 96 C2 A2 C2 A3 C2 AC E2 80 94", CLEAR,
      "A1 C1 A1 C2 A1 F1 A1 F2 A2 CC A1 BD", 0},
+    // What JIS X 0208 lacks and JIS X 0212 holds: EUC after SS3, JIS after ESC $ ( D, Shift-JIS 〓.
+    {"JIS X 0212 to EUC", converter(Code::utf8, Code::euc), "E4 B8 82 C3 A1 61", CLEAR, "8F B0 A1 8F AB A1 61", 0},
+    {"JIS X 0212 to JIS", converter(Code::utf8, Code::jis), "E4 B8 82 C3 A1 61", CLEAR, "1B 24 28 44 30 21 2B 21 1B 28 4A 61", 0},
+    {"JIS X 0212 to Shift-JIS", converter(Code::utf8, Code::sjis), "E4 B8 82 C3 A1 61", CLEAR, "81 AC 81 AC 61", 2},
     {"horizontal bar too", converter(Code::utf8, Code::jis), "E2 80 95 E2 80 94", CLEAR, "1B 24 42 21 3D 21 3D 1B 28 4A", 0},
     {"UTF-8 to itself widens katakana", converter(Code::utf8, Code::utf8), "EF BD B6 EF BE 9E F0 9F 98 80", WIDE, "E3 82 AC F0 9F 98 80", 0},
     {"UTF-8 to itself replaces invalid parts", converter(Code::utf8, Code::utf8), "61 FF 62", CLEAR, "61 EF BF BD 62", 1},

@@ -81,6 +81,9 @@ static_assert(sequences_are_short(), "an escape sequence of more than three byte
 
 // Half-width katakana are introduced by this sequence whatever the variant.
 inline constexpr const char* KANA_IN = "\x1B(I";
+// JIS X 0212 codes are introduced by this sequence whatever the variant.
+inline constexpr const char* SUPPLEMENT_IN = "\x1B$(D";
+
 // The sequence that names the katakana set, which JIS output passes on.
 inline constexpr const char* KANA_SET = "\x1B*I";
 

@@ -11,6 +11,8 @@ inline constexpr uint8_t VOICED_MARK = 0xDE;       // ﾞ
 inline constexpr uint8_t SEMI_VOICED_MARK = 0xDF;  // ﾟ
 // EUC's single shift 2: the half-width katakana byte follows.
 inline constexpr uint8_t SS2 = 0x8E;
+// EUC's single shift 3: two bytes of a JIS X 0212 code follow.
+inline constexpr uint8_t SS3 = 0x8F;
 // The same katakana in Unicode: ｡ (byte 0xA1) to ﾟ (byte 0xDF).
 inline constexpr char32_t HALFWIDTH_KANA_FIRST = 0xFF61;
 inline constexpr char32_t HALFWIDTH_KANA_LAST = 0xFF9F;

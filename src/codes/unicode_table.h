@@ -42,6 +42,11 @@ constexpr char32_t jis_unicode_form(char32_t u) {
   }
 }
 
+// The JIS code past row 94 of the IBM extension that holds u (Shift-JIS
+// 0xFA40-0xFC4B), or 0; a search, for the rare characters that come from
+// JIS X 0212 into Shift-JIS.
+uint16_t ibm_extension_of(char32_t u);
+
 // The JIS code that Shift-JIS 0xFA40, the first IBM extension, stands for
 // (row 115); the IBM extensions run to 0xFC4B. Rows 95-114 below it are
 // user-defined (Shift-JIS 0xF040-0xF9FC).

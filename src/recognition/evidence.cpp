@@ -10,11 +10,12 @@ namespace kotran {
 namespace {
 
 // An escape sequence that only JIS text holds: a kanji or katakana
-// designation, or ESC ( J, the JIS form of one-byte text.
+// designation, ESC ( J (the JIS form of one-byte text), or the start of a
+// designation of a two-byte set (ESC $ ( D, JIS X 0212).
 bool is_jis_sign(unsigned second, unsigned third) {
   const JisEscape meaning = jis_escape_meaning(second, third);
   return meaning == JisEscape::kanji_in || meaning == JisEscape::kana_in || meaning == JisEscape::kana_set ||
-         (second == '(' && third == 'J');
+         (second == '(' && third == 'J') || (second == '$' && third == '(');
 }
 
 class Gatherer {

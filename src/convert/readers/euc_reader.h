@@ -13,7 +13,8 @@ namespace kotran {
 struct EucReader {
   static constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
 
-  // SS3 is read as a pair and a following byte. A byte read while a lead
+  // SS3 and two bytes 0xA1-0xFE are a JIS X 0212 code; SS3 before anything
+  // else is read as a pair and a following byte. A byte read while a lead
   // byte or SS2 waits is its second byte, whatever its value; a waiting byte
   // is dropped at the end. Only the end of the input ends the text: a byte
   // 0xFF met with nothing waiting is a single byte.
@@ -65,6 +66,15 @@ struct EucReader {
         else
           w.halfkana(b2);
         continue;
+      }
+      if (b == SS3 && is_euc_byte(b2)) {
+        // SS3 and two bytes 0xA1-0xFE: a JIS X 0212 code.
+        const int c3 = in.get();
+        if (c3 != EOF && is_euc_byte(static_cast<unsigned>(c3))) {
+          w.supplement_char(static_cast<uint16_t>(((b2 & 0x7F) << 8) | (static_cast<unsigned>(c3) & 0x7F)));
+          continue;
+        }
+        in.unget(c3);
       }
       const uint16_t jis = static_cast<uint16_t>(((b & 0x7F) << 8) | (b2 & 0x7F));
       if (jis_to_sjis_code(jis) != 0)

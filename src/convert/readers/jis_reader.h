@@ -1,5 +1,6 @@
-// Reading JIS: escape sequences switch between one-byte text, kanji pairs
-// and katakana; each unit is handed to the writer of the target.
+// Reading JIS: escape sequences switch between one-byte text, kanji pairs,
+// JIS X 0212 pairs (ESC $ ( D) and katakana; each unit is handed to the
+// writer of the target.
 //
 // The reader tracks the set its input is shifted into (read_shift) and the
 // first byte of a pair that waits for its second (pending_byte). Designations
@@ -30,7 +31,7 @@ class JisDecoder {
             continue;
           }
         }
-        if (read_shift_ != SHIFT_KANA && pending_byte_ == 0 && fast_run()) continue;
+        if ((read_shift_ == SHIFT_NONE || read_shift_ == SHIFT_KANJI) && pending_byte_ == 0 && fast_run()) continue;
       }
       const int c = in_.get();
       if (c == EOF) break;
@@ -51,6 +52,14 @@ class JisDecoder {
         case SHIFT_KANA:
           katakana(b);
           pending_byte_ = 0;
+          break;
+        case SHIFT_SUPPLEMENT:
+          if (pending_byte_ == 0) {
+            pending_byte_ = b;
+          } else {
+            w_.supplement_char(static_cast<uint16_t>((pending_byte_ << 8) | b));
+            pending_byte_ = 0;
+          }
           break;
         case SHIFT_KANJI:
           if (pending_byte_ == 0) {
@@ -213,6 +222,20 @@ class JisDecoder {
       w_.put(ESC);
       w_.put(static_cast<unsigned>(b1));
       return false;
+    }
+    if (b1 == '$' && b2 == '(') {
+      // ESC $ ( D: JIS X 0212 codes follow. ESC $ ( and another byte is no
+      // sequence of ours: ESC passes on alone and the three bytes are read again.
+      const int b3 = in_.get();
+      if (b3 == 'D') {
+        read_shift_ = SHIFT_SUPPLEMENT;
+        return true;
+      }
+      in_.unget(b3);
+      in_.unget(b2);
+      in_.unget(b1);
+      w_.put(ESC);
+      return true;
     }
     const JisEscape e = jis_escape_meaning(static_cast<unsigned>(b1), static_cast<unsigned>(b2));
     switch (e) {

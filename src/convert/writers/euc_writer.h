@@ -20,6 +20,10 @@ struct EucWriter : PlainWriter<EucWriter> {
     return o + 2;
   }
   void halfkana(unsigned k) { out.put2(SS2, k); }
+  void supplement_char(uint16_t k) {
+    out.put(SS3);
+    out.put2((k >> 8) | 0x80, (k & 0xFF) | 0x80);
+  }
 
   // An EUC pair read is copied as it is.
   void euc_pair(unsigned first, unsigned second, uint16_t) { out.put2(first, second); }

@@ -76,6 +76,13 @@ struct JisWriter : LegacyWriter<JisWriter> {
     out.put2(j >> 8, j & 0xFF);
   }
   void row_char(uint16_t j) { jis_char(j); }
+  void supplement_char(uint16_t k) {
+    if (state != SHIFT_SUPPLEMENT) {
+      out.put_string(SUPPLEMENT_IN);
+      state = SHIFT_SUPPLEMENT;
+    }
+    out.put2(k >> 8, k & 0xFF);
+  }
   void halfkana(unsigned k) {
     to_kana();
     out.put(k & 0x7F);

@@ -25,6 +25,17 @@ struct SjisWriter : PlainWriter<SjisWriter> {
     return o + 2;
   }
   void halfkana(unsigned k) { out.put(k); }
+  // Shift-JIS holds of JIS X 0212 what the IBM extensions hold (and the few
+  // characters JIS X 0208 has too); the rest become 〓.
+  void supplement_char(uint16_t k) {
+    const char32_t u = jis0212_to_unicode(k);
+    if (const uint16_t ibm = ibm_extension_of(u); ibm != 0)
+      jis_char(ibm);
+    else if (const uint16_t j = unicode_to_jis(u); j != 0)
+      jis_char(j);
+    else
+      substitute();
+  }
 
   // Shift-JIS read is copied without a look.
   void sjis_pair(unsigned lead, unsigned trail) { out.put2(lead, trail); }

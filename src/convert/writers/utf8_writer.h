@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "codes/jis0212_table.h"
 #include "codes/kana.h"
 #include "codes/unicode_table.h"
 #include "codes/utf8_forms.h"
@@ -59,6 +60,13 @@ struct Utf8Writer : WriterBase<Utf8Writer> {
       substitute();
   }
   void row_char(uint16_t j) { jis_char(j); }
+  void supplement_char(uint16_t k) {
+    const char16_t u = jis0212_to_unicode(k);
+    if (u != 0)
+      unicode(jis_forms ? jis_unicode_form(u) : u);
+    else
+      substitute();
+  }
   void halfkana(unsigned k) {
     if (k >= KANA_FIRST && k <= KANA_LAST) {
       unicode(HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));

@@ -6,6 +6,7 @@
 //   jis_char(j)   a double-byte character given by its JIS code
 //   row_char(j)   the same, for a code known to lie in rows 1-94
 //   halfkana(k)   a half-width katakana in its 8-bit form 0xA0-0xDF
+//   supplement_char(j)  a character of JIS X 0212 given by its code
 //   unicode(u)    any Unicode character
 //   raw_pair(a,b) two bytes that form no character, written as they are
 //   put(b)        one byte as it is, with no change of shift state
@@ -25,6 +26,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codes/jis0212_table.h"
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
@@ -130,6 +132,8 @@ struct LegacyWriter : WriterBase<Self> {
       self().single(u == 0xA5 ? 0x5C : 0x7E);  // YEN SIGN and OVERLINE, as one-byte JIS Roman
     } else if (const uint16_t j = unicode_to_jis(u); j != 0) {
       self().jis_char(j);
+    } else if (const uint16_t k = unicode_to_jis0212(u); k != 0) {
+      self().supplement_char(k);
     } else {
       substitute();
     }
