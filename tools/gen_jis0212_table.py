@@ -177,19 +177,7 @@ def main():
     jis0208_forward = gen_unicode_table.build_forward()
     jis0208 = gen_unicode_table.build_inverse(jis0208_forward)
     text = render(forward, build_inverse(forward, jis0208), jis0208)
-    if args.check:
-        try:
-            with open(args.output, encoding="utf-8", newline="") as f:
-                current = f.read()
-        except FileNotFoundError:
-            current = None
-        if current != text:
-            print(f"{args.output} is stale: run tools/gen_jis0212_table.py", file=sys.stderr)
-            return 1
-        return 0
-    with open(args.output, "w", encoding="utf-8", newline="\n") as f:
-        f.write(text)
-    return 0
+    return gen_unicode_table.write_or_check(args.output, text, args.check, "gen_jis0212_table.py")
 
 
 if __name__ == "__main__":

@@ -201,18 +201,22 @@ def main():
     args = parser.parse_args()
 
     forward = build_forward()
-    text = render(forward, build_inverse(forward))
-    if args.check:
+    return write_or_check(args.output, render(forward, build_inverse(forward)), args.check, "gen_unicode_table.py")
+
+
+def write_or_check(path, text, check, generator):
+    """Writes text to path, or with check tells whether path holds it; the exit status."""
+    if check:
         try:
-            with open(args.output, encoding="utf-8", newline="") as f:
+            with open(path, encoding="utf-8", newline="") as f:
                 current = f.read()
         except FileNotFoundError:
             current = None
         if current != text:
-            print(f"{args.output} is stale: run tools/gen_unicode_table.py", file=sys.stderr)
+            print(f"{path} is stale: run tools/{generator}", file=sys.stderr)
             return 1
         return 0
-    with open(args.output, "w", encoding="utf-8", newline="\n") as f:
+    with open(path, "w", encoding="utf-8", newline="\n") as f:
         f.write(text)
     return 0
 

@@ -52,21 +52,16 @@ struct Utf8Writer : WriterBase<Utf8Writer> {
     put(b);
   }
   void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
-  void jis_char(uint16_t j) {
-    const char16_t u = jis_to_unicode(j);
+  // The character of a code table, u; 0 where the code has none.
+  void table_char(char16_t u) {
     if (u != 0)
       unicode(jis_forms ? jis_unicode_form(u) : u);
     else
       substitute();
   }
+  void jis_char(uint16_t j) { table_char(jis_to_unicode(j)); }
   void row_char(uint16_t j) { jis_char(j); }
-  void supplement_char(uint16_t k) {
-    const char16_t u = jis0212_to_unicode(k);
-    if (u != 0)
-      unicode(jis_forms ? jis_unicode_form(u) : u);
-    else
-      substitute();
-  }
+  void supplement_char(uint16_t k) { table_char(jis0212_to_unicode(k)); }
   void halfkana(unsigned k) {
     if (k >= KANA_FIRST && k <= KANA_LAST) {
       unicode(HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));
