@@ -14,11 +14,13 @@
 // vectors) writes exactly what the byte loop writes and counts the same
 // replacements, the first at the same place; where the blocks end makes no
 // difference to the output; the output stays within 8 bytes per input byte
-// (plus 16 for a closing escape sequence).
+// (plus 16 for a closing escape sequence); first_problem, which --strict
+// asks, finds a place wherever the converter replaced a character.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "convert/first_problem.h"
 #include "fuzz_common.h"
 
 using namespace kotran;
@@ -64,6 +66,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   KOTRAN_FUZZ_CHECK((plain.found.replaced == 0) == (plain.found.first_replaced < 0),
                     "a replacement count without a place, or a place without a count");
   KOTRAN_FUZZ_CHECK(fast.output.size() <= 8 * length + 16, "the output grew past 8 bytes per input byte");
+  {
+    TextStream* in = open_memory_input(body, length, text, chunk);
+    const TextPlace place = first_problem(in, code_at(n / CODE_COUNT), code_at(n % CODE_COUNT), with);
+    close_stream(in);
+    KOTRAN_FUZZ_CHECK(place || plain.found.replaced == 0, "the converter replaced a character where --strict finds none");
+  }
 
   if (chunk != BLOCK_SIZE) {
     with.path = Path::byte_loop;

@@ -131,12 +131,81 @@ TEST(Utf8Driver, ReplacementsAreCounted) {
   EXPECT_FALSE(dir.exists("a.sjs")) << "not recognised as UTF-8: it holds an invalid byte";
   r = run_kotran({"-us", "a.txt"}, dir.path());
   EXPECT_EQ(test::to_hex(dir.read("a.sjs")), "81 AC 61 82 A0 81 AC 0D 0A");
-  // "  変換できない文字を 2 個 置き換えました." after the output file line.
+  // "  変換できない文字を 2 個 置き換えました (最初は 1 行 1 桁目)." after the output file line.
   const std::string replaced = "  " + hex("95 CF 8A B7 82 C5 82 AB 82 C8 82 A2 95 B6 8E 9A 82 F0") + " 2 " +
-                               hex("8C C2") + " " + hex("92 75 82 AB 8A B7 82 A6 82 DC 82 B5 82 BD") + ".\r\n";
+                               hex("8C C2") + " " + hex("92 75 82 AB 8A B7 82 A6 82 DC 82 B5 82 BD") +
+                               hex("20 28 8D C5 8F 89 82 CD") + " 1" + hex("20 8D 73 20") + "1" +
+                               hex("20 8C 85 96 DA 29") + ".\r\n";
   const size_t output_line = r.err.find("a.sjs");
   ASSERT_NE(output_line, std::string::npos);
   EXPECT_NE(r.err.find(replaced, output_line), std::string::npos) << test::to_hex(r.err);
+}
+
+// Characters beyond JIS X 0208 as a user meets them: each file converted by
+// the executable, and its output recognised as what it is.
+TEST(Utf8Driver, RepertoireBeyondJisX0208) {
+  const struct {
+    const char* what;
+    const char* input;
+    const char* option;
+    const char* output;  // hex, lines ending LF (-l)
+    const char* code;    // what -g calls the output
+  } rows[] = {
+      {"Windows ⅰ￤﨑髙 to EUC: the NEC-selected codes", "FA 40 FA 55 FA B1 FB FC 0A", "-e", "FC F1 FC FC F9 F5 FC E2 0A", "EUC"},
+      {"the same to JIS: 7-bit", "FA 40 FA 55 FA B1 FB FC 0A", "-j", "1B 24 42 7C 71 7C 7C 79 75 7C 62 1B 28 4A 0A",
+       "JIS"},
+      {"EUC 丂 (JIS X 0212) to UTF-8", "8F B0 A1 A4 A2 0A", "-u", "E4 B8 82 E3 81 82 0A", "UTF-8"},
+      {"EUC 丂 to Shift-JIS: 〓, counted", "8F B0 A1 A4 A2 0A", "-s", "81 AC 82 A0 0A", "Shift-JIS"},
+      {"ISO-2022-JP-2 ESC $ ( D to UTF-8", "1B 24 28 44 30 21 1B 28 42 0A", "-u", "E4 B8 82 0A", "UTF-8"},
+      {"UTF-8 丂 to JIS: ESC $ ( D", "E4 B8 82 E3 81 82 0A", "-j", "1B 24 28 44 30 21 1B 24 42 24 22 1B 28 4A 0A", "JIS"},
+      {"UTF-8 〜‖¢£¬— to Shift-JIS", "E3 80 9C E2 80 96 C2 A2 C2 A3 C2 AC E2 80 94 0A", "-s",
+       "81 60 81 61 81 91 81 92 81 CA 81 5C 0A", "Shift-JIS"},
+  };
+  for (const auto& row : rows) {
+    TempDir dir;
+    dir.write("in.txt", hex(row.input));
+    auto r = run_kotran({"-l", "-c", row.option, "in.txt"}, dir.path());
+    EXPECT_EQ(r.status, 0) << row.what;
+    EXPECT_EQ(test::to_hex(r.out), row.output) << row.what;
+    dir.write("out.txt", r.out);
+    r = run_kotran({"-g", "out.txt"}, dir.path());
+    EXPECT_EQ(r.out.substr(0, r.out.find(" (")), std::string("out.txt: ") + row.code) << row.what;
+  }
+}
+
+// --strict: a file that would not convert exactly is refused with the first
+// place, whatever the output; nothing is written and nothing is left.
+TEST(Utf8Driver, StrictRefusesWithTheFirstPlace) {
+  TempDir dir;
+  dir.write("bad.txt", hex("61 0D 0A 62 E3 81 82 E4 B8 82 0D 0A"));  // 丂 (line 2, column 3) has no Shift-JIS code
+  dir.write("cut.txt", hex("82 A0 1A 82 A2"));                        // text after the 0x1A that ends it
+  dir.write("good.txt", hex("E3 81 82 0D 0A"));
+  // "ERROR: bad.txt: 2 行 3 桁目の文字は正確に変換できません. 変換しません."
+  const std::string refused = "ERROR: bad.txt: 2" + hex("20 8D 73 20") + "3" +
+                              hex("20 8C 85 96 DA 82 CC 95 B6 8E 9A 82 CD 90 B3 8A 6D 82 C9 95 CF 8A B7 82 C5 82 AB 82 DC 82 B9 82 F1 2E 20 95 CF 8A B7 82 B5 82 DC 82 B9 82 F1 2E") + "\r\n";
+  const struct {
+    std::vector<std::string> args;
+    const char* shell;  // or a pipeline
+  } runs[] = {
+      {{"--strict", "-us", "bad.txt"}, nullptr},
+      {{"--strict", "-c", "-s", "bad.txt"}, nullptr},
+      {{}, "cat bad.txt | $KOTRAN --strict -c -s /dev/stdin"},
+  };
+  for (const auto& run : runs) {
+    const auto r = run.shell ? test::run_shell(run.shell, dir.path()) : run_kotran(run.args, dir.path());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, "") << "nothing is written";
+    const std::string expected = run.shell ? refused.substr(0, 7) + "/dev/stdin" + refused.substr(14) : refused;
+    EXPECT_NE(r.err.find(expected), std::string::npos) << test::to_hex(r.err);
+  }
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"bad.txt", "cut.txt", "good.txt"}));
+  auto r = run_kotran({"--strict", "-e", "cut.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(dir.exists("cut.euc"));
+  // Exact text converts as without the option, a pipe too (read twice over what it kept).
+  r = test::run_shell("cat good.txt | $KOTRAN --strict -c -s /dev/stdin", dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test::to_hex(r.out), "82 A0 0D 0A");
 }
 
 TEST(Utf8Driver, HelpListsTheExtensionsAfterTheUsage) {

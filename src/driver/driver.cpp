@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "convert/first_problem.h"
 #include "driver/conversion_table.h"
 #include "driver/messages.h"
 #include "driver/options.h"
@@ -80,7 +81,12 @@ class FileWalk {
       close_stream(in);
       return;
     }
+    if ((settings_ & STRICT) != 0 && !converts_exactly(name, in, source)) {
+      close_stream(in);
+      return;
+    }
     stream_forget_history(in);
+    source_ = source;
     const ConversionEntry& entry = conversion_table(source, target_of(settings_));
     if ((settings_ & TO_CONSOLE) != 0) {
       convert_to_console(name, entry, in);
@@ -150,6 +156,32 @@ class FileWalk {
     return true;
   }
 
+  // --strict: whether the whole text converts exactly, every byte a
+  // character that the target holds and nothing after a 0x1A that ends the
+  // text; otherwise the first place that does not is reported, and nothing
+  // is written. The input is read twice (a pipe over what it kept).
+  bool converts_exactly(const std::string& name, TextStream* in, Code source) {
+    const TextPlace place = first_problem(in, source, target_of(settings_), convert_options());
+    bool only_marks = true;
+    const int64_t after = stream_bytes_after_end(in, only_marks);
+    const int64_t mark = in->mark_offset;
+    if (stream_error(in) || stream_seek(in, 0, 0) != 0) {
+      last_error = stream_error(in) ? in->error_code : last_error;
+      report_error(name.c_str());
+      fail();
+      return false;
+    }
+    if (place) {
+      print_message(MSG_STRICT_REFUSED, {name, std::to_string(place.line), std::to_string(place.column)});
+    } else if (after > 0 && !only_marks) {
+      print_message(MSG_STRICT_TEXT_ENDED, {name, std::to_string(mark), std::to_string(after)});
+    } else {
+      return true;
+    }
+    fail();
+    return false;
+  }
+
   // What the converter needs of the options.
   ConvertOptions convert_options() const {
     ConvertOptions options;
@@ -161,12 +193,24 @@ class FileWalk {
 
   // Nothing is dropped silently: characters replaced, and text after a 0x1A
   // that ended it. A read error on the way is left to close_input.
-  void report_losses(TextStream* in, const ConversionResult& found) {
-    if (found.replaced > 0) print_message(MSG_REPLACED, {std::to_string(found.replaced)});
+  // The first place is found by reading the text again, where it can be read
+  // again (not a pipe, whose kept bytes are gone by now).
+  void report_losses(TextStream* in, Code source, const ConversionResult& found) {
     bool only_marks = true;
     const int64_t after = stream_bytes_after_end(in, only_marks);
+    const int64_t mark = in->mark_offset;
+    if (found.replaced > 0) {
+      TextPlace place;
+      if (!stream_error(in) && stream_seek(in, 0, 0) == 0)
+        place = first_problem(in, source, target_of(settings_), convert_options());
+      if (place)
+        print_message(MSG_REPLACED_AT, {std::to_string(found.replaced), std::to_string(place.line),
+                                        std::to_string(place.column)});
+      else
+        print_message(MSG_REPLACED, {std::to_string(found.replaced)});
+    }
     if (after > 0 && !only_marks)
-      print_message(MSG_TEXT_ENDED_EARLY, {std::to_string(in->mark_offset), std::to_string(after)});
+      print_message(MSG_TEXT_ENDED_EARLY, {std::to_string(mark), std::to_string(after)});
   }
 
   // Closes the input; false, with the read error reported, when reading failed.
@@ -197,7 +241,7 @@ class FileWalk {
       return;
     }
     const ConversionResult found = entry.converter(in, std_out(), convert_options());
-    report_losses(in, found);
+    report_losses(in, source_, found);
     close_input(name, in);
     check_standard_output();
   }
@@ -251,7 +295,7 @@ class FileWalk {
     }
     out->lf_only = (settings_ & LF_LINE_ENDS) != 0;
     const ConversionResult found = entry.converter(in, out, convert_options());
-    report_losses(in, found);
+    report_losses(in, source_, found);
     if (!close_input(name, in)) return;  // the incomplete output is removed
     if (!output.commit()) {
       report_error(out_name.c_str());
@@ -263,6 +307,7 @@ class FileWalk {
   }
 
   const Settings settings_;
+  Code source_ = Code::sjis;  // the code of the file being converted
   std::vector<std::string> files_;
   std::unordered_map<FileId, size_t, FileIdHash> arguments_;  // each file argument's first place
   std::unordered_set<FileId, FileIdHash> written_;

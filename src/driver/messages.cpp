@@ -38,6 +38,7 @@ const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
     "         -g : 各ファイルの漢字コードを表示 (変換しない)\n",
     "         --unicode=jis: 〜‖−¢£¬— を JIS の Unicode (U+301C ...) で出力\n",
     "                        (既定は --unicode=windows: U+FF5E ...)\n",
+    "         --strict: 置き換える文字や不正なバイトのあるファイルは変換しない\n",
     "         -- : これ以降の語はすべてファイル名\n",
     "       UTF-8 のファイルも自動判別.\n",
 };
@@ -63,6 +64,10 @@ const char* const MSG_OUTPUT_WRITTEN_TWICE =
     "ERROR: %s: 出力ファイル %s は既にこの実行で出力しました. 変換しません.\n";
 
 const char* const MSG_REPLACED = "  変換できない文字を %s 個 置き換えました.\n";
+const char* const MSG_REPLACED_AT = "  変換できない文字を %s 個 置き換えました (最初は %s 行 %s 桁目).\n";
+const char* const MSG_STRICT_REFUSED = "ERROR: %s: %s 行 %s 桁目の文字は正確に変換できません. 変換しません.\n";
+const char* const MSG_STRICT_TEXT_ENDED =
+    "ERROR: %s: オフセット %s の 0x1A でテキストが終わり, その後に %s バイトあります. 変換しません.\n";
 
 namespace {
 

@@ -17,7 +17,7 @@ inline constexpr const char* VERSION_TEXT = "Ver.3.2";
 inline constexpr int USAGE_LINE_COUNT = 11;
 extern const char* const usage_lines[USAGE_LINE_COUNT];
 // Lines that --help adds after the usage text, for the extensions.
-inline constexpr int HELP_EXTENSION_LINE_COUNT = 13;
+inline constexpr int HELP_EXTENSION_LINE_COUNT = 14;
 extern const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 
 // Message formats; each %s is filled in order.
@@ -35,6 +35,9 @@ extern const char* const MSG_OUTPUT_WRITTEN_TWICE;   // the file, the output fil
 extern const char* const MSG_OUTPUT_NOT_REGULAR;     // the file, the output file, what stands there
 extern const char* const MSG_TEXT_ENDED_EARLY;       // the offset of the 0x1A, the bytes after it
 extern const char* const MSG_REPLACED;               // the count of replaced characters
+extern const char* const MSG_REPLACED_AT;            // the count, the line and column of the first
+extern const char* const MSG_STRICT_REFUSED;         // the file, the line and column of the first problem
+extern const char* const MSG_STRICT_TEXT_ENDED;      // the file, the offset of the 0x1A, the bytes after it
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
 std::string program_text(std::string_view utf8, bool display_utf8);

@@ -85,6 +85,10 @@ int parse_option(const char* word, Settings& s) {
         s &= ~JIS_FORMS;
         return 1;
       }
+      if (std::strcmp(word, "--strict") == 0) {
+        s |= STRICT;
+        return 1;
+      }
       return 0;
     default:
       return 0;

@@ -22,6 +22,7 @@ inline constexpr Settings SOURCE_FORCED = 0x00004000;     // the source was fixe
 inline constexpr Settings LF_LINE_ENDS = 0x00008000;      // -l: outputs end lines with LF alone
 inline constexpr Settings GUESS_ONLY = 0x00010000;        // -g: report each file's code, convert nothing
 inline constexpr Settings JIS_FORMS = 0x00020000;         // --unicode=jis: 〜 ‖ − ¢ £ ¬ — in their JIS forms
+inline constexpr Settings STRICT = 0x00040000;            // --strict: convert a file only if nothing is replaced
 
 constexpr Code target_of(Settings s) { return static_cast<Code>(s & TARGET_MASK); }
 constexpr Code source_of(Settings s) { return static_cast<Code>((s & SOURCE_MASK) >> SOURCE_SHIFT); }

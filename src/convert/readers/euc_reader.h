@@ -40,7 +40,10 @@ struct EucReader {
         continue;
       }
       const int c2 = in.get();
-      if (c2 == EOF) break;
+      if (c2 == EOF) {
+        w.dropped();
+        break;
+      }
       const unsigned b2 = static_cast<unsigned>(c2);
       if (b == SS2) {
         if (!widen) {

@@ -75,6 +75,7 @@ class JisDecoder {
       }
     }
     // A first byte still waiting is dropped.
+    if (pending_byte_ != 0) w_.dropped();
     w_.finish();
   }
 

@@ -64,6 +64,7 @@ struct SjisReader {
         w.single(b);  // 0x00-0x80 and 0xFF
       }
     }
+    if (lead != 0) w.dropped();
     w.finish();
   }
 };

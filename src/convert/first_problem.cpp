@@ -1,0 +1,131 @@
+#include "convert/first_problem.h"
+
+#include <array>
+#include <utility>
+
+#include "codes/jis0212_table.h"
+#include "codes/kana.h"
+#include "codes/unicode_table.h"
+#include "convert/readers/euc_reader.h"
+#include "convert/readers/jis_reader.h"
+#include "convert/readers/sjis_reader.h"
+#include "convert/readers/utf8_reader.h"
+#include "convert/writers/euc_writer.h"
+#include "convert/writers/jis_writer.h"
+#include "convert/writers/sjis_writer.h"
+#include "convert/writers/utf8_writer.h"
+
+namespace kotran {
+namespace {
+
+// Where the reading stands, and the first place found.
+struct Places {
+  TextPlace here{1, 0};
+  TextPlace first;
+};
+
+// A writer that writes nothing: each unit the reader hands it moves the
+// place on, and a unit the target writer would replace, or that is no
+// character, is kept as the first problem. It takes the units the way the
+// target's writer does (the same JIS reading, the same answer for a refused
+// EUC pair), so that the reader splits the text exactly as in the conversion.
+template <class TargetWriter, Code target>
+struct CheckingWriter {
+  static constexpr JisReading jis_reading = TargetWriter::jis_reading;
+  Places* places;
+
+  void unit(bool exact) {
+    ++places->here.column;
+    if (!exact && !places->first) places->first = places->here;
+  }
+
+  static bool holds_jis(uint16_t j) {
+    if (j >= IBM_EXTENSION_FIRST) return jis_to_unicode(j) != 0;  // the IBM extensions, in every code
+    return (j >> 8) <= 0x7E && jis_to_unicode(j) != 0;              // rows 1-94; rows 95-114 are user-defined
+  }
+  static bool holds_unicode(char32_t u) {
+    if constexpr (target == Code::utf8) return true;
+    if (u < 0x80 || u == 0xA5 || u == 0x203E || unicode_to_jis(u) != 0) return true;
+    if (u >= HALFWIDTH_KANA_FIRST && u <= HALFWIDTH_KANA_LAST) return true;
+    return target != Code::sjis && unicode_to_jis0212(u) != 0;
+  }
+
+  void single(unsigned b) {
+    if (b == 0x0A) {
+      ++places->here.line;
+      places->here.column = 0;
+      return;
+    }
+    unit(b < 0x80);
+  }
+  void put(unsigned) { unit(false); }  // an ESC or SO that begins nothing
+  void raw_pair(unsigned, unsigned) { unit(false); }
+  void substitute() { unit(false); }
+  void dropped() { unit(false); }
+  void jis_char(uint16_t j) { unit(holds_jis(j)); }
+  void row_char(uint16_t j) { jis_char(j); }
+  void halfkana(unsigned k) { unit(k >= KANA_FIRST && k <= KANA_LAST); }
+  void kana_as_read(unsigned x) { halfkana(x | 0x80); }
+  void unicode(char32_t u) { unit(holds_unicode(u)); }
+  void supplement_char(uint16_t k) {
+    const char32_t u = jis0212_to_unicode(k);
+    const bool held = u != 0 && (target != Code::sjis || ibm_extension_of(u) != 0 || unicode_to_jis(u) != 0);
+    unit(held);
+  }
+  void sjis_pair(unsigned lead, unsigned trail) {
+    const uint16_t j = sjis_to_jis_code(static_cast<uint16_t>((lead << 8) | trail));
+    unit(j != 0 && holds_jis(j));
+  }
+  void euc_pair(unsigned, unsigned, uint16_t j) { jis_char(j); }
+  // A pair that is no EUC character; the second byte is read again where the
+  // target's writer reads it again.
+  bool refused_euc_pair(unsigned lead, unsigned, bool) {
+    unit(false);
+    return target != Code::jis && ((lead >= 0xA0 && lead <= 0xDF) || lead >= 0xE0);
+  }
+  void designate(JisEscape) {}
+  void finish() {}
+};
+
+template <Code>
+struct Units;
+#define KOTRAN_CHECK_UNITS(id, Stem, name, extension) \
+  template <>                                         \
+  struct Units<Code::id> {                            \
+    using Reader = Stem##Reader;                      \
+    using Writer = Stem##Writer;                      \
+  };
+KOTRAN_CODES(KOTRAN_CHECK_UNITS)
+#undef KOTRAN_CHECK_UNITS
+
+template <Code source, Code target>
+TextPlace check(TextStream* in, const ConvertOptions& options) {
+  Places places;
+  ByteReader reader(in);
+  using Writer = CheckingWriter<typename Units<target>::Writer, target>;
+  Units<source>::Reader::template run<Path::byte_loop>(reader, Writer{&places}, options);
+  return places.first;
+}
+
+using Check = TextPlace (*)(TextStream*, const ConvertOptions&);
+
+template <size_t index>
+constexpr Check check_at() {
+  return &check<code_at(index / CODE_COUNT), code_at(index % CODE_COUNT)>;
+}
+
+template <size_t... index>
+constexpr std::array<Check, sizeof...(index)> make_checks(std::index_sequence<index...>) {
+  return {check_at<index>()...};
+}
+
+// By source, then target.
+constexpr auto checks = make_checks(std::make_index_sequence<CODE_COUNT * CODE_COUNT>());
+
+}  // namespace
+
+TextPlace first_problem(TextStream* in, Code source, Code target, const ConvertOptions& options) {
+  return checks[index_of(source) * CODE_COUNT + index_of(target)](in, options);
+}
+
+}  // namespace kotran
