@@ -1,13 +1,15 @@
 // Runs one of the converters over arbitrary bytes.
 //
 // Input: two parameter bytes, then the text.
-//   byte 0, bits 0-3: converter number, source * 4 + target (0 Shift-JIS,
-//                     1 JIS, 2 EUC, 3 UTF-8)
+//   byte 0, bits 0-3, with byte 1 bit 6 as bit 4: converter number (modulo
+//                     their count), source * 5 + target (0 Shift-JIS, 1 JIS,
+//                     2 EUC, 3 UTF-8, 4 UTF-16)
 //           bit 4:    half-width katakana become full-width (-f)
 //           bit 5:    JIS escape variant 3 (kanji-in ESC $ @) instead of 0
 //           bit 6:    text mode (CR LF folded and 0x1A ends the input on the
 //                     way in, LF written as CR LF) instead of raw bytes
-//   byte 1, bit 7:    blocks of 4096 bytes; otherwise bits 0-5 + 1 bytes per
+//   byte 1, bit 6:    bit 4 of the converter number
+//           bit 7:    blocks of 4096 bytes; otherwise bits 0-5 + 1 bytes per
 //                     block fill (1-64), so that block edges fall anywhere
 //
 // Checks, besides the sanitizers: each fast path (the word loop, the
@@ -39,7 +41,7 @@ void report(unsigned n, const ConvertOptions& with, bool text, size_t chunk, con
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
-  const unsigned n = (data[0] & 0x0F) % CONVERTER_COUNT;
+  const unsigned n = ((data[0] & 0x0F) | (data[1] & 0x40) >> 2) % CONVERTER_COUNT;
   ConvertOptions with;
   with.widen = (data[0] & 0x10) != 0;
   with.jis_variant = (data[0] & 0x20) != 0 ? 3 : 0;

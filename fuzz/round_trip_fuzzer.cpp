@@ -85,10 +85,19 @@ void add_utf8(std::string& out, char32_t u) {
   }
 }
 
-// The text as kotran writes it in the code (0 Shift-JIS, 1 JIS, 2 EUC, 3 UTF-8).
+// A UTF-16 code unit, little-endian.
+void add_utf16(std::string& out, char32_t u) {
+  out += static_cast<char>(u & 0xFF);
+  out += static_cast<char>(u >> 8);
+}
+
+// The text as kotran writes it in the code (0 Shift-JIS, 1 JIS, 2 EUC, 3 UTF-8,
+// 4 UTF-16: the mark first, CR LF for each line end).
 std::string render(const std::vector<Char>& chars, unsigned code, unsigned variant) {
   std::string out;
   auto add = [&out](unsigned b) { out += static_cast<char>(b); };
+  const bool utf16 = code == index_of(Code::utf16);
+  if (utf16) add_utf16(out, 0xFEFF);
   const JisEscapeRow& escapes = jis_escape_table[variant];
   Kind shift = Kind::ascii;
   auto shift_to = [&](Kind k) {
@@ -100,7 +109,12 @@ std::string render(const std::vector<Char>& chars, unsigned code, unsigned varia
     shift_to(c.kind);
     switch (c.kind) {
       case Kind::ascii:
-        add(c.value);
+        if (!utf16) {
+          add(c.value);
+        } else {
+          if (c.value == 0x0A) add_utf16(out, 0x0D);
+          add_utf16(out, c.value);
+        }
         break;
       case Kind::kana:
         if (code == index_of(Code::sjis)) add(c.value);
@@ -110,6 +124,7 @@ std::string render(const std::vector<Char>& chars, unsigned code, unsigned varia
           add(c.value);
         }
         if (code == index_of(Code::utf8)) add_utf8(out, 0xFF61 + (c.value - 0xA1));
+        if (utf16) add_utf16(out, 0xFF61 + (c.value - 0xA1));
         break;
       case Kind::kanji: {
         const uint16_t j = c.value;
@@ -127,6 +142,7 @@ std::string render(const std::vector<Char>& chars, unsigned code, unsigned varia
           add((j & 0xFF) | 0x80);
         }
         if (code == index_of(Code::utf8)) add_utf8(out, jis_to_unicode(j));
+        if (utf16) add_utf16(out, jis_to_unicode(j));
         break;
       }
     }
@@ -135,7 +151,7 @@ std::string render(const std::vector<Char>& chars, unsigned code, unsigned varia
   return out;
 }
 
-const char* const code_names[4] = {"Shift-JIS", "JIS", "EUC", "UTF-8"};
+const char* const code_names[5] = {"Shift-JIS", "JIS", "EUC", "UTF-8", "UTF-16"};
 
 struct Params {
   size_t chunk;
@@ -158,7 +174,7 @@ std::string convert(unsigned from, unsigned to, const std::string& text, const P
 // exactly that, and the pair the other way round is checked too, each round
 // trip gives back the text it started from. A failure shows the round trip.
 void round_trips(const std::vector<Char>& chars, unsigned codes, const Params& p) {
-  std::string in[4];
+  std::string in[5];
   for (unsigned c = 0; c < codes; ++c) in[c] = render(chars, c, p.variant);
   for (unsigned from = 0; from < codes; ++from) {
     for (unsigned to = 0; to < codes; ++to) {
@@ -191,9 +207,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<Char> mapped;
   for (const Char& c : chars)
     if (has_unicode_form(c)) mapped.push_back(c);
-  // All four codes for what UTF-8 can carry; the three legacy codes for the
+  // All five codes for what Unicode can carry; the three legacy codes for the
   // rest (unassigned codes, and the codes whose character has another code).
-  round_trips(mapped, 4, p);
+  round_trips(mapped, 5, p);
   if (mapped.size() != chars.size()) round_trips(chars, 3, p);
   return 0;
 }

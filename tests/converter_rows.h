@@ -21,6 +21,7 @@ inline constexpr ConvertOptions WIDE{.widen = true};     // -f
 inline constexpr ConvertOptions J7{.jis_variant = 3};    // kanji-in ESC $ @
 inline constexpr ConvertOptions WIDE_J7{.widen = true, .jis_variant = 3};
 inline constexpr ConvertOptions JIS_FORMS{.jis_forms = true};  // --unicode=jis
+inline constexpr ConvertOptions LF_ONLY{.lf_only = true};      // -l, which UTF-16 output writes itself
 
 struct ConverterRow {
   const char* label;

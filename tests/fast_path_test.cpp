@@ -81,7 +81,19 @@ TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
     jis += test::hex("1B 24 42 46 7C 4B 5C 38 6C 24 4E 4A 38 3D 71 1B 28 42 20 61 62 63 64 65 66 67 68 69 6A 6B 0D 0A");
     utf8 += line_utf8;
   }
-  const std::string* input_for[] = {&sjis, &jis, &euc, &utf8};
+  // UTF-16 as the UTF-8 text's characters, little-endian after the mark.
+  std::string utf16 = test::hex("FF FE");
+  for (size_t i = 0; i < utf8.size();) {
+    char32_t u = static_cast<unsigned char>(utf8[i]);
+    const int extra = u >= 0xE0 ? 2 : u >= 0xC0 ? 1 : 0;
+    u &= extra == 2 ? 0x0F : extra == 1 ? 0x1F : 0x7F;
+    for (int k = 1; k <= extra; ++k) u = (u << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += extra + 1;
+    utf16 += static_cast<char>(u & 0xFF);
+    utf16 += static_cast<char>(u >> 8);
+  }
+  const std::string* input_for[] = {&sjis, &jis, &euc, &utf8, &utf16};
+  static_assert(std::size(input_for) == CODE_COUNT);
   for_each_converter_and_path([&](Code source, Code target, Path path) {
     const std::string& text = *input_for[index_of(source)];
     const Converter c = converter(source, target);

@@ -23,6 +23,7 @@ constexpr Code SJIS = Code::sjis;
 constexpr Code EUC = Code::euc;
 constexpr Code JIS = Code::jis;
 constexpr Code UTF8 = Code::utf8;
+constexpr Code UTF16 = Code::utf16;
 
 const ProblemRow ROWS[] = {
     {"plain text", SJIS, EUC, "82 A0 0A 61 8A BF B1 DE", 0, 0},
@@ -52,6 +53,10 @@ const ProblemRow ROWS[] = {
     {"an escape of no set", JIS, EUC, "61 1B 4B 61", 1, 2},
     {"a first byte cut off in kanji text", JIS, SJIS, "1B 24 42 30", 1, 1},
     {"katakana in JIS", JIS, UTF8, "1B 28 49 31 32 1B 28 42", 0, 0},
+    {"UTF-16: CR LF a line end, an emoji Shift-JIS lacks", UTF16, SJIS, "FF FE 61 00 0D 00 0A 00 3D D8 00 DE", 2, 1},
+    {"UTF-16: a lone surrogate", UTF16, UTF8, "FF FE 61 00 00 DC", 1, 2},
+    {"UTF-16: a byte alone at the end", UTF16, UTF8, "FF FE 61 00 62", 1, 2},
+    {"to UTF-16: everything UTF-16 holds", UTF8, UTF16, "F0 9F 98 80", 0, 0},
 };
 
 TEST(FirstProblem, Rows) {

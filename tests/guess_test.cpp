@@ -10,6 +10,8 @@
 
 #include "test_util.h"
 
+#include <vector>
+
 namespace kotran {
 namespace {
 
@@ -53,17 +55,32 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
   EXPECT_EQ(dir.names(), before) << "nothing is written";
 }
 
-TEST(Guess, Utf16IsRefusedNotConverted) {
+// UTF-16 is recognised by its mark and read as stored: the bytes 0D 0A and
+// 1A inside characters (U+0A0D, U+001A) are no line end and no end of text.
+TEST(Guess, Utf16IsRecognisedAndReadAsStored) {
   TempDir dir;
-  dir.write("w.txt", hex("FF FE E5 65 2C 67 9E 8A"));
-  dir.write("s.txt", SJIS);
-  auto r = run_kotran({"-e", "w.txt", "s.txt"}, dir.path());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("w.txt: UTF-16"), std::string::npos) << r.err;
-  EXPECT_EQ(dir.names(), (std::vector<std::string>{"s.euc", "s.txt", "w.txt"})) << "the run goes on";
-  r = run_kotran({"-c", "-u", "w.txt"}, dir.path());
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "");
+  dir.write("w.txt", hex("FF FE E5 65 2C 67 9E 8A 0D 00 0A 00"));  // 日本語 CR LF, little-endian
+  dir.write("b.txt", hex("FE FF 65 E5 00 0D 00 0A"));              // 日 CR LF, big-endian
+  dir.write("x.txt", hex("FF FE 0D 0A 1A 00 61 00"));              // U+0A0D U+001A a
+  auto r = run_kotran({"-e", "w.txt", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test::to_hex(dir.read("w.euc")), "C6 FC CB DC B8 EC 0D 0A");
+  EXPECT_EQ(test::to_hex(dir.read("b.euc")), "C6 FC 0D 0A");
+  r = run_kotran({"-c", "-u", "x.txt"}, dir.path());
+  EXPECT_EQ(test::to_hex(r.out), "E0 A8 8D 1A 61");
+  r = test::run_shell("cat w.txt | $KOTRAN -c -u -l /dev/stdin", dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\n");
+  // -w writes UTF-16LE with its mark; its own line ends, CR LF or with -l LF.
+  dir.write("e.txt", EUC);
+  r = run_kotran({"-c", "-w", "e.txt"}, dir.path());
+  EXPECT_EQ(test::to_hex(r.out), "FF FE E5 65 2C 67 9E 8A 0D 00 0A 00");
+  r = run_kotran({"-c", "-w", "-l", "e.txt"}, dir.path());
+  EXPECT_EQ(test::to_hex(r.out), "FF FE E5 65 2C 67 9E 8A 0A 00");
+  ASSERT_EQ(run_kotran({"-w", "e.txt"}, dir.path()).status, 0);
+  EXPECT_EQ(test::to_hex(dir.read("e.utf16")), "FF FE E5 65 2C 67 9E 8A 0D 00 0A 00");
+  r = run_kotran({"-g", "e.utf16"}, dir.path());
+  EXPECT_EQ(r.out, "e.utf16: UTF-16 (certain)\n");
 }
 
 TEST(Guess, ErrorsAsForConversions) {

@@ -23,6 +23,7 @@ std::string word_hex(Settings s) {
 constexpr Settings T_JIS = with_target(0, Code::jis);
 constexpr Settings T_EUC = with_target(0, Code::euc);
 constexpr Settings T_UTF8 = with_target(0, Code::utf8);
+constexpr Settings T_UTF16 = with_target(0, Code::utf16);
 constexpr Settings S_JIS = with_source(0, Code::jis);
 constexpr Settings S_EUC = with_source(0, Code::euc);
 constexpr Settings S_UTF8 = with_source(0, Code::utf8);
@@ -115,6 +116,9 @@ const OptionCase kAccepted[] = {
     {"-L", T_EUC, T_EUC | LF_LINE_ENDS},
     {"-g", 0, GUESS_ONLY},
     {"-G", T_JIS, T_JIS | GUESS_ONLY},
+    // -w: target UTF-16.
+    {"-w", 0, T_UTF16},
+    {"-W", T_EUC | V3, T_UTF16 | V3},
     // --unicode=jis: Unicode output in the JIS forms; --unicode=windows takes it back.
     {"--unicode=jis", T_UTF8, T_UTF8 | JIS_FORMS},
     {"--unicode=windows", T_UTF8 | JIS_FORMS, T_UTF8},
@@ -136,7 +140,7 @@ TEST(OptionsParse, RejectedWords) {
       "-z", "-1", "-7", "-8", "- ", "-?", "-h", "-uu", "-u7", "-ux", "-u-",
       // An extension option with anything after it: "-euc" is no "-eu".
       "-euc", "-EUC", "-eux", "-eu ", "-usx", "-USX", "-ue7", "-ujj", "-jux", "-JUX", "-lx", "-Lx", "-l-",
-      "-gx", "-G1", "-u ", "-u7x", "--unicode", "--unicode=", "--unicode=JIS", "--unicode=jisx", "--unicode=cp932",
+      "-gx", "-G1", "-u ", "-u7x", "--unicode", "--unicode=", "--unicode=JIS", "--unicode=jisx", "--unicode=cp932", "-wx", "-w8", "--strictly",
   };
   for (const char* word : words) {
     Settings s = 0;

@@ -26,6 +26,7 @@ using test::to_hex;
 using test::CLEAR;
 using test::J7;
 using test::JIS_FORMS;
+using test::LF_ONLY;
 using test::WIDE;
 using test::row_name;
 using Row = test::ConverterRow;
@@ -54,6 +55,20 @@ const Row to_utf8_rows[] = {
     {"JIS ESC $ ( D", converter(Code::jis, Code::utf8), "1B 24 28 44 30 21 2B 21 1B 28 42 61", CLEAR, "E4 B8 82 C3 A1 61", 0},
     {"EUC katakana without SS2, widened", converter(Code::euc, Code::utf8), "B1 0A", WIDE, "E3 82 A2 0A", 0},
     {"EUC ASCII with a stray high bit", converter(Code::euc, Code::utf8), "E1 0A", CLEAR, "61 0A", 0},
+    // UTF-16: CR LF is one line end, a surrogate pair one character, a lone surrogate replaced.
+    {"UTF-16LE with a surrogate pair", converter(Code::utf16, Code::utf8), "FF FE 3D D8 00 DE 0D 00 0A 00 0D 00 61 00", CLEAR,
+     "F0 9F 98 80 0A 0D 61", 0},
+    {"UTF-16BE", converter(Code::utf16, Code::utf8), "FE FF 65 E5 00 0A", CLEAR, "E6 97 A5 0A", 0},
+    {"lone surrogates", converter(Code::utf16, Code::utf8), "FF FE 00 D8 61 00 00 DC", CLEAR, "EF BF BD 61 EF BF BD", 2},
+    {"UTF-16 to Shift-JIS", converter(Code::utf16, Code::sjis), "FF FE 42 30 0D 00 0A 00 3D D8 00 DE", CLEAR, "82 A0 0A 81 AC", 1},
+    {"UTF-16 katakana widened", converter(Code::utf16, Code::sjis), "FF FE 76 FF 9E FF 71 FF", WIDE, "83 4B 83 41", 0},
+    {"UTF-16 丂 to EUC", converter(Code::utf16, Code::euc), "FF FE 02 4E", CLEAR, "8F B0 A1", 0},
+    {"to UTF-16LE with its mark, CR LF written", converter(Code::sjis, Code::utf16), "82 A0 0A 61 B1", CLEAR,
+     "FF FE 42 30 0D 00 0A 00 61 00 71 FF", 0},
+    {"to UTF-16 with LF alone", converter(Code::euc, Code::utf16), "A4 A2 0A", LF_ONLY, "FF FE 42 30 0A 00", 0},
+    {"JIS X 0212 and katakana to UTF-16", converter(Code::jis, Code::utf16), "1B 24 28 44 30 21 1B 28 49 31 1B 28 42",
+     CLEAR, "FF FE 02 4E 71 FF", 0},
+    {"UTF-8 emoji to UTF-16", converter(Code::utf8, Code::utf16), "F0 9F 98 80 E3 81 82", CLEAR, "FF FE 3D D8 00 DE 42 30", 0},
     // 〜 ‖ − ¢ £ ¬ ― in the Windows forms, then with --unicode=jis in the JIS forms.
     {"Windows forms", converter(Code::sjis, Code::utf8), "81 60 81 61 81 7C 81 91 81 92 81 CA 81 5C", CLEAR,
      "EF BD 9E E2 88 A5 EF BC 8D EF BF A0 EF BF A1 EF BF A2 E2 80 95", 0},

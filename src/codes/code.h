@@ -14,7 +14,8 @@ namespace kotran {
   X(sjis, Sjis, "Shift-JIS", ".sjs")       \
   X(jis, Jis, "JIS", ".jis")               \
   X(euc, Euc, "EUC", ".euc")               \
-  X(utf8, Utf8, "UTF-8", ".utf8")
+  X(utf8, Utf8, "UTF-8", ".utf8")          \
+  X(utf16, Utf16, "UTF-16", ".utf16")
 
 enum class Code : uint8_t {
 #define KOTRAN_CODE_ENUM(id, Stem, name, extension) id,

@@ -14,6 +14,7 @@ struct ConvertOptions {
   bool widen = false;        // half-width katakana become full-width
   uint8_t jis_variant = 0;   // the row of jis_escape_table that JIS output uses
   bool jis_forms = false;    // Unicode output writes 〜 ‖ − ¢ £ ¬ — in their JIS forms
+  bool lf_only = false;      // UTF-16 output, whose stream is not translated, ends lines with LF alone
   Path path = Path::vectors;
 };
 

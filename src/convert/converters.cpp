@@ -6,10 +6,12 @@
 #include "convert/readers/euc_reader.h"
 #include "convert/readers/jis_reader.h"
 #include "convert/readers/sjis_reader.h"
+#include "convert/readers/utf16_reader.h"
 #include "convert/readers/utf8_reader.h"
 #include "convert/writers/euc_writer.h"
 #include "convert/writers/jis_writer.h"
 #include "convert/writers/sjis_writer.h"
+#include "convert/writers/utf16_writer.h"
 #include "convert/writers/utf8_writer.h"
 
 namespace kotran {

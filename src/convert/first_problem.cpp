@@ -9,10 +9,12 @@
 #include "convert/readers/euc_reader.h"
 #include "convert/readers/jis_reader.h"
 #include "convert/readers/sjis_reader.h"
+#include "convert/readers/utf16_reader.h"
 #include "convert/readers/utf8_reader.h"
 #include "convert/writers/euc_writer.h"
 #include "convert/writers/jis_writer.h"
 #include "convert/writers/sjis_writer.h"
+#include "convert/writers/utf16_writer.h"
 #include "convert/writers/utf8_writer.h"
 
 namespace kotran {
@@ -44,7 +46,7 @@ struct CheckingWriter {
     return (j >> 8) <= 0x7E && jis_to_unicode(j) != 0;              // rows 1-94; rows 95-114 are user-defined
   }
   static bool holds_unicode(char32_t u) {
-    if constexpr (target == Code::utf8) return true;
+    if constexpr (target == Code::utf8 || target == Code::utf16) return true;
     if (u < 0x80 || u == 0xA5 || u == 0x203E || unicode_to_jis(u) != 0) return true;
     if (u >= HALFWIDTH_KANA_FIRST && u <= HALFWIDTH_KANA_LAST) return true;
     return target != Code::sjis && unicode_to_jis0212(u) != 0;

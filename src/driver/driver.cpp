@@ -81,6 +81,11 @@ class FileWalk {
       close_stream(in);
       return;
     }
+    // UTF-16 is read as stored: a byte 0x0A or 0x1A may be half of a character.
+    if (source == Code::utf16 && !read_as_stored(name, in)) {
+      close_stream(in);
+      return;
+    }
     if ((settings_ & STRICT) != 0 && !converts_exactly(name, in, source)) {
       close_stream(in);
       return;
@@ -139,11 +144,6 @@ class FileWalk {
   bool detect(const std::string& name, TextStream* in, Code& source) {
     const Recognised answer = recognise(name, in).code;
     if (answer == Recognised::unreadable) return false;
-    if (answer == Recognised::utf16) {
-      print_message(MSG_UTF16_FILE, {name});
-      fail();
-      return false;
-    }
     if (answer == Recognised::ascii) {
       print_message(MSG_ASCII_FILE, {name});
       return false;
@@ -154,6 +154,16 @@ class FileWalk {
     }
     source = code_of(answer);
     return true;
+  }
+
+  // Turns off the text-mode reading of the stream (CR LF folding, the 0x1A
+  // end) from its start; false, reported, when it cannot go back there.
+  bool read_as_stored(const std::string& name, TextStream* in) {
+    in->text = false;
+    if (stream_seek(in, 0, 0) == 0) return true;
+    report_error(name.c_str());
+    fail();
+    return false;
   }
 
   // --strict: whether the whole text converts exactly, every byte a
@@ -188,6 +198,7 @@ class FileWalk {
     options.widen = to_fullwidth(settings_);
     options.jis_variant = static_cast<uint8_t>(jis_variant_of(settings_));
     options.jis_forms = (settings_ & JIS_FORMS) != 0;
+    options.lf_only = (settings_ & LF_LINE_ENDS) != 0;
     return options;
   }
 
@@ -294,6 +305,7 @@ class FileWalk {
       return;
     }
     out->lf_only = (settings_ & LF_LINE_ENDS) != 0;
+    out->text = target_of(settings_) != Code::utf16;
     const ConversionResult found = entry.converter(in, out, convert_options());
     report_losses(in, source_, found);
     if (!close_input(name, in)) return;  // the incomplete output is removed
@@ -364,6 +376,8 @@ int run_driver(const std::vector<std::string>& words) {
     }
     if (options_ok) {
       std_out()->lf_only = (settings & LF_LINE_ENDS) != 0;
+      // UTF-16 output writes its own line ends: a byte 0x0A may be half of a character.
+      std_out()->text = target_of(settings) != Code::utf16;
       install_output_cleanup();
       FileWalk walk(settings, std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end()));
       status = walk.run();

@@ -29,6 +29,7 @@ const char* const usage_lines[USAGE_LINE_COUNT] = {
 const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
     "\n       拡張オプション:\n",
     "         -u : UTF-8 に変換\n",
+    "         -w : UTF-16 (リトルエンディアン, BOM 付き) に変換\n",
     "         -us: UTF-8 から シフトJIS に変換 (自動判別しない)\n",
     "         -ue: UTF-8 から EUC に変換 (自動判別しない)\n",
     "         -uj: UTF-8 から JIS に変換 (自動判別しない)\n",
@@ -40,13 +41,12 @@ const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
     "                        (既定は --unicode=windows: U+FF5E ...)\n",
     "         --strict: 置き換える文字や不正なバイトのあるファイルは変換しない\n",
     "         -- : これ以降の語はすべてファイル名\n",
-    "       UTF-8 のファイルも自動判別.\n",
+    "       UTF-8 と UTF-16 (BOM 付き) のファイルも自動判別.\n",
 };
 
 const char* const MSG_BAD_OPTION = "ERROR: \"%s\" は間違ったオプションです.\n";
 const char* const MSG_ASCII_FILE = "%s: これは ASCII ファイルです!\n";
 const char* const MSG_NO_NEED = "%s: これは変換の必要がありません!\n";
-const char* const MSG_UTF16_FILE = "ERROR: %s: UTF-16 のテキストです. 変換できません.\n";
 const char* const MSG_CONVERTING = "%s: %s 変換.\n";
 const char* const MSG_WIDENING = "  半角カタカナ->全角 変換.\n";
 const char* const MSG_OUTPUT_FILE = "  出力ファイル: %s\n";

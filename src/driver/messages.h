@@ -17,14 +17,13 @@ inline constexpr const char* VERSION_TEXT = "Ver.3.2";
 inline constexpr int USAGE_LINE_COUNT = 11;
 extern const char* const usage_lines[USAGE_LINE_COUNT];
 // Lines that --help adds after the usage text, for the extensions.
-inline constexpr int HELP_EXTENSION_LINE_COUNT = 14;
+inline constexpr int HELP_EXTENSION_LINE_COUNT = 15;
 extern const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 
 // Message formats; each %s is filled in order.
 extern const char* const MSG_BAD_OPTION;      // M1: the option word
 extern const char* const MSG_ASCII_FILE;      // M2: the file
 extern const char* const MSG_NO_NEED;         // M3: the file
-extern const char* const MSG_UTF16_FILE;      // the file
 extern const char* const MSG_CONVERTING;      // M4: the file, the description
 extern const char* const MSG_WIDENING;        // M5
 extern const char* const MSG_OUTPUT_FILE;     // M6: the output file

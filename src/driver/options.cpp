@@ -37,6 +37,10 @@ int parse_option(const char* word, Settings& s) {
       if (!whole(word, 1)) return 0;
       s |= GUESS_ONLY;
       return 1;
+    case 'w':
+      if (!whole(word, 1)) return 0;
+      s = with_target(s, Code::utf16);
+      return 1;
     case 's':
       s = with_target(s, Code::sjis);
       return 1;

@@ -1,6 +1,5 @@
 // What recognition can answer: one of the codes, text of 7-bit bytes only,
-// UTF-16 (known by its byte-order mark, not converted), or a text that could
-// not be read; and how sure the answer is.
+// or a text that could not be read; and how sure the answer is.
 #pragma once
 
 #include <cstddef>
@@ -15,7 +14,6 @@ enum class Recognised : uint8_t {
   KOTRAN_CODES(KOTRAN_RECOGNISED_CODE)
 #undef KOTRAN_RECOGNISED_CODE
   ascii,       // only 7-bit bytes and no JIS escape sequence
-  utf16,       // begins with a UTF-16 byte-order mark, either order
   unreadable,  // no stream, or a read error
 };
 
@@ -26,11 +24,7 @@ constexpr Recognised recognised(Code c) { return static_cast<Recognised>(c); }
 // "Shift-JIS", ..., "ASCII", as -g reports them.
 constexpr const char* recognised_name(Recognised r) {
   if (names_code(r)) return info_of(code_of(r)).name;
-  switch (r) {
-    case Recognised::ascii: return "ASCII";
-    case Recognised::utf16: return "UTF-16";
-    default: return "unreadable";
-  }
+  return r == Recognised::ascii ? "ASCII" : "unreadable";
 }
 
 // How sure an answer is.
