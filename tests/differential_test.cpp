@@ -29,7 +29,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iostream>
+#include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -458,6 +461,481 @@ TEST(DifferentialMapping, UserDefinedCodesAreReplacedAndCounted) {
   EXPECT_EQ(to_hex(r.out), "E4 BA 9C EF BF BD EF BF BD 0D 0A");
   const std::string replaced_two = hex("95 CF 8A B7 82 C5 82 AB 82 C8 82 A2 95 B6 8E 9A 82 F0") + " 2 ";
   EXPECT_NE(r.err.find(replaced_two), std::string::npos) << to_hex(r.err);
+}
+
+// ---- every character of every table ----
+//
+// Each table goes through kotran in one file, one character a line (CR LF),
+// and is compared line by line: kotran runs a few times per table, not once
+// per character. Where kotran and an oracle are meant to differ, the
+// difference is a row of a list (the code, what kotran's side gives, what
+// the oracle gives, why); a line that differs and is not listed fails, and
+// so does a row that no longer differs.
+
+// One iconv descriptor for many short conversions.
+class ShortIconv {
+ public:
+  ShortIconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~ShortIconv() {
+    if (ok()) iconv_close(cd_);
+  }
+  ShortIconv(const ShortIconv&) = delete;
+  ShortIconv& operator=(const ShortIconv&) = delete;
+  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  // The bytes converted as a whole, with the shift back at the end; false
+  // when iconv refuses or leaves any of them.
+  bool operator()(const std::string& in, std::string& out) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char buffer[256];
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    char* dst = buffer;
+    size_t dst_left = sizeof buffer;
+    if (iconv(cd_, &src, &src_left, &dst, &dst_left) == static_cast<size_t>(-1) || src_left != 0) return false;
+    if (iconv(cd_, nullptr, nullptr, &dst, &dst_left) == static_cast<size_t>(-1)) return false;
+    out.assign(buffer, dst);
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", start)) {
+    lines.push_back(text.substr(start, at - start));
+    start = at + 2;
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::string one_per_line(const std::vector<std::string>& items) {
+  std::string text;
+  for (const auto& item : items) text += item + "\r\n";
+  return text;
+}
+
+std::string two(unsigned a, unsigned b) {
+  return std::string{static_cast<char>(a), static_cast<char>(b)};
+}
+
+// Shift-JIS <-> JIS X 0208 row and cell bytes, by the usual arithmetic (the
+// test's own, so that it does not lean on kotran's).
+std::string sjis_to_jis(const std::string& s) {
+  unsigned hi = static_cast<unsigned char>(s[0]), lo = static_cast<unsigned char>(s[1]);
+  unsigned row = (hi <= 0x9F ? hi - 0x70 : hi - 0xB0) * 2;
+  if (lo < 0x9F) {
+    --row;
+    lo -= lo >= 0x80 ? 0x20 : 0x1F;
+  } else {
+    lo -= 0x7E;
+  }
+  return two(row, lo);
+}
+std::string jis_to_euc(const std::string& j) { return two(j[0] | 0x80, j[1] | 0x80); }
+
+// glibc's EUC-JP, ISO-2022-JP-2 and CP932, or the reason the tests skip.
+std::string iconv_lacks(std::initializer_list<const char*> charsets) {
+  for (const char* c : charsets)
+    if (!iconv_has(c)) return std::string("glibc iconv lacks ") + c;
+  return "";
+}
+
+bool have_nkf() { return test::run_shell("command -v nkf >/dev/null 2>&1", ".").status == 0; }
+
+// nkf with the options on a file of the directory; its output.
+std::string nkf(const TempDir& dir, const std::string& options, const std::string& name) {
+  const auto r = test::run_shell("nkf " + options + " " + name, dir.path());
+  EXPECT_EQ(r.status, 0) << "nkf " << options << "\n" << r.err;
+  return r.out;
+}
+
+// kotran -c with the option on the input written as the file; its output,
+// checked to be a success.
+test::RunResult kotran_on(const TempDir& dir, const std::string& name, const std::string& input,
+                          const std::vector<std::string>& options) {
+  dir.write(name, input);
+  std::vector<std::string> args{"-c"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.push_back(name);
+  auto r = run_kotran(args, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  return r;
+}
+
+// A line on which kotran and an oracle are meant to differ. For oracles that
+// read kotran's output (nkf), "kotran" is what the oracle reads it as.
+struct Difference {
+  std::string code;    // the input code, hex
+  std::string kotran;  // kotran's side, hex
+  std::string oracle;  // the oracle's side, hex; "refused" when it writes nothing
+  const char* why;
+};
+
+constexpr const char* REFUSED = "refused";
+
+// kotran's lines against the oracle's, line by line: every line that differs
+// must be a row, and every row must differ as listed. Returns how many lines
+// agree.
+size_t expect_only_listed(const std::string& what, const std::vector<std::string>& codes,
+                          const std::vector<std::string>& ours, const std::vector<std::string>& theirs,
+                          const std::vector<Difference>& rows) {
+  SCOPED_TRACE(what);
+  EXPECT_EQ(ours.size(), codes.size());
+  EXPECT_EQ(theirs.size(), codes.size());
+  std::set<std::string> met;
+  size_t agree = 0;
+  for (size_t i = 0; i < codes.size() && i < ours.size() && i < theirs.size(); ++i) {
+    const std::string code = to_hex(codes[i]), mine = to_hex(ours[i]), other = theirs[i];
+    const auto row = std::find_if(rows.begin(), rows.end(), [&](const Difference& d) { return d.code == code; });
+    if (row == rows.end()) {
+      if (mine == other) ++agree;
+      else ADD_FAILURE() << code << ": kotran " << mine << ", oracle " << other << " (not a listed difference)";
+      continue;
+    }
+    met.insert(code);
+    EXPECT_EQ(mine, row->kotran) << code << " (" << row->why << ")";
+    EXPECT_EQ(other, row->oracle) << code << " (" << row->why << ")";
+    EXPECT_NE(mine, other) << code << " is listed as a difference but agrees";
+  }
+  for (const auto& row : rows) EXPECT_EQ(met.count(row.code), 1u) << row.code << " is listed but was not met";
+  return agree;
+}
+
+// The oracle's conversion of each code, hex, or REFUSED.
+std::vector<std::string> each_through(ShortIconv& oracle, const std::vector<std::string>& codes) {
+  std::vector<std::string> out;
+  for (const auto& c : codes) {
+    std::string o;
+    out.push_back(oracle(c, o) ? to_hex(o) : REFUSED);
+  }
+  return out;
+}
+
+std::vector<std::string> as_hex(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const auto& l : lines) out.push_back(to_hex(l));
+  return out;
+}
+
+// The IBM extensions of Shift-JIS, FA 40 - FC 4B: 388 codes, all assigned.
+std::vector<std::string> ibm_extension_codes() {
+  std::vector<std::string> codes;
+  for (unsigned hi = 0xFA; hi <= 0xFC; ++hi)
+    for (unsigned lo = 0x40; lo <= 0xFC; ++lo) {
+      if (lo == 0x7F) continue;
+      if (hi == 0xFC && lo > 0x4B) break;
+      codes.push_back(two(hi, lo));
+    }
+  return codes;
+}
+
+// The JIS X 0212 codes glibc's EUC-JP decodes (8F hi lo), with what it
+// decodes them to.
+void jis0212_codes(std::vector<std::string>& codes, std::vector<std::string>& utf8) {
+  ShortIconv decode("UTF-8", "EUC-JP");
+  for (unsigned hi = 0xA1; hi <= 0xFE; ++hi)
+    for (unsigned lo = 0xA1; lo <= 0xFE; ++lo) {
+      const std::string code{'\x8F', static_cast<char>(hi), static_cast<char>(lo)};
+      std::string u;
+      if (decode(code, u)) {
+        codes.push_back(code);
+        utf8.push_back(u);
+      }
+    }
+}
+
+// The replacement message's count, as kotran writes it in Shift-JIS.
+std::string replaced(size_t n) {
+  return hex("95 CF 8A B7 82 C5 82 AB 82 C8 82 A2 95 B6 8E 9A 82 F0") + " " + std::to_string(n) + " ";
+}
+
+// Every IBM extension becomes in EUC and JIS the code of rows 89-92, 13 or 2
+// that holds the same character. nkf reads both outputs: as CP51932 and
+// CP50221 (Microsoft's EUC and JIS) it must read every line as glibc's CP932
+// reads the input; as plain EUC-JP and ISO-2022-JP it reads two codes of row
+// 2 and 92 in their JIS forms, listed below.
+TEST(DifferentialTables, IbmExtensionsBecomeTheirTwinsInEucAndJis) {
+  if (const auto lack = iconv_lacks({"CP932"}); !lack.empty()) GTEST_SKIP() << lack;
+  const auto codes = ibm_extension_codes();
+  ASSERT_EQ(codes.size(), 388u);
+  const std::string sjis = one_per_line(codes);
+  std::string expected;
+  ASSERT_TRUE(glibc_iconv("UTF-8", "CP932", sjis, expected));
+  TempDir dir;
+  const auto euc = kotran_on(dir, "s.txt", sjis, {"-e"}).out;
+  const auto jis = run_kotran({"-c", "-j", "s.txt"}, dir.path()).out;
+  dir.write("e.txt", euc);
+  dir.write("j.txt", jis);
+
+  // The form of the codes: two bytes of rows 89-92, 13 or 2, and in JIS the
+  // same row and cell between ESC $ B and ESC ( J.
+  const auto e = lines_of(euc), j = lines_of(jis);
+  ASSERT_EQ(e.size(), codes.size());
+  ASSERT_EQ(j.size(), codes.size());
+  std::map<unsigned, size_t> rows;
+  for (size_t i = 0; i < codes.size(); ++i) {
+    ASSERT_EQ(e[i].size(), 2u) << to_hex(codes[i]) << " -> " << to_hex(e[i]);
+    const unsigned row = static_cast<unsigned char>(e[i][0]) - 0xA0;
+    EXPECT_TRUE((row >= 89 && row <= 92) || row == 13 || row == 2) << to_hex(codes[i]) << " -> " << to_hex(e[i]);
+    ++rows[row];
+    EXPECT_EQ(to_hex(j[i]), to_hex("\x1B$B" + two(e[i][0] & 0x7F, e[i][1] & 0x7F) + KANJI_OUT_83))
+        << to_hex(codes[i]);
+  }
+  // Counted in Python: the lowest cp932 code of each IBM extension's
+  // character lies in rows 89-92 for 373, row 13 for 13 (Ⅰ-Ⅹ № ℡ ㈱) and
+  // row 2 for 2 (￢ ∵).
+  EXPECT_EQ(rows[89] + rows[90] + rows[91] + rows[92], 373u);
+  EXPECT_EQ(rows[13], 13u);
+  EXPECT_EQ(rows[2], 2u);
+  std::cout << "IBM extensions to EUC and JIS: " << rows[89] + rows[90] + rows[91] + rows[92]
+            << " to rows 89-92, " << rows[13] << " to row 13, " << rows[2] << " to row 2\n";
+
+  if (!have_nkf()) GTEST_SKIP() << "nkf is not installed (apt-get install nkf): kotran's EUC and JIS are not read back";
+  EXPECT_EQ(difference(nkf(dir, "--ic=CP51932 --oc=UTF-8", "e.txt"), expected), "");
+  EXPECT_EQ(difference(nkf(dir, "--ic=CP50221 --oc=UTF-8", "j.txt"), expected), "");
+  const std::vector<Difference> jis_forms = {
+      {"FA 54", "C2 AC", "EF BF A2", "kotran writes ￢ as 2-44 (A2 CC); nkf's EUC-JP reads it as NOT SIGN U+00AC"},
+      {"FA 55", "C2 A6", "EF BF A4", "kotran writes ￤ as 92-92 (FC FC); nkf's EUC-JP reads it as BROKEN BAR U+00A6"},
+  };
+  const auto want = as_hex(lines_of(expected));
+  for (const auto& [options, file] : {std::pair{"-E -w", "e.txt"}, std::pair{"-J -w", "j.txt"}}) {
+    const size_t agree = expect_only_listed(std::string("nkf ") + options, codes,
+                                            lines_of(nkf(dir, options, file)), want, jis_forms);
+    EXPECT_EQ(agree, 386u);
+  }
+}
+
+// Every JIS X 0212 code, 8F hi lo in EUC: to UTF-8 as glibc's EUC-JP, to JIS
+// as ESC $ ( D and back, to Shift-JIS as its IBM extension or 〓, counted.
+TEST(DifferentialTables, EveryJisX0212Code) {
+  if (const auto lack = iconv_lacks({"CP932", "EUC-JP", "ISO-2022-JP-2"}); !lack.empty()) GTEST_SKIP() << lack;
+  std::vector<std::string> codes, utf8;
+  jis0212_codes(codes, utf8);
+  ASSERT_EQ(codes.size(), 6067u);  // Python's euc_jp decodes the same number
+  const std::string euc = one_per_line(codes);
+  TempDir dir;
+
+  // To UTF-8: as glibc's EUC-JP, every one.
+  const auto to_utf8 = kotran_on(dir, "e.txt", euc, {"-eu"}).out;
+  EXPECT_EQ(expect_only_listed("EUC -> UTF-8 against glibc EUC-JP", codes, lines_of(to_utf8), as_hex(utf8), {}),
+            6067u);
+
+  // To JIS: ESC $ ( D, the row and cell, then ESC ( J, as glibc's
+  // ISO-2022-JP-2 reads it (Python's iso2022_jp_2 reads 2-23 as U+007E, not
+  // U+FF5E as glibc's and Python's EUC-JP do, so glibc is the oracle here).
+  const auto jis = run_kotran({"-c", "-ej", "e.txt"}, dir.path()).out;
+  const auto j = lines_of(jis);
+  ASSERT_EQ(j.size(), codes.size());
+  for (size_t i = 0; i < codes.size(); ++i)
+    EXPECT_EQ(to_hex(j[i]), to_hex("\x1B$(D" + two(codes[i][1] & 0x7F, codes[i][2] & 0x7F) + KANJI_OUT_83));
+  std::string jis_read;
+  ASSERT_TRUE(glibc_iconv("UTF-8", "ISO-2022-JP-2", replace_all(jis, KANJI_OUT_83, TO_ASCII), jis_read));
+  EXPECT_EQ(difference(jis_read, to_utf8), "");
+
+  // To Shift-JIS: the IBM extension whose glibc CP932 reading is the same
+  // character, or 〓 (81 AC), replaced and counted. Which characters the IBM
+  // extensions hold comes from glibc's CP932, not from kotran's table.
+  std::set<std::string> ibm_characters;
+  {
+    ShortIconv cp932("UTF-8", "CP932");
+    for (const auto& c : ibm_extension_codes()) {
+      std::string u;
+      ASSERT_TRUE(cp932(c, u)) << to_hex(c);
+      ibm_characters.insert(u);
+    }
+  }
+  size_t held = 0;
+  for (const auto& u : utf8) held += ibm_characters.count(u);
+  EXPECT_EQ(held, 280u);  // Python: 280 of the 6,067 are among cp932's decodings of FA 40 - FC 4B
+  const auto to_sjis = run_kotran({"-c", "-es", "e.txt"}, dir.path());
+  const auto s = lines_of(to_sjis.out);
+  ASSERT_EQ(s.size(), codes.size());
+  // Two characters that JIS X 0208 itself holds (as kotran reads UTF-8) go
+  // to their JIS X 0208 code, not to an IBM extension.
+  const std::map<std::string, std::string> own_code = {
+      {"8F A2 B7", "81 60"},  // FULLWIDTH TILDE, 1-33
+      {"8F A2 C3", "EE FA"},  // BROKEN BAR, read as its Windows form ￤, 92-92
+  };
+  const std::vector<Difference> broken_bar = {
+      {"8F A2 C3", "EF BF A4", "C2 A6", "kotran writes BROKEN BAR as ￤ (EE FA), which CP932 reads as U+FFE4"}};
+  size_t as_ibm = 0, as_geta = 0;
+  std::vector<std::string> kept, read_back, theirs;
+  ShortIconv cp932("UTF-8", "CP932");
+  for (size_t i = 0; i < codes.size(); ++i) {
+    if (s[i] == hex("81 AC")) {
+      ++as_geta;
+      EXPECT_EQ(ibm_characters.count(utf8[i]), 0u) << to_hex(codes[i]) << " has an IBM extension but became 〓";
+      continue;
+    }
+    const unsigned hi = static_cast<unsigned char>(s[i][0]);
+    const auto own = own_code.find(to_hex(codes[i]));
+    if (own != own_code.end()) {
+      EXPECT_EQ(to_hex(s[i]), own->second) << to_hex(codes[i]);
+    } else {
+      EXPECT_TRUE(s[i].size() == 2 && hi >= 0xFA && hi <= 0xFC && (hi < 0xFC || static_cast<unsigned char>(s[i][1]) <= 0x4B))
+          << to_hex(codes[i]) << " -> " << to_hex(s[i]) << " is no IBM extension";
+      ++as_ibm;
+    }
+    std::string read;
+    kept.push_back(codes[i]);
+    read_back.push_back(cp932(s[i], read) ? read : "");
+    theirs.push_back(to_hex(utf8[i]));
+  }
+  EXPECT_EQ(expect_only_listed("EUC -> Shift-JIS read by glibc CP932", kept, read_back, theirs, broken_bar),
+            280u + own_code.size() - broken_bar.size());
+  EXPECT_EQ(as_ibm, 280u);
+  EXPECT_EQ(as_geta, 6067u - 280u - own_code.size());
+  EXPECT_NE(to_sjis.err.find(replaced(as_geta)), std::string::npos) << to_sjis.err;
+  std::cout << "JIS X 0212 to Shift-JIS: " << as_ibm << " IBM extensions, " << as_geta << " 〓, "
+            << own_code.size() << " JIS X 0208 codes\n";
+}
+
+// The JIS forms of UTF-8 (U+301C U+2016 U+2212 U+00A2 U+00A3 U+00AC U+2014
+// U+00A6) to Shift-JIS as glibc's CP932 writes them, and --unicode=jis back
+// to them as nkf reads Shift-JIS.
+TEST(DifferentialTables, JisFormsBothWays) {
+  if (const auto lack = iconv_lacks({"CP932", "EUC-JP"}); !lack.empty()) GTEST_SKIP() << lack;
+  const std::vector<std::string> jis_forms = {hex("E3 80 9C"), hex("E2 80 96"), hex("E2 88 92"), hex("C2 A2"),
+                                              hex("C2 A3"),    hex("C2 AC"),    hex("E2 80 94"), hex("C2 A6")};
+  TempDir dir;
+  const auto sjis = lines_of(kotran_on(dir, "u.txt", one_per_line(jis_forms), {"-us"}).out);
+  ShortIconv to_cp932("CP932", "UTF-8");
+  const std::vector<Difference> no_broken_bar = {
+      {"C2 A6", "EE FA", REFUSED, "glibc's CP932 has no BROKEN BAR; kotran reads it as ￤ (92-92)"}};
+  EXPECT_EQ(expect_only_listed("UTF-8 -> Shift-JIS against glibc CP932", jis_forms, sjis,
+                               each_through(to_cp932, jis_forms), no_broken_bar),
+            7u);
+
+  // Back with --unicode=jis, from the Shift-JIS kotran wrote: the seven
+  // characters of JIS X 0208 proper come back in their JIS forms; ￤ of row
+  // 92, an NEC-selected extension, keeps its Windows form U+FFE4 (nkf writes
+  // BROKEN BAR for it).
+  dir.write("s.txt", one_per_line(sjis));
+  const auto back = lines_of(run_kotran({"-c", "-u", "--unicode=jis", "s.txt"}, dir.path()).out);
+  const std::vector<Difference> row_92 = {
+      {"EE FA", "EF BF A4", "C2 A6", "--unicode=jis changes the seven of JIS X 0208; row 92's ￤ stays U+FFE4"}};
+  EXPECT_EQ(expect_only_listed("--unicode=jis against the UTF-8 it came from", sjis, back, as_hex(jis_forms), row_92),
+            7u);
+  if (have_nkf()) {
+    EXPECT_EQ(expect_only_listed("--unicode=jis against nkf -S -w", sjis, back, as_hex(lines_of(nkf(dir, "-S -w", "s.txt"))),
+                                 row_92),
+              7u);
+  }
+  // glibc's EUC-JP reads the same codes in the JIS forms but two.
+  std::vector<std::string> euc;
+  for (const auto& c : sjis) euc.push_back(jis_to_euc(sjis_to_jis(c)));
+  ShortIconv from_euc("UTF-8", "EUC-JP");
+  const std::vector<Difference> glibc_euc = {
+      {"A1 BD", "E2 80 94", "E2 80 95", "glibc's EUC-JP reads 1-29 as HORIZONTAL BAR U+2015; nkf and kotran as EM DASH"},
+      {"FC FC", "EF BF A4", REFUSED, "glibc's EUC-JP has no row 92"},
+  };
+  EXPECT_EQ(expect_only_listed("--unicode=jis against glibc EUC-JP", euc, back, each_through(from_euc, euc), glibc_euc),
+            6u);
+}
+
+// Every character of each table through every code that holds it and back.
+// The counts go to the test's output.
+TEST(DifferentialTables, RoundTripsOfEveryCharacter) {
+  if (const auto lack = iconv_lacks({"CP932"}); !lack.empty()) GTEST_SKIP() << lack;
+  TempDir dir;
+  const auto there_and_back = [&](const std::string& name, const std::string& input, const std::string& there,
+                                  const std::string& back) {
+    dir.write(name, input);
+    auto r = run_kotran({"-c", there, name}, dir.path(), {}, dir.file("there.txt"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    r = run_kotran({"-c", back, "there.txt"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find(replaced(0).substr(0, 18)), std::string::npos) << there << " " << back << ": replaced";
+    return r.out;
+  };
+
+  // JIS X 0208 rows 1-94: the codes glibc's CP932 decodes (rows 1-92 of
+  // Shift-JIS 81 40 - EE FC; rows 93 and 94 are empty), in EUC.
+  std::vector<std::string> jis0208, jis0208_utf8;
+  {
+    ShortIconv cp932("UTF-8", "CP932");
+    for (unsigned hi : {0x81u, 0xE0u})
+      for (unsigned h = hi; h <= (hi == 0x81 ? 0x9Fu : 0xEFu); ++h)
+        for (unsigned lo = 0x40; lo <= 0xFC; ++lo) {
+          std::string u;
+          if (lo == 0x7F || !cp932(two(h, lo), u)) continue;
+          jis0208.push_back(jis_to_euc(sjis_to_jis(two(h, lo))));
+          jis0208_utf8.push_back(u);
+        }
+  }
+  const std::string euc = one_per_line(jis0208);
+  EXPECT_EQ(difference(there_and_back("e.txt", euc, "-es", "-e"), euc), "") << "EUC -> Shift-JIS -> EUC";
+  EXPECT_EQ(difference(there_and_back("e.txt", euc, "-ej", "-je"), euc), "") << "EUC -> JIS -> EUC";
+  // Through UTF-8 a code comes back as the lowest code that holds its
+  // character (as glibc's CP932 reads them): NEC row 13's ≒ ≡ ∫ ... go to
+  // row 2, and rows 89-92's ￢ to row 2 as well.
+  std::map<std::string, std::string> lowest;
+  for (size_t i = 0; i < jis0208.size(); ++i) lowest.emplace(jis0208_utf8[i], jis0208[i]);
+  std::vector<std::string> expected_back;
+  std::vector<Difference> duplicates;
+  for (size_t i = 0; i < jis0208.size(); ++i) {
+    expected_back.push_back(to_hex(lowest[jis0208_utf8[i]]));
+    if (lowest[jis0208_utf8[i]] != jis0208[i])
+      duplicates.push_back({to_hex(jis0208[i]), to_hex(lowest[jis0208_utf8[i]]), to_hex(jis0208[i]),
+                            "a lower code holds the same character"});
+  }
+  const auto via_utf8 = lines_of(there_and_back("e.txt", euc, "-eu", "-ue"));
+  const size_t same = expect_only_listed("EUC -> UTF-8 -> EUC", jis0208, via_utf8, as_hex(jis0208), duplicates);
+  EXPECT_EQ(expect_only_listed("EUC -> UTF-8 -> EUC, the lowest code", jis0208, via_utf8, expected_back, {}),
+            jis0208.size());
+  EXPECT_EQ(duplicates.size(), 10u);  // Python's cp932 finds the same 10 among 7,336
+  std::cout << "JIS X 0208: " << jis0208.size() << " codes; EUC -> Shift-JIS -> EUC and EUC -> JIS -> EUC give "
+            << "every one back; EUC -> UTF-8 -> EUC " << same << ", and " << duplicates.size()
+            << " as the lower code of their character\n";
+
+  // JIS X 0212: byte for byte through JIS; through UTF-8 the characters JIS
+  // X 0208 also holds come back as their JIS X 0208 code, the others as
+  // they were.
+  if (!iconv_has("EUC-JP")) return;
+  std::vector<std::string> codes, utf8;
+  jis0212_codes(codes, utf8);
+  const std::string euc0212 = one_per_line(codes);
+  EXPECT_EQ(difference(there_and_back("x.txt", euc0212, "-ej", "-je"), euc0212), "") << "JIS X 0212 via JIS";
+  const auto back = lines_of(there_and_back("x.txt", euc0212, "-eu", "-ue"));
+  ASSERT_EQ(back.size(), codes.size());
+  size_t same0212 = 0, to0208 = 0;
+  for (size_t i = 0; i < codes.size(); ++i) {
+    if (back[i] == codes[i]) {
+      ++same0212;
+      continue;
+    }
+    ++to0208;
+    // One of the JIS X 0208 codes (rows 1-94) whose character this is, as
+    // glibc's CP932 reads them, or (BROKEN BAR) the one of its Windows form.
+    const auto at = std::find(jis0208.begin(), jis0208.end(), back[i]);
+    ASSERT_NE(at, jis0208.end()) << to_hex(codes[i]) << " -> " << to_hex(back[i]);
+    const auto& read = jis0208_utf8[at - jis0208.begin()];
+    if (utf8[i] == hex("C2 A6")) EXPECT_EQ(to_hex(read), "EF BF A4");
+    else EXPECT_EQ(to_hex(read), to_hex(utf8[i])) << to_hex(codes[i]) << " -> " << to_hex(back[i]);
+  }
+  EXPECT_EQ(to0208, 282u);  // Python: 281 of the characters are in cp932, and BROKEN BAR
+  std::cout << "JIS X 0212: " << codes.size() << " codes; EUC -> JIS -> EUC gives every one back; EUC -> UTF-8 -> EUC "
+            << same0212 << ", and " << to0208 << " as the JIS X 0208 code of their character\n";
+
+  // IBM extensions: Shift-JIS -> UTF-8 -> Shift-JIS writes the lowest code
+  // of the character (ED/EE, row 13 or row 2), so the test is that glibc's
+  // CP932 reads the same character on both sides, not the same bytes.
+  const auto ibm = ibm_extension_codes();
+  const std::string sjis = one_per_line(ibm);
+  const std::string ibm_back = there_and_back("s.txt", sjis, "-u", "-us");
+  std::string read_in, read_back;
+  ASSERT_TRUE(glibc_iconv("UTF-8", "CP932", sjis, read_in));
+  ASSERT_TRUE(glibc_iconv("UTF-8", "CP932", ibm_back, read_back));
+  EXPECT_EQ(difference(read_back, read_in), "");
+  size_t ibm_same_bytes = 0;
+  for (const auto& l : lines_of(ibm_back)) ibm_same_bytes += static_cast<unsigned char>(l[0]) >= 0xFA;
+  EXPECT_EQ(ibm_same_bytes, 0u);
+  std::cout << "IBM extensions: " << ibm.size() << " codes; Shift-JIS -> UTF-8 -> Shift-JIS gives the same character "
+            << "for every one, as the lowest code of it\n";
 }
 
 }  // namespace
