@@ -715,7 +715,7 @@ TEST(DifferentialTables, EveryJisX0212Code) {
   if (const auto lack = iconv_lacks({"CP932", "EUC-JP", "ISO-2022-JP-2"}); !lack.empty()) GTEST_SKIP() << lack;
   std::vector<std::string> codes, utf8;
   jis0212_codes(codes, utf8);
-  ASSERT_EQ(codes.size(), 6067u);  // Python's euc_jp decodes the same number
+  ASSERT_EQ(codes.size(), 6067u);  // Python's euc_jp decodes the same codes
   const std::string euc = one_per_line(codes);
   TempDir dir;
 
@@ -725,8 +725,9 @@ TEST(DifferentialTables, EveryJisX0212Code) {
             6067u);
 
   // To JIS: ESC $ ( D, the row and cell, then ESC ( J, as glibc's
-  // ISO-2022-JP-2 reads it (Python's iso2022_jp_2 reads 2-23 as U+007E, not
-  // U+FF5E as glibc's and Python's EUC-JP do, so glibc is the oracle here).
+  // ISO-2022-JP-2 reads it (Python's iso2022_jp_2 and euc_jp read 2-23 as
+  // U+007E, not U+FF5E as glibc and the WHATWG index do, so glibc is the
+  // oracle here).
   const auto jis = run_kotran({"-c", "-ej", "e.txt"}, dir.path()).out;
   const auto j = lines_of(jis);
   ASSERT_EQ(j.size(), codes.size());
