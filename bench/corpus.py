@@ -16,7 +16,7 @@ import time
 import unicodedata
 from pathlib import Path
 
-from peers import CODES, iconv_file, spawn
+from peers import CODES, iconv_file, sjis_as_euc, spawn
 
 MATERIAL_DIR = Path(__file__).resolve().parent.parent / "tests" / "corpus"
 MIB = 1 << 20
@@ -222,6 +222,89 @@ def cut_at_line(data, size):
 
 
 # ---------------------------------------------------------------------------
+# The extended text: characters outside the timed corpus
+# ---------------------------------------------------------------------------
+#
+# The timed corpus keeps to the JIS X 0208 characters that iconv maps alike
+# in CP932 and EUC-JP, so that its timings stay comparable from run to run.
+# The characters beyond it go into two small files of their own, which are
+# only checked, never timed:
+# - ext.sjis: Shift-JIS lines holding every code of NEC row 13 (①, №, ㈱),
+#   of the NEC-selected rows 89-92 (ED/EE) and of the IBM extensions
+#   (FA 40 - FC 4B) that cp932 decodes, among phrases of the samples;
+# - x0212.euc: EUC lines holding every JIS X 0212 character (8F hi lo),
+#   among phrases of the samples. They exist only in EUC, JIS and UTF-8
+#   (the 282 that JIS X 0208 or its NEC and IBM rows also hold come back
+#   from UTF-8 as that code).
+
+EXTENDED_SEED = 0x6B6F7473
+
+
+def nec_ibm_codes():
+    """Shift-JIS codes of NEC row 13, rows 89-92 and the IBM extensions that cp932 decodes."""
+    codes = []
+    for lead in (0x87, 0xED, 0xEE, 0xFA, 0xFB, 0xFC):
+        for trail in range(0x40, 0xFD):
+            code = bytes((lead, trail))
+            try:
+                code.decode("cp932")
+            except UnicodeDecodeError:
+                continue
+            if trail != 0x7F:
+                codes.append(code)
+    return codes
+
+
+def jis0212_codes():
+    """EUC codes (8F hi lo) of every JIS X 0212 character Python's euc_jp decodes."""
+    codes = []
+    for hi in range(0xA1, 0xFF):
+        for lo in range(0xA1, 0xFF):
+            code = bytes((0x8F, hi, lo))
+            try:
+                code.decode("euc_jp")
+            except UnicodeDecodeError:
+                continue
+            codes.append(code)
+    return codes
+
+
+def mixed_lines(material, specials, seed):
+    """Lines of one or two phrases (Shift-JIS) with one to three of the special codes each, until all are used."""
+    rng = random.Random(seed)
+    phrases, tokens = material["phrases"], material["tokens"]
+    lines, i = [], 0
+    while i < len(specials):
+        pieces = [phrases[rng.randrange(len(phrases))][:24] for _ in range(rng.randint(1, 2))]
+        if rng.random() < 0.3:
+            pieces.insert(rng.randint(0, len(pieces)), b" " + tokens[rng.randrange(len(tokens))] + b" ")
+        for _ in range(rng.randint(1, 3)):
+            if i < len(specials):
+                pieces.insert(rng.randint(0, len(pieces)), specials[i])
+                i += 1
+        lines.append(pieces)
+    return lines
+
+
+class ExtendedText:
+    def __init__(self, directory):
+        self.sjis = directory / "ext.sjis"
+        self.x0212_euc = directory / "x0212.euc"
+
+
+def write_extended_text(directory, material):
+    """Write ext.sjis and x0212.euc (small, rebuilt every run) and return their paths."""
+    ext = ExtendedText(directory)
+    sjis = b"".join(b"".join(p) + b"\r\n" for p in mixed_lines(material, nec_ibm_codes(), EXTENDED_SEED))
+    write_atomic(ext.sjis, sjis)
+    euc = []
+    for pieces in mixed_lines(material, jis0212_codes(), EXTENDED_SEED + 1):
+        euc.append(b"".join(p if len(p) == 3 and p[0] == 0x8F else sjis_as_euc(p) for p in pieces) + b"\r\n")
+    write_atomic(ext.x0212_euc, b"".join(euc))
+    return ext
+
+
+# ---------------------------------------------------------------------------
 # Building the corpus files
 # ---------------------------------------------------------------------------
 
@@ -234,6 +317,7 @@ class Corpus:
         self.size = size
         self.path = {code: directory / f"corpus.{code}" for code in CODES}
         self.nokana = {code: directory / f"nokana.{code}" for code in ("sjis", "jis")}
+        self.extended = None  # ExtendedText of the base size, for the checks
 
 
 def write_atomic(path, data):
@@ -326,5 +410,7 @@ def prepare_corpora(args, tools, material, log):
         if r.status != 0:
             raise RuntimeError(f"kotran -c -j {c.path['sjis']}: exit {r.status}")
         os.replace(tmp, c.path["jis"])
+        if size == base_size:
+            c.extended = write_extended_text(d, material)
         corpora[size] = c
     return corpora[base_size], corpora

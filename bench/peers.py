@@ -6,6 +6,7 @@ conversion. Shared by run.py, small_files.py and compare.py.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -299,9 +300,192 @@ def check_outputs(tools, corpus, log):
          normalize_jis(nk_jis_kotran), nk_jis_iconv)
     same("kotran -c -js reads iconv's ISO-2022-JP form back (katakana-free corpus)",
          run_to_bytes([k, "-c", "-js", str(corpus.nokana["jis"])]), nk_sjis)
+    if corpus.extended is not None:
+        check_extended(tools, corpus, corpus.extended, same, notes)
     for tmp in corpus.dir.glob("check-*.tmp"):
         tmp.unlink()
     return expected, failures, notes
+
+
+# ---------------------------------------------------------------------------
+# The extended text: NEC and IBM codes, JIS X 0212
+# ---------------------------------------------------------------------------
+
+SJIS_TOKEN = re.compile(rb"[\x81-\x9f\xe0-\xfc][\x40-\xfc]|[\x00-\x7f]")
+EUC_TOKEN = re.compile(rb"\x8f[\xa1-\xfe][\xa1-\xfe]|[\xa1-\xfe][\xa1-\xfe]|[\x00-\x7f]")
+
+
+def lowest_cp932_codes():
+    """{character: the lowest Shift-JIS code of rows 1-92 that Python's cp932 decodes to it}."""
+    lowest = {}
+    for lead in list(range(0x81, 0xA0)) + list(range(0xE0, 0xEF)):
+        for trail in range(0x40, 0xFD):
+            code = bytes((lead, trail))
+            try:
+                lowest.setdefault(code.decode("cp932"), code)
+            except UnicodeDecodeError:
+                pass
+    return lowest
+
+
+def sjis_to_jis_bytes(code):
+    lead, trail = code
+    hi = ((lead - (0xB1 if lead >= 0xE0 else 0x71)) << 1) + 1
+    if trail >= 0x9F:
+        return bytes((hi + 1, trail - 0x7E))
+    return bytes((hi, trail - (0x20 if trail >= 0x80 else 0x1F)))
+
+
+def jis_to_sjis_bytes(hi, lo):
+    lead = ((hi + 1) >> 1) + (0x70 if hi <= 0x5E else 0xB0)
+    trail = lo + (0x1F if lo <= 0x5F else 0x20) if hi & 1 else lo + 0x7E
+    return bytes((lead, trail))
+
+
+def map_sjis(data, each):
+    """Shift-JIS text (no half-width katakana) with each double-byte code replaced by each(code)."""
+    return b"".join(each(t) if len(t) == 2 else t for t in SJIS_TOKEN.findall(data))
+
+
+def sjis_as_euc(data):
+    return map_sjis(data, lambda c: bytes(b | 0x80 for b in sjis_to_jis_bytes(c)))
+
+
+def euc_as_kotran_jis(data):
+    """kotran's JIS form of EUC text: ESC $ B (or ESC $ ( D) before a run of codes of one set, ESC ( J after."""
+    out, current = [], None
+    for t in EUC_TOKEN.findall(data):
+        want = None if len(t) == 1 else ("D" if len(t) == 3 else "B")
+        if want != current:
+            out.append(b"\x1b(J" if want is None else b"\x1b$B" if want == "B" else b"\x1b$(D")
+            current = want
+        out.append(t if len(t) == 1 else bytes(b & 0x7F for b in t[-2:]))
+    if current is not None:
+        out.append(b"\x1b(J")
+    return b"".join(out)
+
+
+def check_extended(tools, corpus, ext, same, notes):
+    """kotran on the NEC/IBM and JIS X 0212 text against iconv and Python's codecs.
+
+    Shift-JIS is the NEC-selected/IBM text; the expected bytes of the other
+    codes are computed here: Python's cp932 gives each character's lowest
+    code (the IBM extensions FA-FC go to EUC and JIS as the code of rows
+    89-92, 13 or 2 holding the same character), the code arithmetic the rest.
+    """
+    k = tools.kotran
+    run = lambda opt, path: run_to_bytes([k, "-c", opt, str(path)])
+    iconv_bytes = lambda f, t, path: run_to_bytes([tools.iconv, "-f", f, "-t", t, str(path)])
+    lowest = lowest_cp932_codes()
+
+    # NEC row 13, rows 89-92, IBM extensions
+    sjis = ext.sjis.read_bytes()
+    utf8 = iconv_bytes("CP932", "UTF-8", ext.sjis)
+    same("NEC/IBM text: Python's cp932 reads it as iconv's CP932 does", sjis.decode("cp932").encode(), utf8)
+    to_twin = lambda c: lowest[c.decode("cp932")] if c[0] >= 0xFA else c
+    nec = map_sjis(sjis, to_twin)  # the IBM extensions as their twins
+    euc = sjis_as_euc(nec)
+    same("NEC/IBM text: kotran -c -u equals iconv CP932 -> UTF-8", run("-u", ext.sjis), utf8)
+    same("NEC/IBM text: kotran -c -e writes the IBM extensions as their twins (Python cp932)", run("-e", ext.sjis), euc)
+    jis = run("-j", ext.sjis)
+    same("NEC/IBM text: kotran -c -j likewise, in JIS", jis, euc_as_kotran_jis(euc))
+    e_path, j_path, u_path = (io_path(corpus, n, d) for n, d in (("ext-euc", euc), ("ext-jis", jis), ("ext-u", utf8)))
+    same("NEC/IBM text: kotran -c -es of that EUC gives the Shift-JIS with the twins", run("-es", e_path), nec)
+    same("NEC/IBM text: kotran -c -eu of that EUC equals iconv CP932 -> UTF-8", run("-eu", e_path), utf8)
+    same("NEC/IBM text: kotran -c -ju of that JIS equals iconv CP932 -> UTF-8", run("-ju", j_path), utf8)
+    low = map_sjis(sjis, lambda c: lowest[c.decode("cp932")])
+    same("NEC/IBM text: kotran -c -us writes each character's lowest code (Python cp932)", run("-us", u_path), low)
+    same("NEC/IBM text: kotran -c -ue likewise, in EUC", run("-ue", u_path), sjis_as_euc(low))
+    if tools.nkf:
+        same("NEC/IBM text: nkf --ic=CP51932 reads kotran's EUC as iconv's CP932 reads the Shift-JIS",
+             run_to_bytes([tools.nkf, "--ic=CP51932", "--oc=UTF-8", str(e_path)]), utf8)
+    if iconv_has(tools, "EUC-JP-MS"):
+        # EUC-JP-MS reads rows 89-92 as private-use characters: only row 13 and below compare
+        plain = b"\r\n".join(l for l in euc.split(b"\r\n") if not re.search(rb"[\xf9-\xfc][\xa1-\xfe]", l))
+        same("NEC/IBM text: iconv EUC-JP-MS reads kotran's EUC lines without rows 89-92 as CP932 does",
+             iconv_bytes("EUC-JP-MS", "UTF-8", io_path(corpus, "ext-ms", plain)),
+             iconv_bytes("CP932", "UTF-8", io_path(corpus, "ext-ms-s", map_sjis_from_euc(plain))))
+
+    # JIS X 0212, in EUC. A character that a JIS X 0208 code (rows 1-92 of
+    # CP932) also holds is written from UTF-8 as that code; BROKEN BAR, a JIS
+    # form, as the code of its Windows form ￤. To Shift-JIS a character
+    # becomes its IBM extension, else that JIS X 0208 code, else 〓.
+    windows_form = {"\u00a6": "\uffe4"}
+    ibm = {}
+    for lead, trails in ((0xFA, range(0x40, 0xFD)), (0xFB, range(0x40, 0xFD)), (0xFC, range(0x40, 0x4C))):
+        for trail in trails:
+            if trail != 0x7F:
+                ibm[bytes((lead, trail)).decode("cp932")] = bytes((lead, trail))
+
+    def char_of(t):
+        # Python's euc_jp reads 2-23 (8F A2 B7) as TILDE U+007E; glibc's EUC-JP, kotran and the WHATWG index as
+        # FULLWIDTH TILDE U+FF5E
+        ch = t.decode("euc_jp")
+        return "\uff5e" if ch == "~" else ch
+
+    def jis0208_of(t):
+        ch = char_of(t)
+        return lowest.get(windows_form.get(ch, ch))
+
+    def from_utf8(t):
+        if len(t) != 3:
+            return t
+        code = jis0208_of(t)
+        return sjis_as_euc(code) if code else t
+
+    def to_sjis(t):
+        if len(t) == 1:
+            return t
+        if len(t) == 2:
+            return jis_to_sjis_bytes(t[0] & 0x7F, t[1] & 0x7F)
+        return ibm.get(char_of(t)) or jis0208_of(t) or b"\x81\xac"
+
+    x_euc = ext.x0212_euc.read_bytes()
+    tokens = EUC_TOKEN.findall(x_euc)
+    x_utf8 = iconv_bytes("EUC-JP", "UTF-8", ext.x0212_euc)
+    same("JIS X 0212 text: Python's euc_jp reads it as iconv's EUC-JP does (but 2-23 as U+007E)",
+         x_euc.decode("euc_jp").encode(), x_utf8.replace("\uff5e".encode(), b"~"))
+    same("JIS X 0212 text: kotran -c -eu equals iconv EUC-JP -> UTF-8", run("-eu", ext.x0212_euc), x_utf8)
+    xu_path = io_path(corpus, "x-u", x_utf8)
+    back = b"".join(from_utf8(t) for t in tokens)
+    same("JIS X 0212 text: kotran -c -ue gives back the EUC, with JIS X 0208 codes where they hold the character",
+         run("-ue", xu_path), back)
+    if tools.nkf:
+        # CP51932 has no JIS X 0212: only the lines without SS3 are read, and BROKEN BAR comes back as ￤
+        lines = [l for l in back.split(b"\r\n") if b"\x8f" not in l]
+        want = [l for l, b in zip(x_utf8.split(b"\r\n"), back.split(b"\r\n")) if b"\x8f" not in b]
+        same("JIS X 0212 text: nkf --ic=CP51932 reads those JIS X 0208 codes as the characters (BROKEN BAR as ￤)",
+             run_to_bytes([tools.nkf, "--ic=CP51932", "--oc=UTF-8", str(io_path(corpus, "x-back", b"\r\n".join(lines)))]),
+             b"\r\n".join(want).replace("\u00a6".encode(), "\uffe4".encode()))
+    x_jis = run("-ej", ext.x0212_euc)
+    same("JIS X 0212 text: kotran -c -ej writes ESC $ ( D and ESC $ B", x_jis, euc_as_kotran_jis(x_euc))
+    x_jis_b = normalize_jis(x_jis)
+    same("JIS X 0212 text: iconv ISO-2022-JP-2 reads kotran's JIS as the UTF-8",
+         iconv_bytes("ISO-2022-JP-2", "UTF-8", io_path(corpus, "x-jis", x_jis_b)), x_utf8)
+    same("JIS X 0212 text: Python's iso2022_jp_2 reads kotran's JIS as the UTF-8 (but 2-23 as U+007E)",
+         x_jis_b.decode("iso2022_jp_2").encode(), x_utf8.replace("\uff5e".encode(), b"~"))
+    same("JIS X 0212 text: kotran -c -je gives back the EUC", run("-je", io_path(corpus, "x-jis-k", x_jis)), x_euc)
+    x_sjis = b"".join(to_sjis(t) for t in tokens)
+    same("JIS X 0212 text: kotran -c -es writes the IBM extension of a character, its JIS X 0208 code, or 〓",
+         run("-es", ext.x0212_euc), x_sjis)
+    n0212 = sum(1 for t in tokens if len(t) == 3)
+    n_ibm = sum(1 for t in tokens if len(t) == 3 and char_of(t) in ibm)
+    n_geta = sum(1 for t in tokens if len(t) == 3 and to_sjis(t) == b"\x81\xac")
+    notes.append(
+        f"extended text (checked, not timed): {len(sjis)} bytes of Shift-JIS with every code of NEC row 13, rows "
+        f"89-92 and the IBM extensions; {len(x_euc)} bytes of EUC with {n0212} JIS X 0212 characters, "
+        f"{n0212 - sum(1 for t in tokens if from_utf8(t) == t and len(t) == 3)} of them also in JIS X 0208; "
+        f"to Shift-JIS {n_ibm} become IBM extensions and {n_geta} 〓")
+
+
+def map_sjis_from_euc(data):
+    """Shift-JIS of EUC text holding only JIS X 0208 codes and ASCII, by the code arithmetic."""
+    return b"".join(t if len(t) == 1 else jis_to_sjis_bytes(t[0] & 0x7F, t[1] & 0x7F) for t in EUC_TOKEN.findall(data))
+
+
+def iconv_has(tools, name):
+    proc = subprocess.run([tools.iconv, "-f", name, "-t", "UTF-8"], input=b"", capture_output=True, env=ENV)
+    return proc.returncode == 0
 
 
 def compare_output(tool, conv, path, expected):
