@@ -269,18 +269,18 @@ def jis0212_codes():
     return codes
 
 
-def mixed_lines(material, specials, seed):
-    """Lines of one or two phrases (Shift-JIS) with one to three of the special codes each, until all are used."""
+def mixed_lines(material, extras, seed):
+    """Lines of one or two phrases (Shift-JIS) with one to three of the extra codes each, until all are used."""
     rng = random.Random(seed)
     phrases, tokens = material["phrases"], material["tokens"]
     lines, i = [], 0
-    while i < len(specials):
+    while i < len(extras):
         pieces = [phrases[rng.randrange(len(phrases))][:24] for _ in range(rng.randint(1, 2))]
         if rng.random() < 0.3:
             pieces.insert(rng.randint(0, len(pieces)), b" " + tokens[rng.randrange(len(tokens))] + b" ")
         for _ in range(rng.randint(1, 3)):
-            if i < len(specials):
-                pieces.insert(rng.randint(0, len(pieces)), specials[i])
+            if i < len(extras):
+                pieces.insert(rng.randint(0, len(pieces)), extras[i])
                 i += 1
         lines.append(pieces)
     return lines
