@@ -3,30 +3,10 @@
 #include <array>
 #include <utility>
 
-#include "convert/readers/euc_reader.h"
-#include "convert/readers/jis_reader.h"
-#include "convert/readers/sjis_reader.h"
-#include "convert/readers/utf16_reader.h"
-#include "convert/readers/utf8_reader.h"
-#include "convert/writers/euc_writer.h"
-#include "convert/writers/jis_writer.h"
-#include "convert/writers/sjis_writer.h"
-#include "convert/writers/utf16_writer.h"
-#include "convert/writers/utf8_writer.h"
+#include "convert/code_units.h"
 
 namespace kotran {
 namespace {
-
-template <Code>
-struct CodeUnits;
-#define KOTRAN_CODE_UNITS(id, Stem, name, extension) \
-  template <>                                        \
-  struct CodeUnits<Code::id> {                       \
-    using Reader = Stem##Reader;                     \
-    using Writer = Stem##Writer;                     \
-  };
-KOTRAN_CODES(KOTRAN_CODE_UNITS)
-#undef KOTRAN_CODE_UNITS
 
 // One path of the source's reader, with the target's writer: a function of
 // its own, so that each path's loops are inlined into it alone.

@@ -6,16 +6,7 @@
 #include "codes/jis0212_table.h"
 #include "codes/kana.h"
 #include "codes/unicode_table.h"
-#include "convert/readers/euc_reader.h"
-#include "convert/readers/jis_reader.h"
-#include "convert/readers/sjis_reader.h"
-#include "convert/readers/utf16_reader.h"
-#include "convert/readers/utf8_reader.h"
-#include "convert/writers/euc_writer.h"
-#include "convert/writers/jis_writer.h"
-#include "convert/writers/sjis_writer.h"
-#include "convert/writers/utf16_writer.h"
-#include "convert/writers/utf8_writer.h"
+#include "convert/code_units.h"
 
 namespace kotran {
 namespace {
@@ -89,23 +80,12 @@ struct CheckingWriter {
   void finish() {}
 };
 
-template <Code>
-struct Units;
-#define KOTRAN_CHECK_UNITS(id, Stem, name, extension) \
-  template <>                                         \
-  struct Units<Code::id> {                            \
-    using Reader = Stem##Reader;                      \
-    using Writer = Stem##Writer;                      \
-  };
-KOTRAN_CODES(KOTRAN_CHECK_UNITS)
-#undef KOTRAN_CHECK_UNITS
-
 template <Code source, Code target>
 TextPlace check(TextStream* in, const ConvertOptions& options) {
   Places places;
   ByteReader reader(in);
-  using Writer = CheckingWriter<typename Units<target>::Writer, target>;
-  Units<source>::Reader::template run<Path::byte_loop>(reader, Writer{&places}, options);
+  using Writer = CheckingWriter<typename CodeUnits<target>::Writer, target>;
+  CodeUnits<source>::Reader::template run<Path::byte_loop>(reader, Writer{&places}, options);
   return places.first;
 }
 

@@ -11,16 +11,12 @@
 
 namespace kotran {
 
-struct Utf16Writer : WriterBase<Utf16Writer> {
+struct Utf16Writer : UnicodeWriter<Utf16Writer> {
   Utf16Writer(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
-      : WriterBase<Utf16Writer>{o, f}, jis_forms(options.jis_forms), crlf(!options.lf_only) {
+      : UnicodeWriter<Utf16Writer>(o, f, options), crlf(!options.lf_only) {
     out.put2(0xFF, 0xFE);
   }
 
-  // From JIS, a bare 8-bit katakana is a katakana.
-  static constexpr JisReading jis_reading{true, false, false, false};
-
-  bool jis_forms;
   bool crlf;
 
   void unit(char32_t c) { out.put2(c & 0xFF, c >> 8); }
@@ -29,43 +25,15 @@ struct Utf16Writer : WriterBase<Utf16Writer> {
     unit(0xD800 + ((u - 0x10000) >> 10));
     unit(0xDC00 + ((u - 0x10000) & 0x3FF));
   }
-  void substitute() {
-    count_replacement();
-    unit(REPLACEMENT_CHARACTER);
-  }
   void single(unsigned b) {
     if (b >= 0x80) return substitute();
     if (b == 0x0A && crlf) unit(0x0D);
     unit(b);
   }
   void put(unsigned b) { single(b); }
-  void raw_pair(unsigned a, unsigned b) {
-    put(a);
-    put(b);
-  }
   void ascii(const unsigned char* p, size_t n) {
     for (size_t k = 0; k < n; ++k) single(p[k]);
   }
-  // The character of a code table, u; 0 where the code has none.
-  void table_char(char16_t u) {
-    if (u != 0)
-      unicode(jis_forms ? jis_unicode_form(u) : u);
-    else
-      substitute();
-  }
-  void jis_char(uint16_t j) { table_char(jis_to_unicode(j)); }
-  void row_char(uint16_t j) { jis_char(j); }
-  void supplement_char(uint16_t k) { table_char(jis0212_to_unicode(k)); }
-  void halfkana(unsigned k) {
-    if (k >= KANA_FIRST && k <= KANA_LAST) {
-      unit(HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));
-    } else {
-      substitute();
-      if (k < 0x80) put(k);
-    }
-  }
-  void finish() {}
-
   unsigned char* store_unit(unsigned char* o, char32_t c) {
     o[0] = static_cast<unsigned char>(c & 0xFF);
     o[1] = static_cast<unsigned char>(c >> 8);

@@ -13,14 +13,10 @@
 
 namespace kotran {
 
-struct Utf8Writer : WriterBase<Utf8Writer> {
+struct Utf8Writer : UnicodeWriter<Utf8Writer> {
   Utf8Writer(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
-      : WriterBase<Utf8Writer>{o, f}, jis_forms(options.jis_forms), forms(utf8_row_forms(options.jis_forms)) {}
+      : UnicodeWriter<Utf8Writer>(o, f, options), forms(utf8_row_forms(options.jis_forms)) {}
 
-  // From JIS, a bare 8-bit katakana is a katakana.
-  static constexpr JisReading jis_reading{true, false, false, false};
-
-  bool jis_forms;
   const Utf8Form* forms;
 
   void unicode(char32_t u) {
@@ -36,10 +32,6 @@ struct Utf8Writer : WriterBase<Utf8Writer> {
       out.put2(0x80 | ((u >> 6) & 0x3F), 0x80 | (u & 0x3F));
     }
   }
-  void substitute() {
-    count_replacement();
-    unicode(REPLACEMENT_CHARACTER);
-  }
   void put(unsigned b) {
     if (b < 0x80)
       out.put(b);
@@ -47,30 +39,7 @@ struct Utf8Writer : WriterBase<Utf8Writer> {
       substitute();
   }
   void single(unsigned b) { put(b); }
-  void raw_pair(unsigned a, unsigned b) {
-    put(a);
-    put(b);
-  }
   void ascii(const unsigned char* p, size_t n) { out.put_bytes(p, n); }
-  // The character of a code table, u; 0 where the code has none.
-  void table_char(char16_t u) {
-    if (u != 0)
-      unicode(jis_forms ? jis_unicode_form(u) : u);
-    else
-      substitute();
-  }
-  void jis_char(uint16_t j) { table_char(jis_to_unicode(j)); }
-  void row_char(uint16_t j) { jis_char(j); }
-  void supplement_char(uint16_t k) { table_char(jis0212_to_unicode(k)); }
-  void halfkana(unsigned k) {
-    if (k >= KANA_FIRST && k <= KANA_LAST) {
-      unicode(HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));
-    } else {
-      substitute();
-      if (k < 0x80) put(k);
-    }
-  }
-  void finish() {}
 
   static unsigned char* store_ascii(unsigned char* o, unsigned b) {
     *o = static_cast<unsigned char>(b);

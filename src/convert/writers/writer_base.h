@@ -143,6 +143,48 @@ struct LegacyWriter : WriterBase<Self> {
   }
 };
 
+// What the writers of Unicode share: the character of a code table's code
+// (in the JIS forms where the options ask), U+FFFD for a unit that has none,
+// counted; a byte below 0x80 that came with a bad katakana is kept.
+template <class Self>
+struct UnicodeWriter : WriterBase<Self> {
+  UnicodeWriter(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
+      : WriterBase<Self>{o, f}, jis_forms(options.jis_forms) {}
+
+  // From JIS, a bare 8-bit katakana is a katakana.
+  static constexpr JisReading jis_reading{true, false, false, false};
+
+  bool jis_forms;
+
+  void substitute() {
+    this->count_replacement();
+    this->self().unicode(REPLACEMENT_CHARACTER);
+  }
+  void raw_pair(unsigned a, unsigned b) {
+    this->self().put(a);
+    this->self().put(b);
+  }
+  // The character of a code table, u; 0 where the code has none.
+  void table_char(char16_t u) {
+    if (u != 0)
+      this->self().unicode(jis_forms ? jis_unicode_form(u) : u);
+    else
+      substitute();
+  }
+  void jis_char(uint16_t j) { table_char(jis_to_unicode(j)); }
+  void row_char(uint16_t j) { jis_char(j); }
+  void supplement_char(uint16_t k) { table_char(jis0212_to_unicode(k)); }
+  void halfkana(unsigned k) {
+    if (k >= KANA_FIRST && k <= KANA_LAST) {
+      this->self().unicode(HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));
+    } else {
+      substitute();
+      if (k < 0x80) this->self().put(k);
+    }
+  }
+  void finish() {}
+};
+
 // What the writers of codes without shift states share.
 template <class Self>
 struct PlainWriter : LegacyWriter<Self> {
