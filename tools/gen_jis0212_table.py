@@ -128,36 +128,12 @@ def render(forward, inverse, jis0208):
     w("};")
     w("")
 
-    # Two-level inverse as in unicode_table.cpp: page 0 is all zeros and
-    # stands for every page without a mapped character.
-    by_page = {}
-    for u, jis in inverse.items():
-        by_page.setdefault(u >> 8, {})[u & 0xFF] = jis
-    page_highs = sorted(by_page)
-    if len(page_highs) + 1 > 256:
-        sys.exit("more pages than a uint8_t page number reaches")
-    page_number = {high: n + 1 for n, high in enumerate(page_highs)}
-    w("// JIS X 0212 code of each BMP character that JIS X 0208 lacks, in two")
-    w("// levels: UNICODE_PAGE[u >> 8] picks a page of UNICODE_TO_JIS0212, whose")
-    w("// entry u & 0xFF is the code (0 = none). Page 0 is all zeros and stands for")
-    w("// every Unicode page without a mapping.")
-    w("const uint8_t UNICODE_PAGE[256] = {")
-    index = [page_number.get(high, 0) for high in range(256)]
-    out.extend(gen_unicode_table.hex_lines(index, 2, 16))
-    w("};")
-    w("")
-    w(f"const uint16_t UNICODE_TO_JIS0212[{len(page_highs) + 1}][256] = {{")
-    w("    // page 0: no mapping")
-    w("    {},")
-    for high in page_highs:
-        entries = by_page[high]
-        values = [entries.get(low, 0) for low in range(256)]
-        w(f"    // page {page_number[high]}: U+{high:02X}00..U+{high:02X}FF, {len(entries)} mapped")
-        w("    {")
-        out.extend(gen_unicode_table.hex_lines(values, 4, 16, indent="        "))
-        w("    },")
-    w("};")
-    w("")
+    out.extend(gen_unicode_table.inverse_lines(inverse, "UNICODE_TO_JIS0212", [
+        "// JIS X 0212 code of each BMP character that JIS X 0208 lacks, in two",
+        "// levels: UNICODE_PAGE[u >> 8] picks a page of UNICODE_TO_JIS0212, whose",
+        "// entry u & 0xFF is the code (0 = none). Page 0 is all zeros and stands for",
+        "// every Unicode page without a mapping.",
+    ]))
     w("// clang-format on")
     w("")
     w("}  // namespace kotran::jis0212_tables")

@@ -111,6 +111,36 @@ def hex_lines(values, width, per_line, indent="    "):
     return lines
 
 
+def inverse_lines(inverse, table, comment):
+    """The lines of a two-level inverse table {code point: code}: UNICODE_PAGE
+    and the pages of table, page 0 all zeros for every page without a mapping."""
+    by_page = {}
+    for u, jis in inverse.items():
+        by_page.setdefault(u >> 8, {})[u & 0xFF] = jis
+    page_highs = sorted(by_page)
+    if len(page_highs) + 1 > 256:
+        sys.exit("more pages than a uint8_t page number reaches")
+    page_number = {high: n + 1 for n, high in enumerate(page_highs)}
+    out = list(comment)
+    out.append("const uint8_t UNICODE_PAGE[256] = {")
+    out.extend(hex_lines([page_number.get(high, 0) for high in range(256)], 2, 16))
+    out.append("};")
+    out.append("")
+    out.append(f"const uint16_t {table}[{len(page_highs) + 1}][256] = {{")
+    out.append("    // page 0: no mapping")
+    out.append("    {},")
+    for high in page_highs:
+        entries = by_page[high]
+        values = [entries.get(low, 0) for low in range(256)]
+        out.append(f"    // page {page_number[high]}: U+{high:02X}00..U+{high:02X}FF, {len(entries)} mapped")
+        out.append("    {")
+        out.extend(hex_lines(values, 4, 16, indent="        "))
+        out.append("    },")
+    out.append("};")
+    out.append("")
+    return out
+
+
 def render(forward, inverse):
     mapped = sum(1 for u in forward if u)
     counts = collections.Counter(u for u in forward[:ROWS * ROWS] if u)
@@ -157,34 +187,14 @@ def render(forward, inverse):
 
     # Two-level inverse: page 0 is all zeros and stands for every page that
     # has no mapped character, so a lookup needs no branch.
-    by_page = {}
     rows_past = {u for u in forward[ROWS * ROWS:] if u}
     if not rows_past <= set(inverse):
         sys.exit("a character past row 94 has no code in rows 1-94")
-    for u, jis in inverse.items():
-        by_page.setdefault(u >> 8, {})[u & 0xFF] = jis
-    page_highs = sorted(by_page)
-    page_number = {high: n + 1 for n, high in enumerate(page_highs)}
-    w("// JIS code of each BMP character, in two levels: UNICODE_PAGE[u >> 8] picks")
-    w("// a page of UNICODE_TO_JIS, whose entry u & 0xFF is the code (0 = none).")
-    w("// Page 0 is all zeros and stands for every Unicode page without a mapping.")
-    w("const uint8_t UNICODE_PAGE[256] = {")
-    index = [page_number.get(high, 0) for high in range(256)]
-    out.extend(hex_lines(index, 2, 16))
-    w("};")
-    w("")
-    w(f"const uint16_t UNICODE_TO_JIS[{len(page_highs) + 1}][256] = {{")
-    w("    // page 0: no mapping")
-    w("    {},")
-    for high in page_highs:
-        entries = by_page[high]
-        values = [entries.get(low, 0) for low in range(256)]
-        w(f"    // page {page_number[high]}: U+{high:02X}00..U+{high:02X}FF, {len(entries)} mapped")
-        w("    {")
-        out.extend(hex_lines(values, 4, 16, indent="        "))
-        w("    },")
-    w("};")
-    w("")
+    out.extend(inverse_lines(inverse, "UNICODE_TO_JIS", [
+        "// JIS code of each BMP character, in two levels: UNICODE_PAGE[u >> 8] picks",
+        "// a page of UNICODE_TO_JIS, whose entry u & 0xFF is the code (0 = none).",
+        "// Page 0 is all zeros and stands for every Unicode page without a mapping.",
+    ]))
     w("// clang-format on")
     w("")
     w("}  // namespace kotran::unicode_tables")
