@@ -129,7 +129,11 @@ std::string render(const std::vector<Char>& chars, unsigned code, unsigned varia
       case Kind::kanji: {
         const uint16_t j = c.value;
         if (code == index_of(Code::sjis)) {
-          const uint16_t s = jis_to_sjis_code(j);
+          // Rows 85-88 and 93-94 hold user-defined characters, which
+          // Shift-JIS keeps ten rows on (lead bytes 0xF0, 0xF1, 0xF4).
+          const unsigned row = j >> 8;
+          const bool user_defined = (row >= 0x75 && row <= 0x78) || row >= 0x7D;
+          const uint16_t s = jis_to_sjis_code(static_cast<uint16_t>(user_defined ? j + 0x0A00 : j));
           add(s >> 8);
           add(s & 0xFF);
         }

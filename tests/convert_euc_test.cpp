@@ -162,7 +162,13 @@ const Row EDGE_CASES[] = {
     {"kanji_then_esc", TO_SJIS, "B0 A1 1B 61", CLEAR, "88 9F 1B 61"},
     {"kanji_then_esc", TO_JIS, "B0 A1 1B 61", CLEAR, "1B 24 42 30 21 1B 28 4A 1B 61"},
     {"kanji_then_esc", TO_EUC, "B0 A1 1B 61", CLEAR, "B0 A1 1B 61"},
-    {"last_cell", TO_SJIS, "FE FE", CLEAR, "EF FC"},
+    // Rows 85-88 and 93-94 hold user-defined characters, which Shift-JIS
+    // writes under their own lead bytes (F0-F1, F4); SS3 rows 79-82 and
+    // 85-94 the others. Rows 89-92 are the NEC-selected extensions.
+    {"last_cell", TO_SJIS, "FE FE", CLEAR, "F4 FC"},
+    {"user_defined", TO_SJIS, "F5 A1 F8 FE F9 A1", CLEAR, "F0 40 F1 FC ED 40"},
+    {"user_defined_ss3", TO_SJIS, "8F EF A1 8F F2 FE 8F F5 A1 8F FE FE", CLEAR, "F2 40 F3 FC F5 40 F9 FC"},
+    {"user_defined_ss3", TO_JIS, "8F EF A1", CLEAR, "1B 24 28 44 6F 21 1B 28 4A"},
     {"last_cell", TO_JIS, "FE FE", CLEAR, "1B 24 42 7E 7E 1B 28 4A"},
     {"last_cell", TO_EUC, "FE FE", CLEAR, "FE FE"},
     // jis_variant 3 writes ESC $ @ as kanji-in.

@@ -27,6 +27,7 @@ using test::WIDE_J7;
 const Converter TO_SJIS = converter(Code::jis, Code::sjis);
 const Converter TO_JIS = converter(Code::jis, Code::jis);
 const Converter TO_EUC = converter(Code::jis, Code::euc);
+const Converter TO_UTF8 = converter(Code::jis, Code::utf8);
 
 using Row = test::ConverterRow;
 using test::row_name;
@@ -140,6 +141,12 @@ const Row EDGE_CASES[] = {
     {"four_byte_designation", TO_JIS, "1B 24 28 44 41 21 30 29", CLEAR, "1B 24 28 44 41 21 30 29 1B 28 4A"},
     {"four_byte_designation", TO_EUC, "1B 24 28 44 41 21 30 29", CLEAR, "8F C1 A1 8F B0 A9"},
     {"four_byte_designation_line_end", TO_EUC, "1B 24 28 44 41 21 0A 41", CLEAR, "8F C1 A1 0A"},
+    // User-defined characters: rows 85-88 and 93-94 of kanji text, JIS X 0212
+    // rows 79-82 and 85-94; among sixteen bytes of pairs as well.
+    {"user_defined", TO_SJIS, "1B 24 42 30 21 30 21 30 21 30 21 75 21 30 21 30 21 30 21 7E 7E 30 21 1B 28 42", CLEAR,
+     "88 9F 88 9F 88 9F 88 9F F0 40 88 9F 88 9F 88 9F F4 FC 88 9F"},
+    {"user_defined", TO_SJIS, "1B 24 28 44 6F 21 7E 7E 1B 28 42", CLEAR, "F2 40 F9 FC"},
+    {"user_defined", TO_UTF8, "1B 24 42 75 21 1B 24 28 44 7E 7E 1B 28 42", CLEAR, "EE 80 80 EE 9D 97"},
     {"other_four_byte_sequence", TO_EUC, "1B 24 28 51 41 21", CLEAR, "1B 24 28 51 41 21"},
     // A doubled ESC: the first goes out alone, the second starts ESC $ B.
     {"doubled_esc", TO_SJIS, "1B 1B 24 42 34 41 1B 28 42", CLEAR, "1B 8A BF"},

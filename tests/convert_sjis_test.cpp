@@ -116,14 +116,18 @@ const Row EDGE_CASES[] = {
     {"ibm_extensions", TO_JIS, "FA 40 FA 55 FA B1 FB FC", CLEAR, "1B 24 42 7C 71 7C 7C 79 75 7C 62 1B 28 4A"},
     {"ibm_rows_13_and_2", TO_EUC, "FA 4A FA 54 FA 5B FA 58", CLEAR, "AD B5 A2 CC A2 E8 AD EA"},
     {"ibm_last", TO_EUC, "FC 4B", CLEAR, "FC EE"},
-    // Lead bytes F0-F9 (user-defined) and FD-FE: the code is written as
-    // computed, even above row 94.
+    // User-defined characters (lead bytes F0-F9): those of F0-F1 and F4 to
+    // rows 85-88 and 93-94, the others to JIS X 0212 rows 79-82 and 85-94.
     {"lead_F0", TO_SJIS, "F0 40", CLEAR, "F0 40"},
-    {"lead_F0", TO_JIS, "F0 40", CLEAR, "1B 24 42 7F 21 1B 28 4A"},
-    {"lead_F0", TO_EUC, "F0 40", CLEAR, "FF A1"},
+    {"lead_F0", TO_JIS, "F0 40", CLEAR, "1B 24 42 75 21 1B 28 4A"},
+    {"lead_F0", TO_EUC, "F0 40", CLEAR, "F5 A1"},
+    {"user_defined", TO_EUC, "F1 FC F2 40 F3 FC F4 40 F5 40 F9 FC", CLEAR, "F8 FE 8F EF A1 8F F2 FE FD A1 8F F5 A1 8F FE FE"},
+    {"user_defined", TO_JIS, "F2 40 F4 40", CLEAR, "1B 24 28 44 6F 21 1B 24 42 7D 21 1B 28 4A"},
+    // Past the IBM extensions (FC4C on) and under lead bytes FD-FE no code
+    // holds a character: 〓, never bytes outside the target code.
     {"lead_FE", TO_SJIS, "FE FE", CLEAR, "FE FE"},
-    {"lead_FE", TO_JIS, "FE FE", CLEAR, "1B 24 42 9C 80 1B 28 4A"},
-    {"lead_FE", TO_EUC, "FE FE", CLEAR, "9C 80"},
+    {"lead_FE", TO_JIS, "FE FE FC 4C", CLEAR, "1B 24 42 22 2E 22 2E 1B 28 4A"},
+    {"lead_FE", TO_EUC, "FE FE FC 4C", CLEAR, "A2 AE A2 AE"},
     // An ESC in the input is a single byte like any other.
     {"esc", TO_SJIS, "1B", CLEAR, "1B"},
     {"esc", TO_JIS, "1B", CLEAR, "1B"},

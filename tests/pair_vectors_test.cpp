@@ -21,17 +21,20 @@ using test::to_hex;
 constexpr unsigned ESC = 0x1B;
 constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
 
-// The split the EUC reader makes, one unit at a time.
+// The split the EUC reader makes, one unit at a time; into Shift-JIS, ESC
+// does not stop it and a pair of rows 85-94 does.
+template <bool into_sjis = false>
 PlainUnits reference_euc_units(const unsigned char* p) {
   unsigned i = 0;
   uint32_t leads = 0;
   while (i < VECTOR_WIDTH) {
     if (p[i] < 0x80) {
-      if (p[i] == ESC) break;
+      if (p[i] == ESC && !into_sjis) break;
       ++i;
       continue;
     }
     if (i + 1 >= VECTOR_WIDTH || !is_euc_byte(p[i]) || !is_euc_byte(p[i + 1])) break;
+    if (into_sjis && p[i] >= 0xF5) break;
     leads |= 1u << i;
     i += 2;
   }
@@ -161,6 +164,7 @@ TEST(PairVectors, EucUnitsOnRandomChunks) {
     return static_cast<unsigned char>(mix == 2 ? std::uniform_int_distribution<int>(0, 255)(rng) : euc());
   };
   check_random_chunks(20261207, byte, euc_plain_units, reference_euc_units);
+  check_random_chunks(20261208, byte, euc_plain_units<true>, reference_euc_units<true>);
 }
 
 // Every code of rows 1-94, sixteen to a vector, at both parities of place
@@ -315,6 +319,17 @@ TEST(PairVectors, JisPairLength) {
   for (const auto& c : cases) {
     const std::string bytes = hex(c.bytes);
     EXPECT_EQ(jis_pair_length(reinterpret_cast<const unsigned char*>(bytes.data())), c.length) << c.bytes;
+  }
+  // Into Shift-JIS, a pair of rows 85-94 stops the length; a second byte
+  // 0x75-0x7E does not.
+  const JisLengthCase to_sjis[] = {
+      {"34 41 3B 7A 24 22 24 24 21 21 7E 7E 30 21 74 26", 10},
+      {"34 7E 3B 7A 24 75 24 24 21 21 74 7E 30 21 74 26", 16},
+      {"34 41 75 21 24 22 24 24 21 21 7E 7E 30 21 74 26", 2},
+  };
+  for (const auto& c : to_sjis) {
+    const std::string bytes = hex(c.bytes);
+    EXPECT_EQ(jis_pair_length<true>(reinterpret_cast<const unsigned char*>(bytes.data())), c.length) << c.bytes;
   }
 }
 

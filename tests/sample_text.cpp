@@ -46,7 +46,11 @@ std::string double_bytes_in(unsigned code, const std::vector<uint16_t>& jis_code
   std::string text;
   if (code == index_of(Code::jis)) text += "\x1B$B";
   for (const uint16_t jis : jis_codes) {
-    const unsigned c = code == index_of(Code::sjis) ? jis_to_sjis_code(jis)
+    // Shift-JIS holds the user-defined characters of rows 85-88 and 93-94
+    // in its own user-defined rows, ten rows on.
+    const unsigned row = jis >> 8;
+    const bool user_defined = (row >= 0x75 && row <= 0x78) || row >= 0x7D;
+    const unsigned c = code == index_of(Code::sjis) ? jis_to_sjis_code(user_defined ? jis + 0x0A00u : jis)
                        : code == index_of(Code::euc) ? (jis | 0x8080u)
                                                      : jis;
     text += static_cast<char>(c >> 8);

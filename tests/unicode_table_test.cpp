@@ -25,10 +25,14 @@ namespace {
 constexpr unsigned JIS_FIRST = 0x21;
 constexpr unsigned JIS_LAST = 0x7E;
 // Past row 94 the table goes on to row 120 (row byte 0x98), where only
-// Shift-JIS reaches: lead bytes 0xF0-0xF9 are user-defined (unmapped), and
-// 0xFA-0xFC hold the IBM extensions.
+// Shift-JIS reaches: lead bytes 0xF0-0xF9 are user-defined (U+E000-U+E757),
+// and 0xFA-0xFC hold the IBM extensions.
 constexpr unsigned FORWARD_LAST = 0x98;
 constexpr int IBM_EXTENSIONS = 388;
+constexpr int USER_DEFINED = 1880;
+// Rows 85-88 and 93-94 hold the user-defined characters of rows 95-98 and
+// 103-104.
+constexpr int USER_DEFINED_IN_ROWS = 6 * 94;
 
 // JIS codes that are mapped; pinned so that a change of the generator's source
 // shows up here.
@@ -86,20 +90,29 @@ TEST(UnicodeTable, MappedCount) {
   for (unsigned hi = JIS_FIRST; hi <= JIS_LAST; ++hi)
     for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo)
       if (jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo)) != 0) ++mapped;
-  EXPECT_EQ(mapped, MAPPED_CODES);
+  EXPECT_EQ(mapped, MAPPED_CODES + USER_DEFINED_IN_ROWS);
   int past = 0;
   for (unsigned hi = JIS_LAST + 1; hi <= FORWARD_LAST; ++hi)
     for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo)
       if (jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo)) != 0) ++past;
-  EXPECT_EQ(past, IBM_EXTENSIONS);
+  EXPECT_EQ(past, IBM_EXTENSIONS + USER_DEFINED);
 }
 
+// The IBM extensions past row 94 map back into rows 1-94; of the
+// user-defined characters, those the tables keep there.
 TEST(UnicodeTable, CodesPastRow94MapBackIntoRows1To94) {
   for (unsigned hi = JIS_LAST + 1; hi <= FORWARD_LAST; ++hi) {
     for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo) {
       const uint16_t jis = static_cast<uint16_t>(hi << 8 | lo);
       const char16_t u = jis_to_unicode(jis);
       if (u == 0) continue;
+      const unsigned sjis_row = hi - JIS_FIRST + 1;
+      if (sjis_row <= 114) {
+        EXPECT_EQ(u, 0xE000 + (sjis_row - 95) * 94 + (lo - JIS_FIRST)) << hex(jis);
+        const bool main_set = sjis_row <= 98 || sjis_row == 103 || sjis_row == 104;
+        EXPECT_EQ(unicode_to_jis(u), main_set ? jis - 0x0A00 : 0) << hex(jis);
+        continue;
+      }
       const uint16_t back = unicode_to_jis(u);
       EXPECT_LE(back >> 8, JIS_LAST) << hex(jis);
       EXPECT_EQ(jis_to_unicode(back), u) << hex(jis);
@@ -172,7 +185,7 @@ TEST(UnicodeTable, Utf8FormsOfEveryCode) {
   const Spot spots[] = {{0x2422, {0xE3, 0x81, 0x82}, 3},   // あ
                         {0x2621, {0xCE, 0x91, 0x00}, 2},   // Α
                         {0x215F, {0xC3, 0x97, 0x00}, 2},   // ×
-                        {0x7E7E, {0x00, 0x00, 0x00}, 0},   // the last code: unassigned
+                        {0x7E7E, {0xEE, 0x8E, 0xAB}, 3},   // the last code: user-defined U+E3AB
                         {0x2F21, {0x00, 0x00, 0x00}, 0}};  // row 15: unassigned
   for (const Spot& s : spots) {
     const Utf8Form& f = forms[((s.jis >> 8) - JIS_FIRST) * 94 + ((s.jis & 0xFF) - JIS_FIRST)];
@@ -226,8 +239,6 @@ TEST(UnicodeTable, SpotChecks) {
       {0x2F21, 0},  // row 15 is empty
       {0x222F, 0},  // gap in row 2
       {0x7427, 0},  // after the last kanji of level 2
-      {0x7E7E, 0},  // row 94 is empty
-      {0x7F21, 0},  // user-defined (Shift-JIS F0 40)
       {0x9921, 0},  // row byte out of range
       {0x2120, 0},  // cell byte out of range
       {0x217F, 0},
@@ -238,8 +249,12 @@ TEST(UnicodeTable, SpotChecks) {
   for (const Pair& p : UNMAPPED) EXPECT_EQ(jis_to_unicode(p.jis), 0) << hex(p.jis);
   EXPECT_EQ(jis_to_unicode(0x9321), 0x2170);  // Shift-JIS FA 40, an IBM extension: ⅰ
   EXPECT_EQ(unicode_to_jis(0x2170), 0x7C71);  // back to its NEC-selected code (Shift-JIS EE EF)
-  for (char32_t u : {0x0000, 0x0041, 0x005C, 0x007E, 0x00A5, 0x203E, 0xFF61, 0xE000, 0xFFFF})
+  for (char32_t u : {0x0000, 0x0041, 0x005C, 0x007E, 0x00A5, 0x203E, 0xFF61, 0xE178, 0xE758, 0xFFFF})
     EXPECT_EQ(unicode_to_jis(u), 0) << "U+" << hex(u);
+  // User-defined: Shift-JIS F0 40 in row 85, F2 40 in JIS X 0212 row 79.
+  EXPECT_EQ(jis_to_unicode(0x7F21), 0xE000);
+  EXPECT_EQ(unicode_to_jis(0xE000), 0x7521);
+  EXPECT_EQ(unicode_to_jis0212(0xE178), 0x6F21);
 }
 
 // ---- glibc's CP932 converter as an oracle ----
@@ -394,9 +409,11 @@ TEST(UnicodeTable, AgreesWithIconvCp932) {
       ASSERT_NE(oracle, 0xFFFFFFFFu) << hex(jis) << ": iconv(3) gives more than one character";
       ++settled_by_iconv3;
     }
-    // glibc gives user-defined codes private-use characters; they have no
-    // character here.
-    if (oracle >= 0xE000 && oracle <= 0xF8FF) oracle = 0;
+    // glibc's CP932 leaves rows 85-88 and 93-94 (Shift-JIS EB, EC, EF)
+    // empty; they hold user-defined characters here.
+    const unsigned row = (jis >> 8) - JIS_FIRST + 1;
+    if (oracle == 0 && ((row >= 85 && row <= 88) || row == 93 || row == 94))
+      oracle = 0xE000 + (row - 85) * 94 + (jis & 0xFF) - JIS_FIRST;  // those of rows 95-98 and 103-104
     if (oracle != 0) ++iconv_mapped;
     const char16_t table = jis_to_unicode(jis);
     if (oracle != table) found.push_back({jis, table, static_cast<char16_t>(oracle)});
@@ -415,7 +432,7 @@ TEST(UnicodeTable, AgreesWithIconvCp932) {
     for (const IconvException& e : found) seen = seen || (x.jis == e.jis && x.table == e.table && x.iconv == e.iconv);
     EXPECT_TRUE(seen) << "listed exception " << hex(x.jis) << " no longer occurs";
   }
-  int expected_mapped = MAPPED_CODES + IBM_EXTENSIONS;
+  int expected_mapped = MAPPED_CODES + IBM_EXTENSIONS + USER_DEFINED + USER_DEFINED_IN_ROWS;
   for (const IconvException& x : ICONV_EXCEPTIONS) expected_mapped += (x.iconv != 0) - (x.table != 0);
   EXPECT_EQ(iconv_mapped, expected_mapped);
   RecordProperty("settled_by_iconv3", settled_by_iconv3);
@@ -429,6 +446,8 @@ TEST(UnicodeTable, AgreesWithIconvCp932) {
 // index or of the JIS X 0208 table shows up here.
 constexpr int JIS0212_MAPPED = 6067;
 constexpr int JIS0212_HELD_BY_JIS0208 = 282;
+// User-defined characters in rows 79-82 and 85-94.
+constexpr int JIS0212_USER_DEFINED = 14 * 94;
 
 uint16_t jis_code(unsigned hi, unsigned lo) { return static_cast<uint16_t>(hi << 8 | lo); }
 
@@ -448,7 +467,7 @@ TEST(Jis0212Table, MappedCount) {
       if (unicode_to_jis(u) != 0) ++held;
     }
   }
-  EXPECT_EQ(mapped, JIS0212_MAPPED);
+  EXPECT_EQ(mapped, JIS0212_MAPPED + JIS0212_USER_DEFINED);
   EXPECT_EQ(held, JIS0212_HELD_BY_JIS0208);
 }
 
@@ -484,7 +503,7 @@ TEST(Jis0212Table, EveryBmpCharacterMapsToACodeOfItself) {
     EXPECT_EQ(jis0212_to_unicode(jis), u) << "U+" << hex(u) << " -> " << hex(jis);
     EXPECT_EQ(unicode_to_jis(u), 0) << "U+" << hex(u) << " has a JIS X 0208 code too";
   }
-  EXPECT_EQ(inverse, JIS0212_MAPPED - JIS0212_HELD_BY_JIS0208);
+  EXPECT_EQ(inverse, JIS0212_MAPPED - JIS0212_HELD_BY_JIS0208 + JIS0212_USER_DEFINED);
 }
 
 TEST(Jis0212Table, OutOfRangeInputsGiveZero) {
@@ -529,12 +548,14 @@ TEST(Jis0212Table, SpotChecks) {
       0x222E,  // just before the first mapped code
       0x223A,  // gap in row 2
       0x6D64,  // just after the last mapped code
-      0x7E7E,  // the last code
+      0x6E7E,  // row 78, before the user-defined rows
+      0x7321,  // rows 83-84 are empty
       0x2120, 0x217F, 0x2021, 0x7F21,  // a byte out of range
       0xA1A1, 0xB0A1,                  // EUC bytes, high bits set
       0x0000, 0xFFFF,
   };
   for (uint16_t jis : UNMAPPED) EXPECT_EQ(jis0212_to_unicode(jis), 0) << hex(jis);
+  EXPECT_EQ(jis0212_to_unicode(0x7E7E), 0xE757);  // the last code: user-defined, Shift-JIS F9 FC
   // ASCII, characters of JIS X 0208, and ones neither table holds.
   for (char32_t u : {0x0000, 0x0041, 0x007E, 0x00A5, 0x203E, 0x3000, 0x3042, 0x4E9C, 0xFF0D, 0x2212, 0x0180,
                      0xE000, 0xFFFD, 0xFFFF})
@@ -560,7 +581,9 @@ std::string describe(const std::vector<Jis0212Difference>& list) {
 }
 
 // Compares every code of rows 1-94 with the oracle: the differences must be
-// exactly the listed ones. Returns how many mapped codes agree.
+// exactly the listed ones, besides the user-defined characters of rows 79-82
+// and 85-94, which the oracles leave unmapped. Returns how many mapped codes
+// agree.
 int compare_with_oracle(const std::vector<char32_t>& oracle, const std::vector<Jis0212Difference>& listed) {
   std::vector<Jis0212Difference> found;
   int agree = 0;
@@ -569,6 +592,8 @@ int compare_with_oracle(const std::vector<char32_t>& oracle, const std::vector<J
       const uint16_t jis = jis_code(hi, lo);
       const char32_t o = oracle[(hi - JIS_FIRST) * 94 + (lo - JIS_FIRST)];
       const char16_t table = jis0212_to_unicode(jis);
+      const unsigned row = hi - JIS_FIRST + 1;
+      if (o == 0 && table == 0xE000 + (row - 75) * 94 + (lo - JIS_FIRST)) continue;  // Shift-JIS row + 20
       if (o == table) {
         agree += table != 0;
       } else {

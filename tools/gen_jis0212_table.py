@@ -20,6 +20,10 @@ name from unicodedata ("<CJK Ideograph>" for the unified ideographs), under
 the header the file has now. The index is also index-jis0212.txt of
 https://github.com/whatwg/encoding, in the same form.
 
+The user-defined characters that EUC and JIS keep in JIS X 0212 fill its
+empty rows 79-82 and 85-94, as gen_unicode_table.USER_DEFINED_ROWS places
+them.
+
 The inverse table holds only characters that JIS X 0208 (the table of
 tools/gen_unicode_table.py, whose inverse it imports) does not: a writer
 prefers the JIS X 0208 code, and asks for a JIS X 0212 one only when there is
@@ -69,6 +73,10 @@ def read_index(path):
             if not fields[2].startswith(chr(u)):
                 sys.exit(f"{path}:{number}: the character does not match U+{u:04X}")
             table[pointer] = u
+    for row, first in gen_unicode_table.user_defined_rows(212).items():
+        if any(table[(row - 1) * ROWS:row * ROWS]):
+            sys.exit(f"row {row} holds characters; it cannot hold user-defined ones")
+        table[(row - 1) * ROWS:row * ROWS] = range(first, first + ROWS)
     return table
 
 
@@ -97,7 +105,8 @@ def render(forward, inverse, jis0208):
     w("// generator or its data (tools/data/index-jis0212.txt) and run it again.")
     w("//")
     w("// JIS X 0212 <-> Unicode, as in the JIS X 0212 index of the WHATWG Encoding")
-    w("// Standard.")
+    w("// Standard, and in rows 79-82 and 85-94 user-defined characters (U+E000-U+E757")
+    w("// by Shift-JIS 0xF040-0xF9FC) that EUC and JIS keep in this set.")
     w(f"// {mapped} JIS X 0212 codes are mapped, to {len(counts)} distinct characters.")
     if dups:
         w("// Characters with more than one code map back to the lowest one:")

@@ -9,8 +9,17 @@ bytes and decoded with cp932; a code that cp932 rejects is unmapped (0).
 
 Past row 94 the index goes on where only Shift-JIS reaches (lead bytes
 0xF0-0xFC, rows 95-120 as the JIS arithmetic counts them): rows 95-114 are
-user-defined and stay unmapped, rows 115-120 hold the IBM extensions
-(Shift-JIS 0xFA40-0xFC4B), which decode like the same characters elsewhere.
+user-defined, rows 115-120 hold the IBM extensions (Shift-JIS 0xFA40-0xFC4B),
+which decode like the same characters elsewhere.
+
+User-defined characters (Shift-JIS 0xF040-0xF9FC, 1,880 codes) are the
+private-use characters U+E000-U+E757 in the order of their codes, as cp932
+decodes them. EUC and JIS hold them in rows that JIS X 0208 and JIS X 0212
+leave empty, ten rows of each set as EUC writers use them (rows 85-94 of the
+main set, then the same rows of JIS X 0212); since rows 89-92 of the main set
+hold the NEC-selected IBM extensions, the four user-defined rows that would
+go there go to JIS X 0212 rows 79-82 instead (USER_DEFINED_ROWS). This table
+holds the ones of the main set, gen_jis0212_table.py the others.
 
 The inverse table maps each Unicode character to the lowest JIS code of rows
 1-94 that decodes to it (as the WHATWG EUC-JP encoder does; every IBM
@@ -48,6 +57,21 @@ JIS_FORMS = {
     0x2014: 0x2015,  # EM DASH / HORIZONTAL BAR
     0x00A6: 0xFFE4,  # BROKEN BAR
 }
+USER_DEFINED_FIRST = 0xE000  # Shift-JIS 0xF040, row 95 by the arithmetic
+USER_DEFINED_SJIS_ROWS = range(95, 115)
+# Where EUC and JIS hold each user-defined row: (set, row), the set 0208 or 0212.
+USER_DEFINED_ROWS = {
+    95: (208, 85), 96: (208, 86), 97: (208, 87), 98: (208, 88),
+    99: (212, 79), 100: (212, 80), 101: (212, 81), 102: (212, 82),
+    103: (208, 93), 104: (208, 94),
+    **{sjis_row: (212, sjis_row - 20) for sjis_row in range(105, 115)},
+}
+
+
+def user_defined_rows(char_set):
+    """{row of char_set: first code point of the user-defined row it holds}."""
+    return {row: USER_DEFINED_FIRST + (sjis_row - 95) * ROWS
+            for sjis_row, (s, row) in USER_DEFINED_ROWS.items() if s == char_set}
 
 
 def sjis_bytes(hi, lo):
@@ -78,12 +102,21 @@ def build_forward():
                 sys.exit(f"cp932 decodes JIS {hi:02X}{lo:02X} to {len(text)} characters")
             u = ord(text)
             if 0xE000 <= u <= 0xF8FF:
-                table.append(0)  # a user-defined code has no character
-                continue
+                sjis_row = hi - FIRST + 1
+                if sjis_row not in USER_DEFINED_SJIS_ROWS or u != user_defined_char(sjis_row, lo):
+                    sys.exit(f"JIS {hi:02X}{lo:02X} decodes to U+{u:04X}, not its user-defined character")
             if u == 0 or u > 0xFFFF:
                 sys.exit(f"JIS {hi:02X}{lo:02X} decodes to U+{u:04X}, outside 1..U+FFFF")
             table.append(u)
+    for row, first in user_defined_rows(208).items():
+        if any(table[(row - 1) * ROWS:row * ROWS]):
+            sys.exit(f"row {row} holds characters; it cannot hold user-defined ones")
+        table[(row - 1) * ROWS:row * ROWS] = range(first, first + ROWS)
     return table
+
+
+def user_defined_char(sjis_row, lo):
+    return USER_DEFINED_FIRST + (sjis_row - 95) * ROWS + lo - FIRST
 
 
 def jis_of(index):
@@ -154,7 +187,9 @@ def render(forward, inverse):
     w("// Standard (JIS X 0208, NEC row 13, NEC-selected IBM extensions in rows")
     w("// 89-92, and past row 94 the IBM extensions that only Shift-JIS reaches,")
     w("// Shift-JIS 0xFA40-0xFC4B), taken from Python's cp932 codec. User-defined")
-    w("// codes (Shift-JIS 0xF040-0xF9FC) are unmapped.")
+    w("// codes (Shift-JIS 0xF040-0xF9FC, rows 95-114) are U+E000-U+E757, as cp932")
+    w("// decodes them; rows 85-88 and 93-94 hold the ones that EUC and JIS keep in")
+    w("// the main set (those of rows 95-98 and 103-104), the others are in JIS X 0212.")
     w(f"// {mapped} JIS codes are mapped, to {len(counts)} distinct characters.")
     w("// Characters with more than one JIS code map back to the lowest one")
     w("// (besides every IBM extension past row 94):")
@@ -187,9 +222,9 @@ def render(forward, inverse):
 
     # Two-level inverse: page 0 is all zeros and stands for every page that
     # has no mapped character, so a lookup needs no branch.
-    rows_past = {u for u in forward[ROWS * ROWS:] if u}
+    rows_past = {u for u in forward[ROWS * ROWS:] if u and not USER_DEFINED_FIRST <= u < USER_DEFINED_FIRST + 20 * ROWS}
     if not rows_past <= set(inverse):
-        sys.exit("a character past row 94 has no code in rows 1-94")
+        sys.exit("an IBM extension past row 94 has no code in rows 1-94")
     out.extend(inverse_lines(inverse, "UNICODE_TO_JIS", [
         "// JIS code of each BMP character, in two levels: UNICODE_PAGE[u >> 8] picks",
         "// a page of UNICODE_TO_JIS, whose entry u & 0xFF is the code (0 = none).",

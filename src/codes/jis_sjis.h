@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "codes/user_defined.h"
+
 namespace kotran {
 
 // A Shift-JIS code is valid when its lead byte is 0x81-0x9F or 0xE0-0xFF and
@@ -54,7 +56,9 @@ namespace kotran {
 // The same two operations for codes known to lie in JIS X 0208 rows 1-94
 // (both JIS bytes 0x21-0x7E; lead bytes 0x81-0x9F and 0xE0-0xEF with trail
 // bytes 0x40-0xFC less 0x7F), by small tables, for the converters' tight
-// loops. They agree with the operations above on every such code.
+// loops. They agree with the operations above on every such code, but that
+// rows 85-88 and 93-94 go to Shift-JIS with the lead bytes of the
+// user-defined characters they hold (user_defined_lead).
 struct RowTables {
   uint8_t sjis_lead[128];      // by JIS row byte
   uint8_t sjis_trail[2][128];  // by the row byte's parity, then the cell byte
@@ -65,7 +69,7 @@ struct RowTables {
 
 constexpr RowTables make_row_tables() {
   RowTables t{};
-  for (unsigned hi = 0x21; hi <= 0x7E; ++hi) t.sjis_lead[hi] = static_cast<uint8_t>(jis_to_sjis_code(static_cast<uint16_t>(hi << 8 | 0x21)) >> 8);
+  for (unsigned hi = 0x21; hi <= 0x7E; ++hi) t.sjis_lead[hi] = static_cast<uint8_t>(user_defined_lead(jis_to_sjis_code(static_cast<uint16_t>(hi << 8 | 0x21)) >> 8));
   for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
     t.sjis_trail[0][lo] = static_cast<uint8_t>(jis_to_sjis_code(static_cast<uint16_t>(0x2200 | lo)) & 0xFF);
     t.sjis_trail[1][lo] = static_cast<uint8_t>(jis_to_sjis_code(static_cast<uint16_t>(0x2100 | lo)) & 0xFF);

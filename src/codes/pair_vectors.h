@@ -28,24 +28,28 @@ struct PlainUnits {
 };
 
 // Bit i set for each of the 32 bytes at p that is at least 0x80, in
-// 0xA1-0xFE, or ESC.
+// 0xA1-0xFE, or a stop: ESC, or with into_sjis a byte 0xF5 or above (the
+// first byte of rows 85-94).
 struct EucBytes {
-  uint32_t high, euc, esc;
+  uint32_t high, euc, stop;
 };
 
+template <bool into_sjis>
 KOTRAN_HOT EucBytes classify_euc_bytes(const unsigned char* p) {
-  auto masks = [](__m128i v, unsigned& high, unsigned& euc, unsigned& esc) {
+  auto masks = [](__m128i v, unsigned& high, unsigned& euc, unsigned& stop) {
     // Signed compares: 0xA1-0xFE is -95 to -2.
     const __m128i in_euc = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xA0))),
                                          _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0xFF))));
     high = static_cast<unsigned>(_mm_movemask_epi8(v));
     euc = static_cast<unsigned>(_mm_movemask_epi8(in_euc));
-    esc = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(0x1B))));
+    // 0xF5 and above less 0x75 keep the top bit; nothing else does.
+    const __m128i s = into_sjis ? _mm_subs_epu8(v, _mm_set1_epi8(0x75)) : _mm_cmpeq_epi8(v, _mm_set1_epi8(0x1B));
+    stop = static_cast<unsigned>(_mm_movemask_epi8(s));
   };
-  unsigned h0, e0, x0, h1, e1, x1;
-  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), h0, e0, x0);
-  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), h1, e1, x1);
-  return {h0 | h1 << 16, e0 | e1 << 16, x0 | x1 << 16};
+  unsigned h0, e0, s0, h1, e1, s1;
+  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), h0, e0, s0);
+  masks(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)), h1, e1, s1);
+  return {h0 | h1 << 16, e0 | e1 << 16, s0 | s1 << 16};
 }
 
 // The first bytes of pairs among bytes that each start a pair unless they end
@@ -73,13 +77,18 @@ KOTRAN_HOT PlainUnits units_before(uint64_t bad, uint64_t leads) {
 // stops at the first other unit (SS2, SS3, a byte 0x80-0xA0 or 0xFF, a pair
 // with such a second byte, a first byte followed by one below 0x80) and
 // before a first byte whose second lies past the 32.
+// Into Shift-JIS, ESC is a byte like any other, and a pair of rows 85-94
+// (first byte 0xF5-0xFE) stops the count instead: some of those rows take
+// lead bytes of their own.
+template <bool into_sjis = false>
 KOTRAN_HOT PlainUnits euc_plain_units(const unsigned char* p) {
-  const EucBytes b = classify_euc_bytes(p);
+  const EucBytes b = classify_euc_bytes<into_sjis>(p);
   // Every high byte starts a pair or ends one.
   const uint64_t high = b.high;
   const uint64_t leads = pair_starts(high);
   const uint64_t trails = high & ~leads;
-  uint64_t bad = (high & ~uint64_t{b.euc}) | b.esc | (leads & ~(trails >> 1));
+  uint64_t bad = (high & ~uint64_t{b.euc}) | (leads & ~(trails >> 1));
+  bad |= into_sjis ? leads & b.stop : b.stop;
   bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
   return units_before(bad, leads);
 }
@@ -133,11 +142,15 @@ KOTRAN_HOT PlainUnits sjis_plain_units(const unsigned char* p) {
 }
 
 // How many of the 16 bytes at p, from the first, are whole pairs of bytes
-// 0x21-0x7E (an even number, 0-16).
+// 0x21-0x7E (an even number, 0-16); with far_rows, pairs of rows 1-84 (a
+// first byte below 0x75): into Shift-JIS some of rows 85-94 take lead bytes
+// of their own.
+template <bool far_rows = false>
 KOTRAN_HOT unsigned jis_pair_length(const unsigned char* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i in_range = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)),
-                                         _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F)));
+  // The first byte of each pair is the low byte of a 16-bit lane.
+  const __m128i limit = far_rows ? _mm_set1_epi16(0x7F75) : _mm_set1_epi8(0x7F);
+  const __m128i in_range = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(0x20)), _mm_cmplt_epi8(v, limit));
   const unsigned ok = static_cast<unsigned>(_mm_movemask_epi8(in_range));
   return static_cast<unsigned>(__builtin_ctz(~ok | 0x10000u)) & ~1u;
 }
@@ -277,9 +290,11 @@ struct PlainUnits {
   unsigned length;
   uint32_t leads;
 };
+template <bool into_sjis = false>
 PlainUnits euc_plain_units(const unsigned char* p);
 PlainUnits sjis_plain_units(const unsigned char* p);
 unsigned leading_pair_bytes(PlainUnits units);
+template <bool far_rows = false>
 unsigned jis_pair_length(const unsigned char* p);
 void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint32_t leads);
 void store_euc_as_jis(unsigned char* o, const unsigned char* p);

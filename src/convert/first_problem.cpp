@@ -6,6 +6,7 @@
 #include "codes/jis0212_table.h"
 #include "codes/kana.h"
 #include "codes/unicode_table.h"
+#include "codes/user_defined.h"
 #include "convert/code_units.h"
 
 namespace kotran {
@@ -32,15 +33,14 @@ struct CheckingWriter {
     if (!exact && !places->first) places->first = places->here;
   }
 
-  static bool holds_jis(uint16_t j) {
-    if (j >= IBM_EXTENSION_FIRST) return jis_to_unicode(j) != 0;  // the IBM extensions, in every code
-    return (j >> 8) <= 0x7E && jis_to_unicode(j) != 0;              // rows 1-94; rows 95-114 are user-defined
-  }
+  // Every code holds every character of the tables (past row 94, the
+  // user-defined characters and the IBM extensions).
+  static bool holds_jis(uint16_t j) { return jis_to_unicode(j) != 0; }
   static bool holds_unicode(char32_t u) {
     if constexpr (target == Code::utf8 || target == Code::utf16) return true;
     if (u < 0x80 || u == 0xA5 || u == 0x203E || unicode_to_jis(u) != 0) return true;
     if (u >= HALFWIDTH_KANA_FIRST && u <= HALFWIDTH_KANA_LAST) return true;
-    return target != Code::sjis && unicode_to_jis0212(u) != 0;
+    return unicode_to_jis0212(u) != 0 && (target != Code::sjis || is_user_defined(u));
   }
 
   void single(unsigned b) {
@@ -62,7 +62,8 @@ struct CheckingWriter {
   void unicode(char32_t u) { unit(holds_unicode(u)); }
   void supplement_char(uint16_t k) {
     const char32_t u = jis0212_to_unicode(k);
-    const bool held = u != 0 && (target != Code::sjis || ibm_extension_of(u) != 0 || unicode_to_jis(u) != 0);
+    const bool held =
+        u != 0 && (target != Code::sjis || is_user_defined(u) || ibm_extension_of(u) != 0 || unicode_to_jis(u) != 0);
     unit(held);
   }
   void sjis_pair(unsigned lead, unsigned trail) {

@@ -93,14 +93,20 @@ class Gatherer {
     return true;
   }
 
-  // One valid reading, read far enough, with no sign of JIS.
+  // One valid reading, read far enough, with no sign of JIS; or, UTF-8 being
+  // invalid, one legacy reading that needs no user-defined character where
+  // the other needs them.
   static bool settled(const Evidence& e) {
     if (e.jis_later) return false;
     const bool utf8 = e.utf8.tally.valid && e.utf8.tally.characters > 0;
-    const int valid = int{utf8} + int{e.euc.tally.valid} + int{e.sjis.tally.valid};
-    if (valid != 1) return false;
-    const ReadingTally& t = utf8 ? e.utf8.tally : e.euc.tally.valid ? e.euc.tally : e.sjis.tally;
-    return t.characters >= EARLY_CHARACTERS;
+    const ReadingTally& euc = e.euc.tally;
+    const ReadingTally& sjis = e.sjis.tally;
+    const ReadingTally* one = nullptr;
+    if (int{utf8} + int{euc.valid} + int{sjis.valid} == 1)
+      one = utf8 ? &e.utf8.tally : euc.valid ? &euc : &sjis;
+    else if (!e.utf8.tally.valid && euc.valid && sjis.valid && euc.plain != sjis.plain)
+      one = euc.plain ? &euc : &sjis;
+    return one != nullptr && one->characters >= EARLY_CHARACTERS;
   }
 
   Path path_;

@@ -7,6 +7,7 @@
 
 #include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
+#include "codes/user_defined.h"
 #include "recognition/japanese_model.h"
 
 namespace kotran {
@@ -15,10 +16,14 @@ namespace kotran {
 // so that an odd run of katakana bytes does not pass for EUC pairs.
 inline constexpr unsigned CUT_COST = 32;
 
+// Cost of a user-defined character: rarer than any listed one.
+inline constexpr unsigned USER_DEFINED_COST = 40;
+
 // What every reading keeps of the characters it has read.
 struct ReadingTally {
   bool valid = true;         // every byte so far belongs to a character of the code
   bool cut = false;          // the text ends inside a character (a cut text, still valid)
+  bool plain = true;         // no user-defined character was read
   uint64_t cost = 0;         // model cost of the characters read, in half bits
   uint64_t characters = 0;   // characters of more than one byte, or 8-bit single bytes
   CharClass last = CharClass::ascii;
@@ -34,6 +39,11 @@ struct ReadingTally {
     last = CharClass::ascii;
   }
   void refuse() { valid = false; }
+  // A user-defined character: valid, but no sign of the code.
+  void take_user_defined() {
+    plain = false;
+    take(CharClass::symbol, USER_DEFINED_COST);
+  }
   // The text ended inside a character.
   void end_cut() {
     cut = true;
@@ -111,6 +121,7 @@ class EucReading {
   void take_pair(uint16_t jis) {
     const char16_t u = jis_to_unicode(jis);
     if (u == 0) return tally.refuse();
+    if (is_user_defined(u)) return tally.take_user_defined();
     tally.take(char_class(u), jis_char_cost(jis));
   }
   // JIS X 0212 by row: accented Latin, Greek and Cyrillic letters, symbols,
@@ -129,7 +140,7 @@ class EucReading {
 
 // Shift-JIS as Windows writes it: ASCII, half-width katakana 0xA1-0xDF, and
 // pairs whose JIS code is assigned (the IBM extensions of lead bytes 0xFA-0xFC
-// included, the user-defined area 0xF040-0xF9FC not).
+// and the user-defined characters 0xF040-0xF9FC included).
 class SjisReading {
  public:
   ReadingTally tally;
@@ -159,6 +170,12 @@ class SjisReading {
     const uint16_t jis = sjis_to_jis_code(code);
     const char16_t u = jis == 0 ? 0 : jis_to_unicode(jis);
     if (u == 0) return tally.refuse();
+    if (is_user_defined(u)) {
+      // Only under their own lead bytes 0xF0-0xF9: Windows leaves 0xEB, 0xEC
+      // and 0xEF empty.
+      if (jis < 0x7F00) return tally.refuse();
+      return tally.take_user_defined();
+    }
     // The IBM extensions past row 94 cost what their rows 1-94 twins do.
     tally.take(char_class(u), jis_char_cost(jis >= 0x7F00 ? unicode_to_jis(u) : jis));
   }

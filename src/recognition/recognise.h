@@ -62,6 +62,11 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
   }
   if (e.jis_later) return {opinion(), Certainty::guess};
   if (euc_reading.valid != sjis_reading.valid) return {euc_reading.valid ? euc : sjis, Certainty::certain};
+  // User-defined characters make many an EUC text valid Shift-JIS as well: a
+  // reading that needs none is the one, where the other needs them.
+  const bool euc_plain = euc_reading.valid && euc_reading.plain;
+  const bool sjis_plain = sjis_reading.valid && sjis_reading.plain;
+  if (euc_plain != sjis_plain) return {euc_plain ? euc : sjis, Certainty::certain};
   if (!euc_reading.valid) return {opinion(), Certainty::not_valid};
   // Both legacy readings are valid: the one far more Japanese, else the first opinion.
   const uint64_t sjis_cost = sjis_reading.cost + EUC_PREFERENCE;

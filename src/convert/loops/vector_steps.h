@@ -2,9 +2,9 @@
 // the tight loop that takes them. Each step mirrors one scalar rule of the
 // byte loop, which stays the reference:
 //   Shift-JIS to EUC and JIS   sjis_to_jis_code (store_sjis_as_euc, store_sjis_as_jis)
-//   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis)
+//   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis), rows 1-84
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
-//   JIS to Shift-JIS, EUC      jis_to_sjis_code, the high bit set (store_jis_as_sjis, store_jis_as_euc)
+//   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
 //   a code into itself         a copy
 #pragma once
 
@@ -58,7 +58,7 @@ struct VectorStep<Code::sjis, JisWriter> {
 template <>
 struct VectorStep<Code::euc, SjisWriter> {
   static constexpr VectorForm form = VectorForm::same_length;
-  static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
+  static PlainUnits units(const unsigned char* p) { return euc_plain_units<true>(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_euc_as_sjis(o, p, u.leads); }
 };
 
@@ -79,12 +79,14 @@ struct VectorStep<Code::euc, JisWriter> {
 template <>
 struct VectorStep<Code::jis, SjisWriter> {
   static constexpr VectorForm form = VectorForm::jis_pairs;
+  static unsigned length(const unsigned char* p) { return jis_pair_length<true>(p); }
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis(o, p); }
 };
 
 template <>
 struct VectorStep<Code::jis, EucWriter> {
   static constexpr VectorForm form = VectorForm::jis_pairs;
+  static unsigned length(const unsigned char* p) { return jis_pair_length(p); }
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_euc(o, p); }
 };
 

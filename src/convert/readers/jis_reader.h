@@ -121,7 +121,7 @@ class JisDecoder {
         if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::jis_pairs)) {
           // Eight pairs at a time.
           if (end - p >= 16) {
-            if (const unsigned n = jis_pair_length(p)) {
+            if (const unsigned n = VectorStep<Code::jis, Writer>::length(p)) {
               VectorStep<Code::jis, Writer>::store(o, p);
               o += n;
               p += n;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "codes/jis_sjis.h"
+#include "codes/user_defined.h"
 #include "convert/writers/writer_base.h"
 
 namespace kotran {
@@ -12,8 +13,10 @@ struct SjisWriter : PlainWriter<SjisWriter> {
   // A code that has no Shift-JIS form is written as its two bytes.
   void jis_char(uint16_t j) {
     const uint16_t s = jis_to_sjis_code(j);
-    const uint16_t bytes = s != 0 ? s : j;
-    out.put2(bytes >> 8, bytes & 0xFF);
+    if (s == 0)
+      out.put2(j >> 8, j & 0xFF);
+    else
+      out.put2(user_defined_lead(s >> 8), s & 0xFF);
   }
   void row_char(uint16_t j) {
     const uint16_t s = row_jis_to_sjis(j >> 8, j & 0xFF);
@@ -26,10 +29,13 @@ struct SjisWriter : PlainWriter<SjisWriter> {
   }
   void halfkana(unsigned k) { out.put(k); }
   // Shift-JIS holds of JIS X 0212 what the IBM extensions hold (and the few
-  // characters JIS X 0208 has too); the rest become 〓.
+  // characters JIS X 0208 has too), and the user-defined characters; the
+  // rest become 〓.
   void supplement_char(uint16_t k) {
     const char32_t u = jis0212_to_unicode(k);
-    if (const uint16_t ibm = ibm_extension_of(u); ibm != 0)
+    if (is_user_defined(u))
+      jis_char(user_defined_jis(u));
+    else if (const uint16_t ibm = ibm_extension_of(u); ibm != 0)
       jis_char(ibm);
     else if (const uint16_t j = unicode_to_jis(u); j != 0)
       jis_char(j);

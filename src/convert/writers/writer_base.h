@@ -64,20 +64,31 @@ struct WriterBase {
   void count_replacement() { count_replacement(out.room_begin()); }
 
   // A Shift-JIS pair as read: the character of its code, or the two bytes
-  // when they are none (a trail byte below 0x40, or 0xFF). The IBM
-  // extensions (lead bytes 0xFA-0xFC), which only Shift-JIS reaches, become
-  // the codes of rows 1-94 that hold the same characters (the NEC-selected
-  // rows 89-92, row 13 and row 2), as Windows writes them in EUC.
+  // when they are none (a trail byte below 0x40, or 0xFF). Past row 94 (lead
+  // bytes 0xF0-0xFE), which only Shift-JIS reaches, a code is written where
+  // the other codes hold its character: a user-defined character in rows
+  // 85-88 or 93-94 or in JIS X 0212, an IBM extension (0xFA-0xFC) as the
+  // code of rows 1-94 that holds it (the NEC-selected rows 89-92, row 13 or
+  // row 2, as Windows writes them in EUC); a code of no character is 〓.
   void sjis_pair(unsigned lead, unsigned trail) {
-    uint16_t j = sjis_to_jis_code(static_cast<uint16_t>((lead << 8) | trail));
-    if (j >= IBM_EXTENSION_FIRST) [[unlikely]] {
-      if (const uint16_t twin = unicode_to_jis(jis_to_unicode(j)); twin != 0) j = twin;
-    }
-    if (j != 0)
+    const uint16_t j = sjis_to_jis_code(static_cast<uint16_t>((lead << 8) | trail));
+    if (j == 0)
+      self().raw_pair(lead, trail);
+    else if (j < FAR_ROWS_FIRST) [[likely]]
       self().jis_char(j);
     else
-      self().raw_pair(lead, trail);
+      far_sjis_char(jis_to_unicode(j));
   }
+  void far_sjis_char(char16_t u) {
+    if (const uint16_t twin = unicode_to_jis(u); twin != 0)
+      self().jis_char(twin);
+    else if (const uint16_t k = unicode_to_jis0212(u); k != 0)
+      self().supplement_char(k);
+    else
+      self().substitute();
+  }
+  // The first code past row 94.
+  static constexpr uint16_t FAR_ROWS_FIRST = 0x7F00;
   // A Shift-JIS pair of rows 1-94, whose JIS bytes are hi and lo.
   unsigned char* store_sjis_pair(unsigned char* o, unsigned, unsigned, unsigned hi, unsigned lo) {
     return self().store_row(o, hi, lo);
