@@ -30,6 +30,7 @@ using test::run_kotran_appending;
 using test::RunResult;
 using test::TempDir;
 using test::to_hex;
+using test::after_banner;
 
 using Words = std::vector<std::string>;
 
@@ -142,27 +143,6 @@ const std::string kEucA = hex("A4 A2 0D 0A");
 const std::string kSjisI = hex("82 A2 0D 0A");
 const std::string kEucI = hex("A4 A4 0D 0A");
 
-// Checks the three banner lines at the start of the text and returns what
-// follows them.
-std::string after_banner(const std::string& text) {
-  const std::string first = "Yomikae Ver.3.2\r\n";
-  if (text.compare(0, first.size(), first) != 0) {
-    ADD_FAILURE() << "no banner at the start: " << to_hex(text.substr(0, 40));
-    return text;
-  }
-  const size_t second_end = text.find(CRLF, first.size());
-  if (second_end == std::string::npos) {
-    ADD_FAILURE() << "banner ends after its first line";
-    return {};
-  }
-  EXPECT_GT(second_end, first.size()) << "the notice line is empty";
-  const size_t third = second_end + 2;
-  if (text.compare(third, 2, CRLF) != 0) {
-    ADD_FAILURE() << "no empty line after the notice: " << to_hex(text.substr(third, 20));
-    return text.substr(third);
-  }
-  return text.substr(third + 2);
-}
 
 // Whether any temporary output file was left in the directory.
 bool has_temporary(const TempDir& dir) {
@@ -252,7 +232,10 @@ TEST(DriverOptions, RejectedOptionEndsTheRunBeforeAnyFile) {
   };
   const Case cases[] = {
       {{"-x", "a.txt"}, "-x"},      {{"-e", "-x", "a.txt"}, "-x"}, {{"-j", "-ee", "a.txt"}, "-ee"},
-      {{"-e7", "a.txt"}, "-e7"},    {{"-", "a.txt"}, "-"},          {{"-jj", "-e", "a.txt"}, "-jj"},
+      {{"-e7", "a.txt"}, "-e7"},    {{"-jj", "-e", "a.txt"}, "-jj"},
+      // Values join their option with '='; a bad value rejects the word.
+      {{"--jobs=0", "a.txt"}, "--jobs=0"}, {{"--jobs=2x", "a.txt"}, "--jobs=2x"}, {{"--jobs", "a.txt"}, "--jobs"},
+      {{"--out-dir=", "a.txt"}, "--out-dir="}, {{"--in-place=a/b", "a.txt"}, "--in-place=a/b"}, {{"-rx", "a.txt"}, "-rx"},
       {{"-x", "-y", "a.txt"}, "-x"},
       // An extension option is a whole word: "-euc" is not read as "-eu".
       {{"-euc", "a.txt"}, "-euc"},  {{"-e", "-gx", "a.txt"}, "-gx"}, {{"-usx", "a.txt"}, "-usx"},

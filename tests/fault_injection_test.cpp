@@ -45,6 +45,7 @@ using test::repeat;
 using test::TempDir;
 using test::temporaries;
 using test::to_hex;
+using test::after_banner;
 
 using Words = std::vector<std::string>;
 
@@ -66,20 +67,6 @@ std::string report(const std::string& name, const std::string& text) { return na
 // Enough text for several 64 KiB input blocks and many output blocks.
 const size_t kBigRepeat = 3000;  // 144 000 bytes of Shift-JIS, more than two blocks
 
-// What follows the three banner lines of standard error.
-std::string after_banner(const std::string& text) {
-  const std::string first = "Yomikae Ver.3.2\r\n";
-  if (text.compare(0, first.size(), first) != 0) {
-    ADD_FAILURE() << "no banner at the start: " << to_hex(text.substr(0, 40));
-    return text;
-  }
-  const size_t second_end = text.find(CRLF, first.size());
-  if (second_end == std::string::npos || text.compare(second_end + 2, 2, CRLF) != 0) {
-    ADD_FAILURE() << "banner not ended by an empty line";
-    return text;
-  }
-  return text.substr(second_end + 4);
-}
 
 bool exists(const std::string& path) {
   struct stat st;

@@ -1,5 +1,7 @@
 #include "test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <iconv.h>
 #include <fcntl.h>
@@ -327,6 +329,38 @@ RunResult run_kotran_as_nobody(const std::vector<std::string>& args, const std::
 
 RunResult run_shell(const std::string& command, const std::string& dir) {
   return run_child({{"/bin/sh", "-c", command}, dir, {}, "", false, false});
+}
+
+std::string summary_line(unsigned converted, unsigned skipped, unsigned replaced, unsigned failed) {
+  // 合計: 変換 N, スキップ N, 置き換えた文字 N, 失敗 N.
+  return hex("8D 87 8C 76 3A 20 95 CF 8A B7 20") + std::to_string(converted) + hex("2C 20 83 58 83 4C 83 62 83 76 20") +
+         std::to_string(skipped) + hex("2C 20 92 75 82 AB 8A B7 82 A6 82 BD 95 B6 8E 9A 20") + std::to_string(replaced) +
+         hex("2C 20 8E B8 94 73 20") + std::to_string(failed) + ".\r\n";
+}
+
+std::string after_banner(const std::string& text) {
+  const std::string first = "Yomikae Ver.3.2\r\n";
+  if (text.compare(0, first.size(), first) != 0) {
+    ADD_FAILURE() << "no banner at the start: " << to_hex(text.substr(0, 40));
+    return text;
+  }
+  const size_t second_end = text.find("\r\n", first.size());
+  if (second_end == std::string::npos) {
+    ADD_FAILURE() << "banner ends after its first line";
+    return {};
+  }
+  EXPECT_GT(second_end, first.size()) << "the notice line is empty";
+  const size_t third = second_end + 2;
+  if (text.compare(third, 2, "\r\n") != 0) {
+    ADD_FAILURE() << "no empty line after the notice: " << to_hex(text.substr(third, 20));
+    return text.substr(third);
+  }
+  std::string rest = text.substr(third + 2);
+  const std::string summary_head = hex("8D 87 8C 76 3A 20");
+  const size_t last = rest.size() < 2 ? std::string::npos : rest.rfind("\r\n", rest.size() - 3);
+  const size_t line = last == std::string::npos ? 0 : last + 2;
+  if (rest.compare(line, summary_head.size(), summary_head) == 0) rest.erase(line);
+  return rest;
 }
 
 }  // namespace kotran::test

@@ -20,6 +20,14 @@ std::string to_hex(const std::string& bytes);
 std::string convert_bytes(Converter converter, const std::string& input, const ConvertOptions& with = {},
                           ConversionResult* found = nullptr);
 
+// Checks the three banner lines at the start of standard error and returns
+// what follows them, less the summary line that ends a run of several files
+// (which the archive tests check on their own).
+std::string after_banner(const std::string& err);
+
+// The summary line of a run, as written to a pipe (Shift-JIS, CR LF).
+std::string summary_line(unsigned converted, unsigned skipped, unsigned replaced, unsigned failed);
+
 // The whole file's bytes; empty when it cannot be opened.
 std::string read_file(const std::string& path);
 

@@ -2,17 +2,26 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "codes/code.h"
 #include "convert/first_problem.h"
 #include "driver/conversion_table.h"
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "driver/output_file.h"
 #include "driver/output_name.h"
+#include "driver/output_tree.h"
+#include "driver/run_options.h"
+#include "driver/run_tally.h"
 #include "driver/settings.h"
+#include "driver/work_list.h"
+#include "driver/workers.h"
 #include "recognition/recognise.h"
 #include "stream/error_report.h"
 
@@ -21,19 +30,7 @@ namespace kotran {
 namespace {
 
 constexpr const char* STDOUT_NAME = "standard output";
-
-// A file as the file system knows it: two names of one file compare equal.
-struct FileId {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  bool operator==(const FileId&) const = default;
-};
-
-struct FileIdHash {
-  size_t operator()(const FileId& id) const { return std::hash<uint64_t>()(id.ino * 31 + id.dev); }
-};
-
-FileId id_of(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+constexpr const char* STDIN_NAME = "standard input";
 
 bool file_id_of(const std::string& name, FileId& id) {
   struct stat st;
@@ -42,42 +39,207 @@ bool file_id_of(const std::string& name, FileId& id) {
   return true;
 }
 
+std::string directory_part(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return name.substr(0, slash == 0 ? 1 : slash);
+}
+
 class FileWalk {
  public:
-  FileWalk(Settings settings, std::vector<std::string> files) : settings_(settings), files_(std::move(files)) {
-    // Every file argument of the run, by the first place it holds: no output
-    // may replace one of them, earlier or later.
-    for (size_t i = 0; i < files_.size(); ++i) {
-      FileId id;
-      if (file_id_of(files_[i], id)) arguments_.emplace(id, i);
-    }
+  FileWalk(const RunOptions& options, std::vector<WorkItem> items)
+      : settings_(options.settings), options_(options), items_(std::move(items)), tree_(options.out_dir) {
+    // Every file of the run, by the first place it holds: no output may
+    // replace one of them, earlier or later.
+    for (size_t i = 0; i < items_.size(); ++i)
+      if (items_[i].known && items_[i].kind == ItemKind::file) arguments_.emplace(items_[i].id, i);
   }
 
-  // Handles every file in order; the exit status.
+  // Handles every file; the exit status.
   int run() {
-    for (current_ = 0; current_ < files_.size(); ++current_) handle(files_[current_]);
+    const bool guess_only = (settings_ & GUESS_ONLY) != 0;
+    RunTally tally(items_.size(), std_err()->kind == StreamKind::console);
+    // What goes to standard output keeps the order of the files: one at a time.
+    bool to_standard_output = (settings_ & (TO_CONSOLE | GUESS_ONLY)) != 0;
+    for (const WorkItem& item : items_) to_standard_output = to_standard_output || item.kind == ItemKind::standard_input;
+    if (options_.jobs > 1 && !to_standard_output && items_.size() > 1) {
+      run_at_once(tally);
+    } else {
+      for (size_t i = 0; i < items_.size(); ++i) tally.add(handle(i));
+    }
+    tally.finish(!guess_only);
     return status_;
   }
 
  private:
-  void fail() { status_ = EXIT_FILE_FAILED; }
-
-  void handle(const std::string& name) {
-    // One stream serves recognition and conversion: recognition reads ahead
-    // and comes back, which a pipe does over what it kept.
-    TextStream* in = open_stream(name.c_str(), "rt");
-    if (in == nullptr) {
-      report_error(name.c_str());
-      fail();
-      return;
+  // --jobs: the files go to worker processes, and each file's messages come
+  // out together, in the order of the files unless standard error is a
+  // terminal (there as each file is done). A file whose output another
+  // file of the run would also write (or that is named twice in place) waits
+  // until the workers are done and is then handled here, with every output
+  // they wrote known.
+  void run_at_once(RunTally& tally) {
+    std::vector<size_t> at_once, later;
+    {
+      std::unordered_set<std::string> claimed;
+      for (size_t i = 0; i < items_.size(); ++i) {
+        const std::string key = output_key(items_[i]);
+        if (key.empty() || claimed.insert(key).second)
+          at_once.push_back(i);
+        else
+          later.push_back(i);
+      }
     }
+    const bool as_done = std_err()->kind == StreamKind::console;
+    std::vector<Report> reports(items_.size());
+    std::vector<bool> done(items_.size(), false);
+    size_t shown = 0;  // files whose messages are out
+    // Messages in order are written many files at a time.
+    std::string held;
+    auto last_write = std::chrono::steady_clock::now();
+    auto write_held = [&](bool now) {
+      const auto t = std::chrono::steady_clock::now();
+      if (held.empty() || (!now && held.size() < HELD_MESSAGES && t - last_write < HOLD_MESSAGES_FOR)) return;
+      show(held, tally);
+      held.clear();
+      last_write = t;
+    };
+    auto show_ready = [&] {
+      while (shown < items_.size() && done[shown]) {
+        if (!as_done) {
+          held += reports[shown].messages;
+          std::string().swap(reports[shown].messages);
+        }
+        ++shown;
+      }
+      write_held(false);
+    };
+    auto take = [&](Report&& r) {
+      const size_t i = r.index;
+      if (r.result.outcome == Outcome::failed) fail();
+      if (r.result.wrote) written_.insert(r.result.written);
+      tally.add(r.result);
+      if (as_done) show(r.messages, tally);
+      reports[i] = std::move(r);
+      reports[i].index = i;
+      done[i] = true;
+      show_ready();
+    };
+    auto work = [this](size_t i) { return handle(i); };
+    auto died = [this](size_t i, int sig) {
+      return format_message(MSG_WORKER_DIED, {items_[i].path, std::to_string(sig)}, shows_utf8(std_err()));
+    };
+    if (!run_in_workers(at_once, options_.jobs, work, take, died)) {
+      // No worker could be started: the files are handled here, in order.
+      later.insert(later.end(), at_once.begin(), at_once.end());
+      std::sort(later.begin(), later.end());
+    }
+    for (const size_t i : later) {
+      // Everything before this file is out first.
+      while (shown < i) {
+        if (done[shown] && !as_done) held += reports[shown].messages;
+        ++shown;
+      }
+      write_held(true);
+      tally.add(handle(i));
+      done[i] = true;
+      shown = i + 1;
+      show_ready();
+    }
+    show_ready();
+    write_held(true);
+  }
+
+  // Messages held for writing in order: written when this many bytes are
+  // held, or when they have been held this long.
+  static constexpr size_t HELD_MESSAGES = 64 * 1024;
+  static constexpr auto HOLD_MESSAGES_FOR = std::chrono::milliseconds(50);
+
+  void show(const std::string& messages, RunTally& tally) {
+    if (messages.empty()) return;
+    tally.clear_line();
+    flush_stream(std_err());
+    write_all(std_err()->fd, messages.data(), messages.size());
+  }
+
+  // What two files of a run that may not be handled at once share: the
+  // output they would write; empty for a file that writes none.
+  std::string output_key(const WorkItem& item) {
+    if (item.kind != ItemKind::file) return "";
+    if (options_.in_place) {
+      if (!item.known) return "";
+      return "in " + std::to_string(item.id.dev) + ":" + std::to_string(item.id.ino);
+    }
+    const char* extension = code_info[index_of(target_of(settings_))].extension;
+    std::string out;
+    if (!options_.out_dir.empty()) {
+      std::string relative;
+      if (!path_in_tree(item.path, relative) || !build_output_name(relative, extension, out)) return "";
+      return "tree " + out;
+    }
+    if (!build_output_name(item.path, extension, out)) return "";
+    const std::string dir = directory_part(out);
+    auto known = directory_ids_.find(dir);
+    if (known == directory_ids_.end()) {
+      FileId id;
+      if (!file_id_of(dir, id)) return "";
+      known = directory_ids_.emplace(dir, id).first;
+    }
+    const size_t slash = out.rfind('/');
+    return "beside " + std::to_string(known->second.dev) + ":" + std::to_string(known->second.ino) + "/" +
+           out.substr(slash == std::string::npos ? 0 : slash + 1);
+  }
+
+  void fail() {
+    status_ = EXIT_FILE_FAILED;
+    result_.outcome = Outcome::failed;
+  }
+
+  // Handles the file of the run at index; what became of it.
+  FileResult handle(size_t index) {
+    current_ = index;
+    result_ = FileResult{};
+    const WorkItem& item = items_[index];
+    switch (item.kind) {
+      case ItemKind::link:
+        print_message(MSG_LINK_SKIPPED, {item.path});
+        break;
+      case ItemKind::special:
+        print_message(MSG_SPECIAL_SKIPPED, {item.path, kind_of_file(item.mode)});
+        break;
+      case ItemKind::unreadable:
+        last_error = item.error;
+        report_error(item.path.c_str());
+        fail();
+        break;
+      case ItemKind::standard_input:
+        handle_stream(STDIN_NAME, open_standard_input(), item);
+        break;
+      case ItemKind::file: {
+        // One stream serves recognition and conversion: recognition reads
+        // ahead and comes back, which a pipe does over what it kept.
+        TextStream* in = open_stream(item.path.c_str(), "rt");
+        if (in == nullptr) {
+          report_error(item.path.c_str());
+          fail();
+          break;
+        }
+        handle_stream(item.path, in, item);
+        break;
+      }
+    }
+    return result_;
+  }
+
+  void handle_stream(const std::string& name, TextStream* in, const WorkItem& item) {
     if ((settings_ & GUESS_ONLY) != 0) {
       guess(name, in);
       close_stream(in);
       return;
     }
+    const bool filter = item.kind == ItemKind::standard_input;
     Code source = source_of(settings_);
-    if ((settings_ & SOURCE_FORCED) == 0 && !detect(name, in, source)) {
+    if ((settings_ & SOURCE_FORCED) == 0 && !detect(name, in, item, source)) {
       close_stream(in);
       return;
     }
@@ -93,7 +255,7 @@ class FileWalk {
     stream_forget_history(in);
     source_ = source;
     const ConversionEntry& entry = conversion_table(source, target_of(settings_));
-    if ((settings_ & TO_CONSOLE) != 0) {
+    if (filter || (settings_ & TO_CONSOLE) != 0) {
       convert_to_console(name, entry, in);
       return;
     }
@@ -140,20 +302,41 @@ class FileWalk {
     out->lf_only = lf_only;
   }
 
-  // Finds the file's code; false when the file is skipped.
-  bool detect(const std::string& name, TextStream* in, Code& source) {
-    const Recognised answer = recognise(name, in).code;
-    if (answer == Recognised::unreadable) return false;
-    if (answer == Recognised::ascii) {
+  // Finds the file's code; false when the file is skipped. A filter
+  // (standard input) is never skipped: text that needs no conversion goes
+  // through as it is, line ends as every output writes them. A file found
+  // in a tree that is no text (a NUL byte, or valid in no code) is skipped.
+  bool detect(const std::string& name, TextStream* in, const WorkItem& item, Code& source) {
+    const bool has_nul = item.in_tree && first_block_has_nul(in);
+    const Recognition answer = recognise(name, in);
+    if (answer.code == Recognised::unreadable) return false;
+    if (item.in_tree && answer.code != Recognised::utf16 && (has_nul || answer.certainty == Certainty::not_valid)) {
+      print_message(has_nul ? MSG_NOT_TEXT_NUL : MSG_NOT_TEXT_INVALID, {name});
+      return false;
+    }
+    const bool filter = item.kind == ItemKind::standard_input;
+    if (answer.code == Recognised::ascii) {
       print_message(MSG_ASCII_FILE, {name});
-      return false;
+      // ASCII is Shift-JIS (and EUC) as it is.
+      source = Code::sjis;
+      return filter;
     }
-    if (code_of(answer) == target_of(settings_) && !to_fullwidth(settings_)) {
+    source = code_of(answer.code);
+    if (source == target_of(settings_) && !to_fullwidth(settings_)) {
       print_message(MSG_NO_NEED, {name});
-      return false;
+      return filter;
     }
-    source = code_of(answer);
     return true;
+  }
+
+  // Whether the first block of the input holds a NUL byte; the input is
+  // then at its start again.
+  static bool first_block_has_nul(TextStream* in) {
+    const int c = read_byte(in);
+    if (c == EOF) return false;
+    const bool nul = c == 0 || std::memchr(in->next, 0, static_cast<size_t>(in->limit - in->next)) != nullptr;
+    stream_seek(in, 0, 0);
+    return nul;
   }
 
   // Turns off the text-mode reading of the stream (CR LF folding, the 0x1A
@@ -228,6 +411,7 @@ class FileWalk {
   bool close_input(const std::string& name, TextStream* in) {
     const bool read_failed = stream_error(in);
     const int code = in->error_code;
+    result_.bytes = static_cast<uint64_t>(in->raw_pos);
     close_stream(in);
     if (!read_failed) return true;
     last_error = code;
@@ -252,8 +436,9 @@ class FileWalk {
       return;
     }
     const ConversionResult found = entry.converter(in, std_out(), convert_options());
+    result_.replaced = found.replaced;
     report_losses(in, source_, found);
-    close_input(name, in);
+    if (close_input(name, in)) result_.outcome = Outcome::converted;
     check_standard_output();
   }
 
@@ -262,7 +447,8 @@ class FileWalk {
   const char* overwrite_refusal(const std::string& out_name, const struct stat& in_st) const {
     FileId out_id;
     if (!file_id_of(out_name, out_id)) return nullptr;
-    if (id_of(in_st) == out_id) return MSG_OUTPUT_IS_INPUT;
+    // In place, the output is meant to replace its input.
+    if (id_of(in_st) == out_id) return options_.in_place ? nullptr : MSG_OUTPUT_IS_INPUT;
     if (const auto argument = arguments_.find(out_id); argument != arguments_.end())
       return argument->second > current_ ? MSG_OUTPUT_IS_LATER_INPUT : MSG_OUTPUT_IS_EARLIER_INPUT;
     if (written_.count(out_id) != 0) return MSG_OUTPUT_WRITTEN_TWICE;
@@ -276,15 +462,72 @@ class FileWalk {
     fail();
   }
 
+  // The name of the file's output, by the options: beside the input, under
+  // the output tree (whose folders are made), or the input's own name. False
+  // when there is none, reported.
+  bool output_name(const std::string& name, const ConversionEntry& entry, TextStream* in, std::string& out_name) {
+    if (options_.in_place) {
+      out_name = name;
+      return true;
+    }
+    if (options_.out_dir.empty()) {
+      if (build_output_name(name, entry.extension, out_name)) return true;
+      last_error = ERR_NAME_TOO_LONG;
+    } else {
+      std::string relative, relative_out;
+      if (!path_in_tree(name, relative)) {
+        refuse(in, MSG_OUTSIDE_TREE, {name});
+        return false;
+      }
+      if (!build_output_name(relative, entry.extension, relative_out)) {
+        last_error = ERR_NAME_TOO_LONG;
+      } else if (tree_.make_folders(relative_out)) {
+        out_name = tree_.dir() + "/" + relative_out;
+        return true;
+      } else if (tree_.blocker_mode() != 0) {
+        refuse(in, MSG_OUTPUT_FOLDER_BLOCKED, {name, tree_.failed_path(), kind_of_file(tree_.blocker_mode())});
+        return false;
+      } else {
+        close_stream(in);
+        report_error(tree_.failed_path().c_str());
+        fail();
+        return false;
+      }
+    }
+    close_stream(in);
+    report_error(name.c_str());
+    fail();
+    return false;
+  }
+
+  // --in-place=SUFFIX: the name the original is kept under, checked as an
+  // output is; empty when there is none to keep (or the check refused it,
+  // which then is reported and *refused is set).
+  std::string backup_name(const std::string& name, TextStream* in, const struct stat& in_st, bool* refused) {
+    *refused = false;
+    if (!options_.in_place || options_.backup_suffix.empty()) return "";
+    const std::string backup = name + options_.backup_suffix;
+    FileId id;
+    // A backup that is the input already (a second link) keeps the original as it is.
+    if (file_id_of(backup, id) && id == id_of(in_st)) return "";
+    const char* refusal = overwrite_refusal(backup, in_st);
+    struct stat st;
+    if (refusal == nullptr && lstat(backup.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+      refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, backup, kind_of_file(st.st_mode)});
+      *refused = true;
+      return "";
+    }
+    if (refusal != nullptr) {
+      refuse(in, refusal, {name, backup});
+      *refused = true;
+      return "";
+    }
+    return backup;
+  }
+
   void convert_to_file(const std::string& name, const ConversionEntry& entry, TextStream* in) {
     std::string out_name;
-    if (!build_output_name(name, entry.extension, out_name)) {
-      close_stream(in);
-      last_error = ERR_NAME_TOO_LONG;
-      report_error(name.c_str());
-      fail();
-      return;
-    }
+    if (!output_name(name, entry, in, out_name)) return;
     struct stat in_st {};
     fstat(in->fd, &in_st);
     if (const char* refusal = overwrite_refusal(out_name, in_st)) return refuse(in, refusal, {name, out_name});
@@ -293,9 +536,13 @@ class FileWalk {
     const bool replaces = lstat(out_name.c_str(), &out_st) == 0;
     if (replaces && !S_ISREG(out_st.st_mode))
       return refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, out_name, kind_of_file(out_st.st_mode)});
+    bool backup_refused = false;
+    const std::string backup = backup_name(name, in, in_st, &backup_refused);
+    if (backup_refused) return;
     print_message(MSG_CONVERTING, {name, entry.description});
     if (to_fullwidth(settings_)) print_message(MSG_WIDENING);
     print_message(MSG_OUTPUT_FILE, {out_name});
+    if (!backup.empty()) print_message(MSG_BACKUP_FILE, {backup});
     OutputFile output;
     TextStream* out = output.open(out_name, output_mode(replaces ? &out_st : nullptr, in_st.st_mode), replaces);
     if (out == nullptr) {
@@ -304,30 +551,47 @@ class FileWalk {
       fail();
       return;
     }
+    if (options_.in_place) output.keep_owner_and_times(in_st);
     out->lf_only = (settings_ & LF_LINE_ENDS) != 0;
     out->text = target_of(settings_) != Code::utf16;
     const ConversionResult found = entry.converter(in, out, convert_options());
+    result_.replaced = found.replaced;
     report_losses(in, source_, found);
     if (!close_input(name, in)) return;  // the incomplete output is removed
+    if (!backup.empty() && !keep_backup(name, backup)) {
+      report_error(backup.c_str());
+      fail();
+      return;  // the output is removed; the original stays
+    }
     if (!output.commit()) {
       report_error(out_name.c_str());
       fail();
       return;
     }
+    result_.outcome = Outcome::converted;
     FileId id;
-    if (file_id_of(out_name, id)) written_.insert(id);
+    if (file_id_of(out_name, id)) {
+      written_.insert(id);
+      result_.wrote = true;
+      result_.written = id;
+    }
   }
 
   const Settings settings_;
+  const RunOptions& options_;
   Code source_ = Code::sjis;  // the code of the file being converted
-  std::vector<std::string> files_;
-  std::unordered_map<FileId, size_t, FileIdHash> arguments_;  // each file argument's first place
+  std::vector<WorkItem> items_;
+  OutputTree tree_;
+  std::unordered_map<FileId, size_t, FileIdHash> arguments_;  // each file's first place in the run
   std::unordered_set<FileId, FileIdHash> written_;
+  std::unordered_map<std::string, FileId> directory_ids_;  // of outputs' folders, for output_key
   size_t current_ = 0;
+  FileResult result_;  // of the file in hand
   int status_ = EXIT_OK;
 };
 
-bool is_option(const std::string& word) { return !word.empty() && word[0] == '-'; }
+// A word that begins with '-' is an option, but "-" alone names standard input.
+bool is_option(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
 
 }  // namespace
 
@@ -343,10 +607,10 @@ int run_driver(const std::vector<std::string>& words) {
   if (first_file < words.size() && words[first_file] == "--") ++first_file;
   // --help and --version answer on standard output, with nothing on standard
   // error, unless a bad option stands before them.
-  Settings scratch = 0;
+  RunOptions scratch;
   for (size_t i = 1; i < options_end; ++i) {
     if (words[i] != "--help" && words[i] != "--version") {
-      if (parse_option(words[i].c_str(), scratch) == 0) break;
+      if (!parse_run_option(words[i], scratch)) break;
       continue;
     }
     if (words[i] == "--help")
@@ -366,20 +630,32 @@ int run_driver(const std::vector<std::string>& words) {
     print_usage(std_err());
   } else {
     bool options_ok = true;
+    RunOptions options;
     for (size_t i = 1; i < options_end; ++i) {
-      if (parse_option(words[i].c_str(), settings) == 0) {
+      if (!parse_run_option(words[i], options)) {
         print_message(MSG_BAD_OPTION, {words[i]});
         status = EXIT_BAD_OPTION;
         options_ok = false;
         break;
       }
     }
+    std::string first, second;
+    if (options_ok && conflicting_options(options, first, second)) {
+      print_message(MSG_OPTIONS_CONFLICT, {first, second});
+      status = EXIT_BAD_OPTION;
+      options_ok = false;
+    }
+    settings = options.settings;
     if (options_ok) {
       std_out()->lf_only = (settings & LF_LINE_ENDS) != 0;
       // UTF-16 output writes its own line ends: a byte 0x0A may be half of a character.
       std_out()->text = target_of(settings) != Code::utf16;
       install_output_cleanup();
-      FileWalk walk(settings, std::vector<std::string>(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end()));
+      const std::vector<std::string> file_words(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end());
+      // An output tree inside a walked tree is not walked.
+      FileId out_dir_id;
+      const bool skip = !options.out_dir.empty() && file_id_of(options.out_dir, out_dir_id);
+      FileWalk walk(options, list_work(file_words, options.recursive, skip ? &out_dir_id : nullptr));
       status = walk.run();
     }
   }

@@ -40,8 +40,16 @@ const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
     "         --unicode=jis: 〜‖−¢£¬— を JIS の Unicode (U+301C ...) で出力\n",
     "                        (既定は --unicode=windows: U+FF5E ...)\n",
     "         --strict: 置き換える文字や不正なバイトのあるファイルは変換しない\n",
+    "         -r : フォルダの中のファイルをすべて変換 (シンボリックリンクはたどらない)\n",
+    "         --out-dir=DIR: 出力ファイルを DIR の下の同じパスに作る\n",
+    "         --in-place: 変換結果で元のファイルを置き換える\n",
+    "         --in-place=SUFFIX: 同じく, 元のファイルを 名前+SUFFIX に残す\n",
+    "         --jobs=N: N 個のファイルを同時に変換 (既定は 1)\n",
+    "         -  : 標準入力を変換して標準出力に書く\n",
     "         -- : これ以降の語はすべてファイル名\n",
     "       UTF-8 と UTF-16 (BOM 付き) のファイルも自動判別.\n",
+    "       値のあるオプションは = でつなぐ一語 (--jobs=4).\n",
+    "       端末では長い実行の進み具合を表示し, 複数のファイルの後に合計を表示.\n",
 };
 
 const char* const MSG_BAD_OPTION = "ERROR: \"%s\" は間違ったオプションです.\n";
@@ -68,6 +76,19 @@ const char* const MSG_REPLACED_AT = "  変換できない文字を %s 個 置き
 const char* const MSG_STRICT_REFUSED = "ERROR: %s: %s 行 %s 桁目の文字は正確に変換できません. 変換しません.\n";
 const char* const MSG_STRICT_TEXT_ENDED =
     "ERROR: %s: オフセット %s の 0x1A でテキストが終わり, その後に %s バイトあります. 変換しません.\n";
+
+const char* const MSG_OPTIONS_CONFLICT = "ERROR: \"%s\" と \"%s\" は一緒に使えません.\n";
+const char* const MSG_LINK_SKIPPED = "%s: シンボリックリンクはたどりません.\n";
+const char* const MSG_SPECIAL_SKIPPED = "%s: 通常のファイルではありません (%s). 変換しません.\n";
+const char* const MSG_NOT_TEXT_NUL = "%s: NUL バイトがあり, テキストではありません. 変換しません.\n";
+const char* const MSG_NOT_TEXT_INVALID =
+    "%s: どの漢字コードとしても正しくなく, テキストではありません. 変換しません.\n";
+const char* const MSG_OUTSIDE_TREE = "ERROR: %s: 名前の .. で出力先のフォルダの外に出ます. 変換しません.\n";
+const char* const MSG_OUTPUT_FOLDER_BLOCKED =
+    "ERROR: %s: 出力先のフォルダ %s はフォルダではありません (%s). 変換しません.\n";
+const char* const MSG_BACKUP_FILE = "  元のファイル: %s\n";
+const char* const MSG_WORKER_DIED = "ERROR: %s: 変換していたプロセスが終わりました (シグナル %s).\n";
+const char* const MSG_SUMMARY = "合計: 変換 %s, スキップ %s, 置き換えた文字 %s, 失敗 %s.\n";
 
 namespace {
 

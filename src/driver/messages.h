@@ -17,7 +17,7 @@ inline constexpr const char* VERSION_TEXT = "Ver.3.2";
 inline constexpr int USAGE_LINE_COUNT = 11;
 extern const char* const usage_lines[USAGE_LINE_COUNT];
 // Lines that --help adds after the usage text, for the extensions.
-inline constexpr int HELP_EXTENSION_LINE_COUNT = 15;
+inline constexpr int HELP_EXTENSION_LINE_COUNT = 23;
 extern const char* const help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 
 // Message formats; each %s is filled in order.
@@ -37,6 +37,16 @@ extern const char* const MSG_REPLACED;               // the count of replaced ch
 extern const char* const MSG_REPLACED_AT;            // the count, the line and column of the first
 extern const char* const MSG_STRICT_REFUSED;         // the file, the line and column of the first problem
 extern const char* const MSG_STRICT_TEXT_ENDED;      // the file, the offset of the 0x1A, the bytes after it
+extern const char* const MSG_OPTIONS_CONFLICT;       // two option words
+extern const char* const MSG_LINK_SKIPPED;           // the link
+extern const char* const MSG_SPECIAL_SKIPPED;        // the entry, what it is
+extern const char* const MSG_NOT_TEXT_NUL;           // the file
+extern const char* const MSG_NOT_TEXT_INVALID;       // the file
+extern const char* const MSG_OUTSIDE_TREE;           // the file
+extern const char* const MSG_OUTPUT_FOLDER_BLOCKED;  // the file, the folder's name, what stands there
+extern const char* const MSG_BACKUP_FILE;            // the name the original is kept under
+extern const char* const MSG_WORKER_DIED;            // the file, the signal number
+extern const char* const MSG_SUMMARY;                // converted, skipped, replaced characters, failed
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
 std::string program_text(std::string_view utf8, bool display_utf8);

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,8 +21,20 @@ namespace {
 char g_temp_path[PATH_MAX + 32];
 volatile sig_atomic_t g_have_temp = 0;
 
+// Worker processes to pass a stopping signal on to.
+constexpr int MAX_WORKERS = 256;
+pid_t g_workers[MAX_WORKERS];
+volatile sig_atomic_t g_worker_count = 0;
+
 void remove_temp_and_stop(int sig) {
   if (g_have_temp) unlink(g_temp_path);
+  // Each worker removes its own temporary; this process ends after them.
+  const int workers = g_worker_count;
+  for (int i = 0; i < workers; ++i) kill(g_workers[i], sig);
+  for (int i = 0; i < workers; ++i) {
+    while (waitpid(g_workers[i], nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
   signal(sig, SIG_DFL);
   raise(sig);
 }
@@ -109,6 +122,37 @@ void install_output_cleanup() {
     sigemptyset(&sa.sa_mask);
     sigaction(sig, &sa, nullptr);
   }
+}
+
+void forward_signals_to(pid_t worker) {
+  if (g_worker_count < MAX_WORKERS) {
+    g_workers[g_worker_count] = worker;
+    g_worker_count = g_worker_count + 1;
+  }
+}
+
+void forget_workers() { g_worker_count = 0; }
+
+bool keep_backup(const std::string& name, const std::string& backup) {
+  SignalBlock block;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = temporary_name(directory_of(backup));
+    if (temp.size() >= sizeof g_temp_path) {
+      last_error = ERR_NAME_TOO_LONG;
+      return false;
+    }
+    if (link(name.c_str(), temp.c_str()) != 0) {
+      if (errno == EEXIST) continue;
+      set_last_error_from_errno(errno);
+      return false;
+    }
+    if (rename(temp.c_str(), backup.c_str()) == 0) return true;
+    set_last_error_from_errno(errno);
+    unlink(temp.c_str());
+    return false;
+  }
+  last_error = ERR_FILE_EXISTS;
+  return false;
 }
 
 void remove_temporary_output() {
@@ -223,10 +267,27 @@ bool OutputFile::place_unnamed(int fd) {
   return false;
 }
 
+bool OutputFile::apply_kept(int fd) {
+  if (!keeps_) return true;
+  // The owner only where this user may give it (root, or the group alone
+  // where the user belongs to it); otherwise the file stays this user's.
+  if (fchown(fd, keep_.st_uid, keep_.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), keep_.st_gid) != 0) {
+    // Neither was permitted: nothing to report.
+  }
+  const struct timespec times[2] = {keep_.st_atim, keep_.st_mtim};
+  if (futimens(fd, times) == 0) return true;
+  set_last_error_from_errno(errno);
+  return false;
+}
+
 bool OutputFile::commit() {
   if (flush_stream(stream_) != 0 || stream_error(stream_)) {
     // A write failed on the way: the text is incomplete.
     last_error = stream_->error_code;
+    discard();
+    return false;
+  }
+  if (!apply_kept(stream_->fd)) {
     discard();
     return false;
   }

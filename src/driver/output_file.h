@@ -40,6 +40,12 @@ class OutputFile {
   // last_error set when the output cannot be written (an existing output that
   // is not writable, a directory that refuses new files, no descriptor left).
   TextStream* open(const std::string& name, mode_t mode, bool replaces);
+  // Before commit: the output takes the owner (where this user may give
+  // it) and the access and modification times of the file st describes.
+  void keep_owner_and_times(const struct stat& st) {
+    keep_ = st;
+    keeps_ = true;
+  }
   // Writes out the text and puts the file under its name; false with
   // last_error set when any of that failed (nothing is then left behind).
   bool commit();
@@ -51,14 +57,32 @@ class OutputFile {
   bool open_named(const std::string& dir, mode_t mode);
 
   std::string name_;
+  // The owner and times that keep_owner_and_times asked for, given to the
+  // open file fd once all is written; false, last_error set, when the times
+  // cannot be set.
+  bool apply_kept(int fd);
+
   std::string temp_;  // the named temporary, when the file system has no unnamed ones
   bool replaces_ = false;
+  bool keeps_ = false;
+  struct stat keep_ {};
   TextStream* stream_ = nullptr;
 };
+
+// Gives the regular file name a second name, backup, replacing a regular
+// file there (never anything else: the caller checks); false with last_error
+// set when that fails. No temporary name survives a signal.
+bool keep_backup(const std::string& name, const std::string& backup);
 
 // Removes a temporary output when the program is stopped by a signal, and
 // turns the file-size limit's signal into a failed write ("File too large").
 void install_output_cleanup();
+
+// A worker process the stopping signals are passed on to, and waited for,
+// so that it removes its own temporary before this process ends.
+// forget_workers, in a worker, clears the list it inherited.
+void forward_signals_to(pid_t worker);
+void forget_workers();
 
 // Removes the temporary output in hand, if any (the program is ending).
 void remove_temporary_output();

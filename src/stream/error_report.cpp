@@ -178,6 +178,7 @@ void report_error(const char* name) {
   line += error_text(last_error);
   line += err->lf_only ? "\n" : "\r\n";
   // Straight to the descriptor, past the block.
+  if (err->before_write != nullptr) err->before_write(err->before_write_arg);
   write_all(err->fd, line.data(), line.size());
 }
 

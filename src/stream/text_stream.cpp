@@ -185,6 +185,7 @@ TextStream* g_std_err = nullptr;
 // Writes size bytes whole; false on failure, with last_error set.
 bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
   if (s == g_std_err) settle_standard_output();
+  if (s->before_write != nullptr) s->before_write(s->before_write_arg);
   if (s->kind == StreamKind::memory) {
     s->mem_out->append(reinterpret_cast<const char*>(from), size);
     s->raw_pos += static_cast<int64_t>(size);
@@ -368,6 +369,16 @@ TextStream* wrap_descriptor(int fd, bool input, bool owned, StreamKind kind, siz
 }
 
 }  // namespace
+
+TextStream* open_standard_input() {
+  const StreamKind kind = kind_of_descriptor(0);
+  TextStream* s = wrap_descriptor(0, true, false, kind, kind == StreamKind::file   ? FILE_BLOCK_SIZE
+                                                       : kind == StreamKind::pipe ? PIPE_BLOCK_SIZE
+                                                                                  : BLOCK_SIZE);
+  // As a named pipe: what it delivers is kept, for going back to its start.
+  if (kind != StreamKind::file) s->spool = new Spool;
+  return s;
+}
 
 TextStream* open_descriptor(int fd, bool input, bool owned) {
   const StreamKind kind = kind_of_descriptor(fd);

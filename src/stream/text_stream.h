@@ -87,6 +87,10 @@ struct TextStream {
 
   unsigned char* storage = nullptr;  // owned block storage
   size_t storage_size = 0;
+  // Output: called before any bytes go out (a progress line that must make
+  // room for them, say).
+  void (*before_write)(void* arg) = nullptr;
+  void* before_write_arg = nullptr;
 };
 
 // The program-wide number of the last failure (see error_messages).
@@ -97,6 +101,9 @@ extern int last_error;
 // last_error set. Memory for a stream that cannot be had throws
 // std::bad_alloc, here and in every function that makes a stream.
 TextStream* open_stream(const char* name, const char* mode);
+// Standard input as an input stream that can go back to its start, whatever
+// it is (a file, a pipe, a terminal); not closed by close_stream.
+TextStream* open_standard_input();
 // Opens an input stream over bytes in memory, delivered chunk bytes per fill.
 // With text clear, bytes are delivered as stored (no CR LF folding, no 0x1A end).
 TextStream* open_memory_input(const void* bytes, size_t size, bool text = true,

@@ -1,0 +1,71 @@
+#include "driver/run_options.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "driver/options.h"
+
+namespace kotran {
+namespace {
+
+// The value of "--name=value" when word is one, else nullptr-like empty optional.
+bool value_of(std::string_view word, std::string_view name, std::string_view& value) {
+  if (word.size() <= name.size() || word.substr(0, name.size()) != name || word[name.size()] != '=') return false;
+  value = word.substr(name.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+bool parse_run_option(const std::string& word, RunOptions& options) {
+  std::string_view value;
+  if (word == "-r") {
+    options.recursive = true;
+    return true;
+  }
+  if (value_of(word, "--out-dir", value)) {
+    if (value.empty()) return false;
+    options.out_dir = value;
+    return true;
+  }
+  if (word == "--in-place") {
+    options.in_place = true;
+    options.backup_suffix.clear();
+    return true;
+  }
+  if (value_of(word, "--in-place", value)) {
+    // A suffix makes a name beside the file: no '/' in it.
+    if (value.empty() || value.find('/') != std::string_view::npos) return false;
+    options.in_place = true;
+    options.backup_suffix = value;
+    return true;
+  }
+  if (value_of(word, "--jobs", value)) {
+    unsigned n = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
+    if (error != std::errc() || end != value.data() + value.size() || n < 1 || n > MAX_JOBS) return false;
+    options.jobs = n;
+    return true;
+  }
+  return parse_option(word.c_str(), options.settings) != 0;
+}
+
+bool conflicting_options(const RunOptions& options, std::string& first, std::string& second) {
+  const bool console = (options.settings & TO_CONSOLE) != 0;
+  const char* in_place = "--in-place";
+  if (options.in_place && console) {
+    first = in_place;
+    second = "-c";
+  } else if (options.in_place && !options.out_dir.empty()) {
+    first = in_place;
+    second = "--out-dir";
+  } else if (!options.out_dir.empty() && console) {
+    first = "--out-dir";
+    second = "-c";
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kotran

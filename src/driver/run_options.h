@@ -1,0 +1,31 @@
+// The options of a run: the settings word, and the words that say which
+// files a run takes and where their outputs go, whose values join them with
+// '=' (every option is one word; a word after the options is a file name).
+#pragma once
+
+#include <string>
+
+#include "driver/settings.h"
+
+namespace kotran {
+
+struct RunOptions {
+  Settings settings = 0;
+  bool recursive = false;     // -r: directories among the file words are walked
+  std::string out_dir;        // --out-dir=DIR: outputs under DIR, at the input's path
+  bool in_place = false;      // --in-place: each output replaces its input
+  std::string backup_suffix;  // --in-place=SUFFIX: the input is kept as NAME+SUFFIX
+  unsigned jobs = 1;          // --jobs=N: files converted at once
+};
+
+inline constexpr unsigned MAX_JOBS = 256;
+
+// Folds one option word into the options; false when the word is no option
+// (the options are then unchanged).
+bool parse_run_option(const std::string& word, RunOptions& options);
+
+// Two option words given that cannot go together, set in first and second;
+// false when the options agree. words are the option words as given.
+bool conflicting_options(const RunOptions& options, std::string& first, std::string& second);
+
+}  // namespace kotran
