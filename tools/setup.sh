@@ -3,7 +3,7 @@
 # only those that are missing. Prints nothing when all are there.
 #
 #   tools/setup.sh build   # CMake, Ninja and g++: build and run kotran
-#   tools/setup.sh test    # that, GoogleTest, Python 3 and iconv: run every test
+#   tools/setup.sh test    # that, GoogleTest, Python 3, iconv and nkf: run every test
 #   tools/setup.sh ci      # that, clang and its runtime: what .ci/run needs (fuzzing)
 #
 # Runs apt-get as root, or through sudo when that exists. Exit status 0 when
@@ -12,7 +12,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++)
-test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin)
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf)
 ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
 
 usage() {

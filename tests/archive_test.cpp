@@ -1,0 +1,392 @@
+// Converting an archive as a user does: standard input as a filter, whole
+// trees (-r), outputs in another tree (--out-dir), in place, several files at
+// once (--jobs), and what a run tells of itself (progress on a terminal, the
+// summary). Each test runs the program as a process on real files.
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sample_text.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using test::after_banner;
+using test::hex;
+using test::kEucText;
+using test::kSjisText;
+using test::read_file;
+using test::run_kotran;
+using test::run_shell;
+using test::summary_line;
+using test::TempDir;
+using test::temporaries;
+using test::to_hex;
+using Words = std::vector<std::string>;
+
+// kSjisText in UTF-8.
+const std::string kUtf8Text = hex(
+    "E6 97 A5 E6 9C AC E8 AA 9E E3 81 AE E6 96 87 E7 AB A0 E3 81 A7 E3 81 99 E3 80 82 0D 0A "
+    "61 62 63 20 E6 BC A2 E5 AD 97 E3 81 A8 E3 82 AB E3 82 BF E3 82 AB E3 83 8A E3 80 81 E8 A1 A8 E7 A4 BA E3 80 82 0D 0A");
+const std::string kAscii = "plain ASCII\r\n";
+const std::string CRLF = "\r\n";
+
+struct stat stat_of(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+// "f7.txt" for 7.
+std::string numbered(int i) {
+  std::string name = "f";
+  name += std::to_string(i);
+  name += ".txt";
+  return name;
+}
+
+void make_dirs(const TempDir& dir, const Words& names) {
+  for (const auto& n : names) ASSERT_EQ(mkdir(dir.file(n).c_str(), 0755), 0) << n;
+}
+
+// The messages' text as a person reads them (the program writes Shift-JIS).
+std::string readable(const std::string& sjis) {
+  std::string utf8;
+  return test::glibc_iconv("UTF-8", "CP932", sjis, utf8) ? utf8 : to_hex(sjis);
+}
+
+// ---- the filter ----
+
+// "-" reads standard input (a file, or a pipe that cannot seek) and writes
+// standard output, with or without -c; text that needs no conversion goes
+// through, so that a pipeline never loses it.
+TEST(Filter, StandardInputToStandardOutput) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("e.txt", kEucText);
+  dir.write("ascii.txt", kAscii);
+  dir.write("u.txt", kUtf8Text);
+  struct Case {
+    const char* command;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"$KOTRAN -u - < a.txt", kUtf8Text},
+      {"cat a.txt | $KOTRAN -c -u -", kUtf8Text},
+      {"cat e.txt | $KOTRAN -s -", kSjisText},
+      {"cat ascii.txt | $KOTRAN -e -", kAscii},
+      {"cat u.txt | $KOTRAN -u -", kUtf8Text},
+      // A file word and the filter in one run: the file's output beside it.
+      {"cat e.txt | $KOTRAN -u a.txt -", kUtf8Text},
+  };
+  for (const Case& c : cases) {
+    const auto r = run_shell(c.command, dir.path());
+    EXPECT_EQ(r.status, 0) << c.command << "\n" << readable(r.err);
+    EXPECT_EQ(to_hex(r.out), to_hex(c.out)) << c.command;
+  }
+  EXPECT_EQ(read_file(dir.file("a.utf8")), kUtf8Text);
+  // A pipe larger than what is kept in memory goes back to its start too.
+  dir.write("big.txt", test::repeat(kSjisText, 20000));
+  dir.write("big.ref", test::repeat(kUtf8Text, 20000));
+  const auto again = run_shell("cat big.txt | $KOTRAN -u - | cmp - big.ref && echo same", dir.path());
+  EXPECT_EQ(again.out, "same\n") << readable(again.err);
+}
+
+// ---- whole trees ----
+
+// A tree with nested folders, links, a FIFO, a binary file and files that
+// need nothing: every regular text file converted beside itself, links not
+// followed, and every skip said.
+TEST(Tree, EveryRegularTextFileUnderTheFolders) {
+  TempDir dir;
+  make_dirs(dir, {"t", "t/b", "t/b/c", "elsewhere"});
+  dir.write("t/a.txt", kSjisText);
+  dir.write("t/b/e.txt", kEucText);
+  dir.write("t/b/c/deep.txt", kSjisText);
+  dir.write("t/b/ascii.txt", kAscii);
+  dir.write("t/b/u.txt", kUtf8Text);
+  dir.write("t/b/bin.dat", hex("7F 45 4C 46 02 01 01 00 00 00 82 A0"));
+  dir.write("t/b/noise.dat", hex("80 FF 80 FF 80 FF 80 FF 85 40 0A"));
+  dir.write("elsewhere/x.txt", kSjisText);
+  ASSERT_EQ(symlink("../elsewhere/x.txt", dir.file("t/link.txt").c_str()), 0);
+  ASSERT_EQ(symlink("../elsewhere", dir.file("t/b/up").c_str()), 0);
+  ASSERT_EQ(mkfifo(dir.file("t/b/c/fifo").c_str(), 0644), 0);
+  const auto r = run_kotran({"-u", "-r", "t"}, dir.path());
+  EXPECT_EQ(r.status, 0) << readable(r.err);
+  EXPECT_EQ(read_file(dir.file("t/a.utf8")), kUtf8Text);
+  EXPECT_EQ(read_file(dir.file("t/b/c/deep.utf8")), kUtf8Text);
+  EXPECT_EQ(read_file(dir.file("t/b/e.utf8")), kUtf8Text);
+  EXPECT_FALSE(dir.exists("elsewhere/x.utf8"));
+  EXPECT_FALSE(dir.exists("t/b/bin.utf8"));
+  EXPECT_FALSE(dir.exists("t/b/noise.utf8"));
+  EXPECT_FALSE(dir.exists("t/b/ascii.utf8"));
+  // In the order of the walk: each folder's entries by name, a folder's
+  // files at its place.
+  const std::string messages = readable(after_banner(r.err));
+  const Words expected_order = {"t/a.txt: ", "t/b/ascii.txt: ", "t/b/bin.dat: NUL", "t/b/c/deep.txt: ",
+                                "t/b/c/fifo: ", "t/b/e.txt: ", "t/b/noise.dat: ", "t/b/u.txt: ",
+                                "t/b/up: ", "t/link.txt: "};
+  size_t at = 0;
+  for (const auto& m : expected_order) {
+    const size_t found = messages.find(m, at);
+    ASSERT_NE(found, std::string::npos) << m << " after " << at << " in\n" << messages;
+    at = found;
+  }
+  EXPECT_NE(messages.find("t/b/c/fifo: 通常のファイルではありません (FIFO)"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("t/b/noise.dat: どの漢字コードとしても正しくなく"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("t/link.txt: シンボリックリンクはたどりません"), std::string::npos) << messages;
+  EXPECT_NE(r.err.find(summary_line(3, 7, 0, 0)), std::string::npos) << messages;
+}
+
+// As another user meets them: a file of the tree that user may not read
+// fails with its cause and the run goes on; a link that user planted where
+// an output folder goes is refused, and nothing is written through it.
+TEST(Tree, UnreadableFilesAndPlantedLinksAsAnotherUser) {
+  if (test::permissions_apply() || !test::can_run_as_nobody())
+    GTEST_SKIP() << "needs to run as root with a user nobody (as CI does)";
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  make_dirs(dir, {"t", "t/sub", "out", "victim"});
+  dir.write("t/a.txt", kSjisText);
+  dir.write("t/secret.txt", kSjisText);
+  dir.write("t/sub/b.txt", kEucText);
+  ASSERT_EQ(chmod(dir.file("t/secret.txt").c_str(), 0600), 0);  // root's alone
+  const struct passwd* nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  ASSERT_EQ(chown(dir.file("out").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  ASSERT_EQ(chmod(dir.file("victim").c_str(), 0777), 0);
+  // Where t/sub's outputs would go, a link to a folder the converting user may write.
+  ASSERT_EQ(mkdir(dir.file("out/t").c_str(), 0777), 0);
+  ASSERT_EQ(chown(dir.file("out/t").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  ASSERT_EQ(symlink(dir.file("victim").c_str(), dir.file("out/t/sub").c_str()), 0);
+  const auto r = test::run_kotran_as_nobody({"-u", "-r", "--out-dir=out", "t"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  const std::string messages = readable(after_banner(r.err));
+  EXPECT_NE(messages.find("t/secret.txt: Permission denied\r\n"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("ERROR: t/sub/b.txt: 出力先のフォルダ out/t/sub はフォルダではありません (symbolic link)"),
+            std::string::npos)
+      << messages;
+  EXPECT_EQ(read_file(dir.file("out/t/a.utf8")), kUtf8Text);
+  EXPECT_FALSE(dir.exists("victim/b.utf8"));
+  EXPECT_NE(r.err.find(summary_line(1, 0, 0, 2)), std::string::npos) << messages;
+}
+
+// ---- another tree ----
+
+// Outputs at the inputs' paths under the folder, which is made; the inputs
+// untouched; an output folder inside the walked tree is not walked; a name
+// that climbs out with ".." is refused.
+TEST(OutDir, OutputsAtTheSamePathsUnderTheFolder) {
+  TempDir dir;
+  make_dirs(dir, {"arc", "arc/x", "arc/x/y"});
+  dir.write("arc/a.txt", kSjisText);
+  dir.write("arc/x/y/b.txt", kEucText);
+  dir.write("c.txt", kSjisText);
+  const auto before = dir.names();
+  const auto r = run_kotran({"-u", "-r", "--out-dir=arc/converted", "arc", "c.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0) << readable(r.err);
+  EXPECT_EQ(read_file(dir.file("arc/converted/arc/a.utf8")), kUtf8Text);
+  EXPECT_EQ(read_file(dir.file("arc/converted/arc/x/y/b.utf8")), kUtf8Text);
+  EXPECT_EQ(read_file(dir.file("arc/converted/c.utf8")), kUtf8Text);
+  EXPECT_FALSE(dir.exists("arc/a.utf8"));
+  EXPECT_EQ(read_file(dir.file("arc/a.txt")), kSjisText);
+  // Again: the outputs of the first run are not taken as inputs.
+  const auto again = run_kotran({"-u", "-r", "--out-dir=arc/converted", "arc"}, dir.path());
+  EXPECT_EQ(again.status, 0) << readable(again.err);
+  EXPECT_EQ(again.err.find("converted/arc/a.utf8:"), std::string::npos) << readable(again.err);
+  // A name with "..": refused, nothing written outside.
+  const auto out = run_kotran({"-u", "--out-dir=arc/converted", "arc/x/../a.txt"}, dir.path());
+  EXPECT_EQ(out.status, 1);
+  EXPECT_NE(readable(out.err).find("ERROR: arc/x/../a.txt: 名前の .. で出力先のフォルダの外に出ます"), std::string::npos)
+      << readable(out.err);
+}
+
+// ---- in place ----
+
+// Each converted file is replaced under its own name, with its permission
+// bits, owner and times; with a suffix the original is kept beside it;
+// files that need nothing are not touched at all.
+TEST(InPlace, ReplacesKeepingModeOwnerAndTimes) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("b.txt", kEucText);
+  dir.write("ascii.txt", kAscii);
+  dir.write("u.txt", kUtf8Text);
+  ASSERT_EQ(chmod(dir.file("a.txt").c_str(), 0640), 0);
+  ASSERT_EQ(chmod(dir.file("b.txt").c_str(), 0604), 0);
+  const struct timespec old_times[2] = {{1000000000, 0}, {1200000000, 5}};
+  for (const char* n : {"a.txt", "b.txt", "ascii.txt", "u.txt"})
+    ASSERT_EQ(utimensat(AT_FDCWD, dir.file(n).c_str(), old_times, 0), 0);
+  const struct passwd* nobody = getpwnam("nobody");
+  const bool chown_works = !test::permissions_apply() && nobody != nullptr;
+  if (chown_works) {
+    ASSERT_EQ(chown(dir.file("a.txt").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+  }
+  const struct stat ascii_before = stat_of(dir.file("ascii.txt"));
+  const struct stat u_before = stat_of(dir.file("u.txt"));
+  const struct stat b_before = stat_of(dir.file("b.txt"));
+
+  auto r = run_kotran({"-u", "--in-place", "a.txt", "ascii.txt", "u.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0) << readable(r.err);
+  EXPECT_EQ(read_file(dir.file("a.txt")), kUtf8Text);
+  const struct stat a = stat_of(dir.file("a.txt"));
+  EXPECT_EQ(a.st_mode & 07777, 0640u);
+  EXPECT_EQ(a.st_mtim.tv_sec, 1200000000);
+  EXPECT_EQ(a.st_mtim.tv_nsec, 5);
+  if (chown_works) {
+    EXPECT_EQ(a.st_uid, nobody->pw_uid);
+  }
+  // Not touched: the same file, the same times.
+  for (const auto& [name, before] : {std::pair{"ascii.txt", ascii_before}, std::pair{"u.txt", u_before}}) {
+    const struct stat now = stat_of(dir.file(name));
+    EXPECT_EQ(now.st_ino, before.st_ino) << name;
+    EXPECT_EQ(now.st_mtim.tv_sec, before.st_mtim.tv_sec) << name;
+    EXPECT_EQ(now.st_ctim.tv_sec, before.st_ctim.tv_sec) << name;
+  }
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "ascii.txt", "b.txt", "u.txt"}));
+
+  // With a suffix: the original stays, as it was, under NAME+SUFFIX.
+  r = run_kotran({"-s", "--in-place=.orig", "b.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0) << readable(r.err);
+  EXPECT_EQ(read_file(dir.file("b.txt")), kSjisText);
+  EXPECT_EQ(read_file(dir.file("b.txt.orig")), kEucText);
+  EXPECT_EQ(stat_of(dir.file("b.txt.orig")).st_ino, b_before.st_ino);
+  EXPECT_EQ(stat_of(dir.file("b.txt")).st_mode & 07777, 0604u);
+  EXPECT_EQ(temporaries(dir.path()), Words{});
+  // A suffix whose name is a link is refused, and the file stays.
+  dir.write("c.txt", kEucText);
+  ASSERT_EQ(symlink("a.txt", dir.file("c.txt.orig").c_str()), 0);
+  r = run_kotran({"-s", "--in-place=.orig", "c.txt"}, dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(read_file(dir.file("c.txt")), kEucText);
+  EXPECT_EQ(read_file(dir.file("a.txt")), kUtf8Text);
+  // In place with -c or --out-dir is no run at all.
+  for (const Words& words : {Words{"--in-place", "-c", "c.txt"}, Words{"--in-place", "--out-dir=o", "c.txt"}}) {
+    r = run_kotran(words, dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(readable(r.err).find("は一緒に使えません"), std::string::npos) << readable(r.err);
+  }
+}
+
+// ---- several at once ----
+
+// --jobs=4 over many files, some of whose outputs collide (a.txt and
+// a.TXT, across workers): the same outputs, the same messages in the same
+// order and the same status as one at a time.
+TEST(Jobs, SameOutcomeAsOneAtATime) {
+  TempDir one, four;
+  for (const TempDir* dir : {&one, &four}) {
+    for (int i = 0; i < 60; ++i) dir->write(numbered(i), i % 3 == 0 ? kEucText : kSjisText);
+    dir->write("f7.TXT", kSjisText);
+    dir->write("f20.TXT", kEucText);
+    dir->write("ascii.txt", kAscii);
+    dir->write("f1.utf8", "an old output\r\n");
+  }
+  Words files;
+  for (const auto& n : one.names()) files.push_back(n);
+  Words args1 = {"-u"}, args4 = {"-u", "--jobs=4"};
+  args1.insert(args1.end(), files.begin(), files.end());
+  args4.insert(args4.end(), files.begin(), files.end());
+  const auto r1 = run_kotran(args1, one.path());
+  const auto r4 = run_kotran(args4, four.path());
+  EXPECT_EQ(r1.status, 1);
+  EXPECT_EQ(r4.status, r1.status);
+  EXPECT_EQ(readable(r4.err), readable(r1.err));
+  EXPECT_EQ(one.names(), four.names());
+  for (const auto& n : one.names()) EXPECT_EQ(to_hex(four.read(n)), to_hex(one.read(n))) << n;
+  // Refused: f7.txt and f20.txt (their .TXT wrote the same output first),
+  // f1.txt (its output f1.utf8 is a later file of the run). Skipped:
+  // ascii.txt and f1.utf8 (ASCII).
+  EXPECT_NE(r4.err.find(summary_line(59, 2, 0, 3)), std::string::npos) << readable(r4.err);
+  EXPECT_EQ(temporaries(four.path()), Words{});
+}
+
+// The whole run stopped by a signal while its workers are in the middle of
+// their files (inputs that arrive slowly, through FIFOs): the run ends with
+// the signal, every worker with it, and no temporary stays behind.
+TEST(Jobs, StoppedRunLeavesNoWorkerAndNoTemporary) {
+  TempDir dir;
+  dir.write("part.src", test::repeat(kSjisText, 2000));  // past recognition's early decision
+  const auto r = run_shell(
+      "for i in 1 2 3; do mkfifo p$i.txt; (cat part.src; sleep 3) > p$i.txt 2>/dev/null & done; "
+      "$KOTRAN -u --jobs=3 p1.txt p2.txt p3.txt 2>/dev/null & pid=$!; sleep 0.5; "
+      "kill -TERM $pid; wait $pid; echo status=$?; "
+      "for p in /proc/[0-9]*; do tr '\\0' ' ' < $p/cmdline 2>/dev/null; echo; done | "
+      "grep -c '^[^ ]*kotran -u --jobs=3' || true",
+      dir.path());
+  EXPECT_EQ(r.out, "status=143\n0\n");  // 128 + SIGTERM
+  EXPECT_EQ(temporaries(dir.path()), Words{});
+  for (const char* n : {"p1.utf8", "p2.utf8", "p3.utf8"}) EXPECT_FALSE(dir.exists(n)) << n;
+}
+
+// ---- progress and summary ----
+
+// On a terminal a run longer than a second shows a progress line, redrawn
+// in place and cleared before the summary; in a pipe there is none.
+TEST(Progress, OnlyOnATerminal) {
+  TempDir dir;
+  for (int i = 0; i < 4; ++i) dir.write(numbered(i), kSjisText);
+  ASSERT_EQ(mkfifo(dir.file("slow.txt").c_str(), 0644), 0);
+  dir.write("slow.src", kSjisText);
+  // The second file arrives slowly, through a FIFO: the run lasts more than
+  // a second, and the files after it are counted on the progress line.
+  const std::string feed = "(sleep 1.3; cat slow.src > slow.txt) & ";
+  const Words files = {"f0.txt", "slow.txt", "f1.txt", "f2.txt", "f3.txt"};
+
+  // Standard error on a pseudo-terminal.
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slave_name = ptsname(master);
+  std::string command = feed + "exec $KOTRAN -u";
+  for (const auto& f : files) command += " " + f;
+  command += " 2>" + slave_name;
+  const auto r = run_shell(command, dir.path());
+  EXPECT_EQ(r.status, 0);
+  std::string terminal;
+  {
+    const int flags = fcntl(master, F_GETFL);
+    fcntl(master, F_SETFL, flags | O_NONBLOCK);
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(master, buffer, sizeof buffer)) > 0) terminal.append(buffer, static_cast<size_t>(n));
+    close(master);
+  }
+  // Drawn once the slow file is done (two of five), then not again within
+  // a tenth of a second; never for the last file.
+  const size_t line = terminal.find("\r2/5 ");
+  ASSERT_NE(line, std::string::npos) << to_hex(terminal);
+  const size_t end = terminal.find("\033[K", line);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_NE(terminal.find(" MiB/s", line), std::string::npos);
+  // Cleared before the next message, and before the summary.
+  EXPECT_NE(terminal.find("\r\033[K", end), std::string::npos) << to_hex(terminal);
+  const size_t summary = terminal.rfind("f3.txt");
+  EXPECT_LT(line, summary);
+
+  // In a pipe: no line at all.
+  std::string piped = feed + "exec $KOTRAN -u";
+  for (const auto& f : files) piped += " " + f;
+  const auto p = run_shell(piped, dir.path());
+  EXPECT_EQ(p.status, 0);
+  EXPECT_EQ(p.err.find("\033[K"), std::string::npos) << to_hex(p.err);
+  EXPECT_NE(p.err.find(summary_line(5, 0, 0, 0)), std::string::npos) << readable(p.err);
+  // A run of one file has no summary.
+  const auto single = run_kotran({"-e", "f0.txt"}, dir.path());
+  EXPECT_EQ(single.err.find(summary_line(1, 0, 0, 0)), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kotran
