@@ -98,6 +98,33 @@ std::string temporary_name(const std::string& dir) {
   return name;
 }
 
+// Gives a file a name that may be taken: link(temp) makes it under a fresh
+// temporary name beside target (false, errno set, when that fails), which
+// is then renamed over target. Signals are blocked meanwhile, so that no
+// temporary name survives one. False with last_error set on failure.
+template <class Link>
+bool link_over(const std::string& target, Link link) {
+  SignalBlock block;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = temporary_name(directory_of(target));
+    if (temp.size() >= sizeof g_temp_path) {
+      last_error = ERR_NAME_TOO_LONG;
+      return false;
+    }
+    if (!link(temp.c_str())) {
+      if (errno == EEXIST) continue;
+      set_last_error_from_errno(errno);
+      return false;
+    }
+    if (rename(temp.c_str(), target.c_str()) == 0) return true;
+    set_last_error_from_errno(errno);
+    unlink(temp.c_str());
+    return false;
+  }
+  last_error = ERR_FILE_EXISTS;
+  return false;
+}
+
 }  // namespace
 
 void install_output_cleanup() {
@@ -134,25 +161,7 @@ void forward_signals_to(pid_t worker) {
 void forget_workers() { g_worker_count = 0; }
 
 bool keep_backup(const std::string& name, const std::string& backup) {
-  SignalBlock block;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temp = temporary_name(directory_of(backup));
-    if (temp.size() >= sizeof g_temp_path) {
-      last_error = ERR_NAME_TOO_LONG;
-      return false;
-    }
-    if (link(name.c_str(), temp.c_str()) != 0) {
-      if (errno == EEXIST) continue;
-      set_last_error_from_errno(errno);
-      return false;
-    }
-    if (rename(temp.c_str(), backup.c_str()) == 0) return true;
-    set_last_error_from_errno(errno);
-    unlink(temp.c_str());
-    return false;
-  }
-  last_error = ERR_FILE_EXISTS;
-  return false;
+  return link_over(backup, [&](const char* temp) { return link(name.c_str(), temp) == 0; });
 }
 
 void remove_temporary_output() {
@@ -246,25 +255,7 @@ bool OutputFile::place_unnamed(int fd) {
     set_last_error_from_errno(errno);
     return false;
   }
-  SignalBlock block;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temp = temporary_name(directory_of(name_));
-    if (temp.size() >= sizeof g_temp_path) {
-      last_error = ERR_NAME_TOO_LONG;
-      return false;
-    }
-    if (link_descriptor(fd, temp.c_str()) != 0) {
-      if (errno == EEXIST) continue;
-      set_last_error_from_errno(errno);
-      return false;
-    }
-    if (rename(temp.c_str(), name_.c_str()) == 0) return true;
-    set_last_error_from_errno(errno);
-    unlink(temp.c_str());
-    return false;
-  }
-  last_error = ERR_FILE_EXISTS;
-  return false;
+  return link_over(name_, [fd](const char* temp) { return link_descriptor(fd, temp) == 0; });
 }
 
 bool OutputFile::apply_kept(int fd) {
