@@ -3,7 +3,8 @@
 # only those that are missing. Prints nothing when all are there.
 #
 #   tools/setup.sh build   # CMake, Ninja and g++: build and run kotran
-#   tools/setup.sh test    # that, GoogleTest, Python 3, iconv and nkf: run every test
+#   tools/setup.sh test    # that, GoogleTest, Python 3, iconv, nkf, GNU parallel
+#                          # and rsync: run every test
 #   tools/setup.sh ci      # that, clang and its runtime: what .ci/run needs (fuzzing)
 #
 # Runs apt-get as root, or through sudo when that exists. Exit status 0 when
@@ -12,7 +13,9 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++)
-test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf)
+# nkf reads kotran's EUC and JIS back as an oracle; GNU parallel and rsync
+# run the README's recipe for converting an archive across hosts.
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync)
 ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
 
 usage() {
