@@ -97,7 +97,10 @@ class Program {
  public:
   Program(const Words& args, const std::string& dir, const Options& options = {}) {
     err_file_ = capture_.file("stderr");
-    std::vector<std::string> argv_strings{KOTRAN_EXE};
+    // Named temporaries are forced through the preloaded shim, which only
+    // the program linked against the shared C library takes.
+    const char* exe = options.named_temporaries ? KOTRAN_PRELOADABLE_EXE : KOTRAN_EXE;
+    std::vector<std::string> argv_strings{exe};
     argv_strings.insert(argv_strings.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_strings) argv.push_back(a.data());
@@ -128,7 +131,7 @@ class Program {
       setenv("KOTRAN_FAULT", "tmpfile:EOPNOTSUPP:1+", 1);
       setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
     }
-    execv(KOTRAN_EXE, argv.data());
+    execv(exe, argv.data());
     _exit(127);
   }
   ~Program() {

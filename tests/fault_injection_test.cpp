@@ -132,7 +132,10 @@ Outcome run(const Launch& launch) {
   std::vector<char*> env;
   for (auto& e : env_strings) env.push_back(e.data());
   env.push_back(nullptr);
-  std::vector<std::string> argv_strings{KOTRAN_EXE};
+  // With a fault to inject, the program linked against the shared C library,
+  // which takes the preloaded shim; otherwise the program as installed.
+  const char* exe = launch.fault.empty() ? KOTRAN_EXE : KOTRAN_PRELOADABLE_EXE;
+  std::vector<std::string> argv_strings{exe};
   argv_strings.insert(argv_strings.end(), launch.args.begin(), launch.args.end());
   std::vector<char*> argv;
   for (auto& a : argv_strings) argv.push_back(a.data());
@@ -167,7 +170,7 @@ Outcome run(const Launch& launch) {
       const struct rlimit limit = {launch.file_size_limit, launch.file_size_limit};
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(122);
     }
-    execve(KOTRAN_EXE, argv.data(), env.data());
+    execve(exe, argv.data(), env.data());
     _exit(127);
   }
   // A program that hangs fails the case instead of the whole test run.
@@ -696,7 +699,7 @@ TEST(FaultInjectionShell, ReaderClosesThePipe) {
   const std::string commands[] = {
       "(\"$KOTRAN\" -c -e big.txt; echo $? >status) | head -c 10 >/dev/null",
       "(\"$KOTRAN\" -us" + files + " 2>&1 >/dev/null; echo $? >status) | head -c 1 >/dev/null",
-      "(" + named + "\"$KOTRAN\" -us" + files + " 2>&1 >/dev/null; echo $? >status) | head -c 1 >/dev/null",
+      "(" + named + "\"" KOTRAN_PRELOADABLE_EXE "\" -us" + files + " 2>&1 >/dev/null; echo $? >status) | head -c 1 >/dev/null",
   };
   for (const std::string& command : commands) {
     SCOPED_TRACE(command.substr(0, 60));

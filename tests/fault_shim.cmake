@@ -9,9 +9,14 @@ target_link_libraries(kotran_fault_shim PRIVATE ${CMAKE_DL_LIBS})
 # sanitizer runtime, and its calls go on to the runtime's own wrappers.
 target_compile_options(kotran_fault_shim PRIVATE -fno-sanitize=all)
 target_link_options(kotran_fault_shim PRIVATE -fno-sanitize=all)
+# A statically linked program takes no preloaded library: the runs that
+# preload the shim run the same program linked against the shared C library.
+add_executable(kotran_preloadable ${CMAKE_SOURCE_DIR}/src/driver/main.cpp)
+target_link_libraries(kotran_preloadable PRIVATE kotran_core)
 foreach(kotran_shim_user fault_injection_test atomic_output_test)
   if(TARGET ${kotran_shim_user})
-    target_compile_definitions(${kotran_shim_user} PRIVATE KOTRAN_FAULT_SHIM="$<TARGET_FILE:kotran_fault_shim>")
-    add_dependencies(${kotran_shim_user} kotran_fault_shim)
+    target_compile_definitions(${kotran_shim_user} PRIVATE KOTRAN_FAULT_SHIM="$<TARGET_FILE:kotran_fault_shim>"
+                               KOTRAN_PRELOADABLE_EXE="$<TARGET_FILE:kotran_preloadable>")
+    add_dependencies(${kotran_shim_user} kotran_fault_shim kotran_preloadable)
   endif()
 endforeach()
