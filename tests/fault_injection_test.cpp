@@ -341,7 +341,9 @@ std::vector<FaultRow> fault_rows() {
       {"NameTakenMeanwhile", "link:EEXIST:1:b/(unnamed) -> b/x.euc", Effect::output_fails, 1, {}, "File exists"},
       // Reads of the input: during recognition, and past the first block.
       {"FirstReadIoError", "read:EIO:1:b/x.txt", Effect::input_fails_early, 1, {}, io_error},
-      {"SecondReadIoError", "read:EIO:2:a/x.txt", Effect::input_fails_early, 0, {}, io_error},
+      // Recognition reads the first block once and decides within it; the
+      // second read is the conversion's first.
+      {"SecondReadIoError", "read:EIO:2:a/x.txt", Effect::input_fails_late, 0, {}, io_error},
       {"ReadIoErrorPastFirstBlock", "read:EIO:1:a/x.txt:65536", Effect::input_fails_late, 0, {}, io_error},
       {"ReadIoErrorNearTheEnd", "read:EIO:1:a/x.txt:131072", Effect::input_fails_late, 0, {}, io_error},
       // Opening the input.

@@ -447,6 +447,9 @@ class FileWalk {
   const char* overwrite_refusal(const std::string& out_name, const struct stat& in_st) const {
     FileId out_id;
     if (!file_id_of(out_name, out_id)) return nullptr;
+    return overwrite_refusal(out_id, in_st);
+  }
+  const char* overwrite_refusal(const FileId& out_id, const struct stat& in_st) const {
     // In place, the output is meant to replace its input.
     if (id_of(in_st) == out_id) return options_.in_place ? nullptr : MSG_OUTPUT_IS_INPUT;
     if (const auto argument = arguments_.find(out_id); argument != arguments_.end())
@@ -530,10 +533,16 @@ class FileWalk {
     if (!output_name(name, entry, in, out_name)) return;
     struct stat in_st {};
     fstat(in->fd, &in_st);
-    if (const char* refusal = overwrite_refusal(out_name, in_st)) return refuse(in, refusal, {name, out_name});
-    // Only a regular file, or nothing, at the output name is replaced.
+    // What stands at the output name: a file the run still needs is never
+    // replaced; only a regular file, or nothing, is.
     struct stat out_st;
     const bool replaces = lstat(out_name.c_str(), &out_st) == 0;
+    const char* refusal = nullptr;
+    if (replaces && S_ISLNK(out_st.st_mode))
+      refusal = overwrite_refusal(out_name, in_st);  // where the link leads
+    else if (replaces)
+      refusal = overwrite_refusal(id_of(out_st), in_st);
+    if (refusal != nullptr) return refuse(in, refusal, {name, out_name});
     if (replaces && !S_ISREG(out_st.st_mode))
       return refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, out_name, kind_of_file(out_st.st_mode)});
     bool backup_refused = false;
@@ -569,12 +578,9 @@ class FileWalk {
       return;
     }
     result_.outcome = Outcome::converted;
-    FileId id;
-    if (file_id_of(out_name, id)) {
-      written_.insert(id);
-      result_.wrote = true;
-      result_.written = id;
-    }
+    result_.wrote = true;
+    result_.written = {output.device(), output.inode()};
+    written_.insert(result_.written);
   }
 
   const Settings settings_;

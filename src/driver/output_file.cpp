@@ -209,12 +209,12 @@ TextStream* OutputFile::open(const std::string& name, mode_t mode, bool replaces
     if (!open_named(dir, mode)) return nullptr;
     return stream_;
   }
-  if (fchmod(fd, mode) != 0) {
+  if (fchmod(fd, mode) != 0 || fstat(fd, &identity_) != 0) {
     set_last_error_from_errno(errno);
     ::close(fd);
     return nullptr;
   }
-  stream_ = open_descriptor(fd, false, true);
+  stream_ = open_file_descriptor(fd, false);
   return stream_;
 }
 
@@ -236,13 +236,13 @@ bool OutputFile::open_named(const std::string& dir, mode_t mode) {
     g_have_temp = 1;
     temp_ = g_temp_path;
   }
-  if (fchmod(fd, mode) != 0) {
+  if (fchmod(fd, mode) != 0 || fstat(fd, &identity_) != 0) {
     set_last_error_from_errno(errno);
     ::close(fd);
     discard();
     return false;
   }
-  stream_ = open_descriptor(fd, false, true);
+  stream_ = open_file_descriptor(fd, false);
   return true;
 }
 

@@ -49,6 +49,9 @@ class OutputFile {
   // Writes out the text and puts the file under its name; false with
   // last_error set when any of that failed (nothing is then left behind).
   bool commit();
+  // The identity the file has under its name after commit.
+  dev_t device() const { return identity_.st_dev; }
+  ino_t inode() const { return identity_.st_ino; }
   // Closes the stream and removes what was written.
   void discard();
 
@@ -66,6 +69,7 @@ class OutputFile {
   bool replaces_ = false;
   bool keeps_ = false;
   struct stat keep_ {};
+  struct stat identity_ {};
   TextStream* stream_ = nullptr;
 };
 

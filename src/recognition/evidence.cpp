@@ -115,11 +115,22 @@ class Gatherer {
   unsigned second_ = 0;
 };
 
-// The byte-order mark that begins the text, if any.
+// The byte-order mark that begins the text, if any; without one, the bytes
+// looked at are given back, so that the reading goes on from the start.
 ByteOrderMark byte_order_mark(ByteReader& in) {
   const int b0 = in.get();
-  if (b0 == 0xFF || b0 == 0xFE) return in.get() == (b0 ^ 0x01) ? ByteOrderMark::utf16 : ByteOrderMark::none;
-  if (b0 == 0xEF && in.get() == 0xBB && in.get() == 0xBF) return ByteOrderMark::utf8;
+  if (b0 == 0xFF || b0 == 0xFE) {
+    const int b1 = in.get();
+    if (b1 == (b0 ^ 0x01)) return ByteOrderMark::utf16;
+    in.unget(b1);
+  } else if (b0 == 0xEF) {
+    const int b1 = in.get();
+    const int b2 = b1 == 0xBB ? in.get() : EOF;
+    if (b2 == 0xBF) return ByteOrderMark::utf8;
+    in.unget(b2);
+    in.unget(b1);
+  }
+  in.unget(b0);
   return ByteOrderMark::none;
 }
 
@@ -131,10 +142,7 @@ Evidence gather_evidence(TextStream* s, Path path) {
   {
     ByteReader in(s);
     e.mark = byte_order_mark(in);
-  }
-  if (e.mark == ByteOrderMark::none && !stream_error(s) && stream_seek(s, start, 0) == 0) {
-    ByteReader in(s);
-    Gatherer(path).run(in, e);
+    if (e.mark == ByteOrderMark::none && !stream_error(s)) Gatherer(path).run(in, e);
   }
   e.unreadable = stream_error(s);
   stream_seek(s, start, 0);

@@ -370,6 +370,10 @@ TextStream* wrap_descriptor(int fd, bool input, bool owned, StreamKind kind, siz
 
 }  // namespace
 
+TextStream* open_file_descriptor(int fd, bool input) {
+  return wrap_descriptor(fd, input, true, StreamKind::file, FILE_BLOCK_SIZE);
+}
+
 TextStream* open_standard_input() {
   const StreamKind kind = kind_of_descriptor(0);
   TextStream* s = wrap_descriptor(0, true, false, kind, kind == StreamKind::file   ? FILE_BLOCK_SIZE
@@ -594,6 +598,10 @@ int stream_seek(TextStream* s, int64_t offset, int origin) {
       last_error = ERR_INVALID_SEEK;  // memory output only appends
       return -1;
     }
+  } else if (s->input && s->kind == StreamKind::file && origin == 0 && s->next == s->limit && !s->held_cr &&
+             s->next == s->data && offset == s->raw_pos) {
+    // Already there, with nothing held: the descriptor stands at raw_pos.
+    target = offset;
   } else {
     const int64_t from = origin == 1 ? stream_tell(s) + offset : offset;
     const off_t r = ::lseek(s->fd, static_cast<off_t>(from), origin == 2 ? SEEK_END : SEEK_SET);

@@ -101,6 +101,9 @@ extern int last_error;
 // last_error set. Memory for a stream that cannot be had throws
 // std::bad_alloc, here and in every function that makes a stream.
 TextStream* open_stream(const char* name, const char* mode);
+// Wraps a regular file the caller opened, which close_stream closes; as
+// open_descriptor with owned set, without asking what the descriptor is.
+TextStream* open_file_descriptor(int fd, bool input);
 // Standard input as an input stream that can go back to its start, whatever
 // it is (a file, a pipe, a terminal); not closed by close_stream.
 TextStream* open_standard_input();
