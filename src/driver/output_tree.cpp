@@ -63,12 +63,9 @@ bool OutputTree::make_folders(const std::string& relative) {
   blocker_mode_ = 0;
   // The tree's own folder: the path as given, made with its parents; only
   // its last part may not be a link.
-  int fd = AT_FDCWD;
-  std::string path;
-  if (!dir_.empty() && dir_[0] == '/') {
-    fd = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    path = "/";
-  }
+  const bool absolute = !dir_.empty() && dir_[0] == '/';
+  int fd = absolute ? open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : AT_FDCWD;
+  std::string path(absolute ? 1 : 0, '/');
   auto step = [&](const std::string& name, bool follow) {
     if (!path.empty() && path.back() != '/') path += '/';
     path += name;
