@@ -2,14 +2,22 @@
 """Many small files: files per second of kotran against one process per file.
 
     python3 bench/small_files.py                                  build kotran, 10,000 files of ~4 KiB, 5 rounds
+    python3 bench/small_files.py --workdir /dev/shm/kotran-bench  the same on a tmpfs, away from a noisy disk
     python3 bench/small_files.py --kotran OLD --kotran NEW        compare two executables (ratios to the first)
 
 The files are cut at line ends from the Shift-JIS corpus of bench/run.py (same
 generator, same cache) and kept in the work directory. Every kotran given
-converts all of them Shift-JIS -> UTF-8 in one process (outputs beside the
-inputs, and -c to /dev/null); kotran, iconv, nkf and /bin/true are also run
-once per file through xargs, on a sample of the files. Before any timing, each
-kotran's outputs are checked byte for byte against iconv's.
+converts all of them Shift-JIS -> UTF-8 in one process, in five ways: outputs
+beside the inputs, -c to /dev/null, --out-dir=DIR (DIR made afresh for each
+run), --in-place (on a fresh copy of the files for each run, the copy not
+timed) and --jobs=2 with outputs beside; kotran, iconv, nkf and /bin/true are
+also run once per file through xargs, on a sample of the files. Before any
+timing, each kotran's outputs in every way are checked byte for byte against
+iconv's, and the folders for files left or missing.
+
+The ratios that say what the ways cost against each other (--out-dir,
+--in-place and --jobs=2 over outputs beside; one process over iconv and nkf
+run per file) and the project's goals for them are printed under the table.
 
 Python 3 standard library only. See bench/README.md.
 """
@@ -33,6 +41,26 @@ from timing import load_average
 
 SMALL_VERSION = 1  # of the way the files are cut; a change makes them again
 FILES_DIR = "small-files"
+OUT_DIR = "small-files-out"  # --out-dir
+IN_PLACE_DIR = "small-files-in-place"  # the copy converted --in-place
+
+# The ratios printed under the table: (in words, this kotran's row, the row it is over:
+# ("self", key) another row of the same kotran, ("peer", key) a peer's per-file row).
+RATIOS = [
+    ("--out-dir=DIR / beside", "out-dir", ("self", "beside")),
+    ("--in-place / beside", "in-place", ("self", "beside")),
+    ("--jobs=2 / beside", "jobs2", ("self", "beside")),
+    ("one process, beside / iconv per file", "beside", ("peer", "iconv")),
+    ("one process, beside / nkf per file", "beside", ("peer", "nkf")),
+    ("one process, -c -u / iconv per file", "null", ("peer", "iconv")),
+    ("one process, -c -u / nkf per file", "null", ("peer", "nkf")),
+]
+# The project's goals: (row, the least ratio of its files/s to the same kotran's beside row, in words).
+GOALS = [
+    ("jobs2", 1.7, "--jobs=2 at least 1.7x one process with outputs beside"),
+    ("out-dir", 0.9, "--out-dir=DIR within 10% of outputs beside"),
+    ("in-place", 0.9, "--in-place within 10% of outputs beside"),
+]
 
 
 def log(s):
@@ -103,6 +131,85 @@ def remove_outputs(d, suffix=".utf8"):
             p.unlink()
 
 
+def fresh_copy(src, dst, names):
+    """dst made anew holding a copy of each of names in src (for --in-place)."""
+    if dst.exists():
+        shutil.rmtree(dst)
+    dst.mkdir()
+    for n in names:
+        shutil.copyfile(src / n, dst / n)
+
+
+def tree(d):
+    """Every path under d (files and folders), relative to it; empty when d is missing."""
+    return {str(p.relative_to(d)) for p in d.rglob("*")} if d.exists() else set()
+
+
+def filesystem_of(path):
+    """The type and mount point of the file system holding path, from /proc/self/mounts."""
+    real, best = os.path.realpath(path), ("?", "")
+    try:
+        for line in Path("/proc/self/mounts").read_text().splitlines():
+            fields = line.split()
+            if len(fields) < 3:
+                continue
+            point = fields[1].replace("\\040", " ")
+            inside = real == point or real.startswith(point.rstrip("/") + "/")
+            if inside and len(point) >= len(best[1]):
+                best = (fields[2], point)
+    except OSError:
+        pass
+    return best
+
+
+# ---------------------------------------------------------------------------
+# The ways of converting all files in one process
+# ---------------------------------------------------------------------------
+
+
+class Mode:
+    """One way of running kotran over all files: its option words, the folder it
+    runs in (the file names given are relative to it), and where the output of
+    a file lands (None: standard output)."""
+
+    def __init__(self, key, label, words, cwd, output):
+        self.key, self.label, self.words, self.cwd, self.output = key, label, words, cwd, output
+
+
+class Place:
+    """The folders of the files, of --out-dir and of the copy for --in-place."""
+
+    def __init__(self, work, d, names):
+        self.d, self.names = d, names
+        self.out_dir = work / OUT_DIR
+        self.copy_dir = work / IN_PLACE_DIR
+
+    def modes(self):
+        d, out, cp = self.d, self.out_dir, self.copy_dir
+        beside = lambda n: d / (n[:-4] + ".utf8")
+        return [
+            Mode("beside", "-u, files beside", ["-u"], d, beside),
+            Mode("null", "-c -u, null", ["-c", "-u"], d, None),
+            Mode("out-dir", "-u --out-dir=DIR (fresh)", ["-u", f"--out-dir={out}"], d,
+                 lambda n: out / (n[:-4] + ".utf8")),
+            Mode("in-place", "-u --in-place (fresh copy)", ["-u", "--in-place"], cp, lambda n: cp / n),
+            Mode("jobs2", "-u --jobs=2, files beside", ["-u", "--jobs=2"], d, beside),
+        ]
+
+    def reset(self, copy=False):
+        """Before a run, untimed: no outputs beside the files, no DIR; with copy, a fresh copy of the files."""
+        remove_outputs(self.d)
+        if self.out_dir.exists():
+            shutil.rmtree(self.out_dir)
+        if copy:
+            fresh_copy(self.d, self.copy_dir, self.names)
+
+    def clean(self):
+        self.reset()
+        if self.copy_dir.exists():
+            shutil.rmtree(self.copy_dir)
+
+
 # ---------------------------------------------------------------------------
 # Checks
 # ---------------------------------------------------------------------------
@@ -121,30 +228,45 @@ def run_batches(argvs, stdout, err):
     return Run(wall, status, 0, user, sys_)
 
 
-def check_kotran(exe, d, names, batches, reference, err):
-    """kotran -u and kotran -c -u over all files give iconv's UTF-8; returns a list of failures."""
+def check_kotran(exe, place, batches, reference, err):
+    """Every way of converting all files gives iconv's UTF-8, and leaves exactly its outputs; returns the failures."""
     failures = []
-    remove_outputs(d)
-    r = run_batches([[exe, "-u"] + b for b in batches], os.devnull, err)
-    if r.status != 0:
-        failures.append(f"{exe} -u: exit {r.status}: {last_line(err)}")
-    missing = [n for n in names if not (d / n).with_suffix(".utf8").exists()]
-    if missing:
-        failures.append(f"{exe} -u: {len(missing)} outputs missing (first {missing[0][:-4]}.utf8)")
-    else:
-        got = b"".join((d / n).with_suffix(".utf8").read_bytes() for n in names)
-        if got != reference:
-            failures.append(f"{exe} -u: the outputs, one after another, differ from iconv's at byte "
+    names, d = place.names, place.d
+    for mode in place.modes():
+        what = f"{exe} {' '.join(mode.words)}"
+        place.reset(copy=mode.key == "in-place")
+        before = {"files": tree(d), "DIR": tree(place.out_dir), "copy": tree(place.copy_dir)}
+        out = d.parent / "small-files-check.out"
+        os.chdir(mode.cwd)
+        r = run_batches([[exe] + mode.words + b for b in batches], out if mode.output is None else os.devnull, err)
+        os.chdir(d)
+        if r.status != 0:
+            failures.append(f"{what}: exit {r.status}: {last_line(err)}")
+        if mode.output is None:
+            got = out.read_bytes()
+        else:
+            missing = [n for n in names if not mode.output(n).exists()]
+            if missing:
+                failures.append(f"{what}: {len(missing)} outputs missing (first {mode.output(missing[0])})")
+                got = None
+            else:
+                got = b"".join(mode.output(n).read_bytes() for n in names)
+        if out.exists():
+            out.unlink()
+        if got is not None and got != reference:
+            failures.append(f"{what}: the outputs, one after another, differ from iconv's at byte "
                             f"{first_difference(got, reference)}")
-    remove_outputs(d)
-    out = d.parent / "small-files-check.out"
-    r = run_batches([[exe, "-c", "-u"] + b for b in batches], out, err)
-    if r.status != 0:
-        failures.append(f"{exe} -c -u: exit {r.status}: {last_line(err)}")
-    got = out.read_bytes()
-    out.unlink()
-    if got != reference:
-        failures.append(f"{exe} -c -u: differs from iconv at byte {first_difference(got, reference)}")
+        # what each folder gained or lost: only the outputs, where they belong
+        for folder, path in (("files", d), ("DIR", place.out_dir), ("copy", place.copy_dir)):
+            after = tree(path)
+            want = set(before[folder])
+            if mode.output is not None:  # --in-place's outputs take their inputs' names
+                want |= {mode.output(n).name for n in names if mode.output(n).parent == path}
+            extra, gone = sorted(after - want), sorted(want - after)
+            if extra or gone:
+                failures.append(f"{what}: in the {folder} folder {len(extra)} unexpected entries "
+                                f"{extra[:3]} and {len(gone)} missing {gone[:3]}")
+    place.clean()
     return failures
 
 
@@ -219,41 +341,42 @@ def main():
         iconv_file(SimpleNamespace(iconv=iconv), d / "all.sjis", reference_path, "CP932", "UTF-8")
     reference = reference_path.read_bytes()
 
-    # Relative names keep the argument lists short; every path given to a process below is absolute.
+    # Relative names keep the argument lists short; every other path given to a process is absolute.
+    place = Place(work, d, names)
+    place.clean()  # what an interrupted run may have left
     os.chdir(d)
-    batches, arg_max = arg_batches([max(kotrans, key=len), "-c", "-u"], names)
-    log("checking each kotran's outputs against iconv ...")
+    longest = max((m.words for m in place.modes()), key=lambda w: sum(len(x) + 1 for x in w))
+    batches, arg_max = arg_batches([max(kotrans, key=len)] + longest, names)
+    log("checking each kotran's outputs in every way against iconv ...")
     failures = []
     for k in dict.fromkeys(kotrans):
-        failures += check_kotran(k, d, names, batches, reference, err)
+        failures += check_kotran(k, place, batches, reference, err)
     if failures:
         print("\nkotran's output differs from the reference; no figures are reported:")
         for f in failures:
             print(f"  {f}")
         return 1
 
-    # Each row: what is run, on how many files, and which row of the first kotran its ratio is to.
-    # kotran's output goes to /dev/null or (-u) beside the inputs; standard error always to a file.
+    # Each row: what is run, in which folder, on how many files; key names the row of the first kotran
+    # that its ratio is to. Standard error always goes to a file.
     n_all, n_one = len(names), len(sample)
     one = "one process" if len(batches) == 1 else f"{len(batches)} processes"
     per_file = lambda *cmd: [[xargs, "-0", "-n", "1", "-a", str(sample_list), "--"] + list(cmd)]
     rows = []
     for j, (lab, k) in enumerate(zip(labels, kotrans)):
-        rows += [
-            {"tool": f"kotran {lab}", "mode": f"{one}, -u, files beside", "files": n_all, "base": 0,
-             "argvs": [[k, "-u"] + b for b in batches]},
-            {"tool": f"kotran {lab}", "mode": f"{one}, -c -u, null", "files": n_all, "base": 1,
-             "argvs": [[k, "-c", "-u"] + b for b in batches]},
-            {"tool": f"kotran {lab}", "mode": "per file, -c -u, null", "files": n_one, "base": 2,
-             "argvs": per_file(k, "-c", "-u")},
-        ]
-    rows.append({"tool": "iconv", "mode": "per file, -f CP932 -t UTF-8, null", "files": n_one, "base": 2,
-                 "argvs": per_file(iconv, "-f", "CP932", "-t", "UTF-8")})
+        for m in place.modes():
+            rows.append({"tool": f"kotran {lab}", "kotran": j, "key": m.key, "mode": f"{one}, {m.label}",
+                         "files": n_all, "cwd": m.cwd, "copy": m.key == "in-place",
+                         "argvs": [[k] + m.words + b for b in batches]})
+        rows.append({"tool": f"kotran {lab}", "kotran": j, "key": "per file", "mode": "per file, -c -u, null",
+                     "files": n_one, "cwd": d, "argvs": per_file(k, "-c", "-u")})
+    rows.append({"tool": "iconv", "kotran": None, "key": "iconv", "mode": "per file, -f CP932 -t UTF-8, null",
+                 "files": n_one, "cwd": d, "argvs": per_file(iconv, "-f", "CP932", "-t", "UTF-8")})
     if nkf:
-        rows.append({"tool": "nkf", "mode": "per file, -x -w, null", "files": n_one, "base": 2,
-                     "argvs": per_file(nkf, "-x", "-w")})
-    rows.append({"tool": "/bin/true", "mode": "per file (the floor)", "files": n_one, "base": 2,
-                 "argvs": per_file(true)})
+        rows.append({"tool": "nkf", "kotran": None, "key": "nkf", "mode": "per file, -x -w, null",
+                     "files": n_one, "cwd": d, "argvs": per_file(nkf, "-x", "-w")})
+    rows.append({"tool": "/bin/true", "kotran": None, "key": "true", "mode": "per file (the floor)",
+                 "files": n_one, "cwd": d, "argvs": per_file(true)})
 
     load_before = load_average()
     log(f"timing: {len(rows)} rows x {args.runs} rounds ({n_all} files in one process, {n_one} one process each) ...")
@@ -265,14 +388,16 @@ def main():
         shift = rnd % len(order)
         for i in order[shift:] + order[:shift]:
             row = rows[i]
-            remove_outputs(d)
-            os.sync()  # no write-back of an earlier output during this run
+            place.reset(copy=row.get("copy", False))
+            os.sync()  # no write-back of an earlier output, or of the copy, during this run
+            os.chdir(row["cwd"])
             r = run_batches(row["argvs"], os.devnull, err)
+            os.chdir(d)
             samples[i].append(r)
             if r.status != 0:
                 errors.append(f"{row['tool']} {row['mode']}: exit {r.status}: {last_line(err)}")
         log(f"  round {rnd + 1}/{args.runs} done ({time.perf_counter() - t_timing:.0f} s)")
-    remove_outputs(d)
+    place.clean()
     load_after = load_average()
     if any(e.startswith("kotran") for e in errors):
         print("\nkotran failed during the timings; no figures are reported:")
@@ -291,10 +416,44 @@ def main():
                         "wall_s": [round(r.wall, 5) for r in runs], "cpu_s": [round(r.user + r.sys, 5) for r in runs],
                         "files_per_s": n / wall if ok else None, "cpu_files_per_s": n / cpu if ok and cpu > 0 else None,
                         "min_files_per_s": n / max(r.wall for r in runs), "max_files_per_s": n / min(r.wall for r in runs)})
+
+    def row_of(j, key):
+        return next((i for i, row in enumerate(rows) if row["kotran"] == j and row["key"] == key), None)
+
     for row, res in zip(rows, results):
-        base = results[row["base"]]  # the first kotran's rows come first
+        base = results[row_of(0, row["key"] if row["kotran"] is not None else "per file")]
         res["ratio_to_first"] = (res["files_per_s"] / base["files_per_s"]
                                  if res["files_per_s"] and base["files_per_s"] else None)
+
+    def ratio(i, b):
+        """Row i's files/s over row b's: of the medians (wall, CPU) and of each round's two runs."""
+        ri, rb = results[i], results[b]
+        if not (ri["files_per_s"] and rb["files_per_s"]):
+            return None
+        per_round = [(rows[i]["files"] / x.wall) / (rows[b]["files"] / y.wall) for x, y in zip(samples[i], samples[b])]
+        cpu = (ri["cpu_files_per_s"] / rb["cpu_files_per_s"]
+               if ri["cpu_files_per_s"] and rb["cpu_files_per_s"] else None)
+        return {"wall": ri["files_per_s"] / rb["files_per_s"], "cpu": cpu,
+                "rounds": [round(x, 4) for x in per_round]}
+
+    # The ratios between the ways, each kotran's own rows against each other (and against the peers).
+    ratio_lines = []  # (kotran label, what, numerator key, denominator (kotran index or None, key))
+    for j, lab in enumerate(labels):
+        for name, key, base in RATIOS:
+            if base[0] == "peer" and row_of(None, base[1]) is None:
+                continue
+            i, b = row_of(j, key), row_of(j if base[0] == "self" else None, base[1])
+            ratio_lines.append({"kotran": lab, "ratio": name, "value": ratio(i, b)})
+    goals = []
+    usable = info["usable_cores"] or 1
+    for j, lab in enumerate(labels):
+        for key, least, text in GOALS:
+            r = ratio(row_of(j, key), row_of(j, "beside"))
+            if key == "jobs2" and usable < 2:
+                verdict = f"not judged: {usable} usable core"
+            else:
+                verdict = None if r is None else ("met" if r["wall"] >= least else "MISSED")
+            goals.append({"kotran": lab, "goal": text, "at_least": least, "value": r, "verdict": verdict or "FAILED"})
 
     p = print
     para = lambda text: p(textwrap.fill(text, 100))
@@ -302,19 +461,22 @@ def main():
     para(f"{n_all} Shift-JIS files of {min(sizes)}-{max(sizes)} bytes (mean {statistics.mean(sizes):.0f}), cut at "
          "line ends from the corpus of bench/run.py, converted to UTF-8.")
     para(f"{one}: all {n_all} names on the command line{'' if len(batches) == 1 else ', split'} "
-         f"(ARG_MAX {arg_max}); -u writes each output beside its input (outputs removed before each run, "
-         "untimed), -c -u writes to /dev/null.")
+         f"(ARG_MAX {arg_max}), run in the files' folder. -u writes each output beside its input; -c -u writes "
+         f"to /dev/null; --out-dir=DIR writes under {place.out_dir}, removed before each run; --in-place "
+         f"replaces the files of {place.copy_dir}, a fresh copy made before each run; --jobs=2 writes beside. "
+         "Outputs are removed, copies made and the file systems synced before each run, untimed.")
     para(f"per file: xargs -0 -n 1 starts one process for each of the first {n_one} files"
          f"{' only, to stay within time' if n_one < n_all else ''}; output to /dev/null. /bin/true shows "
          "what starting the processes costs.")
     para(f"{args.runs} round{'s' if args.runs > 1 else ''}, the order of the rows rotating from round to round; "
-         "files/s is the median over the rounds of the wall time, CPU files/s that of user+system time. "
-         "Standard error goes to a file.")
+         "files/s is the median over the rounds of the wall time, CPU files/s that of user+system time "
+         "(a process's children included). Standard error goes to a file.")
     para("ratio: the row's files/s over the first kotran's in the same mode; iconv, nkf and /bin/true over "
          "the first kotran's per file.")
     p()
     w = max(len(r["tool"]) for r in results) + 2
-    hdr = f"{'tool':<{w}}{'mode':<38}{'files':>6}{'files/s':>10}{'min-max':>18}{'CPU files/s':>13}{'ratio':>8}"
+    wm = max(len(r["mode"]) for r in results) + 2
+    hdr = f"{'tool':<{w}}{'mode':<{wm}}{'files':>6}{'files/s':>10}{'min-max':>18}{'CPU files/s':>13}{'ratio':>8}"
     p(hdr)
     p("-" * len(hdr))
     for res in results:
@@ -322,11 +484,37 @@ def main():
         cps = "-" if res["cpu_files_per_s"] is None else f"{res['cpu_files_per_s']:.0f}"
         rng = f"{res['min_files_per_s']:.0f}-{res['max_files_per_s']:.0f}"
         rat = "-" if res["ratio_to_first"] is None else f"{res['ratio_to_first']:.3f}"
-        p(f"{res['tool']:<{w}}{res['mode']:<38}{res['files']:>6}{fps:>10}{rng:>18}{cps:>13}{rat:>8}")
+        p(f"{res['tool']:<{w}}{res['mode']:<{wm}}{res['files']:>6}{fps:>10}{rng:>18}{cps:>13}{rat:>8}")
+
+    def fmt(r):
+        if r is None:
+            return "-"
+        cpu = "-" if r["cpu"] is None else f"{r['cpu']:.2f}x"
+        return f"{r['wall']:.2f}x (CPU {cpu}; single rounds {min(r['rounds']):.2f}-{max(r['rounds']):.2f}x)"
+
+    p()
+    para("Ratios in this run: one row's files/s over another's, from the median wall times; in brackets the "
+         "same from the median CPU times, and the lowest and highest ratio of the two runs of one round. "
+         f"The peers run per file write to /dev/null, while kotran beside writes {n_all} files.")
+    wr = max(len(x["ratio"]) for x in ratio_lines) + 2
+    for lab in labels:
+        if len(labels) > 1:
+            p(f"kotran {lab}")
+        for x in ratio_lines:
+            if x["kotran"] == lab:
+                p(f"  {x['ratio']:<{wr}}{fmt(x['value'])}")
+    p()
+    p("Goals (judged on the ratio of the median wall times)")
+    for g in goals:
+        who = f" (kotran {g['kotran']})" if len(labels) > 1 else ""
+        p(f"  {'[' + g['verdict'] + ']':<10}{g['goal']}{who}: at least {g['at_least']:.2f}x, "
+          f"measured {fmt(g['value'])}")
     p()
     for e in errors:
         p(f"note: a tool failed: {e}")
     cores = os.cpu_count() or 1
+    fs, mount = filesystem_of(work)
+    p(f"Work directory: {work}, on {fs} (mounted at {mount}).")
     p(f"Load average (1 min): {load_before} before, {load_after} after the timings, {cores} cores.")
     elapsed = time.perf_counter() - t0
     p(f"total time {elapsed:.0f} s")
@@ -336,7 +524,8 @@ def main():
                               "processes_for_all_files": len(batches), "arg_max": arg_max, "workdir": str(work)},
                "file_sizes": {"min": min(sizes), "max": max(sizes), "mean": statistics.mean(sizes)},
                "load_average": {"before": load_before, "after": load_after},
-               "rows": results, "errors": errors, "elapsed_s": elapsed}
+               "filesystem": {"type": fs, "mount_point": mount},
+               "rows": results, "ratios": ratio_lines, "goals": goals, "errors": errors, "elapsed_s": elapsed}
         Path(args.json).write_text(json.dumps(doc, indent=1) + "\n")
         print(f"results written to {args.json}")
     return 0
