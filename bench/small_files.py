@@ -444,6 +444,13 @@ def main():
                 continue
             i, b = row_of(j, key), row_of(j if base[0] == "self" else None, base[1])
             ratio_lines.append({"kotran": lab, "ratio": name, "value": ratio(i, b)})
+    # How many cores --jobs=2 kept busy: near 1 in a round, the second core did not work for it then.
+    busy = []
+    for j, lab in enumerate(labels):
+        cores_busy = lambda i: [(r.user + r.sys) / r.wall for r in samples[i]]
+        rounds = cores_busy(row_of(j, "jobs2"))
+        busy.append({"kotran": lab, "median": statistics.median(rounds), "rounds": [round(x, 3) for x in rounds],
+                     "one": statistics.median(cores_busy(row_of(j, "beside")))})
     goals = []
     usable = info["usable_cores"] or 1
     for j, lab in enumerate(labels):
@@ -509,6 +516,10 @@ def main():
         who = f" (kotran {g['kotran']})" if len(labels) > 1 else ""
         p(f"  {'[' + g['verdict'] + ']':<10}{g['goal']}{who}: at least {g['at_least']:.2f}x, "
           f"measured {fmt(g['value'])}")
+    for b in busy:
+        who = f"kotran {b['kotran']} " if len(labels) > 1 else ""
+        p(f"  {who}--jobs=2 kept {b['median']:.2f} cores busy (user+system over wall time, median; single rounds "
+          f"{min(b['rounds']):.2f}-{max(b['rounds']):.2f}); one process with outputs beside {b['one']:.2f}")
     p()
     for e in errors:
         p(f"note: a tool failed: {e}")
@@ -525,7 +536,8 @@ def main():
                "file_sizes": {"min": min(sizes), "max": max(sizes), "mean": statistics.mean(sizes)},
                "load_average": {"before": load_before, "after": load_after},
                "filesystem": {"type": fs, "mount_point": mount},
-               "rows": results, "ratios": ratio_lines, "goals": goals, "errors": errors, "elapsed_s": elapsed}
+               "rows": results, "ratios": ratio_lines, "goals": goals, "jobs2_cores_busy": busy,
+               "errors": errors, "elapsed_s": elapsed}
         Path(args.json).write_text(json.dumps(doc, indent=1) + "\n")
         print(f"results written to {args.json}")
     return 0
