@@ -25,7 +25,21 @@ class Gatherer {
   // Reads from in until the end or until the evidence settles the code.
   void run(ByteReader& in, Evidence& e) {
     for (;;) {
-      if (path_ != Path::byte_loop && at_rest(e)) {
+      // Where one reading alone is still valid, the bytes in hand go to it
+      // in a loop of its own, up to the next check or escape.
+      if (escape_length_ == 0 && in.begin() < in.end()) {
+        const int valid = int{e.utf8.tally.valid} + int{e.euc.tally.valid} + int{e.sjis.tally.valid};
+        if (valid == 1) {
+          if (e.utf8.tally.valid) alone(e.utf8, in, e);
+          else if (e.euc.tally.valid) alone(e.euc, in, e);
+          else alone(e.sjis, in, e);
+          if (checked_settled(e)) return;
+          if (in.begin() < in.end() && *in.begin() != ESC) continue;
+        }
+      }
+      // A run of ASCII is looked for where one may start: a byte below 0x80
+      // with every reading between characters.
+      if (path_ != Path::byte_loop && in.begin() < in.end() && *in.begin() < 0x80 && at_rest(e)) {
         // A run stops at the next check, which every path makes at the same byte.
         const size_t run = std::min<uint64_t>(ascii_run(in.begin(), in.end(), true), next_check_ - e.bytes);
         if (run > 0) {
@@ -42,20 +56,50 @@ class Gatherer {
       if (c == EOF) break;
       ++e.bytes;
       const auto b = static_cast<unsigned>(c);
-      if (b >= 0x80) e.eight_bit = true;
-      if (escape(b, e)) return;
-      e.utf8.feed(b);
-      e.euc.feed(b);
-      e.sjis.feed(b);
+      e.eight_bit |= b >= 0x80;
+      if ((escape_length_ != 0 || b == ESC) && escape(b, e)) return;
+      // A reading that is no longer valid counts for nothing: it is not fed.
+      if (e.utf8.tally.valid) e.utf8.feed(b);
+      if (e.euc.tally.valid) e.euc.feed(b);
+      if (e.sjis.tally.valid) e.sjis.feed(b);
       if (checked_settled(e)) return;
     }
-    e.utf8.finish();
-    e.euc.finish();
-    e.sjis.finish();
+    if (e.utf8.tally.valid) e.utf8.finish();
+    if (e.euc.tally.valid) e.euc.finish();
+    if (e.sjis.tally.valid) e.sjis.finish();
   }
 
  private:
   static constexpr uint64_t CHECK_EVERY = 4096;
+
+  // Feeds the one valid reading the bytes in hand, up to the next check, an
+  // ESC, or the byte that makes it invalid; as the loop of run does, runs of
+  // ASCII between characters a word at a time.
+  template <class Reading>
+  void alone(Reading& r, ByteReader& in, Evidence& e) {
+    const unsigned char* const p = in.begin();
+    const unsigned char* const end = p + std::min<uint64_t>(static_cast<uint64_t>(in.end() - p), next_check_ - e.bytes);
+    const unsigned char* q = p;
+    unsigned high = 0;
+    while (q < end) {
+      const unsigned b = *q;
+      if (b == ESC) break;
+      if (b < 0x80 && path_ != Path::byte_loop && r.at_rest()) {
+        if (const size_t run = ascii_run(q, end, true); run > 0) {
+          r.tally.take_ascii();
+          q += run;
+          continue;
+        }
+      }
+      high |= b;
+      r.feed(b);
+      ++q;
+      if (!r.tally.valid) break;
+    }
+    e.eight_bit = e.eight_bit || high >= 0x80;
+    e.bytes += static_cast<uint64_t>(q - p);
+    in.skip(static_cast<size_t>(q - p));
+  }
 
   // At every CHECK_EVERY bytes past EARLY_BYTES: whether the evidence
   // settles the code, so that the rest need not be read.
@@ -67,8 +111,10 @@ class Gatherer {
     return true;
   }
 
+  // Every reading that still counts is between characters.
   bool at_rest(const Evidence& e) const {
-    return escape_length_ == 0 && e.utf8.at_rest() && e.euc.at_rest() && e.sjis.at_rest();
+    return escape_length_ == 0 && (!e.utf8.tally.valid || e.utf8.at_rest()) &&
+           (!e.euc.tally.valid || e.euc.at_rest()) && (!e.sjis.tally.valid || e.sjis.at_rest());
   }
 
   // Follows escape sequences; true when a JIS sign before any 8-bit byte

@@ -27,6 +27,17 @@ constexpr CharClass char_class(char32_t u) {
   return CharClass::symbol;
 }
 
+// The class of the JIS X 0208 character u at jis (rows 1-94): by its row
+// where the row holds one class (hiragana, katakana, the kanji of rows
+// 16-84), else as char_class gives it.
+constexpr CharClass jis_class(uint16_t jis, char32_t u) {
+  const unsigned row = jis >> 8;
+  if (row >= 0x30 && row <= 0x74) return CharClass::kanji;
+  if (row == 0x24) return CharClass::hiragana;
+  if (row == 0x25) return CharClass::katakana;
+  return char_class(u);
+}
+
 namespace japanese_model {
 
 inline constexpr size_t CLASS_COUNT = 8;

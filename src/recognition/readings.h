@@ -122,7 +122,7 @@ class EucReading {
     const char16_t u = jis_to_unicode(jis);
     if (u == 0) return tally.refuse();
     if (is_user_defined(u)) return tally.take_user_defined();
-    tally.take(char_class(u), jis_char_cost(jis));
+    tally.take(jis_class(jis, u), jis_char_cost(jis));
   }
   // JIS X 0212 by row: accented Latin, Greek and Cyrillic letters, symbols,
   // and kanji rarer than any of JIS X 0208.
@@ -167,6 +167,16 @@ class SjisReading {
 
  private:
   void take_pair(uint16_t code) {
+    const unsigned lead = code >> 8;
+    if (lead <= 0xEF) {
+      // Rows 1-94, by the converters' tables.
+      const unsigned row = row_tables.jis_row[lead];
+      const unsigned low = row_tables.jis_low[code & 0xFF];
+      const auto jis = static_cast<uint16_t>((row + (low >> 8)) << 8 | (low & 0xFF));
+      const char16_t u = row == 0 || low == 0 ? 0 : jis_to_unicode(jis);
+      if (u == 0 || (is_user_defined(u))) return tally.refuse();  // 0xEB, 0xEC, 0xEF: empty under Windows
+      return tally.take(jis_class(jis, u), jis_char_cost(jis));
+    }
     const uint16_t jis = sjis_to_jis_code(code);
     const char16_t u = jis == 0 ? 0 : jis_to_unicode(jis);
     if (u == 0) return tally.refuse();
