@@ -330,6 +330,36 @@ TEST(Jobs, StoppedRunLeavesNoWorkerAndNoTemporary) {
   for (const char* n : {"p1.utf8", "p2.utf8", "p3.utf8"}) EXPECT_FALSE(dir.exists(n)) << n;
 }
 
+// A worker killed outright (as the kernel's out-of-memory killer does) while
+// it converts a file: that file fails with the signal named, its output does
+// not appear, and the other files are converted by the workers left.
+TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
+  TempDir dir;
+  dir.write("part.src", test::repeat(kSjisText, 2000));
+  for (int i = 0; i < 8; ++i) dir.write(numbered(i), kSjisText);
+  // slow.txt arrives slowly; the worker that has it in hand is killed.
+  const auto r = run_shell(
+      "mkfifo slow.txt; (cat part.src; sleep 2) > slow.txt 2>/dev/null & "
+      "$KOTRAN -u --jobs=2 slow.txt f0.txt f1.txt f2.txt f3.txt f4.txt f5.txt f6.txt f7.txt 2>err.txt & pid=$!; "
+      "sleep 0.5; for p in /proc/[0-9]*; do "
+      "  if [ \"$(cut -d' ' -f4 $p/stat 2>/dev/null)\" = \"$pid\" ] && ls -l $p/fd 2>/dev/null | grep -q slow.txt; "
+      "  then kill -KILL ${p#/proc/}; fi; "
+      "done; wait $pid; echo status=$?",
+      dir.path());
+  EXPECT_EQ(r.out, "status=1\n") << readable(dir.read("err.txt"));
+  const std::string err = dir.read("err.txt");
+  EXPECT_NE(readable(err).find("ERROR: slow.txt: 変換していたプロセスが終わりました (シグナル 9)."), std::string::npos)
+      << readable(err);
+  EXPECT_FALSE(dir.exists("slow.utf8"));
+  for (int i = 0; i < 8; ++i) {
+    std::string output = numbered(i);
+    output.replace(output.size() - 4, 4, ".utf8");
+    EXPECT_EQ(read_file(dir.file(output)), kUtf8Text) << output;
+  }
+  EXPECT_NE(err.find(summary_line(8, 0, 0, 1)), std::string::npos) << readable(err);
+  EXPECT_EQ(temporaries(dir.path()), Words{});
+}
+
 // ---- progress and summary ----
 
 // On a terminal a run longer than a second shows a progress line, redrawn
