@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   with.path = Path::byte_loop;
   const RunResult plain = run_converter(n, body, length, with, text, chunk);
   RunResult fast;
-  for (const Path path : {Path::words, Path::vectors}) {
+  for (const Path path : PATHS) {
+    if (path == Path::byte_loop || !path_available(path)) continue;
     with.path = path;
     fast = run_converter(n, body, length, with, text, chunk);
     if (fast.output != plain.output) {

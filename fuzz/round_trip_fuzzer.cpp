@@ -7,7 +7,8 @@
 //           bit 5:    blocks of 4096 bytes instead
 //           bit 6:    JIS escape variant 3 (kanji-in ESC $ @) instead of 0
 //           bit 7:    the byte loop; otherwise the word loop when bit 0 is
-//                     set, the vectors when it is clear
+//                     set, the vectors when it is clear (the wide vectors,
+//                     where the processor has them, when bit 1 is set)
 //   byte 1:           16 times this many letters go before the text, so that
 //                     the 4096-byte blocks of input and output end inside it
 // Each following byte a makes one character:
@@ -202,7 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Params p;
   p.chunk = (data[0] & 0x20) != 0 ? BLOCK_SIZE : (data[0] & 0x1F) + 1u;
   p.variant = (data[0] & 0x40) != 0 ? 3 : 0;
-  p.path = (data[0] & 0x80) != 0 ? Path::byte_loop : (data[0] & 1) != 0 ? Path::words : Path::vectors;
+  // The vectors, or the wide vectors where the processor has them, by bit 1.
+  const Path vectors = (data[0] & 2) != 0 && path_available(Path::wide_vectors) ? Path::wide_vectors : Path::vectors;
+  p.path = (data[0] & 0x80) != 0 ? Path::byte_loop : (data[0] & 1) != 0 ? Path::words : vectors;
   std::vector<Char> chars;
   for (unsigned i = 0; i < 16u * data[1]; ++i) chars.push_back({Kind::ascii, static_cast<uint16_t>('a' + i % 26)});
   const std::vector<Char> text = parse(data + 2, size - 2);

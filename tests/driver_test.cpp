@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -425,6 +426,31 @@ TEST(DriverConvert, EveryCodeToEveryTarget) {
     EXPECT_EQ(dir.names(), (Words{c.output, "a.txt"})) << c.what;
     if (dir.exists(c.output)) {
       EXPECT_EQ(to_hex(dir.read(c.output)), to_hex(c.expected)) << c.what;
+    }
+  }
+}
+
+// KOTRAN_PATH forces each way through the bytes that this processor can
+// take (a name it cannot take, or no name, gives its fastest): the program
+// writes the same bytes on every one, for real text in every code.
+TEST(DriverConvert, EveryForcedPathWritesTheSameBytes) {
+  TempDir dir;
+  std::string text;
+  for (const auto& f : test::corpus_files()) text += f.utf8;
+  dir.write("u.txt", text);
+  std::map<std::string, std::string> first;
+  for (const char* path : {"", "byte_loop", "words", "vectors", "wide_vectors", "no_such_path"}) {
+    const Words env = {std::string("KOTRAN_PATH=") + path};
+    for (const char* option : {"-us", "-ue", "-uj"}) {
+      const RunResult r = run_kotran({"-c", option, "u.txt"}, dir.path(), env);
+      ASSERT_EQ(r.status, 0) << path << " " << option;
+      dir.write(std::string("t") + option, r.out);
+      for (const char* back : {"-s", "-e", "-j", "-u"}) {
+        const RunResult b = run_kotran({"-c", back, std::string("t") + option}, dir.path(), env);
+        const std::string key = std::string(option) + back;
+        if (first.count(key) == 0) first[key] = b.out;
+        EXPECT_TRUE(b.out == first[key]) << path << " " << key;
+      }
     }
   }
 }

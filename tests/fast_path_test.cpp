@@ -29,8 +29,8 @@ template <class Check>
 void for_each_converter_and_path(Check check) {
   for (size_t s = 0; s < CODE_COUNT; ++s)
     for (size_t t = 0; t < CODE_COUNT; ++t)
-      for (const Path path : {Path::words, Path::vectors})
-        check(code_at(s), code_at(t), path);
+      for (const Path path : PATHS)
+        if (path != Path::byte_loop && path_available(path)) check(code_at(s), code_at(t), path);
 }
 
 // Text made of the pieces the fast paths look for (long ASCII runs, runs of

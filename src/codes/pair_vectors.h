@@ -11,6 +11,15 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <immintrin.h>
+#endif
+
+// The mark of a function of the wide path: compiled for AVX2 whatever the
+// build's target, and called only where the processor has it. Not forced
+// inline (a function of another target may not be), but small enough to be
+// inlined into the wide path's own function, which is compiled for AVX2.
+#if defined(__SSE2__) && defined(__GNUC__)
+#define KOTRAN_WIDE __attribute__((target("avx2"))) inline
 #endif
 
 namespace kotran {
@@ -80,9 +89,9 @@ KOTRAN_HOT PlainUnits units_before(uint64_t bad, uint64_t leads) {
 // Into Shift-JIS, ESC is a byte like any other, and a pair of rows 85-94
 // (first byte 0xF5-0xFE) stops the count instead: some of those rows take
 // lead bytes of their own.
-template <bool into_sjis = false>
-KOTRAN_HOT PlainUnits euc_plain_units(const unsigned char* p) {
-  const EucBytes b = classify_euc_bytes<into_sjis>(p);
+// The same from the classes of the 32 bytes.
+template <bool into_sjis>
+KOTRAN_HOT PlainUnits euc_units_of(const EucBytes& b) {
   // Every high byte starts a pair or ends one.
   const uint64_t high = b.high;
   const uint64_t leads = pair_starts(high);
@@ -91,6 +100,11 @@ KOTRAN_HOT PlainUnits euc_plain_units(const unsigned char* p) {
   bad |= into_sjis ? leads & b.stop : b.stop;
   bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
   return units_before(bad, leads);
+}
+
+template <bool into_sjis = false>
+KOTRAN_HOT PlainUnits euc_plain_units(const unsigned char* p) {
+  return euc_units_of<into_sjis>(classify_euc_bytes<into_sjis>(p));
 }
 
 // x <= limit for each unsigned byte: 0xFF where it holds.
@@ -130,8 +144,7 @@ KOTRAN_HOT SjisBytes classify_sjis_bytes(const unsigned char* p) {
 // byte 0x40-0x7E or 0x80-0xFC). The count stops at the first other unit
 // (half-width katakana, 0x80, 0xFF, a pair of another row or with another
 // trail byte) and before a lead byte whose trail lies past the 32.
-KOTRAN_HOT PlainUnits sjis_plain_units(const unsigned char* p) {
-  const SjisBytes b = classify_sjis_bytes(p);
+KOTRAN_HOT PlainUnits sjis_units_of(const SjisBytes& b) {
   // A lead byte takes the byte after it, whatever that is.
   const uint64_t leads = pair_starts(b.lead);
   const uint64_t trails = leads << 1;
@@ -139,6 +152,44 @@ KOTRAN_HOT PlainUnits sjis_plain_units(const unsigned char* p) {
   // A bad trail byte, or one past the 32, stops the count at its pair.
   bad |= (trails & ~uint64_t{b.trail}) >> 1;
   return units_before(bad, leads);
+}
+
+KOTRAN_HOT PlainUnits sjis_plain_units(const unsigned char* p) { return sjis_units_of(classify_sjis_bytes(p)); }
+
+// The wide path's classes of the same 32 bytes, in one AVX2 register.
+KOTRAN_WIDE __m256i wide_at_most(__m256i x, unsigned char limit) {
+  return _mm256_cmpeq_epi8(_mm256_subs_epu8(x, _mm256_set1_epi8(static_cast<char>(limit))), _mm256_setzero_si256());
+}
+
+KOTRAN_WIDE __m256i wide_in_range(__m256i x, unsigned char first, unsigned char last) {
+  return wide_at_most(_mm256_sub_epi8(x, _mm256_set1_epi8(static_cast<char>(first))),
+                      static_cast<unsigned char>(last - first));
+}
+
+KOTRAN_WIDE uint32_t wide_mask(__m256i x) { return static_cast<uint32_t>(_mm256_movemask_epi8(x)); }
+
+KOTRAN_WIDE SjisBytes classify_sjis_bytes_wide(const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  return {wide_mask(v), wide_mask(_mm256_or_si256(wide_in_range(v, 0x81, 0x9F), wide_in_range(v, 0xE0, 0xFE))),
+          wide_mask(wide_in_range(v, 0xF0, 0xFE)),
+          wide_mask(_mm256_or_si256(wide_in_range(v, 0x40, 0x7E), wide_in_range(v, 0x80, 0xFC)))};
+}
+
+template <bool into_sjis>
+KOTRAN_WIDE EucBytes classify_euc_bytes_wide(const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  // Signed compares: 0xA1-0xFE is -95 to -2.
+  const __m256i in_euc = _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(static_cast<char>(0xA0))),
+                                          _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0xFF)), v));
+  const __m256i stop = into_sjis ? _mm256_subs_epu8(v, _mm256_set1_epi8(0x75)) : _mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x1B));
+  return {wide_mask(v), wide_mask(in_euc), wide_mask(stop)};
+}
+
+KOTRAN_WIDE PlainUnits sjis_plain_units_wide(const unsigned char* p) { return sjis_units_of(classify_sjis_bytes_wide(p)); }
+
+template <bool into_sjis = false>
+KOTRAN_WIDE PlainUnits euc_plain_units_wide(const unsigned char* p) {
+  return euc_units_of<into_sjis>(classify_euc_bytes_wide<into_sjis>(p));
 }
 
 // How many of the 16 bytes at p, from the first, are whole pairs of bytes
@@ -293,6 +344,9 @@ struct PlainUnits {
 template <bool into_sjis = false>
 PlainUnits euc_plain_units(const unsigned char* p);
 PlainUnits sjis_plain_units(const unsigned char* p);
+template <bool into_sjis = false>
+PlainUnits euc_plain_units_wide(const unsigned char* p);
+PlainUnits sjis_plain_units_wide(const unsigned char* p);
 unsigned leading_pair_bytes(PlainUnits units);
 template <bool far_rows = false>
 unsigned jis_pair_length(const unsigned char* p);

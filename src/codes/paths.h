@@ -8,10 +8,25 @@ namespace kotran {
 // The byte loop is the reference; the word path adds the tight loops over
 // the bytes in hand (eight bytes of ASCII at a time, characters stored
 // straight into the output block); the vector path adds the vector steps
-// over pairs where the machine has them. Each gives exactly what the byte
-// loop gives.
-enum class Path : uint8_t { byte_loop, words, vectors };
+// over pairs where the machine has them (SSE2); the wide path takes the
+// vector steps' bytes 32 at a time in one register where the processor has
+// AVX2. Each gives exactly what the byte loop gives.
+enum class Path : uint8_t { byte_loop, words, vectors, wide_vectors };
 
-inline constexpr Path PATHS[] = {Path::byte_loop, Path::words, Path::vectors};
+inline constexpr Path PATHS[] = {Path::byte_loop, Path::words, Path::vectors, Path::wide_vectors};
+
+// Whether the path takes the vector steps.
+constexpr bool takes_vector_steps(Path path) { return path == Path::vectors || path == Path::wide_vectors; }
+
+// Whether this processor can take the path (the wide path needs AVX2).
+bool path_available(Path path);
+
+// The path conversions take: the environment's KOTRAN_PATH (byte_loop,
+// words, vectors, wide_vectors) where it names one this processor can take,
+// otherwise the fastest it can.
+Path chosen_path();
+
+// The name of a path, as KOTRAN_PATH takes it.
+const char* path_name(Path path);
 
 }  // namespace kotran

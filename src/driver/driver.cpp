@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "codes/code.h"
+#include "codes/paths.h"
 #include "convert/first_problem.h"
 #include "driver/conversion_table.h"
 #include "driver/messages.h"
@@ -382,6 +383,7 @@ class FileWalk {
     options.jis_variant = static_cast<uint8_t>(jis_variant_of(settings_));
     options.jis_forms = (settings_ & JIS_FORMS) != 0;
     options.lf_only = (settings_ & LF_LINE_ENDS) != 0;
+    options.path = path_;
     return options;
   }
 
@@ -593,6 +595,7 @@ class FileWalk {
   std::unordered_map<std::string, FileId> directory_ids_;  // of outputs' folders, for output_key
   size_t current_ = 0;
   FileResult result_;  // of the file in hand
+  const Path path_ = chosen_path();  // the processor's fastest, or KOTRAN_PATH's
   int status_ = EXIT_OK;
 };
 

@@ -33,7 +33,7 @@ Recognised detect_code(TextStream* s, Path path) {
     if constexpr (PAIR_VECTORS) {
       // A vector of plain EUC units at a time: ASCII other than ESC decides
       // nothing, and pairs valid in EUC make the result only tentative.
-      while (path == Path::vectors && s->limit - s->next >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+      while (takes_vector_steps(path) && s->limit - s->next >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
         const PlainUnits units = euc_plain_units(s->next);
         if (units.length == 0) break;
         if (units.leads != 0) result = Recognised::euc;

@@ -14,6 +14,7 @@
 
 #include "codes/code.h"
 #include "codes/pair_vectors.h"
+#include "codes/paths.h"
 #include "convert/converter.h"
 #include "convert/loops/tight_loop.h"
 #include "convert/writers/euc_writer.h"
@@ -38,6 +39,7 @@ template <>
 struct VectorStep<Code::sjis, SjisWriter> {
   static constexpr VectorForm form = VectorForm::same_length;
   static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits) { std::memcpy(o, p, VECTOR_WIDTH); }
 };
 
@@ -45,6 +47,7 @@ template <>
 struct VectorStep<Code::sjis, EucWriter> {
   static constexpr VectorForm form = VectorForm::same_length;
   static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_euc(o, p, u.leads); }
 };
 
@@ -52,6 +55,7 @@ template <>
 struct VectorStep<Code::sjis, JisWriter> {
   static constexpr VectorForm form = VectorForm::kanji_run;
   static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_jis(o, p, u.leads); }
 };
 
@@ -59,6 +63,7 @@ template <>
 struct VectorStep<Code::euc, SjisWriter> {
   static constexpr VectorForm form = VectorForm::same_length;
   static PlainUnits units(const unsigned char* p) { return euc_plain_units<true>(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_wide<true>(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_euc_as_sjis(o, p, u.leads); }
 };
 
@@ -66,6 +71,7 @@ template <>
 struct VectorStep<Code::euc, EucWriter> {
   static constexpr VectorForm form = VectorForm::same_length;
   static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits) { std::memcpy(o, p, VECTOR_WIDTH); }
 };
 
@@ -73,6 +79,7 @@ template <>
 struct VectorStep<Code::euc, JisWriter> {
   static constexpr VectorForm form = VectorForm::kanji_run;
   static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits) { store_euc_as_jis(o, p); }
 };
 
@@ -93,7 +100,17 @@ struct VectorStep<Code::jis, EucWriter> {
 // Whether the path takes the vector step of the source into the writer's target.
 template <Code source, class Writer>
 constexpr bool takes_vectors(Path path, VectorForm form) {
-  return PAIR_VECTORS && path == Path::vectors && VectorStep<source, Writer>::form == form;
+  return PAIR_VECTORS && takes_vector_steps(path) && VectorStep<source, Writer>::form == form;
+}
+
+// The step's units of the 32 bytes at p, on the path: the wide path's in one
+// AVX2 register.
+template <Path path, class Step>
+KOTRAN_HOT PlainUnits step_units(const unsigned char* p) {
+  if constexpr (path == Path::wide_vectors)
+    return Step::wide_units(p);
+  else
+    return Step::units(p);
 }
 
 // The tight loop of a reader whose source has vector steps: where the path
@@ -105,7 +122,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
   if constexpr (takes_vectors<source, Writer>(path, VectorForm::same_length)) {
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
-        const PlainUnits u = Step::units(p);
+        const PlainUnits u = step_units<path, Step>(p);
         if (u.length != 0) {
           Step::store(o, p, u);
           o += u.length;
@@ -117,7 +134,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
   } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::kanji_run)) {
     return tight_loop(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
-        const PlainUnits u = Step::units(p);
+        const PlainUnits u = step_units<path, Step>(p);
         if (const unsigned n = leading_pair_bytes(u); n >= 4) {
           o = w.store_designate(o, JisEscape::kanji_in);
           Step::store(o, p, u);

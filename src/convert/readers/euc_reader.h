@@ -18,8 +18,9 @@ struct EucReader {
   // byte or SS2 waits is its second byte, whatever its value; a waiting byte
   // is dropped at the end. Only the end of the input ends the text: a byte
   // 0xFF met with nothing waiting is a single byte.
+  // Inlined into each path's own function, which the wide path compiles for AVX2.
   template <Path path, class Writer>
-  static void run(ByteReader& in, Writer w, const ConvertOptions& options) {
+  [[gnu::always_inline]] static inline void run(ByteReader& in, Writer w, const ConvertOptions& options) {
     const bool widen = options.widen;
     for (;;) {
       if constexpr (path != Path::byte_loop) {
