@@ -360,6 +360,26 @@ TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
   EXPECT_EQ(temporaries(dir.path()), Words{});
 }
 
+// A shell's limit on processes leaves no room for workers: the run takes
+// the files itself, one at a time, with the same outcome.
+TEST(Jobs, NoRoomForWorkersUnderAProcessLimit) {
+  if (test::permissions_apply() || !test::can_run_as_nobody())
+    GTEST_SKIP() << "needs to run as root with a user nobody (as CI does): root has no process limit";
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+  for (int i = 0; i < 6; ++i) dir.write(numbered(i), i % 2 == 0 ? kSjisText : kEucText);
+  // bash's ulimit (sh's has no -u).
+  const auto r = test::run_shell_as_nobody(
+      "exec bash -c 'ulimit -u 1 && exec \"$KOTRAN\" -u --jobs=4 f0.txt f1.txt f2.txt f3.txt f4.txt f5.txt'", dir.path());
+  EXPECT_EQ(r.status, 0) << readable(r.err);
+  for (int i = 0; i < 6; ++i) {
+    std::string output = numbered(i);
+    output.replace(output.size() - 4, 4, ".utf8");
+    EXPECT_EQ(read_file(dir.file(output)), kUtf8Text) << output;
+  }
+  EXPECT_NE(r.err.find(summary_line(6, 0, 0, 0)), std::string::npos) << readable(r.err);
+}
+
 // ---- progress and summary ----
 
 // On a terminal a run longer than a second shows a progress line, redrawn

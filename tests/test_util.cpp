@@ -331,6 +331,10 @@ RunResult run_shell(const std::string& command, const std::string& dir) {
   return run_child({{"/bin/sh", "-c", command}, dir, {}, "", false, false});
 }
 
+RunResult run_shell_as_nobody(const std::string& command, const std::string& dir) {
+  return run_child({{"/bin/sh", "-c", command}, dir, {}, "", false, true});
+}
+
 std::string summary_line(unsigned converted, unsigned skipped, unsigned replaced, unsigned failed) {
   // 合計: 変換 N, スキップ N, 置き換えた文字 N, 失敗 N.
   return hex("8D 87 8C 76 3A 20 95 CF 8A B7 20") + std::to_string(converted) + hex("2C 20 83 58 83 4C 83 62 83 76 20") +

@@ -86,5 +86,7 @@ RunResult run_kotran_as_nobody(const std::vector<std::string>& args, const std::
 // output and the messages captured. The status of a command ended by a
 // signal is 128 + the signal.
 RunResult run_shell(const std::string& command, const std::string& dir);
+// As run_shell, as the user nobody.
+RunResult run_shell_as_nobody(const std::string& command, const std::string& dir);
 
 }  // namespace kotran::test
