@@ -368,9 +368,13 @@ TEST(Jobs, NoRoomForWorkersUnderAProcessLimit) {
   TempDir dir;
   ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
   for (int i = 0; i < 6; ++i) dir.write(numbered(i), i % 2 == 0 ? kSjisText : kEucText);
-  // bash's ulimit (sh's has no -u).
+  // bash's ulimit (sh's has no -u). Under the sanitizers, the leak checker
+  // needs a thread of its own at the end, which the limit refuses: it is
+  // left out of this run.
   const auto r = test::run_shell_as_nobody(
-      "exec bash -c 'ulimit -u 1 && exec \"$KOTRAN\" -u --jobs=4 f0.txt f1.txt f2.txt f3.txt f4.txt f5.txt'", dir.path());
+      "exec bash -c 'ulimit -u 1 && ASAN_OPTIONS=detect_leaks=0 exec \"$KOTRAN\" -u --jobs=4 "
+      "f0.txt f1.txt f2.txt f3.txt f4.txt f5.txt'",
+      dir.path());
   EXPECT_EQ(r.status, 0) << readable(r.err);
   for (int i = 0; i < 6; ++i) {
     std::string output = numbered(i);
