@@ -8,6 +8,7 @@
 
 #include "codes/jis_sjis.h"
 #include "codes/pair_vectors.h"
+#include "codes/paths.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -19,6 +20,8 @@ using test::hex;
 using test::to_hex;
 
 constexpr unsigned ESC = 0x1B;
+// The wide path's steps are checked where the processor has AVX2.
+const bool wide = path_available(Path::wide_vectors);
 constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
 
 // The split the EUC reader makes, one unit at a time; into Shift-JIS, ESC
@@ -165,6 +168,10 @@ TEST(PairVectors, EucUnitsOnRandomChunks) {
   };
   check_random_chunks(20261207, byte, euc_plain_units, reference_euc_units);
   check_random_chunks(20261208, byte, euc_plain_units<true>, reference_euc_units<true>);
+  if (wide) {
+    check_random_chunks(20261209, byte, euc_plain_units_wide, reference_euc_units);
+    check_random_chunks(20261210, byte, euc_plain_units_wide<true>, reference_euc_units<true>);
+  }
 }
 
 // Every code of rows 1-94, sixteen to a vector, at both parities of place
@@ -187,6 +194,16 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
       store_euc_as_sjis(out, p, units.leads);
       store_euc_as_jis(jis, p);
       const std::string chunk = text.substr(i, VECTOR_WIDTH);
+      if (wide) {
+        // The wide path's classes and store agree with the two halves'.
+        const PlainUnits w = euc_plain_units_wide(p);
+        ASSERT_EQ(w.length, units.length) << "at " << i;
+        ASSERT_EQ(w.leads, units.leads) << "at " << i;
+        unsigned char wide_out[VECTOR_WIDTH];
+        store_euc_as_sjis_wide(wide_out, p, units.leads);
+        ASSERT_EQ(to_hex(std::string(wide_out, wide_out + VECTOR_WIDTH)), to_hex(std::string(out, out + VECTOR_WIDTH)))
+            << "at " << i;
+      }
       for (unsigned k = 0; k < units.length; ++k) ASSERT_EQ(jis[k], chunk[k] & 0x7F) << "at " << i + k;
       ASSERT_EQ(to_hex(std::string(out, out + units.length)), to_hex(reference_sjis(chunk, units.length)))
           << "shift " << shift << " at " << i << ": " << to_hex(chunk);
@@ -225,6 +242,7 @@ TEST(PairVectors, SjisUnitsOnRandomChunks) {
     return static_cast<unsigned char>(mix == 2 ? std::uniform_int_distribution<int>(0, 255)(rng) : ascii());
   };
   check_random_chunks(71207, byte, sjis_plain_units, reference_sjis_units);
+  if (wide) check_random_chunks(71208, byte, sjis_plain_units_wide, reference_sjis_units);
 }
 
 // Every Shift-JIS code of rows 1-94 at both parities of place, into EUC.
@@ -250,6 +268,18 @@ TEST(PairVectors, EveryShiftJisPairInEuc) {
       store_sjis_as_euc(euc, p, units.leads);
       store_sjis_as_jis(jis, p, units.leads);
       const std::string chunk = text.substr(i, VECTOR_WIDTH);
+      if (wide) {
+        const PlainUnits w = sjis_plain_units_wide(p);
+        ASSERT_EQ(w.length, units.length) << "at " << i;
+        ASSERT_EQ(w.leads, units.leads) << "at " << i;
+        unsigned char wide_euc[VECTOR_WIDTH], wide_jis[VECTOR_WIDTH];
+        store_sjis_as_euc_wide(wide_euc, p, units.leads);
+        store_sjis_as_jis_wide(wide_jis, p, units.leads);
+        ASSERT_EQ(to_hex(std::string(wide_euc, wide_euc + VECTOR_WIDTH)), to_hex(std::string(euc, euc + VECTOR_WIDTH)))
+            << "at " << i;
+        ASSERT_EQ(to_hex(std::string(wide_jis, wide_jis + VECTOR_WIDTH)), to_hex(std::string(jis, jis + VECTOR_WIDTH)))
+            << "at " << i;
+      }
       const std::string want = reference_euc(chunk, units.length);
       ASSERT_EQ(to_hex(std::string(euc, euc + units.length)), to_hex(want))
           << "shift " << shift << " at " << i << ": " << to_hex(chunk);

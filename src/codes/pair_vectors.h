@@ -308,6 +308,78 @@ KOTRAN_HOT void store_sjis_as_jis(unsigned char* o, const unsigned char* p, uint
   store_sjis_as_jis_bytes(o, p, leads, 0);
 }
 
+// The wide path's stores of the same-length steps: the 32 bytes in one AVX2
+// register, by the same arithmetic as the two halves above.
+
+// A byte mask (0xFF where bit i of bits is set) for the 32 bits of bits.
+KOTRAN_WIDE __m256i wide_byte_mask(uint32_t bits) {
+  // Byte k of the result looks at byte k / 8 of bits.
+  const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)),
+                                             _mm256_setr_epi64x(0, 0x0101010101010101LL, 0x0202020202020202LL,
+                                                                0x0303030303030303LL));
+  const __m256i select = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL));
+  return _mm256_cmpeq_epi8(_mm256_and_si256(spread, select), select);
+}
+
+// x one byte up (byte i + 1 takes byte i; byte 0 takes 0), across the two lanes.
+KOTRAN_WIDE __m256i wide_byte_up(__m256i x) {
+  return _mm256_alignr_epi8(x, _mm256_permute2x128_si256(x, x, 0x08), 15);
+}
+
+// x one byte down (byte i takes byte i + 1; byte 31 takes 0), across the two lanes.
+KOTRAN_WIDE __m256i wide_byte_down(__m256i x) {
+  return _mm256_alignr_epi8(_mm256_permute2x128_si256(x, x, 0x81), x, 1);
+}
+
+KOTRAN_WIDE __m256i wide_sjis_from_jis_pairs(__m256i jis, __m256i rows, __m256i leads, __m256i trails, __m256i others) {
+  const __m256i low7 = _mm256_set1_epi8(0x7F);
+  const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_sub_epi8(jis, _mm256_set1_epi8(0x21)), 1), low7);
+  __m256i lead = _mm256_add_epi8(half, _mm256_set1_epi8(static_cast<char>(0x81)));
+  lead = _mm256_add_epi8(lead, _mm256_and_si256(_mm256_cmpgt_epi8(jis, _mm256_set1_epi8(0x5E)), _mm256_set1_epi8(0x40)));
+  const __m256i odd_row = _mm256_cmpeq_epi8(_mm256_and_si256(rows, _mm256_set1_epi8(1)), _mm256_set1_epi8(1));
+  const __m256i upper = _mm256_and_si256(_mm256_cmpgt_epi8(jis, _mm256_set1_epi8(0x5F)), _mm256_set1_epi8(1));
+  const __m256i after_odd = _mm256_add_epi8(_mm256_add_epi8(jis, _mm256_set1_epi8(0x1F)), upper);
+  const __m256i after_even = _mm256_add_epi8(jis, _mm256_set1_epi8(0x7E));
+  const __m256i trail = _mm256_blendv_epi8(after_even, after_odd, odd_row);
+  const __m256i pairs = _mm256_or_si256(_mm256_and_si256(leads, lead), _mm256_and_si256(trails, trail));
+  return _mm256_or_si256(pairs, _mm256_andnot_si256(_mm256_or_si256(leads, trails), others));
+}
+
+KOTRAN_WIDE void store_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, uint32_t leads) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i jis = _mm256_and_si256(v, _mm256_set1_epi8(0x7F));
+  const __m256i lead_bytes = wide_byte_mask(leads);
+  const __m256i out = wide_sjis_from_jis_pairs(jis, wide_byte_up(jis), lead_bytes, wide_byte_up(lead_bytes), v);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), out);
+}
+
+KOTRAN_WIDE void store_sjis_as_jis_bytes_wide(unsigned char* o, const unsigned char* p, uint32_t leads, char high_bit) {
+  const __m256i sjis = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i next = wide_byte_down(sjis);
+  const __m256i lead_bytes = wide_byte_mask(leads);
+  const __m256i trail_bytes = wide_byte_up(lead_bytes);
+  const __m256i top_bit = _mm256_set1_epi8(static_cast<char>(0x80));
+  const __m256i far_lead = _mm256_andnot_si256(wide_at_most(sjis, 0xDF), top_bit);
+  __m256i row = _mm256_add_epi8(_mm256_add_epi8(sjis, sjis), _mm256_add_epi8(_mm256_set1_epi8(0x1F), far_lead));
+  row = _mm256_sub_epi8(row, _mm256_andnot_si256(wide_at_most(next, 0x9E), _mm256_set1_epi8(-1)));
+  __m256i cell = _mm256_sub_epi8(sjis, _mm256_set1_epi8(0x1F));
+  cell = _mm256_add_epi8(cell, _mm256_cmpgt_epi8(_mm256_setzero_si256(), sjis));
+  cell = _mm256_sub_epi8(cell, _mm256_andnot_si256(wide_at_most(sjis, 0x9E), _mm256_set1_epi8(0x5E)));
+  const __m256i either = _mm256_or_si256(lead_bytes, trail_bytes);
+  const __m256i pairs = _mm256_or_si256(_mm256_and_si256(lead_bytes, row), _mm256_and_si256(trail_bytes, cell));
+  const __m256i out = _mm256_or_si256(_mm256_or_si256(pairs, _mm256_and_si256(either, _mm256_set1_epi8(high_bit))),
+                                      _mm256_andnot_si256(either, sjis));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), out);
+}
+
+KOTRAN_WIDE void store_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, uint32_t leads) {
+  store_sjis_as_jis_bytes_wide(o, p, leads, static_cast<char>(0x80));
+}
+
+KOTRAN_WIDE void store_sjis_as_jis_wide(unsigned char* o, const unsigned char* p, uint32_t leads) {
+  store_sjis_as_jis_bytes_wide(o, p, leads, 0);
+}
+
 // Stores at o the 32 bytes at p, EUC, with the high bit cleared: the JIS
 // bytes of the pairs among them.
 KOTRAN_HOT void store_euc_as_jis(unsigned char* o, const unsigned char* p) {
@@ -347,6 +419,9 @@ PlainUnits sjis_plain_units(const unsigned char* p);
 template <bool into_sjis = false>
 PlainUnits euc_plain_units_wide(const unsigned char* p);
 PlainUnits sjis_plain_units_wide(const unsigned char* p);
+void store_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, uint32_t leads);
+void store_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, uint32_t leads);
+void store_sjis_as_jis_wide(unsigned char* o, const unsigned char* p, uint32_t leads);
 unsigned leading_pair_bytes(PlainUnits units);
 template <bool far_rows = false>
 unsigned jis_pair_length(const unsigned char* p);

@@ -49,6 +49,9 @@ struct VectorStep<Code::sjis, EucWriter> {
   static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
   KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_euc(o, p, u.leads); }
+  KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
+    store_sjis_as_euc_wide(o, p, u.leads);
+  }
 };
 
 template <>
@@ -57,6 +60,9 @@ struct VectorStep<Code::sjis, JisWriter> {
   static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
   KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_jis(o, p, u.leads); }
+  KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
+    store_sjis_as_jis_wide(o, p, u.leads);
+  }
 };
 
 template <>
@@ -65,6 +71,9 @@ struct VectorStep<Code::euc, SjisWriter> {
   static PlainUnits units(const unsigned char* p) { return euc_plain_units<true>(p); }
   KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_wide<true>(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_euc_as_sjis(o, p, u.leads); }
+  KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
+    store_euc_as_sjis_wide(o, p, u.leads);
+  }
 };
 
 template <>
@@ -103,6 +112,19 @@ constexpr bool takes_vectors(Path path, VectorForm form) {
   return PAIR_VECTORS && takes_vector_steps(path) && VectorStep<source, Writer>::form == form;
 }
 
+// The step's store of the units at p, on the path: the wide path's in one
+// AVX2 register where the step has one.
+template <class Step>
+concept HasWideStore = requires(unsigned char* o, const unsigned char* p, PlainUnits u) { Step::wide_store(o, p, u); };
+
+template <Path path, class Step>
+KOTRAN_HOT void step_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
+  if constexpr (path == Path::wide_vectors && HasWideStore<Step>)
+    Step::wide_store(o, p, u);
+  else
+    Step::store(o, p, u);
+}
+
 // The step's units of the 32 bytes at p, on the path: the wide path's in one
 // AVX2 register.
 template <Path path, class Step>
@@ -124,7 +146,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
       if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
         const PlainUnits u = step_units<path, Step>(p);
         if (u.length != 0) {
-          Step::store(o, p, u);
+          step_store<path, Step>(o, p, u);
           o += u.length;
           return u.length;
         }
@@ -137,7 +159,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
         const PlainUnits u = step_units<path, Step>(p);
         if (const unsigned n = leading_pair_bytes(u); n >= 4) {
           o = w.store_designate(o, JisEscape::kanji_in);
-          Step::store(o, p, u);
+          step_store<path, Step>(o, p, u);
           o += n;
           return n;
         }
