@@ -311,6 +311,16 @@ TEST(PairVectors, EveryJisPairInShiftJisAndEuc) {
         ASSERT_EQ(sjis[k] << 8 | sjis[k + 1], want) << std::hex << (p[k] << 8 | p[k + 1]);
         ASSERT_EQ(euc[k] << 8 | euc[k + 1], (p[k] | 0x80) << 8 | (p[k + 1] | 0x80)) << std::hex << (p[k] << 8 | p[k + 1]);
       }
+      if (wide && i + 32 <= row.size()) {
+        // The wide path's 32 bytes are the two halves of 16.
+        unsigned char wide_sjis[32], wide_euc[32], half[16];
+        store_jis_as_sjis_wide(wide_sjis, p);
+        store_jis_as_euc_wide(wide_euc, p);
+        ASSERT_EQ(to_hex(std::string(wide_sjis, wide_sjis + 16)), to_hex(std::string(sjis, sjis + 16)));
+        ASSERT_EQ(to_hex(std::string(wide_euc, wide_euc + 16)), to_hex(std::string(euc, euc + 16)));
+        store_jis_as_sjis(half, p + 16);
+        ASSERT_EQ(to_hex(std::string(wide_sjis + 16, wide_sjis + 32)), to_hex(std::string(half, half + 16)));
+      }
     }
   }
 }
@@ -360,6 +370,18 @@ TEST(PairVectors, JisPairLength) {
   for (const auto& c : to_sjis) {
     const std::string bytes = hex(c.bytes);
     EXPECT_EQ(jis_pair_length<true>(reinterpret_cast<const unsigned char*>(bytes.data())), c.length) << c.bytes;
+  }
+  if (!wide) return;
+  // The wide length over 32 bytes: each case after the first case's 16
+  // bytes of pairs.
+  for (const auto& c : cases) {
+    const std::string joined = hex(cases[0].bytes) + hex(c.bytes);
+    EXPECT_EQ(jis_pair_length_wide(reinterpret_cast<const unsigned char*>(joined.data())), 16 + c.length) << c.bytes;
+  }
+  for (const auto& c : to_sjis) {
+    const std::string joined = hex(c.bytes) + hex("30 21 30 21 30 21 30 21 30 21 30 21 30 21 30 21");
+    const unsigned want = c.length < 16 ? c.length : 32;
+    EXPECT_EQ(jis_pair_length_wide<true>(reinterpret_cast<const unsigned char*>(joined.data())), want) << c.bytes;
   }
 }
 

@@ -380,6 +380,32 @@ KOTRAN_WIDE void store_sjis_as_jis_wide(unsigned char* o, const unsigned char* p
   store_sjis_as_jis_bytes_wide(o, p, leads, 0);
 }
 
+// How many of the 32 bytes at p, from the first, are whole pairs of bytes
+// 0x21-0x7E (an even number, 0-32); with far_rows, of rows 1-84, as
+// jis_pair_length.
+template <bool far_rows = false>
+KOTRAN_WIDE unsigned jis_pair_length_wide(const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i limit = far_rows ? _mm256_set1_epi16(0x7F75) : _mm256_set1_epi8(0x7F);
+  const __m256i in_range =
+      _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(0x20)), _mm256_cmpgt_epi8(limit, v));
+  const uint64_t ok = wide_mask(in_range);
+  return static_cast<unsigned>(__builtin_ctzll(~ok | (uint64_t{1} << 32))) & ~1u;
+}
+
+// Stores at o the 32 bytes at p, pairs of JIS bytes, in Shift-JIS or EUC.
+KOTRAN_WIDE void store_jis_as_sjis_wide(unsigned char* o, const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i leads = _mm256_set1_epi16(0x00FF);  // every even byte
+  const __m256i trails = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), wide_sjis_from_jis_pairs(v, wide_byte_up(v), leads, trails, v));
+}
+
+KOTRAN_WIDE void store_jis_as_euc_wide(unsigned char* o, const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_or_si256(v, _mm256_set1_epi8(static_cast<char>(0x80))));
+}
+
 // Stores at o the 32 bytes at p, EUC, with the high bit cleared: the JIS
 // bytes of the pairs among them.
 KOTRAN_HOT void store_euc_as_jis(unsigned char* o, const unsigned char* p) {
@@ -422,6 +448,10 @@ PlainUnits sjis_plain_units_wide(const unsigned char* p);
 void store_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, uint32_t leads);
 void store_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, uint32_t leads);
 void store_sjis_as_jis_wide(unsigned char* o, const unsigned char* p, uint32_t leads);
+template <bool far_rows = false>
+unsigned jis_pair_length_wide(const unsigned char* p);
+void store_jis_as_sjis_wide(unsigned char* o, const unsigned char* p);
+void store_jis_as_euc_wide(unsigned char* o, const unsigned char* p);
 unsigned leading_pair_bytes(PlainUnits units);
 template <bool far_rows = false>
 unsigned jis_pair_length(const unsigned char* p);

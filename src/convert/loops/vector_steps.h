@@ -97,6 +97,8 @@ struct VectorStep<Code::jis, SjisWriter> {
   static constexpr VectorForm form = VectorForm::jis_pairs;
   static unsigned length(const unsigned char* p) { return jis_pair_length<true>(p); }
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis(o, p); }
+  KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide<true>(p); }
+  KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis_wide(o, p); }
 };
 
 template <>
@@ -104,6 +106,8 @@ struct VectorStep<Code::jis, EucWriter> {
   static constexpr VectorForm form = VectorForm::jis_pairs;
   static unsigned length(const unsigned char* p) { return jis_pair_length(p); }
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_euc(o, p); }
+  KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide(p); }
+  KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_euc_wide(o, p); }
 };
 
 // Whether the path takes the vector step of the source into the writer's target.
