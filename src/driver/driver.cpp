@@ -40,12 +40,6 @@ bool file_id_of(const std::string& name, FileId& id) {
   return true;
 }
 
-std::string directory_part(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return name.substr(0, slash == 0 ? 1 : slash);
-}
-
 class FileWalk {
  public:
   FileWalk(const RunOptions& options, std::vector<WorkItem> items)
@@ -179,7 +173,7 @@ class FileWalk {
       return "tree " + out;
     }
     if (!build_output_name(item.path, extension, out)) return "";
-    const std::string dir = directory_part(out);
+    const std::string dir = directory_of(out);
     auto known = directory_ids_.find(dir);
     if (known == directory_ids_.end()) {
       FileId id;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/output_name.h"
 #include "stream/error_report.h"
 
 namespace kotran {
@@ -60,12 +61,6 @@ class SignalBlock {
  private:
   sigset_t saved_;
 };
-
-std::string directory_of(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return name.substr(0, slash == 0 ? 1 : slash);
-}
 
 // Whether an unnamed file can be given a name: through /proc, or with the
 // privilege that AT_EMPTY_PATH needs.

@@ -16,4 +16,10 @@ bool build_output_name(const std::string& input, const char* extension, std::str
   return true;
 }
 
+std::string directory_of(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return name.substr(0, slash == 0 ? 1 : slash);
+}
+
 }  // namespace kotran

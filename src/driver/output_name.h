@@ -15,4 +15,8 @@ inline constexpr size_t NAME_BUFFER_SIZE = PATH_MAX;
 // the name buffer.
 bool build_output_name(const std::string& input, const char* extension, std::string& output);
 
+// The folder a name lies in: everything before its last '/', "/" for a name
+// just under the root, "." for a name without '/'.
+std::string directory_of(const std::string& name);
+
 }  // namespace kotran
