@@ -302,12 +302,14 @@ class FileWalk {
   // through as it is, line ends as every output writes them. A file found
   // in a tree that is no text (a NUL byte, or valid in no code) is skipped.
   bool detect(const std::string& name, TextStream* in, const WorkItem& item, Code& source) {
-    const bool has_nul = item.in_tree && first_block_has_nul(in);
     const Recognition answer = recognise(name, in);
     if (answer.code == Recognised::unreadable) return false;
-    if (item.in_tree && answer.code != Recognised::utf16 && (has_nul || answer.certainty == Certainty::not_valid)) {
-      print_message(has_nul ? MSG_NOT_TEXT_NUL : MSG_NOT_TEXT_INVALID, {name});
-      return false;
+    if (item.in_tree && answer.code != Recognised::utf16) {
+      const bool has_nul = first_block_has_nul(in);
+      if (has_nul || answer.certainty == Certainty::not_valid) {
+        print_message(has_nul ? MSG_NOT_TEXT_NUL : MSG_NOT_TEXT_INVALID, {name});
+        return false;
+      }
     }
     const bool filter = item.kind == ItemKind::standard_input;
     if (answer.code == Recognised::ascii) {
@@ -324,13 +326,14 @@ class FileWalk {
     return true;
   }
 
-  // Whether the first block of the input holds a NUL byte; the input is
-  // then at its start again.
+  // Whether the first block of the input, which recognition has left at its
+  // start, holds a NUL byte. The block read is the one the conversion takes
+  // next; the input stays at its start.
   static bool first_block_has_nul(TextStream* in) {
     const int c = read_byte(in);
     if (c == EOF) return false;
     const bool nul = c == 0 || std::memchr(in->next, 0, static_cast<size_t>(in->limit - in->next)) != nullptr;
-    stream_seek(in, 0, 0);
+    unread_byte(c, in);
     return nul;
   }
 
