@@ -174,7 +174,7 @@ class SjisReading {
       const unsigned low = row_tables.jis_low[code & 0xFF];
       const auto jis = static_cast<uint16_t>((row + (low >> 8)) << 8 | (low & 0xFF));
       const char16_t u = row == 0 || low == 0 ? 0 : jis_to_unicode(jis);
-      if (u == 0 || (is_user_defined(u))) return tally.refuse();  // 0xEB, 0xEC, 0xEF: empty under Windows
+      if (u == 0 || is_user_defined(u)) return tally.refuse();  // 0xEB, 0xEC, 0xEF: empty under Windows
       return tally.take(jis_class(jis, u), jis_char_cost(jis));
     }
     const uint16_t jis = sjis_to_jis_code(code);
