@@ -5,7 +5,7 @@
 //
 // The hosts host1 and host2 are this machine: an `ssh` ahead on PATH runs
 // each command as sshd would, through a shell, in the host's own home
-// folder under remote/. So GNU parallel does all it does with real hosts:
+// folder under remote/, with the account's HOME and SHELL. So GNU parallel does all it does with real hosts:
 // asks each for its number of cores, and in the transfer recipe copies each
 // file there with rsync, brings the output back and removes both there.
 // (With `-S :` it would copy nothing: it ignores --transferfile and --return
@@ -107,7 +107,10 @@ void set_up_hosts(const TempDir& dir) {
             "host=$1; shift\n"
             "echo \"$host\" >> '" + dir.file("ssh.log") + "'\n"
             "[ \"$1\" = -- ] && shift\n"
-            "cd '" + dir.file("remote") + "'/\"$host\" && HOME=$PWD exec sh -c \"$*\"\n");
+            "# sshd sets HOME and SHELL from the account whatever the caller had;\n"
+            "# GNU parallel runs each remote job with $SHELL.\n"
+            "shell=$(getent passwd \"$(id -u)\" | cut -d: -f7)\n"
+            "cd '" + dir.file("remote") + "'/\"$host\" && HOME=$PWD SHELL=${shell:-/bin/sh} exec sh -c \"$*\"\n");
   ASSERT_EQ(chmod(dir.file("bin/ssh").c_str(), 0755), 0);
 }
 
