@@ -58,13 +58,20 @@ struct RunResult {
 };
 
 // Runs converter number n over a memory input fed chunk bytes per fill,
-// with the given options.
+// with the given options, the output as kotran's for the target (LF alone
+// where they say -l). With kept set, the conversion handles line ends itself
+// (stream_keep_line_ends).
 inline RunResult run_converter(unsigned n, const void* bytes, size_t size, const ConvertOptions& with, bool text,
-                               size_t chunk) {
+                               size_t chunk, bool kept = false) {
   RunResult r;
   TextStream* in = open_memory_input(bytes, size, text, chunk);
-  TextStream* out = open_memory_output(&r.output, text);
+  // As kotran writes it: UTF-16 output writes its own line ends.
+  TextStream* out = open_memory_output(&r.output, text && code_at(n % CODE_COUNT) != Code::utf16);
   KOTRAN_FUZZ_CHECK(in != nullptr && out != nullptr, "a memory stream could not be opened");
+  out->lf_only = with.lf_only;
+  if (kept)
+    KOTRAN_FUZZ_CHECK(stream_keep_line_ends(in) == 0 && stream_keep_line_ends(out) == 0,
+                      "a new memory stream would not keep line ends");
   r.found = converter_number(n)(in, out, with);
   KOTRAN_FUZZ_CHECK(close_stream(in) == 0, "closing the memory input failed");
   KOTRAN_FUZZ_CHECK(close_stream(out) == 0, "closing the memory output failed");

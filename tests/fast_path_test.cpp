@@ -9,28 +9,42 @@
 #include "convert/converters.h"
 #include "test_util.h"
 
+using kotran::test::to_hex;
+
 namespace kotran {
 namespace {
 
-// Runs the converter over text-mode memory streams fed chunk bytes at a time.
-std::string run(Converter c, const std::string& input, ConvertOptions with, Path path, size_t chunk) {
+// Who translates line ends: the streams (the reference), or the conversion
+// itself, CR LF going through as it stands (as kotran converts a file).
+enum class LineEnds { streams, kept };
+
+// Runs the converter over text-mode memory streams fed chunk bytes at a time,
+// with standard output's settings for the target: -l (with.lf_only) writes
+// LF alone, and UTF-16 writes its own line ends.
+std::string run(Converter c, Code target, const std::string& input, ConvertOptions with, Path path, size_t chunk,
+                LineEnds line_ends = LineEnds::streams) {
   with.path = path;
   std::string output;
   TextStream* in = open_memory_input(input.data(), input.size(), true, chunk);
-  TextStream* out = open_memory_output(&output, true);
+  TextStream* out = open_memory_output(&output, target != Code::utf16);
+  out->lf_only = with.lf_only;
+  if (line_ends == LineEnds::kept) {
+    EXPECT_EQ(stream_keep_line_ends(in), 0);
+    EXPECT_EQ(stream_keep_line_ends(out), 0);
+  }
   c(in, out, with);
   close_stream(in);
   close_stream(out);
   return output;
 }
 
-// Every converter, each fast path against the byte loop.
+// Every converter, each path the processor can take (the byte loop too).
 template <class Check>
 void for_each_converter_and_path(Check check) {
   for (size_t s = 0; s < CODE_COUNT; ++s)
     for (size_t t = 0; t < CODE_COUNT; ++t)
       for (const Path path : PATHS)
-        if (path != Path::byte_loop && path_available(path)) check(code_at(s), code_at(t), path);
+        if (path_available(path)) check(code_at(s), code_at(t), path);
 }
 
 // Text made of the pieces the fast paths look for (long ASCII runs, runs of
@@ -39,7 +53,10 @@ std::string random_text(std::mt19937& rng, size_t size) {
   const char* const pieces[] = {
       "The quick brown fox jumps\r\n", "abcdefghijklmnop", "\x1B$B4A;z\x1B(B", "\x1B(I1\x1B(J", "\x1B$@0!\x1B(B",
       "\x8A\xBF\x8E\x9A\x82\xA0", "\xB4\xC1\xBB\xFA\xA4\xA2", "\x8E\xB1\x8E\xDE", "\xE6\xBC\xA2\xE5\xAD\x97",
-      "\xEF\xBD\xB6\xEF\xBE\x9E", "\r\n", "\n", "\r", "\x1A", "\x0E\x0F", "\xFF", "\x80", "\xA0",
+      "\xEF\xBD\xB6\xEF\xBE\x9E", "\r\n", "\n", "\r", "\x0E\x0F", "\xFF", "\x80", "\xA0",
+      // Line ends where a first byte or an escape waits, and doubled CRs.
+      "\x81\r\n", "\xA4\r\n", "\x8E\r\n", "\x1B$B\r\n", "\x1B$B4\r\n", "\r\r\n", "\n\r",
+      "abcdefg\r\nabcdefghijklmnopqrstuvwx\r\n", "abcdefghijklmnopqrstuvwxyz01234\r\n\n",
   };
   std::uniform_int_distribution<size_t> pick(0, std::size(pieces) + 3);
   std::uniform_int_distribution<int> byte(0, 255);
@@ -48,24 +65,36 @@ std::string random_text(std::mt19937& rng, size_t size) {
     const size_t p = pick(rng);
     if (p < std::size(pieces))
       text += pieces[p];
-    else
-      text += static_cast<char>(byte(rng));
+    else if (const char b = static_cast<char>(byte(rng)); b != 0x1A)  // which would end the text
+      text += b;
   }
   return text;
 }
 
+// Each path, with the streams translating line ends and with the conversion
+// keeping them, writes what the byte loop writes over translating streams.
 TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
   std::mt19937 rng(20261207);
-  const ConvertOptions variants[] = {{}, {.widen = true}, {.jis_variant = 3}, {.widen = true, .jis_variant = 3}};
+  const ConvertOptions variants[] = {{},
+                                     {.widen = true},
+                                     {.jis_variant = 3},
+                                     {.widen = true, .jis_variant = 3, .lf_only = true},
+                                     {.lf_only = true}};
   for (int round = 0; round < 40; ++round) {
-    const std::string text = random_text(rng, 3000 + static_cast<size_t>(round) * 50);
+    std::string text = random_text(rng, 3000 + static_cast<size_t>(round) * 50);
+    if (round % 4 == 1) text += "\r\x1A\n";  // a CR before the mark that ends the text
+    if (round % 4 == 3) text.insert(text.size() / 2, "\x1A");
     const size_t chunk = static_cast<size_t>(1 + round % 13) * (round % 2 == 0 ? 1 : 97);
     for_each_converter_and_path([&](Code source, Code target, Path path) {
       const Converter c = converter(source, target);
       for (const ConvertOptions& o : variants) {
-        ASSERT_EQ(run(c, text, o, path, chunk), run(c, text, o, Path::byte_loop, chunk))
-            << converter_name(source, target) << " path " << int(path) << " widen " << o.widen << " variant "
-            << int(o.jis_variant) << " round " << round;
+        const std::string reference = run(c, target, text, o, Path::byte_loop, chunk);
+        for (const LineEnds line_ends : {LineEnds::streams, LineEnds::kept}) {
+          ASSERT_EQ(to_hex(run(c, target, text, o, path, chunk, line_ends)), to_hex(reference))
+              << converter_name(source, target) << " path " << path_name(path) << " widen " << o.widen
+              << " variant " << int(o.jis_variant) << " -l " << o.lf_only << " kept "
+              << (line_ends == LineEnds::kept) << " round " << round;
+        }
       }
     });
   }
@@ -99,9 +128,12 @@ TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
     const Converter c = converter(source, target);
     for (size_t chunk : {1u, 7u, 4096u}) {
       for (const bool widen : {false, true}) {
-        const std::string fast = run(c, text, {.widen = widen}, path, chunk);
-        EXPECT_EQ(fast, run(c, text, {.widen = widen}, Path::byte_loop, chunk)) << converter_name(source, target);
-        EXPECT_GT(fast.size(), text.size() / 2) << converter_name(source, target);
+        const std::string reference = run(c, target, text, {.widen = widen}, Path::byte_loop, chunk);
+        for (const LineEnds line_ends : {LineEnds::streams, LineEnds::kept}) {
+          const std::string fast = run(c, target, text, {.widen = widen}, path, chunk, line_ends);
+          EXPECT_EQ(fast, reference) << converter_name(source, target) << " " << path_name(path);
+          EXPECT_GT(fast.size(), text.size() / 2) << converter_name(source, target);
+        }
       }
     }
   });

@@ -430,6 +430,27 @@ KOTRAN_HOT void store_jis_as_euc(unsigned char* o, const unsigned char* p) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_or_si128(v, _mm_set1_epi8(static_cast<char>(0x80))));
 }
 
+// Bit i set for each of the 32 bytes at p that is a CR, and that is an LF.
+struct LineEndBytes {
+  uint32_t cr, lf;
+};
+
+KOTRAN_HOT LineEndBytes line_end_bytes(const unsigned char* p) {
+  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+  auto bits = [&](char c) {
+    const __m128i x = _mm_set1_epi8(c);
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v0, x))) |
+           static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v1, x))) << 16;
+  };
+  return {bits(0x0D), bits(0x0A)};
+}
+
+KOTRAN_WIDE LineEndBytes line_end_bytes_wide(const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  return {wide_mask(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x0D))), wide_mask(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x0A)))};
+}
+
 #else
 // Without SSE2 the byte loops serve alone; these are declared for the
 // readers' code that PAIR_VECTORS leaves out, and never called.
@@ -461,6 +482,11 @@ void store_sjis_as_euc(unsigned char* o, const unsigned char* p, uint32_t leads)
 void store_sjis_as_jis(unsigned char* o, const unsigned char* p, uint32_t leads);
 void store_jis_as_sjis(unsigned char* o, const unsigned char* p);
 void store_jis_as_euc(unsigned char* o, const unsigned char* p);
+struct LineEndBytes {
+  uint32_t cr, lf;
+};
+LineEndBytes line_end_bytes(const unsigned char* p);
+LineEndBytes line_end_bytes_wide(const unsigned char* p);
 #endif
 
 }  // namespace kotran

@@ -22,13 +22,12 @@ struct ConversionResult {
   // Characters written as 〓 (or U+FFFD) because the target lacks them or the
   // input was no character.
   size_t replaced = 0;
-  // Where the first of them stands in the converted text, counted in bytes
-  // as the converter wrote them (a line end as one LF); -1 for none.
-  int64_t first_replaced = -1;
 };
 
-// Reads in to its end and writes the converted text to out. Line ends are
-// the streams' business: each converter sees and writes LF.
+// Reads in to its end and writes the converted text to out. A converter sees
+// and writes a line end as LF; where the streams keep line ends as stored
+// (stream_keep_line_ends), the cursors translate them, and the loops that
+// take many bytes at once leave each line end that needs it to them.
 using Converter = ConversionResult (*)(TextStream* in, TextStream* out, const ConvertOptions& options);
 
 }  // namespace kotran

@@ -221,23 +221,28 @@ inline unsigned match_mask(const unsigned char* p, unsigned char c) {
 // 0x1A ends the text. A CR at the very end is held back until the next
 // stored byte settles it. Returns the count of bytes to deliver. `to` has
 // SCAN_WIDTH bytes to spare past the result.
-size_t fold_input(TextStream* s, const unsigned char* from, size_t len, unsigned char* to) {
-  const unsigned char* end = from + len;
-  bool at_end = false;
-  if (const void* sub = std::memchr(from, SUB, len)) {
-    // A console drops only the rest of this read; a file or pipe ends here.
-    end = static_cast<const unsigned char*>(sub);
-    at_end = true;  // what stood after the 0x1A does not settle a CR
-    if (s->kind != StreamKind::console) {
-      s->sub_met = true;
-      // Where the text ended, and what was read after it, for the report.
-      s->mark_offset = s->raw_pos - static_cast<int64_t>(len) + (end - from);
-      s->tail_read = static_cast<int64_t>(from + len - end - 1);
-      s->tail_marks_only = true;
-      for (const unsigned char* p = end + 1; p < from + len; ++p)
-        if (*p != SUB) s->tail_marks_only = false;
-    }
+// The end of the text among len stored bytes just read: at the first 0x1A,
+// which ends a file or pipe (noted for the report) and only the rest of this
+// read on a console; otherwise after them.
+const unsigned char* text_end(TextStream* s, const unsigned char* from, size_t len) {
+  const void* sub = std::memchr(from, SUB, len);
+  if (sub == nullptr) return from + len;
+  const auto* end = static_cast<const unsigned char*>(sub);
+  if (s->kind != StreamKind::console) {
+    s->sub_met = true;
+    // Where the text ended, and what was read after it, for the report.
+    s->mark_offset = s->raw_pos - static_cast<int64_t>(len) + (end - from);
+    s->tail_read = static_cast<int64_t>(from + len - end - 1);
+    s->tail_marks_only = true;
+    for (const unsigned char* p = end + 1; p < from + len; ++p)
+      if (*p != SUB) s->tail_marks_only = false;
   }
+  return end;
+}
+
+size_t fold_input(TextStream* s, const unsigned char* from, size_t len, unsigned char* to) {
+  const unsigned char* const end = text_end(s, from, len);
+  const bool at_end = end != from + len;  // what stood after the 0x1A does not settle a CR
   const unsigned char* r = from;
   unsigned char* w = to;
   for (;;) {
@@ -397,7 +402,7 @@ int write_held(TextStream* s, size_t held) {
   s->text_written += static_cast<int64_t>(held);
   const unsigned char* out = s->data;
   size_t size = held;
-  if (s->text && !s->lf_only) {
+  if (s->text && !s->lf_only && !s->line_ends_kept) {
     // Each LF goes out as CR LF.
     unsigned char* w = s->data + s->block_size;
     const unsigned char* r = s->data;
@@ -472,8 +477,9 @@ int read_byte_refill(TextStream* s) {
       return EOF;
     }
     // Text is read into the stored-bytes area and translated into the block;
-    // other input goes straight into the block.
-    unsigned char* const stored = s->text ? s->data + s->block_size + PUSHBACK_ROOM : s->data;
+    // other input, and text whose line ends are kept, goes straight into the block.
+    const bool folds = s->text && !s->line_ends_kept;
+    unsigned char* const stored = folds ? s->data + s->block_size + PUSHBACK_ROOM : s->data;
     size_t start = 0;
     if (s->held_cr) {
       stored[0] = CR;
@@ -499,7 +505,10 @@ int read_byte_refill(TextStream* s) {
     }
     s->held_cr = false;
     size_t len = start + static_cast<size_t>(n);
-    if (s->text) len = fold_input(s, stored, len, s->data);
+    if (folds)
+      len = fold_input(s, stored, len, s->data);
+    else if (s->text)
+      len = static_cast<size_t>(text_end(s, stored, len) - stored);
     s->limit = s->data + len;
     if (len > 0) return *s->next++;
   }
@@ -536,7 +545,7 @@ int write_through(TextStream* s, const unsigned char* bytes, size_t size) {
       ok = write_stored(s, buf, fill) && ok;
       fill = 0;
     }
-    if (bytes[i] == LF && s->text && !s->lf_only) buf[fill++] = CR;
+    if (bytes[i] == LF && s->text && !s->lf_only && !s->line_ends_kept) buf[fill++] = CR;
     buf[fill++] = bytes[i];
   }
   if (fill > 0) ok = write_stored(s, buf, fill) && ok;
@@ -568,6 +577,20 @@ int write_bytes(TextStream* s, const void* bytes, size_t size) {
 }
 
 int write_string(TextStream* s, const char* str) { return write_bytes(s, str, std::strlen(str)); }
+
+int stream_keep_line_ends(TextStream* s, bool keep) {
+  if (s->line_ends_kept == keep) return 0;
+  if (s->input) {
+    if (s->next != s->limit || s->held_cr || !keep) {
+      last_error = ERR_INVALID_ARGUMENT;
+      return -1;
+    }
+  } else if (flush_stream(s) != 0) {
+    return -1;
+  }
+  s->line_ends_kept = keep;
+  return 0;
+}
 
 int64_t stream_tell(TextStream* s) {
   if (s->input) {

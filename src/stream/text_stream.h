@@ -4,7 +4,8 @@
 // writing stores each LF as CR LF (or as LF alone in LF mode). Translation
 // happens a block at a time when a block is filled or written out, so the
 // per-byte operations below are a compare and a load or store: they inline
-// into the converters' loops.
+// into the converters' loops. A conversion may instead take the line ends
+// over itself (stream_keep_line_ends), so that a CR LF goes through untouched.
 #pragma once
 
 #include <cstddef>
@@ -65,6 +66,10 @@ struct TextStream {
   bool sub_met = false;    // input: a stored 0x1A ended the input
   bool held_cr = false;    // input: a stored CR at the end of a chunk awaits the next byte
   bool text = true;        // translate line ends
+  // Text whose line ends the stream leaves as stored (see
+  // stream_keep_line_ends): the reader folds CR LF as it reads, the writer
+  // stores CR LF itself. 0x1A still ends the input.
+  bool line_ends_kept = false;
   bool lf_only = false;    // output: store LF alone instead of CR LF
   bool owns_fd = true;
   bool tell_exact = true;  // input: no CR LF was folded in the current block
@@ -160,6 +165,13 @@ int write_string(TextStream* s, const char* str);
 // Writes size bytes as by write_byte (a console receives them in one write).
 int write_bytes(TextStream* s, const void* bytes, size_t size);
 
+// From here on the conversion, not the stream, handles line ends: input
+// hands over CR LF as stored (0x1A still ends the text), and output writes
+// every byte as the writer stored it, CR LF included. Output held so far goes
+// out first, translated as before. An input must hold no block (just opened
+// or positioned); -1, with nothing changed, when it does. With keep clear,
+// an output goes back to translating (after writing what it holds).
+int stream_keep_line_ends(TextStream* s, bool keep = true);
 int64_t stream_tell(TextStream* s);
 // An input that cannot seek (a pipe) can still go back to any offset it has
 // delivered since it was opened, until stream_forget_history.

@@ -23,9 +23,16 @@ inline constexpr size_t STORE_MAX = 40;
 // Returns whether anything was taken.
 // With take_ascii set, take sees every unit first, ASCII included, and the
 // loop stores ASCII itself only where take returns 0.
+// The line ends that the tight loops into this writer leave to the byte loop.
+template <class Writer>
+LineEndStops line_end_stops(const Writer& w) {
+  return w.out.adds_cr() ? LineEndStops::lone_lf : LineEndStops::cr_lf;
+}
+
 template <bool take_ascii = false, class Writer, class Take>
 KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
-  if (const size_t n = ascii_run(in.begin(), in.end(), false)) {
+  const LineEndStops stops = line_end_stops(w);
+  if (const size_t n = ascii_run(in.begin(), in.end(), false, stops)) {
     w.ascii(in.begin(), n);
     in.skip(n);
     return true;
@@ -44,10 +51,12 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
     }
     if (p[0] < 0x80) {
       if (end - p >= 8) {
-        const unsigned n = ascii_prefix(p, false);
+        const unsigned n = ascii_prefix(p, false, stops);
+        if (n == 0) break;
         o = w.store_ascii8(o, p, n);
         p += n;
       } else {
+        if (p[0] == 0x0A || p[0] == 0x0D) break;
         o = w.store_ascii(o, p[0]);
         ++p;
       }

@@ -10,6 +10,7 @@
 
 #include "codes/hot.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codes/code.h"
@@ -139,6 +140,21 @@ KOTRAN_HOT PlainUnits step_units(const unsigned char* p) {
     return Step::units(p);
 }
 
+// How many of the 32 bytes at p come before the first line-end stop (see
+// LineEndStops): 32 when none does.
+template <Path path>
+KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops stops) {
+  LineEndBytes b;
+  if constexpr (path == Path::wide_vectors)
+    b = line_end_bytes_wide(p);
+  else
+    b = line_end_bytes(p);
+  constexpr uint64_t LAST = uint64_t{1} << 31;
+  const uint64_t cr = b.cr, lf = b.lf;
+  const uint64_t stop = stops == LineEndStops::lone_lf ? (lf & ~(cr << 1)) | (cr & LAST) : cr & ((lf >> 1) | LAST);
+  return static_cast<unsigned>(__builtin_ctzll(stop | uint64_t{1} << 32));
+}
+
 // The tight loop of a reader whose source has vector steps: where the path
 // and the target allow, a vector of plain units at a time; wherever the
 // vector takes nothing, pair(p, end, o) takes one unit, as in tight_loop.
@@ -146,9 +162,13 @@ template <Code source, Path path, class Writer, class Pair>
 KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
   using Step = VectorStep<source, Writer>;
   if constexpr (takes_vectors<source, Writer>(path, VectorForm::same_length)) {
+    // A line end is an ASCII byte, never half of a pair: the units end
+    // before it.
+    const LineEndStops stops = line_end_stops(w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
-        const PlainUnits u = step_units<path, Step>(p);
+        PlainUnits u = step_units<path, Step>(p);
+        u.length = std::min(u.length, before_line_end_stop<path>(p, stops));
         if (u.length != 0) {
           step_store<path, Step>(o, p, u);
           o += u.length;

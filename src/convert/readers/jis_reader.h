@@ -27,7 +27,7 @@ class JisDecoder {
     for (;;) {
       if constexpr (path != Path::byte_loop) {
         if (read_shift_ == SHIFT_NONE) {
-          if (const size_t n = ascii_run(in_.begin(), in_.end(), true)) {
+          if (const size_t n = ascii_run(in_.begin(), in_.end(), true, line_end_stops(w_))) {
             w_.ascii(in_.begin(), n);
             in_.skip(n);
             continue;
@@ -83,6 +83,7 @@ class JisDecoder {
 
  private:
   static constexpr unsigned LF = 0x0A;
+  static constexpr unsigned CR = 0x0D;
   static constexpr unsigned SO = 0x0E;
   static constexpr JisReading reading = Writer::jis_reading;
 
@@ -100,22 +101,26 @@ class JisDecoder {
     if (w_.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
     unsigned char* const o_last = w_.out.room_end() - STORE_MAX;
     bool kanji = read_shift_ == SHIFT_KANJI;  // or one-byte text
+    const LineEndStops stops = line_end_stops(w_);
     while (p < end && o <= o_last) {
       const unsigned b = p[0];
       if (!kanji) {
         if (b < 0x80 && b != ESC) {
           if (end - p >= 8) {
-            const unsigned n = ascii_prefix(p, true);
+            const unsigned n = ascii_prefix(p, true, stops);
+            if (n == 0) break;
             o = w_.store_ascii8(o, p, n);
             p += n;
           } else {
+            if (b == LF || b == CR) break;
             o = w_.store_ascii(o, b);
             ++p;
           }
           continue;
         }
       } else {
-        if (b == LF) {
+        // A CR, and a lone LF that must become CR LF, go to the byte loop.
+        if (b == LF && stops != LineEndStops::lone_lf) {
           o = w_.store_ascii(o, LF);
           ++p;
           continue;

@@ -50,7 +50,7 @@ struct Utf16Writer : UnicodeWriter<Utf16Writer> {
   unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     const char16_t u = jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo));
     if (u == 0) {
-      count_replacement(o);
+      count_replacement();
       return store_unit(o, REPLACEMENT_CHARACTER);
     }
     return store_unit(o, jis_forms ? jis_unicode_form(u) : u);

@@ -52,7 +52,7 @@ struct Utf8Writer : UnicodeWriter<Utf8Writer> {
   unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     const Utf8Form& f = forms[(hi - 0x21) * 94 + (lo - 0x21)];
     if (f.count == 0) {
-      count_replacement(o);
+      count_replacement();
       return store_bmp(o, REPLACEMENT_CHARACTER);
     }
     std::memcpy(o, &f, sizeof f);

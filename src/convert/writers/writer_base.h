@@ -55,13 +55,8 @@ struct WriterBase {
 
   Self& self() { return static_cast<Self&>(*this); }
 
-  // One character replaced at o, where it is stored: counted, and the place
-  // of the first kept.
-  void count_replacement(const unsigned char* o) {
-    if (found.replaced++ == 0) [[unlikely]]
-      found.first_replaced = out.text_offset(o);
-  }
-  void count_replacement() { count_replacement(out.room_begin()); }
+  // One character replaced: counted.
+  void count_replacement() { ++found.replaced; }
 
   // A Shift-JIS pair as read: the character of its code, or the two bytes
   // when they are none (a trail byte below 0x40, or 0xFF). Past row 94 (lead
