@@ -234,7 +234,8 @@ class FileWalk {
     }
     const bool filter = item.kind == ItemKind::standard_input;
     Code source = source_of(settings_);
-    if ((settings_ & SOURCE_FORCED) == 0 && !detect(name, in, item, source)) {
+    if ((settings_ & SOURCE_FORCED) != 0) keep_line_ends(in, filter);
+    if ((settings_ & SOURCE_FORCED) == 0 && !detect(name, in, item, source, filter)) {
       close_stream(in);
       return;
     }
@@ -258,7 +259,8 @@ class FileWalk {
   }
 
   // The recognised code of the file; unreadable (and reported) when it
-  // cannot be read.
+  // cannot be read. Recognition reads the text with its line ends folded by
+  // the stream; the conversion that follows reads it again from the start.
   Recognition recognise(const std::string& name, TextStream* in) {
     const Recognition answer = recognise_code(in);
     if (answer.code == Recognised::unreadable || stream_seek(in, 0, 0) != 0) {
@@ -268,6 +270,30 @@ class FileWalk {
       return {Recognised::unreadable, Certainty::certain};
     }
     return answer;
+  }
+
+  // Whether standard output and standard error are one file that keeps
+  // what they write (2>&1 into a file or a pipe), where their blocks
+  // interleave as the streams cut them. /dev/null keeps nothing.
+  static bool output_shares_error_file() {
+    static const bool shared = [] {
+      struct stat out_st, err_st;
+      if (fstat(1, &out_st) != 0 || fstat(2, &err_st) != 0) return true;
+      return id_of(out_st) == id_of(err_st) && !S_ISCHR(out_st.st_mode);
+    }();
+    return shared;
+  }
+
+  // Lets the conversion, not the streams, handle line ends, so that a CR LF
+  // goes through as it stands, where nothing else can tell: not from or to
+  // a terminal, which takes line ends as they come, and not where standard
+  // output shares a file with standard error. The input holds no block yet.
+  void keep_line_ends(TextStream* in, bool filter) {
+    if (in->kind == StreamKind::console) return;
+    if ((filter || (settings_ & TO_CONSOLE) != 0) &&
+        (std_out()->kind == StreamKind::console || output_shares_error_file()))
+      return;
+    stream_keep_line_ends(in);
   }
 
   // Standard output has taken what was written to it; otherwise the loss is
@@ -301,9 +327,10 @@ class FileWalk {
   // (standard input) is never skipped: text that needs no conversion goes
   // through as it is, line ends as every output writes them. A file found
   // in a tree that is no text (a NUL byte, or valid in no code) is skipped.
-  bool detect(const std::string& name, TextStream* in, const WorkItem& item, Code& source) {
+  bool detect(const std::string& name, TextStream* in, const WorkItem& item, Code& source, bool filter) {
     const Recognition answer = recognise(name, in);
     if (answer.code == Recognised::unreadable) return false;
+    keep_line_ends(in, filter);
     if (item.in_tree && answer.code != Recognised::utf16) {
       const bool has_nul = first_block_has_nul(in);
       if (has_nul || answer.certainty == Certainty::not_valid) {
@@ -311,7 +338,6 @@ class FileWalk {
         return false;
       }
     }
-    const bool filter = item.kind == ItemKind::standard_input;
     if (answer.code == Recognised::ascii) {
       print_message(MSG_ASCII_FILE, {name});
       // ASCII is Shift-JIS (and EUC) as it is.
@@ -432,6 +458,12 @@ class FileWalk {
       close_stream(in);
       print_message(MSG_OUTPUT_IS_INPUT, {name, STDOUT_NAME});
       fail();
+      return;
+    }
+    // Standard output keeps line ends for this file as its input does.
+    if (stream_keep_line_ends(std_out(), in->line_ends_kept) != 0) {
+      close_stream(in);
+      check_standard_output();
       return;
     }
     const ConversionResult found = entry.converter(in, std_out(), convert_options());
@@ -562,6 +594,7 @@ class FileWalk {
     if (options_.in_place) output.keep_owner_and_times(in_st);
     out->lf_only = (settings_ & LF_LINE_ENDS) != 0;
     out->text = target_of(settings_) != Code::utf16;
+    if (in->line_ends_kept) stream_keep_line_ends(out);
     const ConversionResult found = entry.converter(in, out, convert_options());
     result_.replaced = found.replaced;
     report_losses(in, source_, found);
