@@ -455,6 +455,58 @@ TEST(DriverConvert, EveryForcedPathWritesTheSameBytes) {
   }
 }
 
+// Line ends come out as the streams' translation writes them whoever does
+// it: the conversion (a file, or standard output apart from standard error)
+// or the streams (standard output and standard error one file, 2>&1).
+TEST(DriverConvert, LineEndsComeOutTheSameWhoeverTranslatesThem) {
+  const struct {
+    Words options;
+    const char* input;     // hex
+    const char* expected;  // hex
+  } rows[] = {
+      // A lone LF gains its CR, a lone CR stays, CR CR LF keeps both CRs; -l drops the CR of CR LF.
+      {{"-e"}, "82 A0 0D 0A 0A 0D 0D 0A 0D 41 0D", "A4 A2 0D 0A 0D 0A 0D 0D 0A 0D 41 0D"},
+      {{"-e", "-l"}, "82 A0 0D 0A 0A 0D 0D 0A 0D 41 0D", "A4 A2 0A 0A 0D 0A 0D 41 0D"},
+      // A first byte before CR LF takes the line end as its second byte.
+      {{"-e"}, "82 A0 81 0D 0A 41", "A4 A2 81 0D 0A 41"},
+      {{"-j"}, "82 A0 81 0D 0A 41", "1B 24 42 24 22 1B 28 4A 81 0D 0A 41"},
+      {{"-u"}, "82 A0 81 0D 0A 41", "E3 81 82 EF BF BD 0D 0A 41"},
+      {{"-ej"}, "A4 A2 A4 0D 0A A4 A2", "1B 24 42 24 22 24 0D 0A 24 22 1B 28 4A"},
+      {{"-es"}, "A4 A2 A4 0D 0A A4 A2", "82 A0 82 88 82 A0"},
+      // Kanji text over a line end, and a CR before the mark that ends the text.
+      {{"-s"}, "1B 24 42 24 22 0D 0A 24 24 1B 28 42 0A", "82 A0 0D 0A 82 A2 0D 0A"},
+      {{"-e", "-l"}, "1B 24 42 24 22 0D 0A 24 24 1B 28 42 0A", "A4 A2 0A A4 A4 0A"},
+      {{"-e"}, "82 A0 0D 1A 0A", "A4 A2 0D"},
+      // CR LF and a lone LF after 31 bytes, where a vector of 32 ends.
+      {{"-e"},
+       "82 A0 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 0D 0A "
+       "61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 0A 82 A0",
+       "A4 A2 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 0D 0A "
+       "61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 0D 0A A4 A2"},
+      {{"-w"}, "82 A0 0D 0D 0A 0D 0A", "FF FE 42 30 0D 00 0D 00 0A 00 0D 00 0A 00"},
+  };
+  for (const auto& row : rows) {
+    TempDir dir;
+    dir.write("a.txt", hex(row.input));
+    std::string options;
+    for (const std::string& o : row.options) options += o + " ";
+    SCOPED_TRACE(options + row.input);
+    Words to_file = row.options, to_pipe = row.options;
+    to_file.push_back("a.txt");
+    to_pipe.insert(to_pipe.end(), {"-c", "a.txt"});
+    const RunResult f = run_kotran(to_file, dir.path());
+    ASSERT_EQ(f.status, 0) << f.err;
+    const std::string extension = row.options[0] == "-u" ? "utf8" : row.options[0] == "-w" ? "utf16"
+                                  : row.options[0].back() == 's' ? "sjs" : row.options[0].back() == 'j' ? "jis" : "euc";
+    EXPECT_EQ(to_hex(dir.read("a." + extension)), row.expected) << "to a file";
+    const RunResult p = run_kotran(to_pipe, dir.path());
+    EXPECT_EQ(to_hex(p.out), row.expected) << "to a pipe";
+    test::run_shell("'" KOTRAN_EXE "' " + options + "-c a.txt > both 2>&1", dir.path());
+    EXPECT_NE(dir.read("both").find(hex(row.expected)), std::string::npos)
+        << "with standard error: " << to_hex(dir.read("both"));
+  }
+}
+
 TEST(DriverConvert, SeveralFilesAllSkippedOrConvertedGiveStatusZero) {
   TempDir dir;
   dir.write("ascii.txt", kAsciiText);

@@ -80,16 +80,17 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
                                      {.jis_variant = 3},
                                      {.widen = true, .jis_variant = 3, .lf_only = true},
                                      {.lf_only = true}};
-  for (int round = 0; round < 40; ++round) {
+  for (int round = 0; round < 28; ++round) {
     std::string text = random_text(rng, 3000 + static_cast<size_t>(round) * 50);
     if (round % 4 == 1) text += "\r\x1A\n";  // a CR before the mark that ends the text
-    if (round % 4 == 3) text.insert(text.size() / 2, "\x1A");
+    if (round % 4 == 3) text[text.size() / 2] = '\x1A';  // a mark amid the text
     const size_t chunk = static_cast<size_t>(1 + round % 13) * (round % 2 == 0 ? 1 : 97);
     for_each_converter_and_path([&](Code source, Code target, Path path) {
       const Converter c = converter(source, target);
       for (const ConvertOptions& o : variants) {
         const std::string reference = run(c, target, text, o, Path::byte_loop, chunk);
         for (const LineEnds line_ends : {LineEnds::streams, LineEnds::kept}) {
+          if (path == Path::byte_loop && line_ends == LineEnds::streams) continue;  // the reference itself
           ASSERT_EQ(to_hex(run(c, target, text, o, path, chunk, line_ends)), to_hex(reference))
               << converter_name(source, target) << " path " << path_name(path) << " widen " << o.widen
               << " variant " << int(o.jis_variant) << " -l " << o.lf_only << " kept "
@@ -130,6 +131,7 @@ TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
       for (const bool widen : {false, true}) {
         const std::string reference = run(c, target, text, {.widen = widen}, Path::byte_loop, chunk);
         for (const LineEnds line_ends : {LineEnds::streams, LineEnds::kept}) {
+          if (path == Path::byte_loop && line_ends == LineEnds::streams) continue;
           const std::string fast = run(c, target, text, {.widen = widen}, path, chunk, line_ends);
           EXPECT_EQ(fast, reference) << converter_name(source, target) << " " << path_name(path);
           EXPECT_GT(fast.size(), text.size() / 2) << converter_name(source, target);
