@@ -287,9 +287,12 @@ class FileWalk {
   // Lets the conversion, not the streams, handle line ends, so that a CR LF
   // goes through as it stands, where nothing else can tell: not from or to
   // a terminal, which takes line ends as they come, and not where standard
-  // output shares a file with standard error. The input holds no block yet.
+  // output shares a file with standard error. Output that ends lines with LF
+  // alone (-l, and UTF-16, whose writer makes its own line ends) is left to
+  // the folding stream: there a CR LF is no copy. The input holds no block yet.
   void keep_line_ends(TextStream* in, bool filter) {
     if (in->kind == StreamKind::console) return;
+    if ((settings_ & LF_LINE_ENDS) != 0 || target_of(settings_) == Code::utf16) return;
     if ((filter || (settings_ & TO_CONSOLE) != 0) &&
         (std_out()->kind == StreamKind::console || output_shares_error_file()))
       return;

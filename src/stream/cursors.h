@@ -53,6 +53,8 @@ class ByteReader {
   // Moves the read position to p, within [begin(), end()].
   void skip_to(const unsigned char* p) { next_ += p - next_; }
   TextStream* stream() const { return s_; }
+  // Whether get folds CR LF: the bytes in hand are as stored, line ends too.
+  bool folds() const { return folds_; }
 
  private:
   int refill() {
@@ -120,13 +122,13 @@ class ByteWriter {
 
   // As write_byte.
   KOTRAN_HOT void put(unsigned ch) {
-    if (ch == '\n' && adds_cr_) [[unlikely]]
+    if (adds_cr_ && ch == '\n') [[unlikely]]
       put_byte('\r');
     put_byte(ch);
   }
   // Two bytes at once when there is room for both.
   KOTRAN_HOT void put2(unsigned first, unsigned second) {
-    if ((first == '\n' || second == '\n') && adds_cr_) [[unlikely]] {
+    if (adds_cr_ && (first == '\n' || second == '\n')) [[unlikely]] {
       put(first);
       put(second);
       return;

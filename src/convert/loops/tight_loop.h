@@ -23,15 +23,17 @@ inline constexpr size_t STORE_MAX = 40;
 // Returns whether anything was taken.
 // With take_ascii set, take sees every unit first, ASCII included, and the
 // loop stores ASCII itself only where take returns 0.
-// The line ends that the tight loops into this writer leave to the byte loop.
+// The line ends that the tight loops over in into this writer leave to the
+// byte loop: none where the streams translate them.
 template <class Writer>
-LineEndStops line_end_stops(const Writer& w) {
+LineEndStops line_end_stops(const ByteReader& in, const Writer& w) {
+  if (!in.folds()) return LineEndStops::none;
   return w.out.adds_cr() ? LineEndStops::lone_lf : LineEndStops::cr_lf;
 }
 
 template <bool take_ascii = false, class Writer, class Take>
 KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
-  const LineEndStops stops = line_end_stops(w);
+  const LineEndStops stops = line_end_stops(in, w);
   if (const size_t n = ascii_run(in.begin(), in.end(), false, stops)) {
     w.ascii(in.begin(), n);
     in.skip(n);
@@ -56,7 +58,7 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
         o = w.store_ascii8(o, p, n);
         p += n;
       } else {
-        if (p[0] == 0x0A || p[0] == 0x0D) break;
+        if (stops != LineEndStops::none && (p[0] == 0x0A || p[0] == 0x0D)) break;
         o = w.store_ascii(o, p[0]);
         ++p;
       }

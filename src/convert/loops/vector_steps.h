@@ -164,11 +164,11 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
   if constexpr (takes_vectors<source, Writer>(path, VectorForm::same_length)) {
     // A line end is an ASCII byte, never half of a pair: the units end
     // before it.
-    const LineEndStops stops = line_end_stops(w);
+    const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
         PlainUnits u = step_units<path, Step>(p);
-        u.length = std::min(u.length, before_line_end_stop<path>(p, stops));
+        if (stops != LineEndStops::none) u.length = std::min(u.length, before_line_end_stop<path>(p, stops));
         if (u.length != 0) {
           step_store<path, Step>(o, p, u);
           o += u.length;

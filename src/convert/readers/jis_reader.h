@@ -27,7 +27,7 @@ class JisDecoder {
     for (;;) {
       if constexpr (path != Path::byte_loop) {
         if (read_shift_ == SHIFT_NONE) {
-          if (const size_t n = ascii_run(in_.begin(), in_.end(), true, line_end_stops(w_))) {
+          if (const size_t n = ascii_run(in_.begin(), in_.end(), true, line_end_stops(in_, w_))) {
             w_.ascii(in_.begin(), n);
             in_.skip(n);
             continue;
@@ -101,7 +101,7 @@ class JisDecoder {
     if (w_.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
     unsigned char* const o_last = w_.out.room_end() - STORE_MAX;
     bool kanji = read_shift_ == SHIFT_KANJI;  // or one-byte text
-    const LineEndStops stops = line_end_stops(w_);
+    const LineEndStops stops = line_end_stops(in_, w_);
     while (p < end && o <= o_last) {
       const unsigned b = p[0];
       if (!kanji) {
@@ -112,7 +112,7 @@ class JisDecoder {
             o = w_.store_ascii8(o, p, n);
             p += n;
           } else {
-            if (b == LF || b == CR) break;
+            if (stops != LineEndStops::none && (b == LF || b == CR)) break;
             o = w_.store_ascii(o, b);
             ++p;
           }

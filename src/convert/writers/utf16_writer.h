@@ -47,7 +47,7 @@ struct Utf16Writer : UnicodeWriter<Utf16Writer> {
     for (unsigned k = 0; k < n; ++k) o = store_ascii(o, p[k]);
     return o;
   }
-  unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
+  [[gnu::always_inline]] unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     const char16_t u = jis_to_unicode(static_cast<uint16_t>(hi << 8 | lo));
     if (u == 0) {
       count_replacement();

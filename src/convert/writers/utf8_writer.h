@@ -49,7 +49,7 @@ struct Utf8Writer : UnicodeWriter<Utf8Writer> {
     std::memcpy(o, p, 8);
     return o + n;
   }
-  unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
+  [[gnu::always_inline]] unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
     const Utf8Form& f = forms[(hi - 0x21) * 94 + (lo - 0x21)];
     if (f.count == 0) {
       count_replacement();
