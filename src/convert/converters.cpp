@@ -16,8 +16,11 @@ template <Path path, class Reader, class Writer>
 }
 
 // The wide path, compiled for AVX2; taken only where the processor has it.
+// Flattened: the wide steps' classifications and stores, which are compiled
+// for AVX2 but not forced inline (other code calls them too), are inlined
+// into it rather than called once a vector.
 template <class Reader, class Writer>
-[[gnu::noinline, gnu::target("avx2")]] void run_wide_path(ByteReader& in, const Writer& w,
+[[gnu::noinline, gnu::target("avx2"), gnu::flatten]] void run_wide_path(ByteReader& in, const Writer& w,
                                                           const ConvertOptions& options) {
   Reader::template run<Path::wide_vectors>(in, w, options);
 }
