@@ -439,7 +439,7 @@ TEST(DriverConvert, EveryForcedPathWritesTheSameBytes) {
   for (const auto& f : test::corpus_files()) text += f.utf8;
   dir.write("u.txt", text);
   std::map<std::string, std::string> first;
-  for (const char* path : {"", "byte_loop", "words", "vectors", "wide_vectors", "no_such_path"}) {
+  for (const char* path : {"", "byte_loop", "words", "vectors", "wide_vectors", "widest_vectors", "no_such_path"}) {
     const Words env = {std::string("KOTRAN_PATH=") + path};
     for (const char* option : {"-us", "-ue", "-uj"}) {
       const RunResult r = run_kotran({"-c", option, "u.txt"}, dir.path(), env);

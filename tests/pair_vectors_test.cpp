@@ -8,6 +8,7 @@
 
 #include "codes/jis_sjis.h"
 #include "codes/pair_vectors.h"
+#include "codes/pair_vectors_512.h"
 #include "codes/paths.h"
 #include "test_util.h"
 
@@ -20,25 +21,27 @@ using test::hex;
 using test::to_hex;
 
 constexpr unsigned ESC = 0x1B;
-// The wide path's steps are checked where the processor has AVX2.
+// The wide path's steps are checked where the processor has AVX2, the
+// widest path's (64 bytes) where it has AVX-512 BW.
 const bool wide = path_available(Path::wide_vectors);
+const bool widest = path_available(Path::widest_vectors);
 constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
 
 // The split the EUC reader makes, one unit at a time; into Shift-JIS, ESC
 // does not stop it and a pair of rows 85-94 does.
-template <bool into_sjis = false>
+template <bool into_sjis = false, unsigned width = VECTOR_WIDTH>
 PlainUnits reference_euc_units(const unsigned char* p) {
   unsigned i = 0;
-  uint32_t leads = 0;
-  while (i < VECTOR_WIDTH) {
+  uint64_t leads = 0;
+  while (i < width) {
     if (p[i] < 0x80) {
       if (p[i] == ESC && !into_sjis) break;
       ++i;
       continue;
     }
-    if (i + 1 >= VECTOR_WIDTH || !is_euc_byte(p[i]) || !is_euc_byte(p[i + 1])) break;
+    if (i + 1 >= width || !is_euc_byte(p[i]) || !is_euc_byte(p[i + 1])) break;
     if (into_sjis && p[i] >= 0xF5) break;
-    leads |= 1u << i;
+    leads |= uint64_t{1} << i;
     i += 2;
   }
   return {i, leads};
@@ -49,16 +52,17 @@ constexpr bool is_row_lead(unsigned b) { return (b >= 0x81 && b <= 0x9F) || (b >
 constexpr bool is_row_trail(unsigned b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
 // The split the Shift-JIS reader makes, one unit at a time.
+template <unsigned width = VECTOR_WIDTH>
 PlainUnits reference_sjis_units(const unsigned char* p) {
   unsigned i = 0;
-  uint32_t leads = 0;
-  while (i < VECTOR_WIDTH) {
+  uint64_t leads = 0;
+  while (i < width) {
     if (p[i] < 0x80) {
       ++i;
       continue;
     }
-    if (!is_sjis_lead(p[i]) || i + 1 >= VECTOR_WIDTH || !is_row_lead(p[i]) || !is_row_trail(p[i + 1])) break;
-    leads |= 1u << i;
+    if (!is_sjis_lead(p[i]) || i + 1 >= width || !is_row_lead(p[i]) || !is_row_trail(p[i + 1])) break;
+    leads |= uint64_t{1} << i;
     i += 2;
   }
   return {i, leads};
@@ -137,18 +141,18 @@ void check_cases(const UnitsCase (&cases)[N], Split vector, Split reference) {
   }
 }
 
-// The same on 200 000 chunks of bytes drawn by byte(rng, mix); mix (0-2)
-// says how often a byte that stops the split turns up.
-template <class Byte>
+// The same on 200 000 chunks of width bytes drawn by byte(rng, mix); mix
+// (0-2) says how often a byte that stops the split turns up.
+template <unsigned width = VECTOR_WIDTH, class Byte>
 void check_random_chunks(uint32_t seed, Byte byte, Split vector, Split reference) {
   std::mt19937 rng(seed);
-  unsigned char chunk[VECTOR_WIDTH];
+  unsigned char chunk[width];
   for (int round = 0; round < 200000; ++round) {
     for (unsigned char& b : chunk) b = byte(rng, round % 3);
     const PlainUnits got = vector(chunk);
     const PlainUnits want = reference(chunk);
-    ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
-    ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + VECTOR_WIDTH));
+    ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + width));
+    ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + width));
   }
 }
 
@@ -171,6 +175,10 @@ TEST(PairVectors, EucUnitsOnRandomChunks) {
   if (wide) {
     check_random_chunks(20261209, byte, euc_plain_units_wide, reference_euc_units);
     check_random_chunks(20261210, byte, euc_plain_units_wide<true>, reference_euc_units<true>);
+  }
+  if (widest) {
+    check_random_chunks<64>(20261211, byte, euc_plain_units_widest, reference_euc_units<false, 64>);
+    check_random_chunks<64>(20261212, byte, euc_plain_units_widest<true>, reference_euc_units<true, 64>);
   }
 }
 
@@ -202,6 +210,18 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
         unsigned char wide_out[VECTOR_WIDTH];
         store_euc_as_sjis_wide(wide_out, p, units.leads);
         ASSERT_EQ(to_hex(std::string(wide_out, wide_out + VECTOR_WIDTH)), to_hex(std::string(out, out + VECTOR_WIDTH)))
+            << "at " << i;
+      }
+      if (widest && i + 64 <= text.size()) {
+        // The widest path's 64 bytes: the same split and the same pairs.
+        const PlainUnits u = euc_plain_units_widest<true>(p);
+        const PlainUnits want = reference_euc_units<true, 64>(p);
+        ASSERT_EQ(u.length, want.length) << "at " << i;
+        ASSERT_EQ(u.leads, want.leads) << "at " << i;
+        unsigned char widest_out[64];
+        store_euc_as_sjis_widest(widest_out, p, u.leads);
+        ASSERT_EQ(to_hex(std::string(widest_out, widest_out + u.length)),
+                  to_hex(reference_sjis(text.substr(i, 64), u.length)))
             << "at " << i;
       }
       for (unsigned k = 0; k < units.length; ++k) ASSERT_EQ(jis[k], chunk[k] & 0x7F) << "at " << i + k;
@@ -243,6 +263,7 @@ TEST(PairVectors, SjisUnitsOnRandomChunks) {
   };
   check_random_chunks(71207, byte, sjis_plain_units, reference_sjis_units);
   if (wide) check_random_chunks(71208, byte, sjis_plain_units_wide, reference_sjis_units);
+  if (widest) check_random_chunks<64>(71209, byte, sjis_plain_units_widest, reference_sjis_units<64>);
 }
 
 // Every Shift-JIS code of rows 1-94 at both parities of place, into EUC.
@@ -278,6 +299,17 @@ TEST(PairVectors, EveryShiftJisPairInEuc) {
         ASSERT_EQ(to_hex(std::string(wide_euc, wide_euc + VECTOR_WIDTH)), to_hex(std::string(euc, euc + VECTOR_WIDTH)))
             << "at " << i;
         ASSERT_EQ(to_hex(std::string(wide_jis, wide_jis + VECTOR_WIDTH)), to_hex(std::string(jis, jis + VECTOR_WIDTH)))
+            << "at " << i;
+      }
+      if (widest && i + 64 <= text.size()) {
+        const PlainUnits u = sjis_plain_units_widest(p);
+        const PlainUnits split = reference_sjis_units<64>(p);
+        ASSERT_EQ(u.length, split.length) << "at " << i;
+        ASSERT_EQ(u.leads, split.leads) << "at " << i;
+        unsigned char widest_euc[64];
+        store_sjis_as_euc_widest(widest_euc, p, u.leads);
+        ASSERT_EQ(to_hex(std::string(widest_euc, widest_euc + u.length)),
+                  to_hex(reference_euc(text.substr(i, 64), u.length)))
             << "at " << i;
       }
       const std::string want = reference_euc(chunk, units.length);

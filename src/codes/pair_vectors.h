@@ -32,8 +32,8 @@ inline constexpr unsigned VECTOR_WIDTH = 32;
 
 // The plain units at the start of a chunk: bit i stands for byte i.
 struct PlainUnits {
-  unsigned length;  // bytes from the start that are plain units, 0-32
-  uint32_t leads;   // first bytes of the pairs among them
+  unsigned length;  // bytes from the start that are plain units, 0-32 (64 on the widest path)
+  uint64_t leads;   // first bytes of the pairs among them
 };
 
 // Bit i set for each of the 32 bytes at p that is at least 0x80, in
@@ -77,7 +77,7 @@ KOTRAN_HOT uint64_t pair_starts(uint64_t run_bytes) {
 // before it.
 KOTRAN_HOT PlainUnits units_before(uint64_t bad, uint64_t leads) {
   const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad | (uint64_t{1} << 32)));
-  return {length, static_cast<uint32_t>(leads & ((uint64_t{1} << length) - 1))};
+  return {length, leads & ((uint64_t{1} << length) - 1)};
 }
 
 // Splits the 32 bytes at p, which start a unit, as the EUC reader does, and
@@ -258,8 +258,8 @@ KOTRAN_HOT void store_euc_as_sjis(unsigned char* o, const unsigned char* p, uint
 // How many bytes from the start of the units are whole pairs, one after the
 // other.
 KOTRAN_HOT unsigned leading_pair_bytes(PlainUnits units) {
-  const uint64_t pairs = uint64_t{units.leads} | uint64_t{units.leads} << 1;
-  return static_cast<unsigned>(__builtin_ctzll(~pairs));
+  const uint64_t pairs = units.leads | units.leads << 1;
+  return ~pairs == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(~pairs));
 }
 
 // The JIS bytes of the Shift-JIS pairs in sjis (of rows 1-94; lead bytes
@@ -458,7 +458,7 @@ inline constexpr bool PAIR_VECTORS = false;
 inline constexpr unsigned VECTOR_WIDTH = 32;
 struct PlainUnits {
   unsigned length;
-  uint32_t leads;
+  uint64_t leads;
 };
 template <bool into_sjis = false>
 PlainUnits euc_plain_units(const unsigned char* p);

@@ -12,9 +12,9 @@
 namespace kotran {
 
 // The most bytes one store of the tight loops writes: store_ascii,
-// store_ascii8 and store_row write at most 12, a vector of pairs 32, after a
-// designation of 3.
-inline constexpr size_t STORE_MAX = 40;
+// store_ascii8 and store_row write at most 12, a vector of pairs 64 (on the
+// widest path), after a designation of 3.
+inline constexpr size_t STORE_MAX = 72;
 
 // A long run of ASCII is copied whole; otherwise ASCII (eight bytes at a
 // time) and the units that take recognises are stored straight into the

@@ -15,6 +15,7 @@
 
 #include "codes/code.h"
 #include "codes/pair_vectors.h"
+#include "codes/pair_vectors_512.h"
 #include "codes/paths.h"
 #include "convert/converter.h"
 #include "convert/loops/tight_loop.h"
@@ -42,6 +43,8 @@ struct VectorStep<Code::sjis, SjisWriter> {
   static PlainUnits units(const unsigned char* p) { return sjis_plain_units(p); }
   KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits) { std::memcpy(o, p, VECTOR_WIDTH); }
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
+  KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits) { store_copy_widest(o, p); }
 };
 
 template <>
@@ -53,6 +56,8 @@ struct VectorStep<Code::sjis, EucWriter> {
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
     store_sjis_as_euc_wide(o, p, u.leads);
   }
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
+  KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_euc_widest(o, p, u.leads); }
 };
 
 template <>
@@ -75,6 +80,8 @@ struct VectorStep<Code::euc, SjisWriter> {
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
     store_euc_as_sjis_wide(o, p, u.leads);
   }
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest<true>(p); }
+  KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_euc_as_sjis_widest(o, p, u.leads); }
 };
 
 template <>
@@ -83,6 +90,8 @@ struct VectorStep<Code::euc, EucWriter> {
   static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
   KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits) { std::memcpy(o, p, VECTOR_WIDTH); }
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest(p); }
+  KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits) { store_copy_widest(o, p); }
 };
 
 template <>
@@ -117,42 +126,68 @@ constexpr bool takes_vectors(Path path, VectorForm form) {
   return PAIR_VECTORS && takes_vector_steps(path) && VectorStep<source, Writer>::form == form;
 }
 
-// The step's store of the units at p, on the path: the wide path's in one
-// AVX2 register where the step has one.
+// The step's store of the units at p, on the path: the widest path's in one
+// AVX-512 register and the wide path's in one AVX2 register where the step
+// has them.
 template <class Step>
 concept HasWideStore = requires(unsigned char* o, const unsigned char* p, PlainUnits u) { Step::wide_store(o, p, u); };
+template <class Step>
+concept HasWidestStep = requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
+  Step::widest_units(p);
+  Step::widest_store(o, p, u);
+};
+
+// How many bytes one step of the path looks at.
+template <Path path, class Step>
+constexpr unsigned step_width() {
+  if constexpr (path == Path::widest_vectors && HasWidestStep<Step>)
+    return WIDEST_WIDTH;
+  else
+    return VECTOR_WIDTH;
+}
 
 template <Path path, class Step>
 KOTRAN_HOT void step_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
-  if constexpr (path == Path::wide_vectors && HasWideStore<Step>)
+  if constexpr (path == Path::widest_vectors && HasWidestStep<Step>)
+    Step::widest_store(o, p, u);
+  else if constexpr (takes_wide_steps(path) && HasWideStore<Step>)
     Step::wide_store(o, p, u);
   else
     Step::store(o, p, u);
 }
 
-// The step's units of the 32 bytes at p, on the path: the wide path's in one
-// AVX2 register.
+// The step's units of the bytes at p, on the path.
 template <Path path, class Step>
 KOTRAN_HOT PlainUnits step_units(const unsigned char* p) {
-  if constexpr (path == Path::wide_vectors)
+  if constexpr (path == Path::widest_vectors && HasWidestStep<Step>)
+    return Step::widest_units(p);
+  else if constexpr (takes_wide_steps(path))
     return Step::wide_units(p);
   else
     return Step::units(p);
 }
 
-// How many of the 32 bytes at p come before the first line-end stop (see
-// LineEndStops): 32 when none does.
-template <Path path>
+// How many of the width bytes at p (32 or 64) come before the first
+// line-end stop (see LineEndStops): width when none does.
+template <Path path, unsigned width>
 KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops stops) {
-  LineEndBytes b;
-  if constexpr (path == Path::wide_vectors)
-    b = line_end_bytes_wide(p);
-  else
-    b = line_end_bytes(p);
-  constexpr uint64_t LAST = uint64_t{1} << 31;
-  const uint64_t cr = b.cr, lf = b.lf;
+  uint64_t cr, lf;
+  if constexpr (width == WIDEST_WIDTH) {
+    const LineEndBytes64 b = line_end_bytes_widest(p);
+    cr = b.cr;
+    lf = b.lf;
+  } else {
+    LineEndBytes b;
+    if constexpr (takes_wide_steps(path))
+      b = line_end_bytes_wide(p);
+    else
+      b = line_end_bytes(p);
+    cr = b.cr;
+    lf = b.lf;
+  }
+  constexpr uint64_t LAST = uint64_t{1} << (width - 1);
   const uint64_t stop = stops == LineEndStops::lone_lf ? (lf & ~(cr << 1)) | (cr & LAST) : cr & ((lf >> 1) | LAST);
-  return static_cast<unsigned>(__builtin_ctzll(stop | uint64_t{1} << 32));
+  return stop == 0 ? width : static_cast<unsigned>(__builtin_ctzll(stop));
 }
 
 // The tight loop of a reader whose source has vector steps: where the path
@@ -166,9 +201,10 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     // before it.
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+      constexpr unsigned width = step_width<path, Step>();
+      if (end - p >= static_cast<ptrdiff_t>(width)) {
         PlainUnits u = step_units<path, Step>(p);
-        if (stops != LineEndStops::none) u.length = std::min(u.length, before_line_end_stop<path>(p, stops));
+        if (stops != LineEndStops::none) u.length = std::min(u.length, before_line_end_stop<path, width>(p, stops));
         if (u.length != 0) {
           step_store<path, Step>(o, p, u);
           o += u.length;
@@ -179,7 +215,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     });
   } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::kanji_run)) {
     return tight_loop(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if (end - p >= static_cast<ptrdiff_t>(VECTOR_WIDTH)) {
+      if (end - p >= static_cast<ptrdiff_t>(step_width<path, Step>())) {
         const PlainUnits u = step_units<path, Step>(p);
         if (const unsigned n = leading_pair_bytes(u); n >= 4) {
           o = w.store_designate(o, JisEscape::kanji_in);

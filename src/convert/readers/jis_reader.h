@@ -128,7 +128,7 @@ class JisDecoder {
         if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::jis_pairs)) {
           // Eight pairs at a time, sixteen on the wide path.
           using Step = VectorStep<Code::jis, Writer>;
-          constexpr bool wide = path == Path::wide_vectors;
+          constexpr bool wide = takes_wide_steps(path);
           if (end - p >= (wide ? 32 : 16)) {
             if (const unsigned n = wide ? Step::wide_length(p) : Step::length(p)) {
               if constexpr (wide)

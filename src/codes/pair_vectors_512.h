@@ -1,0 +1,187 @@
+// The widest path: the same classes and stores as the wide path's, 64 bytes
+// at a time in one AVX-512 register, where the processor has AVX-512 BW.
+// Compares give bit masks directly, and a byte mask is a mask register, so
+// the classes cost a compare each and the stores blend under the masks.
+// The arithmetic is the wide path's, which the byte loops remain the
+// reference of.
+#pragma once
+
+#include "codes/pair_vectors.h"
+
+#if defined(__SSE2__) && defined(__GNUC__)
+#define KOTRAN_WIDEST __attribute__((target("avx512bw"))) inline
+#endif
+
+namespace kotran {
+
+#if defined(__SSE2__)
+
+// Bytes looked at in one step of the widest path.
+inline constexpr unsigned WIDEST_WIDTH = 64;
+
+// The first bytes of pairs among bytes that each start a pair unless they
+// end one, as pair_starts, for 64 bytes: a carry past the last byte is lost,
+// and with it nothing that lies within them.
+KOTRAN_HOT uint64_t pair_starts_64(uint64_t run_bytes) {
+  constexpr uint64_t EVEN = 0x5555555555555555ULL;
+  constexpr uint64_t ODD = 0xAAAAAAAAAAAAAAAAULL;
+  const uint64_t starts = run_bytes & ~(run_bytes << 1);
+  const uint64_t even_runs = ((run_bytes + (starts & EVEN)) ^ run_bytes) & run_bytes;
+  return (even_runs & EVEN) | (run_bytes & ~even_runs & ODD);
+}
+
+// The count of the 64 bytes up to the first bad one, and the pairs begun
+// before it.
+KOTRAN_HOT PlainUnits units_before_64(uint64_t bad, uint64_t leads) {
+  if (bad == 0) return {64, leads};
+  const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad));
+  return {length, leads & ((uint64_t{1} << length) - 1)};
+}
+
+KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
+
+// first <= x <= last for each unsigned byte, as bits.
+KOTRAN_WIDEST uint64_t widest_in_range(__m512i x, unsigned char first, unsigned char last) {
+  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8(static_cast<char>(first))),
+                                _mm512_set1_epi8(static_cast<char>(last - first)));
+}
+
+// As sjis_plain_units, for the 64 bytes at p.
+KOTRAN_WIDEST PlainUnits sjis_plain_units_widest(const unsigned char* p) {
+  const __m512i v = widest_load(p);
+  const uint64_t high = _mm512_movepi8_mask(v);
+  const uint64_t lead = widest_in_range(v, 0x81, 0x9F) | widest_in_range(v, 0xE0, 0xFE);
+  const uint64_t far_lead = widest_in_range(v, 0xF0, 0xFE);
+  const uint64_t trail = widest_in_range(v, 0x40, 0x7E) | widest_in_range(v, 0x80, 0xFC);
+  // A lead byte takes the byte after it, whatever that is.
+  const uint64_t leads = pair_starts_64(lead);
+  const uint64_t trails = leads << 1;
+  uint64_t bad = (high & ~trails & ~lead) | (leads & far_lead);
+  // A bad trail byte stops the count at its pair, and so does a lead byte
+  // whose trail lies past the 64.
+  bad |= (trails & ~trail) >> 1;
+  bad |= leads & (uint64_t{1} << 63);
+  return units_before_64(bad, leads);
+}
+
+// As euc_plain_units, for the 64 bytes at p.
+template <bool into_sjis = false>
+KOTRAN_WIDEST PlainUnits euc_plain_units_widest(const unsigned char* p) {
+  const __m512i v = widest_load(p);
+  const uint64_t high = _mm512_movepi8_mask(v);
+  const uint64_t euc = widest_in_range(v, 0xA1, 0xFE);
+  const uint64_t stop = into_sjis ? _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF5)))
+                                  : _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x1B));
+  // Every high byte starts a pair or ends one; a first byte whose second
+  // lies past the 64 has no trail among them.
+  const uint64_t leads = pair_starts_64(high);
+  const uint64_t trails = high & ~leads;
+  uint64_t bad = (high & ~euc) | (leads & ~(trails >> 1));
+  bad |= into_sjis ? leads & stop : stop;
+  bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
+  return units_before_64(bad, leads);
+}
+
+// As line_end_bytes, for the 64 bytes at p.
+struct LineEndBytes64 {
+  uint64_t cr, lf;
+};
+
+KOTRAN_WIDEST LineEndBytes64 line_end_bytes_widest(const unsigned char* p) {
+  const __m512i v = widest_load(p);
+  return {_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x0D)), _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x0A))};
+}
+
+// x one byte up (byte i + 1 takes byte i; byte 0 takes 0), across the lanes.
+KOTRAN_WIDEST __m512i widest_byte_up(__m512i x) {
+  const __m512i lower_lanes = _mm512_maskz_shuffle_i64x2(0xFC, x, x, _MM_SHUFFLE(2, 1, 0, 0));
+  return _mm512_alignr_epi8(x, lower_lanes, 15);
+}
+
+// x one byte down (byte i takes byte i + 1; byte 63 takes 0), across the lanes.
+KOTRAN_WIDEST __m512i widest_byte_down(__m512i x) {
+  const __m512i upper_lanes = _mm512_maskz_shuffle_i64x2(0x3F, x, x, _MM_SHUFFLE(3, 3, 2, 1));
+  return _mm512_alignr_epi8(upper_lanes, x, 1);
+}
+
+// As store_sjis_as_jis_bytes, for the 64 bytes at p.
+KOTRAN_WIDEST void store_sjis_as_jis_bytes_widest(unsigned char* o, const unsigned char* p, uint64_t leads,
+                                                  char high_bit) {
+  const __m512i sjis = widest_load(p);
+  const __m512i next = widest_byte_down(sjis);
+  const __m512i one = _mm512_set1_epi8(1);
+  // Row: 2 * lead + 0x1F for leads 0x81-0x9F, + 0x9F for 0xE0-0xEF (on 8
+  // bits), and one more when the trail byte is 0x9F or above.
+  __m512i row = _mm512_add_epi8(_mm512_add_epi8(sjis, sjis), _mm512_set1_epi8(0x1F));
+  row = _mm512_mask_add_epi8(row, _mm512_cmpgt_epu8_mask(sjis, _mm512_set1_epi8(static_cast<char>(0xDF))), row,
+                             _mm512_set1_epi8(static_cast<char>(0x80)));
+  row = _mm512_mask_add_epi8(row, _mm512_cmpgt_epu8_mask(next, _mm512_set1_epi8(static_cast<char>(0x9E))), row, one);
+  // Cell: trail - 0x1F, one less from 0x80 on, 0x5E less from 0x9F on.
+  __m512i cell = _mm512_sub_epi8(sjis, _mm512_set1_epi8(0x1F));
+  cell = _mm512_mask_sub_epi8(cell, _mm512_movepi8_mask(sjis), cell, one);
+  cell = _mm512_mask_sub_epi8(cell, _mm512_cmpgt_epu8_mask(sjis, _mm512_set1_epi8(static_cast<char>(0x9E))), cell,
+                              _mm512_set1_epi8(0x5E));
+  const __m512i high = _mm512_set1_epi8(high_bit);
+  __m512i out = _mm512_mask_mov_epi8(sjis, leads, _mm512_or_si512(row, high));
+  out = _mm512_mask_mov_epi8(out, leads << 1, _mm512_or_si512(cell, high));
+  _mm512_storeu_si512(o, out);
+}
+
+KOTRAN_WIDEST void store_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
+  store_sjis_as_jis_bytes_widest(o, p, leads, static_cast<char>(0x80));
+}
+
+KOTRAN_WIDEST void store_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
+  store_sjis_as_jis_bytes_widest(o, p, leads, 0);
+}
+
+// As store_euc_as_sjis, for the 64 bytes at p.
+KOTRAN_WIDEST void store_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
+  const __m512i v = widest_load(p);
+  const __m512i jis = _mm512_and_si512(v, _mm512_set1_epi8(0x7F));
+  const __m512i rows = widest_byte_up(jis);  // each byte's predecessor
+  // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
+  const __m512i half =
+      _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(jis, _mm512_set1_epi8(0x21)), 1), _mm512_set1_epi8(0x7F));
+  __m512i lead = _mm512_add_epi8(half, _mm512_set1_epi8(static_cast<char>(0x81)));
+  lead = _mm512_mask_add_epi8(lead, _mm512_cmpgt_epu8_mask(jis, _mm512_set1_epi8(0x5E)), lead, _mm512_set1_epi8(0x40));
+  // Second byte: after an odd row, cell + 0x1F (+ 1 from cell 0x60 on);
+  // after an even row, cell + 0x7E.
+  const uint64_t odd_row = _mm512_test_epi8_mask(rows, _mm512_set1_epi8(1));
+  __m512i after_odd = _mm512_add_epi8(jis, _mm512_set1_epi8(0x1F));
+  after_odd = _mm512_mask_add_epi8(after_odd, _mm512_cmpgt_epu8_mask(jis, _mm512_set1_epi8(0x5F)), after_odd,
+                                   _mm512_set1_epi8(1));
+  const __m512i after_even = _mm512_add_epi8(jis, _mm512_set1_epi8(0x7E));
+  const __m512i trail = _mm512_mask_mov_epi8(after_even, odd_row, after_odd);
+  __m512i out = _mm512_mask_mov_epi8(v, leads, lead);
+  out = _mm512_mask_mov_epi8(out, leads << 1, trail);
+  _mm512_storeu_si512(o, out);
+}
+
+// Stores at o the 64 bytes at p, pairs of EUC bytes, in JIS (the high bit cleared).
+KOTRAN_WIDEST void store_euc_as_jis_widest(unsigned char* o, const unsigned char* p) {
+  _mm512_storeu_si512(o, _mm512_and_si512(widest_load(p), _mm512_set1_epi8(0x7F)));
+}
+
+// Stores at o the 64 bytes at p as they are.
+KOTRAN_WIDEST void store_copy_widest(unsigned char* o, const unsigned char* p) {
+  _mm512_storeu_si512(o, widest_load(p));
+}
+
+#else
+inline constexpr unsigned WIDEST_WIDTH = 64;
+struct LineEndBytes64 {
+  uint64_t cr, lf;
+};
+PlainUnits sjis_plain_units_widest(const unsigned char* p);
+template <bool into_sjis = false>
+PlainUnits euc_plain_units_widest(const unsigned char* p);
+LineEndBytes64 line_end_bytes_widest(const unsigned char* p);
+void store_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
+void store_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
+void store_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
+void store_euc_as_jis_widest(unsigned char* o, const unsigned char* p);
+void store_copy_widest(unsigned char* o, const unsigned char* p);
+#endif
+
+}  // namespace kotran
