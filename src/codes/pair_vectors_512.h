@@ -9,7 +9,7 @@
 #include "codes/pair_vectors.h"
 
 #if defined(__SSE2__) && defined(__GNUC__)
-#define KOTRAN_WIDEST __attribute__((target("avx512bw"))) inline
+#define KOTRAN_WIDEST __attribute__((target("avx512bw,bmi,bmi2"))) inline
 #endif
 
 namespace kotran {
@@ -31,12 +31,14 @@ KOTRAN_HOT uint64_t pair_starts_64(uint64_t run_bytes) {
 }
 
 // The count of the 64 bytes up to the first bad one, and the pairs begun
-// before it.
-KOTRAN_HOT PlainUnits units_before_64(uint64_t bad, uint64_t leads) {
-  if (bad == 0) return {64, leads};
-  const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad));
-  return {length, leads & ((uint64_t{1} << length) - 1)};
+// before it; without a branch, whose way would follow the text.
+KOTRAN_WIDEST PlainUnits units_before_64(uint64_t bad, uint64_t leads) {
+  const unsigned length = static_cast<unsigned>(_tzcnt_u64(bad));  // 64 for none
+  return {length, _bzhi_u64(leads, length)};
 }
+
+// The count of the 64 bytes before the first set bit: 64 for none.
+KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<unsigned>(_tzcnt_u64(bits)); }
 
 KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
@@ -174,6 +176,7 @@ struct LineEndBytes64 {
   uint64_t cr, lf;
 };
 PlainUnits sjis_plain_units_widest(const unsigned char* p);
+unsigned bits_before_first(uint64_t bits);
 template <bool into_sjis = false>
 PlainUnits euc_plain_units_widest(const unsigned char* p);
 LineEndBytes64 line_end_bytes_widest(const unsigned char* p);

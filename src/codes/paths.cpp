@@ -11,7 +11,7 @@ bool path_available(Path path) {
     __builtin_cpu_init();
     if (path == Path::wide_vectors) return __builtin_cpu_supports("avx2");
     return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512bw");
+           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
   }
 #else
   if (path == Path::wide_vectors || path == Path::widest_vectors) return false;

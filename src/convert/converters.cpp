@@ -25,9 +25,9 @@ template <class Reader, class Writer>
   Reader::template run<Path::wide_vectors>(in, w, options);
 }
 
-// The widest path, compiled for AVX-512 BW; taken only where the processor has it.
+// The widest path, compiled for AVX-512 BW (and BMI2); taken only where the processor has them.
 template <class Reader, class Writer>
-[[gnu::noinline, gnu::target("avx512bw"), gnu::flatten]] void run_widest_path(ByteReader& in, const Writer& w,
+[[gnu::noinline, gnu::target("avx512bw,bmi,bmi2"), gnu::flatten]] void run_widest_path(ByteReader& in, const Writer& w,
                                                                              const ConvertOptions& options) {
   Reader::template run<Path::widest_vectors>(in, w, options);
 }

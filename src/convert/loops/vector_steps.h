@@ -69,6 +69,8 @@ struct VectorStep<Code::sjis, JisWriter> {
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
     store_sjis_as_jis_wide(o, p, u.leads);
   }
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
+  KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_jis_widest(o, p, u.leads); }
 };
 
 template <>
@@ -100,6 +102,8 @@ struct VectorStep<Code::euc, JisWriter> {
   static PlainUnits units(const unsigned char* p) { return euc_plain_units(p); }
   KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_wide(p); }
   static void store(unsigned char* o, const unsigned char* p, PlainUnits) { store_euc_as_jis(o, p); }
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest(p); }
+  KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits) { store_euc_as_jis_widest(o, p); }
 };
 
 template <>
@@ -187,7 +191,10 @@ KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops st
   }
   constexpr uint64_t LAST = uint64_t{1} << (width - 1);
   const uint64_t stop = stops == LineEndStops::lone_lf ? (lf & ~(cr << 1)) | (cr & LAST) : cr & ((lf >> 1) | LAST);
-  return stop == 0 ? width : static_cast<unsigned>(__builtin_ctzll(stop));
+  if constexpr (width == WIDEST_WIDTH)
+    return bits_before_first(stop);
+  else
+    return static_cast<unsigned>(__builtin_ctzll(stop | uint64_t{1} << width));
 }
 
 // The tight loop of a reader whose source has vector steps: where the path
