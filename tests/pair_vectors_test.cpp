@@ -102,6 +102,23 @@ std::string reference_sjis(const std::string& euc, unsigned n) {
   return out;
 }
 
+using Split = PlainUnits (*)(const unsigned char*);
+
+// The widest path's split of the 64 bytes at p is the byte rules', and its
+// store writes their units as convert does.
+void check_widest_step(const unsigned char* p, Split split, Split reference,
+                       void (*store)(unsigned char*, const unsigned char*, uint64_t),
+                       std::string (*convert)(const std::string&, unsigned)) {
+  const PlainUnits got = split(p);
+  const PlainUnits want = reference(p);
+  ASSERT_EQ(got.length, want.length);
+  ASSERT_EQ(got.leads, want.leads);
+  unsigned char out[64];
+  store(out, p, got.leads);
+  ASSERT_EQ(to_hex(std::string(out, out + got.length)),
+            to_hex(convert(std::string(reinterpret_cast<const char*>(p), 64), got.length)));
+}
+
 struct UnitsCase {
   const char* name;
   const char* bytes;  // 32 bytes
@@ -123,8 +140,6 @@ const UnitsCase units_cases[] = {
     {"a bad byte late in a run of pairs", "B4 C1 BB FA A4 A2 A4 FF 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78", 6},
     {"SS3 stops", "8F B0 A1 61 62 63 64 65 66 67 68 69 6A 6B 6C 6D 6E 6F 70 71 72 73 74 75 76 77 78 79 7A 30 31 32", 0},
 };
-
-using Split = PlainUnits (*)(const unsigned char*);
 
 // The vector split of each case equals the byte rules' and the expected count.
 template <size_t N>
@@ -213,15 +228,8 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
             << "at " << i;
       }
       if (widest && i + 64 <= text.size()) {
-        // The widest path's 64 bytes: the same split and the same pairs.
-        const PlainUnits u = euc_plain_units_widest<true>(p);
-        const PlainUnits want = reference_euc_units<true, 64>(p);
-        ASSERT_EQ(u.length, want.length) << "at " << i;
-        ASSERT_EQ(u.leads, want.leads) << "at " << i;
-        unsigned char widest_out[64];
-        store_euc_as_sjis_widest(widest_out, p, u.leads);
-        ASSERT_EQ(to_hex(std::string(widest_out, widest_out + u.length)),
-                  to_hex(reference_sjis(text.substr(i, 64), u.length)))
+        ASSERT_NO_FATAL_FAILURE(check_widest_step(p, euc_plain_units_widest<true>, reference_euc_units<true, 64>,
+                                                  store_euc_as_sjis_widest, reference_sjis))
             << "at " << i;
       }
       for (unsigned k = 0; k < units.length; ++k) ASSERT_EQ(jis[k], chunk[k] & 0x7F) << "at " << i + k;
@@ -302,14 +310,8 @@ TEST(PairVectors, EveryShiftJisPairInEuc) {
             << "at " << i;
       }
       if (widest && i + 64 <= text.size()) {
-        const PlainUnits u = sjis_plain_units_widest(p);
-        const PlainUnits split = reference_sjis_units<64>(p);
-        ASSERT_EQ(u.length, split.length) << "at " << i;
-        ASSERT_EQ(u.leads, split.leads) << "at " << i;
-        unsigned char widest_euc[64];
-        store_sjis_as_euc_widest(widest_euc, p, u.leads);
-        ASSERT_EQ(to_hex(std::string(widest_euc, widest_euc + u.length)),
-                  to_hex(reference_euc(text.substr(i, 64), u.length)))
+        ASSERT_NO_FATAL_FAILURE(check_widest_step(p, sjis_plain_units_widest, reference_sjis_units<64>,
+                                                  store_sjis_as_euc_widest, reference_euc))
             << "at " << i;
       }
       const std::string want = reference_euc(chunk, units.length);
