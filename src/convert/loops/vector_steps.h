@@ -28,7 +28,7 @@ namespace kotran {
 enum class VectorForm {
   none,         // no vector step: units one at a time
   same_length,  // every pair keeps its length: the whole vector is stored, ASCII included
-  kanji_run,    // into JIS: a run of pairs at the start of a vector, after kanji-in
+  kanji_run,    // into JIS: the runs of pairs and of ASCII of a vector, each after its designation
   jis_pairs,    // from JIS kanji text: sixteen bytes of pairs
 };
 
@@ -221,17 +221,33 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
       return p[0] < 0x80 ? 0 : pair(p, end, o);
     });
   } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::kanji_run)) {
-    return tight_loop(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if (end - p >= static_cast<ptrdiff_t>(step_width<path, Step>())) {
-        const PlainUnits u = step_units<path, Step>(p);
-        if (const unsigned n = leading_pair_bytes(u); n >= 4) {
-          o = w.store_designate(o, JisEscape::kanji_in);
-          step_store<path, Step>(o, p, u);
-          o += n;
-          return n;
+    // The plain units of a vector are runs of pairs and runs of ASCII: each
+    // run goes out after the designation it needs, the pairs as the step
+    // stores them.
+    const LineEndStops stops = line_end_stops(in, w);
+    return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+      constexpr unsigned width = step_width<path, Step>();
+      if (end - p >= static_cast<ptrdiff_t>(width)) {
+        PlainUnits u = step_units<path, Step>(p);
+        if (stops != LineEndStops::none) u.length = std::min(u.length, before_line_end_stop<path, width>(p, stops));
+        if (u.length != 0) {
+          alignas(64) unsigned char converted[2 * WIDEST_WIDTH];
+          step_store<path, Step>(converted, p, u);
+          const uint64_t pair_bytes = u.leads | u.leads << 1;
+          for (unsigned at = 0; at < u.length;) {
+            const bool kanji = (pair_bytes >> at & 1) != 0;
+            const uint64_t others = (kanji ? ~pair_bytes : pair_bytes) >> at;
+            const unsigned run = std::min(others == 0 ? width : static_cast<unsigned>(__builtin_ctzll(others)),
+                                          u.length - at);
+            o = w.store_designate(o, kanji ? JisEscape::kanji_in : JisEscape::one_byte);
+            std::memcpy(o, converted + at, width);  // the run and what follows, which the next overwrites
+            o += run;
+            at += run;
+          }
+          return u.length;
         }
       }
-      return pair(p, end, o);
+      return p[0] < 0x80 ? 0 : pair(p, end, o);
     });
   } else {
     return tight_loop(in, w, pair);
