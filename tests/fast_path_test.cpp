@@ -20,9 +20,10 @@ enum class LineEnds { streams, kept };
 
 // Runs the converter over text-mode memory streams fed chunk bytes at a time,
 // with standard output's settings for the target: -l (with.lf_only) writes
-// LF alone, and UTF-16 writes its own line ends.
+// LF alone, and UTF-16 writes its own line ends. The count of characters
+// replaced, where asked for, goes to replaced.
 std::string run(Converter c, Code target, const std::string& input, ConvertOptions with, Path path, size_t chunk,
-                LineEnds line_ends = LineEnds::streams) {
+                LineEnds line_ends = LineEnds::streams, uint64_t* replaced = nullptr) {
   with.path = path;
   std::string output;
   TextStream* in = open_memory_input(input.data(), input.size(), true, chunk);
@@ -32,7 +33,8 @@ std::string run(Converter c, Code target, const std::string& input, ConvertOptio
     EXPECT_EQ(stream_keep_line_ends(in), 0);
     EXPECT_EQ(stream_keep_line_ends(out), 0);
   }
-  c(in, out, with);
+  const ConversionResult found = c(in, out, with);
+  if (replaced != nullptr) *replaced = found.replaced;
   close_stream(in);
   close_stream(out);
   return output;
@@ -57,6 +59,9 @@ std::string random_text(std::mt19937& rng, size_t size) {
       // Line ends where a first byte or an escape waits, and doubled CRs.
       "\x81\r\n", "\xA4\r\n", "\x8E\r\n", "\x1B$B\r\n", "\x1B$B4\r\n", "\r\r\n", "\n\r",
       "abcdefg\r\nabcdefghijklmnopqrstuvwx\r\n", "abcdefghijklmnopqrstuvwxyz01234\r\n\n",
+      // Pairs whose UTF-8 is not three bytes (Greek, a multiplication sign),
+      // codes with no character, and a wave dash, which has two forms.
+      "\x83\x9F\x81\x7E\x85\x40\x81\x60", "\xA6\xC1\xA1\xDF\xA9\xA1\xA1\xC1",
   };
   std::uniform_int_distribution<size_t> pick(0, std::size(pieces) + 3);
   std::uniform_int_distribution<int> byte(0, 255);
@@ -79,7 +84,8 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
                                      {.widen = true},
                                      {.jis_variant = 3},
                                      {.widen = true, .jis_variant = 3, .lf_only = true},
-                                     {.lf_only = true}};
+                                     {.lf_only = true},
+                                     {.jis_forms = true}};
   for (int round = 0; round < 28; ++round) {
     std::string text = random_text(rng, 3000 + static_cast<size_t>(round) * 50);
     if (round % 4 == 1) text += "\r\x1A\n";  // a CR before the mark that ends the text
@@ -88,13 +94,17 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
     for_each_converter_and_path([&](Code source, Code target, Path path) {
       const Converter c = converter(source, target);
       for (const ConvertOptions& o : variants) {
-        const std::string reference = run(c, target, text, o, Path::byte_loop, chunk);
+        uint64_t reference_replaced = 0;
+        const std::string reference =
+            run(c, target, text, o, Path::byte_loop, chunk, LineEnds::streams, &reference_replaced);
         for (const LineEnds line_ends : {LineEnds::streams, LineEnds::kept}) {
           if (path == Path::byte_loop && line_ends == LineEnds::streams) continue;  // the reference itself
-          ASSERT_EQ(to_hex(run(c, target, text, o, path, chunk, line_ends)), to_hex(reference))
+          uint64_t replaced = 0;
+          ASSERT_EQ(to_hex(run(c, target, text, o, path, chunk, line_ends, &replaced)), to_hex(reference))
               << converter_name(source, target) << " path " << path_name(path) << " widen " << o.widen
-              << " variant " << int(o.jis_variant) << " -l " << o.lf_only << " kept "
+              << " variant " << int(o.jis_variant) << " -l " << o.lf_only << " forms " << o.jis_forms << " kept "
               << (line_ends == LineEnds::kept) << " round " << round;
+          ASSERT_EQ(replaced, reference_replaced) << converter_name(source, target) << " path " << path_name(path);
         }
       }
     });

@@ -106,9 +106,9 @@ KOTRAN_WIDEST __m512i widest_byte_down(__m512i x) {
   return _mm512_alignr_epi8(upper_lanes, x, 1);
 }
 
-// As store_sjis_as_jis_bytes, for the 64 bytes at p.
-KOTRAN_WIDEST void store_sjis_as_jis_bytes_widest(unsigned char* o, const unsigned char* p, uint64_t leads,
-                                                  char high_bit) {
+// The 64 bytes at p with each pair of Shift-JIS as its JIS bytes (with
+// high_bit set), as store_sjis_as_jis_bytes stores them.
+KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads, char high_bit) {
   const __m512i sjis = widest_load(p);
   const __m512i next = widest_byte_down(sjis);
   const __m512i one = _mm512_set1_epi8(1);
@@ -125,16 +125,15 @@ KOTRAN_WIDEST void store_sjis_as_jis_bytes_widest(unsigned char* o, const unsign
                               _mm512_set1_epi8(0x5E));
   const __m512i high = _mm512_set1_epi8(high_bit);
   __m512i out = _mm512_mask_mov_epi8(sjis, leads, _mm512_or_si512(row, high));
-  out = _mm512_mask_mov_epi8(out, leads << 1, _mm512_or_si512(cell, high));
-  _mm512_storeu_si512(o, out);
+  return _mm512_mask_mov_epi8(out, leads << 1, _mm512_or_si512(cell, high));
 }
 
 KOTRAN_WIDEST void store_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
-  store_sjis_as_jis_bytes_widest(o, p, leads, static_cast<char>(0x80));
+  _mm512_storeu_si512(o, sjis_as_jis_widest(p, leads, static_cast<char>(0x80)));
 }
 
 KOTRAN_WIDEST void store_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
-  store_sjis_as_jis_bytes_widest(o, p, leads, 0);
+  _mm512_storeu_si512(o, sjis_as_jis_widest(p, leads, 0));
 }
 
 // As store_euc_as_sjis, for the 64 bytes at p.

@@ -5,6 +5,7 @@
 //   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis), rows 1-84
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
+//   Shift-JIS, EUC to UTF-8    the writer's store_row (store_units_as_utf8_widest)
 //   a code into itself         a copy
 #pragma once
 
@@ -17,11 +18,13 @@
 #include "codes/pair_vectors.h"
 #include "codes/pair_vectors_512.h"
 #include "codes/paths.h"
+#include "codes/utf8_vectors_512.h"
 #include "convert/converter.h"
 #include "convert/loops/tight_loop.h"
 #include "convert/writers/euc_writer.h"
 #include "convert/writers/jis_writer.h"
 #include "convert/writers/sjis_writer.h"
+#include "convert/writers/utf8_writer.h"
 
 namespace kotran {
 
@@ -30,6 +33,7 @@ enum class VectorForm {
   same_length,  // every pair keeps its length: the whole vector is stored, ASCII included
   kanji_run,    // into JIS: the runs of pairs and of ASCII of a vector, each after its designation
   jis_pairs,    // from JIS kanji text: sixteen bytes of pairs
+  utf8_units,   // into UTF-8, on the widest path only: each unit of a vector as its form
 };
 
 template <Code source, class Writer>
@@ -124,9 +128,31 @@ struct VectorStep<Code::jis, EucWriter> {
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_euc_wide(o, p); }
 };
 
+template <>
+struct VectorStep<Code::sjis, Utf8Writer> {
+  static constexpr VectorForm form = VectorForm::utf8_units;
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
+  KOTRAN_WIDEST static unsigned widest_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u,
+                                            const Utf8Form* forms) {
+    return store_units_as_utf8_widest(o, sjis_as_jis_widest(p, u.leads, 0), u.length, u.leads, forms);
+  }
+};
+
+template <>
+struct VectorStep<Code::euc, Utf8Writer> {
+  static constexpr VectorForm form = VectorForm::utf8_units;
+  KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest(p); }
+  KOTRAN_WIDEST static unsigned widest_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u,
+                                            const Utf8Form* forms) {
+    const __m512i jis = _mm512_and_si512(widest_load(p), _mm512_set1_epi8(0x7F));
+    return store_units_as_utf8_widest(o, jis, u.length, u.leads, forms);
+  }
+};
+
 // Whether the path takes the vector step of the source into the writer's target.
 template <Code source, class Writer>
 constexpr bool takes_vectors(Path path, VectorForm form) {
+  if (form == VectorForm::utf8_units && path != Path::widest_vectors) return false;
   return PAIR_VECTORS && takes_vector_steps(path) && VectorStep<source, Writer>::form == form;
 }
 
@@ -244,6 +270,20 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
             o += run;
             at += run;
           }
+          return u.length;
+        }
+      }
+      return p[0] < 0x80 ? 0 : pair(p, end, o);
+    });
+  } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::utf8_units)) {
+    const LineEndStops stops = line_end_stops(in, w);
+    return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+      if (end - p >= static_cast<ptrdiff_t>(WIDEST_WIDTH)) {
+        PlainUnits u = Step::widest_units(p);
+        if (stops != LineEndStops::none)
+          u.length = std::min(u.length, before_line_end_stop<path, WIDEST_WIDTH>(p, stops));
+        if (u.length != 0) {
+          w.found.replaced += Step::widest_utf8(o, p, u, w.forms);
           return u.length;
         }
       }
