@@ -398,7 +398,9 @@ TEST_P(AtomicOutputLargeFile, StoppedConversionLeavesTheOldOutputOrTheWholeText)
     ASSERT_TRUE(program.wait());
     const std::string got = read_file(dir.file("big.euc"));
     if (program.end_signal() == sig) {
-      EXPECT_EQ(got, kOldOutput) << got.size() << " bytes stand under the name";
+      // A signal that comes just after the finished text took the name
+      // still ends the program; the name holds the one or the other.
+      EXPECT_TRUE(got == kOldOutput || got == *output_) << got.size() << " bytes stand under the name";
       EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
     } else {
       // The conversion was done before the signal came.
