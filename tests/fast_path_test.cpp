@@ -62,6 +62,9 @@ std::string random_text(std::mt19937& rng, size_t size) {
       // Pairs whose UTF-8 is not three bytes (Greek, a multiplication sign),
       // codes with no character, and a wave dash, which has two forms.
       "\x83\x9F\x81\x7E\x85\x40\x81\x60", "\xA6\xC1\xA1\xDF\xA9\xA1\xA1\xC1",
+      // UTF-8 at the edges of its forms: overlong, the first and last of
+      // three bytes, surrogates and the character before them.
+      "\xE0\xA0\x80\xE0\x9F\xBF\xED\x9F\xBF\xED\xA0\x80\xEF\xBF\xBF", "\xC1\xBF\xC2\xA7\xC2\x80\xDF\xBF",
   };
   std::uniform_int_distribution<size_t> pick(0, std::size(pieces) + 3);
   std::uniform_int_distribution<int> byte(0, 255);

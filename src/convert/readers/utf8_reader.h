@@ -6,6 +6,9 @@
 // invalid sequence, is replaced (by 〓, or by U+FFFD in UTF-8).
 #pragma once
 
+#include <bit>
+#include <cstring>
+
 #include "codes/kana.h"
 #include "codes/utf8_decode.h"
 #include "convert/converter.h"
@@ -33,7 +36,23 @@ struct Utf8Reader {
     const unsigned b = p[0];
     char32_t u;
     size_t length;
-    if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && continuation(p[1])) {
+    if (std::endian::native == std::endian::little && end - p >= 4) {
+      // Four bytes in one word, the first lowest: the forms' fixed bits in
+      // one compare, the value's bits gathered without a branch.
+      uint32_t x;
+      std::memcpy(&x, p, 4);
+      if ((x & 0xC0C0F0) == 0x8080E0) {
+        u = (x & 0x0F) << 12 | (x & 0x3F00) >> 2 | (x & 0x3F0000) >> 16;
+        if (u < 0x800 || u - 0xD800 < 0x800) return 0;  // an overlong form, a surrogate
+        length = 3;
+      } else if ((x & 0xC0E0) == 0x80C0) {
+        u = (x & 0x1F) << 6 | (x & 0x3F00) >> 8;
+        if (u < 0x80) return 0;  // an overlong form
+        length = 2;
+      } else {
+        return 0;
+      }
+    } else if (b >= 0xC2 && b <= 0xDF && end - p >= 2 && continuation(p[1])) {
       u = static_cast<char32_t>((b & 0x1F) << 6 | (p[1] & 0x3F));
       length = 2;
     } else if (b >= 0xE1 && b <= 0xEF && b != 0xED && end - p >= 3 && continuation(p[1]) && continuation(p[2])) {
