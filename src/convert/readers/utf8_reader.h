@@ -27,11 +27,11 @@ struct Utf8Reader {
     return u >= HALFWIDTH_KANA_FIRST && u <= HALFWIDTH_KANA_LAST;
   }
 
-  // Stores a character of two or three bytes (other than the half-width
-  // katakana) that the target has; 0 for anything else, which is left to the
-  // byte loop.
+  // Stores a character of two or three bytes that the target has (a
+  // half-width katakana only when it is not widened, as the writer stores
+  // it); 0 for anything else, which is left to the byte loop.
   template <class Writer>
-  static size_t take(Writer& w, const unsigned char* p, const unsigned char* end, unsigned char*& o) {
+  static size_t take(Writer& w, const unsigned char* p, const unsigned char* end, unsigned char*& o, bool widen) {
     auto continuation = [](unsigned c) { return (c & 0xC0) == 0x80; };
     const unsigned b = p[0];
     char32_t u;
@@ -62,8 +62,10 @@ struct Utf8Reader {
     } else {
       return 0;
     }
-    if (is_halfwidth_kana(u)) return 0;
-    unsigned char* const stored = w.store_utf8(o, u, p, length);
+    unsigned char* const stored =
+        !is_halfwidth_kana(u) ? w.store_utf8(o, u, p, length)
+        : widen               ? nullptr
+                              : w.store_halfkana(o, static_cast<unsigned>(u - HALFWIDTH_KANA_FIRST) + KANA_FIRST);
     if (stored == nullptr) return 0;
     o = stored;
     return length;
@@ -77,8 +79,8 @@ struct Utf8Reader {
     for (;;) {
       if constexpr (path != Path::byte_loop) {
         if (ahead == NOTHING_AHEAD && !first) {
-          if (tight_loop(in, w, [&w](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
-                return take(w, p, end, o);
+          if (tight_loop(in, w, [&w, widen](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
+                return take(w, p, end, o, widen);
               }))
             continue;
         }

@@ -20,6 +20,11 @@ struct EucWriter : PlainWriter<EucWriter> {
     return o + 2;
   }
   void halfkana(unsigned k) { out.put2(SS2, k); }
+  static unsigned char* store_halfkana(unsigned char* o, unsigned k) {
+    o[0] = SS2;
+    o[1] = static_cast<unsigned char>(k);
+    return o + 2;
+  }
   void supplement_char(uint16_t k) {
     out.put(SS3);
     out.put2((k >> 8) | 0x80, (k & 0xFF) | 0x80);

@@ -25,11 +25,13 @@ struct JisWriter : LegacyWriter<JisWriter> {
   JisWriter(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
       : LegacyWriter<JisWriter>{{o, f}},
         kanji_in(sequence(row(options).kanji_in)),
-        kanji_out(sequence(row(options).kanji_out)) {}
+        kanji_out(sequence(row(options).kanji_out)),
+        kana_in(sequence(KANA_IN)) {}
 
   ShiftState state = SHIFT_NONE;
   Sequence kanji_in;
   Sequence kanji_out;
+  Sequence kana_in;
 
   static const JisEscapeRow& row(const ConvertOptions& options) {
     const unsigned v = options.jis_variant;
@@ -125,7 +127,13 @@ struct JisWriter : LegacyWriter<JisWriter> {
     o[1] = static_cast<unsigned char>(lo);
     return o + 2;
   }
-  // The tight loops follow kanji-in and kanji-out alone.
+  unsigned char* store_halfkana(unsigned char* o, unsigned k) {
+    if (state != SHIFT_KANA) o = store_sequence(o, kana_in, SHIFT_KANA);
+    *o = static_cast<unsigned char>(k & 0x7F);
+    return o + 1;
+  }
+  // The tight loops designate kanji-in and kanji-out alone, and leave
+  // katakana text by kanji-out.
   unsigned char* store_designate(unsigned char* o, JisEscape e) {
     if (e == JisEscape::kanji_in) return state != SHIFT_KANJI ? store_sequence(o, kanji_in, SHIFT_KANJI) : o;
     return state != SHIFT_NONE ? store_sequence(o, kanji_out, SHIFT_NONE) : o;

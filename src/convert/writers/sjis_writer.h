@@ -28,6 +28,10 @@ struct SjisWriter : PlainWriter<SjisWriter> {
     return o + 2;
   }
   void halfkana(unsigned k) { out.put(k); }
+  static unsigned char* store_halfkana(unsigned char* o, unsigned k) {
+    *o = static_cast<unsigned char>(k);
+    return o + 1;
+  }
   // Shift-JIS holds of JIS X 0212 what the IBM extensions hold (and the few
   // characters JIS X 0208 has too), and the user-defined characters; the
   // rest become 〓.

@@ -65,6 +65,10 @@ struct Utf8Writer : UnicodeWriter<Utf8Writer> {
     std::memcpy(o, &f, sizeof f);
     return o + f.count;
   }
+  static unsigned char* store_halfkana(unsigned char* o, unsigned k) {
+    if (k < KANA_FIRST) return nullptr;  // 0xA0, which has no character
+    return store_bmp(o, HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));
+  }
   static unsigned char* store_bmp(unsigned char* o, char32_t u) {
     o[0] = static_cast<unsigned char>(0xE0 | (u >> 12));
     o[1] = static_cast<unsigned char>(0x80 | ((u >> 6) & 0x3F));

@@ -21,7 +21,9 @@
 // For the tight loops each writer also stores straight into the output
 // block: store_ascii(o, b), store_ascii8(o, p, n) and store_row(o, hi, lo)
 // (a code of rows 1-94 given by its two JIS bytes) write at o (at most
-// STORE_MAX bytes) and return the new position.
+// STORE_MAX bytes) and return the new position; store_halfkana(o, k) does
+// what halfkana(k) does, or returns null where the writer leaves it to
+// halfkana.
 #pragma once
 
 #include <cstdint>
@@ -117,6 +119,9 @@ struct WriterBase {
   // A designation read from JIS: only JIS output follows it.
   void designate(JisEscape) {}
   unsigned char* store_designate(unsigned char* o, JisEscape) { return o; }
+  // A half-width katakana 0xA0-0xDF, as halfkana writes it; null where the
+  // writer leaves it to halfkana.
+  unsigned char* store_halfkana(unsigned char*, unsigned) { return nullptr; }
   // A character of two or three UTF-8 bytes at p, u, other than a half-width
   // katakana; null when the target lacks it (left to the byte loop).
   unsigned char* store_utf8(unsigned char* o, char32_t u, const unsigned char*, size_t) {
