@@ -33,7 +33,9 @@ class JisDecoder {
             continue;
           }
         }
-        if ((read_shift_ == SHIFT_NONE || read_shift_ == SHIFT_KANJI) && pending_byte_ == 0 && fast_run()) continue;
+        if ((read_shift_ != SHIFT_SUPPLEMENT && (read_shift_ != SHIFT_KANA || !widen_)) && pending_byte_ == 0 &&
+            fast_run())
+          continue;
       }
       const int c = in_.get();
       if (c == EOF) break;
@@ -90,21 +92,31 @@ class JisDecoder {
   static constexpr bool in_kana_range(unsigned k) { return k >= 0xA0 && k <= 0xDF; }
   static constexpr bool is_jis_byte(unsigned b) { return b >= 0x21 && b <= 0x7E; }
 
-  // Stores one-byte text, the pairs of bytes 0x21-0x7E of kanji text, line
-  // ends, and the designations that switch between the two, straight into the
-  // output block; false when it took nothing. Katakana, pairs of other bytes,
-  // and every other escape sequence are left to the byte loop.
+  // Stores one-byte text, the pairs of bytes 0x21-0x7E of kanji text, the
+  // bytes 0x21-0x5F of katakana text (not widened), line ends, and the
+  // designations that switch between them, straight into the output block;
+  // false when it took nothing. Pairs of other bytes, other bytes of
+  // katakana text and every other escape sequence are left to the byte loop.
   [[gnu::always_inline]] bool fast_run() {
     const unsigned char* p = in_.begin();
     const unsigned char* const end = in_.end();
     unsigned char* o = w_.out.room_begin();
     if (w_.out.room_end() - o < static_cast<ptrdiff_t>(STORE_MAX)) return false;
     unsigned char* const o_last = w_.out.room_end() - STORE_MAX;
-    bool kanji = read_shift_ == SHIFT_KANJI;  // or one-byte text
+    ShiftState shift = read_shift_;  // one-byte, kanji or katakana text
     const LineEndStops stops = line_end_stops(in_, w_);
     while (p < end && o <= o_last) {
       const unsigned b = p[0];
-      if (!kanji) {
+      if (shift == SHIFT_KANA) {
+        if (b >= 0x21 && b <= 0x5F) {
+          // kana_as_read: the katakana of the byte with its high bit set.
+          if (unsigned char* const stored = w_.store_halfkana(o, b | 0x80)) {
+            o = stored;
+            ++p;
+            continue;
+          }
+        }
+      } else if (shift == SHIFT_NONE) {
         if (b < 0x80 && b != ESC) {
           if (end - p >= 8) {
             const unsigned n = ascii_prefix(p, true, stops);
@@ -149,12 +161,18 @@ class JisDecoder {
       }
       if (b != ESC || end - p < 3) break;
       const JisEscape e = jis_escape_meaning(p[1], p[2]);
-      if (e != JisEscape::kanji_in && e != JisEscape::one_byte) break;
-      kanji = e == JisEscape::kanji_in;
+      if (e == JisEscape::kanji_in)
+        shift = SHIFT_KANJI;
+      else if (e == JisEscape::one_byte)
+        shift = SHIFT_NONE;
+      else if (e == JisEscape::kana_in && !widen_)
+        shift = SHIFT_KANA;
+      else
+        break;
       o = w_.store_designate(o, e);
       p += 3;
     }
-    read_shift_ = kanji ? SHIFT_KANJI : SHIFT_NONE;
+    read_shift_ = shift;
     if (p == in_.begin()) return false;
     in_.skip_to(p);
     w_.out.commit(o);

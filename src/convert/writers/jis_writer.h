@@ -132,10 +132,11 @@ struct JisWriter : LegacyWriter<JisWriter> {
     *o = static_cast<unsigned char>(k & 0x7F);
     return o + 1;
   }
-  // The tight loops designate kanji-in and kanji-out alone, and leave
-  // katakana text by kanji-out.
+  // The tight loops designate kanji-in, katakana and kanji-out (for
+  // one-byte text), as designate does.
   unsigned char* store_designate(unsigned char* o, JisEscape e) {
     if (e == JisEscape::kanji_in) return state != SHIFT_KANJI ? store_sequence(o, kanji_in, SHIFT_KANJI) : o;
+    if (e == JisEscape::kana_in) return state != SHIFT_KANA ? store_sequence(o, kana_in, SHIFT_KANA) : o;
     return state != SHIFT_NONE ? store_sequence(o, kanji_out, SHIFT_NONE) : o;
   }
   unsigned char* store_sequence(unsigned char* o, const Sequence& seq, ShiftState goal) {
