@@ -26,14 +26,19 @@ struct EucReader {
       if constexpr (path != Path::byte_loop) {
         // Pairs whose bytes both lie in 0xA1-0xFE: each the JIS code of rows
         // 1-94 it stands for, which every target accepts. SS2 and a
-        // half-width katakana, not widened, as the writer stores it.
+        // half-width katakana, not widened, as the writer stores it: a run
+        // of them at once, as they come in words (at most 32).
         auto pair = [&w, widen](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
           if (end - p < 2) return 0;
-          if (p[0] == SS2 && !widen && p[1] >= KANA_FIRST && p[1] <= KANA_LAST) {
-            unsigned char* const stored = w.store_halfkana(o, p[1]);
-            if (stored == nullptr) return 0;
-            o = stored;
-            return 2;
+          if (p[0] == SS2 && !widen) {
+            size_t n = 0;
+            while (n < 64 && end - (p + n) >= 2 && p[n] == SS2 && p[n + 1] >= KANA_FIRST && p[n + 1] <= KANA_LAST) {
+              unsigned char* const stored = w.store_halfkana(o, p[n + 1]);
+              if (stored == nullptr) break;
+              o = stored;
+              n += 2;
+            }
+            return n;
           }
           if (!is_euc_byte(p[0]) || !is_euc_byte(p[1])) return 0;
           o = w.store_row(o, p[0] & 0x7Fu, p[1] & 0x7Fu);

@@ -26,17 +26,23 @@ struct SjisReader {
       if constexpr (path != Path::byte_loop) {
         if (lead == 0) {
           // Characters of JIS X 0208 rows 1-94: a lead byte of those rows
-          // has a row, a trail byte a cell. A half-width katakana, not
-          // widened, as the writer stores it.
+          // has a row, a trail byte a cell. Half-width katakana, not
+          // widened, as the writer stores them: a run of them at once, as
+          // they come in words (at most 32, which the room the tight loop
+          // keeps holds in every target).
           auto pair = [&w, widen](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
             const unsigned row = row_tables.jis_row[p[0]];
             const unsigned low = end - p >= 2 ? row_tables.jis_low[p[1]] : 0;
             if (row == 0 || low == 0) {
-              if (widen || !is_kana(p[0])) return 0;
-              unsigned char* const stored = w.store_halfkana(o, p[0]);
-              if (stored == nullptr) return 0;
-              o = stored;
-              return 1;
+              if (widen) return 0;
+              size_t n = 0;
+              while (n < 32 && p + n < end && is_kana(p[n])) {
+                unsigned char* const stored = w.store_halfkana(o, p[n]);
+                if (stored == nullptr) break;
+                o = stored;
+                ++n;
+              }
+              return n;
             }
             o = w.store_sjis_pair(o, p[0], p[1], row + (low >> 8), low & 0xFF);
             return 2;
