@@ -25,9 +25,10 @@ import time
 from pathlib import Path
 from types import SimpleNamespace
 
-from corpus import DEFAULT_SIZE_MIB, MIB, fmt_size, load_material, prepare_corpora
-from peers import CODES, CONVERSIONS, KOTRAN_EXT, build_kotran, first_difference, label, run_to_bytes, spawn
-from report import machine_info
+from corpus import MIB, add_round_options, fmt_size, load_material, prepare_corpora
+from peers import (CODES, CONVERSIONS, KOTRAN_EXT, build_kotran, first_difference, inputs_in_folders, label,
+                   run_to_bytes, spawn)
+from report import machine_info, machine_line
 from timing import load_average
 
 MODES = ("null", "file")
@@ -45,11 +46,7 @@ def main():
     ap = argparse.ArgumentParser(description="Time two kotran executables against each other (NEW over OLD).")
     ap.add_argument("old", metavar="OLD", help="the kotran executable to compare against")
     ap.add_argument("new", metavar="NEW", help="the kotran executable compared")
-    ap.add_argument("--runs", type=int, default=5, help="rounds (default 5)")
-    ap.add_argument("--size-mib", type=float, default=DEFAULT_SIZE_MIB,
-                    help=f"corpus size (default {DEFAULT_SIZE_MIB}, the one run.py caches)")
-    ap.add_argument("--workdir", default="/tmp/kotran-bench",
-                    help="corpus cache (shared with run.py) and scratch files (default /tmp/kotran-bench)")
+    add_round_options(ap)
     ap.add_argument("--json", help="also write the results to this JSON file")
     args = ap.parse_args()
     if args.runs < 1 or args.size_mib <= 0:
@@ -57,8 +54,7 @@ def main():
 
     t0 = time.perf_counter()
     info = machine_info()
-    print(f"CPU: {info['cpu_model']}, {info['cores']} cores ({info['usable_cores']} usable to this process); "
-          f"Linux {info['kernel']}; Python {info['python']}")
+    print(machine_line(info))
     exes = {}
     for name, path in (("OLD", args.old), ("NEW", args.new)):
         exes[name] = build_kotran(SimpleNamespace(kotran=path, build_dir=None), log)
@@ -100,20 +96,9 @@ def main():
             print(f"  {f}")
         return 1
 
-    # file mode: each input is linked into a folder of its own as in.txt, so the output is in.<ext> beside it
+    # file mode: each input in a folder of its own as in.txt, so the output is in.<ext> beside it
     scratch = Path(args.workdir) / "compare-scratch"
-    if scratch.exists():
-        shutil.rmtree(scratch)
-    scratch.mkdir(parents=True)
-    linked = {}
-    for code in CODES:
-        d = scratch / code
-        d.mkdir()
-        try:
-            os.link(corpus.path[code], d / "in.txt")
-        except OSError:
-            shutil.copyfile(corpus.path[code], d / "in.txt")
-        linked[code] = d / "in.txt"
+    linked = inputs_in_folders(scratch, corpus)
 
     err = scratch / "stderr.txt"
     cases = [(conv, mode) for conv in CONVERSIONS for mode in MODES]

@@ -24,37 +24,21 @@ import os
 import re
 import shutil
 import statistics
-import subprocess
 import sys
 import time
 from pathlib import Path
 from types import SimpleNamespace
 
-from corpus import DEFAULT_SIZE_MIB, MIB, fmt_size, load_material, prepare_corpora
-from peers import CODES, CONVERSIONS, KOTRAN_EXT, build_kotran, label, spawn
-from report import machine_info
-from timing import load_average
+from corpus import MIB, add_round_options, fmt_size, load_material, prepare_corpora
+from peers import CODES, CONVERSIONS, KOTRAN_EXT, build_kotran, inputs_in_folders, label, spawn
+from report import machine_info, machine_line
+from timing import compile_helper, load_average
 
-HERE = Path(__file__).resolve().parent
 MODES = ("null", "file")
 
 
 def log(s):
     print(s, file=sys.stderr, flush=True)
-
-
-def build_copy_floor(workdir):
-    src = HERE / "copy_floor.c"
-    exe = Path(workdir) / "copy_floor"
-    if exe.exists() and exe.stat().st_mtime >= src.stat().st_mtime:
-        return str(exe)
-    cc = os.environ.get("CC") or shutil.which("cc") or shutil.which("gcc") or shutil.which("clang")
-    if not cc:
-        sys.exit("no C compiler for bench/copy_floor.c")
-    proc = subprocess.run([cc, "-O2", "-Wall", "-o", str(exe), str(src)], capture_output=True, text=True)
-    if proc.returncode != 0:
-        sys.exit(f"could not build copy_floor: {proc.stderr.strip()}")
-    return str(exe)
 
 
 def instructions(kotran, opt, infile, err):
@@ -72,11 +56,7 @@ def main():
     ap = argparse.ArgumentParser(description="kotran against the copy floor, and its instructions per byte.")
     ap.add_argument("--kotran", help="the kotran executable (default: build one as run.py does)")
     ap.add_argument("--build-dir", default="/tmp/bench-build", help="where kotran is built (default /tmp/bench-build)")
-    ap.add_argument("--runs", type=int, default=5, help="rounds (default 5)")
-    ap.add_argument("--size-mib", type=float, default=DEFAULT_SIZE_MIB,
-                    help=f"corpus size (default {DEFAULT_SIZE_MIB}, the one run.py caches)")
-    ap.add_argument("--workdir", default="/tmp/kotran-bench",
-                    help="corpus cache (shared with run.py) and scratch files (default /tmp/kotran-bench)")
+    add_round_options(ap)
     ap.add_argument("--no-callgrind", action="store_true", help="leave out the instruction counts")
     args = ap.parse_args()
     if args.runs < 1 or args.size_mib <= 0:
@@ -84,8 +64,7 @@ def main():
 
     t0 = time.perf_counter()
     info = machine_info()
-    print(f"CPU: {info['cpu_model']}, {info['cores']} cores ({info['usable_cores']} usable to this process); "
-          f"Linux {info['kernel']}; Python {info['python']}")
+    print(machine_line(info))
     kotran = build_kotran(SimpleNamespace(kotran=args.kotran, build_dir=args.build_dir), log)
     print(f"kotran: {kotran}")
     iconv = shutil.which("iconv")
@@ -93,27 +72,18 @@ def main():
         sys.exit("iconv not found: it makes the EUC and UTF-8 forms of the corpus")
     corpus, _ = prepare_corpora(SimpleNamespace(workdir=args.workdir, size_mib=args.size_mib, rss_sizes=[]),
                                 SimpleNamespace(iconv=iconv, kotran=kotran), load_material(), log)
-    floor = build_copy_floor(args.workdir)
+    floor, why = compile_helper("copy_floor", args.workdir)
+    if floor is None:
+        sys.exit(f"could not build bench/copy_floor.c: {why}")
     sizes = {code: corpus.path[code].stat().st_size for code in CODES}
     print(f"corpus: {fmt_size(corpus.size)} Shift-JIS (as EUC {fmt_size(sizes['euc'])}, "
           f"JIS {fmt_size(sizes['jis'])}, UTF-8 {fmt_size(sizes['utf8'])})")
     sys.stdout.flush()
 
+    # file mode: each input in a folder of its own, so kotran's output lands beside it
     scratch = Path(args.workdir) / "floor-scratch"
-    if scratch.exists():
-        shutil.rmtree(scratch)
-    scratch.mkdir(parents=True)
+    linked = inputs_in_folders(scratch, corpus)
     err = scratch / "stderr.txt"
-    # file mode: each input linked into a folder of its own, so kotran's output lands beside it
-    linked = {}
-    for code in CODES:
-        d = scratch / code
-        d.mkdir()
-        try:
-            os.link(corpus.path[code], d / "in.txt")
-        except OSError:
-            shutil.copyfile(corpus.path[code], d / "in.txt")
-        linked[code] = d / "in.txt"
 
     out_bytes = {}
     for conv in CONVERSIONS:

@@ -43,6 +43,24 @@ def spawn(argv, stdout_path, stderr_path=os.devnull):
     return Run(wall, os.waitstatus_to_exitcode(status), usage.ru_maxrss, usage.ru_utime, usage.ru_stime)
 
 
+def inputs_in_folders(scratch, corpus):
+    """A fresh folder scratch with each code's input linked (or copied) into a folder of its own as
+    in.txt, so that kotran's output file lands beside it: {code: path}."""
+    if scratch.exists():
+        shutil.rmtree(scratch)
+    scratch.mkdir(parents=True)
+    linked = {}
+    for code in CODES:
+        d = scratch / code
+        d.mkdir()
+        try:
+            os.link(corpus.path[code], d / "in.txt")
+        except OSError:
+            shutil.copyfile(corpus.path[code], d / "in.txt")
+        linked[code] = d / "in.txt"
+    return linked
+
+
 def run_to_bytes(argv):
     """Run argv and return its standard output, failing loudly on a non-zero status."""
     proc = subprocess.run(argv, stdin=subprocess.DEVNULL, capture_output=True, env=ENV)

@@ -31,6 +31,12 @@ def machine_info():
             "kernel": platform.release(), "python": platform.python_version()}
 
 
+def machine_line(info):
+    """The machine_info as the first line of a report prints it."""
+    return (f"CPU: {info['cpu_model']}, {info['cores']} cores ({info['usable_cores']} usable to this process); "
+            f"Linux {info['kernel']}; Python {info['python']}")
+
+
 # ---------------------------------------------------------------------------
 # Medians and ratios
 # ---------------------------------------------------------------------------

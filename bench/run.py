@@ -20,7 +20,7 @@ import time
 
 from corpus import DEFAULT_SIZE_MIB, KANA_LINE_RATE, MIB, corpus_stats, fmt_size, load_material, prepare_corpora
 from peers import CONVERSIONS, Tools, build_kotran, check_outputs, tool_versions
-from report import evaluate_targets, machine_info, print_report, summarize, write_json
+from report import evaluate_targets, machine_info, machine_line, print_report, summarize, write_json
 from timing import MODES, build_probe, load_average, rss_measure, run_rounds
 
 
@@ -55,8 +55,7 @@ def main():
     t0 = time.perf_counter()
     log = lambda s: print(s, file=sys.stderr, flush=True)
     info = machine_info()
-    print(f"CPU: {info['cpu_model']}, {info['cores']} cores ({info['usable_cores']} usable to this process); "
-          f"Linux {info['kernel']}; Python {info['python']}")
+    print(machine_line(info))
 
     kotran = build_kotran(args, log)
     tools = Tools(kotran, not args.no_uconv)

@@ -36,7 +36,7 @@ from types import SimpleNamespace
 
 from corpus import DEFAULT_SIZE_MIB, MIB, cut_at_line, ensure_base_corpus, load_material, write_atomic
 from peers import ENV, Run, build_kotran, first_difference, first_line, git_head, iconv_file, spawn
-from report import machine_info
+from report import machine_info, machine_line
 from timing import load_average
 
 SMALL_VERSION = 1  # of the way the files are cut; a change makes them again
@@ -304,8 +304,7 @@ def main():
 
     t0 = time.perf_counter()
     info = machine_info()
-    print(f"CPU: {info['cpu_model']}, {info['cores']} cores ({info['usable_cores']} usable to this process); "
-          f"Linux {info['kernel']}; Python {info['python']}")
+    print(machine_line(info))
     if args.kotran:
         kotrans = [build_kotran(SimpleNamespace(kotran=k, build_dir=None), log) for k in args.kotran]
         given = args.kotran

@@ -127,21 +127,27 @@ RSS_OTHER = ("sjis-euc", "euc-sjis")  # the conversions measured for the other t
 RSS_KOTRAN_RUNS = 3  # kotran's figure is the median of this many runs
 
 
-def build_probe(args, log):
-    """Compile bench/rss_probe.c into the work directory; None when there is no C compiler."""
-    src = HERE / "rss_probe.c"
-    exe = Path(args.workdir) / "rss_probe"
+def compile_helper(name, workdir):
+    """Compile bench/NAME.c into the work directory: (executable, None), or (None, why not)."""
+    src = HERE / f"{name}.c"
+    exe = Path(workdir) / name
     if exe.exists() and exe.stat().st_mtime >= src.stat().st_mtime:
-        return str(exe)
+        return str(exe), None
     cc = os.environ.get("CC") or shutil.which("cc") or shutil.which("gcc") or shutil.which("clang")
     if not cc:
-        log("no C compiler: peak RSS is not measured")
-        return None
+        return None, "no C compiler"
     proc = subprocess.run([cc, "-O2", "-Wall", "-o", str(exe), str(src)], capture_output=True, text=True)
     if proc.returncode != 0:
-        log(f"could not build the RSS probe: {proc.stderr.strip()}")
-        return None
-    return str(exe)
+        return None, proc.stderr.strip()
+    return str(exe), None
+
+
+def build_probe(args, log):
+    """Compile bench/rss_probe.c into the work directory; None when that cannot be done."""
+    exe, why = compile_helper("rss_probe", args.workdir)
+    if exe is None:
+        log(f"could not build the RSS probe ({why}): peak RSS is not measured")
+    return exe
 
 
 def probe(probe_exe, argv, result_file):
