@@ -39,7 +39,7 @@ const char kFilterRecipe[] =
 // kotran, and its output (kotran's name for it, {utf8}) copied back.
 const char kTransferRecipe[] =
     R"(find archive -name '*.txt' -print0 |)"
-    R"( RSYNC_OLD_ARGS=1 parallel -0 -S host1,host2 --wd ... --rpl '{utf8} s:\.[^/]*$:.utf8:' --trc {utf8} kotran -u {})";
+    R"( RSYNC_OLD_ARGS=1 parallel -0 -S 1/host1,1/host2 --rpl '{utf8} s:\.[^/]*$:.utf8:' --trc {utf8} kotran -u {})";
 
 struct File {
   std::string path;           // under archive/
