@@ -145,7 +145,8 @@ def hex_lines(values, width, per_line, indent="    "):
 
 
 def inverse_lines(inverse, table, comment):
-    """The lines of a two-level inverse table {code point: code}: UNICODE_PAGE
+    """The lines of a two-level inverse table {code point: code} (the JIS X 0212
+    table keeps this form, being looked up rarely): UNICODE_PAGE
     and the pages of table, page 0 all zeros for every page without a mapping."""
     by_page = {}
     for u, jis in inverse.items():
@@ -169,6 +170,27 @@ def inverse_lines(inverse, table, comment):
         out.append("    {")
         out.extend(hex_lines(values, 4, 16, indent="        "))
         out.append("    },")
+    out.append("};")
+    out.append("")
+    return out
+
+
+def flat_inverse_lines(inverse, table, comment):
+    """The lines of a one-level inverse table {code point: code} over the BMP,
+    a line of 16 entries each (0 for none), and a note over each page that
+    holds mapped characters."""
+    if max(inverse) > 0xFFFF:
+        sys.exit("a character past the BMP in the inverse table")
+    out = list(comment)
+    out.append(f"const uint16_t {table}[0x10000] = {{")
+    for high in range(256):
+        values = [inverse.get(high << 8 | low, 0) for low in range(256)]
+        mapped = sum(1 for v in values if v)
+        if mapped:
+            out.append(f"    // U+{high:02X}00..U+{high:02X}FF, {mapped} mapped")
+        for start in range(0, 256, 16):
+            chunk = values[start:start + 16]
+            out.append("    " + ", ".join(f"0x{v:04X}" if v else "0" for v in chunk) + ",")
     out.append("};")
     out.append("")
     return out
@@ -220,15 +242,13 @@ def render(forward, inverse):
     w("};")
     w("")
 
-    # Two-level inverse: page 0 is all zeros and stands for every page that
-    # has no mapped character, so a lookup needs no branch.
+    # The inverse in one level, so that a lookup is one load: the UTF-8
+    # readers make one for every character.
     rows_past = {u for u in forward[ROWS * ROWS:] if u and not USER_DEFINED_FIRST <= u < USER_DEFINED_FIRST + 20 * ROWS}
     if not rows_past <= set(inverse):
         sys.exit("an IBM extension past row 94 has no code in rows 1-94")
-    out.extend(inverse_lines(inverse, "UNICODE_TO_JIS", [
-        "// JIS code of each BMP character, in two levels: UNICODE_PAGE[u >> 8] picks",
-        "// a page of UNICODE_TO_JIS, whose entry u & 0xFF is the code (0 = none).",
-        "// Page 0 is all zeros and stands for every Unicode page without a mapping.",
+    out.extend(flat_inverse_lines(inverse, "UNICODE_TO_JIS", [
+        "// JIS code of each BMP character, indexed by the character (0 = none).",
     ]))
     w("// clang-format on")
     w("")

@@ -18,10 +18,9 @@ inline constexpr unsigned FORWARD_ROWS = 120; // rows 1-120: up to Shift-JIS lea
 
 // Unicode of each JIS code, row-major; 0 for an unmapped code.
 extern const char16_t JIS_TO_UNICODE[FORWARD_ROWS * JIS_CELLS];
-// JIS code of each BMP character, in two levels: UNICODE_PAGE[u >> 8] picks a
-// page of UNICODE_TO_JIS, whose entry u & 0xFF is the code (0 = none).
-extern const uint8_t UNICODE_PAGE[256];
-extern const uint16_t UNICODE_TO_JIS[][256];
+// JIS code of each BMP character, indexed by the character (0 = none): one
+// level, so that the lookup made for every character is one load.
+extern const uint16_t UNICODE_TO_JIS[0x10000];
 
 }  // namespace unicode_tables
 
@@ -68,7 +67,7 @@ inline char16_t jis_to_unicode(uint16_t jis) {
 inline uint16_t unicode_to_jis(char32_t u) {
   using namespace unicode_tables;
   if (u > 0xFFFF) return 0;
-  return UNICODE_TO_JIS[UNICODE_PAGE[u >> 8]][u & 0xFF];
+  return UNICODE_TO_JIS[u];
 }
 
 }  // namespace kotran
