@@ -136,9 +136,9 @@ KOTRAN_WIDEST void store_sjis_as_jis_widest(unsigned char* o, const unsigned cha
   _mm512_storeu_si512(o, sjis_as_jis_widest(p, leads, 0));
 }
 
-// As store_euc_as_sjis, for the 64 bytes at p.
-KOTRAN_WIDEST void store_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
-  const __m512i v = widest_load(p);
+// The 64 bytes of v with each pair of EUC (rows 1-84; leads marking the
+// first bytes) in Shift-JIS, as store_euc_as_sjis stores them.
+KOTRAN_WIDEST __m512i euc_as_sjis_widest(__m512i v, uint64_t leads) {
   const __m512i jis = _mm512_and_si512(v, _mm512_set1_epi8(0x7F));
   const __m512i rows = widest_byte_up(jis);  // each byte's predecessor
   // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
@@ -154,9 +154,13 @@ KOTRAN_WIDEST void store_euc_as_sjis_widest(unsigned char* o, const unsigned cha
                                    _mm512_set1_epi8(1));
   const __m512i after_even = _mm512_add_epi8(jis, _mm512_set1_epi8(0x7E));
   const __m512i trail = _mm512_mask_mov_epi8(after_even, odd_row, after_odd);
-  __m512i out = _mm512_mask_mov_epi8(v, leads, lead);
-  out = _mm512_mask_mov_epi8(out, leads << 1, trail);
-  _mm512_storeu_si512(o, out);
+  const __m512i out = _mm512_mask_mov_epi8(v, leads, lead);
+  return _mm512_mask_mov_epi8(out, leads << 1, trail);
+}
+
+// As store_euc_as_sjis, for the 64 bytes at p.
+KOTRAN_WIDEST void store_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
+  _mm512_storeu_si512(o, euc_as_sjis_widest(widest_load(p), leads));
 }
 
 // Stores at o the 64 bytes at p, pairs of EUC bytes, in JIS (the high bit cleared).

@@ -6,6 +6,7 @@
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
 //   Shift-JIS, EUC to UTF-8    the writer's store_row (store_units_as_utf8_widest)
+//   UTF-8 to Shift-JIS, EUC    the reader's take (utf8_run_widest)
 //   a code into itself         a copy
 #pragma once
 
@@ -18,6 +19,7 @@
 #include "codes/pair_vectors.h"
 #include "codes/pair_vectors_512.h"
 #include "codes/paths.h"
+#include "codes/utf8_runs_512.h"
 #include "codes/utf8_vectors_512.h"
 #include "convert/converter.h"
 #include "convert/loops/tight_loop.h"
@@ -34,6 +36,7 @@ enum class VectorForm {
   kanji_run,    // into JIS: the runs of pairs and of ASCII of a vector, each after its designation
   jis_pairs,    // from JIS kanji text: sixteen bytes of pairs
   utf8_units,   // into UTF-8, on the widest path only: each unit of a vector as its form
+  utf8_runs,    // from UTF-8, on the widest path only: a run of three-byte characters
 };
 
 template <Code source, class Writer>
@@ -149,10 +152,38 @@ struct VectorStep<Code::euc, Utf8Writer> {
   }
 };
 
+// The first JIS row byte whose codes go into Shift-JIS with other lead
+// bytes than the arithmetic's (row 85 on: user-defined characters).
+inline constexpr unsigned SJIS_ARITHMETIC_ROWS_END = 0x75;
+
+template <>
+struct VectorStep<Code::utf8, SjisWriter> {
+  static constexpr VectorForm form = VectorForm::utf8_runs;
+  // Stores the run of characters at the 64 bytes at p and moves o past it;
+  // returns how many bytes it took (0 for none).
+  KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
+    const Utf8Run run = utf8_run_widest(p, SJIS_ARITHMETIC_ROWS_END);
+    _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, euc_as_sjis_widest(run.euc, 0x55555555));
+    o += 2 * run.count;
+    return 3 * run.count;
+  }
+};
+
+template <>
+struct VectorStep<Code::utf8, EucWriter> {
+  static constexpr VectorForm form = VectorForm::utf8_runs;
+  KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
+    const Utf8Run run = utf8_run_widest(p, 0x7F);
+    _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, run.euc);
+    o += 2 * run.count;
+    return 3 * run.count;
+  }
+};
+
 // Whether the path takes the vector step of the source into the writer's target.
 template <Code source, class Writer>
 constexpr bool takes_vectors(Path path, VectorForm form) {
-  if (form == VectorForm::utf8_units && path != Path::widest_vectors) return false;
+  if ((form == VectorForm::utf8_units || form == VectorForm::utf8_runs) && path != Path::widest_vectors) return false;
   return PAIR_VECTORS && takes_vector_steps(path) && VectorStep<source, Writer>::form == form;
 }
 

@@ -13,6 +13,7 @@
 #include "codes/utf8_decode.h"
 #include "convert/converter.h"
 #include "convert/loops/tight_loop.h"
+#include "convert/loops/vector_steps.h"
 #include "stream/cursors.h"
 
 namespace kotran {
@@ -80,6 +81,10 @@ struct Utf8Reader {
       if constexpr (path != Path::byte_loop) {
         if (ahead == NOTHING_AHEAD && !first) {
           if (tight_loop(in, w, [&w, widen](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
+                if constexpr (takes_vectors<Code::utf8, Writer>(path, VectorForm::utf8_runs)) {
+                  if (end - p >= static_cast<ptrdiff_t>(WIDEST_WIDTH))
+                    if (const size_t n = VectorStep<Code::utf8, Writer>::widest_run(o, p)) return n;
+                }
                 return take(w, p, end, o, widen);
               }))
             continue;
