@@ -122,6 +122,28 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
   }
 }
 
+// Lines of pairs whose CR, LF, first byte or katakana falls on every place
+// of a vector, in chunks that end the input anywhere: what the widest path
+// carries from one block of 64 to the next.
+TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
+  std::string sjis;
+  for (int line = 0; line < 90; ++line) {
+    sjis += std::string(static_cast<size_t>(line % 3), 'x');
+    for (int pair = 0; pair < 28 + line % 7; ++pair) sjis += "\x8A\xBF";
+    sjis += line % 5 == 0 ? "\xB1\r\n" : line % 11 == 0 ? "\n" : "\r\n";
+  }
+  for_each_converter_and_path([&](Code source, Code target, Path path) {
+    if (source != Code::sjis || path == Path::byte_loop) return;
+    const Converter c = converter(source, target);
+    for (size_t chunk = 60; chunk <= 160; ++chunk)
+      for (const ConvertOptions& o : {ConvertOptions{}, ConvertOptions{.lf_only = true}}) {
+        const std::string reference = run(c, target, sjis, o, Path::byte_loop, chunk);
+        EXPECT_EQ(to_hex(run(c, target, sjis, o, path, chunk, LineEnds::kept)), to_hex(reference))
+            << converter_name(source, target) << " " << path_name(path) << " chunk " << chunk << " -l " << o.lf_only;
+      }
+  });
+}
+
 TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
   // Real Japanese text in each code, long enough to fill several blocks.
   std::string sjis, euc, jis, utf8;

@@ -106,11 +106,11 @@ KOTRAN_WIDEST __m512i widest_byte_down(__m512i x) {
   return _mm512_alignr_epi8(upper_lanes, x, 1);
 }
 
-// The 64 bytes at p with each pair of Shift-JIS as its JIS bytes (with
-// high_bit set), as store_sjis_as_jis_bytes stores them.
-KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads, char high_bit) {
-  const __m512i sjis = widest_load(p);
-  const __m512i next = widest_byte_down(sjis);
+// The 64 bytes of sjis with each pair of Shift-JIS as its JIS bytes (with
+// high_bit set), as store_sjis_as_jis_bytes stores them: leads marks the
+// first bytes and trails the second ones, next holds each byte's successor.
+KOTRAN_WIDEST __m512i sjis_pairs_as_jis_widest(__m512i sjis, __m512i next, uint64_t leads, uint64_t trails,
+                                                char high_bit) {
   const __m512i one = _mm512_set1_epi8(1);
   // Row: 2 * lead + 0x1F for leads 0x81-0x9F, + 0x9F for 0xE0-0xEF (on 8
   // bits), and one more when the trail byte is 0x9F or above.
@@ -125,7 +125,40 @@ KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads,
                               _mm512_set1_epi8(0x5E));
   const __m512i high = _mm512_set1_epi8(high_bit);
   __m512i out = _mm512_mask_mov_epi8(sjis, leads, _mm512_or_si512(row, high));
-  return _mm512_mask_mov_epi8(out, leads << 1, _mm512_or_si512(cell, high));
+  return _mm512_mask_mov_epi8(out, trails, _mm512_or_si512(cell, high));
+}
+
+// The 64 bytes at p with each pair of Shift-JIS as its JIS bytes (with
+// high_bit set), as store_sjis_as_jis_bytes stores them.
+KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads, char high_bit) {
+  const __m512i sjis = widest_load(p);
+  return sjis_pairs_as_jis_widest(sjis, widest_byte_down(sjis), leads, leads << 1, high_bit);
+}
+
+// As sjis_plain_units_widest, for the 64 bytes at p when carried says that
+// a pair begun before them takes the first (a trail byte checked already);
+// a pair begun at the last takes the byte after them, p[64], and so counts.
+KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried) {
+  const __m512i v = widest_load(p);
+  const uint64_t high = _mm512_movepi8_mask(v);
+  const uint64_t lead = widest_in_range(v, 0x81, 0x9F) | widest_in_range(v, 0xE0, 0xFE);
+  const uint64_t far_lead = widest_in_range(v, 0xF0, 0xFE);
+  const uint64_t trail = widest_in_range(v, 0x40, 0x7E) | widest_in_range(v, 0x80, 0xFC);
+  const unsigned after = p[64];
+  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
+  const uint64_t leads = pair_starts_64(lead & ~carried);
+  const uint64_t trails = leads << 1 | carried;
+  uint64_t bad = (high & ~trails & ~lead) | (leads & far_lead);
+  bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
+  return units_before_64(bad, leads);
+}
+
+// Stores at o, as store_sjis_as_euc_widest, the 64 bytes at p whose units
+// are u, a pair begun before them taking the first where carried says so.
+KOTRAN_WIDEST void store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                    uint64_t carried) {
+  _mm512_storeu_si512(o, sjis_pairs_as_jis_widest(widest_load(p), widest_load(p + 1), u.leads, u.leads << 1 | carried,
+                                                  static_cast<char>(0x80)));
 }
 
 KOTRAN_WIDEST void store_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {

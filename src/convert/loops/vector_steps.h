@@ -65,6 +65,12 @@ struct VectorStep<Code::sjis, EucWriter> {
   }
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
   KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_euc_widest(o, p, u.leads); }
+  KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried) {
+    return sjis_carried_units_widest(p, carried);
+  }
+  KOTRAN_WIDEST static void carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
+    store_carried_sjis_as_euc_widest(o, p, u, carried);
+  }
 };
 
 template <>
@@ -180,6 +186,16 @@ struct VectorStep<Code::utf8, EucWriter> {
   }
 };
 
+// A step whose units may begin with the second byte of a pair carried over
+// from the 64 bytes before: the widest path then takes whole blocks of 64,
+// each block's position fixed, so that no load waits for the last block's
+// classes; only whether a pair crosses the edge is carried.
+template <class Step>
+concept HasCarriedStep = requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
+  Step::carried_units(p, uint64_t{});
+  Step::carried_store(o, p, u, uint64_t{});
+};
+
 // Whether the path takes the vector step of the source into the writer's target.
 template <Code source, class Writer>
 constexpr bool takes_vectors(Path path, VectorForm form) {
@@ -265,6 +281,41 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     // before it.
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+      if constexpr (path == Path::widest_vectors && HasCarriedStep<Step>) {
+        // Blocks while they are wholly plain units and the input and the
+        // room hold one more byte than a block. What crosses a block's edge
+        // is carried: the second byte of a pair, and a CR before an LF.
+        const size_t blocks = std::min<size_t>(end - p - 1, w.out.room_end() - o) / WIDEST_WIDTH;
+        size_t taken = 0;
+        uint64_t carried = 0, cr_before = 0;
+        for (size_t b = 0; b < blocks; ++b) {
+          const unsigned char* const at = p + taken;
+          PlainUnits u = Step::carried_units(at, carried);
+          if (stops != LineEndStops::none) {
+            const LineEndBytes64 ends = line_end_bytes_widest(at);
+            const uint64_t lf_after = at[WIDEST_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
+            const uint64_t stop = stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
+                                                                 : ends.cr & (ends.lf >> 1 | lf_after);
+            u.length = std::min(u.length, bits_before_first(stop));
+            cr_before = ends.cr >> 63;
+          }
+          Step::carried_store(o + taken, at, u, carried);
+          if (u.length != WIDEST_WIDTH) {
+            taken += u.length;
+            carried = 0;
+            break;
+          }
+          taken += WIDEST_WIDTH;
+          carried = u.leads >> 63;
+        }
+        taken -= carried;  // a pair across the last block's edge is left to the next take
+        // Nor does a take end just after a CR, whose LF would then look lone.
+        if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) --taken;
+        if (taken != 0) {
+          o += taken;
+          return taken;
+        }
+      }
       constexpr unsigned width = step_width<path, Step>();
       if (end - p >= static_cast<ptrdiff_t>(width)) {
         PlainUnits u = step_units<path, Step>(p);
