@@ -126,22 +126,31 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
 // of a vector, in chunks that end the input anywhere: what the widest path
 // carries from one block of 64 to the next.
 TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
-  std::string sjis;
-  for (int line = 0; line < 90; ++line) {
-    sjis += std::string(static_cast<size_t>(line % 3), 'x');
-    for (int pair = 0; pair < 28 + line % 7; ++pair) sjis += "\x8A\xBF";
-    sjis += line % 5 == 0 ? "\xB1\r\n" : line % 11 == 0 ? "\n" : "\r\n";
+  // A pair, a katakana and a first byte of Shift-JIS, and of EUC.
+  const char* const pair_of[] = {"\x8A\xBF", "\xB4\xC1"};
+  const char* const kana_of[] = {"\xB1", "\x8E\xB1"};
+  const char* const first_of[] = {"\x8A", "\xB4"};
+  for (const Code source : {Code::sjis, Code::euc}) {
+    const size_t at = source == Code::sjis ? 0 : 1;
+    std::string text;
+    for (int line = 0; line < 90; ++line) {
+      text += std::string(static_cast<size_t>(line % 3), 'x');
+      for (int pair = 0; pair < 28 + line % 7; ++pair) text += pair_of[at];
+      if (line % 4 == 1) text += first_of[at];  // with a CR or an LF for its second byte
+      text += line % 5 == 0 ? std::string(kana_of[at]) + "\r\n" : line % 11 == 0 ? "\n" : "\r\n";
+    }
+    for_each_converter_and_path([&](Code from, Code target, Path path) {
+      if (from != source || path == Path::byte_loop) return;
+      const Converter c = converter(source, target);
+      for (size_t chunk = 60; chunk <= 160; ++chunk)
+        for (const ConvertOptions& o : {ConvertOptions{}, ConvertOptions{.lf_only = true}}) {
+          const std::string reference = run(c, target, text, o, Path::byte_loop, chunk);
+          EXPECT_EQ(to_hex(run(c, target, text, o, path, chunk, LineEnds::kept)), to_hex(reference))
+              << converter_name(source, target) << " " << path_name(path) << " chunk " << chunk << " -l "
+              << o.lf_only;
+        }
+    });
   }
-  for_each_converter_and_path([&](Code source, Code target, Path path) {
-    if (source != Code::sjis || path == Path::byte_loop) return;
-    const Converter c = converter(source, target);
-    for (size_t chunk = 60; chunk <= 160; ++chunk)
-      for (const ConvertOptions& o : {ConvertOptions{}, ConvertOptions{.lf_only = true}}) {
-        const std::string reference = run(c, target, sjis, o, Path::byte_loop, chunk);
-        EXPECT_EQ(to_hex(run(c, target, sjis, o, path, chunk, LineEnds::kept)), to_hex(reference))
-            << converter_name(source, target) << " " << path_name(path) << " chunk " << chunk << " -l " << o.lf_only;
-      }
-  });
 }
 
 TEST(FastPath, AgreesWithThePlainLoopOnRealText) {

@@ -170,10 +170,11 @@ KOTRAN_WIDEST void store_sjis_as_jis_widest(unsigned char* o, const unsigned cha
 }
 
 // The 64 bytes of v with each pair of EUC (rows 1-84; leads marking the
-// first bytes) in Shift-JIS, as store_euc_as_sjis stores them.
-KOTRAN_WIDEST __m512i euc_as_sjis_widest(__m512i v, uint64_t leads) {
+// first bytes, trails the second ones) in Shift-JIS, as store_euc_as_sjis
+// stores them; before holds each byte's predecessor.
+KOTRAN_WIDEST __m512i euc_pairs_as_sjis_widest(__m512i v, __m512i before, uint64_t leads, uint64_t trails) {
   const __m512i jis = _mm512_and_si512(v, _mm512_set1_epi8(0x7F));
-  const __m512i rows = widest_byte_up(jis);  // each byte's predecessor
+  const __m512i rows = _mm512_and_si512(before, _mm512_set1_epi8(0x7F));
   // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
   const __m512i half =
       _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(jis, _mm512_set1_epi8(0x21)), 1), _mm512_set1_epi8(0x7F));
@@ -188,7 +189,38 @@ KOTRAN_WIDEST __m512i euc_as_sjis_widest(__m512i v, uint64_t leads) {
   const __m512i after_even = _mm512_add_epi8(jis, _mm512_set1_epi8(0x7E));
   const __m512i trail = _mm512_mask_mov_epi8(after_even, odd_row, after_odd);
   const __m512i out = _mm512_mask_mov_epi8(v, leads, lead);
-  return _mm512_mask_mov_epi8(out, leads << 1, trail);
+  return _mm512_mask_mov_epi8(out, trails, trail);
+}
+
+// The 64 bytes of v with each pair of EUC (rows 1-84; leads marking the
+// first bytes) in Shift-JIS, as store_euc_as_sjis stores them.
+KOTRAN_WIDEST __m512i euc_as_sjis_widest(__m512i v, uint64_t leads) {
+  return euc_pairs_as_sjis_widest(v, widest_byte_up(v), leads, leads << 1);
+}
+
+// As euc_plain_units_widest<true>, for the 64 bytes at p when carried says
+// that a pair begun before them takes the first (a second byte checked
+// already); a pair begun at the last takes the byte after them, p[64].
+KOTRAN_WIDEST PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried) {
+  const __m512i v = widest_load(p);
+  const uint64_t high = _mm512_movepi8_mask(v) & ~carried;
+  const uint64_t euc = widest_in_range(v, 0xA1, 0xFE);
+  const uint64_t stop = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF5)));
+  const uint64_t last_trail = p[64] - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
+  const uint64_t leads = pair_starts_64(high);
+  const uint64_t trails = high & ~leads;
+  uint64_t bad = (high & ~euc) | (leads & ~(trails >> 1 | last_trail << 63)) | (leads & stop);
+  bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
+  return units_before_64(bad, leads);
+}
+
+// Stores at o, as store_euc_as_sjis_widest, the 64 bytes at p whose units
+// are u, a pair begun before them taking the first where carried says so
+// (whose first byte, p[-1], is then read; otherwise nothing before p).
+KOTRAN_WIDEST void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                    uint64_t carried) {
+  const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carried ^ 1), p - 1);
+  _mm512_storeu_si512(o, euc_pairs_as_sjis_widest(widest_load(p), before, u.leads, u.leads << 1 | carried));
 }
 
 // As store_euc_as_sjis, for the 64 bytes at p.

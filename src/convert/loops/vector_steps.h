@@ -97,6 +97,12 @@ struct VectorStep<Code::euc, SjisWriter> {
   }
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest<true>(p); }
   KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_euc_as_sjis_widest(o, p, u.leads); }
+  KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried) {
+    return euc_carried_units_widest(p, carried);
+  }
+  KOTRAN_WIDEST static void carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
+    store_carried_euc_as_sjis_widest(o, p, u, carried);
+  }
 };
 
 template <>
