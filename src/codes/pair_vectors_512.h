@@ -48,13 +48,20 @@ KOTRAN_WIDEST uint64_t widest_in_range(__m512i x, unsigned char first, unsigned 
                                 _mm512_set1_epi8(static_cast<char>(last - first)));
 }
 
+// As classify_sjis_bytes, for the 64 bytes at p.
+struct SjisBytes64 {
+  uint64_t high, lead, far_lead, trail;
+};
+
+KOTRAN_WIDEST SjisBytes64 classify_sjis_bytes_widest(const unsigned char* p) {
+  const __m512i v = widest_load(p);
+  return {_mm512_movepi8_mask(v), widest_in_range(v, 0x81, 0x9F) | widest_in_range(v, 0xE0, 0xFE),
+          widest_in_range(v, 0xF0, 0xFE), widest_in_range(v, 0x40, 0x7E) | widest_in_range(v, 0x80, 0xFC)};
+}
+
 // As sjis_plain_units, for the 64 bytes at p.
 KOTRAN_WIDEST PlainUnits sjis_plain_units_widest(const unsigned char* p) {
-  const __m512i v = widest_load(p);
-  const uint64_t high = _mm512_movepi8_mask(v);
-  const uint64_t lead = widest_in_range(v, 0x81, 0x9F) | widest_in_range(v, 0xE0, 0xFE);
-  const uint64_t far_lead = widest_in_range(v, 0xF0, 0xFE);
-  const uint64_t trail = widest_in_range(v, 0x40, 0x7E) | widest_in_range(v, 0x80, 0xFC);
+  const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(p);
   // A lead byte takes the byte after it, whatever that is.
   const uint64_t leads = pair_starts_64(lead);
   const uint64_t trails = leads << 1;
@@ -139,11 +146,7 @@ KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads,
 // a pair begun before them takes the first (a trail byte checked already);
 // a pair begun at the last takes the byte after them, p[64], and so counts.
 KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried) {
-  const __m512i v = widest_load(p);
-  const uint64_t high = _mm512_movepi8_mask(v);
-  const uint64_t lead = widest_in_range(v, 0x81, 0x9F) | widest_in_range(v, 0xE0, 0xFE);
-  const uint64_t far_lead = widest_in_range(v, 0xF0, 0xFE);
-  const uint64_t trail = widest_in_range(v, 0x40, 0x7E) | widest_in_range(v, 0x80, 0xFC);
+  const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(p);
   const unsigned after = p[64];
   const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
   const uint64_t leads = pair_starts_64(lead & ~carried);

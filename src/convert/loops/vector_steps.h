@@ -175,6 +175,7 @@ struct VectorStep<Code::utf8, SjisWriter> {
   // returns how many bytes it took (0 for none).
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
     const Utf8Run run = utf8_run_widest(p, SJIS_ARITHMETIC_ROWS_END);
+    if (run.count == 0) return 0;
     _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, euc_as_sjis_widest(run.euc, 0x55555555));
     o += 2 * run.count;
     return 3 * run.count;
@@ -186,6 +187,7 @@ struct VectorStep<Code::utf8, EucWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
     const Utf8Run run = utf8_run_widest(p, 0x7F);
+    if (run.count == 0) return 0;
     _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, run.euc);
     o += 2 * run.count;
     return 3 * run.count;
