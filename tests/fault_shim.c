@@ -7,11 +7,16 @@
  *     call:error:nth[:substring[:offset]]
  *
  *   call       read, write, close, open (also openat), tmpfile (an open
- *              with O_TMPFILE: a file without a name), mkostemp, rename,
- *              link (linkat), fchmod or access
+ *              with O_TMPFILE: a file without a name), mkostemp (also an
+ *              exclusive create of a ".kotran-" name), rename (also
+ *              renameat), link (linkat), fchmod, access (also faccessat) or
+ *              fsetxattr
  *   error      an errno name (ENOSPC, EIO, EFBIG, EACCES, EROFS, ...), a
- *              number, or SHORT: the call goes through for at most half the
- *              bytes asked (read and write only)
+ *              number, SHORT: the call goes through for at most half the
+ *              bytes asked (read and write only), or PAUSE: the call waits
+ *              before it goes through, while the file KOTRAN_FAULT_PAUSE
+ *              names exists (the shim makes it), so that a test can act at
+ *              that certain moment and then remove the file
  *   nth        the rule acts on the nth call that matches it, counting from
  *              1; "nth+" acts on that call and every later one
  *   substring  only calls whose file contains it match: the name given to
@@ -20,7 +25,8 @@
  *              old name of a linked descriptor is its file's), and for the
  *              descriptor calls the name the descriptor was opened with
  *              ("<stdin>", "<stdout>", "<stderr>" for the standard ones
- *              when they were inherited)
+ *              when they were inherited); a name relative to a folder
+ *              descriptor is shown after the folder's name
  *   offset     read and write only: only calls made at this file offset or
  *              beyond match (a descriptor that cannot seek never does)
  *
@@ -40,10 +46,13 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
+#include <time.h>
 #include <unistd.h>
 
 enum call_kind {
-  CALL_READ, CALL_WRITE, CALL_CLOSE, CALL_OPEN, CALL_TMPFILE, CALL_MKOSTEMP, CALL_RENAME, CALL_LINK, CALL_FCHMOD, CALL_ACCESS
+  CALL_READ, CALL_WRITE, CALL_CLOSE, CALL_OPEN, CALL_TMPFILE, CALL_MKOSTEMP, CALL_RENAME, CALL_LINK, CALL_FCHMOD, CALL_ACCESS,
+  CALL_SETXATTR
 };
 
 static const struct {
@@ -53,9 +62,11 @@ static const struct {
     {"read", CALL_READ},         {"write", CALL_WRITE},   {"close", CALL_CLOSE},   {"open", CALL_OPEN},
     {"openat", CALL_OPEN},       {"mkostemp", CALL_MKOSTEMP}, {"rename", CALL_RENAME}, {"fchmod", CALL_FCHMOD},
     {"access", CALL_ACCESS},     {"tmpfile", CALL_TMPFILE}, {"link", CALL_LINK},
+    {"fsetxattr", CALL_SETXATTR},
 };
 
 #define SHORT_TRANSFER (-1)
+#define PAUSE (-2)
 
 static const struct {
   const char *name;
@@ -66,7 +77,7 @@ static const struct {
     {"ENOTDIR", ENOTDIR}, {"EISDIR", EISDIR}, {"EINVAL", EINVAL}, {"ENFILE", ENFILE}, {"EMFILE", EMFILE},
     {"EFBIG", EFBIG},   {"ENOSPC", ENOSPC}, {"ESPIPE", ESPIPE}, {"EROFS", EROFS},   {"EPIPE", EPIPE},
     {"ENAMETOOLONG", ENAMETOOLONG}, {"EDQUOT", EDQUOT}, {"EEXIST", EEXIST}, {"EOPNOTSUPP", EOPNOTSUPP},
-    {"ELOOP", ELOOP}, {"SHORT", SHORT_TRANSFER},
+    {"ELOOP", ELOOP}, {"ENODATA", ENODATA}, {"ENOTSUP", ENOTSUP}, {"SHORT", SHORT_TRANSFER}, {"PAUSE", PAUSE},
 };
 
 #define MAX_RULES 8
@@ -104,6 +115,9 @@ static int (*real_linkat)(int, const char *, int, const char *, int);
 static int (*real_fcntl)(int, int, ...);
 static int (*real_fchmod)(int, mode_t);
 static int (*real_access)(const char *, int);
+static int (*real_faccessat)(int, const char *, int, int);
+static int (*real_renameat)(int, const char *, int, const char *);
+static int (*real_fsetxattr)(int, const char *, const void *, size_t, int);
 
 static void *next_symbol(const char *name) {
   void *p = dlsym(RTLD_NEXT, name);
@@ -276,8 +290,23 @@ static void log_failure(enum call_kind kind, int error, const char *name) {
   real_close(fd);
 }
 
+/* Makes the file KOTRAN_FAULT_PAUSE names and waits while it exists. */
+static void wait_while_paused(void) {
+  const char *path = getenv("KOTRAN_FAULT_PAUSE");
+  const struct timespec tick = {0, 5 * 1000 * 1000};
+  struct stat st;
+  int fd;
+  if (path == NULL || *path == '\0') return;
+  RESOLVE(real_open, "open");
+  RESOLVE(real_close, "close");
+  fd = real_open(path, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return;
+  real_close(fd);
+  while (stat(path, &st) == 0) nanosleep(&tick, NULL);
+}
+
 /* The error the call must fail with, SHORT_TRANSFER, or 0 to let it go
- * through. Every rule the call matches counts it. */
+ * through (after a pause, for PAUSE). Every rule the call matches counts it. */
 static int fault_for(enum call_kind kind, const char *name, int fd) {
   int error = 0;
   int i;
@@ -293,6 +322,11 @@ static int fault_for(enum call_kind kind, const char *name, int fd) {
     }
     ++r->seen;
     if (error == 0 && (r->seen == r->nth || (r->and_later && r->seen > r->nth))) error = r->error;
+  }
+  if (error == PAUSE) {
+    log_failure(kind, error, name);
+    wait_while_paused();
+    return 0;
   }
   if (error != 0) log_failure(kind, error, name);
   return error;
@@ -346,6 +380,32 @@ static const char *opened_name(const char *path, int flags) {
   return unnamed_name;
 }
 #define OPENED_NAME(path, flags) opened_name((path), (flags))
+
+/* A name relative to the folder open as dirfd, after the folder's name:
+ * "DIR/name", or "DIR" for "." or "". */
+static const char *at_name(char *buf, size_t size, int dirfd, const char *path) {
+  const char *dir;
+  size_t a, b;
+  if (dirfd == AT_FDCWD || path[0] == '/') return path;
+  dir = fd_name(dirfd);
+  if (dir[0] == '\0') return path;
+  a = strlen(dir) < size / 2 ? strlen(dir) : size / 2;
+  memcpy(buf, dir, a);
+  buf[a] = '\0';
+  if (path[0] == '\0' || strcmp(path, ".") == 0) return buf;
+  b = strlen(path) < size / 2 - 2 ? strlen(path) : size / 2 - 2;
+  buf[a] = '/';
+  memcpy(buf + a + 1, path, b);
+  buf[a + 1 + b] = '\0';
+  return buf;
+}
+
+/* An exclusive create of a ".kotran-" name: a temporary made as mkostemp makes one. */
+static int is_temporary_create(const char *path, int flags) {
+  const char *base = strrchr(path, '/');
+  base = base != NULL ? base + 1 : path;
+  return (flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL) && strncmp(base, ".kotran-", 8) == 0;
+}
 #define OPEN_FAULT(path, flags)                                                                          \
   do {                                                                                                   \
     error = (flags & O_TMPFILE) == O_TMPFILE ? fault_for(CALL_TMPFILE, opened_name((path), (flags)), -1) \
@@ -398,9 +458,21 @@ int openat(int dirfd, const char *path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  OPEN_FAULT(path, flags);
-  RESOLVE(real_openat, "openat");
-  return opened(real_openat(dirfd, path, flags, mode), OPENED_NAME(path, flags));
+  {
+    char full[8192 + 16];
+    const char *name = at_name(full, 8192, dirfd, path);
+    if (is_temporary_create(path, flags)) {
+      error = fault_for(CALL_MKOSTEMP, name, -1);
+      if (error != 0) {
+        errno = error;
+        return -1;
+      }
+    } else {
+      OPEN_FAULT(name, flags);
+    }
+    RESOLVE(real_openat, "openat");
+    return opened(real_openat(dirfd, path, flags, mode), OPENED_NAME(name, flags));
+  }
 }
 
 int openat64(int dirfd, const char *path, int flags, ...) {
@@ -412,9 +484,21 @@ int openat64(int dirfd, const char *path, int flags, ...) {
     mode = (mode_t)va_arg(ap, int);
     va_end(ap);
   }
-  OPEN_FAULT(path, flags);
-  RESOLVE(real_openat64, "openat64");
-  return opened(real_openat64(dirfd, path, flags, mode), OPENED_NAME(path, flags));
+  {
+    char full[8192 + 16];
+    const char *name = at_name(full, 8192, dirfd, path);
+    if (is_temporary_create(path, flags)) {
+      error = fault_for(CALL_MKOSTEMP, name, -1);
+      if (error != 0) {
+        errno = error;
+        return -1;
+      }
+    } else {
+      OPEN_FAULT(name, flags);
+    }
+    RESOLVE(real_openat64, "openat64");
+    return opened(real_openat64(dirfd, path, flags, mode), OPENED_NAME(name, flags));
+  }
 }
 
 int mkostemp(char *pattern, int flags) {
@@ -469,7 +553,11 @@ int linkat(int olddirfd, const char *oldpath, int newdirfd, const char *newpath,
   } else if ((flags & AT_EMPTY_PATH) != 0 && oldpath[0] == '\0') {
     old = fd_name(olddirfd);
   }
-  error = fault_for(CALL_LINK, both_names(both, old, newpath), -1);
+  {
+    char full_old[8192], full_new[8192];
+    if (old == oldpath) old = at_name(full_old, sizeof full_old, olddirfd, oldpath);
+    error = fault_for(CALL_LINK, both_names(both, old, at_name(full_new, sizeof full_new, newdirfd, newpath)), -1);
+  }
   if (error != 0) {
     errno = error;
     return -1;
@@ -510,4 +598,39 @@ int access(const char *path, int how) {
   }
   RESOLVE(real_access, "access");
   return real_access(path, how);
+}
+
+int renameat(int olddirfd, const char *from, int newdirfd, const char *to) {
+  char both[2 * 4096 + 8], full_old[8192], full_new[8192];
+  const int error = fault_for(CALL_RENAME,
+                              both_names(both, at_name(full_old, sizeof full_old, olddirfd, from),
+                                         at_name(full_new, sizeof full_new, newdirfd, to)),
+                              -1);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  RESOLVE(real_renameat, "renameat");
+  return real_renameat(olddirfd, from, newdirfd, to);
+}
+
+int faccessat(int dirfd, const char *path, int how, int flags) {
+  char full[8192];
+  const int error = fault_for(CALL_ACCESS, at_name(full, sizeof full, dirfd, path), -1);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  RESOLVE(real_faccessat, "faccessat");
+  return real_faccessat(dirfd, path, how, flags);
+}
+
+int fsetxattr(int fd, const char *name, const void *value, size_t size, int flags) {
+  const int error = fault_for(CALL_SETXATTR, fd_name(fd), fd);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  RESOLVE(real_fsetxattr, "fsetxattr");
+  return real_fsetxattr(fd, name, value, size, flags);
 }

@@ -1,8 +1,11 @@
 #include "driver/driver.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -49,6 +52,9 @@ class FileWalk {
     for (size_t i = 0; i < items_.size(); ++i)
       if (items_[i].known && items_[i].kind == ItemKind::file) arguments_.emplace(items_[i].id, i);
   }
+  ~FileWalk() { release_folder(); }
+  FileWalk(const FileWalk&) = delete;
+  FileWalk& operator=(const FileWalk&) = delete;
 
   // Handles every file; the exit status.
   int run() {
@@ -213,17 +219,112 @@ class FileWalk {
       case ItemKind::file: {
         // One stream serves recognition and conversion: recognition reads
         // ahead and comes back, which a pipe does over what it kept.
-        TextStream* in = open_stream(item.path.c_str(), "rt");
-        if (in == nullptr) {
-          report_error(item.path.c_str());
-          fail();
-          break;
-        }
-        handle_stream(item.path, in, item);
+        TextStream* in = open_input(item);
+        if (in != nullptr) handle_stream(item.path, in, item);
         break;
       }
     }
     return result_;
+  }
+
+  // Holds open the folder of the file item (kept for the next file of the
+  // same folder) and sets in_name_ to the file's name in it; false,
+  // reported, when it cannot be opened. A folder found by the walk is
+  // opened again by its path, and taken only when it is the folder the walk
+  // listed (device and inode): whatever the path leads through now, the
+  // folder in hand is that one. One folder is held at a time, so a tree may
+  // hold more folders than the process may hold descriptors.
+  bool hold_folder(const WorkItem& item) {
+    const size_t slash = item.path.rfind('/');
+    if (slash == std::string::npos && !item.in_tree) {
+      // The working folder is held by the process itself.
+      in_name_ = item.path;
+      release_folder();
+      folder_ = AT_FDCWD;
+      return true;
+    }
+    in_name_ = slash == std::string::npos ? item.path : item.path.substr(slash + 1);
+    if (in_name_.empty()) in_name_.assign(1, '.');
+    const std::string dir = slash == std::string::npos ? "." : item.path.substr(0, slash == 0 ? 1 : slash);
+    if (folder_ >= 0 && (item.in_tree ? folder_in_tree_ && folder_id_ == item.folder
+                                      : !folder_in_tree_ && folder_path_ == dir))
+      return true;
+    release_folder();
+    folder_path_ = dir;
+    folder_in_tree_ = item.in_tree;
+    folder_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0) {
+      set_last_error_from_errno(errno);
+      report_error(item.path.c_str());
+      fail();
+      return false;
+    }
+    struct stat st;
+    if (fstat(folder_, &st) != 0) {
+      set_last_error_from_errno(errno);
+      report_error(item.path.c_str());
+      fail();
+    } else if (item.in_tree && !(id_of(st) == item.folder)) {
+      print_message(MSG_INPUT_CHANGED, {item.path, "its folder was replaced"});
+      fail();
+    } else {
+      folder_id_ = id_of(st);
+      return true;
+    }
+    release_folder();
+    return false;
+  }
+
+  void release_folder() {
+    if (folder_ >= 0) close(folder_);
+    folder_ = -1;
+  }
+
+  // Opens the file item for reading, relative to its folder, without
+  // waiting on a FIFO and, for a file found in a tree, without following a
+  // link; null, reported, when it cannot be opened or is not what was
+  // listed: a file of a tree must be the regular file the walk saw, a file
+  // named as a regular file must still be one. A FIFO named as one is
+  // read as it always was: its opening waits for a writer.
+  TextStream* open_input(const WorkItem& item) {
+    if (!hold_folder(item)) return nullptr;
+    const bool named_fifo = !item.in_tree && item.known && S_ISFIFO(item.mode);
+    int flags = O_RDONLY | O_CLOEXEC | (named_fifo ? 0 : O_NONBLOCK);
+    if (item.in_tree) flags |= O_NOFOLLOW;
+    int fd;
+    while ((fd = openat(folder_, in_name_.c_str(), flags)) < 0 && errno == EINTR) {
+    }
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+      if (fd < 0 && item.in_tree && errno == ELOOP) {
+        print_message(MSG_INPUT_CHANGED, {item.path, "symbolic link"});
+      } else {
+        set_last_error_from_errno(errno);
+        report_error(item.path.c_str());
+      }
+      if (fd >= 0) close(fd);
+      fail();
+      return nullptr;
+    }
+    const char* now = nullptr;
+    if (item.in_tree || (item.known && S_ISREG(item.mode)))
+      now = !S_ISREG(st.st_mode) ? kind_of_file(st.st_mode) : nullptr;
+    else if (!named_fifo && S_ISFIFO(st.st_mode))
+      now = kind_of_file(st.st_mode);
+    if (now == nullptr && item.in_tree && !(id_of(st) == item.id)) now = "another file";
+    if (now != nullptr) {
+      close(fd);
+      print_message(MSG_INPUT_CHANGED, {item.path, now});
+      fail();
+      return nullptr;
+    }
+    // A terminal or device named as a file is read as it always was.
+    if (!S_ISREG(st.st_mode) && !named_fifo) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    TextStream* in = open_opened(fd, st, true);
+    if (in != nullptr) return in;
+    report_error(item.path.c_str());
+    fail();
+    return nullptr;
   }
 
   void handle_stream(const std::string& name, TextStream* in, const WorkItem& item) {
@@ -478,10 +579,10 @@ class FileWalk {
 
   // The message that refuses an output which would destroy a file this run
   // still needs, was given or has made; null when the output may be written.
-  const char* overwrite_refusal(const std::string& out_name, const struct stat& in_st) const {
-    FileId out_id;
-    if (!file_id_of(out_name, out_id)) return nullptr;
-    return overwrite_refusal(out_id, in_st);
+  const char* overwrite_refusal(int dirfd, const std::string& out_name, const struct stat& in_st) const {
+    struct stat st;
+    if (fstatat(dirfd, out_name.c_str(), &st, 0) != 0) return nullptr;
+    return overwrite_refusal(id_of(st), in_st);
   }
   const char* overwrite_refusal(const FileId& out_id, const struct stat& in_st) const {
     // In place, the output is meant to replace its input.
@@ -499,16 +600,24 @@ class FileWalk {
     fail();
   }
 
-  // The name of the file's output, by the options: beside the input, under
-  // the output tree (whose folders are made), or the input's own name. False
-  // when there is none, reported.
-  bool output_name(const std::string& name, const ConversionEntry& entry, TextStream* in, std::string& out_name) {
+  // The output of the file, by the options: beside the input, under the
+  // output tree (whose folders are made), or the input's own name; *dirfd
+  // is its folder held open, out_name its name there and shown_out its name
+  // as the messages show it. False when there is none, reported.
+  bool output_name(const std::string& name, const ConversionEntry& entry, TextStream* in, int* dirfd,
+                   std::string& out_name, std::string& shown_out) {
     if (options_.in_place) {
-      out_name = name;
+      *dirfd = folder_;
+      out_name = in_name_;
+      shown_out = name;
       return true;
     }
     if (options_.out_dir.empty()) {
-      if (build_output_name(name, entry.extension, out_name)) return true;
+      if (build_output_name(name, entry.extension, shown_out) &&
+          build_output_name(in_name_, entry.extension, out_name)) {
+        *dirfd = folder_;
+        return true;
+      }
       last_error = ERR_NAME_TOO_LONG;
     } else {
       std::string relative, relative_out;
@@ -518,8 +627,10 @@ class FileWalk {
       }
       if (!build_output_name(relative, entry.extension, relative_out)) {
         last_error = ERR_NAME_TOO_LONG;
-      } else if (tree_.make_folders(relative_out)) {
-        out_name = tree_.dir() + "/" + relative_out;
+      } else if ((*dirfd = tree_.folder_for(relative_out)) >= 0) {
+        shown_out = tree_.dir() + "/" + relative_out;
+        const size_t slash = relative_out.rfind('/');
+        out_name = slash == std::string::npos ? relative_out : relative_out.substr(slash + 1);
         return true;
       } else if (tree_.blocker_mode() != 0) {
         refuse(in, MSG_OUTPUT_FOLDER_BLOCKED, {name, tree_.failed_path(), kind_of_file(tree_.blocker_mode())});
@@ -537,25 +648,56 @@ class FileWalk {
     return false;
   }
 
-  // --in-place=SUFFIX: the name the original is kept under, checked as an
-  // output is; empty when there is none to keep (or the check refused it,
-  // which then is reported and *refused is set).
+  // Whether the two open files hold the same bytes.
+  static bool same_bytes(int a, int b) {
+    static constexpr size_t CHUNK = 64 * 1024;
+    std::string x(CHUNK, '\0'), y(CHUNK, '\0');
+    for (off_t at = 0;;) {
+      const ssize_t n = pread(a, x.data(), CHUNK, at);
+      if (n < 0) return false;
+      size_t got = 0;
+      while (got < static_cast<size_t>(n)) {
+        const ssize_t m = pread(b, y.data() + got, static_cast<size_t>(n) - got, at + static_cast<off_t>(got));
+        if (m <= 0) return false;
+        got += static_cast<size_t>(m);
+      }
+      if (n == 0) return pread(b, y.data(), 1, at) == 0;
+      if (std::memcmp(x.data(), y.data(), got) != 0) return false;
+      at += n;
+    }
+  }
+
+  // --in-place=SUFFIX: the name the original is kept under, in the input's
+  // folder, checked as an output is; empty when there is none to make: no
+  // suffix, the backup is the input already (a second link), or a backup
+  // there holds the same bytes already and is kept as it is. A backup that
+  // holds anything else is the user's, and refuses the file (reported,
+  // *refused set).
   std::string backup_name(const std::string& name, TextStream* in, const struct stat& in_st, bool* refused) {
     *refused = false;
     if (!options_.in_place || options_.backup_suffix.empty()) return "";
-    const std::string backup = name + options_.backup_suffix;
-    FileId id;
-    // A backup that is the input already (a second link) keeps the original as it is.
-    if (file_id_of(backup, id) && id == id_of(in_st)) return "";
-    const char* refusal = overwrite_refusal(backup, in_st);
+    const std::string backup = in_name_ + options_.backup_suffix;
+    const std::string shown = name + options_.backup_suffix;
     struct stat st;
-    if (refusal == nullptr && lstat(backup.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-      refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, backup, kind_of_file(st.st_mode)});
+    if (fstatat(folder_, backup.c_str(), &st, 0) == 0 && id_of(st) == id_of(in_st)) return "";
+    const char* refusal = overwrite_refusal(folder_, backup, in_st);
+    if (refusal == nullptr && fstatat(folder_, backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      if (!S_ISREG(st.st_mode)) {
+        refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, shown, kind_of_file(st.st_mode)});
+        *refused = true;
+        return "";
+      }
+      const int fd = openat(folder_, backup.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      const bool same = fd >= 0 && same_bytes(in->fd, fd);
+      if (fd >= 0) close(fd);
+      if (same) return "";
+      refusal = MSG_BACKUP_EXISTS;
+      refuse(in, refusal, {name, shown});
       *refused = true;
       return "";
     }
     if (refusal != nullptr) {
-      refuse(in, refusal, {name, backup});
+      refuse(in, refusal, {name, shown});
       *refused = true;
       return "";
     }
@@ -563,17 +705,18 @@ class FileWalk {
   }
 
   void convert_to_file(const std::string& name, const ConversionEntry& entry, TextStream* in) {
-    std::string out_name;
-    if (!output_name(name, entry, in, out_name)) return;
+    int out_dir = -1;
+    std::string out_base, out_name;
+    if (!output_name(name, entry, in, &out_dir, out_base, out_name)) return;
     struct stat in_st {};
     fstat(in->fd, &in_st);
     // What stands at the output name: a file the run still needs is never
     // replaced; only a regular file, or nothing, is.
     struct stat out_st;
-    const bool replaces = lstat(out_name.c_str(), &out_st) == 0;
+    const bool replaces = fstatat(out_dir, out_base.c_str(), &out_st, AT_SYMLINK_NOFOLLOW) == 0;
     const char* refusal = nullptr;
     if (replaces && S_ISLNK(out_st.st_mode))
-      refusal = overwrite_refusal(out_name, in_st);  // where the link leads
+      refusal = overwrite_refusal(out_dir, out_base, in_st);  // where the link leads
     else if (replaces)
       refusal = overwrite_refusal(id_of(out_st), in_st);
     if (refusal != nullptr) return refuse(in, refusal, {name, out_name});
@@ -585,12 +728,22 @@ class FileWalk {
     print_message(MSG_CONVERTING, {name, entry.description});
     if (to_fullwidth(settings_)) print_message(MSG_WIDENING);
     print_message(MSG_OUTPUT_FILE, {out_name});
-    if (!backup.empty()) print_message(MSG_BACKUP_FILE, {backup});
+    if (!backup.empty()) print_message(MSG_BACKUP_FILE, {name + options_.backup_suffix});
     OutputFile output;
-    TextStream* out = output.open(out_name, output_mode(replaces ? &out_st : nullptr, in_st.st_mode), replaces);
+    TextStream* out =
+        output.open(out_dir, out_base, output_mode(replaces ? &out_st : nullptr, in_st.st_mode), replaces);
     if (out == nullptr) {
       report_error(out_name.c_str());
       close_stream(in);
+      fail();
+      return;
+    }
+    // In place the file keeps its extended attributes; an output beside
+    // the input, or in another tree, takes the input's ACL, so that no one
+    // it keeps out reads the output.
+    if (const int err = output.copy_attributes(in->fd, !options_.in_place); err != 0) {
+      close_stream(in);
+      print_message(MSG_ATTRIBUTES_NOT_KEPT, {out_name, std::strerror(err)});
       fail();
       return;
     }
@@ -602,22 +755,37 @@ class FileWalk {
     result_.replaced = found.replaced;
     report_losses(in, source_, found);
     if (!close_input(name, in)) return;  // the incomplete output is removed
-    if (!backup.empty() && !keep_backup(name, backup)) {
-      report_error(backup.c_str());
+    if (!backup.empty() && !keep_backup(folder_, in_name_, backup, in_st)) {
+      if (last_error == ERR_NONE)
+        print_message(MSG_INPUT_CHANGED, {name, "another file"});
+      else
+        report_error((name + options_.backup_suffix).c_str());
       fail();
       return;  // the output is removed; the original stays
     }
     if (!output.commit()) {
       report_error(out_name.c_str());
+      // A failed file leaves nothing new: not the backup either.
+      struct stat st;
+      if (!backup.empty() && fstatat(folder_, backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          id_of(st) == id_of(in_st))
+        unlinkat(folder_, backup.c_str(), 0);
       fail();
       return;
     }
+    if (output.dropped_set_id()) print_message(MSG_SET_ID_DROPPED);
     result_.outcome = Outcome::converted;
     result_.wrote = true;
     result_.written = {output.device(), output.inode()};
     written_.insert(result_.written);
   }
 
+  // The folder of the file in hand, held open, and the file's name in it.
+  int folder_ = -1;
+  std::string folder_path_;
+  bool folder_in_tree_ = false;
+  FileId folder_id_;
+  std::string in_name_;
   const Settings settings_;
   const RunOptions& options_;
   Code source_ = Code::sjis;  // the code of the file being converted

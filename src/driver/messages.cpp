@@ -88,6 +88,10 @@ const char* const MSG_OUTPUT_FOLDER_BLOCKED =
     "ERROR: %s: 出力先のフォルダ %s はフォルダではありません (%s). 変換しません.\n";
 const char* const MSG_BACKUP_FILE = "  元のファイル: %s\n";
 const char* const MSG_WORKER_DIED = "ERROR: %s: 変換していたプロセスが終わりました (シグナル %s).\n";
+const char* const MSG_INPUT_CHANGED = "ERROR: %s: 一覧を作った後で替わりました (%s). 変換しません.\n";
+const char* const MSG_BACKUP_EXISTS = "ERROR: %s: %s がすでにあり, 中身が違います. 上書きしません.\n";
+const char* const MSG_ATTRIBUTES_NOT_KEPT = "ERROR: %s: 拡張属性 (ACL) を付けられません (%s). 書きません.\n";
+const char* const MSG_SET_ID_DROPPED = "  set-user-ID, set-group-ID ビットを外しました (所有者を保てません).\n";
 const char* const MSG_SUMMARY = "合計: 変換 %s, スキップ %s, 置き換えた文字 %s, 失敗 %s.\n";
 
 namespace {

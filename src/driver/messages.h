@@ -46,6 +46,10 @@ extern const char* const MSG_OUTSIDE_TREE;           // the file
 extern const char* const MSG_OUTPUT_FOLDER_BLOCKED;  // the file, the folder's name, what stands there
 extern const char* const MSG_BACKUP_FILE;            // the name the original is kept under
 extern const char* const MSG_WORKER_DIED;            // the file, the signal number
+extern const char* const MSG_INPUT_CHANGED;          // the file, what it became
+extern const char* const MSG_BACKUP_EXISTS;          // the file, the backup's name
+extern const char* const MSG_ATTRIBUTES_NOT_KEPT;    // the output file, the system's reason
+extern const char* const MSG_SET_ID_DROPPED;
 extern const char* const MSG_SUMMARY;                // converted, skipped, replaced characters, failed
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.

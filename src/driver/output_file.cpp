@@ -2,9 +2,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,15 +12,25 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/output_name.h"
+#include "platform/files.h"
 #include "stream/error_report.h"
 
 namespace kotran {
 namespace {
 
-// The named temporary file in hand, for the signal handler.
-char g_temp_path[PATH_MAX + 32];
+constexpr char TEMPORARY_PREFIX[] = ".kotran-";
+constexpr size_t TEMPORARY_NAME_SIZE = sizeof TEMPORARY_PREFIX - 1 + 6;
+
+// The named temporary file in hand, by its folder and name, for the signal
+// handler.
+int g_temp_dir = -1;
+char g_temp_name[TEMPORARY_NAME_SIZE + 1];
 volatile sig_atomic_t g_have_temp = 0;
+
+// When the run started: a temporary that changed before then and that no
+// running process marks in use was left by a run that ended without
+// removing it.
+struct timespec g_run_start {};
 
 // Worker processes to pass a stopping signal on to.
 constexpr int MAX_WORKERS = 256;
@@ -28,7 +38,7 @@ pid_t g_workers[MAX_WORKERS];
 volatile sig_atomic_t g_worker_count = 0;
 
 void remove_temp_and_stop(int sig) {
-  if (g_have_temp) unlink(g_temp_path);
+  if (g_have_temp) unlinkat(g_temp_dir, g_temp_name, 0);
   // Each worker removes its own temporary; this process ends after them.
   const int workers = g_worker_count;
   for (int i = 0; i < workers; ++i) kill(g_workers[i], sig);
@@ -62,87 +72,63 @@ class SignalBlock {
   sigset_t saved_;
 };
 
-// Whether an unnamed file can be given a name: through /proc, or with the
-// privilege that AT_EMPTY_PATH needs.
-bool can_name_unnamed_files() {
-  static const bool can = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
-  return can;
-}
-
-// Gives the open file `fd` the name `path`; fails with EEXIST when the name
-// is taken.
-int link_descriptor(int fd, const char* path) {
-  char proc[64];
-  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-  if (linkat(AT_FDCWD, proc, AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) return 0;
-  if (errno != ENOENT) return -1;
-  return linkat(fd, "", AT_FDCWD, path, AT_EMPTY_PATH);
-}
-
-// A fresh temporary name beside the output: dir/.kotran-XXXXXX.
-std::string temporary_name(const std::string& dir) {
+// A fresh temporary name: .kotran-XXXXXX.
+std::string temporary_name() {
   static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   unsigned char random[6];
-  if (getrandom(random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random)) {
-    static unsigned counter = 0;
-    const unsigned seed = static_cast<unsigned>(getpid()) * 2654435761u + ++counter * 40503u;
-    for (size_t i = 0; i < sizeof random; ++i) random[i] = static_cast<unsigned char>(seed >> (i * 5));
-  }
-  std::string name = dir + "/.kotran-";
+  platform::random_bytes(random, sizeof random);
+  std::string name = TEMPORARY_PREFIX;
   for (unsigned char r : random) name += letters[r % (sizeof letters - 1)];
   return name;
 }
 
 // Gives a file a name that may be taken: link(temp) makes it under a fresh
-// temporary name beside target (false, errno set, when that fails), which
-// is then renamed over target. Signals are blocked meanwhile, so that no
-// temporary name survives one. False with last_error set on failure.
+// temporary name in the folder dirfd (false, errno set, when that fails),
+// which is then renamed over target. Signals are blocked meanwhile, so that
+// no temporary name survives one; the file is marked in use, so that a
+// later run leaves the name alone while this one lives. False with
+// last_error set on failure.
 template <class Link>
-bool link_over(const std::string& target, Link link) {
+bool link_over(int dirfd, const std::string& target, Link link) {
   SignalBlock block;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string temp = temporary_name(directory_of(target));
-    if (temp.size() >= sizeof g_temp_path) {
-      last_error = ERR_NAME_TOO_LONG;
-      return false;
-    }
+    const std::string temp = temporary_name();
     if (!link(temp.c_str())) {
       if (errno == EEXIST) continue;
       set_last_error_from_errno(errno);
       return false;
     }
-    if (rename(temp.c_str(), target.c_str()) == 0) return true;
+    if (renameat(dirfd, temp.c_str(), dirfd, target.c_str()) == 0) return true;
     set_last_error_from_errno(errno);
-    unlink(temp.c_str());
+    unlinkat(dirfd, temp.c_str(), 0);
     return false;
   }
   last_error = ERR_FILE_EXISTS;
   return false;
 }
 
+bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+bool before(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
 }  // namespace
 
 void install_output_cleanup() {
   creation_mask();
+  clock_gettime(CLOCK_REALTIME, &g_run_start);
   // A file-size limit makes the write fail with EFBIG instead of ending the
   // program, so that it is reported as "File too large" and the run goes on.
   signal(SIGXFSZ, SIG_IGN);
-  static constexpr int stopping[] = {
-      SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
-      SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL, SIGPWR,  SIGSYS,  SIGTRAP, SIGABRT,
-#if !defined(__SANITIZE_ADDRESS__) && !defined(KOTRAN_SANITIZED)
-      // The sanitizers report these themselves.
-      SIGSEGV, SIGBUS,    SIGFPE,  SIGILL,
-#endif
-  };
-  for (int sig : stopping) {
+  for (const int* sig = platform::stopping_signals; *sig != 0; ++sig) {
     struct sigaction old;
     // A signal ignored when the program started (under nohup, say) stays ignored.
-    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    if (sigaction(*sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
     struct sigaction sa {};
     sa.sa_handler = remove_temp_and_stop;
     sigemptyset(&sa.sa_mask);
-    sigaction(sig, &sa, nullptr);
+    sigaction(*sig, &sa, nullptr);
   }
 }
 
@@ -155,12 +141,33 @@ void forward_signals_to(pid_t worker) {
 
 void forget_workers() { g_worker_count = 0; }
 
-bool keep_backup(const std::string& name, const std::string& backup) {
-  return link_over(backup, [&](const char* temp) { return link(name.c_str(), temp) == 0; });
+bool keep_backup(int dirfd, const std::string& name, const std::string& backup, const struct stat& kept) {
+  if (linkat(dirfd, name.c_str(), dirfd, backup.c_str(), 0) != 0) {
+    set_last_error_from_errno(errno);
+    return false;
+  }
+  // The name may have been given to another file since the input was read.
+  struct stat st;
+  if (fstatat(dirfd, backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && same_file(st, kept)) return true;
+  unlinkat(dirfd, backup.c_str(), 0);
+  last_error = ERR_NONE;
+  return false;
+}
+
+void remove_stale_temporary(int dirfd, const char* name) {
+  if (std::strlen(name) != TEMPORARY_NAME_SIZE) return;
+  const int fd = openat(dirfd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st;
+  // Changed since this run started: a temporary of a run now going on.
+  const bool stale = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && before(st.st_ctim, g_run_start) &&
+                     !platform::marked_in_use(fd);
+  ::close(fd);
+  if (stale) unlinkat(dirfd, name, 0);
 }
 
 void remove_temporary_output() {
-  if (g_have_temp) unlink(g_temp_path);
+  if (g_have_temp) unlinkat(g_temp_dir, g_temp_name, 0);
   g_have_temp = 0;
 }
 
@@ -182,29 +189,30 @@ mode_t output_mode(const struct stat* replaced, mode_t input_mode) {
   return mode & ~unreadable;
 }
 
-TextStream* OutputFile::open(const std::string& name, mode_t mode, bool replaces) {
+TextStream* OutputFile::open(int dirfd, const std::string& name, mode_t mode, bool replaces) {
   discard();
+  dirfd_ = dirfd;
   name_ = name;
   replaces_ = replaces;
-  if (replaces && access(name.c_str(), W_OK) != 0) {
+  if (replaces && faccessat(dirfd, name.c_str(), W_OK, 0) != 0) {
     // An output that its owner made read-only is left alone.
     set_last_error_from_errno(errno);
     return nullptr;
   }
-  const std::string dir = directory_of(name);
   int fd = -1;
-  if (can_name_unnamed_files()) {
-    fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+  if (platform::can_name_unnamed_files()) {
+    fd = platform::open_unnamed_file(dirfd, ".", false);
+    if (fd < 0 && errno != EOPNOTSUPP) {
       set_last_error_from_errno(errno);
       return nullptr;
     }
   }
   if (fd < 0) {
-    if (!open_named(dir, mode)) return nullptr;
+    if (!open_named(mode)) return nullptr;
     return stream_;
   }
-  if (fchmod(fd, mode) != 0 || fstat(fd, &identity_) != 0) {
+  // An output that replaces another goes through a temporary name.
+  if (fchmod(fd, mode) != 0 || fstat(fd, &identity_) != 0 || (replaces && !platform::mark_in_use(fd))) {
     set_last_error_from_errno(errno);
     ::close(fd);
     return nullptr;
@@ -213,25 +221,27 @@ TextStream* OutputFile::open(const std::string& name, mode_t mode, bool replaces
   return stream_;
 }
 
-bool OutputFile::open_named(const std::string& dir, mode_t mode) {
-  const std::string pattern = dir + "/.kotran-XXXXXX";
-  if (pattern.size() >= sizeof g_temp_path) {
-    last_error = ERR_NAME_TOO_LONG;
-    return false;
-  }
-  int fd;
+bool OutputFile::open_named(mode_t mode) {
+  int fd = -1;
   {
     SignalBlock block;
-    std::memcpy(g_temp_path, pattern.c_str(), pattern.size() + 1);
-    fd = mkostemp(g_temp_path, O_CLOEXEC);
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+      const std::string temp = temporary_name();
+      fd = openat(dirfd_, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (fd < 0 && errno != EEXIST) break;
+      if (fd >= 0) {
+        std::memcpy(g_temp_name, temp.c_str(), temp.size() + 1);
+        g_temp_dir = dirfd_;
+        g_have_temp = 1;
+        temp_ = temp;
+      }
+    }
     if (fd < 0) {
-      set_last_error_from_errno(errno);
+      set_last_error_from_errno(errno == EEXIST ? EEXIST : errno);
       return false;
     }
-    g_have_temp = 1;
-    temp_ = g_temp_path;
   }
-  if (fchmod(fd, mode) != 0 || fstat(fd, &identity_) != 0) {
+  if (fchmod(fd, mode) != 0 || fstat(fd, &identity_) != 0 || !platform::mark_in_use(fd)) {
     set_last_error_from_errno(errno);
     ::close(fd);
     discard();
@@ -241,27 +251,46 @@ bool OutputFile::open_named(const std::string& dir, mode_t mode) {
   return true;
 }
 
+int OutputFile::copy_attributes(int from, bool acl_only) {
+  const int err = platform::copy_attributes(from, stream_->fd, acl_only);
+  if (err != 0) discard();
+  return err;
+}
+
 // Puts the unnamed file under its name: at once when the name is free (and
 // fails if anything took it meanwhile), otherwise under a temporary name
 // that is then renamed over the old output.
 bool OutputFile::place_unnamed(int fd) {
   if (!replaces_) {
-    if (link_descriptor(fd, name_.c_str()) == 0) return true;
+    if (platform::name_unnamed_file(fd, dirfd_, name_.c_str()) == 0) return true;
     set_last_error_from_errno(errno);
     return false;
   }
-  return link_over(name_, [fd](const char* temp) { return link_descriptor(fd, temp) == 0; });
+  return link_over(dirfd_, name_,
+                   [fd, this](const char* temp) { return platform::name_unnamed_file(fd, dirfd_, temp) == 0; });
 }
 
 bool OutputFile::apply_kept(int fd) {
   if (!keeps_) return true;
   // The owner only where this user may give it (root, or the group alone
   // where the user belongs to it); otherwise the file stays this user's.
-  if (fchown(fd, keep_.st_uid, keep_.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), keep_.st_gid) != 0) {
-    // Neither was permitted: nothing to report.
-  }
+  bool group_kept = fchown(fd, keep_.st_uid, keep_.st_gid) == 0;
+  if (!group_kept) group_kept = fchown(fd, static_cast<uid_t>(-1), keep_.st_gid) == 0;
   const struct timespec times[2] = {keep_.st_atim, keep_.st_mtim};
-  if (futimens(fd, times) == 0) return true;
+  if (futimens(fd, times) != 0) {
+    set_last_error_from_errno(errno);
+    return false;
+  }
+  // Set-user-ID and set-group-ID stay only on a file of this user's that
+  // keeps its owner and group: no one gains a program that runs as another.
+  mode_t set_id = keep_.st_mode & (S_ISUID | S_ISGID);
+  if (set_id == 0) return true;
+  if (geteuid() != keep_.st_uid) set_id = 0;
+  if (!group_kept) set_id &= ~S_ISGID;
+  dropped_set_id_ = set_id != (keep_.st_mode & (S_ISUID | S_ISGID));
+  struct stat now;
+  if (set_id == 0) return true;
+  if (fstat(fd, &now) == 0 && fchmod(fd, (now.st_mode & 0777) | set_id) == 0) return true;
   set_last_error_from_errno(errno);
   return false;
 }
@@ -277,33 +306,35 @@ bool OutputFile::commit() {
     discard();
     return false;
   }
+  // Closed first, so that a close that loses data is seen before the file
+  // takes the name, then named through a second descriptor.
+  const int keep = fcntl(stream_->fd, F_DUPFD_CLOEXEC, 0);
+  if (keep < 0) {
+    set_last_error_from_errno(errno);
+    discard();
+    return false;
+  }
+  const bool written = close_stream(stream_) == 0;
+  stream_ = nullptr;
   if (temp_.empty()) {
-    // Unnamed: closed first, so that a close that loses data is seen before
-    // the file takes the name, then named through a second descriptor.
-    const int keep = fcntl(stream_->fd, F_DUPFD_CLOEXEC, 0);
-    if (keep < 0) {
-      set_last_error_from_errno(errno);
-      discard();
-      return false;
-    }
-    const bool written = close_stream(stream_) == 0;
-    stream_ = nullptr;
     const bool placed = written && place_unnamed(keep);
     ::close(keep);
     return placed;
   }
-  const bool written = close_stream(stream_) == 0;
-  stream_ = nullptr;
   if (!written) {
+    ::close(keep);
     discard();
     return false;
   }
   SignalBlock block;
-  const bool renamed = rename(temp_.c_str(), name_.c_str()) == 0;
+  // Where the mark belongs to the process, the close dropped it.
+  platform::mark_in_use(keep);
+  const bool renamed = renameat(dirfd_, temp_.c_str(), dirfd_, name_.c_str()) == 0;
   if (!renamed) {
     set_last_error_from_errno(errno);
-    unlink(temp_.c_str());
+    unlinkat(dirfd_, temp_.c_str(), 0);
   }
+  ::close(keep);
   temp_.clear();
   g_have_temp = 0;
   return renamed;
@@ -318,7 +349,7 @@ void OutputFile::discard() {
   }
   if (!temp_.empty()) {
     SignalBlock block;
-    unlink(temp_.c_str());
+    unlinkat(dirfd_, temp_.c_str(), 0);
     temp_.clear();
     g_have_temp = 0;
   }

@@ -33,6 +33,8 @@ bool path_in_tree(const std::string& input, std::string& relative) {
 int OutputTree::open_folder(int at, const std::string& name, const std::string& path, bool follow) {
   const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW);
   int fd = openat(at, name.c_str(), flags);
+  // A folder another user can write to may be swapped meanwhile: what is
+  // opened is what is used from then on.
   if (fd < 0 && errno == ENOENT) {
     if (mkdirat(at, name.c_str(), 0777) != 0 && errno != EEXIST) {
       set_last_error_from_errno(errno);
@@ -56,25 +58,20 @@ int OutputTree::open_folder(int at, const std::string& name, const std::string& 
   return -1;
 }
 
-bool OutputTree::make_folders(const std::string& relative) {
+OutputTree::~OutputTree() {
+  if (held_fd_ >= 0) close(held_fd_);
+  if (root_ >= 0) close(root_);
+}
+
+int OutputTree::folder_for(const std::string& relative) {
   const size_t slash = relative.rfind('/');
   const std::string folders = slash == std::string::npos ? "" : relative.substr(0, slash);
-  if (made_.count(folders) != 0) return true;
+  if (held_fd_ >= 0 && folders == held_) return held_fd_;
+  if (held_fd_ >= 0) close(held_fd_);
+  held_fd_ = -1;
   blocker_mode_ = 0;
-  // The tree's own folder: the path as given, made with its parents; only
-  // its last part may not be a link.
-  const bool absolute = !dir_.empty() && dir_[0] == '/';
-  int fd = absolute ? open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : AT_FDCWD;
-  std::string path(absolute ? 1 : 0, '/');
-  auto step = [&](const std::string& name, bool follow) {
-    if (!path.empty() && path.back() != '/') path += '/';
-    path += name;
-    const int next = open_folder(fd, name, path, follow);
-    if (fd != AT_FDCWD) close(fd);
-    fd = next;
-    return fd >= 0;
-  };
-  auto parts = [](const std::string& text, size_t from, std::vector<std::string>& out) {
+  auto parts = [](const std::string& text, std::vector<std::string>& out) {
+    size_t from = 0;
     while (from <= text.size()) {
       size_t end = text.find('/', from);
       if (end == std::string::npos) end = text.size();
@@ -82,15 +79,51 @@ bool OutputTree::make_folders(const std::string& relative) {
       from = end + 1;
     }
   };
-  std::vector<std::string> dir_parts, below;
-  parts(dir_, 0, dir_parts);
-  if (!folders.empty()) parts(folders, 0, below);
-  bool ok = true;
-  for (size_t i = 0; ok && i < dir_parts.size(); ++i) ok = step(dir_parts[i], i + 1 < dir_parts.size());
-  for (size_t i = 0; ok && i < below.size(); ++i) ok = step(below[i], false);
-  if (fd >= 0 && fd != AT_FDCWD) close(fd);
-  if (ok) made_.insert(folders);
-  return ok;
+  int fd = -1;
+  std::string path;
+  auto step = [&](const std::string& name, bool follow) {
+    if (!path.empty() && path.back() != '/') path += '/';
+    path += name;
+    const int next = open_folder(fd, name, path, follow);
+    if (fd >= 0 && fd != root_) close(fd);
+    fd = next;
+    return fd >= 0;
+  };
+  if (root_ < 0) {
+    // The tree's own folder: the path as given, made with its parents; only
+    // its last part may not be a link.
+    const bool absolute = !dir_.empty() && dir_[0] == '/';
+    fd = absolute ? open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      set_last_error_from_errno(errno);
+      failed_ = absolute ? "/" : ".";
+      return -1;
+    }
+    path.assign(absolute ? 1 : 0, '/');
+    std::vector<std::string> dir_parts;
+    parts(dir_, dir_parts);
+    for (size_t i = 0; i < dir_parts.size(); ++i)
+      if (!step(dir_parts[i], i + 1 < dir_parts.size())) return -1;
+    root_ = fd;
+  }
+  // Below it, never through a link.
+  fd = root_;
+  path = dir_;
+  std::vector<std::string> below;
+  parts(folders, below);
+  for (const std::string& name : below)
+    if (!step(name, false)) return -1;
+  if (fd == root_) {
+    fd = dup(root_);
+    if (fd < 0) {
+      set_last_error_from_errno(errno);
+      failed_ = dir_;
+      return -1;
+    }
+  }
+  held_ = folders;
+  held_fd_ = fd;
+  return fd;
 }
 
 }  // namespace kotran

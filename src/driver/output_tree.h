@@ -1,12 +1,14 @@
 // Outputs in another tree (--out-dir=DIR): each at the input's path under
 // DIR, with the folders on the way made as needed and never through a
-// symbolic link.
+// symbolic link. The tree's folder is held open from its first output on,
+// and so is the folder of the latest output: each output is made relative to
+// the folder it was found in, so that a folder renamed and replaced by a
+// link meanwhile redirects nothing.
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
-#include <unordered_set>
 
 namespace kotran {
 
@@ -17,14 +19,19 @@ bool path_in_tree(const std::string& input, std::string& relative);
 class OutputTree {
  public:
   explicit OutputTree(std::string dir) : dir_(std::move(dir)) {}
+  ~OutputTree();
+  OutputTree(const OutputTree&) = delete;
+  OutputTree& operator=(const OutputTree&) = delete;
 
   const std::string& dir() const { return dir_; }
 
-  // Makes the folders that the output at relative (a path under the tree)
-  // needs. False when one cannot be made (last_error set, path_ the folder) or
-  // something other than a folder stands at one of their names, a symbolic
-  // link included (blocker_ that name, blocker_mode_ what it is).
-  bool make_folders(const std::string& relative);
+  // The folder of the output at relative (a path under the tree), with the
+  // folders on the way made as needed: a descriptor the tree keeps open
+  // until the next call. -1 when one cannot be made (last_error set,
+  // failed_path() the folder) or something other than a folder stands at
+  // one of their names, a symbolic link included (failed_path() that name,
+  // blocker_mode() what it is).
+  int folder_for(const std::string& relative);
 
   const std::string& failed_path() const { return failed_; }
   mode_t blocker_mode() const { return blocker_mode_; }
@@ -35,7 +42,9 @@ class OutputTree {
   int open_folder(int at, const std::string& name, const std::string& path, bool follow);
 
   std::string dir_;
-  std::unordered_set<std::string> made_;  // folders known to be in place
+  int root_ = -1;            // the tree's own folder
+  std::string held_;         // the folders below it of the folder in hand
+  int held_fd_ = -1;
   std::string failed_;
   mode_t blocker_mode_ = 0;
 };

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "driver/arg_words.h"
+#include "driver/output_file.h"
 #include "stream/error_report.h"
 
 namespace kotran {
@@ -28,15 +29,22 @@ class TreeWalk {
       return;
     }
     std::vector<std::string> names;
+    const int fd = dirfd(dir);
+    struct stat folder_st;
+    const FileId folder = fstat(fd, &folder_st) == 0 ? id_of(folder_st) : FileId{};
     errno = 0;
     while (const dirent* e = readdir(dir)) {
       const char* n = e->d_name;
       if (std::strcmp(n, ".") == 0 || std::strcmp(n, "..") == 0) continue;
-      if (std::strncmp(n, TEMPORARY_PREFIX, sizeof TEMPORARY_PREFIX - 1) == 0) continue;
+      if (std::strncmp(n, TEMPORARY_PREFIX, sizeof TEMPORARY_PREFIX - 1) == 0) {
+        const int saved = errno;
+        remove_stale_temporary(fd, n);
+        errno = saved;
+        continue;
+      }
       names.emplace_back(n);
     }
     const int read_error = errno;
-    const int fd = dirfd(dir);
     sort_names(names, host_charset());
     // Each entry's kind and identity while the directory is open.
     struct Entry {
@@ -63,7 +71,7 @@ class TreeWalk {
         unreadable(full, e.error);
         continue;
       }
-      WorkItem item{full, ItemKind::file, true, true, id_of(e.st), e.st.st_mode, 0};
+      WorkItem item{full, ItemKind::file, true, true, id_of(e.st), folder, e.st.st_mode, 0};
       if (S_ISDIR(e.st.st_mode)) {
         if (skip_ == nullptr || !(item.id == *skip_)) walk(full);
         continue;
@@ -78,7 +86,7 @@ class TreeWalk {
 
  private:
   void unreadable(const std::string& path, int errnum) {
-    WorkItem item{path, ItemKind::unreadable, true, false, {}, 0, 0};
+    WorkItem item{path, ItemKind::unreadable, true, false, {}, {}, 0, 0};
     item.error = error_number_from_errno(errnum);
     items_.push_back(std::move(item));
   }
@@ -94,7 +102,7 @@ std::vector<WorkItem> list_work(const std::vector<std::string>& words, bool recu
   items.reserve(words.size());
   TreeWalk tree(items, skip);
   for (const std::string& word : words) {
-    WorkItem item{word, word == "-" ? ItemKind::standard_input : ItemKind::file, false, false, {}, 0, 0};
+    WorkItem item{word, word == "-" ? ItemKind::standard_input : ItemKind::file, false, false, {}, {}, 0, 0};
     struct stat st;
     if (item.kind == ItemKind::file && stat(word.c_str(), &st) == 0) {
       item.known = true;

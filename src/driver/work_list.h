@@ -38,7 +38,8 @@ struct WorkItem {
   bool in_tree = false;  // found under a directory word
   bool known = false;    // id holds the file's identity
   FileId id;
-  mode_t mode = 0;  // special: what the entry is
+  FileId folder;    // in_tree: the folder the walk found it in
+  mode_t mode = 0;  // as listed; special: what the entry is
   int error = 0;    // unreadable: the error number (as last_error holds them)
 };
 
@@ -46,7 +47,8 @@ struct WorkItem {
 // to one) is replaced by the entries under it, each directory's sorted by
 // name, a directory's entries at its place; symbolic links below it are not
 // followed but listed as links, kotran's own temporaries (".kotran-") are
-// left out, and so is the directory skip (an output tree inside the input).
+// left out (and removed when a run that ended without removing them left
+// them), and so is the directory skip (an output tree inside the input).
 // Without recursive, every word is a file.
 std::vector<WorkItem> list_work(const std::vector<std::string>& words, bool recursive, const FileId* skip);
 

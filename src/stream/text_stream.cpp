@@ -12,6 +12,7 @@
 #include <new>
 #include <string>
 
+#include "platform/files.h"
 #include "stream/error_report.h"
 
 #if defined(__SSE2__)
@@ -62,15 +63,18 @@ void release_spool(TextStream* s) {
 int open_spill_file() {
   const char* base = std::getenv("TMPDIR");
   const std::string dir = base != nullptr && base[0] != '\0' ? base : "/tmp";
-  int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  int fd = platform::open_unnamed_file(AT_FDCWD, dir.c_str(), true);
+  if (fd >= 0 || errno != EOPNOTSUPP) return fd;
   std::string pattern = dir + "/.kotran-XXXXXX";
   sigset_t all, saved;
   sigfillset(&all);
   sigprocmask(SIG_BLOCK, &all, &saved);
-  fd = mkostemp(pattern.data(), O_CLOEXEC);
+  fd = mkstemp(pattern.data());
   const int saved_errno = errno;
-  if (fd >= 0) unlink(pattern.c_str());
+  if (fd >= 0) {
+    unlink(pattern.c_str());
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
   sigprocmask(SIG_SETMASK, &saved, nullptr);
   errno = saved_errno;
   return fd;
@@ -313,6 +317,10 @@ TextStream* open_stream(const char* name, const char* mode) {
     ::close(fd);
     return nullptr;
   }
+  return open_opened(fd, st, input);
+}
+
+TextStream* open_opened(int fd, const struct stat& st, bool input) {
   if (S_ISDIR(st.st_mode)) {
     // Opening a directory for reading succeeds here; it is no text file.
     ::close(fd);

@@ -8,6 +8,8 @@
 // over itself (stream_keep_line_ends), so that a CR LF goes through untouched.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>  // EOF
@@ -106,6 +108,10 @@ extern int last_error;
 // last_error set. Memory for a stream that cannot be had throws
 // std::bad_alloc, here and in every function that makes a stream.
 TextStream* open_stream(const char* name, const char* mode);
+// As open_stream, over the file the caller opened as fd (st its fstat),
+// which close_stream closes; closed at once, null with last_error set, when
+// it is a directory.
+TextStream* open_opened(int fd, const struct stat& st, bool input);
 // Wraps a regular file the caller opened, which close_stream closes; as
 // open_descriptor with owned set, without asking what the descriptor is.
 TextStream* open_file_descriptor(int fd, bool input);

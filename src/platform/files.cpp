@@ -1,0 +1,165 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#ifndef KOTRAN_PORTABLE
+#include <sys/random.h>
+#include <sys/xattr.h>
+#endif
+
+namespace kotran::platform {
+
+#ifndef KOTRAN_PORTABLE
+
+int open_unnamed_file(int dirfd, const char* path, bool read_too) {
+  const int fd = openat(dirfd, path, O_TMPFILE | (read_too ? O_RDWR : O_WRONLY) | O_CLOEXEC, 0600);
+  // Older kernels and some file systems refuse the flag in their own ways.
+  if (fd < 0 && (errno == EISDIR || errno == EINVAL)) errno = EOPNOTSUPP;
+  return fd;
+}
+
+// Through /proc, or with the privilege that AT_EMPTY_PATH needs.
+bool can_name_unnamed_files() {
+  static const bool can = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
+  return can;
+}
+
+int name_unnamed_file(int fd, int dirfd, const char* name) {
+  char proc[64];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  if (linkat(AT_FDCWD, proc, dirfd, name, AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return -1;
+  return linkat(fd, "", dirfd, name, AT_EMPTY_PATH);
+}
+
+void random_bytes(unsigned char* bytes, size_t size) {
+  if (getrandom(bytes, size, GRND_NONBLOCK) == static_cast<ssize_t>(size)) return;
+  static unsigned counter = 0;
+  const unsigned seed = static_cast<unsigned>(getpid()) * 2654435761u + ++counter * 40503u;
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(seed >> ((i * 5) % 27));
+}
+
+// A lock of the open file itself (not of the process), so that closing
+// another descriptor of the file keeps it.
+bool mark_in_use(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+}
+
+bool marked_in_use(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return fcntl(fd, F_OFD_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+}
+
+int copy_attributes(int from, int to, bool acl_only) {
+  static constexpr char ACL[] = "system.posix_acl_access";
+  std::vector<char> names, value;
+  if (acl_only) {
+    names.assign(ACL, ACL + sizeof ACL);
+  } else {
+    ssize_t n;
+    while ((n = flistxattr(from, nullptr, 0)) > 0) {
+      names.resize(static_cast<size_t>(n));
+      n = flistxattr(from, names.data(), names.size());
+      if (n >= 0 || errno != ERANGE) break;
+    }
+    if (n <= 0) return 0;  // none, or a file system without them
+    names.resize(static_cast<size_t>(n));
+  }
+  for (size_t at = 0; at < names.size();) {
+    const char* name = names.data() + at;
+    at += std::strlen(name) + 1;
+    ssize_t n;
+    while ((n = fgetxattr(from, name, nullptr, 0)) >= 0) {
+      value.resize(static_cast<size_t>(n));
+      n = fgetxattr(from, name, value.data(), value.size());
+      if (n >= 0 || errno != ERANGE) break;
+    }
+    if (n < 0) {
+      if (errno == ENODATA || errno == EOPNOTSUPP) continue;  // gone meanwhile, or none at all
+      return errno;
+    }
+    if (fsetxattr(to, name, value.data(), static_cast<size_t>(n), 0) != 0) return errno;
+  }
+  return 0;
+}
+
+const int stopping_signals[] = {
+    SIGHUP,  SIGINT,    SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+    SIGVTALRM, SIGPROF, SIGXCPU, SIGPOLL, SIGPWR,  SIGSYS,  SIGTRAP, SIGABRT,
+#if !defined(__SANITIZE_ADDRESS__) && !defined(KOTRAN_SANITIZED)
+    // The sanitizers report these themselves.
+    SIGSEGV, SIGBUS,    SIGFPE,  SIGILL,
+#endif
+    0,
+};
+
+#else  // POSIX.1-2008 alone
+
+int open_unnamed_file(int, const char*, bool) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+
+bool can_name_unnamed_files() { return false; }
+
+int name_unnamed_file(int, int, const char*) {
+  errno = EOPNOTSUPP;
+  return -1;
+}
+
+void random_bytes(unsigned char* bytes, size_t size) {
+  static unsigned long state = 0;
+  if (state == 0) {
+    struct timespec t {};
+    clock_gettime(CLOCK_REALTIME, &t);
+    state = static_cast<unsigned long>(t.tv_nsec) ^ (static_cast<unsigned long>(getpid()) << 16) ^
+            static_cast<unsigned long>(t.tv_sec);
+  }
+  for (size_t i = 0; i < size; ++i) {
+    state = state * 6364136223846793005ul + 1442695040888963407ul;
+    bytes[i] = static_cast<unsigned char>(state >> 33);
+  }
+}
+
+// A lock of the process: closing any descriptor of the file drops it, so
+// the caller marks the file again after such a close.
+bool mark_in_use(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return fcntl(fd, F_SETLK, &lock) == 0;
+}
+
+bool marked_in_use(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return fcntl(fd, F_GETLK, &lock) != 0 || lock.l_type != F_UNLCK;
+}
+
+int copy_attributes(int, int, bool) { return 0; }
+
+const int stopping_signals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2,
+    SIGVTALRM, SIGPROF, SIGXCPU, SIGSYS, SIGTRAP, SIGABRT,
+#if !defined(__SANITIZE_ADDRESS__) && !defined(KOTRAN_SANITIZED)
+    SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,
+#endif
+    0,
+};
+
+#endif
+
+}  // namespace kotran::platform

@@ -1,0 +1,45 @@
+// Files and atomic outputs: the host calls beyond POSIX.1-2008 that the
+// outputs rely on, each with a plain POSIX stand-in chosen when
+// KOTRAN_PORTABLE is defined.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+
+namespace kotran::platform {
+
+// Opens a file without a name in the folder path (relative to dirfd), for
+// writing or, with read_too, reading and writing, mode 0600; -1 with errno
+// set when that fails, EOPNOTSUPP where the host or the file system has no
+// such files.
+int open_unnamed_file(int dirfd, const char* path, bool read_too);
+
+// Whether a file without a name can be given one here.
+bool can_name_unnamed_files();
+
+// Gives the unnamed file fd the name `name` in the folder dirfd; -1, errno
+// set (EEXIST when the name is taken), when that fails.
+int name_unnamed_file(int fd, int dirfd, const char* name);
+
+// Fills the buffer with unpredictable bytes (a weaker mix of the process id
+// and a counter where the host has no source).
+void random_bytes(unsigned char* bytes, size_t size);
+
+// Marks the temporary file open as fd as in use by this process until it
+// is closed (a lock that the system drops when the process ends, however it
+// ends); false when the file system keeps no such marks.
+bool mark_in_use(int fd);
+// Whether the file open as fd is marked in use by a running process.
+bool marked_in_use(int fd);
+
+// Copies the extended attributes of the file from to the file to (the
+// POSIX ACL among them), or with acl_only the access ACL alone; 0, or the
+// errno of the attribute that could not be set. Nothing to copy, or a host
+// without them, is 0.
+int copy_attributes(int from, int to, bool acl_only);
+
+// The signals that stop the program and that it can catch, ended by 0.
+extern const int stopping_signals[];
+
+}  // namespace kotran::platform
