@@ -24,11 +24,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sample_text.h"
@@ -522,6 +524,215 @@ TEST(AtomicOutputMode, SymbolicLinkPlantedAtTheOutputNameIsRefused) {
   EXPECT_EQ(read_file(dir.file("b.euc")), kEucText);
   EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
   EXPECT_EQ(temporaries(dir.file("home")), std::vector<std::string>{});
+}
+
+
+// ---- folders and inputs swapped by another user while the run goes on ----
+
+// The moment to swap at is made certain: the program is paused by the fault
+// shim on a chosen call, another user (nobody) swaps a folder or a file with
+// real commands, and the program goes on.
+struct PausedRun {
+  test::RunResult run;
+  bool paused = false;
+  test::RunResult swap;
+};
+
+// Runs the command line (sh -c, $KOTRAN the program that takes the shim)
+// in dir as root, paused on the rule's call; the swap runs as nobody then.
+PausedRun run_paused(const TempDir& dir, const std::string& command, const std::string& rule,
+                     const std::string& swap) {
+  const std::string pause = dir.file("paused");
+  PausedRun result;
+  std::thread program([&] {
+    result.run = test::run_shell("KOTRAN=\"" KOTRAN_PRELOADABLE_EXE "\"; LD_PRELOAD=" KOTRAN_FAULT_SHIM
+                                 " ASAN_OPTIONS=verify_asan_link_order=0 KOTRAN_FAULT='" +
+                                     rule + "' KOTRAN_FAULT_PAUSE='" + pause + "' timeout 30 " + command,
+                                 dir.path());
+  });
+  struct stat st;
+  for (int i = 0; i < 1000 && stat(pause.c_str(), &st) != 0; ++i) sleep_ms(10);
+  if (stat(pause.c_str(), &st) == 0) {
+    result.paused = true;
+    result.swap = test::run_shell_as_nobody(swap, dir.path());
+    unlink(pause.c_str());
+  }
+  program.join();
+  return result;
+}
+
+// The messages' text as a person reads them (the program writes Shift-JIS).
+std::string readable(const std::string& sjis) {
+  std::string utf8;
+  return test::glibc_iconv("UTF-8", "CP932", sjis, utf8) ? utf8 : to_hex(sjis);
+}
+
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(folder.c_str())) {
+    while (const dirent* e = readdir(d))
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void give_to_nobody(const TempDir& dir, const std::vector<std::string>& names) {
+  const struct passwd* nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  for (const std::string& n : names)
+    ASSERT_EQ(chown(dir.file(n).c_str(), nobody->pw_uid, nobody->pw_gid), 0) << n;
+}
+
+// Root converts a tree in a folder that nobody owns (outputs beside the
+// inputs, or under an output tree nobody owns); nobody, at a certain moment,
+// renames a folder the run uses and puts a link to root's own folder in
+// its place. Nothing lands in root's folder: the outputs go on into the
+// folder the run holds, and a folder that the run opens again after the
+// swap is refused as not the one listed.
+TEST(SwappedFolder, LinkPutInPlaceOfAFolderRedirectsNoOutput) {
+  if (!test::can_run_as_nobody()) GTEST_SKIP() << "needs to run as root with a user nobody (as CI does)";
+  struct Case {
+    const char* label;
+    std::string command;
+    std::string rule;  // where the program pauses
+    std::string swap;  // what nobody does then
+    std::vector<std::string> moved;  // what the renamed folder holds after the run
+    std::string message;  // a refusal the run says, or nothing
+    int status;
+  };
+  const Case cases[] = {
+      {"OutputTreeFolderSwappedBetweenTwoOutputs", "$KOTRAN -u -r --out-dir=shared big",
+       "tmpfile:PAUSE:2:shared/big/(unnamed)", "mv shared/big shared/moved && ln -s ../root-only shared/big",
+       {"a.utf8", "b.utf8", "c.utf8"}, "", 0},
+      {"FolderBesideTheOutputsSwappedBetweenTwoOutputs", "$KOTRAN -u -r shared",
+       "tmpfile:PAUSE:2:shared/big/(unnamed)", "mv shared/big shared/moved && ln -s ../root-only shared/big",
+       {"a.txt", "a.utf8", "b.txt", "b.utf8", "c.txt", "c.utf8"}, "", 0},
+      {"FolderSwappedBeforeItsFilesAreOpened", "$KOTRAN -u -r shared",
+       "tmpfile:PAUSE:1:shared/(unnamed)", "mv shared/big shared/moved && ln -s ../root-only shared/big",
+       {"a.txt", "b.txt", "c.txt"},
+       "ERROR: shared/big/a.txt: 一覧を作った後で替わりました (its folder was replaced). 変換しません.",
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.file("root-only").c_str(), 0700), 0);
+    dir.write("root-only/a.txt", kSjisText);  // root's own text, which nobody may not have converted
+    ASSERT_EQ(mkdir(dir.file("shared").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.file("big").c_str(), 0755), 0);
+    for (const char* n : {"a.txt", "b.txt", "c.txt"}) dir.write(std::string("big/") + n, kSjisText);
+    dir.write("aa.txt", kSjisText);  // taken before the folder big
+    if (c.command.find("--out-dir") == std::string::npos) {
+      // The tree itself lies in nobody's folder.
+      ASSERT_EQ(rename(dir.file("big").c_str(), dir.file("shared/big").c_str()), 0);
+      ASSERT_EQ(rename(dir.file("aa.txt").c_str(), dir.file("shared/aa.txt").c_str()), 0);
+      give_to_nobody(dir, {"shared", "shared/big", "shared/big/a.txt", "shared/big/b.txt", "shared/big/c.txt"});
+    } else {
+      give_to_nobody(dir, {"shared"});
+    }
+    const PausedRun r = run_paused(dir, c.command, c.rule, c.swap);
+    ASSERT_TRUE(r.paused) << r.run.err;
+    ASSERT_EQ(r.swap.status, 0) << r.swap.err;
+    struct stat st;
+    ASSERT_EQ(lstat(dir.file("shared/big").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));  // the swap was made
+    EXPECT_EQ(r.run.status, c.status) << to_hex(r.run.err);
+    EXPECT_EQ(names_in(dir.file("root-only")), Words{"a.txt"});
+    EXPECT_EQ(names_in(dir.file("shared/moved")), c.moved);
+    if (!c.message.empty()) {
+      EXPECT_NE(readable(r.run.err).find(c.message), std::string::npos) << readable(r.run.err);
+    }
+  }
+}
+
+// A file of a tree that nobody owns is replaced, after the walk listed it
+// and before the run opens it, by a FIFO, a link to an endless device, a
+// link to root's own text, or another file: each is refused with what it
+// became, nothing waits for ever, nothing is read through a link, and the
+// run goes on with the next file.
+TEST(SwappedInput, FileOfATreeReplacedAfterTheWalkIsRefused) {
+  if (!test::can_run_as_nobody()) GTEST_SKIP() << "needs to run as root with a user nobody (as CI does)";
+  struct Case {
+    const char* label;
+    std::string swap;
+    std::string became;
+  };
+  const Case cases[] = {
+      {"Fifo", "rm t/a.txt && mkfifo t/a.txt", "FIFO"},
+      {"LinkToAnEndlessDevice", "rm t/a.txt && ln -s /dev/zero t/a.txt", "symbolic link"},
+      {"LinkToAnotherUsersText", "rm t/a.txt && ln -s ../root-only/secret.txt t/a.txt", "symbolic link"},
+      {"AnotherFile", "mv t/other.dat t/a.txt", "another file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(dir.file("root-only").c_str(), 0700), 0);
+    dir.write("root-only/secret.txt", kSjisText);
+    ASSERT_EQ(mkdir(dir.file("t").c_str(), 0755), 0);
+    dir.write("t/a.txt", kSjisText);
+    dir.write("t/b.txt", kSjisText);
+    dir.write("t/other.dat", hex("00 01"));
+    give_to_nobody(dir, {"t", "t/a.txt", "t/b.txt", "t/other.dat"});
+    const PausedRun r = run_paused(dir, "$KOTRAN -e -r t", "open:PAUSE:1:t/a.txt", c.swap);
+    ASSERT_TRUE(r.paused) << r.run.err;
+    ASSERT_EQ(r.swap.status, 0) << r.swap.err;
+    EXPECT_EQ(r.run.status, 1) << to_hex(r.run.err);
+    EXPECT_NE(r.run.err.find("ERROR: t/a.txt: "), std::string::npos) << to_hex(r.run.err);
+    EXPECT_NE(r.run.err.find("(" + c.became + ")"), std::string::npos) << to_hex(r.run.err);
+    EXPECT_FALSE(dir.exists("t/a.euc"));
+    EXPECT_EQ(read_file(dir.file("t/b.euc")), kEucText);
+  }
+}
+
+// A file named on the command line that becomes a FIFO before it is
+// opened is refused at once, where a FIFO named as one waits for its
+// writer as before (the FIFO tests).
+TEST(SwappedInput, NamedFileReplacedByAFifoIsRefused) {
+  if (!test::can_run_as_nobody()) GTEST_SKIP() << "needs to run as root with a user nobody (as CI does)";
+  TempDir dir;
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir.file("t").c_str(), 0755), 0);
+  dir.write("t/a.txt", kSjisText);
+  dir.write("t/b.txt", kSjisText);
+  give_to_nobody(dir, {"t", "t/a.txt", "t/b.txt"});
+  const PausedRun r = run_paused(dir, "$KOTRAN -e t/a.txt t/b.txt", "open:PAUSE:1:t/a.txt", "rm t/a.txt && mkfifo t/a.txt");
+  ASSERT_TRUE(r.paused) << r.run.err;
+  EXPECT_EQ(r.run.status, 1) << to_hex(r.run.err);
+  EXPECT_NE(r.run.err.find("(FIFO)"), std::string::npos) << to_hex(r.run.err);
+  EXPECT_EQ(read_file(dir.file("t/b.euc")), kEucText);
+}
+
+// A run killed outright while a replaced output has its temporary name
+// (between naming the new text and renaming it over the old) leaves that
+// temporary; a later run over the folder removes it, but never one that
+// a running conversion still holds.
+TEST(StaleTemporary, LeftByAKilledRunIsRemovedByTheNextWalk) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("t").c_str(), 0755), 0);
+  dir.write("t/a.txt", kSjisText);
+  dir.write("t/b.txt", kSjisText);
+  const std::string pause = dir.file("paused");
+  const std::string env = "LD_PRELOAD=" KOTRAN_FAULT_SHIM " ASAN_OPTIONS=verify_asan_link_order=0 KOTRAN_FAULT_PAUSE=" +
+                          pause + " KOTRAN_FAULT=rename:PAUSE:1:t/.kotran- ";
+  const test::RunResult started = test::run_shell(
+      env + "\"" KOTRAN_PRELOADABLE_EXE "\" -e --in-place t/a.txt >/dev/null 2>&1 & echo $! > pid; "
+            "while [ ! -e paused ]; do sleep 0.01; done; "
+            // A run over the folder while the temporary is held leaves it.
+            "\"$KOTRAN\" -g -r t >/dev/null 2>&1; ls -a t | grep -c '^.kotran-' > held; "
+            "kill -KILL $(cat pid); wait; rm -f paused; ls -a t | grep -c '^.kotran-' > left",
+      dir.path());
+  EXPECT_EQ(started.status, 0) << started.err;
+  EXPECT_EQ(dir.read("held"), "1\n");
+  EXPECT_EQ(dir.read("left"), "1\n");  // the kill left the temporary
+  EXPECT_EQ(read_file(dir.file("t/a.txt")), kSjisText);
+  const test::RunResult next = test::run_kotran({"-e", "-r", "t"}, dir.path());
+  EXPECT_EQ(next.status, 0) << to_hex(next.err);
+  EXPECT_EQ(temporaries(dir.file("t")), Words{});
+  EXPECT_EQ(read_file(dir.file("t/a.euc")), kEucText);
 }
 
 }  // namespace
