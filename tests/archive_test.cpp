@@ -279,6 +279,155 @@ TEST(InPlace, ReplacesKeepingModeOwnerAndTimes) {
   }
 }
 
+// What stood at a backup's name is the user's: kept as it is when it holds
+// the same bytes as the file being backed up (the run goes on, the backup
+// untouched), and otherwise refused, with both files left as they were.
+TEST(InPlace, ExistingBackupIsKeptOrRefused) {
+  struct Case {
+    const char* label;
+    std::string backup;  // what stands at a.txt.orig before the run
+    int status;
+    std::string a_after;
+    std::string message;  // in the messages, or nothing
+  };
+  const Case cases[] = {
+      {"HoldsTheSameText", kEucText, 0, kSjisText, ""},
+      {"HoldsOtherText", "the user's own notes\r\n", 1, kEucText,
+       "ERROR: a.txt: a.txt.orig がすでにあり, 中身が違います. 上書きしません."},
+      {"IsEmpty", "", 1, kEucText, "a.txt.orig がすでにあり"},
+      {"HoldsTheTextCut", kEucText.substr(0, 10), 1, kEucText, "a.txt.orig がすでにあり"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    dir.write("a.txt", kEucText);
+    dir.write("a.txt.orig", c.backup);
+    const ino_t backup_inode = stat_of(dir.file("a.txt.orig")).st_ino;
+    const auto r = run_kotran({"-s", "--in-place=.orig", "a.txt"}, dir.path());
+    EXPECT_EQ(r.status, c.status) << readable(r.err);
+    EXPECT_EQ(read_file(dir.file("a.txt")), c.a_after);
+    EXPECT_EQ(read_file(dir.file("a.txt.orig")), c.backup);
+    EXPECT_EQ(stat_of(dir.file("a.txt.orig")).st_ino, backup_inode);
+    if (!c.message.empty()) {
+      EXPECT_NE(readable(r.err).find(c.message), std::string::npos) << readable(r.err);
+    }
+    EXPECT_EQ(dir.names(), (Words{"a.txt", "a.txt.orig"}));
+  }
+}
+
+// A file whose new text cannot be written whole (the shell's file-size
+// limit, as a full disk does) leaves nothing new: no backup either.
+TEST(InPlace, FailedFileLeavesNoBackup) {
+  TempDir dir;
+  dir.write("a.txt", test::repeat(kSjisText, 200));
+  dir.write("b.txt", kSjisText);
+  const auto r = run_shell("ulimit -f 8 && exec \"$KOTRAN\" -e --in-place=.orig a.txt b.txt", dir.path());
+  EXPECT_EQ(r.status, 1) << readable(r.err);
+  EXPECT_NE(readable(r.err).find("a.txt: File too large"), std::string::npos) << readable(r.err);
+  EXPECT_EQ(read_file(dir.file("a.txt")), test::repeat(kSjisText, 200));
+  EXPECT_EQ(read_file(dir.file("b.txt")), kEucText);
+  EXPECT_EQ(read_file(dir.file("b.txt.orig")), kSjisText);
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt", "b.txt.orig"}));
+}
+
+// Set-user-ID and set-group-ID bits stay only where the converting user
+// owns the file and the file keeps its owner and group; otherwise they are
+// dropped, and the run says so.
+TEST(InPlace, SetIdBitsStayOnlyWithTheirOwner) {
+  if (test::permissions_apply() || !test::can_run_as_nobody())
+    GTEST_SKIP() << "needs to run as root with a user nobody (as CI does)";
+  const struct passwd* nobody = getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  struct Case {
+    const char* label;
+    bool nobodys_file;
+    bool run_as_nobody;
+    mode_t mode;
+    mode_t after;
+    bool said;
+  };
+  const Case cases[] = {
+      {"RootsOwnFile", false, false, 06755, 06755, false},
+      {"NobodysOwnFile", true, true, 06750, 06750, false},
+      {"RootConvertsNobodysFile", true, false, 04755, 0755, true},
+      {"RootConvertsNobodysGroupFile", true, false, 02775, 0775, true},
+      {"NoBitsNothingSaid", true, false, 0640, 0640, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    dir.write("a.txt", kSjisText);
+    if (c.nobodys_file) {
+      ASSERT_EQ(chown(dir.file("a.txt").c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    }
+    ASSERT_EQ(chmod(dir.file("a.txt").c_str(), c.mode), 0);
+    const Words words{"-e", "--in-place", "a.txt"};
+    const auto r = c.run_as_nobody ? test::run_kotran_as_nobody(words, dir.path()) : run_kotran(words, dir.path());
+    EXPECT_EQ(r.status, 0) << readable(r.err);
+    EXPECT_EQ(read_file(dir.file("a.txt")), kEucText);
+    const struct stat st = stat_of(dir.file("a.txt"));
+    EXPECT_EQ(st.st_mode & 07777, c.after);
+    EXPECT_EQ(st.st_uid, c.nobodys_file ? nobody->pw_uid : 0u);
+    EXPECT_EQ(readable(r.err).find("set-user-ID, set-group-ID ビットを外しました") != std::string::npos, c.said)
+        << readable(r.err);
+  }
+}
+
+// POSIX ACLs set with setfacl, as another user meets them: in place the
+// file keeps its ACL (and its other extended attributes); an output beside
+// the input or in another tree takes the input's ACL. Whom the input's ACL
+// keeps out cannot read the output; whom it lets in still can.
+TEST(InPlace, AclsAndExtendedAttributesAreKept) {
+  if (test::permissions_apply() || !test::can_run_as_nobody())
+    GTEST_SKIP() << "needs to run as root with a user nobody (as CI does)";
+  if (std::system("command -v setfacl >/dev/null 2>&1") != 0) GTEST_SKIP() << "setfacl is missing (tools/setup.sh test)";
+  {
+    TempDir probe;
+    probe.write("p", "");
+    if (std::system(("setfacl -m u:nobody:r " + probe.file("p") + " 2>/dev/null").c_str()) != 0)
+      GTEST_SKIP() << "the file system of the temporary folders keeps no ACLs";
+  }
+  struct Case {
+    const char* label;
+    mode_t mode;
+    std::string acl;  // setfacl -m
+    Words options;
+    std::string output;
+    bool nobody_reads;
+  };
+  const Case cases[] = {
+      {"InPlaceDenyingNobody", 0644, "u:nobody:---", {"-u", "--in-place"}, "a.txt", false},
+      {"InPlaceSharedWithNobody", 0600, "u:nobody:r--", {"-u", "--in-place"}, "a.txt", true},
+      {"BesideDenyingNobody", 0644, "u:nobody:---", {"-u"}, "a.utf8", false},
+      {"BesideSharedWithNobody", 0600, "u:nobody:r--", {"-u"}, "a.utf8", true},
+      {"OtherTreeDenyingNobody", 0644, "u:nobody:---", {"-u", "--out-dir=o"}, "o/a.utf8", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    dir.write("a.txt", kSjisText);
+    ASSERT_EQ(chmod(dir.file("a.txt").c_str(), c.mode), 0);
+    ASSERT_EQ(run_shell("setfacl -m '" + c.acl + "' a.txt && "
+                        "python3 -c 'import os; os.setxattr(\"a.txt\", \"user.origin\", b\"scanned\")'",
+                        dir.path()).status, 0);
+    const std::string acl_before = run_shell("getfacl -c a.txt", dir.path()).out;
+    Words words = c.options;
+    words.push_back("a.txt");
+    const auto r = run_kotran(words, dir.path());
+    EXPECT_EQ(r.status, 0) << readable(r.err);
+    EXPECT_EQ(read_file(dir.file(c.output)), kUtf8Text);
+    EXPECT_EQ(run_shell("getfacl -c " + c.output, dir.path()).out, acl_before);
+    const auto cat = test::run_shell_as_nobody("cat " + c.output, dir.path());
+    EXPECT_EQ(cat.status == 0, c.nobody_reads) << cat.err;
+    if (c.output == "a.txt") {
+      EXPECT_EQ(run_shell("python3 -c 'import os; print(os.getxattr(\"a.txt\", \"user.origin\"))'", dir.path()).out,
+                "b'scanned'\n");
+    }
+  }
+}
+
 // ---- several at once ----
 
 // --jobs=4 over many files, some of whose outputs collide (a.txt and

@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ostream>
 #include <optional>
@@ -704,6 +705,29 @@ TEST(SwappedInput, NamedFileReplacedByAFifoIsRefused) {
   EXPECT_EQ(r.run.status, 1) << to_hex(r.run.err);
   EXPECT_NE(r.run.err.find("(FIFO)"), std::string::npos) << to_hex(r.run.err);
   EXPECT_EQ(read_file(dir.file("t/b.euc")), kEucText);
+}
+
+// An ACL that cannot be given to the new text (refused here by the fault
+// shim, as a file system or a security module may refuse it) leaves the
+// file as it was, says why, and the run goes on.
+TEST(KeptAttributes, AclThatCannotBeSetLeavesTheFileAlone) {
+  if (std::system("command -v setfacl >/dev/null 2>&1") != 0) GTEST_SKIP() << "setfacl is missing (tools/setup.sh test)";
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("b.txt", kSjisText);
+  if (test::run_shell("setfacl -m u:nobody:--- a.txt b.txt", dir.path()).status != 0)
+    GTEST_SKIP() << "the file system of the temporary folders keeps no ACLs";
+  const test::RunResult r = test::run_shell(
+      "LD_PRELOAD=" KOTRAN_FAULT_SHIM " ASAN_OPTIONS=verify_asan_link_order=0 KOTRAN_FAULT=fsetxattr:ENOTSUP:1 "
+      "\"" KOTRAN_PRELOADABLE_EXE "\" -e --in-place=.orig a.txt b.txt",
+      dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(readable(r.err).find("ERROR: a.txt: 拡張属性 (ACL) を付けられません (Operation not supported). 書きません."),
+            std::string::npos)
+      << readable(r.err);
+  EXPECT_EQ(read_file(dir.file("a.txt")), kSjisText);
+  EXPECT_EQ(read_file(dir.file("b.txt")), kEucText);
+  EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt", "b.txt.orig"}));
 }
 
 // A run killed outright while a replaced output has its temporary name
