@@ -284,8 +284,9 @@ struct FaultCase {
   bool named;     // the file system has no unnamed files
 };
 
-// The rule as the shim takes it, for an unnamed or a named output file.
-std::string expand_fault(const std::string& fault, bool named) {
+// The rule as the shim takes it, for an unnamed or a named output file; a
+// named one takes a new name by a link and an existing one by a rename.
+std::string expand_fault(const std::string& fault, bool named, bool existing) {
   std::string out;
   for (size_t i = 0; i < fault.size(); ++i) {
     const bool rule_start = i == 0 || fault[i - 1] == ';';
@@ -293,7 +294,7 @@ std::string expand_fault(const std::string& fault, bool named) {
       out += named ? "mkostemp" : "tmpfile";
       i += 5;
     } else if (rule_start && fault.compare(i, 6, "place:") == 0) {
-      out += named ? "rename" : "link";
+      out += named && existing ? "rename" : "link";
       i += 4;
     } else if (fault[i] == '@') {
       out += named ? ".kotran-" : "(unnamed)";
@@ -386,7 +387,7 @@ std::vector<FaultCase> fault_cases() {
 }
 
 void PrintTo(const FaultCase& c, std::ostream* os) {
-  *os << c.row.label << " (" << expand_fault(c.row.fault, c.named)
+  *os << c.row.label << " (" << expand_fault(c.row.fault, c.named, c.existing)
       << (c.existing ? ", over old outputs)" : ", new outputs)");
 }
 
@@ -404,7 +405,7 @@ TEST_P(FaultInjectionRun, ReportsKeepsOutputsWholeAndGoesOn) {
   Launch launch;
   launch.args = {"-e", input_name(0), input_name(1), input_name(2)};
   launch.dir = dir.path();
-  launch.fault = expand_fault(row.fault, GetParam().named);
+  launch.fault = expand_fault(row.fault, GetParam().named, GetParam().existing);
   const Outcome o = run(launch);
 
   const std::string call = launch.fault.substr(0, launch.fault.find(':'));

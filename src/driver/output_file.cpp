@@ -329,15 +329,16 @@ bool OutputFile::commit() {
   SignalBlock block;
   // Where the mark belongs to the process, the close dropped it.
   platform::mark_in_use(keep);
-  const bool renamed = renameat(dirfd_, temp_.c_str(), dirfd_, name_.c_str()) == 0;
-  if (!renamed) {
-    set_last_error_from_errno(errno);
-    unlinkat(dirfd_, temp_.c_str(), 0);
-  }
+  // A new name is linked, so that a file that took the name meanwhile is
+  // never replaced; an old output is renamed over.
+  const bool placed = replaces_ ? renameat(dirfd_, temp_.c_str(), dirfd_, name_.c_str()) == 0
+                                : linkat(dirfd_, temp_.c_str(), dirfd_, name_.c_str(), 0) == 0;
+  if (!placed) set_last_error_from_errno(errno);
+  if (!placed || !replaces_) unlinkat(dirfd_, temp_.c_str(), 0);
   ::close(keep);
   temp_.clear();
   g_have_temp = 0;
-  return renamed;
+  return placed;
 }
 
 void OutputFile::discard() {
