@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <string_view>
@@ -16,6 +15,7 @@
 #include "codes/paths.h"
 #include "convert/first_problem.h"
 #include "driver/conversion_table.h"
+#include "driver/input_folder.h"
 #include "driver/messages.h"
 #include "driver/options.h"
 #include "driver/output_file.h"
@@ -52,9 +52,6 @@ class FileWalk {
     for (size_t i = 0; i < items_.size(); ++i)
       if (items_[i].known && items_[i].kind == ItemKind::file) arguments_.emplace(items_[i].id, i);
   }
-  ~FileWalk() { release_folder(); }
-  FileWalk(const FileWalk&) = delete;
-  FileWalk& operator=(const FileWalk&) = delete;
 
   // Handles every file; the exit status.
   int run() {
@@ -219,112 +216,21 @@ class FileWalk {
       case ItemKind::file: {
         // One stream serves recognition and conversion: recognition reads
         // ahead and comes back, which a pipe does over what it kept.
-        TextStream* in = open_input(item);
-        if (in != nullptr) handle_stream(item.path, in, item);
+        const char* became = nullptr;
+        TextStream* in = input_.open(item, &became);
+        if (in != nullptr) {
+          handle_stream(item.path, in, item);
+        } else {
+          if (became != nullptr)
+            print_message(MSG_INPUT_CHANGED, {item.path, became});
+          else
+            report_error(item.path.c_str());
+          fail();
+        }
         break;
       }
     }
     return result_;
-  }
-
-  // Holds open the folder of the file item (kept for the next file of the
-  // same folder) and sets in_name_ to the file's name in it; false,
-  // reported, when it cannot be opened. A folder found by the walk is
-  // opened again by its path, and taken only when it is the folder the walk
-  // listed (device and inode): whatever the path leads through now, the
-  // folder in hand is that one. One folder is held at a time, so a tree may
-  // hold more folders than the process may hold descriptors.
-  bool hold_folder(const WorkItem& item) {
-    const size_t slash = item.path.rfind('/');
-    if (slash == std::string::npos && !item.in_tree) {
-      // The working folder is held by the process itself.
-      in_name_ = item.path;
-      release_folder();
-      folder_ = AT_FDCWD;
-      return true;
-    }
-    in_name_ = slash == std::string::npos ? item.path : item.path.substr(slash + 1);
-    if (in_name_.empty()) in_name_.assign(1, '.');
-    const std::string dir = slash == std::string::npos ? "." : item.path.substr(0, slash == 0 ? 1 : slash);
-    if (folder_ >= 0 && (item.in_tree ? folder_in_tree_ && folder_id_ == item.folder
-                                      : !folder_in_tree_ && folder_path_ == dir))
-      return true;
-    release_folder();
-    folder_path_ = dir;
-    folder_in_tree_ = item.in_tree;
-    folder_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder_ < 0) {
-      set_last_error_from_errno(errno);
-      report_error(item.path.c_str());
-      fail();
-      return false;
-    }
-    struct stat st;
-    if (fstat(folder_, &st) != 0) {
-      set_last_error_from_errno(errno);
-      report_error(item.path.c_str());
-      fail();
-    } else if (item.in_tree && !(id_of(st) == item.folder)) {
-      print_message(MSG_INPUT_CHANGED, {item.path, "its folder was replaced"});
-      fail();
-    } else {
-      folder_id_ = id_of(st);
-      return true;
-    }
-    release_folder();
-    return false;
-  }
-
-  void release_folder() {
-    if (folder_ >= 0) close(folder_);
-    folder_ = -1;
-  }
-
-  // Opens the file item for reading, relative to its folder, without
-  // waiting on a FIFO and, for a file found in a tree, without following a
-  // link; null, reported, when it cannot be opened or is not what was
-  // listed: a file of a tree must be the regular file the walk saw, a file
-  // named as a regular file must still be one. A FIFO named as one is
-  // read as it always was: its opening waits for a writer.
-  TextStream* open_input(const WorkItem& item) {
-    if (!hold_folder(item)) return nullptr;
-    const bool named_fifo = !item.in_tree && item.known && S_ISFIFO(item.mode);
-    int flags = O_RDONLY | O_CLOEXEC | (named_fifo ? 0 : O_NONBLOCK);
-    if (item.in_tree) flags |= O_NOFOLLOW;
-    int fd;
-    while ((fd = openat(folder_, in_name_.c_str(), flags)) < 0 && errno == EINTR) {
-    }
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0) {
-      if (fd < 0 && item.in_tree && errno == ELOOP) {
-        print_message(MSG_INPUT_CHANGED, {item.path, "symbolic link"});
-      } else {
-        set_last_error_from_errno(errno);
-        report_error(item.path.c_str());
-      }
-      if (fd >= 0) close(fd);
-      fail();
-      return nullptr;
-    }
-    const char* now = nullptr;
-    if (item.in_tree || (item.known && S_ISREG(item.mode)))
-      now = !S_ISREG(st.st_mode) ? kind_of_file(st.st_mode) : nullptr;
-    else if (!named_fifo && S_ISFIFO(st.st_mode))
-      now = kind_of_file(st.st_mode);
-    if (now == nullptr && item.in_tree && !(id_of(st) == item.id)) now = "another file";
-    if (now != nullptr) {
-      close(fd);
-      print_message(MSG_INPUT_CHANGED, {item.path, now});
-      fail();
-      return nullptr;
-    }
-    // A terminal or device named as a file is read as it always was.
-    if (!S_ISREG(st.st_mode) && !named_fifo) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    TextStream* in = open_opened(fd, st, true);
-    if (in != nullptr) return in;
-    report_error(item.path.c_str());
-    fail();
-    return nullptr;
   }
 
   void handle_stream(const std::string& name, TextStream* in, const WorkItem& item) {
@@ -607,15 +513,15 @@ class FileWalk {
   bool output_name(const std::string& name, const ConversionEntry& entry, TextStream* in, int* dirfd,
                    std::string& out_name, std::string& shown_out) {
     if (options_.in_place) {
-      *dirfd = folder_;
-      out_name = in_name_;
+      *dirfd = input_.fd();
+      out_name = input_.name();
       shown_out = name;
       return true;
     }
     if (options_.out_dir.empty()) {
       if (build_output_name(name, entry.extension, shown_out) &&
-          build_output_name(in_name_, entry.extension, out_name)) {
-        *dirfd = folder_;
+          build_output_name(input_.name(), entry.extension, out_name)) {
+        *dirfd = input_.fd();
         return true;
       }
       last_error = ERR_NAME_TOO_LONG;
@@ -648,25 +554,6 @@ class FileWalk {
     return false;
   }
 
-  // Whether the two open files hold the same bytes.
-  static bool same_bytes(int a, int b) {
-    static constexpr size_t CHUNK = 64 * 1024;
-    std::string x(CHUNK, '\0'), y(CHUNK, '\0');
-    for (off_t at = 0;;) {
-      const ssize_t n = pread(a, x.data(), CHUNK, at);
-      if (n < 0) return false;
-      size_t got = 0;
-      while (got < static_cast<size_t>(n)) {
-        const ssize_t m = pread(b, y.data() + got, static_cast<size_t>(n) - got, at + static_cast<off_t>(got));
-        if (m <= 0) return false;
-        got += static_cast<size_t>(m);
-      }
-      if (n == 0) return pread(b, y.data(), 1, at) == 0;
-      if (std::memcmp(x.data(), y.data(), got) != 0) return false;
-      at += n;
-    }
-  }
-
   // --in-place=SUFFIX: the name the original is kept under, in the input's
   // folder, checked as an output is; empty when there is none to make: no
   // suffix, the backup is the input already (a second link), or a backup
@@ -676,18 +563,18 @@ class FileWalk {
   std::string backup_name(const std::string& name, TextStream* in, const struct stat& in_st, bool* refused) {
     *refused = false;
     if (!options_.in_place || options_.backup_suffix.empty()) return "";
-    const std::string backup = in_name_ + options_.backup_suffix;
+    const std::string backup = input_.name() + options_.backup_suffix;
     const std::string shown = name + options_.backup_suffix;
     struct stat st;
-    if (fstatat(folder_, backup.c_str(), &st, 0) == 0 && id_of(st) == id_of(in_st)) return "";
-    const char* refusal = overwrite_refusal(folder_, backup, in_st);
-    if (refusal == nullptr && fstatat(folder_, backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (fstatat(input_.fd(), backup.c_str(), &st, 0) == 0 && id_of(st) == id_of(in_st)) return "";
+    const char* refusal = overwrite_refusal(input_.fd(), backup, in_st);
+    if (refusal == nullptr && fstatat(input_.fd(), backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (!S_ISREG(st.st_mode)) {
         refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, shown, kind_of_file(st.st_mode)});
         *refused = true;
         return "";
       }
-      const int fd = openat(folder_, backup.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+      const int fd = openat(input_.fd(), backup.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
       const bool same = fd >= 0 && same_bytes(in->fd, fd);
       if (fd >= 0) close(fd);
       if (same) return "";
@@ -755,7 +642,7 @@ class FileWalk {
     result_.replaced = found.replaced;
     report_losses(in, source_, found);
     if (!close_input(name, in)) return;  // the incomplete output is removed
-    if (!backup.empty() && !keep_backup(folder_, in_name_, backup, in_st)) {
+    if (!backup.empty() && !keep_backup(input_.fd(), input_.name(), backup, in_st)) {
       if (last_error == ERR_NONE)
         print_message(MSG_INPUT_CHANGED, {name, "another file"});
       else
@@ -767,9 +654,9 @@ class FileWalk {
       report_error(out_name.c_str());
       // A failed file leaves nothing new: not the backup either.
       struct stat st;
-      if (!backup.empty() && fstatat(folder_, backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+      if (!backup.empty() && fstatat(input_.fd(), backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
           id_of(st) == id_of(in_st))
-        unlinkat(folder_, backup.c_str(), 0);
+        unlinkat(input_.fd(), backup.c_str(), 0);
       fail();
       return;
     }
@@ -780,12 +667,7 @@ class FileWalk {
     written_.insert(result_.written);
   }
 
-  // The folder of the file in hand, held open, and the file's name in it.
-  int folder_ = -1;
-  std::string folder_path_;
-  bool folder_in_tree_ = false;
-  FileId folder_id_;
-  std::string in_name_;
+  InputFolder input_;  // the file in hand's folder, held open
   const Settings settings_;
   const RunOptions& options_;
   Code source_ = Code::sjis;  // the code of the file being converted
