@@ -121,14 +121,22 @@ class FileWalk {
       show_ready();
     };
     auto work = [this](size_t i) { return handle(i); };
-    auto died = [this](size_t i, int sig) {
-      return format_message(MSG_WORKER_DIED, {items_[i].path, std::to_string(sig)}, shows_utf8(std_err()));
+    auto lost = [this](size_t i, Loss loss, int detail) {
+      const char* format = MSG_WORKER_DIED;
+      switch (loss) {
+        case Loss::killed: break;
+        case Loss::exited: format = MSG_WORKER_EXITED; break;
+        case Loss::no_memory: format = MSG_WORKER_NO_MEMORY; break;
+        case Loss::messages_lost: format = detail != 0 ? MSG_MESSAGES_LOST : MSG_MESSAGES_LOST_EXITED; break;
+      }
+      return format_message(format, {items_[i].path, std::to_string(detail)}, shows_utf8(std_err()));
     };
-    if (!run_in_workers(at_once, options_.jobs, work, take, died)) {
-      // No worker could be started: the files are handled here, in order.
-      later.insert(later.end(), at_once.begin(), at_once.end());
-      std::sort(later.begin(), later.end());
-    }
+    const WorkersEnd end = run_in_workers(at_once, options_.jobs, work, take, lost);
+    if (end.worker_lost) status_ = EXIT_FILE_FAILED;
+    // The files no worker took are handled here, in order; after memory ran
+    // out, none is, and each says so.
+    later.insert(later.end(), end.untaken.begin(), end.untaken.end());
+    std::sort(later.begin(), later.end());
     for (const size_t i : later) {
       // Everything before this file is out first.
       while (shown < i) {
@@ -136,13 +144,21 @@ class FileWalk {
         ++shown;
       }
       write_held(true);
-      tally.add(handle(i));
+      if (end.out_of_memory) {
+        show(format_message(MSG_NOT_CONVERTED_NO_MEMORY, {items_[i].path}, shows_utf8(std_err())), tally);
+        FileResult not_converted;
+        not_converted.outcome = Outcome::failed;
+        tally.add(not_converted);
+      } else {
+        tally.add(handle(i));
+      }
       done[i] = true;
       shown = i + 1;
       show_ready();
     }
     show_ready();
     write_held(true);
+    if (end.out_of_memory) status_ = EXIT_NO_MEMORY;
   }
 
   // Messages held for writing in order: written when this many bytes are
@@ -413,8 +429,8 @@ class FileWalk {
     return options;
   }
 
-  // Nothing is dropped silently: characters replaced, and text after a 0x1A
-  // that ended it. A read error on the way is left to close_input.
+  // Nothing is dropped silently: characters replaced, a character cut off by
+  // the end of the text, and text after a 0x1A that ended it. A read error on the way is left to close_input.
   // The first place is found by reading the text again, where it can be read
   // again (not a pipe, whose kept bytes are gone by now).
   void report_losses(TextStream* in, Code source, const ConversionResult& found) {
@@ -431,6 +447,7 @@ class FileWalk {
       else
         print_message(MSG_REPLACED, {std::to_string(found.replaced)});
     }
+    if (found.cut_at_end) print_message(MSG_CUT_AT_END);
     if (after > 0 && !only_marks)
       print_message(MSG_TEXT_ENDED_EARLY, {std::to_string(mark), std::to_string(after)});
   }
@@ -687,13 +704,24 @@ int run_driver(const std::vector<std::string>& words) {
       status = EXIT_BAD_OPTION;
       options_ok = false;
     }
+    const std::vector<std::string> file_words(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end());
+    if (options_ok && conflicting_file_word(options, file_words, first)) {
+      print_message(MSG_OPTIONS_CONFLICT, {first, "-"});
+      status = EXIT_BAD_OPTION;
+      options_ok = false;
+    }
+    // Standard input is read once: a second "-" would find it at its end.
+    if (options_ok && std::count(file_words.begin(), file_words.end(), "-") > 1) {
+      print_message(MSG_STANDARD_INPUT_TWICE);
+      status = EXIT_BAD_OPTION;
+      options_ok = false;
+    }
     settings = options.settings;
     if (options_ok) {
       std_out()->lf_only = (settings & LF_LINE_ENDS) != 0;
       // UTF-16 output writes its own line ends: a byte 0x0A may be half of a character.
       std_out()->text = target_of(settings) != Code::utf16;
       install_output_cleanup();
-      const std::vector<std::string> file_words(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end());
       // An output tree inside a walked tree is not walked.
       FileId out_dir_id;
       const bool skip = !options.out_dir.empty() && file_id_of(options.out_dir, out_dir_id);
