@@ -91,7 +91,15 @@ TEST(Filter, StandardInputToStandardOutput) {
       {"cat u.txt | $KOTRAN -u -", kUtf8Text},
       // A file word and the filter in one run: the file's output beside it.
       {"cat e.txt | $KOTRAN -u a.txt -", kUtf8Text},
+      // Plain text first, many blocks of it, then Japanese: the same bytes
+      // as from a file, whatever went out before recognition had seen all.
+      {"cat ascii-then-euc.txt | $KOTRAN -u -", test::repeat(kAscii, 30000) + kUtf8Text},
+      {"$KOTRAN -u - < ascii-then-euc.txt", test::repeat(kAscii, 30000) + kUtf8Text},
+      {"cat lf-then-sjis.txt | $KOTRAN -e -", test::repeat("a\r\n", 70000) + kEucText},
+      {"cat lf-then-sjis.txt | $KOTRAN -l -e -", test::repeat("a\n", 70000) + hex("C6 FC CB DC B8 EC A4 CE CA B8 BE CF A4 C7 A4 B9 A1 A3 0A 61 62 63 20 B4 C1 BB FA A4 C8 A5 AB A5 BF A5 AB A5 CA A1 A2 C9 BD BC A8 A1 A3 0A")},
   };
+  dir.write("ascii-then-euc.txt", test::repeat(kAscii, 30000) + kEucText);
+  dir.write("lf-then-sjis.txt", test::repeat("a\n", 70000) + kSjisText);
   for (const Case& c : cases) {
     const auto r = run_shell(c.command, dir.path());
     EXPECT_EQ(r.status, 0) << c.command << "\n" << readable(r.err);
@@ -103,6 +111,38 @@ TEST(Filter, StandardInputToStandardOutput) {
   dir.write("big.ref", test::repeat(kUtf8Text, 20000));
   const auto again = run_shell("cat big.txt | $KOTRAN -u - | cmp - big.ref && echo same", dir.path());
   EXPECT_EQ(again.out, "same\n") << readable(again.err);
+}
+
+// A slow producer piped into kotran: the plain ASCII it writes first comes
+// out at once, before the producer has ended, for every target that writes
+// ASCII unchanged; what follows is recognised with the whole text and
+// converted.
+TEST(Filter, PlainStartOfASlowPipeGoesOutAsItComes) {
+  struct Case {
+    const char* options;
+    const char* rest;      // written after the pause, as printf's octal escapes
+    std::string expected;  // what comes out
+  };
+  const Case cases[] = {
+      {"-u", "second\\n", "first\r\nsecond\r\n"},
+      {"-s", "second\\n", "first\r\nsecond\r\n"},
+      {"-j", "second\\n", "first\r\nsecond\r\n"},
+      {"-e -l", "second\\n", "first\nsecond\n"},
+      {"-u", "\\244\\242\\244\\244\\n", "first\r\n" + hex("E3 81 82 E3 81 84 0D 0A")},  // EUC あい
+      {"-c -e", "\\202\\240\\202\\242\\n", "first\r\n" + hex("A4 A2 A4 A4 0D 0A")},         // Shift-JIS あい
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    TempDir dir;
+    // The consumer reads the first line and says whether the producer had
+    // finished by then.
+    const auto r = run_shell(std::string("{ printf 'first\\n'; sleep 2; touch done; printf '") + c.rest +
+                                 "'; } | $KOTRAN " + c.options +
+                                 " - | { IFS= read -r line; if [ -e done ]; then echo late; else echo early; fi; "
+                                 "echo \"$line\"; cat; }",
+                             dir.path());
+    EXPECT_EQ(to_hex(r.out), to_hex("early\n" + c.expected)) << readable(r.err);
+  }
 }
 
 // ---- whole trees ----

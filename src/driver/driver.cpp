@@ -250,8 +250,25 @@ class FileWalk {
     }
     const bool filter = item.kind == ItemKind::standard_input;
     Code source = source_of(settings_);
+    // What a pipe's text began with and went out as it came (see pass_plain_start).
+    int64_t passed = 0;
+    if (filter && in->kind == StreamKind::pipe && (settings_ & (SOURCE_FORCED | STRICT)) == 0 &&
+        target_of(settings_) != Code::utf16) {
+      passed = pass_plain_start(name, in);
+      if (passed < 0) {
+        close_stream(in);
+        return;
+      }
+    }
     if ((settings_ & SOURCE_FORCED) != 0) keep_line_ends(in, filter);
     if ((settings_ & SOURCE_FORCED) == 0 && !detect(name, in, item, source, filter)) {
+      close_stream(in);
+      return;
+    }
+    // The conversion takes the text up from where what went out ends.
+    if (passed > 0 && stream_seek(in, passed, 0) != 0) {
+      report_error(name.c_str());
+      fail();
       close_stream(in);
       return;
     }
@@ -272,6 +289,45 @@ class FileWalk {
       return;
     }
     convert_to_file(name, entry, in);
+  }
+
+  // A pipe is not held back until recognition has seen all of it: while its
+  // text is plain ASCII (no ESC, SO or SI, which begin JIS, no NUL, no 8-bit
+  // byte), which every target but UTF-16 writes unchanged, each block goes
+  // out as it comes. The first block that is not, or that holds the 0x1A
+  // that ends the text, stops it. Returns the offset of the text that went
+  // out, a block edge, where the conversion later starts (recognition still
+  // reads the whole text from its start); -1 when standard output failed,
+  // reported.
+  int64_t pass_plain_start(const std::string& name, TextStream* in) {
+    int64_t passed = 0;
+    in->as_it_comes = true;
+    for (;;) {
+      const int c = read_byte(in);  // the next block, as much as the pipe holds now
+      if (c == EOF) break;
+      unread_byte(c, in);
+      if (in->sub_met) break;
+      const unsigned char* const end = in->limit;
+      const unsigned char* p = in->next;
+      while (p < end && *p < 0x80 && *p != 0x1B && *p != 0x0E && *p != 0x0F && *p != 0) ++p;
+      if (p != end) break;
+      write_bytes(std_out(), in->next, static_cast<size_t>(end - in->next));
+      in->next = in->limit;
+      passed = stream_tell(in);
+      if (flush_stream(std_out()) != 0 || stream_error(std_out())) {
+        in->as_it_comes = false;
+        check_standard_output();
+        return -1;
+      }
+    }
+    in->as_it_comes = false;
+    if (stream_error(in)) return 0;  // reported with the recognition
+    if (stream_seek(in, 0, 0) != 0) {
+      report_error(name.c_str());
+      fail();
+      return -1;
+    }
+    return passed;
   }
 
   // The recognised code of the file; unreadable (and reported) when it
