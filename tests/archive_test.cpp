@@ -363,15 +363,18 @@ TEST(Options, MeaninglessCombinationsAreRefused) {
 // ---- several at once ----
 
 // Shell commands that send the signal to the worker of the run $pid that has
-// the file open, found in /proc as a user finds it. The parent's number is
-// read by the shell itself: a loop that started a process for each entry
-// of /proc would take seconds on a busy machine.
+// the file open, found in /proc as a user finds it, looking again every
+// 0.1 s (for up to 10 s) until one is found: a slow build may take a while
+// to reach the file. The parent's number is read by the shell itself: a
+// loop that started a process for each entry of /proc would take seconds
+// on a busy machine.
 std::string kill_worker_reading(const std::string& file, const std::string& signal) {
-  return "for p in /proc/[0-9]*; do "
+  return "tries=0; until [ $tries -ge 100 ]; do tries=$((tries + 1)); found=; "
+         "for p in /proc/[0-9]*; do "
          "  read -r _ _ _ parent _ 2>/dev/null < $p/stat || continue; "
          "  if [ \"$parent\" = \"$pid\" ] && ls -l $p/fd 2>/dev/null | grep -q " + file + "; "
-         "  then kill -" + signal + " ${p#/proc/}; fi; "
-         "done; ";
+         "  then kill -" + signal + " ${p#/proc/}; found=1; fi; "
+         "done; [ -n \"$found\" ] && break; sleep 0.1; done; ";
 }
 
 // --jobs=4 over many files, some of whose outputs collide (a.txt and
@@ -432,7 +435,7 @@ TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
   for (int i = 0; i < 8; ++i) dir.write(numbered(i), kSjisText);
   // slow.txt arrives slowly; the worker that has it in hand is killed.
   const auto r = run_shell(
-      "mkfifo slow.txt; (cat part.src; sleep 5) > slow.txt 2>/dev/null & "
+      "mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
       "$KOTRAN -u --jobs=2 slow.txt f0.txt f1.txt f2.txt f3.txt f4.txt f5.txt f6.txt f7.txt 2>err.txt & pid=$!; "
       "sleep 0.5; " + kill_worker_reading("slow.txt", "KILL") + "wait $pid; echo status=$?",
       dir.path());
@@ -491,7 +494,7 @@ TEST(Jobs, KilledWorkerLosesNoOtherFilesOutcome) {
       }
     }
     const auto r = run_shell(
-        std::string("mkfifo slow.txt; (cat part.src; sleep 5) > slow.txt 2>/dev/null & "
+        std::string("mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
                     "$KOTRAN -u --jobs=2 a*.txt slow.txt b*.txt 2>err.txt & pid=$!; "
                     "sleep 0.5; ") + kill_worker_reading("slow.txt", signal) + "wait $pid; echo status=$?",
         dir.path());
