@@ -12,7 +12,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -89,7 +91,15 @@ TEST(Filter, StandardInputToStandardOutput) {
       {"cat u.txt | $KOTRAN -u -", kUtf8Text},
       // A file word and the filter in one run: the file's output beside it.
       {"cat e.txt | $KOTRAN -u a.txt -", kUtf8Text},
+      // Plain text first, many blocks of it, then Japanese: the same bytes
+      // as from a file, whatever went out before recognition had seen all.
+      {"cat ascii-then-euc.txt | $KOTRAN -u -", test::repeat(kAscii, 30000) + kUtf8Text},
+      {"$KOTRAN -u - < ascii-then-euc.txt", test::repeat(kAscii, 30000) + kUtf8Text},
+      {"cat lf-then-sjis.txt | $KOTRAN -e -", test::repeat("a\r\n", 70000) + kEucText},
+      {"cat lf-then-sjis.txt | $KOTRAN -l -e -", test::repeat("a\n", 70000) + hex("C6 FC CB DC B8 EC A4 CE CA B8 BE CF A4 C7 A4 B9 A1 A3 0A 61 62 63 20 B4 C1 BB FA A4 C8 A5 AB A5 BF A5 AB A5 CA A1 A2 C9 BD BC A8 A1 A3 0A")},
   };
+  dir.write("ascii-then-euc.txt", test::repeat(kAscii, 30000) + kEucText);
+  dir.write("lf-then-sjis.txt", test::repeat("a\n", 70000) + kSjisText);
   for (const Case& c : cases) {
     const auto r = run_shell(c.command, dir.path());
     EXPECT_EQ(r.status, 0) << c.command << "\n" << readable(r.err);
@@ -101,6 +111,38 @@ TEST(Filter, StandardInputToStandardOutput) {
   dir.write("big.ref", test::repeat(kUtf8Text, 20000));
   const auto again = run_shell("cat big.txt | $KOTRAN -u - | cmp - big.ref && echo same", dir.path());
   EXPECT_EQ(again.out, "same\n") << readable(again.err);
+}
+
+// A slow producer piped into kotran: the plain ASCII it writes first comes
+// out at once, before the producer has ended, for every target that writes
+// ASCII unchanged; what follows is recognised with the whole text and
+// converted.
+TEST(Filter, PlainStartOfASlowPipeGoesOutAsItComes) {
+  struct Case {
+    const char* options;
+    const char* rest;      // written after the pause, as printf's octal escapes
+    std::string expected;  // what comes out
+  };
+  const Case cases[] = {
+      {"-u", "second\\n", "first\r\nsecond\r\n"},
+      {"-s", "second\\n", "first\r\nsecond\r\n"},
+      {"-j", "second\\n", "first\r\nsecond\r\n"},
+      {"-e -l", "second\\n", "first\nsecond\n"},
+      {"-u", "\\244\\242\\244\\244\\n", "first\r\n" + hex("E3 81 82 E3 81 84 0D 0A")},  // EUC あい
+      {"-c -e", "\\202\\240\\202\\242\\n", "first\r\n" + hex("A4 A2 A4 A4 0D 0A")},         // Shift-JIS あい
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    TempDir dir;
+    // The consumer reads the first line and says whether the producer had
+    // finished by then.
+    const auto r = run_shell(std::string("{ printf 'first\\n'; sleep 2; touch done; printf '") + c.rest +
+                                 "'; } | $KOTRAN " + c.options +
+                                 " - | { IFS= read -r line; if [ -e done ]; then echo late; else echo early; fi; "
+                                 "echo \"$line\"; cat; }",
+                             dir.path());
+    EXPECT_EQ(to_hex(r.out), to_hex("early\n" + c.expected)) << readable(r.err);
+  }
 }
 
 // ---- whole trees ----
@@ -431,7 +473,61 @@ TEST(InPlace, AclsAndExtendedAttributesAreKept) {
   }
 }
 
+// ---- options that cannot go together ----
+
+// Combinations that mean nothing are refused with a message and status 2,
+// before any file is touched: standard input named twice (the second would
+// be read empty), standard input in place or under an output folder (its
+// output is standard output), and -g, which writes no file, with the
+// options that say where files go.
+TEST(Options, MeaninglessCombinationsAreRefused) {
+  struct Case {
+    Words words;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{"-u", "-", "-"}, "ERROR: 標準入力 \"-\" は一度しか指定できません."},
+      {{"-u", "--", "-", "a.txt", "-"}, "ERROR: 標準入力 \"-\" は一度しか指定できません."},
+      {{"-u", "--in-place", "-"}, "ERROR: \"--in-place\" と \"-\" は一緒に使えません."},
+      {{"-u", "--in-place=.orig", "a.txt", "-"}, "ERROR: \"--in-place\" と \"-\" は一緒に使えません."},
+      {{"-u", "--out-dir=o", "-"}, "ERROR: \"--out-dir\" と \"-\" は一緒に使えません."},
+      {{"-g", "--in-place", "a.txt"}, "ERROR: \"--in-place\" と \"-g\" は一緒に使えません."},
+      {{"--in-place", "-g", "a.txt"}, "ERROR: \"--in-place\" と \"-g\" は一緒に使えません."},
+      {{"-g", "--out-dir=o", "a.txt"}, "ERROR: \"--out-dir\" と \"-g\" は一緒に使えません."},
+      {{"-u", "-c", "--out-dir=o", "a.txt"}, "ERROR: \"--out-dir\" と \"-c\" は一緒に使えません."},
+      {{"-u", "-c", "--in-place", "a.txt"}, "ERROR: \"--in-place\" と \"-c\" は一緒に使えません."},
+  };
+  for (const Case& c : cases) {
+    std::string shown;
+    for (const auto& w : c.words) shown += w + " ";
+    SCOPED_TRACE(shown);
+    TempDir dir;
+    dir.write("a.txt", kSjisText);
+    const auto r = run_kotran(c.words, dir.path());
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(readable(after_banner(r.err)), std::string(c.message) + CRLF);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(dir.names(), Words{"a.txt"});
+    EXPECT_EQ(read_file(dir.file("a.txt")), kSjisText);
+  }
+}
+
 // ---- several at once ----
+
+// Shell commands that send the signal to the worker of the run $pid that has
+// the file open, found in /proc as a user finds it, looking again every
+// 0.1 s (for up to 10 s) until one is found: a slow build may take a while
+// to reach the file. The parent's number is read by the shell itself: a
+// loop that started a process for each entry of /proc would take seconds
+// on a busy machine.
+std::string kill_worker_reading(const std::string& file, const std::string& signal) {
+  return "tries=0; until [ $tries -ge 100 ]; do tries=$((tries + 1)); found=; "
+         "for p in /proc/[0-9]*; do "
+         "  read -r _ _ _ parent _ 2>/dev/null < $p/stat || continue; "
+         "  if [ \"$parent\" = \"$pid\" ] && ls -l $p/fd 2>/dev/null | grep -q " + file + "; "
+         "  then kill -" + signal + " ${p#/proc/}; found=1; fi; "
+         "done; [ -n \"$found\" ] && break; sleep 0.1; done; ";
+}
 
 // --jobs=4 over many files, some of whose outputs collide (a.txt and
 // a.TXT, across workers): the same outputs, the same messages in the same
@@ -491,12 +587,9 @@ TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
   for (int i = 0; i < 8; ++i) dir.write(numbered(i), kSjisText);
   // slow.txt arrives slowly; the worker that has it in hand is killed.
   const auto r = run_shell(
-      "mkfifo slow.txt; (cat part.src; sleep 2) > slow.txt 2>/dev/null & "
+      "mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
       "$KOTRAN -u --jobs=2 slow.txt f0.txt f1.txt f2.txt f3.txt f4.txt f5.txt f6.txt f7.txt 2>err.txt & pid=$!; "
-      "sleep 0.5; for p in /proc/[0-9]*; do "
-      "  if [ \"$(cut -d' ' -f4 $p/stat 2>/dev/null)\" = \"$pid\" ] && ls -l $p/fd 2>/dev/null | grep -q slow.txt; "
-      "  then kill -KILL ${p#/proc/}; fi; "
-      "done; wait $pid; echo status=$?",
+      "sleep 0.5; " + kill_worker_reading("slow.txt", "KILL") + "wait $pid; echo status=$?",
       dir.path());
   EXPECT_EQ(r.out, "status=1\n") << readable(dir.read("err.txt"));
   const std::string err = dir.read("err.txt");
@@ -510,6 +603,111 @@ TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
   }
   EXPECT_NE(err.find(summary_line(8, 0, 0, 1)), std::string::npos) << readable(err);
   EXPECT_EQ(temporaries(dir.path()), Words{});
+}
+
+// Whether the messages tell exactly one outcome of the file: its own
+// messages, which begin with a line that begins with its name and a colon,
+// at most once, and at most one error line for it ("ERROR: " and its name),
+// which ends them or stands alone; at least one of the two.
+testing::AssertionResult one_outcome(const std::string& messages, const std::string& name) {
+  int own = 0, errors = 0;
+  size_t at = 0;
+  while (at < messages.size()) {
+    size_t end = messages.find('\n', at);
+    if (end == std::string::npos) end = messages.size();
+    std::string_view line(messages.data() + at, end - at);
+    const bool error = line.substr(0, 7) == "ERROR: ";
+    if (error) line.remove_prefix(7);
+    if (line.substr(0, name.size() + 1) == name + ":") ++(error ? errors : own);
+    at = end + 1;
+  }
+  if (own <= 1 && errors <= 1 && own + errors >= 1) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << name << ": " << own << " lines of its own, " << errors << " error lines";
+}
+
+// One worker of a long run killed from outside, outright or asked to stop,
+// while it waits for a slow input with the outcomes of the files it finished
+// before still unsent: every file still has exactly one outcome in the
+// messages and in the summary, the slow file fails with the signal named,
+// and the summary's count of converted files is the count of outputs.
+TEST(Jobs, KilledWorkerLosesNoOtherFilesOutcome) {
+  constexpr int kEach = 200;  // files before the slow one, and after it
+  for (const char* signal : {"KILL", "TERM"}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    dir.write("part.src", test::repeat(kSjisText, 2000));
+    Words names;
+    for (const char* prefix : {"a", "b"}) {
+      for (int i = 0; i < kEach; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%s%03d.txt", prefix, i);
+        dir.write(name, kSjisText);
+        names.push_back(name);
+      }
+    }
+    const auto r = run_shell(
+        std::string("mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
+                    "$KOTRAN -u --jobs=2 a*.txt slow.txt b*.txt 2>err.txt & pid=$!; "
+                    "sleep 0.5; ") + kill_worker_reading("slow.txt", signal) + "wait $pid; echo status=$?",
+        dir.path());
+    const std::string err = dir.read("err.txt");
+    EXPECT_EQ(r.out, "status=1\n") << readable(err);
+    const std::string messages = readable(err);
+    const std::string number = std::string(signal) == "KILL" ? "9" : "15";
+    EXPECT_NE(messages.find("ERROR: slow.txt: 変換していたプロセスが終わりました (シグナル " + number + ")."),
+              std::string::npos)
+        << messages;
+    EXPECT_TRUE(one_outcome(messages, "slow.txt")) << messages;
+    int outputs = 0;
+    for (const auto& name : names) {
+      EXPECT_TRUE(one_outcome(messages, name)) << messages;
+      const std::string output = name.substr(0, 4) + ".utf8";
+      if (dir.exists(output)) {
+        ++outputs;
+        EXPECT_EQ(dir.read(output), kUtf8Text) << output;
+      }
+    }
+    EXPECT_EQ(outputs, 2 * kEach);
+    EXPECT_NE(err.find(summary_line(2 * kEach, 0, 0, 1)), std::string::npos) << messages;
+    EXPECT_FALSE(dir.exists("slow.utf8"));
+    EXPECT_EQ(temporaries(dir.path()), Words{});
+  }
+}
+
+// Memory running out inside the workers (a shell's ulimit -v): the run ends
+// with status 255, the file each worker had in hand is named with the
+// out-of-memory message (no signal: none was sent), and every other file
+// still has exactly one outcome, those no worker took said not converted.
+TEST(Jobs, MemoryRunningOutInWorkersEndsTheRunWithEveryFileTold) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer cannot start under a small ulimit -v";
+#endif
+  TempDir dir;
+  Words names;
+  for (int i = 0; i < 12; ++i) {
+    names.push_back(numbered(i));
+    dir.write(names.back(), test::repeat(i % 2 == 0 ? kSjisText : kEucText, 300));
+  }
+  int ran_out = 0;
+  for (int limit = 2400; limit <= 6000; limit += 100) {
+    SCOPED_TRACE("ulimit -v " + std::to_string(limit));
+    for (const auto& name : names) unlink(dir.file(name.substr(0, name.size() - 4) + ".utf8").c_str());
+    std::string command = "ulimit -v ";
+    command += std::to_string(limit);
+    command += " && exec \"$KOTRAN\" -u --jobs=3";
+    for (const auto& name : names) command += " " + name;
+    const auto r = run_shell(command, dir.path());
+    if (r.err.rfind("Yomikae", 0) != 0) continue;  // it could not start
+    const std::string messages = readable(r.err);
+    EXPECT_TRUE(r.status == 0 || r.status == 255) << r.status << "\n" << messages;
+    EXPECT_EQ(messages.find("シグナル"), std::string::npos) << messages;
+    EXPECT_EQ(temporaries(dir.path()), Words{});
+    if (r.status != 255) continue;
+    ++ran_out;
+    EXPECT_NE(messages.find(": メモリが足りません. 終了します."), std::string::npos) << messages;
+    for (const auto& name : names) EXPECT_TRUE(one_outcome(messages, name)) << messages;
+  }
+  EXPECT_GT(ran_out, 0) << "no limit made memory run out in the workers";
 }
 
 // A shell's limit on processes leaves no room for workers: the run takes

@@ -58,9 +58,9 @@ const Row EDGE_CASES[] = {
     {"empty", TO_JIS, "", CLEAR, ""},
     {"empty", TO_EUC, "", CLEAR, ""},
     // A lead byte or SS2 at the end is dropped.
-    {"lead_byte_last", TO_SJIS, "61 B0", CLEAR, "61"},
-    {"lead_byte_last", TO_JIS, "61 B0", CLEAR, "61"},
-    {"lead_byte_last", TO_EUC, "61 B0", CLEAR, "61"},
+    {"lead_byte_last", TO_SJIS, "61 B0", CLEAR, "61", 1},
+    {"lead_byte_last", TO_JIS, "61 B0", CLEAR, "61", 1},
+    {"lead_byte_last", TO_EUC, "61 B0", CLEAR, "61", 1},
     {"ss2_alone", TO_SJIS, "8E", CLEAR, ""},
     {"ss2_alone", TO_JIS, "8E", CLEAR, ""},
     {"ss2_alone", TO_EUC, "8E", CLEAR, ""},
@@ -68,9 +68,9 @@ const Row EDGE_CASES[] = {
     {"ss2_alone", TO_JIS, "8E", WIDE, ""},
     {"ss2_alone", TO_EUC, "8E", WIDE, ""},
     // The kanji-out sequence still closes JIS output after a dropped lead byte.
-    {"kanji_then_lead_byte_last", TO_SJIS, "B0 A1 B0", CLEAR, "88 9F"},
-    {"kanji_then_lead_byte_last", TO_JIS, "B0 A1 B0", CLEAR, "1B 24 42 30 21 1B 28 4A"},
-    {"kanji_then_lead_byte_last", TO_EUC, "B0 A1 B0", CLEAR, "B0 A1"},
+    {"kanji_then_lead_byte_last", TO_SJIS, "B0 A1 B0", CLEAR, "88 9F", 1},
+    {"kanji_then_lead_byte_last", TO_JIS, "B0 A1 B0", CLEAR, "1B 24 42 30 21 1B 28 4A", 1},
+    {"kanji_then_lead_byte_last", TO_EUC, "B0 A1 B0", CLEAR, "B0 A1", 1},
     // An odd lead byte before a line end is refused: a katakana without SS2.
     {"odd_lead_before_lf", TO_SJIS, "B1 0A", CLEAR, "B1 0A"},
     {"odd_lead_before_lf", TO_EUC, "B1 0A", CLEAR, "8E B1 0A"},
@@ -151,9 +151,9 @@ const Row EDGE_CASES[] = {
     {"kana_last", TO_SJIS, "8E B1", WIDE, "83 41"},
     {"kana_last", TO_JIS, "8E B1", WIDE, "1B 24 42 25 22 1B 28 4A"},
     {"kana_last", TO_EUC, "8E B1", WIDE, "A5 A2"},
-    {"kana_then_ss2_last", TO_SJIS, "8E B1 8E", WIDE, "83 41"},
-    {"kana_then_ss2_last", TO_JIS, "8E B1 8E", WIDE, "1B 24 42 25 22 1B 28 4A"},
-    {"kana_then_ss2_last", TO_EUC, "8E B1 8E", WIDE, "A5 A2"},
+    {"kana_then_ss2_last", TO_SJIS, "8E B1 8E", WIDE, "83 41", 1},
+    {"kana_then_ss2_last", TO_JIS, "8E B1 8E", WIDE, "1B 24 42 25 22 1B 28 4A", 1},
+    {"kana_then_ss2_last", TO_EUC, "8E B1 8E", WIDE, "A5 A2", 1},
     // Each state goes directly to the other in JIS output.
     {"kana_then_kanji", TO_JIS, "8E B1 B0 A1", CLEAR, "1B 28 49 31 1B 24 42 30 21 1B 28 4A"},
     {"kanji_then_kana", TO_JIS, "B0 A1 8E B1", CLEAR, "1B 24 42 30 21 1B 28 49 31 1B 28 4A"},
@@ -191,9 +191,9 @@ const Row FF_IS_DATA[] = {
     {"kanji_ff_kanji", TO_JIS, "B0 A1 FF B0 A1", CLEAR, "1B 24 42 30 21 1B 28 4A FF 1B 24 42 30 21 1B 28 4A"},
     {"kanji_ff_kanji", TO_EUC, "B0 A1 FF B0 A1", CLEAR, "B0 A1 FF B0 A1"},
     // A lead byte that the true end drops, after a 0xFF.
-    {"ff_then_lead_byte_last", TO_SJIS, "FF B0", CLEAR, "FF"},
-    {"ff_then_lead_byte_last", TO_JIS, "FF B0", CLEAR, "FF"},
-    {"ff_then_lead_byte_last", TO_EUC, "FF B0", CLEAR, "FF"},
+    {"ff_then_lead_byte_last", TO_SJIS, "FF B0", CLEAR, "FF", 1},
+    {"ff_then_lead_byte_last", TO_JIS, "FF B0", CLEAR, "FF", 1},
+    {"ff_then_lead_byte_last", TO_EUC, "FF B0", CLEAR, "FF", 1},
     // 0xFF as the katakana byte after SS2.
     {"ss2_ff", TO_SJIS, "8E FF", CLEAR, "FF"},
     {"ss2_ff", TO_JIS, "8E FF", CLEAR, "1B 28 49 7F 1B 28 4A"},

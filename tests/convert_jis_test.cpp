@@ -70,9 +70,9 @@ const Row EDGE_CASES[] = {
     {"esc_dollar_last", TO_JIS, "1B 24", CLEAR, "1B 24"},
     {"esc_dollar_last", TO_EUC, "1B 24", CLEAR, "1B 24"},
     // A first byte left waiting at the end is dropped.
-    {"first_byte_last", TO_SJIS, "1B 24 42 34", CLEAR, ""},
-    {"first_byte_last", TO_EUC, "1B 24 42 34", CLEAR, ""},
-    {"first_byte_last", TO_JIS, "1B 24 42 34", CLEAR, "1B 24 42 1B 28 4A"},
+    {"first_byte_last", TO_SJIS, "1B 24 42 34", CLEAR, "", 1},
+    {"first_byte_last", TO_EUC, "1B 24 42 34", CLEAR, "", 1},
+    {"first_byte_last", TO_JIS, "1B 24 42 34", CLEAR, "1B 24 42 1B 28 4A", 1},
     // A waiting first byte pairs with the first byte after a line end.
     {"pair_split_by_lf", TO_SJIS, "1B 24 42 34 0A 41", CLEAR, "0A 8A BF"},
     {"pair_split_by_lf", TO_EUC, "1B 24 42 34 0A 41", CLEAR, "0A B4 C1"},

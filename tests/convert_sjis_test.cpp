@@ -62,13 +62,13 @@ const Row EDGE_CASES[] = {
     {"empty", TO_EUC, "", CLEAR, ""},
     {"empty", TO_JIS, "", WIDE, ""},
     // A lead byte at the end of the input is dropped.
-    {"lead_byte_last", TO_SJIS, "61 81", CLEAR, "61"},
-    {"lead_byte_last", TO_JIS, "61 81", CLEAR, "61"},
-    {"lead_byte_last", TO_EUC, "61 81", CLEAR, "61"},
+    {"lead_byte_last", TO_SJIS, "61 81", CLEAR, "61", 1},
+    {"lead_byte_last", TO_JIS, "61 81", CLEAR, "61", 1},
+    {"lead_byte_last", TO_EUC, "61 81", CLEAR, "61", 1},
     // ... and the kanji-out sequence still closes JIS output.
-    {"lead_byte_last_after_kanji", TO_JIS, "8A BF 81", CLEAR, "1B 24 42 34 41 1B 28 4A"},
-    {"lead_byte_last_after_kanji", TO_SJIS, "8A BF 81", CLEAR, "8A BF"},
-    {"lead_byte_last_after_kanji", TO_EUC, "8A BF 81", CLEAR, "B4 C1"},
+    {"lead_byte_last_after_kanji", TO_JIS, "8A BF 81", CLEAR, "1B 24 42 34 41 1B 28 4A", 1},
+    {"lead_byte_last_after_kanji", TO_SJIS, "8A BF 81", CLEAR, "8A BF", 1},
+    {"lead_byte_last_after_kanji", TO_EUC, "8A BF 81", CLEAR, "B4 C1", 1},
     // A lead byte before a line end takes the LF as its trail byte; the pair
     // is refused and copied as two bytes, in JIS after the return to one-byte text.
     {"lead_byte_before_lf", TO_SJIS, "81 0A", CLEAR, "81 0A"},

@@ -141,6 +141,48 @@ TEST(Utf8Driver, ReplacementsAreCounted) {
   EXPECT_NE(r.err.find(replaced, output_line), std::string::npos) << test::to_hex(r.err);
 }
 
+// The same text as the program writes its messages to a pipe: Shift-JIS.
+std::string sjis(const std::string& utf8) {
+  std::string out;
+  EXPECT_TRUE(test::glibc_iconv("CP932", "UTF-8", utf8, out)) << utf8;
+  return out;
+}
+
+// A character cut off by the end of the text (a lead byte, the odd byte of
+// UTF-16) is still not written, but never silently: it is counted as a
+// character replaced, the message says where and that the text ended inside
+// a character, and --strict refuses the file.
+TEST(Utf8Driver, CharacterCutByTheEndIsCountedAndTold) {
+  const struct {
+    const char* what;
+    const char* input;
+    const char* option;
+    const char* output;  // hex
+    const char* place;   // line and column of the cut character
+  } rows[] = {
+      {"Shift-JIS lead byte last", "82 A0 0D 0A 82 A2 82", "-e", "A4 A2 0D 0A A4 A4", "2 行 2"},
+      {"EUC lead byte last", "A4 A2 A4", "-es", "82 A0", "1 行 2"},
+      {"EUC SS2 last", "A4 A2 8E", "-es", "82 A0", "1 行 2"},
+      {"JIS first byte last", "1B 24 42 24 22 24", "-js", "82 A0", "1 行 2"},
+      {"UTF-16LE odd byte last", "FF FE 42 30 61", "-s", "82 A0", "1 行 2"},
+      {"UTF-16BE odd byte last", "FE FF 30 42 30 44 00", "-e", "A4 A2 A4 A4", "1 行 3"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    TempDir dir;
+    dir.write("in.txt", hex(row.input));
+    auto r = run_kotran({"-c", row.option, "in.txt"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(test::to_hex(r.out), row.output);
+    const std::string told = sjis(std::string("  変換できない文字を 1 個 置き換えました (最初は ") + row.place +
+                                  " 桁目).\r\n  テキストが文字の途中で終わり, 最後の切れた文字は書いていません.\r\n");
+    EXPECT_NE(r.err.find(told), std::string::npos) << test::to_hex(r.err);
+    r = run_kotran({"--strict", row.option, "in.txt"}, dir.path());
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"in.txt"});
+  }
+}
+
 // Characters beyond JIS X 0208 as a user meets them: each file converted by
 // the executable, and its output recognised as what it is.
 TEST(Utf8Driver, RepertoireBeyondJisX0208) {

@@ -46,7 +46,7 @@ const Row to_utf8_rows[] = {
     {"a code past the IBM extensions has no character", converter(Code::sjis, Code::utf8), "FC 4C", CLEAR, "EF BF BD", 1},
     {"NEC row 13", converter(Code::sjis, Code::utf8), "87 40", CLEAR, "E2 91 A0", 0},
     {"an unassigned code", converter(Code::sjis, Code::utf8), "85 40", CLEAR, "EF BF BD", 1},
-    {"a lead byte at the end is dropped", converter(Code::sjis, Code::utf8), "61 81", CLEAR, "61", 0},
+    {"a lead byte at the end is dropped, counted", converter(Code::sjis, Code::utf8), "61 81", CLEAR, "61", 1},
     {"JIS kanji and katakana", converter(Code::jis, Code::utf8), "1B 24 42 34 41 1B 28 49 31 1B 28 42 0A", CLEAR, "E6 BC A2 EF BD B1 0A", 0},
     {"JIS single-shift katakana, widened", converter(Code::jis, Code::utf8), "1B 4E 31", WIDE, "E3 82 A2", 0},
     {"JIS unrecognised escape passes on", converter(Code::jis, Code::utf8), "1B 4B 61", CLEAR, "1B 4B 61", 0},
@@ -63,6 +63,9 @@ const Row to_utf8_rows[] = {
      "F0 9F 98 80 0A 0D 61", 0},
     {"UTF-16BE", converter(Code::utf16, Code::utf8), "FE FF 65 E5 00 0A", CLEAR, "E6 97 A5 0A", 0},
     {"lone surrogates", converter(Code::utf16, Code::utf8), "FF FE 00 D8 61 00 00 DC", CLEAR, "EF BF BD 61 EF BF BD", 2},
+    // A byte left alone at the end is dropped, and counted as a character cut off.
+    {"UTF-16 odd last byte", converter(Code::utf16, Code::utf8), "FF FE 42 30 61", CLEAR, "E3 81 82", 1},
+    {"UTF-16BE odd last byte", converter(Code::utf16, Code::sjis), "FE FF 30 42 0A", CLEAR, "82 A0", 1},
     {"UTF-16 to Shift-JIS", converter(Code::utf16, Code::sjis), "FF FE 42 30 0D 00 0A 00 3D D8 00 DE", CLEAR, "82 A0 0A 81 AC", 1},
     {"UTF-16 katakana widened", converter(Code::utf16, Code::sjis), "FF FE 76 FF 9E FF 71 FF", WIDE, "83 4B 83 41", 0},
     {"UTF-16 丂 to EUC", converter(Code::utf16, Code::euc), "FF FE 02 4E", CLEAR, "8F B0 A1", 0},

@@ -20,8 +20,10 @@ struct ConvertOptions {
 
 struct ConversionResult {
   // Characters written as 〓 (or U+FFFD) because the target lacks them or the
-  // input was no character.
+  // input was no character, and a character the end of the text cut off
+  // (which is written as nothing).
   size_t replaced = 0;
+  bool cut_at_end = false;  // the text ended inside a character
 };
 
 // Reads in to its end and writes the converted text to out. A converter sees

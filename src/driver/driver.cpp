@@ -124,14 +124,22 @@ class FileWalk {
       show_ready();
     };
     auto work = [this](size_t i) { return handle(i); };
-    auto died = [this](size_t i, int sig) {
-      return format_message(MSG_WORKER_DIED, {items_[i].path, std::to_string(sig)}, shows_utf8(std_err()));
+    auto lost = [this](size_t i, Loss loss, int detail) {
+      const char* format = MSG_WORKER_DIED;
+      switch (loss) {
+        case Loss::killed: break;
+        case Loss::exited: format = MSG_WORKER_EXITED; break;
+        case Loss::no_memory: format = MSG_WORKER_NO_MEMORY; break;
+        case Loss::messages_lost: format = detail != 0 ? MSG_MESSAGES_LOST : MSG_MESSAGES_LOST_EXITED; break;
+      }
+      return format_message(format, {items_[i].path, std::to_string(detail)}, shows_utf8(std_err()));
     };
-    if (!run_in_workers(at_once, options_.jobs, work, take, died)) {
-      // No worker could be started: the files are handled here, in order.
-      later.insert(later.end(), at_once.begin(), at_once.end());
-      std::sort(later.begin(), later.end());
-    }
+    const WorkersEnd end = run_in_workers(at_once, options_.jobs, work, take, lost);
+    if (end.worker_lost) status_ = EXIT_FILE_FAILED;
+    // The files no worker took are handled here, in order; after memory ran
+    // out, none is, and each says so.
+    later.insert(later.end(), end.untaken.begin(), end.untaken.end());
+    std::sort(later.begin(), later.end());
     for (const size_t i : later) {
       // Everything before this file is out first.
       while (shown < i) {
@@ -139,13 +147,21 @@ class FileWalk {
         ++shown;
       }
       write_held(true);
-      tally.add(handle(i));
+      if (end.out_of_memory) {
+        show(format_message(MSG_NOT_CONVERTED_NO_MEMORY, {items_[i].path}, shows_utf8(std_err())), tally);
+        FileResult not_converted;
+        not_converted.outcome = Outcome::failed;
+        tally.add(not_converted);
+      } else {
+        tally.add(handle(i));
+      }
       done[i] = true;
       shown = i + 1;
       show_ready();
     }
     show_ready();
     write_held(true);
+    if (end.out_of_memory) status_ = EXIT_NO_MEMORY;
   }
 
   // Messages held for writing in order: written when this many bytes are
@@ -241,8 +257,25 @@ class FileWalk {
     }
     const bool filter = item.kind == ItemKind::standard_input;
     Code source = source_of(settings_);
+    // What a pipe's text began with and went out as it came (see pass_plain_start).
+    int64_t passed = 0;
+    if (filter && in->kind == StreamKind::pipe && (settings_ & (SOURCE_FORCED | STRICT)) == 0 &&
+        target_of(settings_) != Code::utf16) {
+      passed = pass_plain_start(name, in);
+      if (passed < 0) {
+        close_stream(in);
+        return;
+      }
+    }
     if ((settings_ & SOURCE_FORCED) != 0) keep_line_ends(in, filter);
     if ((settings_ & SOURCE_FORCED) == 0 && !detect(name, in, item, source, filter)) {
+      close_stream(in);
+      return;
+    }
+    // The conversion takes the text up from where what went out ends.
+    if (passed > 0 && stream_seek(in, passed, 0) != 0) {
+      report_error(name.c_str());
+      fail();
       close_stream(in);
       return;
     }
@@ -263,6 +296,45 @@ class FileWalk {
       return;
     }
     convert_to_file(name, entry, in);
+  }
+
+  // A pipe is not held back until recognition has seen all of it: while its
+  // text is plain ASCII (no ESC, SO or SI, which begin JIS, no NUL, no 8-bit
+  // byte), which every target but UTF-16 writes unchanged, each block goes
+  // out as it comes. The first block that is not, or that holds the 0x1A
+  // that ends the text, stops it. Returns the offset of the text that went
+  // out, a block edge, where the conversion later starts (recognition still
+  // reads the whole text from its start); -1 when standard output failed,
+  // reported.
+  int64_t pass_plain_start(const std::string& name, TextStream* in) {
+    int64_t passed = 0;
+    in->as_it_comes = true;
+    for (;;) {
+      const int c = read_byte(in);  // the next block, as much as the pipe holds now
+      if (c == EOF) break;
+      unread_byte(c, in);
+      if (in->sub_met) break;
+      const unsigned char* const end = in->limit;
+      const unsigned char* p = in->next;
+      while (p < end && *p < 0x80 && *p != 0x1B && *p != 0x0E && *p != 0x0F && *p != 0) ++p;
+      if (p != end) break;
+      write_bytes(std_out(), in->next, static_cast<size_t>(end - in->next));
+      in->next = in->limit;
+      passed = stream_tell(in);
+      if (flush_stream(std_out()) != 0 || stream_error(std_out())) {
+        in->as_it_comes = false;
+        check_standard_output();
+        return -1;
+      }
+    }
+    in->as_it_comes = false;
+    if (stream_error(in)) return 0;  // reported with the recognition
+    if (stream_seek(in, 0, 0) != 0) {
+      report_error(name.c_str());
+      fail();
+      return -1;
+    }
+    return passed;
   }
 
   // The recognised code of the file; unreadable (and reported) when it
@@ -420,8 +492,8 @@ class FileWalk {
     return options;
   }
 
-  // Nothing is dropped silently: characters replaced, and text after a 0x1A
-  // that ended it. A read error on the way is left to close_input.
+  // Nothing is dropped silently: characters replaced, a character cut off by
+  // the end of the text, and text after a 0x1A that ended it. A read error on the way is left to close_input.
   // The first place is found by reading the text again, where it can be read
   // again (not a pipe, whose kept bytes are gone by now).
   void report_losses(TextStream* in, Code source, const ConversionResult& found) {
@@ -438,6 +510,7 @@ class FileWalk {
       else
         print_message(MSG_REPLACED, {std::to_string(found.replaced)});
     }
+    if (found.cut_at_end) print_message(MSG_CUT_AT_END);
     if (after > 0 && !only_marks)
       print_message(MSG_TEXT_ENDED_EARLY, {std::to_string(mark), std::to_string(after)});
   }
@@ -737,13 +810,24 @@ int run_driver(const std::vector<std::string>& words) {
       status = EXIT_BAD_OPTION;
       options_ok = false;
     }
+    const std::vector<std::string> file_words(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end());
+    if (options_ok && conflicting_file_word(options, file_words, first)) {
+      print_message(MSG_OPTIONS_CONFLICT, {first, "-"});
+      status = EXIT_BAD_OPTION;
+      options_ok = false;
+    }
+    // Standard input is read once: a second "-" would find it at its end.
+    if (options_ok && std::count(file_words.begin(), file_words.end(), "-") > 1) {
+      print_message(MSG_STANDARD_INPUT_TWICE);
+      status = EXIT_BAD_OPTION;
+      options_ok = false;
+    }
     settings = options.settings;
     if (options_ok) {
       std_out()->lf_only = (settings & LF_LINE_ENDS) != 0;
       // UTF-16 output writes its own line ends: a byte 0x0A may be half of a character.
       std_out()->text = target_of(settings) != Code::utf16;
       install_output_cleanup();
-      const std::vector<std::string> file_words(words.begin() + static_cast<std::ptrdiff_t>(first_file), words.end());
       // An output tree inside a walked tree is not walked.
       FileId out_dir_id;
       const bool skip = !options.out_dir.empty() && file_id_of(options.out_dir, out_dir_id);

@@ -15,13 +15,15 @@ namespace {
 
 // A standard descriptor left closed by the caller would be taken by the next
 // file opened, and messages meant for standard error would go into it: each
-// closed one is held. Standard output is held by a descriptor that refuses
-// writes, so that text meant for it is reported lost ("Bad file descriptor")
-// rather than vanishing with success.
+// closed one is held. Standard input is held by a descriptor that refuses
+// reads and standard output by one that refuses writes, so that a closed
+// one is reported ("Bad file descriptor") as cat reports it, rather than
+// read as empty text or written into nothing with success. Standard error
+// closed by the caller keeps no messages: the status still tells.
 void hold_standard_descriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (fcntl(fd, F_GETFD) != -1) continue;
-    const int null = open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
+    const int null = open("/dev/null", fd == 1 ? O_RDONLY : O_WRONLY);
     if (null >= 0 && null != fd) {
       dup2(null, fd);
       close(null);

@@ -72,12 +72,14 @@ const char* const MSG_OUTPUT_WRITTEN_TWICE =
     "ERROR: %s: 出力ファイル %s は既にこの実行で出力しました. 変換しません.\n";
 
 const char* const MSG_REPLACED = "  変換できない文字を %s 個 置き換えました.\n";
+const char* const MSG_CUT_AT_END = "  テキストが文字の途中で終わり, 最後の切れた文字は書いていません.\n";
 const char* const MSG_REPLACED_AT = "  変換できない文字を %s 個 置き換えました (最初は %s 行 %s 桁目).\n";
 const char* const MSG_STRICT_REFUSED = "ERROR: %s: %s 行 %s 桁目の文字は正確に変換できません. 変換しません.\n";
 const char* const MSG_STRICT_TEXT_ENDED =
     "ERROR: %s: オフセット %s の 0x1A でテキストが終わり, その後に %s バイトあります. 変換しません.\n";
 
 const char* const MSG_OPTIONS_CONFLICT = "ERROR: \"%s\" と \"%s\" は一緒に使えません.\n";
+const char* const MSG_STANDARD_INPUT_TWICE = "ERROR: 標準入力 \"-\" は一度しか指定できません.\n";
 const char* const MSG_LINK_SKIPPED = "%s: シンボリックリンクはたどりません.\n";
 const char* const MSG_SPECIAL_SKIPPED = "%s: 通常のファイルではありません (%s). 変換しません.\n";
 const char* const MSG_NOT_TEXT_NUL = "%s: NUL バイトがあり, テキストではありません. 変換しません.\n";
@@ -92,6 +94,13 @@ const char* const MSG_INPUT_CHANGED = "ERROR: %s: 一覧を作った後で替わ
 const char* const MSG_BACKUP_EXISTS = "ERROR: %s: %s がすでにあり, 中身が違います. 上書きしません.\n";
 const char* const MSG_ATTRIBUTES_NOT_KEPT = "ERROR: %s: 拡張属性 (ACL) を付けられません (%s). 書きません.\n";
 const char* const MSG_SET_ID_DROPPED = "  set-user-ID, set-group-ID ビットを外しました (所有者を保てません).\n";
+const char* const MSG_WORKER_EXITED = "ERROR: %s: 変換していたプロセスが終わりました (終了ステータス %s).\n";
+const char* const MSG_WORKER_NO_MEMORY = "ERROR: %s: メモリが足りません. 終了します.\n";
+const char* const MSG_MESSAGES_LOST =
+    "ERROR: %s: 変換を終えたプロセスが終わり, このファイルのメッセージは失われました (シグナル %s).\n";
+const char* const MSG_MESSAGES_LOST_EXITED =
+    "ERROR: %s: 変換を終えたプロセスが終わり, このファイルのメッセージは失われました (終了ステータス %s).\n";
+const char* const MSG_NOT_CONVERTED_NO_MEMORY = "ERROR: %s: メモリが足りず実行を終えたため, 変換していません.\n";
 const char* const MSG_SUMMARY = "合計: 変換 %s, スキップ %s, 置き換えた文字 %s, 失敗 %s.\n";
 
 namespace {

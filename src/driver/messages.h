@@ -35,9 +35,11 @@ extern const char* const MSG_OUTPUT_NOT_REGULAR;     // the file, the output fil
 extern const char* const MSG_TEXT_ENDED_EARLY;       // the offset of the 0x1A, the bytes after it
 extern const char* const MSG_REPLACED;               // the count of replaced characters
 extern const char* const MSG_REPLACED_AT;            // the count, the line and column of the first
+extern const char* const MSG_CUT_AT_END;
 extern const char* const MSG_STRICT_REFUSED;         // the file, the line and column of the first problem
 extern const char* const MSG_STRICT_TEXT_ENDED;      // the file, the offset of the 0x1A, the bytes after it
 extern const char* const MSG_OPTIONS_CONFLICT;       // two option words
+extern const char* const MSG_STANDARD_INPUT_TWICE;
 extern const char* const MSG_LINK_SKIPPED;           // the link
 extern const char* const MSG_SPECIAL_SKIPPED;        // the entry, what it is
 extern const char* const MSG_NOT_TEXT_NUL;           // the file
@@ -50,6 +52,11 @@ extern const char* const MSG_INPUT_CHANGED;          // the file, what it became
 extern const char* const MSG_BACKUP_EXISTS;          // the file, the backup's name
 extern const char* const MSG_ATTRIBUTES_NOT_KEPT;    // the output file, the system's reason
 extern const char* const MSG_SET_ID_DROPPED;
+extern const char* const MSG_WORKER_EXITED;          // the file, the worker's exit status
+extern const char* const MSG_WORKER_NO_MEMORY;       // the file
+extern const char* const MSG_MESSAGES_LOST;          // the file, the signal number
+extern const char* const MSG_MESSAGES_LOST_EXITED;   // the file, the worker's exit status
+extern const char* const MSG_NOT_CONVERTED_NO_MEMORY;  // the file
 extern const char* const MSG_SUMMARY;                // converted, skipped, replaced characters, failed
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.

@@ -1,5 +1,6 @@
 #include "driver/run_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string_view>
 
@@ -52,19 +53,40 @@ bool parse_run_option(const std::string& word, RunOptions& options) {
 
 bool conflicting_options(const RunOptions& options, std::string& first, std::string& second) {
   const bool console = (options.settings & TO_CONSOLE) != 0;
+  // -g writes no output file: nothing to put in place or under a folder.
+  const bool guess = (options.settings & GUESS_ONLY) != 0;
   const char* in_place = "--in-place";
   if (options.in_place && console) {
     first = in_place;
     second = "-c";
+  } else if (options.in_place && guess) {
+    first = in_place;
+    second = "-g";
   } else if (options.in_place && !options.out_dir.empty()) {
     first = in_place;
     second = "--out-dir";
   } else if (!options.out_dir.empty() && console) {
     first = "--out-dir";
     second = "-c";
+  } else if (!options.out_dir.empty() && guess) {
+    first = "--out-dir";
+    second = "-g";
   } else {
     return false;
   }
+  return true;
+}
+
+bool conflicting_file_word(const RunOptions& options, const std::vector<std::string>& files, std::string& option) {
+  // Standard input has no file to replace and no path to keep: its output
+  // is standard output.
+  if (std::find(files.begin(), files.end(), "-") == files.end()) return false;
+  if (options.in_place)
+    option = "--in-place";
+  else if (!options.out_dir.empty())
+    option = "--out-dir";
+  else
+    return false;
   return true;
 }
 

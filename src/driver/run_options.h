@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "driver/settings.h"
 
@@ -27,5 +28,9 @@ bool parse_run_option(const std::string& word, RunOptions& options);
 // Two option words given that cannot go together, set in first and second;
 // false when the options agree. words are the option words as given.
 bool conflicting_options(const RunOptions& options, std::string& first, std::string& second);
+
+// The option that cannot go with a file word of the run ("-", standard
+// input, with --in-place or --out-dir), set in option; false when none.
+bool conflicting_file_word(const RunOptions& options, const std::vector<std::string>& files, std::string& option);
 
 }  // namespace kotran

@@ -7,22 +7,70 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <new>
 #include <chrono>
 #include <cstdio>
 #include <cerrno>
 #include <cstring>
 
+#include "driver/driver.h"
 #include "driver/output_file.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
 namespace {
 
-// What the workers share: the next file to take, and the file each has in hand.
+// What the workers share: the next file to take, whether memory ran out in
+// one of them (then none takes another), and for each file which worker took
+// it and, once finished, what became of it. The parent reads a file's slot
+// only when the worker that took it has ended without reporting it, so a
+// file whose messages die with their worker still gets its own outcome.
 struct Shared {
   std::atomic<uint32_t> next;
-  std::atomic<uint32_t> current[256];
+  std::atomic<uint32_t> stop;
+};
+
+// A file's slot. state is 0 until a worker takes the file, then the worker's
+// number + 1, with FINISHED or NO_MEMORY added when it is done with it. The
+// memory comes zeroed from mmap: nothing to construct per file.
+struct Slot {
+  uint32_t state;
+  uint32_t outcome_and_wrote;
+  uint64_t replaced, bytes, dev, ino;
+};
+constexpr uint32_t WORKER_MASK = 0xFFFF;
+constexpr uint32_t FINISHED = 1u << 16;
+constexpr uint32_t NO_MEMORY = 1u << 17;
+
+uint32_t load_state(Slot& slot) { return std::atomic_ref<uint32_t>(slot.state).load(std::memory_order_acquire); }
+void store_state(Slot& slot, uint32_t state) {
+  std::atomic_ref<uint32_t>(slot.state).store(state, std::memory_order_release);
+}
+
+// The shared page and the slots after it, one mapping.
+struct SharedMap {
+  void* base = MAP_FAILED;
+  size_t size = 0;
+  Shared* shared = nullptr;
+  Slot* slots = nullptr;
+
+  explicit SharedMap(size_t files) {
+    const size_t head = (sizeof(Shared) + alignof(Slot) - 1) / alignof(Slot) * alignof(Slot);
+    size = head + files * sizeof(Slot);
+    base = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED) return;
+    shared = new (base) Shared();
+    shared->next.store(0);
+    shared->stop.store(0);
+    slots = reinterpret_cast<Slot*>(static_cast<char*>(base) + head);
+  }
+  ~SharedMap() {
+    if (base != MAP_FAILED) munmap(base, size);
+  }
+  SharedMap(const SharedMap&) = delete;
+  SharedMap& operator=(const SharedMap&) = delete;
 };
 
 // The record that ends each file's messages on a worker's pipe: a NUL (which
@@ -54,23 +102,41 @@ bool parse_record(const std::string& text, Record& r) {
   return true;
 }
 
-constexpr uint32_t NONE = UINT32_MAX;
 // A worker hands on what it holds at least this often.
 constexpr auto HAND_ON_EVERY = std::chrono::milliseconds(50);
 
-[[noreturn]] void work_as_worker(Shared* shared, unsigned slot, const std::vector<size_t>& indices,
+[[noreturn]] void work_as_worker(const SharedMap& map, unsigned worker, const std::vector<size_t>& indices,
                                  const std::function<FileResult(size_t)>& work) {
+  Shared* shared = map.shared;
+  const uint32_t mine = worker + 1;
   auto handed_on = std::chrono::steady_clock::now();
   for (;;) {
+    if (shared->stop.load() != 0) break;
     const uint32_t i = shared->next.fetch_add(1);
     if (i >= indices.size()) break;
-    shared->current[slot].store(i);
-    const FileResult r = work(indices[i]);
-    const std::string rec = record_text({i, static_cast<uint64_t>(r.outcome), r.wrote, r.replaced, r.bytes,
-                                         static_cast<uint64_t>(r.written.dev), static_cast<uint64_t>(r.written.ino)});
-    write_bytes(std_err(), rec.data(), rec.size());
-    if (stream_error(std_err())) _exit(1);
-    shared->current[slot].store(NONE);
+    Slot& slot = map.slots[i];
+    store_state(slot, mine);
+    try {
+      const FileResult r = work(indices[i]);
+      slot.outcome_and_wrote = static_cast<uint32_t>(r.outcome) | (r.wrote ? 0x100u : 0u);
+      slot.replaced = r.replaced;
+      slot.bytes = r.bytes;
+      slot.dev = static_cast<uint64_t>(r.written.dev);
+      slot.ino = static_cast<uint64_t>(r.written.ino);
+      store_state(slot, mine | FINISHED);
+      const std::string rec = record_text({i, static_cast<uint64_t>(r.outcome), r.wrote, r.replaced, r.bytes,
+                                           slot.dev, slot.ino});
+      write_bytes(std_err(), rec.data(), rec.size());
+    } catch (const std::bad_alloc&) {
+      // The run ends: no worker takes another file. What this one wrote of
+      // its finished files goes on; the parent names the file in hand.
+      remove_temporary_output();
+      if ((load_state(slot) & FINISHED) == 0) store_state(slot, mine | NO_MEMORY);
+      shared->stop.store(1);
+      flush_stream(std_err());
+      _exit(EXIT_NO_MEMORY);
+    }
+    if (stream_error(std_err())) _exit(EXIT_FILE_FAILED);
     const auto now = std::chrono::steady_clock::now();
     if (now - handed_on >= HAND_ON_EVERY) {
       flush_stream(std_err());
@@ -89,18 +155,22 @@ struct Worker {
 
 }  // namespace
 
-bool run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
-                    const std::function<FileResult(size_t)>& work,
-                    const std::function<void(Report&&)>& done,
-                    const std::function<std::string(size_t, int)>& died) {
-  if (indices.empty()) return true;
+WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
+                          const std::function<FileResult(size_t)>& work,
+                          const std::function<void(Report&&)>& done,
+                          const std::function<std::string(size_t, Loss, int)>& lost) {
+  WorkersEnd end;
+  if (indices.empty()) {
+    end.started = true;
+    return end;
+  }
   if (jobs > 256) jobs = 256;
   if (jobs > indices.size()) jobs = static_cast<unsigned>(indices.size());
-  void* map = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  if (map == MAP_FAILED) return false;
-  auto* shared = new (map) Shared();
-  shared->next.store(0);
-  for (auto& c : shared->current) c.store(NONE);
+  const SharedMap map(indices.size());
+  if (map.base == MAP_FAILED) {
+    end.untaken = indices;
+    return end;
+  }
   // Nothing this process holds for standard error may go out twice.
   flush_stream(std_err());
 
@@ -120,7 +190,7 @@ bool run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
       close(p[0]);
       dup2(p[1], 2);
       close(p[1]);
-      work_as_worker(shared, k, indices, work);
+      work_as_worker(map, k, indices, work);
     }
     if (pid > 0) forward_signals_to(pid);
     sigprocmask(SIG_SETMASK, &saved, nullptr);
@@ -132,10 +202,13 @@ bool run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
     workers.push_back({pid, p[0], {}});
   }
   if (workers.empty()) {
-    munmap(map, sizeof(Shared));
-    return false;
+    end.untaken = indices;
+    return end;
   }
+  end.started = true;
 
+  std::vector<bool> reported(indices.size(), false);
+  int last_signal = 0;  // of a worker that ended by one
   std::vector<pollfd> fds;
   size_t open = workers.size();
   while (open > 0) {
@@ -160,41 +233,81 @@ bool run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
         size_t from = 0;
         for (;;) {
           const size_t nul = w.pending.find('\0', from);
-          const size_t end = nul == std::string::npos ? nul : w.pending.find(';', nul);
-          if (end == std::string::npos) break;
+          const size_t rec_end = nul == std::string::npos ? nul : w.pending.find(';', nul);
+          if (rec_end == std::string::npos) break;
           Record rec;
-          if (!parse_record(w.pending.substr(nul + 1, end - nul - 1), rec) || rec.index >= indices.size()) break;
+          if (!parse_record(w.pending.substr(nul + 1, rec_end - nul - 1), rec) || rec.index >= indices.size() ||
+              reported[rec.index])
+            break;
+          reported[rec.index] = true;
           Report report;
           report.index = indices[rec.index];
           report.result = {static_cast<Outcome>(rec.outcome), rec.wrote != 0, rec.replaced, rec.bytes,
                            {static_cast<dev_t>(rec.dev), static_cast<ino_t>(rec.ino)}};
           report.messages = w.pending.substr(from, nul - from);
-          from = end + 1;
+          from = rec_end + 1;
           done(std::move(report));
         }
         w.pending.erase(0, from);
         continue;
       }
-      // The worker is gone: a file it had in hand was not finished.
+      // The worker is gone. Every file it took and did not report is
+      // reported here: finished (its messages gone with it) or in hand.
       close(w.fd);
       w.fd = -1;
       --open;
       int status = 0;
       while (waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
       }
-      const uint32_t current = shared->current[k].load();
-      if (current != NONE) {
+      const int sig = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+      if (sig != 0) last_signal = sig;
+      const uint32_t mine = static_cast<uint32_t>(k) + 1;
+      for (size_t i = 0; i < indices.size(); ++i) {
+        const uint32_t state = load_state(map.slots[i]);
+        if ((state & WORKER_MASK) != mine || reported[i]) continue;
+        reported[i] = true;
         Report report;
-        report.index = indices[current];
-        report.result.outcome = Outcome::failed;
-        report.messages = w.pending + died(indices[current], WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+        report.index = indices[i];
+        if ((state & FINISHED) != 0) {
+          const Slot& slot = map.slots[i];
+          report.result = {static_cast<Outcome>(slot.outcome_and_wrote & 0xFF), (slot.outcome_and_wrote & 0x100) != 0,
+                           slot.replaced, slot.bytes,
+                           {static_cast<dev_t>(slot.dev), static_cast<ino_t>(slot.ino)}};
+          report.messages = lost(indices[i], Loss::messages_lost, sig);
+        } else {
+          // What it wrote of the file in hand comes first.
+          report.result.outcome = Outcome::failed;
+          report.messages = std::move(w.pending);
+          w.pending.clear();
+          if ((state & NO_MEMORY) != 0) {
+            report.messages += lost(indices[i], Loss::no_memory, 0);
+          } else if (sig != 0) {
+            report.messages += lost(indices[i], Loss::killed, sig);
+          } else {
+            report.messages += lost(indices[i], Loss::exited, WIFEXITED(status) ? WEXITSTATUS(status) : 0);
+          }
+        }
+        if ((state & NO_MEMORY) == 0) end.worker_lost = true;
         done(std::move(report));
       }
     }
   }
   forget_workers();
-  munmap(map, sizeof(Shared));
-  return true;
+  end.out_of_memory = map.shared->stop.load() != 0;
+  // A file taken by a worker that ended before it could mark the file its own.
+  const size_t taken = std::min<size_t>(map.shared->next.load(), indices.size());
+  for (size_t i = 0; i < taken; ++i) {
+    if (reported[i] || load_state(map.slots[i]) != 0) continue;
+    reported[i] = true;
+    end.worker_lost = true;
+    Report report;
+    report.index = indices[i];
+    report.result.outcome = Outcome::failed;
+    report.messages = lost(indices[i], Loss::killed, last_signal);
+    done(std::move(report));
+  }
+  for (size_t i = taken; i < indices.size(); ++i) end.untaken.push_back(indices[i]);
+  return end;
 }
 
 }  // namespace kotran

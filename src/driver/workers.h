@@ -31,15 +31,35 @@ struct Report {
   std::string messages;  // as written to standard error
 };
 
+// Why a worker gave no report of its own for a file it took.
+enum class Loss : uint8_t {
+  killed,         // it ended by a signal (detail) with the file in hand
+  exited,         // it ended by itself (status detail) with the file in hand
+  no_memory,      // memory ran out in it with the file in hand
+  messages_lost,  // it finished the file, then ended by a signal (detail)
+                  // before it handed the file's messages on
+};
+
+// How the workers' part of a run ended.
+struct WorkersEnd {
+  bool started = false;      // false when no worker could be started (fork failed)
+  bool worker_lost = false;  // a worker ended before its files were reported
+  bool out_of_memory = false;  // memory ran out in a worker: the run ends
+  std::vector<size_t> untaken;  // indices no worker took, in order
+};
+
 // Runs work(index) for each of indices in `jobs` worker processes; each
 // worker's standard error is taken as it writes it and handed with the
-// file's result to done(report), in this process, as each file is done. A
-// worker that ends without a result for its file reports it failed, with
-// died(index, signal) giving the message. False when no worker could be
-// started (fork failed): the caller does the work itself.
-bool run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
-                    const std::function<FileResult(size_t)>& work,
-                    const std::function<void(Report&&)>& done,
-                    const std::function<std::string(size_t, int)>& died);
+// file's result to done(report), in this process, as each file is done.
+// Every file a worker took gets exactly one report: a file it had in hand
+// when it ended is reported failed, and a file it had finished but whose
+// messages ended with it is reported as it ended; lost(index, loss, detail)
+// gives the message. Memory running out in one worker stops every worker
+// taking more. The files no worker took come back untaken; the caller does
+// the work itself when no worker could be started.
+WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
+                          const std::function<FileResult(size_t)>& work,
+                          const std::function<void(Report&&)>& done,
+                          const std::function<std::string(size_t, Loss, int)>& lost);
 
 }  // namespace kotran

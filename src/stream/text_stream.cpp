@@ -170,14 +170,15 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
     }
   }
   if (sp != nullptr && !sp->recording) release_spool(s);
-  // A pipe is read until the block is full or its writer has gone.
+  // A pipe is read until the block is full or its writer has gone, unless
+  // what it holds now is wanted now.
   size_t got = 0;
   for (;;) {
     ssize_t n = ::read(s->fd, to + got, size - got);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && got == 0) return n;
     if (n > 0) got += static_cast<size_t>(n);
-    if (n <= 0 || got == size || s->kind != StreamKind::pipe) break;
+    if (n <= 0 || got == size || s->kind != StreamKind::pipe || s->as_it_comes) break;
   }
   if (s->spool != nullptr && got > 0 && !spool_append(s->spool, to, got)) return -1;
   return static_cast<ssize_t>(got);

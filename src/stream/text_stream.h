@@ -76,6 +76,7 @@ struct TextStream {
   bool owns_fd = true;
   bool tell_exact = true;  // input: no CR LF was folded in the current block
   bool tail_marks_only = true;  // input: the bytes read after the 0x1A were all 0x1A
+  bool as_it_comes = false;  // input: a pipe's block is what one read gives, not a full block
 
   int error_code = 0;         // error number of the first failure
   int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written

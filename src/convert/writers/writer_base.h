@@ -12,7 +12,7 @@
 //   put(b)        one byte as it is, with no change of shift state
 //   ascii(p, n)   a run of bytes below 0x80, each a single byte
 //   substitute()  a character the target lacks, or input that is no character
-//   dropped()     a first byte left waiting at the end, which is dropped
+//   dropped()     a first byte left waiting at the end, which is dropped (and counted)
 //   finish()      the end of the text
 // Where a target treats a unit of some source in its own way, the unit has
 // an operation of its own, named after it (sjis_pair, euc_pair,
@@ -112,8 +112,12 @@ struct WriterBase {
     self().raw_pair(lead, second);
     return false;
   }
-  // Nothing is written for a byte the end of the text cut off.
-  void dropped() {}
+  // Nothing is written for a byte the end of the text cut off; it counts as
+  // a character replaced, so that the loss is told.
+  void dropped() {
+    count_replacement();
+    found.cut_at_end = true;
+  }
   // A byte of JIS katakana text (after ESC ( I, or SO) as read.
   void kana_as_read(unsigned x) { self().halfkana(x | 0x80); }
   // A designation read from JIS: only JIS output follows it.
