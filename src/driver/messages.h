@@ -40,13 +40,15 @@ extern const char* const MSG_STRICT_TEXT_ENDED;      // the file, the offset of 
 extern const char* const MSG_OPTIONS_CONFLICT;       // two option words
 extern const char* const MSG_LINK_SKIPPED;           // the link
 extern const char* const MSG_SPECIAL_SKIPPED;        // the entry, what it is
-extern const char* const MSG_NOT_TEXT_NUL;           // the file
+extern const char* const MSG_NOT_TEXT_BINARY;        // the file
 extern const char* const MSG_NOT_TEXT_INVALID;       // the file
+extern const char* const MSG_NOT_JAPANESE;           // the file, what it seems to be ("EUC-KR?")
 extern const char* const MSG_OUTSIDE_TREE;           // the file
 extern const char* const MSG_OUTPUT_FOLDER_BLOCKED;  // the file, the folder's name, what stands there
 extern const char* const MSG_BACKUP_FILE;            // the name the original is kept under
 extern const char* const MSG_WORKER_DIED;            // the file, the signal number
 extern const char* const MSG_SUMMARY;                // converted, skipped, replaced characters, failed
+extern const char* const MSG_SUMMARY_NOT_JAPANESE;  // as MSG_SUMMARY, with the skipped that were not Japanese
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
 std::string program_text(std::string_view utf8, bool display_utf8);

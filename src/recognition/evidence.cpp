@@ -4,18 +4,19 @@
 
 #include "codes/jis_escapes.h"
 #include "convert/loops/ascii_words.h"
+#include "recognition/first_block.h"
 #include "stream/cursors.h"
 
 namespace kotran {
 namespace {
 
-// An escape sequence that only JIS text holds: a kanji or katakana
-// designation, ESC ( J (the JIS form of one-byte text), or the start of a
-// designation of a two-byte set (ESC $ ( D, JIS X 0212).
+// An escape sequence of three bytes that only JIS text holds: a kanji or
+// katakana designation, or ESC ( J (the JIS form of one-byte text). The
+// designation of JIS X 0212, ESC $ ( D, is followed to its fourth byte.
 bool is_jis_sign(unsigned second, unsigned third) {
   const JisEscape meaning = jis_escape_meaning(second, third);
   return meaning == JisEscape::kanji_in || meaning == JisEscape::kana_in || meaning == JisEscape::kana_set ||
-         (second == '(' && third == 'J') || (second == '$' && third == '(');
+         (second == '(' && third == 'J');
 }
 
 class Gatherer {
@@ -27,7 +28,7 @@ class Gatherer {
     for (;;) {
       // Where one reading alone is still valid, the bytes in hand go to it
       // in a loop of its own, up to the next check or escape.
-      if (escape_length_ == 0 && in.begin() < in.end()) {
+      if (escape_length_ == 0 && in.begin() < in.end() && !reading_foreign(e)) {
         const int valid = int{e.utf8.tally.valid} + int{e.euc.tally.valid} + int{e.sjis.tally.valid};
         if (valid == 1) {
           if (e.utf8.tally.valid) alone(e.utf8, in, e);
@@ -46,6 +47,7 @@ class Gatherer {
           e.utf8.tally.take_ascii();
           e.euc.tally.take_ascii();
           e.sjis.tally.take_ascii();
+          if (reading_foreign(e)) e.korean.take_ascii();
           in.skip(run);
           e.bytes += run;
           if (checked_settled(e)) return;
@@ -62,11 +64,14 @@ class Gatherer {
       if (e.utf8.tally.valid) e.utf8.feed(b);
       if (e.euc.tally.valid) e.euc.feed(b);
       if (e.sjis.tally.valid) e.sjis.feed(b);
+      if (reading_foreign(e)) e.korean.feed(b);
       if (checked_settled(e)) return;
     }
     if (e.utf8.tally.valid) e.utf8.finish();
     if (e.euc.tally.valid) e.euc.finish();
     if (e.sjis.tally.valid) e.sjis.finish();
+    if (reading_foreign(e)) e.korean.finish();
+    if (e.bytes < FOREIGN_WINDOW) close_window(e);
   }
 
  private:
@@ -106,6 +111,7 @@ class Gatherer {
   bool checked_settled(Evidence& e) {
     if (e.bytes != next_check_) return false;
     next_check_ += CHECK_EVERY;
+    if (e.bytes == FOREIGN_WINDOW) close_window(e);
     if (e.bytes < EARLY_BYTES || !settled(e)) return false;
     e.whole = false;
     return true;
@@ -114,27 +120,40 @@ class Gatherer {
   // Every reading that still counts is between characters.
   bool at_rest(const Evidence& e) const {
     return escape_length_ == 0 && (!e.utf8.tally.valid || e.utf8.at_rest()) &&
-           (!e.euc.tally.valid || e.euc.at_rest()) && (!e.sjis.tally.valid || e.sjis.at_rest());
+           (!e.euc.tally.valid || e.euc.at_rest()) && (!e.sjis.tally.valid || e.sjis.at_rest()) &&
+           (!reading_foreign(e) || e.korean.at_rest());
+  }
+
+  // The foreign reading is still fed: within the window, and valid.
+  bool reading_foreign(const Evidence& e) const { return window_open_ && e.korean.valid; }
+
+  // The end of the window: the Japanese readings' costs are taken there.
+  void close_window(Evidence& e) {
+    window_open_ = false;
+    if (e.euc.tally.valid) e.japanese_window_cost = e.euc.tally.cost;
+    if (e.sjis.tally.valid) e.japanese_window_cost = std::min(e.japanese_window_cost, e.sjis.tally.cost);
   }
 
   // Follows escape sequences; true when a JIS sign before any 8-bit byte
-  // settles the code.
+  // settles the code. ESC $ ( waits for its fourth byte: only a whole, known
+  // designation is a sign.
   bool escape(unsigned b, Evidence& e) {
-    if (escape_length_ == 0) {
-      if (b == ESC) escape_length_ = 1;
+    if (escape_length_ == 0 || b == ESC) {
+      escape_length_ = b == ESC ? 1 : 0;
       return false;
     }
     if (escape_length_ == 1) {
       second_ = b;
-      escape_length_ = b == ESC ? 1 : 2;
+      escape_length_ = 2;
       return false;
     }
-    escape_length_ = b == ESC ? 1 : 0;
-    if (!is_jis_sign(second_, b)) return false;
-    if (e.eight_bit) {
-      e.jis_later = true;
+    if (escape_length_ == 2 && second_ == '$' && b == '(') {
+      escape_length_ = 3;
       return false;
     }
+    const bool sign = escape_length_ == 3 ? b == 'D' : is_jis_sign(second_, b);
+    escape_length_ = 0;
+    if (!sign || e.eight_bit) return false;
     e.jis_first = true;
     return true;
   }
@@ -143,7 +162,6 @@ class Gatherer {
   // invalid, one legacy reading that needs no user-defined character where
   // the other needs them.
   static bool settled(const Evidence& e) {
-    if (e.jis_later) return false;
     const bool utf8 = e.utf8.tally.valid && e.utf8.tally.characters > 0;
     const ReadingTally& euc = e.euc.tally;
     const ReadingTally& sjis = e.sjis.tally;
@@ -155,9 +173,12 @@ class Gatherer {
     return one != nullptr && one->characters >= EARLY_CHARACTERS;
   }
 
+  static_assert(FOREIGN_WINDOW % CHECK_EVERY == 0, "the window ends at a check, where every path stops");
+
   Path path_;
+  bool window_open_ = true;
   uint64_t next_check_ = CHECK_EVERY;
-  unsigned escape_length_ = 0;  // bytes of an escape sequence seen: 0, 1 (ESC) or 2
+  unsigned escape_length_ = 0;  // bytes of an escape sequence seen: 0, 1 (ESC), 2 or 3 (ESC $ ()
   unsigned second_ = 0;
 };
 
@@ -188,7 +209,15 @@ Evidence gather_evidence(TextStream* s, Path path) {
   {
     ByteReader in(s);
     e.mark = byte_order_mark(in);
-    if (e.mark == ByteOrderMark::none && !stream_error(s)) Gatherer(path).run(in, e);
+  }
+  // Without a mark, a binary first block settles it: a file of NULs (a
+  // sparse one, say) is not read to its end.
+  if (e.mark == ByteOrderMark::none && !stream_error(s)) {
+    e.binary = first_block_binary(s, start);
+    if (!e.binary && !stream_error(s)) {
+      ByteReader in(s);
+      Gatherer(path).run(in, e);
+    }
   }
   e.unreadable = stream_error(s);
   stream_seek(s, start, 0);

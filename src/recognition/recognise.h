@@ -23,6 +23,21 @@ inline constexpr uint64_t LIKELY_MARGIN = 20;
 // reading is counted this much cheaper.
 inline constexpr uint64_t EUC_PREFERENCE = 8;
 
+// A text valid in EUC is Korean where its first FOREIGN_WINDOW bytes read
+// as EUC-KR with at least KOREAN_CHARACTERS characters, each costing no more
+// than KOREAN_COST on average under the Korean model (Japanese text read so,
+// kanji-only lists of names included, costs far more), and the Korean
+// reading is cheaper than any Japanese one by KOREAN_MARGIN a character.
+inline constexpr uint64_t KOREAN_CHARACTERS = 8;
+inline constexpr uint64_t KOREAN_COST = 30;
+inline constexpr uint64_t KOREAN_MARGIN = 4;
+
+inline bool reads_as_korean(const Evidence& e) {
+  const EucKrReading& k = e.korean;
+  if (!k.valid || k.characters < KOREAN_CHARACTERS || k.cost > KOREAN_COST * k.characters) return false;
+  return e.japanese_window_cost == UINT64_MAX || e.japanese_window_cost >= k.cost + KOREAN_MARGIN * k.characters;
+}
+
 // The code of the text from the stream's position, which it returns to, and
 // how sure that is; unreadable on a read error (the stream's error_code says
 // which).
@@ -36,14 +51,17 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
   if (e.unreadable) return {unreadable, Certainty::certain};
   if (e.mark == ByteOrderMark::utf8) return {utf8, Certainty::certain};
   if (e.mark == ByteOrderMark::utf16) return {utf16, Certainty::certain};
+  if (e.binary) return {not_japanese, Certainty::certain, Foreign::binary};
   if (e.jis_first) return {jis, Certainty::certain};
   if (!e.eight_bit) return {ascii, Certainty::certain};
 
   // 8-bit bytes are never ASCII: where the first opinion saw no decisive
   // sign, the text is read as Shift-JIS, as a named source would be.
+  // A JIS escape after an 8-bit byte is no sign of JIS: where the first
+  // opinion met one, what it held before was tentatively EUC.
   auto opinion = [&] {
     const Recognised r = first_opinion();
-    return r == ascii ? sjis : r;
+    return r == ascii ? sjis : r == jis ? euc : r;
   };
   const ReadingTally& u = e.utf8.tally;
   const ReadingTally& euc_reading = e.euc.tally;
@@ -60,7 +78,8 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
     if (u.cost + TIE_MARGIN < legacy_cost)
       return {utf8, u.cost + LIKELY_MARGIN <= legacy_cost ? Certainty::likely : Certainty::guess};
   }
-  if (e.jis_later) return {opinion(), Certainty::guess};
+  // Text of another language: only on its own evidence, however the Japanese readings fare.
+  if (reads_as_korean(e)) return {not_japanese, Certainty::likely, Foreign::euc_kr};
   if (euc_reading.valid != sjis_reading.valid) return {euc_reading.valid ? euc : sjis, Certainty::certain};
   // User-defined characters make many an EUC text valid Shift-JIS as well: a
   // reading that needs none is the one, where the other needs them.
