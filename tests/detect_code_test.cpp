@@ -220,8 +220,14 @@ constexpr Certainty NOT_VALID = Certainty::not_valid;
 constexpr Recognised FOREIGN = Recognised::not_japanese;
 constexpr Foreign BINARY = Foreign::binary;
 constexpr Foreign KOREAN = Foreign::euc_kr;
+constexpr Foreign SIMPLIFIED = Foreign::gbk;
+constexpr Foreign TRADITIONAL = Foreign::big5;
 
 TEST(Recognition, Cases) {
+  // A table of the code: every kanji of JIS row 16 in EUC, in order, is a
+  // row of Korean hangul and of Chinese hanzi too, but no text of theirs.
+  std::string row16;
+  for (unsigned cell = 0xA1; cell <= 0xFE; ++cell) row16 += {'\xB0', static_cast<char>(cell)};
   const RecognitionCase rows[] = {
       {"empty", "", ASCII, CERTAIN},
       {"ASCII and CR LF", hex("61 62 0D 0A"), ASCII, CERTAIN},
@@ -298,6 +304,13 @@ TEST(Recognition, Cases) {
       {"\uba54\ubaa8\ub9ac\uac00 \ubd80\uc871\ud569\ub2c8\ub2e4 in EUC-KR",
        hex("B8 DE B8 F0 B8 AE B0 A1 20 BA CE C1 B7 C7 D5 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
       {"five hangul are too few", hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6"), EUC, LIKELY},
+      // Chinese: GB2312 is valid EUC, Big5 often valid Shift-JIS.
+      {"\u6ca1\u6709\u90a3\u4e2a\u6587\u4ef6\u6216\u76ee\u5f55 in GBK",
+       hex("C3 BB D3 D0 C4 C7 B8 F6 CE C4 BC FE BB F2 C4 BF C2 BC"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"\u6c92\u6709\u6b64\u4e00\u6a94\u6848\u6216\u76ee\u9304 in Big5",
+       hex("A8 53 A6 B3 A6 B9 A4 40 C0 C9 AE D7 A9 CE A5 D8 BF FD"), FOREIGN, LIKELY, TRADITIONAL},
+      {"six hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), EUC, CERTAIN},
+      {"a table of JIS row 16 is Japanese", row16, EUC, CERTAIN},
       {"Japanese names of kanji alone", hex("C5 C4 C3 E6 C2 C0 CF BA 20 BB B3 CB DC B2 D6 BB D2 20 BA B4 C6 A3 B7 F2 B0 EC 20 CE EB CC DA B0 EC CF BA"), EUC, CERTAIN},
       {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},
   };

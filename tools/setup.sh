@@ -14,8 +14,9 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++)
 # nkf reads kotran's EUC and JIS back as an oracle; GNU parallel and rsync
-# run the README's recipe for converting an archive across hosts.
-test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync)
+# run the README's recipe for converting an archive across hosts; uchardet
+# is, with nkf, the recognition benchmark's peer.
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet)
 ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
 
 usage() {

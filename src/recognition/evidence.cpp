@@ -47,7 +47,8 @@ class Gatherer {
           e.utf8.tally.take_ascii();
           e.euc.tally.take_ascii();
           e.sjis.tally.take_ascii();
-          if (reading_foreign(e)) e.korean.take_ascii();
+          if (reading_foreign(e))
+            for (PairReading& r : e.foreign) r.take_ascii();
           in.skip(run);
           e.bytes += run;
           if (checked_settled(e)) return;
@@ -64,13 +65,17 @@ class Gatherer {
       if (e.utf8.tally.valid) e.utf8.feed(b);
       if (e.euc.tally.valid) e.euc.feed(b);
       if (e.sjis.tally.valid) e.sjis.feed(b);
-      if (reading_foreign(e)) e.korean.feed(b);
+      if (reading_foreign(e))
+        for (PairReading& r : e.foreign)
+          if (r.valid) r.feed(b);
       if (checked_settled(e)) return;
     }
     if (e.utf8.tally.valid) e.utf8.finish();
     if (e.euc.tally.valid) e.euc.finish();
     if (e.sjis.tally.valid) e.sjis.finish();
-    if (reading_foreign(e)) e.korean.finish();
+    if (reading_foreign(e))
+      for (PairReading& r : e.foreign)
+        if (r.valid) r.finish();
     if (e.bytes < FOREIGN_WINDOW) close_window(e);
   }
 
@@ -121,11 +126,16 @@ class Gatherer {
   bool at_rest(const Evidence& e) const {
     return escape_length_ == 0 && (!e.utf8.tally.valid || e.utf8.at_rest()) &&
            (!e.euc.tally.valid || e.euc.at_rest()) && (!e.sjis.tally.valid || e.sjis.at_rest()) &&
-           (!reading_foreign(e) || e.korean.at_rest());
+           (!reading_foreign(e) || std::all_of(std::begin(e.foreign), std::end(e.foreign), [](const PairReading& r) {
+              return !r.valid || r.at_rest();
+            }));
   }
 
-  // The foreign reading is still fed: within the window, and valid.
-  bool reading_foreign(const Evidence& e) const { return window_open_ && e.korean.valid; }
+  // The foreign readings are still fed: within the window, while one is valid.
+  bool reading_foreign(const Evidence& e) const {
+    return window_open_ &&
+           std::any_of(std::begin(e.foreign), std::end(e.foreign), [](const PairReading& r) { return r.valid; });
+  }
 
   // The end of the window: the Japanese readings' costs are taken there.
   void close_window(Evidence& e) {

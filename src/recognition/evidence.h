@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "codes/paths.h"
+#include "recognition/foreign_readings.h"
 #include "recognition/readings.h"
 #include "stream/text_stream.h"
 
@@ -33,7 +34,8 @@ struct Evidence {
   Utf8Reading utf8;
   EucReading euc;
   SjisReading sjis;
-  EucKrReading korean;  // over the first FOREIGN_WINDOW bytes
+  // The codes of other languages, over the first FOREIGN_WINDOW bytes.
+  PairReading foreign[FOREIGN_COUNT] = {PairReading(EUC_KR), PairReading(GBK), PairReading(BIG5)};
   // The cheaper of the valid EUC and Shift-JIS readings' costs at the end of
   // that window (or of the text); UINT64_MAX where neither was valid.
   uint64_t japanese_window_cost = UINT64_MAX;

@@ -9,7 +9,6 @@
 #include "codes/unicode_table.h"
 #include "codes/user_defined.h"
 #include "recognition/japanese_model.h"
-#include "recognition/korean_model.h"
 
 namespace kotran {
 
@@ -248,61 +247,6 @@ class Utf8Reading {
   unsigned more_ = 0;
   unsigned low_ = 0x80, high_ = 0xBF;
   char32_t u_ = 0;
-};
-
-// EUC-KR, read for the evidence that an EUC text is Korean: ASCII, and
-// pairs of 0xA1-0xFE whose lead is no empty row of KS X 1001 (0xAD-0xAF,
-// 0xC9 and 0xFE hold nothing or user-defined characters). Its cost is under
-// the model of Korean text, not of Japanese.
-class EucKrReading {
- public:
-  bool valid = true;
-  uint64_t cost = 0;        // in half bits, as the Japanese readings count
-  uint64_t characters = 0;  // pairs read
-
-  bool at_rest() const { return lead_ == 0; }
-
-  void feed(unsigned b) {
-    if (lead_ != 0) {
-      const unsigned lead = lead_;
-      lead_ = 0;
-      if (b < 0xA1 || b > 0xFE) {
-        valid = false;
-        return;
-      }
-      if (lead >= korean_model::HANGUL_FIRST_LEAD && lead < korean_model::HANGUL_FIRST_LEAD + korean_model::HANGUL_ROWS)
-        return take(Class::hangul,
-                    korean_model::HANGUL_COST[(lead - korean_model::HANGUL_FIRST_LEAD) * korean_model::ROW_CELLS + b - 0xA1]);
-      return take(Class::other, korean_model::OTHER_COST);
-    }
-    if (b < 0x80) return take_ascii();
-    if (b < 0xA1 || b == 0xFE || (b >= 0xAD && b <= 0xAF) || b == 0xC9) {
-      valid = false;
-      return;
-    }
-    lead_ = b;
-  }
-  void take_ascii() { move(Class::ascii); }
-  // The text ended: inside a character, as dear as the Japanese readings count it.
-  void finish() {
-    if (lead_ != 0) cost += CUT_COST;
-  }
-
- private:
-  enum class Class : uint8_t { ascii, hangul, other };
-
-  void move(Class to) {
-    cost += korean_model::TRANSITION_COST[static_cast<size_t>(last_)][static_cast<size_t>(to)];
-    last_ = to;
-  }
-  void take(Class c, unsigned char_cost) {
-    move(c);
-    cost += char_cost;
-    ++characters;
-  }
-
-  unsigned lead_ = 0;
-  Class last_ = Class::ascii;
 };
 
 }  // namespace kotran

@@ -23,19 +23,15 @@ inline constexpr uint64_t LIKELY_MARGIN = 20;
 // reading is counted this much cheaper.
 inline constexpr uint64_t EUC_PREFERENCE = 8;
 
-// A text valid in EUC is Korean where its first FOREIGN_WINDOW bytes read
-// as EUC-KR with at least KOREAN_CHARACTERS characters, each costing no more
-// than KOREAN_COST on average under the Korean model (Japanese text read so,
-// kanji-only lists of names included, costs far more), and the Korean
-// reading is cheaper than any Japanese one by KOREAN_MARGIN a character.
-inline constexpr uint64_t KOREAN_CHARACTERS = 8;
-inline constexpr uint64_t KOREAN_COST = 30;
-inline constexpr uint64_t KOREAN_MARGIN = 4;
-
-inline bool reads_as_korean(const Evidence& e) {
-  const EucKrReading& k = e.korean;
-  if (!k.valid || k.characters < KOREAN_CHARACTERS || k.cost > KOREAN_COST * k.characters) return false;
-  return e.japanese_window_cost == UINT64_MAX || e.japanese_window_cost >= k.cost + KOREAN_MARGIN * k.characters;
+// The language a text of another language seems to be: the cheapest of
+// the foreign readings that are the evidence (see PairReading::decides);
+// none where no reading is.
+inline Foreign foreign_language(const Evidence& e) {
+  const PairReading* best = nullptr;
+  for (const PairReading& r : e.foreign)
+    if (r.decides(e.japanese_window_cost) && (best == nullptr || r.cost * best->characters < best->cost * r.characters))
+      best = &r;
+  return best == nullptr ? Foreign::none : best->code().language;
 }
 
 // The code of the text from the stream's position, which it returns to, and
@@ -79,7 +75,7 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
       return {utf8, u.cost + LIKELY_MARGIN <= legacy_cost ? Certainty::likely : Certainty::guess};
   }
   // Text of another language: only on its own evidence, however the Japanese readings fare.
-  if (reads_as_korean(e)) return {not_japanese, Certainty::likely, Foreign::euc_kr};
+  if (const Foreign f = foreign_language(e); f != Foreign::none) return {not_japanese, Certainty::likely, f};
   if (euc_reading.valid != sjis_reading.valid) return {euc_reading.valid ? euc : sjis, Certainty::certain};
   // User-defined characters make many an EUC text valid Shift-JIS as well: a
   // reading that needs none is the one, where the other needs them.

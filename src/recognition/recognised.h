@@ -37,6 +37,8 @@ enum class Foreign : uint8_t {
   none,    // the text is Japanese (or ASCII)
   binary,  // a NUL byte in the first block, or a binary format's signature
   euc_kr,  // Korean in EUC-KR
+  gbk,     // Simplified Chinese in GBK (GB2312)
+  big5,    // Traditional Chinese in Big5
 };
 
 // "binary", ..., as -g reports it after "not Japanese".
@@ -44,6 +46,8 @@ constexpr const char* foreign_name(Foreign f) {
   switch (f) {
     case Foreign::binary: return "binary";
     case Foreign::euc_kr: return "EUC-KR?";
+    case Foreign::gbk: return "GBK?";
+    case Foreign::big5: return "Big5?";
     default: return "";
   }
 }
