@@ -286,6 +286,7 @@ TEST(Recognition, Cases) {
       // binary format's signature, whatever follows.
       {"a NUL byte", hex("61 62 00 63"), FOREIGN, CERTAIN, BINARY},
       {"a NUL after a 0x1A", hex("82 A0 1A 00"), FOREIGN, CERTAIN, BINARY},
+      {"a NUL after a 0x1A that ends the text at once", hex("1A 1A 01 00"), FOREIGN, CERTAIN, BINARY},
       {"a 0x1A with no NUL after it", hex("82 A0 1A 41"), SJIS, CERTAIN},
       {"ELF", hex("7F 45 4C 46 02 01 01"), FOREIGN, CERTAIN, BINARY},
       {"ELF's signature cut", hex("7F 45 4C"), ASCII, CERTAIN},

@@ -50,10 +50,11 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
   dir.write("p.txt", hex("B4 C1 0A"));                                     // EUC 漢, or Shift-JIS ｴﾁ
   dir.write("png.dat", hex("89 50 4E 47 0D 0A 1A 0A 00 00 00 0D 49 48 44 52"));  // a PNG's start
   dir.write("n.txt", hex("82 A0 0D 0A 1A 00 00"));                        // NULs after the end mark
+  dir.write("z.txt", hex("1A 01 00 00"));                                  // and after one at the start
   dir.write("ko.txt", KOREAN);
   const auto before = dir.names();
   auto r = run_kotran({"-g", "s.txt", "e.txt", "j.txt", "u.txt", "a.txt", "empty.txt", "w.txt", "k.txt", "x.txt", "p.txt",
-                       "png.dat", "n.txt", "ko.txt"},
+                       "png.dat", "n.txt", "z.txt", "ko.txt"},
                       dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
@@ -69,6 +70,7 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
             "p.txt: EUC (guess)\n"
             "png.dat: not Japanese (binary)\n"
             "n.txt: not Japanese (binary)\n"
+            "z.txt: not Japanese (binary)\n"
             "ko.txt: not Japanese (EUC-KR?)\n");
   EXPECT_EQ(dir.names(), before) << "nothing is written";
 }

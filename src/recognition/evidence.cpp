@@ -81,6 +81,8 @@ class Gatherer {
 
  private:
   static constexpr uint64_t CHECK_EVERY = 4096;
+  static constexpr uint64_t FOREIGN_CHECK = 256;
+  static constexpr uint64_t HOPELESS_MARGIN = 8;
 
   // Feeds the one valid reading the bytes in hand, up to the next check, an
   // ESC, or the byte that makes it invalid; as the loop of run does, runs of
@@ -111,10 +113,16 @@ class Gatherer {
     in.skip(static_cast<size_t>(q - p));
   }
 
-  // At every CHECK_EVERY bytes past EARLY_BYTES: whether the evidence
-  // settles the code, so that the rest need not be read.
+  // At every FOREIGN_CHECK bytes within the window: whether the foreign
+  // readings still count. At every CHECK_EVERY bytes past EARLY_BYTES:
+  // whether the evidence settles the code, so that the rest need not be read.
   bool checked_settled(Evidence& e) {
     if (e.bytes != next_check_) return false;
+    if (e.bytes < FOREIGN_WINDOW) {
+      next_check_ += FOREIGN_CHECK;
+      drop_hopeless(e);
+      return false;
+    }
     next_check_ += CHECK_EVERY;
     if (e.bytes == FOREIGN_WINDOW) close_window(e);
     if (e.bytes < EARLY_BYTES || !settled(e)) return false;
@@ -135,6 +143,21 @@ class Gatherer {
   bool reading_foreign(const Evidence& e) const {
     return window_open_ &&
            std::any_of(std::begin(e.foreign), std::end(e.foreign), [](const PairReading& r) { return r.valid; });
+  }
+
+  // A foreign reading that cannot be the evidence any more is no longer fed,
+  // so that Japanese text soon leaves the byte loop: where the text is UTF-8
+  // of long characters (which decides before any foreign reading), or where
+  // a Japanese reading is already cheaper than it by HOPELESS_MARGIN a
+  // character.
+  static void drop_hopeless(Evidence& e) {
+    const bool utf8 = e.utf8.tally.valid && e.utf8.long_characters > 0;
+    uint64_t japanese = UINT64_MAX;
+    if (e.euc.tally.valid) japanese = e.euc.tally.cost;
+    if (e.sjis.tally.valid) japanese = std::min(japanese, e.sjis.tally.cost);
+    for (PairReading& r : e.foreign)
+      if (r.valid && (utf8 || (japanese != UINT64_MAX && japanese + HOPELESS_MARGIN * r.characters < r.cost)))
+        r.valid = false;
   }
 
   // The end of the window: the Japanese readings' costs are taken there.
@@ -183,11 +206,12 @@ class Gatherer {
     return one != nullptr && one->characters >= EARLY_CHARACTERS;
   }
 
-  static_assert(FOREIGN_WINDOW % CHECK_EVERY == 0, "the window ends at a check, where every path stops");
+  static_assert(FOREIGN_WINDOW == CHECK_EVERY && FOREIGN_WINDOW % FOREIGN_CHECK == 0,
+                "the window ends at a check, where every path stops");
 
   Path path_;
   bool window_open_ = true;
-  uint64_t next_check_ = CHECK_EVERY;
+  uint64_t next_check_ = FOREIGN_CHECK;
   unsigned escape_length_ = 0;  // bytes of an escape sequence seen: 0, 1 (ESC), 2 or 3 (ESC $ ()
   unsigned second_ = 0;
 };

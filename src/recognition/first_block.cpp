@@ -32,11 +32,12 @@ bool binary_start(const unsigned char* p, size_t n) {
 
 bool first_block_binary(TextStream* s, int64_t start) {
   const int c = read_byte(s);
-  if (c == EOF) return false;
+  // No text, and no 0x1A that ended it at once: nothing is stored.
+  if (c == EOF && !s->sub_met) return false;
   // A named file's first block is in hand as it will be converted; unless a
   // 0x1A ended the text in it, the bytes in hand are the stored ones but for
   // CR LF folded, which no signature holds.
-  if (s->kind != StreamKind::memory && !s->sub_met) {
+  if (c != EOF && s->kind != StreamKind::memory && !s->sub_met) {
     const unsigned char* const from = s->next - 1;
     const bool binary = binary_start(from, static_cast<size_t>(s->limit - from));
     unread_byte(c, s);

@@ -65,7 +65,7 @@ inline constexpr unsigned FREQUENT_COST = 20;
 
 class PairReading {
  public:
-  bool valid = true;
+  bool valid = true;         // and still counted (see Gatherer::drop_hopeless)
   uint64_t cost = 0;        // in half bits, as the Japanese readings count
   uint64_t characters = 0;  // pairs read
   uint64_t frequent = 0;    // of them, those of FREQUENT_COST or less: text, not a table of the code
