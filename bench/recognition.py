@@ -23,12 +23,24 @@ Debian package kotran's recognition tables are trained on:
   cached in the work directory;
 - /usr/share/locale/{fr,de}/LC_MESSAGES/*.mo: French and German msgstr, for
   UTF-8 text whose characters are all two bytes long;
-- the English msgid strings of the Japanese catalogues, for ASCII.
+- the English msgid strings of the Japanese catalogues, for ASCII;
+- /usr/share/locale/{ko,zh_CN,zh_TW,ru,el,fr,de}/LC_MESSAGES/*.mo: Korean,
+  Chinese, Russian, Greek and French/German msgstr, encoded in EUC-KR, GBK,
+  Big5, KOI8-R, CP1251, ISO-8859-7 and CP1252: text that is not Japanese
+  (none of it is in the foreign models' training text, Debian's FAQ and
+  Reference);
+- Japanese made of kanji alone: lines of person, place and organisation
+  names and of a kana-to-kanji dictionary, from Debian's mecab-ipadic and
+  skkdic packages (`apt-get download`, cached in the work directory).
+
+nkf and uchardet (`uchardet FILE`) are the peers. For a foreign class a
+tool is right when it names no Japanese code (kotran: `not Japanese`, or
+`(not valid text)`).
 
 Message catalogues are not man pages, and the man pages used are those of
 other packages, so no sentence of the test text is in the training text.
 
-Python 3 standard library only; needs nkf (`apt-get install nkf`). See
+Python 3 standard library only; needs nkf and uchardet (`apt-get install nkf uchardet`). See
 bench/README.md. The generated files stay in the work directory, with every
 answer in answers.tsv, so that misses can be studied.
 """
@@ -57,6 +69,14 @@ KIB = 1024
 JA_MO = "/usr/share/locale/ja/LC_MESSAGES/*.mo"
 LATIN_MO = ["/usr/share/locale/fr/LC_MESSAGES/*.mo", "/usr/share/locale/de/LC_MESSAGES/*.mo"]
 JA_MAN = "/usr/share/man/ja"
+FOREIGN_MO = "/usr/share/locale/{}/LC_MESSAGES/*.mo"
+
+# uchardet names, by the answer kotran gives; any other answer names no Japanese code
+UCHARDET_NAMES = {
+    "SHIFT_JIS": "Shift-JIS", "EUC-JP": "EUC", "ISO-2022-JP": "JIS", "UTF-8": "UTF-8", "ASCII": "ASCII",
+    "UTF-16": "UTF-16", "UTF-16LE": "UTF-16", "UTF-16BE": "UTF-16",
+}
+JAPANESE_ANSWERS = {"Shift-JIS", "EUC", "JIS", "UTF-8", "ASCII", "UTF-16"}
 
 # nkf --guess names, by the answer kotran gives
 NKF_NAMES = {
@@ -200,6 +220,60 @@ def load_corpus(work):
     return ja, en, latin, sources
 
 
+FOREIGN = [  # (key, title, expected answer shown, locales, codec)
+    ("euc-kr", "Korean, EUC-KR", ["ko"], "euc_kr"),
+    ("gbk", "Simplified Chinese, GBK", ["zh_CN"], "gbk"),
+    ("big5", "Traditional Chinese, Big5", ["zh_TW"], "big5"),
+    ("koi8-r", "Russian, KOI8-R", ["ru"], "koi8_r"),
+    ("cp1251", "Russian, CP1251", ["ru"], "cp1251"),
+    ("greek", "Greek, ISO-8859-7", ["el"], "iso8859_7"),
+    ("latin1", "French and German, CP1252", ["fr", "de"], "cp1252"),
+]
+
+
+def load_foreign(locales):
+    """The msgstr text of the catalogues of the locales, one document a catalogue."""
+    docs = []
+    for locale in locales:
+        for path in sorted(glob.glob(FOREIGN_MO.format(locale))):
+            _, strs = read_catalogue(path)
+            text = "\n".join(x for x in strs if x.strip())
+            if text and not text.isascii():
+                docs.append((f"mo:{locale}/{Path(path).stem}", text))
+    return docs
+
+
+def kanji_lists(work, rng, count):
+    """Japanese of kanji alone: documents of person, place and organisation names (mecab-ipadic's
+    dictionary) and of kana-to-kanji dictionary lines (skkdic); [] where the packages cannot be had."""
+    dl = work / "kanji-debs"
+    dl.mkdir(exist_ok=True)
+    try:
+        for package in ("mecab-ipadic", "skkdic"):
+            if not list(dl.glob(f"{package}_*.deb")):
+                subprocess.run(["apt-get", "download", package], cwd=dl, capture_output=True, timeout=300, check=True)
+            deb = next(dl.glob(f"{package}_*.deb"))
+            if not (dl / package).exists():
+                subprocess.run(["dpkg-deb", "-x", str(deb), str(dl / package)], check=True)
+    except (OSError, subprocess.SubprocessError, StopIteration) as e:
+        log(f"WARNING: no kanji-only text ({e})")
+        return []
+    ipadic = next((dl / "mecab-ipadic").rglob("Noun.name.csv")).parent
+    docs = []
+    for kind in ("name", "place", "org"):
+        with open(ipadic / f"Noun.{kind}.csv", encoding="euc_jp", errors="replace") as f:
+            words = [line.split(",")[0] for line in f if line.strip()]
+        for i in range(count):
+            docs.append((f"ipadic:{kind}:{i}", "\n".join(rng.sample(words, 400))))
+    jisyo = next((dl / "skkdic").rglob("SKK-JISYO.L"))
+    with open(jisyo, encoding="euc_jp", errors="replace") as f:
+        lines = [line.rstrip("\n") for line in f if not line.startswith(";")]
+    step = max(1, len(lines) // count)
+    for i in range(0, len(lines) - 300, step):
+        docs.append((f"skk:{i}", "\n".join(lines[i:i + 300])))
+    return docs
+
+
 def half_width_map():
     """Full-width katakana -> half-width form; voiced ones as base + ﾞ / ﾟ."""
     m = {}
@@ -336,8 +410,9 @@ def non_ascii(sub, data):
 class Class:
     """Files of one kind: sized(size, rng, crlf) and whole(i, rng, crlf) give bytes or None."""
 
-    def __init__(self, num, key, title, expected, coder=None, docs=None, ok=non_ascii, sizes=True):
+    def __init__(self, num, key, title, expected, coder=None, docs=None, ok=non_ascii, sizes=True, foreign=False):
         self.num, self.key, self.title, self.expected = num, key, title, expected
+        self.foreign = foreign  # right: no Japanese code named
         self.coder, self.ok, self.has_sizes = coder, ok, sizes
         self.docs = [coder.clean(t) for _, t in docs] if docs is not None else None
         self.doc_names = [n for n, _ in docs] if docs is not None else None
@@ -520,7 +595,7 @@ def ascii_with_kana(text, words, rng):
     return " ".join(out)
 
 
-def make_classes(ja, en, latin, rng, whole_files):
+def make_classes(ja, en, latin, rng, whole_files, work):
     hw = half_width_map()
     words = kana_words(ja, hw)
     ja_hw = [(n, KATAKANA_WORD.sub(lambda m: "".join(hw.get(c, c) for c in m.group()), t)) for n, t in ja]
@@ -531,7 +606,7 @@ def make_classes(ja, en, latin, rng, whole_files):
     ja_0212 = [(n, with_latin_names(t, rng)) for n, t in ja]
     euc_ok = lambda sub, data: b"\x8f" in data
     jis_kana_ok = lambda sub, data: b"\x1b(I" in data and b"\x1b$" not in data
-    return [
+    classes = [
         Class(1, "sjis", "Shift-JIS, plain", "Shift-JIS", Stateless("cp932"), ja),
         Class(2, "euc", "EUC, plain", "EUC", euc, ja),
         Class(3, "jis", "JIS, plain", "JIS", Jis("iso2022_jp", {b"\x1b$B"}), ja),
@@ -550,6 +625,18 @@ def make_classes(ja, en, latin, rng, whole_files):
         Class(13, "utf8-latin", "UTF-8, two-byte characters only (fr, de)", "UTF-8", Stateless("utf-8"), latin),
         Utf16Bom(14, "utf16-bom", "UTF-16 with BOM (LE, BE)", "UTF-16", ja),
     ]
+    num = 15
+    for key, title, locales, codec in FOREIGN:
+        docs = load_foreign(locales)
+        if docs:
+            classes.append(Class(num, key, title, "not Japanese", Stateless(codec), docs, foreign=True))
+        num += 1
+    kanji = kanji_lists(work, rng, max(40, whole_files // 4))
+    if kanji:
+        classes.append(Class(num, "euc-kanji", "EUC, kanji only (names, places, dictionary)", "EUC", euc, kanji))
+        classes.append(Class(num + 1, "sjis-kanji", "Shift-JIS, kanji only (names, places, dictionary)",
+                             "Shift-JIS", Stateless("cp932"), kanji))
+    return classes
 
 
 # ---------------------------------------------------------------------------
@@ -648,7 +735,7 @@ def main():
     log("reading the test text ...")
     ja, en, latin, src = load_corpus(work)
     rng = random.Random(args.seed)
-    classes = make_classes(ja, en, latin, rng, args.samples)
+    classes = make_classes(ja, en, latin, rng, args.samples, work)
     log(f"writing files into {root} ...")
     files = write_samples(classes, root, args.samples, rng)
     names = [f for _, _, f, _ in files]
@@ -656,25 +743,38 @@ def main():
     k_ans = ask([kotran, "-g"], names, root)
     log("nkf --guess ...")
     n_ans = ask([nkf, "--guess"], names, root) if nkf else {}
+    uchardet = shutil.which("uchardet")
+    if not uchardet:
+        log("uchardet not installed (apt-get install uchardet): its column is left empty")
+    log("uchardet ...")
+    u_ans = ask([uchardet], names, root) if uchardet else {}
 
     unknown = {}
     rows = {}
     misses = {}
     with open(work / "answers.tsv", "w") as tsv:
-        tsv.write("file\texpected\tkotran\tnkf\tsource\n")
+        tsv.write("file\texpected\tkotran\tnkf\tuchardet\tsource\n")
         for cl, label, f, source in files:
             k = k_ans.get(f, ("(none)", "(none)"))
             nraw = n_ans.get(f, ("(none)", "(none)"))
+            uraw = u_ans.get(f, ("(none)", "(none)"))
             nword = NKF_NAMES.get(nraw[0].upper())
-            if nword is None and nkf:
+            uword = UCHARDET_NAMES.get(uraw[1].upper())
+            if nword is None and nkf and not cl.foreign:
                 unknown.setdefault(nraw[0], f)
-            cell = rows.setdefault((cl.num, label), [0, 0, 0])
+            if cl.foreign:  # right: no Japanese code named
+                k_right = k[1].startswith("not Japanese") or k[1].endswith("(not valid text)")
+                n_right, u_right = nword not in JAPANESE_ANSWERS, uword not in JAPANESE_ANSWERS
+            else:
+                k_right, n_right, u_right = k[0] == cl.expected, nword == cl.expected, uword == cl.expected
+            cell = rows.setdefault((cl.num, label), [0, 0, 0, 0])
             cell[0] += 1
-            cell[1] += k[0] == cl.expected
-            cell[2] += nword == cl.expected
-            if k[0] != cl.expected or nword != cl.expected:
-                misses.setdefault(cl.num, []).append((k[0] != cl.expected, nword != cl.expected, f, k[1], nraw[1]))
-            tsv.write(f"{f}\t{cl.expected}\t{k[1]}\t{nraw[1]}\t{source}\n")
+            cell[1] += k_right
+            cell[2] += n_right
+            cell[3] += u_right
+            if not k_right or not n_right:
+                misses.setdefault(cl.num, []).append((not k_right, not n_right, f, k[1], nraw[1]))
+            tsv.write(f"{f}\t{cl.expected}\t{k[1]}\t{nraw[1]}\t{uraw[1]}\t{source}\n")
 
     labels = [str(s) for s in SIZES] + ["whole files"]
     lines = ["| class | expected | " + " | ".join(labels) + " |", "|---|---|" + "---|" * len(labels)]
@@ -685,7 +785,7 @@ def main():
             if not c:
                 cells.append("—")
                 continue
-            s = f"{pct(c[1], c[0])} / {pct(c[2], c[0]) if nkf else '—'}"
+            s = f"{pct(c[1], c[0])} / {pct(c[2], c[0]) if nkf else '—'} / {pct(c[3], c[0]) if uchardet else '—'}"
             if label == WHOLE or c[0] != args.samples:
                 s += f" ({c[0]})"
             cells.append(s)
@@ -696,7 +796,8 @@ def main():
     excl = src["ja-man-excluded"]
     notes = [
         "",
-        f"Cells: kotran % / nkf % of the files named as the expected code; {args.samples} files a cell "
+        f"Cells: kotran % / nkf % / uchardet % of the files named as the expected code (for a class that is "
+        f"not Japanese: given no Japanese code); {args.samples} files a cell "
         f"(other counts in brackets). Seed {args.seed}; {CRLF_SHARE:.0%} of the files have CR LF line ends.",
         f"Text: {src['ja-mo']} Japanese catalogues, {src['ja-man']} Japanese man pages"
         + (f" ({len(excl)} left out as also in manpages-ja)" if src["manpages-ja-list"]

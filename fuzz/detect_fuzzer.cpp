@@ -14,13 +14,18 @@
 // end; recognise_code answers UTF-8 for a text that begins with the
 // byte-order mark, or is valid UTF-8 throughout (its last character may be
 // cut), holds no escape and has a character of three or four bytes, and
-// answers ASCII exactly for a text of 7-bit bytes and no escape.
+// answers ASCII exactly for a text of 7-bit bytes and no escape; a text
+// without a byte-order mark that holds a NUL among its first 64 KiB as
+// stored (past a 0x1A too) is binary, and nothing else is called binary but
+// one that begins with a binary format's signature; a text that is not
+// Japanese has 8-bit bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "recognition/detect_code.h"
+#include "recognition/first_block.h"
 #include "recognition/recognise.h"
 #include "fuzz_common.h"
 
@@ -144,12 +149,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     KOTRAN_FUZZ_CHECK(other.recognition == first.recognition, "recognise_code decides otherwise on another path");
   }
 
+  // Binary by the stored bytes: the text-mode reading ends at a 0x1A.
+  const bool mark = text.compare(0, 3, "\xEF\xBB\xBF") == 0 || text.compare(0, 2, "\xFF\xFE") == 0 ||
+                    text.compare(0, 2, "\xFE\xFF") == 0;
+  const size_t first_block = std::min(length, FIRST_BLOCK);
+  const bool nul = std::find(body, body + first_block, 0) != body + first_block;
+  const bool binary = first.recognition.foreign == Foreign::binary;
+  if (!mark && nul) KOTRAN_FUZZ_CHECK(binary, "a NUL in the first block was not called binary");
+  if (binary) {
+    KOTRAN_FUZZ_CHECK(!mark && (nul || binary_start(body, first_block)), "called binary without a NUL or a signature");
+    return 0;
+  }
+  const bool seven_bit_stored = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (first.recognition.code == Recognised::not_japanese)
+    KOTRAN_FUZZ_CHECK(!seven_bit_stored, "a text of 7-bit bytes called not Japanese");
+
   bool long_seen = false;
   const bool escape = text.find('\x1B') != std::string::npos;
   const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
   if (bom || (!escape && valid_utf8(text, long_seen) && long_seen))
     KOTRAN_FUZZ_CHECK(first.recognition.code == Recognised::utf8, "valid UTF-8 text was not recognised as UTF-8");
-  const bool seven_bit = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool seven_bit = seven_bit_stored;
   if (!escape)
     KOTRAN_FUZZ_CHECK((first.recognition.code == Recognised::ascii) == seven_bit,
                       "ASCII answered for a text with 8-bit bytes, or not for one without");

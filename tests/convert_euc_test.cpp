@@ -123,6 +123,8 @@ const Row EDGE_CASES[] = {
     {"ss3", TO_EUC, "8F B0 A1 61", CLEAR, "8F B0 A1 61"},
     {"ss3", TO_JIS, "8F B0 A1 61", CLEAR, "1B 24 28 44 30 21 1B 28 4A 61"},
     {"ss3_ibm", TO_SJIS, "8F B0 A9", CLEAR, "FA 68"},
+    // BROKEN BAR, read as ￤: the IBM extension FA 55, not the NEC-selected EE FA.
+    {"ss3_broken_bar", TO_SJIS, "8F A2 C3 61", CLEAR, "FA 55 61"},
     {"ss3_ibm", TO_JIS, "8F B0 A9 8F B0 A1 B4 C1", CLEAR, "1B 24 28 44 30 29 30 21 1B 24 42 34 41 1B 28 4A"},
     // SS3 before a byte that is no second byte: as before, a pair and a byte.
     {"ss3_cut", TO_EUC, "8F B0 41", CLEAR, "8F B0 41"},

@@ -192,6 +192,7 @@ struct RecognitionCase {
   std::string bytes;
   Recognised code;
   Certainty certainty;
+  Foreign foreign = Foreign::none;  // what a text that is not Japanese seems to be
 };
 
 Recognition recognise_bytes(const std::string& bytes, size_t chunk, Path path) {
@@ -208,6 +209,7 @@ void expect_recognised(const RecognitionCase& c) {
       const Recognition r = recognise_bytes(c.bytes, chunk, path);
       EXPECT_EQ(recognised_name(r.code), std::string(recognised_name(c.code))) << c.name << " chunk " << chunk;
       EXPECT_EQ(certainty_name(r.certainty), std::string(certainty_name(c.certainty))) << c.name << " chunk " << chunk;
+      EXPECT_EQ(foreign_name(r.foreign), std::string(foreign_name(c.foreign))) << c.name << " chunk " << chunk;
     }
 }
 
@@ -215,8 +217,17 @@ constexpr Certainty CERTAIN = Certainty::certain;
 constexpr Certainty LIKELY = Certainty::likely;
 constexpr Certainty GUESS = Certainty::guess;
 constexpr Certainty NOT_VALID = Certainty::not_valid;
+constexpr Recognised FOREIGN = Recognised::not_japanese;
+constexpr Foreign BINARY = Foreign::binary;
+constexpr Foreign KOREAN = Foreign::euc_kr;
+constexpr Foreign SIMPLIFIED = Foreign::gbk;
+constexpr Foreign TRADITIONAL = Foreign::big5;
 
 TEST(Recognition, Cases) {
+  // A table of the code: every kanji of JIS row 16 in EUC, in order, is a
+  // row of Korean hangul and of Chinese hanzi too, but no text of theirs.
+  std::string row16;
+  for (unsigned cell = 0xA1; cell <= 0xFE; ++cell) row16 += {'\xB0', static_cast<char>(cell)};
   const RecognitionCase rows[] = {
       {"empty", "", ASCII, CERTAIN},
       {"ASCII and CR LF", hex("61 62 0D 0A"), ASCII, CERTAIN},
@@ -224,7 +235,16 @@ TEST(Recognition, Cases) {
       {"ESC ( I alone makes JIS (half-width katakana)", hex("61 1B 28 49 31 32 1B 28 42"), JIS, CERTAIN},
       {"ESC ( J alone makes JIS", hex("1B 28 4A 61 0D 0A"), JIS, CERTAIN},
       {"kanji-in, then 8-bit bytes", hex("1B 24 42 30 21 1B 28 42 B1"), JIS, CERTAIN},
-      {"a JIS sign after a Shift-JIS pair: the first opinion", hex("82 A0 1B 24 42 30 21 1B 28 42"), SJIS, GUESS},
+      // A JIS sign counts only before any 8-bit byte: after one, the valid reading decides.
+      {"a JIS sign after a Shift-JIS pair", hex("82 A0 1B 24 42 30 21 1B 28 42"), SJIS, CERTAIN},
+      {"\uff7e, then ESC $ @: valid Shift-JIS only", hex("BE 1B 24 40"), SJIS, CERTAIN},
+      {"\uff66, ESC ( J, \uff9c\uff97: A6 1B is no EUC", hex("A6 1B 28 4A DC D7"), SJIS, CERTAIN},
+      {"an EUC pair, then ESC $ B: EUC, not JIS", hex("B0 A1 1B 24 42 30 21 1B 28 42"), EUC, LIKELY},
+      // Only a whole, known designation is a sign.
+      {"ESC $ ( D designates JIS X 0212", hex("61 1B 24 28 44 30 21 1B 28 42"), JIS, CERTAIN},
+      {"ESC $ ( cut at the end", hex("61 1B 24 28"), ASCII, CERTAIN},
+      {"ESC $ ( A is no designation of ours", hex("1B 24 28 41 30 21"), ASCII, CERTAIN},
+      {"ESC $ ( ESC $ B: the second escape counts", hex("1B 24 28 1B 24 42 30 21"), JIS, CERTAIN},
       // JIS X 0212 in EUC: SS3 and two bytes 0xA1-0xFE.
       {"Nicol\u00e1s in EUC (SS3)", hex("4E 69 63 6F 6C 8F AB A1 73"), EUC, LIKELY},
       {"Gr\u00fc\u00df in EUC (SS3)", hex("47 72 8F AB E4 8F A9 CF"), EUC, LIKELY},
@@ -233,6 +253,11 @@ TEST(Recognition, Cases) {
       {"\uff7c\uff9e\uff6c\uff70: AC B0 is no assigned EUC code", hex("BC DE AC B0"), SJIS, CERTAIN},
       {"an odd run of katakana is not EUC pairs", hex("CC DF DB BE BD"), SJIS, LIKELY},
       {"a trail byte 0x80-0xA0 is Shift-JIS only", hex("B1 88 9F"), SJIS, CERTAIN},
+      // No Windows table assigns a trail byte 0x7F, under any lead byte.
+      {"FA 7F is no IBM extension", hex("81 40 FA 7F"), SJIS, NOT_VALID},
+      {"FB 7F neither", hex("81 40 FB 7F"), SJIS, NOT_VALID},
+      {"FA 7E is one", hex("81 40 FA 7E"), SJIS, CERTAIN},
+      {"F0 7F is no user-defined character", hex("F0 40 F0 7F"), SJIS, NOT_VALID},
       {"8E and a trail below 0x80 (\u793a) in ASCII", hex("53 65 65 20 8E 40 20 70"), SJIS, CERTAIN},
       {"\u6b21 (8E 9F) in ASCII", hex("53 65 65 20 8E 9F 20 70"), SJIS, CERTAIN},
       {"a katakana byte before a line end", hex("B0 0A 61"), SJIS, CERTAIN},
@@ -257,6 +282,38 @@ TEST(Recognition, Cases) {
       // Valid in neither code: detect_code decides, never ASCII.
       {"EUC pair, then 0xFF", hex("A4 A2 FF"), EUC, NOT_VALID},
       {"Shift-JIS pair, then 0xFF", hex("82 A0 FF"), SJIS, NOT_VALID},
+      // Binary: a NUL byte in the first block, seen past a 0x1A too, or a
+      // binary format's signature, whatever follows.
+      {"a NUL byte", hex("61 62 00 63"), FOREIGN, CERTAIN, BINARY},
+      {"a NUL after a 0x1A", hex("82 A0 1A 00"), FOREIGN, CERTAIN, BINARY},
+      {"a NUL after a 0x1A that ends the text at once", hex("1A 1A 01 00"), FOREIGN, CERTAIN, BINARY},
+      {"a 0x1A with no NUL after it", hex("82 A0 1A 41"), SJIS, CERTAIN},
+      {"ELF", hex("7F 45 4C 46 02 01 01"), FOREIGN, CERTAIN, BINARY},
+      {"ELF's signature cut", hex("7F 45 4C"), ASCII, CERTAIN},
+      {"PNG (its 0x1A hides nothing)", hex("89 50 4E 47 0D 0A 1A 0A"), FOREIGN, CERTAIN, BINARY},
+      {"gzip", hex("1F 8B 08 08 41 42"), FOREIGN, CERTAIN, BINARY},
+      {"ZIP", hex("50 4B 03 04 14"), FOREIGN, CERTAIN, BINARY},
+      {"an empty ZIP", hex("50 4B 05 06"), FOREIGN, CERTAIN, BINARY},
+      {"PK and a line end is text", hex("50 4B 0A"), ASCII, CERTAIN},
+      {"PDF", hex("25 50 44 46 2D 31 2E 34 0A"), FOREIGN, CERTAIN, BINARY},
+      {"JPEG", hex("FF D8 FF E0"), FOREIGN, CERTAIN, BINARY},
+      {"a signature past the first byte is none", hex("20 25 50 44 46 2D"), ASCII, CERTAIN},
+      {"a byte-order mark decides before the NULs of UTF-16", hex("FF FE 61 00"), UTF16, CERTAIN},
+      // Korean in EUC-KR: valid EUC, but it reads as Korean, on enough characters.
+      {"\ud30c\uc77c\uc744 \uc5f4 \uc218 \uc5c6\uc2b5\ub2c8\ub2e4 in EUC-KR",
+       hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
+      {"\uba54\ubaa8\ub9ac\uac00 \ubd80\uc871\ud569\ub2c8\ub2e4 in EUC-KR",
+       hex("B8 DE B8 F0 B8 AE B0 A1 20 BA CE C1 B7 C7 D5 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
+      {"five hangul are too few", hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6"), EUC, LIKELY},
+      // Chinese: GB2312 is valid EUC, Big5 often valid Shift-JIS.
+      {"\u6ca1\u6709\u90a3\u4e2a\u6587\u4ef6\u6216\u76ee\u5f55 in GBK",
+       hex("C3 BB D3 D0 C4 C7 B8 F6 CE C4 BC FE BB F2 C4 BF C2 BC"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"\u6c92\u6709\u6b64\u4e00\u6a94\u6848\u6216\u76ee\u9304 in Big5",
+       hex("A8 53 A6 B3 A6 B9 A4 40 C0 C9 AE D7 A9 CE A5 D8 BF FD"), FOREIGN, LIKELY, TRADITIONAL},
+      {"six hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), EUC, CERTAIN},
+      {"a table of JIS row 16 is Japanese", row16, EUC, CERTAIN},
+      {"Japanese names of kanji alone", hex("C5 C4 C3 E6 C2 C0 CF BA 20 BB B3 CB DC B2 D6 BB D2 20 BA B4 C6 A3 B7 F2 B0 EC 20 CE EB CC DA B0 EC CF BA"), EUC, CERTAIN},
+      {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},
   };
   for (const auto& c : rows) expect_recognised(c);
 }
@@ -274,6 +331,9 @@ TEST(Recognition, WholeTextsAndEarlyDecisions) {
       {"an EUC pair after the early decision for Shift-JIS", sjis + "\xA4\xA2", SJIS, CERTAIN},
       {"long UTF-8 text cut inside its last character", test::repeat("\xE6\xBC\xA2", 3000) + "\xE5\xAD", UTF8, LIKELY},
       {"UTF-8 lines that no legacy reading allows, cut", test::repeat("\xE3\x81\x82\n", 3000) + "\xE5\xAD", UTF8, CERTAIN},
+      // The first block is 64 KiB.
+      {"a NUL at the last byte of the first block", ascii.substr(0, 65535) + '\0', FOREIGN, CERTAIN, BINARY},
+      {"a NUL past the first block", ascii.substr(0, 65536) + '\0', ASCII, CERTAIN},
   };
   for (const auto& c : rows) expect_recognised(c);
 }

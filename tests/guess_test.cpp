@@ -19,11 +19,22 @@ using test::hex;
 using test::run_kotran;
 using test::TempDir;
 
+// The messages' text as a person reads them (the program writes Shift-JIS).
+std::string readable(const std::string& sjis) {
+  std::string utf8;
+  return test::glibc_iconv("UTF-8", "CP932", sjis, utf8) ? utf8 : test::to_hex(sjis);
+}
+
 // "日本語" in each code.
 const std::string SJIS = hex("93 FA 96 7B 8C EA 0D 0A");
 const std::string EUC = hex("C6 FC CB DC B8 EC 0D 0A");
 const std::string JIS = hex("1B 24 42 46 7C 4B 5C 38 6C 1B 28 42 0D 0A");
 const std::string UTF8 = hex("E6 97 A5 E6 9C AC E8 AA 9E 0A");
+// Korean messages in EUC-KR (파일을 열 수 없습니다 / 디렉터리가 아닙니다 /
+// 메모리가 부족합니다): every pair is valid EUC.
+const std::string KOREAN = hex(
+    "C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9 0A B5 F0 B7 BA C5 CD B8 AE B0 A1 20 BE C6 B4 D5 B4 "
+    "CF B4 D9 0A B8 DE B8 F0 B8 AE B0 A1 20 BA CE C1 B7 C7 D5 B4 CF B4 D9 0A");
 
 TEST(Guess, ReportsEachFileAndConvertsNothing) {
   TempDir dir;
@@ -37,8 +48,13 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
   dir.write("k.txt", hex("61 20 1B 28 49 3C 5E 2C 30 1B 28 42 0A"));       // half-width katakana in JIS
   dir.write("x.txt", hex("82 A0 FF"));                                     // no code's text
   dir.write("p.txt", hex("B4 C1 0A"));                                     // EUC 漢, or Shift-JIS ｴﾁ
+  dir.write("png.dat", hex("89 50 4E 47 0D 0A 1A 0A 00 00 00 0D 49 48 44 52"));  // a PNG's start
+  dir.write("n.txt", hex("82 A0 0D 0A 1A 00 00"));                        // NULs after the end mark
+  dir.write("z.txt", hex("1A 01 00 00"));                                  // and after one at the start
+  dir.write("ko.txt", KOREAN);
   const auto before = dir.names();
-  auto r = run_kotran({"-g", "s.txt", "e.txt", "j.txt", "u.txt", "a.txt", "empty.txt", "w.txt", "k.txt", "x.txt", "p.txt"},
+  auto r = run_kotran({"-g", "s.txt", "e.txt", "j.txt", "u.txt", "a.txt", "empty.txt", "w.txt", "k.txt", "x.txt", "p.txt",
+                       "png.dat", "n.txt", "z.txt", "ko.txt"},
                       dir.path());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
@@ -51,8 +67,57 @@ TEST(Guess, ReportsEachFileAndConvertsNothing) {
             "w.txt: UTF-16 (certain)\n"
             "k.txt: JIS (certain)\n"
             "x.txt: Shift-JIS (not valid text)\n"
-            "p.txt: EUC (guess)\n");
+            "p.txt: EUC (guess)\n"
+            "png.dat: not Japanese (binary)\n"
+            "n.txt: not Japanese (binary)\n"
+            "z.txt: not Japanese (binary)\n"
+            "ko.txt: not Japanese (EUC-KR?)\n");
   EXPECT_EQ(dir.names(), before) << "nothing is written";
+}
+
+// A file that is not Japanese is skipped with a message saying what it
+// seems to be, and counted in the summary; a skip is no failure (status 0).
+// A named source still converts it: the user said what it is.
+TEST(NotJapanese, SkippedUnlessTheSourceIsNamed) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.file("t").c_str(), 0755), 0);
+  dir.write("t/ko.txt", KOREAN);
+  dir.write("t/e.txt", EUC);
+  dir.write("t/bin.png", hex("89 50 4E 47 0D 0A 1A 0A 00 00 00 0D 49 48 44 52"));
+  dir.write("ko.txt", KOREAN);
+  dir.write("elf", hex("7F 45 4C 46 02 01 01 00"));
+  auto r = run_kotran({"-u", "-r", "--in-place", "t", "ko.txt", "elf"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(dir.read("t/ko.txt"), KOREAN);
+  EXPECT_EQ(dir.read("ko.txt"), KOREAN);
+  EXPECT_EQ(test::to_hex(dir.read("t/e.txt")), test::to_hex(UTF8.substr(0, 9) + "\r\n"));
+  const std::string messages = readable(r.err);
+  EXPECT_NE(messages.find("t/ko.txt: 日本語のテキストではないようです (EUC-KR?). 変換しません."), std::string::npos)
+      << messages;
+  EXPECT_NE(messages.find("elf: NUL バイトか, バイナリ形式"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("t/bin.png: NUL バイトか, バイナリ形式"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("合計: 変換 1, スキップ 4 (うち日本語でないもの 2), 置き換えた文字 0, 失敗 0."),
+            std::string::npos)
+      << messages;
+  // Named as EUC, it is converted as EUC.
+  r = run_kotran({"-c", "-eu", "ko.txt"}, dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(test::to_hex(r.out),
+            "E7 9D A3 E6 9E 90 E8 81 96 20 E4 BC B8 20 E5 91 AA 20 E8 92 B8 E6 9F 94 E8 89 A6 E9 99 A5 0D 0A "
+            "E5 B7 A8 E5 88 91 E6 96 97 E8 BB 92 E4 BA 9C 20 E7 84 BC E9 91 91 E8 89 A6 E9 99 A5 0D 0A "
+            "E4 BA 94 E4 B9 9E E8 BB 92 E4 BA 9C 20 E6 8E A1 E8 86 B3 E6 9D AF E8 89 A6 E9 99 A5 0D 0A");
+}
+
+// A 20 GiB sparse file holds nothing but NULs: recognition stops at its
+// first block, and so -g and a conversion end at once without reading it.
+TEST(NotJapanese, SparseFileIsNotReadToItsEnd) {
+  TempDir dir;
+  auto r = test::run_shell(
+      "truncate -s 20G big.dat && timeout 20 $KOTRAN -g big.dat && timeout 20 $KOTRAN -u big.dat; echo status $?",
+      dir.path());
+  EXPECT_EQ(r.out, "big.dat: not Japanese (binary)\nstatus 0\n") << r.err;
+  EXPECT_NE(readable(r.err).find("big.dat: NUL バイトか"), std::string::npos) << readable(r.err);
+  EXPECT_FALSE(dir.exists("big.utf8"));
 }
 
 // UTF-16 is recognised by its mark and read as stored: the bytes 0D 0A and

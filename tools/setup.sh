@@ -14,9 +14,10 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++)
 # nkf reads kotran's EUC and JIS back as an oracle; GNU parallel and rsync
-# run the README's recipe for converting an archive across hosts.
-# acl gives setfacl, which the tests of kept ACLs set with.
-test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync acl)
+# run the README's recipe for converting an archive across hosts; uchardet
+# is, with nkf, the recognition benchmark's peer; acl gives setfacl, which the
+# tests of kept ACLs set with.
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet acl)
 ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
 
 usage() {

@@ -393,8 +393,10 @@ class FileWalk {
   void guess(const std::string& name, TextStream* in) {
     const Recognition answer = recognise(name, in);
     if (answer.code == Recognised::unreadable) return;
-    const std::string line = shown_name(name) + ": " + recognised_name(answer.code) + " (" +
-                             certainty_name(answer.certainty) + ")\n";
+    // Not Japanese: what the text seems to be in place of how sure.
+    const char* after = answer.code == Recognised::not_japanese ? foreign_name(answer.foreign)
+                                                                : certainty_name(answer.certainty);
+    const std::string line = shown_name(name) + ": " + recognised_name(answer.code) + " (" + after + ")\n";
     // A report for scripts: LF alone, whatever -l says.
     TextStream* out = std_out();
     const bool lf_only = out->lf_only;
@@ -405,20 +407,29 @@ class FileWalk {
     out->lf_only = lf_only;
   }
 
-  // Finds the file's code; false when the file is skipped. A filter
+  // Finds the file's code; false when the file is skipped. A binary file
+  // (standard input too) is skipped: it is no text. Otherwise a filter
   // (standard input) is never skipped: text that needs no conversion goes
   // through as it is, line ends as every output writes them. A file found
-  // in a tree that is no text (a NUL byte, or valid in no code) is skipped.
+  // in a tree that is valid in no code is skipped too.
   bool detect(const std::string& name, TextStream* in, const WorkItem& item, Code& source, bool filter) {
     const Recognition answer = recognise(name, in);
     if (answer.code == Recognised::unreadable) return false;
-    keep_line_ends(in, filter);
-    if (item.in_tree && answer.code != Recognised::utf16) {
-      const bool has_nul = first_block_has_nul(in);
-      if (has_nul || answer.certainty == Certainty::not_valid) {
-        print_message(has_nul ? MSG_NOT_TEXT_NUL : MSG_NOT_TEXT_INVALID, {name});
-        return false;
+    if (answer.code == Recognised::not_japanese) {
+      // Never converted unless its source is named: text of another language
+      // is counted apart in the summary.
+      if (answer.foreign == Foreign::binary) {
+        print_message(MSG_NOT_TEXT_BINARY, {name});
+      } else {
+        print_message(MSG_NOT_JAPANESE, {name, foreign_name(answer.foreign)});
+        result_.outcome = Outcome::not_japanese;
       }
+      return false;
+    }
+    keep_line_ends(in, filter);
+    if (item.in_tree && answer.code != Recognised::utf16 && answer.certainty == Certainty::not_valid) {
+      print_message(MSG_NOT_TEXT_INVALID, {name});
+      return false;
     }
     if (answer.code == Recognised::ascii) {
       print_message(MSG_ASCII_FILE, {name});
@@ -432,17 +443,6 @@ class FileWalk {
       return filter;
     }
     return true;
-  }
-
-  // Whether the first block of the input, which recognition has left at its
-  // start, holds a NUL byte. The block read is the one the conversion takes
-  // next; the input stays at its start.
-  static bool first_block_has_nul(TextStream* in) {
-    const int c = read_byte(in);
-    if (c == EOF) return false;
-    const bool nul = c == 0 || std::memchr(in->next, 0, static_cast<size_t>(in->limit - in->next)) != nullptr;
-    unread_byte(c, in);
-    return nul;
   }
 
   // Turns off the text-mode reading of the stream (CR LF folding, the 0x1A

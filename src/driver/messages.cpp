@@ -82,7 +82,9 @@ const char* const MSG_OPTIONS_CONFLICT = "ERROR: \"%s\" と \"%s\" は一緒に�
 const char* const MSG_STANDARD_INPUT_TWICE = "ERROR: 標準入力 \"-\" は一度しか指定できません.\n";
 const char* const MSG_LINK_SKIPPED = "%s: シンボリックリンクはたどりません.\n";
 const char* const MSG_SPECIAL_SKIPPED = "%s: 通常のファイルではありません (%s). 変換しません.\n";
-const char* const MSG_NOT_TEXT_NUL = "%s: NUL バイトがあり, テキストではありません. 変換しません.\n";
+const char* const MSG_NOT_TEXT_BINARY =
+    "%s: NUL バイトか, バイナリ形式 (ELF, PNG, gzip, ZIP, PDF, JPEG) の印があり, テキストではありません. 変換しません.\n";
+const char* const MSG_NOT_JAPANESE = "%s: 日本語のテキストではないようです (%s). 変換しません.\n";
 const char* const MSG_NOT_TEXT_INVALID =
     "%s: どの漢字コードとしても正しくなく, テキストではありません. 変換しません.\n";
 const char* const MSG_OUTSIDE_TREE = "ERROR: %s: 名前の .. で出力先のフォルダの外に出ます. 変換しません.\n";
@@ -102,6 +104,8 @@ const char* const MSG_MESSAGES_LOST_EXITED =
     "ERROR: %s: 変換を終えたプロセスが終わり, このファイルのメッセージは失われました (終了ステータス %s).\n";
 const char* const MSG_NOT_CONVERTED_NO_MEMORY = "ERROR: %s: メモリが足りず実行を終えたため, 変換していません.\n";
 const char* const MSG_SUMMARY = "合計: 変換 %s, スキップ %s, 置き換えた文字 %s, 失敗 %s.\n";
+const char* const MSG_SUMMARY_NOT_JAPANESE =
+    "合計: 変換 %s, スキップ %s (うち日本語でないもの %s), 置き換えた文字 %s, 失敗 %s.\n";
 
 namespace {
 

@@ -42,8 +42,9 @@ extern const char* const MSG_OPTIONS_CONFLICT;       // two option words
 extern const char* const MSG_STANDARD_INPUT_TWICE;
 extern const char* const MSG_LINK_SKIPPED;           // the link
 extern const char* const MSG_SPECIAL_SKIPPED;        // the entry, what it is
-extern const char* const MSG_NOT_TEXT_NUL;           // the file
+extern const char* const MSG_NOT_TEXT_BINARY;        // the file
 extern const char* const MSG_NOT_TEXT_INVALID;       // the file
+extern const char* const MSG_NOT_JAPANESE;           // the file, what it seems to be ("EUC-KR?")
 extern const char* const MSG_OUTSIDE_TREE;           // the file
 extern const char* const MSG_OUTPUT_FOLDER_BLOCKED;  // the file, the folder's name, what stands there
 extern const char* const MSG_BACKUP_FILE;            // the name the original is kept under
@@ -58,6 +59,7 @@ extern const char* const MSG_MESSAGES_LOST;          // the file, the signal num
 extern const char* const MSG_MESSAGES_LOST_EXITED;   // the file, the worker's exit status
 extern const char* const MSG_NOT_CONVERTED_NO_MEMORY;  // the file
 extern const char* const MSG_SUMMARY;                // converted, skipped, replaced characters, failed
+extern const char* const MSG_SUMMARY_NOT_JAPANESE;  // as MSG_SUMMARY, with the skipped that were not Japanese
 
 // Program text in the form it is stored: Shift-JIS, or UTF-8 for display.
 std::string program_text(std::string_view utf8, bool display_utf8);

@@ -49,6 +49,10 @@ void RunTally::add(const FileResult& result) {
     case Outcome::converted: ++converted_; break;
     case Outcome::skipped: ++skipped_; break;
     case Outcome::failed: ++failed_; break;
+    case Outcome::not_japanese:
+      ++skipped_;
+      ++not_japanese_;
+      break;
   }
   if (!show_ || done_ == files_) return;
   const auto now = Clock::now();
@@ -81,8 +85,14 @@ void RunTally::finish(bool summary) {
   clear_line();
   show_ = false;
   if (!summary || files_ < 2) return;
-  print_message(MSG_SUMMARY, {std::to_string(converted_), std::to_string(skipped_), std::to_string(replaced_),
-                              std::to_string(failed_)});
+  // How many of the skipped were not Japanese, where any were.
+  if (not_japanese_ > 0)
+    print_message(MSG_SUMMARY_NOT_JAPANESE, {std::to_string(converted_), std::to_string(skipped_),
+                                             std::to_string(not_japanese_), std::to_string(replaced_),
+                                             std::to_string(failed_)});
+  else
+    print_message(MSG_SUMMARY, {std::to_string(converted_), std::to_string(skipped_), std::to_string(replaced_),
+                                std::to_string(failed_)});
 }
 
 }  // namespace kotran

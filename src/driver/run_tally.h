@@ -36,6 +36,7 @@ class RunTally {
   bool show_;
   bool drawn_ = false;
   uint64_t done_ = 0, converted_ = 0, skipped_ = 0, failed_ = 0, replaced_ = 0, bytes_ = 0;
+  uint64_t not_japanese_ = 0;  // among the skipped: text of another language
   std::chrono::steady_clock::time_point start_, last_draw_;
 };
 

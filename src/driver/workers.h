@@ -14,7 +14,7 @@
 namespace kotran {
 
 // What became of one file, for the summary and the later checks of the run.
-enum class Outcome : uint8_t { converted, skipped, failed };
+enum class Outcome : uint8_t { converted, skipped, failed, not_japanese };  // not_japanese: a skip too
 
 struct FileResult {
   Outcome outcome = Outcome::skipped;

@@ -4,18 +4,19 @@
 
 #include "codes/jis_escapes.h"
 #include "convert/loops/ascii_words.h"
+#include "recognition/first_block.h"
 #include "stream/cursors.h"
 
 namespace kotran {
 namespace {
 
-// An escape sequence that only JIS text holds: a kanji or katakana
-// designation, ESC ( J (the JIS form of one-byte text), or the start of a
-// designation of a two-byte set (ESC $ ( D, JIS X 0212).
+// An escape sequence of three bytes that only JIS text holds: a kanji or
+// katakana designation, or ESC ( J (the JIS form of one-byte text). The
+// designation of JIS X 0212, ESC $ ( D, is followed to its fourth byte.
 bool is_jis_sign(unsigned second, unsigned third) {
   const JisEscape meaning = jis_escape_meaning(second, third);
   return meaning == JisEscape::kanji_in || meaning == JisEscape::kana_in || meaning == JisEscape::kana_set ||
-         (second == '(' && third == 'J') || (second == '$' && third == '(');
+         (second == '(' && third == 'J');
 }
 
 class Gatherer {
@@ -27,7 +28,7 @@ class Gatherer {
     for (;;) {
       // Where one reading alone is still valid, the bytes in hand go to it
       // in a loop of its own, up to the next check or escape.
-      if (escape_length_ == 0 && in.begin() < in.end()) {
+      if (escape_length_ == 0 && in.begin() < in.end() && !reading_foreign(e)) {
         const int valid = int{e.utf8.tally.valid} + int{e.euc.tally.valid} + int{e.sjis.tally.valid};
         if (valid == 1) {
           if (e.utf8.tally.valid) alone(e.utf8, in, e);
@@ -46,6 +47,8 @@ class Gatherer {
           e.utf8.tally.take_ascii();
           e.euc.tally.take_ascii();
           e.sjis.tally.take_ascii();
+          if (reading_foreign(e))
+            for (PairReading& r : e.foreign) r.take_ascii();
           in.skip(run);
           e.bytes += run;
           if (checked_settled(e)) return;
@@ -62,15 +65,24 @@ class Gatherer {
       if (e.utf8.tally.valid) e.utf8.feed(b);
       if (e.euc.tally.valid) e.euc.feed(b);
       if (e.sjis.tally.valid) e.sjis.feed(b);
+      if (reading_foreign(e))
+        for (PairReading& r : e.foreign)
+          if (r.valid) r.feed(b);
       if (checked_settled(e)) return;
     }
     if (e.utf8.tally.valid) e.utf8.finish();
     if (e.euc.tally.valid) e.euc.finish();
     if (e.sjis.tally.valid) e.sjis.finish();
+    if (reading_foreign(e))
+      for (PairReading& r : e.foreign)
+        if (r.valid) r.finish();
+    if (e.bytes < FOREIGN_WINDOW) close_window(e);
   }
 
  private:
   static constexpr uint64_t CHECK_EVERY = 4096;
+  static constexpr uint64_t FOREIGN_CHECK = 256;
+  static constexpr uint64_t HOPELESS_MARGIN = 8;
 
   // Feeds the one valid reading the bytes in hand, up to the next check, an
   // ESC, or the byte that makes it invalid; as the loop of run does, runs of
@@ -101,11 +113,18 @@ class Gatherer {
     in.skip(static_cast<size_t>(q - p));
   }
 
-  // At every CHECK_EVERY bytes past EARLY_BYTES: whether the evidence
-  // settles the code, so that the rest need not be read.
+  // At every FOREIGN_CHECK bytes within the window: whether the foreign
+  // readings still count. At every CHECK_EVERY bytes past EARLY_BYTES:
+  // whether the evidence settles the code, so that the rest need not be read.
   bool checked_settled(Evidence& e) {
     if (e.bytes != next_check_) return false;
+    if (e.bytes < FOREIGN_WINDOW) {
+      next_check_ += FOREIGN_CHECK;
+      drop_hopeless(e);
+      return false;
+    }
     next_check_ += CHECK_EVERY;
+    if (e.bytes == FOREIGN_WINDOW) close_window(e);
     if (e.bytes < EARLY_BYTES || !settled(e)) return false;
     e.whole = false;
     return true;
@@ -114,27 +133,60 @@ class Gatherer {
   // Every reading that still counts is between characters.
   bool at_rest(const Evidence& e) const {
     return escape_length_ == 0 && (!e.utf8.tally.valid || e.utf8.at_rest()) &&
-           (!e.euc.tally.valid || e.euc.at_rest()) && (!e.sjis.tally.valid || e.sjis.at_rest());
+           (!e.euc.tally.valid || e.euc.at_rest()) && (!e.sjis.tally.valid || e.sjis.at_rest()) &&
+           (!reading_foreign(e) || std::all_of(std::begin(e.foreign), std::end(e.foreign), [](const PairReading& r) {
+              return !r.valid || r.at_rest();
+            }));
+  }
+
+  // The foreign readings are still fed: within the window, while one is valid.
+  bool reading_foreign(const Evidence& e) const {
+    return window_open_ &&
+           std::any_of(std::begin(e.foreign), std::end(e.foreign), [](const PairReading& r) { return r.valid; });
+  }
+
+  // A foreign reading that cannot be the evidence any more is no longer fed,
+  // so that Japanese text soon leaves the byte loop: where the text is UTF-8
+  // of long characters (which decides before any foreign reading), or where
+  // a Japanese reading is already cheaper than it by HOPELESS_MARGIN a
+  // character.
+  static void drop_hopeless(Evidence& e) {
+    const bool utf8 = e.utf8.tally.valid && e.utf8.long_characters > 0;
+    uint64_t japanese = UINT64_MAX;
+    if (e.euc.tally.valid) japanese = e.euc.tally.cost;
+    if (e.sjis.tally.valid) japanese = std::min(japanese, e.sjis.tally.cost);
+    for (PairReading& r : e.foreign)
+      if (r.valid && (utf8 || (japanese != UINT64_MAX && japanese + HOPELESS_MARGIN * r.characters < r.cost)))
+        r.valid = false;
+  }
+
+  // The end of the window: the Japanese readings' costs are taken there.
+  void close_window(Evidence& e) {
+    window_open_ = false;
+    if (e.euc.tally.valid) e.japanese_window_cost = e.euc.tally.cost;
+    if (e.sjis.tally.valid) e.japanese_window_cost = std::min(e.japanese_window_cost, e.sjis.tally.cost);
   }
 
   // Follows escape sequences; true when a JIS sign before any 8-bit byte
-  // settles the code.
+  // settles the code. ESC $ ( waits for its fourth byte: only a whole, known
+  // designation is a sign.
   bool escape(unsigned b, Evidence& e) {
-    if (escape_length_ == 0) {
-      if (b == ESC) escape_length_ = 1;
+    if (escape_length_ == 0 || b == ESC) {
+      escape_length_ = b == ESC ? 1 : 0;
       return false;
     }
     if (escape_length_ == 1) {
       second_ = b;
-      escape_length_ = b == ESC ? 1 : 2;
+      escape_length_ = 2;
       return false;
     }
-    escape_length_ = b == ESC ? 1 : 0;
-    if (!is_jis_sign(second_, b)) return false;
-    if (e.eight_bit) {
-      e.jis_later = true;
+    if (escape_length_ == 2 && second_ == '$' && b == '(') {
+      escape_length_ = 3;
       return false;
     }
+    const bool sign = escape_length_ == 3 ? b == 'D' : is_jis_sign(second_, b);
+    escape_length_ = 0;
+    if (!sign || e.eight_bit) return false;
     e.jis_first = true;
     return true;
   }
@@ -143,7 +195,6 @@ class Gatherer {
   // invalid, one legacy reading that needs no user-defined character where
   // the other needs them.
   static bool settled(const Evidence& e) {
-    if (e.jis_later) return false;
     const bool utf8 = e.utf8.tally.valid && e.utf8.tally.characters > 0;
     const ReadingTally& euc = e.euc.tally;
     const ReadingTally& sjis = e.sjis.tally;
@@ -155,9 +206,13 @@ class Gatherer {
     return one != nullptr && one->characters >= EARLY_CHARACTERS;
   }
 
+  static_assert(FOREIGN_WINDOW == CHECK_EVERY && FOREIGN_WINDOW % FOREIGN_CHECK == 0,
+                "the window ends at a check, where every path stops");
+
   Path path_;
-  uint64_t next_check_ = CHECK_EVERY;
-  unsigned escape_length_ = 0;  // bytes of an escape sequence seen: 0, 1 (ESC) or 2
+  bool window_open_ = true;
+  uint64_t next_check_ = FOREIGN_CHECK;
+  unsigned escape_length_ = 0;  // bytes of an escape sequence seen: 0, 1 (ESC), 2 or 3 (ESC $ ()
   unsigned second_ = 0;
 };
 
@@ -188,7 +243,15 @@ Evidence gather_evidence(TextStream* s, Path path) {
   {
     ByteReader in(s);
     e.mark = byte_order_mark(in);
-    if (e.mark == ByteOrderMark::none && !stream_error(s)) Gatherer(path).run(in, e);
+  }
+  // Without a mark, a binary first block settles it: a file of NULs (a
+  // sparse one, say) is not read to its end.
+  if (e.mark == ByteOrderMark::none && !stream_error(s)) {
+    e.binary = first_block_binary(s, start);
+    if (!e.binary && !stream_error(s)) {
+      ByteReader in(s);
+      Gatherer(path).run(in, e);
+    }
   }
   e.unreadable = stream_error(s);
   stream_seek(s, start, 0);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "codes/paths.h"
+#include "recognition/foreign_readings.h"
 #include "recognition/readings.h"
 #include "stream/text_stream.h"
 
@@ -17,18 +18,27 @@ enum class ByteOrderMark : uint8_t { none, utf8, utf16 };
 // EARLY_CHARACTERS characters beyond ASCII settles it.
 inline constexpr uint64_t EARLY_BYTES = 4096;
 inline constexpr uint64_t EARLY_CHARACTERS = 256;
+// Whether the text is of another language is told from its first bytes:
+// the foreign readings are fed this many, and the Japanese readings' costs
+// are taken at the same place.
+inline constexpr uint64_t FOREIGN_WINDOW = 4096;
 
 struct Evidence {
   ByteOrderMark mark = ByteOrderMark::none;
   bool unreadable = false;      // a read error
+  bool binary = false;          // the first block is binary: nothing more is read
   bool eight_bit = false;       // a byte of 0x80 or more
   bool jis_first = false;       // a JIS sign came before any 8-bit byte
-  bool jis_later = false;       // a JIS sign came after an 8-bit byte
   bool whole = true;            // read to the end (not settled early)
   uint64_t bytes = 0;           // bytes read
   Utf8Reading utf8;
   EucReading euc;
   SjisReading sjis;
+  // The codes of other languages, over the first FOREIGN_WINDOW bytes.
+  PairReading foreign[FOREIGN_COUNT] = {PairReading(EUC_KR), PairReading(GBK), PairReading(BIG5)};
+  // The cheaper of the valid EUC and Shift-JIS readings' costs at the end of
+  // that window (or of the text); UINT64_MAX where neither was valid.
+  uint64_t japanese_window_cost = UINT64_MAX;
 };
 
 // Gathers the evidence from the stream's position, which it returns to. The

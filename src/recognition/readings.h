@@ -177,7 +177,8 @@ class SjisReading {
       if (u == 0 || is_user_defined(u)) return tally.refuse();  // 0xEB, 0xEC, 0xEF: empty under Windows
       return tally.take(jis_class(jis, u), jis_char_cost(jis));
     }
-    const uint16_t jis = sjis_to_jis_code(code);
+    // A trail byte 0x7F is in no Windows table, under any lead byte.
+    const uint16_t jis = (code & 0xFF) == 0x7F ? 0 : sjis_to_jis_code(code);
     const char16_t u = jis == 0 ? 0 : jis_to_unicode(jis);
     if (u == 0) return tally.refuse();
     if (is_user_defined(u)) {

@@ -23,6 +23,17 @@ inline constexpr uint64_t LIKELY_MARGIN = 20;
 // reading is counted this much cheaper.
 inline constexpr uint64_t EUC_PREFERENCE = 8;
 
+// The language a text of another language seems to be: the cheapest of
+// the foreign readings that are the evidence (see PairReading::decides);
+// none where no reading is.
+inline Foreign foreign_language(const Evidence& e) {
+  const PairReading* best = nullptr;
+  for (const PairReading& r : e.foreign)
+    if (r.decides(e.japanese_window_cost) && (best == nullptr || r.cost * best->characters < best->cost * r.characters))
+      best = &r;
+  return best == nullptr ? Foreign::none : best->code().language;
+}
+
 // The code of the text from the stream's position, which it returns to, and
 // how sure that is; unreadable on a read error (the stream's error_code says
 // which).
@@ -36,14 +47,17 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
   if (e.unreadable) return {unreadable, Certainty::certain};
   if (e.mark == ByteOrderMark::utf8) return {utf8, Certainty::certain};
   if (e.mark == ByteOrderMark::utf16) return {utf16, Certainty::certain};
+  if (e.binary) return {not_japanese, Certainty::certain, Foreign::binary};
   if (e.jis_first) return {jis, Certainty::certain};
   if (!e.eight_bit) return {ascii, Certainty::certain};
 
   // 8-bit bytes are never ASCII: where the first opinion saw no decisive
   // sign, the text is read as Shift-JIS, as a named source would be.
+  // A JIS escape after an 8-bit byte is no sign of JIS: where the first
+  // opinion met one, what it held before was tentatively EUC.
   auto opinion = [&] {
     const Recognised r = first_opinion();
-    return r == ascii ? sjis : r;
+    return r == ascii ? sjis : r == jis ? euc : r;
   };
   const ReadingTally& u = e.utf8.tally;
   const ReadingTally& euc_reading = e.euc.tally;
@@ -60,7 +74,8 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
     if (u.cost + TIE_MARGIN < legacy_cost)
       return {utf8, u.cost + LIKELY_MARGIN <= legacy_cost ? Certainty::likely : Certainty::guess};
   }
-  if (e.jis_later) return {opinion(), Certainty::guess};
+  // Text of another language: only on its own evidence, however the Japanese readings fare.
+  if (const Foreign f = foreign_language(e); f != Foreign::none) return {not_japanese, Certainty::likely, f};
   if (euc_reading.valid != sjis_reading.valid) return {euc_reading.valid ? euc : sjis, Certainty::certain};
   // User-defined characters make many an EUC text valid Shift-JIS as well: a
   // reading that needs none is the one, where the other needs them.

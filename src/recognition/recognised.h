@@ -13,8 +13,9 @@ enum class Recognised : uint8_t {
 #define KOTRAN_RECOGNISED_CODE(id, Stem, name, extension) id,
   KOTRAN_CODES(KOTRAN_RECOGNISED_CODE)
 #undef KOTRAN_RECOGNISED_CODE
-  ascii,       // only 7-bit bytes and no JIS escape sequence
-  unreadable,  // no stream, or a read error
+  ascii,         // only 7-bit bytes and no JIS escape sequence
+  not_japanese,  // no Japanese text: binary, or text of another language
+  unreadable,    // no stream, or a read error
 };
 
 constexpr bool names_code(Recognised r) { return static_cast<size_t>(r) < CODE_COUNT; }
@@ -24,7 +25,31 @@ constexpr Recognised recognised(Code c) { return static_cast<Recognised>(c); }
 // "Shift-JIS", ..., "ASCII", as -g reports them.
 constexpr const char* recognised_name(Recognised r) {
   if (names_code(r)) return info_of(code_of(r)).name;
-  return r == Recognised::ascii ? "ASCII" : "unreadable";
+  switch (r) {
+    case Recognised::ascii: return "ASCII";
+    case Recognised::not_japanese: return "not Japanese";
+    default: return "unreadable";
+  }
+}
+
+// What a text that is not Japanese seems to be.
+enum class Foreign : uint8_t {
+  none,    // the text is Japanese (or ASCII)
+  binary,  // a NUL byte in the first block, or a binary format's signature
+  euc_kr,  // Korean in EUC-KR
+  gbk,     // Simplified Chinese in GBK (GB2312)
+  big5,    // Traditional Chinese in Big5
+};
+
+// "binary", ..., as -g reports it after "not Japanese".
+constexpr const char* foreign_name(Foreign f) {
+  switch (f) {
+    case Foreign::binary: return "binary";
+    case Foreign::euc_kr: return "EUC-KR?";
+    case Foreign::gbk: return "GBK?";
+    case Foreign::big5: return "Big5?";
+    default: return "";
+  }
 }
 
 // How sure an answer is.
@@ -48,6 +73,7 @@ constexpr const char* certainty_name(Certainty c) {
 struct Recognition {
   Recognised code = Recognised::unreadable;
   Certainty certainty = Certainty::certain;
+  Foreign foreign = Foreign::none;  // with not_japanese: what the text seems to be
 
   friend bool operator==(const Recognition&, const Recognition&) = default;
 };

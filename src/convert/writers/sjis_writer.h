@@ -34,17 +34,20 @@ struct SjisWriter : PlainWriter<SjisWriter> {
   }
   // Shift-JIS holds of JIS X 0212 what the IBM extensions hold (and the few
   // characters JIS X 0208 has too), and the user-defined characters; the
-  // rest become 〓.
+  // rest become 〓. A character read as one of the NEC-selected rows 89-92
+  // (BROKEN BAR as ￤) goes to the IBM extension of that character too.
   void supplement_char(uint16_t k) {
     const char32_t u = jis0212_to_unicode(k);
-    if (is_user_defined(u))
+    if (is_user_defined(u)) {
       jis_char(user_defined_jis(u));
-    else if (const uint16_t ibm = ibm_extension_of(u); ibm != 0)
+    } else if (const uint16_t ibm = ibm_extension_of(u); ibm != 0) {
       jis_char(ibm);
-    else if (const uint16_t j = unicode_to_jis(u); j != 0)
-      jis_char(j);
-    else
+    } else if (const uint16_t j = unicode_to_jis(u); j != 0) {
+      const uint16_t twin = ibm_extension_of(jis_to_unicode(j));
+      jis_char(twin != 0 ? twin : j);
+    } else {
       substitute();
+    }
   }
 
   // Shift-JIS read is copied without a look.
