@@ -21,8 +21,10 @@ build_packages=(cmake ninja-build g++)
 test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync)
 # The cross build's C++ runtime for aarch64 comes with the compiler; the
 # emulator runs its programs with the target's libraries from
-# /usr/aarch64-linux-gnu; GoogleTest is built from its Debian sources.
-arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest)
+# /usr/aarch64-linux-gnu; GoogleTest is built from its Debian sources. The
+# tests' oracle, glibc's iconv, needs the target's own conversion modules:
+# the C library of Debian's arm64 architecture (added to dpkg for it).
+arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest libc6:arm64)
 ci_packages=("${arm64_packages[@]}" clang libclang-rt-14-dev)
 
 usage() {
@@ -66,6 +68,11 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "setup.sh: installing ${missing[*]}"
+case " ${missing[*]} " in
+  *:arm64\ *)
+    dpkg --print-foreign-architectures | grep -qx arm64 ||
+      "${as_root[@]}" dpkg --add-architecture arm64 || fail "dpkg could not add the arm64 architecture" ;;
+esac
 # sudo drops the environment, so DEBIAN_FRONTEND is passed through env.
 apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
 "${apt[@]}" update -qq || fail "apt-get update failed; nothing was installed"
