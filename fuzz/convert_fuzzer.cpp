@@ -56,11 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* body = data + 2;
   const size_t length = size - 2;
 
-  with.path = Path::byte_loop;
+  with.path = Path::scalar;
   const RunResult plain = run_converter(n, body, length, with, text, chunk);
   RunResult fast;
   for (const Path path : PATHS) {
-    if ((path == Path::byte_loop && !kept) || !path_available(path)) continue;
+    if ((path == Path::scalar && !kept) || !path_available(path)) continue;
     with.path = path;
     fast = run_converter(n, body, length, with, text, chunk, kept);
     if (fast.output != plain.output) {
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   if (chunk != BLOCK_SIZE) {
-    with.path = Path::byte_loop;
+    with.path = Path::scalar;
     const RunResult whole = run_converter(n, body, length, with, text, BLOCK_SIZE);
     if (whole.output != plain.output) {
       report(n, with, text, chunk, "small blocks and whole blocks differ", plain.output, whole.output);

@@ -100,7 +100,7 @@ struct Answers {
 
 // Asks both questions of one fresh stream, in the order given, checking that
 // each leaves the stream where it was, then reads the rest.
-Answers ask(const uint8_t* bytes, size_t size, size_t chunk, bool code_first, Path path = Path::vectors) {
+Answers ask(const uint8_t* bytes, size_t size, size_t chunk, bool code_first, Path path = fastest_path()) {
   TextStream* s = open_memory_input(bytes, size, true, chunk);
   KOTRAN_FUZZ_CHECK(s != nullptr, "a memory stream could not be opened");
   const int64_t start = stream_tell(s);

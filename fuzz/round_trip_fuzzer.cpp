@@ -203,9 +203,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Params p;
   p.chunk = (data[0] & 0x20) != 0 ? BLOCK_SIZE : (data[0] & 0x1F) + 1u;
   p.variant = (data[0] & 0x40) != 0 ? 3 : 0;
-  // The vectors, or the wide vectors where the processor has them, by bit 1.
-  const Path vectors = (data[0] & 2) != 0 && path_available(Path::wide_vectors) ? Path::wide_vectors : Path::vectors;
-  p.path = (data[0] & 0x80) != 0 ? Path::byte_loop : (data[0] & 1) != 0 ? Path::words : vectors;
+  // The processor's fastest path by bit 1, otherwise the narrowest vector path it has.
+  const Path vectors = (data[0] & 2) == 0 && path_available(Path::sse2) ? Path::sse2 : fastest_path();
+  p.path = (data[0] & 0x80) != 0 ? Path::scalar : (data[0] & 1) != 0 ? Path::words : vectors;
   std::vector<Char> chars;
   for (unsigned i = 0; i < 16u * data[1]; ++i) chars.push_back({Kind::ascii, static_cast<uint16_t>('a' + i % 26)});
   const std::vector<Char> text = parse(data + 2, size - 2);

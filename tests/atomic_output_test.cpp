@@ -139,7 +139,7 @@ class Program {
     setrlimit(RLIMIT_CORE, &no_core);
     if (options.creation_mask) umask(*options.creation_mask);
     if (options.named_temporaries) {
-      setenv("LD_PRELOAD", KOTRAN_FAULT_SHIM, 1);
+      setenv(KOTRAN_PRELOAD_VARIABLE, KOTRAN_FAULT_SHIM, 1);
       setenv("KOTRAN_FAULT", "tmpfile:EOPNOTSUPP:1+", 1);
       setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
     }

@@ -51,7 +51,7 @@ void check_row(const ConverterRow& row) {
   const std::string input = hex(row.input);
   const std::string expected = to_hex(hex(row.expected));
   for (const Path path : PATHS) {
-    if (!path_available(path)) continue;
+    if (!test::path_taken(path)) continue;
     SCOPED_TRACE(path_name(path));
     ConvertOptions with = row.with;
     with.path = path;

@@ -47,6 +47,10 @@ const std::string kAsciiTail = hex("3A 20 82 B1 82 EA 82 CD 20 41 53 43 49 49 20
 // ": これは変換の必要がありません!"
 const std::string kNoNeedTail =
     hex("3A 20 82 B1 82 EA 82 CD 95 CF 8A B7 82 CC 95 4B 97 76 82 AA 82 A0 82 E8 82 DC 82 B9 82 F1 21");
+// " はこのプロセッサで使えません (使えるのは "
+const std::string kBadPathMiddle = hex(
+    "20 82 CD 82 B1 82 CC 83 76 83 8D 83 5A 83 62 83 54 82 C5 8E 67 82 A6 82 DC 82 B9 82 F1 20 28 8E 67 82 A6 82 E9 82 CC "
+    "82 CD 20");
 // " 変換."
 const std::string kConvertingTail = hex("20 95 CF 8A B7 2E");
 // "  半角カタカナ->全角 変換."
@@ -431,16 +435,19 @@ TEST(DriverConvert, EveryCodeToEveryTarget) {
 }
 
 // KOTRAN_PATH forces each way through the bytes that this processor can
-// take (a name it cannot take, or no name, gives its fastest): the program
-// writes the same bytes on every one, for real text in every code.
+// take (no name, or an empty one, gives its fastest): the program writes the same bytes on
+// every one, for real text in every code.
 TEST(DriverConvert, EveryForcedPathWritesTheSameBytes) {
   TempDir dir;
   std::string text;
   for (const auto& f : test::corpus_files()) text += f.utf8;
   dir.write("u.txt", text);
   std::map<std::string, std::string> first;
-  for (const char* path : {"", "byte_loop", "words", "vectors", "wide_vectors", "widest_vectors", "no_such_path"}) {
-    const Words env = {std::string("KOTRAN_PATH=") + path};
+  std::vector<std::string> paths = {""};
+  for (const Path path : PATHS)
+    if (test::path_taken(path)) paths.push_back(path_name(path));
+  for (const std::string& path : paths) {
+    const Words env = {"KOTRAN_PATH=" + path};
     for (const char* option : {"-us", "-ue", "-uj"}) {
       const RunResult r = run_kotran({"-c", option, "u.txt"}, dir.path(), env);
       ASSERT_EQ(r.status, 0) << path << " " << option;
@@ -452,6 +459,28 @@ TEST(DriverConvert, EveryForcedPathWritesTheSameBytes) {
         EXPECT_TRUE(b.out == first[key]) << path << " " << key;
       }
     }
+  }
+}
+
+// A KOTRAN_PATH that names no path, or one this processor lacks, is refused
+// before any file is touched (status 2), naming the paths it has: a
+// measurement never measures another path than it named.
+TEST(DriverConvert, UnknownOrMissingPathIsRefused) {
+  std::string available;
+  for (const Path path : PATHS)
+    if (path_available(path)) available += std::string(available.empty() ? "" : ", ") + path_name(path);
+  // The old names by width and a name in another case are no path.
+  std::vector<std::string> refused = {"no_such_path", "vectors", "wide_vectors", "AVX2"};
+  for (const Path path : PATHS)
+    if (!path_available(path)) refused.push_back(path_name(path));
+  for (const std::string& name : refused) {
+    TempDir dir;
+    dir.write("a.txt", "\x82\xA0\r\n");
+    const RunResult r = run_kotran({"-e", "a.txt"}, dir.path(), {"KOTRAN_PATH=" + name});
+    EXPECT_EQ(r.status, 2) << name;
+    EXPECT_EQ(to_hex(after_banner(r.err)), to_hex("ERROR: KOTRAN_PATH=" + name + kBadPathMiddle + available + ")." + CRLF))
+        << name;
+    EXPECT_EQ(dir.names(), (Words{"a.txt"})) << name;
   }
 }
 

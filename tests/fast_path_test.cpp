@@ -46,7 +46,7 @@ void for_each_converter_and_path(Check check) {
   for (size_t s = 0; s < CODE_COUNT; ++s)
     for (size_t t = 0; t < CODE_COUNT; ++t)
       for (const Path path : PATHS)
-        if (path_available(path)) check(code_at(s), code_at(t), path);
+        if (test::path_taken(path)) check(code_at(s), code_at(t), path);
 }
 
 // Text made of the pieces the fast paths look for (long ASCII runs, runs of
@@ -107,9 +107,9 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
       for (const ConvertOptions& o : variants) {
         uint64_t reference_replaced = 0;
         const std::string reference =
-            run(c, target, text, o, Path::byte_loop, chunk, LineEnds::streams, &reference_replaced);
+            run(c, target, text, o, Path::scalar, chunk, LineEnds::streams, &reference_replaced);
         for (const LineEnds line_ends : {LineEnds::streams, LineEnds::kept}) {
-          if (path == Path::byte_loop && line_ends == LineEnds::streams) continue;  // the reference itself
+          if (path == Path::scalar && line_ends == LineEnds::streams) continue;  // the reference itself
           uint64_t replaced = 0;
           ASSERT_EQ(to_hex(run(c, target, text, o, path, chunk, line_ends, &replaced)), to_hex(reference))
               << converter_name(source, target) << " path " << path_name(path) << " widen " << o.widen
@@ -140,11 +140,11 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       text += line % 5 == 0 ? std::string(kana_of[at]) + "\r\n" : line % 11 == 0 ? "\n" : "\r\n";
     }
     for_each_converter_and_path([&](Code from, Code target, Path path) {
-      if (from != source || path == Path::byte_loop) return;
+      if (from != source || path == Path::scalar) return;
       const Converter c = converter(source, target);
       for (size_t chunk = 60; chunk <= 160; ++chunk)
         for (const ConvertOptions& o : {ConvertOptions{}, ConvertOptions{.lf_only = true}}) {
-          const std::string reference = run(c, target, text, o, Path::byte_loop, chunk);
+          const std::string reference = run(c, target, text, o, Path::scalar, chunk);
           EXPECT_EQ(to_hex(run(c, target, text, o, path, chunk, LineEnds::kept)), to_hex(reference))
               << converter_name(source, target) << " " << path_name(path) << " chunk " << chunk << " -l "
               << o.lf_only;
@@ -181,9 +181,9 @@ TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
     const Converter c = converter(source, target);
     for (size_t chunk : {1u, 7u, 4096u}) {
       for (const bool widen : {false, true}) {
-        const std::string reference = run(c, target, text, {.widen = widen}, Path::byte_loop, chunk);
+        const std::string reference = run(c, target, text, {.widen = widen}, Path::scalar, chunk);
         for (const LineEnds line_ends : {LineEnds::streams, LineEnds::kept}) {
-          if (path == Path::byte_loop && line_ends == LineEnds::streams) continue;
+          if (path == Path::scalar && line_ends == LineEnds::streams) continue;
           const std::string fast = run(c, target, text, {.widen = widen}, path, chunk, line_ends);
           EXPECT_EQ(fast, reference) << converter_name(source, target) << " " << path_name(path);
           EXPECT_GT(fast.size(), text.size() / 2) << converter_name(source, target);

@@ -130,7 +130,7 @@ Outcome run(const Launch& launch) {
   std::vector<std::string> extra;
   if (!launch.fault.empty()) {
     const char* asan = std::getenv("ASAN_OPTIONS");
-    extra.push_back("LD_PRELOAD=" KOTRAN_FAULT_SHIM);
+    extra.push_back(KOTRAN_PRELOAD_VARIABLE "=" KOTRAN_FAULT_SHIM);
     extra.push_back("KOTRAN_FAULT=" + launch.fault);
     extra.push_back("KOTRAN_FAULT_LOG=" + log_file);
     // The shim comes before the sanitizer runtime in the list of libraries.
@@ -740,7 +740,7 @@ TEST(FaultInjectionShell, ReaderClosesThePipe) {
     dir.write(name, utf8);
     files += " " + name;
   }
-  const std::string named = "LD_PRELOAD=" KOTRAN_FAULT_SHIM " KOTRAN_FAULT=tmpfile:EOPNOTSUPP:1+ "
+  const std::string named = KOTRAN_PRELOAD_VARIABLE "=" KOTRAN_FAULT_SHIM " KOTRAN_FAULT=tmpfile:EOPNOTSUPP:1+ "
                             "ASAN_OPTIONS=verify_asan_link_order=0 ";
   const std::string commands[] = {
       "(\"$KOTRAN\" -c -e big.txt; echo $? >status) | head -c 10 >/dev/null",

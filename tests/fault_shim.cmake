@@ -16,7 +16,7 @@ target_link_libraries(kotran_preloadable PRIVATE kotran_core)
 foreach(kotran_shim_user fault_injection_test atomic_output_test)
   if(TARGET ${kotran_shim_user})
     target_compile_definitions(${kotran_shim_user} PRIVATE KOTRAN_FAULT_SHIM="$<TARGET_FILE:kotran_fault_shim>"
-                               KOTRAN_PRELOADABLE_EXE="$<TARGET_FILE:kotran_preloadable>")
+                               KOTRAN_PRELOADABLE_EXE="${kotran_preloadable_exe}")
     add_dependencies(${kotran_shim_user} kotran_fault_shim kotran_preloadable)
   endif()
 endforeach()

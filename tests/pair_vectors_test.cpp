@@ -7,24 +7,29 @@
 #include <string>
 
 #include "codes/jis_sjis.h"
-#include "codes/pair_vectors.h"
-#include "codes/pair_vectors_512.h"
-#include "codes/paths.h"
+#include "kernels/kernels.h"
+#include "kernels/paths.h"
 #include "test_util.h"
 
 namespace kotran {
 namespace {
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(KOTRAN_NEON_KERNELS)
 
 using test::hex;
 using test::to_hex;
 
 constexpr unsigned ESC = 0x1B;
-// The wide path's steps are checked where the processor has AVX2, the
-// widest path's (64 bytes) where it has AVX-512 BW.
-const bool wide = path_available(Path::wide_vectors);
-const bool widest = path_available(Path::widest_vectors);
+// The 32-byte kernels are the SSE2 or the NEON ones, whichever the build
+// has; the AVX2 kernels are checked where the processor has AVX2, the
+// AVX-512 BW ones (64 bytes) where it has AVX-512 BW.
+#if defined(__SSE2__)
+const bool wide = test::path_taken(Path::avx2);
+const bool widest = test::path_taken(Path::avx512bw);
+#else
+constexpr bool wide = false;
+constexpr bool widest = false;
+#endif
 constexpr bool is_euc_byte(unsigned b) { return b >= 0xA1 && b <= 0xFE; }
 
 // The split the EUC reader makes, one unit at a time; into Shift-JIS, ESC
@@ -420,7 +425,9 @@ TEST(PairVectors, JisPairLength) {
 }
 
 #else
-TEST(PairVectors, NotBuiltWithoutSse2) { GTEST_SKIP() << "no SSE2 on this target: the byte loops serve alone"; }
+TEST(PairVectors, NotBuiltWithoutVectorKernels) {
+  GTEST_SKIP() << "no vector kernels on this target: the byte and word loops serve alone";
+}
 #endif
 
 }  // namespace

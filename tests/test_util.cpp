@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 
@@ -365,6 +366,16 @@ std::string after_banner(const std::string& text) {
   const size_t line = last == std::string::npos ? 0 : last + 2;
   if (rest.compare(line, summary_head.size(), summary_head) == 0) rest.erase(line);
   return rest;
+}
+
+bool path_taken(Path path) {
+  if (path_available(path)) return true;
+  static bool said[std::size(PATHS)] = {};
+  if (!said[static_cast<size_t>(path)]) {
+    said[static_cast<size_t>(path)] = true;
+    std::printf("[  SKIPPED ] the %s path: this processor or build lacks it\n", path_name(path));
+  }
+  return false;
 }
 
 }  // namespace kotran::test

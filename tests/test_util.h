@@ -89,4 +89,9 @@ RunResult run_shell(const std::string& command, const std::string& dir);
 // As run_shell, as the user nobody.
 RunResult run_shell_as_nobody(const std::string& command, const std::string& dir);
 
+// Whether this processor can take the path; where it cannot, says once on
+// standard output that the path's checks are skipped, so that a run on a
+// processor without it shows what it did not test.
+bool path_taken(Path path);
+
 }  // namespace kotran::test

@@ -5,7 +5,10 @@
 #   tools/setup.sh build   # CMake, Ninja and g++: build and run kotran
 #   tools/setup.sh test    # that, GoogleTest, Python 3, iconv, nkf, GNU parallel
 #                          # and rsync: run every test
-#   tools/setup.sh ci      # that, clang and its runtime: what .ci/run needs (fuzzing)
+#   tools/setup.sh arm64   # the cross compiler for aarch64, qemu-user and GoogleTest's
+#                          # sources: cross-build and run every test under the emulator
+#   tools/setup.sh ci      # all of these, clang and its runtime: what .ci/run needs
+#                          # (fuzzing, the aarch64 and the portable lanes)
 #
 # Runs apt-get as root, or through sudo when that exists. Exit status 0 when
 # everything is present afterwards, 1 when something could not be installed,
@@ -18,10 +21,16 @@ build_packages=(cmake ninja-build g++)
 # is, with nkf, the recognition benchmark's peer; acl gives setfacl, which the
 # tests of kept ACLs set with.
 test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet acl)
-ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
+# The cross build's C++ runtime for aarch64 comes with the compiler; the
+# emulator runs its programs with the target's libraries from
+# /usr/aarch64-linux-gnu; GoogleTest is built from its Debian sources. The
+# tests' oracle, glibc's iconv, needs the target's own conversion modules:
+# the C library of Debian's arm64 architecture (added to dpkg for it).
+arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest libc6:arm64)
+ci_packages=("${arm64_packages[@]}" clang libclang-rt-14-dev)
 
 usage() {
-  echo "usage: $0 build|test|ci" >&2
+  echo "usage: $0 build|test|arm64|ci" >&2
   exit 2
 }
 fail() {
@@ -33,6 +42,7 @@ fail() {
 case "$1" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
+  arm64) wanted=("${arm64_packages[@]}") ;;
   ci) wanted=("${ci_packages[@]}") ;;
   *) usage ;;
 esac
@@ -60,6 +70,11 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 echo "setup.sh: installing ${missing[*]}"
+case " ${missing[*]} " in
+  *:arm64\ *)
+    dpkg --print-foreign-architectures | grep -qx arm64 ||
+      "${as_root[@]}" dpkg --add-architecture arm64 || fail "dpkg could not add the arm64 architecture" ;;
+esac
 # sudo drops the environment, so DEBIAN_FRONTEND is passed through env.
 apt=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get)
 "${apt[@]}" update -qq || fail "apt-get update failed; nothing was installed"

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codes/paths.h"
+#include "kernels/paths.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
@@ -15,7 +15,7 @@ struct ConvertOptions {
   uint8_t jis_variant = 0;   // the row of jis_escape_table that JIS output uses
   bool jis_forms = false;    // Unicode output writes 〜 ‖ − ¢ £ ¬ — in their JIS forms
   bool lf_only = false;      // UTF-16 output, whose stream is not translated, ends lines with LF alone
-  Path path = Path::vectors;
+  Path path = Path::words;
 };
 
 struct ConversionResult {

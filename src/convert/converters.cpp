@@ -4,33 +4,10 @@
 #include <utility>
 
 #include "convert/code_units.h"
+#include "kernels/entry.h"
 
 namespace kotran {
 namespace {
-
-// One path of the source's reader, with the target's writer: a function of
-// its own, so that each path's loops are inlined into it alone.
-template <Path path, class Reader, class Writer>
-[[gnu::noinline]] void run_path(ByteReader& in, const Writer& w, const ConvertOptions& options) {
-  Reader::template run<path>(in, w, options);
-}
-
-// The wide path, compiled for AVX2; taken only where the processor has it.
-// Flattened: the wide steps' classifications and stores, which are compiled
-// for AVX2 but not forced inline (other code calls them too), are inlined
-// into it rather than called once a vector.
-template <class Reader, class Writer>
-[[gnu::noinline, gnu::target("avx2"), gnu::flatten]] void run_wide_path(ByteReader& in, const Writer& w,
-                                                          const ConvertOptions& options) {
-  Reader::template run<Path::wide_vectors>(in, w, options);
-}
-
-// The widest path, compiled for AVX-512 BW (and BMI2); taken only where the processor has them.
-template <class Reader, class Writer>
-[[gnu::noinline, gnu::target("avx512bw,bmi,bmi2"), gnu::flatten]] void run_widest_path(ByteReader& in, const Writer& w,
-                                                                             const ConvertOptions& options) {
-  Reader::template run<Path::widest_vectors>(in, w, options);
-}
 
 // One reading cycle of the source's reader, with the target's writer, over
 // the path the options ask for.
@@ -40,23 +17,8 @@ ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& 
   ByteReader reader(in);
   ByteWriter writer(out);
   const Writer w(writer, found, options);
-  switch (options.path) {
-    case Path::byte_loop:
-      run_path<Path::byte_loop, Reader>(reader, w, options);
-      break;
-    case Path::words:
-      run_path<Path::words, Reader>(reader, w, options);
-      break;
-    case Path::vectors:
-      run_path<Path::vectors, Reader>(reader, w, options);
-      break;
-    case Path::wide_vectors:
-      run_wide_path<Reader>(reader, w, options);
-      break;
-    case Path::widest_vectors:
-      run_widest_path<Reader>(reader, w, options);
-      break;
-  }
+  auto run = [&]<Path path>() { Reader::template run<path>(reader, w, options); };
+  run_on_path(options.path, run);
   return found;
 }
 

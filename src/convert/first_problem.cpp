@@ -86,7 +86,7 @@ TextPlace check(TextStream* in, const ConvertOptions& options) {
   Places places;
   ByteReader reader(in);
   using Writer = CheckingWriter<typename CodeUnits<target>::Writer, target>;
-  CodeUnits<source>::Reader::template run<Path::byte_loop>(reader, Writer{&places}, options);
+  CodeUnits<source>::Reader::template run<Path::scalar>(reader, Writer{&places}, options);
   return places.first;
 }
 

@@ -6,13 +6,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "codes/code.h"
-#include "codes/paths.h"
 #include "convert/first_problem.h"
 #include "driver/conversion_table.h"
 #include "driver/input_folder.h"
@@ -26,6 +28,7 @@
 #include "driver/settings.h"
 #include "driver/work_list.h"
 #include "driver/workers.h"
+#include "kernels/paths.h"
 #include "recognition/recognise.h"
 #include "stream/error_report.h"
 
@@ -45,8 +48,8 @@ bool file_id_of(const std::string& name, FileId& id) {
 
 class FileWalk {
  public:
-  FileWalk(const RunOptions& options, std::vector<WorkItem> items)
-      : settings_(options.settings), options_(options), items_(std::move(items)), tree_(options.out_dir) {
+  FileWalk(const RunOptions& options, std::vector<WorkItem> items, Path path)
+      : settings_(options.settings), options_(options), items_(std::move(items)), tree_(options.out_dir), path_(path) {
     // Every file of the run, by the first place it holds: no output may
     // replace one of them, earlier or later.
     for (size_t i = 0; i < items_.size(); ++i)
@@ -341,7 +344,7 @@ class FileWalk {
   // cannot be read. Recognition reads the text with its line ends folded by
   // the stream; the conversion that follows reads it again from the start.
   Recognition recognise(const std::string& name, TextStream* in) {
-    const Recognition answer = recognise_code(in);
+    const Recognition answer = recognise_code(in, path_);
     if (answer.code == Recognised::unreadable || stream_seek(in, 0, 0) != 0) {
       if (answer.code == Recognised::unreadable) last_error = in->error_code;
       report_error(name.c_str());
@@ -751,9 +754,33 @@ class FileWalk {
   std::unordered_map<std::string, FileId> directory_ids_;  // of outputs' folders, for output_key
   size_t current_ = 0;
   FileResult result_;  // of the file in hand
-  const Path path_ = chosen_path();  // the processor's fastest, or KOTRAN_PATH's
+  const Path path_;  // the processor's fastest, or KOTRAN_PATH's
   int status_ = EXIT_OK;
 };
+
+// The path every conversion and recognition of the run takes: the one
+// KOTRAN_PATH names, or the fastest this processor has (where it is unset
+// or empty). A name of no path,
+// or of one this processor lacks, is reported with the paths it has, and
+// the run does nothing: a measurement must not measure another path than
+// it named.
+bool run_path(Path& path) {
+  const char* named = std::getenv("KOTRAN_PATH");
+  if (named == nullptr || *named == '\0') {
+    path = fastest_path();
+    return true;
+  }
+  const std::optional<Path> found = path_named(named);
+  if (found && path_available(*found)) {
+    path = *found;
+    return true;
+  }
+  std::string available;
+  for (const Path p : PATHS)
+    if (path_available(p)) available += std::string(available.empty() ? "" : ", ") + path_name(p);
+  print_message(MSG_BAD_PATH, {named, available});
+  return false;
+}
 
 // A word that begins with '-' is an option, but "-" alone names standard input.
 bool is_option(const std::string& word) { return word.size() > 1 && word[0] == '-'; }
@@ -823,6 +850,11 @@ int run_driver(const std::vector<std::string>& words) {
       options_ok = false;
     }
     settings = options.settings;
+    Path path = Path::scalar;
+    if (options_ok && !run_path(path)) {
+      status = EXIT_BAD_OPTION;
+      options_ok = false;
+    }
     if (options_ok) {
       std_out()->lf_only = (settings & LF_LINE_ENDS) != 0;
       // UTF-16 output writes its own line ends: a byte 0x0A may be half of a character.
@@ -831,7 +863,7 @@ int run_driver(const std::vector<std::string>& words) {
       // An output tree inside a walked tree is not walked.
       FileId out_dir_id;
       const bool skip = !options.out_dir.empty() && file_id_of(options.out_dir, out_dir_id);
-      FileWalk walk(options, list_work(file_words, options.recursive, skip ? &out_dir_id : nullptr));
+      FileWalk walk(options, list_work(file_words, options.recursive, skip ? &out_dir_id : nullptr), path);
       status = walk.run();
     }
   }

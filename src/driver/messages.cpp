@@ -80,6 +80,7 @@ const char* const MSG_STRICT_TEXT_ENDED =
 
 const char* const MSG_OPTIONS_CONFLICT = "ERROR: \"%s\" と \"%s\" は一緒に使えません.\n";
 const char* const MSG_STANDARD_INPUT_TWICE = "ERROR: 標準入力 \"-\" は一度しか指定できません.\n";
+const char* const MSG_BAD_PATH = "ERROR: KOTRAN_PATH=%s はこのプロセッサで使えません (使えるのは %s).\n";
 const char* const MSG_LINK_SKIPPED = "%s: シンボリックリンクはたどりません.\n";
 const char* const MSG_SPECIAL_SKIPPED = "%s: 通常のファイルではありません (%s). 変換しません.\n";
 const char* const MSG_NOT_TEXT_BINARY =

@@ -40,6 +40,7 @@ extern const char* const MSG_STRICT_REFUSED;         // the file, the line and c
 extern const char* const MSG_STRICT_TEXT_ENDED;      // the file, the offset of the 0x1A, the bytes after it
 extern const char* const MSG_OPTIONS_CONFLICT;       // two option words
 extern const char* const MSG_STANDARD_INPUT_TWICE;
+extern const char* const MSG_BAD_PATH;               // KOTRAN_PATH's value, the paths this processor has
 extern const char* const MSG_LINK_SKIPPED;           // the link
 extern const char* const MSG_SPECIAL_SKIPPED;        // the entry, what it is
 extern const char* const MSG_NOT_TEXT_BINARY;        // the file

@@ -177,7 +177,15 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
   std::vector<Worker> workers;
   for (unsigned k = 0; k < jobs; ++k) {
     int p[2];
+#if defined(KOTRAN_PORTABLE)
+    // Without pipe2: both ends are marked close-on-exec straight away; no
+    // other thread could exec in between.
+    if (pipe(p) != 0) break;
+    fcntl(p[0], F_SETFD, FD_CLOEXEC);
+    fcntl(p[1], F_SETFD, FD_CLOEXEC);
+#else
     if (pipe2(p, O_CLOEXEC) != 0) break;
+#endif
     // No stopping signal between the fork and the worker's registration.
     sigset_t all, saved;
     sigfillset(&all);

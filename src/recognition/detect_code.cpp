@@ -3,7 +3,7 @@
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
-#include "codes/pair_vectors.h"
+#include "kernels/kernels.h"
 
 namespace kotran {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "codes/jis_escapes.h"
-#include "convert/loops/ascii_words.h"
+#include "kernels/words/ascii_words.h"
 #include "recognition/first_block.h"
 #include "stream/cursors.h"
 
@@ -40,7 +40,7 @@ class Gatherer {
       }
       // A run of ASCII is looked for where one may start: a byte below 0x80
       // with every reading between characters.
-      if (path_ != Path::byte_loop && in.begin() < in.end() && *in.begin() < 0x80 && at_rest(e)) {
+      if (path_ != Path::scalar && in.begin() < in.end() && *in.begin() < 0x80 && at_rest(e)) {
         // A run stops at the next check, which every path makes at the same byte.
         const size_t run = std::min<uint64_t>(ascii_run(in.begin(), in.end(), true), next_check_ - e.bytes);
         if (run > 0) {
@@ -96,7 +96,7 @@ class Gatherer {
     while (q < end) {
       const unsigned b = *q;
       if (b == ESC) break;
-      if (b < 0x80 && path_ != Path::byte_loop && r.at_rest()) {
+      if (b < 0x80 && path_ != Path::scalar && r.at_rest()) {
         if (const size_t run = ascii_run(q, end, true); run > 0) {
           r.tally.take_ascii();
           q += run;

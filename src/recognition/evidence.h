@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "codes/paths.h"
+#include "kernels/paths.h"
 #include "recognition/foreign_readings.h"
 #include "recognition/readings.h"
 #include "stream/text_stream.h"
@@ -44,6 +44,6 @@ struct Evidence {
 // Gathers the evidence from the stream's position, which it returns to. The
 // paths read the same bytes into the same evidence; all but the byte loop
 // pass over ASCII runs a word at a time.
-Evidence gather_evidence(TextStream* s, Path path = Path::vectors);
+Evidence gather_evidence(TextStream* s, Path path = Path::words);
 
 }  // namespace kotran

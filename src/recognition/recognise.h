@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "codes/paths.h"
+#include "kernels/paths.h"
 #include "recognition/evidence.h"
 #include "recognition/recognised.h"
 #include "stream/text_stream.h"
@@ -37,7 +37,7 @@ inline Foreign foreign_language(const Evidence& e) {
 // The code of the text from the stream's position, which it returns to, and
 // how sure that is; unreadable on a read error (the stream's error_code says
 // which).
-Recognition recognise_code(TextStream* in, Path path = Path::vectors);
+Recognition recognise_code(TextStream* in, Path path = Path::words);
 
 // The answer the evidence gives; first_opinion is asked only where the
 // evidence leaves the choice open.

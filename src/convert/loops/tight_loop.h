@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "convert/loops/ascii_words.h"
+#include "kernels/words/ascii_words.h"
 #include "stream/cursors.h"
 
 namespace kotran {

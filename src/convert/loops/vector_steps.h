@@ -16,17 +16,14 @@
 #include <cstring>
 
 #include "codes/code.h"
-#include "codes/pair_vectors.h"
-#include "codes/pair_vectors_512.h"
-#include "codes/paths.h"
-#include "codes/utf8_runs_512.h"
-#include "codes/utf8_vectors_512.h"
 #include "convert/converter.h"
 #include "convert/loops/tight_loop.h"
 #include "convert/writers/euc_writer.h"
 #include "convert/writers/jis_writer.h"
 #include "convert/writers/sjis_writer.h"
 #include "convert/writers/utf8_writer.h"
+#include "kernels/kernels.h"
+#include "kernels/paths.h"
 
 namespace kotran {
 
@@ -149,7 +146,7 @@ struct VectorStep<Code::sjis, Utf8Writer> {
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
   KOTRAN_WIDEST static unsigned widest_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                             const Utf8Form* forms) {
-    return store_units_as_utf8_widest(o, sjis_as_jis_widest(p, u.leads, 0), u.length, u.leads, forms);
+    return store_sjis_units_as_utf8_widest(o, p, u, forms);
   }
 };
 
@@ -159,8 +156,7 @@ struct VectorStep<Code::euc, Utf8Writer> {
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest(p); }
   KOTRAN_WIDEST static unsigned widest_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                             const Utf8Form* forms) {
-    const __m512i jis = _mm512_and_si512(widest_load(p), _mm512_set1_epi8(0x7F));
-    return store_units_as_utf8_widest(o, jis, u.length, u.leads, forms);
+    return store_euc_units_as_utf8_widest(o, p, u, forms);
   }
 };
 
@@ -174,11 +170,7 @@ struct VectorStep<Code::utf8, SjisWriter> {
   // Stores the run of characters at the 64 bytes at p and moves o past it;
   // returns how many bytes it took (0 for none).
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
-    const Utf8Run run = utf8_run_widest(p, SJIS_ARITHMETIC_ROWS_END);
-    if (run.count == 0) return 0;
-    _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, euc_as_sjis_widest(run.euc, 0x55555555));
-    o += 2 * run.count;
-    return 3 * run.count;
+    return store_utf8_run_widest<true>(o, p, SJIS_ARITHMETIC_ROWS_END);
   }
 };
 
@@ -186,11 +178,7 @@ template <>
 struct VectorStep<Code::utf8, EucWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
-    const Utf8Run run = utf8_run_widest(p, 0x7F);
-    if (run.count == 0) return 0;
-    _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, run.euc);
-    o += 2 * run.count;
-    return 3 * run.count;
+    return store_utf8_run_widest<false>(o, p, 0x7F);
   }
 };
 
@@ -207,13 +195,13 @@ concept HasCarriedStep = requires(unsigned char* o, const unsigned char* p, Plai
 // Whether the path takes the vector step of the source into the writer's target.
 template <Code source, class Writer>
 constexpr bool takes_vectors(Path path, VectorForm form) {
-  if ((form == VectorForm::utf8_units || form == VectorForm::utf8_runs) && path != Path::widest_vectors) return false;
+  if ((form == VectorForm::utf8_units || form == VectorForm::utf8_runs) && !takes_widest_steps(path)) return false;
   return PAIR_VECTORS && takes_vector_steps(path) && VectorStep<source, Writer>::form == form;
 }
 
-// The step's store of the units at p, on the path: the widest path's in one
-// AVX-512 register and the wide path's in one AVX2 register where the step
-// has them.
+// The step's store of the units at p, on the path: the 64-byte kernels'
+// and the kernels that hold 32 bytes in one register where the path and
+// the step have them.
 template <class Step>
 concept HasWideStore = requires(unsigned char* o, const unsigned char* p, PlainUnits u) { Step::wide_store(o, p, u); };
 template <class Step>
@@ -225,7 +213,7 @@ concept HasWidestStep = requires(unsigned char* o, const unsigned char* p, Plain
 // How many bytes one step of the path looks at.
 template <Path path, class Step>
 constexpr unsigned step_width() {
-  if constexpr (path == Path::widest_vectors && HasWidestStep<Step>)
+  if constexpr (takes_widest_steps(path) && HasWidestStep<Step>)
     return WIDEST_WIDTH;
   else
     return VECTOR_WIDTH;
@@ -233,7 +221,7 @@ constexpr unsigned step_width() {
 
 template <Path path, class Step>
 KOTRAN_HOT void step_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
-  if constexpr (path == Path::widest_vectors && HasWidestStep<Step>)
+  if constexpr (takes_widest_steps(path) && HasWidestStep<Step>)
     Step::widest_store(o, p, u);
   else if constexpr (takes_wide_steps(path) && HasWideStore<Step>)
     Step::wide_store(o, p, u);
@@ -244,7 +232,7 @@ KOTRAN_HOT void step_store(unsigned char* o, const unsigned char* p, PlainUnits 
 // The step's units of the bytes at p, on the path.
 template <Path path, class Step>
 KOTRAN_HOT PlainUnits step_units(const unsigned char* p) {
-  if constexpr (path == Path::widest_vectors && HasWidestStep<Step>)
+  if constexpr (takes_widest_steps(path) && HasWidestStep<Step>)
     return Step::widest_units(p);
   else if constexpr (takes_wide_steps(path))
     return Step::wide_units(p);
@@ -289,7 +277,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     // before it.
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if constexpr (path == Path::widest_vectors && HasCarriedStep<Step>) {
+      if constexpr (takes_widest_steps(path) && HasCarriedStep<Step>) {
         // Blocks while they are wholly plain units and the input and the
         // room hold one more byte than a block. What crosses a block's edge
         // is carried: the second byte of a pair, and a CR before an LF.

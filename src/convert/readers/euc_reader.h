@@ -18,12 +18,12 @@ struct EucReader {
   // byte or SS2 waits is its second byte, whatever its value; a waiting byte
   // is dropped at the end. Only the end of the input ends the text: a byte
   // 0xFF met with nothing waiting is a single byte.
-  // Inlined into each path's own function, which the wide path compiles for AVX2.
+  // Inlined into each path's own entry, compiled for the path's instruction set.
   template <Path path, class Writer>
   [[gnu::always_inline]] static inline void run(ByteReader& in, Writer w, const ConvertOptions& options) {
     const bool widen = options.widen;
     for (;;) {
-      if constexpr (path != Path::byte_loop) {
+      if constexpr (path != Path::scalar) {
         // Pairs whose bytes both lie in 0xA1-0xFE: each the JIS code of rows
         // 1-94 it stands for, which every target accepts. SS2 and a
         // half-width katakana, not widened, as the writer stores it: a run

@@ -21,11 +21,11 @@ class JisDecoder {
  public:
   JisDecoder(ByteReader& in, Writer w, const ConvertOptions& options) : in_(in), w_(w), widen_(options.widen) {}
 
-  // Inlined, with fast_run, into each path's own function, which the wide
-  // path compiles for AVX2.
+  // Inlined, with fast_run, into each path's own entry, compiled for the
+  // path's instruction set.
   [[gnu::always_inline]] void run() {
     for (;;) {
-      if constexpr (path != Path::byte_loop) {
+      if constexpr (path != Path::scalar) {
         if (read_shift_ == SHIFT_NONE) {
           if (const size_t n = ascii_run(in_.begin(), in_.end(), true, line_end_stops(in_, w_))) {
             w_.ascii(in_.begin(), n);

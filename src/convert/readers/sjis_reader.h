@@ -17,13 +17,13 @@ struct SjisReader {
   // A byte read while a lead byte waits is its trail byte, whatever its
   // value; a lead byte left at the end is dropped. Only the end of the input
   // ends the text: a byte 0xFF is a single byte.
-  // Inlined into each path's own function, which the wide path compiles for AVX2.
+  // Inlined into each path's own entry, compiled for the path's instruction set.
   template <Path path, class Writer>
   [[gnu::always_inline]] static inline void run(ByteReader& in, Writer w, const ConvertOptions& options) {
     const bool widen = options.widen;
     unsigned lead = 0;
     for (;;) {
-      if constexpr (path != Path::byte_loop) {
+      if constexpr (path != Path::scalar) {
         if (lead == 0) {
           // Characters of JIS X 0208 rows 1-94: a lead byte of those rows
           // has a row, a trail byte a cell. Half-width katakana, not

@@ -78,7 +78,7 @@ struct Utf8Reader {
     char32_t ahead = NOTHING_AHEAD;  // a character read while looking for a mark
     bool first = true;
     for (;;) {
-      if constexpr (path != Path::byte_loop) {
+      if constexpr (path != Path::scalar) {
         if (ahead == NOTHING_AHEAD && !first) {
           if (tight_loop(in, w, [&w, widen](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
                 if constexpr (takes_vectors<Code::utf8, Writer>(path, VectorForm::utf8_runs)) {

@@ -6,47 +6,12 @@
 // reference of.
 #pragma once
 
-#include "codes/pair_vectors.h"
-
-#if defined(__SSE2__) && defined(__GNUC__)
-#define KOTRAN_WIDEST __attribute__((target("avx512bw,bmi,bmi2"))) inline
-#endif
-
-namespace kotran {
+#include "kernels/avx512bw/bytes.h"
+#include "kernels/units.h"
 
 #if defined(__SSE2__)
 
-// Bytes looked at in one step of the widest path.
-inline constexpr unsigned WIDEST_WIDTH = 64;
-
-// The first bytes of pairs among bytes that each start a pair unless they
-// end one, as pair_starts, for 64 bytes: a carry past the last byte is lost,
-// and with it nothing that lies within them.
-KOTRAN_HOT uint64_t pair_starts_64(uint64_t run_bytes) {
-  constexpr uint64_t EVEN = 0x5555555555555555ULL;
-  constexpr uint64_t ODD = 0xAAAAAAAAAAAAAAAAULL;
-  const uint64_t starts = run_bytes & ~(run_bytes << 1);
-  const uint64_t even_runs = ((run_bytes + (starts & EVEN)) ^ run_bytes) & run_bytes;
-  return (even_runs & EVEN) | (run_bytes & ~even_runs & ODD);
-}
-
-// The count of the 64 bytes up to the first bad one, and the pairs begun
-// before it; without a branch, whose way would follow the text.
-KOTRAN_WIDEST PlainUnits units_before_64(uint64_t bad, uint64_t leads) {
-  const unsigned length = static_cast<unsigned>(_tzcnt_u64(bad));  // 64 for none
-  return {length, _bzhi_u64(leads, length)};
-}
-
-// The count of the 64 bytes before the first set bit: 64 for none.
-KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<unsigned>(_tzcnt_u64(bits)); }
-
-KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
-
-// first <= x <= last for each unsigned byte, as bits.
-KOTRAN_WIDEST uint64_t widest_in_range(__m512i x, unsigned char first, unsigned char last) {
-  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8(static_cast<char>(first))),
-                                _mm512_set1_epi8(static_cast<char>(last - first)));
-}
+namespace kotran {
 
 // As classify_sjis_bytes, for the 64 bytes at p.
 struct SjisBytes64 {
@@ -91,27 +56,6 @@ KOTRAN_WIDEST PlainUnits euc_plain_units_widest(const unsigned char* p) {
   return units_before_64(bad, leads);
 }
 
-// As line_end_bytes, for the 64 bytes at p.
-struct LineEndBytes64 {
-  uint64_t cr, lf;
-};
-
-KOTRAN_WIDEST LineEndBytes64 line_end_bytes_widest(const unsigned char* p) {
-  const __m512i v = widest_load(p);
-  return {_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x0D)), _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x0A))};
-}
-
-// x one byte up (byte i + 1 takes byte i; byte 0 takes 0), across the lanes.
-KOTRAN_WIDEST __m512i widest_byte_up(__m512i x) {
-  const __m512i lower_lanes = _mm512_maskz_shuffle_i64x2(0xFC, x, x, _MM_SHUFFLE(2, 1, 0, 0));
-  return _mm512_alignr_epi8(x, lower_lanes, 15);
-}
-
-// x one byte down (byte i takes byte i + 1; byte 63 takes 0), across the lanes.
-KOTRAN_WIDEST __m512i widest_byte_down(__m512i x) {
-  const __m512i upper_lanes = _mm512_maskz_shuffle_i64x2(0x3F, x, x, _MM_SHUFFLE(3, 3, 2, 1));
-  return _mm512_alignr_epi8(upper_lanes, x, 1);
-}
 
 // The 64 bytes of sjis with each pair of Shift-JIS as its JIS bytes (with
 // high_bit set), as store_sjis_as_jis_bytes stores them: leads marks the
@@ -241,21 +185,6 @@ KOTRAN_WIDEST void store_copy_widest(unsigned char* o, const unsigned char* p) {
   _mm512_storeu_si512(o, widest_load(p));
 }
 
-#else
-inline constexpr unsigned WIDEST_WIDTH = 64;
-struct LineEndBytes64 {
-  uint64_t cr, lf;
-};
-PlainUnits sjis_plain_units_widest(const unsigned char* p);
-unsigned bits_before_first(uint64_t bits);
-template <bool into_sjis = false>
-PlainUnits euc_plain_units_widest(const unsigned char* p);
-LineEndBytes64 line_end_bytes_widest(const unsigned char* p);
-void store_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
-void store_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
-void store_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
-void store_euc_as_jis_widest(unsigned char* o, const unsigned char* p);
-void store_copy_widest(unsigned char* o, const unsigned char* p);
-#endif
-
 }  // namespace kotran
+
+#endif

@@ -1,0 +1,18 @@
+// The AVX2 kernels of ASCII runs: where the line ends lie among 32 bytes.
+#pragma once
+
+#include "kernels/avx2/bytes.h"
+#include "kernels/units.h"
+
+#if defined(__SSE2__)
+
+namespace kotran {
+
+KOTRAN_WIDE LineEndBytes line_end_bytes_wide(const unsigned char* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  return {wide_mask(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x0D))), wide_mask(_mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x0A)))};
+}
+
+}  // namespace kotran
+
+#endif

@@ -1,0 +1,44 @@
+// AVX2's tests of bytes against ranges, bit masks and byte moves across its two lanes.
+#pragma once
+
+#include "kernels/avx2/target.h"
+
+#if defined(__SSE2__)
+
+namespace kotran {
+
+// The wide path's classes of the same 32 bytes, in one AVX2 register.
+KOTRAN_WIDE __m256i wide_at_most(__m256i x, unsigned char limit) {
+  return _mm256_cmpeq_epi8(_mm256_subs_epu8(x, _mm256_set1_epi8(static_cast<char>(limit))), _mm256_setzero_si256());
+}
+
+KOTRAN_WIDE __m256i wide_in_range(__m256i x, unsigned char first, unsigned char last) {
+  return wide_at_most(_mm256_sub_epi8(x, _mm256_set1_epi8(static_cast<char>(first))),
+                      static_cast<unsigned char>(last - first));
+}
+
+KOTRAN_WIDE uint32_t wide_mask(__m256i x) { return static_cast<uint32_t>(_mm256_movemask_epi8(x)); }
+
+// A byte mask (0xFF where bit i of bits is set) for the 32 bits of bits.
+KOTRAN_WIDE __m256i wide_byte_mask(uint32_t bits) {
+  // Byte k of the result looks at byte k / 8 of bits.
+  const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)),
+                                             _mm256_setr_epi64x(0, 0x0101010101010101LL, 0x0202020202020202LL,
+                                                                0x0303030303030303LL));
+  const __m256i select = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL));
+  return _mm256_cmpeq_epi8(_mm256_and_si256(spread, select), select);
+}
+
+// x one byte up (byte i + 1 takes byte i; byte 0 takes 0), across the two lanes.
+KOTRAN_WIDE __m256i wide_byte_up(__m256i x) {
+  return _mm256_alignr_epi8(x, _mm256_permute2x128_si256(x, x, 0x08), 15);
+}
+
+// x one byte down (byte i takes byte i + 1; byte 31 takes 0), across the two lanes.
+KOTRAN_WIDE __m256i wide_byte_down(__m256i x) {
+  return _mm256_alignr_epi8(_mm256_permute2x128_si256(x, x, 0x81), x, 1);
+}
+
+}  // namespace kotran
+
+#endif

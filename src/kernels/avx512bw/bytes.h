@@ -1,0 +1,43 @@
+// AVX-512 BW's loads, tests of bytes against ranges as mask bits, and byte moves across its four lanes.
+#pragma once
+
+#include "kernels/avx512bw/target.h"
+#include "kernels/units.h"
+
+#if defined(__SSE2__)
+
+namespace kotran {
+
+// The count of the 64 bytes up to the first bad one, and the pairs begun
+// before it; without a branch, whose way would follow the text.
+KOTRAN_WIDEST PlainUnits units_before_64(uint64_t bad, uint64_t leads) {
+  const unsigned length = static_cast<unsigned>(_tzcnt_u64(bad));  // 64 for none
+  return {length, _bzhi_u64(leads, length)};
+}
+
+// The count of the 64 bytes before the first set bit: 64 for none.
+KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<unsigned>(_tzcnt_u64(bits)); }
+
+KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
+
+// first <= x <= last for each unsigned byte, as bits.
+KOTRAN_WIDEST uint64_t widest_in_range(__m512i x, unsigned char first, unsigned char last) {
+  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8(static_cast<char>(first))),
+                                _mm512_set1_epi8(static_cast<char>(last - first)));
+}
+
+// x one byte up (byte i + 1 takes byte i; byte 0 takes 0), across the lanes.
+KOTRAN_WIDEST __m512i widest_byte_up(__m512i x) {
+  const __m512i lower_lanes = _mm512_maskz_shuffle_i64x2(0xFC, x, x, _MM_SHUFFLE(2, 1, 0, 0));
+  return _mm512_alignr_epi8(x, lower_lanes, 15);
+}
+
+// x one byte down (byte i takes byte i + 1; byte 63 takes 0), across the lanes.
+KOTRAN_WIDEST __m512i widest_byte_down(__m512i x) {
+  const __m512i upper_lanes = _mm512_maskz_shuffle_i64x2(0x3F, x, x, _MM_SHUFFLE(3, 3, 2, 1));
+  return _mm512_alignr_epi8(upper_lanes, x, 1);
+}
+
+}  // namespace kotran
+
+#endif

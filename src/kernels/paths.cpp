@@ -1,0 +1,55 @@
+#include "kernels/paths.h"
+
+#include "kernels/kernels.h"
+
+namespace kotran {
+
+bool path_available(Path path) {
+  switch (path) {
+    case Path::scalar:
+    case Path::words:
+      return true;
+    case Path::sse2:
+      return SSE2_KERNELS;
+    case Path::avx2:
+    case Path::avx512bw:
+#if defined(__x86_64__) || defined(__i386__)
+      if (!SSE2_KERNELS) return false;
+      __builtin_cpu_init();
+      if (path == Path::avx2) return __builtin_cpu_supports("avx2");
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+#else
+      return false;
+#endif
+    case Path::neon:
+      return NEON_KERNELS;  // every aarch64 processor has it
+  }
+  return false;
+}
+
+Path fastest_path() {
+  for (const Path path : {Path::avx512bw, Path::avx2, Path::sse2, Path::neon})
+    if (path_available(path)) return path;
+  return Path::words;
+}
+
+const char* path_name(Path path) {
+  switch (path) {
+    case Path::scalar: return "scalar";
+    case Path::words: return "words";
+    case Path::sse2: return "sse2";
+    case Path::avx2: return "avx2";
+    case Path::avx512bw: return "avx512bw";
+    case Path::neon: return "neon";
+  }
+  return "";
+}
+
+std::optional<Path> path_named(std::string_view name) {
+  for (const Path path : PATHS)
+    if (name == path_name(path)) return path;
+  return std::nullopt;
+}
+
+}  // namespace kotran

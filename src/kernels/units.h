@@ -1,0 +1,121 @@
+// What every kernel reports to the loops, and the arithmetic on its bit
+// masks that is the same whatever instruction set found the classes: where
+// the plain units of EUC and Shift-JIS text lie among a vector's bytes.
+#pragma once
+
+#include "codes/hot.h"
+
+#include <cstdint>
+
+namespace kotran {
+
+// Bytes looked at in one step of the paths of 32 bytes, and of 64.
+inline constexpr unsigned VECTOR_WIDTH = 32;
+inline constexpr unsigned WIDEST_WIDTH = 64;
+
+// The plain units at the start of a chunk: bit i stands for byte i.
+struct PlainUnits {
+  unsigned length;  // bytes from the start that are plain units, 0-32 (64 on the widest path)
+  uint64_t leads;   // first bytes of the pairs among them
+};
+
+// Bit i set for each of the 32 bytes at p that is at least 0x80, in
+// 0xA1-0xFE, or a stop: ESC, or with into_sjis a byte 0xF5 or above (the
+// first byte of rows 85-94).
+struct EucBytes {
+  uint32_t high, euc, stop;
+};
+
+// The first bytes of pairs among bytes that each start a pair unless they end
+// one (bit i for byte i): the first, third, ... of each run. The runs that
+// start at an even place are found by letting a carry run through each from
+// its first bit.
+KOTRAN_HOT uint64_t pair_starts(uint64_t run_bytes) {
+  constexpr uint64_t EVEN = 0x55555555;
+  constexpr uint64_t ODD = 0xAAAAAAAA;
+  const uint64_t starts = run_bytes & ~(run_bytes << 1);
+  const uint64_t even_runs = ((run_bytes + (starts & EVEN)) ^ run_bytes) & run_bytes;
+  return (even_runs & EVEN) | (run_bytes & ~even_runs & ODD);
+}
+
+// The count of the first bytes up to the first bad one, and the pairs begun
+// before it.
+KOTRAN_HOT PlainUnits units_before(uint64_t bad, uint64_t leads) {
+  const unsigned length = static_cast<unsigned>(__builtin_ctzll(bad | (uint64_t{1} << 32)));
+  return {length, leads & ((uint64_t{1} << length) - 1)};
+}
+
+// The first bytes of pairs among bytes that each start a pair unless they
+// end one, as pair_starts, for 64 bytes: a carry past the last byte is lost,
+// and with it nothing that lies within them.
+KOTRAN_HOT uint64_t pair_starts_64(uint64_t run_bytes) {
+  constexpr uint64_t EVEN = 0x5555555555555555ULL;
+  constexpr uint64_t ODD = 0xAAAAAAAAAAAAAAAAULL;
+  const uint64_t starts = run_bytes & ~(run_bytes << 1);
+  const uint64_t even_runs = ((run_bytes + (starts & EVEN)) ^ run_bytes) & run_bytes;
+  return (even_runs & EVEN) | (run_bytes & ~even_runs & ODD);
+}
+
+// Splits the 32 bytes at p, which start a unit, as the EUC reader does, and
+// says how many of them from the start are plain units: bytes below 0x80
+// other than ESC, and pairs whose bytes both lie in 0xA1-0xFE. The count
+// stops at the first other unit (SS2, SS3, a byte 0x80-0xA0 or 0xFF, a pair
+// with such a second byte, a first byte followed by one below 0x80) and
+// before a first byte whose second lies past the 32.
+// Into Shift-JIS, ESC is a byte like any other, and a pair of rows 85-94
+// (first byte 0xF5-0xFE) stops the count instead: some of those rows take
+// lead bytes of their own.
+// The same from the classes of the 32 bytes.
+template <bool into_sjis>
+KOTRAN_HOT PlainUnits euc_units_of(const EucBytes& b) {
+  // Every high byte starts a pair or ends one.
+  const uint64_t high = b.high;
+  const uint64_t leads = pair_starts(high);
+  const uint64_t trails = high & ~leads;
+  uint64_t bad = (high & ~uint64_t{b.euc}) | (leads & ~(trails >> 1));
+  bad |= into_sjis ? leads & b.stop : b.stop;
+  bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
+  return units_before(bad, leads);
+}
+
+// Bit i set for each of the 32 bytes at p that is at least 0x80, a lead
+// byte (0x81-0x9F, 0xE0-0xFE), a lead byte of no row 1-94 (0xF0-0xFE), or a
+// trail byte of those rows (0x40-0x7E, 0x80-0xFC).
+struct SjisBytes {
+  uint32_t high, lead, far_lead, trail;
+};
+
+// Splits the 32 bytes at p, which start a unit, as the Shift-JIS reader
+// does, and says how many of them from the start are plain units: bytes below
+// 0x80, and pairs of rows 1-94 (a lead byte 0x81-0x9F or 0xE0-0xEF, a trail
+// byte 0x40-0x7E or 0x80-0xFC). The count stops at the first other unit
+// (half-width katakana, 0x80, 0xFF, a pair of another row or with another
+// trail byte) and before a lead byte whose trail lies past the 32.
+KOTRAN_HOT PlainUnits sjis_units_of(const SjisBytes& b) {
+  // A lead byte takes the byte after it, whatever that is.
+  const uint64_t leads = pair_starts(b.lead);
+  const uint64_t trails = leads << 1;
+  uint64_t bad = (uint64_t{b.high} & ~trails & ~uint64_t{b.lead}) | (leads & b.far_lead);
+  // A bad trail byte, or one past the 32, stops the count at its pair.
+  bad |= (trails & ~uint64_t{b.trail}) >> 1;
+  return units_before(bad, leads);
+}
+
+// How many bytes from the start of the units are whole pairs, one after the
+// other.
+KOTRAN_HOT unsigned leading_pair_bytes(PlainUnits units) {
+  const uint64_t pairs = units.leads | units.leads << 1;
+  return ~pairs == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(~pairs));
+}
+
+// Bit i set for each of the 32 bytes at p that is a CR, and that is an LF.
+struct LineEndBytes {
+  uint32_t cr, lf;
+};
+
+// As line_end_bytes, for the 64 bytes at p.
+struct LineEndBytes64 {
+  uint64_t cr, lf;
+};
+
+}  // namespace kotran
