@@ -15,7 +15,8 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++)
 # nkf reads kotran's EUC and JIS back as an oracle; GNU parallel and rsync
 # run the README's recipe for converting an archive across hosts.
-test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync)
+# libpython3.11-testsuite ships CPython's test vectors of its Japanese codecs.
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync libpython3.11-testsuite)
 ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
 
 usage() {
