@@ -19,8 +19,9 @@ build_packages=(cmake ninja-build g++)
 # nkf reads kotran's EUC and JIS back as an oracle; GNU parallel and rsync
 # run the README's recipe for converting an archive across hosts; uchardet
 # is, with nkf, the recognition benchmark's peer; acl gives setfacl, which the
-# tests of kept ACLs set with.
-test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet acl)
+# tests of kept ACLs set with; libpython3.11-testsuite ships CPython's test
+# vectors of its Japanese codecs.
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet acl libpython3.11-testsuite)
 # The cross build's C++ runtime for aarch64 comes with the compiler; the
 # emulator runs its programs with the target's libraries from
 # /usr/aarch64-linux-gnu; GoogleTest is built from its Debian sources. The

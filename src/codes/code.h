@@ -44,5 +44,7 @@ inline constexpr CodeInfo code_info[CODE_COUNT] = {
 constexpr size_t index_of(Code c) { return static_cast<size_t>(c); }
 constexpr const CodeInfo& info_of(Code c) { return code_info[index_of(c)]; }
 constexpr Code code_at(size_t index) { return static_cast<Code>(index); }
+// Whether the code is a form of Unicode, where every character is itself.
+constexpr bool is_unicode(Code c) { return c == Code::utf8 || c == Code::utf16; }
 
 }  // namespace kotran

@@ -81,6 +81,10 @@ static_assert(sequences_are_short(), "an escape sequence of more than three byte
 
 // Half-width katakana are introduced by this sequence whatever the variant.
 inline constexpr const char* KANA_IN = "\x1B(I";
+// One-byte text is ASCII after this sequence, and JIS-Roman after the other
+// (where the two are told apart: the YEN SIGN and OVERLINE at 0x5C and 0x7E).
+inline constexpr const char* ASCII_IN = "\x1B(B";
+inline constexpr const char* ROMAN_IN = "\x1B(J";
 // JIS X 0212 codes are introduced by this sequence whatever the variant.
 inline constexpr const char* SUPPLEMENT_IN = "\x1B$(D";
 

@@ -15,6 +15,10 @@ struct ConvertOptions {
   uint8_t jis_variant = 0;   // the row of jis_escape_table that JIS output uses
   bool jis_forms = false;    // Unicode output writes 〜 ‖ − ¢ £ ¬ — in their JIS forms
   bool lf_only = false;      // UTF-16 output, whose stream is not translated, ends lines with LF alone
+  // JIS output's one-byte text is ASCII (ESC ( B), with YEN SIGN and OVERLINE
+  // in JIS-Roman (ESC ( J) apart from it; the converters set it for a
+  // Unicode source, where \ and ~ are unambiguous.
+  bool ascii_one_byte = false;
   Path path = Path::words;
 };
 

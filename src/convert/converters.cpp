@@ -10,9 +10,12 @@ namespace kotran {
 namespace {
 
 // One reading cycle of the source's reader, with the target's writer, over
-// the path the options ask for.
-template <class Reader, class Writer>
-ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& options) {
+// the path the options ask for. From a Unicode source, JIS output's one-byte
+// text is ASCII.
+template <Code source, class Reader, class Writer>
+ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& given) {
+  ConvertOptions options = given;
+  options.ascii_one_byte = is_unicode(source);
   ConversionResult found;
   ByteReader reader(in);
   ByteWriter writer(out);
@@ -26,7 +29,7 @@ template <size_t index>
 constexpr Converter converter_at() {
   using Source = CodeUnits<code_at(index / CODE_COUNT)>;
   using Target = CodeUnits<code_at(index % CODE_COUNT)>;
-  return &convert<typename Source::Reader, typename Target::Writer>;
+  return &convert<code_at(index / CODE_COUNT), typename Source::Reader, typename Target::Writer>;
 }
 
 template <size_t... index>

@@ -51,6 +51,7 @@ class JisDecoder {
       }
       switch (read_shift_) {
         case SHIFT_NONE:
+        case SHIFT_ROMAN:  // only writers tell JIS-Roman from ASCII
           one_byte(b);
           break;
         case SHIFT_KANA:

@@ -4,6 +4,12 @@
 // before every line end) and at the end; a sequence is written only when the
 // next unit needs another set. Designations read from JIS are followed, not
 // copied, so repeated ones vanish.
+//
+// One-byte text is JIS-Roman (ESC ( J, or the variant's kanji-out), as legacy
+// text has it, where 0x5C and 0x7E are whatever the source meant by them.
+// From a Unicode source, where \ ~ ¥ ‾ are four characters, it is ASCII
+// (ESC ( B) and the YEN SIGN and OVERLINE go in JIS-Roman apart from it, so
+// that every ISO-2022-JP decoder reads each as it was.
 #pragma once
 
 #include <cstring>
@@ -25,13 +31,17 @@ struct JisWriter : LegacyWriter<JisWriter> {
   JisWriter(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
       : LegacyWriter<JisWriter>{{o, f}},
         kanji_in(sequence(row(options).kanji_in)),
-        kanji_out(sequence(row(options).kanji_out)),
-        kana_in(sequence(KANA_IN)) {}
+        kanji_out(sequence(options.ascii_one_byte ? ASCII_IN : row(options).kanji_out)),
+        kana_in(sequence(KANA_IN)),
+        roman_in(sequence(ROMAN_IN)),
+        roman_apart(options.ascii_one_byte) {}
 
   ShiftState state = SHIFT_NONE;
   Sequence kanji_in;
   Sequence kanji_out;
   Sequence kana_in;
+  Sequence roman_in;
+  bool roman_apart;  // one-byte text is ASCII, and JIS-Roman is a set of its own
 
   static const JisEscapeRow& row(const ConvertOptions& options) {
     const unsigned v = options.jis_variant;
@@ -61,6 +71,11 @@ struct JisWriter : LegacyWriter<JisWriter> {
   void to_none() { shift(SHIFT_NONE, kanji_out); }
 
   void put(unsigned b) { out.put(b); }
+  void roman(unsigned b) {
+    if (!roman_apart) return single(b);
+    shift(SHIFT_ROMAN, roman_in);
+    out.put(b);
+  }
   void single(unsigned b) {
     to_none();
     out.put(b);

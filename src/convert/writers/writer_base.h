@@ -11,6 +11,7 @@
 //   raw_pair(a,b) two bytes that form no character, written as they are
 //   put(b)        one byte as it is, with no change of shift state
 //   ascii(p, n)   a run of bytes below 0x80, each a single byte
+//   roman(b)      the JIS-Roman YEN SIGN (0x5C) or OVERLINE (0x7E)
 //   substitute()  a character the target lacks, or input that is no character
 //   dropped()     a first byte left waiting at the end, which is dropped (and counted)
 //   finish()      the end of the text
@@ -145,9 +146,12 @@ struct LegacyWriter : WriterBase<Self> {
     this->count_replacement();
     self().jis_char(JIS_SUBSTITUTE);
   }
+  // A JIS-Roman byte (0x5C YEN SIGN, 0x7E OVERLINE): the byte itself, as
+  // Windows' table writes them, where one-byte text does not tell it from ASCII.
+  void roman(unsigned b) { self().single(b); }
   void unicode(char32_t u) {
     if (u == 0xA5 || u == 0x203E) {
-      self().single(u == 0xA5 ? 0x5C : 0x7E);  // YEN SIGN and OVERLINE, as one-byte JIS Roman
+      self().roman(u == 0xA5 ? 0x5C : 0x7E);  // YEN SIGN and OVERLINE, as one-byte JIS-Roman
     } else if (const uint16_t j = unicode_to_jis(u); j != 0) {
       self().jis_char(j);
     } else if (const uint16_t k = unicode_to_jis0212(u); k != 0) {
