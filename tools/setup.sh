@@ -6,6 +6,8 @@
 #   tools/setup.sh test    # that, GoogleTest, Python 3, iconv, nkf, GNU parallel
 #                          # and rsync: run every test
 #   tools/setup.sh ci      # that, clang and its runtime: what .ci/run needs (fuzzing)
+#   tools/setup.sh bench   # the test packages and the benchmark's peers: uconv, and
+#                          # encoding_rs (Rust, built offline) and libicu for bench/peers/
 #
 # Runs apt-get as root, or through sudo when that exists. Exit status 0 when
 # everything is present afterwards, 1 when something could not be installed,
@@ -17,9 +19,10 @@ build_packages=(cmake ninja-build g++)
 # run the README's recipe for converting an archive across hosts.
 test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync)
 ci_packages=("${test_packages[@]}" clang libclang-rt-14-dev)
+bench_packages=("${test_packages[@]}" icu-devtools libicu-dev pkg-config cargo rustc librust-encoding-rs-dev)
 
 usage() {
-  echo "usage: $0 build|test|ci" >&2
+  echo "usage: $0 build|test|ci|bench" >&2
   exit 2
 }
 fail() {
@@ -32,6 +35,7 @@ case "$1" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
   ci) wanted=("${ci_packages[@]}") ;;
+  bench) wanted=("${bench_packages[@]}") ;;
   *) usage ;;
 esac
 
