@@ -21,7 +21,7 @@ import time
 from corpus import DEFAULT_SIZE_MIB, KANA_LINE_RATE, MIB, corpus_stats, fmt_size, load_material, prepare_corpora
 from peers import CONVERSIONS, Tools, build_kotran, build_library_peers, check_outputs, tool_versions
 from report import evaluate_targets, machine_info, machine_line, print_report, summarize, write_json
-from timing import MODES, build_probe, load_average, rss_measure, run_rounds
+from timing import MODES, build_probe, compile_helper, load_average, rss_measure, run_rounds
 
 
 def main():
@@ -93,6 +93,12 @@ def main():
         return 1
 
     probe_exe = build_probe(args, log)
+    floor_exe, why = compile_helper("copy_floor", args.workdir)
+    if floor_exe:
+        tools.floor = floor_exe
+        tools.floor_bytes = {key: len(data) for key, data in expected.items()}
+    else:
+        notes.append(f"the copy floor is left out: bench/copy_floor.c could not be built ({why})")
     load_before = load_average()
     log(f"timing: {len(CONVERSIONS)} conversions x {len(MODES)} output modes x {args.runs} rounds ...")
     cases, samples, outputs_checked, errors = run_rounds(args, tools, corpus, expected, log)
