@@ -1,4 +1,5 @@
-"""The tools the benchmark runs: kotran (found or built), iconv, nkf and uconv.
+"""The tools the benchmark runs: kotran (found or built), iconv, nkf, uconv, and
+two programs over the libraries, encoding_rs and ICU (built from bench/peers/).
 
 Their command lines and code names, the process spawner that times them, and
 the checks of kotran's output against iconv's, the reference for every
@@ -92,6 +93,11 @@ NKF_OUT = {"sjis": "-s", "euc": "-e", "jis": "-j", "utf8": "-w"}
 # writes them with SO/SI.
 UCONV_IN = {"sjis": "windows-31j", "euc": "EUC-JP", "jis": "ISO-2022-JP", "utf8": "UTF-8"}
 UCONV_OUT = {"sjis": "windows-31j", "euc": "EUC-JP", "jis": "JIS7", "utf8": "UTF-8"}
+# encoding_rs: WHATWG's labels. Its ISO-2022-JP encoder widens half-width
+# katakana and writes what the target lacks as a numeric character reference.
+ENCODING_RS_NAME = {"sjis": "Shift_JIS", "euc": "EUC-JP", "jis": "ISO-2022-JP", "utf8": "UTF-8"}
+# The programs over the libraries, with the names their tool has in the tables.
+LIBRARY_PEERS = ("encoding_rs", "icu")
 
 # (key, source, target, kotran option: with -c for standard output, alone for its own output file).
 # The others are told the source, so kotran is too where the option can say it
@@ -107,6 +113,7 @@ CONVERSIONS = [
     ("utf8-sjis", "utf8", "sjis", "-us"),
     ("euc-utf8", "euc", "utf8", "-eu"),
     ("utf8-euc", "utf8", "euc", "-ue"),
+    ("jis-utf8", "jis", "utf8", "-ju"),
 ]
 
 
@@ -126,14 +133,20 @@ def normalize_jis(data):
 
 
 class Tools:
-    def __init__(self, kotran, use_uconv):
+    def __init__(self, kotran, use_uconv, libraries=None):
         self.kotran = kotran
         self.iconv = shutil.which("iconv")
         self.nkf = shutil.which("nkf")
         self.uconv = shutil.which("uconv") if use_uconv else None
+        self.libraries = {k: v for k, v in (libraries or {}).items() if v}
         if not self.iconv:
             sys.exit("iconv not found: it is the reference for every conversion")
         self.names = ["kotran", "iconv"] + (["nkf"] if self.nkf else []) + (["uconv"] if self.uconv else [])
+        self.names += [t for t in LIBRARY_PEERS if t in self.libraries]
+        # bench/copy_floor, timed beside the tools in every case (not a peer): set by run.py,
+        # with the size of each conversion's output, which it writes.
+        self.floor = None
+        self.floor_bytes = {}
         # set after the corpus checks: how iconv reads and writes JIS
         self.iconv_jis = "ISO-2022-JP-3"
 
@@ -156,6 +169,12 @@ class Tools:
             return [self.nkf, NKF_IN[src], NKF_OUT[dst], "-x", str(infile)]
         if tool == "uconv":
             return [self.uconv, "-f", UCONV_IN[src], "-t", UCONV_OUT[dst], str(infile)]
+        if tool == "floor":
+            return [self.floor, str(infile), str(self.floor_bytes[key]), "-"]
+        if tool == "icu":
+            return [self.libraries["icu"], UCONV_IN[src], UCONV_OUT[dst], str(infile)]
+        if tool == "encoding_rs":
+            return [self.libraries["encoding_rs"], ENCODING_RS_NAME[src], ENCODING_RS_NAME[dst], str(infile)]
         raise ValueError(tool)
 
 
@@ -213,7 +232,70 @@ def tool_versions(tools):
         versions["nkf"] = first_line([tools.nkf, "--version"])
     if tools.uconv:
         versions["uconv"] = first_line([tools.uconv, "--version"])
+    if "icu" in tools.libraries:
+        versions["icu"] = "libicu " + first_line(["pkg-config", "--modversion", "icu-uc"]) + ", ucnv_convertEx, 64 KiB blocks"
+    if "encoding_rs" in tools.libraries:
+        crates = sorted(Path(CRATES).glob("encoding_rs-*"))
+        versions["encoding_rs"] = (crates[-1].name if crates else "encoding_rs") + \
+            " (fast-kanji-encode), Decoder/Encoder, 64 KiB blocks"
     return versions
+
+
+# ---------------------------------------------------------------------------
+# The programs over the libraries
+# ---------------------------------------------------------------------------
+
+PEERS_DIR = SOURCE_DIR / "bench" / "peers"
+# Debian's packaged Rust crates (librust-encoding-rs-dev): cargo builds offline against them.
+CRATES = "/usr/share/cargo/registry"
+
+
+def build_library_peers(workdir, log):
+    """Build bench/peers/ into the work directory: {tool: executable or None}. A peer whose
+    library or compiler is missing is left out with the reason logged (tools/setup.sh bench
+    installs them)."""
+    out = Path(workdir) / "peers"
+    out.mkdir(parents=True, exist_ok=True)
+    built = {}
+    cc = os.environ.get("CC") or shutil.which("cc") or shutil.which("gcc")
+    icu = out / "icu_convert"
+    src = PEERS_DIR / "icu_convert.c"
+    if icu.exists() and icu.stat().st_mtime >= src.stat().st_mtime:
+        built["icu"] = str(icu)
+    elif cc:
+        proc = subprocess.run([cc, "-O2", "-Wall", "-o", str(icu), str(src), "-licuuc"], capture_output=True, text=True)
+        built["icu"] = str(icu) if proc.returncode == 0 else None
+        if proc.returncode != 0:
+            log(f"left out icu: could not build bench/peers/icu_convert.c ({proc.stderr.strip()[:200]})")
+    cargo = shutil.which("cargo")
+    crate = PEERS_DIR / "encoding_rs_convert"
+    exe = out / "target" / "release" / "encoding_rs_convert"
+    if not cargo or not any(Path(CRATES).glob("encoding_rs-*")):
+        log("left out encoding_rs: needs cargo and Debian's librust-encoding-rs-dev (tools/setup.sh bench)")
+        built["encoding_rs"] = None
+        return built
+    newest = max(p.stat().st_mtime for p in crate.rglob("*") if p.is_file() and p.name != "Cargo.lock")
+    if exe.exists() and exe.stat().st_mtime >= newest:
+        built["encoding_rs"] = str(exe)
+        return built
+    home = out / "cargo-home"
+    home.mkdir(exist_ok=True)
+    (home / "config.toml").write_text(
+        f'[source.crates-io]\nreplace-with = "debian"\n[source.debian]\ndirectory = "{CRATES}"\n'
+        '[net]\noffline = true\n')
+    log("building the encoding_rs peer (cargo, offline) ...")
+    # Built from a copy, so that the lock file cargo writes stays out of the source tree.
+    copy = out / "encoding_rs_convert"
+    if copy.exists():
+        shutil.rmtree(copy)
+    shutil.copytree(crate, copy, ignore=shutil.ignore_patterns("Cargo.lock", "target"))
+    proc = subprocess.run([cargo, "build", "--release", "--quiet", "--manifest-path", str(copy / "Cargo.toml"),
+                           "--target-dir", str(out / "target")], capture_output=True, text=True,
+                          env=dict(os.environ, CARGO_HOME=str(home)))
+    built["encoding_rs"] = str(exe) if proc.returncode == 0 and exe.exists() else None
+    if built["encoding_rs"] is None:
+        log(f"left out encoding_rs: cargo build failed ({proc.stderr.strip()[-300:]})")
+    return built
 
 
 # ---------------------------------------------------------------------------
@@ -290,6 +372,9 @@ def check_outputs(tools, corpus, log):
     same("kotran -c -s recognises kotran's JIS form and reads it back the same",
          run_to_bytes([k, "-c", "-s", str(p["jis"])]), sjis)
     expected["jis-sjis"] = sjis
+    expected["jis-utf8"] = utf8
+    same("kotran -c -ju reads kotran's JIS form as iconv CP932 -> UTF-8 reads the Shift-JIS corpus",
+         run_to_bytes([k, "-c", "-ju", str(p["jis"])]), utf8)
     expected["sjis-jis"] = jis  # compared after ESC ( J -> ESC ( B
     # ISO-2022-JP-3 knows ESC ( I: when iconv round-trips the corpus through it, it is the reference
     try:
@@ -509,7 +594,7 @@ def iconv_has(tools, name):
 def compare_output(tool, conv, path, expected):
     """A tool's output file against the reference: "same", "missing", "differs (...)" or "n/a"."""
     key, src, dst, _ = conv
-    if tool == "iconv-2022jp":
+    if tool in ("iconv-2022jp", "floor"):
         return "n/a"
     if not path.exists():
         return "missing"

@@ -48,7 +48,18 @@ TOOL_LABEL = {
     "iconv-2022jp": "iconv ISO-2022-JP*",
     "nkf": "nkf -x",
     "uconv": "uconv",
+    "encoding_rs": "encoding_rs",
+    "icu": "ICU ucnv",
+    "floor": "copy floor",
 }
+
+# The peers a conversion is measured against for "the best peer": every tool
+# but kotran itself (iconv's plain ISO-2022-JP runs on another corpus).
+def best_peer(med, key, mode, names):
+    """(tool, MiB/s) of the fastest peer of kotran in this case, or (None, None)."""
+    peers = [(t, med.get((key, mode, t))) for t in names
+             if t not in ("kotran", "kotran-recognise", "iconv-2022jp", "floor") and med.get((key, mode, t))]
+    return max(peers, key=lambda p: p[1], default=(None, None))
 
 
 def summarize(cases, samples, corpus):
@@ -136,7 +147,35 @@ def evaluate_targets(wall, cpu, rss, rss_sizes, tools):
         speed_target("every conversion at least 5x nkf", [(c[0], "nkf") for c in CONVERSIONS], 5)
     else:
         targets.append({"target": "every conversion at least 5x nkf", "met": False, "detail": "nkf not installed"})
+    best = []
+    for c in CONVERSIONS:
+        for mode in MODES:
+            tool, v = best_peer(wall, c[0], mode, tools.names)
+            k = wall.get((c[0], mode, "kotran"))
+            best.append((c[0], mode, tool, k / v if k and v else None))
+    missed = [f"{names[k]} {m} ({fmt_ratio(r)} {t})" for k, m, t, r in best if r is None or r < 2.5]
+    worst = min((b for b in best if b[3] is not None), key=lambda b: b[3], default=None)
+    targets.append({
+        "target": "every conversion at least 2.5x the best peer",
+        "met": not missed,
+        "detail": ("no data" if worst is None else f"lowest {fmt_ratio(worst[3])} ({names[worst[0]]}, {worst[1]}, "
+                   f"against {TOOL_LABEL[worst[2]]})") + (f"; below 2.5x: {', '.join(missed)}" if missed else ""),
+        "ratios": [{"conversion": names[k], "mode": m, "peer": t, "wall": r} for k, m, t, r in best]})
 
+    shares = {c[0]: (lambda k, f: k / f if k and f else None)(wall.get((c[0], "null", "kotran")),
+                                                             wall.get((c[0], "null", "floor")))
+              for c in CONVERSIONS}
+    if any(v is not None for v in shares.values()):
+        for name, keys, floor in (
+                ("Shift-JIS<->EUC at least 50% of the copy floor (null)", ("sjis-euc", "euc-sjis"), 0.5),
+                ("UTF-8 and JIS conversions at least 35% of the copy floor (null)",
+                 [c[0] for c in CONVERSIONS if "utf8" in c[1:3] or "jis" in c[1:3]], 0.35)):
+            low = [f"{names[k]} {'-' if shares[k] is None else f'{shares[k]:.0%}'}" for k in keys
+                   if shares[k] is None or shares[k] < floor]
+            worst = min((k for k in keys if shares[k] is not None), key=lambda k: shares[k], default=None)
+            targets.append({"target": name, "met": not low,
+                            "detail": ("no data" if worst is None else f"lowest {shares[worst]:.0%} ({names[worst]})")
+                            + (f"; below: {', '.join(low)}" if low else "")})
     sizes = sorted(int(s * MIB) for s in rss_sizes)
     peaks = {}
     for size in sizes:
@@ -211,8 +250,9 @@ def print_report(out, args, corpus, rows, wall, cpu, rss, targets, notes, output
     others = [t for t in tools.names if t != "kotran"]
     jp = any("iconv-2022jp" in names for _, _, names in cases)
     p("Summary: kotran MiB/s and kotran's speed over each tool's in the same run, wall (CPU)")
-    hdr = f"{'conversion':<17}{'output':<7}{'kotran MiB/s':>13}" + "".join(f"{'kotran/' + t:>17}" for t in others)
+    hdr = f"{'conversion':<17}{'output':<7}{'kotran MiB/s':>13}" + "".join(f"{'kotran/' + t:>20}" for t in others)
     hdr += f"{'kotran/ISO-2022-JP*':>21}" if jp else ""
+    hdr += f"  {'best peer':<12}{'kotran/best':>11}{'floor share':>12}"
     p(hdr)
     p("-" * len(hdr))
     for conv, mode, names in cases:
@@ -224,7 +264,11 @@ def print_report(out, args, corpus, rows, wall, cpu, rss, targets, notes, output
             cell = ""
             if t in names:
                 cell = f"{fmt_ratio(ratio(wall, key, mode, t))} ({fmt_ratio(ratio(cpu, key, mode, t))})"
-            line += f"{cell:>{21 if t == 'iconv-2022jp' else 17}}"
+            line += f"{cell:>{21 if t == 'iconv-2022jp' else 20}}"
+        tool, v = best_peer(wall, key, mode, names)
+        line += f"  {TOOL_LABEL.get(tool, '-'):<12}{(fmt_ratio(k / v) if k and v else '-'):>11}"
+        f = wall.get((key, mode, "floor"))
+        line += f"{(f'{k / f:.0%}' if k and f else '-'):>12}"
         p(line)
     p()
     recognised = [(conv, names) for conv, mode, names in cases if "kotran-recognise" in names]

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Throughput and peak memory of kotran against iconv, nkf and uconv.
+"""Throughput and peak memory of kotran against iconv, nkf, uconv, encoding_rs and ICU.
 
     python3 bench/run.py                  full run (64 MiB corpus, 5 rounds, RSS at 16 and 256 MiB)
     python3 bench/run.py --quick          about a minute (8 MiB, 3 rounds, RSS at 8 and 32 MiB)
@@ -19,9 +19,9 @@ import sys
 import time
 
 from corpus import DEFAULT_SIZE_MIB, KANA_LINE_RATE, MIB, corpus_stats, fmt_size, load_material, prepare_corpora
-from peers import CONVERSIONS, Tools, build_kotran, check_outputs, tool_versions
+from peers import CONVERSIONS, Tools, build_kotran, build_library_peers, check_outputs, tool_versions
 from report import evaluate_targets, machine_info, machine_line, print_report, summarize, write_json
-from timing import MODES, build_probe, load_average, rss_measure, run_rounds
+from timing import MODES, build_probe, compile_helper, load_average, rss_measure, run_rounds
 
 
 def main():
@@ -36,6 +36,8 @@ def main():
                     help="corpus cache and scratch files (default /tmp/kotran-bench)")
     ap.add_argument("--quick", action="store_true", help="8 MiB, 3 rounds, RSS at 8 and 32 MiB (about a minute)")
     ap.add_argument("--no-uconv", action="store_true", help="leave uconv out even if it is installed")
+    ap.add_argument("--no-libraries", action="store_true",
+                    help="leave out the programs over encoding_rs and ICU (bench/peers/)")
     ap.add_argument("--json", help="also write the results to this JSON file")
     args = ap.parse_args()
     q = args.quick
@@ -58,7 +60,8 @@ def main():
     print(machine_line(info))
 
     kotran = build_kotran(args, log)
-    tools = Tools(kotran, not args.no_uconv)
+    libraries = {} if args.no_libraries else build_library_peers(args.workdir, log)
+    tools = Tools(kotran, not args.no_uconv, libraries)
     versions = tool_versions(tools)
     for t, v in versions.items():
         print(f"{t}: {v}")
@@ -90,6 +93,12 @@ def main():
         return 1
 
     probe_exe = build_probe(args, log)
+    floor_exe, why = compile_helper("copy_floor", args.workdir)
+    if floor_exe:
+        tools.floor = floor_exe
+        tools.floor_bytes = {key: len(data) for key, data in expected.items()}
+    else:
+        notes.append(f"the copy floor is left out: bench/copy_floor.c could not be built ({why})")
     load_before = load_average()
     log(f"timing: {len(CONVERSIONS)} conversions x {len(MODES)} output modes x {args.runs} rounds ...")
     cases, samples, outputs_checked, errors = run_rounds(args, tools, corpus, expected, log)

@@ -35,6 +35,8 @@ def case_list(tools):
                     names.append("iconv-2022jp")
             if mode == "null" and recognising_option(conv[3]):
                 names.append("kotran-recognise")
+            if tools.floor and conv[0] in tools.floor_bytes:
+                names.append("floor")
             cases.append((conv, mode, names))
     return cases
 

@@ -9,6 +9,8 @@
 #                          # sources: cross-build and run every test under the emulator
 #   tools/setup.sh ci      # all of these, clang and its runtime: what .ci/run needs
 #                          # (fuzzing, the aarch64 and the portable lanes)
+#   tools/setup.sh bench   # the test packages and the benchmark's peers: uconv, and
+#                          # encoding_rs (Rust, built offline) and libicu for bench/peers/
 #
 # Runs apt-get as root, or through sudo when that exists. Exit status 0 when
 # everything is present afterwards, 1 when something could not be installed,
@@ -29,9 +31,10 @@ test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel
 # the C library of Debian's arm64 architecture (added to dpkg for it).
 arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest libc6:arm64)
 ci_packages=("${arm64_packages[@]}" clang libclang-rt-14-dev)
+bench_packages=("${test_packages[@]}" icu-devtools libicu-dev pkg-config cargo rustc librust-encoding-rs-dev)
 
 usage() {
-  echo "usage: $0 build|test|arm64|ci" >&2
+  echo "usage: $0 build|test|arm64|ci|bench" >&2
   exit 2
 }
 fail() {
@@ -45,6 +48,7 @@ case "$1" in
   test) wanted=("${test_packages[@]}") ;;
   arm64) wanted=("${arm64_packages[@]}") ;;
   ci) wanted=("${ci_packages[@]}") ;;
+  bench) wanted=("${bench_packages[@]}") ;;
   *) usage ;;
 esac
 
