@@ -12,12 +12,9 @@
 #include <new>
 #include <string>
 
+#include "kernels/byte_match.h"
 #include "platform/files.h"
 #include "stream/error_report.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace kotran {
 
@@ -29,9 +26,8 @@ constexpr unsigned char CR = 0x0D;
 constexpr unsigned char LF = 0x0A;
 constexpr unsigned char SUB = 0x1A;  // stored end of text
 
-
 // Bytes looked at together when line ends are translated.
-constexpr size_t SCAN_WIDTH = 16;
+constexpr size_t SCAN_WIDTH = MATCH_WIDTH;
 
 // Sets stream_error, keeping the number of the first failure.
 void mark_failed(TextStream* s) {
@@ -210,17 +206,6 @@ bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
   return true;
 }
 
-// Bit i of the result is set when p[i] is c, for the SCAN_WIDTH bytes at p.
-inline unsigned match_mask(const unsigned char* p, unsigned char c) {
-#if defined(__SSE2__)
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c)))));
-#else
-  unsigned mask = 0;
-  for (unsigned i = 0; i < SCAN_WIDTH; ++i) mask |= (p[i] == c ? 1u : 0u) << i;
-  return mask;
-#endif
-}
 
 // Translates stored bytes from `from` into `to`: CR LF becomes LF, a stored
 // 0x1A ends the text. A CR at the very end is held back until the next

@@ -12,6 +12,12 @@ KOTRAN_HOT __m128i at_most(__m128i x, unsigned char limit) {
   return _mm_cmpeq_epi8(_mm_subs_epu8(x, _mm_set1_epi8(static_cast<char>(limit))), _mm_setzero_si128());
 }
 
+// Bit i set where p[i] is c, for the 16 bytes at p.
+KOTRAN_HOT unsigned equal_mask(const unsigned char* p, unsigned char c) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(c)))));
+}
+
 // first <= x <= last for each unsigned byte.
 KOTRAN_HOT __m128i in_range(__m128i x, unsigned char first, unsigned char last) {
   return at_most(_mm_sub_epi8(x, _mm_set1_epi8(static_cast<char>(first))), static_cast<unsigned char>(last - first));
