@@ -215,7 +215,7 @@ void expect_recognised(const RecognitionCase& c) {
 
 constexpr Certainty CERTAIN = Certainty::certain;
 constexpr Certainty LIKELY = Certainty::likely;
-constexpr Certainty GUESS = Certainty::guess;
+[[maybe_unused]] constexpr Certainty GUESS = Certainty::guess;
 constexpr Certainty NOT_VALID = Certainty::not_valid;
 constexpr Recognised FOREIGN = Recognised::not_japanese;
 constexpr Foreign BINARY = Foreign::binary;
