@@ -270,30 +270,34 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
       const int sig = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
       if (sig != 0) last_signal = sig;
       const uint32_t mine = static_cast<uint32_t>(k) + 1;
+      // A worker takes its files in the order of the run: what it wrote
+      // after its last record begins the messages of the first file it has
+      // not reported, cut where its last block ended.
+      std::string lead = std::move(w.pending);
+      w.pending.clear();
+      if (!lead.empty() && lead.back() != '\n') lead += "\r\n";
       for (size_t i = 0; i < indices.size(); ++i) {
         const uint32_t state = load_state(map.slots[i]);
         if ((state & WORKER_MASK) != mine || reported[i]) continue;
         reported[i] = true;
         Report report;
         report.index = indices[i];
+        report.messages = std::move(lead);
+        lead.clear();
         if ((state & FINISHED) != 0) {
           const Slot& slot = map.slots[i];
           report.result = {static_cast<Outcome>(slot.outcome_and_wrote & 0xFF), (slot.outcome_and_wrote & 0x100) != 0,
                            slot.replaced, slot.bytes,
                            {static_cast<dev_t>(slot.dev), static_cast<ino_t>(slot.ino)}};
-          report.messages = lost(indices[i], Loss::messages_lost, sig);
+          report.messages += lost(indices[i], Loss::messages_lost, sig);
         } else {
-          // What it wrote of the file in hand comes first.
           report.result.outcome = Outcome::failed;
-          report.messages = std::move(w.pending);
-          w.pending.clear();
-          if ((state & NO_MEMORY) != 0) {
+          if ((state & NO_MEMORY) != 0)
             report.messages += lost(indices[i], Loss::no_memory, 0);
-          } else if (sig != 0) {
+          else if (sig != 0)
             report.messages += lost(indices[i], Loss::killed, sig);
-          } else {
+          else
             report.messages += lost(indices[i], Loss::exited, WIFEXITED(status) ? WEXITSTATUS(status) : 0);
-          }
         }
         if ((state & NO_MEMORY) == 0) end.worker_lost = true;
         done(std::move(report));
