@@ -193,6 +193,7 @@ struct RecognitionCase {
   Recognised code;
   Certainty certainty;
   Foreign foreign = Foreign::none;  // what a text that is not Japanese seems to be
+  ByteOrder order = ByteOrder::marked;  // UTF-16 without a mark: its order
 };
 
 Recognition recognise_bytes(const std::string& bytes, size_t chunk, Path path) {
@@ -207,7 +208,7 @@ void expect_recognised(const RecognitionCase& c) {
   for (Path path : PATHS)
     for (size_t chunk : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, BLOCK_SIZE}) {
       const Recognition r = recognise_bytes(c.bytes, chunk, path);
-      EXPECT_EQ(recognised_name(r.code), std::string(recognised_name(c.code))) << c.name << " chunk " << chunk;
+      EXPECT_EQ(answer_name(r), std::string(answer_name({c.code, c.certainty, c.foreign, c.order}))) << c.name << " chunk " << chunk;
       EXPECT_EQ(certainty_name(r.certainty), std::string(certainty_name(c.certainty))) << c.name << " chunk " << chunk;
       EXPECT_EQ(foreign_name(r.foreign), std::string(foreign_name(c.foreign))) << c.name << " chunk " << chunk;
     }
@@ -219,6 +220,8 @@ constexpr Certainty GUESS = Certainty::guess;
 constexpr Certainty NOT_VALID = Certainty::not_valid;
 constexpr Recognised FOREIGN = Recognised::not_japanese;
 constexpr Foreign BINARY = Foreign::binary;
+constexpr ByteOrder LITTLE = ByteOrder::little;
+constexpr ByteOrder BIG = ByteOrder::big;
 constexpr Foreign KOREAN = Foreign::euc_kr;
 constexpr Foreign SIMPLIFIED = Foreign::gbk;
 constexpr Foreign TRADITIONAL = Foreign::big5;
@@ -299,6 +302,24 @@ TEST(Recognition, Cases) {
       {"JPEG", hex("FF D8 FF E0"), FOREIGN, CERTAIN, BINARY},
       {"a signature past the first byte is none", hex("20 25 50 44 46 2D"), ASCII, CERTAIN},
       {"a byte-order mark decides before the NULs of UTF-16", hex("FF FE 61 00"), UTF16, CERTAIN},
+      // UTF-16 without a mark: NULs where its ASCII holds them, each order
+      // read as text and the cheaper taken; NUL units or controls are binary.
+      {"\u30d5\u30a1\u30a4\u30eb name.txt CR LF, little-endian",
+       hex("D5 30 A1 30 A4 30 EB 30 20 00 6E 00 61 00 6D 00 65 00 2E 00 74 00 78 00 74 00 0D 00 0A 00"), UTF16, CERTAIN,
+       Foreign::none, LITTLE},
+      {"\u30d5\u30a1\u30a4\u30eb name.txt CR LF, big-endian",
+       hex("30 D5 30 A1 30 A4 30 EB 00 20 00 6E 00 61 00 6D 00 65 00 2E 00 74 00 78 00 74 00 0D 00 0A"), UTF16, CERTAIN,
+       Foreign::none, BIG},
+      {"\u4e00\u4e8c\u4e09\u56db\u4e94, little-endian", hex("00 4E 8C 4E 09 4E DB 56 94 4E"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      {"\u4e00\u4e8c\u4e09\u56db\u4e94, big-endian", hex("4E 00 4E 8C 4E 09 56 DB 4E 94"), UTF16, CERTAIN, Foreign::none, BIG},
+      {"\u65e5\u672c\u8a9e LF, little-endian", hex("E5 65 2C 67 9E 8A 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      {"\uff76\uff80\uff76\uff85 LF, big-endian", hex("FF 76 FF 80 FF 76 FF 85 00 0A"), UTF16, CERTAIN, Foreign::none, BIG},
+      {"three units are too few", hex("E5 65 2C 67 0A 00"), FOREIGN, CERTAIN, BINARY},
+      {"a NUL unit is no text", hex("61 00 62 00 00 00 63 00"), FOREIGN, CERTAIN, BINARY},
+      {"a lone surrogate is no text", hex("3D D8 61 00 62 00 0A 00"), FOREIGN, CERTAIN, BINARY},
+      {"ASCII with a stray NUL reads as no Japanese either way", hex("74 65 78 74 00 20 66 69 6C 65 0A"), FOREIGN, CERTAIN, BINARY},
+      {"a NUL past a 0x1A in UTF-16 (\u4f1a)", hex("1A 4F 61 00 62 00 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      {"a signature stays binary", hex("7F 45 4C 46 02 01 01 00 61 00 62 00"), FOREIGN, CERTAIN, BINARY},
       // Korean in EUC-KR: valid EUC, but it reads as Korean, on enough characters.
       {"\ud30c\uc77c\uc744 \uc5f4 \uc218 \uc5c6\uc2b5\ub2c8\ub2e4 in EUC-KR",
        hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},

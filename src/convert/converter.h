@@ -15,6 +15,7 @@ struct ConvertOptions {
   uint8_t jis_variant = 0;   // the row of jis_escape_table that JIS output uses
   bool jis_forms = false;    // Unicode output writes 〜 ‖ − ¢ £ ¬ — in their JIS forms
   bool lf_only = false;      // UTF-16 output, whose stream is not translated, ends lines with LF alone
+  bool big_endian = false;   // UTF-16 input without a byte-order mark is big-endian
   Path path = Path::vectors;
 };
 

@@ -47,6 +47,8 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
   if (e.unreadable) return {unreadable, Certainty::certain};
   if (e.mark == ByteOrderMark::utf8) return {utf8, Certainty::certain};
   if (e.mark == ByteOrderMark::utf16) return {utf16, Certainty::certain};
+  if (e.unmarked_utf16 != ByteOrder::marked)
+    return {utf16, e.unmarked_certainty, Foreign::none, e.unmarked_utf16};
   if (e.binary) return {not_japanese, Certainty::certain, Foreign::binary};
   if (e.jis_first) return {jis, Certainty::certain};
   if (!e.eight_bit) return {ascii, Certainty::certain};

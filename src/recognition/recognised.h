@@ -52,6 +52,10 @@ constexpr const char* foreign_name(Foreign f) {
   }
 }
 
+// The order of UTF-16 text: as its byte-order mark gives, or, without one,
+// as the text reads best.
+enum class ByteOrder : uint8_t { marked, little, big };
+
 // How sure an answer is.
 enum class Certainty : uint8_t {
   certain,    // a mark, a sign only one code has, or the only valid reading
@@ -74,8 +78,16 @@ struct Recognition {
   Recognised code = Recognised::unreadable;
   Certainty certainty = Certainty::certain;
   Foreign foreign = Foreign::none;  // with not_japanese: what the text seems to be
+  ByteOrder order = ByteOrder::marked;  // with utf16: the order of a text without a mark
 
   friend bool operator==(const Recognition&, const Recognition&) = default;
 };
+
+// The code of an answer as -g reports it: UTF-16 without a mark by its order.
+constexpr const char* answer_name(const Recognition& r) {
+  if (r.code == Recognised::utf16 && r.order != ByteOrder::marked)
+    return r.order == ByteOrder::big ? "UTF-16BE" : "UTF-16LE";
+  return recognised_name(r.code);
+}
 
 }  // namespace kotran
