@@ -285,6 +285,18 @@ TEST(Recognition, Cases) {
       // Valid in neither code: detect_code decides, never ASCII.
       {"EUC pair, then 0xFF", hex("A4 A2 FF"), EUC, NOT_VALID},
       {"Shift-JIS pair, then 0xFF", hex("82 A0 FF"), SJIS, NOT_VALID},
+      // The evidence decides, not the first decisive sign: one stray byte
+      // (an \u00e9 in Latin-1) in EUC text leaves the rest EUC, though the
+      // bytes read as Shift-JIS are valid or invalid later.
+      {"\u8a2d\u5b9a\u30d5\u30a1\u30a4\u30eb\u00e9 LF \u3092\u8aad\u307f\u8fbc\u307f\u307e\u3059 in EUC",
+       hex("C0 DF C4 EA A5 D5 A5 A1 A5 A4 A5 EB E9 0A A4 F2 C6 C9 A4 DF B9 FE A4 DF A4 DE A4 B9"), EUC, NOT_VALID},
+      {"\u65e5\u672c\u8a9e\u306e\u8aac\u660e\u00e9 LF in EUC", hex("C6 FC CB DC B8 EC A4 CE C0 E2 CC C0 E9 0A"), EUC, NOT_VALID},
+      // Before an even run of EUC bytes the stray byte pairs up: valid EUC.
+      {"\u65e5\u672c\u8a9e \u00e9 \u306e\u8aac\u660e in EUC", hex("C6 FC CB DC B8 EC E9 A4 CE C0 E2 CC C0"), EUC, CERTAIN},
+      {"caf\u00e9 \u306e\u8a2d\u5b9a\u3092\u8aad\u307f\u8fbc\u307f\u307e\u3059 in EUC",
+       hex("63 61 66 E9 20 A4 CE C0 DF C4 EA A4 F2 C6 C9 A4 DF B9 FE A4 DF A4 DE A4 B9"), EUC, NOT_VALID},
+      {"a stray 0x80 in Shift-JIS text stays Shift-JIS",
+       hex("90 DD 92 E8 83 74 83 40 83 43 83 8B 80 82 F0 93 C7 82 DD 8D 9E 82 DD 82 DC 82 B7"), SJIS, NOT_VALID},
       // Binary: a NUL byte in the first block, seen past a 0x1A too, or a
       // binary format's signature, whatever follows.
       {"a NUL byte", hex("61 62 00 63"), FOREIGN, CERTAIN, BINARY},
