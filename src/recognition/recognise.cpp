@@ -19,7 +19,7 @@ Recognition recognise_code(TextStream* in, Path path) {
   // katakana and rare pairs) won: one stray byte in EUC text is still EUC,
   // though not valid text.
   const bool legacy = r.code == Recognised::euc || r.code == Recognised::sjis;
-  const bool foreign = r.code == Recognised::not_japanese && r.foreign != Foreign::binary;
+  const bool foreign = r.code == Recognised::not_japanese && r.foreign != Foreign::binary && r.foreign != Foreign::koi8_r;
   const bool euc_lost = (r.code == Recognised::sjis || foreign) && !e.euc.tally.valid;
   if ((r.certainty == Certainty::not_valid && legacy) || euc_lost) {
     stream_seek(in, start, 0);
@@ -33,7 +33,11 @@ Recognition recognise_code(TextStream* in, Path path) {
     }
     switch (places.favours(LIKELY_MARGIN)) {
       case InvalidPlaces::Favours::euc: r = {Recognised::euc, Certainty::not_valid}; break;
-      case InvalidPlaces::Favours::sjis: r.code = Recognised::sjis; break;
+      case InvalidPlaces::Favours::sjis:
+        // Text of another language stays so: it was weighed against a
+        // valid Shift-JIS reading already.
+        if (!foreign) r.code = Recognised::sjis;
+        break;
       case InvalidPlaces::Favours::none: break;
     }
   }

@@ -39,6 +39,7 @@ enum class Foreign : uint8_t {
   euc_kr,  // Korean in EUC-KR
   gbk,     // Simplified Chinese in GBK (GB2312)
   big5,    // Traditional Chinese in Big5
+  koi8_r,  // Russian in KOI8-R
 };
 
 // "binary", ..., as -g reports it after "not Japanese".
@@ -48,6 +49,7 @@ constexpr const char* foreign_name(Foreign f) {
     case Foreign::euc_kr: return "EUC-KR?";
     case Foreign::gbk: return "GBK?";
     case Foreign::big5: return "Big5?";
+    case Foreign::koi8_r: return "KOI8-R?";
     default: return "";
   }
 }
