@@ -149,6 +149,9 @@ class SjisReading {
   // writes the latter alone for long; KOI8-R's small Cyrillic letters are
   // just these bytes.
   uint64_t early_kana = 0, late_kana = 0;
+  // Lead bytes 0x81-0x9F, which most Shift-JIS text is full of and EUC text
+  // (read as Shift-JIS) lacks but for SS2, SS3 and stray bytes.
+  uint64_t low_leads = 0;
 
   bool at_rest() const { return first_ == 0; }
 
@@ -164,6 +167,7 @@ class SjisReading {
       return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
     }
     if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+      low_leads += b <= 0x9F;
       first_ = b;
       return;
     }

@@ -5,6 +5,10 @@
 
 namespace kotran {
 
+// EUC text read as Shift-JIS has fewer than one lead byte below 0xA0 in this
+// many characters.
+inline constexpr uint64_t EUC_LIKE_SHARE = 8;
+
 Recognition recognise_code(TextStream* in, Path path) {
   if (in == nullptr) return {Recognised::unreadable, Certainty::certain};
   const int64_t start = stream_tell(in);
@@ -20,7 +24,9 @@ Recognition recognise_code(TextStream* in, Path path) {
   // though not valid text.
   const bool legacy = r.code == Recognised::euc || r.code == Recognised::sjis;
   const bool foreign = r.code == Recognised::not_japanese && r.foreign != Foreign::binary && r.foreign != Foreign::koi8_r;
-  const bool euc_lost = (r.code == Recognised::sjis || foreign) && !e.euc.tally.valid;
+  // (Shift-JIS text, with its many lead bytes below 0xA0, is not read again.)
+  const bool euc_like = e.sjis.low_leads * EUC_LIKE_SHARE <= e.sjis.tally.characters;
+  const bool euc_lost = (r.code == Recognised::sjis || foreign) && !e.euc.tally.valid && euc_like;
   if ((r.certainty == Certainty::not_valid && legacy) || euc_lost) {
     stream_seek(in, start, 0);
     const InvalidPlaces places = count_invalid_places(in);
