@@ -413,6 +413,7 @@ class Class:
     def __init__(self, num, key, title, expected, coder=None, docs=None, ok=non_ascii, sizes=True, foreign=False):
         self.num, self.key, self.title, self.expected = num, key, title, expected
         self.foreign = foreign  # right: no Japanese code named
+        self.peer_expected = expected  # the peers' answer, as their names map (they give no UTF-16 order)
         self.coder, self.ok, self.has_sizes = coder, ok, sizes
         self.docs = [coder.clean(t) for _, t in docs] if docs is not None else None
         self.doc_names = [n for n, _ in docs] if docs is not None else None
@@ -552,6 +553,35 @@ class Utf16Bom(Class):
         return super().whole(i, rng, crlf)
 
 
+class Utf16NoBom(Class):
+    """UTF-16 of one order without a byte-order mark: kotran must name the order; the peers, UTF-16."""
+
+    def __init__(self, num, key, title, expected, codec, ja_docs):
+        super().__init__(num, key, title, expected, Stateless(codec), ja_docs)
+        self.peer_expected = "UTF-16"
+
+
+class StrayByte(Class):
+    """EUC text with one stray Latin-1 byte (an e-acute, 0xE9) typed in between two characters."""
+
+    def __init__(self, num, key, title, expected, ja_docs, rng):
+        super().__init__(num, key, title, expected, Stateless("euc_jp"), ja_docs)
+        self.rng = rng
+
+    def stray(self, data):
+        if data is None:
+            return None
+        text = data.decode("euc_jp")
+        k = self.rng.randrange(len(text) + 1)
+        return text[:k].encode("euc_jp") + b"\xe9" + text[k:].encode("euc_jp")
+
+    def sized(self, size, rng, crlf):
+        return self.stray(super().sized(size - 1, rng, crlf))
+
+    def whole(self, i, rng, crlf):
+        return self.stray(super().whole(i, rng, crlf))
+
+
 def with_latin_names(text, rng):
     """Japanese text with Latin names and words put in here and there (every 10-60 characters)."""
     out, i = [], 0
@@ -636,6 +666,10 @@ def make_classes(ja, en, latin, rng, whole_files, work):
         classes.append(Class(num, "euc-kanji", "EUC, kanji only (names, places, dictionary)", "EUC", euc, kanji))
         classes.append(Class(num + 1, "sjis-kanji", "Shift-JIS, kanji only (names, places, dictionary)",
                              "Shift-JIS", Stateless("cp932"), kanji))
+    num += 2
+    classes.append(Utf16NoBom(num, "utf16le-nobom", "UTF-16LE without BOM", "UTF-16LE", "utf-16-le", ja))
+    classes.append(Utf16NoBom(num + 1, "utf16be-nobom", "UTF-16BE without BOM", "UTF-16BE", "utf-16-be", ja))
+    classes.append(StrayByte(num + 2, "euc-stray", "EUC with one stray Latin-1 byte (\u00e9)", "EUC", ja, rng))
     return classes
 
 
@@ -766,7 +800,8 @@ def main():
                 k_right = k[1].startswith("not Japanese") or k[1].endswith("(not valid text)")
                 n_right, u_right = nword not in JAPANESE_ANSWERS, uword not in JAPANESE_ANSWERS
             else:
-                k_right, n_right, u_right = k[0] == cl.expected, nword == cl.expected, uword == cl.expected
+                k_right = k[0] == cl.expected
+                n_right, u_right = nword == cl.peer_expected, uword == cl.peer_expected
             cell = rows.setdefault((cl.num, label), [0, 0, 0, 0])
             cell[0] += 1
             cell[1] += k_right

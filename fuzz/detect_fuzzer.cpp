@@ -155,7 +155,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t first_block = std::min(length, FIRST_BLOCK);
   const bool nul = std::find(body, body + first_block, 0) != body + first_block;
   const bool binary = first.recognition.foreign == Foreign::binary;
-  if (!mark && nul) KOTRAN_FUZZ_CHECK(binary, "a NUL in the first block was not called binary");
+  const bool unmarked_utf16 = first.recognition.code == Recognised::utf16 && first.recognition.order != ByteOrder::marked;
+  if (!mark && nul) KOTRAN_FUZZ_CHECK(binary || unmarked_utf16, "a NUL in the first block was not called binary");
+  if (unmarked_utf16) {
+    KOTRAN_FUZZ_CHECK(!mark && nul, "UTF-16 without a mark recognised without a NUL");
+    return 0;
+  }
   if (binary) {
     KOTRAN_FUZZ_CHECK(!mark && (nul || binary_start(body, first_block)), "called binary without a NUL or a signature");
     return 0;

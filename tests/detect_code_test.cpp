@@ -193,6 +193,7 @@ struct RecognitionCase {
   Recognised code;
   Certainty certainty;
   Foreign foreign = Foreign::none;  // what a text that is not Japanese seems to be
+  ByteOrder order = ByteOrder::marked;  // UTF-16 without a mark: its order
 };
 
 Recognition recognise_bytes(const std::string& bytes, size_t chunk, Path path) {
@@ -207,7 +208,7 @@ void expect_recognised(const RecognitionCase& c) {
   for (Path path : PATHS)
     for (size_t chunk : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, BLOCK_SIZE}) {
       const Recognition r = recognise_bytes(c.bytes, chunk, path);
-      EXPECT_EQ(recognised_name(r.code), std::string(recognised_name(c.code))) << c.name << " chunk " << chunk;
+      EXPECT_EQ(answer_name(r), std::string(answer_name({c.code, c.certainty, c.foreign, c.order}))) << c.name << " chunk " << chunk;
       EXPECT_EQ(certainty_name(r.certainty), std::string(certainty_name(c.certainty))) << c.name << " chunk " << chunk;
       EXPECT_EQ(foreign_name(r.foreign), std::string(foreign_name(c.foreign))) << c.name << " chunk " << chunk;
     }
@@ -219,6 +220,8 @@ constexpr Certainty LIKELY = Certainty::likely;
 constexpr Certainty NOT_VALID = Certainty::not_valid;
 constexpr Recognised FOREIGN = Recognised::not_japanese;
 constexpr Foreign BINARY = Foreign::binary;
+constexpr ByteOrder LITTLE = ByteOrder::little;
+constexpr ByteOrder BIG = ByteOrder::big;
 constexpr Foreign KOREAN = Foreign::euc_kr;
 constexpr Foreign SIMPLIFIED = Foreign::gbk;
 constexpr Foreign TRADITIONAL = Foreign::big5;
@@ -282,6 +285,18 @@ TEST(Recognition, Cases) {
       // Valid in neither code: detect_code decides, never ASCII.
       {"EUC pair, then 0xFF", hex("A4 A2 FF"), EUC, NOT_VALID},
       {"Shift-JIS pair, then 0xFF", hex("82 A0 FF"), SJIS, NOT_VALID},
+      // The evidence decides, not the first decisive sign: one stray byte
+      // (an \u00e9 in Latin-1) in EUC text leaves the rest EUC, though the
+      // bytes read as Shift-JIS are valid or invalid later.
+      {"\u8a2d\u5b9a\u30d5\u30a1\u30a4\u30eb\u00e9 LF \u3092\u8aad\u307f\u8fbc\u307f\u307e\u3059 in EUC",
+       hex("C0 DF C4 EA A5 D5 A5 A1 A5 A4 A5 EB E9 0A A4 F2 C6 C9 A4 DF B9 FE A4 DF A4 DE A4 B9"), EUC, NOT_VALID},
+      {"\u65e5\u672c\u8a9e\u306e\u8aac\u660e\u00e9 LF in EUC", hex("C6 FC CB DC B8 EC A4 CE C0 E2 CC C0 E9 0A"), EUC, NOT_VALID},
+      // Before an even run of EUC bytes the stray byte pairs up: valid EUC.
+      {"\u65e5\u672c\u8a9e \u00e9 \u306e\u8aac\u660e in EUC", hex("C6 FC CB DC B8 EC E9 A4 CE C0 E2 CC C0"), EUC, CERTAIN},
+      {"caf\u00e9 \u306e\u8a2d\u5b9a\u3092\u8aad\u307f\u8fbc\u307f\u307e\u3059 in EUC",
+       hex("63 61 66 E9 20 A4 CE C0 DF C4 EA A4 F2 C6 C9 A4 DF B9 FE A4 DF A4 DE A4 B9"), EUC, NOT_VALID},
+      {"a stray 0x80 in Shift-JIS text stays Shift-JIS",
+       hex("90 DD 92 E8 83 74 83 40 83 43 83 8B 80 82 F0 93 C7 82 DD 8D 9E 82 DD 82 DC 82 B7"), SJIS, NOT_VALID},
       // Binary: a NUL byte in the first block, seen past a 0x1A too, or a
       // binary format's signature, whatever follows.
       {"a NUL byte", hex("61 62 00 63"), FOREIGN, CERTAIN, BINARY},
@@ -299,6 +314,24 @@ TEST(Recognition, Cases) {
       {"JPEG", hex("FF D8 FF E0"), FOREIGN, CERTAIN, BINARY},
       {"a signature past the first byte is none", hex("20 25 50 44 46 2D"), ASCII, CERTAIN},
       {"a byte-order mark decides before the NULs of UTF-16", hex("FF FE 61 00"), UTF16, CERTAIN},
+      // UTF-16 without a mark: NULs where its ASCII holds them, each order
+      // read as text and the cheaper taken; NUL units or controls are binary.
+      {"\u30d5\u30a1\u30a4\u30eb name.txt CR LF, little-endian",
+       hex("D5 30 A1 30 A4 30 EB 30 20 00 6E 00 61 00 6D 00 65 00 2E 00 74 00 78 00 74 00 0D 00 0A 00"), UTF16, CERTAIN,
+       Foreign::none, LITTLE},
+      {"\u30d5\u30a1\u30a4\u30eb name.txt CR LF, big-endian",
+       hex("30 D5 30 A1 30 A4 30 EB 00 20 00 6E 00 61 00 6D 00 65 00 2E 00 74 00 78 00 74 00 0D 00 0A"), UTF16, CERTAIN,
+       Foreign::none, BIG},
+      {"\u4e00\u4e8c\u4e09\u56db\u4e94, little-endian", hex("00 4E 8C 4E 09 4E DB 56 94 4E"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      {"\u4e00\u4e8c\u4e09\u56db\u4e94, big-endian", hex("4E 00 4E 8C 4E 09 56 DB 4E 94"), UTF16, CERTAIN, Foreign::none, BIG},
+      {"\u65e5\u672c\u8a9e LF, little-endian", hex("E5 65 2C 67 9E 8A 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      {"\uff76\uff80\uff76\uff85 LF, big-endian", hex("FF 76 FF 80 FF 76 FF 85 00 0A"), UTF16, CERTAIN, Foreign::none, BIG},
+      {"three units are too few", hex("E5 65 2C 67 0A 00"), FOREIGN, CERTAIN, BINARY},
+      {"a NUL unit is no text", hex("61 00 62 00 00 00 63 00"), FOREIGN, CERTAIN, BINARY},
+      {"a lone surrogate is no text", hex("3D D8 61 00 62 00 0A 00"), FOREIGN, CERTAIN, BINARY},
+      {"ASCII with a stray NUL reads as no Japanese either way", hex("74 65 78 74 00 20 66 69 6C 65 0A"), FOREIGN, CERTAIN, BINARY},
+      {"a NUL past a 0x1A in UTF-16 (\u4f1a)", hex("1A 4F 61 00 62 00 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      {"a signature stays binary", hex("7F 45 4C 46 02 01 01 00 61 00 62 00"), FOREIGN, CERTAIN, BINARY},
       // Korean in EUC-KR: valid EUC, but it reads as Korean, on enough characters.
       {"\ud30c\uc77c\uc744 \uc5f4 \uc218 \uc5c6\uc2b5\ub2c8\ub2e4 in EUC-KR",
        hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
@@ -311,6 +344,16 @@ TEST(Recognition, Cases) {
       {"\u6c92\u6709\u6b64\u4e00\u6a94\u6848\u6216\u76ee\u9304 in Big5",
        hex("A8 53 A6 B3 A6 B9 A4 40 C0 C9 AE D7 A9 CE A5 D8 BF FD"), FOREIGN, LIKELY, TRADITIONAL},
       {"six hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), EUC, CERTAIN},
+      // Russian in KOI8-R: its small letters read as half-width ﾀ-ﾟ alone.
+      {"\u0424\u0430\u0439\u043b \u043d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d, \u043f\u0440\u043e\u0432\u0435\u0440\u044c\u0442\u0435 ... in KOI8-R",
+       hex("E6 C1 CA CC 20 CE C5 20 CE C1 CA C4 C5 CE 2C 20 D0 D2 CF D7 C5 D2 D8 D4 C5 20 C9 CD D1 20 C6 C1 CA CC C1"), FOREIGN,
+       LIKELY, Foreign::koi8_r},
+      {"\u0451 (A3) reads as \uff63, seldom enough",
+       hex("DC D4 CF 20 C5 DD A3 20 CF C4 C9 CE 20 C6 C1 CA CC 20 C4 CC D1 20 D0 D2 CF D7 C5 D2 CB C9 20 D4 C5 CB D3 D4 C1"),
+       FOREIGN, LIKELY, Foreign::koi8_r},
+      {"fifteen such katakana are too few", hex("CE C5 20 CE C1 CA C4 C5 CE 20 D0 D2 CF D7 C5 D2 D8"), SJIS, CERTAIN},
+      {"\uff76\uff80\uff76\uff85 of \uff71-\uff7f too: Japanese",
+       hex("B6 C0 B6 C5 20 C3 DE B0 C0 20 CD DF B0 BC DE 20 C4 DE D7 B2 CA DE 20 CC A7 B2 D9 20 D2 C6 AD B0"), SJIS, CERTAIN},
       {"a table of JIS row 16 is Japanese", row16, EUC, CERTAIN},
       {"Japanese names of kanji alone", hex("C5 C4 C3 E6 C2 C0 CF BA 20 BB B3 CB DC B2 D6 BB D2 20 BA B4 C6 A3 B7 F2 B0 EC 20 CE EB CC DA B0 EC CF BA"), EUC, CERTAIN},
       {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},

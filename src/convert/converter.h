@@ -19,6 +19,7 @@ struct ConvertOptions {
   // in JIS-Roman (ESC ( J) apart from it; the converters set it for a
   // Unicode source, where \ and ~ are unambiguous.
   bool ascii_one_byte = false;
+  bool big_endian = false;   // UTF-16 input without a byte-order mark is big-endian
   Path path = Path::words;
 };
 

@@ -260,6 +260,7 @@ class FileWalk {
     }
     const bool filter = item.kind == ItemKind::standard_input;
     Code source = source_of(settings_);
+    big_endian_ = false;
     // What a pipe's text began with and went out as it came (see pass_plain_start).
     int64_t passed = 0;
     if (filter && in->kind == StreamKind::pipe && (settings_ & (SOURCE_FORCED | STRICT)) == 0 &&
@@ -399,7 +400,7 @@ class FileWalk {
     // Not Japanese: what the text seems to be in place of how sure.
     const char* after = answer.code == Recognised::not_japanese ? foreign_name(answer.foreign)
                                                                 : certainty_name(answer.certainty);
-    const std::string line = shown_name(name) + ": " + recognised_name(answer.code) + " (" + after + ")\n";
+    const std::string line = shown_name(name) + ": " + answer_name(answer) + " (" + after + ")\n";
     // A report for scripts: LF alone, whatever -l says.
     TextStream* out = std_out();
     const bool lf_only = out->lf_only;
@@ -441,7 +442,9 @@ class FileWalk {
       return filter;
     }
     source = code_of(answer.code);
-    if (source == target_of(settings_) && !to_fullwidth(settings_)) {
+    big_endian_ = answer.order == ByteOrder::big;
+    // UTF-16 without a mark is written with one: it needs converting.
+    if (source == target_of(settings_) && !to_fullwidth(settings_) && answer.order == ByteOrder::marked) {
       print_message(MSG_NO_NEED, {name});
       return filter;
     }
@@ -491,6 +494,7 @@ class FileWalk {
     options.jis_variant = static_cast<uint8_t>(jis_variant_of(settings_));
     options.jis_forms = (settings_ & JIS_FORMS) != 0;
     options.lf_only = (settings_ & LF_LINE_ENDS) != 0;
+    options.big_endian = big_endian_;
     options.path = path_;
     return options;
   }
@@ -747,6 +751,7 @@ class FileWalk {
   const Settings settings_;
   const RunOptions& options_;
   Code source_ = Code::sjis;  // the code of the file being converted
+  bool big_endian_ = false;   // it is UTF-16 without a mark, big-endian
   std::vector<WorkItem> items_;
   OutputTree tree_;
   std::unordered_map<FileId, size_t, FileIdHash> arguments_;  // each file's first place in the run

@@ -245,10 +245,14 @@ Evidence gather_evidence(TextStream* s, Path path) {
     e.mark = byte_order_mark(in);
   }
   // Without a mark, a binary first block settles it: a file of NULs (a
-  // sparse one, say) is not read to its end.
+  // sparse one, say) is not read to its end. So do NULs where UTF-16's
+  // ASCII holds them.
   if (e.mark == ByteOrderMark::none && !stream_error(s)) {
-    e.binary = first_block_binary(s, start);
-    if (!e.binary && !stream_error(s)) {
+    const FirstBlock block = first_block(s, start);
+    e.unmarked_utf16 = block.utf16;
+    e.unmarked_certainty = block.utf16_certainty;
+    e.binary = block.binary && block.utf16 == ByteOrder::marked;
+    if (!block.binary && !stream_error(s)) {
       ByteReader in(s);
       Gatherer(path).run(in, e);
     }

@@ -27,6 +27,10 @@ struct Evidence {
   ByteOrderMark mark = ByteOrderMark::none;
   bool unreadable = false;      // a read error
   bool binary = false;          // the first block is binary: nothing more is read
+  // The first block holds NULs as UTF-16 text without a mark does, in this
+  // order, how sure that is; nothing more is read.
+  ByteOrder unmarked_utf16 = ByteOrder::marked;
+  Certainty unmarked_certainty = Certainty::certain;
   bool eight_bit = false;       // a byte of 0x80 or more
   bool jis_first = false;       // a JIS sign came before any 8-bit byte
   bool whole = true;            // read to the end (not settled early)

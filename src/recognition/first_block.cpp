@@ -21,33 +21,111 @@ constexpr Signature SIGNATURES[] = {
     {"\xFF\xD8\xFF", 3},                       // JPEG
 };
 
-}  // namespace
-
-bool binary_start(const unsigned char* p, size_t n) {
-  if (std::memchr(p, 0, n) != nullptr) return true;
+// Whether the bytes begin with a binary format's signature.
+bool signature_start(const unsigned char* p, size_t n) {
   for (const Signature& sig : SIGNATURES)
     if (n >= sig.length && std::memcmp(p, sig.bytes, sig.length) == 0) return true;
   return false;
 }
 
-bool first_block_binary(TextStream* s, int64_t start) {
+// Margin (in half bits) between the costs of two valid orders that makes
+// the cheaper one likely.
+constexpr uint64_t LIKELY_ORDER_MARGIN = 20;
+
+// A block with a NUL but no signature may be UTF-16 without a mark.
+FirstBlock with_nul(bool nul, bool signature, const UnmarkedUtf16& utf16) {
+  FirstBlock block;
+  block.binary = nul || signature;
+  if (nul && !signature) {
+    block.utf16 = utf16.order();
+    block.utf16_certainty = utf16.certainty();
+  }
+  return block;
+}
+
+}  // namespace
+
+void UnmarkedUtf16::Reading::take(unsigned unit) {
+  if (!tally.valid) return;
+  if (high_surrogate != 0) {
+    high_surrogate = 0;
+    if (unit < 0xDC00 || unit > 0xDFFF) return tally.refuse();
+    return tally.take(CharClass::symbol, UNLISTED_SYMBOL_COST);
+  }
+  if (unit < 0x20) {
+    if (unit != '\t' && unit != '\n' && unit != '\f' && unit != '\r') return tally.refuse();
+    return tally.take_ascii();
+  }
+  if (unit < 0x7F) return tally.take_ascii();
+  if (unit < 0xA0 || (unit >= 0xDC00 && unit <= 0xDFFF) || unit >= 0xFFFE) return tally.refuse();
+  if (unit >= 0xD800 && unit <= 0xDBFF) {
+    high_surrogate = unit;
+    return;
+  }
+  if (unit >= 0xFF61 && unit <= 0xFF9F) return tally.take(CharClass::halfkana, halfkana_cost(unit));
+  const uint16_t jis = unit > 0x24F ? unicode_to_jis(unit) : 0;
+  if (unit > 0x24F && (jis == 0 || jis_char_cost(jis) == 0)) ++unlisted;
+  tally.take(char_class(unit), unicode_cost(unit));
+}
+
+bool UnmarkedUtf16::text(const Reading& r) const {
+  return r.tally.valid && r.unlisted * UNLISTED_SHARE <= units_;
+}
+
+void UnmarkedUtf16::feed(const unsigned char* p, size_t n) {
+  for (const unsigned char* const end = p + n; p < end; ++p) {
+    if (held_ < 0) {
+      held_ = *p;
+      continue;
+    }
+    const auto first = static_cast<unsigned>(held_);
+    held_ = -1;
+    little_.take(static_cast<unsigned>(*p) << 8 | first);
+    big_.take(first << 8 | *p);
+    ++units_;
+    if (!little_.tally.valid && !big_.tally.valid) return;
+  }
+}
+
+ByteOrder UnmarkedUtf16::order() const {
+  if (units_ < LEAST_UNITS) return ByteOrder::marked;
+  const bool little = text(little_), big = text(big_);
+  if (little && big) return big_.tally.cost < little_.tally.cost ? ByteOrder::big : ByteOrder::little;
+  return little ? ByteOrder::little : big ? ByteOrder::big : ByteOrder::marked;
+}
+
+Certainty UnmarkedUtf16::certainty() const {
+  if (!text(little_) || !text(big_)) return Certainty::certain;
+  const uint64_t a = little_.tally.cost, b = big_.tally.cost;
+  return (a > b ? a - b : b - a) >= LIKELY_ORDER_MARGIN ? Certainty::likely : Certainty::guess;
+}
+
+bool binary_start(const unsigned char* p, size_t n) {
+  return std::memchr(p, 0, n) != nullptr || signature_start(p, n);
+}
+
+FirstBlock first_block(TextStream* s, int64_t start) {
+  UnmarkedUtf16 utf16;
   const int c = read_byte(s);
   // No text, and no 0x1A that ended it at once: nothing is stored.
-  if (c == EOF && !s->sub_met) return false;
+  if (c == EOF && !s->sub_met) return {};
   // A named file's first block is in hand as it will be converted; unless a
   // 0x1A ended the text in it, the bytes in hand are the stored ones but for
   // CR LF folded, which no signature holds.
   if (c != EOF && s->kind != StreamKind::memory && !s->sub_met) {
     const unsigned char* const from = s->next - 1;
-    const bool binary = binary_start(from, static_cast<size_t>(s->limit - from));
+    const auto n = static_cast<size_t>(s->limit - from);
+    const bool nul = std::memchr(from, 0, n) != nullptr;
+    if (nul) utf16.feed(from, n);
+    const bool signature = signature_start(from, n);
     unread_byte(c, s);
-    return binary;
+    return with_nul(nul, signature, utf16);
   }
   // Otherwise the block is read again as stored, and the text again after
   // it: a memory stream to the full block, any other to its first read.
   const bool text = s->text;
   s->text = false;
-  bool binary = false;
+  bool nul = false, signature = false;
   if (stream_seek(s, start, 0) == 0) {
     unsigned char head[8];  // enough for the longest signature
     size_t seen = 0;
@@ -57,18 +135,19 @@ bool first_block_binary(TextStream* s, int64_t start) {
       --s->next;  // the byte is in the block, which is looked at whole
       const size_t n = std::min(static_cast<size_t>(s->limit - s->next), FIRST_BLOCK - seen);
       if (seen < sizeof head) std::memcpy(head + seen, s->next, std::min(n, sizeof head - seen));
-      binary = std::memchr(s->next, 0, n) != nullptr;
+      nul = nul || std::memchr(s->next, 0, n) != nullptr;
+      utf16.feed(s->next, n);
       s->next += n;
       seen += n;
-    } while (!binary && s->kind == StreamKind::memory && seen < FIRST_BLOCK);
-    binary = binary || binary_start(head, std::min(seen, sizeof head));
+    } while (s->kind == StreamKind::memory && seen < FIRST_BLOCK);
+    signature = signature_start(head, std::min(seen, sizeof head));
   }
   s->text = text;
   if (stream_seek(s, start, 0) != 0) {
     s->failed = true;
     s->error_code = last_error;
   }
-  return binary;
+  return with_nul(nul, signature, utf16);
 }
 
 }  // namespace kotran

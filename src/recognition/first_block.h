@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "recognition/readings.h"
+#include "recognition/recognised.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
@@ -19,11 +21,53 @@ inline constexpr size_t FIRST_BLOCK = 64 * 1024;
 // PDF file at their start.
 bool binary_start(const unsigned char* p, size_t n);
 
-// Whether the first block of the stream, from start (the start of the
-// file, where the stream stands, as stream_tell gave it before any block
-// was read), is binary, looked at as stored: a 0x1A that ends the text does
-// not hide what follows it. The stream is left where it was; on a read
-// error it is marked failed and the answer is false.
-bool first_block_binary(TextStream* s, int64_t start);
+// UTF-16 without a byte-order mark, whose ASCII holds a NUL in every
+// character: the stored bytes read in both orders at once, each order valid
+// while every unit is a character that text holds (no NUL, no control but
+// tab, line ends and form feed, no lone surrogate) and scored by the model.
+// ASCII text with a stray NUL reads in either order as characters that
+// Japanese text never writes.
+class UnmarkedUtf16 {
+ public:
+  // Fewer units than this are too few to tell text from binary bytes.
+  static constexpr uint64_t LEAST_UNITS = 4;
+  // Japanese text writes a character beyond ASCII, Latin letters and JIS
+  // X 0208 in fewer than one unit of this many.
+  static constexpr uint64_t UNLISTED_SHARE = 16;
+
+  void feed(const unsigned char* p, size_t n);
+  // The order the bytes read as text in, and how sure that is: the only
+  // valid one, or the cheaper of two; marked where they read as no text.
+  ByteOrder order() const;
+  Certainty certainty() const;
+
+ private:
+  struct Reading {
+    ReadingTally tally;
+    unsigned high_surrogate = 0;
+    uint64_t unlisted = 0;  // characters beyond ASCII that Japanese text does not write
+    void take(unsigned unit);
+  };
+  // The order reads as text: valid, and almost every character one that
+  // Japanese text writes.
+  bool text(const Reading& r) const;
+  Reading little_, big_;
+  uint64_t units_ = 0;
+  int held_ = -1;  // the first byte of a unit, where a block ended after it
+};
+
+// What the first block of a file shows as stored.
+struct FirstBlock {
+  bool binary = false;                 // a NUL in it, or a binary format's signature at its start
+  ByteOrder utf16 = ByteOrder::marked;  // a NUL in it, no signature, and text in UTF-16 of this order
+  Certainty utf16_certainty = Certainty::certain;
+};
+
+// The first block of the stream, from start (the start of the file, where
+// the stream stands, as stream_tell gave it before any block was read),
+// looked at as stored: a 0x1A that ends the text does not hide what follows
+// it. The stream is left where it was; on a read error it is marked failed
+// and the block is taken for no binary.
+FirstBlock first_block(TextStream* s, int64_t start);
 
 }  // namespace kotran

@@ -144,6 +144,14 @@ class EucReading {
 class SjisReading {
  public:
   ReadingTally tally;
+  // Half-width katakana of 0xA1-0xBF (the punctuation, the small letters,
+  // the long vowel mark and ｱ-ｿ) and of 0xC0-0xDF (ﾀ-ﾟ). Japanese never
+  // writes the latter alone for long; KOI8-R's small Cyrillic letters are
+  // just these bytes.
+  uint64_t early_kana = 0, late_kana = 0;
+  // Lead bytes 0x81-0x9F, which most Shift-JIS text is full of and EUC text
+  // (read as Shift-JIS) lacks but for SS2, SS3 and stray bytes.
+  uint64_t low_leads = 0;
 
   bool at_rest() const { return first_ == 0; }
 
@@ -154,8 +162,12 @@ class SjisReading {
       return take_pair(static_cast<uint16_t>(lead << 8 | b));
     }
     if (b < 0x80) return tally.take_ascii();
-    if (b >= 0xA1 && b <= 0xDF) return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+    if (b >= 0xA1 && b <= 0xDF) {
+      ++(b >= 0xC0 ? late_kana : early_kana);
+      return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+    }
     if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+      low_leads += b <= 0x9F;
       first_ = b;
       return;
     }

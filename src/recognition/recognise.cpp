@@ -1,17 +1,53 @@
 #include "recognition/recognise.h"
 
 #include "recognition/detect_code.h"
+#include "recognition/invalid_places.h"
 
 namespace kotran {
+
+// EUC text read as Shift-JIS has fewer than one lead byte below 0xA0 in this
+// many characters.
+inline constexpr uint64_t EUC_LIKE_SHARE = 8;
 
 Recognition recognise_code(TextStream* in, Path path) {
   if (in == nullptr) return {Recognised::unreadable, Certainty::certain};
   const int64_t start = stream_tell(in);
   const Evidence e = gather_evidence(in, path);
-  return decide(e, [&] {
+  Recognition r = decide(e, [&] {
     stream_seek(in, start, 0);
     return detect_code(in, path);
   });
+  // Valid in no code: the legacy reading with far fewer invalid places,
+  // the rest scored by the model, rather than the first decisive sign. So
+  // too where EUC is invalid and Shift-JIS (EUC's bytes read as half-width
+  // katakana and rare pairs) won: one stray byte in EUC text is still EUC,
+  // though not valid text.
+  const bool legacy = r.code == Recognised::euc || r.code == Recognised::sjis;
+  const bool foreign = r.code == Recognised::not_japanese && r.foreign != Foreign::binary && r.foreign != Foreign::koi8_r;
+  // (Shift-JIS text, with its many lead bytes below 0xA0, is not read again.)
+  const bool euc_like = e.sjis.low_leads * EUC_LIKE_SHARE <= e.sjis.tally.characters;
+  const bool euc_lost = (r.code == Recognised::sjis || foreign) && !e.euc.tally.valid && euc_like;
+  if ((r.certainty == Certainty::not_valid && legacy) || euc_lost) {
+    stream_seek(in, start, 0);
+    const InvalidPlaces places = count_invalid_places(in);
+    // Text of another language only where it reads far better so than EUC
+    // with its invalid places too.
+    if (foreign) {
+      Evidence with_places = e;
+      with_places.japanese_window_cost = std::min(e.japanese_window_cost, places.euc_cost);
+      if (foreign_language(with_places) != Foreign::none) return r;
+    }
+    switch (places.favours(LIKELY_MARGIN)) {
+      case InvalidPlaces::Favours::euc: r = {Recognised::euc, Certainty::not_valid}; break;
+      case InvalidPlaces::Favours::sjis:
+        // Text of another language stays so: it was weighed against a
+        // valid Shift-JIS reading already.
+        if (!foreign) r.code = Recognised::sjis;
+        break;
+      case InvalidPlaces::Favours::none: break;
+    }
+  }
+  return r;
 }
 
 }  // namespace kotran

@@ -22,6 +22,9 @@ inline constexpr uint64_t LIKELY_MARGIN = 20;
 // against four half-width katakana, say), EUC is the likelier: the EUC
 // reading is counted this much cheaper.
 inline constexpr uint64_t EUC_PREFERENCE = 8;
+// Half-width katakana of ﾀ-ﾟ, this many, and fewer than one of ｡-ｿ in this
+// many of them, are Cyrillic in KOI8-R.
+inline constexpr uint64_t CYRILLIC_KANA = 16;
 
 // The language a text of another language seems to be: the cheapest of
 // the foreign readings that are the evidence (see PairReading::decides);
@@ -47,6 +50,8 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
   if (e.unreadable) return {unreadable, Certainty::certain};
   if (e.mark == ByteOrderMark::utf8) return {utf8, Certainty::certain};
   if (e.mark == ByteOrderMark::utf16) return {utf16, Certainty::certain};
+  if (e.unmarked_utf16 != ByteOrder::marked)
+    return {utf16, e.unmarked_certainty, Foreign::none, e.unmarked_utf16};
   if (e.binary) return {not_japanese, Certainty::certain, Foreign::binary};
   if (e.jis_first) return {jis, Certainty::certain};
   if (!e.eight_bit) return {ascii, Certainty::certain};
@@ -76,6 +81,11 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
   }
   // Text of another language: only on its own evidence, however the Japanese readings fare.
   if (const Foreign f = foreign_language(e); f != Foreign::none) return {not_japanese, Certainty::likely, f};
+  // Russian in KOI8-R: its small letters read as Shift-JIS are half-width
+  // katakana of ﾀ-ﾟ alone, which Japanese does not write for long.
+  // (Its ё, 0xA3, reads as ｣, but seldom.)
+  if (e.sjis.late_kana >= CYRILLIC_KANA && e.sjis.early_kana * CYRILLIC_KANA <= e.sjis.late_kana)
+    return {not_japanese, Certainty::likely, Foreign::koi8_r};
   if (euc_reading.valid != sjis_reading.valid) return {euc_reading.valid ? euc : sjis, Certainty::certain};
   // User-defined characters make many an EUC text valid Shift-JIS as well: a
   // reading that needs none is the one, where the other needs them.

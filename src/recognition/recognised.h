@@ -39,6 +39,7 @@ enum class Foreign : uint8_t {
   euc_kr,  // Korean in EUC-KR
   gbk,     // Simplified Chinese in GBK (GB2312)
   big5,    // Traditional Chinese in Big5
+  koi8_r,  // Russian in KOI8-R
 };
 
 // "binary", ..., as -g reports it after "not Japanese".
@@ -48,9 +49,14 @@ constexpr const char* foreign_name(Foreign f) {
     case Foreign::euc_kr: return "EUC-KR?";
     case Foreign::gbk: return "GBK?";
     case Foreign::big5: return "Big5?";
+    case Foreign::koi8_r: return "KOI8-R?";
     default: return "";
   }
 }
+
+// The order of UTF-16 text: as its byte-order mark gives, or, without one,
+// as the text reads best.
+enum class ByteOrder : uint8_t { marked, little, big };
 
 // How sure an answer is.
 enum class Certainty : uint8_t {
@@ -74,8 +80,16 @@ struct Recognition {
   Recognised code = Recognised::unreadable;
   Certainty certainty = Certainty::certain;
   Foreign foreign = Foreign::none;  // with not_japanese: what the text seems to be
+  ByteOrder order = ByteOrder::marked;  // with utf16: the order of a text without a mark
 
   friend bool operator==(const Recognition&, const Recognition&) = default;
 };
+
+// The code of an answer as -g reports it: UTF-16 without a mark by its order.
+constexpr const char* answer_name(const Recognition& r) {
+  if (r.code == Recognised::utf16 && r.order != ByteOrder::marked)
+    return r.order == ByteOrder::big ? "UTF-16BE" : "UTF-16LE";
+  return recognised_name(r.code);
+}
 
 }  // namespace kotran

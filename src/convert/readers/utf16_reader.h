@@ -1,5 +1,5 @@
-// Reading UTF-16, in the order its byte-order mark gives (little-endian
-// without one), a code unit of two bytes at a time. CR LF is one line end, as
+// Reading UTF-16, in the order its byte-order mark gives (without one, the
+// order recognition found, else little-endian), a code unit of two bytes at a time. CR LF is one line end, as
 // the text streams fold it for the byte codes (a UTF-16 stream is read
 // unfolded); a surrogate pair is one character; a lone surrogate, and a byte
 // left alone at the end, is replaced. Characters go to the writer as from
@@ -23,12 +23,14 @@ struct Utf16Reader {
   // The whole text is read by the byte loop, whatever the path.
   template <Path, class Writer>
   static void run(ByteReader& in, Writer w, const ConvertOptions& options) {
-    bool big_endian = false;
+    bool big_endian = options.big_endian;
     const int b0 = in.get();
     const int b1 = b0 == EOF ? EOF : in.get();
     if (b0 == 0xFE && b1 == 0xFF) {
       big_endian = true;
-    } else if (!(b0 == 0xFF && b1 == 0xFE)) {
+    } else if (b0 == 0xFF && b1 == 0xFE) {
+      big_endian = false;
+    } else {
       in.unget(b1);
       in.unget(b0);
     }
