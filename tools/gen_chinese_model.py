@@ -32,15 +32,11 @@ dpkg-deb; the output is deterministic.
 """
 
 import argparse
-import hashlib
-import html
-import io
 import math
 import os
-import re
-import subprocess
 import sys
-import tarfile
+
+from debian_pages import fetch, html_pages
 
 CORPUS_VERSION = "2.100"
 CORPORA = {
@@ -82,40 +78,6 @@ LAYOUTS = {
 }
 
 OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "recognition", "chinese_model.cpp")
-
-
-def cache_dir():
-    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.path.join(base, "kotran")
-
-
-def fetch(package):
-    directory = cache_dir()
-    os.makedirs(directory, exist_ok=True)
-    path = os.path.join(directory, f"{package}_{CORPUS_VERSION}_all.deb")
-    if not os.path.exists(path):
-        subprocess.run(["apt-get", "download", f"{package}={CORPUS_VERSION}"], cwd=directory, check=True,
-                       stdout=subprocess.DEVNULL)
-    return path
-
-
-def read_corpus(deb, sha256):
-    """The pages' text, one string a page, in name order, markup dropped."""
-    data = open(deb, "rb").read()
-    digest = hashlib.sha256(data).hexdigest()
-    if digest != sha256:
-        sys.exit(f"{deb}: SHA-256 {digest}, expected {sha256}")
-    tar = subprocess.run(["dpkg-deb", "--fsys-tarfile", deb], check=True, stdout=subprocess.PIPE).stdout
-    pages = []
-    with tarfile.open(fileobj=io.BytesIO(tar)) as archive:
-        for member in sorted(archive.getmembers(), key=lambda m: m.name):
-            if not member.isfile() or not member.name.endswith(".html"):
-                continue
-            text = archive.extractfile(member).read().decode("utf-8", errors="replace")
-            text = re.sub(r"(?s)<(script|style).*?</\1>", "", text)
-            text = html.unescape(re.sub(r"<[^>]+>", " ", text))
-            pages.append(re.sub(r"[ \t]+", " ", text))
-    return pages
 
 
 def cost(p):
@@ -195,7 +157,7 @@ def main():
     given = {"gbk": args.corpus_cn, "big5": args.corpus_tw}
     models = {}
     for key, (package, sha256) in CORPORA.items():
-        models[key] = build(LAYOUTS[key], read_corpus(given[key] or fetch(package), sha256))
+        models[key] = build(LAYOUTS[key], html_pages(given[key] or fetch(package, CORPUS_VERSION), sha256))
     text = render(models)
     if args.check:
         current = open(args.output, encoding="utf-8").read() if os.path.exists(args.output) else ""

@@ -31,15 +31,11 @@ dpkg-deb; the output is deterministic.
 """
 
 import argparse
-import hashlib
-import html
-import io
 import math
 import os
-import re
-import subprocess
 import sys
-import tarfile
+
+from debian_pages import fetch, html_pages
 
 CORPUS_PACKAGE = "debian-faq-ko"
 CORPUS_VERSION = "11.1"
@@ -53,41 +49,6 @@ CLASSES = ["ascii", "hangul", "other"]
 MAX_COST = 255
 
 OUTPUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "src", "recognition", "korean_model.cpp")
-
-
-def cache_dir():
-    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.path.join(base, "kotran")
-
-
-def fetch_corpus():
-    """The package file, downloaded once into the cache."""
-    directory = cache_dir()
-    os.makedirs(directory, exist_ok=True)
-    path = os.path.join(directory, f"{CORPUS_PACKAGE}_{CORPUS_VERSION}_all.deb")
-    if not os.path.exists(path):
-        subprocess.run(["apt-get", "download", f"{CORPUS_PACKAGE}={CORPUS_VERSION}"], cwd=directory,
-                       check=True, stdout=subprocess.DEVNULL)
-    return path
-
-
-def read_corpus(deb):
-    """The FAQ's text, one string a page, in name order, markup dropped."""
-    data = open(deb, "rb").read()
-    digest = hashlib.sha256(data).hexdigest()
-    if digest != CORPUS_SHA256:
-        sys.exit(f"{deb}: SHA-256 {digest}, expected {CORPUS_SHA256}")
-    tar = subprocess.run(["dpkg-deb", "--fsys-tarfile", deb], check=True, stdout=subprocess.PIPE).stdout
-    pages = []
-    with tarfile.open(fileobj=io.BytesIO(tar)) as archive:
-        for member in sorted(archive.getmembers(), key=lambda m: m.name):
-            if not member.isfile() or not member.name.endswith(".html"):
-                continue
-            text = archive.extractfile(member).read().decode("utf-8", errors="replace")
-            text = re.sub(r"(?s)<(script|style).*?</\1>", "", text)
-            text = html.unescape(re.sub(r"<[^>]+>", " ", text))
-            pages.append(re.sub(r"[ \t]+", " ", text))
-    return pages
 
 
 def units(data):
@@ -167,7 +128,7 @@ def main():
     parser.add_argument("--check", action="store_true")
     parser.add_argument("--corpus")
     args = parser.parse_args()
-    text = render(*build(read_corpus(args.corpus or fetch_corpus())))
+    text = render(*build(html_pages(args.corpus or fetch(CORPUS_PACKAGE, CORPUS_VERSION), CORPUS_SHA256)))
     if args.check:
         current = open(args.output, encoding="utf-8").read() if os.path.exists(args.output) else ""
         if current != text:
