@@ -96,7 +96,7 @@ int OutputTree::folder_for(const std::string& relative) {
     fd = absolute ? open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
       set_last_error_from_errno(errno);
-      failed_ = absolute ? "/" : ".";
+      failed_.assign(1, absolute ? '/' : '.');
       return -1;
     }
     path.assign(absolute ? 1 : 0, '/');
