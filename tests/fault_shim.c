@@ -416,6 +416,22 @@ static int is_temporary_create(const char *path, int flags) {
     }                                                                                                    \
   } while (0)
 
+/* An exclusive create of a .kotran- name relative to a folder is the
+ * temporary an output is written to, as mkostemp makes one; any other open
+ * relative to a folder is an open of the file name names. */
+#define OPENAT_FAULT(name, path, flags)                 \
+  do {                                                  \
+    if (is_temporary_create((path), (flags))) {         \
+      error = fault_for(CALL_MKOSTEMP, (name), -1);     \
+      if (error != 0) {                                 \
+        errno = error;                                  \
+        return -1;                                      \
+      }                                                 \
+    } else {                                            \
+      OPEN_FAULT((name), (flags));                      \
+    }                                                   \
+  } while (0)
+
 static int opened(int fd, const char *path) {
   if (fd >= 0) remember_fd(fd, path);
   return fd;
@@ -461,15 +477,7 @@ int openat(int dirfd, const char *path, int flags, ...) {
   {
     char full[8192 + 16];
     const char *name = at_name(full, 8192, dirfd, path);
-    if (is_temporary_create(path, flags)) {
-      error = fault_for(CALL_MKOSTEMP, name, -1);
-      if (error != 0) {
-        errno = error;
-        return -1;
-      }
-    } else {
-      OPEN_FAULT(name, flags);
-    }
+    OPENAT_FAULT(name, path, flags);
     RESOLVE(real_openat, "openat");
     return opened(real_openat(dirfd, path, flags, mode), OPENED_NAME(name, flags));
   }
@@ -487,15 +495,7 @@ int openat64(int dirfd, const char *path, int flags, ...) {
   {
     char full[8192 + 16];
     const char *name = at_name(full, 8192, dirfd, path);
-    if (is_temporary_create(path, flags)) {
-      error = fault_for(CALL_MKOSTEMP, name, -1);
-      if (error != 0) {
-        errno = error;
-        return -1;
-      }
-    } else {
-      OPEN_FAULT(name, flags);
-    }
+    OPENAT_FAULT(name, path, flags);
     RESOLVE(real_openat64, "openat64");
     return opened(real_openat64(dirfd, path, flags, mode), OPENED_NAME(name, flags));
   }
