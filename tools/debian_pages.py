@@ -23,27 +23,35 @@ def fetch(package, version):
     """The package file, downloaded once into the cache."""
     directory = cache_dir()
     os.makedirs(directory, exist_ok=True)
-    path = os.path.join(directory, f"{package}_{version}_all.deb")
+    # apt-get download writes an epoch's colon as %3a.
+    path = os.path.join(directory, f"{package}_{version}_all.deb".replace(":", "%3a"))
     if not os.path.exists(path):
         subprocess.run(["apt-get", "download", f"{package}={version}"], cwd=directory, check=True,
                        stdout=subprocess.DEVNULL)
     return path
 
 
-def html_pages(deb, sha256):
-    """The text of the package's HTML pages, one string a page, in name order, markup dropped."""
+def members(deb, sha256):
+    """(name, bytes) of each file the package holds, in name order, after its SHA-256 is checked."""
     data = open(deb, "rb").read()
     digest = hashlib.sha256(data).hexdigest()
     if digest != sha256:
         sys.exit(f"{deb}: SHA-256 {digest}, expected {sha256}")
     tar = subprocess.run(["dpkg-deb", "--fsys-tarfile", deb], check=True, stdout=subprocess.PIPE).stdout
-    pages = []
     with tarfile.open(fileobj=io.BytesIO(tar)) as archive:
         for member in sorted(archive.getmembers(), key=lambda m: m.name):
-            if not member.isfile() or not member.name.endswith(".html"):
-                continue
-            text = archive.extractfile(member).read().decode("utf-8", errors="replace")
-            text = re.sub(r"(?s)<(script|style).*?</\1>", "", text)
-            text = html.unescape(re.sub(r"<[^>]+>", " ", text))
-            pages.append(re.sub(r"[ \t]+", " ", text))
+            if member.isfile():
+                yield member.name, archive.extractfile(member).read()
+
+
+def html_pages(deb, sha256):
+    """The text of the package's HTML pages, one string a page, in name order, markup dropped."""
+    pages = []
+    for name, data in members(deb, sha256):
+        if not name.endswith(".html"):
+            continue
+        text = data.decode("utf-8", errors="replace")
+        text = re.sub(r"(?s)<(script|style).*?</\1>", "", text)
+        text = html.unescape(re.sub(r"<[^>]+>", " ", text))
+        pages.append(re.sub(r"[ \t]+", " ", text))
     return pages

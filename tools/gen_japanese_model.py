@@ -40,15 +40,13 @@ dpkg-deb; the output is deterministic.
 import argparse
 import collections
 import gzip
-import hashlib
-import io
 import math
 import os
 import re
-import subprocess
 import sys
-import tarfile
 import unicodedata
+
+from debian_pages import fetch, members
 
 CORPUS_PACKAGE = "manpages-ja"
 CORPUS_VERSION = "0.5.0.0.20221215+dfsg-1"
@@ -88,38 +86,10 @@ def class_of(u):
     return "symbol"
 
 
-def cache_dir():
-    base = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
-    return os.path.join(base, "kotran")
-
-
-def fetch_corpus():
-    """The package file, downloaded once into the cache."""
-    directory = cache_dir()
-    os.makedirs(directory, exist_ok=True)
-    name = f"{CORPUS_PACKAGE}_{CORPUS_VERSION}_all.deb".replace(":", "%3a")
-    path = os.path.join(directory, name)
-    if not os.path.exists(path):
-        subprocess.run(["apt-get", "download", f"{CORPUS_PACKAGE}={CORPUS_VERSION}"], cwd=directory,
-                       check=True, stdout=subprocess.DEVNULL)
-    return path
-
-
 def read_corpus(deb):
     """The man pages' text, one string a page, in name order."""
-    data = open(deb, "rb").read()
-    digest = hashlib.sha256(data).hexdigest()
-    if digest != CORPUS_SHA256:
-        sys.exit(f"{deb}: SHA-256 {digest}, expected {CORPUS_SHA256}")
-    tar = subprocess.run(["dpkg-deb", "--fsys-tarfile", deb], check=True, stdout=subprocess.PIPE).stdout
-    pages = []
-    with tarfile.open(fileobj=io.BytesIO(tar)) as archive:
-        for member in sorted(archive.getmembers(), key=lambda m: m.name):
-            if not member.isfile() or "/man/ja/" not in member.name or not member.name.endswith(".gz"):
-                continue
-            raw = gzip.decompress(archive.extractfile(member).read())
-            pages.append(plain_text(raw.decode("utf-8", errors="replace")))
-    return pages
+    return [plain_text(gzip.decompress(data).decode("utf-8", errors="replace"))
+            for name, data in members(deb, CORPUS_SHA256) if "/man/ja/" in name and name.endswith(".gz")]
 
 
 ROFF_ESCAPE = re.compile(r"\\(f(\[[^]]*\]|\(..|.)|\(..|\*(\(..|.)|s[-+]?\d|[-&|^ e])")
@@ -304,7 +274,7 @@ def main():
     parser.add_argument("--check", action="store_true", help="exit 1 if the committed file is stale")
     parser.add_argument("--corpus", help="the manpages-ja package file to train on")
     args = parser.parse_args()
-    text = render(build(read_corpus(args.corpus or fetch_corpus())))
+    text = render(build(read_corpus(args.corpus or fetch(CORPUS_PACKAGE, CORPUS_VERSION))))
     if args.check:
         with open(args.output, encoding="utf-8") as f:
             if f.read() != text:
