@@ -7,16 +7,17 @@
 
 The files are cut at line ends from the Shift-JIS corpus of bench/run.py (same
 generator, same cache) and kept in the work directory. Every kotran given
-converts all of them Shift-JIS -> UTF-8 in one process, in five ways: outputs
+converts all of them Shift-JIS -> UTF-8 in one process, in six ways: outputs
 beside the inputs, -c to /dev/null, --out-dir=DIR (DIR made afresh for each
 run), --in-place (on a fresh copy of the files for each run, the copy not
-timed) and --jobs=2 with outputs beside; kotran, iconv, nkf and /bin/true are
+timed), --jobs=2 with outputs beside, and -r --out-dir=DIR given the fresh
+copy's folder (the walk of the tree timed too); kotran, iconv, nkf and /bin/true are
 also run once per file through xargs, on a sample of the files. Before any
 timing, each kotran's outputs in every way are checked byte for byte against
 iconv's, and the folders for files left or missing.
 
 The ratios that say what the ways cost against each other (--out-dir,
---in-place and --jobs=2 over outputs beside; one process over iconv and nkf
+--in-place, --jobs=2 and -r --out-dir over outputs beside; one process over iconv and nkf
 run per file) and the project's goals for them are printed under the table.
 
 Python 3 standard library only. See bench/README.md.
@@ -50,6 +51,7 @@ RATIOS = [
     ("--out-dir=DIR / beside", "out-dir", ("self", "beside")),
     ("--in-place / beside", "in-place", ("self", "beside")),
     ("--jobs=2 / beside", "jobs2", ("self", "beside")),
+    ("-r --out-dir=DIR / beside", "tree-out-dir", ("self", "beside")),
     ("one process, beside / iconv per file", "beside", ("peer", "iconv")),
     ("one process, beside / nkf per file", "beside", ("peer", "nkf")),
     ("one process, -c -u / iconv per file", "null", ("peer", "iconv")),
@@ -172,8 +174,15 @@ class Mode:
     runs in (the file names given are relative to it), and where the output of
     a file lands (None: standard output)."""
 
-    def __init__(self, key, label, words, cwd, output):
+    def __init__(self, key, label, words, cwd, output, copy=False, tree=None):
         self.key, self.label, self.words, self.cwd, self.output = key, label, words, cwd, output
+        # copy: runs on a fresh copy of the files; tree: the one folder named (with -r) instead of the files
+        self.copy, self.tree = copy, tree
+
+    def argvs(self, exe, batches):
+        if self.tree is not None:
+            return [[exe] + self.words + [self.tree]]
+        return [[exe] + self.words + b for b in batches]
 
 
 class Place:
@@ -192,7 +201,9 @@ class Place:
             Mode("null", "-c -u, null", ["-c", "-u"], d, None),
             Mode("out-dir", "-u --out-dir=DIR (fresh)", ["-u", f"--out-dir={out}"], d,
                  lambda n: out / (n[:-4] + ".utf8")),
-            Mode("in-place", "-u --in-place (fresh copy)", ["-u", "--in-place"], cp, lambda n: cp / n),
+            Mode("in-place", "-u --in-place (fresh copy)", ["-u", "--in-place"], cp, lambda n: cp / n, copy=True),
+            Mode("tree-out-dir", "-u -r --out-dir=DIR over the copy's folder", ["-u", "-r", f"--out-dir={out}"],
+                 cp.parent, lambda n: out / cp.name / (n[:-4] + ".utf8"), copy=True, tree=cp.name),
             Mode("jobs2", "-u --jobs=2, files beside", ["-u", "--jobs=2"], d, beside),
         ]
 
@@ -234,11 +245,11 @@ def check_kotran(exe, place, batches, reference, err):
     names, d = place.names, place.d
     for mode in place.modes():
         what = f"{exe} {' '.join(mode.words)}"
-        place.reset(copy=mode.key == "in-place")
+        place.reset(copy=mode.copy)
         before = {"files": tree(d), "DIR": tree(place.out_dir), "copy": tree(place.copy_dir)}
         out = d.parent / "small-files-check.out"
         os.chdir(mode.cwd)
-        r = run_batches([[exe] + mode.words + b for b in batches], out if mode.output is None else os.devnull, err)
+        r = run_batches(mode.argvs(exe, batches), out if mode.output is None else os.devnull, err)
         os.chdir(d)
         if r.status != 0:
             failures.append(f"{what}: exit {r.status}: {last_line(err)}")
@@ -261,7 +272,9 @@ def check_kotran(exe, place, batches, reference, err):
             after = tree(path)
             want = set(before[folder])
             if mode.output is not None:  # --in-place's outputs take their inputs' names
-                want |= {mode.output(n).name for n in names if mode.output(n).parent == path}
+                want |= {str(mode.output(n).relative_to(path)) for n in names if mode.output(n).is_relative_to(path)}
+                if mode.tree is not None and folder == "DIR":  # -r makes the tree's folder under DIR
+                    want.add(mode.tree)
             extra, gone = sorted(after - want), sorted(want - after)
             if extra or gone:
                 failures.append(f"{what}: in the {folder} folder {len(extra)} unexpected entries "
@@ -365,8 +378,7 @@ def main():
     for j, (lab, k) in enumerate(zip(labels, kotrans)):
         for m in place.modes():
             rows.append({"tool": f"kotran {lab}", "kotran": j, "key": m.key, "mode": f"{one}, {m.label}",
-                         "files": n_all, "cwd": m.cwd, "copy": m.key == "in-place",
-                         "argvs": [[k] + m.words + b for b in batches]})
+                         "files": n_all, "cwd": m.cwd, "copy": m.copy, "argvs": m.argvs(k, batches)})
         rows.append({"tool": f"kotran {lab}", "kotran": j, "key": "per file", "mode": "per file, -c -u, null",
                      "files": n_one, "cwd": d, "argvs": per_file(k, "-c", "-u")})
     rows.append({"tool": "iconv", "kotran": None, "key": "iconv", "mode": "per file, -f CP932 -t UTF-8, null",
@@ -469,7 +481,8 @@ def main():
     para(f"{one}: all {n_all} names on the command line{'' if len(batches) == 1 else ', split'} "
          f"(ARG_MAX {arg_max}), run in the files' folder. -u writes each output beside its input; -c -u writes "
          f"to /dev/null; --out-dir=DIR writes under {place.out_dir}, removed before each run; --in-place "
-         f"replaces the files of {place.copy_dir}, a fresh copy made before each run; --jobs=2 writes beside. "
+         f"replaces the files of {place.copy_dir}, a fresh copy made before each run; --jobs=2 writes beside; -r --out-dir=DIR is given "
+         f"that copy's folder alone and writes under DIR/{place.copy_dir.name}. "
          "Outputs are removed, copies made and the file systems synced before each run, untimed.")
     para(f"per file: xargs -0 -n 1 starts one process for each of the first {n_one} files"
          f"{' only, to stay within time' if n_one < n_all else ''}; output to /dev/null. /bin/true shows "
