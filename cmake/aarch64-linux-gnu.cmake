@@ -1,6 +1,7 @@
 # Cross-building for 64-bit ARM with Debian's cross compiler
-# (g++-aarch64-linux-gnu), the tests run under qemu-user with the target's
-# libraries from /usr/aarch64-linux-gnu (tools/setup.sh arm64 installs both):
+# (g++-aarch64-linux-gnu), the tests run under qemu-user with the C and C++
+# runtime of Debian's arm64 architecture, found where an arm64 machine has
+# them (tools/setup.sh arm64 installs all of it):
 #
 #   cmake -S . -B build-arm64 -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake -DKOTRAN_TESTS=ON
 #   cmake --build build-arm64 && ctest --test-dir build-arm64
@@ -13,5 +14,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# Every test program, and every kotran process a test starts, runs through this.
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
+# Every test program, and every kotran process a test starts, runs through
+# this. No -L /usr/aarch64-linux-gnu: that copy of the C library (the cross
+# compiler's) leaves a child spinning after fork under qemu-user.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)

@@ -679,6 +679,7 @@ TEST(Jobs, KilledWorkerLosesNoOtherFilesOutcome) {
 // out-of-memory message (no signal: none was sent), and every other file
 // still has exactly one outcome, those no worker took said not converted.
 TEST(Jobs, MemoryRunningOutInWorkersEndsTheRunWithEveryFileTold) {
+  SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer cannot start under a small ulimit -v";
 #endif
@@ -713,6 +714,7 @@ TEST(Jobs, MemoryRunningOutInWorkersEndsTheRunWithEveryFileTold) {
 // A shell's limit on processes leaves no room for workers: the run takes
 // the files itself, one at a time, with the same outcome.
 TEST(Jobs, NoRoomForWorkersUnderAProcessLimit) {
+  SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
   if (test::permissions_apply() || !test::can_run_as_nobody())
     GTEST_SKIP() << "needs to run as root with a user nobody (as CI does): root has no process limit";
   TempDir dir;

@@ -767,6 +767,7 @@ TEST(FaultInjectionShell, ReaderClosesThePipe) {
 constexpr int kStartFloorKiB = 3584;
 
 TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
+  SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer cannot start under a small ulimit -v";
 #endif

@@ -213,6 +213,7 @@ Measured run_measured(const std::vector<std::string>& args, const TempDir& dir, 
 // kotran converts a text of 64 MiB in under 8 MiB of memory, and needs less
 // than 1 MiB more for it than for a text of 8 MiB: to a file, and with -c.
 TEST(LargeFile, MemoryStaysSmallAndDoesNotGrowWithTheText) {
+  SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "under AddressSanitizer the shadow memory and the quarantine of freed blocks make resident sizes meaningless";
 #endif

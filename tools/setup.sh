@@ -24,12 +24,13 @@ build_packages=(cmake ninja-build g++)
 # tests of kept ACLs set with; libpython3.11-testsuite ships CPython's test
 # vectors of its Japanese codecs.
 test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet acl libpython3.11-testsuite)
-# The cross build's C++ runtime for aarch64 comes with the compiler; the
-# emulator runs its programs with the target's libraries from
-# /usr/aarch64-linux-gnu; GoogleTest is built from its Debian sources. The
-# tests' oracle, glibc's iconv, needs the target's own conversion modules:
-# the C library of Debian's arm64 architecture (added to dpkg for it).
-arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest libc6:arm64)
+# The cross compiler builds for aarch64, GoogleTest from its Debian sources.
+# The emulator runs the programs with the C and C++ runtime of Debian's arm64
+# architecture (added to dpkg for it), as an arm64 machine would: under
+# qemu-user the cross compiler's own copy of the C library hangs a child
+# after fork, and the tests' oracle, glibc's iconv, needs the target's own
+# conversion modules.
+arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest libc6:arm64 libstdc++6:arm64)
 ci_packages=("${arm64_packages[@]}" clang libclang-rt-14-dev)
 bench_packages=("${test_packages[@]}" icu-devtools libicu-dev pkg-config cargo rustc librust-encoding-rs-dev)
 
