@@ -225,6 +225,48 @@ TEST(DriverUsage, HelpAfterAFileNameIsAFileName) {
   EXPECT_EQ(after_banner(r.err), m2("a.txt") + report("--help", "No such file or directory"));
 }
 
+// The messages' language: Japanese unless the first of LANGUAGE, LC_ALL,
+// LC_MESSAGES and LANG that is set names English. A conversion, a skip and a
+// failure, in both forms.
+TEST(DriverLanguage, EnglishWhereTheLocaleNamesItJapaneseElsewhere) {
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  dir.write("b.txt", kAsciiText);
+  const std::string japanese = "Yomikae Ver.3.2\r\n" + hex("8A BF 8E 9A 83 52 81 5B 83 68 95 CF 8A B7") +
+                               " kotran: " + hex("83 56 83 74 83 67") + "JIS, JIS, EUC\r\n\r\n" +
+                               m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc") + m2("b.txt") +
+                               report("c.txt", "No such file or directory") + test::summary_line(1, 1, 0, 1);
+  const std::string english =
+      "Yomikae Ver.3.2\r\nKanji code converter kotran: Shift-JIS, JIS, EUC\r\n\r\n"
+      "a.txt: converting Shift-JIS -> EUC.\r\n  output file: a.euc\r\nb.txt: This is an ASCII file!\r\n"
+      "c.txt: No such file or directory\r\nTotal: converted 1, skipped 1, characters replaced 0, failed 1.\r\n";
+  const struct {
+    Words environment;
+    const std::string* messages;
+  } rows[] = {
+      {{}, &japanese},
+      {{"LANG=C"}, &japanese},
+      {{"LANG=POSIX"}, &japanese},
+      {{"LANG=ja_JP.UTF-8"}, &japanese},
+      {{"LANG=en_US.UTF-8"}, &english},
+      {{"LANG=en"}, &english},
+      {{"LC_MESSAGES=en_GB"}, &english},
+      {{"LANG=enx_US.UTF-8"}, &japanese},   // another language whose name begins "en"
+      {{"LC_ALL=C", "LANG=en_US.UTF-8"}, &japanese},  // the first set wins
+      {{"LC_ALL=", "LANG=en_US.UTF-8"}, &english},    // an empty one is not set
+      {{"LANGUAGE=en:ja", "LANG=ja_JP.UTF-8"}, &english},
+      {{"LANGUAGE=ja:en", "LANG=en_US.UTF-8"}, &japanese},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(words_text(row.environment));
+    const RunResult r = test::run_kotran({"-e", "a.txt", "b.txt", "c.txt"}, dir.path(), row.environment);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(to_hex(r.err), to_hex(*row.messages));
+    EXPECT_EQ(dir.read("a.euc"), kEucText);
+    unlink(dir.file("a.euc").c_str());
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Options.
 

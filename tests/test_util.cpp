@@ -271,9 +271,16 @@ RunResult run_child(const Child& c) {
       }
       return false;
     };
+    // The runner's own language does not choose kotran's: the variables
+    // that would are passed only when the test sets them.
+    auto chooses_language = [](const char* e) {
+      for (const char* v : {"LANGUAGE=", "LC_ALL=", "LC_MESSAGES=", "LANG="})
+        if (std::strncmp(e, v, std::strlen(v)) == 0) return true;
+      return false;
+    };
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e)
-      if (!set_by_test(*e)) env_strings.emplace_back(*e);
+      if (!set_by_test(*e) && !chooses_language(*e)) env_strings.emplace_back(*e);
     for (const auto& e : c.extra_env) env_strings.push_back(e);
     env_strings.push_back(std::string("KOTRAN=") + KOTRAN_EXE);
     std::vector<char*> env;

@@ -128,14 +128,14 @@ class FileWalk {
     };
     auto work = [this](size_t i) { return handle(i); };
     auto lost = [this](size_t i, Loss loss, int detail) {
-      const char* format = MSG_WORKER_DIED;
+      const Message* format = &MSG_WORKER_DIED;
       switch (loss) {
         case Loss::killed: break;
-        case Loss::exited: format = MSG_WORKER_EXITED; break;
-        case Loss::no_memory: format = MSG_WORKER_NO_MEMORY; break;
-        case Loss::messages_lost: format = detail != 0 ? MSG_MESSAGES_LOST : MSG_MESSAGES_LOST_EXITED; break;
+        case Loss::exited: format = &MSG_WORKER_EXITED; break;
+        case Loss::no_memory: format = &MSG_WORKER_NO_MEMORY; break;
+        case Loss::messages_lost: format = detail != 0 ? &MSG_MESSAGES_LOST : &MSG_MESSAGES_LOST_EXITED; break;
       }
-      return format_message(format, {items_[i].path, std::to_string(detail)}, shows_utf8(std_err()));
+      return format_message(*format, {items_[i].path, std::to_string(detail)}, shows_utf8(std_err()));
     };
     const WorkersEnd end = run_in_workers(at_once, options_.jobs, work, take, lost);
     if (end.worker_lost) status_ = EXIT_FILE_FAILED;
@@ -565,21 +565,21 @@ class FileWalk {
 
   // The message that refuses an output which would destroy a file this run
   // still needs, was given or has made; null when the output may be written.
-  const char* overwrite_refusal(int dirfd, const std::string& out_name, const struct stat& in_st) const {
+  const Message* overwrite_refusal(int dirfd, const std::string& out_name, const struct stat& in_st) const {
     struct stat st;
     if (fstatat(dirfd, out_name.c_str(), &st, 0) != 0) return nullptr;
     return overwrite_refusal(id_of(st), in_st);
   }
-  const char* overwrite_refusal(const FileId& out_id, const struct stat& in_st) const {
+  const Message* overwrite_refusal(const FileId& out_id, const struct stat& in_st) const {
     // In place, the output is meant to replace its input.
-    if (id_of(in_st) == out_id) return options_.in_place ? nullptr : MSG_OUTPUT_IS_INPUT;
+    if (id_of(in_st) == out_id) return options_.in_place ? nullptr : &MSG_OUTPUT_IS_INPUT;
     if (const auto argument = arguments_.find(out_id); argument != arguments_.end())
-      return argument->second > current_ ? MSG_OUTPUT_IS_LATER_INPUT : MSG_OUTPUT_IS_EARLIER_INPUT;
-    if (written_.count(out_id) != 0) return MSG_OUTPUT_WRITTEN_TWICE;
+      return argument->second > current_ ? &MSG_OUTPUT_IS_LATER_INPUT : &MSG_OUTPUT_IS_EARLIER_INPUT;
+    if (written_.count(out_id) != 0) return &MSG_OUTPUT_WRITTEN_TWICE;
     return nullptr;
   }
 
-  void refuse(TextStream* in, const char* message,
+  void refuse(TextStream* in, const Message& message,
               std::initializer_list<std::string_view> args) {
     close_stream(in);
     print_message(message, args);
@@ -647,7 +647,7 @@ class FileWalk {
     const std::string shown = name + options_.backup_suffix;
     struct stat st;
     if (fstatat(input_.fd(), backup.c_str(), &st, 0) == 0 && id_of(st) == id_of(in_st)) return "";
-    const char* refusal = overwrite_refusal(input_.fd(), backup, in_st);
+    const Message* refusal = overwrite_refusal(input_.fd(), backup, in_st);
     if (refusal == nullptr && fstatat(input_.fd(), backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (!S_ISREG(st.st_mode)) {
         refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, shown, kind_of_file(st.st_mode)});
@@ -658,13 +658,12 @@ class FileWalk {
       const bool same = fd >= 0 && same_bytes(in->fd, fd);
       if (fd >= 0) close(fd);
       if (same) return "";
-      refusal = MSG_BACKUP_EXISTS;
-      refuse(in, refusal, {name, shown});
+      refuse(in, MSG_BACKUP_EXISTS, {name, shown});
       *refused = true;
       return "";
     }
     if (refusal != nullptr) {
-      refuse(in, refusal, {name, shown});
+      refuse(in, *refusal, {name, shown});
       *refused = true;
       return "";
     }
@@ -681,12 +680,12 @@ class FileWalk {
     // replaced; only a regular file, or nothing, is.
     struct stat out_st;
     const bool replaces = fstatat(out_dir, out_base.c_str(), &out_st, AT_SYMLINK_NOFOLLOW) == 0;
-    const char* refusal = nullptr;
+    const Message* refusal = nullptr;
     if (replaces && S_ISLNK(out_st.st_mode))
       refusal = overwrite_refusal(out_dir, out_base, in_st);  // where the link leads
     else if (replaces)
       refusal = overwrite_refusal(id_of(out_st), in_st);
-    if (refusal != nullptr) return refuse(in, refusal, {name, out_name});
+    if (refusal != nullptr) return refuse(in, *refusal, {name, out_name});
     if (replaces && !S_ISREG(out_st.st_mode))
       return refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, out_name, kind_of_file(out_st.st_mode)});
     bool backup_refused = false;

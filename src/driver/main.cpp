@@ -36,6 +36,7 @@ void hold_standard_descriptors() {
 int main(int argc, char** argv) {
   hold_standard_descriptors();
   std::setlocale(LC_CTYPE, "");
+  kotran::english_messages();  // the language is chosen before anything can run out of memory
   // The shell has split the words; those it left with wildcards are expanded here.
   const std::vector<std::string> words = kotran::prepare_arguments(argc, argv);
   try {

@@ -65,7 +65,7 @@ void RunTally::draw() {
   flush_stream(std_err());
   const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
   const std::string text = format_message(
-      "%s/%s ファイル, %s, %s/s", {std::to_string(done_), std::to_string(files_), mebibytes(static_cast<double>(bytes_)),
+      MSG_PROGRESS, {std::to_string(done_), std::to_string(files_), mebibytes(static_cast<double>(bytes_)),
                                   mebibytes(seconds > 0 ? static_cast<double>(bytes_) / seconds : 0)},
       shows_utf8(std_err()));
   std::string line(1, '\r');
