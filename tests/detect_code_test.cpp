@@ -227,6 +227,10 @@ constexpr Foreign SIMPLIFIED = Foreign::gbk;
 constexpr Foreign TRADITIONAL = Foreign::big5;
 
 TEST(Recognition, Cases) {
+  // \u8fd9\u662f\u4e00\u4e2a\u6d4b\u8bd5\u7a0b\u5e8f\u7684\u8bf4\u660e\u6587\u6863 twice in GBK, and a space: valid Shift-JIS too.
+  const std::string GBK_AS_SJIS = hex(
+      "D5 E2 CA C7 D2 BB B8 F6 B2 E2 CA D4 B3 CC D0 F2 B5 C4 CB B5 C3 F7 CE C4 B5 B5 "
+      "D5 E2 CA C7 D2 BB B8 F6 B2 E2 CA D4 B3 CC D0 F2 B5 C4 CB B5 C3 F7 CE C4 B5 B5 20");
   // A table of the code: every kanji of JIS row 16 in EUC, in order, is a
   // row of Korean hangul and of Chinese hanzi too, but no text of theirs.
   std::string row16;
@@ -344,6 +348,11 @@ TEST(Recognition, Cases) {
       {"\u6c92\u6709\u6b64\u4e00\u6a94\u6848\u6216\u76ee\u9304 in Big5",
        hex("A8 53 A6 B3 A6 B9 A4 40 C0 C9 AE D7 A9 CE A5 D8 BF FD"), FOREIGN, LIKELY, TRADITIONAL},
       {"six hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), EUC, CERTAIN},
+      // Four Shift-JIS kana pairs (GBK reads them as rare hanzi) make the
+      // text Japanese, however Chinese the rest reads.
+      {"Chinese valid as Shift-JIS, then three \u3042 in Shift-JIS",
+       std::string(GBK_AS_SJIS) + hex("82 A0 82 A0 82 A0"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"the same, then four \u3042", std::string(GBK_AS_SJIS) + hex("82 A0 82 A0 82 A0 82 A0"), SJIS, CERTAIN},
       // Russian in KOI8-R: its small letters read as half-width ﾀ-ﾟ alone.
       {"\u0424\u0430\u0439\u043b \u043d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d, \u043f\u0440\u043e\u0432\u0435\u0440\u044c\u0442\u0435 ... in KOI8-R",
        hex("E6 C1 CA CC 20 CE C5 20 CE C1 CA C4 C5 CE 2C 20 D0 D2 CF D7 C5 D2 D8 D4 C5 20 C9 CD D1 20 C6 C1 CA CC C1"), FOREIGN,

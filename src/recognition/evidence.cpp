@@ -33,7 +33,12 @@ class Gatherer {
         if (valid == 1) {
           if (e.utf8.tally.valid) alone(e.utf8, in, e);
           else if (e.euc.tally.valid) alone(e.euc, in, e);
-          else alone(e.sjis, in, e);
+          else {
+            // Text of another language and UTF-8 are ruled out, and with
+            // EUC invalid nothing weighs this reading's cost.
+            e.sjis.stop_scoring();
+            alone(e.sjis, in, e);
+          }
           if (checked_settled(e)) return;
           if (in.begin() < in.end() && *in.begin() != ESC) continue;
         }
@@ -65,9 +70,13 @@ class Gatherer {
       if (e.utf8.tally.valid) e.utf8.feed(b);
       if (e.euc.tally.valid) e.euc.feed(b);
       if (e.sjis.tally.valid) e.sjis.feed(b);
-      if (reading_foreign(e))
-        for (PairReading& r : e.foreign)
-          if (r.valid) r.feed(b);
+      if (reading_foreign(e)) {
+        if (e.sjis.tally.valid && e.sjis.kana >= JAPANESE_KANA)
+          for (PairReading& r : e.foreign) r.valid = false;
+        else
+          for (PairReading& r : e.foreign)
+            if (r.valid) r.feed(b);
+      }
       if (checked_settled(e)) return;
     }
     if (e.utf8.tally.valid) e.utf8.finish();

@@ -22,6 +22,11 @@ inline constexpr uint64_t EARLY_CHARACTERS = 256;
 // the foreign readings are fed this many, and the Japanese readings' costs
 // are taken at the same place.
 inline constexpr uint64_t FOREIGN_WINDOW = 4096;
+// A valid Shift-JIS reading with this many kana pairs is Japanese text: the
+// foreign readings are no longer fed from there. (EUC-KR and Big5 have no
+// lead byte 0x82 or 0x83; GBK reads those pairs as rare hanzi of its
+// extension, which no Chinese text writes four of.)
+inline constexpr uint64_t JAPANESE_KANA = 4;
 
 struct Evidence {
   ByteOrderMark mark = ByteOrderMark::none;
