@@ -216,7 +216,7 @@ void expect_recognised(const RecognitionCase& c) {
 
 constexpr Certainty CERTAIN = Certainty::certain;
 constexpr Certainty LIKELY = Certainty::likely;
-[[maybe_unused]] constexpr Certainty GUESS = Certainty::guess;
+constexpr Certainty GUESS = Certainty::guess;
 constexpr Certainty NOT_VALID = Certainty::not_valid;
 constexpr Recognised FOREIGN = Recognised::not_japanese;
 constexpr Foreign BINARY = Foreign::binary;
@@ -363,6 +363,19 @@ TEST(Recognition, Cases) {
       {"fifteen such katakana are too few", hex("CE C5 20 CE C1 CA C4 C5 CE 20 D0 D2 CF D7 C5 D2 D8"), SJIS, CERTAIN},
       {"\uff76\uff80\uff76\uff85 of \uff71-\uff7f too: Japanese",
        hex("B6 C0 B6 C5 20 C3 DE B0 C0 20 CD DF B0 BC DE 20 C4 DE D7 B2 CA DE 20 CC A7 B2 D9 20 D2 C6 AD B0"), SJIS, CERTAIN},
+      // Latin-1, CP1251 and Greek: valid Shift-JIS or EUC, but they read as
+      // letters of their own alphabets, cheaply and far better.
+      {"Param\u00e8tres in Latin-1", hex("50 61 72 61 6D E8 74 72 65 73"), FOREIGN, LIKELY, Foreign::latin1},
+      {"Le fichier a \u00e9t\u00e9 cr\u00e9\u00e9: its \u00e9 is Greek \u03b9 too, but the Latin-1 reading is cheaper",
+       hex("4C 65 20 66 69 63 68 69 65 72 20 61 20 E9 74 E9 20 63 72 E9 E9"), FOREIGN, LIKELY, Foreign::latin1},
+      {"\u2170\uffe4\ufa11\u9ad9 in EUC: letters, but no Cyrillic word",
+       hex("FC F1 FC FC F9 F5 FC E2 0A"), EUC, CERTAIN},
+      {"\u00d6ffentlich: one letter rare in Latin-1 text", hex("D6 66 66 65 6E 74 6C 69 63 68"), SJIS, CERTAIN},
+      {"\u0424\u0430\u0439\u043b \u043d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d in CP1251",
+       hex("D4 E0 E9 EB 20 ED E5 20 ED E0 E9 E4 E5 ED"), FOREIGN, LIKELY, Foreign::cp1251},
+      {"three Cyrillic letters are too few", hex("4E 65 74 20 CD E5 F2"), EUC, GUESS},
+      {"\u0386\u03ba\u03c5\u03c1\u03bf \u03cc\u03c1\u03b9\u03c3\u03bc\u03b1 in ISO-8859-7",
+       hex("B6 EA F5 F1 EF 20 FC F1 E9 F3 EC E1"), FOREIGN, LIKELY, Foreign::greek},
       {"a table of JIS row 16 is Japanese", row16, EUC, CERTAIN},
       {"Japanese names of kanji alone", hex("C5 C4 C3 E6 C2 C0 CF BA 20 BB B3 CB DC B2 D6 BB D2 20 BA B4 C6 A3 B7 F2 B0 EC 20 CE EB CC DA B0 EC CF BA"), EUC, CERTAIN},
       {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},

@@ -45,6 +45,7 @@ struct Evidence {
   SjisReading sjis;
   // The codes of other languages, over the first FOREIGN_WINDOW bytes.
   PairReading foreign[FOREIGN_COUNT] = {PairReading(EUC_KR), PairReading(GBK), PairReading(BIG5)};
+  ByteReading alphabets[ALPHABET_COUNT] = {ByteReading(LATIN_1), ByteReading(CP1251), ByteReading(ISO_8859_7)};
   // The cheaper of the valid EUC and Shift-JIS readings' costs at the end of
   // that window (or of the text); UINT64_MAX where neither was valid.
   uint64_t japanese_window_cost = UINT64_MAX;
