@@ -341,13 +341,16 @@ TEST(Recognition, Cases) {
        hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
       {"\uba54\ubaa8\ub9ac\uac00 \ubd80\uc871\ud569\ub2c8\ub2e4 in EUC-KR",
        hex("B8 DE B8 F0 B8 AE B0 A1 20 BA CE C1 B7 C7 D5 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
-      {"five hangul are too few", hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6"), EUC, LIKELY},
+      {"five hangul are evidence enough", hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6"), FOREIGN, LIKELY, KOREAN},
+      {"three hangul are too", hex("C6 C4 C0 CF 20 BF AD"), FOREIGN, LIKELY, KOREAN},
+      {"two hangul are too few", hex("C6 C4 C0 CF"), EUC, GUESS},
       // Chinese: GB2312 is valid EUC, Big5 often valid Shift-JIS.
       {"\u6ca1\u6709\u90a3\u4e2a\u6587\u4ef6\u6216\u76ee\u5f55 in GBK",
        hex("C3 BB D3 D0 C4 C7 B8 F6 CE C4 BC FE BB F2 C4 BF C2 BC"), FOREIGN, LIKELY, SIMPLIFIED},
       {"\u6c92\u6709\u6b64\u4e00\u6a94\u6848\u6216\u76ee\u9304 in Big5",
        hex("A8 53 A6 B3 A6 B9 A4 40 C0 C9 AE D7 A9 CE A5 D8 BF FD"), FOREIGN, LIKELY, TRADITIONAL},
-      {"six hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), EUC, CERTAIN},
+      {"six hanzi are evidence enough", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"five hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4"), EUC, CERTAIN},
       // Four Shift-JIS kana pairs (GBK reads them as rare hanzi) make the
       // text Japanese, however Chinese the rest reads.
       {"Chinese valid as Shift-JIS, then three \u3042 in Shift-JIS",
