@@ -335,6 +335,16 @@ TEST(Recognition, Cases) {
       {"a lone surrogate is no text", hex("3D D8 61 00 62 00 0A 00"), FOREIGN, CERTAIN, BINARY},
       {"ASCII with a stray NUL reads as no Japanese either way", hex("74 65 78 74 00 20 66 69 6C 65 0A"), FOREIGN, CERTAIN, BINARY},
       {"a NUL past a 0x1A in UTF-16 (\u4f1a)", hex("1A 4F 61 00 62 00 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      // No NUL at all (kana and kanji alone): read as UTF-16 only where no
+      // other code is valid, on 16 units or more.
+      {"\u3068\u3057\u3066\u306f\u3001\u30c7\u30a3\u30b9\u30c8\u30ea\u30d3\u30e5\u30fc\u30b7\u30e7\u30f3, little-endian, no NUL",
+       hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30 F3 30"), UTF16, LIKELY,
+       Foreign::none, LITTLE},
+      {"the same, big-endian",
+       hex("30 68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30 F3"), UTF16, LIKELY,
+       Foreign::none, BIG},
+      {"fifteen units are too few",
+       hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30"), SJIS, NOT_VALID},
       {"a signature stays binary", hex("7F 45 4C 46 02 01 01 00 61 00 62 00"), FOREIGN, CERTAIN, BINARY},
       // Korean in EUC-KR: valid EUC, but it reads as Korean, on enough characters.
       {"\ud30c\uc77c\uc744 \uc5f4 \uc218 \uc5c6\uc2b5\ub2c8\ub2e4 in EUC-KR",

@@ -1,6 +1,7 @@
 #include "recognition/recognise.h"
 
 #include "recognition/detect_code.h"
+#include "recognition/first_block.h"
 #include "recognition/invalid_places.h"
 
 namespace kotran {
@@ -27,6 +28,17 @@ Recognition recognise_code(TextStream* in, Path path) {
   // (Shift-JIS text, with its many lead bytes below 0xA0, is not read again.)
   const bool euc_like = e.sjis.low_leads * EUC_LIKE_SHARE <= e.sjis.tally.characters;
   const bool euc_lost = (r.code == Recognised::sjis || foreign) && !e.euc.tally.valid && euc_like;
+  // Valid in no code, and no NUL: UTF-16 of kana and kanji alone, where
+  // the first block reads as Japanese text in one order.
+  if (r.certainty == Certainty::not_valid && legacy && !e.utf8.tally.valid) {
+    stream_seek(in, start, 0);
+    const FirstBlock block = first_block(in, start, true);
+    stream_seek(in, start, 0);
+    if (block.utf16 != ByteOrder::marked)
+      return {Recognised::utf16,
+              block.utf16_certainty == Certainty::certain ? Certainty::likely : block.utf16_certainty, Foreign::none,
+              block.utf16};
+  }
   if ((r.certainty == Certainty::not_valid && legacy) || euc_lost) {
     stream_seek(in, start, 0);
     const InvalidPlaces places = count_invalid_places(in);
