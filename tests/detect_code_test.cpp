@@ -360,7 +360,10 @@ TEST(Recognition, Cases) {
       {"\u6c92\u6709\u6b64\u4e00\u6a94\u6848\u6216\u76ee\u9304 in Big5",
        hex("A8 53 A6 B3 A6 B9 A4 40 C0 C9 AE D7 A9 CE A5 D8 BF FD"), FOREIGN, LIKELY, TRADITIONAL},
       {"six hanzi are evidence enough", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), FOREIGN, LIKELY, SIMPLIFIED},
-      {"five hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4"), EUC, CERTAIN},
+      {"four hanzi are too", hex("CE DE B7 A8 B4 F2 BF AA"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"three hanzi are too few", hex("CE DE B7 A8 B4 F2"), SJIS, GUESS},
+      {"\u6c92\u6709\u6b64\u4e00: four hanzi in Big5", hex("A8 53 A6 B3 A6 B9 A4 40"), FOREIGN, LIKELY, TRADITIONAL},
+      {"three are too few", hex("A8 53 A6 B3 A6 B9"), SJIS, CERTAIN},
       // Four Shift-JIS kana pairs (GBK reads them as rare hanzi) make the
       // text Japanese, however Chinese the rest reads.
       {"Chinese valid as Shift-JIS, then three \u3042 in Shift-JIS",
