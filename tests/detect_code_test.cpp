@@ -299,6 +299,13 @@ TEST(Recognition, Cases) {
       {"\u65e5\u672c\u8a9e \u00e9 \u306e\u8aac\u660e in EUC", hex("C6 FC CB DC B8 EC E9 A4 CE C0 E2 CC C0"), EUC, CERTAIN},
       {"caf\u00e9 \u306e\u8a2d\u5b9a\u3092\u8aad\u307f\u8fbc\u307f\u307e\u3059 in EUC",
        hex("63 61 66 E9 20 A4 CE C0 DF C4 EA A4 F2 C6 C9 A4 DF B9 FE A4 DF A4 DE A4 B9"), EUC, NOT_VALID},
+      // Latin-1 reads this (an \u00e9 and two EUC characters) far better than
+      // the valid Shift-JIS reading, but not than EUC with its invalid place:
+      // it is no text of another language, and the Japanese readings decide.
+      {"implementatio\u00e9n of the traditional \u300cgroff",
+       hex("6C 65 20 2E 2E 2E 0D 0A 6C 65 78 67 72 6F 67 20 69 73 20 61 6E 20 69 6D 70 6C 65 6D 65 6E 74 61 74 69 6F E9 6E 20 "
+           "6F 66 20 74 68 65 20 74 72 61 64 69 74 69 6F 6E 61 6C 20 A1 C8 67 72 6F 66 66"),
+       SJIS, CERTAIN},
       {"a stray 0x80 in Shift-JIS text stays Shift-JIS",
        hex("90 DD 92 E8 83 74 83 40 83 43 83 8B 80 82 F0 93 C7 82 DD 8D 9E 82 DD 82 DC 82 B7"), SJIS, NOT_VALID},
       // Binary: a NUL byte in the first block, seen past a 0x1A too, or a
@@ -336,15 +343,20 @@ TEST(Recognition, Cases) {
       {"ASCII with a stray NUL reads as no Japanese either way", hex("74 65 78 74 00 20 66 69 6C 65 0A"), FOREIGN, CERTAIN, BINARY},
       {"a NUL past a 0x1A in UTF-16 (\u4f1a)", hex("1A 4F 61 00 62 00 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
       // No NUL at all (kana and kanji alone): read as UTF-16 only where no
-      // other code is valid, on 16 units or more.
+      // other code is valid, on 8 units or more.
       {"\u3068\u3057\u3066\u306f\u3001\u30c7\u30a3\u30b9\u30c8\u30ea\u30d3\u30e5\u30fc\u30b7\u30e7\u30f3, little-endian, no NUL",
        hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30 F3 30"), UTF16, LIKELY,
        Foreign::none, LITTLE},
       {"the same, big-endian",
        hex("30 68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30 F3"), UTF16, LIKELY,
        Foreign::none, BIG},
-      {"fifteen units are too few",
-       hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30"), SJIS, NOT_VALID},
+      {"\u30c7\u30a3\u30ec\u30af\u30c8\u30ea\u3067\u3059: eight units", hex("C7 30 A3 30 EC 30 AF 30 C8 30 EA 30 67 30 59 30"),
+       UTF16, LIKELY, Foreign::none, LITTLE},
+      {"seven units are too few", hex("C7 30 A3 30 EC 30 AF 30 C8 30 EA 30 67 30"), SJIS, NOT_VALID},
+      {"\u30e7\u30f3\u60c5\u5831\u3092\u8868\u793a\u3057\u307e\u3059\u3002: its bytes read as Latin-1 too",
+       hex("E7 30 F3 30 C5 60 31 58 92 30 68 88 3A 79 57 30 7E 30 59 30 02 30"), UTF16, LIKELY, Foreign::none, LITTLE},
+      {"valid Shift-JIS is no UTF-16 (\u3068\u3057\u3066\u306f\u3001\u30c7\u30a3\u30b9)",
+       hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30"), SJIS, CERTAIN},
       {"a signature stays binary", hex("7F 45 4C 46 02 01 01 00 61 00 62 00"), FOREIGN, CERTAIN, BINARY},
       // Korean in EUC-KR: valid EUC, but it reads as Korean, on enough characters.
       {"\ud30c\uc77c\uc744 \uc5f4 \uc218 \uc5c6\uc2b5\ub2c8\ub2e4 in EUC-KR",

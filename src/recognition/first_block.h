@@ -37,7 +37,7 @@ class UnmarkedUtf16 {
 
   // Text without a NUL (kana and kanji alone, no ASCII) needs this many
   // units to be told from 8-bit text.
-  static constexpr uint64_t LEAST_UNITS_WITHOUT_NUL = 16;
+  static constexpr uint64_t LEAST_UNITS_WITHOUT_NUL = 8;
 
   void feed(const unsigned char* p, size_t n);
   // The order the bytes read as text in, and how sure that is: the only
