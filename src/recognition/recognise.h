@@ -27,8 +27,8 @@ inline constexpr uint64_t EUC_PREFERENCE = 8;
 inline constexpr uint64_t CYRILLIC_KANA = 16;
 
 // The language a text of another language seems to be: the cheapest of
-// the foreign readings that are the evidence (see PairReading::decides);
-// none where no reading is.
+// the foreign readings that are the evidence (see PairReading::decides and
+// ByteReading::decides), by cost a character; none where no reading is.
 inline Foreign foreign_language(const Evidence& e) {
   Foreign best = Foreign::none;
   uint64_t best_cost = 0, best_characters = 1;
