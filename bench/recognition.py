@@ -28,7 +28,7 @@ Debian package kotran's recognition tables are trained on:
   Chinese, Russian, Greek and French/German msgstr, encoded in EUC-KR, GBK,
   Big5, KOI8-R, CP1251, ISO-8859-7 and CP1252: text that is not Japanese
   (none of it is in the foreign models' training text, Debian's FAQ and
-  Reference);
+  Reference and the Greek man pages);
 - Japanese made of kanji alone: lines of person, place and organisation
   names and of a kana-to-kanji dictionary, from Debian's mecab-ipadic and
   skkdic packages (`apt-get download`, cached in the work directory).

@@ -216,7 +216,7 @@ void expect_recognised(const RecognitionCase& c) {
 
 constexpr Certainty CERTAIN = Certainty::certain;
 constexpr Certainty LIKELY = Certainty::likely;
-[[maybe_unused]] constexpr Certainty GUESS = Certainty::guess;
+constexpr Certainty GUESS = Certainty::guess;
 constexpr Certainty NOT_VALID = Certainty::not_valid;
 constexpr Recognised FOREIGN = Recognised::not_japanese;
 constexpr Foreign BINARY = Foreign::binary;
@@ -227,6 +227,10 @@ constexpr Foreign SIMPLIFIED = Foreign::gbk;
 constexpr Foreign TRADITIONAL = Foreign::big5;
 
 TEST(Recognition, Cases) {
+  // \u8fd9\u662f\u4e00\u4e2a\u6d4b\u8bd5\u7a0b\u5e8f\u7684\u8bf4\u660e\u6587\u6863 twice in GBK, and a space: valid Shift-JIS too.
+  const std::string GBK_AS_SJIS = hex(
+      "D5 E2 CA C7 D2 BB B8 F6 B2 E2 CA D4 B3 CC D0 F2 B5 C4 CB B5 C3 F7 CE C4 B5 B5 "
+      "D5 E2 CA C7 D2 BB B8 F6 B2 E2 CA D4 B3 CC D0 F2 B5 C4 CB B5 C3 F7 CE C4 B5 B5 20");
   // A table of the code: every kanji of JIS row 16 in EUC, in order, is a
   // row of Korean hangul and of Chinese hanzi too, but no text of theirs.
   std::string row16;
@@ -295,6 +299,13 @@ TEST(Recognition, Cases) {
       {"\u65e5\u672c\u8a9e \u00e9 \u306e\u8aac\u660e in EUC", hex("C6 FC CB DC B8 EC E9 A4 CE C0 E2 CC C0"), EUC, CERTAIN},
       {"caf\u00e9 \u306e\u8a2d\u5b9a\u3092\u8aad\u307f\u8fbc\u307f\u307e\u3059 in EUC",
        hex("63 61 66 E9 20 A4 CE C0 DF C4 EA A4 F2 C6 C9 A4 DF B9 FE A4 DF A4 DE A4 B9"), EUC, NOT_VALID},
+      // Latin-1 reads this (an \u00e9 and two EUC characters) far better than
+      // the valid Shift-JIS reading, but not than EUC with its invalid place:
+      // it is no text of another language, and the Japanese readings decide.
+      {"implementatio\u00e9n of the traditional \u300cgroff",
+       hex("6C 65 20 2E 2E 2E 0D 0A 6C 65 78 67 72 6F 67 20 69 73 20 61 6E 20 69 6D 70 6C 65 6D 65 6E 74 61 74 69 6F E9 6E 20 "
+           "6F 66 20 74 68 65 20 74 72 61 64 69 74 69 6F 6E 61 6C 20 A1 C8 67 72 6F 66 66"),
+       SJIS, CERTAIN},
       {"a stray 0x80 in Shift-JIS text stays Shift-JIS",
        hex("90 DD 92 E8 83 74 83 40 83 43 83 8B 80 82 F0 93 C7 82 DD 8D 9E 82 DD 82 DC 82 B7"), SJIS, NOT_VALID},
       // Binary: a NUL byte in the first block, seen past a 0x1A too, or a
@@ -331,19 +342,45 @@ TEST(Recognition, Cases) {
       {"a lone surrogate is no text", hex("3D D8 61 00 62 00 0A 00"), FOREIGN, CERTAIN, BINARY},
       {"ASCII with a stray NUL reads as no Japanese either way", hex("74 65 78 74 00 20 66 69 6C 65 0A"), FOREIGN, CERTAIN, BINARY},
       {"a NUL past a 0x1A in UTF-16 (\u4f1a)", hex("1A 4F 61 00 62 00 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
+      // No NUL at all (kana and kanji alone): read as UTF-16 only where no
+      // other code is valid, on 8 units or more.
+      {"\u3068\u3057\u3066\u306f\u3001\u30c7\u30a3\u30b9\u30c8\u30ea\u30d3\u30e5\u30fc\u30b7\u30e7\u30f3, little-endian, no NUL",
+       hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30 F3 30"), UTF16, LIKELY,
+       Foreign::none, LITTLE},
+      {"the same, big-endian",
+       hex("30 68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30 C8 30 EA 30 D3 30 E5 30 FC 30 B7 30 E7 30 F3"), UTF16, LIKELY,
+       Foreign::none, BIG},
+      {"\u30c7\u30a3\u30ec\u30af\u30c8\u30ea\u3067\u3059: eight units", hex("C7 30 A3 30 EC 30 AF 30 C8 30 EA 30 67 30 59 30"),
+       UTF16, LIKELY, Foreign::none, LITTLE},
+      {"seven units are too few", hex("C7 30 A3 30 EC 30 AF 30 C8 30 EA 30 67 30"), SJIS, NOT_VALID},
+      {"\u30e7\u30f3\u60c5\u5831\u3092\u8868\u793a\u3057\u307e\u3059\u3002: its bytes read as Latin-1 too",
+       hex("E7 30 F3 30 C5 60 31 58 92 30 68 88 3A 79 57 30 7E 30 59 30 02 30"), UTF16, LIKELY, Foreign::none, LITTLE},
+      {"valid Shift-JIS is no UTF-16 (\u3068\u3057\u3066\u306f\u3001\u30c7\u30a3\u30b9)",
+       hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30"), SJIS, CERTAIN},
       {"a signature stays binary", hex("7F 45 4C 46 02 01 01 00 61 00 62 00"), FOREIGN, CERTAIN, BINARY},
       // Korean in EUC-KR: valid EUC, but it reads as Korean, on enough characters.
       {"\ud30c\uc77c\uc744 \uc5f4 \uc218 \uc5c6\uc2b5\ub2c8\ub2e4 in EUC-KR",
        hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
       {"\uba54\ubaa8\ub9ac\uac00 \ubd80\uc871\ud569\ub2c8\ub2e4 in EUC-KR",
        hex("B8 DE B8 F0 B8 AE B0 A1 20 BA CE C1 B7 C7 D5 B4 CF B4 D9"), FOREIGN, LIKELY, KOREAN},
-      {"five hangul are too few", hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6"), EUC, LIKELY},
+      {"five hangul are evidence enough", hex("C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6"), FOREIGN, LIKELY, KOREAN},
+      {"three hangul are too", hex("C6 C4 C0 CF 20 BF AD"), FOREIGN, LIKELY, KOREAN},
+      {"two hangul are too few", hex("C6 C4 C0 CF"), EUC, GUESS},
       // Chinese: GB2312 is valid EUC, Big5 often valid Shift-JIS.
       {"\u6ca1\u6709\u90a3\u4e2a\u6587\u4ef6\u6216\u76ee\u5f55 in GBK",
        hex("C3 BB D3 D0 C4 C7 B8 F6 CE C4 BC FE BB F2 C4 BF C2 BC"), FOREIGN, LIKELY, SIMPLIFIED},
       {"\u6c92\u6709\u6b64\u4e00\u6a94\u6848\u6216\u76ee\u9304 in Big5",
        hex("A8 53 A6 B3 A6 B9 A4 40 C0 C9 AE D7 A9 CE A5 D8 BF FD"), FOREIGN, LIKELY, TRADITIONAL},
-      {"six hanzi are too few", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), EUC, CERTAIN},
+      {"six hanzi are evidence enough", hex("CE DE B7 A8 B4 F2 BF AA CE C4 BC FE"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"four hanzi are too", hex("CE DE B7 A8 B4 F2 BF AA"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"three hanzi are too few", hex("CE DE B7 A8 B4 F2"), SJIS, GUESS},
+      {"\u6c92\u6709\u6b64\u4e00: four hanzi in Big5", hex("A8 53 A6 B3 A6 B9 A4 40"), FOREIGN, LIKELY, TRADITIONAL},
+      {"three are too few", hex("A8 53 A6 B3 A6 B9"), SJIS, CERTAIN},
+      // Four Shift-JIS kana pairs (GBK reads them as rare hanzi) make the
+      // text Japanese, however Chinese the rest reads.
+      {"Chinese valid as Shift-JIS, then three \u3042 in Shift-JIS",
+       std::string(GBK_AS_SJIS) + hex("82 A0 82 A0 82 A0"), FOREIGN, LIKELY, SIMPLIFIED},
+      {"the same, then four \u3042", std::string(GBK_AS_SJIS) + hex("82 A0 82 A0 82 A0 82 A0"), SJIS, CERTAIN},
       // Russian in KOI8-R: its small letters read as half-width ﾀ-ﾟ alone.
       {"\u0424\u0430\u0439\u043b \u043d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d, \u043f\u0440\u043e\u0432\u0435\u0440\u044c\u0442\u0435 ... in KOI8-R",
        hex("E6 C1 CA CC 20 CE C5 20 CE C1 CA C4 C5 CE 2C 20 D0 D2 CF D7 C5 D2 D8 D4 C5 20 C9 CD D1 20 C6 C1 CA CC C1"), FOREIGN,
@@ -354,6 +391,19 @@ TEST(Recognition, Cases) {
       {"fifteen such katakana are too few", hex("CE C5 20 CE C1 CA C4 C5 CE 20 D0 D2 CF D7 C5 D2 D8"), SJIS, CERTAIN},
       {"\uff76\uff80\uff76\uff85 of \uff71-\uff7f too: Japanese",
        hex("B6 C0 B6 C5 20 C3 DE B0 C0 20 CD DF B0 BC DE 20 C4 DE D7 B2 CA DE 20 CC A7 B2 D9 20 D2 C6 AD B0"), SJIS, CERTAIN},
+      // Latin-1, CP1251 and Greek: valid Shift-JIS or EUC, but they read as
+      // letters of their own alphabets, cheaply and far better.
+      {"Param\u00e8tres in Latin-1", hex("50 61 72 61 6D E8 74 72 65 73"), FOREIGN, LIKELY, Foreign::latin1},
+      {"Le fichier a \u00e9t\u00e9 cr\u00e9\u00e9: its \u00e9 is Greek \u03b9 too, but the Latin-1 reading is cheaper",
+       hex("4C 65 20 66 69 63 68 69 65 72 20 61 20 E9 74 E9 20 63 72 E9 E9"), FOREIGN, LIKELY, Foreign::latin1},
+      {"\u2170\uffe4\ufa11\u9ad9 in EUC: letters, but no Cyrillic word",
+       hex("FC F1 FC FC F9 F5 FC E2 0A"), EUC, CERTAIN},
+      {"\u00d6ffentlich: one letter rare in Latin-1 text", hex("D6 66 66 65 6E 74 6C 69 63 68"), SJIS, CERTAIN},
+      {"\u0424\u0430\u0439\u043b \u043d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d in CP1251",
+       hex("D4 E0 E9 EB 20 ED E5 20 ED E0 E9 E4 E5 ED"), FOREIGN, LIKELY, Foreign::cp1251},
+      {"three Cyrillic letters are too few", hex("4E 65 74 20 CD E5 F2"), EUC, GUESS},
+      {"\u0386\u03ba\u03c5\u03c1\u03bf \u03cc\u03c1\u03b9\u03c3\u03bc\u03b1 in ISO-8859-7",
+       hex("B6 EA F5 F1 EF 20 FC F1 E9 F3 EC E1"), FOREIGN, LIKELY, Foreign::greek},
       {"a table of JIS row 16 is Japanese", row16, EUC, CERTAIN},
       {"Japanese names of kanji alone", hex("C5 C4 C3 E6 C2 C0 CF BA 20 BB B3 CB DC B2 D6 BB D2 20 BA B4 C6 A3 B7 F2 B0 EC 20 CE EB CC DA B0 EC CF BA"), EUC, CERTAIN},
       {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},

@@ -149,8 +149,9 @@ TEST(Guess, Utf16IsRecognisedAndReadAsStored) {
 }
 
 // UTF-16 without a mark is known by where its NULs stand and by what its
-// characters read as in each order; it is converted in that order, by name
-// and through a pipe, and -w writes it again with its mark.
+// characters read as in each order (without a NUL, where no other code is
+// valid); it is converted in that order, by name and through a pipe, and -w
+// writes it again with its mark.
 TEST(Guess, Utf16WithoutAMarkIsRecognisedAndConverted) {
   // 変換できない文字があります: a.txt CR LF
   const std::string little = hex(
@@ -158,13 +159,23 @@ TEST(Guess, Utf16WithoutAMarkIsRecognisedAndConverted) {
   const std::string big = hex(
       "59 09 63 DB 30 67 30 4D 30 6A 30 44 65 87 5B 57 30 4C 30 42 30 8A 30 7E 30 59 00 3A 00 20 00 61 00 2E 00 74 00 78 00 74 00 0D 00 0A");
   const char* euc = "CA D1 B4 B9 A4 C7 A4 AD A4 CA A4 A4 CA B8 BB FA A4 AC A4 A2 A4 EA A4 DE A4 B9 3A 20 61 2E 74 78 74 0D 0A";
+  // 変換できない文字がありますので注意: kana and kanji alone, no NUL
+  const std::string bare_little =
+      hex("09 59 DB 63 67 30 4D 30 6A 30 44 30 87 65 57 5B 4C 30 42 30 8A 30 7E 30 59 30 6E 30 67 30 E8 6C 0F 61");
+  const std::string bare_big =
+      hex("59 09 63 DB 30 67 30 4D 30 6A 30 44 65 87 5B 57 30 4C 30 42 30 8A 30 7E 30 59 30 6E 30 67 6C E8 61 0F");
+  const char* bare_euc = "CA D1 B4 B9 A4 C7 A4 AD A4 CA A4 A4 CA B8 BB FA A4 AC A4 A2 A4 EA A4 DE A4 B9 A4 CE A4 C7 C3 ED B0 D5";
   struct Row {
     const char* name;
     std::string bytes;
     const char* guessed;
+    const char* euc;
+    std::string as_little;  // what -w writes after its mark
   } rows[] = {
-      {"le.txt", little, "le.txt: UTF-16LE (certain)\n"},
-      {"be.txt", big, "be.txt: UTF-16BE (certain)\n"},
+      {"le.txt", little, "le.txt: UTF-16LE (certain)\n", euc, little},
+      {"be.txt", big, "be.txt: UTF-16BE (certain)\n", euc, little},
+      {"bare-le.txt", bare_little, "bare-le.txt: UTF-16LE (likely)\n", bare_euc, bare_little},
+      {"bare-be.txt", bare_big, "bare-be.txt: UTF-16BE (likely)\n", bare_euc, bare_little},
   };
   for (const Row& row : rows) {
     TempDir dir;
@@ -173,13 +184,13 @@ TEST(Guess, Utf16WithoutAMarkIsRecognisedAndConverted) {
     EXPECT_EQ(r.out, row.guessed) << row.name;
     r = run_kotran({"-c", "-e", row.name}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(test::to_hex(r.out), euc) << row.name;
+    EXPECT_EQ(test::to_hex(r.out), row.euc) << row.name;
     r = test::run_shell(std::string("cat ") + row.name + " | $KOTRAN -e -", dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(test::to_hex(r.out), euc) << row.name;
+    EXPECT_EQ(test::to_hex(r.out), row.euc) << row.name;
     r = run_kotran({"-c", "-w", row.name}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(test::to_hex(r.out), "FF FE " + test::to_hex(little)) << row.name;
+    EXPECT_EQ(test::to_hex(r.out), "FF FE " + test::to_hex(row.as_little)) << row.name;
   }
 }
 

@@ -33,7 +33,12 @@ class Gatherer {
         if (valid == 1) {
           if (e.utf8.tally.valid) alone(e.utf8, in, e);
           else if (e.euc.tally.valid) alone(e.euc, in, e);
-          else alone(e.sjis, in, e);
+          else {
+            // Text of another language and UTF-8 are ruled out, and with
+            // EUC invalid nothing weighs this reading's cost.
+            e.sjis.stop_scoring();
+            alone(e.sjis, in, e);
+          }
           if (checked_settled(e)) return;
           if (in.begin() < in.end() && *in.begin() != ESC) continue;
         }
@@ -47,8 +52,7 @@ class Gatherer {
           e.utf8.tally.take_ascii();
           e.euc.tally.take_ascii();
           e.sjis.tally.take_ascii();
-          if (reading_foreign(e))
-            for (PairReading& r : e.foreign) r.take_ascii();
+          if (reading_foreign(e)) each_foreign(e, [](auto& r) { r.take_ascii(); });
           in.skip(run);
           e.bytes += run;
           if (checked_settled(e)) return;
@@ -65,17 +69,23 @@ class Gatherer {
       if (e.utf8.tally.valid) e.utf8.feed(b);
       if (e.euc.tally.valid) e.euc.feed(b);
       if (e.sjis.tally.valid) e.sjis.feed(b);
-      if (reading_foreign(e))
-        for (PairReading& r : e.foreign)
-          if (r.valid) r.feed(b);
+      if (reading_foreign(e)) {
+        if (e.sjis.tally.valid && e.sjis.kana >= JAPANESE_KANA)
+          each_foreign(e, [](auto& r) { r.valid = false; });
+        else
+          each_foreign(e, [b](auto& r) {
+            if (r.valid) r.feed(b);
+          });
+      }
       if (checked_settled(e)) return;
     }
     if (e.utf8.tally.valid) e.utf8.finish();
     if (e.euc.tally.valid) e.euc.finish();
     if (e.sjis.tally.valid) e.sjis.finish();
     if (reading_foreign(e))
-      for (PairReading& r : e.foreign)
+      each_foreign(e, [](auto& r) {
         if (r.valid) r.finish();
+      });
     if (e.bytes < FOREIGN_WINDOW) close_window(e);
   }
 
@@ -142,7 +152,15 @@ class Gatherer {
   // The foreign readings are still fed: within the window, while one is valid.
   bool reading_foreign(const Evidence& e) const {
     return window_open_ &&
-           std::any_of(std::begin(e.foreign), std::end(e.foreign), [](const PairReading& r) { return r.valid; });
+           (std::any_of(std::begin(e.foreign), std::end(e.foreign), [](const PairReading& r) { return r.valid; }) ||
+            std::any_of(std::begin(e.alphabets), std::end(e.alphabets), [](const ByteReading& r) { return r.valid; }));
+  }
+
+  // Does f to every foreign reading, of two bytes and of one.
+  template <class F>
+  static void each_foreign(Evidence& e, F f) {
+    for (PairReading& r : e.foreign) f(r);
+    for (ByteReading& r : e.alphabets) f(r);
   }
 
   // A foreign reading that cannot be the evidence any more is no longer fed,
@@ -155,9 +173,10 @@ class Gatherer {
     uint64_t japanese = UINT64_MAX;
     if (e.euc.tally.valid) japanese = e.euc.tally.cost;
     if (e.sjis.tally.valid) japanese = std::min(japanese, e.sjis.tally.cost);
-    for (PairReading& r : e.foreign)
+    each_foreign(e, [&](auto& r) {
       if (r.valid && (utf8 || (japanese != UINT64_MAX && japanese + HOPELESS_MARGIN * r.characters < r.cost)))
         r.valid = false;
+    });
   }
 
   // The end of the window: the Japanese readings' costs are taken there.

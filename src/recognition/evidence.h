@@ -22,6 +22,12 @@ inline constexpr uint64_t EARLY_CHARACTERS = 256;
 // the foreign readings are fed this many, and the Japanese readings' costs
 // are taken at the same place.
 inline constexpr uint64_t FOREIGN_WINDOW = 4096;
+// A valid Shift-JIS reading with this many kana pairs is Japanese text: the
+// foreign readings are no longer fed from there. (EUC-KR and Big5 have no
+// lead byte 0x82 or 0x83; GBK reads those pairs as rare hanzi of its
+// extension, which no Chinese text writes four of; the one-byte codes as a
+// low quotation mark or a rare letter before a letter, digit or symbol.)
+inline constexpr uint64_t JAPANESE_KANA = 4;
 
 struct Evidence {
   ByteOrderMark mark = ByteOrderMark::none;
@@ -38,8 +44,10 @@ struct Evidence {
   Utf8Reading utf8;
   EucReading euc;
   SjisReading sjis;
-  // The codes of other languages, over the first FOREIGN_WINDOW bytes.
+  // The codes of other languages, of two bytes and of one, over the first
+  // FOREIGN_WINDOW bytes.
   PairReading foreign[FOREIGN_COUNT] = {PairReading(EUC_KR), PairReading(GBK), PairReading(BIG5)};
+  ByteReading alphabets[ALPHABET_COUNT] = {ByteReading(LATIN_1), ByteReading(CP1251), ByteReading(ISO_8859_7)};
   // The cheaper of the valid EUC and Shift-JIS readings' costs at the end of
   // that window (or of the text); UINT64_MAX where neither was valid.
   uint64_t japanese_window_cost = UINT64_MAX;

@@ -32,12 +32,13 @@ bool signature_start(const unsigned char* p, size_t n) {
 // the cheaper one likely.
 constexpr uint64_t LIKELY_ORDER_MARGIN = 20;
 
-// A block with a NUL but no signature may be UTF-16 without a mark.
-FirstBlock with_nul(bool nul, bool signature, const UnmarkedUtf16& utf16) {
+// A block with a NUL but no signature may be UTF-16 without a mark; so may
+// one without, where it is asked for.
+FirstBlock with_nul(bool nul, bool signature, const UnmarkedUtf16& utf16, bool without_nul) {
   FirstBlock block;
   block.binary = nul || signature;
-  if (nul && !signature) {
-    block.utf16 = utf16.order();
+  if ((nul || without_nul) && !signature) {
+    block.utf16 = utf16.order(nul ? UnmarkedUtf16::LEAST_UNITS : UnmarkedUtf16::LEAST_UNITS_WITHOUT_NUL);
     block.utf16_certainty = utf16.certainty();
   }
   return block;
@@ -87,8 +88,8 @@ void UnmarkedUtf16::feed(const unsigned char* p, size_t n) {
   }
 }
 
-ByteOrder UnmarkedUtf16::order() const {
-  if (units_ < LEAST_UNITS) return ByteOrder::marked;
+ByteOrder UnmarkedUtf16::order(uint64_t least) const {
+  if (units_ < least) return ByteOrder::marked;
   const bool little = text(little_), big = text(big_);
   if (little && big) return big_.tally.cost < little_.tally.cost ? ByteOrder::big : ByteOrder::little;
   return little ? ByteOrder::little : big ? ByteOrder::big : ByteOrder::marked;
@@ -104,7 +105,7 @@ bool binary_start(const unsigned char* p, size_t n) {
   return std::memchr(p, 0, n) != nullptr || signature_start(p, n);
 }
 
-FirstBlock first_block(TextStream* s, int64_t start) {
+FirstBlock first_block(TextStream* s, int64_t start, bool without_nul) {
   UnmarkedUtf16 utf16;
   const int c = read_byte(s);
   // No text, and no 0x1A that ended it at once: nothing is stored.
@@ -116,10 +117,10 @@ FirstBlock first_block(TextStream* s, int64_t start) {
     const unsigned char* const from = s->next - 1;
     const auto n = static_cast<size_t>(s->limit - from);
     const bool nul = std::memchr(from, 0, n) != nullptr;
-    if (nul) utf16.feed(from, n);
+    if (nul || without_nul) utf16.feed(from, n);
     const bool signature = signature_start(from, n);
     unread_byte(c, s);
-    return with_nul(nul, signature, utf16);
+    return with_nul(nul, signature, utf16, without_nul);
   }
   // Otherwise the block is read again as stored, and the text again after
   // it: a memory stream to the full block, any other to its first read.
@@ -147,7 +148,7 @@ FirstBlock first_block(TextStream* s, int64_t start) {
     s->failed = true;
     s->error_code = last_error;
   }
-  return with_nul(nul, signature, utf16);
+  return with_nul(nul, signature, utf16, without_nul);
 }
 
 }  // namespace kotran

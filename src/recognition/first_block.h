@@ -35,10 +35,15 @@ class UnmarkedUtf16 {
   // X 0208 in fewer than one unit of this many.
   static constexpr uint64_t UNLISTED_SHARE = 16;
 
+  // Text without a NUL (kana and kanji alone, no ASCII) needs this many
+  // units to be told from 8-bit text.
+  static constexpr uint64_t LEAST_UNITS_WITHOUT_NUL = 8;
+
   void feed(const unsigned char* p, size_t n);
   // The order the bytes read as text in, and how sure that is: the only
-  // valid one, or the cheaper of two; marked where they read as no text.
-  ByteOrder order() const;
+  // valid one, or the cheaper of two; marked where they read as no text,
+  // or where they are fewer than least units.
+  ByteOrder order(uint64_t least = LEAST_UNITS) const;
   Certainty certainty() const;
 
  private:
@@ -68,6 +73,8 @@ struct FirstBlock {
 // looked at as stored: a 0x1A that ends the text does not hide what follows
 // it. The stream is left where it was; on a read error it is marked failed
 // and the block is taken for no binary.
-FirstBlock first_block(TextStream* s, int64_t start);
+// With without_nul, the block is read as UTF-16 even where it holds no NUL
+// (it then needs LEAST_UNITS_WITHOUT_NUL units).
+FirstBlock first_block(TextStream* s, int64_t start, bool without_nul = false);
 
 }  // namespace kotran

@@ -152,8 +152,16 @@ class SjisReading {
   // Lead bytes 0x81-0x9F, which most Shift-JIS text is full of and EUC text
   // (read as Shift-JIS) lacks but for SS2, SS3 and stray bytes.
   uint64_t low_leads = 0;
+  // Pairs of JIS X 0208 rows 4 and 5 (hiragana, katakana): 0x829F-0x82F1
+  // and 0x8340-0x8396, which no Korean or Chinese code reads as a
+  // character its text writes.
+  uint64_t kana = 0;
 
   bool at_rest() const { return first_ == 0; }
+  // From here on the characters are counted but not scored: where this
+  // reading alone is valid and no foreign reading counts, nothing weighs
+  // its cost any more (it only has to stay valid).
+  void stop_scoring() { scored_ = false; }
 
   void feed(unsigned b) {
     if (first_ != 0) {
@@ -161,10 +169,13 @@ class SjisReading {
       first_ = 0;
       return take_pair(static_cast<uint16_t>(lead << 8 | b));
     }
-    if (b < 0x80) return tally.take_ascii();
+    if (b < 0x80) {
+      if (scored_) tally.take_ascii();
+      return;
+    }
     if (b >= 0xA1 && b <= 0xDF) {
       ++(b >= 0xC0 ? late_kana : early_kana);
-      return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+      return take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
     }
     if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
       low_leads += b <= 0x9F;
@@ -187,6 +198,11 @@ class SjisReading {
       const auto jis = static_cast<uint16_t>((row + (low >> 8)) << 8 | (low & 0xFF));
       const char16_t u = row == 0 || low == 0 ? 0 : jis_to_unicode(jis);
       if (u == 0 || is_user_defined(u)) return tally.refuse();  // 0xEB, 0xEC, 0xEF: empty under Windows
+      kana += (jis >> 8) - 0x24u < 2u;
+      if (!scored_) {
+        ++tally.characters;
+        return;
+      }
       return tally.take(jis_class(jis, u), jis_char_cost(jis));
     }
     // A trail byte 0x7F is in no Windows table, under any lead byte.
@@ -200,10 +216,19 @@ class SjisReading {
       return tally.take_user_defined();
     }
     // The IBM extensions past row 94 cost what their rows 1-94 twins do.
+    if (!scored_) {
+      ++tally.characters;
+      return;
+    }
     tally.take(char_class(u), jis_char_cost(jis >= 0x7F00 ? unicode_to_jis(u) : jis));
+  }
+  void take(CharClass c, unsigned char_cost) {
+    if (scored_) return tally.take(c, char_cost);
+    ++tally.characters;
   }
 
   unsigned first_ = 0;
+  bool scored_ = true;
 };
 
 // UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.

@@ -27,14 +27,21 @@ inline constexpr uint64_t EUC_PREFERENCE = 8;
 inline constexpr uint64_t CYRILLIC_KANA = 16;
 
 // The language a text of another language seems to be: the cheapest of
-// the foreign readings that are the evidence (see PairReading::decides);
-// none where no reading is.
+// the foreign readings that are the evidence (see PairReading::decides and
+// ByteReading::decides), by cost a character; none where no reading is.
 inline Foreign foreign_language(const Evidence& e) {
-  const PairReading* best = nullptr;
-  for (const PairReading& r : e.foreign)
-    if (r.decides(e.japanese_window_cost) && (best == nullptr || r.cost * best->characters < best->cost * r.characters))
-      best = &r;
-  return best == nullptr ? Foreign::none : best->code().language;
+  Foreign best = Foreign::none;
+  uint64_t best_cost = 0, best_characters = 1;
+  auto weigh = [&](const auto& r) {
+    if (r.decides(e.japanese_window_cost) && (best == Foreign::none || r.cost * best_characters < best_cost * r.characters)) {
+      best = r.code().language;
+      best_cost = r.cost;
+      best_characters = r.characters;
+    }
+  };
+  for (const PairReading& r : e.foreign) weigh(r);
+  for (const ByteReading& r : e.alphabets) weigh(r);
+  return best;
 }
 
 // The code of the text from the stream's position, which it returns to, and
@@ -80,12 +87,14 @@ Recognition decide(const Evidence& e, FirstOpinion first_opinion) {
       return {utf8, u.cost + LIKELY_MARGIN <= legacy_cost ? Certainty::likely : Certainty::guess};
   }
   // Text of another language: only on its own evidence, however the Japanese readings fare.
-  if (const Foreign f = foreign_language(e); f != Foreign::none) return {not_japanese, Certainty::likely, f};
   // Russian in KOI8-R: its small letters read as Shift-JIS are half-width
   // katakana of ﾀ-ﾟ alone, which Japanese does not write for long.
-  // (Its ё, 0xA3, reads as ｣, but seldom.)
-  if (e.sjis.late_kana >= CYRILLIC_KANA && e.sjis.early_kana * CYRILLIC_KANA <= e.sjis.late_kana)
-    return {not_japanese, Certainty::likely, Foreign::koi8_r};
+  // (Its ё, 0xA3, reads as ｣, but seldom.) Its capitals in CP1251 read
+  // it less badly than Japanese does, but KOI8-R is the likelier.
+  const bool koi8_r = e.sjis.late_kana >= CYRILLIC_KANA && e.sjis.early_kana * CYRILLIC_KANA <= e.sjis.late_kana;
+  if (const Foreign f = foreign_language(e); f != Foreign::none)
+    return {not_japanese, Certainty::likely, koi8_r && f == Foreign::cp1251 ? Foreign::koi8_r : f};
+  if (koi8_r) return {not_japanese, Certainty::likely, Foreign::koi8_r};
   if (euc_reading.valid != sjis_reading.valid) return {euc_reading.valid ? euc : sjis, Certainty::certain};
   // User-defined characters make many an EUC text valid Shift-JIS as well: a
   // reading that needs none is the one, where the other needs them.

@@ -40,6 +40,9 @@ enum class Foreign : uint8_t {
   gbk,     // Simplified Chinese in GBK (GB2312)
   big5,    // Traditional Chinese in Big5
   koi8_r,  // Russian in KOI8-R
+  latin1,  // French, German, ... in Latin-1 (CP1252)
+  cp1251,  // Russian (or another Cyrillic language) in CP1251
+  greek,   // Greek in ISO-8859-7
 };
 
 // "binary", ..., as -g reports it after "not Japanese".
@@ -50,6 +53,9 @@ constexpr const char* foreign_name(Foreign f) {
     case Foreign::gbk: return "GBK?";
     case Foreign::big5: return "Big5?";
     case Foreign::koi8_r: return "KOI8-R?";
+    case Foreign::latin1: return "Latin-1?";
+    case Foreign::cp1251: return "CP1251?";
+    case Foreign::greek: return "ISO-8859-7?";
     default: return "";
   }
 }
