@@ -258,7 +258,9 @@ TEST(PairVectors, EucUnitsOnRandomChunks) {
     check_random_chunks<64>(20261212, byte, euc_plain_units_widest<true>, reference_euc_units<true, 64>);
   }
   if (wide) {
-    // The wide path's carried blocks of 64, into Shift-JIS.
+    // The wide path's blocks of 64 into UTF-8, and its carried blocks of 64
+    // into Shift-JIS.
+    check_random_chunks<64>(20261215, byte, euc_plain_units_block_wide, reference_euc_units<false, 64>);
     check_random_chunks<64>(20261213, byte, [](const unsigned char* p) { return euc_carried_units_wide(p, 0); },
                             reference_euc_carried_units<false>);
     check_random_chunks<64>(20261214, byte, [](const unsigned char* p) { return euc_carried_units_wide(p, 1); },
@@ -349,7 +351,7 @@ TEST(PairVectors, SjisUnitsOnRandomChunks) {
   if (wide) check_random_chunks(71208, byte, sjis_plain_units_wide, reference_sjis_units);
   if (widest) check_random_chunks<64>(71209, byte, sjis_plain_units_widest, reference_sjis_units<64>);
   if (wide) {
-    // The wide path's blocks of 64: into JIS, and carried into EUC.
+    // The wide path's blocks of 64: into JIS and UTF-8, and carried into EUC.
     check_random_chunks<64>(71210, byte, sjis_plain_units_block_wide, reference_sjis_units<64>);
     check_random_chunks<64>(71211, byte, [](const unsigned char* p) { return sjis_carried_units_wide(p, 0); },
                             reference_sjis_carried_units<false>);

@@ -69,8 +69,10 @@ PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 template <bool into_sjis>
 size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p, unsigned row_limit);
-unsigned store_sjis_units_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
-unsigned store_euc_units_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
+template <bool into_sjis = false>
+PlainUnits euc_plain_units_block_wide(const unsigned char* p);
+unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
+unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 PlainUnits sjis_plain_units_widest(const unsigned char* p);
 unsigned bits_before_first(uint64_t bits);
 template <bool into_sjis = false>

@@ -5,7 +5,7 @@
 //   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis), rows 1-84
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
-//   Shift-JIS, EUC to UTF-8    the writer's store_row (store_units_as_utf8_widest, store_units_as_utf8_wide)
+//   Shift-JIS, EUC to UTF-8    the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide)
 //   UTF-8 to Shift-JIS, EUC    the reader's take (utf8_run_widest, store_utf8_run_wide)
 //   a code into itself         a copy
 #pragma once
@@ -164,9 +164,9 @@ struct VectorStep<Code::sjis, Utf8Writer> {
                                             const Utf8Form* forms) {
     return store_sjis_units_as_utf8_widest(o, p, u, forms);
   }
-  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_wide(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
   KOTRAN_WIDE static unsigned wide_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
-    return store_sjis_units_as_utf8_wide(o, p, u, forms);
+    return store_sjis_block_as_utf8_wide(o, p, u, forms);
   }
 };
 
@@ -178,9 +178,9 @@ struct VectorStep<Code::euc, Utf8Writer> {
                                             const Utf8Form* forms) {
     return store_euc_units_as_utf8_widest(o, p, u, forms);
   }
-  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_wide(p); }
+  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_block_wide(p); }
   KOTRAN_WIDE static unsigned wide_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
-    return store_euc_units_as_utf8_wide(o, p, u, forms);
+    return store_euc_block_as_utf8_wide(o, p, u, forms);
   }
 };
 
@@ -467,7 +467,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
   } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::utf8_units)) {
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      constexpr unsigned width = takes_widest_steps(path) ? WIDEST_WIDTH : VECTOR_WIDTH;
+      constexpr unsigned width = WIDEST_WIDTH;  // on the wide path too, in two registers
       if (end - p >= static_cast<ptrdiff_t>(width)) {
         PlainUnits u;
         if constexpr (takes_widest_steps(path))

@@ -153,6 +153,21 @@ KOTRAN_WIDE PlainUnits sjis_plain_units_block_wide(const unsigned char* p) {
   return wide_units_before_block(bad, leads);
 }
 
+// As euc_plain_units, for the 64 bytes at p (a block with nothing carried
+// into it): a first byte whose second lies past them stops the count.
+template <bool into_sjis = false>
+KOTRAN_WIDE PlainUnits euc_plain_units_block_wide(const unsigned char* p) {
+  const EucBytes a = classify_euc_bytes_wide<into_sjis>(p);
+  const EucBytes b = classify_euc_bytes_wide<into_sjis>(p + 32);
+  const uint64_t high = wide_join(a.high, b.high), euc = wide_join(a.euc, b.euc), stop = wide_join(a.stop, b.stop);
+  const uint64_t leads = pair_starts_64(high);
+  const uint64_t trails = high & ~leads;
+  uint64_t bad = (high & ~euc) | (leads & ~(trails >> 1));
+  bad |= into_sjis ? leads & stop : stop;
+  bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
+  return wide_units_before_block(bad, leads);
+}
+
 // As store_sjis_as_jis, for the 64 bytes at p (leads marking the first
 // bytes of pairs that lie wholly within them).
 KOTRAN_WIDE void store_sjis_as_jis_block_wide(unsigned char* o, const unsigned char* p, uint64_t leads) {

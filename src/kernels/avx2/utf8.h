@@ -1,6 +1,6 @@
-// The AVX2 path into UTF-8: the plain units of 32 bytes (ASCII, and pairs
+// The AVX2 path into UTF-8: the plain units of 64 bytes (ASCII, and pairs
 // of rows 1-94 given by their JIS bytes) written from the forms table a
-// vector at a time, as the widest path writes them: each byte gets four
+// register at a time, as the widest path writes them: each byte gets four
 // bytes of its own (a pair's first byte its form, gathered from the table;
 // an ASCII byte itself; a pair's second byte nothing), and a byte shuffle
 // packs each four by their lengths. The writer's store_row stays the
@@ -28,39 +28,43 @@
 
 namespace kotran {
 
-// The eight units of group g (bytes 8g to 8g + 7) of the 32 bytes, in four
-// bytes each: a pair's form from the table at its first byte (U+FFFD's
-// where it has none, counted in replaced), an ASCII byte as it is; and their
-// lengths, 0 for a pair's second byte or a byte past the units.
+// Bytes 8g to 8g + 7 of the 32 of v, in the low half of a register.
 template <unsigned g>
-KOTRAN_WIDE __m256i wide_utf8_units(__m256i jis, __m256i at, uint32_t starts, uint32_t leads, const Utf8Form* forms,
-                                    __m256i& lengths, unsigned& replaced) {
-  const __m128i row_half = g < 2 ? _mm256_castsi256_si128(jis) : _mm256_extracti128_si256(jis, 1);
-  const __m256i row = _mm256_cvtepu8_epi32(g % 2 == 0 ? row_half : _mm_srli_si128(row_half, 8));
+KOTRAN_WIDE __m128i wide_group_bytes(__m256i v) {
+  const __m128i half = g < 2 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
+  return g % 2 == 0 ? half : _mm_srli_si128(half, 8);
+}
+
+// The eight units of group g (bytes 8g to 8g + 7) of the 32 bytes, in four
+// bytes each: a pair's form from the table at its first byte (lead_bytes
+// marks them; U+FFFD's where it has none, counted in none_count), an ASCII
+// byte as it is; and their lengths, 0 but where start_bytes marks the
+// first byte of a unit.
+template <unsigned g>
+KOTRAN_WIDE __m256i wide_utf8_units(__m256i jis, __m256i at, __m256i lead_bytes, __m256i start_bytes,
+                                    const Utf8Form* forms, __m256i& lengths, __m256i& none_count) {
+  // Any other byte's unit is itself, one byte long.
+  const __m256i alone = _mm256_or_si256(_mm256_cvtepu8_epi32(wide_group_bytes<g>(jis)), _mm256_set1_epi32(0x01000000));
   // at holds the places of 16 bytes, the group's eight in one of its halves.
   const __m256i index = _mm256_cvtepu16_epi32(g % 2 == 0 ? _mm256_castsi256_si128(at) : _mm256_extracti128_si256(at, 1));
-  // A bit of the group's eight to a dword mask.
-  const __m256i bit = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
-  const __m256i pairs = _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(leads >> 8 * g)), bit), bit);
-  const __m256i begun =
-      _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(starts >> 8 * g)), bit), bit);
-  __m256i units = _mm256_mask_i32gather_epi32(row, reinterpret_cast<const int*>(forms), index, pairs, sizeof(Utf8Form));
-  const __m256i count = _mm256_srli_epi32(units, 24);
-  const __m256i none = _mm256_and_si256(pairs, _mm256_cmpeq_epi32(count, _mm256_setzero_si256()));
-  replaced += static_cast<unsigned>(__builtin_popcount(_mm256_movemask_ps(_mm256_castsi256_ps(none))));
+  const __m256i pairs = _mm256_cvtepi8_epi32(wide_group_bytes<g>(lead_bytes));
+  __m256i units = _mm256_mask_i32gather_epi32(alone, reinterpret_cast<const int*>(forms), index, pairs, sizeof(Utf8Form));
+  // Only a pair's form can be of no bytes.
+  const __m256i none = _mm256_cmpeq_epi32(_mm256_srli_epi32(units, 24), _mm256_setzero_si256());
+  none_count = _mm256_sub_epi32(none_count, none);
   units = _mm256_blendv_epi8(units, _mm256_set1_epi32(static_cast<int>(REPLACEMENT_FORM)), none);
-  // A pair's length is its form's count (3 for U+FFFD), a unit's first
-  // byte's otherwise 1.
-  lengths = _mm256_blendv_epi8(_mm256_and_si256(begun, _mm256_set1_epi32(1)), _mm256_srli_epi32(units, 24), pairs);
+  lengths = _mm256_and_si256(_mm256_srli_epi32(units, 24), _mm256_cvtepi8_epi32(wide_group_bytes<g>(start_bytes)));
   return units;
 }
 
 // Writes at o the eight units of a group, by their lengths, and moves o past them.
 KOTRAN_WIDE void store_wide_utf8_group(unsigned char*& o, __m256i units, __m256i lengths) {
-  // Each lane's four lengths as the bit pairs of one entry of the packs.
-  __m256i e = _mm256_sllv_epi32(lengths, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6));
-  e = _mm256_or_si256(e, _mm256_shuffle_epi32(e, 0x4E));
-  e = _mm256_or_si256(e, _mm256_shuffle_epi32(e, 0xB1));
+  // Each lane's four lengths as the bit pairs of one entry of the packs:
+  // gathered into its first four bytes, then l0 + 4 l1 + 16 l2 + 64 l3.
+  const __m256i four = _mm256_shuffle_epi8(
+      lengths, _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1, -1, -1,
+                                -1, -1, -1, -1, -1, -1, -1, -1, -1));
+  const __m256i e = _mm256_madd_epi16(_mm256_maddubs_epi16(four, _mm256_set1_epi32(0x40100401)), _mm256_set1_epi16(1));
   const unsigned first = static_cast<unsigned>(_mm256_cvtsi256_si32(e));
   const unsigned second = static_cast<unsigned>(_mm256_extract_epi32(e, 4));
   const __m128i take_first = _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[first]));
@@ -71,19 +75,16 @@ KOTRAN_WIDE void store_wide_utf8_group(unsigned char*& o, __m256i units, __m256i
   o += UTF8_PACKS.length[second];
 }
 
-// Writes at o the units of the first length bytes of jis (each pair's row at
-// its first byte and its cell at its second, leads marking the first bytes;
-// any other byte ASCII) and returns how many pairs had no character (written
-// as U+FFFD). o moves past what it wrote; no store reaches past 64 bytes
+// Writes at o the units of 32 bytes of jis whose first bytes start_bytes
+// marks (ASCII, and the first bytes of pairs, which lead_bytes marks; each
+// pair's row at its first byte and its cell in cells at the same place),
+// and counts the pairs that had no character (written as U+FFFD) in
+// none_count. o moves past what it wrote; no store reaches past 64 bytes
 // from where o starts.
-KOTRAN_WIDE unsigned store_units_as_utf8_wide(unsigned char*& o, __m256i jis, unsigned length, uint32_t leads,
-                                              const Utf8Form* forms) {
-  const uint32_t within = static_cast<uint32_t>((uint64_t{1} << length) - 1);
-  leads &= within;
-  const uint32_t starts = ~(leads << 1) & within;
+KOTRAN_WIDE void store_units_as_utf8_wide(unsigned char*& o, __m256i jis, __m256i cells, __m256i lead_bytes,
+                                          __m256i start_bytes, const Utf8Form* forms, __m256i& none_count) {
   // Each pair's place in the table, row * 94 + cell less the first's, on
   // 16 bits at every byte (at its first byte; the others' never read).
-  const __m256i cells = wide_byte_down(jis);
   const __m256i first = _mm256_set1_epi16(0x21 * 94 + 0x21);
   const __m256i at_low = _mm256_sub_epi16(
       _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(jis)), _mm256_set1_epi16(94)),
@@ -94,35 +95,86 @@ KOTRAN_WIDE unsigned store_units_as_utf8_wide(unsigned char*& o, __m256i jis, un
           _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(jis, 1)), _mm256_set1_epi16(94)),
           _mm256_cvtepu8_epi16(_mm256_extracti128_si256(cells, 1))),
       first);
-  unsigned replaced = 0;
   __m256i lengths[4];
   const __m256i units[4] = {
-      wide_utf8_units<0>(jis, at_low, starts, leads, forms, lengths[0], replaced),
-      wide_utf8_units<1>(jis, at_low, starts, leads, forms, lengths[1], replaced),
-      wide_utf8_units<2>(jis, at_high, starts, leads, forms, lengths[2], replaced),
-      wide_utf8_units<3>(jis, at_high, starts, leads, forms, lengths[3], replaced),
+      wide_utf8_units<0>(jis, at_low, lead_bytes, start_bytes, forms, lengths[0], none_count),
+      wide_utf8_units<1>(jis, at_low, lead_bytes, start_bytes, forms, lengths[1], none_count),
+      wide_utf8_units<2>(jis, at_high, lead_bytes, start_bytes, forms, lengths[2], none_count),
+      wide_utf8_units<3>(jis, at_high, lead_bytes, start_bytes, forms, lengths[3], none_count),
   };
   for (unsigned g = 0; g < 4; ++g) store_wide_utf8_group(o, units[g], lengths[g]);
+}
+
+// The first length bytes of a block of 64 as JIS bytes, ready for the
+// units: each pair's row at its first byte and its cell at its second (any
+// other byte ASCII), the first bytes of the pairs among them, and of every
+// unit among them, as byte masks of each half.
+struct WideJisBlock {
+  __m256i jis[2], leads[2], starts[2];
+  unsigned length;
+};
+
+// The first bytes of the pairs among the first length bytes, and of every
+// unit among them, as byte masks of each half of the block.
+KOTRAN_WIDE void wide_block_masks(WideJisBlock& b, uint64_t leads) {
+  const uint64_t within = b.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << b.length) - 1;
+  leads &= within;
+  const uint64_t starts = ~(leads << 1) & within;
+  b.leads[0] = wide_byte_mask(static_cast<uint32_t>(leads));
+  b.leads[1] = wide_byte_mask(static_cast<uint32_t>(leads >> 32));
+  b.starts[0] = wide_byte_mask(static_cast<uint32_t>(starts));
+  b.starts[1] = wide_byte_mask(static_cast<uint32_t>(starts >> 32));
+}
+
+// Writes at o the units of a block and returns how many pairs had no
+// character. o moves past what it wrote; no store reaches past 112 bytes
+// from where o starts.
+KOTRAN_WIDE unsigned store_block_as_utf8_wide(unsigned char*& o, const WideJisBlock& b, const Utf8Form* forms) {
+  __m256i none_count = _mm256_setzero_si256();
+  // Each byte's successor: the low half's last is the high half's first.
+  const __m256i cells_low = _mm256_alignr_epi8(_mm256_permute2x128_si256(b.jis[0], b.jis[1], 0x21), b.jis[0], 1);
+  store_units_as_utf8_wide(o, b.jis[0], cells_low, b.leads[0], b.starts[0], forms, none_count);
+  // (A branch: a block cut short by a line end often holds no more.)
+  if (b.length > 32)
+    store_units_as_utf8_wide(o, b.jis[1], wide_byte_down(b.jis[1]), b.leads[1], b.starts[1], forms, none_count);
+  if (_mm256_testz_si256(none_count, none_count)) [[likely]]
+    return 0;
+  alignas(32) uint32_t counts[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
+  unsigned replaced = 0;
+  for (const uint32_t c : counts) replaced += c;
   return replaced;
 }
 
-// Stores the plain units u of the 32 bytes of Shift-JIS at p in UTF-8 and
+// Stores the plain units u of the 64 bytes of Shift-JIS at p in UTF-8 and
 // moves o past them; returns how many pairs had no character.
-KOTRAN_WIDE unsigned store_sjis_units_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
+KOTRAN_WIDE unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                    const Utf8Form* forms) {
-  const __m256i sjis = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const uint32_t leads = static_cast<uint32_t>(u.leads);
-  const __m256i lead_bytes = wide_byte_mask(leads);
-  const __m256i jis = wide_sjis_pairs_as_jis(sjis, wide_byte_down(sjis), lead_bytes, wide_byte_up(lead_bytes), 0);
-  return store_units_as_utf8_wide(o, jis, u.length, leads, forms);
+  WideJisBlock b;
+  b.length = u.length;
+  wide_block_masks(b, u.leads);
+  // The second bytes: each first byte's mask a byte up, the low half's last
+  // carried into the high half's first.
+  const __m256i trails_low = wide_byte_up(b.leads[0]);
+  const __m256i trails_high = _mm256_alignr_epi8(b.leads[1], _mm256_permute2x128_si256(b.leads[0], b.leads[1], 0x21), 15);
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  b.jis[0] = wide_sjis_pairs_as_jis(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)), b.leads[0],
+                                    trails_low, 0);
+  b.jis[1] = wide_sjis_pairs_as_jis(high, wide_byte_down(high), b.leads[1], trails_high, 0);
+  return store_block_as_utf8_wide(o, b, forms);
 }
 
 // The same for EUC, whose pairs are JIS bytes with the high bit set.
-KOTRAN_WIDE unsigned store_euc_units_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
+KOTRAN_WIDE unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                   const Utf8Form* forms) {
-  const __m256i jis =
-      _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), _mm256_set1_epi8(0x7F));
-  return store_units_as_utf8_wide(o, jis, u.length, static_cast<uint32_t>(u.leads), forms);
+  WideJisBlock b;
+  b.length = u.length;
+  wide_block_masks(b, u.leads);
+  const __m256i low7 = _mm256_set1_epi8(0x7F);
+  b.jis[0] = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), low7);
+  b.jis[1] = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), low7);
+  return store_block_as_utf8_wide(o, b, forms);
 }
 
 // The characters at the 24 bytes at p, read as eight of three bytes each:
