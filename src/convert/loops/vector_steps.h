@@ -356,8 +356,12 @@ KOTRAN_HOT PlainUnits step_units(const unsigned char* p) {
 template <Path path, unsigned width>
 KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops stops) {
   uint64_t cr, lf;
-  if constexpr (width == WIDEST_WIDTH) {
-    const LineEndBytes64 b = block_line_ends<path>(p);
+  if constexpr (width == WIDEST_WIDTH && takes_widest_steps(path)) {
+    const LineEndBytes64 b = line_end_bytes_widest(p);
+    cr = b.cr;
+    lf = b.lf;
+  } else if constexpr (width == WIDEST_WIDTH) {
+    const LineEndBytes64 b = line_end_bytes_block_wide(p);
     cr = b.cr;
     lf = b.lf;
   } else {
@@ -371,8 +375,10 @@ KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops st
   }
   constexpr uint64_t LAST = uint64_t{1} << (width - 1);
   const uint64_t stop = stops == LineEndStops::lone_lf ? (lf & ~(cr << 1)) | (cr & LAST) : cr & ((lf >> 1) | LAST);
-  if constexpr (width == WIDEST_WIDTH)
-    return block_bits_before_first<path>(stop);
+  if constexpr (width == WIDEST_WIDTH && takes_widest_steps(path))
+    return bits_before_first(stop);
+  else if constexpr (width == WIDEST_WIDTH)
+    return wide_bits_before_first(stop);
   else
     return static_cast<unsigned>(__builtin_ctzll(stop | uint64_t{1} << width));
 }
