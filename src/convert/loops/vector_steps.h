@@ -164,8 +164,8 @@ struct VectorStep<Code::sjis, Utf8Writer> {
                                             const Utf8Form* forms) {
     return store_sjis_units_as_utf8_widest(o, p, u, forms);
   }
-  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
-  KOTRAN_WIDE static unsigned wide_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
+  KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
+  KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
     return store_sjis_block_as_utf8_wide(o, p, u, forms);
   }
 };
@@ -178,8 +178,8 @@ struct VectorStep<Code::euc, Utf8Writer> {
                                             const Utf8Form* forms) {
     return store_euc_units_as_utf8_widest(o, p, u, forms);
   }
-  KOTRAN_WIDE static PlainUnits wide_units(const unsigned char* p) { return euc_plain_units_block_wide(p); }
-  KOTRAN_WIDE static unsigned wide_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
+  KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return euc_plain_units_block_wide(p); }
+  KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
     return store_euc_block_as_utf8_wide(o, p, u, forms);
   }
 };
@@ -479,13 +479,13 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
         if constexpr (takes_widest_steps(path))
           u = Step::widest_units(p);
         else
-          u = Step::wide_units(p);
+          u = Step::wide_block_units(p);
         if (stops != LineEndStops::none) u.length = std::min(u.length, before_line_end_stop<path, width>(p, stops));
         if (u.length != 0) {
           if constexpr (takes_widest_steps(path))
             w.found.replaced += Step::widest_utf8(o, p, u, w.forms);
           else
-            w.found.replaced += Step::wide_utf8(o, p, u, w.forms);
+            w.found.replaced += Step::wide_block_utf8(o, p, u, w.forms);
           return u.length;
         }
       }
