@@ -30,15 +30,15 @@ class Run:
         self.wall, self.status, self.maxrss_kib, self.user, self.sys = wall, status, maxrss, user, sys_
 
 
-def spawn(argv, stdout_path, stderr_path=os.devnull):
-    """Run argv with stdin from /dev/null; time it and take its rusage with wait4."""
+def spawn(argv, stdout_path, stderr_path=os.devnull, env=None):
+    """Run argv with stdin from /dev/null (in env, ENV by default); time it and take its rusage with wait4."""
     actions = [
         (os.POSIX_SPAWN_OPEN, 0, os.devnull, os.O_RDONLY, 0),
         (os.POSIX_SPAWN_OPEN, 1, str(stdout_path), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644),
         (os.POSIX_SPAWN_OPEN, 2, str(stderr_path), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644),
     ]
     start = time.perf_counter()
-    pid = os.posix_spawn(argv[0], argv, ENV, file_actions=actions)
+    pid = os.posix_spawn(argv[0], argv, ENV if env is None else env, file_actions=actions)
     _, status, usage = os.wait4(pid, 0)
     wall = time.perf_counter() - start
     return Run(wall, os.waitstatus_to_exitcode(status), usage.ru_maxrss, usage.ru_utime, usage.ru_stime)

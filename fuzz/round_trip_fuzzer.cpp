@@ -207,8 +207,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Params p;
   p.chunk = (data[0] & 0x20) != 0 ? BLOCK_SIZE : (data[0] & 0x1F) + 1u;
   p.variant = (data[0] & 0x40) != 0 ? 3 : 0;
-  // The processor's fastest path by bit 1, otherwise the narrowest vector path it has.
-  const Path vectors = (data[0] & 2) == 0 && path_available(Path::sse2) ? Path::sse2 : fastest_path();
+  // One of the vector paths the processor has, by bits 1-2 (the narrowest
+  // for none), so that each is taken; the word loop where it has none.
+  Path vector_paths[std::size(PATHS)];
+  size_t vector_path_count = 0;
+  for (const Path path : PATHS)
+    if (takes_vector_steps(path) && path_available(path)) vector_paths[vector_path_count++] = path;
+  const Path vectors = vector_path_count == 0 ? Path::words : vector_paths[(data[0] >> 1 & 3) % vector_path_count];
   p.path = (data[0] & 0x80) != 0 ? Path::scalar : (data[0] & 1) != 0 ? Path::words : vectors;
   std::vector<Char> chars;
   for (unsigned i = 0; i < 16u * data[1]; ++i) chars.push_back({Kind::ascii, static_cast<uint16_t>('a' + i % 26)});

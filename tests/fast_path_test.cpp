@@ -126,8 +126,11 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
 // of a vector, in chunks that end the input anywhere: what the widest path
 // carries from one block of 64 to the next.
 TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
-  // A pair, a katakana and a first byte of Shift-JIS, and of EUC.
+  // A pair of an even row and one of an odd row (whose second byte goes
+  // into Shift-JIS below 0x80), a katakana and a first byte of Shift-JIS,
+  // and of EUC.
   const char* const pair_of[] = {"\x8A\xBF", "\xB4\xC1"};
+  const char* const odd_row_pair_of[] = {"\x8B\x40", "\xB5\xA1"};
   const char* const kana_of[] = {"\xB1", "\x8E\xB1"};
   const char* const first_of[] = {"\x8A", "\xB4"};
   for (const Code source : {Code::sjis, Code::euc}) {
@@ -135,7 +138,7 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
     std::string text;
     for (int line = 0; line < 90; ++line) {
       text += std::string(static_cast<size_t>(line % 3), 'x');
-      for (int pair = 0; pair < 28 + line % 7; ++pair) text += pair_of[at];
+      for (int pair = 0; pair < 28 + line % 7; ++pair) text += (pair % 3 == 2 ? odd_row_pair_of : pair_of)[at];
       if (line % 4 == 1) text += first_of[at];  // with a CR or an LF for its second byte
       text += line % 5 == 0 ? std::string(kana_of[at]) + "\r\n" : line % 11 == 0 ? "\n" : "\r\n";
     }

@@ -124,6 +124,39 @@ void check_widest_step(const unsigned char* p, Split split, Split reference,
             to_hex(convert(std::string(reinterpret_cast<const char*>(p), 64), got.length)));
 }
 
+using CarriedSplit = PlainUnits (*)(const unsigned char*, uint64_t);
+using CarriedStore = void (*)(unsigned char*, const unsigned char*, PlainUnits, uint64_t);
+
+// A carried block's split of the 64 bytes at p is the byte rules' and its
+// store writes their units as convert does: with nothing carried into it
+// at p, and, where a pair begins at p, at p + 1 with that pair carried in.
+// Reads 66 bytes from p.
+void check_carried_blocks(const unsigned char* p, bool pair_at_p, CarriedSplit split, Split reference,
+                          Split reference_carried, CarriedStore store,
+                          std::string (*convert)(const std::string&, unsigned)) {
+  for (const uint64_t carried : {uint64_t{0}, uint64_t{1}}) {
+    if (carried == 1 && !pair_at_p) continue;
+    const unsigned char* const q = p + carried;
+    const PlainUnits got = split(q, carried);
+    const PlainUnits want = (carried == 1 ? reference_carried : reference)(q);
+    ASSERT_EQ(got.length, want.length) << "carried " << carried;
+    ASSERT_EQ(got.leads, want.leads) << "carried " << carried;
+    unsigned char out[64];
+    store(out, q, got, carried);
+    // Converted from p, the pair begun there whole.
+    const std::string converted = convert(std::string(reinterpret_cast<const char*>(p), 66), got.length + static_cast<unsigned>(carried));
+    ASSERT_EQ(to_hex(std::string(out, out + got.length)), to_hex(converted.substr(carried, got.length)))
+        << "carried " << carried;
+  }
+}
+
+// The JIS form of the first n bytes of Shift-JIS, pair by pair.
+std::string reference_jis(const std::string& sjis, unsigned n) {
+  std::string out = reference_euc(sjis, n);
+  for (char& c : out) c = static_cast<char>(c & 0x7F);
+  return out;
+}
+
 struct UnitsCase {
   const char* name;
   const char* bytes;  // 32 bytes
@@ -162,18 +195,42 @@ void check_cases(const UnitsCase (&cases)[N], Split vector, Split reference) {
 }
 
 // The same on 200 000 chunks of width bytes drawn by byte(rng, mix); mix
-// (0-2) says how often a byte that stops the split turns up.
+// (0-2) says how often a byte that stops the split turns up. One more byte
+// is drawn after the chunk, which a carried block's split reads.
 template <unsigned width = VECTOR_WIDTH, class Byte>
 void check_random_chunks(uint32_t seed, Byte byte, Split vector, Split reference) {
   std::mt19937 rng(seed);
-  unsigned char chunk[width];
+  unsigned char chunk[width + 1];
   for (int round = 0; round < 200000; ++round) {
     for (unsigned char& b : chunk) b = byte(rng, round % 3);
     const PlainUnits got = vector(chunk);
     const PlainUnits want = reference(chunk);
-    ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + width));
-    ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + width));
+    ASSERT_EQ(got.length, want.length) << to_hex(std::string(chunk, chunk + width + 1));
+    ASSERT_EQ(got.leads, want.leads) << to_hex(std::string(chunk, chunk + width + 1));
   }
+}
+
+// The bits below bit n, of 64.
+constexpr uint64_t bits_below(unsigned n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+
+// The split of the 64 bytes at p as a carried block, by the byte rules
+// reference (over width bytes): with carried, the first byte is the second
+// of a pair begun before them, and the split goes on after it; a pair begun
+// at the last byte takes p[64].
+template <bool carried>
+PlainUnits reference_carried(const unsigned char* p, PlainUnits (*reference_64)(const unsigned char*),
+                             PlainUnits (*reference_65)(const unsigned char*)) {
+  const PlainUnits r = carried ? reference_64(p + 1) : reference_65(p);
+  const unsigned length = std::min(r.length, 64u - carried);
+  return {length + carried, (r.leads & bits_below(length)) << carried};
+}
+template <bool carried>
+PlainUnits reference_sjis_carried_units(const unsigned char* p) {
+  return reference_carried<carried>(p, reference_sjis_units<64>, reference_sjis_units<65>);
+}
+template <bool carried>
+PlainUnits reference_euc_carried_units(const unsigned char* p) {
+  return reference_carried<carried>(p, reference_euc_units<true, 64>, reference_euc_units<true, 65>);
 }
 
 TEST(PairVectors, EucUnitsCases) { check_cases(units_cases, euc_plain_units, reference_euc_units); }
@@ -199,6 +256,15 @@ TEST(PairVectors, EucUnitsOnRandomChunks) {
   if (widest) {
     check_random_chunks<64>(20261211, byte, euc_plain_units_widest, reference_euc_units<false, 64>);
     check_random_chunks<64>(20261212, byte, euc_plain_units_widest<true>, reference_euc_units<true, 64>);
+  }
+  if (wide) {
+    // The wide path's blocks of 64 into UTF-8, and its carried blocks of 64
+    // into Shift-JIS.
+    check_random_chunks<64>(20261215, byte, euc_plain_units_block_wide, reference_euc_units<false, 64>);
+    check_random_chunks<64>(20261213, byte, [](const unsigned char* p) { return euc_carried_units_wide(p, 0); },
+                            reference_euc_carried_units<false>);
+    check_random_chunks<64>(20261214, byte, [](const unsigned char* p) { return euc_carried_units_wide(p, 1); },
+                            reference_euc_carried_units<true>);
   }
 }
 
@@ -235,6 +301,13 @@ TEST(PairVectors, EveryEucPairInShiftJis) {
       if (widest && i + 64 <= text.size()) {
         ASSERT_NO_FATAL_FAILURE(check_widest_step(p, euc_plain_units_widest<true>, reference_euc_units<true, 64>,
                                                   store_euc_as_sjis_widest, reference_sjis))
+            << "at " << i;
+      }
+      if (wide && i + 66 <= text.size()) {
+        ASSERT_NO_FATAL_FAILURE(check_carried_blocks(p, (units.leads & 1) != 0, euc_carried_units_wide,
+                                                     reference_euc_carried_units<false>,
+                                                     reference_euc_carried_units<true>, store_carried_euc_as_sjis_wide,
+                                                     reference_sjis))
             << "at " << i;
       }
       for (unsigned k = 0; k < units.length; ++k) ASSERT_EQ(jis[k], chunk[k] & 0x7F) << "at " << i + k;
@@ -277,6 +350,14 @@ TEST(PairVectors, SjisUnitsOnRandomChunks) {
   check_random_chunks(71207, byte, sjis_plain_units, reference_sjis_units);
   if (wide) check_random_chunks(71208, byte, sjis_plain_units_wide, reference_sjis_units);
   if (widest) check_random_chunks<64>(71209, byte, sjis_plain_units_widest, reference_sjis_units<64>);
+  if (wide) {
+    // The wide path's blocks of 64: into JIS and UTF-8, and carried into EUC.
+    check_random_chunks<64>(71210, byte, sjis_plain_units_block_wide, reference_sjis_units<64>);
+    check_random_chunks<64>(71211, byte, [](const unsigned char* p) { return sjis_carried_units_wide(p, 0); },
+                            reference_sjis_carried_units<false>);
+    check_random_chunks<64>(71212, byte, [](const unsigned char* p) { return sjis_carried_units_wide(p, 1); },
+                            reference_sjis_carried_units<true>);
+  }
 }
 
 // Every Shift-JIS code of rows 1-94 at both parities of place, into EUC.
@@ -317,6 +398,17 @@ TEST(PairVectors, EveryShiftJisPairInEuc) {
       if (widest && i + 64 <= text.size()) {
         ASSERT_NO_FATAL_FAILURE(check_widest_step(p, sjis_plain_units_widest, reference_sjis_units<64>,
                                                   store_sjis_as_euc_widest, reference_euc))
+            << "at " << i;
+      }
+      if (wide && i + 66 <= text.size()) {
+        // The wide path's blocks of 64: into JIS, and carried into EUC.
+        ASSERT_NO_FATAL_FAILURE(check_widest_step(p, sjis_plain_units_block_wide, reference_sjis_units<64>,
+                                                  store_sjis_as_jis_block_wide, reference_jis))
+            << "at " << i;
+        ASSERT_NO_FATAL_FAILURE(check_carried_blocks(p, (units.leads & 1) != 0, sjis_carried_units_wide,
+                                                     reference_sjis_carried_units<false>,
+                                                     reference_sjis_carried_units<true>, store_carried_sjis_as_euc_wide,
+                                                     reference_euc))
             << "at " << i;
       }
       const std::string want = reference_euc(chunk, units.length);

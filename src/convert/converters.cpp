@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "convert/code_units.h"
+#include "convert/loops/vector_steps.h"
 #include "kernels/entry.h"
 
 namespace kotran {
@@ -21,7 +22,8 @@ ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& 
   ByteWriter writer(out);
   const Writer w(writer, found, options);
   auto run = [&]<Path path>() { Reader::template run<path>(reader, w, options); };
-  run_on_path(options.path, run);
+  constexpr VectorForm form = VectorStep<source, Writer>::form;
+  run_on_path(options.path, run, form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));
   return found;
 }
 

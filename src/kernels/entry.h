@@ -31,13 +31,17 @@ KOTRAN_WIDEST_ENTRY void widest(Run& run) {
 }  // namespace entry
 
 // Calls run.operator()<path>() for the path, through the path's entry.
+// Where the run takes no vector step on it (steps false), a path compiled
+// for the build's own target runs the word loop's entry instead: the same
+// work in the very same code, so never slower than the word loop.
 template <class Run>
-void run_on_path(Path path, Run& run) {
+void run_on_path(Path path, Run& run, bool steps = true) {
   switch (path) {
     case Path::scalar: return entry::plain<Path::scalar>(run);
     case Path::words: return entry::plain<Path::words>(run);
     // A path this build has no kernels for is never available, nor compiled.
     case Path::sse2:
+      if (!steps) return entry::plain<Path::words>(run);
       if constexpr (SSE2_KERNELS) entry::plain<Path::sse2>(run);
       return;
     case Path::avx2:
@@ -47,6 +51,7 @@ void run_on_path(Path path, Run& run) {
       if constexpr (SSE2_KERNELS) entry::widest(run);
       return;
     case Path::neon:
+      if (!steps) return entry::plain<Path::words>(run);
       if constexpr (NEON_KERNELS) entry::plain<Path::neon>(run);
       return;
   }

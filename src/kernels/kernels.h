@@ -13,6 +13,7 @@
 #if defined(__SSE2__)
 #include "kernels/avx2/ascii.h"
 #include "kernels/avx2/pairs.h"
+#include "kernels/avx2/utf8.h"
 #include "kernels/avx512bw/ascii.h"
 #include "kernels/avx512bw/pairs.h"
 #include "kernels/avx512bw/utf8.h"
@@ -58,6 +59,20 @@ unsigned jis_pair_length_wide(const unsigned char* p);
 void store_jis_as_sjis_wide(unsigned char* o, const unsigned char* p);
 void store_jis_as_euc_wide(unsigned char* o, const unsigned char* p);
 LineEndBytes line_end_bytes_wide(const unsigned char* p);
+LineEndBytes64 line_end_bytes_block_wide(const unsigned char* p);
+unsigned wide_bits_before_first(uint64_t bits);
+PlainUnits sjis_plain_units_block_wide(const unsigned char* p);
+void store_sjis_as_jis_block_wide(unsigned char* o, const unsigned char* p, uint64_t leads);
+PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t carried);
+void store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
+void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+template <bool into_sjis>
+size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p, unsigned row_limit);
+template <bool into_sjis = false>
+PlainUnits euc_plain_units_block_wide(const unsigned char* p);
+unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
+unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 PlainUnits sjis_plain_units_widest(const unsigned char* p);
 unsigned bits_before_first(uint64_t bits);
 template <bool into_sjis = false>

@@ -12,16 +12,18 @@ namespace kotran {
 // loops over the bytes in hand (eight bytes of ASCII at a time, characters
 // stored straight into the output block); each instruction set's path adds
 // its kernels over pairs: SSE2 32 bytes at a time in two registers, AVX2 in
-// one, AVX-512 BW 64 at a time (Shift-JIS and EUC text, into UTF-8 and out
-// of it), NEON 32 at a time in two registers. Each gives exactly what the
-// byte loop gives.
+// one (with blocks of 64 in two between Shift-JIS and EUC, and UTF-8 into
+// and out of them), AVX-512 BW 64 at a time (Shift-JIS and EUC text, into
+// UTF-8 and out of it), NEON 32 at a time in two registers. Each gives
+// exactly what the byte loop gives.
 enum class Path : uint8_t { scalar, words, sse2, avx2, avx512bw, neon };
 
 inline constexpr Path PATHS[] = {Path::scalar, Path::words, Path::sse2, Path::avx2, Path::avx512bw, Path::neon};
 
 // Whether the path takes vector kernels.
 constexpr bool takes_vector_steps(Path path) { return path >= Path::sse2; }
-// Whether the path takes the 32 bytes of a step in one register.
+// Whether the path takes the 32 bytes of a step in one register, and
+// UTF-8 too.
 constexpr bool takes_wide_steps(Path path) { return path == Path::avx2 || path == Path::avx512bw; }
 // Whether the path takes Shift-JIS and EUC text 64 bytes at a time, and
 // UTF-8 too.

@@ -5,8 +5,8 @@
 //   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis), rows 1-84
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
-//   Shift-JIS, EUC to UTF-8    the writer's store_row (store_units_as_utf8_widest)
-//   UTF-8 to Shift-JIS, EUC    the reader's take (utf8_run_widest)
+//   Shift-JIS, EUC to UTF-8    the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide)
+//   UTF-8 to Shift-JIS, EUC    the reader's take (utf8_run_widest, store_utf8_run_wide)
 //   a code into itself         a copy
 #pragma once
 
@@ -32,8 +32,8 @@ enum class VectorForm {
   same_length,  // every pair keeps its length: the whole vector is stored, ASCII included
   kanji_run,    // into JIS: the runs of pairs and of ASCII of a vector, each after its designation
   jis_pairs,    // from JIS kanji text: sixteen bytes of pairs
-  utf8_units,   // into UTF-8, on the widest path only: each unit of a vector as its form
-  utf8_runs,    // from UTF-8, on the widest path only: a run of three-byte characters
+  utf8_units,   // into UTF-8, on the paths of 32 bytes in a register and of 64: each unit of a vector as its form
+  utf8_runs,    // from UTF-8, on the same paths: a run of three-byte characters
 };
 
 template <Code source, class Writer>
@@ -68,6 +68,12 @@ struct VectorStep<Code::sjis, EucWriter> {
   KOTRAN_WIDEST static void carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
     store_carried_sjis_as_euc_widest(o, p, u, carried);
   }
+  KOTRAN_WIDE static PlainUnits wide_carried_units(const unsigned char* p, uint64_t carried) {
+    return sjis_carried_units_wide(p, carried);
+  }
+  KOTRAN_WIDE static void wide_carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
+    store_carried_sjis_as_euc_wide(o, p, u, carried);
+  }
 };
 
 template <>
@@ -81,6 +87,10 @@ struct VectorStep<Code::sjis, JisWriter> {
   }
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
   KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_jis_widest(o, p, u.leads); }
+  KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
+  KOTRAN_WIDE static void wide_block_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
+    store_sjis_as_jis_block_wide(o, p, u.leads);
+  }
 };
 
 template <>
@@ -99,6 +109,12 @@ struct VectorStep<Code::euc, SjisWriter> {
   }
   KOTRAN_WIDEST static void carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
     store_carried_euc_as_sjis_widest(o, p, u, carried);
+  }
+  KOTRAN_WIDE static PlainUnits wide_carried_units(const unsigned char* p, uint64_t carried) {
+    return euc_carried_units_wide(p, carried);
+  }
+  KOTRAN_WIDE static void wide_carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
+    store_carried_euc_as_sjis_wide(o, p, u, carried);
   }
 };
 
@@ -148,6 +164,10 @@ struct VectorStep<Code::sjis, Utf8Writer> {
                                             const Utf8Form* forms) {
     return store_sjis_units_as_utf8_widest(o, p, u, forms);
   }
+  KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
+  KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
+    return store_sjis_block_as_utf8_wide(o, p, u, forms);
+  }
 };
 
 template <>
@@ -157,6 +177,10 @@ struct VectorStep<Code::euc, Utf8Writer> {
   KOTRAN_WIDEST static unsigned widest_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                             const Utf8Form* forms) {
     return store_euc_units_as_utf8_widest(o, p, u, forms);
+  }
+  KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return euc_plain_units_block_wide(p); }
+  KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
+    return store_euc_block_as_utf8_wide(o, p, u, forms);
   }
 };
 
@@ -172,6 +196,9 @@ struct VectorStep<Code::utf8, SjisWriter> {
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
     return store_utf8_run_widest<true>(o, p, SJIS_ARITHMETIC_ROWS_END);
   }
+  KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p) {
+    return store_utf8_run_wide<true>(o, p, SJIS_ARITHMETIC_ROWS_END);
+  }
 };
 
 template <>
@@ -180,22 +207,85 @@ struct VectorStep<Code::utf8, EucWriter> {
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
     return store_utf8_run_widest<false>(o, p, 0x7F);
   }
+  KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p) {
+    return store_utf8_run_wide<false>(o, p, 0x7F);
+  }
 };
+
+// The step's run of UTF-8 characters at the 64 bytes at p, on the path:
+// stored at o, which moves past it; how many bytes it took (0 for none).
+template <Path path, class Step>
+KOTRAN_HOT size_t step_run(unsigned char*& o, const unsigned char* p) {
+  if constexpr (takes_widest_steps(path))
+    return Step::widest_run(o, p);
+  else
+    return Step::wide_run(o, p);
+}
 
 // A step whose units may begin with the second byte of a pair carried over
 // from the 64 bytes before: the widest path then takes whole blocks of 64,
 // each block's position fixed, so that no load waits for the last block's
-// classes; only whether a pair crosses the edge is carried.
+// classes; only whether a pair crosses the edge is carried. The wide path
+// takes the same blocks in two registers where the step has them.
 template <class Step>
 concept HasCarriedStep = requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
   Step::carried_units(p, uint64_t{});
   Step::carried_store(o, p, u, uint64_t{});
 };
+template <class Step>
+concept HasWideCarriedStep = requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
+  Step::wide_carried_units(p, uint64_t{});
+  Step::wide_carried_store(o, p, u, uint64_t{});
+};
+
+// The bytes of a carried block.
+inline constexpr unsigned BLOCK_WIDTH = 64;
+
+// Whether the path takes the step's carried blocks.
+template <Path path, class Step>
+constexpr bool takes_carried_blocks() {
+  if constexpr (takes_widest_steps(path))
+    return HasCarriedStep<Step>;
+  else
+    return takes_wide_steps(path) && HasWideCarriedStep<Step>;
+}
+
+// The step's units of the block at p, its store, where its line ends lie,
+// and how many of its bits come before the first set one (64 for none), on
+// the path.
+template <Path path, class Step>
+KOTRAN_HOT PlainUnits block_units(const unsigned char* p, uint64_t carried) {
+  if constexpr (takes_widest_steps(path))
+    return Step::carried_units(p, carried);
+  else
+    return Step::wide_carried_units(p, carried);
+}
+template <Path path, class Step>
+KOTRAN_HOT void block_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
+  if constexpr (takes_widest_steps(path))
+    Step::carried_store(o, p, u, carried);
+  else
+    Step::wide_carried_store(o, p, u, carried);
+}
+template <Path path>
+KOTRAN_HOT LineEndBytes64 block_line_ends(const unsigned char* p) {
+  if constexpr (takes_widest_steps(path))
+    return line_end_bytes_widest(p);
+  else
+    return line_end_bytes_block_wide(p);
+}
+template <Path path>
+KOTRAN_HOT unsigned block_bits_before_first(uint64_t bits) {
+  if constexpr (takes_widest_steps(path))
+    return bits_before_first(bits);
+  else
+    return wide_bits_before_first(bits);
+}
 
 // Whether the path takes the vector step of the source into the writer's target.
 template <Code source, class Writer>
 constexpr bool takes_vectors(Path path, VectorForm form) {
-  if ((form == VectorForm::utf8_units || form == VectorForm::utf8_runs) && !takes_widest_steps(path)) return false;
+  if ((form == VectorForm::utf8_units || form == VectorForm::utf8_runs) && !takes_wide_steps(path)) return false;
   return PAIR_VECTORS && takes_vector_steps(path) && VectorStep<source, Writer>::form == form;
 }
 
@@ -210,10 +300,27 @@ concept HasWidestStep = requires(unsigned char* o, const unsigned char* p, Plain
   Step::widest_store(o, p, u);
 };
 
+// The step's units and store of 64 bytes in two registers, where the wide
+// path takes its steps 64 bytes at a time.
+template <class Step>
+concept HasWideBlockStep = requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
+  Step::wide_block_units(p);
+  Step::wide_block_store(o, p, u);
+};
+
+// Whether the path takes the step 64 bytes at a time.
+template <Path path, class Step>
+constexpr bool takes_64_byte_steps() {
+  if constexpr (takes_widest_steps(path))
+    return HasWidestStep<Step>;
+  else
+    return takes_wide_steps(path) && HasWideBlockStep<Step>;
+}
+
 // How many bytes one step of the path looks at.
 template <Path path, class Step>
 constexpr unsigned step_width() {
-  if constexpr (takes_widest_steps(path) && HasWidestStep<Step>)
+  if constexpr (takes_64_byte_steps<path, Step>())
     return WIDEST_WIDTH;
   else
     return VECTOR_WIDTH;
@@ -223,6 +330,8 @@ template <Path path, class Step>
 KOTRAN_HOT void step_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
   if constexpr (takes_widest_steps(path) && HasWidestStep<Step>)
     Step::widest_store(o, p, u);
+  else if constexpr (takes_64_byte_steps<path, Step>())
+    Step::wide_block_store(o, p, u);
   else if constexpr (takes_wide_steps(path) && HasWideStore<Step>)
     Step::wide_store(o, p, u);
   else
@@ -234,6 +343,8 @@ template <Path path, class Step>
 KOTRAN_HOT PlainUnits step_units(const unsigned char* p) {
   if constexpr (takes_widest_steps(path) && HasWidestStep<Step>)
     return Step::widest_units(p);
+  else if constexpr (takes_64_byte_steps<path, Step>())
+    return Step::wide_block_units(p);
   else if constexpr (takes_wide_steps(path))
     return Step::wide_units(p);
   else
@@ -245,8 +356,12 @@ KOTRAN_HOT PlainUnits step_units(const unsigned char* p) {
 template <Path path, unsigned width>
 KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops stops) {
   uint64_t cr, lf;
-  if constexpr (width == WIDEST_WIDTH) {
+  if constexpr (width == WIDEST_WIDTH && takes_widest_steps(path)) {
     const LineEndBytes64 b = line_end_bytes_widest(p);
+    cr = b.cr;
+    lf = b.lf;
+  } else if constexpr (width == WIDEST_WIDTH) {
+    const LineEndBytes64 b = line_end_bytes_block_wide(p);
     cr = b.cr;
     lf = b.lf;
   } else {
@@ -260,8 +375,10 @@ KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops st
   }
   constexpr uint64_t LAST = uint64_t{1} << (width - 1);
   const uint64_t stop = stops == LineEndStops::lone_lf ? (lf & ~(cr << 1)) | (cr & LAST) : cr & ((lf >> 1) | LAST);
-  if constexpr (width == WIDEST_WIDTH)
+  if constexpr (width == WIDEST_WIDTH && takes_widest_steps(path))
     return bits_before_first(stop);
+  else if constexpr (width == WIDEST_WIDTH)
+    return wide_bits_before_first(stop);
   else
     return static_cast<unsigned>(__builtin_ctzll(stop | uint64_t{1} << width));
 }
@@ -277,31 +394,31 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     // before it.
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if constexpr (takes_widest_steps(path) && HasCarriedStep<Step>) {
+      if constexpr (takes_carried_blocks<path, Step>()) {
         // Blocks while they are wholly plain units and the input and the
         // room hold one more byte than a block. What crosses a block's edge
         // is carried: the second byte of a pair, and a CR before an LF.
-        const size_t blocks = std::min<size_t>(end - p - 1, w.out.room_end() - o) / WIDEST_WIDTH;
+        const size_t blocks = std::min<size_t>(end - p - 1, w.out.room_end() - o) / BLOCK_WIDTH;
         size_t taken = 0;
         uint64_t carried = 0, cr_before = 0;
         for (size_t b = 0; b < blocks; ++b) {
           const unsigned char* const at = p + taken;
-          PlainUnits u = Step::carried_units(at, carried);
+          PlainUnits u = block_units<path, Step>(at, carried);
           if (stops != LineEndStops::none) {
-            const LineEndBytes64 ends = line_end_bytes_widest(at);
-            const uint64_t lf_after = at[WIDEST_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
+            const LineEndBytes64 ends = block_line_ends<path>(at);
+            const uint64_t lf_after = at[BLOCK_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
             const uint64_t stop = stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
                                                                  : ends.cr & (ends.lf >> 1 | lf_after);
-            u.length = std::min(u.length, bits_before_first(stop));
+            u.length = std::min(u.length, block_bits_before_first<path>(stop));
             cr_before = ends.cr >> 63;
           }
-          Step::carried_store(o + taken, at, u, carried);
-          if (u.length != WIDEST_WIDTH) {
+          block_store<path, Step>(o + taken, at, u, carried);
+          if (u.length != BLOCK_WIDTH) {
             taken += u.length;
             carried = 0;
             break;
           }
-          taken += WIDEST_WIDTH;
+          taken += BLOCK_WIDTH;
           carried = u.leads >> 63;
         }
         taken -= carried;  // a pair across the last block's edge is left to the next take
@@ -356,12 +473,19 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
   } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::utf8_units)) {
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if (end - p >= static_cast<ptrdiff_t>(WIDEST_WIDTH)) {
-        PlainUnits u = Step::widest_units(p);
-        if (stops != LineEndStops::none)
-          u.length = std::min(u.length, before_line_end_stop<path, WIDEST_WIDTH>(p, stops));
+      constexpr unsigned width = WIDEST_WIDTH;  // on the wide path too, in two registers
+      if (end - p >= static_cast<ptrdiff_t>(width)) {
+        PlainUnits u;
+        if constexpr (takes_widest_steps(path))
+          u = Step::widest_units(p);
+        else
+          u = Step::wide_block_units(p);
+        if (stops != LineEndStops::none) u.length = std::min(u.length, before_line_end_stop<path, width>(p, stops));
         if (u.length != 0) {
-          w.found.replaced += Step::widest_utf8(o, p, u, w.forms);
+          if constexpr (takes_widest_steps(path))
+            w.found.replaced += Step::widest_utf8(o, p, u, w.forms);
+          else
+            w.found.replaced += Step::wide_block_utf8(o, p, u, w.forms);
           return u.length;
         }
       }

@@ -1,0 +1,253 @@
+// The AVX2 path into UTF-8: the plain units of 64 bytes (ASCII, and pairs
+// of rows 1-94 given by their JIS bytes) written from the forms table a
+// register at a time, as the widest path writes them: each byte gets four
+// bytes of its own (a pair's first byte its form, gathered from the table;
+// an ASCII byte itself; a pair's second byte nothing), and a byte shuffle
+// packs each four by their lengths. The writer's store_row stays the
+// reference.
+//
+// Out of UTF-8: a run of up to sixteen characters of three
+// bytes (kanji, kana, the CJK symbols) decoded eight at a time, their JIS
+// codes looked up in the Unicode table, and stored as pairs of the target.
+// The run ends before the first character that is not of three bytes, is an
+// overlong form, or has no code (a surrogate, a half-width katakana) or,
+// into Shift-JIS, a code past row 84, whose lead bytes differ; the reader's
+// take goes on from there. The take and the writer's store_row stay the
+// reference.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codes/unicode_table.h"
+#include "codes/utf8_forms.h"
+#include "kernels/avx2/pairs.h"
+#include "kernels/utf8_packs.h"
+
+#if defined(__SSE2__)
+
+namespace kotran {
+
+// Bytes 8g to 8g + 7 of the 32 of v, in the low half of a register.
+template <unsigned g>
+KOTRAN_WIDE __m128i wide_group_bytes(__m256i v) {
+  const __m128i half = g < 2 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
+  return g % 2 == 0 ? half : _mm_srli_si128(half, 8);
+}
+
+// The eight units of group g (bytes 8g to 8g + 7) of the 32 bytes, in four
+// bytes each: a pair's form from the table at its first byte (lead_bytes
+// marks them; U+FFFD's where it has none, counted in none_count), an ASCII
+// byte as it is; and their lengths, 0 but where start_bytes marks the
+// first byte of a unit.
+template <unsigned g>
+KOTRAN_WIDE __m256i wide_utf8_units(__m256i jis, __m256i at, __m256i lead_bytes, __m256i start_bytes,
+                                    const Utf8Form* forms, __m256i& lengths, __m256i& none_count) {
+  // Any other byte's unit is itself, one byte long.
+  const __m256i alone = _mm256_or_si256(_mm256_cvtepu8_epi32(wide_group_bytes<g>(jis)), _mm256_set1_epi32(0x01000000));
+  // at holds the places of 16 bytes, the group's eight in one of its halves.
+  const __m256i index = _mm256_cvtepu16_epi32(g % 2 == 0 ? _mm256_castsi256_si128(at) : _mm256_extracti128_si256(at, 1));
+  const __m256i pairs = _mm256_cvtepi8_epi32(wide_group_bytes<g>(lead_bytes));
+  __m256i units = _mm256_mask_i32gather_epi32(alone, reinterpret_cast<const int*>(forms), index, pairs, sizeof(Utf8Form));
+  // Only a pair's form can be of no bytes.
+  const __m256i none = _mm256_cmpeq_epi32(_mm256_srli_epi32(units, 24), _mm256_setzero_si256());
+  none_count = _mm256_sub_epi32(none_count, none);
+  units = _mm256_blendv_epi8(units, _mm256_set1_epi32(static_cast<int>(REPLACEMENT_FORM)), none);
+  lengths = _mm256_and_si256(_mm256_srli_epi32(units, 24), _mm256_cvtepi8_epi32(wide_group_bytes<g>(start_bytes)));
+  return units;
+}
+
+// Writes at o the eight units of a group, by their lengths, and moves o past them.
+KOTRAN_WIDE void store_wide_utf8_group(unsigned char*& o, __m256i units, __m256i lengths) {
+  // Each lane's four lengths as the bit pairs of one entry of the packs:
+  // gathered into its first four bytes, then l0 + 4 l1 + 16 l2 + 64 l3.
+  const __m256i four = _mm256_shuffle_epi8(
+      lengths, _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1, -1, -1,
+                                -1, -1, -1, -1, -1, -1, -1, -1, -1));
+  const __m256i e = _mm256_madd_epi16(_mm256_maddubs_epi16(four, _mm256_set1_epi32(0x40100401)), _mm256_set1_epi16(1));
+  const unsigned first = static_cast<unsigned>(_mm256_cvtsi256_si32(e));
+  const unsigned second = static_cast<unsigned>(_mm256_extract_epi32(e, 4));
+  const __m128i take_first = _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[first]));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(_mm256_castsi256_si128(units), take_first));
+  o += UTF8_PACKS.length[first];
+  const __m128i take_second = _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[second]));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(_mm256_extracti128_si256(units, 1), take_second));
+  o += UTF8_PACKS.length[second];
+}
+
+// Writes at o the units of 32 bytes of jis whose first bytes start_bytes
+// marks (ASCII, and the first bytes of pairs, which lead_bytes marks; each
+// pair's row at its first byte and its cell in cells at the same place),
+// and counts the pairs that had no character (written as U+FFFD) in
+// none_count. o moves past what it wrote; no store reaches past 64 bytes
+// from where o starts.
+KOTRAN_WIDE void store_units_as_utf8_wide(unsigned char*& o, __m256i jis, __m256i cells, __m256i lead_bytes,
+                                          __m256i start_bytes, const Utf8Form* forms, __m256i& none_count) {
+  // Each pair's place in the table, row * 94 + cell less the first's, on
+  // 16 bits at every byte (at its first byte; the others' never read).
+  const __m256i first = _mm256_set1_epi16(0x21 * 94 + 0x21);
+  const __m256i at_low = _mm256_sub_epi16(
+      _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(jis)), _mm256_set1_epi16(94)),
+                       _mm256_cvtepu8_epi16(_mm256_castsi256_si128(cells))),
+      first);
+  const __m256i at_high = _mm256_sub_epi16(
+      _mm256_add_epi16(
+          _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(jis, 1)), _mm256_set1_epi16(94)),
+          _mm256_cvtepu8_epi16(_mm256_extracti128_si256(cells, 1))),
+      first);
+  __m256i lengths[4];
+  const __m256i units[4] = {
+      wide_utf8_units<0>(jis, at_low, lead_bytes, start_bytes, forms, lengths[0], none_count),
+      wide_utf8_units<1>(jis, at_low, lead_bytes, start_bytes, forms, lengths[1], none_count),
+      wide_utf8_units<2>(jis, at_high, lead_bytes, start_bytes, forms, lengths[2], none_count),
+      wide_utf8_units<3>(jis, at_high, lead_bytes, start_bytes, forms, lengths[3], none_count),
+  };
+  for (unsigned g = 0; g < 4; ++g) store_wide_utf8_group(o, units[g], lengths[g]);
+}
+
+// The first length bytes of a block of 64 as JIS bytes, ready for the
+// units: each pair's row at its first byte and its cell at its second (any
+// other byte ASCII), the first bytes of the pairs among them, and of every
+// unit among them, as byte masks of each half.
+struct WideJisBlock {
+  __m256i jis[2], leads[2], starts[2];
+  unsigned length;
+};
+
+// The first bytes of the pairs among the first length bytes, and of every
+// unit among them, as byte masks of each half of the block.
+KOTRAN_WIDE void wide_block_masks(WideJisBlock& b, uint64_t leads) {
+  const uint64_t within = b.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << b.length) - 1;
+  leads &= within;
+  const uint64_t starts = ~(leads << 1) & within;
+  b.leads[0] = wide_byte_mask(static_cast<uint32_t>(leads));
+  b.leads[1] = wide_byte_mask(static_cast<uint32_t>(leads >> 32));
+  b.starts[0] = wide_byte_mask(static_cast<uint32_t>(starts));
+  b.starts[1] = wide_byte_mask(static_cast<uint32_t>(starts >> 32));
+}
+
+// Writes at o the units of a block and returns how many pairs had no
+// character. o moves past what it wrote; no store reaches past 112 bytes
+// from where o starts.
+KOTRAN_WIDE unsigned store_block_as_utf8_wide(unsigned char*& o, const WideJisBlock& b, const Utf8Form* forms) {
+  __m256i none_count = _mm256_setzero_si256();
+  // Each byte's successor: the low half's last is the high half's first.
+  const __m256i cells_low = _mm256_alignr_epi8(_mm256_permute2x128_si256(b.jis[0], b.jis[1], 0x21), b.jis[0], 1);
+  store_units_as_utf8_wide(o, b.jis[0], cells_low, b.leads[0], b.starts[0], forms, none_count);
+  // (A branch: a block cut short by a line end often holds no more.)
+  if (b.length > 32)
+    store_units_as_utf8_wide(o, b.jis[1], wide_byte_down(b.jis[1]), b.leads[1], b.starts[1], forms, none_count);
+  if (_mm256_testz_si256(none_count, none_count)) [[likely]]
+    return 0;
+  alignas(32) uint32_t counts[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
+  unsigned replaced = 0;
+  for (const uint32_t c : counts) replaced += c;
+  return replaced;
+}
+
+// Stores the plain units u of the 64 bytes of Shift-JIS at p in UTF-8 and
+// moves o past them; returns how many pairs had no character.
+KOTRAN_WIDE unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
+                                                   const Utf8Form* forms) {
+  WideJisBlock b;
+  b.length = u.length;
+  wide_block_masks(b, u.leads);
+  // The second bytes: each first byte's mask a byte up, the low half's last
+  // carried into the high half's first.
+  const __m256i trails_low = wide_byte_up(b.leads[0]);
+  const __m256i trails_high = _mm256_alignr_epi8(b.leads[1], _mm256_permute2x128_si256(b.leads[0], b.leads[1], 0x21), 15);
+  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
+  b.jis[0] = wide_sjis_pairs_as_jis(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)), b.leads[0],
+                                    trails_low, 0);
+  b.jis[1] = wide_sjis_pairs_as_jis(high, wide_byte_down(high), b.leads[1], trails_high, 0);
+  return store_block_as_utf8_wide(o, b, forms);
+}
+
+// The same for EUC, whose pairs are JIS bytes with the high bit set.
+KOTRAN_WIDE unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
+                                                  const Utf8Form* forms) {
+  WideJisBlock b;
+  b.length = u.length;
+  wide_block_masks(b, u.leads);
+  const __m256i low7 = _mm256_set1_epi8(0x7F);
+  b.jis[0] = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), low7);
+  b.jis[1] = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), low7);
+  return store_block_as_utf8_wide(o, b, forms);
+}
+
+// The characters at the 24 bytes at p, read as eight of three bytes each:
+// their code points (below 0x10000) in the eight dwords, and bit i set where
+// character i is a three-byte form that is not overlong.
+KOTRAN_WIDE __m256i wide_utf8_threes(const unsigned char* p, unsigned& taken) {
+  // The low lane takes bytes 0-15, the high lane bytes 12-27; each dword
+  // the three bytes of a character, the first lowest, as the take reads them.
+  const __m256i lanes = _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12)), 1);
+  const __m256i x = _mm256_shuffle_epi8(
+      lanes, _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8,
+                              -1, 9, 10, 11, -1));
+  const __m256i forms =
+      _mm256_cmpeq_epi32(_mm256_and_si256(x, _mm256_set1_epi32(0xC0C0F0)), _mm256_set1_epi32(0x8080E0));
+  const __m256i high = _mm256_slli_epi32(_mm256_and_si256(x, _mm256_set1_epi32(0x0F)), 12);
+  const __m256i middle = _mm256_srli_epi32(_mm256_and_si256(x, _mm256_set1_epi32(0x3F00)), 2);
+  const __m256i low = _mm256_srli_epi32(_mm256_and_si256(x, _mm256_set1_epi32(0x3F0000)), 16);
+  const __m256i u = _mm256_or_si256(_mm256_or_si256(high, middle), low);
+  const __m256i overlong = _mm256_cmpgt_epi32(_mm256_set1_epi32(0x800), u);
+  taken = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_andnot_si256(overlong, forms))));
+  return u;
+}
+
+// Stores the run of characters at the 64 bytes of UTF-8 at p (codes below
+// row_limit, a JIS row byte) as EUC pairs, or as Shift-JIS pairs with
+// into_sjis, and moves o past it; returns how many bytes it took (0 for
+// none). Stores 32 bytes at o whatever the run's length.
+template <bool into_sjis>
+KOTRAN_WIDE size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p, unsigned row_limit) {
+  unsigned first, second;
+  const __m256i u0 = wide_utf8_threes(p, first);
+  const __m256i u1 = wide_utf8_threes(p + 24, second);
+  unsigned count = static_cast<unsigned>(__builtin_ctz(~(first | second << 8)));  // the taken have 16 bits
+  if (count == 0) return 0;
+  // The codes looked up one by one. Every u is below 0x10000, so every
+  // lookup lies within the table.
+  alignas(32) uint32_t chars[16];
+  alignas(32) uint16_t codes[16];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(chars), u0);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(chars + 8), u1);
+  for (unsigned i = 0; i < 16; ++i) codes[i] = unicode_tables::UNICODE_TO_JIS[chars[i]];
+  const __m256i jis = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes));
+  // No code, or a code at row_limit or past it (unsigned: the larger of it
+  // and the limit is itself).
+  const __m256i limit = _mm256_set1_epi16(static_cast<short>(row_limit << 8));
+  const __m256i refused = _mm256_or_si256(_mm256_cmpeq_epi16(jis, _mm256_setzero_si256()),
+                                          _mm256_cmpeq_epi16(_mm256_max_epu16(jis, limit), jis));
+  // Two bits a character; those past the run do not count.
+  const uint32_t refused_bits = static_cast<uint32_t>(_mm256_movemask_epi8(refused)) &
+                                static_cast<uint32_t>((uint64_t{1} << 2 * count) - 1);
+  // A branch, seldom taken, rather than a select: how far the input moves
+  // then never waits for the lookups.
+  if (refused_bits != 0) [[unlikely]] {
+    asm volatile("");  // (keeps the compiler from making it a select)
+    count = static_cast<unsigned>(__builtin_ctz(refused_bits)) / 2;
+  }
+  // Row byte first: each code's bytes swapped.
+  const __m256i pairs = _mm256_shuffle_epi8(
+      jis, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10,
+                            13, 12, 15, 14));
+  __m256i out;
+  if constexpr (into_sjis)
+    out = wide_sjis_from_jis_pairs(pairs, wide_byte_up(pairs), _mm256_set1_epi16(0x00FF),
+                                   _mm256_set1_epi16(static_cast<short>(0xFF00)), pairs);
+  else
+    out = _mm256_or_si256(pairs, _mm256_set1_epi8(static_cast<char>(0x80)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), out);
+  o += 2 * count;
+  return 3 * count;
+}
+
+}  // namespace kotran
+
+#endif

@@ -1,0 +1,35 @@
+// What the vector paths into UTF-8 share, whatever their instruction set:
+// the byte shuffles that pack the units of four bytes each that a vector
+// holds by their lengths, and the form written for a pair with no character.
+#pragma once
+
+#include <cstdint>
+
+namespace kotran {
+
+// The byte shuffle that packs four units of four bytes, and how many bytes
+// they come to. Entry e holds the lengths (0-3) of units 0-3 in its bit
+// pairs, unit 0 in the lowest.
+struct Utf8Packs {
+  alignas(16) uint8_t take[256][16];
+  uint8_t length[256];
+};
+
+constexpr Utf8Packs make_utf8_packs() {
+  Utf8Packs packs{};
+  for (unsigned e = 0; e < 256; ++e) {
+    unsigned at = 0;
+    for (unsigned q = 0; q < 4; ++q)
+      for (unsigned b = 0; b < (e >> 2 * q & 3); ++b) packs.take[e][at++] = static_cast<uint8_t>(4 * q + b);
+    packs.length[e] = static_cast<uint8_t>(at);
+    while (at < 16) packs.take[e][at++] = 0x80;
+  }
+  return packs;
+}
+
+inline constexpr Utf8Packs UTF8_PACKS = make_utf8_packs();
+
+// U+FFFD's form, for a pair that has no character.
+inline constexpr uint32_t REPLACEMENT_FORM = 0x03BDBFEF;
+
+}  // namespace kotran
