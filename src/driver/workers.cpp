@@ -272,10 +272,14 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
       const uint32_t mine = static_cast<uint32_t>(k) + 1;
       // A worker takes its files in the order of the run: what it wrote
       // after its last record begins the messages of the first file it has
-      // not reported, cut where its last block ended.
+      // not reported. Only its whole lines are kept: the worker's end may
+      // have cut the last one inside a character, or inside the record
+      // that would have followed, and the line that says the messages were
+      // lost tells the rest.
       std::string lead = std::move(w.pending);
       w.pending.clear();
-      if (!lead.empty() && lead.back() != '\n') lead += "\r\n";
+      const size_t whole = lead.rfind('\n');
+      lead.resize(whole == std::string::npos ? 0 : whole + 1);
       for (size_t i = 0; i < indices.size(); ++i) {
         const uint32_t state = load_state(map.slots[i]);
         if ((state & WORKER_MASK) != mine || reported[i]) continue;
