@@ -262,7 +262,7 @@ bool environment_chooses_english() {
     const char* value = std::getenv(variable);
     if (value == nullptr || *value == '\0') continue;
     std::string_view name(value);
-    if (variable[1] == 'A') name = name.substr(0, name.find(':'));  // LANGUAGE is a list, the first preferred
+    if (std::strcmp(variable, "LANGUAGE") == 0) name = name.substr(0, name.find(':'));  // a list, the first preferred
     return names_english(name);
   }
   return false;
