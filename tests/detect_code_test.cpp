@@ -340,6 +340,20 @@ TEST(Recognition, Cases) {
       {"three units are too few", hex("E5 65 2C 67 0A 00"), FOREIGN, CERTAIN, BINARY},
       {"a NUL unit is no text", hex("61 00 62 00 00 00 63 00"), FOREIGN, CERTAIN, BINARY},
       {"a lone surrogate is no text", hex("3D D8 61 00 62 00 0A 00"), FOREIGN, CERTAIN, BINARY},
+      // Controls other than tab, line ends and form feed are text, but
+      // count as characters Japanese text does not write: one in 16 at most.
+      {"BEL \u5165\u529b\u5f85\u3061\u304c\u30bf\u30a4\u30e0\u30a2\u30a6\u30c8\u3057\u307e\u3057\u305f LF, little-endian",
+       hex("07 00 65 51 9B 52 85 5F 61 30 4C 30 BF 30 A4 30 E0 30 A2 30 A6 30 C8 30 57 30 7E 30 57 30 5F 30 0A 00"), UTF16,
+       CERTAIN, Foreign::none, LITTLE},
+      {"the same, big-endian",
+       hex("00 07 51 65 52 9B 5F 85 30 61 30 4C 30 BF 30 A4 30 E0 30 A2 30 A6 30 C8 30 57 30 7E 30 57 30 5F 00 0A"), UTF16,
+       CERTAIN, Foreign::none, BIG},
+      {"the same cut to 15 units: one control is too many",
+       hex("07 00 65 51 9B 52 85 5F 61 30 4C 30 BF 30 A4 30 E0 30 A2 30 A6 30 C8 30 57 30 7E 30 57 30"), FOREIGN, CERTAIN,
+       BINARY},
+      {"\u756a\u53f7 US : ESC [ 1 m, twice: controls of 16 units beyond one", hex("6A 75 F7 53 1F 00 3A 00 1B 00 5B 00 31 00 6D 00 "
+       "6A 75 F7 53 1F 00 3A 00 1B 00 5B 00 31 00 6D 00"), FOREIGN, CERTAIN, BINARY},
+      {"a C1 control (NEL) is no text", hex("85 00 6A 75 F7 53 3A 00 20 00 25 00 73 00 0A 00"), FOREIGN, CERTAIN, BINARY},
       {"ASCII with a stray NUL reads as no Japanese either way", hex("74 65 78 74 00 20 66 69 6C 65 0A"), FOREIGN, CERTAIN, BINARY},
       {"a NUL past a 0x1A in UTF-16 (\u4f1a)", hex("1A 4F 61 00 62 00 0A 00"), UTF16, CERTAIN, Foreign::none, LITTLE},
       // No NUL at all (kana and kanji alone): read as UTF-16 only where no

@@ -54,8 +54,13 @@ void UnmarkedUtf16::Reading::take(unsigned unit) {
     return tally.take(CharClass::symbol, UNLISTED_SYMBOL_COST);
   }
   if (unit < 0x20) {
-    if (unit != '\t' && unit != '\n' && unit != '\f' && unit != '\r') return tally.refuse();
-    return tally.take_ascii();
+    if (unit == '\t' || unit == '\n' || unit == '\f' || unit == '\r') return tally.take_ascii();
+    // Text holds other controls too (a bell, an escape, a unit separator
+    // in a catalogue's message), but seldom: each counts as a character
+    // Japanese text does not write. A NUL unit is no text.
+    if (unit == 0) return tally.refuse();
+    ++unlisted;
+    return tally.take(CharClass::symbol, UNLISTED_SYMBOL_COST);
   }
   if (unit < 0x7F) return tally.take_ascii();
   if (unit < 0xA0 || (unit >= 0xDC00 && unit <= 0xDFFF) || unit >= 0xFFFE) return tally.refuse();

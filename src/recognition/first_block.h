@@ -23,16 +23,17 @@ bool binary_start(const unsigned char* p, size_t n);
 
 // UTF-16 without a byte-order mark, whose ASCII holds a NUL in every
 // character: the stored bytes read in both orders at once, each order valid
-// while every unit is a character that text holds (no NUL, no control but
-// tab, line ends and form feed, no lone surrogate) and scored by the model.
-// ASCII text with a stray NUL reads in either order as characters that
-// Japanese text never writes.
+// while every unit is a character that text holds (no NUL unit, no C1
+// control, no lone surrogate) and scored by the model. ASCII text with a
+// stray NUL reads in either order as characters that Japanese text never
+// writes.
 class UnmarkedUtf16 {
  public:
   // Fewer units than this are too few to tell text from binary bytes.
   static constexpr uint64_t LEAST_UNITS = 4;
   // Japanese text writes a character beyond ASCII, Latin letters and JIS
-  // X 0208 in fewer than one unit of this many.
+  // X 0208, or a control but tab, line ends and form feed, in fewer than
+  // one unit of this many.
   static constexpr uint64_t UNLISTED_SHARE = 16;
 
   // Text without a NUL (kana and kanji alone, no ASCII) needs this many
@@ -50,7 +51,7 @@ class UnmarkedUtf16 {
   struct Reading {
     ReadingTally tally;
     unsigned high_surrogate = 0;
-    uint64_t unlisted = 0;  // characters beyond ASCII that Japanese text does not write
+    uint64_t unlisted = 0;  // characters that Japanese text does not write: rare controls, unlisted symbols
     void take(unsigned unit);
   };
   // The order reads as text: valid, and almost every character one that
