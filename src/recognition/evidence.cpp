@@ -49,9 +49,10 @@ class Gatherer {
         // A run stops at the next check, which every path makes at the same byte.
         const size_t run = std::min<uint64_t>(ascii_run(in.begin(), in.end(), true), next_check_ - e.bytes);
         if (run > 0) {
+          const unsigned first = in.begin()[0], last = in.begin()[run - 1];
           e.utf8.tally.take_ascii();
-          e.euc.tally.take_ascii();
-          e.sjis.tally.take_ascii();
+          e.euc.take_ascii_run(first, last);
+          e.sjis.take_ascii_run(first, last);
           if (reading_foreign(e)) each_foreign(e, [](auto& r) { r.take_ascii(); });
           in.skip(run);
           e.bytes += run;
@@ -108,7 +109,7 @@ class Gatherer {
       if (b == ESC) break;
       if (b < 0x80 && path_ != Path::scalar && r.at_rest()) {
         if (const size_t run = ascii_run(q, end, true); run > 0) {
-          r.tally.take_ascii();
+          r.take_ascii_run(q[0], q[run - 1]);
           q += run;
           continue;
         }
@@ -182,8 +183,11 @@ class Gatherer {
   // The end of the window: the Japanese readings' costs are taken there.
   void close_window(Evidence& e) {
     window_open_ = false;
-    if (e.euc.tally.valid) e.japanese_window_cost = e.euc.tally.cost;
-    if (e.sjis.tally.valid) e.japanese_window_cost = std::min(e.japanese_window_cost, e.sjis.tally.cost);
+    for (const ReadingTally* t : {&e.euc.tally, &e.sjis.tally})
+      if (t->valid && t->cost < e.japanese_window_cost) {
+        e.japanese_window_cost = t->cost;
+        e.japanese_window_glued = t->glued;
+      }
   }
 
   // Follows escape sequences; true when a JIS sign before any 8-bit byte

@@ -51,6 +51,9 @@ struct Evidence {
   // The cheaper of the valid EUC and Shift-JIS readings' costs at the end of
   // that window (or of the text); UINT64_MAX where neither was valid.
   uint64_t japanese_window_cost = UINT64_MAX;
+  // Of that reading's characters, those Japanese never writes where they
+  // stand (see GluedCharacters).
+  uint64_t japanese_window_glued = 0;
 };
 
 // Gathers the evidence from the stream's position, which it returns to. The

@@ -109,10 +109,14 @@ class PairReading {
   }
 
   // Whether the reading is the evidence that the text is not Japanese, where
-  // the Japanese readings cost japanese (UINT64_MAX: none is valid).
-  bool decides(uint64_t japanese) const {
+  // the cheapest Japanese reading costs japanese (UINT64_MAX: none is
+  // valid) and holds glued characters that Japanese never writes where
+  // they stand. The bound on this reading's own cost keeps off Japanese
+  // whose every reading is dear (kanji alone); such places are no sign of
+  // that Japanese, and each raises the bound by what it cost.
+  bool decides(uint64_t japanese, uint64_t glued) const {
     const PairCode& c = *code_;
-    if (!valid || characters < c.min_characters || cost > c.max_cost * characters) return false;
+    if (!valid || characters < c.min_characters || cost > c.max_cost * characters + GLUED_COST * glued) return false;
     if (frequent * 100 < c.frequent_percent * characters) return false;
     return japanese == UINT64_MAX || japanese >= cost + c.margin * characters;
   }
@@ -194,11 +198,11 @@ class ByteReading {
   }
   void finish() {}
 
-  // Whether the reading is the evidence that the text is not Japanese, where
-  // the Japanese readings cost japanese (UINT64_MAX: none is valid).
-  bool decides(uint64_t japanese) const {
+  // Whether the reading is the evidence that the text is not Japanese (see
+  // PairReading::decides).
+  bool decides(uint64_t japanese, uint64_t glued) const {
     const ByteCode& c = *code_;
-    if (!valid || characters < c.min_characters || cost > c.max_cost * characters) return false;
+    if (!valid || characters < c.min_characters || cost > c.max_cost * characters + GLUED_COST * glued) return false;
     return japanese == UINT64_MAX || japanese >= cost + c.margin * characters;
   }
 

@@ -19,6 +19,53 @@ inline constexpr unsigned CUT_COST = 32;
 // Cost of a user-defined character: rarer than any listed one.
 inline constexpr unsigned USER_DEFINED_COST = 40;
 
+// Cost of a character that Japanese never writes where it stands: a lone
+// half-width katakana against an ASCII letter, a user-defined character
+// between two (see GluedCharacters). Latin text read as Shift-JIS or EUC is
+// full of them: its letters inside words.
+inline constexpr unsigned GLUED_COST = 24;
+
+// Where a reading's characters beyond ASCII stand among ASCII letters.
+// Japanese writes half-width katakana in words of several, never one
+// alone against an ASCII letter (Latin-1's Ä before "LTESTE", Ö before
+// "ffentlich" and µ before "s" read so in Shift-JIS); nor a user-defined
+// character inside an ASCII word (öß in "Größe", ða in
+// "Vopnafjarðarhreppur"). A kanji between ASCII letters is common
+// ("argはNULL") and counts for nothing.
+class GluedCharacters {
+ public:
+  enum class Kind : uint8_t { other, kana, user_defined };
+
+  // A character beyond ASCII was read: a half-width katakana letter
+  // (ｦ-ﾟ, not the punctuation ｡-･), a user-defined character, or another.
+  void character(Kind kind) {
+    pending_ = high_before_ ? Kind::other : kind;
+    letter_before_ = letter_;
+    high_before_ = true;
+    letter_ = false;
+  }
+  // A run of ASCII from first to last (one byte: first == last) was read:
+  // true where it ends a character glued to ASCII letters.
+  bool ascii(unsigned first, unsigned last) {
+    const bool glued = pending_ == Kind::kana ? letter_before_ || is_letter(first)
+                       : pending_ == Kind::user_defined && letter_before_ && is_letter(first);
+    pending_ = Kind::other;
+    high_before_ = false;
+    letter_ = is_letter(last);
+    return glued;
+  }
+  // The text ended: true where its last character was glued.
+  bool finish() const { return pending_ == Kind::kana && letter_before_; }
+
+ private:
+  static bool is_letter(unsigned b) { return (b | 0x20u) - 'a' < 26u; }
+
+  Kind pending_ = Kind::other;  // the last character, where ASCII or the start stands before it
+  bool letter_before_ = false;  // an ASCII letter stands before it
+  bool high_before_ = false;    // the last character was beyond ASCII
+  bool letter_ = false;         // the last byte was an ASCII letter
+};
+
 // What every reading keeps of the characters it has read.
 struct ReadingTally {
   bool valid = true;         // every byte so far belongs to a character of the code
@@ -26,6 +73,7 @@ struct ReadingTally {
   bool plain = true;         // no user-defined character was read
   uint64_t cost = 0;         // model cost of the characters read, in half bits
   uint64_t characters = 0;   // characters of more than one byte, or 8-bit single bytes
+  uint64_t glued = 0;        // characters Japanese never writes against ASCII letters (see GluedCharacters)
   CharClass last = CharClass::ascii;
 
   void take(CharClass c, unsigned char_cost) {
@@ -43,6 +91,11 @@ struct ReadingTally {
   void take_user_defined() {
     plain = false;
     take(CharClass::symbol, USER_DEFINED_COST);
+  }
+  // A character read before was one Japanese never writes where it stands.
+  void take_glued() {
+    cost += GLUED_COST;
+    ++glued;
   }
   // The text ended inside a character.
   void end_cut() {
@@ -77,7 +130,7 @@ class EucReading {
     switch (state_) {
       case State::rest:
         if (b < 0x80) {
-          tally.take_ascii();
+          take_ascii_run(b, b);
         } else if (b == 0x8E) {
           state_ = State::kana;
         } else if (b == 0x8F) {
@@ -95,7 +148,10 @@ class EucReading {
         return tally.refuse();
       case State::kana:
         state_ = State::rest;
-        if (b >= 0xA1 && b <= 0xDF) return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+        if (b >= 0xA1 && b <= 0xDF) {
+          glued_.character(GluedCharacters::Kind::other);
+          return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+        }
         return tally.refuse();
       case State::supplement_row:
         if (b < 0xA1 || b > 0xFE) {
@@ -111,8 +167,14 @@ class EucReading {
         return tally.refuse();
     }
   }
+  // A run of ASCII whose first and last bytes are these.
+  void take_ascii_run(unsigned first, unsigned last) {
+    tally.take_ascii();
+    if (glued_.ascii(first, last)) tally.take_glued();
+  }
   void finish() {
     if (state_ != State::rest) tally.end_cut();
+    else if (glued_.finish()) tally.take_glued();
   }
 
  private:
@@ -121,12 +183,17 @@ class EucReading {
   void take_pair(uint16_t jis) {
     const char16_t u = jis_to_unicode(jis);
     if (u == 0) return tally.refuse();
-    if (is_user_defined(u)) return tally.take_user_defined();
+    if (is_user_defined(u)) {
+      glued_.character(GluedCharacters::Kind::user_defined);
+      return tally.take_user_defined();
+    }
+    glued_.character(GluedCharacters::Kind::other);
     tally.take(jis_class(jis, u), jis_char_cost(jis));
   }
   // JIS X 0212 by row: accented Latin, Greek and Cyrillic letters, symbols,
   // and kanji rarer than any of JIS X 0208.
   void take_supplement(unsigned row) {
+    glued_.character(GluedCharacters::Kind::other);
     if (row == 0x26 || row == 0x27 || (row >= 0x29 && row <= 0x2B))
       return tally.take(CharClass::latin, japanese_model::LATIN_CHAR_COST);
     if (row >= 0x30 && row <= 0x6D) return tally.take(CharClass::kanji, SUPPLEMENT_KANJI_COST);
@@ -136,6 +203,7 @@ class EucReading {
 
   State state_ = State::rest;
   unsigned first_ = 0;
+  GluedCharacters glued_;
 };
 
 // Shift-JIS as Windows writes it: ASCII, half-width katakana 0xA1-0xDF, and
@@ -169,12 +237,10 @@ class SjisReading {
       first_ = 0;
       return take_pair(static_cast<uint16_t>(lead << 8 | b));
     }
-    if (b < 0x80) {
-      if (scored_) tally.take_ascii();
-      return;
-    }
+    if (b < 0x80) return take_ascii_run(b, b);
     if (b >= 0xA1 && b <= 0xDF) {
       ++(b >= 0xC0 ? late_kana : early_kana);
+      glued_.character(b >= 0xA6 ? GluedCharacters::Kind::kana : GluedCharacters::Kind::other);
       return take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
     }
     if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
@@ -184,8 +250,16 @@ class SjisReading {
     }
     tally.refuse();
   }
+  // A run of ASCII whose first and last bytes are these.
+  void take_ascii_run(unsigned first, unsigned last) {
+    const bool glued = glued_.ascii(first, last);
+    if (!scored_) return;
+    tally.take_ascii();
+    if (glued) tally.take_glued();
+  }
   void finish() {
     if (first_ != 0) tally.end_cut();
+    else if (glued_.finish() && scored_) tally.take_glued();
   }
 
  private:
@@ -199,6 +273,7 @@ class SjisReading {
       const char16_t u = row == 0 || low == 0 ? 0 : jis_to_unicode(jis);
       if (u == 0 || is_user_defined(u)) return tally.refuse();  // 0xEB, 0xEC, 0xEF: empty under Windows
       kana += (jis >> 8) - 0x24u < 2u;
+      glued_.character(GluedCharacters::Kind::other);
       if (!scored_) {
         ++tally.characters;
         return;
@@ -213,8 +288,10 @@ class SjisReading {
       // Only under their own lead bytes 0xF0-0xF9: Windows leaves 0xEB, 0xEC
       // and 0xEF empty.
       if (jis < 0x7F00) return tally.refuse();
+      glued_.character(GluedCharacters::Kind::user_defined);
       return tally.take_user_defined();
     }
+    glued_.character(GluedCharacters::Kind::other);
     // The IBM extensions past row 94 cost what their rows 1-94 twins do.
     if (!scored_) {
       ++tally.characters;
@@ -229,6 +306,7 @@ class SjisReading {
 
   unsigned first_ = 0;
   bool scored_ = true;
+  GluedCharacters glued_;
 };
 
 // UTF-8: shortest forms, no surrogates, nothing past U+10FFFF.
@@ -237,6 +315,8 @@ class Utf8Reading {
   ReadingTally tally;
   uint64_t long_characters = 0;  // characters of three or four bytes
 
+  // A run of ASCII.
+  void take_ascii_run(unsigned, unsigned) { tally.take_ascii(); }
   bool at_rest() const { return more_ == 0; }
 
   void feed(unsigned b) {

@@ -47,11 +47,14 @@ Recognition recognise_code(TextStream* in, Path path) {
     stream_seek(in, start, 0);
     const InvalidPlaces places = count_invalid_places(in);
     // Text of another language only where it reads far better so than EUC
-    // with its invalid places too; else it is Japanese after all, as the
-    // Japanese readings tell.
+    // with its invalid places too, where that reads any character at all;
+    // else it is Japanese after all, as the Japanese readings tell.
     if (foreign) {
       Evidence with_places = e;
-      with_places.japanese_window_cost = std::min(e.japanese_window_cost, places.euc_cost);
+      if (places.euc_characters > 0 && places.euc_cost < e.japanese_window_cost) {
+        with_places.japanese_window_cost = places.euc_cost;
+        with_places.japanese_window_glued = 0;
+      }
       if (foreign_language(with_places) != Foreign::none) return r;
       Evidence japanese = e;
       for (PairReading& f : japanese.foreign) f.valid = false;

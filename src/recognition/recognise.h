@@ -33,7 +33,7 @@ inline Foreign foreign_language(const Evidence& e) {
   Foreign best = Foreign::none;
   uint64_t best_cost = 0, best_characters = 1;
   auto weigh = [&](const auto& r) {
-    if (r.decides(e.japanese_window_cost) && (best == Foreign::none || r.cost * best_characters < best_cost * r.characters)) {
+    if (r.decides(e.japanese_window_cost, e.japanese_window_glued) && (best == Foreign::none || r.cost * best_characters < best_cost * r.characters)) {
       best = r.code().language;
       best_cost = r.cost;
       best_characters = r.characters;
