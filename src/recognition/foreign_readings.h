@@ -45,7 +45,7 @@ struct PairCode {
 // trails 0xA1-0xFE; hangul under leads 0xB0-0xC8.
 inline constexpr PairCode EUC_KR = {
     Foreign::euc_kr, 0xA1, 0xFD, 0xAD, 0xAF, 0xC9, false, false, 0xB0, 0xC8, false, korean_model::ROW_CELLS,
-    korean_model::HANGUL_COST, korean_model::OTHER_COST, korean_model::TRANSITION_COST, 3, 34, 14, 25};
+    korean_model::HANGUL_COST, korean_model::OTHER_COST, korean_model::TRANSITION_COST, 3, 34, 13, 25};
 // GBK: leads 0x81-0xFE; trails 0x40-0x7E and 0x80-0xFE; GB2312's hanzi under
 // leads 0xB0-0xF7, trails 0xA1-0xFE.
 inline constexpr PairCode GBK = {
