@@ -39,31 +39,32 @@ class GluedCharacters {
   // A character beyond ASCII was read: a half-width katakana letter
   // (ｦ-ﾟ, not the punctuation ｡-･), a user-defined character, or another.
   void character(Kind kind) {
-    pending_ = high_before_ ? Kind::other : kind;
-    letter_before_ = letter_;
-    high_before_ = true;
-    letter_ = false;
+    const unsigned pending = state_ & HIGH_BEFORE ? 0u : static_cast<unsigned>(kind);
+    state_ = static_cast<uint8_t>(pending | (state_ & LETTER ? LETTER_BEFORE : 0u) | HIGH_BEFORE);
   }
   // A run of ASCII from first to last (one byte: first == last) was read:
   // true where it ends a character glued to ASCII letters.
   bool ascii(unsigned first, unsigned last) {
-    const bool glued = pending_ == Kind::kana ? letter_before_ || is_letter(first)
-                       : pending_ == Kind::user_defined && letter_before_ && is_letter(first);
-    pending_ = Kind::other;
-    high_before_ = false;
-    letter_ = is_letter(last);
+    const unsigned pending = state_ & PENDING;
+    const bool glued = pending != 0 && (pending == static_cast<unsigned>(Kind::kana)
+                                            ? (state_ & LETTER_BEFORE) != 0 || is_letter(first)
+                                            : (state_ & LETTER_BEFORE) != 0 && is_letter(first));
+    state_ = is_letter(last) ? LETTER : 0;
     return glued;
   }
   // The text ended: true where its last character was glued.
-  bool finish() const { return pending_ == Kind::kana && letter_before_; }
+  bool finish() const {
+    return (state_ & PENDING) == static_cast<unsigned>(Kind::kana) && (state_ & LETTER_BEFORE) != 0;
+  }
 
  private:
   static bool is_letter(unsigned b) { return (b | 0x20u) - 'a' < 26u; }
 
-  Kind pending_ = Kind::other;  // the last character, where ASCII or the start stands before it
-  bool letter_before_ = false;  // an ASCII letter stands before it
-  bool high_before_ = false;    // the last character was beyond ASCII
-  bool letter_ = false;         // the last byte was an ASCII letter
+  // The kind of the last character, where ASCII or the start stands before
+  // it (PENDING); whether an ASCII letter stands before it; whether the last
+  // character was beyond ASCII; whether the last byte was an ASCII letter.
+  static constexpr unsigned PENDING = 3, LETTER_BEFORE = 4, HIGH_BEFORE = 8, LETTER = 16;
+  uint8_t state_ = 0;
 };
 
 // What every reading keeps of the characters it has read.
@@ -240,8 +241,12 @@ class SjisReading {
     if (b < 0x80) return take_ascii_run(b, b);
     if (b >= 0xA1 && b <= 0xDF) {
       ++(b >= 0xC0 ? late_kana : early_kana);
+      if (!scored_) {
+        ++tally.characters;
+        return;
+      }
       glued_.character(b >= 0xA6 ? GluedCharacters::Kind::kana : GluedCharacters::Kind::other);
-      return take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
+      return tally.take(CharClass::halfkana, halfkana_cost(0xFF61 + (b - 0xA1)));
     }
     if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
       low_leads += b <= 0x9F;
@@ -250,12 +255,12 @@ class SjisReading {
     }
     tally.refuse();
   }
-  // A run of ASCII whose first and last bytes are these.
+  // A run of ASCII whose first and last bytes are these. (Where the
+  // reading is no longer scored, where its characters stand is not kept.)
   void take_ascii_run(unsigned first, unsigned last) {
-    const bool glued = glued_.ascii(first, last);
     if (!scored_) return;
     tally.take_ascii();
-    if (glued) tally.take_glued();
+    if (glued_.ascii(first, last)) tally.take_glued();
   }
   void finish() {
     if (first_ != 0) tally.end_cut();
@@ -273,11 +278,11 @@ class SjisReading {
       const char16_t u = row == 0 || low == 0 ? 0 : jis_to_unicode(jis);
       if (u == 0 || is_user_defined(u)) return tally.refuse();  // 0xEB, 0xEC, 0xEF: empty under Windows
       kana += (jis >> 8) - 0x24u < 2u;
-      glued_.character(GluedCharacters::Kind::other);
       if (!scored_) {
         ++tally.characters;
         return;
       }
+      glued_.character(GluedCharacters::Kind::other);
       return tally.take(jis_class(jis, u), jis_char_cost(jis));
     }
     // A trail byte 0x7F is in no Windows table, under any lead byte.
@@ -288,20 +293,16 @@ class SjisReading {
       // Only under their own lead bytes 0xF0-0xF9: Windows leaves 0xEB, 0xEC
       // and 0xEF empty.
       if (jis < 0x7F00) return tally.refuse();
-      glued_.character(GluedCharacters::Kind::user_defined);
+      if (scored_) glued_.character(GluedCharacters::Kind::user_defined);
       return tally.take_user_defined();
     }
-    glued_.character(GluedCharacters::Kind::other);
     // The IBM extensions past row 94 cost what their rows 1-94 twins do.
     if (!scored_) {
       ++tally.characters;
       return;
     }
+    glued_.character(GluedCharacters::Kind::other);
     tally.take(char_class(u), jis_char_cost(jis >= 0x7F00 ? unicode_to_jis(u) : jis));
-  }
-  void take(CharClass c, unsigned char_cost) {
-    if (scored_) return tally.take(c, char_cost);
-    ++tally.characters;
   }
 
   unsigned first_ = 0;
