@@ -369,6 +369,11 @@ TEST(Recognition, Cases) {
       {"seven units are too few", hex("C7 30 A3 30 EC 30 AF 30 C8 30 EA 30 67 30"), SJIS, NOT_VALID},
       {"\u30e7\u30f3\u60c5\u5831\u3092\u8868\u793a\u3057\u307e\u3059\u3002: its bytes read as Latin-1 too",
        hex("E7 30 F3 30 C5 60 31 58 92 30 68 88 3A 79 57 30 7E 30 59 30 02 30"), UTF16, LIKELY, Foreign::none, LITTLE},
+      // Nor where Shift-JIS alone reads it, with a half-width katakana alone against a letter.
+      {"\u65b0\u306b\u5931\u6557\u3057\u307e\u3057\u305f, little-endian: Shift-JIS reads \uff70 before e",
+       hex("B0 65 6B 30 31 59 57 65 57 30 7E 30 57 30 5F 30"), UTF16, LIKELY, Foreign::none, LITTLE},
+      {"\u30c3\u30af\u306e\u6642\u523b\u304c\u9006\u884c, little-endian: Shift-JIS reads \uff83 before 0, a digit",
+       hex("C3 30 AF 30 6E 30 42 66 3B 52 4C 30 06 90 4C 88"), SJIS, CERTAIN},
       {"valid Shift-JIS is no UTF-16 (\u3068\u3057\u3066\u306f\u3001\u30c7\u30a3\u30b9)",
        hex("68 30 57 30 66 30 6F 30 01 30 C7 30 A3 30 B9 30"), SJIS, CERTAIN},
       {"a signature stays binary", hex("7F 45 4C 46 02 01 01 00 61 00 62 00"), FOREIGN, CERTAIN, BINARY},

@@ -25,8 +25,13 @@ Recognition recognise_code(TextStream* in, Path path) {
   // the first block reads as Japanese text in one order. (So too where a
   // one-byte code of another language reads it: UTF-16's bytes are valid in
   // those, but other text seldom reads as UTF-16 of Japanese.)
+  // So too where Shift-JIS alone reads it, as what Japanese never writes:
+  // a half-width katakana alone against an ASCII letter (UTF-16's 0x30
+  // after a katakana byte reads as 0, its 0x65 as e).
   const bool no_reading = !e.utf8.tally.valid && !e.euc.tally.valid && !e.sjis.tally.valid;
-  if (no_reading && ((r.certainty == Certainty::not_valid && legacy) || foreign)) {
+  const bool glued_sjis = !e.utf8.tally.valid && !e.euc.tally.valid && e.sjis.tally.valid && e.japanese_window_glued > 0;
+  if ((no_reading && ((r.certainty == Certainty::not_valid && legacy) || foreign)) ||
+      (glued_sjis && (r.code == Recognised::sjis || foreign))) {
     stream_seek(in, start, 0);
     const FirstBlock block = first_block(in, start, true);
     stream_seek(in, start, 0);
