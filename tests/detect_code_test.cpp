@@ -433,6 +433,8 @@ TEST(Recognition, Cases) {
       {"\uff62 alone before a letter: punctuation", hex("A2 66 69 6C 65 A3"), SJIS, CERTAIN},
       {"\uff74\uff97\uff70 before a letter: a word of three", hex("B4 D7 B0 66 69 6C 65"), SJIS, CERTAIN},
       {"arg\u306fNULL: a kanji between letters is common", hex("61 72 67 82 CD 4E 55 4C 4C"), SJIS, CERTAIN},
+      {"PC\uff66 \uff77\uff84\uff9e\uff73 \uff7c\uff83\uff78\uff80\uff9e\uff7b\uff72: one such place among Japanese words",
+       hex("50 43 A6 20 B7 C4 DE B3 20 BC C3 B8 C0 DE BB B2"), SJIS, CERTAIN},
       {"\u0424\u0430\u0439\u043b \u043d\u0435 \u043d\u0430\u0439\u0434\u0435\u043d in CP1251",
        hex("D4 E0 E9 EB 20 ED E5 20 ED E0 E9 E4 E5 ED"), FOREIGN, LIKELY, Foreign::cp1251},
       {"three Cyrillic letters are too few", hex("4E 65 74 20 CD E5 F2"), EUC, GUESS},
