@@ -159,7 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!mark && nul) KOTRAN_FUZZ_CHECK(binary || unmarked_utf16, "a NUL in the first block was not called binary");
   if (unmarked_utf16) {
     KOTRAN_FUZZ_CHECK(!mark, "UTF-16 without a mark recognised in a text with a mark");
-    // Without a NUL, only where no code reads the text, and never as certain.
+    // Without a NUL, only where no code reads the text (or Shift-JIS alone, as
+    // katakana alone against ASCII letters), and never as certain.
     if (!nul)
       KOTRAN_FUZZ_CHECK(first.recognition.certainty != Certainty::certain,
                         "UTF-16 without a mark or a NUL called certain");
