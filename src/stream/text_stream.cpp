@@ -188,7 +188,17 @@ bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
   if (s == g_std_err) settle_standard_output();
   if (s->before_write != nullptr) s->before_write(s->before_write_arg);
   if (s->kind == StreamKind::memory) {
-    s->mem_out->append(reinterpret_cast<const char*>(from), size);
+    if (s->mem_out == nullptr) {
+      // A caller's room: what does not fit is not written.
+      if (size > s->mem_size - static_cast<size_t>(s->raw_pos)) {
+        s->error_code = ERR_NO_SPACE;
+        s->failed = true;
+        return false;
+      }
+      std::memcpy(s->mem_room + s->raw_pos, from, size);
+    } else {
+      s->mem_out->append(reinterpret_cast<const char*>(from), size);
+    }
     s->raw_pos += static_cast<int64_t>(size);
     return true;
   }
@@ -349,6 +359,37 @@ TextStream* open_memory_output(std::string* sink, bool text) {
   s->mem_out = sink;
   s->text = text;
   return s;
+}
+
+TextStream* open_memory_stream(bool input, size_t block) {
+  TextStream* s = new_stream(input, block);
+  s->kind = StreamKind::memory;
+  s->mem_chunk = block;
+  return s;
+}
+
+void reset_memory_input(TextStream* s, const void* bytes, size_t size, bool text) {
+  s->mem_in = static_cast<const unsigned char*>(bytes);
+  s->mem_size = size;
+  s->text = text;
+  s->next = s->limit = s->data;
+  s->raw_pos = 0;
+  s->at_eof = s->failed = s->sub_met = s->held_cr = false;
+  s->tell_exact = s->tail_marks_only = true;
+  s->error_code = 0;
+  s->mark_offset = -1;
+  s->tail_read = 0;
+}
+
+void reset_memory_output(TextStream* s, void* room, size_t size, bool text) {
+  s->mem_out = nullptr;
+  s->mem_room = static_cast<unsigned char*>(room);
+  s->mem_size = size;
+  s->text = text;
+  s->next = s->data;
+  s->raw_pos = s->text_written = 0;
+  s->failed = false;
+  s->error_code = 0;
 }
 
 namespace {
@@ -603,8 +644,9 @@ int stream_seek(TextStream* s, int64_t offset, int origin) {
   if (!s->input && flush_stream(s) != 0) return -1;
   int64_t target;
   if (s->kind == StreamKind::memory) {
-    const int64_t size = s->input ? static_cast<int64_t>(s->mem_size)
-                                  : static_cast<int64_t>(s->mem_out->size());
+    const int64_t size = s->input             ? static_cast<int64_t>(s->mem_size)
+                         : s->mem_out != nullptr ? static_cast<int64_t>(s->mem_out->size())
+                                                 : s->raw_pos;
     target = origin == 0 ? offset : origin == 1 ? stream_tell(s) + offset : size + offset;
     if (target < 0) {
       last_error = ERR_INVALID_ARGUMENT;
