@@ -6,6 +6,26 @@
 
 #include "kotran.h"
 
+#if defined(__linux__)
+#include <stdint.h>
+#include <sys/mman.h>
+#endif
+
+/* A large output is written into fresh memory, whose every page the system
+ * must first give; asked for in huge pages, it is given 512 times less
+ * often (Linux, where transparent huge pages are "madvise"). */
+static void advise_large(char *bytes, size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  const uintptr_t huge = (uintptr_t)1 << 21;
+  const uintptr_t start = ((uintptr_t)bytes + huge - 1) & ~(huge - 1);
+  const uintptr_t end = ((uintptr_t)bytes + size) & ~(huge - 1);
+  if (end > start) madvise((void *)start, end - start, MADV_HUGEPAGE);
+#else
+  (void)bytes;
+  (void)size;
+#endif
+}
+
 /* Above this many bytes a conversion lets other threads run. */
 #define RELEASE_GIL_FROM 65536
 
@@ -76,9 +96,11 @@ static void raise_status(int status, const kotran_report *report) {
   PyErr_SetString(PyExc_ValueError, kotran_status_message(status));
 }
 
+/* to is NULL for the default, UTF-8. */
 static int options_from(PyObject *to, PyObject *source, int widen, int strict, int lf, kotran_options *o) {
   kotran_options_init(o);
-  if (code_named(to, &o->target) != 0 || code_named(source, &o->source) != 0) return -1;
+  if (to != NULL && code_named(to, &o->target) != 0) return -1;
+  if (code_named(source, &o->source) != 0) return -1;
   if (o->target == KOTRAN_RECOGNISE) {
     PyErr_SetString(PyExc_ValueError, "kotran: the target code must be named");
     return -1;
@@ -90,43 +112,113 @@ static int options_from(PyObject *to, PyObject *source, int widen, int strict, i
 }
 
 /* The whole text converted: a bytes object, or NULL with the error raised. */
+/* Outputs up to this size are written first into the thread's scratch
+ * room, whose pages stay faulted in, and copied into a bytes object of
+ * their size: a room of the worst size, fresh for every call, would be
+ * mapped and faulted in page by page each time. Larger ones go straight
+ * into their bytes object, asked for in huge pages. */
+#define SCRATCH_LIMIT ((size_t)4 << 20)
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <pthread.h>
+static pthread_key_t scratch_key;
+static int scratch_ready;
+
+typedef struct {
+  size_t size;
+  char bytes[];
+} Scratch;
+
+/* The calling thread's scratch room of at least size bytes, or NULL. */
+static char *scratch_room(size_t size) {
+  if (!scratch_ready) return NULL;
+  Scratch *s = pthread_getspecific(scratch_key);
+  if (s != NULL && s->size >= size) return s->bytes;
+  size_t want = s != NULL ? s->size * 2 : 65536;
+  while (want < size) want *= 2;
+  Scratch *grown = PyMem_RawRealloc(s, sizeof(Scratch) + want);
+  if (grown == NULL) return NULL;
+  grown->size = want;
+  pthread_setspecific(scratch_key, grown);
+  return grown->bytes;
+}
+static void scratch_init(void) { scratch_ready = pthread_key_create(&scratch_key, PyMem_RawFree) == 0; }
+#else
+static char *scratch_room(size_t size) { (void)size; return NULL; }
+static void scratch_init(void) {}
+#endif
+
+/* The whole text converted: a bytes object, or NULL with the error raised. */
 static PyObject *convert_whole(const kotran_options *o, Py_buffer *in) {
   const size_t room = kotran_max_output(o, (size_t)in->len);
-  PyObject *out = PyBytes_FromStringAndSize(NULL, (Py_ssize_t)room);
-  if (out == NULL) return NULL;
+  const int release = in->len >= RELEASE_GIL_FROM;
+  char *scratch = room <= SCRATCH_LIMIT ? scratch_room(room) : NULL;
+  PyObject *out = NULL;
+  if (scratch == NULL) {
+    out = PyBytes_FromStringAndSize(NULL, (Py_ssize_t)room);
+    if (out == NULL) return NULL;
+    if (release) advise_large(PyBytes_AS_STRING(out), room);
+  }
+  char *const to = scratch != NULL ? scratch : PyBytes_AS_STRING(out);
   size_t written = 0;
   kotran_report report;
   int status;
-  if (in->len >= RELEASE_GIL_FROM) {
+  if (release) {
     Py_BEGIN_ALLOW_THREADS
-    status = kotran_convert_all(o, in->buf, (size_t)in->len, PyBytes_AS_STRING(out), room, &written, &report);
+    status = kotran_convert_all(o, in->buf, (size_t)in->len, to, room, &written, &report);
     Py_END_ALLOW_THREADS
   } else {
-    status = kotran_convert_all(o, in->buf, (size_t)in->len, PyBytes_AS_STRING(out), room, &written, &report);
+    status = kotran_convert_all(o, in->buf, (size_t)in->len, to, room, &written, &report);
   }
   if (status != KOTRAN_OK) {
-    Py_DECREF(out);
+    Py_XDECREF(out);
     raise_status(status, &report);
     return NULL;
   }
+  if (scratch != NULL) return PyBytes_FromStringAndSize(scratch, (Py_ssize_t)written);
   if (_PyBytes_Resize(&out, (Py_ssize_t)written) != 0) return NULL;
   return out;
 }
 
-static PyObject *kotran_py_convert(PyObject *self, PyObject *args, PyObject *kwargs) {
+/* Arguments of a fast call: the first positional, the rest positional or
+ * by keyword, in the order of names; 0, or -1 with TypeError raised. The
+ * call's own cost matters for short strings, so no tuple or dict is made. */
+static int take_arguments(const char *function, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames,
+                          const char *const *names, Py_ssize_t count, PyObject **values) {
+  if (nargs < 1 || nargs > count) {
+    PyErr_Format(PyExc_TypeError, "%s() takes from 1 to %zd positional arguments", function, count);
+    return -1;
+  }
+  for (Py_ssize_t i = 0; i < nargs; ++i) values[i] = args[i];
+  const Py_ssize_t keywords = kwnames == NULL ? 0 : PyTuple_GET_SIZE(kwnames);
+  for (Py_ssize_t k = 0; k < keywords; ++k) {
+    PyObject *key = PyTuple_GET_ITEM(kwnames, k);
+    Py_ssize_t i = 1;
+    while (i < count && PyUnicode_CompareWithASCIIString(key, names[i]) != 0) ++i;
+    if (i == count || values[i] != NULL) {
+      PyErr_Format(PyExc_TypeError, "%s() got an unexpected or repeated argument %R", function, key);
+      return -1;
+    }
+    values[i] = args[nargs + k];
+  }
+  return 0;
+}
+
+/* A flag argument: absent is false. */
+static int flag(PyObject *value) { return value == NULL ? 0 : PyObject_IsTrue(value); }
+
+static PyObject *kotran_py_convert(PyObject *self, PyObject *const *args, Py_ssize_t nargs, PyObject *kwnames) {
   (void)self;
-  static char *keywords[] = {"data", "to", "source", "widen", "strict", "lf", NULL};
+  static const char *const names[] = {"data", "to", "source", "widen", "strict", "lf"};
+  PyObject *v[6] = {NULL, NULL, NULL, NULL, NULL, NULL};
+  if (take_arguments("convert", args, nargs, kwnames, names, 6, v) != 0) return NULL;
+  const int widen = flag(v[3]), strict = flag(v[4]), lf = flag(v[5]);
+  if (widen < 0 || strict < 0 || lf < 0) return NULL;
   Py_buffer in;
-  PyObject *to = NULL, *source = Py_None;
-  int widen = 0, strict = 0, lf = 0;
-  if (!PyArg_ParseTupleAndKeywords(args, kwargs, "y*|OOppp", keywords, &in, &to, &source, &widen, &strict, &lf))
-    return NULL;
+  if (PyObject_GetBuffer(v[0], &in, PyBUF_SIMPLE) != 0) return NULL;
   kotran_options o;
   PyObject *result = NULL;
-  if (to == NULL) to = PyUnicode_FromString("utf-8");
-  else Py_INCREF(to);
-  if (to != NULL && options_from(to, source, widen, strict, lf, &o) == 0) result = convert_whole(&o, &in);
-  Py_XDECREF(to);
+  if (options_from(v[1], v[2], widen, strict, lf, &o) == 0) result = convert_whole(&o, &in);
   PyBuffer_Release(&in);
   return result;
 }
@@ -140,15 +232,13 @@ static PyObject *kotran_py_decode(PyObject *self, PyObject *args, PyObject *kwar
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "y*|Op", keywords, &in, &source, &strict)) return NULL;
   kotran_options o;
   PyObject *result = NULL;
-  PyObject *to = PyUnicode_FromString("utf-8");
-  if (to != NULL && options_from(to, source, 0, strict, 1, &o) == 0) {
+  if (options_from(NULL, source, 0, strict, 1, &o) == 0) {
     PyObject *bytes = convert_whole(&o, &in);
     if (bytes != NULL) {
       result = PyUnicode_DecodeUTF8(PyBytes_AS_STRING(bytes), PyBytes_GET_SIZE(bytes), "strict");
       Py_DECREF(bytes);
     }
   }
-  Py_XDECREF(to);
   PyBuffer_Release(&in);
   return result;
 }
@@ -184,11 +274,7 @@ static int converter_init(ConverterObject *self, PyObject *args, PyObject *kwarg
   int widen = 0, strict = 0, lf = 0;
   if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|OOppp", keywords, &to, &source, &widen, &strict, &lf)) return -1;
   kotran_options o;
-  if (to == NULL) to = PyUnicode_FromString("utf-8");
-  else Py_INCREF(to);
-  const int bad = to == NULL || options_from(to, source, widen, strict, lf, &o) != 0;
-  Py_XDECREF(to);
-  if (bad) return -1;
+  if (options_from(to, source, widen, strict, lf, &o) != 0) return -1;
   kotran_close(self->converter);
   self->converter = NULL;
   const int status = kotran_open(&o, &self->converter);
@@ -293,7 +379,7 @@ static PyTypeObject ConverterType = {
 };
 
 static PyMethodDef module_methods[] = {
-    {"convert", (PyCFunction)(void (*)(void))kotran_py_convert, METH_VARARGS | METH_KEYWORDS,
+    {"convert", (PyCFunction)(void (*)(void))kotran_py_convert, METH_FASTCALL | METH_KEYWORDS,
      "convert(data, to='utf-8', source=None, widen=False, strict=False, lf=False) -> bytes"},
     {"decode", (PyCFunction)(void (*)(void))kotran_py_decode, METH_VARARGS | METH_KEYWORDS,
      "decode(data, source=None, strict=False) -> str, lines ending with LF"},
@@ -307,6 +393,7 @@ static struct PyModuleDef module = {PyModuleDef_HEAD_INIT, "kotran",
 
 PyMODINIT_FUNC PyInit_kotran(void) {
   if (PyType_Ready(&ConverterType) < 0) return NULL;
+  scratch_init();
   PyObject *m = PyModule_Create(&module);
   if (m == NULL) return NULL;
   ConversionError = PyErr_NewExceptionWithDoc("kotran.ConversionError",

@@ -16,6 +16,12 @@ struct kotran_converter {
 
 namespace {
 
+// The fastest path of this processor, found once.
+Path best_path() {
+  static const Path path = fastest_path();
+  return path;
+}
+
 bool code_of_api(int code, Code& c) {
   switch (code) {
     case KOTRAN_SJIS: c = Code::sjis; return true;
@@ -68,7 +74,7 @@ bool memory_options(const kotran_options* o, MemoryOptions& m) {
   m.convert.lf_only = o->lf != 0;
   m.convert.jis_forms = o->jis_forms != 0;
   m.convert.big_endian = o->big_endian != 0;
-  m.convert.path = fastest_path();
+  m.convert.path = best_path();
   return true;
 }
 
@@ -110,7 +116,7 @@ void kotran_options_init(kotran_options* options) {
 int kotran_recognise(const void* text, size_t size, kotran_recognition* answer) {
   if (answer == nullptr || (text == nullptr && size != 0)) return KOTRAN_E_INVALID;
   try {
-    *answer = api_recognition(recognise_memory(text, size, fastest_path()));
+    *answer = api_recognition(recognise_memory(text, size, best_path()));
   } catch (const std::bad_alloc&) {
     return KOTRAN_E_NO_MEMORY;
   }

@@ -14,13 +14,43 @@ constexpr unsigned char CR = 0x0D;
 constexpr unsigned char ESC = 0x1B;
 constexpr unsigned char SUB = 0x1A;
 
-// Blocks of the memory streams: small for a small text, whose streams are
-// made for the one call.
+// Blocks of the streams of a whole text, made for the one call: small for a
+// small text, and never so large that their memory is mapped afresh (and
+// its pages faulted in) for every call.
 size_t block_for(size_t size) {
   size_t block = 1024;
-  while (block < size && block < PART_SIZE) block *= 2;
+  while (block < size && block < 16 * 1024) block *= 2;
   return block;
 }
+
+// The two streams of a whole text: in the caller's stack for a small text,
+// so that converting one takes no memory, else of blocks taken for the call.
+class WholeTextStreams {
+ public:
+  explicit WholeTextStreams(size_t size) {
+    const size_t block = block_for(size);
+    if (memory_stream_space(true, block) <= sizeof in_space_ && memory_stream_space(false, block) <= sizeof out_space_) {
+      in_ = place_memory_stream(in_space_, true, block);
+      out_ = place_memory_stream(out_space_, false, block);
+    } else {
+      owned_in_.reset(open_memory_stream(true, block));
+      owned_out_.reset(open_memory_stream(false, block));
+      in_ = owned_in_.get();
+      out_ = owned_out_.get();
+    }
+  }
+  WholeTextStreams(const WholeTextStreams&) = delete;
+  WholeTextStreams& operator=(const WholeTextStreams&) = delete;
+  TextStream* in() const { return in_; }
+  TextStream* out() const { return out_; }
+
+ private:
+  alignas(std::max_align_t) unsigned char in_space_[3072];
+  alignas(std::max_align_t) unsigned char out_space_[4096];
+  StreamHandle owned_in_, owned_out_;
+  TextStream* in_;
+  TextStream* out_;
+};
 
 // The streams as the command line sets them up for a file: the conversion
 // keeps CR LF as it stands, but for output with LF alone and UTF-16 output,
@@ -77,39 +107,39 @@ size_t worst_output(Code, Code target, size_t size) {
 }
 
 Recognition recognise_memory(const void* text, size_t size, Path path) {
-  StreamHandle in(open_memory_stream(true, block_for(size)));
-  reset_memory_input(in.get(), text, size, true);
-  return recognise_code(in.get(), path);
+  const WholeTextStreams streams(size);
+  reset_memory_input(streams.in(), text, size, true);
+  return recognise_code(streams.in(), path);
 }
 
 MemoryStatus convert_memory(const MemoryOptions& options, const void* text, size_t size, void* room,
                             size_t room_size, size_t& written, MemoryReport& report) {
   written = 0;
   report = MemoryReport{};
-  const size_t block = block_for(size);
-  StreamHandle in(open_memory_stream(true, block));
-  StreamHandle out(open_memory_stream(false, block));
+  const WholeTextStreams streams(size);
+  TextStream* const in = streams.in();
+  TextStream* const out = streams.out();
   ConvertOptions convert = options.convert;
   Code source = options.source;
   if (options.recognise) {
-    reset_memory_input(in.get(), text, size, true);
-    report.recognition = recognise_code(in.get(), convert.path);
+    reset_memory_input(in, text, size, true);
+    report.recognition = recognise_code(in, convert.path);
     if (!source_of_answer(report.recognition, source, convert.big_endian)) return MemoryStatus::not_japanese;
   } else {
     report.recognition = {recognised(source), Certainty::certain};
   }
   report.source = source;
   const bool text_mode = source != Code::utf16;  // UTF-16 is read as stored
-  set_line_ends(in.get(), out.get(), options);
+  set_line_ends(in, out, options);
   auto problem = [&] {
-    reset_memory_input(in.get(), text, size, text_mode);
-    return first_problem(in.get(), source, options.target, convert);
+    reset_memory_input(in, text, size, text_mode);
+    return first_problem(in, source, options.target, convert);
   };
   if (options.strict) {
     report.first_problem = problem();
     bool after_end = false;
-    reset_memory_input(in.get(), text, size, text_mode);
-    while (read_byte(in.get()) != EOF) {
+    reset_memory_input(in, text, size, text_mode);
+    while (read_byte(in) != EOF) {
     }
     if (in->sub_met) {
       const auto* bytes = static_cast<const unsigned char*>(text);
@@ -119,11 +149,11 @@ MemoryStatus convert_memory(const MemoryOptions& options, const void* text, size
     }
     if (report.first_problem || after_end) return MemoryStatus::not_exact;
   }
-  reset_memory_input(in.get(), text, size, text_mode);
-  reset_memory_output(out.get(), room, room_size, options.target != Code::utf16);
-  const ConversionResult found = converter(source, options.target)(in.get(), out.get(), convert);
-  if (flush_stream(out.get()) != 0 || stream_error(out.get())) return MemoryStatus::need_room;
-  written = memory_output_size(out.get());
+  reset_memory_input(in, text, size, text_mode);
+  reset_memory_output(out, room, room_size, options.target != Code::utf16);
+  const ConversionResult found = converter(source, options.target)(in, out, convert);
+  if (flush_stream(out) != 0 || stream_error(out)) return MemoryStatus::need_room;
+  written = memory_output_size(out);
   report.replaced = found.replaced;
   report.cut_at_end = found.cut_at_end;
   if (in->sub_met) {

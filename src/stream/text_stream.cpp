@@ -105,17 +105,15 @@ bool spool_append(Spool* sp, const unsigned char* from, size_t size) {
 // stored bytes as read, before translation.
 // Output storage: the block, then room for its translation (every LF doubled).
 // Both keep SCAN_WIDTH bytes spare for the translation's wide stores.
-TextStream* new_stream(bool input, size_t block_size) {
-  auto* s = new TextStream;
+size_t storage_for(bool input, size_t block_size) {
+  return input ? PUSHBACK_ROOM + block_size + PUSHBACK_ROOM + block_size + SCAN_WIDTH : 3 * block_size + SCAN_WIDTH;
+}
+
+void set_storage(TextStream* s, bool input, size_t block_size, unsigned char* storage) {
   s->input = input;
   s->block_size = block_size;
-  s->storage_size = input ? PUSHBACK_ROOM + block_size + PUSHBACK_ROOM + block_size + SCAN_WIDTH
-                          : 3 * block_size + SCAN_WIDTH;
-  s->storage = static_cast<unsigned char*>(std::malloc(s->storage_size));
-  if (s->storage == nullptr) {
-    delete s;
-    throw std::bad_alloc();
-  }
+  s->storage_size = storage_for(input, block_size);
+  s->storage = storage;
   if (input) {
     s->floor = s->storage;
     s->data = s->storage + PUSHBACK_ROOM;
@@ -124,6 +122,16 @@ TextStream* new_stream(bool input, size_t block_size) {
     s->floor = s->data = s->next = s->storage;
     s->limit = s->data + block_size;
   }
+}
+
+TextStream* new_stream(bool input, size_t block_size) {
+  auto* s = new TextStream;
+  auto* storage = static_cast<unsigned char*>(std::malloc(storage_for(input, block_size)));
+  if (storage == nullptr) {
+    delete s;
+    throw std::bad_alloc();
+  }
+  set_storage(s, input, block_size, storage);
   return s;
 }
 
@@ -358,6 +366,19 @@ TextStream* open_memory_output(std::string* sink, bool text) {
   s->kind = StreamKind::memory;
   s->mem_out = sink;
   s->text = text;
+  return s;
+}
+
+size_t memory_stream_space(bool input, size_t block) {
+  return (sizeof(TextStream) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) * alignof(std::max_align_t) +
+         storage_for(input, block);
+}
+
+TextStream* place_memory_stream(void* space, bool input, size_t block) {
+  auto* s = new (space) TextStream;
+  set_storage(s, input, block, static_cast<unsigned char*>(space) + memory_stream_space(input, block) - storage_for(input, block));
+  s->kind = StreamKind::memory;
+  s->mem_chunk = block;
   return s;
 }
 

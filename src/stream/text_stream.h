@@ -134,6 +134,11 @@ TextStream* open_memory_output(std::string* sink, bool text = true);
 // (stream_error) with nothing beyond the room touched. Neither sets
 // last_error, so that streams of different threads share nothing.
 TextStream* open_memory_stream(bool input, size_t block);
+// As open_memory_stream, in memory_stream_space bytes of the caller's,
+// aligned as malloc aligns: a stream that needs no memory taken, and is
+// not closed (the caller's space is simply let go).
+size_t memory_stream_space(bool input, size_t block);
+TextStream* place_memory_stream(void* space, bool input, size_t block);
 void reset_memory_input(TextStream* s, const void* bytes, size_t size, bool text);
 void reset_memory_output(TextStream* s, void* room, size_t size, bool text);
 // Output bytes a memory output has put in its room so far (after flush_stream).
