@@ -138,7 +138,7 @@ KOTRAN_API int kotran_convert_all(const kotran_options *options, const void *in,
 /* A converter of a text handed over in parts. */
 typedef struct kotran_converter kotran_converter;
 
-/* Opens a converter; its memory (about 600 KiB) is taken here, and no call
+/* Opens a converter; its memory (about 700 KiB) is taken here, and no call
  * after takes any. */
 KOTRAN_API int kotran_open(const kotran_options *options, kotran_converter **converter);
 
