@@ -68,7 +68,7 @@ typedef enum kotran_status {
   KOTRAN_OK = 0,
   KOTRAN_NEED_ROOM = 1,           /* the output buffer filled: call again with more room */
   KOTRAN_E_INVALID = -1,          /* a null pointer, or an option out of range */
-  KOTRAN_E_NO_MEMORY = -2,        /* kotran_open could not take its memory */
+  KOTRAN_E_NO_MEMORY = -2,        /* the memory of kotran_open, or of a call's blocks, could not be had */
   KOTRAN_E_NOT_JAPANESE = -3,     /* recognition found text of another language, or binary */
   KOTRAN_E_NOT_EXACT = -4,        /* strict: the text does not convert exactly (see the report) */
   KOTRAN_E_FINISHED = -5          /* kotran_convert after kotran_finish */
@@ -87,7 +87,8 @@ typedef struct kotran_recognition {
 } kotran_recognition;
 
 /* Recognises the code of a whole text of size bytes. Returns KOTRAN_OK or
- * KOTRAN_E_INVALID. Takes no memory but a few small blocks for the call. */
+ * KOTRAN_E_INVALID (KOTRAN_E_NO_MEMORY where a text over 1 KiB finds no
+ * memory for the two blocks of 16 KiB it takes for the call). */
 KOTRAN_API int kotran_recognise(const void *text, size_t size, kotran_recognition *answer);
 
 /* JIS output's escape sequences. */
@@ -130,8 +131,9 @@ KOTRAN_API size_t kotran_max_output(const kotran_options *options, size_t size);
 /* Converts a whole text at once into out: *written is the output's size.
  * KOTRAN_NEED_ROOM (nothing written) where out_size is smaller than the
  * output; kotran_max_output(options, in_size) bytes are always enough. The
- * report, where not null, is filled in. Takes no memory but a few blocks
- * for the call. */
+ * report, where not null, is filled in. A text of up to 1 KiB takes no
+ * memory; a longer one takes two blocks of 16 KiB for the call (a converter
+ * of parts takes none after kotran_open). */
 KOTRAN_API int kotran_convert_all(const kotran_options *options, const void *in, size_t in_size, void *out,
                                   size_t out_size, size_t *written, kotran_report *report);
 
