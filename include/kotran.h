@@ -147,7 +147,10 @@ KOTRAN_API int kotran_open(const kotran_options *options, kotran_converter **con
 /* Takes up to in_size bytes of the text (*read says how many) and writes
  * what they convert to into out (*written bytes). KOTRAN_NEED_ROOM when out
  * filled before every byte was taken: call again with the bytes not read.
- * Bytes after a line end may be held until the next call. */
+ * Bytes after the last line end may be held until the next call. The
+ * output is the bytes kotran_convert_all gives for the whole text, however
+ * the text is cut into calls (but where text malformed all through a line
+ * of over 64 KiB must be cut blind). */
 KOTRAN_API int kotran_convert(kotran_converter *converter, const void *in, size_t in_size, size_t *read, void *out,
                               size_t out_size, size_t *written);
 

@@ -168,11 +168,12 @@ MemoryStatus convert_memory(const MemoryOptions& options, const void* text, size
 
 PartConverter::PartConverter(const MemoryOptions& options)
     : options_(options),
+      part_size_(std::max<size_t>(options.part_size, 16)),
       part_(options.convert),
-      carried_(new unsigned char[PART_SIZE]),
-      staged_(new unsigned char[worst_output(options.source, options.target, PART_SIZE)]),
-      in_(open_memory_stream(true, PART_SIZE)),
-      out_(open_memory_stream(false, PART_SIZE)) {
+      carried_(new unsigned char[part_size_]),
+      staged_(new unsigned char[worst_output(options.source, options.target, part_size_)]),
+      in_(open_memory_stream(true, std::min(part_size_, PART_SIZE))),
+      out_(open_memory_stream(false, std::min(part_size_, PART_SIZE))) {
   set_line_ends(in_.get(), out_.get(), options_);
   if (!options_.recognise) {
     known_ = true;
@@ -221,15 +222,75 @@ bool PartConverter::can_cut_after(const unsigned char* text, size_t at, bool lin
 
 // The last place in text[0, size) where a part may end after a line end;
 // where none is and must is set, the last where it may end at all, else 0.
-size_t PartConverter::last_cut(const unsigned char* text, size_t size, bool must) const {
+size_t PartConverter::last_cut(const unsigned char* text, size_t size, bool must) {
   for (size_t at = size; at > 0; --at) {
     if (report_.source != Code::utf16 && text[at - 1] != LF) continue;
     if (can_cut_after(text, at, true)) return at;
   }
   if (!must) return 0;
-  for (size_t at = size; at > 0; --at)
-    if (can_cut_after(text, at, false)) return at;
-  return size;  // no byte can end the part: it ends where it is full
+  size_t at = 0;
+  if (report_.source == Code::jis || report_.source == Code::utf16) {
+    for (at = size; at > 0 && !can_cut_after(text, at, false);) --at;
+  } else {
+    at = last_character_end(text, size);
+  }
+  if (at != 0) return at;
+  // No place in the part can end a character for certain (malformed text
+  // all through a line longer than a part): it ends where it is full.
+  ++blind_cuts_;
+  return size;
+}
+
+// A line longer than a part, in Shift-JIS, EUC or UTF-8: the end of its
+// last whole character, found by reading the part from its start (where a
+// character begins) one character at a time. An end counts after
+// characters that are each well formed (or after a 7-bit byte, which ends
+// every reading's character), but not after a CR (whose LF may follow) nor,
+// widening, after a half-width katakana (whose voiced mark may follow).
+size_t PartConverter::last_character_end(const unsigned char* text, size_t size) const {
+  const bool widen = part_.widen;
+  if (report_.source == Code::utf8) {
+    // The reader takes no byte outside 0x80-0xBF into the character before
+    // it: every other byte begins one (but a voiced mark that a widened
+    // katakana before it takes).
+    for (size_t at = size - 1; at > 0; --at) {
+      if ((text[at] & 0xC0) == 0x80 || text[at - 1] == CR) continue;
+      if (widen && text[at] == 0xEF && at + 2 < size && text[at + 1] == 0xBE && (text[at + 2] == 0x9E || text[at + 2] == 0x9F))
+        continue;
+      return at;
+    }
+    return 0;
+  }
+  size_t last = 0;
+  bool sure = true;  // every character so far was well formed
+  for (size_t at = 0; at < size;) {
+    const unsigned b = text[at];
+    size_t n = 1;
+    bool formed = true, ends = b != CR;
+    switch (report_.source) {
+      case Code::sjis:  // a first byte takes whatever byte follows
+        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFE)) n = 2;
+        ends = ends && !(widen && b >= 0xA0 && b <= 0xDF);
+        break;
+      case Code::euc: {
+        // Only a pair of bytes 0xA1-0xFE, SS2 and a byte, and SS3 and two
+        // bytes 0xA1-0xFE are read alike by every target: the target
+        // decides how much of another pair is read again.
+        auto euc = [&](size_t k) { return at + k < size && text[at + k] >= 0xA1 && text[at + k] != 0xFF; };
+        if (b >= 0x80 && b != 0xFF) n = b == 0x8F ? 3 : 2;
+        formed = b < 0x80 || b == 0xFF || b == 0x8E || (b == 0x8F ? euc(1) && euc(2) : b >= 0xA1 && euc(1));
+        ends = ends && !(widen && b == 0x8E);
+        break;
+      }
+      default:
+        break;
+    }
+    if (at + n > size) break;
+    at += n;
+    sure = (sure && formed) || (n == 1 && b < 0x80);
+    if (sure && ends) last = at;
+  }
+  return last;
 }
 
 // The first place in (from, to] of text where a part may end after a line end; 0 where none is.
@@ -262,6 +323,8 @@ MemoryStatus PartConverter::convert_part(const unsigned char* text, size_t size,
   const Code source = report_.source;
   const bool text_mode = source != Code::utf16;
   begin_order(text, size);
+  // A 0x1A ends the text: the part that holds one is the last.
+  if (text_mode && !last && std::memchr(text, SUB, size) != nullptr) last = true;
   part_.continues = !last;
   const ConvertOptions used = part_;
   auto problem = [&] {
@@ -329,14 +392,14 @@ MemoryStatus PartConverter::convert(const void* text, size_t size, size_t& read,
       p = end;
       break;
     }
-    const size_t room_left = PART_SIZE - carried_size_;
+    const size_t room_left = part_size_ - carried_size_;
     if (!known_) {
-      // Recognition reads the first PART_SIZE bytes, or the whole text.
+      // Recognition reads the first part_size_ bytes, or the whole text.
       const size_t take = std::min(room_left, static_cast<size_t>(end - p));
       std::memcpy(carried_.get() + carried_size_, p, take);
       carried_size_ += take;
       p += take;
-      if (carried_size_ < PART_SIZE) break;
+      if (carried_size_ < part_size_) break;
       if (!resolve_source(carried_.get(), carried_size_)) return refused_;
       begin_order(carried_.get(), carried_size_);
       continue;
@@ -349,12 +412,12 @@ MemoryStatus PartConverter::convert(const void* text, size_t size, size_t& read,
       const size_t take = std::min(room_left, static_cast<size_t>(end - p));
       std::memcpy(carried_.get() + old, p, take);
       size_t cut = first_cut(carried_.get(), old, old + take);
-      if (cut == 0 && old + take < PART_SIZE) {
+      if (cut == 0 && old + take < part_size_) {
         carried_size_ = old + take;
         p += take;
         break;
       }
-      if (cut == 0) cut = last_cut(carried_.get(), PART_SIZE, true);
+      if (cut == 0) cut = last_cut(carried_.get(), part_size_, true);
       // Bytes taken past the cut are taken again with the next part.
       const size_t text_end = std::max(cut, old);
       p += text_end - old;
@@ -363,8 +426,8 @@ MemoryStatus PartConverter::convert(const void* text, size_t size, size_t& read,
       carried_size_ = text_end - cut;
     } else {
       begin_order(p, static_cast<size_t>(end - p));
-      const size_t window = std::min(PART_SIZE, static_cast<size_t>(end - p));
-      const size_t cut = last_cut(p, window, window == PART_SIZE);
+      const size_t window = std::min(part_size_, static_cast<size_t>(end - p));
+      const size_t cut = last_cut(p, window, window == part_size_);
       if (cut == 0) {
         std::memcpy(carried_.get(), p, window);
         carried_size_ = window;

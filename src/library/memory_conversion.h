@@ -25,6 +25,9 @@ struct MemoryOptions {
   // Widening, the JIS variant, the Unicode forms, line ends (lf_only), the
   // order of UTF-16 without a mark, the path.
   ConvertOptions convert;
+  // Bytes of a part at most in a PartConverter (and what recognition reads
+  // before it decides): PART_SIZE, smaller where tests cut lines often.
+  size_t part_size = 64 * 1024;
 };
 
 enum class MemoryStatus : uint8_t {
@@ -68,11 +71,14 @@ using StreamHandle = std::unique_ptr<TextStream, StreamCloser>;
 
 // A text converted as its parts come. A part ends after a line end, where
 // every reader and writer stands between characters (a JIS reader and
-// writer in sets that the next part starts in); a line longer than a part
-// is cut after a byte that can end no character's beginning. So the output
-// is the bytes the whole text gives at once, but where a line over
-// PART_SIZE bytes is cut in the middle of a widened katakana and its mark.
-// Memory is taken when the converter is made and never after.
+// writer in sets that the next part starts in). A line longer than a part is
+// cut where a character ends for certain: after a 7-bit byte in JIS and
+// UTF-16, before a byte that begins a character in UTF-8, after a whole
+// character read from the part's start in Shift-JIS and EUC; never between
+// a CR and its LF, nor between a widened katakana and its voiced mark. So
+// the output is the bytes of the whole text at once, but where text
+// malformed all through a line longer than a part leaves no such place (see
+// blind_cuts). Memory is taken when the converter is made and never after.
 class PartConverter {
  public:
   explicit PartConverter(const MemoryOptions& options);  // std::bad_alloc when memory runs out
@@ -86,11 +92,16 @@ class PartConverter {
   // when the room filled first (call again).
   MemoryStatus finish(void* room, size_t room_size, size_t& written);
   const MemoryReport& report() const { return report_; }
+  // Parts ended where they were full, in a line longer than a part that
+  // held no place where a character ends for certain: where one was, the
+  // output may differ from the whole text's there.
+  size_t blind_cuts() const { return blind_cuts_; }
 
  private:
   bool resolve_source(const unsigned char* text, size_t size);
   void begin_order(const unsigned char* text, size_t size);
-  size_t last_cut(const unsigned char* text, size_t size, bool must) const;
+  size_t last_cut(const unsigned char* text, size_t size, bool must);
+  size_t last_character_end(const unsigned char* text, size_t size) const;
   size_t first_cut(const unsigned char* text, size_t from, size_t to) const;
   bool can_cut_after(const unsigned char* text, size_t at, bool line_end_only) const;
   MemoryStatus convert_part(const unsigned char* text, size_t size, bool last, unsigned char* room,
@@ -99,6 +110,7 @@ class PartConverter {
   void note_after_end(const unsigned char* text, size_t size);
 
   MemoryOptions options_;
+  size_t part_size_;
   ConvertOptions part_;  // the options of the next part
   MemoryReport report_;
   bool known_ = false;     // the source is named or recognised
@@ -112,6 +124,7 @@ class PartConverter {
   StreamHandle in_, out_;
   int64_t offset_ = 0;         // offset in the text of the next part's first byte
   int64_t lines_before_ = 0;   // line ends before the next part
+  size_t blind_cuts_ = 0;
 };
 
 }  // namespace kotran
