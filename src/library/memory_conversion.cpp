@@ -266,7 +266,7 @@ size_t PartConverter::last_character_end(const unsigned char* text, size_t size)
   for (size_t at = 0; at < size;) {
     const unsigned b = text[at];
     size_t n = 1;
-    bool formed = true, ends = b != CR;
+    bool formed = true, ends = true;
     switch (report_.source) {
       case Code::sjis:  // a first byte takes whatever byte follows
         if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFE)) n = 2;
@@ -288,7 +288,9 @@ size_t PartConverter::last_character_end(const unsigned char* text, size_t size)
     if (at + n > size) break;
     at += n;
     sure = (sure && formed) || (n == 1 && b < 0x80);
-    if (sure && ends) last = at;
+    // Line ends are folded before the reader reads: a part never ends
+    // with a CR, even the second byte of a pair.
+    if (sure && ends && text[at - 1] != CR) last = at;
   }
   return last;
 }
