@@ -17,10 +17,10 @@ cd "$(dirname "$0")/.."
 
 build_dir="${1:-${FUZZ_BUILD_DIR:-build-fuzz}}"
 seconds="${FUZZ_SECONDS:-60}"
-targets=(${FUZZ_TARGETS:-detect_fuzzer convert_fuzzer round_trip_fuzzer})
+targets=(${FUZZ_TARGETS:-detect_fuzzer convert_fuzzer round_trip_fuzzer parts_fuzzer})
 cxx="${FUZZ_CXX:-clang++}"
 jobs="${FUZZ_JOBS:-2}"
-flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -Werror -I src)
+flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -Werror -I src -I include)
 
 if ! command -v "$cxx" >/dev/null 2>&1; then
   echo "fuzz: $cxx not found (Debian: apt-get install clang libclang-rt-14-dev)" >&2

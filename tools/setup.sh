@@ -23,7 +23,8 @@ build_packages=(cmake ninja-build g++)
 # is, with nkf, the recognition benchmark's peer; acl gives setfacl, which the
 # tests of kept ACLs set with; libpython3.11-testsuite ships CPython's test
 # vectors of its Japanese codecs.
-test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet acl libpython3.11-testsuite)
+test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel rsync uchardet acl libpython3.11-testsuite
+  pkg-config python3-dev python3-venv python3-pip python3-setuptools python3-wheel)
 # The cross compiler builds for aarch64, GoogleTest from its Debian sources.
 # The emulator runs the programs with the C and C++ runtime of Debian's arm64
 # architecture (added to dpkg for it), as an arm64 machine would: under

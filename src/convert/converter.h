@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "convert/writers/shift_state.h"
 #include "kernels/paths.h"
 #include "stream/text_stream.h"
 
@@ -21,6 +22,18 @@ struct ConvertOptions {
   bool ascii_one_byte = false;
   bool big_endian = false;   // UTF-16 input without a byte-order mark is big-endian
   Path path = Path::words;
+
+  // A text converted in parts (see PartConverter): each part but the first
+  // goes on from the one before, so no byte-order mark is looked for or
+  // written, and a JIS reader and writer start in the sets the part before
+  // ended in, with the first byte of a pair it left waiting. Each part but
+  // the last is followed by more: a byte left waiting is kept, not dropped,
+  // and JIS output stays in its set.
+  bool continued = false;
+  bool continues = false;
+  ShiftState jis_read_shift = SHIFT_NONE;
+  ShiftState jis_write_shift = SHIFT_NONE;
+  uint8_t jis_waiting = 0;
 };
 
 struct ConversionResult {
@@ -29,6 +42,10 @@ struct ConversionResult {
   // (which is written as nothing).
   size_t replaced = 0;
   bool cut_at_end = false;  // the text ended inside a character
+  // Where a part that more text follows ended (see ConvertOptions::continues).
+  ShiftState jis_read_shift = SHIFT_NONE;
+  ShiftState jis_write_shift = SHIFT_NONE;
+  uint8_t jis_waiting = 0;
 };
 
 // Reads in to its end and writes the converted text to out. A converter sees

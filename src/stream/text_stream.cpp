@@ -15,123 +15,17 @@
 #include "kernels/byte_match.h"
 #include "platform/files.h"
 #include "stream/error_report.h"
+#include "stream/line_ends.h"
+#include "stream/spool.h"
+#include "stream/stream_storage.h"
 
 namespace kotran {
 
 int last_error = ERR_NONE;
 
-namespace {
-
-constexpr unsigned char CR = 0x0D;
-constexpr unsigned char LF = 0x0A;
-constexpr unsigned char SUB = 0x1A;  // stored end of text
-
-// Bytes looked at together when line ends are translated.
-constexpr size_t SCAN_WIDTH = MATCH_WIDTH;
-
-// Sets stream_error, keeping the number of the first failure.
-void mark_failed(TextStream* s) {
-  if (!s->failed) s->error_code = last_error;
-  s->failed = true;
-}
-
-}  // namespace
-
-struct Spool {
-  unsigned char* memory = nullptr;  // the first SPOOL_MEMORY bytes, until they are spilled
-  int file = -1;                    // once spilled: every byte kept, from offset 0
-  int64_t size = 0;                 // bytes kept
-  bool recording = true;            // the program may still go back
-};
+using namespace streams;
 
 namespace {
-
-void release_spool(TextStream* s) {
-  if (s->spool == nullptr) return;
-  std::free(s->spool->memory);
-  if (s->spool->file >= 0) ::close(s->spool->file);
-  delete s->spool;
-  s->spool = nullptr;
-}
-
-// An unnamed file for kept pipe input: O_TMPFILE, or a file removed as soon
-// as it is made (with signals held off meanwhile, so that none is left).
-int open_spill_file() {
-  const char* base = std::getenv("TMPDIR");
-  const std::string dir = base != nullptr && base[0] != '\0' ? base : "/tmp";
-  int fd = platform::open_unnamed_file(AT_FDCWD, dir.c_str(), true);
-  if (fd >= 0 || errno != EOPNOTSUPP) return fd;
-  std::string pattern = dir + "/.kotran-XXXXXX";
-  sigset_t all, saved;
-  sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, &saved);
-  fd = mkstemp(pattern.data());
-  const int saved_errno = errno;
-  if (fd >= 0) {
-    unlink(pattern.c_str());
-    fcntl(fd, F_SETFD, FD_CLOEXEC);
-  }
-  sigprocmask(SIG_SETMASK, &saved, nullptr);
-  errno = saved_errno;
-  return fd;
-}
-
-// Keeps bytes just read from a pipe; false, errno set, when the temporary
-// file cannot take them.
-bool spool_append(Spool* sp, const unsigned char* from, size_t size) {
-  if (sp->file < 0 && static_cast<size_t>(sp->size) + size <= SPOOL_MEMORY) {
-    if (sp->memory == nullptr) {
-      sp->memory = static_cast<unsigned char*>(std::malloc(SPOOL_MEMORY));
-      if (sp->memory == nullptr) throw std::bad_alloc();
-    }
-    std::memcpy(sp->memory + sp->size, from, size);
-    sp->size += static_cast<int64_t>(size);
-    return true;
-  }
-  if (sp->file < 0) {
-    sp->file = open_spill_file();
-    if (sp->file < 0) return false;
-    if (!write_all(sp->file, sp->memory, static_cast<size_t>(sp->size))) return false;
-    std::free(sp->memory);
-    sp->memory = nullptr;
-  }
-  if (!write_all(sp->file, from, size)) return false;
-  sp->size += static_cast<int64_t>(size);
-  return true;
-}
-
-// Input storage: push-back room, the block, as much room again after it (so
-// that a push-back that finds no room below can move the data up), then the
-// stored bytes as read, before translation.
-// Output storage: the block, then room for its translation (every LF doubled).
-// Both keep SCAN_WIDTH bytes spare for the translation's wide stores.
-TextStream* new_stream(bool input, size_t block_size) {
-  auto* s = new TextStream;
-  s->input = input;
-  s->block_size = block_size;
-  s->storage_size = input ? PUSHBACK_ROOM + block_size + PUSHBACK_ROOM + block_size + SCAN_WIDTH
-                          : 3 * block_size + SCAN_WIDTH;
-  s->storage = static_cast<unsigned char*>(std::malloc(s->storage_size));
-  if (s->storage == nullptr) {
-    delete s;
-    throw std::bad_alloc();
-  }
-  if (input) {
-    s->floor = s->storage;
-    s->data = s->storage + PUSHBACK_ROOM;
-    s->next = s->limit = s->data;
-  } else {
-    s->floor = s->data = s->next = s->storage;
-    s->limit = s->data + block_size;
-  }
-  return s;
-}
-
-void free_stream(TextStream* s) {
-  release_spool(s);
-  std::free(s->storage);
-  delete s;
-}
 
 StreamKind kind_of(int fd, const struct stat& st) {
   if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return StreamKind::pipe;
@@ -155,15 +49,7 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
   if (sp != nullptr && s->raw_pos < sp->size) {
     // Going over what a pipe delivered before.
     const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), sp->size - s->raw_pos));
-    if (sp->file < 0) {
-      std::memcpy(to, sp->memory + s->raw_pos, n);
-      return static_cast<ssize_t>(n);
-    }
-    for (;;) {
-      const ssize_t got = ::pread(sp->file, to, n, s->raw_pos);
-      if (got < 0 && errno == EINTR) continue;
-      return got;
-    }
+    return spool_read(sp, s->raw_pos, to, n);
   }
   if (sp != nullptr && !sp->recording) release_spool(s);
   // A pipe is read until the block is full or its writer has gone, unless
@@ -180,15 +66,22 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
   return static_cast<ssize_t>(got);
 }
 
-TextStream* g_std_out = nullptr;
-TextStream* g_std_err = nullptr;
-
 // Writes size bytes whole; false on failure, with last_error set.
 bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
   if (s == g_std_err) settle_standard_output();
   if (s->before_write != nullptr) s->before_write(s->before_write_arg);
   if (s->kind == StreamKind::memory) {
-    s->mem_out->append(reinterpret_cast<const char*>(from), size);
+    if (s->mem_out == nullptr) {
+      // A caller's room: what does not fit is not written.
+      if (size > s->mem_size - static_cast<size_t>(s->raw_pos)) {
+        s->error_code = ERR_NO_SPACE;
+        s->failed = true;
+        return false;
+      }
+      std::memcpy(s->mem_room + s->raw_pos, from, size);
+    } else {
+      s->mem_out->append(reinterpret_cast<const char*>(from), size);
+    }
     s->raw_pos += static_cast<int64_t>(size);
     return true;
   }
@@ -206,70 +99,6 @@ bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
   return true;
 }
 
-
-// Translates stored bytes from `from` into `to`: CR LF becomes LF, a stored
-// 0x1A ends the text. A CR at the very end is held back until the next
-// stored byte settles it. Returns the count of bytes to deliver. `to` has
-// SCAN_WIDTH bytes to spare past the result.
-// The end of the text among len stored bytes just read: at the first 0x1A,
-// which ends a file or pipe (noted for the report) and only the rest of this
-// read on a console; otherwise after them.
-const unsigned char* text_end(TextStream* s, const unsigned char* from, size_t len) {
-  const void* sub = std::memchr(from, SUB, len);
-  if (sub == nullptr) return from + len;
-  const auto* end = static_cast<const unsigned char*>(sub);
-  if (s->kind != StreamKind::console) {
-    s->sub_met = true;
-    // Where the text ended, and what was read after it, for the report.
-    s->mark_offset = s->raw_pos - static_cast<int64_t>(len) + (end - from);
-    s->tail_read = static_cast<int64_t>(from + len - end - 1);
-    s->tail_marks_only = true;
-    for (const unsigned char* p = end + 1; p < from + len; ++p)
-      if (*p != SUB) s->tail_marks_only = false;
-  }
-  return end;
-}
-
-size_t fold_input(TextStream* s, const unsigned char* from, size_t len, unsigned char* to) {
-  const unsigned char* const end = text_end(s, from, len);
-  const bool at_end = end != from + len;  // what stood after the 0x1A does not settle a CR
-  const unsigned char* r = from;
-  unsigned char* w = to;
-  for (;;) {
-    // Copy a stretch at a time up to the next CR.
-    while (end - r >= static_cast<ptrdiff_t>(SCAN_WIDTH)) {
-      std::memcpy(w, r, SCAN_WIDTH);
-      const unsigned m = match_mask(r, CR);
-      if (m == 0) {
-        r += SCAN_WIDTH;
-        w += SCAN_WIDTH;
-        continue;
-      }
-      const unsigned k = static_cast<unsigned>(__builtin_ctz(m));
-      r += k;
-      w += k;
-      break;
-    }
-    if (end - r < static_cast<ptrdiff_t>(SCAN_WIDTH)) {
-      while (r < end && *r != CR) *w++ = *r++;
-    }
-    if (r == end) break;
-    // r is at a CR.
-    if (r + 1 == end) {
-      ++r;
-      if (!at_end) {
-        s->held_cr = true;
-        break;
-      }
-      *w++ = CR;
-      break;
-    }
-    if (r[1] != LF) *w++ = CR;  // a CR without LF is kept
-    ++r;
-  }
-  if (static_cast<size_t>(w - to) + (s->held_cr ? 1 : 0) != static_cast<size_t>(end - from)) s->tell_exact = false;
-  return static_cast<size_t>(w - to);
-}
 
 }  // namespace
 
@@ -333,25 +162,7 @@ TextStream* open_opened(int fd, const struct stat& st, bool input) {
   return s;
 }
 
-TextStream* open_memory_input(const void* bytes, size_t size, bool text, size_t chunk) {
-  TextStream* s = new_stream(true, BLOCK_SIZE);
-  s->kind = StreamKind::memory;
-  s->mem_in = static_cast<const unsigned char*>(bytes);
-  s->mem_size = size;
-  s->mem_chunk = chunk == 0 ? 1 : chunk;
-  s->text = text;
-  return s;
-}
-
-TextStream* open_memory_output(std::string* sink, bool text) {
-  TextStream* s = new_stream(false, BLOCK_SIZE);
-  s->kind = StreamKind::memory;
-  s->mem_out = sink;
-  s->text = text;
-  return s;
-}
-
-namespace {
+namespace streams {
 
 StreamKind kind_of_descriptor(int fd) {
   struct stat st;
@@ -367,7 +178,7 @@ TextStream* wrap_descriptor(int fd, bool input, bool owned, StreamKind kind, siz
   return s;
 }
 
-}  // namespace
+}  // namespace streams
 
 TextStream* open_file_descriptor(int fd, bool input) {
   return wrap_descriptor(fd, input, true, StreamKind::file, FILE_BLOCK_SIZE);
@@ -388,7 +199,7 @@ TextStream* open_descriptor(int fd, bool input, bool owned) {
   return wrap_descriptor(fd, input, owned, kind, owned && kind == StreamKind::file ? FILE_BLOCK_SIZE : BLOCK_SIZE);
 }
 
-namespace {
+namespace streams {
 
 // Writes the first held bytes of the output block, translated; 0, or -1
 // when they could not be written.
@@ -429,7 +240,7 @@ int write_held(TextStream* s, size_t held) {
   return 0;
 }
 
-}  // namespace
+}  // namespace streams
 
 int flush_stream(TextStream* s) {
   if (s->input) return 0;
@@ -437,17 +248,6 @@ int flush_stream(TextStream* s) {
   s->next = s->data;
   if (held == 0) return 0;
   return write_held(s, held);
-}
-
-void settle_standard_output() {
-  TextStream* s = g_std_out;
-  if (s == nullptr || s->visible_block == 0) return;
-  const size_t held = static_cast<size_t>(s->next - s->data);
-  const size_t whole = held / s->visible_block * s->visible_block;
-  if (whole == 0) return;
-  write_held(s, whole);
-  std::memmove(s->data, s->data + whole, held - whole);
-  s->next = s->data + (held - whole);
 }
 
 int close_stream(TextStream* s) {
@@ -603,8 +403,9 @@ int stream_seek(TextStream* s, int64_t offset, int origin) {
   if (!s->input && flush_stream(s) != 0) return -1;
   int64_t target;
   if (s->kind == StreamKind::memory) {
-    const int64_t size = s->input ? static_cast<int64_t>(s->mem_size)
-                                  : static_cast<int64_t>(s->mem_out->size());
+    const int64_t size = s->input             ? static_cast<int64_t>(s->mem_size)
+                         : s->mem_out != nullptr ? static_cast<int64_t>(s->mem_out->size())
+                                                 : s->raw_pos;
     target = origin == 0 ? offset : origin == 1 ? stream_tell(s) + offset : size + offset;
     if (target < 0) {
       last_error = ERR_INVALID_ARGUMENT;
@@ -670,24 +471,6 @@ int64_t stream_bytes_after_end(TextStream* s, bool& only_marks) {
     for (ssize_t i = 0; only_marks && i < n; ++i)
       if (buffer[i] != SUB) only_marks = false;
   }
-}
-
-TextStream* std_out() {
-  static TextStream* s = [] {
-    // A console takes every byte at once; otherwise output is held in
-    // whole blocks until standard error writes.
-    const StreamKind kind = kind_of_descriptor(1);
-    TextStream* out = wrap_descriptor(1, false, false, kind, kind == StreamKind::console ? BLOCK_SIZE : STDOUT_HOLD);
-    if (out != nullptr && kind != StreamKind::console) out->visible_block = BLOCK_SIZE;
-    g_std_out = out;
-    return out;
-  }();
-  return s;
-}
-
-TextStream* std_err() {
-  static TextStream* s = g_std_err = open_descriptor(2, false);
-  return s;
 }
 
 }  // namespace kotran

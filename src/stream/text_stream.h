@@ -92,6 +92,7 @@ struct TextStream {
   size_t mem_size = 0;
   size_t mem_chunk = BLOCK_SIZE;  // bytes taken per fill, to place block edges in tests
   std::string* mem_out = nullptr;
+  unsigned char* mem_room = nullptr;  // output into a caller's room of mem_size bytes, where mem_out is null
 
   unsigned char* storage = nullptr;  // owned block storage
   size_t storage_size = 0;
@@ -125,6 +126,23 @@ TextStream* open_memory_input(const void* bytes, size_t size, bool text = true,
                               size_t chunk = BLOCK_SIZE);
 // Opens an output stream that appends to *sink; with text clear nothing is translated.
 TextStream* open_memory_output(std::string* sink, bool text = true);
+// Memory streams with blocks of block bytes, for converting texts held in
+// memory: reset_memory_input points an input at other bytes, from their
+// start, as if just opened (it keeps line ends as stored if it did), and
+// reset_memory_output points an output at a caller's room of size bytes,
+// which it fills from the start; a write that finds no more room fails
+// (stream_error) with nothing beyond the room touched. Neither sets
+// last_error, so that streams of different threads share nothing.
+TextStream* open_memory_stream(bool input, size_t block);
+// As open_memory_stream, in memory_stream_space bytes of the caller's,
+// aligned as malloc aligns: a stream that needs no memory taken, and is
+// not closed (the caller's space is simply let go).
+size_t memory_stream_space(bool input, size_t block);
+TextStream* place_memory_stream(void* space, bool input, size_t block);
+void reset_memory_input(TextStream* s, const void* bytes, size_t size, bool text);
+void reset_memory_output(TextStream* s, void* room, size_t size, bool text);
+// Output bytes a memory output has put in its room so far (after flush_stream).
+inline size_t memory_output_size(const TextStream* s) { return static_cast<size_t>(s->raw_pos); }
 // Wraps an open descriptor as a text stream: the standard streams, or with
 // owned set a file the caller opened, which close_stream closes (and which
 // then gets the block size of named files).

@@ -19,7 +19,13 @@ namespace kotran {
 template <Path path, class Writer>
 class JisDecoder {
  public:
-  JisDecoder(ByteReader& in, Writer w, const ConvertOptions& options) : in_(in), w_(w), widen_(options.widen) {}
+  JisDecoder(ByteReader& in, Writer w, const ConvertOptions& options)
+      : in_(in),
+        w_(w),
+        widen_(options.widen),
+        continues_(options.continues),
+        read_shift_(options.jis_read_shift),
+        pending_byte_(options.jis_waiting) {}
 
   // Inlined, with fast_run, into each path's own entry, compiled for the
   // path's instruction set.
@@ -79,8 +85,15 @@ class JisDecoder {
           break;
       }
     }
-    // A first byte still waiting is dropped.
-    if (pending_byte_ != 0) w_.dropped();
+    // A first byte still waiting is dropped, unless more text follows.
+    if (continues_) {
+      if constexpr (requires { w_.found; }) {
+        w_.found.jis_read_shift = read_shift_;
+        w_.found.jis_waiting = static_cast<uint8_t>(pending_byte_);
+      }
+    } else if (pending_byte_ != 0) {
+      w_.dropped();
+    }
     w_.finish();
   }
 
@@ -299,8 +312,9 @@ class JisDecoder {
   ByteReader& in_;
   Writer w_;
   const bool widen_;
-  ShiftState read_shift_ = SHIFT_NONE;
-  unsigned pending_byte_ = 0;
+  const bool continues_;
+  ShiftState read_shift_;
+  unsigned pending_byte_;
 };
 
 struct JisReader {

@@ -24,7 +24,7 @@ struct Utf16Reader {
   template <Path, class Writer>
   static void run(ByteReader& in, Writer w, const ConvertOptions& options) {
     bool big_endian = options.big_endian;
-    const int b0 = in.get();
+    const int b0 = options.continued ? EOF : in.get();
     const int b1 = b0 == EOF ? EOF : in.get();
     if (b0 == 0xFE && b1 == 0xFF) {
       big_endian = true;

@@ -76,7 +76,7 @@ struct Utf8Reader {
   static void run(ByteReader& in, Writer w, const ConvertOptions& options) {
     const bool widen = options.widen;
     char32_t ahead = NOTHING_AHEAD;  // a character read while looking for a mark
-    bool first = true;
+    bool first = !options.continued;  // a byte-order mark is looked for
     for (;;) {
       if constexpr (path != Path::scalar) {
         if (ahead == NOTHING_AHEAD && !first) {

@@ -34,14 +34,17 @@ struct JisWriter : LegacyWriter<JisWriter> {
         kanji_out(sequence(options.ascii_one_byte ? ASCII_IN : row(options).kanji_out)),
         kana_in(sequence(KANA_IN)),
         roman_in(sequence(ROMAN_IN)),
-        roman_apart(options.ascii_one_byte) {}
+        roman_apart(options.ascii_one_byte),
+        state(options.jis_write_shift),
+        continues(options.continues) {}
 
-  ShiftState state = SHIFT_NONE;
   Sequence kanji_in;
   Sequence kanji_out;
   Sequence kana_in;
   Sequence roman_in;
   bool roman_apart;  // one-byte text is ASCII, and JIS-Roman is a set of its own
+  ShiftState state;
+  bool continues;  // more text follows: the set is kept for it
 
   static const JisEscapeRow& row(const ConvertOptions& options) {
     const unsigned v = options.jis_variant;
@@ -104,7 +107,12 @@ struct JisWriter : LegacyWriter<JisWriter> {
     to_kana();
     out.put(k & 0x7F);
   }
-  void finish() { to_none(); }
+  void finish() {
+    if (continues)
+      found.jis_write_shift = state;
+    else
+      to_none();
+  }
 
   // Every EUC pair, refused or not, goes out as its 7-bit bytes.
   bool refused_euc_pair(unsigned lead, unsigned second, bool) {

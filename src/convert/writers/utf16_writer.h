@@ -14,7 +14,7 @@ namespace kotran {
 struct Utf16Writer : UnicodeWriter<Utf16Writer> {
   Utf16Writer(ByteWriter& o, ConversionResult& f, const ConvertOptions& options)
       : UnicodeWriter<Utf16Writer>(o, f, options), crlf(!options.lf_only) {
-    out.put2(0xFF, 0xFE);
+    if (!options.continued) out.put2(0xFF, 0xFE);
   }
 
   bool crlf;

@@ -1,6 +1,8 @@
 // AVX2's tests of bytes against ranges, bit masks and byte moves across its two lanes.
 #pragma once
 
+#include <cstdint>
+
 #include "kernels/avx2/target.h"
 
 #if defined(__SSE2__)

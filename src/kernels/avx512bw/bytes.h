@@ -1,6 +1,8 @@
 // AVX-512 BW's loads, tests of bytes against ranges as mask bits, and byte moves across its four lanes.
 #pragma once
 
+#include <cstdint>
+
 #include "kernels/avx512bw/target.h"
 #include "kernels/units.h"
 

@@ -1,6 +1,8 @@
 // SSE2's tests of bytes against ranges, and bit masks spread to bytes.
 #pragma once
 
+#include <cstdint>
+
 #include "kernels/sse2/target.h"
 
 #if defined(__SSE2__)
