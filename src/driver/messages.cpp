@@ -75,6 +75,8 @@ const Message help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
      "         --in-place=SUFFIX: the same, keeping the original as name+SUFFIX\n"},
     {"         --jobs=N: N 個のファイルを同時に変換 (既定は 1)\n",
      "         --jobs=N: convert N files at once (default 1)\n"},
+    {"         --json: 各ファイルの結果と合計を JSON Lines で標準出力に書く\n",
+     "         --json: write each file's outcome and the total as JSON Lines on standard output\n"},
     {"         -  : 標準入力を変換して標準出力に書く\n",
      "         -  : convert standard input to standard output\n"},
     {"         -- : これ以降の語はすべてファイル名\n",
