@@ -605,6 +605,36 @@ TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
   EXPECT_EQ(temporaries(dir.path()), Words{});
 }
 
+// The same under --json: the killed worker's file is a failed line with the
+// cause and the signal, every other file a converted line, in file order.
+TEST(Jobs, KilledWorkerIsAFailedJsonLine) {
+  TempDir dir;
+  dir.write("part.src", test::repeat(kSjisText, 2000));
+  for (int i = 0; i < 4; ++i) dir.write(numbered(i), kSjisText);
+  const auto r = run_shell(
+      "mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
+      "$KOTRAN -u --json --jobs=2 f0.txt slow.txt f1.txt f2.txt f3.txt >out.json 2>err.txt & pid=$!; "
+      "sleep 0.5; " + kill_worker_reading("slow.txt", "KILL") + "wait $pid; echo status=$?",
+      dir.path());
+  EXPECT_EQ(r.out, "status=1\n") << readable(dir.read("err.txt"));
+  std::string expected;
+  for (const char* name : {"f0", "slow", "f1", "f2", "f3"}) {
+    const std::string file = std::string(name) + ".txt";
+    if (file == "slow.txt")
+      expected += R"({"type":"failed","file":"slow.txt","cause":"worker_killed","signal":9,)"
+                  R"("message":"the process converting it ended (signal 9)."})" "\n";
+    else
+      expected += R"({"type":"converted","file":")" + file +
+                  R"(","source":"Shift-JIS","target":"UTF-8","output":")" + name + R"(.utf8","replaced":0})" "\n";
+  }
+  expected += R"({"type":"summary","files":5,"converted":4,"skipped":0,"not_japanese":0,"replaced":0,"failed":1,)"
+              R"("status":1})" "\n";
+  EXPECT_EQ(dir.read("out.json"), expected);
+  EXPECT_EQ(after_banner(dir.read("err.txt")), "");
+  EXPECT_FALSE(dir.exists("slow.utf8"));
+  EXPECT_EQ(temporaries(dir.path()), Words{});
+}
+
 // Whether the messages tell exactly one outcome of the file: its own
 // messages, which begin with a line that begins with its name and a colon,
 // at most once, and at most one error line for it ("ERROR: " and its name),
