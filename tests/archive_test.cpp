@@ -704,6 +704,44 @@ TEST(Jobs, KilledWorkerLosesNoOtherFilesOutcome) {
   }
 }
 
+// The same under --json: a worker killed while the events of the files it
+// finished are still unsent (or cut in the middle of one) leaves every file
+// exactly one JSON line that a parser reads, and the summary's count of
+// converted files is the count of outputs.
+TEST(Jobs, KilledWorkerLosesNoOtherFilesJsonLine) {
+  constexpr int kEach = 200;
+  for (const char* signal : {"KILL", "TERM"}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    dir.write("part.src", test::repeat(kSjisText, 2000));
+    for (const char* prefix : {"a", "b"}) {
+      for (int i = 0; i < kEach; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%s%03d.txt", prefix, i);
+        dir.write(name, kSjisText);
+      }
+    }
+    const auto r = run_shell(
+        std::string("mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
+                    "$KOTRAN -u --json --jobs=2 a*.txt slow.txt b*.txt >out.json 2>err.txt & pid=$!; "
+                    "sleep 0.5; ") + kill_worker_reading("slow.txt", signal) + "wait $pid; echo status=$?; "
+        "python3 -c '"
+        "import json, collections, os\n"
+        "lines = [json.loads(l) for l in open(\"out.json\")]\n"
+        "files = collections.Counter(o[\"file\"] for o in lines if o[\"type\"] != \"summary\")\n"
+        "print(len(files), max(files.values()), lines[-1][\"type\"], lines[-1][\"converted\"], lines[-1][\"failed\"])\n"
+        "print(sum(os.path.exists(f[:4] + \".utf8\") for f in files if f != \"slow.txt\"))\n"
+        "print([o[\"cause\"] + \" \" + str(o[\"signal\"]) for o in lines if o.get(\"file\") == \"slow.txt\"])\n"
+        "'",
+        dir.path());
+    const std::string number = std::string(signal) == "KILL" ? "9" : "15";
+    EXPECT_EQ(r.out, "status=1\n401 1 summary 400 1\n400\n['worker_killed " + number + "']\n")
+        << r.err << readable(dir.read("err.txt"));
+    EXPECT_EQ(after_banner(dir.read("err.txt")), "");
+    EXPECT_EQ(temporaries(dir.path()), Words{});
+  }
+}
+
 // Memory running out inside the workers (a shell's ulimit -v): the run ends
 // with status 255, the file each worker had in hand is named with the
 // out-of-memory message (no signal: none was sent), and every other file
