@@ -70,7 +70,7 @@ TEST(JsonReport, GuessOverAMixedSet) {
        R"({"type":"guess","file":"bin.png","code":"not Japanese","seems":"binary"})"},
       // Shift-JIS with a byte of no code on its second line, fourth character.
       {"x.txt", hex("82 A0 0D 0A 61 82 A2 62 FF 63 0D 0A"),
-       R"({"type":"guess","file":"x.txt","code":"Shift-JIS","certainty":"not_valid","first_invalid":{"line":2,"column":4}})"},
+       R"({"type":"guess","file":"x.txt","code":"Shift-JIS","certainty":"not_valid","first_invalid":{"offset":8,"line":2,"column":4}})"},
       {"gone.txt", "",
        R"({"type":"failed","file":"gone.txt","cause":"system","errno":"ENOENT","message":"No such file or directory"})"},
   };

@@ -31,6 +31,7 @@
 #include "driver/work_list.h"
 #include "driver/workers.h"
 #include "kernels/paths.h"
+#include "recognition/first_invalid_byte.h"
 #include "recognition/recognise.h"
 #include "stream/error_report.h"
 
@@ -460,6 +461,8 @@ class FileWalk {
         e.n[0] = static_cast<uint64_t>(place.line);
         e.n[1] = static_cast<uint64_t>(place.column);
       }
+      // n[2] is the offset + 1: 0 where none is known.
+      if (const int64_t offset = first_invalid_byte(in, code); offset >= 0) e.n[2] = static_cast<uint64_t>(offset) + 1;
     }
     check_standard_output();
     tell(e);

@@ -232,7 +232,12 @@ class JsonObject {
     text_ += "{\"line\":" + std::to_string(line) + ",\"column\":" + std::to_string(column) + "}";
     return *this;
   }
-  std::string line() { return text_ + "}\n"; }
+  JsonObject& raw(const std::string& json) {
+    text_ += json;
+    return *this;
+  }
+  std::string text() const { return text_ + "}"; }
+  std::string line() const { return text_ + "}\n"; }
 
  private:
   std::string text_;
@@ -364,7 +369,14 @@ class JsonReporter final : public Reporter {
       return;
     }
     o.string("certainty", certainty_ids[e.certainty]);
-    if (e.n[0] != 0) o.place("first_invalid", e.n[0], e.n[1]);
+    if (e.n[0] == 0 && e.n[2] == 0) return;
+    // Where the first sequence that is no character stands: its offset as
+    // stored, and its line and column as --strict counts them.
+    o.key("first_invalid");
+    JsonObject place;
+    if (e.n[2] != 0) place.number("offset", e.n[2] - 1);
+    if (e.n[0] != 0) place.number("line", e.n[0]).number("column", e.n[1]);
+    o.raw(place.text());
   }
 
   static void summary(const Event& e) {

@@ -10,7 +10,8 @@
 namespace kotran {
 
 enum class EventKind : uint8_t {
-  guessed,           // -g: file; code, certainty, foreign, order (Recognition); line, column of the first invalid place
+  guessed,           // -g: file; code, certainty, foreign, order (Recognition); for text not valid in
+                     // the code, line, column and offset + 1 of the first invalid place (0: not known)
   converting,        // file; source, target, text (the conversion "Shift-JIS -> EUC"), name (the output),
                      // other (the backup, or empty), widened
   replaced,          // count; line, column of the first (line 0: not known)
@@ -69,7 +70,7 @@ struct Event {
   std::string name;       // another path the event names (see the kinds)
   std::string other;      // a second path
   std::string text;       // a word or phrase the event carries (see the kinds)
-  // Numbers: replaced (count, line, column); guessed (line, column);
+  // Numbers: replaced (count, line, column); guessed (line, column, offset + 1);
   // text_ended_early and text_after_end (offset, bytes after); not_exact
   // (line, column); worker_* and messages_lost (signal, status); summary
   // (files, converted, skipped, not Japanese, replaced, failed, status,
