@@ -266,6 +266,33 @@ TEST(JsonReport, JobsGiveTheSameLinesAsOneProcess) {
   EXPECT_EQ(to_hex(r2.err), to_hex(kBanner));
 }
 
+// Standard output that cannot take the lines (closed by the shell, a full
+// device): the loss is told on standard error with status 1; the outputs
+// are written all the same.
+TEST(JsonReport, StandardOutputThatCannotTakeTheLines) {
+  const struct {
+    const char* redirect;
+    const char* reason;
+  } rows[] = {
+      {">&-", "Bad file descriptor"},
+      {">/dev/full", "No space left on device"},
+  };
+  for (const auto& row : rows) {
+    for (const char* options : {"-e --json", "-g --json", "-e --json --jobs=2"}) {
+      SCOPED_TRACE(std::string(options) + " " + row.redirect);
+      TempDir dir;
+      dir.write("a.txt", kSjisText);
+      dir.write("b.txt", kSjisText);
+      const auto r = run_shell(std::string("\"$KOTRAN\" ") + options + " a.txt b.txt " + row.redirect, dir.path());
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, kBanner + "standard output: " + row.reason + "\r\n");
+      const bool converts = std::string(options)[1] == 'e';
+      EXPECT_EQ(dir.exists("a.euc"), converts);
+      EXPECT_EQ(dir.exists("b.euc"), converts);
+    }
+  }
+}
+
 // The reports would share standard output with the converted text: -c and
 // standard input are refused with --json, before any file is touched.
 TEST(JsonReport, RefusedWhereTheTextGoesToStandardOutput) {
