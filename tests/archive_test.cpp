@@ -226,6 +226,35 @@ TEST(Tree, UnreadableFilesAndPlantedLinksAsAnotherUser) {
 
 // ---- another tree ----
 
+// Where a folder of the output tree goes, something else stands: the files
+// that would go into it fail with what it is, the others are converted.
+TEST(OutDir, SomethingElseWhereAnOutputFolderGoes) {
+  const struct {
+    const char* make;  // makes out/t/sub
+    const char* kind;
+  } rows[] = {
+      {": > out/t/sub", "regular file"},
+      {"mkfifo out/t/sub", "FIFO"},
+      {"ln -s /nowhere out/t/sub", "symbolic link"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.kind);
+    TempDir dir;
+    make_dirs(dir, {"t", "t/sub", "out", "out/t"});
+    dir.write("t/a.txt", kSjisText);
+    dir.write("t/sub/b.txt", kEucText);
+    const auto r = run_shell(std::string(row.make) + " && exec \"$KOTRAN\" -u -r --out-dir=out t", dir.path());
+    EXPECT_EQ(r.status, 1);
+    const std::string messages = readable(after_banner(r.err));
+    EXPECT_NE(messages.find(std::string("ERROR: t/sub/b.txt: 出力先のフォルダ out/t/sub はフォルダではありません (") +
+                            row.kind + "). 変換しません.\r\n"),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(read_file(dir.file("out/t/a.utf8")), kUtf8Text);
+    EXPECT_NE(r.err.find(summary_line(1, 0, 0, 1)), std::string::npos) << messages;
+  }
+}
+
 // Outputs at the inputs' paths under the folder, which is made; the inputs
 // untouched; an output folder inside the walked tree is not walked; a name
 // that climbs out with ".." is refused.

@@ -150,6 +150,34 @@ TEST(JsonReport, ConversionsSkipsAndFailures) {
   }
 }
 
+// A tree (-r): what a walk skips has a reason of its own, a FIFO with what
+// it is; an output folder with a file where a folder must go fails.
+TEST(JsonReport, TreeSkipsAndFailures) {
+  TempDir dir;
+  const auto r = run_shell(
+      "mkdir -p t/sub && printf '\\223\\372\\226\\173\\r\\n' > t/a.txt && cp t/a.txt t/sub/b.txt && "
+      "ln -s a.txt t/link && mkfifo t/fifo && printf '\\202\\240\\377' > t/x.txt && "
+      "mkdir -p out/t && : > out/t/sub && "
+      "exec \"$KOTRAN\" -u -r --out-dir=out --json t",
+      dir.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            R"({"type":"converted","file":"t/a.txt","source":"Shift-JIS","target":"UTF-8","output":"out/t/a.utf8","replaced":0})"
+            "\n"
+            R"({"type":"skipped","file":"t/fifo","reason":"not_regular_file","what":"FIFO","message":"not a regular file (FIFO). Not converted."})"
+            "\n"
+            R"({"type":"skipped","file":"t/link","reason":"symbolic_link","message":"symbolic links are not followed."})"
+            "\n"
+            R"({"type":"failed","file":"t/sub/b.txt","cause":"output_folder_not_folder","folder":"out/t/sub","what":"regular file",)"
+            R"("message":"the output folder out/t/sub is not a folder (regular file). Not converted."})"
+            "\n"
+            R"({"type":"skipped","file":"t/x.txt","reason":"not_text","message":"valid in no kanji code: not text. Not converted."})"
+            "\n"
+            R"({"type":"summary","files":5,"converted":1,"skipped":3,"not_japanese":0,"replaced":0,"failed":1,"status":1})"
+            "\n");
+  EXPECT_EQ(to_hex(r.err), to_hex(kBanner));
+}
+
 // Names as they are on disk: one that is not UTF-8 (a Shift-JIS name, and
 // one with a byte 0x80 and a line feed) comes as base64 bytes, one with a
 // quote, a backslash or a control byte as JSON escapes it; a JSON parser

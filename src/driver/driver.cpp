@@ -695,8 +695,10 @@ class FileWalk {
         out_name = slash == std::string::npos ? relative_out : relative_out.substr(slash + 1);
         return true;
       } else if (tree_.blocker_mode() != 0) {
+        // A regular file stands in the way as well as a link or a device does.
+        const char* kind = kind_of_file(tree_.blocker_mode());
         refuse(in, failed_event(name, FailCause::output_folder_blocked, tree_.failed_path(),
-                                kind_of_file(tree_.blocker_mode())));
+                                kind != nullptr ? kind : "regular file"));
         return false;
       } else {
         close_stream(in);
