@@ -525,6 +525,11 @@ TEST(Options, MeaninglessCombinationsAreRefused) {
       {{"-g", "--out-dir=o", "a.txt"}, "ERROR: \"--out-dir\" と \"-g\" は一緒に使えません."},
       {{"-u", "-c", "--out-dir=o", "a.txt"}, "ERROR: \"--out-dir\" と \"-c\" は一緒に使えません."},
       {{"-u", "-c", "--in-place", "a.txt"}, "ERROR: \"--in-place\" と \"-c\" は一緒に使えません."},
+      // The JSON reports and the converted text would share standard output.
+      {{"-e", "--json", "-c", "a.txt"}, "ERROR: \"--json\" と \"-c\" は一緒に使えません."},
+      {{"-c", "--json", "a.txt"}, "ERROR: \"--json\" と \"-c\" は一緒に使えません."},
+      {{"-e", "--json", "-"}, "ERROR: \"--json\" と \"-\" は一緒に使えません."},
+      {{"-e", "--json", "a.txt", "-"}, "ERROR: \"--json\" と \"-\" は一緒に使えません."},
   };
   for (const Case& c : cases) {
     std::string shown;
@@ -636,18 +641,21 @@ TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
 
 // The same under --json: the killed worker's file is a failed line with the
 // cause and the signal, every other file a converted line, in file order.
+// The slow file comes first, so that its worker holds no finished file's
+// events when it is killed (those would be lost with it, and the file's
+// line would say so).
 TEST(Jobs, KilledWorkerIsAFailedJsonLine) {
   TempDir dir;
   dir.write("part.src", test::repeat(kSjisText, 2000));
   for (int i = 0; i < 4; ++i) dir.write(numbered(i), kSjisText);
   const auto r = run_shell(
       "mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
-      "$KOTRAN -u --json --jobs=2 f0.txt slow.txt f1.txt f2.txt f3.txt >out.json 2>err.txt & pid=$!; "
+      "$KOTRAN -u --json --jobs=2 slow.txt f0.txt f1.txt f2.txt f3.txt >out.json 2>err.txt & pid=$!; "
       "sleep 0.5; " + kill_worker_reading("slow.txt", "KILL") + "wait $pid; echo status=$?",
       dir.path());
   EXPECT_EQ(r.out, "status=1\n") << readable(dir.read("err.txt"));
   std::string expected;
-  for (const char* name : {"f0", "slow", "f1", "f2", "f3"}) {
+  for (const char* name : {"slow", "f0", "f1", "f2", "f3"}) {
     const std::string file = std::string(name) + ".txt";
     if (file == "slow.txt")
       expected += R"({"type":"failed","file":"slow.txt","cause":"worker_killed","signal":9,)"

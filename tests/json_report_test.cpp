@@ -321,32 +321,19 @@ TEST(JsonReport, StandardOutputThatCannotTakeTheLines) {
   }
 }
 
-// The reports would share standard output with the converted text: -c and
-// standard input are refused with --json, before any file is touched.
-TEST(JsonReport, RefusedWhereTheTextGoesToStandardOutput) {
-  // "ERROR: "--json" と "-c" は一緒に使えません."
-  const auto conflict = [](const std::string& other) {
-    return "ERROR: \"--json\"" + hex("20 82 C6 20") + "\"" + other + "\"" +
-           hex("20 82 CD 88 EA 8F 8F 82 C9 8E 67 82 A6 82 DC 82 B9 82 F1 2E") + "\r\n";
-  };
-  const struct {
-    Words args;
-    std::string other;
-  } rows[] = {
-      {{"-e", "--json", "-c", "a.txt"}, "-c"},
-      {{"-c", "--json", "a.txt"}, "-c"},
-      {{"-e", "--json", "-"}, "-"},
-      {{"-e", "--json", "a.txt", "-"}, "-"},
-  };
-  for (const auto& row : rows) {
-    TempDir dir;
-    dir.write("a.txt", kSjisText);
-    const auto r = run_kotran(row.args, dir.path());
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(to_hex(r.err), to_hex(kBanner + conflict(row.other)));
-    EXPECT_FALSE(dir.exists("a.euc"));
-  }
+// -g writes no text: standard input is recognised like any file, where a
+// conversion's text would share standard output with the reports (refused:
+// see Options.MeaninglessCombinationsAreRefused).
+TEST(JsonReport, StandardInputIsRecognisedUnderGuess) {
+  TempDir dir;
+  const auto r = run_shell("printf '\\223\\372\\226\\173\\r\\n' | \"$KOTRAN\" -g --json -", dir.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            R"({"type":"guess","file":"standard input","code":"Shift-JIS","certainty":"certain"})"
+            "\n"
+            R"({"type":"summary","files":1,"guessed":1,"failed":0,"status":0})"
+            "\n");
+  EXPECT_EQ(to_hex(r.err), to_hex(kBanner));
 }
 
 }  // namespace

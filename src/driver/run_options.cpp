@@ -75,7 +75,7 @@ bool conflicting_options(const RunOptions& options, std::string& first, std::str
   } else if (!options.out_dir.empty() && guess) {
     first = "--out-dir";
     second = "-g";
-  } else if (options.json && console) {
+  } else if (options.json && console && !guess) {
     // The reports and the text would share standard output.
     first = "--json";
     second = "-c";
@@ -93,7 +93,7 @@ bool conflicting_file_word(const RunOptions& options, const std::vector<std::str
     option = "--in-place";
   else if (!options.out_dir.empty())
     option = "--out-dir";
-  else if (options.json)
+  else if (options.json && (options.settings & GUESS_ONLY) == 0)  // its text would share standard output with the reports
     option = "--json";
   else
     return false;

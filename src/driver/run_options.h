@@ -31,7 +31,8 @@ bool parse_run_option(const std::string& word, RunOptions& options);
 bool conflicting_options(const RunOptions& options, std::string& first, std::string& second);
 
 // The option that cannot go with a file word of the run ("-", standard
-// input, with --in-place, --out-dir or --json), set in option; false when none.
+// input, with --in-place, --out-dir, or --json but for -g), set in option;
+// false when none.
 bool conflicting_file_word(const RunOptions& options, const std::vector<std::string>& files, std::string& option);
 
 }  // namespace kotran
