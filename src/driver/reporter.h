@@ -30,15 +30,22 @@ std::unique_ptr<Reporter> make_json_reporter();
 // A message line of an event, as the text reporter writes it: its format and
 // arguments, or (system set) "path: the system's reason", written at once
 // after what standard output holds.
+// The arguments view the event's strings, and the numbers the line holds.
 struct TextLine {
   const Message* format = nullptr;
-  std::string args[5];
+  std::string_view args[5];
   size_t count = 0;
   bool system = false;
+  char numbers[5][24];  // the numbers among the arguments, as text
+
+  TextLine() = default;
+  TextLine(const TextLine&) = delete;
+  TextLine& operator=(const TextLine&) = delete;
 };
 
 // The lines of an event in the order they are written; how many (up to 4).
 // The guessed event's line is not among them: it goes to standard output.
+// The lines view the event: they are good while it is.
 size_t text_lines(const Event& event, TextLine (&lines)[4]);
 
 // The English message of a skip or failure, without "ERROR: " and the

@@ -3,6 +3,7 @@
 // terminal) UTF-8; -g's answer is a line on standard output.
 #include <unistd.h>
 
+#include <charconv>
 #include <iterator>
 #include <string>
 
@@ -15,11 +16,18 @@
 namespace kotran {
 namespace {
 
-void set(TextLine& line, const Message& format, std::initializer_list<std::string> args) {
+void set(TextLine& line, const Message& format, std::initializer_list<std::string_view> args) {
   line.format = &format;
   line.count = 0;
-  for (const std::string& arg : args)
+  for (const std::string_view arg : args)
     if (line.count < std::size(line.args)) line.args[line.count++] = arg;
+}
+
+// A number of the line as text, kept in the line's slot.
+std::string_view number(TextLine& line, size_t slot, uint64_t value) {
+  char* const text = line.numbers[slot];
+  const auto end = std::to_chars(text, text + sizeof line.numbers[slot], value).ptr;
+  return {text, static_cast<size_t>(end - text)};
 }
 
 size_t skipped_lines(const Event& e, TextLine (&lines)[4]) {
@@ -37,7 +45,7 @@ size_t skipped_lines(const Event& e, TextLine (&lines)[4]) {
 
 size_t failed_lines(const Event& e, TextLine (&lines)[4]) {
   TextLine& line = lines[0];
-  const std::string first = std::to_string(e.n[0]), second = std::to_string(e.n[1]);
+  const std::string_view first = number(line, 0, e.n[0]), second = number(line, 1, e.n[1]);
   switch (static_cast<FailCause>(e.why)) {
     case FailCause::system:
       line.system = true;
@@ -74,11 +82,13 @@ size_t failed_lines(const Event& e, TextLine (&lines)[4]) {
 size_t summary_lines(const Event& e, TextLine (&lines)[4]) {
   // files, converted, skipped, not Japanese, replaced, failed, status, guess_only
   if (e.n[7] != 0 || e.n[0] < 2) return 0;
-  auto text = [&](int i) { return std::to_string(e.n[i]); };
+  TextLine& line = lines[0];
+  std::string_view text[6];
+  for (size_t i = 1; i < std::size(text); ++i) text[i] = number(line, i - 1, e.n[i]);
   if (e.n[3] > 0)  // how many of the skipped were not Japanese, where any were
-    set(lines[0], MSG_SUMMARY_NOT_JAPANESE, {text(1), text(2), text(3), text(4), text(5)});
+    set(line, MSG_SUMMARY_NOT_JAPANESE, {text[1], text[2], text[3], text[4], text[5]});
   else
-    set(lines[0], MSG_SUMMARY, {text(1), text(2), text(4), text(5)});
+    set(line, MSG_SUMMARY, {text[1], text[2], text[4], text[5]});
   return 1;
 }
 
@@ -92,11 +102,10 @@ class TextReporter final : public Reporter {
       const TextLine& line = lines[i];
       if (line.system) {
         last_error = event.error;
-        report_error(line.args[0].c_str());
+        report_error(event.name.c_str());  // the path the line names
         continue;
       }
-      const std::string_view args[5] = {line.args[0], line.args[1], line.args[2], line.args[3], line.args[4]};
-      const std::string text = format_message(*line.format, args, line.count, shows_utf8(std_err()));
+      const std::string text = format_message(*line.format, line.args, line.count, shows_utf8(std_err()));
       write_bytes(std_err(), text.data(), text.size());
     }
   }
@@ -127,7 +136,11 @@ class TextReporter final : public Reporter {
 }  // namespace
 
 size_t text_lines(const Event& e, TextLine (&lines)[4]) {
-  for (TextLine& line : lines) line = TextLine{};
+  for (TextLine& line : lines) {
+    line.format = nullptr;
+    line.count = 0;
+    line.system = false;
+  }
   switch (e.kind) {
     case EventKind::guessed: return 0;
     case EventKind::converting: {
@@ -140,13 +153,14 @@ size_t text_lines(const Event& e, TextLine (&lines)[4]) {
     }
     case EventKind::replaced:
       if (e.n[1] != 0)
-        set(lines[0], MSG_REPLACED_AT, {std::to_string(e.n[0]), std::to_string(e.n[1]), std::to_string(e.n[2])});
+        set(lines[0], MSG_REPLACED_AT,
+            {number(lines[0], 0, e.n[0]), number(lines[0], 1, e.n[1]), number(lines[0], 2, e.n[2])});
       else
-        set(lines[0], MSG_REPLACED, {std::to_string(e.n[0])});
+        set(lines[0], MSG_REPLACED, {number(lines[0], 0, e.n[0])});
       return 1;
     case EventKind::cut_at_end: set(lines[0], MSG_CUT_AT_END, {}); return 1;
     case EventKind::text_ended_early:
-      set(lines[0], MSG_TEXT_ENDED_EARLY, {std::to_string(e.n[0]), std::to_string(e.n[1])});
+      set(lines[0], MSG_TEXT_ENDED_EARLY, {number(lines[0], 0, e.n[0]), number(lines[0], 1, e.n[1])});
       return 1;
     case EventKind::set_id_dropped: set(lines[0], MSG_SET_ID_DROPPED, {}); return 1;
     case EventKind::skipped: return skipped_lines(e, lines);
@@ -161,8 +175,7 @@ std::string english_reason(const Event& e) {
   TextLine lines[4];
   if (text_lines(e, lines) == 0 || lines[0].format == nullptr) return "";
   const TextLine& line = lines[0];
-  const std::string_view args[5] = {line.args[0], line.args[1], line.args[2], line.args[3], line.args[4]};
-  std::string text = english_message(*line.format, args, line.count);
+  std::string text = english_message(*line.format, line.args, line.count);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   if (text.rfind("ERROR: ", 0) == 0) text.erase(0, 7);
   const std::string prefix = shown_name(e.file) + ": ";
