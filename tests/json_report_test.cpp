@@ -2,6 +2,8 @@
 // summary; names that are not UTF-8 as base64 bytes; the same lines whatever
 // the locale and however many processes convert.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -292,6 +294,39 @@ TEST(JsonReport, JobsGiveTheSameLinesAsOneProcess) {
   EXPECT_NE(r1.out.find(R"({"type":"failed","file":"f13.TXT","cause":"output_written_twice")"), std::string::npos)
       << r1.out;
   EXPECT_EQ(to_hex(r2.err), to_hex(kBanner));
+}
+
+// With standard error on a terminal, where the messages of --jobs come as
+// each file is done, the JSON lines still keep the order of the files: the
+// first file, arriving slowly through a FIFO, is done last.
+TEST(JsonReport, JobsKeepTheOrderWithStandardErrorOnATerminal) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) GTEST_SKIP() << "no pseudo-terminal on this machine (posix_openpt failed)";
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string terminal = ptsname(master);
+  TempDir dir;
+  dir.write("slow.src", kSjisText);
+  std::string expected =
+      R"({"type":"converted","file":"a.txt","source":"Shift-JIS","target":"UTF-8","output":"a.utf8","replaced":0})"
+      "\n";
+  std::string files = "a.txt";
+  for (int i = 0; i < 6; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    dir.write(name + ".txt", kEucText);
+    files += " " + name + ".txt";
+    expected += R"({"type":"converted","file":")" + name + R"(.txt","source":"EUC","target":"UTF-8","output":")" +
+                name + R"(.utf8","replaced":0})" "\n";
+  }
+  expected +=
+      R"({"type":"summary","files":7,"converted":7,"skipped":0,"not_japanese":0,"replaced":0,"failed":0,"status":0})"
+      "\n";
+  const auto r = run_shell("mkfifo a.txt; (sleep 1; cat slow.src > a.txt) & exec \"$KOTRAN\" -u --json --jobs=2 " +
+                               files + " 2>" + terminal,
+                           dir.path());
+  close(master);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, expected);
 }
 
 // Standard output that cannot take the lines (closed by the shell, a full

@@ -84,7 +84,7 @@ class FileWalk {
  private:
   // --jobs: the files go to worker processes, and each file's messages come
   // out together, in the order of the files unless standard error is a
-  // terminal (there as each file is done). A file whose output another
+  // terminal (there as each file is done; JSON lines always in order). A file whose output another
   // file of the run would also write (or that is named twice in place) waits
   // until the workers are done and is then handled here, with every output
   // they wrote known.
@@ -100,7 +100,8 @@ class FileWalk {
           later.push_back(i);
       }
     }
-    const bool as_done = std_err()->kind == StreamKind::console;
+    // JSON lines keep the order of the files wherever standard error is.
+    const bool as_done = std_err()->kind == StreamKind::console && !options_.json;
     std::vector<Report> reports(items_.size());
     std::vector<bool> done(items_.size(), false);
     size_t shown = 0;  // files whose events are out
