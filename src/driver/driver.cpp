@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -964,9 +963,9 @@ int run_driver(const std::vector<std::string>& words) {
       // An output tree inside a walked tree is not walked.
       FileId out_dir_id;
       const bool skip = !options.out_dir.empty() && file_id_of(options.out_dir, out_dir_id);
-      const std::unique_ptr<Reporter> reporter = options.json ? make_json_reporter() : make_text_reporter();
+      Reporter reporter(options.json ? ReportForm::json : ReportForm::text);
       FileWalk walk(options, list_work(file_words, options.recursive, skip ? &out_dir_id : nullptr), path,
-                    *reporter);
+                    reporter);
       status = walk.run();
     }
   }

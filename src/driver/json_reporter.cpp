@@ -244,7 +244,7 @@ class JsonObject {
 };
 
 // Standard output holds nothing but these lines, which end with LF alone
-// whatever -l says (see make_json_reporter).
+// whatever -l says (see the Reporter's constructor).
 void write_line(const std::string& line) { write_bytes(std_out(), line.data(), line.size()); }
 
 // The fields of a skip or a failure.
@@ -296,111 +296,96 @@ void add_failure(JsonObject& o, const Event& e, const std::string& file) {
   o.string("message", english_reason(e));
 }
 
-class JsonReporter final : public Reporter {
- public:
-  void report(const Event& event) override {
-    if (event.kind == EventKind::summary) return summary(event);
-    events_.push_back(event);
+// -g's answer: the code and how sure, or what a text that is not Japanese
+// seems to be.
+void add_guess(JsonObject& o, const Event& e) {
+  const Recognition answer{static_cast<Recognised>(e.code), static_cast<Certainty>(e.certainty),
+                           static_cast<Foreign>(e.foreign), static_cast<ByteOrder>(e.order)};
+  o.string("code", answer_name(answer));
+  if (answer.code == Recognised::not_japanese) {
+    o.string("seems", seems(answer.foreign));
+    return;
   }
-
-  void file_done(const std::string& file, const FileResult& result) override {
-    const Event* guessed = nullptr;
-    const Event* converting = nullptr;
-    const Event* skip = nullptr;
-    const Event* failure = nullptr;  // the first: the others follow from it
-    const Event* lost = nullptr;
-    for (const Event& e : events_) {
-      if (e.kind == EventKind::guessed && guessed == nullptr) guessed = &e;
-      if (e.kind == EventKind::converting && converting == nullptr) converting = &e;
-      if (e.kind == EventKind::skipped && skip == nullptr) skip = &e;
-      if (e.cause_is(FailCause::messages_lost))
-        lost = &e;
-      else if (e.kind == EventKind::failed && failure == nullptr)
-        failure = &e;
-    }
-    if (failure == nullptr && result.outcome == Outcome::failed) failure = lost;  // nothing else is known
-    const char* type = result.outcome == Outcome::failed ? "failed"
-                       : guessed != nullptr             ? "guess"
-                       : result.outcome == Outcome::converted ? "converted"
-                                                              : "skipped";
-    JsonObject o;
-    o.string("type", type).name("file", file);
-    if (guessed != nullptr) add_guess(o, *guessed);
-    if (converting != nullptr) {
-      o.string("source", info_of(static_cast<Code>(converting->code)).name)
-          .string("target", info_of(static_cast<Code>(converting->target)).name)
-          .name("output", converting->name);
-      if (converting->widened) o.boolean("widened", true);
-      if (!converting->other.empty()) o.name("backup", converting->other);
-    }
-    if (result.outcome == Outcome::converted || converting != nullptr) o.number("replaced", result.replaced);
-    for (const Event& e : events_) {
-      switch (e.kind) {
-        case EventKind::replaced:
-          if (e.n[1] != 0) o.place("first_replaced", e.n[1], e.n[2]);
-          break;
-        case EventKind::cut_at_end: o.boolean("cut_at_end", true); break;
-        case EventKind::text_ended_early: o.number("end_offset", e.n[0]).number("bytes_after", e.n[1]); break;
-        case EventKind::set_id_dropped: o.boolean("set_id_dropped", true); break;
-        default: break;
-      }
-    }
-    if (skip != nullptr && result.outcome != Outcome::failed && result.outcome != Outcome::converted)
-      add_skip(o, *skip);
-    if (failure != nullptr) add_failure(o, *failure, file);
-    if (lost != nullptr && lost != failure) {
-      // The file was done, but what its worker said of it was lost with the worker.
-      if (lost->n[0] != 0)
-        o.number("messages_lost_signal", lost->n[0]);
-      else
-        o.number("messages_lost_exit_status", lost->n[1]);
-    }
-    write_line(o.line());
-    events_.clear();
-  }
-
- private:
-  static void add_guess(JsonObject& o, const Event& e) {
-    const Recognition answer{static_cast<Recognised>(e.code), static_cast<Certainty>(e.certainty),
-                             static_cast<Foreign>(e.foreign), static_cast<ByteOrder>(e.order)};
-    o.string("code", answer_name(answer));
-    if (answer.code == Recognised::not_japanese) {
-      o.string("seems", seems(answer.foreign));
-      return;
-    }
-    o.string("certainty", certainty_ids[e.certainty]);
-    if (e.n[0] == 0 && e.n[2] == 0) return;
-    // Where the first sequence that is no character stands: its offset as
-    // stored, and its line and column as --strict counts them.
-    o.key("first_invalid");
-    JsonObject place;
-    if (e.n[2] != 0) place.number("offset", e.n[2] - 1);
-    if (e.n[0] != 0) place.number("line", e.n[0]).number("column", e.n[1]);
-    o.raw(place.text());
-  }
-
-  static void summary(const Event& e) {
-    // files, converted, skipped, not Japanese, replaced, failed, status, guess_only
-    JsonObject o;
-    o.string("type", "summary").number("files", e.n[0]);
-    if (e.n[7] != 0) {
-      o.number("guessed", e.n[2]);
-    } else {
-      o.number("converted", e.n[1]).number("skipped", e.n[2]).number("not_japanese", e.n[3]);
-      o.number("replaced", e.n[4]);
-    }
-    o.number("failed", e.n[5]).number("status", e.n[6]);
-    write_line(o.line());
-  }
-
-  std::vector<Event> events_;  // of the file in hand
-};
+  o.string("certainty", certainty_ids[e.certainty]);
+  if (e.n[0] == 0 && e.n[2] == 0) return;
+  // Where the first sequence that is no character stands: its offset as
+  // stored, and its line and column as --strict counts them.
+  o.key("first_invalid");
+  JsonObject place;
+  if (e.n[2] != 0) place.number("offset", e.n[2] - 1);
+  if (e.n[0] != 0) place.number("line", e.n[0]).number("column", e.n[1]);
+  o.raw(place.text());
+}
 
 }  // namespace
 
-std::unique_ptr<Reporter> make_json_reporter() {
-  std_out()->lf_only = true;
-  return std::make_unique<JsonReporter>();
+void write_json_line(const std::string& file, const FileResult& result, const std::vector<Event>& events) {
+  const Event* guessed = nullptr;
+  const Event* converting = nullptr;
+  const Event* skip = nullptr;
+  const Event* failure = nullptr;  // the first: the others follow from it
+  const Event* lost = nullptr;
+  for (const Event& e : events) {
+    if (e.kind == EventKind::guessed && guessed == nullptr) guessed = &e;
+    if (e.kind == EventKind::converting && converting == nullptr) converting = &e;
+    if (e.kind == EventKind::skipped && skip == nullptr) skip = &e;
+    if (e.cause_is(FailCause::messages_lost))
+      lost = &e;
+    else if (e.kind == EventKind::failed && failure == nullptr)
+      failure = &e;
+  }
+  if (failure == nullptr && result.outcome == Outcome::failed) failure = lost;  // nothing else is known
+  const char* type = result.outcome == Outcome::failed      ? "failed"
+                     : guessed != nullptr                   ? "guess"
+                     : result.outcome == Outcome::converted ? "converted"
+                                                            : "skipped";
+  JsonObject o;
+  o.string("type", type).name("file", file);
+  if (guessed != nullptr) add_guess(o, *guessed);
+  if (converting != nullptr) {
+    o.string("source", info_of(static_cast<Code>(converting->code)).name)
+        .string("target", info_of(static_cast<Code>(converting->target)).name)
+        .name("output", converting->name);
+    if (converting->widened) o.boolean("widened", true);
+    if (!converting->other.empty()) o.name("backup", converting->other);
+  }
+  if (result.outcome == Outcome::converted || converting != nullptr) o.number("replaced", result.replaced);
+  for (const Event& e : events) {
+    switch (e.kind) {
+      case EventKind::replaced:
+        if (e.n[1] != 0) o.place("first_replaced", e.n[1], e.n[2]);
+        break;
+      case EventKind::cut_at_end: o.boolean("cut_at_end", true); break;
+      case EventKind::text_ended_early: o.number("end_offset", e.n[0]).number("bytes_after", e.n[1]); break;
+      case EventKind::set_id_dropped: o.boolean("set_id_dropped", true); break;
+      default: break;
+    }
+  }
+  if (skip != nullptr && result.outcome != Outcome::failed && result.outcome != Outcome::converted)
+    add_skip(o, *skip);
+  if (failure != nullptr) add_failure(o, *failure, file);
+  if (lost != nullptr && lost != failure) {
+    // The file was done, but what its worker said of it was lost with the worker.
+    if (lost->n[0] != 0)
+      o.number("messages_lost_signal", lost->n[0]);
+    else
+      o.number("messages_lost_exit_status", lost->n[1]);
+  }
+  write_line(o.line());
+}
+
+void write_json_summary(const Event& e) {
+  // files, converted, skipped, not Japanese, replaced, failed, status, guess_only
+  JsonObject o;
+  o.string("type", "summary").number("files", e.n[0]);
+  if (e.n[7] != 0) {
+    o.number("guessed", e.n[2]);
+  } else {
+    o.number("converted", e.n[1]).number("skipped", e.n[2]).number("not_japanese", e.n[3]);
+    o.number("replaced", e.n[4]);
+  }
+  o.number("failed", e.n[5]).number("status", e.n[6]);
+  write_line(o.line());
 }
 
 }  // namespace kotran

@@ -92,46 +92,24 @@ size_t summary_lines(const Event& e, TextLine (&lines)[4]) {
   return 1;
 }
 
-class TextReporter final : public Reporter {
- public:
-  void report(const Event& event) override {
-    if (event.kind == EventKind::guessed) return guessed(event);
-    TextLine lines[4];
-    const size_t count = text_lines(event, lines);
-    for (size_t i = 0; i < count; ++i) {
-      const TextLine& line = lines[i];
-      if (line.system) {
-        last_error = event.error;
-        report_error(event.name.c_str());  // the path the line names
-        continue;
-      }
-      const std::string text = format_message(*line.format, line.args, line.count, shows_utf8(std_err()));
-      write_bytes(std_err(), text.data(), text.size());
-    }
-  }
-
-  void file_done(const std::string&, const FileResult&) override {}
-
- private:
-  // -g: one line on standard output, "name: code (certainty)"; for text
-  // that is not Japanese, what it seems to be in place of how sure.
-  static void guessed(const Event& e) {
-    const Recognition answer{static_cast<Recognised>(e.code), static_cast<Certainty>(e.certainty),
-                             static_cast<Foreign>(e.foreign), static_cast<ByteOrder>(e.order)};
-    const char* after = answer.code == Recognised::not_japanese ? foreign_name(answer.foreign)
-                                                                : certainty_name(answer.certainty);
-    const std::string line = shown_name(e.file) + ": " + answer_name(answer) + " (" + after + ")\n";
-    // A report for scripts: LF alone, whatever -l says. The stream stores
-    // its line ends as it writes its block out: the line goes out now.
-    TextStream* out = std_out();
-    const bool lf_only = out->lf_only;
-    out->lf_only = true;
-    flush_stream(out);
-    write_bytes(out, line.data(), line.size());
-    flush_stream(out);
-    out->lf_only = lf_only;
-  }
-};
+// -g: one line on standard output, "name: code (certainty)"; for text
+// that is not Japanese, what it seems to be in place of how sure.
+void write_guess(const Event& e) {
+  const Recognition answer{static_cast<Recognised>(e.code), static_cast<Certainty>(e.certainty),
+                           static_cast<Foreign>(e.foreign), static_cast<ByteOrder>(e.order)};
+  const char* after = answer.code == Recognised::not_japanese ? foreign_name(answer.foreign)
+                                                              : certainty_name(answer.certainty);
+  const std::string line = shown_name(e.file) + ": " + answer_name(answer) + " (" + after + ")\n";
+  // A report for scripts: LF alone, whatever -l says. The stream stores
+  // its line ends as it writes its block out: the line goes out now.
+  TextStream* out = std_out();
+  const bool lf_only = out->lf_only;
+  out->lf_only = true;
+  flush_stream(out);
+  write_bytes(out, line.data(), line.size());
+  flush_stream(out);
+  out->lf_only = lf_only;
+}
 
 }  // namespace
 
@@ -183,6 +161,20 @@ std::string english_reason(const Event& e) {
   return text;
 }
 
-std::unique_ptr<Reporter> make_text_reporter() { return std::make_unique<TextReporter>(); }
+void report_text(const Event& event) {
+  if (event.kind == EventKind::guessed) return write_guess(event);
+  TextLine lines[4];
+  const size_t count = text_lines(event, lines);
+  for (size_t i = 0; i < count; ++i) {
+    const TextLine& line = lines[i];
+    if (line.system) {
+      last_error = event.error;
+      report_error(event.name.c_str());  // the path the line names
+      continue;
+    }
+    const std::string text = format_message(*line.format, line.args, line.count, shows_utf8(std_err()));
+    write_bytes(std_err(), text.data(), text.size());
+  }
+}
 
 }  // namespace kotran

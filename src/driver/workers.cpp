@@ -106,28 +106,15 @@ bool parse_record(const std::string& text, Record& r) {
 // A worker hands on what it holds at least this often.
 constexpr auto HAND_ON_EVERY = std::chrono::milliseconds(50);
 
-// A worker's reporter: each event goes to the run's process as a frame on
-// standard error, which is the worker's pipe; the record after a file's
-// events gives its result.
-class EventSender final : public Reporter {
- public:
-  void report(const Event& event) override {
-    frame_.clear();
-    encode_event(event, frame_);
-    write_bytes(std_err(), frame_.data(), frame_.size());
-  }
-  void file_done(const std::string&, const FileResult&) override {}
-
- private:
-  std::string frame_;
-};
-
 [[noreturn]] void work_as_worker(const SharedMap& map, unsigned worker, const std::vector<size_t>& indices,
                                  const std::function<FileResult(size_t, Reporter&)>& work) {
   Shared* shared = map.shared;
-  // The pipe carries frames, not text: nothing in them is a line end.
+  // The worker's reporter sends each event to the run's process as a frame
+  // on standard error, the worker's pipe; the record after a file's events
+  // gives its result. The pipe carries frames, not text: nothing in them is
+  // a line end.
   std_err()->text = false;
-  EventSender sender;
+  Reporter sender(ReportForm::sent);
   const uint32_t mine = worker + 1;
   auto handed_on = std::chrono::steady_clock::now();
   for (;;) {
