@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -966,7 +967,15 @@ int run_driver(const std::vector<std::string>& words) {
       Reporter reporter(options.json ? ReportForm::json : ReportForm::text);
       FileWalk walk(options, list_work(file_words, options.recursive, skip ? &out_dir_id : nullptr), path,
                     reporter);
-      status = walk.run();
+      try {
+        status = walk.run();
+      } catch (const std::bad_alloc&) {
+        // The run ends for want of memory: the JSON lines of the files done
+        // go out (whole lines: a line is made before it is written), then
+        // the message, without a summary.
+        if (options.json) flush_stream(std_out());
+        throw;
+      }
     }
   }
   if (flush_stream(std_out()) != 0) {
