@@ -794,7 +794,7 @@ TEST(Jobs, MemoryRunningOutInWorkersEndsTheRunWithEveryFileTold) {
     names.push_back(numbered(i));
     dir.write(names.back(), test::repeat(i % 2 == 0 ? kSjisText : kEucText, 300));
   }
-  int ran_out = 0;
+  int ran_out = 0, json_ran_out = 0;
   for (int limit = 2400; limit <= 6000; limit += 100) {
     SCOPED_TRACE("ulimit -v " + std::to_string(limit));
     for (const auto& name : names) unlink(dir.file(name.substr(0, name.size() - 4) + ".utf8").c_str());
@@ -812,8 +812,34 @@ TEST(Jobs, MemoryRunningOutInWorkersEndsTheRunWithEveryFileTold) {
     ++ran_out;
     EXPECT_NE(messages.find(": メモリが足りません. 終了します."), std::string::npos) << messages;
     for (const auto& name : names) EXPECT_TRUE(one_outcome(messages, name)) << messages;
+    // The same limit under --json: one line a file, in order, the files in
+    // hand and those not taken failed with their cause, and the summary
+    // with the status. (Each run finds the memory as it finds it: the
+    // workers may take more or fewer files than the run above.)
+    for (const auto& name : names) unlink(dir.file(name.substr(0, name.size() - 4) + ".utf8").c_str());
+    const auto j = run_shell("ulimit -v " + std::to_string(limit) + " && exec \"$KOTRAN\" -u --json --jobs=3" +
+                                 command.substr(command.find(" --jobs=3") + 9),
+                             dir.path());
+    if (j.status != 255) continue;
+    ++json_ran_out;
+    size_t at = 0;
+    for (const auto& name : names) {
+      const size_t line = j.out.find(R"({"type":")", at);
+      ASSERT_NE(line, std::string::npos) << j.out;
+      const size_t end = j.out.find('\n', line);
+      const std::string text = j.out.substr(line, end - line);
+      EXPECT_NE(text.find(R"("file":")" + name + "\""), std::string::npos) << j.out;
+      EXPECT_TRUE(text.find(R"("type":"converted")") != std::string::npos ||
+                  text.find(R"("cause":"no_memory")") != std::string::npos ||
+                  text.find(R"("cause":"not_taken_no_memory")") != std::string::npos)
+          << text;
+      at = end + 1;
+    }
+    EXPECT_EQ(j.out.substr(at, 18), R"({"type":"summary",)") << j.out;
+    EXPECT_NE(j.out.find(R"("status":255})" "\n", at), std::string::npos) << j.out;
   }
   EXPECT_GT(ran_out, 0) << "no limit made memory run out in the workers";
+  EXPECT_GT(json_ran_out, 0) << "no limit made memory run out in the workers under --json";
 }
 
 // A shell's limit on processes leaves no room for workers: the run takes
