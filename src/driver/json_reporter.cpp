@@ -190,11 +190,10 @@ constexpr const char* cause_names[] = {
 
 constexpr const char* certainty_ids[] = {"certain", "likely", "guess", "not_valid"};
 
-// What a text that is not Japanese seems to be, without the question mark
-// that the text form puts after a guess.
-std::string seems(Foreign f) {
-  std::string name = foreign_name(f);
-  if (!name.empty() && name.back() == '?') name.pop_back();
+// What a text that is not Japanese seems to be ("EUC-KR?"), without the
+// question mark that the text form puts after a guess.
+std::string_view seems(std::string_view name) {
+  if (!name.empty() && name.back() == '?') name.remove_suffix(1);
   return name;
 }
 
@@ -250,16 +249,13 @@ void write_line(const std::string& line) { write_bytes(std_out(), line.data(), l
 // The fields of a skip or a failure.
 void add_skip(JsonObject& o, const Event& e) {
   o.string("reason", skip_names[e.why]);
-  if (e.skip_is(SkipReason::not_japanese)) {
-    std::string what = e.text;
-    if (!what.empty() && what.back() == '?') what.pop_back();
-    o.string("seems", what);
-  }
+  if (e.skip_is(SkipReason::not_japanese)) o.string("seems", seems(e.text));
   if (e.skip_is(SkipReason::special)) o.string("what", e.text);
   o.string("message", english_reason(e));
 }
 
-void add_failure(JsonObject& o, const Event& e, const std::string& file) {
+// has_output: the line names the output already (the conversion had begun).
+void add_failure(JsonObject& o, const Event& e, const std::string& file, bool has_output) {
   const auto cause = static_cast<FailCause>(e.why);
   o.string("cause", cause_names[e.why]);
   switch (cause) {
@@ -278,7 +274,7 @@ void add_failure(JsonObject& o, const Event& e, const std::string& file) {
     case FailCause::input_changed: o.string("became", e.text); break;
     case FailCause::backup_exists: o.name("backup", e.name); break;
     case FailCause::attributes_not_kept:
-      o.name("output", e.name);
+      if (!has_output) o.name("output", e.name);
       if (const char* name = host_errno_name(e.error)) o.string("errno", name);
       break;
     case FailCause::worker_killed: o.number("signal", e.n[0]); break;
@@ -303,7 +299,7 @@ void add_guess(JsonObject& o, const Event& e) {
                            static_cast<Foreign>(e.foreign), static_cast<ByteOrder>(e.order)};
   o.string("code", answer_name(answer));
   if (answer.code == Recognised::not_japanese) {
-    o.string("seems", seems(answer.foreign));
+    o.string("seems", seems(foreign_name(answer.foreign)));
     return;
   }
   o.string("certainty", certainty_ids[e.certainty]);
@@ -363,7 +359,7 @@ void write_json_line(const std::string& file, const FileResult& result, const st
   }
   if (skip != nullptr && result.outcome != Outcome::failed && result.outcome != Outcome::converted)
     add_skip(o, *skip);
-  if (failure != nullptr) add_failure(o, *failure, file);
+  if (failure != nullptr) add_failure(o, *failure, file, converting != nullptr);
   if (lost != nullptr && lost != failure) {
     // The file was done, but what its worker said of it was lost with the worker.
     if (lost->n[0] != 0)
