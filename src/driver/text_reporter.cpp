@@ -1,8 +1,6 @@
 // The messages as they have always read: each event is one or more lines on
 // standard error, in Japanese or English, Shift-JIS or (on a UTF-8
 // terminal) UTF-8; -g's answer is a line on standard output.
-#include <unistd.h>
-
 #include <charconv>
 #include <iterator>
 #include <string>

@@ -28,7 +28,7 @@ namespace {
 // one of them (then none takes another), and for each file which worker took
 // it and, once finished, what became of it. The parent reads a file's slot
 // only when the worker that took it has ended without reporting it, so a
-// file whose messages die with their worker still gets its own outcome.
+// file whose events die with their worker still gets its own outcome.
 struct Shared {
   std::atomic<uint32_t> next;
   std::atomic<uint32_t> stop;

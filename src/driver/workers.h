@@ -1,6 +1,6 @@
 // Converting many files at once: worker processes forked from this one take
-// the files one at a time, and this process hands on what each reports,
-// messages included, as each file is done.
+// the files one at a time, and this process hands on what each reports (the
+// events of each file, sent back over a pipe) as each file is done.
 #pragma once
 
 #include <cstddef>
