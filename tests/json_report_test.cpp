@@ -32,6 +32,10 @@ using Words = std::vector<std::string>;
 const std::string kKorean = hex(
     "C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9 0A B5 F0 B7 BA C5 CD B8 AE B0 A1 20 BE C6 B4 D5 B4 "
     "CF B4 D9 0A B8 DE B8 F0 B8 AE B0 A1 20 BA CE C1 B7 C7 D5 B4 CF B4 D9 0A");
+// kSjisText in UTF-8.
+const std::string kUtf8Text = hex(
+    "E6 97 A5 E6 9C AC E8 AA 9E E3 81 AE E6 96 87 E7 AB A0 E3 81 A7 E3 81 99 E3 80 82 0D 0A "
+    "61 62 63 20 E6 BC A2 E5 AD 97 E3 81 A8 E3 82 AB E3 82 BF E3 82 AB E3 83 8A E3 80 81 E8 A1 A8 E7 A4 BA E3 80 82 0D 0A");
 // "日本語の文章です。" in UTF-8.
 const std::string kUtf8Line = hex("E6 97 A5 E6 9C AC E8 AA 9E E3 81 AE E6 96 87 E7 AB A0 E3 81 A7 E3 81 99 E3 80 82 0A");
 
@@ -354,6 +358,30 @@ TEST(JsonReport, StandardOutputThatCannotTakeTheLines) {
       EXPECT_EQ(dir.exists("b.euc"), converts);
     }
   }
+}
+
+// A reader that stops early (head): the lines outgrow what the pipe holds,
+// the run ends by SIGPIPE as a filter does, and no temporary is left; every
+// output that appeared is whole.
+TEST(JsonReport, ReaderThatStopsEarly) {
+  constexpr int kFiles = 3000;  // about 300 KB of lines: more than the pipe and the block hold
+  TempDir dir;
+  for (int i = 0; i < kFiles; ++i) dir.write("f" + std::to_string(i) + ".txt", kSjisText);
+  const auto r = run_shell(
+      "exec bash -c '\"$KOTRAN\" -u --json f*.txt 2>/dev/null | head -n 1; echo \"${PIPESTATUS[0]}\"'", dir.path());
+  const size_t first = r.out.find('\n');
+  ASSERT_NE(first, std::string::npos) << r.out;
+  EXPECT_EQ(r.out.rfind(R"({"type":"converted","file":")", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.substr(first + 1), "141\n");  // 128 + SIGPIPE
+  EXPECT_EQ(test::temporaries(dir.path()), Words{});
+  int outputs = 0;
+  for (const std::string& name : dir.names()) {
+    if (name.size() < 5 || name.compare(name.size() - 5, 5, ".utf8") != 0) continue;
+    ++outputs;
+    EXPECT_EQ(to_hex(dir.read(name)), to_hex(kUtf8Text)) << name;
+  }
+  EXPECT_GT(outputs, 0);
+  EXPECT_LT(outputs, kFiles);
 }
 
 // -g writes no text: standard input is recognised like any file, where a
