@@ -226,6 +226,35 @@ TEST(Tree, UnreadableFilesAndPlantedLinksAsAnotherUser) {
 
 // ---- another tree ----
 
+// Where a folder of the output tree goes, something else stands: the files
+// that would go into it fail with what it is, the others are converted.
+TEST(OutDir, SomethingElseWhereAnOutputFolderGoes) {
+  const struct {
+    const char* make;  // makes out/t/sub
+    const char* kind;
+  } rows[] = {
+      {": > out/t/sub", "regular file"},
+      {"mkfifo out/t/sub", "FIFO"},
+      {"ln -s /nowhere out/t/sub", "symbolic link"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.kind);
+    TempDir dir;
+    make_dirs(dir, {"t", "t/sub", "out", "out/t"});
+    dir.write("t/a.txt", kSjisText);
+    dir.write("t/sub/b.txt", kEucText);
+    const auto r = run_shell(std::string(row.make) + " && exec \"$KOTRAN\" -u -r --out-dir=out t", dir.path());
+    EXPECT_EQ(r.status, 1);
+    const std::string messages = readable(after_banner(r.err));
+    EXPECT_NE(messages.find(std::string("ERROR: t/sub/b.txt: 出力先のフォルダ out/t/sub はフォルダではありません (") +
+                            row.kind + "). 変換しません.\r\n"),
+              std::string::npos)
+        << messages;
+    EXPECT_EQ(read_file(dir.file("out/t/a.utf8")), kUtf8Text);
+    EXPECT_NE(r.err.find(summary_line(1, 0, 0, 1)), std::string::npos) << messages;
+  }
+}
+
 // Outputs at the inputs' paths under the folder, which is made; the inputs
 // untouched; an output folder inside the walked tree is not walked; a name
 // that climbs out with ".." is refused.
@@ -496,6 +525,11 @@ TEST(Options, MeaninglessCombinationsAreRefused) {
       {{"-g", "--out-dir=o", "a.txt"}, "ERROR: \"--out-dir\" と \"-g\" は一緒に使えません."},
       {{"-u", "-c", "--out-dir=o", "a.txt"}, "ERROR: \"--out-dir\" と \"-c\" は一緒に使えません."},
       {{"-u", "-c", "--in-place", "a.txt"}, "ERROR: \"--in-place\" と \"-c\" は一緒に使えません."},
+      // The JSON reports and the converted text would share standard output.
+      {{"-e", "--json", "-c", "a.txt"}, "ERROR: \"--json\" と \"-c\" は一緒に使えません."},
+      {{"-c", "--json", "a.txt"}, "ERROR: \"--json\" と \"-c\" は一緒に使えません."},
+      {{"-e", "--json", "-"}, "ERROR: \"--json\" と \"-\" は一緒に使えません."},
+      {{"-e", "--json", "a.txt", "-"}, "ERROR: \"--json\" と \"-\" は一緒に使えません."},
   };
   for (const Case& c : cases) {
     std::string shown;
@@ -605,6 +639,39 @@ TEST(Jobs, KilledWorkerFailsItsFileAndTheRunGoesOn) {
   EXPECT_EQ(temporaries(dir.path()), Words{});
 }
 
+// The same under --json: the killed worker's file is a failed line with the
+// cause and the signal, every other file a converted line, in file order.
+// The slow file comes first, so that its worker holds no finished file's
+// events when it is killed (those would be lost with it, and the file's
+// line would say so).
+TEST(Jobs, KilledWorkerIsAFailedJsonLine) {
+  TempDir dir;
+  dir.write("part.src", test::repeat(kSjisText, 2000));
+  for (int i = 0; i < 4; ++i) dir.write(numbered(i), kSjisText);
+  const auto r = run_shell(
+      "mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
+      "$KOTRAN -u --json --jobs=2 slow.txt f0.txt f1.txt f2.txt f3.txt >out.json 2>err.txt & pid=$!; "
+      "sleep 0.5; " + kill_worker_reading("slow.txt", "KILL") + "wait $pid; echo status=$?",
+      dir.path());
+  EXPECT_EQ(r.out, "status=1\n") << readable(dir.read("err.txt"));
+  std::string expected;
+  for (const char* name : {"slow", "f0", "f1", "f2", "f3"}) {
+    const std::string file = std::string(name) + ".txt";
+    if (file == "slow.txt")
+      expected += R"({"type":"failed","file":"slow.txt","cause":"worker_killed","signal":9,)"
+                  R"("message":"the process converting it ended (signal 9)."})" "\n";
+    else
+      expected += R"({"type":"converted","file":")" + file +
+                  R"(","source":"Shift-JIS","target":"UTF-8","output":")" + name + R"(.utf8","replaced":0})" "\n";
+  }
+  expected += R"({"type":"summary","files":5,"converted":4,"skipped":0,"not_japanese":0,"replaced":0,"failed":1,)"
+              R"("status":1})" "\n";
+  EXPECT_EQ(dir.read("out.json"), expected);
+  EXPECT_EQ(after_banner(dir.read("err.txt")), "");
+  EXPECT_FALSE(dir.exists("slow.utf8"));
+  EXPECT_EQ(temporaries(dir.path()), Words{});
+}
+
 // Whether the messages tell exactly one outcome of the file: its own
 // messages, which begin with a line that begins with its name and a colon,
 // at most once, and at most one error line for it ("ERROR: " and its name),
@@ -674,6 +741,44 @@ TEST(Jobs, KilledWorkerLosesNoOtherFilesOutcome) {
   }
 }
 
+// The same under --json: a worker killed while the events of the files it
+// finished are still unsent (or cut in the middle of one) leaves every file
+// exactly one JSON line that a parser reads, and the summary's count of
+// converted files is the count of outputs.
+TEST(Jobs, KilledWorkerLosesNoOtherFilesJsonLine) {
+  constexpr int kEach = 200;
+  for (const char* signal : {"KILL", "TERM"}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    dir.write("part.src", test::repeat(kSjisText, 2000));
+    for (const char* prefix : {"a", "b"}) {
+      for (int i = 0; i < kEach; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%s%03d.txt", prefix, i);
+        dir.write(name, kSjisText);
+      }
+    }
+    const auto r = run_shell(
+        std::string("mkfifo slow.txt; (cat part.src; sleep 10) > slow.txt 2>/dev/null & "
+                    "$KOTRAN -u --json --jobs=2 a*.txt slow.txt b*.txt >out.json 2>err.txt & pid=$!; "
+                    "sleep 0.5; ") + kill_worker_reading("slow.txt", signal) + "wait $pid; echo status=$?; "
+        "python3 -c '"
+        "import json, collections, os\n"
+        "lines = [json.loads(l) for l in open(\"out.json\")]\n"
+        "files = collections.Counter(o[\"file\"] for o in lines if o[\"type\"] != \"summary\")\n"
+        "print(len(files), max(files.values()), lines[-1][\"type\"], lines[-1][\"converted\"], lines[-1][\"failed\"])\n"
+        "print(sum(os.path.exists(f[:4] + \".utf8\") for f in files if f != \"slow.txt\"))\n"
+        "print([o[\"cause\"] + \" \" + str(o[\"signal\"]) for o in lines if o.get(\"file\") == \"slow.txt\"])\n"
+        "'",
+        dir.path());
+    const std::string number = std::string(signal) == "KILL" ? "9" : "15";
+    EXPECT_EQ(r.out, "status=1\n401 1 summary 400 1\n400\n['worker_killed " + number + "']\n")
+        << r.err << readable(dir.read("err.txt"));
+    EXPECT_EQ(after_banner(dir.read("err.txt")), "");
+    EXPECT_EQ(temporaries(dir.path()), Words{});
+  }
+}
+
 // Memory running out inside the workers (a shell's ulimit -v): the run ends
 // with status 255, the file each worker had in hand is named with the
 // out-of-memory message (no signal: none was sent), and every other file
@@ -689,7 +794,7 @@ TEST(Jobs, MemoryRunningOutInWorkersEndsTheRunWithEveryFileTold) {
     names.push_back(numbered(i));
     dir.write(names.back(), test::repeat(i % 2 == 0 ? kSjisText : kEucText, 300));
   }
-  int ran_out = 0;
+  int ran_out = 0, json_ran_out = 0;
   for (int limit = 2400; limit <= 6000; limit += 100) {
     SCOPED_TRACE("ulimit -v " + std::to_string(limit));
     for (const auto& name : names) unlink(dir.file(name.substr(0, name.size() - 4) + ".utf8").c_str());
@@ -707,8 +812,34 @@ TEST(Jobs, MemoryRunningOutInWorkersEndsTheRunWithEveryFileTold) {
     ++ran_out;
     EXPECT_NE(messages.find(": メモリが足りません. 終了します."), std::string::npos) << messages;
     for (const auto& name : names) EXPECT_TRUE(one_outcome(messages, name)) << messages;
+    // The same limit under --json: one line a file, in order, the files in
+    // hand and those not taken failed with their cause, and the summary
+    // with the status. (Each run finds the memory as it finds it: the
+    // workers may take more or fewer files than the run above.)
+    for (const auto& name : names) unlink(dir.file(name.substr(0, name.size() - 4) + ".utf8").c_str());
+    const auto j = run_shell("ulimit -v " + std::to_string(limit) + " && exec \"$KOTRAN\" -u --json --jobs=3" +
+                                 command.substr(command.find(" --jobs=3") + 9),
+                             dir.path());
+    if (j.status != 255) continue;
+    ++json_ran_out;
+    size_t at = 0;
+    for (const auto& name : names) {
+      const size_t line = j.out.find(R"({"type":")", at);
+      ASSERT_NE(line, std::string::npos) << j.out;
+      const size_t end = j.out.find('\n', line);
+      const std::string text = j.out.substr(line, end - line);
+      EXPECT_NE(text.find(R"("file":")" + name + "\""), std::string::npos) << j.out;
+      EXPECT_TRUE(text.find(R"("type":"converted")") != std::string::npos ||
+                  text.find(R"("cause":"no_memory")") != std::string::npos ||
+                  text.find(R"("cause":"not_taken_no_memory")") != std::string::npos)
+          << text;
+      at = end + 1;
+    }
+    EXPECT_EQ(j.out.substr(at, 18), R"({"type":"summary",)") << j.out;
+    EXPECT_NE(j.out.find(R"("status":255})" "\n", at), std::string::npos) << j.out;
   }
   EXPECT_GT(ran_out, 0) << "no limit made memory run out in the workers";
+  EXPECT_GT(json_ran_out, 0) << "no limit made memory run out in the workers under --json";
 }
 
 // A shell's limit on processes leaves no room for workers: the run takes

@@ -749,6 +749,20 @@ TEST(KeptAttributes, AclThatCannotBeSetLeavesTheFileAlone) {
   EXPECT_EQ(read_file(dir.file("a.txt")), kSjisText);
   EXPECT_EQ(read_file(dir.file("b.txt")), kEucText);
   EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt", "b.txt.orig"}));
+  // Under --json: a failed line with the cause and the host's errno name.
+  TempDir json;
+  json.write("a.txt", kSjisText);
+  ASSERT_EQ(test::run_shell("setfacl -m u:nobody:--- a.txt", json.path()).status, 0);
+  const test::RunResult j = test::run_shell(
+      "LD_PRELOAD=" KOTRAN_FAULT_SHIM " ASAN_OPTIONS=verify_asan_link_order=0 KOTRAN_FAULT=fsetxattr:ENOTSUP:1 "
+      "\"" KOTRAN_PRELOADABLE_EXE "\" -e --in-place=.orig --json a.txt",
+      json.path());
+  EXPECT_EQ(j.status, 1);
+  EXPECT_EQ(j.out.substr(0, j.out.find('\n') + 1),
+            R"({"type":"failed","file":"a.txt","source":"Shift-JIS","target":"EUC","output":"a.txt","backup":"a.txt.orig",)"
+            R"("replaced":0,"cause":"attributes_not_kept","errno":"ENOTSUP",)"
+            R"("message":"its extended attributes (ACL) cannot be set (Operation not supported). Not written."})" "\n");
+  EXPECT_EQ(json.names(), Words{"a.txt"});
 }
 
 // A run killed outright while a replaced output has its temporary name

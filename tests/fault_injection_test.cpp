@@ -26,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -777,10 +778,17 @@ TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
           "82 B7 2E") + CRLF;
   TempDir dir;
   dir.write("a.txt", repeat(kSjisText, kBigRepeat));
+  dir.write("b.txt", kSjisText);  // converted before a.txt under --json
+  const std::string b_line =
+      R"({"type":"converted","file":"b.txt","source":"Shift-JIS","target":"EUC","output":"b.euc","replaced":0})" "\n";
   int ran_out = 0;
   int converted = 0;
-  for (const char* options : {"-e", "-g", "-c -e"}) {
-    for (int limit = 2000; limit <= 8000; limit += 250) {
+  int lines_then_ran_out = 0;  // runs whose JSON gave b.txt's line, then ran out of memory
+  for (const char* options : {"-e", "-g", "-c -e", "-e --json b.txt"}) {
+    // Under --json, finely: memory runs out between the two files in a
+    // window of a few tens of KiB.
+    const bool json = std::string(options).find("--json") != std::string::npos;
+    for (int limit = json ? 3000 : 2000; limit <= (json ? 5000 : 8000); limit += json ? 20 : 250) {
       SCOPED_TRACE(std::string(options) + ", ulimit -v " + std::to_string(limit));
       const test::RunResult r = test::run_shell(
           "ulimit -v " + std::to_string(limit) + " && exec \"$KOTRAN\" " + options + " a.txt", dir.path());
@@ -796,6 +804,11 @@ TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
         EXPECT_GE(r.err.size(), message.size());
         EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), message.size())), message);
         EXPECT_FALSE(dir.exists("a.euc"));
+        // The lines of the files done, whole, and no summary.
+        if (json) {
+          EXPECT_TRUE(r.out.empty() || (r.out == b_line && dir.exists("b.euc"))) << r.out;
+          lines_then_ran_out += r.out == b_line;
+        }
       } else if (r.status == 0) {
         ++converted;
         const std::string o = options;
@@ -803,14 +816,23 @@ TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
           EXPECT_TRUE(dir.read("a.euc") == repeat(kEucText, kBigRepeat));
         } else if (o == "-c -e") {
           EXPECT_TRUE(r.out == repeat(kEucText, kBigRepeat));
+        } else if (o == "-e --json b.txt") {
+          EXPECT_TRUE(dir.read("a.euc") == repeat(kEucText, kBigRepeat));
+          EXPECT_EQ(r.out, b_line +
+                               R"({"type":"converted","file":"a.txt","source":"Shift-JIS","target":"EUC","output":"a.euc","replaced":0})"
+                               "\n"
+                               R"({"type":"summary","files":2,"converted":2,"skipped":0,"not_japanese":0,"replaced":0,"failed":0,"status":0})"
+                               "\n");
         } else {
           EXPECT_EQ(r.out, "a.txt: Shift-JIS (certain)\n");
         }
       }
       unlink(dir.file("a.euc").c_str());
+      unlink(dir.file("b.euc").c_str());
     }
   }
   EXPECT_GT(ran_out, 0) << "no limit made memory run out";
+  EXPECT_GT(lines_then_ran_out, 0) << "--json: no limit let the first file's line out before memory ran out";
   EXPECT_GT(converted, 0) << "no limit let the conversion through";
 }
 

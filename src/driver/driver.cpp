@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,12 +24,14 @@
 #include "driver/output_file.h"
 #include "driver/output_name.h"
 #include "driver/output_tree.h"
+#include "driver/reporter.h"
 #include "driver/run_options.h"
 #include "driver/run_tally.h"
 #include "driver/settings.h"
 #include "driver/work_list.h"
 #include "driver/workers.h"
 #include "kernels/paths.h"
+#include "recognition/first_invalid_byte.h"
 #include "recognition/recognise.h"
 #include "stream/error_report.h"
 
@@ -48,8 +51,14 @@ bool file_id_of(const std::string& name, FileId& id) {
 
 class FileWalk {
  public:
-  FileWalk(const RunOptions& options, std::vector<WorkItem> items, Path path)
-      : settings_(options.settings), options_(options), items_(std::move(items)), tree_(options.out_dir), path_(path) {
+  FileWalk(const RunOptions& options, std::vector<WorkItem> items, Path path, Reporter& reporter)
+      : settings_(options.settings),
+        options_(options),
+        items_(std::move(items)),
+        tree_(options.out_dir),
+        path_(path),
+        reporter_(&reporter),
+        run_reporter_(&reporter) {
     // Every file of the run, by the first place it holds: no output may
     // replace one of them, earlier or later.
     for (size_t i = 0; i < items_.size(); ++i)
@@ -59,23 +68,23 @@ class FileWalk {
   // Handles every file; the exit status.
   int run() {
     const bool guess_only = (settings_ & GUESS_ONLY) != 0;
-    RunTally tally(items_.size(), std_err()->kind == StreamKind::console);
+    RunTally tally(items_.size(), std_err()->kind == StreamKind::console, *reporter_);
     // What goes to standard output keeps the order of the files: one at a time.
     bool to_standard_output = (settings_ & (TO_CONSOLE | GUESS_ONLY)) != 0;
     for (const WorkItem& item : items_) to_standard_output = to_standard_output || item.kind == ItemKind::standard_input;
     if (options_.jobs > 1 && !to_standard_output && items_.size() > 1) {
       run_at_once(tally);
     } else {
-      for (size_t i = 0; i < items_.size(); ++i) tally.add(handle(i));
+      for (size_t i = 0; i < items_.size(); ++i) tally.add(handle_and_tell(i));
     }
-    tally.finish(!guess_only);
+    tally.finish(guess_only, status_);
     return status_;
   }
 
  private:
   // --jobs: the files go to worker processes, and each file's messages come
   // out together, in the order of the files unless standard error is a
-  // terminal (there as each file is done). A file whose output another
+  // terminal (there as each file is done; JSON lines always in order). A file whose output another
   // file of the run would also write (or that is named twice in place) waits
   // until the workers are done and is then handled here, with every output
   // they wrote known.
@@ -91,26 +100,25 @@ class FileWalk {
           later.push_back(i);
       }
     }
-    const bool as_done = std_err()->kind == StreamKind::console;
+    // JSON lines keep the order of the files wherever standard error is.
+    const bool as_done = std_err()->kind == StreamKind::console && !options_.json;
     std::vector<Report> reports(items_.size());
     std::vector<bool> done(items_.size(), false);
-    size_t shown = 0;  // files whose messages are out
-    // Messages in order are written many files at a time.
-    std::string held;
+    size_t shown = 0;  // files whose events are out
+    // Events in order are written many files at a time.
+    std::vector<Report> held;
     auto last_write = std::chrono::steady_clock::now();
     auto write_held = [&](bool now) {
       const auto t = std::chrono::steady_clock::now();
-      if (held.empty() || (!now && held.size() < HELD_MESSAGES && t - last_write < HOLD_MESSAGES_FOR)) return;
-      show(held, tally);
+      if (held.empty() || (!now && held.size() < HELD_FILES && t - last_write < HOLD_MESSAGES_FOR)) return;
+      for (const Report& report : held) show(report, tally);
       held.clear();
+      flush_reports();
       last_write = t;
     };
     auto show_ready = [&] {
       while (shown < items_.size() && done[shown]) {
-        if (!as_done) {
-          held += reports[shown].messages;
-          std::string().swap(reports[shown].messages);
-        }
+        if (!as_done) held.push_back(std::move(reports[shown]));
         ++shown;
       }
       write_held(false);
@@ -120,22 +128,37 @@ class FileWalk {
       if (r.result.outcome == Outcome::failed) fail();
       if (r.result.wrote) written_.insert(r.result.written);
       tally.add(r.result);
-      if (as_done) show(r.messages, tally);
+      if (as_done) {
+        show(r, tally);
+        flush_reports();
+      }
       reports[i] = std::move(r);
       reports[i].index = i;
       done[i] = true;
       show_ready();
     };
-    auto work = [this](size_t i) { return handle(i); };
+    // In a worker, the events go to the worker's reporter, which sends them here.
+    auto work = [this](size_t i, Reporter& sender) {
+      reporter_ = &sender;
+      return handle(i);
+    };
     auto lost = [this](size_t i, Loss loss, int detail) {
-      const Message* format = &MSG_WORKER_DIED;
+      Event e = failed_event(items_[i].path, FailCause::worker_killed);
       switch (loss) {
-        case Loss::killed: break;
-        case Loss::exited: format = &MSG_WORKER_EXITED; break;
-        case Loss::no_memory: format = &MSG_WORKER_NO_MEMORY; break;
-        case Loss::messages_lost: format = detail != 0 ? &MSG_MESSAGES_LOST : &MSG_MESSAGES_LOST_EXITED; break;
+        case Loss::killed: e.n[0] = static_cast<uint64_t>(detail); break;
+        case Loss::exited:
+          e.why = static_cast<uint8_t>(FailCause::worker_exited);
+          e.n[1] = static_cast<uint64_t>(detail);
+          break;
+        case Loss::no_memory: e.why = static_cast<uint8_t>(FailCause::worker_no_memory); break;
+        case Loss::messages_lost:
+          // detail: the signal that ended the worker, 0 where it exited
+          e.why = static_cast<uint8_t>(FailCause::messages_lost);
+          e.n[0] = static_cast<uint64_t>(detail);
+          e.n[1] = static_cast<uint64_t>(detail);
+          break;
       }
-      return format_message(*format, {items_[i].path, std::to_string(detail)}, shows_utf8(std_err()));
+      return e;
     };
     const WorkersEnd end = run_in_workers(at_once, options_.jobs, work, take, lost);
     if (end.worker_lost) status_ = EXIT_FILE_FAILED;
@@ -146,17 +169,19 @@ class FileWalk {
     for (const size_t i : later) {
       // Everything before this file is out first.
       while (shown < i) {
-        if (done[shown] && !as_done) held += reports[shown].messages;
+        if (done[shown] && !as_done) held.push_back(std::move(reports[shown]));
         ++shown;
       }
       write_held(true);
       if (end.out_of_memory) {
-        show(format_message(MSG_NOT_CONVERTED_NO_MEMORY, {items_[i].path}, shows_utf8(std_err())), tally);
-        FileResult not_converted;
-        not_converted.outcome = Outcome::failed;
-        tally.add(not_converted);
+        Report not_converted;
+        not_converted.index = i;
+        not_converted.result.outcome = Outcome::failed;
+        not_converted.events.push_back(failed_event(items_[i].path, FailCause::not_taken_no_memory));
+        show(not_converted, tally);
+        tally.add(not_converted.result);
       } else {
-        tally.add(handle(i));
+        tally.add(handle_and_tell(i));
       }
       done[i] = true;
       shown = i + 1;
@@ -167,17 +192,39 @@ class FileWalk {
     if (end.out_of_memory) status_ = EXIT_NO_MEMORY;
   }
 
-  // Messages held for writing in order: written when this many bytes are
+  // Reports held for writing in order: written when this many files' are
   // held, or when they have been held this long.
-  static constexpr size_t HELD_MESSAGES = 64 * 1024;
+  static constexpr size_t HELD_FILES = 256;
   static constexpr auto HOLD_MESSAGES_FOR = std::chrono::milliseconds(50);
 
-  void show(const std::string& messages, RunTally& tally) {
-    if (messages.empty()) return;
+  // Hands a worker's report of a file to the run's reporter.
+  void show(const Report& report, RunTally& tally) {
     tally.clear_line();
-    flush_stream(std_err());
-    write_all(std_err()->fd, messages.data(), messages.size());
+    for (const Event& e : report.events) run_reporter_->report(e);
+    run_reporter_->file_done(name_of(report.index), report.result);
   }
+
+  // What the reporters hold goes out.
+  static void flush_reports() {
+    flush_stream(std_err());
+    flush_stream(std_out());
+  }
+
+  // The file as the reports name it.
+  std::string name_of(size_t index) const {
+    return items_[index].kind == ItemKind::standard_input ? STDIN_NAME : items_[index].path;
+  }
+
+  // Handles the file here, and tells the reporter it is done.
+  FileResult handle_and_tell(size_t index) {
+    const FileResult result = handle(index);
+    reporter_->file_done(name_of(index), result);
+    return result;
+  }
+
+  void tell(const Event& e) { reporter_->report(e); }
+  // A failure the system named: last_error, at the path.
+  void tell_system_failure(const std::string& path) { tell(system_failure(current_name_, last_error, path)); }
 
   // What two files of a run that may not be handled at once share: the
   // output they would write; empty for a file that writes none.
@@ -215,18 +262,19 @@ class FileWalk {
   // Handles the file of the run at index; what became of it.
   FileResult handle(size_t index) {
     current_ = index;
+    current_name_ = name_of(index);
     result_ = FileResult{};
     const WorkItem& item = items_[index];
     switch (item.kind) {
       case ItemKind::link:
-        print_message(MSG_LINK_SKIPPED, {item.path});
+        tell(skipped_event(item.path, SkipReason::link));
         break;
       case ItemKind::special:
-        print_message(MSG_SPECIAL_SKIPPED, {item.path, kind_of_file(item.mode)});
+        tell(skipped_event(item.path, SkipReason::special, kind_of_file(item.mode)));
         break;
       case ItemKind::unreadable:
         last_error = item.error;
-        report_error(item.path.c_str());
+        tell_system_failure(item.path);
         fail();
         break;
       case ItemKind::standard_input:
@@ -241,9 +289,9 @@ class FileWalk {
           handle_stream(item.path, in, item);
         } else {
           if (became != nullptr)
-            print_message(MSG_INPUT_CHANGED, {item.path, became});
+            tell(failed_event(item.path, FailCause::input_changed, "", became));
           else
-            report_error(item.path.c_str());
+            tell_system_failure(item.path);
           fail();
         }
         break;
@@ -278,7 +326,7 @@ class FileWalk {
     }
     // The conversion takes the text up from where what went out ends.
     if (passed > 0 && stream_seek(in, passed, 0) != 0) {
-      report_error(name.c_str());
+      tell_system_failure(name);
       fail();
       close_stream(in);
       return;
@@ -334,7 +382,7 @@ class FileWalk {
     in->as_it_comes = false;
     if (stream_error(in)) return 0;  // reported with the recognition
     if (stream_seek(in, 0, 0) != 0) {
-      report_error(name.c_str());
+      tell_system_failure(name);
       fail();
       return -1;
     }
@@ -348,7 +396,7 @@ class FileWalk {
     const Recognition answer = recognise_code(in, path_);
     if (answer.code == Recognised::unreadable || stream_seek(in, 0, 0) != 0) {
       if (answer.code == Recognised::unreadable) last_error = in->error_code;
-      report_error(name.c_str());
+      tell_system_failure(name);
       fail();
       return {Recognised::unreadable, Certainty::certain};
     }
@@ -388,27 +436,38 @@ class FileWalk {
     TextStream* out = std_out();
     if (flush_stream(out) == 0 && !stream_error(out)) return;
     last_error = out->error_code;
-    report_error(STDOUT_NAME);
+    tell_system_failure(STDOUT_NAME);
     fail();
     out->failed = false;
   }
 
-  // -g: one line on standard output, "name: code (certainty)".
+  // -g: the recognised code, with how sure it is; for text that is not
+  // valid in it, where the first byte that is not stands.
   void guess(const std::string& name, TextStream* in) {
     const Recognition answer = recognise(name, in);
     if (answer.code == Recognised::unreadable) return;
-    // Not Japanese: what the text seems to be in place of how sure.
-    const char* after = answer.code == Recognised::not_japanese ? foreign_name(answer.foreign)
-                                                                : certainty_name(answer.certainty);
-    const std::string line = shown_name(name) + ": " + answer_name(answer) + " (" + after + ")\n";
-    // A report for scripts: LF alone, whatever -l says.
-    TextStream* out = std_out();
-    const bool lf_only = out->lf_only;
-    out->lf_only = true;
+    Event e;
+    e.kind = EventKind::guessed;
+    e.file = name;
+    e.code = static_cast<uint8_t>(answer.code);
+    e.certainty = static_cast<uint8_t>(answer.certainty);
+    e.foreign = static_cast<uint8_t>(answer.foreign);
+    e.order = static_cast<uint8_t>(answer.order);
+    if (answer.certainty == Certainty::not_valid && names_code(answer.code) && answer.code != Recognised::utf16 &&
+        options_.json) {
+      big_endian_ = answer.order == ByteOrder::big;
+      const Code code = code_of(answer.code);
+      const TextPlace place = first_problem(in, code, code, convert_options());
+      if (place && stream_seek(in, 0, 0) == 0) {
+        e.n[0] = static_cast<uint64_t>(place.line);
+        e.n[1] = static_cast<uint64_t>(place.column);
+      }
+      // n[2] is the offset + 1: 0 where none is known.
+      if (const int64_t offset = first_invalid_byte(in, code); offset >= 0) e.n[2] = static_cast<uint64_t>(offset) + 1;
+    }
     check_standard_output();
-    write_bytes(out, line.data(), line.size());
+    tell(e);
     check_standard_output();
-    out->lf_only = lf_only;
   }
 
   // Finds the file's code; false when the file is skipped. A binary file
@@ -423,20 +482,20 @@ class FileWalk {
       // Never converted unless its source is named: text of another language
       // is counted apart in the summary.
       if (answer.foreign == Foreign::binary) {
-        print_message(MSG_NOT_TEXT_BINARY, {name});
+        tell(skipped_event(name, SkipReason::binary));
       } else {
-        print_message(MSG_NOT_JAPANESE, {name, foreign_name(answer.foreign)});
+        tell(skipped_event(name, SkipReason::not_japanese, foreign_name(answer.foreign)));
         result_.outcome = Outcome::not_japanese;
       }
       return false;
     }
     keep_line_ends(in, filter);
     if (item.in_tree && answer.code != Recognised::utf16 && answer.certainty == Certainty::not_valid) {
-      print_message(MSG_NOT_TEXT_INVALID, {name});
+      tell(skipped_event(name, SkipReason::not_text));
       return false;
     }
     if (answer.code == Recognised::ascii) {
-      print_message(MSG_ASCII_FILE, {name});
+      tell(skipped_event(name, SkipReason::ascii));
       // ASCII is Shift-JIS (and EUC) as it is.
       source = Code::sjis;
       return filter;
@@ -445,7 +504,7 @@ class FileWalk {
     big_endian_ = answer.order == ByteOrder::big;
     // UTF-16 without a mark is written with one: it needs converting.
     if (source == target_of(settings_) && !to_fullwidth(settings_) && answer.order == ByteOrder::marked) {
-      print_message(MSG_NO_NEED, {name});
+      tell(skipped_event(name, SkipReason::no_need));
       return filter;
     }
     return true;
@@ -456,7 +515,7 @@ class FileWalk {
   bool read_as_stored(const std::string& name, TextStream* in) {
     in->text = false;
     if (stream_seek(in, 0, 0) == 0) return true;
-    report_error(name.c_str());
+    tell_system_failure(name);
     fail();
     return false;
   }
@@ -472,14 +531,20 @@ class FileWalk {
     const int64_t mark = in->mark_offset;
     if (stream_error(in) || stream_seek(in, 0, 0) != 0) {
       last_error = stream_error(in) ? in->error_code : last_error;
-      report_error(name.c_str());
+      tell_system_failure(name);
       fail();
       return false;
     }
     if (place) {
-      print_message(MSG_STRICT_REFUSED, {name, std::to_string(place.line), std::to_string(place.column)});
+      Event e = failed_event(name, FailCause::not_exact);
+      e.n[0] = static_cast<uint64_t>(place.line);
+      e.n[1] = static_cast<uint64_t>(place.column);
+      tell(e);
     } else if (after > 0 && !only_marks) {
-      print_message(MSG_STRICT_TEXT_ENDED, {name, std::to_string(mark), std::to_string(after)});
+      Event e = failed_event(name, FailCause::text_after_end);
+      e.n[0] = static_cast<uint64_t>(mark);
+      e.n[1] = static_cast<uint64_t>(after);
+      tell(e);
     } else {
       return true;
     }
@@ -511,15 +576,27 @@ class FileWalk {
       TextPlace place;
       if (!stream_error(in) && stream_seek(in, 0, 0) == 0)
         place = first_problem(in, source, target_of(settings_), convert_options());
-      if (place)
-        print_message(MSG_REPLACED_AT, {std::to_string(found.replaced), std::to_string(place.line),
-                                        std::to_string(place.column)});
-      else
-        print_message(MSG_REPLACED, {std::to_string(found.replaced)});
+      Event e;
+      e.kind = EventKind::replaced;
+      e.n[0] = found.replaced;
+      if (place) {
+        e.n[1] = static_cast<uint64_t>(place.line);
+        e.n[2] = static_cast<uint64_t>(place.column);
+      }
+      tell(e);
     }
-    if (found.cut_at_end) print_message(MSG_CUT_AT_END);
-    if (after > 0 && !only_marks)
-      print_message(MSG_TEXT_ENDED_EARLY, {std::to_string(mark), std::to_string(after)});
+    if (found.cut_at_end) {
+      Event e;
+      e.kind = EventKind::cut_at_end;
+      tell(e);
+    }
+    if (after > 0 && !only_marks) {
+      Event e;
+      e.kind = EventKind::text_ended_early;
+      e.n[0] = static_cast<uint64_t>(mark);
+      e.n[1] = static_cast<uint64_t>(after);
+      tell(e);
+    }
   }
 
   // Closes the input; false, with the read error reported, when reading failed.
@@ -530,7 +607,7 @@ class FileWalk {
     close_stream(in);
     if (!read_failed) return true;
     last_error = code;
-    report_error(name.c_str());
+    tell_system_failure(name);
     fail();
     return false;
   }
@@ -546,7 +623,7 @@ class FileWalk {
   void convert_to_console(const std::string& name, const ConversionEntry& entry, TextStream* in) {
     if (output_is_input(in)) {
       close_stream(in);
-      print_message(MSG_OUTPUT_IS_INPUT, {name, STDOUT_NAME});
+      tell(failed_event(name, FailCause::output_is_input, STDOUT_NAME));
       fail();
       return;
     }
@@ -563,26 +640,26 @@ class FileWalk {
     check_standard_output();
   }
 
-  // The message that refuses an output which would destroy a file this run
-  // still needs, was given or has made; null when the output may be written.
-  const Message* overwrite_refusal(int dirfd, const std::string& out_name, const struct stat& in_st) const {
+  // Why an output would destroy a file this run still needs, was given or
+  // has made; none when the output may be written.
+  std::optional<FailCause> overwrite_refusal(int dirfd, const std::string& out_name, const struct stat& in_st) const {
     struct stat st;
-    if (fstatat(dirfd, out_name.c_str(), &st, 0) != 0) return nullptr;
+    if (fstatat(dirfd, out_name.c_str(), &st, 0) != 0) return std::nullopt;
     return overwrite_refusal(id_of(st), in_st);
   }
-  const Message* overwrite_refusal(const FileId& out_id, const struct stat& in_st) const {
+  std::optional<FailCause> overwrite_refusal(const FileId& out_id, const struct stat& in_st) const {
     // In place, the output is meant to replace its input.
-    if (id_of(in_st) == out_id) return options_.in_place ? nullptr : &MSG_OUTPUT_IS_INPUT;
+    if (id_of(in_st) == out_id)
+      return options_.in_place ? std::nullopt : std::optional<FailCause>(FailCause::output_is_input);
     if (const auto argument = arguments_.find(out_id); argument != arguments_.end())
-      return argument->second > current_ ? &MSG_OUTPUT_IS_LATER_INPUT : &MSG_OUTPUT_IS_EARLIER_INPUT;
-    if (written_.count(out_id) != 0) return &MSG_OUTPUT_WRITTEN_TWICE;
-    return nullptr;
+      return argument->second > current_ ? FailCause::output_is_later_input : FailCause::output_is_earlier_input;
+    if (written_.count(out_id) != 0) return FailCause::output_written_twice;
+    return std::nullopt;
   }
 
-  void refuse(TextStream* in, const Message& message,
-              std::initializer_list<std::string_view> args) {
+  void refuse(TextStream* in, const Event& why) {
     close_stream(in);
-    print_message(message, args);
+    tell(why);
     fail();
   }
 
@@ -608,7 +685,7 @@ class FileWalk {
     } else {
       std::string relative, relative_out;
       if (!path_in_tree(name, relative)) {
-        refuse(in, MSG_OUTSIDE_TREE, {name});
+        refuse(in, failed_event(name, FailCause::outside_tree));
         return false;
       }
       if (!build_output_name(relative, entry.extension, relative_out)) {
@@ -619,17 +696,20 @@ class FileWalk {
         out_name = slash == std::string::npos ? relative_out : relative_out.substr(slash + 1);
         return true;
       } else if (tree_.blocker_mode() != 0) {
-        refuse(in, MSG_OUTPUT_FOLDER_BLOCKED, {name, tree_.failed_path(), kind_of_file(tree_.blocker_mode())});
+        // A regular file stands in the way as well as a link or a device does.
+        const char* kind = kind_of_file(tree_.blocker_mode());
+        refuse(in, failed_event(name, FailCause::output_folder_blocked, tree_.failed_path(),
+                                kind != nullptr ? kind : "regular file"));
         return false;
       } else {
         close_stream(in);
-        report_error(tree_.failed_path().c_str());
+        tell_system_failure(tree_.failed_path());
         fail();
         return false;
       }
     }
     close_stream(in);
-    report_error(name.c_str());
+    tell_system_failure(name);
     fail();
     return false;
   }
@@ -647,10 +727,10 @@ class FileWalk {
     const std::string shown = name + options_.backup_suffix;
     struct stat st;
     if (fstatat(input_.fd(), backup.c_str(), &st, 0) == 0 && id_of(st) == id_of(in_st)) return "";
-    const Message* refusal = overwrite_refusal(input_.fd(), backup, in_st);
-    if (refusal == nullptr && fstatat(input_.fd(), backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    const std::optional<FailCause> refusal = overwrite_refusal(input_.fd(), backup, in_st);
+    if (!refusal && fstatat(input_.fd(), backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
       if (!S_ISREG(st.st_mode)) {
-        refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, shown, kind_of_file(st.st_mode)});
+        refuse(in, failed_event(name, FailCause::output_not_regular, shown, kind_of_file(st.st_mode)));
         *refused = true;
         return "";
       }
@@ -658,12 +738,12 @@ class FileWalk {
       const bool same = fd >= 0 && same_bytes(in->fd, fd);
       if (fd >= 0) close(fd);
       if (same) return "";
-      refuse(in, MSG_BACKUP_EXISTS, {name, shown});
+      refuse(in, failed_event(name, FailCause::backup_exists, shown));
       *refused = true;
       return "";
     }
-    if (refusal != nullptr) {
-      refuse(in, *refusal, {name, shown});
+    if (refusal) {
+      refuse(in, failed_event(name, *refusal, shown));
       *refused = true;
       return "";
     }
@@ -680,26 +760,34 @@ class FileWalk {
     // replaced; only a regular file, or nothing, is.
     struct stat out_st;
     const bool replaces = fstatat(out_dir, out_base.c_str(), &out_st, AT_SYMLINK_NOFOLLOW) == 0;
-    const Message* refusal = nullptr;
+    std::optional<FailCause> refusal;
     if (replaces && S_ISLNK(out_st.st_mode))
       refusal = overwrite_refusal(out_dir, out_base, in_st);  // where the link leads
     else if (replaces)
       refusal = overwrite_refusal(id_of(out_st), in_st);
-    if (refusal != nullptr) return refuse(in, *refusal, {name, out_name});
+    if (refusal) return refuse(in, failed_event(name, *refusal, out_name));
     if (replaces && !S_ISREG(out_st.st_mode))
-      return refuse(in, MSG_OUTPUT_NOT_REGULAR, {name, out_name, kind_of_file(out_st.st_mode)});
+      return refuse(in, failed_event(name, FailCause::output_not_regular, out_name, kind_of_file(out_st.st_mode)));
     bool backup_refused = false;
     const std::string backup = backup_name(name, in, in_st, &backup_refused);
     if (backup_refused) return;
-    print_message(MSG_CONVERTING, {name, entry.description});
-    if (to_fullwidth(settings_)) print_message(MSG_WIDENING);
-    print_message(MSG_OUTPUT_FILE, {out_name});
-    if (!backup.empty()) print_message(MSG_BACKUP_FILE, {name + options_.backup_suffix});
+    {
+      Event e;
+      e.kind = EventKind::converting;
+      e.file = name;
+      e.code = static_cast<uint8_t>(source_);
+      e.target = static_cast<uint8_t>(target_of(settings_));
+      e.text = entry.description;
+      e.widened = to_fullwidth(settings_);
+      e.name = out_name;
+      if (!backup.empty()) e.other = name + options_.backup_suffix;
+      tell(e);
+    }
     OutputFile output;
     TextStream* out =
         output.open(out_dir, out_base, output_mode(replaces ? &out_st : nullptr, in_st.st_mode), replaces);
     if (out == nullptr) {
-      report_error(out_name.c_str());
+      tell_system_failure(out_name);
       close_stream(in);
       fail();
       return;
@@ -709,7 +797,9 @@ class FileWalk {
     // it keeps out reads the output.
     if (const int err = output.copy_attributes(in->fd, !options_.in_place); err != 0) {
       close_stream(in);
-      print_message(MSG_ATTRIBUTES_NOT_KEPT, {out_name, std::strerror(err)});
+      Event e = failed_event(name, FailCause::attributes_not_kept, out_name, std::strerror(err));
+      e.error = err;
+      tell(e);
       fail();
       return;
     }
@@ -723,14 +813,14 @@ class FileWalk {
     if (!close_input(name, in)) return;  // the incomplete output is removed
     if (!backup.empty() && !keep_backup(input_.fd(), input_.name(), backup, in_st)) {
       if (last_error == ERR_NONE)
-        print_message(MSG_INPUT_CHANGED, {name, "another file"});
+        tell(failed_event(name, FailCause::input_changed, "", "another file"));
       else
-        report_error((name + options_.backup_suffix).c_str());
+        tell_system_failure(name + options_.backup_suffix);
       fail();
       return;  // the output is removed; the original stays
     }
     if (!output.commit()) {
-      report_error(out_name.c_str());
+      tell_system_failure(out_name);
       // A failed file leaves nothing new: not the backup either.
       struct stat st;
       if (!backup.empty() && fstatat(input_.fd(), backup.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -739,7 +829,11 @@ class FileWalk {
       fail();
       return;
     }
-    if (output.dropped_set_id()) print_message(MSG_SET_ID_DROPPED);
+    if (output.dropped_set_id()) {
+      Event e;
+      e.kind = EventKind::set_id_dropped;
+      tell(e);
+    }
     result_.outcome = Outcome::converted;
     result_.wrote = true;
     result_.written = {output.device(), output.inode()};
@@ -759,6 +853,9 @@ class FileWalk {
   size_t current_ = 0;
   FileResult result_;  // of the file in hand
   const Path path_;  // the processor's fastest, or KOTRAN_PATH's
+  Reporter* reporter_;      // where the file in hand's events go: the run's, or in a worker the worker's
+  Reporter* run_reporter_;  // the run's
+  std::string current_name_;  // the file in hand as the reports name it
   int status_ = EXIT_OK;
 };
 
@@ -867,8 +964,18 @@ int run_driver(const std::vector<std::string>& words) {
       // An output tree inside a walked tree is not walked.
       FileId out_dir_id;
       const bool skip = !options.out_dir.empty() && file_id_of(options.out_dir, out_dir_id);
-      FileWalk walk(options, list_work(file_words, options.recursive, skip ? &out_dir_id : nullptr), path);
-      status = walk.run();
+      Reporter reporter(options.json ? ReportForm::json : ReportForm::text);
+      FileWalk walk(options, list_work(file_words, options.recursive, skip ? &out_dir_id : nullptr), path,
+                    reporter);
+      try {
+        status = walk.run();
+      } catch (const std::bad_alloc&) {
+        // The run ends for want of memory: the JSON lines of the files done
+        // go out (whole lines: a line is made before it is written), then
+        // the message, without a summary.
+        if (options.json) flush_stream(std_out());
+        throw;
+      }
     }
   }
   if (flush_stream(std_out()) != 0) {

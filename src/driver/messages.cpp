@@ -75,6 +75,8 @@ const Message help_extension_lines[HELP_EXTENSION_LINE_COUNT] = {
      "         --in-place=SUFFIX: the same, keeping the original as name+SUFFIX\n"},
     {"         --jobs=N: N 個のファイルを同時に変換 (既定は 1)\n",
      "         --jobs=N: convert N files at once (default 1)\n"},
+    {"         --json: 各ファイルの結果と合計を JSON Lines で標準出力に書く\n",
+     "         --json: write each file's outcome and the total as JSON Lines on standard output\n"},
     {"         -  : 標準入力を変換して標準出力に書く\n",
      "         -  : convert standard input to standard output\n"},
     {"         -- : これ以降の語はすべてファイル名\n",
@@ -269,14 +271,14 @@ bool environment_chooses_english() {
 }
 
 // Fills a format in the program's language.
-std::string fill(std::string_view format, std::initializer_list<std::string_view> args, bool display_utf8) {
+std::string fill(std::string_view format, const std::string_view* args, size_t count, bool display_utf8) {
   std::string out;
-  auto arg = args.begin();
+  size_t arg = 0;
   for (;;) {
     const size_t hole = format.find("%s");
     out += program_text(format.substr(0, hole), display_utf8);
     if (hole == std::string_view::npos) break;
-    if (arg != args.end()) out += shown_name(*arg++);
+    if (arg < count) out += shown_name(args[arg++]);
     format.remove_prefix(hole + 2);
   }
   return out;
@@ -293,7 +295,15 @@ bool english_messages() {
 
 std::string format_message(const Message& format, std::initializer_list<std::string_view> args,
                            bool display_utf8) {
-  return fill(in_language(format), args, display_utf8);
+  return fill(in_language(format), args.begin(), args.size(), display_utf8);
+}
+
+std::string format_message(const Message& format, const std::string_view* args, size_t count, bool display_utf8) {
+  return fill(in_language(format), args, count, display_utf8);
+}
+
+std::string english_message(const Message& format, const std::string_view* args, size_t count) {
+  return fill(format.english, args, count, true);
 }
 
 namespace {
@@ -333,7 +343,8 @@ void print_message(const Message& format, std::initializer_list<std::string_view
 
 void print_banner(TextStream* to) {
   const bool utf8 = shows_utf8(to);
-  const std::string text = fill("Yomikae %s\n", {VERSION_TEXT}, utf8) + program_text(in_language(NOTICE_LINE), utf8) + "\n";
+  const std::string_view version = VERSION_TEXT;
+  const std::string text = fill("Yomikae %s\n", &version, 1, utf8) + program_text(in_language(NOTICE_LINE), utf8) + "\n";
   write_bytes(to, text.data(), text.size());
 }
 

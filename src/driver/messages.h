@@ -29,7 +29,7 @@ struct Message {
 inline constexpr int USAGE_LINE_COUNT = 11;
 extern const Message usage_lines[USAGE_LINE_COUNT];
 // Lines that --help adds after the usage text, for the extensions.
-inline constexpr int HELP_EXTENSION_LINE_COUNT = 23;
+inline constexpr int HELP_EXTENSION_LINE_COUNT = 24;
 extern const Message help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 
 // Whether messages are in English: the first of LANGUAGE (its first
@@ -88,6 +88,12 @@ std::string program_text(std::string_view utf8, bool display_utf8);
 // byte into a message.
 std::string format_message(const Message& format, std::initializer_list<std::string_view> args,
                            bool display_utf8);
+
+// The same, with the arguments in an array.
+std::string format_message(const Message& format, const std::string_view* args, size_t count, bool display_utf8);
+// The English form of a message, in UTF-8, whatever the locale: the form
+// that stays the same for a program that reads it.
+std::string english_message(const Message& format, const std::string_view* args, size_t count);
 
 // Whether the stream is a terminal whose locale shows UTF-8.
 bool shows_utf8(const TextStream* to);

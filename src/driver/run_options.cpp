@@ -41,6 +41,10 @@ bool parse_run_option(const std::string& word, RunOptions& options) {
     options.backup_suffix = value;
     return true;
   }
+  if (word == "--json") {
+    options.json = true;
+    return true;
+  }
   if (value_of(word, "--jobs", value)) {
     unsigned n = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), n);
@@ -71,6 +75,10 @@ bool conflicting_options(const RunOptions& options, std::string& first, std::str
   } else if (!options.out_dir.empty() && guess) {
     first = "--out-dir";
     second = "-g";
+  } else if (options.json && console && !guess) {
+    // The reports and the text would share standard output.
+    first = "--json";
+    second = "-c";
   } else {
     return false;
   }
@@ -85,6 +93,8 @@ bool conflicting_file_word(const RunOptions& options, const std::vector<std::str
     option = "--in-place";
   else if (!options.out_dir.empty())
     option = "--out-dir";
+  else if (options.json && (options.settings & GUESS_ONLY) == 0)  // its text would share standard output with the reports
+    option = "--json";
   else
     return false;
   return true;

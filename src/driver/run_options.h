@@ -17,6 +17,7 @@ struct RunOptions {
   bool in_place = false;      // --in-place: each output replaces its input
   std::string backup_suffix;  // --in-place=SUFFIX: the input is kept as NAME+SUFFIX
   unsigned jobs = 1;          // --jobs=N: files converted at once
+  bool json = false;          // --json: the reports as JSON lines on standard output
 };
 
 inline constexpr unsigned MAX_JOBS = 256;
@@ -30,7 +31,8 @@ bool parse_run_option(const std::string& word, RunOptions& options);
 bool conflicting_options(const RunOptions& options, std::string& first, std::string& second);
 
 // The option that cannot go with a file word of the run ("-", standard
-// input, with --in-place or --out-dir), set in option; false when none.
+// input, with --in-place, --out-dir, or --json but for -g), set in option;
+// false when none.
 bool conflicting_file_word(const RunOptions& options, const std::vector<std::string>& files, std::string& option);
 
 }  // namespace kotran

@@ -1,6 +1,8 @@
 #include "driver/run_tally.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "driver/messages.h"
@@ -26,8 +28,8 @@ void clear_before_write(void* tally) { static_cast<RunTally*>(tally)->clear_line
 
 }  // namespace
 
-RunTally::RunTally(size_t files, bool show_progress)
-    : files_(files), show_(show_progress), start_(Clock::now()), last_draw_(start_) {
+RunTally::RunTally(size_t files, bool show_progress, Reporter& reporter)
+    : files_(files), show_(show_progress), reporter_(reporter), start_(Clock::now()), last_draw_(start_) {
   if (show_) {
     std_err()->before_write = clear_before_write;
     std_err()->before_write_arg = this;
@@ -81,18 +83,15 @@ void RunTally::clear_line() {
   write_all(std_err()->fd, clear, sizeof clear - 1);
 }
 
-void RunTally::finish(bool summary) {
+void RunTally::finish(bool guess_only, int status) {
   clear_line();
   show_ = false;
-  if (!summary || files_ < 2) return;
-  // How many of the skipped were not Japanese, where any were.
-  if (not_japanese_ > 0)
-    print_message(MSG_SUMMARY_NOT_JAPANESE, {std::to_string(converted_), std::to_string(skipped_),
-                                             std::to_string(not_japanese_), std::to_string(replaced_),
-                                             std::to_string(failed_)});
-  else
-    print_message(MSG_SUMMARY, {std::to_string(converted_), std::to_string(skipped_), std::to_string(replaced_),
-                                std::to_string(failed_)});
+  Event summary;
+  summary.kind = EventKind::summary;
+  const uint64_t counts[] = {files_, converted_, skipped_, not_japanese_, replaced_, failed_,
+                             static_cast<uint64_t>(status), guess_only};
+  std::copy(std::begin(counts), std::end(counts), summary.n);
+  reporter_.report(summary);
 }
 
 }  // namespace kotran

@@ -16,7 +16,9 @@
 #include <cstring>
 
 #include "driver/driver.h"
+#include "driver/event_wire.h"
 #include "driver/output_file.h"
+#include "driver/reporter.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
@@ -26,7 +28,7 @@ namespace {
 // one of them (then none takes another), and for each file which worker took
 // it and, once finished, what became of it. The parent reads a file's slot
 // only when the worker that took it has ended without reporting it, so a
-// file whose messages die with their worker still gets its own outcome.
+// file whose events die with their worker still gets its own outcome.
 struct Shared {
   std::atomic<uint32_t> next;
   std::atomic<uint32_t> stop;
@@ -73,11 +75,10 @@ struct SharedMap {
   SharedMap& operator=(const SharedMap&) = delete;
 };
 
-// The record that ends each file's messages on a worker's pipe: a NUL (which
-// no message holds: names show control bytes as \xNN), the fields in hex,
-// and a ';'. It goes through standard error's block like the messages (no
-// line end in it to translate), so that a worker writes many files' worth
-// at a time.
+// The record that ends each file's events on a worker's pipe: a NUL, the
+// fields in hex, and a ';' (an event's frame is a NUL and 'E', which no hex
+// digit is). It goes through standard error's block like the events, so
+// that a worker writes many files' worth at a time.
 struct Record {
   uint64_t index, outcome, wrote, replaced, bytes, dev, ino;
 };
@@ -106,8 +107,14 @@ bool parse_record(const std::string& text, Record& r) {
 constexpr auto HAND_ON_EVERY = std::chrono::milliseconds(50);
 
 [[noreturn]] void work_as_worker(const SharedMap& map, unsigned worker, const std::vector<size_t>& indices,
-                                 const std::function<FileResult(size_t)>& work) {
+                                 const std::function<FileResult(size_t, Reporter&)>& work) {
   Shared* shared = map.shared;
+  // The worker's reporter sends each event to the run's process as a frame
+  // on standard error, the worker's pipe; the record after a file's events
+  // gives its result. The pipe carries frames, not text: nothing in them is
+  // a line end.
+  std_err()->text = false;
+  Reporter sender(ReportForm::sent);
   const uint32_t mine = worker + 1;
   auto handed_on = std::chrono::steady_clock::now();
   for (;;) {
@@ -117,7 +124,7 @@ constexpr auto HAND_ON_EVERY = std::chrono::milliseconds(50);
     Slot& slot = map.slots[i];
     store_state(slot, mine);
     try {
-      const FileResult r = work(indices[i]);
+      const FileResult r = work(indices[i], sender);
       slot.outcome_and_wrote = static_cast<uint32_t>(r.outcome) | (r.wrote ? 0x100u : 0u);
       slot.replaced = r.replaced;
       slot.bytes = r.bytes;
@@ -151,14 +158,15 @@ struct Worker {
   pid_t pid = -1;
   int fd = -1;
   std::string pending;  // bytes read and not yet handed on
+  std::vector<Event> events;  // of the file it has in hand, read whole
 };
 
 }  // namespace
 
 WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
-                          const std::function<FileResult(size_t)>& work,
+                          const std::function<FileResult(size_t, Reporter&)>& work,
                           const std::function<void(Report&&)>& done,
-                          const std::function<std::string(size_t, Loss, int)>& lost) {
+                          const std::function<Event(size_t, Loss, int)>& lost) {
   WorkersEnd end;
   if (indices.empty()) {
     end.started = true;
@@ -207,7 +215,7 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
       close(p[0]);
       break;
     }
-    workers.push_back({pid, p[0], {}});
+    workers.push_back({pid, p[0], {}, {}});
   }
   if (workers.empty()) {
     end.untaken = indices;
@@ -237,14 +245,23 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
       if (n < 0 && errno == EINTR) continue;
       if (n > 0) {
         w.pending.append(buffer, static_cast<size_t>(n));
-        // Hand on every whole record with the messages before it.
+        // Hand on every whole record with the events before it.
         size_t from = 0;
         for (;;) {
-          const size_t nul = w.pending.find('\0', from);
-          const size_t rec_end = nul == std::string::npos ? nul : w.pending.find(';', nul);
+          const std::string_view rest(w.pending.data() + from, w.pending.size() - from);
+          if (rest.size() < 2 || rest[0] != '\0') break;
+          if (rest[1] == EVENT_FRAME_TAG) {
+            Event event;
+            const long taken = decode_event(rest, event);
+            if (taken <= 0) break;
+            w.events.push_back(std::move(event));
+            from += static_cast<size_t>(taken);
+            continue;
+          }
+          const size_t rec_end = rest.find(';');
           if (rec_end == std::string::npos) break;
           Record rec;
-          if (!parse_record(w.pending.substr(nul + 1, rec_end - nul - 1), rec) || rec.index >= indices.size() ||
+          if (!parse_record(std::string(rest.substr(1, rec_end - 1)), rec) || rec.index >= indices.size() ||
               reported[rec.index])
             break;
           reported[rec.index] = true;
@@ -252,8 +269,9 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
           report.index = indices[rec.index];
           report.result = {static_cast<Outcome>(rec.outcome), rec.wrote != 0, rec.replaced, rec.bytes,
                            {static_cast<dev_t>(rec.dev), static_cast<ino_t>(rec.ino)}};
-          report.messages = w.pending.substr(from, nul - from);
-          from = rec_end + 1;
+          report.events = std::move(w.events);
+          w.events.clear();
+          from += rec_end + 1;
           done(std::move(report));
         }
         w.pending.erase(0, from);
@@ -270,38 +288,36 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
       const int sig = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
       if (sig != 0) last_signal = sig;
       const uint32_t mine = static_cast<uint32_t>(k) + 1;
-      // A worker takes its files in the order of the run: what it wrote
-      // after its last record begins the messages of the first file it has
-      // not reported. Only its whole lines are kept: the worker's end may
-      // have cut the last one inside a character, or inside the record
-      // that would have followed, and the line that says the messages were
-      // lost tells the rest.
-      std::string lead = std::move(w.pending);
+      // A worker takes its files in the order of the run: the events it
+      // sent after its last record are the first of the file it has not
+      // reported. Only whole events are kept: the worker's end may have cut
+      // the last frame, or the record that would have followed, and the
+      // event that says the rest was lost tells the rest.
+      std::vector<Event> lead = std::move(w.events);
+      w.events.clear();
       w.pending.clear();
-      const size_t whole = lead.rfind('\n');
-      lead.resize(whole == std::string::npos ? 0 : whole + 1);
       for (size_t i = 0; i < indices.size(); ++i) {
         const uint32_t state = load_state(map.slots[i]);
         if ((state & WORKER_MASK) != mine || reported[i]) continue;
         reported[i] = true;
         Report report;
         report.index = indices[i];
-        report.messages = std::move(lead);
+        report.events = std::move(lead);
         lead.clear();
         if ((state & FINISHED) != 0) {
           const Slot& slot = map.slots[i];
           report.result = {static_cast<Outcome>(slot.outcome_and_wrote & 0xFF), (slot.outcome_and_wrote & 0x100) != 0,
                            slot.replaced, slot.bytes,
                            {static_cast<dev_t>(slot.dev), static_cast<ino_t>(slot.ino)}};
-          report.messages += lost(indices[i], Loss::messages_lost, sig);
+          report.events.push_back(lost(indices[i], Loss::messages_lost, sig));
         } else {
           report.result.outcome = Outcome::failed;
           if ((state & NO_MEMORY) != 0)
-            report.messages += lost(indices[i], Loss::no_memory, 0);
+            report.events.push_back(lost(indices[i], Loss::no_memory, 0));
           else if (sig != 0)
-            report.messages += lost(indices[i], Loss::killed, sig);
+            report.events.push_back(lost(indices[i], Loss::killed, sig));
           else
-            report.messages += lost(indices[i], Loss::exited, WIFEXITED(status) ? WEXITSTATUS(status) : 0);
+            report.events.push_back(lost(indices[i], Loss::exited, WIFEXITED(status) ? WEXITSTATUS(status) : 0));
         }
         if ((state & NO_MEMORY) == 0) end.worker_lost = true;
         done(std::move(report));
@@ -319,7 +335,7 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
     Report report;
     report.index = indices[i];
     report.result.outcome = Outcome::failed;
-    report.messages = lost(indices[i], Loss::killed, last_signal);
+    report.events.push_back(lost(indices[i], Loss::killed, last_signal));
     done(std::move(report));
   }
   for (size_t i = taken; i < indices.size(); ++i) end.untaken.push_back(indices[i]);

@@ -1,6 +1,6 @@
 // Converting many files at once: worker processes forked from this one take
-// the files one at a time, and this process hands on what each reports,
-// messages included, as each file is done.
+// the files one at a time, and this process hands on what each reports (the
+// events of each file, sent back over a pipe) as each file is done.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/report_event.h"
 #include "driver/work_list.h"
 
 namespace kotran {
@@ -24,12 +25,14 @@ struct FileResult {
   FileId written;
 };
 
-// A file's result with its place in the run and its messages.
+// A file's result with its place in the run and its events.
 struct Report {
   size_t index = 0;
   FileResult result;
-  std::string messages;  // as written to standard error
+  std::vector<Event> events;  // as the worker made them
 };
+
+class Reporter;
 
 // Why a worker gave no report of its own for a file it took.
 enum class Loss : uint8_t {
@@ -48,18 +51,18 @@ struct WorkersEnd {
   std::vector<size_t> untaken;  // indices no worker took, in order
 };
 
-// Runs work(index) for each of indices in `jobs` worker processes; each
-// worker's standard error is taken as it writes it and handed with the
-// file's result to done(report), in this process, as each file is done.
-// Every file a worker took gets exactly one report: a file it had in hand
-// when it ended is reported failed, and a file it had finished but whose
-// messages ended with it is reported as it ended; lost(index, loss, detail)
-// gives the message. Memory running out in one worker stops every worker
+// Runs work(index, reporter) for each of indices in `jobs` worker
+// processes; each worker's reporter sends the events to this process over a
+// pipe (its standard error), where they are handed with the file's result to
+// done(report) as each file is done. Every file a worker took gets exactly
+// one report: a file it had in hand when it ended is reported failed, and a
+// file it had finished but whose events ended with it is reported as it
+// ended; lost(index, loss, detail) gives the event that says so. Memory running out in one worker stops every worker
 // taking more. The files no worker took come back untaken; the caller does
 // the work itself when no worker could be started.
 WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
-                          const std::function<FileResult(size_t)>& work,
+                          const std::function<FileResult(size_t, Reporter&)>& work,
                           const std::function<void(Report&&)>& done,
-                          const std::function<std::string(size_t, Loss, int)>& lost);
+                          const std::function<Event(size_t, Loss, int)>& lost);
 
 }  // namespace kotran
