@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/file_plan.h"
 #include "driver/settings.h"
 
 namespace kotran {
@@ -207,6 +208,50 @@ TEST(OptionsParse, NoBitsBeyondTheirFields) {
                              : std::string(c.word) == "--unicode=jis" ? JIS_FORMS
                                                                             : 0;
     EXPECT_EQ(s & ~fields, allowed) << c.word;
+  }
+}
+
+// Each file's plan, from recognition's answer and the run's settings alone.
+TEST(FilePlan, Rows) {
+  using enum Recognised;
+  using C = Certainty;
+  constexpr auto marked = ByteOrder::marked, big = ByteOrder::big;
+  struct Row {
+    const char* label;
+    Recognition answer;
+    Code target;
+    bool widen, in_tree, filter;
+    bool converts;
+    std::optional<SkipReason> told;
+    const char* seems;
+    Code source;
+    bool big_endian;
+  };
+  const Row rows[] = {
+      {"Shift-JIS to UTF-8", {sjis, C::likely}, Code::utf8, false, false, false, true, {}, nullptr, Code::sjis, false},
+      {"already in the target", {euc, C::certain}, Code::euc, false, false, false, false, SkipReason::no_need, nullptr, Code::euc, false},
+      {"already in the target, widened", {euc, C::certain}, Code::euc, true, false, false, true, {}, nullptr, Code::euc, false},
+      {"already in the target, a filter", {euc, C::certain}, Code::euc, false, false, true, true, SkipReason::no_need, nullptr, Code::euc, false},
+      {"UTF-16 without a mark gets one", {utf16, C::likely, Foreign::none, big}, Code::utf16, false, false, false, true, {}, nullptr, Code::utf16, true},
+      {"UTF-16 with a mark", {utf16, C::certain, Foreign::none, marked}, Code::utf16, false, false, false, false, SkipReason::no_need, nullptr, Code::utf16, false},
+      {"ASCII is skipped", {ascii, C::certain}, Code::utf8, false, false, false, false, SkipReason::ascii, nullptr, Code::sjis, false},
+      {"ASCII through a filter", {ascii, C::certain}, Code::utf8, false, false, true, true, SkipReason::ascii, nullptr, Code::sjis, false},
+      {"Korean", {not_japanese, C::likely, Foreign::euc_kr}, Code::utf8, false, false, true, false, SkipReason::not_japanese, "EUC-KR?", Code::sjis, false},
+      {"binary", {not_japanese, C::certain, Foreign::binary}, Code::utf8, false, true, false, false, SkipReason::binary, nullptr, Code::sjis, false},
+      {"not valid, in a tree", {sjis, C::not_valid}, Code::utf8, false, true, false, false, SkipReason::not_text, nullptr, Code::sjis, false},
+      {"not valid, named", {sjis, C::not_valid}, Code::utf8, false, false, false, true, {}, nullptr, Code::sjis, false},
+      {"UTF-16 not valid, in a tree", {utf16, C::not_valid, Foreign::none, marked}, Code::utf8, false, true, false, true, {}, nullptr, Code::utf16, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const FilePlan plan = plan_file(row.answer, row.target, row.widen, row.in_tree, row.filter);
+    EXPECT_EQ(plan.converts, row.converts);
+    EXPECT_EQ(plan.told, row.told);
+    EXPECT_STREQ(plan.seems == nullptr ? "" : plan.seems, row.seems == nullptr ? "" : row.seems);
+    if (plan.converts) {
+      EXPECT_EQ(plan.source, row.source);
+      EXPECT_EQ(plan.big_endian, row.big_endian);
+    }
   }
 }
 

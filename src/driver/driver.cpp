@@ -17,6 +17,7 @@
 
 #include "codes/code.h"
 #include "convert/first_problem.h"
+#include "driver/file_plan.h"
 #include "driver/conversion_table.h"
 #include "driver/input_folder.h"
 #include "driver/messages.h"
@@ -470,44 +471,20 @@ class FileWalk {
     check_standard_output();
   }
 
-  // Finds the file's code; false when the file is skipped. A binary file
-  // (standard input too) is skipped: it is no text. Otherwise a filter
-  // (standard input) is never skipped: text that needs no conversion goes
-  // through as it is, line ends as every output writes them. A file found
-  // in a tree that is valid in no code is skipped too.
+  // Finds the file's code and carries out its plan (see plan_file); false
+  // when the file is not converted.
   bool detect(const std::string& name, TextStream* in, const WorkItem& item, Code& source, bool filter) {
     const Recognition answer = recognise(name, in);
     if (answer.code == Recognised::unreadable) return false;
-    if (answer.code == Recognised::not_japanese) {
-      // Never converted unless its source is named: text of another language
-      // is counted apart in the summary.
-      if (answer.foreign == Foreign::binary) {
-        tell(skipped_event(name, SkipReason::binary));
-      } else {
-        tell(skipped_event(name, SkipReason::not_japanese, foreign_name(answer.foreign)));
-        result_.outcome = Outcome::not_japanese;
-      }
-      return false;
+    const FilePlan plan = plan_file(answer, target_of(settings_), to_fullwidth(settings_), item.in_tree, filter);
+    if (answer.code != Recognised::not_japanese) keep_line_ends(in, filter);
+    if (plan.told) {
+      tell(skipped_event(name, *plan.told, plan.seems != nullptr ? plan.seems : ""));
+      if (*plan.told == SkipReason::not_japanese) result_.outcome = Outcome::not_japanese;
     }
-    keep_line_ends(in, filter);
-    if (item.in_tree && answer.code != Recognised::utf16 && answer.certainty == Certainty::not_valid) {
-      tell(skipped_event(name, SkipReason::not_text));
-      return false;
-    }
-    if (answer.code == Recognised::ascii) {
-      tell(skipped_event(name, SkipReason::ascii));
-      // ASCII is Shift-JIS (and EUC) as it is.
-      source = Code::sjis;
-      return filter;
-    }
-    source = code_of(answer.code);
-    big_endian_ = answer.order == ByteOrder::big;
-    // UTF-16 without a mark is written with one: it needs converting.
-    if (source == target_of(settings_) && !to_fullwidth(settings_) && answer.order == ByteOrder::marked) {
-      tell(skipped_event(name, SkipReason::no_need));
-      return filter;
-    }
-    return true;
+    source = plan.source;
+    big_endian_ = plan.big_endian;
+    return plan.converts;
   }
 
   // Turns off the text-mode reading of the stream (CR LF folding, the 0x1A
