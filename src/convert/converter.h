@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "codes/code.h"
 #include "convert/writers/shift_state.h"
 #include "kernels/paths.h"
 #include "stream/text_stream.h"
@@ -47,6 +48,13 @@ struct ConversionResult {
   ShiftState jis_write_shift = SHIFT_NONE;
   uint8_t jis_waiting = 0;
 };
+
+// Whether a conversion to target takes line ends over from the streams
+// (stream_keep_line_ends), so that CR LF goes through as it stands: for
+// every output but LF alone (-l) and UTF-16, whose writer makes its own line
+// ends; there the folding streams turn every line end into one LF first.
+// The command line and the library decide it here alike.
+constexpr bool conversion_keeps_line_ends(Code target, bool lf_only) { return !lf_only && target != Code::utf16; }
 
 // Reads in to its end and writes the converted text to out. A converter sees
 // and writes a line end as LF; where the streams keep line ends as stored

@@ -424,7 +424,7 @@ class FileWalk {
   // the folding stream: there a CR LF is no copy. The input holds no block yet.
   void keep_line_ends(TextStream* in, bool filter) {
     if (in->kind == StreamKind::console) return;
-    if ((settings_ & LF_LINE_ENDS) != 0 || target_of(settings_) == Code::utf16) return;
+    if (!conversion_keeps_line_ends(target_of(settings_), (settings_ & LF_LINE_ENDS) != 0)) return;
     if ((filter || (settings_ & TO_CONSOLE) != 0) &&
         (std_out()->kind == StreamKind::console || output_shares_error_file()))
       return;

@@ -56,7 +56,7 @@ class WholeTextStreams {
 // keeps CR LF as it stands, but for output with LF alone and UTF-16 output,
 // where the folding stream does; UTF-16 is read and written as stored.
 void set_line_ends(TextStream* in, TextStream* out, const MemoryOptions& options) {
-  const bool kept = !options.convert.lf_only && options.target != Code::utf16;
+  const bool kept = conversion_keeps_line_ends(options.target, options.convert.lf_only);
   if (kept) stream_keep_line_ends(in);
   out->lf_only = options.convert.lf_only;
   stream_keep_line_ends(out, kept);
