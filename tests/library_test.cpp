@@ -133,11 +133,13 @@ TEST(Library, PartsGiveTheBytesOfTheWholeText) {
     std::vector<std::string> texts = {sample_in(source), random_text(rng, 5000), random_text(rng, 70000)};
     for (const int target : CODES) {
       for (const Variant& v : variants) {
+        // Random bytes in every code once; the prose with each option set.
         kotran_options o = options_for(source, target);
         o.widen = v.widen;
         o.lf = v.lf;
         o.jis_variant = v.jis_variant;
         for (size_t t = 0; t < texts.size(); ++t) {
+          if (t > 0 && &v != &variants[0]) continue;
           std::string whole;
           kotran_report whole_report;
           ASSERT_EQ(convert_all(o, texts[t], whole, &whole_report), KOTRAN_OK);
@@ -256,12 +258,13 @@ TEST(Library, RefusesWhatItCannotDo) {
   o.jis_variant = KOTRAN_JIS_1983;
   ASSERT_EQ(kotran_open(&o, &c), KOTRAN_OK);
   // No room: nothing is taken, nothing lost.
+  const char text[] = "\x82\xA0\n";
   size_t read = 9, written = 9;
-  EXPECT_EQ(kotran_convert(c, "\x82\xA0\n", 3, &read, nullptr, 0, &written), KOTRAN_NEED_ROOM);
+  EXPECT_EQ(kotran_convert(c, text, 3, &read, nullptr, 0, &written), KOTRAN_NEED_ROOM);
   EXPECT_EQ(written, 0u);
   char room[16];
   size_t more = 0;
-  EXPECT_EQ(kotran_convert(c, "\x82\xA0\n" + read, 3 - read, &more, room, sizeof room, &written), KOTRAN_OK);
+  EXPECT_EQ(kotran_convert(c, &text[read], 3 - read, &more, room, sizeof room, &written), KOTRAN_OK);
   EXPECT_EQ(read + more, 3u);
   EXPECT_EQ(to_hex(std::string(room, written)), "E3 81 82 0D 0A");
   EXPECT_EQ(kotran_finish(c, room, sizeof room, &written), KOTRAN_OK);
