@@ -28,6 +28,7 @@ using test::after_banner;
 using test::hex;
 using test::kEucText;
 using test::kSjisText;
+using test::kUtf8Text;
 using test::read_file;
 using test::run_kotran;
 using test::run_shell;
@@ -37,10 +38,6 @@ using test::temporaries;
 using test::to_hex;
 using Words = std::vector<std::string>;
 
-// kSjisText in UTF-8.
-const std::string kUtf8Text = hex(
-    "E6 97 A5 E6 9C AC E8 AA 9E E3 81 AE E6 96 87 E7 AB A0 E3 81 A7 E3 81 99 E3 80 82 0D 0A "
-    "61 62 63 20 E6 BC A2 E5 AD 97 E3 81 A8 E3 82 AB E3 82 BF E3 82 AB E3 83 8A E3 80 81 E8 A1 A8 E7 A4 BA E3 80 82 0D 0A");
 const std::string kAscii = "plain ASCII\r\n";
 const std::string CRLF = "\r\n";
 

@@ -22,6 +22,7 @@ namespace {
 using test::hex;
 using test::kEucText;
 using test::kSjisText;
+using test::kUtf8Text;
 using test::run_kotran;
 using test::run_shell;
 using test::TempDir;
@@ -32,10 +33,6 @@ using Words = std::vector<std::string>;
 const std::string kKorean = hex(
     "C6 C4 C0 CF C0 BB 20 BF AD 20 BC F6 20 BE F8 BD C0 B4 CF B4 D9 0A B5 F0 B7 BA C5 CD B8 AE B0 A1 20 BE C6 B4 D5 B4 "
     "CF B4 D9 0A B8 DE B8 F0 B8 AE B0 A1 20 BA CE C1 B7 C7 D5 B4 CF B4 D9 0A");
-// kSjisText in UTF-8.
-const std::string kUtf8Text = hex(
-    "E6 97 A5 E6 9C AC E8 AA 9E E3 81 AE E6 96 87 E7 AB A0 E3 81 A7 E3 81 99 E3 80 82 0D 0A "
-    "61 62 63 20 E6 BC A2 E5 AD 97 E3 81 A8 E3 82 AB E3 82 BF E3 82 AB E3 83 8A E3 80 81 E8 A1 A8 E7 A4 BA E3 80 82 0D 0A");
 // "日本語の文章です。" in UTF-8.
 const std::string kUtf8Line = hex("E6 97 A5 E6 9C AC E8 AA 9E E3 81 AE E6 96 87 E7 AB A0 E3 81 A7 E3 81 99 E3 80 82 0A");
 
