@@ -136,18 +136,24 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
   // A pair of an even row and one of an odd row (whose second byte goes
   // into Shift-JIS below 0x80), a katakana and a first byte of Shift-JIS,
   // and of EUC.
-  const char* const pair_of[] = {"\x8A\xBF", "\xB4\xC1"};
-  const char* const odd_row_pair_of[] = {"\x8B\x40", "\xB5\xA1"};
-  const char* const kana_of[] = {"\xB1", "\x8E\xB1"};
-  const char* const first_of[] = {"\x8A", "\xB4"};
-  for (const Code source : {Code::sjis, Code::euc}) {
-    const size_t at = source == Code::sjis ? 0 : 1;
+  // JIS kanji text runs between its escapes, with a pair that has no
+  // character (row 2, cell 15) where the others have a cut first byte.
+  const char* const pair_of[] = {"\x8A\xBF", "\xB4\xC1", "\x34\x41"};
+  const char* const odd_row_pair_of[] = {"\x8B\x40", "\xB5\xA1", "\x35\x21"};
+  const char* const kana_of[] = {"\xB1", "\x8E\xB1", "\x1B(I\x31"};
+  const char* const first_of[] = {"\x8A", "\xB4", "\x22\x2F"};
+  for (const Code source : {Code::sjis, Code::euc, Code::jis}) {
+    const size_t at = source == Code::sjis ? 0 : source == Code::euc ? 1 : 2;
+    const bool jis = source == Code::jis;
     std::string text;
     for (int line = 0; line < 90; ++line) {
       text += std::string(static_cast<size_t>(line % 3), 'x');
+      if (jis) text += "\x1B$B";
       for (int pair = 0; pair < 28 + line % 7; ++pair) text += (pair % 3 == 2 ? odd_row_pair_of : pair_of)[at];
       if (line % 4 == 1) text += first_of[at];  // with a CR or an LF for its second byte
-      text += line % 5 == 0 ? std::string(kana_of[at]) + "\r\n" : line % 11 == 0 ? "\n" : "\r\n";
+      if (line % 5 == 0) text += kana_of[at];
+      if (jis) text += "\x1B(B";
+      text += line % 5 != 0 && line % 11 == 0 ? "\n" : "\r\n";
     }
     for_each_converter_and_path([&](Code from, Code target, Path path) {
       if (from != source || path == Path::scalar) return;

@@ -5,7 +5,7 @@
 //   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis), rows 1-84
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
-//   Shift-JIS, EUC to UTF-8    the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide)
+//   Shift-JIS, EUC, JIS to UTF-8  the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide)
 //   UTF-8 to Shift-JIS, EUC    the reader's take (utf8_run_widest, store_utf8_run_wide)
 //   a code into itself         a copy
 #pragma once
@@ -181,6 +181,28 @@ struct VectorStep<Code::euc, Utf8Writer> {
   KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return euc_plain_units_block_wide(p); }
   KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
     return store_euc_block_as_utf8_wide(o, p, u, forms);
+  }
+};
+
+// From JIS kanji text into UTF-8: a run of up to 64 bytes of pairs, each
+// pair as its form, as the EUC kernels store EUC pairs (whose JIS bytes they
+// take by clearing the high bit, which JIS bytes do not have).
+template <>
+struct VectorStep<Code::jis, Utf8Writer> {
+  static constexpr VectorForm form = VectorForm::utf8_units;
+  static constexpr uint64_t EVERY_FIRST_BYTE = 0x5555555555555555ULL;
+  // The bytes of whole pairs from p, among the 64 there (an even number).
+  KOTRAN_WIDE static unsigned pair_length(const unsigned char* p) {
+    const unsigned n = jis_pair_length_wide(p);
+    return n == 32 ? n + jis_pair_length_wide(p + 32) : n;
+  }
+  KOTRAN_WIDE static unsigned wide_pairs_utf8(unsigned char*& o, const unsigned char* p, unsigned n,
+                                              const Utf8Form* forms) {
+    return store_euc_block_as_utf8_wide(o, p, PlainUnits{n, EVERY_FIRST_BYTE}, forms);
+  }
+  KOTRAN_WIDEST static unsigned widest_pairs_utf8(unsigned char*& o, const unsigned char* p, unsigned n,
+                                                  const Utf8Form* forms) {
+    return store_euc_units_as_utf8_widest(o, p, PlainUnits{n, EVERY_FIRST_BYTE}, forms);
   }
 };
 

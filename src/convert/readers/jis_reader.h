@@ -151,6 +151,20 @@ class JisDecoder {
           ++p;
           continue;
         }
+        if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::utf8_units)) {
+          // Up to 64 bytes of pairs at a time, each as its form.
+          using Step = VectorStep<Code::jis, Writer>;
+          if (end - p >= 64) {
+            if (const unsigned n = Step::pair_length(p)) {
+              if constexpr (takes_widest_steps(path))
+                w_.found.replaced += Step::widest_pairs_utf8(o, p, n, w_.forms);
+              else
+                w_.found.replaced += Step::wide_pairs_utf8(o, p, n, w_.forms);
+              p += n;
+              continue;
+            }
+          }
+        }
         if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::jis_pairs)) {
           // Eight pairs at a time, sixteen on the wide path.
           using Step = VectorStep<Code::jis, Writer>;
