@@ -298,7 +298,6 @@ bool is_option(const std::string& word) { return word.size() > 1 && word[0] == '
 }  // namespace
 
 int run_driver(const std::vector<std::string>& words) {
-  Settings settings = 0;
   // The options are the leading words that begin with '-', up to the first
   // "--", which ends them and names no file: what follows it are file names
   // whatever they begin with.
@@ -359,16 +358,14 @@ int run_driver(const std::vector<std::string>& words) {
       status = EXIT_BAD_OPTION;
       options_ok = false;
     }
-    settings = options.settings;
     Path path = Path::scalar;
     if (options_ok && !run_path(path)) {
       status = EXIT_BAD_OPTION;
       options_ok = false;
     }
     if (options_ok) {
-      std_out()->lf_only = (settings & LF_LINE_ENDS) != 0;
-      // UTF-16 output writes its own line ends: a byte 0x0A may be half of a character.
-      std_out()->text = target_of(settings) != Code::utf16;
+      resolve_line_ends(options);
+      set_output_line_ends(std_out(), options.standard_output_line_ends);
       install_output_cleanup();
       // An output tree inside a walked tree is not walked.
       FileId out_dir_id;

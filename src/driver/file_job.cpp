@@ -11,6 +11,7 @@
 
 #include "codes/code.h"
 #include "convert/first_problem.h"
+#include "convert/line_end_setting.h"
 #include "driver/conversion_table.h"
 #include "driver/file_plan.h"
 #include "driver/output_file.h"
@@ -184,32 +185,12 @@ class FileJob {
     return Step::on();
   }
 
-  // Whether standard output and standard error are one file that keeps
-  // what they write (2>&1 into a file or a pipe), where their blocks
-  // interleave as the streams cut them. /dev/null keeps nothing.
-  static bool output_shares_error_file() {
-    static const bool shared = [] {
-      struct stat out_st, err_st;
-      if (fstat(1, &out_st) != 0 || fstat(2, &err_st) != 0) return true;
-      return id_of(out_st) == id_of(err_st) && !S_ISCHR(out_st.st_mode);
-    }();
-    return shared;
-  }
-
-  // Lets the conversion, not the streams, handle line ends, so that a CR LF
-  // goes through as it stands, where nothing else can tell: not from or to
-  // a terminal, which takes line ends as they come, and not where standard
-  // output shares a file with standard error. Output that ends lines with LF
-  // alone (-l, and UTF-16, whose writer makes its own line ends) is left to
-  // the folding stream: there a CR LF is no copy. The input holds no block yet.
+  // The input hands its line ends over to the conversion as the run's
+  // setting for the file's output says. The input holds no block yet.
   void keep_line_ends(bool filter) {
-    TextStream* const in = in_.get();
-    if (in->kind == StreamKind::console) return;
-    if (!conversion_keeps_line_ends(target_of(settings_), (settings_ & LF_LINE_ENDS) != 0)) return;
-    if ((filter || (settings_ & TO_CONSOLE) != 0) &&
-        (std_out()->kind == StreamKind::console || output_shares_error_file()))
-      return;
-    stream_keep_line_ends(in);
+    const bool to_standard_output = filter || (settings_ & TO_CONSOLE) != 0;
+    carry_line_ends(in_.get(),
+                    to_standard_output ? run_.options.standard_output_line_ends : run_.options.line_ends);
   }
 
   // Standard output has taken what was written to it; otherwise the loss is
@@ -304,7 +285,7 @@ class FileJob {
     options.widen = to_fullwidth(settings_);
     options.jis_variant = static_cast<uint8_t>(jis_variant_of(settings_));
     options.jis_forms = (settings_ & JIS_FORMS) != 0;
-    options.lf_only = (settings_ & LF_LINE_ENDS) != 0;
+    options.lf_only = run_.options.line_ends.lf_only;
     options.big_endian = big_endian_;
     options.path = run_.path;
     return options;
@@ -369,7 +350,7 @@ class FileJob {
     TextStream* const in = in_.get();
     if (output_is_input(in)) return Step::fails(failed_event(name_, FailCause::output_is_input, STDOUT_NAME));
     // Standard output keeps line ends for this file as its input does.
-    if (stream_keep_line_ends(std_out(), in->line_ends_kept) != 0) {
+    if (follow_line_ends(std_out(), in) != 0) {
       in_.reset();
       check_standard_output();
       return Step::ends();
@@ -521,9 +502,8 @@ class FileJob {
       return Step::fails(std::move(e));
     }
     if (options.in_place) output.keep_owner_and_times(in_st);
-    out->lf_only = (settings_ & LF_LINE_ENDS) != 0;
-    out->text = target_of(settings_) != Code::utf16;
-    if (in->line_ends_kept) stream_keep_line_ends(out);
+    set_output_line_ends(out, run_.options.line_ends);
+    follow_line_ends(out, in);
     const ConversionResult found = entry.converter(in, out, convert_options());
     result_.replaced = found.replaced;
     report_losses(found);
