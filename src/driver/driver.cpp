@@ -1,13 +1,10 @@
 #include "driver/driver.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -16,9 +13,8 @@
 #include <unordered_set>
 
 #include "codes/code.h"
-#include "convert/first_problem.h"
-#include "driver/file_job.h"
 #include "driver/conversion_table.h"
+#include "driver/file_job.h"
 #include "driver/input_folder.h"
 #include "driver/messages.h"
 #include "driver/options.h"
@@ -32,8 +28,6 @@
 #include "driver/work_list.h"
 #include "driver/workers.h"
 #include "kernels/paths.h"
-#include "recognition/first_invalid_byte.h"
-#include "recognition/recognise.h"
 #include "stream/error_report.h"
 
 namespace kotran {
