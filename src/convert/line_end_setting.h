@@ -26,6 +26,11 @@ constexpr LineEndSetting line_end_setting(Code target, bool lf_only) {
   return {lf_only, target == Code::utf16, !lf_only && target != Code::utf16};
 }
 
+// Whether a text in source is read as text: its stored CR LF delivered as
+// LF and a stored 0x1A ending it. UTF-16 is read as stored: a byte 0x0A or
+// 0x1A may be half of a character, and its writer makes the line ends.
+constexpr bool read_as_text(Code source) { return source != Code::utf16; }
+
 // Sets an output stream to end lines as the setting says.
 void set_output_line_ends(TextStream* out, const LineEndSetting& setting);
 // An input about to be converted hands its line ends over as stored where

@@ -119,10 +119,8 @@ class FileJob {
     }
     // The conversion takes the text up from where what went out ends.
     if (passed > 0 && stream_seek(in, passed, 0) != 0) return system_fails(name_);
-    // UTF-16 is read as stored: a byte 0x0A or 0x1A may be half of a
-    // character. The text-mode reading (CR LF folding, the 0x1A end) is
-    // turned off from the start.
-    if (source_ == Code::utf16) {
+    // A text not read as text (UTF-16) is read as stored from its start.
+    if (!read_as_text(source_)) {
       in->text = false;
       if (stream_seek(in, 0, 0) != 0) return system_fails(name_);
     }

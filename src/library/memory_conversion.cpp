@@ -141,7 +141,7 @@ MemoryStatus convert_memory(const MemoryOptions& options, const void* text, size
     report.recognition = {recognised(source), Certainty::certain};
   }
   report.source = source;
-  const bool text_mode = source != Code::utf16;  // UTF-16 is read as stored
+  const bool text_mode = read_as_text(source);
   set_line_ends(in, out, options);
   auto problem = [&] {
     reset_memory_input(in, text, size, text_mode);
@@ -335,7 +335,7 @@ void PartConverter::note_after_end(const unsigned char* text, size_t size) {
 MemoryStatus PartConverter::convert_part(const unsigned char* text, size_t size, bool last, unsigned char* room,
                                          size_t room_size, size_t& written) {
   const Code source = report_.source;
-  const bool text_mode = source != Code::utf16;
+  const bool text_mode = read_as_text(source);
   begin_order(text, size);
   // A 0x1A ends the text: the part that holds one is the last.
   if (text_mode && !last && std::memchr(text, SUB, size) != nullptr) last = true;
