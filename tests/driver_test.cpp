@@ -18,6 +18,7 @@
 #include <sys/un.h>
 
 #include "sample_text.h"
+#include "stream/error_report.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -1066,6 +1067,54 @@ TEST(DriverFailures, FullDescriptorTable) {
   EXPECT_EQ(after_banner(r.err), m4("a.txt", "Shift-JIS -> JIS") + m6("a.jis") + report("a.jis", "Too many open files") +
                                      m4("b.txt", "EUC -> JIS") + m6("b.jis") + report("b.jis", "Too many open files"));
   EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+}
+
+// Every way a file can end closes what it opened for it: with one
+// descriptor to spare (a shell's ulimit -n), eight files that each end the
+// same way leave the file after them what it needs to convert.
+TEST(DriverFailures, EveryWayAFileEndsGivesBackItsDescriptors) {
+  SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
+  struct Case {
+    const char* label;
+    const char* options;
+    std::string bytes;      // each of the eight files
+    const char* beside;     // made beside each file NAME.txt: "folder" NAME.euc, "backup" NAME.txt.bak
+    std::string good;       // the file after them, good.txt
+    const char* good_out;   // its output
+    std::string converted;  // the output's bytes
+  };
+  const Case cases[] = {
+      {"OutputIsAFolder", "-e", kSjisText, "folder", kSjisText, "good.euc", kEucText},
+      {"NotExact", "--strict -es", hex("A4 A2 A4"), "", kEucText, "good.sjs", kSjisText},
+      {"TextAfterTheEnd", "--strict -es", kEucText + hex("1A 61 62"), "", kEucText, "good.sjs", kSjisText},
+      {"BackupHoldsOtherBytes", "--in-place=.bak -e", kSjisText, "backup", kSjisText, "good.txt", kEucText},
+      {"Binary", "-e", hex("00 01 02 03"), "", kSjisText, "good.euc", kEucText},
+      {"NeedsNoConversion", "-e", kEucText, "", kSjisText, "good.euc", kEucText},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    std::string files;
+    for (int i = 1; i <= 8; ++i) {
+      const std::string name = "f" + std::to_string(i);
+      dir.write(name + ".txt", c.bytes);
+      if (std::string(c.beside) == "folder") {
+        ASSERT_EQ(mkdir(dir.file(name + ".euc").c_str(), 0755), 0);
+      } else if (std::string(c.beside) == "backup") {
+        dir.write(name + ".txt.bak", "other\n");
+      }
+      files += name + ".txt ";
+    }
+    dir.write("good.txt", c.good);
+    const RunResult r =
+        test::run_shell(std::string("ulimit -n 6 && exec \"$KOTRAN\" ") + c.options + " " + files + "good.txt", dir.path());
+    EXPECT_EQ(r.err.find(error_text(ERR_TOO_MANY_OPEN_FILES)), std::string::npos) << r.err;
+    if (!dir.exists(c.good_out)) {
+      ADD_FAILURE() << c.good_out << " was not made";
+      continue;
+    }
+    EXPECT_EQ(to_hex(dir.read(c.good_out)), to_hex(c.converted));
+  }
 }
 
 // Text ends at a stored 0x1A, as archives expect; anything but more 0x1A

@@ -17,6 +17,7 @@ struct ConvertOptions {
   uint8_t jis_variant = 0;   // the row of jis_escape_table that JIS output uses
   bool jis_forms = false;    // Unicode output writes 〜 ‖ − ¢ £ ¬ — in their JIS forms
   bool lf_only = false;      // UTF-16 output, whose stream is not translated, ends lines with LF alone
+                             // (LineEndSetting::lf_only: see line_end_setting.h)
   // JIS output's one-byte text is ASCII (ESC ( B), with YEN SIGN and OVERLINE
   // in JIS-Roman (ESC ( J) apart from it; the converters set it for a
   // Unicode source, where \ and ~ are unambiguous.
@@ -49,17 +50,11 @@ struct ConversionResult {
   uint8_t jis_waiting = 0;
 };
 
-// Whether a conversion to target takes line ends over from the streams
-// (stream_keep_line_ends), so that CR LF goes through as it stands: for
-// every output but LF alone (-l) and UTF-16, whose writer makes its own line
-// ends; there the folding streams turn every line end into one LF first.
-// The command line and the library decide it here alike.
-constexpr bool conversion_keeps_line_ends(Code target, bool lf_only) { return !lf_only && target != Code::utf16; }
-
 // Reads in to its end and writes the converted text to out. A converter sees
 // and writes a line end as LF; where the streams keep line ends as stored
-// (stream_keep_line_ends), the cursors translate them, and the loops that
-// take many bytes at once leave each line end that needs it to them.
+// (as the line-end setting says: see line_end_setting.h), the cursors
+// translate them, and the loops that take many bytes at once leave each
+// line end that needs it to them.
 using Converter = ConversionResult (*)(TextStream* in, TextStream* out, const ConvertOptions& options);
 
 }  // namespace kotran

@@ -1,10 +1,14 @@
 #include "driver/run_options.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <charconv>
 #include <string_view>
 
 #include "driver/options.h"
+#include "driver/work_list.h"
+#include "stream/text_stream.h"
 
 namespace kotran {
 namespace {
@@ -16,7 +20,23 @@ bool value_of(std::string_view word, std::string_view name, std::string_view& va
   return true;
 }
 
+// Whether standard output and standard error are one file that keeps
+// what they write (2>&1 into a file or a pipe), where their blocks
+// interleave as the streams cut them. /dev/null keeps nothing.
+bool output_shares_error_file() {
+  struct stat out_st, err_st;
+  if (fstat(1, &out_st) != 0 || fstat(2, &err_st) != 0) return true;
+  return id_of(out_st) == id_of(err_st) && !S_ISCHR(out_st.st_mode);
+}
+
 }  // namespace
+
+void resolve_line_ends(RunOptions& options) {
+  options.line_ends = line_end_setting(target_of(options.settings), (options.settings & LF_LINE_ENDS) != 0);
+  options.standard_output_line_ends = options.line_ends;
+  if (std_out()->kind == StreamKind::console || output_shares_error_file())
+    options.standard_output_line_ends.carried = false;
+}
 
 bool parse_run_option(const std::string& word, RunOptions& options) {
   std::string_view value;

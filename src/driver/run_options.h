@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/line_end_setting.h"
 #include "driver/settings.h"
 
 namespace kotran {
@@ -18,6 +19,10 @@ struct RunOptions {
   std::string backup_suffix;  // --in-place=SUFFIX: the input is kept as NAME+SUFFIX
   unsigned jobs = 1;          // --jobs=N: files converted at once
   bool json = false;          // --json: the reports as JSON lines on standard output
+  // The line ends of the run's outputs, decided once (resolve_line_ends):
+  // of output files, and of standard output.
+  LineEndSetting line_ends;
+  LineEndSetting standard_output_line_ends;
 };
 
 inline constexpr unsigned MAX_JOBS = 256;
@@ -25,6 +30,12 @@ inline constexpr unsigned MAX_JOBS = 256;
 // Folds one option word into the options; false when the word is no option
 // (the options are then unchanged).
 bool parse_run_option(const std::string& word, RunOptions& options);
+
+// Decides the line ends of the run's outputs from its settings (the
+// target, -l). Standard output carries no CR LF through where nothing else
+// can tell: to a terminal, which takes line ends as they come, and where it
+// shares a file with standard error, whose blocks interleave with its own.
+void resolve_line_ends(RunOptions& options);
 
 // Two option words given that cannot go together, set in first and second;
 // false when the options agree. words are the option words as given.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/converters.h"
+#include "convert/line_end_setting.h"
 #include "recognition/recognise.h"
 
 namespace kotran {
@@ -52,14 +53,19 @@ class WholeTextStreams {
   TextStream* out_;
 };
 
-// The streams as the command line sets them up for a file: the conversion
-// keeps CR LF as it stands, but for output with LF alone and UTF-16 output,
-// where the folding stream does; UTF-16 is read and written as stored.
+// The line ends of a conversion's output, as the command line decides them
+// for a file.
+LineEndSetting line_ends_of(const MemoryOptions& options) {
+  return line_end_setting(options.target, options.convert.lf_only);
+}
+
+// The streams as the command line sets them up for a file (see
+// line_end_setting); UTF-16 is read as stored.
 void set_line_ends(TextStream* in, TextStream* out, const MemoryOptions& options) {
-  const bool kept = conversion_keeps_line_ends(options.target, options.convert.lf_only);
-  if (kept) stream_keep_line_ends(in);
-  out->lf_only = options.convert.lf_only;
-  stream_keep_line_ends(out, kept);
+  const LineEndSetting setting = line_ends_of(options);
+  carry_line_ends(in, setting);
+  set_output_line_ends(out, setting);
+  follow_line_ends(out, in);
 }
 
 // Whether bytes other than 0x1A stand in [text, text + size).
@@ -135,7 +141,7 @@ MemoryStatus convert_memory(const MemoryOptions& options, const void* text, size
     report.recognition = {recognised(source), Certainty::certain};
   }
   report.source = source;
-  const bool text_mode = source != Code::utf16;  // UTF-16 is read as stored
+  const bool text_mode = read_as_text(source);
   set_line_ends(in, out, options);
   auto problem = [&] {
     reset_memory_input(in, text, size, text_mode);
@@ -156,7 +162,7 @@ MemoryStatus convert_memory(const MemoryOptions& options, const void* text, size
     if (report.first_problem || after_end) return MemoryStatus::not_exact;
   }
   reset_memory_input(in, text, size, text_mode);
-  reset_memory_output(out, room, room_size, options.target != Code::utf16);
+  reset_memory_output(out, room, room_size, !line_ends_of(options).by_writer);
   const ConversionResult found = converter(source, options.target)(in, out, convert);
   if (flush_stream(out) != 0 || stream_error(out)) return MemoryStatus::need_room;
   written = memory_output_size(out);
@@ -329,7 +335,7 @@ void PartConverter::note_after_end(const unsigned char* text, size_t size) {
 MemoryStatus PartConverter::convert_part(const unsigned char* text, size_t size, bool last, unsigned char* room,
                                          size_t room_size, size_t& written) {
   const Code source = report_.source;
-  const bool text_mode = source != Code::utf16;
+  const bool text_mode = read_as_text(source);
   begin_order(text, size);
   // A 0x1A ends the text: the part that holds one is the last.
   if (text_mode && !last && std::memchr(text, SUB, size) != nullptr) last = true;
@@ -353,7 +359,7 @@ MemoryStatus PartConverter::convert_part(const unsigned char* text, size_t size,
   const bool direct = room_size - written >= worst;
   reset_memory_input(in_.get(), text, size, text_mode);
   reset_memory_output(out_.get(), direct ? room + written : staged_.get(),
-                      direct ? room_size - written : worst, options_.target != Code::utf16);
+                      direct ? room_size - written : worst, !line_ends_of(options_).by_writer);
   const ConversionResult found = converter(source, options_.target)(in_.get(), out_.get(), used);
   flush_stream(out_.get());
   const size_t made = memory_output_size(out_.get());
