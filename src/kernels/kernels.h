@@ -67,7 +67,7 @@ PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t carried);
 void store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
-template <bool into_sjis>
+template <RunPairs into>
 size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p, unsigned row_limit);
 template <bool into_sjis = false>
 PlainUnits euc_plain_units_block_wide(const unsigned char* p);
@@ -89,7 +89,7 @@ PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
-template <bool into_sjis>
+template <RunPairs into>
 size_t store_utf8_run_widest(unsigned char*& o, const unsigned char* p, unsigned row_limit);
 #endif
 

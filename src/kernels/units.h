@@ -19,6 +19,10 @@ struct PlainUnits {
   uint64_t leads;   // first bytes of the pairs among them
 };
 
+// The pairs a run of UTF-8 characters is stored as: EUC's, Shift-JIS's, or
+// JIS's (EUC's without the high bit).
+enum class RunPairs { euc, sjis, jis };
+
 // Bit i set for each of the 32 bytes at p that is at least 0x80, in
 // 0xA1-0xFE, or a stop: ESC, or with into_sjis a byte 0xF5 or above (the
 // first byte of rows 85-94).

@@ -6,7 +6,7 @@
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
 //   Shift-JIS, EUC, JIS to UTF-8  the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide)
-//   UTF-8 to Shift-JIS, EUC    the reader's take (utf8_run_widest, store_utf8_run_wide)
+//   UTF-8 to Shift-JIS, EUC, JIS  the reader's take (utf8_run_widest, store_utf8_run_wide)
 //   a code into itself         a copy
 #pragma once
 
@@ -216,10 +216,10 @@ struct VectorStep<Code::utf8, SjisWriter> {
   // Stores the run of characters at the 64 bytes at p and moves o past it;
   // returns how many bytes it took (0 for none).
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_widest<true>(o, p, SJIS_ARITHMETIC_ROWS_END);
+    return store_utf8_run_widest<RunPairs::sjis>(o, p, SJIS_ARITHMETIC_ROWS_END);
   }
   KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_wide<true>(o, p, SJIS_ARITHMETIC_ROWS_END);
+    return store_utf8_run_wide<RunPairs::sjis>(o, p, SJIS_ARITHMETIC_ROWS_END);
   }
 };
 
@@ -227,21 +227,53 @@ template <>
 struct VectorStep<Code::utf8, EucWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_widest<false>(o, p, 0x7F);
+    return store_utf8_run_widest<RunPairs::euc>(o, p, 0x7F);
   }
   KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_wide<false>(o, p, 0x7F);
+    return store_utf8_run_wide<RunPairs::euc>(o, p, 0x7F);
+  }
+};
+
+// Into JIS, the run goes out as EUC's pairs without the high bit, after the
+// designation of kanji text where the text is not already in it: the
+// designation is stored ahead, and counts only once a run follows it.
+template <>
+struct VectorStep<Code::utf8, JisWriter> {
+  static constexpr VectorForm form = VectorForm::utf8_runs;
+  KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, JisWriter& w) {
+    return designated_run(o, w, [p](unsigned char*& at) { return store_utf8_run_widest<RunPairs::jis>(at, p, 0x7F); });
+  }
+  KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, JisWriter& w) {
+    return designated_run(o, w, [p](unsigned char*& at) { return store_utf8_run_wide<RunPairs::jis>(at, p, 0x7F); });
+  }
+
+ private:
+  template <class Store>
+  [[gnu::always_inline]] static size_t designated_run(unsigned char*& o, JisWriter& w, Store store) {
+    if (w.state == SHIFT_KANJI) return store(o);
+    unsigned char* at = w.store_kanji_in_ahead(o);
+    const size_t n = store(at);
+    if (n == 0) return 0;
+    w.entered_kanji();
+    o = at;
+    return n;
   }
 };
 
 // The step's run of UTF-8 characters at the 64 bytes at p, on the path:
 // stored at o, which moves past it; how many bytes it took (0 for none).
-template <Path path, class Step>
-KOTRAN_HOT size_t step_run(unsigned char*& o, const unsigned char* p) {
-  if constexpr (takes_widest_steps(path))
+template <Path path, class Step, class Writer>
+KOTRAN_HOT size_t step_run(unsigned char*& o, const unsigned char* p, Writer& w) {
+  if constexpr (requires { Step::wide_run(o, p, w); }) {
+    if constexpr (takes_widest_steps(path))
+      return Step::widest_run(o, p, w);
+    else
+      return Step::wide_run(o, p, w);
+  } else if constexpr (takes_widest_steps(path)) {
     return Step::widest_run(o, p);
-  else
+  } else {
     return Step::wide_run(o, p);
+  }
 }
 
 // A step whose units may begin with the second byte of a pair carried over

@@ -83,7 +83,7 @@ struct Utf8Reader {
           if (tight_loop(in, w, [&w, widen](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
                 if constexpr (takes_vectors<Code::utf8, Writer>(path, VectorForm::utf8_runs)) {
                   if (end - p >= static_cast<ptrdiff_t>(WIDEST_WIDTH))
-                    if (const size_t n = step_run<path, VectorStep<Code::utf8, Writer>>(o, p)) return n;
+                    if (const size_t n = step_run<path, VectorStep<Code::utf8, Writer>>(o, p, w)) return n;
                 }
                 return take(w, p, end, o, widen);
               }))

@@ -162,6 +162,13 @@ struct JisWriter : LegacyWriter<JisWriter> {
     if (e == JisEscape::kana_in) return state != SHIFT_KANA ? store_sequence(o, kana_in, SHIFT_KANA) : o;
     return state != SHIFT_NONE ? store_sequence(o, kanji_out, SHIFT_NONE) : o;
   }
+  // The designation of kanji text stored at o ahead of a run of pairs that
+  // may not come: the shift moves on only with entered_kanji, once it has.
+  unsigned char* store_kanji_in_ahead(unsigned char* o) const {
+    std::memcpy(o, kanji_in.bytes, sizeof kanji_in.bytes);
+    return o + kanji_in.size;
+  }
+  void entered_kanji() { state = SHIFT_KANJI; }
   unsigned char* store_sequence(unsigned char* o, const Sequence& seq, ShiftState goal) {
     std::memcpy(o, seq.bytes, sizeof seq.bytes);
     state = goal;

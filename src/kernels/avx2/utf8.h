@@ -201,10 +201,9 @@ KOTRAN_WIDE __m256i wide_utf8_threes(const unsigned char* p, unsigned& taken) {
 }
 
 // Stores the run of characters at the 64 bytes of UTF-8 at p (codes below
-// row_limit, a JIS row byte) as EUC pairs, or as Shift-JIS pairs with
-// into_sjis, and moves o past it; returns how many bytes it took (0 for
+// row_limit, a JIS row byte) as the pairs of into, and moves o past it; returns how many bytes it took (0 for
 // none). Stores 32 bytes at o whatever the run's length.
-template <bool into_sjis>
+template <RunPairs into>
 KOTRAN_WIDE size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p, unsigned row_limit) {
   unsigned first, second;
   const __m256i u0 = wide_utf8_threes(p, first);
@@ -237,11 +236,11 @@ KOTRAN_WIDE size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p
   const __m256i pairs = _mm256_shuffle_epi8(
       jis, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10,
                             13, 12, 15, 14));
-  __m256i out;
-  if constexpr (into_sjis)
+  __m256i out = pairs;
+  if constexpr (into == RunPairs::sjis)
     out = wide_sjis_from_jis_pairs(pairs, wide_byte_up(pairs), _mm256_set1_epi16(0x00FF),
                                    _mm256_set1_epi16(static_cast<short>(0xFF00)), pairs);
-  else
+  else if constexpr (into == RunPairs::euc)
     out = _mm256_or_si256(pairs, _mm256_set1_epi8(static_cast<char>(0x80)));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), out);
   o += 2 * count;

@@ -172,13 +172,18 @@ KOTRAN_WIDEST unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const u
 }
 
 // Stores the run of characters at the 64 bytes of UTF-8 at p (codes below
-// row_limit) as EUC pairs, or as Shift-JIS pairs with into_sjis, and moves o
-// past it; returns how many bytes it took (0 for none).
-template <bool into_sjis>
+// row_limit) as the pairs of into, and moves o past it; returns how many
+// bytes it took (0 for none).
+template <RunPairs into>
 KOTRAN_WIDEST size_t store_utf8_run_widest(unsigned char*& o, const unsigned char* p, unsigned row_limit) {
   const Utf8Run run = utf8_run_widest(p, row_limit);
   if (run.count == 0) return 0;
-  _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, into_sjis ? euc_as_sjis_widest(run.euc, 0x55555555) : run.euc);
+  __m512i out = run.euc;
+  if constexpr (into == RunPairs::sjis)
+    out = euc_as_sjis_widest(run.euc, 0x55555555);
+  else if constexpr (into == RunPairs::jis)
+    out = _mm512_and_si512(run.euc, _mm512_set1_epi8(0x7F));
+  _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, out);
   o += 2 * run.count;
   return 3 * run.count;
 }
