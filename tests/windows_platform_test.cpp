@@ -1,7 +1,7 @@
 // The platform layer on Windows, under Wine here: the command line as a
 // started process receives it, wildcard words over a real folder, the order
 // of names, messages to a console, a file and a pipe, the standard streams'
-// bytes, and the files kept for pipe input. Each case that depends on how
+// bytes, the files kept for pipe input, and atomic outputs. Each case that depends on how
 // the program was started starts this test program again as a child
 // (--child=...), as a user's shell would start kotran.
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/atomic_output.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -464,6 +465,127 @@ TEST(Files, InUseMarkIsSeenThroughAnotherHandleUntilClosed) {
   _close(other);
 }
 
+// ----------------------------------------------------------- atomic outputs
+
+bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::string file_bytes(const std::wstring& name) {
+  std::string bytes;
+  const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "(none)";
+  char buffer[256];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(h);
+  return bytes;
+}
+
+std::vector<std::string> temporaries_in(const Folder& folder) {
+  std::vector<std::string> found;
+  for (const std::string& name : folder.names())
+    if (name.rfind(".kotran-", 0) == 0) found.push_back(name);
+  return found;
+}
+
+TEST(AtomicOutput, TheTextTakesTheNameWholeOrNotAtAll) {
+  using platform::OutputFault;
+  enum class Then { commit, taken_meanwhile, discard };
+  struct Row {
+    const char* case_name;
+    const char* standing;  // what stands at out.txt first: "" nothing, "file", "hidden", "folder"
+    Then then;
+    OutputFault open_fault;
+    OutputFault commit_fault;
+    std::string after;  // out.txt's bytes at the end
+  };
+  const std::string text = hex("82 A0 0D 0A 0A");
+  const Row rows[] = {
+      {"a new output", "", Then::commit, OutputFault::none, OutputFault::none, text},
+      {"an output replaced", "file", Then::commit, OutputFault::none, OutputFault::none, text},
+      {"a hidden output replaced", "hidden", Then::commit, OutputFault::none, OutputFault::none, text},
+      // Another program took the free name while the text was written:
+      // its file stays.
+      {"the name taken meanwhile", "", Then::taken_meanwhile, OutputFault::none, OutputFault::taken, "theirs"},
+      {"an output given up", "file", Then::discard, OutputFault::none, OutputFault::none, "old"},
+      {"a new output given up", "", Then::discard, OutputFault::none, OutputFault::none, "(none)"},
+      {"a folder at the name", "folder", Then::commit, OutputFault::not_a_file, OutputFault::none, "(none)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.case_name);
+    Folder folder;
+    const std::wstring name = folder.path() + L"\\out.txt";
+    const std::string standing = row.standing;
+    if (standing == "file" || standing == "hidden") folder.make("out.txt", "old");
+    if (standing == "hidden") {
+      ASSERT_TRUE(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    }
+    if (standing == "folder") folder.make("out.txt\\");
+    {
+      platform::AtomicOutput out;
+      const platform::OutputError opened = out.open(to_utf8(name));
+      EXPECT_EQ(opened.fault, row.open_fault);
+      if (opened) {
+        EXPECT_EQ(out.fd(), -1);
+      } else {
+        ASSERT_EQ(_write(out.fd(), text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
+        EXPECT_EQ(temporaries_in(folder).size(), 1u);
+        if (row.then == Then::taken_meanwhile) {
+          const ChildRun other = run_child("make-file", "\"" + to_utf8(name) + "\" theirs");
+          EXPECT_EQ(other.status, 0u);
+        }
+        if (row.then != Then::discard) {
+          EXPECT_EQ(out.commit().fault, row.commit_fault);
+        }
+      }
+    }
+    EXPECT_EQ(file_bytes(name), row.after);
+    EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
+    if (standing == "hidden") {
+      if (under_wine())
+        std::printf("[  SKIPPED ] the attributes ReplaceFileW keeps: Wine's ReplaceFileW keeps none\n");
+      else
+        EXPECT_TRUE(GetFileAttributesW(name.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    }
+  }
+}
+
+TEST(AtomicOutput, TheTemporaryIsOpenToNoOtherProgram) {
+  Folder folder;
+  platform::AtomicOutput out;
+  ASSERT_FALSE(out.open(to_utf8(folder.path() + L"\\out.txt")));
+  const std::vector<std::string> temporaries = temporaries_in(folder);
+  ASSERT_EQ(temporaries.size(), 1u);
+  const std::wstring temporary = folder.path() + L"\\" + wide(temporaries[0]);
+  for (const DWORD access : {DWORD{GENERIC_READ}, DWORD{GENERIC_WRITE}, DWORD{DELETE}}) {
+    const HANDLE h = CreateFileW(temporary.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "access " << access;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "access " << access;
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+}
+
+TEST(AtomicOutput, ADeviceNameIsRefused) {
+  platform::AtomicOutput out;
+  EXPECT_EQ(out.open("NUL").fault, platform::OutputFault::not_a_file);
+  EXPECT_EQ(out.fd(), -1);
+}
+
+TEST(AtomicOutput, ALinkAtTheNameIsRefused) {
+  Folder folder;
+  folder.make("target.txt", "kept");
+  const std::wstring name = folder.path() + L"\\out.txt";
+  CreateSymbolicLinkW(name.c_str(), (folder.path() + L"\\target.txt").c_str(), 0);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the privilege or "
+                    "developer mode)";
+  platform::AtomicOutput out;
+  EXPECT_EQ(out.open(to_utf8(name)).fault, platform::OutputFault::link);
+  EXPECT_EQ(file_bytes(folder.path() + L"\\target.txt"), "kept");
+  EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
+}
+
 // ------------------------------------------------------------------ children
 
 int child_main(const std::string& mode) {
@@ -494,6 +616,19 @@ int child_main(const std::string& mode) {
     _write(1, "made\n", 5);
     Sleep(60000);
     return 2;
+  }
+  if (mode == "make-file") {
+    // The name and the bytes, from the command line.
+    const std::vector<std::string> words = platform::argument_words(0, nullptr);
+    if (words.size() != 4) return 4;
+    std::wstring name;
+    platform::windows::to_wide(words[2], name);
+    const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 5;
+    DWORD wrote = 0;
+    WriteFile(h, words[3].data(), static_cast<DWORD>(words[3].size()), &wrote, nullptr);
+    CloseHandle(h);
+    return 0;
   }
   return 3;
 }
