@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <winioctl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "platform/wildcards.h"
 #include "platform/windows/wide_names.h"
 #include "platform/windows/wildcards.h"
+#include "stream/text_stream.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -443,6 +445,32 @@ TEST(Files, SpillFileOfAKilledProcessIsGone) {
   CloseHandle(child.hThread);
   CloseHandle(out_read);
   EXPECT_EQ(spill_files(), before);
+}
+
+TEST(Files, AFileOver2GiBIsReadFromAnOffsetBeyond) {
+  Folder folder;
+  const std::wstring name = folder.path() + L"\\big.txt";
+  constexpr int64_t at = int64_t{3} << 30;
+  const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  // Sparse, where the file system can be asked (Wine's files are sparse
+  // by themselves), so that the 3 GiB before the text take no room.
+  DWORD returned = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+  LARGE_INTEGER position;
+  position.QuadPart = at;
+  DWORD wrote = 0;
+  const bool written = SetFilePointerEx(h, position, nullptr, FILE_BEGIN) && WriteFile(h, "tail", 4, &wrote, nullptr);
+  CloseHandle(h);
+  ASSERT_TRUE(written);
+  TextStream* s = open_stream(to_utf8(name).c_str(), "rt");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(stream_seek(s, at, 0), 0);
+  EXPECT_EQ(stream_tell(s), at);
+  std::string text;
+  for (int c; (c = read_byte(s)) != EOF;) text += static_cast<char>(c);
+  EXPECT_EQ(text, "tail");
+  close_stream(s);
 }
 
 TEST(Files, InUseMarkIsSeenThroughAnotherHandleUntilClosed) {
