@@ -7,6 +7,8 @@
 #                          # and rsync: run every test
 #   tools/setup.sh arm64   # the cross compiler for aarch64, qemu-user and GoogleTest's
 #                          # sources: cross-build and run every test under the emulator
+#   tools/setup.sh windows # the MinGW-w64 cross compiler, Wine and GoogleTest's sources:
+#                          # cross-build for Windows and run the Windows suites under Wine
 #   tools/setup.sh ci      # all of these, clang and its runtime: what .ci/run needs
 #                          # (fuzzing, the aarch64 and the portable lanes)
 #   tools/setup.sh bench   # the test packages and the benchmark's peers: uconv, and
@@ -32,11 +34,15 @@ test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel
 # after fork, and the tests' oracle, glibc's iconv, needs the target's own
 # conversion modules.
 arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest libc6:arm64 libstdc++6:arm64)
-ci_packages=("${arm64_packages[@]}" clang libclang-rt-14-dev)
+# MinGW-w64 with POSIX threads (std::thread), GoogleTest built from its
+# sources by it, and Wine to run the programs; wine64 alone runs 64-bit
+# console programs headless, and wine gives the command that starts them.
+windows_packages=("${build_packages[@]}" g++-mingw-w64-x86-64-posix googletest wine64 wine)
+ci_packages=("${arm64_packages[@]}" "${windows_packages[@]}" clang libclang-rt-14-dev)
 bench_packages=("${test_packages[@]}" icu-devtools libicu-dev pkg-config cargo rustc librust-encoding-rs-dev)
 
 usage() {
-  echo "usage: $0 build|test|arm64|ci|bench" >&2
+  echo "usage: $0 build|test|arm64|windows|ci|bench" >&2
   exit 2
 }
 fail() {
@@ -49,6 +55,7 @@ case "$1" in
   build) wanted=("${build_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
   arm64) wanted=("${arm64_packages[@]}") ;;
+  windows) wanted=("${windows_packages[@]}") ;;
   ci) wanted=("${ci_packages[@]}") ;;
   bench) wanted=("${bench_packages[@]}") ;;
   *) usage ;;

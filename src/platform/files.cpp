@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #ifndef KOTRAN_PORTABLE
@@ -162,5 +164,29 @@ const int stopping_signals[] = {
 };
 
 #endif
+
+// Both hosts: O_TMPFILE where there is one, or else a file removed as soon
+// as it is made (with signals held off meanwhile, so that none is left).
+int open_spill_file() {
+  const char* base = std::getenv("TMPDIR");
+  const std::string dir = base != nullptr && base[0] != '\0' ? base : "/tmp";
+  int fd = open_unnamed_file(AT_FDCWD, dir.c_str(), true);
+  if (fd >= 0 || errno != EOPNOTSUPP) return fd;
+  std::string pattern = dir + "/.kotran-XXXXXX";
+  sigset_t all, saved;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &saved);
+  fd = mkstemp(pattern.data());
+  const int saved_errno = errno;
+  if (fd >= 0) {
+    unlink(pattern.c_str());
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+  }
+  sigprocmask(SIG_SETMASK, &saved, nullptr);
+  errno = saved_errno;
+  return fd;
+}
+
+ssize_t read_at(int fd, void* to, size_t size, int64_t at) { return ::pread(fd, to, size, static_cast<off_t>(at)); }
 
 }  // namespace kotran::platform

@@ -3,9 +3,12 @@
 // KOTRAN_PORTABLE is defined.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace kotran::platform {
 
@@ -38,6 +41,33 @@ bool marked_in_use(int fd);
 // errno of the attribute that could not be set. Nothing to copy, or a host
 // without them, is 0.
 int copy_attributes(int from, int to, bool acl_only);
+
+// An unnamed file for keeping pipe input, read and written, gone when it
+// is closed or the process ends (in the folder TMPDIR names, or /tmp; on
+// Windows the user's temporary folder); -1 with errno set.
+int open_spill_file();
+
+// Reads up to size bytes of the file at offset at, leaving the descriptor's
+// position where it was; the count, or -1 with errno set.
+ssize_t read_at(int fd, void* to, size_t size, int64_t at);
+
+// The open(2) flags of every file the program opens by name: kept from the
+// programs it starts, and on Windows read and written as stored (its C
+// library would otherwise fold CR LF itself).
+#if defined(_WIN32)
+inline constexpr int OPEN_FLAGS = O_NOINHERIT | O_BINARY;
+#else
+inline constexpr int OPEN_FLAGS = O_CLOEXEC;
+#endif
+
+// Whether a file of this status is a pipe or a socket (Windows' C library
+// shows a socket as no descriptor at all).
+inline bool is_pipe(const struct stat& st) {
+#if defined(S_ISSOCK)
+  if (S_ISSOCK(st.st_mode)) return true;
+#endif
+  return S_ISFIFO(st.st_mode);
+}
 
 // The signals that stop the program and that it can catch, ended by 0.
 extern const int stopping_signals[];

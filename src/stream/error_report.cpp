@@ -75,7 +75,9 @@ int error_number_from_errno(int errnum) {
     case ENFILE:
       return ERR_TOO_MANY_OPEN_FILES;
     case ENOSPC:
+#ifdef EDQUOT  // a host without disk quotas has no such number
     case EDQUOT:
+#endif
       return ERR_NO_SPACE;
     case ENAMETOOLONG:
       return ERR_NAME_TOO_LONG;

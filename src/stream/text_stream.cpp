@@ -28,7 +28,7 @@ using namespace streams;
 namespace {
 
 StreamKind kind_of(int fd, const struct stat& st) {
-  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return StreamKind::pipe;
+  if (platform::is_pipe(st)) return StreamKind::pipe;
   if (S_ISCHR(st.st_mode) && isatty(fd)) return StreamKind::console;
   return StreamKind::file;
 }
@@ -118,8 +118,8 @@ TextStream* open_stream(const char* name, const char* mode) {
   const bool input = mode[0] == 'r';
   int fd;
   for (;;) {
-    fd = input ? ::open(name, O_RDONLY | O_CLOEXEC)
-               : ::open(name, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd = input ? ::open(name, O_RDONLY | platform::OPEN_FLAGS)
+               : ::open(name, O_RDWR | O_CREAT | O_TRUNC | platform::OPEN_FLAGS, 0644);
     if (fd >= 0 || errno != EINTR) break;
   }
   if (fd < 0) {

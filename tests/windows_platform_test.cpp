@@ -1,0 +1,673 @@
+// The platform layer on Windows, under Wine here: the command line as a
+// started process receives it, wildcard words over a real folder, the order
+// of names, messages to a console, a file and a pipe, the standard streams'
+// bytes, the files kept for pipe input, and atomic outputs. Each case that depends on how
+// the program was started starts this test program again as a child
+// (--child=...), as a user's shell would start kotran.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/atomic_output.h"
+#include "platform/command_line.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/standard_streams.h"
+#include "platform/wildcards.h"
+#include "platform/windows/wide_names.h"
+#include "platform/windows/wildcards.h"
+#include "stream/text_stream.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using test::hex;
+using test::to_hex;
+using platform::windows::to_utf8;
+
+std::wstring wide(const std::string& utf8) {
+  std::wstring w;
+  EXPECT_TRUE(platform::windows::to_wide(utf8, w)) << to_hex(utf8);
+  return w;
+}
+
+std::wstring this_program() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return std::wstring(path, n);
+}
+
+// How a child is started: with no console at all, sharing the test's
+// console (made for it, with the given output code page), or writing its
+// standard output to that console itself.
+enum class Console { none, shared, as_output };
+
+struct ChildRun {
+  DWORD status = 0xFFFFFFFF;
+  std::string out;
+};
+
+// Starts this program with `--child=<mode> <rest>` as its command line,
+// the bytes of `in` on its standard input and its standard output in a
+// pipe, and waits for it.
+ChildRun run_child(const std::string& mode, const std::string& rest, const std::string& in = "",
+                   Console console = Console::none) {
+  ChildRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE in_read, in_write, out_read, out_write;
+  if (!CreatePipe(&in_read, &in_write, &inherit, 0) || !CreatePipe(&out_read, &out_write, &inherit, 0)) {
+    ADD_FAILURE() << "no pipe";
+    return run;
+  }
+  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+  HANDLE console_out = INVALID_HANDLE_VALUE;
+  if (console == Console::as_output)
+    console_out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                              OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = in_read;
+  start.hStdOutput = console == Console::as_output ? console_out : out_write;
+  start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  std::wstring line = L"\"" + this_program() + L"\" --child=" + wide(mode) + L" " + wide(rest);
+  PROCESS_INFORMATION child{};
+  const DWORD flags = console == Console::none ? DETACHED_PROCESS : 0;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &start, &child)) {
+    ADD_FAILURE() << "the child did not start: " << GetLastError();
+    return run;
+  }
+  CloseHandle(in_read);
+  CloseHandle(out_write);
+  if (console_out != INVALID_HANDLE_VALUE) CloseHandle(console_out);
+  DWORD wrote = 0;
+  if (!in.empty()) WriteFile(in_write, in.data(), static_cast<DWORD>(in.size()), &wrote, nullptr);
+  CloseHandle(in_write);
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(out_read, buffer, sizeof buffer, &got, nullptr) && got > 0) run.out.append(buffer, got);
+  CloseHandle(out_read);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  GetExitCodeProcess(child.hProcess, &run.status);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  return run;
+}
+
+// A folder in the user's temporary folder, removed with what it holds.
+class Folder {
+ public:
+  Folder() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    unsigned char random[6];
+    platform::random_bytes(random, sizeof random);
+    path_ = std::wstring(temp, n) + L"kotran-test-" + wide(to_hex(std::string(random, random + 6)));
+    for (wchar_t& c : path_)
+      if (c == L' ') c = L'-';
+    EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
+  }
+  ~Folder() { remove(path_); }
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  void make(const std::string& name, const std::string& bytes = "") const {
+    const std::wstring full = path_ + L"\\" + wide(name);
+    if (!name.empty() && name.back() == '\\') {
+      EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << name;
+      return;
+    }
+    const HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+    DWORD wrote = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+    CloseHandle(h);
+  }
+  // The names in the folder, "." and ".." left out.
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name != L"." && name != L"..") found.push_back(to_utf8(name));
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return found;
+  }
+
+ private:
+  static void remove(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          remove(full);
+        else
+          DeleteFileW(full.c_str());
+      } while (FindNextFileW(find, &entry));
+      FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+  std::wstring path_;
+};
+
+// Each word as hex, one a line.
+std::string words_as_lines(const std::vector<std::string>& words) {
+  std::string lines;
+  for (const std::string& w : words) lines += to_hex(w) + "\n";
+  return lines;
+}
+
+// ------------------------------------------------------------ command line
+
+struct CommandLineRow {
+  const char* typed;  // what follows the program's name and mode on the line (UTF-8)
+  std::vector<std::string> words;
+};
+
+TEST(CommandLine, WordsAreSplitByWindowsRulesInUnicode) {
+  const CommandLineRow rows[] = {
+      {"a b", {"a", "b"}},
+      {"  a\t b  ", {"a", "b"}},
+      {"\"a b\" c", {"a b", "c"}},
+      {"\"\"", {""}},
+      // Backslashes are literal unless a quote follows them.
+      {"C:\\data\\in.txt", {"C:\\data\\in.txt"}},
+      {"a\\\"b", {"a\"b"}},
+      {"a\\\\\"b c\"", {"a\\b c"}},
+      {"\"a\\\\\" b", {"a\\", "b"}},
+      // Wildcards reach the program as typed: expanding them is its job.
+      {"*.txt sub\\?.txt", {"*.txt", "sub\\?.txt"}},
+      // Names beyond any ANSI code page: 資料①.txt, and a Korean name.
+      {"\xE8\xB3\x87\xE6\x96\x99\xE2\x91\xA0.txt \xED\x95\x9C\xEA\xB8\x80.txt",
+       {"\xE8\xB3\x87\xE6\x96\x99\xE2\x91\xA0.txt", "\xED\x95\x9C\xEA\xB8\x80.txt"}},
+  };
+  for (const CommandLineRow& row : rows) {
+    const ChildRun run = run_child("words", row.typed);
+    EXPECT_EQ(run.status, 0u) << row.typed;
+    EXPECT_EQ(run.out, words_as_lines(row.words)) << row.typed;
+  }
+}
+
+// --------------------------------------------------------------- wildcards
+
+TEST(Wildcards, ExpandedAsOnWindows) {
+  Folder folder;
+  for (const char* name : {"a.txt", "B.txt", "c.TXT", "d.txtx", "e.text", ".kotran-1a2b3c", "sub\\", "sub\\x.txt",
+                           "sub\\y.doc", "\xED\x95\x9C\xEA\xB8\x80.dat", "\xE8\xB3\x87\xE6\x96\x99\xE2\x91\xA0.dat"})
+    folder.make(name);
+  // In the folder for the words without a folder part, and back after,
+  // so that the folder can go.
+  struct Back {
+    wchar_t was[MAX_PATH];
+    Back() { GetCurrentDirectoryW(MAX_PATH, was); }
+    ~Back() { SetCurrentDirectoryW(was); }
+  } back;
+  ASSERT_TRUE(SetCurrentDirectoryW(folder.path().c_str()));
+  const std::string drive = to_utf8(folder.path().substr(0, 2));  // "C:"
+  const std::string absolute = to_utf8(folder.path());
+  struct Row {
+    std::string word;
+    std::vector<std::string> names;
+  };
+  const std::string korean = "\xED\x95\x9C\xEA\xB8\x80.dat";
+  const std::string japanese = "\xE8\xB3\x87\xE6\x96\x99\xE2\x91\xA0.dat";
+  const Row rows[] = {
+      // Letter case folded; a longer extension and short names not taken.
+      {"*.txt", {"a.txt", "B.txt", "c.TXT"}},
+      {"*.TXT", {"a.txt", "B.txt", "c.TXT"}},
+      {"?.txt", {"a.txt", "B.txt", "c.TXT"}},
+      {"*.tex?", {"e.text"}},
+      {"?.*", {"a.txt", "B.txt", "c.TXT", "d.txtx", "e.text"}},
+      // Either separator ends the folder part, which is kept as written.
+      {"sub\\*.txt", {"sub\\x.txt"}},
+      {"sub/*", {"sub/x.txt", "sub/y.doc"}},
+      {"SUB\\*.DOC", {"SUB\\y.doc"}},
+      // A drive letter alone is the current folder of that drive.
+      {drive + "*.txt", {drive + "a.txt", drive + "B.txt", drive + "c.TXT"}},
+      {drive + "sub\\?.txt", {drive + "sub\\x.txt"}},
+      {absolute + "\\sub\\*.doc", {absolute + "\\sub\\y.doc"}},
+      // Names beyond the ANSI code page.
+      {"\xED\x95\x9C*", {korean}},
+      {"?\xE6\x96\x99?.DAT", {japanese}},
+      // No match, a wildcard in a folder's name, no wildcard: nothing.
+      {"*.none", {}},
+      {"s*\\*.txt", {}},
+      {"a.txt", {}},
+      {".kotran-*", {}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::expand_wildcard(row.word), row.names) << row.word;
+  }
+}
+
+TEST(Wildcards, HoldsWildcard) {
+  EXPECT_TRUE(platform::holds_wildcard("*.txt"));
+  EXPECT_TRUE(platform::holds_wildcard("a?.txt"));
+  EXPECT_FALSE(platform::holds_wildcard("C:\\a.txt"));
+  EXPECT_FALSE(platform::holds_wildcard(""));
+}
+
+TEST(Wildcards, SortedAsNamesAreSortedForTheCodePage) {
+  struct Row {
+    unsigned code_page;
+    std::vector<std::string> in;
+    std::vector<std::string> sorted;
+  };
+  // あ, ｱ (half-width), カ, 漢, 亜, 一, Ａ and ａ (full-width).
+  const std::string a_hira = "\xE3\x81\x82", a_half = "\xEF\xBD\xB1", ka = "\xE3\x82\xAB", kan = "\xE6\xBC\xA2",
+                    a_kanji = "\xE4\xBA\x9C", ichi = "\xE4\xB8\x80", full_A = "\xEF\xBC\xA1", full_a = "\xEF\xBD\x81";
+  const Row rows[] = {
+      // Shift-JIS: one-byte characters (half-width kana among them) first,
+      // then JIS order: kana, then kanji by reading (亜 before 一).
+      {932, {kan, ka, "B", a_half, ichi, "a", a_hira, a_kanji}, {"a", "B", a_half, a_hira, ka, a_kanji, ichi, kan}},
+      // Full-width A and a compare equal there; their bytes then decide.
+      {932, {full_a, full_A, "z"}, {"z", full_A, full_a}},
+      // Any other code page: the UTF-8 bytes, ASCII letters folded.
+      {1252, {kan, ka, "B", a_half, ichi, "a", a_hira, a_kanji}, {"a", "B", a_hira, ka, ichi, a_kanji, kan, a_half}},
+      {1252, {full_a, full_A, "z"}, {"z", full_A, full_a}},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> names = row.in;
+    platform::windows::sort_names_for_code_page(names, row.code_page);
+    EXPECT_EQ(words_as_lines(names), words_as_lines(row.sorted)) << "code page " << row.code_page;
+  }
+}
+
+// ---------------------------------------------------------------- messages
+
+// "変換 한" and a line end: 한 is in no Japanese code page.
+const std::string kMessage = "\xE5\xA4\x89\xE6\x8F\x9B \xED\x95\x9C\r\n";
+
+// The console this test was started in (ctest starts it on a terminal,
+// which Wine makes its console), its output code page put back at the end.
+class StartedConsole {
+ public:
+  StartedConsole() : code_page_(GetConsoleOutputCP()) {}
+  ~StartedConsole() {
+    if (code_page_ != 0) SetConsoleOutputCP(code_page_);
+  }
+  StartedConsole(const StartedConsole&) = delete;
+  StartedConsole& operator=(const StartedConsole&) = delete;
+  // Without a console the code page is 0.
+  bool exists() const { return code_page_ != 0; }
+
+ private:
+  UINT code_page_;
+};
+
+#define SKIP_WITHOUT_CONSOLE(console) \
+  if (!(console).exists()) GTEST_SKIP() << "started without a console (ctest starts this test on a terminal)"
+
+TEST(Messages, RedirectedInTheConsoleCodePageWhenItIs932AndUtf8Otherwise) {
+  // No console at all: a program started by a service or a scheduler.
+  ChildRun run = run_child("message", "");
+  EXPECT_EQ(run.status, 0u);
+  EXPECT_EQ(to_hex(run.out), to_hex(kMessage)) << "no console";
+
+  StartedConsole console;
+  SKIP_WITHOUT_CONSOLE(console);
+  struct Row {
+    UINT code_page;
+    std::string bytes;
+  };
+  const Row rows[] = {
+      {932, hex("95 CF 8A B7 20 3F 0D 0A")},  // Japanese Windows, or chcp 932: Shift-JIS, 한 as '?'
+      {65001, kMessage},                      // chcp 65001
+      {437, kMessage},                        // an English console
+  };
+  for (const Row& row : rows) {
+    ASSERT_TRUE(SetConsoleOutputCP(row.code_page)) << row.code_page;
+    run = run_child("message", "", "", Console::shared);
+    EXPECT_EQ(run.status, 0u);
+    EXPECT_EQ(to_hex(run.out), to_hex(row.bytes)) << "code page " << row.code_page;
+  }
+}
+
+TEST(Messages, OnAConsoleWrittenAsTextWhateverItsCodePage) {
+  StartedConsole console;
+  SKIP_WITHOUT_CONSOLE(console);
+  ASSERT_TRUE(SetConsoleOutputCP(437));
+  const HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+  CONSOLE_SCREEN_BUFFER_INFO before;
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &before));
+  const ChildRun run = run_child("message", "", "", Console::as_output);
+  EXPECT_EQ(run.status, 0u);
+  // The line the child wrote, read back from the screen as characters.
+  wchar_t shown[4] = {};
+  DWORD read = 0;
+  ASSERT_TRUE(ReadConsoleOutputCharacterW(screen, shown, 4, before.dwCursorPosition, &read));
+  CloseHandle(screen);
+  EXPECT_EQ(to_utf8(std::wstring(shown, read)), "\xE5\xA4\x89\xE6\x8F\x9B \xED\x95\x9C");
+}
+
+// --------------------------------------------------------- standard streams
+
+TEST(StandardStreams, BytesGoThroughAsTheyAre) {
+  struct Row {
+    const char* mode;
+    std::string in;
+    std::string out;
+  };
+  const std::string bytes = hex("61 0D 0A 62 0A 0A 0D 1A 63 0D");
+  const Row rows[] = {
+      {"echo-binary", bytes, bytes},
+      // What the C library does to the same bytes unless told otherwise:
+      // input CR LF folded and ended at 0x1A, output LF as CR LF.
+      {"echo-text", bytes, hex("61 0D 0A 62 0D 0A 0D 0A 0D")},
+  };
+  for (const Row& row : rows) {
+    const ChildRun run = run_child(row.mode, "", row.in);
+    EXPECT_EQ(run.status, 0u) << row.mode;
+    EXPECT_EQ(to_hex(run.out), to_hex(row.out)) << row.mode;
+  }
+}
+
+// ------------------------------------------------------------------- files
+
+// The temporary folder's entries made by the pipe spool.
+std::vector<std::string> spill_files() {
+  std::vector<std::string> found;
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = FindFirstFileW((std::wstring(temp, n) + L".kotran-*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return found;
+  do found.push_back(to_utf8(entry.cFileName));
+  while (FindNextFileW(find, &entry));
+  FindClose(find);
+  return found;
+}
+
+TEST(Files, SpillFileReadsAtAnOffsetAndLeavesNothingBehind) {
+  const std::vector<std::string> before = spill_files();
+  const int fd = platform::open_spill_file();
+  ASSERT_GE(fd, 0) << std::strerror(errno);
+  EXPECT_EQ(spill_files().size(), before.size() + 1);
+  ASSERT_EQ(_write(fd, "0123456789", 10), 10);
+  char got[8] = {};
+  EXPECT_EQ(platform::read_at(fd, got, 4, 3), 4);
+  EXPECT_EQ(std::string(got, 4), "3456");
+  // The read left the position at the end, where the next bytes go.
+  ASSERT_EQ(_write(fd, "ab\n", 3), 3);
+  EXPECT_EQ(platform::read_at(fd, got, 8, 8), 5);
+  EXPECT_EQ(std::string(got, 5), "89ab\n");
+  EXPECT_EQ(platform::read_at(fd, got, 8, 13), 0);
+  _close(fd);
+  EXPECT_EQ(spill_files(), before);
+}
+
+TEST(Files, SpillFileOfAKilledProcessIsGone) {
+  const std::vector<std::string> before = spill_files();
+  // The child makes its spill file, says so, and waits to be killed.
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE out_read, out_write;
+  ASSERT_TRUE(CreatePipe(&out_read, &out_write, &inherit, 0));
+  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdOutput = out_write;
+  start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  std::wstring line = L"\"" + this_program() + L"\" --child=spill";
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &start,
+                             &child));
+  CloseHandle(out_write);
+  char said[8] = {};
+  DWORD got = 0;
+  ReadFile(out_read, said, sizeof said, &got, nullptr);
+  EXPECT_EQ(std::string(said, got), "made\n");
+  EXPECT_EQ(spill_files().size(), before.size() + 1);
+  TerminateProcess(child.hProcess, 9);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  CloseHandle(out_read);
+  EXPECT_EQ(spill_files(), before);
+}
+
+TEST(Files, AFileOver2GiBIsReadFromAnOffsetBeyond) {
+  Folder folder;
+  const std::wstring name = folder.path() + L"\\big.txt";
+  constexpr int64_t at = int64_t{3} << 30;
+  const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  // Sparse, where the file system can be asked (Wine's files are sparse
+  // by themselves), so that the 3 GiB before the text take no room.
+  DWORD returned = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
+  LARGE_INTEGER position;
+  position.QuadPart = at;
+  DWORD wrote = 0;
+  const bool written = SetFilePointerEx(h, position, nullptr, FILE_BEGIN) && WriteFile(h, "tail", 4, &wrote, nullptr);
+  CloseHandle(h);
+  ASSERT_TRUE(written);
+  TextStream* s = open_stream(to_utf8(name).c_str(), "rt");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(stream_seek(s, at, 0), 0);
+  EXPECT_EQ(stream_tell(s), at);
+  std::string text;
+  for (int c; (c = read_byte(s)) != EOF;) text += static_cast<char>(c);
+  EXPECT_EQ(text, "tail");
+  close_stream(s);
+}
+
+TEST(Files, InUseMarkIsSeenThroughAnotherHandleUntilClosed) {
+  Folder folder;
+  folder.make("t.tmp", "text");
+  const std::string name = to_utf8(folder.path()) + "\\t.tmp";
+  const int marker = _open(name.c_str(), _O_RDWR | _O_BINARY);
+  const int other = _open(name.c_str(), _O_RDWR | _O_BINARY);
+  ASSERT_GE(marker, 0);
+  ASSERT_GE(other, 0);
+  EXPECT_FALSE(platform::marked_in_use(other));
+  ASSERT_TRUE(platform::mark_in_use(marker));
+  EXPECT_TRUE(platform::marked_in_use(other));
+  // The mark hinders neither reading nor writing the text.
+  char got[4];
+  EXPECT_EQ(_read(other, got, 4), 4);
+  EXPECT_EQ(_write(other, "more", 4), 4);
+  _close(marker);
+  EXPECT_FALSE(platform::marked_in_use(other));
+  _close(other);
+}
+
+// ----------------------------------------------------------- atomic outputs
+
+bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::string file_bytes(const std::wstring& name) {
+  std::string bytes;
+  const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "(none)";
+  char buffer[256];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(h);
+  return bytes;
+}
+
+std::vector<std::string> temporaries_in(const Folder& folder) {
+  std::vector<std::string> found;
+  for (const std::string& name : folder.names())
+    if (name.rfind(".kotran-", 0) == 0) found.push_back(name);
+  return found;
+}
+
+TEST(AtomicOutput, TheTextTakesTheNameWholeOrNotAtAll) {
+  using platform::OutputFault;
+  enum class Then { commit, taken_meanwhile, discard };
+  struct Row {
+    const char* case_name;
+    const char* standing;  // what stands at out.txt first: "" nothing, "file", "hidden", "folder"
+    Then then;
+    OutputFault open_fault;
+    OutputFault commit_fault;
+    std::string after;  // out.txt's bytes at the end
+  };
+  const std::string text = hex("82 A0 0D 0A 0A");
+  const Row rows[] = {
+      {"a new output", "", Then::commit, OutputFault::none, OutputFault::none, text},
+      {"an output replaced", "file", Then::commit, OutputFault::none, OutputFault::none, text},
+      {"a hidden output replaced", "hidden", Then::commit, OutputFault::none, OutputFault::none, text},
+      // Another program took the free name while the text was written:
+      // its file stays.
+      {"the name taken meanwhile", "", Then::taken_meanwhile, OutputFault::none, OutputFault::taken, "theirs"},
+      {"an output given up", "file", Then::discard, OutputFault::none, OutputFault::none, "old"},
+      {"a new output given up", "", Then::discard, OutputFault::none, OutputFault::none, "(none)"},
+      {"a folder at the name", "folder", Then::commit, OutputFault::not_a_file, OutputFault::none, "(none)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.case_name);
+    Folder folder;
+    const std::wstring name = folder.path() + L"\\out.txt";
+    const std::string standing = row.standing;
+    if (standing == "file" || standing == "hidden") folder.make("out.txt", "old");
+    if (standing == "hidden") {
+      ASSERT_TRUE(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    }
+    if (standing == "folder") folder.make("out.txt\\");
+    {
+      platform::AtomicOutput out;
+      const platform::OutputError opened = out.open(to_utf8(name));
+      EXPECT_EQ(opened.fault, row.open_fault);
+      if (opened) {
+        EXPECT_EQ(out.fd(), -1);
+      } else {
+        ASSERT_EQ(_write(out.fd(), text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
+        EXPECT_EQ(temporaries_in(folder).size(), 1u);
+        if (row.then == Then::taken_meanwhile) {
+          const ChildRun other = run_child("make-file", "\"" + to_utf8(name) + "\" theirs");
+          EXPECT_EQ(other.status, 0u);
+        }
+        if (row.then != Then::discard) {
+          EXPECT_EQ(out.commit().fault, row.commit_fault);
+        }
+      }
+    }
+    EXPECT_EQ(file_bytes(name), row.after);
+    EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
+    if (standing == "hidden") {
+      if (under_wine())
+        std::printf("[  SKIPPED ] the attributes ReplaceFileW keeps: Wine's ReplaceFileW keeps none\n");
+      else
+        EXPECT_TRUE(GetFileAttributesW(name.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    }
+  }
+}
+
+TEST(AtomicOutput, TheTemporaryIsOpenToNoOtherProgram) {
+  Folder folder;
+  platform::AtomicOutput out;
+  ASSERT_FALSE(out.open(to_utf8(folder.path() + L"\\out.txt")));
+  const std::vector<std::string> temporaries = temporaries_in(folder);
+  ASSERT_EQ(temporaries.size(), 1u);
+  const std::wstring temporary = folder.path() + L"\\" + wide(temporaries[0]);
+  for (const DWORD access : {DWORD{GENERIC_READ}, DWORD{GENERIC_WRITE}, DWORD{DELETE}}) {
+    const HANDLE h = CreateFileW(temporary.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "access " << access;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "access " << access;
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+}
+
+TEST(AtomicOutput, ADeviceNameIsRefused) {
+  platform::AtomicOutput out;
+  EXPECT_EQ(out.open("NUL").fault, platform::OutputFault::not_a_file);
+  EXPECT_EQ(out.fd(), -1);
+}
+
+TEST(AtomicOutput, ALinkAtTheNameIsRefused) {
+  Folder folder;
+  folder.make("target.txt", "kept");
+  const std::wstring name = folder.path() + L"\\out.txt";
+  CreateSymbolicLinkW(name.c_str(), (folder.path() + L"\\target.txt").c_str(), 0);
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the privilege or "
+                    "developer mode)";
+  platform::AtomicOutput out;
+  EXPECT_EQ(out.open(to_utf8(name)).fault, platform::OutputFault::link);
+  EXPECT_EQ(file_bytes(folder.path() + L"\\target.txt"), "kept");
+  EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
+}
+
+// ------------------------------------------------------------------ children
+
+int child_main(const std::string& mode) {
+  if (mode == "words") {
+    const std::vector<std::string> words = platform::argument_words(0, nullptr);
+    platform::binary_standard_streams();
+    // The program's name and the mode come first.
+    // (An empty word is an empty line.)
+    for (size_t i = 2; i < words.size(); ++i) {
+      const std::string line = to_hex(words[i]) + "\n";
+      _write(1, line.data(), static_cast<unsigned>(line.size()));
+    }
+    return words.size() >= 2 ? 0 : 1;
+  }
+  if (mode == "message") return platform::write_message(1, kMessage) ? 0 : 1;
+  if (mode == "echo-binary" || mode == "echo-text") {
+    if (mode == "echo-binary") platform::binary_standard_streams();
+    char buffer[256];
+    int n;
+    while ((n = _read(0, buffer, sizeof buffer)) > 0) _write(1, buffer, static_cast<unsigned>(n));
+    return 0;
+  }
+  if (mode == "spill") {
+    const int fd = platform::open_spill_file();
+    if (fd < 0) return 1;
+    platform::binary_standard_streams();
+    _write(fd, "kept", 4);
+    _write(1, "made\n", 5);
+    Sleep(60000);
+    return 2;
+  }
+  if (mode == "make-file") {
+    // The name and the bytes, from the command line.
+    const std::vector<std::string> words = platform::argument_words(0, nullptr);
+    if (words.size() != 4) return 4;
+    std::wstring name;
+    platform::windows::to_wide(words[2], name);
+    const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 5;
+    DWORD wrote = 0;
+    WriteFile(h, words[3].data(), static_cast<DWORD>(words[3].size()), &wrote, nullptr);
+    CloseHandle(h);
+    return 0;
+  }
+  return 3;
+}
+
+}  // namespace
+}  // namespace kotran
+
+int main(int argc, char** argv) {
+  // A child's mode is its first word; the rest of its command line is
+  // read by the child itself, as Windows hands it over.
+  if (argc >= 2 && std::strncmp(argv[1], "--child=", 8) == 0) return kotran::child_main(argv[1] + 8);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
