@@ -152,10 +152,12 @@ class JisDecoder {
           continue;
         }
         if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::utf8_units)) {
-          // Up to 64 bytes of pairs at a time, each as its form.
+          // Up to 64 bytes of pairs at a time, each as its form. A run of
+          // fewer than 16 pairs costs the block's fixed work more than the
+          // pairs one by one, and is left to them.
           using Step = VectorStep<Code::jis, Writer>;
           if (end - p >= 64) {
-            if (const unsigned n = Step::pair_length(p)) {
+            if (const unsigned n = Step::pair_length(p); n >= 32) {
               if constexpr (takes_widest_steps(path))
                 w_.found.replaced += Step::widest_pairs_utf8(o, p, n, w_.forms);
               else
