@@ -154,17 +154,21 @@ class JisDecoder {
         if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::utf8_units)) {
           // Up to 64 bytes of pairs at a time, each as its form. A run of
           // fewer than 16 pairs costs the block's fixed work more than the
-          // pairs one by one, and is left to them.
+          // pairs one by one: those go out here, so that the run is measured
+          // once and not again at each of its pairs.
           using Step = VectorStep<Code::jis, Writer>;
           if (end - p >= 64) {
-            if (const unsigned n = Step::pair_length(p); n >= 32) {
+            const unsigned n = Step::pair_length(p);
+            if (n >= 32) {
               if constexpr (takes_widest_steps(path))
                 w_.found.replaced += Step::widest_pairs_utf8(o, p, n, w_.forms);
               else
                 w_.found.replaced += Step::wide_pairs_utf8(o, p, n, w_.forms);
-              p += n;
-              continue;
+            } else {
+              for (unsigned i = 0; i < n; i += 2) o = w_.store_row(o, p[i], p[i + 1]);
             }
+            p += n;
+            if (n != 0) continue;
           }
         }
         if constexpr (takes_vectors<Code::jis, Writer>(path, VectorForm::jis_pairs)) {
