@@ -11,7 +11,9 @@ in every code, with CR LF or LF, half-width katakana, a byte that is no
 character, a 0x1A, text of another language, random bytes, plain ASCII)
 and runs both programs with an option set drawn from the command line's
 options (targets, forced sources, -f, -l, -c, -g, --strict, -j7,
---unicode=jis, -r, --in-place, --out-dir, --jobs). Python 3 only.
+--unicode=jis, -r, --in-place, --out-dir, --jobs, standard input from a
+pipe). One text in 25 is longer than an input block: many lines, or one
+line of 64-160 KiB, well formed or malformed all through. Python 3 only.
 """
 
 import argparse
@@ -39,7 +41,35 @@ LINES = corpus_lines()
 CODECS = ["cp932", "euc_jp", "iso2022_jp", "utf-8", "utf-16"]
 
 
+def long_text(rng):
+    """Text longer than a block of the input (64 KiB for a file, 128 KiB
+    for a pipe): many lines, or one line of 64-160 KiB with no line end
+    (well formed, or malformed all through), so that blocks end inside
+    lines, characters and escape sequences."""
+    codec = rng.choice(CODECS)
+    kind = rng.randrange(3)
+    if kind == 2:
+        # No character ends for certain anywhere in it.
+        return bytes(rng.choice([0x81, 0x8E, 0x8F, 0xA4, 0xE0, 0xFC, 0xFF]) for _ in range(rng.randrange(66000, 140000)))
+    size = rng.randrange(66000, 300000 if kind == 0 else 160000)
+    parts, n = [], 0
+    while n < size:
+        line = rng.choice(LINES)
+        parts.append(line)
+        n += len(line) * 3
+    sep = "\n" if kind == 0 else " "
+    text = sep.join(parts) + "\n"
+    if rng.random() < 0.5:
+        text = text.replace("\n", "\r\n")
+    try:
+        return text.encode(codec)
+    except UnicodeEncodeError:
+        return text.encode("cp932", "replace")
+
+
 def random_text(rng):
+    if rng.random() < 0.04:
+        return long_text(rng)
     kind = rng.randrange(10)
     if kind == 0:
         return bytes(rng.randrange(256) for _ in range(rng.randrange(1, 400)))
@@ -87,6 +117,9 @@ def random_options(rng):
         opts += ["-r", "--out-dir=out"]
     if rng.random() < 0.15:
         opts.append("--jobs=2")
+    # The first file through standard input, a pipe.
+    if mode not in (1, 2) and rng.random() < 0.1:
+        opts.append("-")
     return opts
 
 
@@ -102,8 +135,15 @@ def snapshot(d):
 
 def run(exe, d, opts, names):
     env = {k: v for k, v in os.environ.items() if not k.startswith(("LANG", "LC_", "LANGUAGE"))}
-    args = [exe] + opts + (["in"] if "-r" in opts else names)
-    p = subprocess.run(args, cwd=d, stdin=subprocess.DEVNULL, capture_output=True, env=env, timeout=60)
+    stdin = subprocess.DEVNULL
+    if opts and opts[-1] == "-":
+        with open(os.path.join(d, names[0]), "rb") as f:
+            stdin = f.read()
+        args = [exe] + opts
+    else:
+        args = [exe] + opts + (["in"] if "-r" in opts else names)
+    p = subprocess.run(args, cwd=d, input=stdin if isinstance(stdin, bytes) else None,
+                       stdin=None if isinstance(stdin, bytes) else stdin, capture_output=True, env=env, timeout=60)
     return p.returncode, p.stdout, p.stderr, snapshot(d)
 
 
@@ -113,6 +153,7 @@ def main():
     ap.add_argument("--new", required=True)
     ap.add_argument("--runs", type=int, default=10000)
     ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--first", type=int, default=0, help="run only from this run on (the texts before are drawn, not run)")
     args = ap.parse_args()
     old, new = os.path.abspath(args.old), os.path.abspath(args.new)
     rng = random.Random(args.seed)
@@ -123,6 +164,8 @@ def main():
             texts = [random_text(rng) for _ in range(rng.randrange(1, 4))]
             names = [f"in/f{k}.txt" for k in range(len(texts))]
             opts = random_options(rng)
+            if i < args.first:
+                continue
             results = []
             for side, exe in (("old", old), ("new", new)):
                 d = os.path.join(work, side)

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "convert/converters.h"
+#include "convert/line_end_setting.h"
+#include "driver/convert_in_parts.h"
 #include "test_util.h"
 
 using kotran::test::to_hex;
@@ -35,6 +37,27 @@ std::string run(Converter c, Code target, const std::string& input, ConvertOptio
   }
   const ConversionResult found = c(in, out, with);
   if (replaced != nullptr) *replaced = found.replaced;
+  close_stream(in);
+  close_stream(out);
+  return output;
+}
+
+// As the command line converts a file: the line ends as the target and -l
+// set them, and the text read in blocks of `block` bytes, chunk bytes a
+// read, each block handed to the converter in parts.
+std::string run_in_parts(Converter c, Code source, Code target, const std::string& input, ConvertOptions with,
+                         Path path, size_t chunk, size_t block, uint64_t* replaced) {
+  with.path = path;
+  std::string output;
+  TextStream* in = open_memory_stream(true, block);
+  reset_memory_input(in, input.data(), input.size(), true);
+  in->mem_chunk = chunk;
+  TextStream* out = open_memory_output(&output, true);
+  const LineEndSetting setting = line_end_setting(target, with.lf_only);
+  carry_line_ends(in, setting);
+  set_output_line_ends(out, setting);
+  EXPECT_EQ(follow_line_ends(out, in), 0);
+  *replaced = convert_in_parts(in, out, c, source, with).replaced;
   close_stream(in);
   close_stream(out);
   return output;
@@ -125,6 +148,15 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
               << (line_ends == LineEnds::kept) << " round " << round;
           ASSERT_EQ(replaced, reference_replaced) << converter_name(source, target) << " path " << path_name(path);
         }
+        // In parts cut from blocks of 64 to 264 bytes: lines longer than a
+        // block, and random bytes where no character surely ends.
+        uint64_t replaced = 0;
+        const size_t block = 64 + static_cast<size_t>(round % 3) * 100;
+        ASSERT_EQ(to_hex(run_in_parts(c, source, target, text, o, path, chunk, block, &replaced)), to_hex(reference))
+            << converter_name(source, target) << " path " << path_name(path) << " widen " << o.widen << " variant "
+            << int(o.jis_variant) << " -l " << o.lf_only << " forms " << o.jis_forms << " in parts of blocks of "
+            << block << " round " << round;
+        ASSERT_EQ(replaced, reference_replaced) << converter_name(source, target) << " path " << path_name(path);
       }
     });
   }

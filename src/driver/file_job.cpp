@@ -13,6 +13,7 @@
 #include "convert/first_problem.h"
 #include "convert/line_end_setting.h"
 #include "driver/conversion_table.h"
+#include "driver/convert_in_parts.h"
 #include "driver/file_plan.h"
 #include "driver/output_file.h"
 #include "driver/output_name.h"
@@ -353,7 +354,7 @@ class FileJob {
       check_standard_output();
       return Step::ends();
     }
-    const ConversionResult found = entry.converter(in, std_out(), convert_options());
+    const ConversionResult found = convert_in_parts(in, std_out(), entry.converter, source_, convert_options());
     result_.replaced = found.replaced;
     report_losses(found);
     // A read error is told before what standard output lost.
@@ -502,7 +503,7 @@ class FileJob {
     if (options.in_place) output.keep_owner_and_times(in_st);
     set_output_line_ends(out, run_.options.line_ends);
     follow_line_ends(out, in);
-    const ConversionResult found = entry.converter(in, out, convert_options());
+    const ConversionResult found = convert_in_parts(in, out, entry.converter, source_, convert_options());
     result_.replaced = found.replaced;
     report_losses(found);
     if (const Step s = close_input(); !s.goes_on()) return s;  // the incomplete output is removed

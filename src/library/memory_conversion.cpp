@@ -5,14 +5,13 @@
 
 #include "convert/converters.h"
 #include "convert/line_end_setting.h"
+#include "convert/part_cuts.h"
 #include "recognition/recognise.h"
 
 namespace kotran {
 namespace {
 
 constexpr unsigned char LF = 0x0A;
-constexpr unsigned char CR = 0x0D;
-constexpr unsigned char ESC = 0x1B;
 constexpr unsigned char SUB = 0x1A;
 
 // Blocks of the streams of a whole text, made for the one call: small for a
@@ -213,111 +212,17 @@ void PartConverter::begin_order(const unsigned char* text, size_t size) {
   if (text[0] == 0xFF && text[1] == 0xFE) part_.big_endian = false;
 }
 
-// Whether a part may end after text[at - 1]: after a line end, where every
-// reader stands between characters, or (not line_end_only) after a byte
-// that can be no first byte of a character nor a CR whose LF may follow:
-// a 7-bit byte (in UTF-16 a unit below 0x80). In JIS neither may be one of
-// the three bytes of an escape sequence.
-bool PartConverter::can_cut_after(const unsigned char* text, size_t at, bool line_end_only) const {
-  if (report_.source == Code::utf16) {
-    // Units stand at even offsets of the text.
-    if (((offset_ + static_cast<int64_t>(at)) & 1) != 0 || at < 2) return false;
-    const unsigned unit = part_.big_endian ? (text[at - 2] << 8 | text[at - 1]) : (text[at - 1] << 8 | text[at - 2]);
-    return unit == LF || (!line_end_only && unit < 0x80 && unit != CR);
-  }
-  const unsigned b = text[at - 1];
-  if (b != LF && (line_end_only || b >= 0x80 || b == CR)) return false;
-  if (report_.source == Code::jis)
-    return b != ESC && (at < 2 || text[at - 2] != ESC) && (at < 3 || text[at - 3] != ESC);
-  return true;
+PartCuts PartConverter::cuts() const {
+  PartCuts cuts(report_.source, part_.widen);
+  cuts.set_big_endian(part_.big_endian);
+  return cuts;
 }
 
-// The last place in text[0, size) where a part may end after a line end;
-// where none is and must is set, the last where it may end at all, else 0.
 size_t PartConverter::last_cut(const unsigned char* text, size_t size, bool must) {
-  for (size_t at = size; at > 0; --at) {
-    if (report_.source != Code::utf16 && text[at - 1] != LF) continue;
-    if (can_cut_after(text, at, true)) return at;
-  }
-  if (!must) return 0;
-  size_t at = 0;
-  if (report_.source == Code::jis || report_.source == Code::utf16) {
-    for (at = size; at > 0 && !can_cut_after(text, at, false);) --at;
-  } else {
-    at = last_character_end(text, size);
-  }
-  if (at != 0) return at;
-  // No place in the part can end a character for certain (malformed text
-  // all through a line longer than a part): it ends where it is full.
-  ++blind_cuts_;
-  return size;
-}
-
-// A line longer than a part, in Shift-JIS, EUC or UTF-8: the end of its
-// last whole character, found by reading the part from its start (where a
-// character begins) one character at a time. An end counts after
-// characters that are each well formed (or after a 7-bit byte, which ends
-// every reading's character), but not after a CR (whose LF may follow) nor,
-// widening, after a half-width katakana (whose voiced mark may follow).
-size_t PartConverter::last_character_end(const unsigned char* text, size_t size) const {
-  const bool widen = part_.widen;
-  if (report_.source == Code::utf8) {
-    // The reader takes no byte outside 0x80-0xBF into the character before
-    // it: every other byte begins one (but a voiced mark that a widened
-    // katakana before it takes).
-    for (size_t at = size - 1; at > 0; --at) {
-      if ((text[at] & 0xC0) == 0x80 || text[at - 1] == CR) continue;
-      if (widen && text[at] == 0xEF && at + 2 < size && text[at + 1] == 0xBE && (text[at + 2] == 0x9E || text[at + 2] == 0x9F))
-        continue;
-      return at;
-    }
-    return 0;
-  }
-  size_t last = 0;
-  bool sure = true;  // every character so far was well formed
-  for (size_t at = 0; at < size;) {
-    const unsigned b = text[at];
-    size_t n = 1;
-    bool formed = true, ends = true;
-    switch (report_.source) {
-      case Code::sjis:  // a first byte takes whatever byte follows
-        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFE)) n = 2;
-        ends = ends && !(widen && b >= 0xA0 && b <= 0xDF);
-        break;
-      case Code::euc: {
-        // Only a pair of bytes 0xA1-0xFE, SS2 and a byte, and SS3 and two
-        // bytes 0xA1-0xFE are read alike by every target: the target
-        // decides how much of another pair is read again.
-        auto euc = [&](size_t k) { return at + k < size && text[at + k] >= 0xA1 && text[at + k] != 0xFF; };
-        if (b >= 0x80 && b != 0xFF) n = b == 0x8F ? 3 : 2;
-        formed = b < 0x80 || b == 0xFF || b == 0x8E || (b == 0x8F ? euc(1) && euc(2) : b >= 0xA1 && euc(1));
-        ends = ends && !(widen && b == 0x8E);
-        break;
-      }
-      default:
-        break;
-    }
-    if (at + n > size) break;
-    at += n;
-    sure = (sure && formed) || (n == 1 && b < 0x80);
-    // Line ends are folded before the reader reads: a part never ends
-    // with a CR, even the second byte of a pair.
-    if (sure && ends && text[at - 1] != CR) last = at;
-  }
-  return last;
-}
-
-// The first place in (from, to] of text where a part may end after a line end; 0 where none is.
-size_t PartConverter::first_cut(const unsigned char* text, size_t from, size_t to) const {
-  for (size_t at = from + 1; at <= to; ++at) {
-    if (report_.source != Code::utf16) {
-      const void* lf = std::memchr(text + at - 1, LF, to - at + 1);
-      if (lf == nullptr) return 0;
-      at = static_cast<size_t>(static_cast<const unsigned char*>(lf) - text) + 1;
-    }
-    if (can_cut_after(text, at, true)) return at;
-  }
-  return 0;
+  bool blind = false;
+  const size_t cut = cuts().last_cut(text, size, offset_, must, blind);
+  if (blind) ++blind_cuts_;
+  return cut;
 }
 
 void PartConverter::give_staged(unsigned char* room, size_t room_size, size_t& written) {
@@ -424,8 +329,18 @@ MemoryStatus PartConverter::convert(const void* text, size_t size, size_t& read,
       begin_order(carried_.get(), carried_size_);
       const size_t old = carried_size_;
       const size_t take = std::min(room_left, static_cast<size_t>(end - p));
-      std::memcpy(carried_.get() + old, p, take);
-      size_t cut = first_cut(carried_.get(), old, old + take);
+      // Only the new bytes up to their first line end are copied where
+      // the part can end there.
+      size_t copied = take;
+      if (report_.source != Code::utf16)
+        if (const void* lf = std::memchr(p, LF, take); lf != nullptr)
+          copied = static_cast<size_t>(static_cast<const unsigned char*>(lf) - p) + 1;
+      std::memcpy(carried_.get() + old, p, copied);
+      size_t cut = cuts().first_cut(carried_.get(), old, old + copied, offset_);
+      if (cut == 0 && copied < take) {
+        std::memcpy(carried_.get() + old + copied, p + copied, take - copied);
+        cut = cuts().first_cut(carried_.get(), old + copied, old + take, offset_);
+      }
       if (cut == 0 && old + take < part_size_) {
         carried_size_ = old + take;
         p += take;

@@ -11,6 +11,7 @@
 #include "codes/code.h"
 #include "convert/converter.h"
 #include "convert/first_problem.h"
+#include "convert/part_cuts.h"
 #include "recognition/recognised.h"
 #include "stream/text_stream.h"
 
@@ -69,16 +70,11 @@ struct StreamCloser {
 };
 using StreamHandle = std::unique_ptr<TextStream, StreamCloser>;
 
-// A text converted as its parts come. A part ends after a line end, where
-// every reader and writer stands between characters (a JIS reader and
-// writer in sets that the next part starts in). A line longer than a part is
-// cut where a character ends for certain: after a 7-bit byte in JIS and
-// UTF-16, before a byte that begins a character in UTF-8, after a whole
-// character read from the part's start in Shift-JIS and EUC; never between
-// a CR and its LF, nor between a widened katakana and its voiced mark. So
-// the output is the bytes of the whole text at once, but where text
-// malformed all through a line longer than a part leaves no such place (see
-// blind_cuts). Memory is taken when the converter is made and never after.
+// A text converted as its parts come, cut where part_cuts.h says: the
+// output is the bytes of the whole text at once, but where text malformed
+// all through a line longer than a part leaves no place where a character
+// ends for certain (see blind_cuts). Memory is taken when the converter is
+// made and never after.
 class PartConverter {
  public:
   explicit PartConverter(const MemoryOptions& options);  // std::bad_alloc when memory runs out
@@ -100,10 +96,8 @@ class PartConverter {
  private:
   bool resolve_source(const unsigned char* text, size_t size);
   void begin_order(const unsigned char* text, size_t size);
+  PartCuts cuts() const;
   size_t last_cut(const unsigned char* text, size_t size, bool must);
-  size_t last_character_end(const unsigned char* text, size_t size) const;
-  size_t first_cut(const unsigned char* text, size_t from, size_t to) const;
-  bool can_cut_after(const unsigned char* text, size_t at, bool line_end_only) const;
   MemoryStatus convert_part(const unsigned char* text, size_t size, bool last, unsigned char* room,
                             size_t room_size, size_t& written);
   void give_staged(unsigned char* room, size_t room_size, size_t& written);

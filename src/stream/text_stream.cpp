@@ -261,55 +261,99 @@ int close_stream(TextStream* s) {
   return result;
 }
 
-int read_byte_refill(TextStream* s) {
-  if (s->input == false) return EOF;
+namespace {
+
+// Reads the next stored bytes into the block after its first kept bytes,
+// translated: the count delivered, 0 at the end of the input (stream_eof),
+// -1 on a read error (stream_error). A read that delivers nothing (a CR
+// held back until the next byte settles it) is followed by another.
+ssize_t fill_block(TextStream* s, size_t kept) {
   for (;;) {
-    s->next = s->limit = s->data;
-    s->tell_exact = true;
+    if (kept == 0) s->tell_exact = true;
     if (s->sub_met) {
       s->at_eof = true;
-      return EOF;
+      return 0;
     }
     // Text is read into the stored-bytes area and translated into the block;
     // other input, and text whose line ends are kept, goes straight into the block.
     const bool folds = s->text && !s->line_ends_kept;
-    unsigned char* const stored = folds ? s->data + s->block_size + PUSHBACK_ROOM : s->data;
+    unsigned char* const to = s->data + kept;
+    unsigned char* const stored = folds ? s->data + s->block_size + PUSHBACK_ROOM : to;
     size_t start = 0;
     if (s->held_cr) {
       stored[0] = CR;
       start = 1;
     }
-    ssize_t n = read_stored(s, stored + start, s->block_size - start);
+    const ssize_t n = read_stored(s, stored + start, s->block_size - kept - start);
     if (n < 0) {
       set_last_error_from_errno(errno);
       mark_failed(s);
-      return EOF;
+      return -1;
     }
     s->raw_pos += n;
     if (n == 0) {
       if (s->held_cr) {
         // A CR that ends the file is delivered as it is.
         s->held_cr = false;
-        s->data[0] = CR;
-        s->limit = s->data + 1;
-        return *s->next++;
+        *to = CR;
+        s->limit = to + 1;
+        return 1;
       }
       s->at_eof = true;
-      return EOF;
+      return 0;
     }
     s->held_cr = false;
     size_t len = start + static_cast<size_t>(n);
     if (folds)
-      len = fold_input(s, stored, len, s->data);
+      len = fold_input(s, stored, len, to);
     else if (s->text)
       len = static_cast<size_t>(text_end(s, stored, len) - stored);
-    s->limit = s->data + len;
-    if (len > 0) return *s->next++;
+    s->limit = to + len;
+    if (len > 0) return static_cast<ssize_t>(len);
   }
+}
+
+}  // namespace
+
+int read_byte_refill(TextStream* s) {
+  if (s->input == false) return EOF;
+  if (s->view) {
+    // The caller's bytes are all the text there is.
+    s->at_eof = true;
+    return EOF;
+  }
+  s->next = s->limit = s->data;
+  if (fill_block(s, 0) <= 0) return EOF;
+  return *s->next++;
+}
+
+ssize_t stream_read_more(TextStream* s) {
+  const size_t kept = static_cast<size_t>(s->limit - s->next);
+  if (kept > 0 && s->next != s->data) std::memmove(s->data, s->next, kept);
+  s->next = s->data;
+  s->limit = s->data + kept;
+  return fill_block(s, kept);
+}
+
+void view_input(TextStream* view, unsigned char* bytes, size_t size, const TextStream* like) {
+  *view = TextStream{};
+  view->view = true;
+  view->kind = StreamKind::memory;
+  view->owns_fd = false;
+  view->next = view->data = view->floor = bytes;
+  view->limit = bytes + size;
+  view->text = like->text;
+  view->line_ends_kept = like->line_ends_kept;
 }
 
 int unread_byte_slow(int ch, TextStream* s) {
   if (!s->input) return EOF;
+  if (s->view) {
+    // No byte goes back before the caller's first.
+    last_error = ERR_NOT_ENOUGH_SPACE;
+    mark_failed(s);
+    return EOF;
+  }
   // No room below the read position: move the undelivered bytes up.
   unsigned char* top = s->storage + s->storage_size;
   const size_t shift = PUSHBACK_ROOM;

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -77,6 +78,7 @@ struct TextStream {
   bool tell_exact = true;  // input: no CR LF was folded in the current block
   bool tail_marks_only = true;  // input: the bytes read after the 0x1A were all 0x1A
   bool as_it_comes = false;  // input: a pipe's block is what one read gives, not a full block
+  bool view = false;         // input: the block is bytes of the caller's, the whole text (see view_input)
 
   int error_code = 0;         // error number of the first failure
   int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written
@@ -141,6 +143,18 @@ size_t memory_stream_space(bool input, size_t block);
 TextStream* place_memory_stream(void* space, bool input, size_t block);
 void reset_memory_input(TextStream* s, const void* bytes, size_t size, bool text);
 void reset_memory_output(TextStream* s, void* room, size_t size, bool text);
+// An input over size bytes of the caller's, read where they lie: they are
+// the whole text, delivered as they stand (translated already, as the
+// blocks of `like` are, whose line-end settings the view takes). A byte
+// pushed back goes where it was read, so the bytes must be writable; none
+// goes back before the first.
+void view_input(TextStream* view, unsigned char* bytes, size_t size, const TextStream* like);
+// Keeps the bytes of the block not yet delivered, moved to its start, and
+// reads more after them, translated as a fill translates: the count added,
+// 0 at the end of the input (stream_eof), -1 on a read error
+// (stream_error). The block must have room for two bytes more (a CR held
+// back, and the byte that settles it).
+ssize_t stream_read_more(TextStream* s);
 // Output bytes a memory output has put in its room so far (after flush_stream).
 inline size_t memory_output_size(const TextStream* s) { return static_cast<size_t>(s->raw_pos); }
 // Wraps an open descriptor as a text stream: the standard streams, or with
