@@ -922,5 +922,27 @@ TEST(Progress, OnlyOnATerminal) {
   EXPECT_EQ(single.err.find(summary_line(1, 0, 0, 0)), std::string::npos);
 }
 
+// Text typed at a terminal ends where the user ends it (Ctrl+D): though the
+// program reads it twice (to recognise it, then to convert it), it does not
+// wait for more once the text is converted.
+TEST(Terminal, TypedTextEndsAtCtrlD) {
+  TempDir dir;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) GTEST_SKIP() << "no pseudo-terminal on this machine (posix_openpt failed)";
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const std::string slave_name = ptsname(master);
+  // Held open while the line is typed ahead, so that the terminal keeps it.
+  const int slave = open(slave_name.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(slave, 0);
+  const std::string typed = hex("83 65 83 58 83 67 0A 04");  // テスト in Shift-JIS, a line end, Ctrl+D
+  ASSERT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  const auto r = run_shell("timeout 10 $KOTRAN -u -c - <" + slave_name + " >out.txt", dir.path());
+  close(slave);
+  close(master);
+  EXPECT_EQ(r.status, 0) << "(124: still waiting for input after Ctrl+D) " << readable(r.err);
+  EXPECT_EQ(to_hex(dir.read("out.txt")), "E3 83 86 E3 82 B9 E3 83 88 0D 0A");
+}
+
 }  // namespace
 }  // namespace kotran

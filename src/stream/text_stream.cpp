@@ -52,6 +52,9 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
     return spool_read(sp, s->raw_pos, to, n);
   }
   if (sp != nullptr && !sp->recording) release_spool(s);
+  // A terminal whose input ended (Ctrl+D) before the program went back to
+  // its start is not asked for more: the text was what came before.
+  if (s->ended) return 0;
   // A pipe is read until the block is full or its writer has gone, unless
   // what it holds now is wanted now.
   size_t got = 0;
@@ -60,6 +63,7 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && got == 0) return n;
     if (n > 0) got += static_cast<size_t>(n);
+    if (n == 0 && s->spool != nullptr) s->ended = true;
     if (n <= 0 || got == size || s->kind != StreamKind::pipe || s->as_it_comes) break;
   }
   if (s->spool != nullptr && got > 0 && !spool_append(s->spool, to, got)) return -1;

@@ -79,6 +79,7 @@ struct TextStream {
   bool tail_marks_only = true;  // input: the bytes read after the 0x1A were all 0x1A
   bool as_it_comes = false;  // input: a pipe's block is what one read gives, not a full block
   bool view = false;         // input: the block is bytes of the caller's, the whole text (see view_input)
+  bool ended = false;        // input that cannot seek: a read found its end, and it is not read again
 
   int error_code = 0;         // error number of the first failure
   int64_t raw_pos = 0;         // offset of the next stored byte to read, or of the end of output written
