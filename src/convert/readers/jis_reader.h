@@ -134,20 +134,33 @@ class JisDecoder {
         if (b < 0x80 && b != ESC) {
           if (end - p >= 8) {
             const unsigned n = ascii_prefix(p, true, stops);
-            if (n == 0) break;
+            if (n == 0) {
+              if (!store_lone_lf(w_, p, in_.begin(), stops, o)) break;
+              ++p;
+              continue;
+            }
             o = w_.store_ascii8(o, p, n);
             p += n;
           } else {
-            if (stops != LineEndStops::none && (b == LF || b == CR)) break;
+            if (stops != LineEndStops::none && (b == LF || b == CR)) {
+              if (!store_lone_lf(w_, p, in_.begin(), stops, o)) break;
+              ++p;
+              continue;
+            }
             o = w_.store_ascii(o, b);
             ++p;
           }
           continue;
         }
       } else {
-        // A CR, and a lone LF that must become CR LF, go to the byte loop.
+        // A CR, and a lone LF that must become CR LF where the byte before
+        // it is not in hand, go to the byte loop.
         if (b == LF && stops != LineEndStops::lone_lf) {
           o = w_.store_ascii(o, LF);
+          ++p;
+          continue;
+        }
+        if (store_lone_lf(w_, p, in_.begin(), stops, o)) {
           ++p;
           continue;
         }
