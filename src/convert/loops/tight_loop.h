@@ -39,8 +39,8 @@ LineEndStops line_end_stops(const ByteReader& in, const Writer& w) {
 // with LF line ends. Only where the byte before it is in hand (from begin)
 // and is no CR; false, storing nothing, otherwise.
 template <class Writer>
-KOTRAN_HOT bool store_lone_lf(Writer& w, const unsigned char* p, const unsigned char* begin, LineEndStops stops,
-                              unsigned char*& o) {
+[[gnu::noinline, gnu::cold]] bool store_lone_lf(Writer& w, const unsigned char* p, const unsigned char* begin,
+                                                LineEndStops stops, unsigned char*& o) {
   if (stops != LineEndStops::lone_lf || p[0] != 0x0A || p == begin || p[-1] == 0x0D) return false;
   o = w.store_ascii(o, 0x0D);
   o = w.store_ascii(o, 0x0A);
@@ -70,7 +70,7 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
     if (p[0] < 0x80) {
       if (end - p >= 8) {
         const unsigned n = ascii_prefix(p, false, stops);
-        if (n == 0) {
+        if (n == 0) [[unlikely]] {
           if (!store_lone_lf(w, p, in.begin(), stops, o)) break;
           ++p;
           continue;
@@ -78,7 +78,7 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
         o = w.store_ascii8(o, p, n);
         p += n;
       } else {
-        if (stops != LineEndStops::none && (p[0] == 0x0A || p[0] == 0x0D)) {
+        if (stops != LineEndStops::none && (p[0] == 0x0A || p[0] == 0x0D)) [[unlikely]] {
           if (!store_lone_lf(w, p, in.begin(), stops, o)) break;
           ++p;
           continue;

@@ -449,7 +449,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       // A lone LF goes to the tight loop's ASCII (see store_lone_lf).
-      if (stops == LineEndStops::lone_lf && p[0] == 0x0A) return 0;
+      if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       if constexpr (takes_carried_blocks<path, Step>()) {
         // Blocks while they are wholly plain units and the input and the
         // room hold one more byte than a block. What crosses a block's edge
@@ -503,7 +503,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     // stores them.
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if (stops == LineEndStops::lone_lf && p[0] == 0x0A) return 0;
+      if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       constexpr unsigned width = step_width<path, Step>();
       if (end - p >= static_cast<ptrdiff_t>(width)) {
         PlainUnits u = step_units<path, Step>(p);
@@ -530,7 +530,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
   } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::utf8_units)) {
     const LineEndStops stops = line_end_stops(in, w);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
-      if (stops == LineEndStops::lone_lf && p[0] == 0x0A) return 0;
+      if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       constexpr unsigned width = WIDEST_WIDTH;  // on the wide path too, in two registers
       if (end - p >= static_cast<ptrdiff_t>(width)) {
         PlainUnits u;

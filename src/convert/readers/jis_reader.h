@@ -155,12 +155,11 @@ class JisDecoder {
       } else {
         // A CR, and a lone LF that must become CR LF where the byte before
         // it is not in hand, go to the byte loop.
-        if (b == LF && stops != LineEndStops::lone_lf) {
-          o = w_.store_ascii(o, LF);
-          ++p;
-          continue;
-        }
-        if (store_lone_lf(w_, p, in_.begin(), stops, o)) {
+        if (b == LF) {
+          if (stops != LineEndStops::lone_lf)
+            o = w_.store_ascii(o, LF);
+          else if (!store_lone_lf(w_, p, in_.begin(), stops, o))
+            break;
           ++p;
           continue;
         }
