@@ -70,19 +70,11 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
     if (p[0] < 0x80) {
       if (end - p >= 8) {
         const unsigned n = ascii_prefix(p, false, stops);
-        if (n == 0) [[unlikely]] {
-          if (!store_lone_lf(w, p, in.begin(), stops, o)) break;
-          ++p;
-          continue;
-        }
+        if (n == 0) break;
         o = w.store_ascii8(o, p, n);
         p += n;
       } else {
-        if (stops != LineEndStops::none && (p[0] == 0x0A || p[0] == 0x0D)) [[unlikely]] {
-          if (!store_lone_lf(w, p, in.begin(), stops, o)) break;
-          ++p;
-          continue;
-        }
+        if (stops != LineEndStops::none && (p[0] == 0x0A || p[0] == 0x0D)) break;
         o = w.store_ascii(o, p[0]);
         ++p;
       }
