@@ -512,7 +512,8 @@ def check_extended(tools, corpus, ext, same, notes):
     # JIS X 0212, in EUC. A character that a JIS X 0208 code (rows 1-92 of
     # CP932) also holds is written from UTF-8 as that code; BROKEN BAR, a JIS
     # form, as the code of its Windows form ￤. To Shift-JIS a character
-    # becomes its IBM extension, else that JIS X 0208 code, else 〓.
+    # becomes its IBM extension (BROKEN BAR that of ￤, FA 55), else that JIS
+    # X 0208 code, else 〓.
     windows_form = {"\u00a6": "\uffe4"}
     ibm = {}
     for lead, trails in ((0xFA, range(0x40, 0xFD)), (0xFB, range(0x40, 0xFD)), (0xFC, range(0x40, 0x4C))):
@@ -541,7 +542,8 @@ def check_extended(tools, corpus, ext, same, notes):
             return t
         if len(t) == 2:
             return jis_to_sjis_bytes(t[0] & 0x7F, t[1] & 0x7F)
-        return ibm.get(char_of(t)) or jis0208_of(t) or b"\x81\xac"
+        ch = char_of(t)
+        return ibm.get(windows_form.get(ch, ch)) or jis0208_of(t) or b"\x81\xac"
 
     x_euc = ext.x0212_euc.read_bytes()
     tokens = EUC_TOKEN.findall(x_euc)
