@@ -34,7 +34,7 @@ bool InputFolder::hold(const WorkItem& item, const char** became) {
   release();
   path_ = dir;
   in_tree_ = item.in_tree;
-  fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  fd_ = openat(AT_FDCWD, dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) {
     set_last_error_from_errno(errno);
     return false;

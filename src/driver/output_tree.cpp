@@ -93,7 +93,7 @@ int OutputTree::folder_for(const std::string& relative) {
     // The tree's own folder: the path as given, made with its parents; only
     // its last part may not be a link.
     const bool absolute = !dir_.empty() && dir_[0] == '/';
-    fd = absolute ? open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    fd = openat(AT_FDCWD, absolute ? "/" : ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
       set_last_error_from_errno(errno);
       failed_.assign(1, absolute ? '/' : '.');

@@ -171,7 +171,7 @@ void report_text(const Event& event) {
       continue;
     }
     const std::string text = format_message(*line.format, line.args, line.count, shows_utf8(std_err()));
-    write_bytes(std_err(), text.data(), text.size());
+    write_message_text(std_err(), text);
   }
 }
 

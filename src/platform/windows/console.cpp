@@ -35,6 +35,8 @@ bool write_bytes(HANDLE h, const char* bytes, size_t size) {
 
 }  // namespace
 
+bool converts_messages() { return true; }
+
 MessageForm message_form(int fd) {
   if (is_console(handle_of(fd))) return MessageForm::console;
   // Without a console GetConsoleOutputCP gives 0.

@@ -1,0 +1,490 @@
+#include "platform/windows/posix_calls.h"
+
+#include <dirent.h>
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/windows/wide_names.h"
+
+namespace {
+
+HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+// The errno for the host's error code.
+int errno_of(DWORD code) {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+      return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return EEXIST;
+    case ERROR_DIRECTORY:
+      return ENOTDIR;
+    case ERROR_DIR_NOT_EMPTY:
+      return ENOTEMPTY;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+      return ENOENT;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return EMFILE;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    case ERROR_NOT_SAME_DEVICE:
+      return EXDEV;
+    case ERROR_BROKEN_PIPE:
+    case ERROR_NO_DATA:
+      return EPIPE;
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return ELOOP;
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+      return EOPNOTSUPP;
+    default:
+      return EIO;
+  }
+}
+
+int fail(DWORD code) {
+  errno = errno_of(code);
+  return -1;
+}
+
+bool is_absolute(const std::wstring& name) {
+  if (!name.empty() && (name[0] == L'\\' || name[0] == L'/')) return true;
+  return name.size() >= 2 && name[1] == L':';
+}
+
+// The wide name of `name` relative to the folder open as dirfd: the
+// folder as its handle names it, then the name. False, errno set, when
+// there is none.
+bool name_at(int dirfd, const char* name, std::wstring& wide) {
+  if (!kotran::platform::windows::to_wide(name, wide)) {
+    errno = EILSEQ;
+    return false;
+  }
+  if (wide.empty()) {
+    errno = ENOENT;
+    return false;
+  }
+  if (dirfd == AT_FDCWD || is_absolute(wide)) return true;
+  const HANDLE folder = handle_of(dirfd);
+  if (folder == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return false;
+  }
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetFinalPathNameByHandleW(folder, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (n == 0) {
+      errno = errno_of(GetLastError());
+      return false;
+    }
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(n + 1);
+  }
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  if (wide == L".") {
+    wide = path;
+    return true;
+  }
+  if (!path.empty() && path.back() != L'\\') path += L'\\';
+  wide = path + wide;
+  return true;
+}
+
+int64_t nanoseconds_since_1601(const FILETIME& t) {
+  return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
+}
+
+// 100-ns units since 1601 to a time since 1970.
+struct timespec time_of(const FILETIME& t) {
+  constexpr int64_t EPOCH_1970 = 116444736000000000LL;
+  const int64_t units = nanoseconds_since_1601(t) - EPOCH_1970;
+  struct timespec ts {};
+  ts.tv_sec = static_cast<time_t>(units / 10000000);
+  ts.tv_nsec = static_cast<long>((units % 10000000) * 100);
+  if (ts.tv_nsec < 0) {
+    ts.tv_nsec += 1000000000L;
+    --ts.tv_sec;
+  }
+  return ts;
+}
+
+FILETIME filetime_of(const struct timespec& ts) {
+  constexpr int64_t EPOCH_1970 = 116444736000000000LL;
+  const uint64_t units = static_cast<uint64_t>(static_cast<int64_t>(ts.tv_sec) * 10000000 + ts.tv_nsec / 100 + EPOCH_1970);
+  FILETIME t;
+  t.dwLowDateTime = static_cast<DWORD>(units);
+  t.dwHighDateTime = static_cast<DWORD>(units >> 32);
+  return t;
+}
+
+// The status of what the handle is open on. A reparse point is seen as a
+// symbolic link only when the handle was opened on the point itself.
+int status_of(HANDLE h, struct kotran_stat* st) {
+  std::memset(st, 0, sizeof *st);
+  const DWORD type = GetFileType(h);
+  if (type == FILE_TYPE_CHAR) {
+    st->st_mode = S_IFCHR | 0666;
+    st->st_nlink = 1;
+    return 0;
+  }
+  if (type == FILE_TYPE_PIPE) {
+    st->st_mode = S_IFIFO | 0666;
+    st->st_nlink = 1;
+    return 0;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return fail(GetLastError());
+  st->st_dev = info.dwVolumeSerialNumber;
+  st->st_ino = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  st->st_nlink = info.nNumberOfLinks;
+  st->st_size = static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+  st->st_atim = time_of(info.ftLastAccessTime);
+  st->st_mtim = time_of(info.ftLastWriteTime);
+  st->st_ctim = time_of(info.ftLastWriteTime);
+  FILE_BASIC_INFO basic;
+  if (GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+    FILETIME changed;
+    changed.dwLowDateTime = static_cast<DWORD>(basic.ChangeTime.QuadPart);
+    changed.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(basic.ChangeTime.QuadPart) >> 32);
+    if (basic.ChangeTime.QuadPart != 0) st->st_ctim = time_of(changed);
+  }
+  // Windows keeps no mode bits: a read-only file is read by all and
+  // written by none; the rest is readable and writable.
+  const unsigned permissions = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    st->st_mode = S_IFLNK | 0777;
+  else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    st->st_mode = S_IFDIR | 0777;
+  else
+    st->st_mode = S_IFREG | permissions;
+  return 0;
+}
+
+// A handle on the name for reading its status only.
+HANDLE open_for_status(const std::wstring& name, bool follow) {
+  return CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
+}
+
+}  // namespace
+
+int64_t kotran_lseek(int fd, int64_t offset, int origin) {
+  const HANDLE h = handle_of(fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return -1;
+  }
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    errno = ESPIPE;
+    return -1;
+  }
+  return _lseeki64(fd, offset, origin);
+}
+
+int fstatat(int dirfd, const char* name, struct kotran_stat* st, int flags) {
+  std::wstring wide;
+  if (!name_at(dirfd, name, wide)) return -1;
+  const HANDLE h = open_for_status(wide, (flags & AT_SYMLINK_NOFOLLOW) == 0);
+  if (h == INVALID_HANDLE_VALUE) return fail(GetLastError());
+  const int result = status_of(h, st);
+  const int saved = errno;
+  CloseHandle(h);
+  errno = saved;
+  return result;
+}
+
+int kotran_stat(const char* name, struct kotran_stat* st) { return fstatat(AT_FDCWD, name, st, 0); }
+
+int lstat(const char* name, struct kotran_stat* st) { return fstatat(AT_FDCWD, name, st, AT_SYMLINK_NOFOLLOW); }
+
+int kotran_fstat(int fd, struct kotran_stat* st) {
+  const HANDLE h = handle_of(fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return -1;
+  }
+  return status_of(h, st);
+}
+
+int openat(int dirfd, const char* name, int flags, ...) {
+  std::wstring wide;
+  if (!name_at(dirfd, name, wide)) return -1;
+  const int access_mode = flags & (O_RDONLY | O_WRONLY | O_RDWR);
+  DWORD access = access_mode == O_WRONLY ? GENERIC_WRITE : access_mode == O_RDWR ? GENERIC_READ | GENERIC_WRITE
+                                                                                 : GENERIC_READ;
+  DWORD disposition = OPEN_EXISTING;
+  if ((flags & O_CREAT) && (flags & O_EXCL))
+    disposition = CREATE_NEW;
+  else if ((flags & O_CREAT) && (flags & O_TRUNC))
+    disposition = CREATE_ALWAYS;
+  else if (flags & O_CREAT)
+    disposition = OPEN_ALWAYS;
+  else if (flags & O_TRUNC)
+    disposition = TRUNCATE_EXISTING;
+  // A folder is held without delete sharing, so that it is neither renamed
+  // nor removed while names are taken relative to it; files are shared as
+  // POSIX shares them.
+  const bool folder = (flags & O_DIRECTORY) != 0;
+  if (folder) access = FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE;
+  const DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const DWORD how = FILE_FLAG_BACKUP_SEMANTICS | ((flags & O_NOFOLLOW) ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  const HANDLE h = CreateFileW(wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | how, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return fail(GetLastError());
+  struct kotran_stat st;
+  if (status_of(h, &st) != 0) {
+    const int saved = errno;
+    CloseHandle(h);
+    errno = saved;
+    return -1;
+  }
+  int refused = 0;
+  if ((flags & O_NOFOLLOW) && S_ISLNK(st.st_mode))
+    refused = ELOOP;
+  else if (folder && !S_ISDIR(st.st_mode))
+    refused = ENOTDIR;
+  else if (!folder && S_ISDIR(st.st_mode) && access_mode != O_RDONLY)
+    refused = EISDIR;
+  if (refused != 0) {
+    CloseHandle(h);
+    errno = refused;
+    return -1;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), access_mode | O_BINARY | O_NOINHERIT);
+  if (fd < 0) {
+    CloseHandle(h);
+    errno = EMFILE;
+  }
+  return fd;
+}
+
+int fcntl(int fd, int command, ...) {
+  if (handle_of(fd) == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return -1;
+  }
+  switch (command) {
+    case F_GETFD:
+      return FD_CLOEXEC;
+    case F_GETFL:
+    case F_SETFD:
+    case F_SETFL:
+      return 0;
+    case F_DUPFD_CLOEXEC:
+      return _dup(fd);
+    default:
+      errno = EINVAL;
+      return -1;
+  }
+}
+
+int mkdirat(int dirfd, const char* name, mode_t) {
+  std::wstring wide;
+  if (!name_at(dirfd, name, wide)) return -1;
+  return CreateDirectoryW(wide.c_str(), nullptr) ? 0 : fail(GetLastError());
+}
+
+int unlinkat(int dirfd, const char* name, int flags) {
+  std::wstring wide;
+  if (!name_at(dirfd, name, wide)) return -1;
+  const bool removed = (flags & AT_REMOVEDIR) ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
+  return removed ? 0 : fail(GetLastError());
+}
+
+// Over an existing file: the replacement takes the replaced file's ACL and
+// attributes first (ReplaceFileW would, but it opens the replacement
+// without sharing, and the caller holds it open until it has its name),
+// then its name, written through before MoveFileExW returns. To a free
+// name, MoveFileExW alone.
+int renameat(int from_dir, const char* from, int to_dir, const char* to) {
+  std::wstring old_name, new_name;
+  if (!name_at(from_dir, from, old_name) || !name_at(to_dir, to, new_name)) return -1;
+  DWORD attributes = GetFileAttributesW(new_name.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DWORD size = 0;
+    GetFileSecurityW(new_name.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    if (size > 0) {
+      std::string descriptor(size, '\0');
+      if (GetFileSecurityW(new_name.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) &&
+          !SetFileSecurityW(old_name.c_str(), DACL_SECURITY_INFORMATION, descriptor.data()))
+        return fail(GetLastError());
+    }
+  } else {
+    attributes = INVALID_FILE_ATTRIBUTES;
+  }
+  if (!MoveFileExW(old_name.c_str(), new_name.c_str(),
+                   MOVEFILE_WRITE_THROUGH | (attributes != INVALID_FILE_ATTRIBUTES ? MOVEFILE_REPLACE_EXISTING : 0)))
+    return fail(GetLastError());
+  constexpr DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                         FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & KEPT) != FILE_ATTRIBUTE_ARCHIVE)
+    SetFileAttributesW(new_name.c_str(), attributes & KEPT);
+  return 0;
+}
+
+// A second name for a file (NTFS's hard links); it fails when the new
+// name is taken.
+int linkat(int from_dir, const char* from, int to_dir, const char* to, int) {
+  std::wstring old_name, new_name;
+  if (!name_at(from_dir, from, old_name) || !name_at(to_dir, to, new_name)) return -1;
+  return CreateHardLinkW(new_name.c_str(), old_name.c_str(), nullptr) ? 0 : fail(GetLastError());
+}
+
+int faccessat(int dirfd, const char* name, int how, int) {
+  std::wstring wide;
+  if (!name_at(dirfd, name, wide)) return -1;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return fail(GetLastError());
+  if ((how & W_OK) && (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    errno = EACCES;
+    return -1;
+  }
+  return 0;
+}
+
+ssize_t pread(int fd, void* to, size_t size, int64_t at) { return kotran::platform::read_at(fd, to, size, at); }
+
+// Windows keeps no mode bits and no POSIX owner: an output takes the ACL
+// of the file it replaces (ReplaceFileW) or, when new, of its folder.
+int fchmod(int fd, mode_t) {
+  if (handle_of(fd) == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return -1;
+  }
+  return 0;
+}
+
+int fchown(int fd, uid_t, gid_t) { return fchmod(fd, 0); }
+
+int futimens(int fd, const struct timespec times[2]) {
+  const HANDLE h = handle_of(fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return -1;
+  }
+  const FILETIME accessed = filetime_of(times[0]);
+  const FILETIME written = filetime_of(times[1]);
+  return SetFileTime(h, nullptr, &accessed, &written) ? 0 : fail(GetLastError());
+}
+
+uid_t geteuid(void) { return 0; }
+
+int sigaction(int sig, const struct sigaction* action, struct sigaction* old) {
+  void (*was)(int) = nullptr;
+  if (action != nullptr) {
+    was = signal(sig, action->sa_handler);
+  } else {
+    was = signal(sig, SIG_IGN);
+    if (was != SIG_ERR) signal(sig, was);
+  }
+  if (was == SIG_ERR) return -1;
+  if (old != nullptr) *old = {was, 0, 0};
+  return 0;
+}
+
+int sigprocmask(int, const sigset_t*, sigset_t* old) {
+  if (old != nullptr) *old = 0;
+  return 0;
+}
+
+int sigfillset(sigset_t* set) {
+  *set = ~sigset_t{0};
+  return 0;
+}
+
+int sigemptyset(sigset_t* set) {
+  *set = 0;
+  return 0;
+}
+
+int kill(pid_t, int) {
+  errno = ESRCH;
+  return -1;
+}
+
+pid_t waitpid(pid_t, int*, int) {
+  errno = ECHILD;
+  return -1;
+}
+
+// A listing: the folder held open (dirfd), and FindFirstFileExW's search
+// of it.
+struct kotran_dir {
+  int fd = -1;
+  HANDLE find = INVALID_HANDLE_VALUE;
+  bool first = true;
+  WIN32_FIND_DATAW entry{};
+  struct dirent out {};
+};
+
+DIR* opendir(const char* name) {
+  const int fd = openat(AT_FDCWD, name, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return nullptr;
+  std::wstring folder;
+  if (!name_at(fd, ".", folder)) {
+    const int saved = errno;
+    _close(fd);
+    errno = saved;
+    return nullptr;
+  }
+  auto* dir = new kotran_dir;
+  dir->fd = fd;
+  dir->find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &dir->entry, FindExSearchNameMatch, nullptr,
+                               FIND_FIRST_EX_LARGE_FETCH);
+  if (dir->find == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    _close(fd);
+    delete dir;
+    fail(code);
+    return nullptr;
+  }
+  return dir;
+}
+
+struct dirent* readdir(DIR* dir) {
+  if (!dir->first && !FindNextFileW(dir->find, &dir->entry)) {
+    if (GetLastError() != ERROR_NO_MORE_FILES) errno = errno_of(GetLastError());
+    return nullptr;
+  }
+  dir->first = false;
+  const std::string name = kotran::platform::windows::to_utf8(dir->entry.cFileName);
+  const size_t size = name.size() < sizeof dir->out.d_name ? name.size() : sizeof dir->out.d_name - 1;
+  std::memcpy(dir->out.d_name, name.data(), size);
+  dir->out.d_name[size] = '\0';
+  return &dir->out;
+}
+
+int closedir(DIR* dir) {
+  if (dir->find != INVALID_HANDLE_VALUE) FindClose(dir->find);
+  _close(dir->fd);
+  delete dir;
+  return 0;
+}
+
+int dirfd(DIR* dir) { return dir->fd; }

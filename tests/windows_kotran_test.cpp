@@ -1,0 +1,331 @@
+// kotran.exe as a Windows user runs it: started as a child process with a
+// real command line (CreateProcessW), in a folder of real files, with its
+// standard output in a pipe and its messages redirected to a file (no
+// console, so in UTF-8). Each row gives the files made first, the line
+// typed, and the status, files, output and message that must follow.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/windows/wide_names.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using platform::windows::to_utf8;
+using test::hex;
+using test::to_hex;
+
+std::wstring wide(const std::string& utf8) {
+  std::wstring w;
+  EXPECT_TRUE(platform::windows::to_wide(utf8, w)) << to_hex(utf8);
+  return w;
+}
+
+// kotran.exe, built beside this test program.
+std::wstring kotran_exe() {
+  wchar_t path[MAX_PATH];
+  std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"kotran.exe";
+}
+
+// A folder in the user's temporary folder, removed with what it holds.
+class Folder {
+ public:
+  Folder() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    unsigned char random[6];
+    platform::random_bytes(random, sizeof random);
+    path_ = std::wstring(temp, n) + L"kotran-exe-" + wide(to_hex(std::string(random, random + 6)));
+    for (wchar_t& c : path_)
+      if (c == L' ') c = L'-';
+    EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
+  }
+  ~Folder() { remove(path_); }
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  // A file of these bytes, or with a name ending in '\' a folder.
+  void make(const std::string& name, const std::string& bytes) const {
+    const std::wstring full = path_ + L"\\" + wide(name);
+    if (!name.empty() && name.back() == '\\') {
+      EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << name;
+      return;
+    }
+    const HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+    DWORD wrote = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+    CloseHandle(h);
+  }
+  // Every name under the folder, a folder's with '\' at its end, sorted.
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    list(path_, "", found);
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+  // The bytes of a file; "(none)" where there is none.
+  std::string bytes(const std::string& name) const {
+    const HANDLE h = CreateFileW((path_ + L"\\" + wide(name)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "(none)";
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    CloseHandle(h);
+    return text;
+  }
+
+ private:
+  static void list(const std::wstring& folder, const std::string& prefix, std::vector<std::string>& found) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        found.push_back(prefix + to_utf8(name) + "\\");
+        list(folder + L"\\" + name, prefix + to_utf8(name) + "\\", found);
+      } else {
+        found.push_back(prefix + to_utf8(name));
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  static void remove(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          remove(full);
+        else
+          DeleteFileW(full.c_str());
+      } while (FindNextFileW(find, &entry));
+      FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+  std::wstring path_;
+};
+
+struct KotranRun {
+  DWORD status = 0xFFFFFFFF;
+  std::string out;       // standard output, through a pipe
+  std::string messages;  // standard error, redirected to a file
+};
+
+// Starts kotran.exe in `folder` with the command line `"kotran.exe" typed`,
+// `in` on its standard input, with no console.
+KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::string& in) {
+  KotranRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE in_read, in_write, out_read, out_write;
+  if (!CreatePipe(&in_read, &in_write, &inherit, 0) || !CreatePipe(&out_read, &out_write, &inherit, 0)) {
+    ADD_FAILURE() << "no pipe";
+    return run;
+  }
+  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+  wchar_t temp[MAX_PATH + 1];
+  const std::wstring messages_name = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"kotran-exe-messages-" +
+                                     std::to_wstring(GetCurrentProcessId());
+  const HANDLE messages = CreateFileW(messages_name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                      CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = in_read;
+  start.hStdOutput = out_write;
+  start.hStdError = messages;
+  std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(typed);
+  PROCESS_INFORMATION child{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, folder.path().c_str(),
+                      &start, &child)) {
+    ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
+    return run;
+  }
+  CloseHandle(in_read);
+  CloseHandle(out_write);
+  DWORD wrote = 0;
+  if (!in.empty()) WriteFile(in_write, in.data(), static_cast<DWORD>(in.size()), &wrote, nullptr);
+  CloseHandle(in_write);
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(out_read, buffer, sizeof buffer, &got, nullptr) && got > 0) run.out.append(buffer, got);
+  CloseHandle(out_read);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  GetExitCodeProcess(child.hProcess, &run.status);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  SetFilePointer(messages, 0, nullptr, FILE_BEGIN);
+  while (ReadFile(messages, buffer, sizeof buffer, &got, nullptr) && got > 0) run.messages.append(buffer, got);
+  CloseHandle(messages);
+  return run;
+}
+
+// A file made before the run: its name (a name ending in '\' is a folder)
+// and its bytes in hex.
+struct Given {
+  const char* name;
+  const char* hex;
+};
+
+struct Expected {
+  const char* name;
+  const char* hex;  // the bytes in hex; nullptr for a folder
+};
+
+struct Row {
+  const char* what;
+  std::vector<Given> files;
+  const char* typed;  // after the program's name; "%D" is the folder's drive ("C:")
+  const char* in_hex;
+  DWORD status;
+  std::vector<Expected> after;  // every name in the folder afterwards
+  const char* out_hex;          // standard output
+  const char* message;          // a line the messages hold (UTF-8)
+};
+
+// Shift-JIS "あい", CR LF, "abc", LF; and its UTF-8 form with the line ends
+// made CR LF, as the conversion writes them.
+#define SJIS "82a082a2 0d0a 616263 0a"
+#define UTF8 "e38182e38184 0d0a 616263 0d0a"
+#define EUC "a4a2a4a4 0d0a 616263 0d0a"
+
+const std::vector<Row> rows = {
+    {"a Unicode name is converted beside itself under the right name",
+     {{"資料①.txt", SJIS}},
+     "-u 資料①.txt", "", 0,
+     {{"資料①.txt", SJIS}, {"資料①.utf8", UTF8}},
+     "", "出力ファイル: 資料①.utf8"},
+    {"a name with a space, quoted as Windows quotes",
+     {{"my file.txt", SJIS}},
+     "-u \"my file.txt\"", "", 0,
+     {{"my file.txt", SJIS}, {"my file.utf8", UTF8}},
+     "", "my file.txt: Shift-JIS -> UTF-8"},
+    {"a wildcard word is expanded by the program, letter case folded",
+     {{"a.txt", SJIS}, {"B.Txt", SJIS}, {"c.dat", SJIS}},
+     "-u *.TXT", "", 0,
+     {{"B.Txt", SJIS}, {"B.utf8", UTF8}, {"a.txt", SJIS}, {"a.utf8", UTF8}, {"c.dat", SJIS}},
+     "", "出力ファイル: B.utf8"},
+    {"a wildcard word in a folder, after '\\' (names are shown with '/')",
+     {{"sub\\", ""}, {"sub\\d.txt", SJIS}},
+     "-u sub\\*.txt", "", 0,
+     {{"sub\\", nullptr}, {"sub\\d.txt", SJIS}, {"sub\\d.utf8", UTF8}},
+     "", "出力ファイル: sub/d.utf8"},
+    {"a wildcard word after a drive letter: that drive's current folder",
+     {{"e.txt", SJIS}},
+     "-e %D*.txt", "", 0,
+     {{"e.euc", EUC}, {"e.txt", SJIS}},
+     "", "出力ファイル: %De.euc"},
+    {"a wildcard word that matches nothing stays as it is",
+     {},
+     "-u *.none", "", 1,
+     {},
+     "", "*.none"},
+    {"-c writes the text to standard output byte for byte",
+     {{"a.txt", SJIS}},
+     "-u -c a.txt", "", 0,
+     {{"a.txt", SJIS}},
+     UTF8, nullptr},
+    {"standard input to standard output in binary: the conversion's own line ends, 0x1A ends the text",
+     {},
+     "-e -", "82a0 0a 61 0d0a 62 0d 63 1a 0a", 0,
+     {},
+     "a4a2 0d0a 61 0d0a 62 0d 63", nullptr},
+    {"-l keeps LF line ends through standard output",
+     {},
+     "-e -l -", "82a0 0a 61 0d0a 62 0d 63 1a 0a", 0,
+     {},
+     "a4a2 0a 61 0a 62 0d 63", nullptr},
+    {"--in-place replaces the input with its conversion",
+     {{"a.txt", SJIS}},
+     "-u --in-place a.txt", "", 0,
+     {{"a.txt", UTF8}},
+     "", "出力ファイル: a.txt"},
+    {"an existing output is replaced",
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64"}},
+     "-u a.txt", "", 0,
+     {{"a.txt", SJIS}, {"a.utf8", UTF8}},
+     "", "出力ファイル: a.utf8"},
+    {"an output that is a folder is refused, and nothing is written",
+     {{"a.txt", SJIS}, {"a.utf8\\", ""}},
+     "-u a.txt", "", 1,
+     {{"a.txt", SJIS}, {"a.utf8\\", nullptr}},
+     "", "出力ファイル a.utf8 は通常のファイルではありません (directory)"},
+    {"--out-dir makes the folders of the output",
+     {{"sub\\", ""}, {"sub\\d.txt", SJIS}},
+     "-u --out-dir=out sub\\d.txt", "", 0,
+     {{"out\\", nullptr}, {"out\\sub\\", nullptr}, {"out\\sub\\d.utf8", UTF8}, {"sub\\", nullptr}, {"sub\\d.txt", SJIS}},
+     "", "出力ファイル: out/sub/d.utf8"},
+    {"-r converts a tree; --jobs runs the files one after another",
+     {{"t\\", ""}, {"t\\a.txt", SJIS}, {"t\\u\\", ""}, {"t\\u\\b.txt", SJIS}},
+     "-u -r --jobs=2 t", "", 0,
+     {{"t\\", nullptr}, {"t\\a.txt", SJIS}, {"t\\a.utf8", UTF8}, {"t\\u\\", nullptr}, {"t\\u\\b.txt", SJIS},
+      {"t\\u\\b.utf8", UTF8}},
+     "", "合計: 変換 2, スキップ 0, 置き換えた文字 0, 失敗 0."},
+    {"-g names the code on standard output and writes no file",
+     {{"a.txt", SJIS}},
+     "-g a.txt", "", 0,
+     {{"a.txt", SJIS}},
+     "612e7478743a2053686966742d4a495320286365727461696e290a", nullptr},
+    {"a bad option is named, with status 2",
+     {},
+     "--bogus", "", 2,
+     {},
+     "", "\"--bogus\" は間違ったオプションです"},
+    {"a missing file is named, with status 1",
+     {},
+     "-u none.txt", "", 1,
+     {},
+     "", "none.txt"},
+};
+
+std::string with_drive(std::string text, const std::string& drive) {
+  for (size_t at; (at = text.find("%D")) != std::string::npos;) text.replace(at, 2, drive);
+  return text;
+}
+
+TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Folder folder;
+    const std::string drive = to_utf8(folder.path().substr(0, 2));
+    for (const Given& given : row.files) folder.make(given.name, hex(given.hex));
+    const KotranRun run = run_kotran(folder, with_drive(row.typed, drive), hex(row.in_hex));
+    EXPECT_EQ(run.status, row.status) << run.messages;
+    std::vector<std::string> expected_names;
+    for (const Expected& e : row.after) {
+      expected_names.push_back(e.name);
+      if (e.hex != nullptr) {
+        EXPECT_EQ(to_hex(folder.bytes(e.name)), to_hex(hex(e.hex))) << e.name;
+      }
+    }
+    std::sort(expected_names.begin(), expected_names.end());
+    // Nothing else: no temporary left behind, no output where none belongs.
+    EXPECT_EQ(folder.names(), expected_names);
+    EXPECT_EQ(to_hex(run.out), to_hex(hex(row.out_hex)));
+    if (row.message != nullptr) {
+      const std::string message = with_drive(row.message, drive);
+      EXPECT_NE(run.messages.find(message), std::string::npos) << "wanted: " << message << "\ngot: " << run.messages;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kotran
