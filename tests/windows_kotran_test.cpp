@@ -327,5 +327,30 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
   }
 }
 
+// The version resource, as Explorer and installers read it.
+TEST(KotranExe, CarriesItsProductNameAndVersion) {
+  const std::wstring exe = kotran_exe();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << GetLastError();
+  std::string info(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
+  const auto value = [&](const wchar_t* key) {
+    void* text = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(info.data(), key, &text, &length) || length == 0) return std::string("(none)");
+    return to_utf8(std::wstring(static_cast<const wchar_t*>(text), length - 1));
+  };
+  EXPECT_EQ(value(L"\\StringFileInfo\\040904B0\\ProductName"), "kotran");
+  EXPECT_EQ(value(L"\\StringFileInfo\\040904B0\\ProductVersion"), KOTRAN_PROJECT_VERSION);
+  EXPECT_EQ(value(L"\\StringFileInfo\\040904B0\\OriginalFilename"), "kotran.exe");
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                              std::to_string(LOWORD(fixed->dwFileVersionMS));
+  EXPECT_EQ(version, KOTRAN_PROJECT_VERSION);
+}
+
 }  // namespace
 }  // namespace kotran
