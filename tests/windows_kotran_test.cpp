@@ -327,6 +327,92 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
   }
 }
 
+// ------------------------------------------------------------ console events
+
+struct StopRow {
+  const char* what;
+  DWORD event;
+};
+
+const std::vector<StopRow> stop_rows = {
+    {"Ctrl+C", CTRL_C_EVENT},
+    {"Ctrl+Break", CTRL_BREAK_EVENT},
+};
+
+bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// The test's own handling of the keys while it presses them: they reach
+// every process of the console, as a user's keys do.
+BOOL WINAPI let_pass(DWORD) { return TRUE; }
+
+// Ctrl+C and Ctrl+Break pressed while kotran.exe writes an output: the
+// temporary it writes is removed, and no output appears.
+TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
+  if (GetConsoleOutputCP() == 0) GTEST_SKIP() << "no console: console events need one (the suite runs on a terminal)";
+  for (const StopRow& row : stop_rows) {
+    SCOPED_TRACE(row.what);
+    Folder folder;
+    // A text long enough to take seconds to convert.
+    {
+      const std::string line = hex("8abf8e9a82a982c88cf082b682e882cc93fa967b8cea 0d0a");
+      std::string block;
+      while (block.size() < (1u << 20)) block += line;
+      const HANDLE h = CreateFileW((folder.path() + L"\\big.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                   nullptr);
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      for (int i = 0; i < 64; ++i) {
+        DWORD wrote = 0;
+        WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &wrote, nullptr);
+      }
+      CloseHandle(h);
+    }
+    const HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    SetHandleInformation(null, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = start.hStdOutput = start.hStdError = null;
+    std::wstring line = L"\"" + kotran_exe() + L"\" -u big.txt";
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               folder.path().c_str(), &start, &child));
+    CloseHandle(null);
+    // Sent once the temporary is there, while the text is being written.
+    bool writing = false;
+    for (int wait = 0; wait < 4000 && !writing; ++wait) {
+      for (const std::string& name : folder.names()) writing = writing || name.rfind(".kotran-", 0) == 0;
+      if (!writing) Sleep(5);
+    }
+    EXPECT_TRUE(writing) << "no temporary was seen";
+    // Pressed on the console: every process attached to it gets the event.
+    SetConsoleCtrlHandler(let_pass, TRUE);
+    const bool sent = GenerateConsoleCtrlEvent(row.event, 0) != 0;
+    const DWORD error = GetLastError();
+    if (!sent && under_wine() && row.event == CTRL_BREAK_EVENT && error == ERROR_INVALID_HANDLE) {
+      TerminateProcess(child.hProcess, 1);
+      WaitForSingleObject(child.hProcess, INFINITE);
+      SetConsoleCtrlHandler(let_pass, FALSE);
+      CloseHandle(child.hProcess);
+      CloseHandle(child.hThread);
+      GTEST_SKIP() << "Wine sends no Ctrl+Break (GenerateConsoleCtrlEvent fails with ERROR_INVALID_HANDLE); "
+                      "Ctrl+Break takes the same handling as Ctrl+C";
+    }
+    EXPECT_TRUE(sent) << error;
+    const DWORD waited = WaitForSingleObject(child.hProcess, 20000);
+    SetConsoleCtrlHandler(let_pass, FALSE);
+    EXPECT_EQ(waited, WAIT_OBJECT_0);
+    DWORD status = 0;
+    GetExitCodeProcess(child.hProcess, &status);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    EXPECT_NE(status, 0u);
+    // The input alone: no temporary, no output.
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"big.txt"});
+  }
+}
+
 // The version resource, as Explorer and installers read it.
 TEST(KotranExe, CarriesItsProductNameAndVersion) {
   const std::wstring exe = kotran_exe();

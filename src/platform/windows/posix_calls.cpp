@@ -195,6 +195,14 @@ HANDLE open_for_status(const std::wstring& name, bool follow) {
 
 }  // namespace
 
+int kotran_isatty(int fd) {
+  const HANDLE h = handle_of(fd);
+  DWORD mode = 0;
+  if (h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode)) return 1;
+  errno = ENOTTY;
+  return 0;
+}
+
 int64_t kotran_lseek(int fd, int64_t offset, int origin) {
   const HANDLE h = handle_of(fd);
   if (h == INVALID_HANDLE_VALUE) {
@@ -349,11 +357,16 @@ int renameat(int from_dir, const char* from, int to_dir, const char* to) {
 }
 
 // A second name for a file (NTFS's hard links); it fails when the new
-// name is taken.
+// name is taken. Where the file system has no hard links (FAT32 and
+// exFAT, as on most USB sticks), the file takes the new name instead,
+// which fails as well when the name is taken; the old name is gone then.
 int linkat(int from_dir, const char* from, int to_dir, const char* to, int) {
   std::wstring old_name, new_name;
   if (!name_at(from_dir, from, old_name) || !name_at(to_dir, to, new_name)) return -1;
-  return CreateHardLinkW(new_name.c_str(), old_name.c_str(), nullptr) ? 0 : fail(GetLastError());
+  if (CreateHardLinkW(new_name.c_str(), old_name.c_str(), nullptr)) return 0;
+  const DWORD code = GetLastError();
+  if (code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED) return fail(code);
+  return MoveFileExW(old_name.c_str(), new_name.c_str(), MOVEFILE_WRITE_THROUGH) ? 0 : fail(GetLastError());
 }
 
 int faccessat(int dirfd, const char* name, int how, int) {
@@ -395,7 +408,34 @@ int futimens(int fd, const struct timespec times[2]) {
 
 uid_t geteuid(void) { return 0; }
 
+namespace {
+
+// Ctrl+C and Ctrl+Break, and the console closing, the user logging off or
+// the system shutting down, reach a console program through its console
+// control handler, on a thread of their own: they are handed to the
+// handlers set for SIGINT (Ctrl+C) and SIGBREAK (all the others). When the
+// handler returns for one of the last three, Windows ends the process.
+void (*volatile console_handlers[2])(int) = {SIG_DFL, SIG_DFL};
+
+BOOL WINAPI on_console_event(DWORD event) {
+  const int sig = event == CTRL_C_EVENT ? SIGINT : SIGBREAK;
+  void (*const handler)(int) = console_handlers[sig == SIGINT ? 0 : 1];
+  if (handler == SIG_DFL) return FALSE;
+  if (handler != SIG_IGN) handler(sig);
+  return TRUE;
+}
+
+}  // namespace
+
 int sigaction(int sig, const struct sigaction* action, struct sigaction* old) {
+  if (sig == SIGINT || sig == SIGBREAK) {
+    static const bool installed = SetConsoleCtrlHandler(on_console_event, TRUE) != 0;
+    if (!installed) return fail(GetLastError());
+    auto& slot = console_handlers[sig == SIGINT ? 0 : 1];
+    if (old != nullptr) *old = {slot, 0, 0};
+    if (action != nullptr) slot = action->sa_handler;
+    return 0;
+  }
   void (*was)(int) = nullptr;
   if (action != nullptr) {
     was = signal(sig, action->sa_handler);

@@ -74,6 +74,12 @@ struct kotran_stat {
 #define lseek kotran_lseek
 int64_t kotran_lseek(int fd, int64_t offset, int origin);
 
+// A terminal is a console: the C library also calls the NUL device one,
+// and output to it would go out line by line.
+#undef isatty
+#define isatty kotran_isatty
+int kotran_isatty(int fd);
+
 int kotran_stat(const char* name, struct kotran_stat* st);
 int kotran_fstat(int fd, struct kotran_stat* st);
 int lstat(const char* name, struct kotran_stat* st);
