@@ -346,9 +346,11 @@ bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_
 BOOL WINAPI let_pass(DWORD) { return TRUE; }
 
 // Ctrl+C and Ctrl+Break pressed while kotran.exe writes an output: the
-// temporary it writes is removed, and no output appears.
+// temporary it writes, which no other program could open meanwhile, is
+// removed, and no output appears.
 TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
   if (GetConsoleOutputCP() == 0) GTEST_SKIP() << "no console: console events need one (the suite runs on a terminal)";
+  std::string not_sent;
   for (const StopRow& row : stop_rows) {
     SCOPED_TRACE(row.what);
     Folder folder;
@@ -385,22 +387,36 @@ TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
       if (!writing) Sleep(5);
     }
     EXPECT_TRUE(writing) << "no temporary was seen";
+    // Meanwhile no other program reads the text before it is complete.
+    for (const std::string& name : folder.names()) {
+      if (name.rfind(".kotran-", 0) != 0) continue;
+      const HANDLE h = CreateFileW((folder.path() + L"\\" + wide(name)).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+      const DWORD error = GetLastError();
+      EXPECT_EQ(h, INVALID_HANDLE_VALUE) << name << " was opened";
+      if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+      else
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
     // Pressed on the console: every process attached to it gets the event.
+    // The test lets them pass for as long as it runs: the event may reach
+    // it after kotran.exe has ended.
     SetConsoleCtrlHandler(let_pass, TRUE);
     const bool sent = GenerateConsoleCtrlEvent(row.event, 0) != 0;
     const DWORD error = GetLastError();
     if (!sent && under_wine() && row.event == CTRL_BREAK_EVENT && error == ERROR_INVALID_HANDLE) {
       TerminateProcess(child.hProcess, 1);
       WaitForSingleObject(child.hProcess, INFINITE);
-      SetConsoleCtrlHandler(let_pass, FALSE);
       CloseHandle(child.hProcess);
       CloseHandle(child.hThread);
-      GTEST_SKIP() << "Wine sends no Ctrl+Break (GenerateConsoleCtrlEvent fails with ERROR_INVALID_HANDLE); "
-                      "Ctrl+Break takes the same handling as Ctrl+C";
+      not_sent = std::string(row.what) + ": Wine sends none (GenerateConsoleCtrlEvent fails with "
+                 "ERROR_INVALID_HANDLE); it takes the same handling as Ctrl+C";
+      continue;
     }
     EXPECT_TRUE(sent) << error;
     const DWORD waited = WaitForSingleObject(child.hProcess, 20000);
-    SetConsoleCtrlHandler(let_pass, FALSE);
     EXPECT_EQ(waited, WAIT_OBJECT_0);
     DWORD status = 0;
     GetExitCodeProcess(child.hProcess, &status);
@@ -411,6 +427,9 @@ TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
     // The input alone: no temporary, no output.
     EXPECT_EQ(folder.names(), std::vector<std::string>{"big.txt"});
   }
+  // A failure of the other rows is not hidden by the skip.
+  if (!not_sent.empty() && !HasFailure()) GTEST_SKIP() << not_sent;
+  if (!not_sent.empty()) ADD_FAILURE() << "also not tested: " << not_sent;
 }
 
 // The version resource, as Explorer and installers read it.

@@ -257,11 +257,15 @@ int openat(int dirfd, const char* name, int flags, ...) {
   else if (flags & O_TRUNC)
     disposition = TRUNCATE_EXISTING;
   // A folder is held without delete sharing, so that it is neither renamed
-  // nor removed while names are taken relative to it; files are shared as
-  // POSIX shares them.
+  // nor removed while names are taken relative to it. A file made new
+  // (O_EXCL: the temporary an output is written to) is open to no other
+  // program's reads and writes until it is closed; it may still be given
+  // its name and be removed. Other files are shared as POSIX shares them.
   const bool folder = (flags & O_DIRECTORY) != 0;
   if (folder) access = FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE;
-  const DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                      : disposition == CREATE_NEW ? FILE_SHARE_DELETE
+                                                  : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const DWORD how = FILE_FLAG_BACKUP_SEMANTICS | ((flags & O_NOFOLLOW) ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
   const HANDLE h = CreateFileW(wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | how, nullptr);
   if (h == INVALID_HANDLE_VALUE) return fail(GetLastError());
