@@ -111,6 +111,7 @@ class Folder {
         const std::wstring name = entry.cFileName;
         if (name == L"." || name == L"..") continue;
         const std::wstring full = folder + L"\\" + name;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
           remove(full);
         else
@@ -183,6 +184,7 @@ KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::
 struct Given {
   const char* name;
   const char* hex;
+  bool read_only = false;  // the read-only attribute set
 };
 
 struct Expected {
@@ -263,6 +265,11 @@ const std::vector<Row> rows = {
      "-u a.txt", "", 0,
      {{"a.txt", SJIS}, {"a.utf8", UTF8}},
      "", "出力ファイル: a.utf8"},
+    {"a read-only output is not replaced",
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64", true}},
+     "-u a.txt", "", 1,
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64"}},
+     "", "a.utf8: Permission denied"},
     {"an output that is a folder is refused, and nothing is written",
      {{"a.txt", SJIS}, {"a.utf8\\", ""}},
      "-u a.txt", "", 1,
@@ -306,7 +313,11 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
     SCOPED_TRACE(row.what);
     Folder folder;
     const std::string drive = to_utf8(folder.path().substr(0, 2));
-    for (const Given& given : row.files) folder.make(given.name, hex(given.hex));
+    for (const Given& given : row.files) {
+      folder.make(given.name, hex(given.hex));
+      if (given.read_only)
+        SetFileAttributesW((folder.path() + L"\\" + wide(given.name)).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
     const KotranRun run = run_kotran(folder, with_drive(row.typed, drive), hex(row.in_hex));
     EXPECT_EQ(run.status, row.status) << run.messages;
     std::vector<std::string> expected_names;

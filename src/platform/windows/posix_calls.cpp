@@ -177,7 +177,14 @@ int status_of(HANDLE h, struct kotran_stat* st) {
   // Windows keeps no mode bits: a read-only file is read by all and
   // written by none; the rest is readable and writable.
   const unsigned permissions = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? 0444 : 0666;
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+  // A reparse point that stands for another name (a symbolic link, a
+  // junction, a mount point) is a link; the others (a OneDrive file, a
+  // deduplicated file) are the file or folder they hold.
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                    (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag) ||
+                     IsReparseTagNameSurrogate(tag.ReparseTag));
+  if (link)
     st->st_mode = S_IFLNK | 0777;
   else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
     st->st_mode = S_IFDIR | 0777;
