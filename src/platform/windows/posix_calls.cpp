@@ -270,6 +270,8 @@ int openat(int dirfd, const char* name, int flags, ...) {
   // its name and be removed. Other files are shared as POSIX shares them.
   const bool folder = (flags & O_DIRECTORY) != 0;
   if (folder) access = FILE_READ_ATTRIBUTES | FILE_LIST_DIRECTORY | SYNCHRONIZE;
+  // A file made new takes its ACL through this handle (copy_attributes).
+  if (disposition == CREATE_NEW) access |= READ_CONTROL | WRITE_DAC;
   const DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE
                       : disposition == CREATE_NEW ? FILE_SHARE_DELETE
                                                   : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -336,27 +338,18 @@ int unlinkat(int dirfd, const char* name, int flags) {
   return removed ? 0 : fail(GetLastError());
 }
 
-// Over an existing file: the replacement takes the replaced file's ACL and
-// attributes first (ReplaceFileW would, but it opens the replacement
-// without sharing, and the caller holds it open until it has its name),
-// then its name, written through before MoveFileExW returns. To a free
-// name, MoveFileExW alone.
+// Over an existing file: the replacement takes the replaced file's hidden,
+// system and archive attributes, then its name, written through before
+// MoveFileExW returns (its ACL it took from the input, as on POSIX:
+// ReplaceFileW, which would keep the replaced file's, opens the replacement
+// without sharing, and the caller holds it open until it has its name). To
+// a free name, MoveFileExW alone.
 int renameat(int from_dir, const char* from, int to_dir, const char* to) {
   std::wstring old_name, new_name;
   if (!name_at(from_dir, from, old_name) || !name_at(to_dir, to, new_name)) return -1;
   DWORD attributes = GetFileAttributesW(new_name.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    DWORD size = 0;
-    GetFileSecurityW(new_name.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    if (size > 0) {
-      std::string descriptor(size, '\0');
-      if (GetFileSecurityW(new_name.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) &&
-          !SetFileSecurityW(old_name.c_str(), DACL_SECURITY_INFORMATION, descriptor.data()))
-        return fail(GetLastError());
-    }
-  } else {
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     attributes = INVALID_FILE_ATTRIBUTES;
-  }
   if (!MoveFileExW(old_name.c_str(), new_name.c_str(),
                    MOVEFILE_WRITE_THROUGH | (attributes != INVALID_FILE_ATTRIBUTES ? MOVEFILE_REPLACE_EXISTING : 0)))
     return fail(GetLastError());
