@@ -131,8 +131,9 @@ struct KotranRun {
 };
 
 // Starts kotran.exe in `folder` with the command line `"kotran.exe" typed`,
-// `in` on its standard input, with no console.
-KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::string& in) {
+// `in` on its standard input, with no console, or sharing this test's.
+KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::string& in,
+                     bool shares_console = false) {
   KotranRun run;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE in_read, in_write, out_read, out_write;
@@ -155,8 +156,8 @@ KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::
   start.hStdError = messages;
   std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(typed);
   PROCESS_INFORMATION child{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, folder.path().c_str(),
-                      &start, &child)) {
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, shares_console ? 0 : DETACHED_PROCESS, nullptr,
+                      folder.path().c_str(), &start, &child)) {
     ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
     return run;
   }
@@ -356,6 +357,94 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
       EXPECT_NE(run.messages.find(message), std::string::npos) << "wanted: " << message << "\ngot: " << run.messages;
     }
   }
+}
+
+// ------------------------------------------------------------ messages
+
+// The console's output code page for the test, put back afterwards; 0
+// where there is no console.
+class ConsoleCodePage {
+ public:
+  ConsoleCodePage() : code_page_(GetConsoleOutputCP()) {}
+  ~ConsoleCodePage() {
+    if (code_page_ != 0) SetConsoleOutputCP(code_page_);
+  }
+  ConsoleCodePage(const ConsoleCodePage&) = delete;
+  ConsoleCodePage& operator=(const ConsoleCodePage&) = delete;
+  bool exists() const { return code_page_ != 0; }
+
+ private:
+  UINT code_page_;
+};
+
+// Messages redirected to a file from a console: Shift-JIS where the
+// console's code page is 932, UTF-8 otherwise.
+TEST(KotranExe, RedirectedMessagesInShiftJisOnlyWhereTheConsoleIs932) {
+  ConsoleCodePage console;
+  if (!console.exists()) GTEST_SKIP() << "no console (the suite runs on a terminal)";
+  struct Row {
+    UINT code_page;
+    const char* message_hex;  // "出力ファイル: 資料①.utf8" as written
+  };
+  const Row rows[] = {
+      {932, "8f6f97cd837483408343838b3a20 8e9197bf8740 2e75746638"},
+      {65001, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638"},
+      {437, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code_page);
+    ASSERT_TRUE(SetConsoleOutputCP(row.code_page));
+    Folder folder;
+    folder.make("資料①.txt", hex(SJIS));
+    const KotranRun run = run_kotran(folder, "-u 資料①.txt", "", true);
+    EXPECT_EQ(run.status, 0u);
+    EXPECT_NE(run.messages.find(hex(row.message_hex)), std::string::npos) << to_hex(run.messages);
+    EXPECT_EQ(to_hex(folder.bytes("資料①.utf8")), to_hex(hex(UTF8)));
+  }
+}
+
+// Messages on the console itself are text: they read right whatever its
+// code page, a Korean name on a console of code page 437 too.
+TEST(KotranExe, MessagesOnAConsoleReadRightWhateverItsCodePage) {
+  ConsoleCodePage console;
+  if (!console.exists()) GTEST_SKIP() << "no console (the suite runs on a terminal)";
+  ASSERT_TRUE(SetConsoleOutputCP(437));
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    &inherit, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+  CONSOLE_SCREEN_BUFFER_INFO before;
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &before));
+  Folder folder;
+  folder.make("자료.txt", hex(SJIS));
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  start.hStdOutput = screen;
+  start.hStdError = screen;
+  std::wstring line = L"\"" + kotran_exe() + L"\" -u 자료.txt";
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.path().c_str(), &start,
+                             &child));
+  WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD status = 1;
+  GetExitCodeProcess(child.hProcess, &status);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  EXPECT_EQ(status, 0u);
+  // The lines kotran wrote, read back from the screen as characters.
+  CONSOLE_SCREEN_BUFFER_INFO after;
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &after));
+  std::wstring shown;
+  for (SHORT y = before.dwCursorPosition.Y; y <= after.dwCursorPosition.Y; ++y) {
+    std::wstring row(static_cast<size_t>(after.dwSize.X), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, row.data(), static_cast<DWORD>(row.size()), COORD{0, y}, &read);
+    shown += row.substr(0, read) + L"\n";
+  }
+  CloseHandle(screen);
+  EXPECT_NE(to_utf8(shown).find("出力ファイル: 자료.utf8"), std::string::npos) << to_utf8(shown);
 }
 
 // ------------------------------------------------------------ console events
