@@ -73,6 +73,31 @@ bool is_absolute(const std::wstring& name) {
   return name.size() >= 2 && name[1] == L':';
 }
 
+// A name as long as a folder's name may be (248 units) or longer is given
+// in its full "\\?\" form, in which Windows takes names up to 32,767 units
+// whatever the system's MAX_PATH setting: a deep tree of an archive is
+// found and written too. Shorter names go as they are.
+bool long_form(std::wstring& wide) {
+  if (wide.size() < 248 || wide.compare(0, 4, L"\\\\?\\") == 0) return true;
+  const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) {
+    errno = errno_of(GetLastError());
+    return false;
+  }
+  std::wstring full(n, L'\0');
+  const DWORD got = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  if (got == 0 || got >= n) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  full.resize(got);
+  if (full.compare(0, 2, L"\\\\") == 0)
+    wide = L"\\\\?\\UNC\\" + full.substr(2);
+  else
+    wide = L"\\\\?\\" + full;
+  return true;
+}
+
 // The wide name of `name` relative to the folder open as dirfd: the
 // folder as its handle names it, then the name. False, errno set, when
 // there is none.
@@ -85,24 +110,27 @@ bool name_at(int dirfd, const char* name, std::wstring& wide) {
     errno = ENOENT;
     return false;
   }
-  if (dirfd == AT_FDCWD || is_absolute(wide)) return true;
+  if (dirfd == AT_FDCWD || is_absolute(wide)) return long_form(wide);
   const HANDLE folder = handle_of(dirfd);
   if (folder == INVALID_HANDLE_VALUE) {
     errno = EBADF;
     return false;
   }
+  // Too small a buffer gives the size needed, or (under Wine, whose own
+  // buffer holds MAX_PATH units) an error: the longest name Windows has is
+  // tried then, and a folder whose name is still refused is too deep.
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = GetFinalPathNameByHandleW(folder, path.data(), static_cast<DWORD>(path.size()), 0);
-    if (n == 0) {
-      errno = errno_of(GetLastError());
-      return false;
-    }
-    if (n < path.size()) {
+    if (n > 0 && n < path.size()) {
       path.resize(n);
       break;
     }
-    path.resize(n + 1);
+    if (path.size() > 32768) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    path.resize(n > path.size() ? n + 1 : 32769);
   }
   for (wchar_t& c : wide) {
     if (c == L'/') c = L'\\';
