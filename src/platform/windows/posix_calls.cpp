@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstdarg>
 #include <cstring>
@@ -144,6 +145,117 @@ bool name_at(int dirfd, const char* name, std::wstring& wide) {
   return true;
 }
 
+// How a name is opened: the access, the sharing and the Win32 disposition
+// (CREATE_NEW, OPEN_EXISTING, ...), whether only a folder or only a file
+// will do, and whether a reparse point is opened itself.
+struct How {
+  ACCESS_MASK access;
+  ULONG share;
+  DWORD disposition;
+  bool folder_only = false;
+  bool file_only = false;
+  bool no_follow = false;
+};
+
+bool is_relative_to(int dirfd, const std::wstring& wide) { return dirfd != AT_FDCWD && !is_absolute(wide); }
+
+// Opens `name` relative to the folder held as dirfd: the folder's handle is
+// NtCreateFile's root, so that its name is never walked again (a folder
+// renamed or replaced meanwhile changes nothing). A name of the working
+// folder, or a full one, is opened by name (CreateFileW). INVALID_HANDLE_VALUE
+// with errno set on failure.
+HANDLE open_at(int dirfd, const char* name, const How& how) {
+  std::wstring wide;
+  if (!kotran::platform::windows::to_wide(name, wide)) {
+    errno = EILSEQ;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (wide.empty()) {
+    errno = ENOENT;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!is_relative_to(dirfd, wide)) {
+    if (!long_form(wide)) return INVALID_HANDLE_VALUE;
+    const HANDLE h = CreateFileW(wide.c_str(), how.access, how.share, nullptr, how.disposition,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS |
+                                     (how.no_follow ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                                 nullptr);
+    if (h == INVALID_HANDLE_VALUE) errno = errno_of(GetLastError());
+    return h;
+  }
+  const HANDLE root = handle_of(dirfd);
+  if (root == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return INVALID_HANDLE_VALUE;
+  }
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  if (wide.size() > 32767) {
+    errno = ENAMETOOLONG;
+    return INVALID_HANDLE_VALUE;
+  }
+  UNICODE_STRING object_name;
+  object_name.Buffer = wide.data();
+  object_name.Length = object_name.MaximumLength = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &object_name, OBJ_CASE_INSENSITIVE, root, nullptr);
+  ULONG disposition = FILE_OPEN;
+  switch (how.disposition) {
+    case CREATE_NEW: disposition = FILE_CREATE; break;
+    case CREATE_ALWAYS: disposition = FILE_OVERWRITE_IF; break;
+    case OPEN_ALWAYS: disposition = FILE_OPEN_IF; break;
+    case TRUNCATE_EXISTING: disposition = FILE_OVERWRITE; break;
+    default: break;
+  }
+  const ULONG options = FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT |
+                        (how.no_follow ? FILE_OPEN_REPARSE_POINT : 0) | (how.folder_only ? FILE_DIRECTORY_FILE : 0) |
+                        (how.file_only ? FILE_NON_DIRECTORY_FILE : 0);
+  HANDLE h = INVALID_HANDLE_VALUE;
+  IO_STATUS_BLOCK io{};
+  const NTSTATUS status = NtCreateFile(&h, how.access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                       how.share, disposition, options, nullptr, 0);
+  if (!NT_SUCCESS(status)) {
+    errno = errno_of(RtlNtStatusToDosError(status));
+    return INVALID_HANDLE_VALUE;
+  }
+  return h;
+}
+
+// Renames or links the file `from` (relative to from_dir) to `to`
+// (relative to to_dir) through a handle of its own, the names taken from
+// the folders' handles; `what` is FileRenameInformation or
+// FileLinkInformation, whose structures are alike.
+int rename_or_link(int from_dir, const char* from, int to_dir, const char* to, FILE_INFORMATION_CLASS what,
+                   bool replace) {
+  std::wstring target;
+  if (!kotran::platform::windows::to_wide(to, target)) {
+    errno = EILSEQ;
+    return -1;
+  }
+  for (wchar_t& c : target) {
+    if (c == L'/') c = L'\\';
+  }
+  const HANDLE file = open_at(from_dir, from, How{DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                   OPEN_EXISTING, false, true, true});
+  if (file == INVALID_HANDLE_VALUE) return -1;
+  const size_t size = sizeof(FILE_LINK_INFORMATION) + target.size() * sizeof(wchar_t);
+  std::string buffer(size, '\0');
+  auto* info = reinterpret_cast<FILE_LINK_INFORMATION*>(buffer.data());
+  info->ReplaceIfExists = replace ? TRUE : FALSE;
+  info->RootDirectory = handle_of(to_dir);
+  info->FileNameLength = static_cast<ULONG>(target.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, target.data(), info->FileNameLength);
+  IO_STATUS_BLOCK io{};
+  const NTSTATUS status = NtSetInformationFile(file, &io, info, static_cast<ULONG>(size), what);
+  CloseHandle(file);
+  if (!NT_SUCCESS(status)) {
+    errno = errno_of(RtlNtStatusToDosError(status));
+    return -1;
+  }
+  return 0;
+}
+
 int64_t nanoseconds_since_1601(const FILETIME& t) {
   return static_cast<int64_t>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
 }
@@ -221,13 +333,6 @@ int status_of(HANDLE h, struct kotran_stat* st) {
   return 0;
 }
 
-// A handle on the name for reading its status only.
-HANDLE open_for_status(const std::wstring& name, bool follow) {
-  return CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
-}
-
 }  // namespace
 
 int kotran_isatty(int fd) {
@@ -252,10 +357,9 @@ int64_t kotran_lseek(int fd, int64_t offset, int origin) {
 }
 
 int fstatat(int dirfd, const char* name, struct kotran_stat* st, int flags) {
-  std::wstring wide;
-  if (!name_at(dirfd, name, wide)) return -1;
-  const HANDLE h = open_for_status(wide, (flags & AT_SYMLINK_NOFOLLOW) == 0);
-  if (h == INVALID_HANDLE_VALUE) return fail(GetLastError());
+  const HANDLE h = open_at(dirfd, name, How{FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             OPEN_EXISTING, false, false, (flags & AT_SYMLINK_NOFOLLOW) != 0});
+  if (h == INVALID_HANDLE_VALUE) return -1;
   const int result = status_of(h, st);
   const int saved = errno;
   CloseHandle(h);
@@ -277,8 +381,6 @@ int kotran_fstat(int fd, struct kotran_stat* st) {
 }
 
 int openat(int dirfd, const char* name, int flags, ...) {
-  std::wstring wide;
-  if (!name_at(dirfd, name, wide)) return -1;
   const int access_mode = flags & (O_RDONLY | O_WRONLY | O_RDWR);
   DWORD access = access_mode == O_WRONLY ? GENERIC_WRITE : access_mode == O_RDWR ? GENERIC_READ | GENERIC_WRITE
                                                                                  : GENERIC_READ;
@@ -303,9 +405,8 @@ int openat(int dirfd, const char* name, int flags, ...) {
   const DWORD share = folder ? FILE_SHARE_READ | FILE_SHARE_WRITE
                       : disposition == CREATE_NEW ? FILE_SHARE_DELETE
                                                   : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  const DWORD how = FILE_FLAG_BACKUP_SEMANTICS | ((flags & O_NOFOLLOW) ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-  const HANDLE h = CreateFileW(wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | how, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return fail(GetLastError());
+  const HANDLE h = open_at(dirfd, name, How{access, share, disposition, false, false, (flags & O_NOFOLLOW) != 0});
+  if (h == INVALID_HANDLE_VALUE) return -1;
   struct kotran_stat st;
   if (status_of(h, &st) != 0) {
     const int saved = errno;
@@ -355,36 +456,76 @@ int fcntl(int fd, int command, ...) {
 
 int mkdirat(int dirfd, const char* name, mode_t) {
   std::wstring wide;
-  if (!name_at(dirfd, name, wide)) return -1;
-  return CreateDirectoryW(wide.c_str(), nullptr) ? 0 : fail(GetLastError());
+  if (!kotran::platform::windows::to_wide(name, wide)) {
+    errno = EILSEQ;
+    return -1;
+  }
+  if (!is_relative_to(dirfd, wide)) {
+    if (!long_form(wide)) return -1;
+    return CreateDirectoryW(wide.c_str(), nullptr) ? 0 : fail(GetLastError());
+  }
+  const HANDLE h = open_at(dirfd, name, How{FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_NEW, true});
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  CloseHandle(h);
+  return 0;
 }
 
+// The name is removed once every handle on it is closed (at once where
+// none is open).
 int unlinkat(int dirfd, const char* name, int flags) {
-  std::wstring wide;
-  if (!name_at(dirfd, name, wide)) return -1;
-  const bool removed = (flags & AT_REMOVEDIR) ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
-  return removed ? 0 : fail(GetLastError());
+  const bool folder = (flags & AT_REMOVEDIR) != 0;
+  const HANDLE h = open_at(dirfd, name, How{DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                            folder, !folder, true});
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  FILE_DISPOSITION_INFO remove{};
+  remove.DeleteFile = TRUE;
+  const bool removed = SetFileInformationByHandle(h, FileDispositionInfo, &remove, sizeof remove) != 0;
+  const DWORD code = GetLastError();
+  CloseHandle(h);
+  return removed ? 0 : fail(code);
 }
 
 // Over an existing file: the replacement takes the replaced file's hidden,
-// system and archive attributes, then its name, written through before
-// MoveFileExW returns (its ACL it took from the input, as on POSIX:
-// ReplaceFileW, which would keep the replaced file's, opens the replacement
-// without sharing, and the caller holds it open until it has its name). To
-// a free name, MoveFileExW alone.
+// system and archive attributes, then its name (its ACL it took from the
+// input, as on POSIX: ReplaceFileW, which would keep the replaced file's,
+// opens the replacement without sharing, and the caller holds it open until
+// it has its name). Names are taken relative to the folders' handles, or
+// given by name (MoveFileExW, written through) in the working folder.
 int renameat(int from_dir, const char* from, int to_dir, const char* to) {
+  struct kotran_stat target;
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
+  if (fstatat(to_dir, to, &target, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(target.st_mode)) {
+    const HANDLE h = open_at(to_dir, to, How{FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             OPEN_EXISTING, false, false, true});
+    FILE_BASIC_INFO basic{};
+    if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic))
+      attributes = basic.FileAttributes;
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
   std::wstring old_name, new_name;
-  if (!name_at(from_dir, from, old_name) || !name_at(to_dir, to, new_name)) return -1;
-  DWORD attributes = GetFileAttributesW(new_name.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    attributes = INVALID_FILE_ATTRIBUTES;
-  if (!MoveFileExW(old_name.c_str(), new_name.c_str(),
-                   MOVEFILE_WRITE_THROUGH | (attributes != INVALID_FILE_ATTRIBUTES ? MOVEFILE_REPLACE_EXISTING : 0)))
-    return fail(GetLastError());
+  if (!kotran::platform::windows::to_wide(from, old_name) || !kotran::platform::windows::to_wide(to, new_name)) {
+    errno = EILSEQ;
+    return -1;
+  }
+  if (is_relative_to(to_dir, new_name)) {
+    if (rename_or_link(from_dir, from, to_dir, to, FileRenameInformation, true) != 0) return -1;
+  } else {
+    if (!name_at(from_dir, from, old_name) || !long_form(new_name)) return -1;
+    if (!MoveFileExW(old_name.c_str(), new_name.c_str(), MOVEFILE_WRITE_THROUGH | MOVEFILE_REPLACE_EXISTING))
+      return fail(GetLastError());
+  }
   constexpr DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                          FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & KEPT) != FILE_ATTRIBUTE_ARCHIVE)
-    SetFileAttributesW(new_name.c_str(), attributes & KEPT);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & KEPT) != FILE_ATTRIBUTE_ARCHIVE) {
+    const HANDLE h = open_at(to_dir, to, How{FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             OPEN_EXISTING, false, true, true});
+    FILE_BASIC_INFO basic{};
+    if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+      basic.FileAttributes = (attributes & KEPT) ? attributes & KEPT : FILE_ATTRIBUTE_NORMAL;
+      SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+    }
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
   return 0;
 }
 
@@ -393,8 +534,18 @@ int renameat(int from_dir, const char* from, int to_dir, const char* to) {
 // exFAT, as on most USB sticks), the file takes the new name instead,
 // which fails as well when the name is taken; the old name is gone then.
 int linkat(int from_dir, const char* from, int to_dir, const char* to, int) {
-  std::wstring old_name, new_name;
-  if (!name_at(from_dir, from, old_name) || !name_at(to_dir, to, new_name)) return -1;
+  std::wstring new_name;
+  if (!kotran::platform::windows::to_wide(to, new_name)) {
+    errno = EILSEQ;
+    return -1;
+  }
+  if (is_relative_to(to_dir, new_name)) {
+    if (rename_or_link(from_dir, from, to_dir, to, FileLinkInformation, false) == 0) return 0;
+    if (errno != EOPNOTSUPP) return -1;
+    return rename_or_link(from_dir, from, to_dir, to, FileRenameInformation, false);
+  }
+  std::wstring old_name;
+  if (!name_at(from_dir, from, old_name) || !long_form(new_name)) return -1;
   if (CreateHardLinkW(new_name.c_str(), old_name.c_str(), nullptr)) return 0;
   const DWORD code = GetLastError();
   if (code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED) return fail(code);
@@ -402,11 +553,9 @@ int linkat(int from_dir, const char* from, int to_dir, const char* to, int) {
 }
 
 int faccessat(int dirfd, const char* name, int how, int) {
-  std::wstring wide;
-  if (!name_at(dirfd, name, wide)) return -1;
-  const DWORD attributes = GetFileAttributesW(wide.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return fail(GetLastError());
-  if ((how & W_OK) && (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  struct kotran_stat st;
+  if (fstatat(dirfd, name, &st, 0) != 0) return -1;
+  if ((how & W_OK) && S_ISREG(st.st_mode) && !(st.st_mode & 0200)) {
     errno = EACCES;
     return -1;
   }

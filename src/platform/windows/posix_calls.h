@@ -1,8 +1,9 @@
 // The POSIX calls on files, folders, descriptors and signals that the
 // program makes, on Windows: names are UTF-8 and go to the wide API
 // (CreateFileW and its kin); a folder is held open as a descriptor of its
-// own and names are taken relative to the folder it holds (a folder held
-// open cannot be renamed or removed meanwhile); a file's identity is its volume
+// own, and names in it are opened relative to its handle (NtCreateFile's
+// root folder), its path never walked again, while it can be neither
+// renamed nor removed; a file's identity is its volume
 // and file index. The standard headers of posix/ bring these in after the
 // C library's own, so that code written for POSIX builds unchanged.
 #pragma once
