@@ -654,47 +654,40 @@ pid_t waitpid(pid_t, int*, int) {
   return -1;
 }
 
-// A listing: the folder held open (dirfd), and FindFirstFileExW's search
-// of it.
+// A listing: the folder held open (dirfd), read through its handle
+// (GetFileInformationByHandleEx's directory information), a block of
+// entries at a time.
 struct kotran_dir {
+  static constexpr size_t NONE = static_cast<size_t>(-1);
   int fd = -1;
-  HANDLE find = INVALID_HANDLE_VALUE;
   bool first = true;
-  WIN32_FIND_DATAW entry{};
+  size_t next = NONE;  // the next entry in the block; NONE: a block is to be read
+  alignas(8) unsigned char block[64 * 1024];
   struct dirent out {};
 };
 
 DIR* opendir(const char* name) {
   const int fd = openat(AT_FDCWD, name, O_RDONLY | O_DIRECTORY);
   if (fd < 0) return nullptr;
-  std::wstring folder;
-  if (!name_at(fd, ".", folder)) {
-    const int saved = errno;
-    _close(fd);
-    errno = saved;
-    return nullptr;
-  }
   auto* dir = new kotran_dir;
   dir->fd = fd;
-  dir->find = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &dir->entry, FindExSearchNameMatch, nullptr,
-                               FIND_FIRST_EX_LARGE_FETCH);
-  if (dir->find == INVALID_HANDLE_VALUE) {
-    const DWORD code = GetLastError();
-    _close(fd);
-    delete dir;
-    fail(code);
-    return nullptr;
-  }
   return dir;
 }
 
 struct dirent* readdir(DIR* dir) {
-  if (!dir->first && !FindNextFileW(dir->find, &dir->entry)) {
-    if (GetLastError() != ERROR_NO_MORE_FILES) errno = errno_of(GetLastError());
-    return nullptr;
+  if (dir->next == kotran_dir::NONE) {
+    const FILE_INFO_BY_HANDLE_CLASS what = dir->first ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo;
+    if (!GetFileInformationByHandleEx(handle_of(dir->fd), what, dir->block, sizeof dir->block)) {
+      if (GetLastError() != ERROR_NO_MORE_FILES) errno = errno_of(GetLastError());
+      return nullptr;
+    }
+    dir->first = false;
+    dir->next = 0;
   }
-  dir->first = false;
-  const std::string name = kotran::platform::windows::to_utf8(dir->entry.cFileName);
+  const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(dir->block + dir->next);
+  dir->next = entry->NextEntryOffset == 0 ? kotran_dir::NONE : dir->next + entry->NextEntryOffset;
+  const std::string name = kotran::platform::windows::to_utf8(
+      std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t)));
   const size_t size = name.size() < sizeof dir->out.d_name ? name.size() : sizeof dir->out.d_name - 1;
   std::memcpy(dir->out.d_name, name.data(), size);
   dir->out.d_name[size] = '\0';
@@ -702,7 +695,6 @@ struct dirent* readdir(DIR* dir) {
 }
 
 int closedir(DIR* dir) {
-  if (dir->find != INVALID_HANDLE_VALUE) FindClose(dir->find);
   _close(dir->fd);
   delete dir;
   return 0;
