@@ -157,7 +157,55 @@ struct How {
   bool no_follow = false;
 };
 
-bool is_relative_to(int dirfd, const std::wstring& wide) { return dirfd != AT_FDCWD && !is_absolute(wide); }
+// Whether a part of the name is "." or "..", which a name opened relative
+// to a folder's handle may not hold.
+bool dotted(const std::wstring& wide) {
+  size_t start = 0;
+  for (size_t i = 0; i <= wide.size(); ++i) {
+    if (i < wide.size() && wide[i] != L'\\' && wide[i] != L'/') continue;
+    const std::wstring_view part(wide.data() + start, i - start);
+    if (part == L"." || part == L"..") return true;
+    start = i + 1;
+  }
+  return false;
+}
+
+bool is_relative_to(int dirfd, const std::wstring& wide) {
+  return dirfd != AT_FDCWD && !is_absolute(wide) && !dotted(wide);
+}
+
+// The full name of a name relative to a held folder that holds "." or
+// "..": the folder's name as its handle gives it, the name after it, the
+// dots resolved.
+bool resolved_name_at(int dirfd, const char* name, std::wstring& wide) {
+  if (!name_at(dirfd, name, wide)) return false;
+  if (wide.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+    wide = L"\\\\" + wide.substr(8);
+  else if (wide.compare(0, 4, L"\\\\?\\") == 0)
+    wide = wide.substr(4);
+  const DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(n, L'\0');
+  const DWORD got = n == 0 ? 0 : GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+  if (got == 0 || got >= n) {
+    errno = n == 0 ? errno_of(GetLastError()) : ENAMETOOLONG;
+    return false;
+  }
+  full.resize(got);
+  wide = std::move(full);
+  return long_form(wide);
+}
+
+// The full name, in its long form, of a name relative to dirfd, for the
+// calls that take names (a name of the working folder, a full one, or one
+// holding dots).
+bool full_name_at(int dirfd, const char* name, std::wstring& wide) {
+  if (!kotran::platform::windows::to_wide(name, wide)) {
+    errno = EILSEQ;
+    return false;
+  }
+  if (dirfd == AT_FDCWD || is_absolute(wide)) return long_form(wide);
+  return resolved_name_at(dirfd, name, wide);
+}
 
 // Opens `name` relative to the folder held as dirfd: the folder's handle is
 // NtCreateFile's root, so that its name is never walked again (a folder
@@ -175,7 +223,8 @@ HANDLE open_at(int dirfd, const char* name, const How& how) {
     return INVALID_HANDLE_VALUE;
   }
   if (!is_relative_to(dirfd, wide)) {
-    if (!long_form(wide)) return INVALID_HANDLE_VALUE;
+    if (dirfd != AT_FDCWD && !is_absolute(wide) ? !resolved_name_at(dirfd, name, wide) : !long_form(wide))
+      return INVALID_HANDLE_VALUE;
     const HANDLE h = CreateFileW(wide.c_str(), how.access, how.share, nullptr, how.disposition,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS |
                                      (how.no_follow ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
@@ -461,7 +510,7 @@ int mkdirat(int dirfd, const char* name, mode_t) {
     return -1;
   }
   if (!is_relative_to(dirfd, wide)) {
-    if (!long_form(wide)) return -1;
+    if (dirfd != AT_FDCWD && !is_absolute(wide) ? !resolved_name_at(dirfd, name, wide) : !long_form(wide)) return -1;
     return CreateDirectoryW(wide.c_str(), nullptr) ? 0 : fail(GetLastError());
   }
   const HANDLE h = open_at(dirfd, name, How{FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_NEW, true});
@@ -510,7 +559,7 @@ int renameat(int from_dir, const char* from, int to_dir, const char* to) {
   if (is_relative_to(to_dir, new_name)) {
     if (rename_or_link(from_dir, from, to_dir, to, FileRenameInformation, true) != 0) return -1;
   } else {
-    if (!name_at(from_dir, from, old_name) || !long_form(new_name)) return -1;
+    if (!full_name_at(from_dir, from, old_name) || !full_name_at(to_dir, to, new_name)) return -1;
     if (!MoveFileExW(old_name.c_str(), new_name.c_str(), MOVEFILE_WRITE_THROUGH | MOVEFILE_REPLACE_EXISTING))
       return fail(GetLastError());
   }
@@ -545,7 +594,7 @@ int linkat(int from_dir, const char* from, int to_dir, const char* to, int) {
     return rename_or_link(from_dir, from, to_dir, to, FileRenameInformation, false);
   }
   std::wstring old_name;
-  if (!name_at(from_dir, from, old_name) || !long_form(new_name)) return -1;
+  if (!full_name_at(from_dir, from, old_name) || !full_name_at(to_dir, to, new_name)) return -1;
   if (CreateHardLinkW(new_name.c_str(), old_name.c_str(), nullptr)) return 0;
   const DWORD code = GetLastError();
   if (code != ERROR_INVALID_FUNCTION && code != ERROR_NOT_SUPPORTED) return fail(code);
