@@ -316,6 +316,11 @@ const std::vector<Row> rows = {
      "-u --out-dir=w\\..\\o w\\a.txt", "", 0,
      {{"o\\", nullptr}, {"o\\w\\", nullptr}, {"o\\w\\a.utf8", UTF8}, {"w\\", nullptr}, {"w\\a.txt", SJIS}},
      "", "出力ファイル: w/../o/w/a.utf8"},
+    {"--out-dir as a full name with its drive: from the drive's root, not its current folder",
+     {{"w\\", ""}, {"w\\a.txt", SJIS}},
+     "-u --out-dir=%F\\o w\\a.txt", "", 0,
+     {{"o\\", nullptr}, {"o\\w\\", nullptr}, {"o\\w\\a.utf8", UTF8}, {"w\\", nullptr}, {"w\\a.txt", SJIS}},
+     "", "出力ファイル: %F/o/w/a.utf8"},
     {"-r converts a tree; --jobs runs the files one after another",
      {{"t\\", ""}, {"t\\a.txt", SJIS}, {"t\\u\\", ""}, {"t\\u\\b.txt", SJIS}},
      "-u -r --jobs=2 t", "", 0,
@@ -344,8 +349,10 @@ const std::vector<Row> rows = {
      "", "none.txt"},
 };
 
-std::string with_drive(std::string text, const std::string& drive) {
+// "%D" becomes the folder's drive ("C:"), "%F" the folder's full name.
+std::string with_drive(std::string text, const std::string& drive, const std::string& folder = "") {
   for (size_t at; (at = text.find("%D")) != std::string::npos;) text.replace(at, 2, drive);
+  for (size_t at; (at = text.find("%F")) != std::string::npos;) text.replace(at, 2, folder);
   return text;
 }
 
@@ -359,7 +366,8 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
       if (given.read_only)
         SetFileAttributesW((folder.path() + L"\\" + wide(given.name)).c_str(), FILE_ATTRIBUTE_READONLY);
     }
-    const KotranRun run = run_kotran(folder, with_drive(row.typed, drive), hex(row.in_hex));
+    const std::string full = to_utf8(folder.path());
+    const KotranRun run = run_kotran(folder, with_drive(row.typed, drive, full), hex(row.in_hex));
     EXPECT_EQ(run.status, row.status) << run.messages;
     std::vector<std::string> expected_names;
     for (const Expected& e : row.after) {
@@ -373,10 +381,43 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
     EXPECT_EQ(folder.names(), expected_names);
     EXPECT_EQ(to_hex(run.out), to_hex(hex(row.out_hex)));
     if (row.message != nullptr) {
-      const std::string message = with_drive(row.message, drive);
+      std::string shown = full;
+      std::replace(shown.begin(), shown.end(), '\\', '/');
+      const std::string message = with_drive(row.message, drive, shown);
       EXPECT_NE(run.messages.find(message), std::string::npos) << "wanted: " << message << "\ngot: " << run.messages;
     }
   }
+}
+
+// A file at a drive's root ("C:\\a.txt") is converted there, not in the
+// drive's current folder (the test's folder, on the same drive).
+TEST(KotranExe, AFileAtADrivesRootIsConvertedThere) {
+  Folder folder;
+  const std::wstring drive = folder.path().substr(0, 2);
+  const std::wstring base = L"kotran-root-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring input = drive + L"\\" + base + L".txt";
+  const std::wstring output = drive + L"\\" + base + L".utf8";
+  const HANDLE h = CreateFileW(input.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+  const std::string text = hex(SJIS);
+  DWORD wrote = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+  CloseHandle(h);
+  const KotranRun run = run_kotran(folder, "-u " + to_utf8(input), "");
+  EXPECT_EQ(run.status, 0u) << run.messages;
+  std::string written = "(none)";
+  const HANDLE out = CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (out != INVALID_HANDLE_VALUE) {
+    char buffer[256];
+    DWORD got = 0;
+    written.clear();
+    while (ReadFile(out, buffer, sizeof buffer, &got, nullptr) && got > 0) written.append(buffer, got);
+    CloseHandle(out);
+  }
+  DeleteFileW(input.c_str());
+  DeleteFileW(output.c_str());
+  EXPECT_EQ(to_hex(written), to_hex(hex(UTF8)));
+  EXPECT_EQ(folder.names(), std::vector<std::string>{});
 }
 
 // ------------------------------------------------------------ messages
