@@ -1,6 +1,6 @@
+// The POSIX calls on files and folders, on Windows (see posix_calls.h).
 #include "platform/windows/posix_calls.h"
 
-#include <dirent.h>
 #include <windows.h>
 #include <winternl.h>
 
@@ -9,60 +9,14 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/windows/errors.h"
 #include "platform/windows/wide_names.h"
 
 namespace {
 
 HANDLE handle_of(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
-// The errno for the host's error code.
-int errno_of(DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-      return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-      return EACCES;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      return EEXIST;
-    case ERROR_DIRECTORY:
-      return ENOTDIR;
-    case ERROR_DIR_NOT_EMPTY:
-      return ENOTEMPTY;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-      return ENOENT;
-    case ERROR_TOO_MANY_OPEN_FILES:
-      return EMFILE;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-      return ENOMEM;
-    case ERROR_NOT_SAME_DEVICE:
-      return EXDEV;
-    case ERROR_BROKEN_PIPE:
-    case ERROR_NO_DATA:
-      return EPIPE;
-    case ERROR_CANT_RESOLVE_FILENAME:
-      return ELOOP;
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_INVALID_FUNCTION:
-      return EOPNOTSUPP;
-    default:
-      return EIO;
-  }
-}
+using kotran::platform::windows::errno_of;
 
 int fail(DWORD code) {
   errno = errno_of(code);
@@ -638,115 +592,3 @@ int futimens(int fd, const struct timespec times[2]) {
 
 uid_t geteuid(void) { return 0; }
 
-namespace {
-
-// Ctrl+C and Ctrl+Break, and the console closing, the user logging off or
-// the system shutting down, reach a console program through its console
-// control handler, on a thread of their own: they are handed to the
-// handlers set for SIGINT (Ctrl+C) and SIGBREAK (all the others). When the
-// handler returns for one of the last three, Windows ends the process.
-void (*volatile console_handlers[2])(int) = {SIG_DFL, SIG_DFL};
-
-BOOL WINAPI on_console_event(DWORD event) {
-  const int sig = event == CTRL_C_EVENT ? SIGINT : SIGBREAK;
-  void (*const handler)(int) = console_handlers[sig == SIGINT ? 0 : 1];
-  if (handler == SIG_DFL) return FALSE;
-  if (handler != SIG_IGN) handler(sig);
-  return TRUE;
-}
-
-}  // namespace
-
-int sigaction(int sig, const struct sigaction* action, struct sigaction* old) {
-  if (sig == SIGINT || sig == SIGBREAK) {
-    static const bool installed = SetConsoleCtrlHandler(on_console_event, TRUE) != 0;
-    if (!installed) return fail(GetLastError());
-    auto& slot = console_handlers[sig == SIGINT ? 0 : 1];
-    if (old != nullptr) *old = {slot, 0, 0};
-    if (action != nullptr) slot = action->sa_handler;
-    return 0;
-  }
-  void (*was)(int) = nullptr;
-  if (action != nullptr) {
-    was = signal(sig, action->sa_handler);
-  } else {
-    was = signal(sig, SIG_IGN);
-    if (was != SIG_ERR) signal(sig, was);
-  }
-  if (was == SIG_ERR) return -1;
-  if (old != nullptr) *old = {was, 0, 0};
-  return 0;
-}
-
-int sigprocmask(int, const sigset_t*, sigset_t* old) {
-  if (old != nullptr) *old = 0;
-  return 0;
-}
-
-int sigfillset(sigset_t* set) {
-  *set = ~sigset_t{0};
-  return 0;
-}
-
-int sigemptyset(sigset_t* set) {
-  *set = 0;
-  return 0;
-}
-
-int kill(pid_t, int) {
-  errno = ESRCH;
-  return -1;
-}
-
-pid_t waitpid(pid_t, int*, int) {
-  errno = ECHILD;
-  return -1;
-}
-
-// A listing: the folder held open (dirfd), read through its handle
-// (GetFileInformationByHandleEx's directory information), a block of
-// entries at a time.
-struct kotran_dir {
-  static constexpr size_t NONE = static_cast<size_t>(-1);
-  int fd = -1;
-  bool first = true;
-  size_t next = NONE;  // the next entry in the block; NONE: a block is to be read
-  alignas(8) unsigned char block[64 * 1024];
-  struct dirent out {};
-};
-
-DIR* opendir(const char* name) {
-  const int fd = openat(AT_FDCWD, name, O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return nullptr;
-  auto* dir = new kotran_dir;
-  dir->fd = fd;
-  return dir;
-}
-
-struct dirent* readdir(DIR* dir) {
-  if (dir->next == kotran_dir::NONE) {
-    const FILE_INFO_BY_HANDLE_CLASS what = dir->first ? FileIdBothDirectoryRestartInfo : FileIdBothDirectoryInfo;
-    if (!GetFileInformationByHandleEx(handle_of(dir->fd), what, dir->block, sizeof dir->block)) {
-      if (GetLastError() != ERROR_NO_MORE_FILES) errno = errno_of(GetLastError());
-      return nullptr;
-    }
-    dir->first = false;
-    dir->next = 0;
-  }
-  const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(dir->block + dir->next);
-  dir->next = entry->NextEntryOffset == 0 ? kotran_dir::NONE : dir->next + entry->NextEntryOffset;
-  const std::string name = kotran::platform::windows::to_utf8(
-      std::wstring_view(entry->FileName, entry->FileNameLength / sizeof(wchar_t)));
-  const size_t size = name.size() < sizeof dir->out.d_name ? name.size() : sizeof dir->out.d_name - 1;
-  std::memcpy(dir->out.d_name, name.data(), size);
-  dir->out.d_name[size] = '\0';
-  return &dir->out;
-}
-
-int closedir(DIR* dir) {
-  _close(dir->fd);
-  delete dir;
-  return 0;
-}
-
-int dirfd(DIR* dir) { return dir->fd; }
