@@ -438,19 +438,23 @@ class ConsoleCodePage {
   UINT code_page_;
 };
 
-// Messages redirected to a file from a console: Shift-JIS where the
-// console's code page is 932, UTF-8 otherwise.
+// Messages redirected to a file from a console, and -g's lines to a pipe:
+// Shift-JIS where the console's code page is 932, UTF-8 otherwise.
 TEST(KotranExe, RedirectedMessagesInShiftJisOnlyWhereTheConsoleIs932) {
   ConsoleCodePage console;
   if (!console.exists()) GTEST_SKIP() << "no console (the suite runs on a terminal)";
   struct Row {
     UINT code_page;
     const char* message_hex;  // "出力ファイル: 資料①.utf8" as written
+    const char* guess_hex;    // "資料①.txt: Shift-JIS (certain)" and LF
   };
   const Row rows[] = {
-      {932, "8f6f97cd837483408343838b3a20 8e9197bf8740 2e75746638"},
-      {65001, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638"},
-      {437, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638"},
+      {932, "8f6f97cd837483408343838b3a20 8e9197bf8740 2e75746638",
+       "8e9197bf8740 2e7478743a2053686966742d4a495320286365727461696e290a"},
+      {65001, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638",
+       "e8b387e69699e291a0 2e7478743a2053686966742d4a495320286365727461696e290a"},
+      {437, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638",
+       "e8b387e69699e291a0 2e7478743a2053686966742d4a495320286365727461696e290a"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.code_page);
@@ -461,6 +465,9 @@ TEST(KotranExe, RedirectedMessagesInShiftJisOnlyWhereTheConsoleIs932) {
     EXPECT_EQ(run.status, 0u);
     EXPECT_NE(run.messages.find(hex(row.message_hex)), std::string::npos) << to_hex(run.messages);
     EXPECT_EQ(to_hex(folder.bytes("資料①.utf8")), to_hex(hex(UTF8)));
+    const KotranRun guess = run_kotran(folder, "-g 資料①.txt", "", true);
+    EXPECT_EQ(guess.status, 0u);
+    EXPECT_EQ(to_hex(guess.out), to_hex(hex(row.guess_hex)));
   }
 }
 

@@ -104,7 +104,7 @@ void write_guess(const Event& e) {
   const bool lf_only = out->lf_only;
   out->lf_only = true;
   flush_stream(out);
-  write_bytes(out, line.data(), line.size());
+  write_message_text(out, line);
   flush_stream(out);
   out->lf_only = lf_only;
 }
