@@ -436,6 +436,20 @@ TEST_F(PrepareInDirectory, BackslashAndColonAreNotSeparatorsHere) {
   EXPECT_EQ(prepare({"k", "?:*"}), (Names{"k", "c:y"}));
 }
 
+// A host whose shells leave wildcard words to the program (Windows) has its
+// words expanded by expand_host_words, with the host's own expansion; here
+// the same steps over this host's.
+TEST_F(PrepareInDirectory, HostWordsTakeSlashesThenTheHostsExpansion) {
+  make_dir("sub");
+  touch("sub/b.txt");
+  touch("sub/A.txt");
+  touch("sub/c.doc");
+  touch("a*b");
+  touch("aXb");
+  EXPECT_EQ(expand_host_words({R"(C:\k\kotran.exe)", R"(sub\*.txt)", "a*b", "a?b", "*.none", R"(sub\c.doc)"}),
+            (Names{R"(C:\k\kotran.exe)", "sub/A.txt", "sub/b.txt", "a*b", "a*b", "aXb", "*.none", "sub/c.doc"}));
+}
+
 // ----------------------------------------------------------- character set
 
 struct CodesetCase {

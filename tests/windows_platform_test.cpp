@@ -20,6 +20,7 @@
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/names.h"
 #include "platform/standard_streams.h"
 #include "platform/wildcards.h"
 #include "platform/windows/wide_names.h"
@@ -174,6 +175,24 @@ std::string words_as_lines(const std::vector<std::string>& words) {
   std::string lines;
   for (const std::string& w : words) lines += to_hex(w) + "\n";
   return lines;
+}
+
+// ------------------------------------------------------------ full names
+
+// Where a name's root ends: what a full name starts from before its
+// folders (a drive's root, a drive's current folder, a share).
+TEST(Names, RootOfAName) {
+  struct Row {
+    const char* name;
+    size_t root;
+  };
+  const Row rows[] = {
+      {"a/b.txt", 0},       {"b.txt", 0},           {"/a/b.txt", 1},          {"\\a\\b.txt", 1},
+      {"C:/a/b.txt", 3},    {"c:\\b.txt", 3},       {"C:b.txt", 2},           {"C:", 2},
+      {"1:/b.txt", 0},      {"//srv/share/a.txt", 12}, {"\\\\srv\\share\\a", 12}, {"//srv/share", 11},
+      {"//srv", 5},
+  };
+  for (const Row& row : rows) EXPECT_EQ(platform::root_length(row.name), row.root) << row.name;
 }
 
 // ------------------------------------------------------------ command line

@@ -11,6 +11,8 @@
 #include <new>
 #include <utility>
 
+#include "platform/command_line.h"
+#include "platform/wildcards.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
@@ -170,7 +172,33 @@ std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs, Director
 }
 
 std::vector<std::string> prepare_arguments(int argc, char** argv) {
+  if (platform::program_expands_wildcards()) return expand_host_words(platform::argument_words(argc, argv));
   return prepare_arguments(argc, argv, host_charset());
+}
+
+std::vector<std::string> expand_host_words(std::vector<std::string> words, std::size_t room) {
+  try {
+    Room left(room);
+    std::vector<std::string> result;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      // The host's other folder separator becomes the one the program's
+      // name rules split at.
+      if (i > 0) std::replace(words[i].begin(), words[i].end(), '\\', '/');
+      // A wildcard word that names an existing file is that file.
+      struct stat st;
+      std::vector<std::string> names;
+      if (i > 0 && platform::holds_wildcard(words[i]) && lstat(words[i].c_str(), &st) != 0)
+        names = platform::expand_wildcard(words[i]);
+      if (names.empty()) names.push_back(std::move(words[i]));
+      for (std::string& name : names) {
+        left.take(name);
+        result.push_back(std::move(name));
+      }
+    }
+    return result;
+  } catch (const std::bad_alloc&) {
+    fail_no_room_for_arguments();
+  }
 }
 
 std::vector<std::string> prepare_arguments(int argc, char** argv, CharSet cs, std::size_t room) {

@@ -50,7 +50,9 @@ std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs,
 // Room for the word list, in bytes: every word takes its length plus one.
 inline constexpr std::size_t unlimited_room = SIZE_MAX;
 
-// The word list for this host, whose shell has already split the words and
+// The word list for this host. Where the program expands wildcard words
+// itself (platform::program_expands_wildcards), expand_host_words; else
+// the host's shell has already split the words and
 // expanded the wildcards it could. argv[0] is kept as it is. A later word
 // holding '*' or '?' that names no existing file reached the program
 // unexpanded (quoted, or the shell found no match) and goes through
@@ -59,6 +61,15 @@ inline constexpr std::size_t unlimited_room = SIZE_MAX;
 std::vector<std::string> prepare_arguments(int argc, char** argv);
 std::vector<std::string> prepare_arguments(int argc, char** argv, CharSet cs,
                                            std::size_t room = unlimited_room);
+
+// The word list of a host whose shells leave wildcard words to the program
+// (Windows): the words as the host split them (platform::argument_words),
+// the program's name first and kept as it is; in every later word '\'
+// becomes '/' (both separate folders there), and a word holding '*' or '?'
+// that names no existing file is replaced by the names it matches
+// (platform::expand_wildcard), and stays as it is when it matches none.
+// prepare_arguments(argc, argv) takes this way where the host says so.
+std::vector<std::string> expand_host_words(std::vector<std::string> words, std::size_t room = unlimited_room);
 
 // The character set named by a locale codeset (nl_langinfo(CODESET)):
 // Shift-JIS for its names (SHIFT_JIS, SJIS, CP932, WINDOWS-31J, ...),

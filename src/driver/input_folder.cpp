@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "driver/output_file.h"
+#include "platform/names.h"
 #include "stream/error_report.h"
 
 namespace kotran {
@@ -29,12 +31,14 @@ bool InputFolder::hold(const WorkItem& item, const char** became) {
   }
   name_ = slash == std::string::npos ? item.path : item.path.substr(slash + 1);
   if (name_.empty()) name_.assign(1, '.');
-  const std::string dir = slash == std::string::npos ? "." : item.path.substr(0, slash == 0 ? 1 : slash);
+  // A folder at the host's root keeps the root whole ("/", "C:/").
+  const std::string dir =
+      slash == std::string::npos ? "." : item.path.substr(0, std::max(slash, platform::root_length(item.path)));
   if (fd_ >= 0 && (item.in_tree ? in_tree_ && id_ == item.folder : !in_tree_ && path_ == dir)) return true;
   release();
   path_ = dir;
   in_tree_ = item.in_tree;
-  fd_ = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  fd_ = openat(AT_FDCWD, dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) {
     set_last_error_from_errno(errno);
     return false;

@@ -10,6 +10,7 @@
 #include "driver/driver.h"
 #include "driver/messages.h"
 #include "driver/output_file.h"
+#include "platform/standard_streams.h"
 
 namespace {
 
@@ -35,9 +36,11 @@ void hold_standard_descriptors() {
 
 int main(int argc, char** argv) {
   hold_standard_descriptors();
+  kotran::platform::binary_standard_streams();
   std::setlocale(LC_CTYPE, "");
   kotran::english_messages();  // the language is chosen before anything can run out of memory
-  // The shell has split the words; those it left with wildcards are expanded here.
+  // The words as the host split them; wildcard words the shell left are
+  // expanded here.
   const std::vector<std::string> words = kotran::prepare_arguments(argc, argv);
   try {
     return kotran::run_driver(words);

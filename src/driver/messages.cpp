@@ -9,6 +9,7 @@
 
 #include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
+#include "platform/console.h"
 #include "stream/error_report.h"
 
 namespace kotran {
@@ -318,7 +319,19 @@ bool locale_is_utf8() {
 
 }  // namespace
 
-bool shows_utf8(const TextStream* to) { return to->kind == StreamKind::console && locale_is_utf8(); }
+bool shows_utf8(const TextStream* to) {
+  return platform::converts_messages() || (to->kind == StreamKind::console && locale_is_utf8());
+}
+
+void write_message_text(TextStream* to, std::string_view text) {
+  if (!platform::converts_messages()) {
+    write_bytes(to, text.data(), text.size());
+    return;
+  }
+  if (to->before_write != nullptr) to->before_write(to->before_write_arg);
+  flush_stream(to);
+  platform::write_message(to->fd, text);
+}
 
 void print_out_of_memory() {
   // Made of nothing that needs memory: every form is stored as it goes out,
@@ -330,6 +343,8 @@ void print_out_of_memory() {
   static constexpr char english[] = "ERROR: out of memory. Exiting.\r\n";
   if (english_messages())
     write_all(2, english, sizeof english - 1);
+  else if (platform::converts_messages())
+    platform::write_message(2, std::string_view(utf8, sizeof utf8 - 1));
   else if (isatty(2) && locale_is_utf8())
     write_all(2, utf8, sizeof utf8 - 1);
   else
@@ -338,14 +353,14 @@ void print_out_of_memory() {
 
 void print_message(const Message& format, std::initializer_list<std::string_view> args) {
   const std::string text = format_message(format, args, shows_utf8(std_err()));
-  write_bytes(std_err(), text.data(), text.size());
+  write_message_text(std_err(), text);
 }
 
 void print_banner(TextStream* to) {
   const bool utf8 = shows_utf8(to);
   const std::string_view version = VERSION_TEXT;
   const std::string text = fill("Yomikae %s\n", &version, 1, utf8) + program_text(in_language(NOTICE_LINE), utf8) + "\n";
-  write_bytes(to, text.data(), text.size());
+  write_message_text(to, text);
 }
 
 namespace {
@@ -355,7 +370,7 @@ void print_lines(TextStream* to, const Message (&lines)[N]) {
   const bool utf8 = shows_utf8(to);
   for (const Message& line : lines) {
     const std::string text = program_text(in_language(line), utf8);
-    write_bytes(to, text.data(), text.size());
+    write_message_text(to, text);
   }
 }
 

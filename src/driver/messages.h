@@ -95,8 +95,15 @@ std::string format_message(const Message& format, const std::string_view* args, 
 // that stays the same for a program that reads it.
 std::string english_message(const Message& format, const std::string_view* args, size_t count);
 
-// Whether the stream is a terminal whose locale shows UTF-8.
+// Whether messages to the stream are made in UTF-8: where the host puts
+// messages in their form itself (platform::converts_messages), always;
+// otherwise on a terminal whose locale shows UTF-8.
 bool shows_utf8(const TextStream* to);
+
+// Writes a message made for the stream (shows_utf8 said in which form):
+// where the host puts messages in their form, through it, after what the
+// stream holds; otherwise as it is, into the stream.
+void write_message_text(TextStream* to, std::string_view text);
 
 // Writes "memory ran out, the program ends" straight to standard error,
 // needing no memory to do so.

@@ -1,6 +1,9 @@
 #include "driver/output_name.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "platform/names.h"
 
 namespace kotran {
 
@@ -19,7 +22,7 @@ bool build_output_name(const std::string& input, const char* extension, std::str
 std::string directory_of(const std::string& name) {
   const size_t slash = name.rfind('/');
   if (slash == std::string::npos) return ".";
-  return name.substr(0, slash == 0 ? 1 : slash);
+  return name.substr(0, std::max(slash, platform::root_length(name)));
 }
 
 }  // namespace kotran

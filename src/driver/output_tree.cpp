@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/names.h"
 #include "stream/error_report.h"
 #include "stream/text_stream.h"
 
@@ -91,17 +92,19 @@ int OutputTree::folder_for(const std::string& relative) {
   };
   if (root_ < 0) {
     // The tree's own folder: the path as given, made with its parents; only
-    // its last part may not be a link.
-    const bool absolute = !dir_.empty() && dir_[0] == '/';
-    fd = absolute ? open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // its last part may not be a link. A full path starts at the host's
+    // root ("/", on Windows also "C:/").
+    const size_t root = platform::root_length(dir_);
+    const std::string start = root > 0 ? dir_.substr(0, root) : ".";
+    fd = openat(AT_FDCWD, start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
       set_last_error_from_errno(errno);
-      failed_.assign(1, absolute ? '/' : '.');
+      failed_ = start;
       return -1;
     }
-    path.assign(absolute ? 1 : 0, '/');
+    path = dir_.substr(0, root);
     std::vector<std::string> dir_parts;
-    parts(dir_, dir_parts);
+    parts(dir_.substr(root), dir_parts);
     for (size_t i = 0; i < dir_parts.size(); ++i)
       if (!step(dir_parts[i], i + 1 < dir_parts.size())) return -1;
     root_ = fd;

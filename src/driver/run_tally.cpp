@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/messages.h"
+#include "platform/console.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
@@ -72,7 +73,10 @@ void RunTally::draw() {
       shows_utf8(std_err()));
   std::string line(1, '\r');
   line.append(text).append("\033[K");
-  write_all(std_err()->fd, line.data(), line.size());
+  if (platform::converts_messages())
+    platform::write_message(std_err()->fd, line);
+  else
+    write_all(std_err()->fd, line.data(), line.size());
   drawn_ = true;
 }
 

@@ -104,7 +104,7 @@ void write_guess(const Event& e) {
   const bool lf_only = out->lf_only;
   out->lf_only = true;
   flush_stream(out);
-  write_bytes(out, line.data(), line.size());
+  write_message_text(out, line);
   flush_stream(out);
   out->lf_only = lf_only;
 }
@@ -171,7 +171,7 @@ void report_text(const Event& event) {
       continue;
     }
     const std::string text = format_message(*line.format, line.args, line.count, shows_utf8(std_err()));
-    write_bytes(std_err(), text.data(), text.size());
+    write_message_text(std_err(), text);
   }
 }
 

@@ -13,8 +13,8 @@ namespace kotran {
 
 // A file as the file system knows it: two names of one file compare equal.
 struct FileId {
-  dev_t dev = 0;
-  ino_t ino = 0;
+  uint64_t dev = 0;
+  uint64_t ino = 0;
   bool operator==(const FileId&) const = default;
 };
 

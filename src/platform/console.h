@@ -18,6 +18,13 @@ enum class MessageForm {
 // ("chcp 65001", no console at all, any other code page).
 MessageForm message_form(int fd);
 
+// Whether messages are made in UTF-8 and handed to write_message, which
+// puts them in their form (Windows). Where false (POSIX), messages are
+// made in the form they are shown in (Shift-JIS, the system's original
+// form, or UTF-8 on a terminal whose locale is UTF-8) and written as they
+// are; write_message then writes its bytes unchanged.
+bool converts_messages();
+
 // Writes a message, given in UTF-8, to fd in its form (message_form);
 // false, with errno set, when it could not all be written.
 bool write_message(int fd, std::string_view utf8);

@@ -8,6 +8,12 @@
 
 namespace kotran::platform {
 
+// Whether the program expands every wildcard word itself, with
+// expand_wildcard (Windows, whose shells pass them as they are). Where
+// false (POSIX), the shell has expanded them, and the driver expands the
+// words it left by its own rules.
+bool program_expands_wildcards();
+
 // Whether the word holds '*' or '?'.
 bool holds_wildcard(std::string_view word);
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <string>
 
+#include "platform/console.h"
 #include "stream/text_stream.h"
 
 namespace kotran {
@@ -179,9 +180,13 @@ void report_error(const char* name) {
   }
   line += error_text(last_error);
   line += err->lf_only ? "\n" : "\r\n";
-  // Straight to the descriptor, past the block.
+  // Straight to the descriptor, past the block; through the host where it
+  // puts messages in their form (a name in UTF-8 reads right on a console).
   if (err->before_write != nullptr) err->before_write(err->before_write_arg);
-  write_all(err->fd, line.data(), line.size());
+  if (platform::converts_messages())
+    platform::write_message(err->fd, line);
+  else
+    write_all(err->fd, line.data(), line.size());
 }
 
 }  // namespace kotran

@@ -35,6 +35,8 @@ bool write_bytes(HANDLE h, const char* bytes, size_t size) {
 
 }  // namespace
 
+bool converts_messages() { return true; }
+
 MessageForm message_form(int fd) {
   if (is_console(handle_of(fd))) return MessageForm::console;
   // Without a console GetConsoleOutputCP gives 0.
@@ -55,6 +57,12 @@ bool write_message(int fd, std::string_view utf8) {
     return false;
   }
   if (form == MessageForm::console) {
+    // The progress line redraws itself with "ESC [ K", which a console
+    // window acts on once asked to (Windows 10 and later; an older one
+    // refuses, and shows the sequence).
+    DWORD mode = 0;
+    if (GetConsoleMode(h, &mode) && !(mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING))
+      SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
     for (size_t at = 0; at < text.size();) {
       DWORD wrote = 0;
       const DWORD part = text.size() - at > 0x4000 ? 0x4000 : static_cast<DWORD>(text.size() - at);

@@ -11,6 +11,7 @@
 #include <io.h>
 #include <signal.h>
 #include <windows.h>
+#include <aclapi.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -80,9 +81,39 @@ bool marked_in_use(int fd) {
   return false;
 }
 
-// ReplaceFileW carries the replaced file's attributes, ACL and streams
-// over itself; there is nothing to copy by hand.
-int copy_attributes(int, int, bool) { return 0; }
+// The output takes the input's DACL as it stands (the entries it inherits
+// from its folder included), protected from the inheritance of its own
+// folder, so that no one the input keeps out reads the output. In place,
+// the input is the file replaced: it keeps its own. A file system without
+// ACLs (FAT32, exFAT) has none to keep.
+int copy_attributes(int from, int to, bool) {
+  const HANDLE in = handle_of(from);
+  const HANDLE out = handle_of(to);
+  if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE) return EBADF;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  DWORD code = GetSecurityInfo(in, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                               &descriptor);
+  if (code == ERROR_SUCCESS) {
+    code = SetSecurityInfo(out, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                           nullptr, nullptr, dacl, nullptr);
+    LocalFree(descriptor);
+  }
+  switch (code) {
+    case ERROR_SUCCESS:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_FUNCTION:
+      return 0;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+      return EACCES;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return ENOMEM;
+    default:
+      return EIO;
+  }
+}
 
 // What Windows' C library can raise; Ctrl+C and Ctrl+Break arrive as
 // SIGINT and SIGBREAK.

@@ -70,6 +70,8 @@ size_t folder_part_length(std::string_view word, size_t first_wild) {
 
 }  // namespace
 
+bool program_expands_wildcards() { return true; }
+
 bool holds_wildcard(std::string_view word) { return word.find_first_of("*?") != std::string_view::npos; }
 
 std::vector<std::string> expand_wildcard(std::string_view word) {

@@ -1,0 +1,6 @@
+// The C library's <fcntl.h>, and the POSIX calls it lacks on Windows.
+#pragma once
+// The next header of the same name is the C library's.
+#pragma GCC system_header
+#include_next <fcntl.h>
+#include "platform/windows/posix_calls.h"

@@ -1,0 +1,649 @@
+// kotran.exe as a Windows user runs it: started as a child process with a
+// real command line (CreateProcessW), in a folder of real files, with its
+// standard output in a pipe and its messages redirected to a file (no
+// console, so in UTF-8). Each row gives the files made first, the line
+// typed, and the status, files, output and message that must follow.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/windows/wide_names.h"
+#include "test_util.h"
+
+namespace kotran {
+namespace {
+
+using platform::windows::to_utf8;
+using test::hex;
+using test::to_hex;
+
+std::wstring wide(const std::string& utf8) {
+  std::wstring w;
+  EXPECT_TRUE(platform::windows::to_wide(utf8, w)) << to_hex(utf8);
+  return w;
+}
+
+// kotran.exe, built beside this test program.
+std::wstring kotran_exe() {
+  wchar_t path[MAX_PATH];
+  std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"kotran.exe";
+}
+
+// A folder in the user's temporary folder, removed with what it holds.
+class Folder {
+ public:
+  Folder() {
+    wchar_t temp[MAX_PATH + 1];
+    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    unsigned char random[6];
+    platform::random_bytes(random, sizeof random);
+    path_ = std::wstring(temp, n) + L"kotran-exe-" + wide(to_hex(std::string(random, random + 6)));
+    for (wchar_t& c : path_)
+      if (c == L' ') c = L'-';
+    EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
+  }
+  ~Folder() { remove(path_); }
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  // A file of these bytes, or with a name ending in '\' a folder.
+  void make(const std::string& name, const std::string& bytes) const {
+    const std::wstring full = path_ + L"\\" + wide(name);
+    if (!name.empty() && name.back() == '\\') {
+      EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << name;
+      return;
+    }
+    const HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+    DWORD wrote = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+    CloseHandle(h);
+  }
+  // Every name under the folder, a folder's with '\' at its end, sorted.
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    list(path_, "", found);
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+  // The bytes of a file; "(none)" where there is none.
+  std::string bytes(const std::string& name) const {
+    const HANDLE h = CreateFileW((path_ + L"\\" + wide(name)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "(none)";
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    CloseHandle(h);
+    return text;
+  }
+
+ private:
+  static void list(const std::wstring& folder, const std::string& prefix, std::vector<std::string>& found) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        found.push_back(prefix + to_utf8(name) + "\\");
+        list(folder + L"\\" + name, prefix + to_utf8(name) + "\\", found);
+      } else {
+        found.push_back(prefix + to_utf8(name));
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  static void remove(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring full = folder + L"\\" + name;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          remove(full);
+        else
+          DeleteFileW(full.c_str());
+      } while (FindNextFileW(find, &entry));
+      FindClose(find);
+    }
+    RemoveDirectoryW(folder.c_str());
+  }
+  std::wstring path_;
+};
+
+struct KotranRun {
+  DWORD status = 0xFFFFFFFF;
+  std::string out;       // standard output, through a pipe
+  std::string messages;  // standard error, redirected to a file
+};
+
+// Starts kotran.exe in `folder` with the command line `"kotran.exe" typed`,
+// `in` on its standard input, with no console, or sharing this test's.
+KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::string& in,
+                     bool shares_console = false) {
+  KotranRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE in_read, in_write, out_read, out_write;
+  if (!CreatePipe(&in_read, &in_write, &inherit, 0) || !CreatePipe(&out_read, &out_write, &inherit, 0)) {
+    ADD_FAILURE() << "no pipe";
+    return run;
+  }
+  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+  wchar_t temp[MAX_PATH + 1];
+  const std::wstring messages_name = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"kotran-exe-messages-" +
+                                     std::to_wstring(GetCurrentProcessId());
+  const HANDLE messages = CreateFileW(messages_name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                      CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = in_read;
+  start.hStdOutput = out_write;
+  start.hStdError = messages;
+  std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(typed);
+  PROCESS_INFORMATION child{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, shares_console ? 0 : DETACHED_PROCESS, nullptr,
+                      folder.path().c_str(), &start, &child)) {
+    ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
+    return run;
+  }
+  CloseHandle(in_read);
+  CloseHandle(out_write);
+  DWORD wrote = 0;
+  if (!in.empty()) WriteFile(in_write, in.data(), static_cast<DWORD>(in.size()), &wrote, nullptr);
+  CloseHandle(in_write);
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(out_read, buffer, sizeof buffer, &got, nullptr) && got > 0) run.out.append(buffer, got);
+  CloseHandle(out_read);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  GetExitCodeProcess(child.hProcess, &run.status);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  SetFilePointer(messages, 0, nullptr, FILE_BEGIN);
+  while (ReadFile(messages, buffer, sizeof buffer, &got, nullptr) && got > 0) run.messages.append(buffer, got);
+  CloseHandle(messages);
+  return run;
+}
+
+// A file made before the run: its name (a name ending in '\' is a folder)
+// and its bytes in hex.
+struct Given {
+  const char* name;
+  const char* hex;
+  bool read_only = false;  // the read-only attribute set
+};
+
+struct Expected {
+  const char* name;
+  const char* hex;  // the bytes in hex; nullptr for a folder
+};
+
+struct Row {
+  const char* what;
+  std::vector<Given> files;
+  const char* typed;  // after the program's name; "%D" is the folder's drive ("C:")
+  const char* in_hex;
+  DWORD status;
+  std::vector<Expected> after;  // every name in the folder afterwards
+  const char* out_hex;          // standard output
+  const char* message;          // a line the messages hold (UTF-8)
+};
+
+// Shift-JIS "あい", CR LF, "abc", LF; and its UTF-8 form with the line ends
+// made CR LF, as the conversion writes them.
+#define SJIS "82a082a2 0d0a 616263 0a"
+#define UTF8 "e38182e38184 0d0a 616263 0d0a"
+#define EUC "a4a2a4a4 0d0a 616263 0d0a"
+
+const std::vector<Row> rows = {
+    {"a Unicode name is converted beside itself under the right name",
+     {{"資料①.txt", SJIS}},
+     "-u 資料①.txt", "", 0,
+     {{"資料①.txt", SJIS}, {"資料①.utf8", UTF8}},
+     "", "出力ファイル: 資料①.utf8"},
+    {"a Korean name, which code page 932 lacks",
+     {{"자료.txt", SJIS}},
+     "-u 자료.txt", "", 0,
+     {{"자료.txt", SJIS}, {"자료.utf8", UTF8}},
+     "", "出力ファイル: 자료.utf8"},
+    {"a wildcard word of Unicode characters",
+     {{"資料①.txt", SJIS}, {"資料②.dat", SJIS}},
+     "-u 資料*.txt", "", 0,
+     {{"資料①.txt", SJIS}, {"資料①.utf8", UTF8}, {"資料②.dat", SJIS}},
+     "", "出力ファイル: 資料①.utf8"},
+    {"the output name is cut at the first '.' of the name, not of its folder",
+     {{"dir.v1\\", ""}, {"dir.v1\\b.old.txt", SJIS}},
+     "-u dir.v1\\b.old.txt", "", 0,
+     {{"dir.v1\\", nullptr}, {"dir.v1\\b.old.txt", SJIS}, {"dir.v1\\b.utf8", UTF8}},
+     "", "出力ファイル: dir.v1/b.utf8"},
+    {"a name with a space, quoted as Windows quotes",
+     {{"my file.txt", SJIS}},
+     "-u \"my file.txt\"", "", 0,
+     {{"my file.txt", SJIS}, {"my file.utf8", UTF8}},
+     "", "my file.txt: Shift-JIS -> UTF-8"},
+    {"a wildcard word is expanded by the program, letter case folded",
+     {{"a.txt", SJIS}, {"B.Txt", SJIS}, {"c.dat", SJIS}},
+     "-u *.TXT", "", 0,
+     {{"B.Txt", SJIS}, {"B.utf8", UTF8}, {"a.txt", SJIS}, {"a.utf8", UTF8}, {"c.dat", SJIS}},
+     "", "出力ファイル: B.utf8"},
+    {"a wildcard word in a folder, after '\\' (names are shown with '/')",
+     {{"sub\\", ""}, {"sub\\d.txt", SJIS}},
+     "-u sub\\*.txt", "", 0,
+     {{"sub\\", nullptr}, {"sub\\d.txt", SJIS}, {"sub\\d.utf8", UTF8}},
+     "", "出力ファイル: sub/d.utf8"},
+    {"a wildcard word after a drive letter: that drive's current folder",
+     {{"e.txt", SJIS}},
+     "-e %D*.txt", "", 0,
+     {{"e.euc", EUC}, {"e.txt", SJIS}},
+     "", "出力ファイル: %De.euc"},
+    {"a wildcard word that matches nothing stays as it is",
+     {},
+     "-u *.none", "", 1,
+     {},
+     "", "*.none"},
+    {"-c writes the text to standard output byte for byte",
+     {{"a.txt", SJIS}},
+     "-u -c a.txt", "", 0,
+     {{"a.txt", SJIS}},
+     UTF8, nullptr},
+    {"standard input to standard output in binary: the conversion's own line ends, 0x1A ends the text",
+     {},
+     "-e -", "82a0 0a 61 0d0a 62 0d 63 1a 0a", 0,
+     {},
+     "a4a2 0d0a 61 0d0a 62 0d 63", nullptr},
+    {"-l keeps LF line ends through standard output",
+     {},
+     "-e -l -", "82a0 0a 61 0d0a 62 0d 63 1a 0a", 0,
+     {},
+     "a4a2 0a 61 0a 62 0d 63", nullptr},
+    {"--in-place replaces the input with its conversion",
+     {{"a.txt", SJIS}},
+     "-u --in-place a.txt", "", 0,
+     {{"a.txt", UTF8}},
+     "", "出力ファイル: a.txt"},
+    {"--in-place=.orig keeps the original under a second name",
+     {{"a.txt", SJIS}},
+     "-u --in-place=.orig a.txt", "", 0,
+     {{"a.txt", UTF8}, {"a.txt.orig", SJIS}},
+     "", "元のファイル: a.txt.orig"},
+    {"an existing output is replaced",
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64"}},
+     "-u a.txt", "", 0,
+     {{"a.txt", SJIS}, {"a.utf8", UTF8}},
+     "", "出力ファイル: a.utf8"},
+    {"a read-only output is not replaced",
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64", true}},
+     "-u a.txt", "", 1,
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64"}},
+     "", "a.utf8: Permission denied"},
+    {"in a folder, names are taken relative to the folder held open: an output replaced",
+     {{"sub\\", ""}, {"sub\\a.txt", SJIS}, {"sub\\a.utf8", "6f6c64"}},
+     "-u sub\\a.txt", "", 0,
+     {{"sub\\", nullptr}, {"sub\\a.txt", SJIS}, {"sub\\a.utf8", UTF8}},
+     "", "出力ファイル: sub/a.utf8"},
+    {"in a folder: --in-place=.orig, the original linked and the text renamed over it",
+     {{"sub\\", ""}, {"sub\\a.txt", SJIS}},
+     "-u --in-place=.orig sub\\a.txt", "", 0,
+     {{"sub\\", nullptr}, {"sub\\a.txt", UTF8}, {"sub\\a.txt.orig", SJIS}},
+     "", "元のファイル: sub/a.txt.orig"},
+    {"an output that is a folder is refused, and nothing is written",
+     {{"a.txt", SJIS}, {"a.utf8\\", ""}},
+     "-u a.txt", "", 1,
+     {{"a.txt", SJIS}, {"a.utf8\\", nullptr}},
+     "", "出力ファイル a.utf8 は通常のファイルではありません (directory)"},
+    {"--out-dir makes the folders of the output",
+     {{"sub\\", ""}, {"sub\\d.txt", SJIS}},
+     "-u --out-dir=out sub\\d.txt", "", 0,
+     {{"out\\", nullptr}, {"out\\sub\\", nullptr}, {"out\\sub\\d.utf8", UTF8}, {"sub\\", nullptr}, {"sub\\d.txt", SJIS}},
+     "", "出力ファイル: out/sub/d.utf8"},
+    {"--out-dir through \"..\": the dots resolved from the folder held open",
+     {{"w\\", ""}, {"w\\a.txt", SJIS}},
+     "-u --out-dir=w\\..\\o w\\a.txt", "", 0,
+     {{"o\\", nullptr}, {"o\\w\\", nullptr}, {"o\\w\\a.utf8", UTF8}, {"w\\", nullptr}, {"w\\a.txt", SJIS}},
+     "", "出力ファイル: w/../o/w/a.utf8"},
+    {"--out-dir as a full name with its drive: from the drive's root, not its current folder",
+     {{"w\\", ""}, {"w\\a.txt", SJIS}},
+     "-u --out-dir=%F\\o w\\a.txt", "", 0,
+     {{"o\\", nullptr}, {"o\\w\\", nullptr}, {"o\\w\\a.utf8", UTF8}, {"w\\", nullptr}, {"w\\a.txt", SJIS}},
+     "", "出力ファイル: %F/o/w/a.utf8"},
+    {"-r converts a tree; --jobs runs the files one after another",
+     {{"t\\", ""}, {"t\\a.txt", SJIS}, {"t\\u\\", ""}, {"t\\u\\b.txt", SJIS}},
+     "-u -r --jobs=2 t", "", 0,
+     {{"t\\", nullptr}, {"t\\a.txt", SJIS}, {"t\\a.utf8", UTF8}, {"t\\u\\", nullptr}, {"t\\u\\b.txt", SJIS},
+      {"t\\u\\b.utf8", UTF8}},
+     "", "合計: 変換 2, スキップ 0, 置き換えた文字 0, 失敗 0."},
+    {"-r removes a temporary that a run ended without removing, and converts no temporary",
+     {{"t\\", ""}, {"t\\a.txt", SJIS}, {"t\\.kotran-AbCdEf", SJIS}},
+     "-u -r t", "", 0,
+     {{"t\\", nullptr}, {"t\\a.txt", SJIS}, {"t\\a.utf8", UTF8}},
+     "", "出力ファイル: t/a.utf8"},
+    {"-g names the code on standard output and writes no file",
+     {{"a.txt", SJIS}},
+     "-g a.txt", "", 0,
+     {{"a.txt", SJIS}},
+     "612e7478743a2053686966742d4a495320286365727461696e290a", nullptr},
+    {"a bad option is named, with status 2",
+     {},
+     "--bogus", "", 2,
+     {},
+     "", "\"--bogus\" は間違ったオプションです"},
+    {"a missing file is named, with status 1",
+     {},
+     "-u none.txt", "", 1,
+     {},
+     "", "none.txt"},
+};
+
+// "%D" becomes the folder's drive ("C:"), "%F" the folder's full name.
+std::string with_drive(std::string text, const std::string& drive, const std::string& folder = "") {
+  for (size_t at; (at = text.find("%D")) != std::string::npos;) text.replace(at, 2, drive);
+  for (size_t at; (at = text.find("%F")) != std::string::npos;) text.replace(at, 2, folder);
+  return text;
+}
+
+TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Folder folder;
+    const std::string drive = to_utf8(folder.path().substr(0, 2));
+    for (const Given& given : row.files) {
+      folder.make(given.name, hex(given.hex));
+      if (given.read_only)
+        SetFileAttributesW((folder.path() + L"\\" + wide(given.name)).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    const std::string full = to_utf8(folder.path());
+    const KotranRun run = run_kotran(folder, with_drive(row.typed, drive, full), hex(row.in_hex));
+    EXPECT_EQ(run.status, row.status) << run.messages;
+    std::vector<std::string> expected_names;
+    for (const Expected& e : row.after) {
+      expected_names.push_back(e.name);
+      if (e.hex != nullptr) {
+        EXPECT_EQ(to_hex(folder.bytes(e.name)), to_hex(hex(e.hex))) << e.name;
+      }
+    }
+    std::sort(expected_names.begin(), expected_names.end());
+    // Nothing else: no temporary left behind, no output where none belongs.
+    EXPECT_EQ(folder.names(), expected_names);
+    EXPECT_EQ(to_hex(run.out), to_hex(hex(row.out_hex)));
+    if (row.message != nullptr) {
+      std::string shown = full;
+      std::replace(shown.begin(), shown.end(), '\\', '/');
+      const std::string message = with_drive(row.message, drive, shown);
+      EXPECT_NE(run.messages.find(message), std::string::npos) << "wanted: " << message << "\ngot: " << run.messages;
+    }
+  }
+}
+
+// A file at a drive's root ("C:\\a.txt") is converted there, not in the
+// drive's current folder (the test's folder, on the same drive).
+TEST(KotranExe, AFileAtADrivesRootIsConvertedThere) {
+  Folder folder;
+  const std::wstring drive = folder.path().substr(0, 2);
+  const std::wstring base = L"kotran-root-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring input = drive + L"\\" + base + L".txt";
+  const std::wstring output = drive + L"\\" + base + L".utf8";
+  const HANDLE h = CreateFileW(input.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+  const std::string text = hex(SJIS);
+  DWORD wrote = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr);
+  CloseHandle(h);
+  const KotranRun run = run_kotran(folder, "-u " + to_utf8(input), "");
+  EXPECT_EQ(run.status, 0u) << run.messages;
+  std::string written = "(none)";
+  const HANDLE out = CreateFileW(output.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (out != INVALID_HANDLE_VALUE) {
+    char buffer[256];
+    DWORD got = 0;
+    written.clear();
+    while (ReadFile(out, buffer, sizeof buffer, &got, nullptr) && got > 0) written.append(buffer, got);
+    CloseHandle(out);
+  }
+  DeleteFileW(input.c_str());
+  DeleteFileW(output.c_str());
+  EXPECT_EQ(to_hex(written), to_hex(hex(UTF8)));
+  EXPECT_EQ(folder.names(), std::vector<std::string>{});
+}
+
+// ------------------------------------------------------------ messages
+
+// The console's output code page for the test, put back afterwards; 0
+// where there is no console.
+class ConsoleCodePage {
+ public:
+  ConsoleCodePage() : code_page_(GetConsoleOutputCP()) {}
+  ~ConsoleCodePage() {
+    if (code_page_ != 0) SetConsoleOutputCP(code_page_);
+  }
+  ConsoleCodePage(const ConsoleCodePage&) = delete;
+  ConsoleCodePage& operator=(const ConsoleCodePage&) = delete;
+  bool exists() const { return code_page_ != 0; }
+
+ private:
+  UINT code_page_;
+};
+
+// Messages redirected to a file from a console, and -g's lines to a pipe:
+// Shift-JIS where the console's code page is 932, UTF-8 otherwise.
+TEST(KotranExe, RedirectedMessagesInShiftJisOnlyWhereTheConsoleIs932) {
+  ConsoleCodePage console;
+  if (!console.exists()) GTEST_SKIP() << "no console (the suite runs on a terminal)";
+  struct Row {
+    UINT code_page;
+    const char* message_hex;  // "出力ファイル: 資料①.utf8" as written
+    const char* guess_hex;    // "資料①.txt: Shift-JIS (certain)" and LF
+  };
+  const Row rows[] = {
+      {932, "8f6f97cd837483408343838b3a20 8e9197bf8740 2e75746638",
+       "8e9197bf8740 2e7478743a2053686966742d4a495320286365727461696e290a"},
+      {65001, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638",
+       "e8b387e69699e291a0 2e7478743a2053686966742d4a495320286365727461696e290a"},
+      {437, "e587bae58a9be38395e382a1e382a4e383ab3a20 e8b387e69699e291a0 2e75746638",
+       "e8b387e69699e291a0 2e7478743a2053686966742d4a495320286365727461696e290a"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.code_page);
+    ASSERT_TRUE(SetConsoleOutputCP(row.code_page));
+    Folder folder;
+    folder.make("資料①.txt", hex(SJIS));
+    const KotranRun run = run_kotran(folder, "-u 資料①.txt", "", true);
+    EXPECT_EQ(run.status, 0u);
+    EXPECT_NE(run.messages.find(hex(row.message_hex)), std::string::npos) << to_hex(run.messages);
+    EXPECT_EQ(to_hex(folder.bytes("資料①.utf8")), to_hex(hex(UTF8)));
+    const KotranRun guess = run_kotran(folder, "-g 資料①.txt", "", true);
+    EXPECT_EQ(guess.status, 0u);
+    EXPECT_EQ(to_hex(guess.out), to_hex(hex(row.guess_hex)));
+  }
+}
+
+// Messages on the console itself are text: they read right whatever its
+// code page, a Korean name on a console of code page 437 too.
+TEST(KotranExe, MessagesOnAConsoleReadRightWhateverItsCodePage) {
+  ConsoleCodePage console;
+  if (!console.exists()) GTEST_SKIP() << "no console (the suite runs on a terminal)";
+  ASSERT_TRUE(SetConsoleOutputCP(437));
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE screen = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    &inherit, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+  CONSOLE_SCREEN_BUFFER_INFO before;
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &before));
+  Folder folder;
+  folder.make("자료.txt", hex(SJIS));
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  start.hStdOutput = screen;
+  start.hStdError = screen;
+  std::wstring line = L"\"" + kotran_exe() + L"\" -u 자료.txt";
+  PROCESS_INFORMATION child{};
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.path().c_str(), &start,
+                             &child));
+  WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD status = 1;
+  GetExitCodeProcess(child.hProcess, &status);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  EXPECT_EQ(status, 0u);
+  // The lines kotran wrote, read back from the screen as characters.
+  CONSOLE_SCREEN_BUFFER_INFO after;
+  ASSERT_TRUE(GetConsoleScreenBufferInfo(screen, &after));
+  std::wstring shown;
+  for (SHORT y = before.dwCursorPosition.Y; y <= after.dwCursorPosition.Y; ++y) {
+    std::wstring row(static_cast<size_t>(after.dwSize.X), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, row.data(), static_cast<DWORD>(row.size()), COORD{0, y}, &read);
+    shown += row.substr(0, read) + L"\n";
+  }
+  CloseHandle(screen);
+  EXPECT_NE(to_utf8(shown).find("出力ファイル: 자료.utf8"), std::string::npos) << to_utf8(shown);
+}
+
+// ------------------------------------------------------------ console events
+
+struct StopRow {
+  const char* what;
+  DWORD event;
+};
+
+const std::vector<StopRow> stop_rows = {
+    {"Ctrl+C", CTRL_C_EVENT},
+    {"Ctrl+Break", CTRL_BREAK_EVENT},
+};
+
+bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// The test's own handling of the keys while it presses them: they reach
+// every process of the console, as a user's keys do.
+BOOL WINAPI let_pass(DWORD) { return TRUE; }
+
+// Ctrl+C and Ctrl+Break pressed while kotran.exe writes an output: the
+// temporary it writes, which no other program could open meanwhile, is
+// removed, and no output appears.
+TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
+  if (GetConsoleOutputCP() == 0) GTEST_SKIP() << "no console: console events need one (the suite runs on a terminal)";
+  std::string not_sent;
+  for (const StopRow& row : stop_rows) {
+    SCOPED_TRACE(row.what);
+    Folder folder;
+    // A text long enough to take seconds to convert.
+    {
+      const std::string line = hex("8abf8e9a82a982c88cf082b682e882cc93fa967b8cea 0d0a");
+      std::string block;
+      while (block.size() < (1u << 20)) block += line;
+      const HANDLE h = CreateFileW((folder.path() + L"\\big.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                   nullptr);
+      ASSERT_NE(h, INVALID_HANDLE_VALUE);
+      for (int i = 0; i < 64; ++i) {
+        DWORD wrote = 0;
+        WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &wrote, nullptr);
+      }
+      CloseHandle(h);
+    }
+    const HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    SetHandleInformation(null, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = start.hStdOutput = start.hStdError = null;
+    std::wstring line = L"\"" + kotran_exe() + L"\" -u big.txt";
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                               folder.path().c_str(), &start, &child));
+    CloseHandle(null);
+    // Sent once the temporary is there, while the text is being written.
+    bool writing = false;
+    for (int wait = 0; wait < 4000 && !writing; ++wait) {
+      for (const std::string& name : folder.names()) writing = writing || name.rfind(".kotran-", 0) == 0;
+      if (!writing) Sleep(5);
+    }
+    EXPECT_TRUE(writing) << "no temporary was seen";
+    // Meanwhile no other program reads the text before it is complete.
+    for (const std::string& name : folder.names()) {
+      if (name.rfind(".kotran-", 0) != 0) continue;
+      const HANDLE h = CreateFileW((folder.path() + L"\\" + wide(name)).c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+      const DWORD error = GetLastError();
+      EXPECT_EQ(h, INVALID_HANDLE_VALUE) << name << " was opened";
+      if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+      else
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    // Pressed on the console: every process attached to it gets the event.
+    // The test lets them pass for as long as it runs: the event may reach
+    // it after kotran.exe has ended.
+    SetConsoleCtrlHandler(let_pass, TRUE);
+    const bool sent = GenerateConsoleCtrlEvent(row.event, 0) != 0;
+    const DWORD error = GetLastError();
+    if (!sent && under_wine() && row.event == CTRL_BREAK_EVENT && error == ERROR_INVALID_HANDLE) {
+      TerminateProcess(child.hProcess, 1);
+      WaitForSingleObject(child.hProcess, INFINITE);
+      CloseHandle(child.hProcess);
+      CloseHandle(child.hThread);
+      not_sent = std::string(row.what) + ": Wine sends none (GenerateConsoleCtrlEvent fails with "
+                 "ERROR_INVALID_HANDLE); it takes the same handling as Ctrl+C";
+      continue;
+    }
+    EXPECT_TRUE(sent) << error;
+    const DWORD waited = WaitForSingleObject(child.hProcess, 20000);
+    EXPECT_EQ(waited, WAIT_OBJECT_0);
+    DWORD status = 0;
+    GetExitCodeProcess(child.hProcess, &status);
+    if (waited != WAIT_OBJECT_0) TerminateProcess(child.hProcess, 1);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    EXPECT_NE(status, 0u);
+    // The input alone: no temporary, no output.
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"big.txt"});
+  }
+  // A failure of the other rows is not hidden by the skip.
+  if (!not_sent.empty() && !HasFailure()) GTEST_SKIP() << not_sent;
+  if (!not_sent.empty()) ADD_FAILURE() << "also not tested: " << not_sent;
+}
+
+// The version resource, as Explorer and installers read it.
+TEST(KotranExe, CarriesItsProductNameAndVersion) {
+  const std::wstring exe = kotran_exe();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &ignored);
+  ASSERT_GT(size, 0u) << GetLastError();
+  std::string info(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, size, info.data()));
+  const auto value = [&](const wchar_t* key) {
+    void* text = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(info.data(), key, &text, &length) || length == 0) return std::string("(none)");
+    return to_utf8(std::wstring(static_cast<const wchar_t*>(text), length - 1));
+  };
+  EXPECT_EQ(value(L"\\StringFileInfo\\040904B0\\ProductName"), "kotran");
+  EXPECT_EQ(value(L"\\StringFileInfo\\040904B0\\ProductVersion"), KOTRAN_PROJECT_VERSION);
+  EXPECT_EQ(value(L"\\StringFileInfo\\040904B0\\OriginalFilename"), "kotran.exe");
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                              std::to_string(LOWORD(fixed->dwFileVersionMS));
+  EXPECT_EQ(version, KOTRAN_PROJECT_VERSION);
+}
+
+}  // namespace
+}  // namespace kotran
