@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/windows/wide_names.h"
 #include "test_util.h"
+#include "test_windows.h"
 
 namespace kotran {
 namespace {
@@ -22,11 +23,8 @@ using platform::windows::to_utf8;
 using test::hex;
 using test::to_hex;
 
-std::wstring wide(const std::string& utf8) {
-  std::wstring w;
-  EXPECT_TRUE(platform::windows::to_wide(utf8, w)) << to_hex(utf8);
-  return w;
-}
+using test::Folder;
+using test::wide;
 
 // kotran.exe, built beside this test program.
 std::wstring kotran_exe() {
@@ -35,149 +33,17 @@ std::wstring kotran_exe() {
   return self.substr(0, self.find_last_of(L"\\/") + 1) + L"kotran.exe";
 }
 
-// A folder in the user's temporary folder, removed with what it holds.
-class Folder {
- public:
-  Folder() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    unsigned char random[6];
-    platform::random_bytes(random, sizeof random);
-    path_ = std::wstring(temp, n) + L"kotran-exe-" + wide(to_hex(std::string(random, random + 6)));
-    for (wchar_t& c : path_)
-      if (c == L' ') c = L'-';
-    EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
-  }
-  ~Folder() { remove(path_); }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
 
-  const std::wstring& path() const { return path_; }
-  // A file of these bytes, or with a name ending in '\' a folder.
-  void make(const std::string& name, const std::string& bytes) const {
-    const std::wstring full = path_ + L"\\" + wide(name);
-    if (!name.empty() && name.back() == '\\') {
-      EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << name;
-      return;
-    }
-    const HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
-    DWORD wrote = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
-    CloseHandle(h);
-  }
-  // Every name under the folder, a folder's with '\' at its end, sorted.
-  std::vector<std::string> names() const {
-    std::vector<std::string> found;
-    list(path_, "", found);
-    std::sort(found.begin(), found.end());
-    return found;
-  }
-  // The bytes of a file; "(none)" where there is none.
-  std::string bytes(const std::string& name) const {
-    const HANDLE h = CreateFileW((path_ + L"\\" + wide(name)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "(none)";
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(h);
-    return text;
-  }
-
- private:
-  static void list(const std::wstring& folder, const std::string& prefix, std::vector<std::string>& found) {
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        found.push_back(prefix + to_utf8(name) + "\\");
-        list(folder + L"\\" + name, prefix + to_utf8(name) + "\\", found);
-      } else {
-        found.push_back(prefix + to_utf8(name));
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  static void remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring full = folder + L"\\" + name;
-        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          remove(full);
-        else
-          DeleteFileW(full.c_str());
-      } while (FindNextFileW(find, &entry));
-      FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-  std::wstring path_;
-};
-
-struct KotranRun {
-  DWORD status = 0xFFFFFFFF;
-  std::string out;       // standard output, through a pipe
-  std::string messages;  // standard error, redirected to a file
-};
+using KotranRun = test::ChildRun;
 
 // Starts kotran.exe in `folder` with the command line `"kotran.exe" typed`,
-// `in` on its standard input, with no console, or sharing this test's.
+// `in` on its standard input, with no console, or sharing this test's; its
+// messages go to a file.
 KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::string& in,
                      bool shares_console = false) {
-  KotranRun run;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE in_read, in_write, out_read, out_write;
-  if (!CreatePipe(&in_read, &in_write, &inherit, 0) || !CreatePipe(&out_read, &out_write, &inherit, 0)) {
-    ADD_FAILURE() << "no pipe";
-    return run;
-  }
-  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-  wchar_t temp[MAX_PATH + 1];
-  const std::wstring messages_name = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"kotran-exe-messages-" +
-                                     std::to_wstring(GetCurrentProcessId());
-  const HANDLE messages = CreateFileW(messages_name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                      CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  STARTUPINFOW start{};
-  start.cb = sizeof start;
-  start.dwFlags = STARTF_USESTDHANDLES;
-  start.hStdInput = in_read;
-  start.hStdOutput = out_write;
-  start.hStdError = messages;
-  std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(typed);
-  PROCESS_INFORMATION child{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, shares_console ? 0 : DETACHED_PROCESS, nullptr,
-                      folder.path().c_str(), &start, &child)) {
-    ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
-    return run;
-  }
-  CloseHandle(in_read);
-  CloseHandle(out_write);
-  DWORD wrote = 0;
-  if (!in.empty()) WriteFile(in_write, in.data(), static_cast<DWORD>(in.size()), &wrote, nullptr);
-  CloseHandle(in_write);
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(out_read, buffer, sizeof buffer, &got, nullptr) && got > 0) run.out.append(buffer, got);
-  CloseHandle(out_read);
-  WaitForSingleObject(child.hProcess, INFINITE);
-  GetExitCodeProcess(child.hProcess, &run.status);
-  CloseHandle(child.hProcess);
-  CloseHandle(child.hThread);
-  SetFilePointer(messages, 0, nullptr, FILE_BEGIN);
-  while (ReadFile(messages, buffer, sizeof buffer, &got, nullptr) && got > 0) run.messages.append(buffer, got);
-  CloseHandle(messages);
-  return run;
+  return test::run_child_process(L"\"" + kotran_exe() + L"\" " + wide(typed), in,
+                                 shares_console ? test::Console::shared : test::Console::none, folder.path().c_str(),
+                                 true);
 }
 
 // A file made before the run: its name (a name ending in '\' is a folder)

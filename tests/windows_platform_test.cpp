@@ -27,6 +27,7 @@
 #include "platform/windows/wildcards.h"
 #include "stream/text_stream.h"
 #include "test_util.h"
+#include "test_windows.h"
 
 namespace kotran {
 namespace {
@@ -35,11 +36,10 @@ using test::hex;
 using test::to_hex;
 using platform::windows::to_utf8;
 
-std::wstring wide(const std::string& utf8) {
-  std::wstring w;
-  EXPECT_TRUE(platform::windows::to_wide(utf8, w)) << to_hex(utf8);
-  return w;
-}
+using test::ChildRun;
+using test::Console;
+using test::Folder;
+using test::wide;
 
 std::wstring this_program() {
   wchar_t path[MAX_PATH];
@@ -47,128 +47,15 @@ std::wstring this_program() {
   return std::wstring(path, n);
 }
 
-// How a child is started: with no console at all, sharing the test's
-// console (made for it, with the given output code page), or writing its
-// standard output to that console itself.
-enum class Console { none, shared, as_output };
-
-struct ChildRun {
-  DWORD status = 0xFFFFFFFF;
-  std::string out;
-};
-
 // Starts this program with `--child=<mode> <rest>` as its command line,
 // the bytes of `in` on its standard input and its standard output in a
 // pipe, and waits for it.
 ChildRun run_child(const std::string& mode, const std::string& rest, const std::string& in = "",
                    Console console = Console::none) {
-  ChildRun run;
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE in_read, in_write, out_read, out_write;
-  if (!CreatePipe(&in_read, &in_write, &inherit, 0) || !CreatePipe(&out_read, &out_write, &inherit, 0)) {
-    ADD_FAILURE() << "no pipe";
-    return run;
-  }
-  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-  HANDLE console_out = INVALID_HANDLE_VALUE;
-  if (console == Console::as_output)
-    console_out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                              OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW start{};
-  start.cb = sizeof start;
-  start.dwFlags = STARTF_USESTDHANDLES;
-  start.hStdInput = in_read;
-  start.hStdOutput = console == Console::as_output ? console_out : out_write;
-  start.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::wstring line = L"\"" + this_program() + L"\" --child=" + wide(mode) + L" " + wide(rest);
-  PROCESS_INFORMATION child{};
-  const DWORD flags = console == Console::none ? DETACHED_PROCESS : 0;
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &start, &child)) {
-    ADD_FAILURE() << "the child did not start: " << GetLastError();
-    return run;
-  }
-  CloseHandle(in_read);
-  CloseHandle(out_write);
-  if (console_out != INVALID_HANDLE_VALUE) CloseHandle(console_out);
-  DWORD wrote = 0;
-  if (!in.empty()) WriteFile(in_write, in.data(), static_cast<DWORD>(in.size()), &wrote, nullptr);
-  CloseHandle(in_write);
-  char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(out_read, buffer, sizeof buffer, &got, nullptr) && got > 0) run.out.append(buffer, got);
-  CloseHandle(out_read);
-  WaitForSingleObject(child.hProcess, INFINITE);
-  GetExitCodeProcess(child.hProcess, &run.status);
-  CloseHandle(child.hProcess);
-  CloseHandle(child.hThread);
-  return run;
+  return test::run_child_process(L"\"" + this_program() + L"\" --child=" + wide(mode) + L" " + wide(rest), in, console,
+                                 nullptr, false);
 }
 
-// A folder in the user's temporary folder, removed with what it holds.
-class Folder {
- public:
-  Folder() {
-    wchar_t temp[MAX_PATH + 1];
-    const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    unsigned char random[6];
-    platform::random_bytes(random, sizeof random);
-    path_ = std::wstring(temp, n) + L"kotran-test-" + wide(to_hex(std::string(random, random + 6)));
-    for (wchar_t& c : path_)
-      if (c == L' ') c = L'-';
-    EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
-  }
-  ~Folder() { remove(path_); }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-
-  const std::wstring& path() const { return path_; }
-  void make(const std::string& name, const std::string& bytes = "") const {
-    const std::wstring full = path_ + L"\\" + wide(name);
-    if (!name.empty() && name.back() == '\\') {
-      EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << name;
-      return;
-    }
-    const HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
-    DWORD wrote = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
-    CloseHandle(h);
-  }
-  // The names in the folder, "." and ".." left out.
-  std::vector<std::string> names() const {
-    std::vector<std::string> found;
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return found;
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name != L"." && name != L"..") found.push_back(to_utf8(name));
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-    return found;
-  }
-
- private:
-  static void remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring full = folder + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          remove(full);
-        else
-          DeleteFileW(full.c_str());
-      } while (FindNextFileW(find, &entry));
-      FindClose(find);
-    }
-    RemoveDirectoryW(folder.c_str());
-  }
-  std::wstring path_;
-};
 
 // Each word as hex, one a line.
 std::string words_as_lines(const std::vector<std::string>& words) {

@@ -1,0 +1,164 @@
+#include "test_windows.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/files.h"
+#include "platform/windows/wide_names.h"
+#include "test_util.h"
+
+namespace kotran::test {
+namespace {
+
+using platform::windows::to_utf8;
+
+void list(const std::wstring& folder, const std::string& prefix, std::vector<std::string>& found) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      found.push_back(prefix + to_utf8(name) + "\\");
+      list(folder + L"\\" + name, prefix + to_utf8(name) + "\\", found);
+    } else {
+      found.push_back(prefix + to_utf8(name));
+    }
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+}
+
+void remove_all(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring full = folder + L"\\" + name;
+      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        remove_all(full);
+      else
+        DeleteFileW(full.c_str());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+void read_all(HANDLE h, std::string& into) {
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) into.append(buffer, got);
+}
+
+}  // namespace
+
+std::wstring wide(const std::string& utf8) {
+  std::wstring w;
+  EXPECT_TRUE(platform::windows::to_wide(utf8, w)) << to_hex(utf8);
+  return w;
+}
+
+Folder::Folder(const char* prefix) {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  unsigned char random[6];
+  platform::random_bytes(random, sizeof random);
+  path_ = std::wstring(temp, n) + wide(prefix) + wide(to_hex(std::string(random, random + 6)));
+  for (wchar_t& c : path_)
+    if (c == L' ') c = L'-';
+  EXPECT_TRUE(CreateDirectoryW(path_.c_str(), nullptr));
+}
+
+Folder::~Folder() { remove_all(path_); }
+
+void Folder::make(const std::string& name, const std::string& bytes) const {
+  const std::wstring full = path_ + L"\\" + wide(name);
+  if (!name.empty() && name.back() == '\\') {
+    EXPECT_TRUE(CreateDirectoryW(full.c_str(), nullptr)) << name;
+    return;
+  }
+  const HANDLE h = CreateFileW(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+  DWORD wrote = 0;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+  CloseHandle(h);
+}
+
+std::vector<std::string> Folder::names() const {
+  std::vector<std::string> found;
+  list(path_, "", found);
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::string Folder::bytes(const std::string& name) const {
+  const HANDLE h = CreateFileW((path_ + L"\\" + wide(name)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return "(none)";
+  std::string text;
+  read_all(h, text);
+  CloseHandle(h);
+  return text;
+}
+
+ChildRun run_child_process(std::wstring line, const std::string& in, Console console, const wchar_t* folder,
+                           bool messages_to_file) {
+  ChildRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE in_read, in_write, out_read, out_write;
+  if (!CreatePipe(&in_read, &in_write, &inherit, 0) || !CreatePipe(&out_read, &out_write, &inherit, 0)) {
+    ADD_FAILURE() << "no pipe";
+    return run;
+  }
+  SetHandleInformation(in_write, HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+  HANDLE console_out = INVALID_HANDLE_VALUE;
+  if (console == Console::as_output)
+    console_out = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                              OPEN_EXISTING, 0, nullptr);
+  HANDLE messages = INVALID_HANDLE_VALUE;
+  if (messages_to_file) {
+    wchar_t temp[MAX_PATH + 1];
+    const std::wstring name = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + L"kotran-child-messages-" +
+                              std::to_wstring(GetCurrentProcessId());
+    messages = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                           FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  }
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = in_read;
+  start.hStdOutput = console == Console::as_output ? console_out : out_write;
+  start.hStdError = messages_to_file ? messages : GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION child{};
+  const DWORD flags = console == Console::none ? DETACHED_PROCESS : 0;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, folder, &start, &child)) {
+    ADD_FAILURE() << "the child did not start: " << GetLastError();
+    return run;
+  }
+  CloseHandle(in_read);
+  CloseHandle(out_write);
+  if (console_out != INVALID_HANDLE_VALUE) CloseHandle(console_out);
+  DWORD wrote = 0;
+  if (!in.empty()) WriteFile(in_write, in.data(), static_cast<DWORD>(in.size()), &wrote, nullptr);
+  CloseHandle(in_write);
+  read_all(out_read, run.out);
+  CloseHandle(out_read);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  GetExitCodeProcess(child.hProcess, &run.status);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  if (messages != INVALID_HANDLE_VALUE) {
+    SetFilePointer(messages, 0, nullptr, FILE_BEGIN);
+    read_all(messages, run.messages);
+    CloseHandle(messages);
+  }
+  return run;
+}
+
+}  // namespace kotran::test
