@@ -149,7 +149,10 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
           ASSERT_EQ(replaced, reference_replaced) << converter_name(source, target) << " path " << path_name(path);
         }
         // In parts cut from blocks of 64 to 264 bytes: lines longer than a
-        // block, and random bytes where no character surely ends.
+        // block, and random bytes where no character surely ends. The parts
+        // are the same on every path: the byte loop and the widest path
+        // read them (each path's kernels meet block ends above).
+        if (path != Path::scalar && path != fastest_path()) continue;
         uint64_t replaced = 0;
         const size_t block = 64 + static_cast<size_t>(round % 3) * 100;
         ASSERT_EQ(to_hex(run_in_parts(c, source, target, text, o, path, chunk, block, &replaced)), to_hex(reference))
