@@ -137,8 +137,19 @@ ChildRun run_child_process(std::wstring line, const std::string& in, Console con
   start.hStdError = messages_to_file ? messages : GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION child{};
   const DWORD flags = console == Console::none ? DETACHED_PROCESS : 0;
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, folder, &start, &child)) {
+  // Wine now and then refuses to start a process with ERROR_INTERNAL_ERROR
+  // under load: the start is tried again, the child's behaviour is not.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, folder, &start, &child);
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    if (!started) Sleep(200);
+  }
+  if (!started) {
     ADD_FAILURE() << "the child did not start: " << GetLastError();
+    // Nothing is left open to spoil the next child's start.
+    for (HANDLE h : {in_read, in_write, out_read, out_write, console_out, messages})
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     return run;
   }
   CloseHandle(in_read);
