@@ -424,10 +424,17 @@ class Class:
         self.source = self.doc_names[i]
         return self.docs[i]
 
+    def run(self, size, rng, crlf):
+        """A run of a document that fills a file of the size: it ends where the next character would not fit,
+        not at the document's end, so a file of a cell is never a short tail or a short catalogue."""
+        doc = self.pick_doc(rng)
+        start = rng.randrange(len(doc))
+        sub, data = self.coder.fit(doc, start, size, crlf)
+        return (sub, data) if start + len(sub) < len(doc) else ("", b"")
+
     def sized(self, size, rng, crlf):
         for _ in range(400):
-            doc = self.pick_doc(rng)
-            sub, data = self.coder.fit(doc, rng.randrange(len(doc)), size, crlf)
+            sub, data = self.run(size, rng, crlf)
             if sub and self.ok(sub, data):
                 return data
         return None
@@ -460,8 +467,7 @@ class Utf8Cut(Class):
 
     def sized(self, size, rng, crlf):
         for _ in range(400):
-            doc = self.pick_doc(rng)
-            sub, _ = self.coder.fit(doc, rng.randrange(len(doc)), size, crlf)
+            sub, _ = self.run(size, rng, crlf)
             data = self.cut(sub, crlf, rng)
             if data:
                 return data

@@ -157,7 +157,7 @@ struct ByteCode {
 };
 
 inline constexpr ByteCode LATIN_1 = {Foreign::latin1, alphabet_model::LATIN1_COST, alphabet_model::LATIN1_CLASS, alphabet_model::LATIN1_PAIR_COST,
-                                     alphabet_model::LATIN1_TRANSITION_COST, 1, 32, 12};
+                                     alphabet_model::LATIN1_TRANSITION_COST, 1, 32, 10};
 inline constexpr ByteCode CP1251 = {Foreign::cp1251, alphabet_model::CP1251_COST, alphabet_model::CP1251_CLASS, alphabet_model::CP1251_PAIR_COST,
                                     alphabet_model::CP1251_TRANSITION_COST, 4, 16, 6};
 inline constexpr ByteCode ISO_8859_7 = {Foreign::greek, alphabet_model::GREEK_COST, alphabet_model::GREEK_CLASS, alphabet_model::GREEK_PAIR_COST,
