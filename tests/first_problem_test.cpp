@@ -5,6 +5,7 @@
 #include <string>
 
 #include "convert/first_problem.h"
+#include "driver/convert_in_parts.h"
 #include "test_util.h"
 
 namespace kotran {
@@ -69,6 +70,15 @@ TEST(FirstProblem, Rows) {
       close_stream(in);
       EXPECT_EQ(place.line, r.line) << r.what << " chunk " << chunk;
       EXPECT_EQ(place.column, r.column) << r.what << " chunk " << chunk;
+    }
+    // As the command line searches: in parts of blocks this small, cut
+    // inside lines, pairs and escape sequences.
+    for (size_t block : {size_t{4}, size_t{5}, size_t{8}, BLOCK_SIZE}) {
+      TextStream* in = open_memory_stream(true, block);
+      reset_memory_input(in, bytes.data(), bytes.size(), true);
+      const TextPlace place = first_problem_in_parts(in, r.source, r.target, ConvertOptions{});
+      close_stream(in);
+      EXPECT_EQ(place, (TextPlace{r.line, r.column})) << r.what << " in blocks of " << block;
     }
   }
 }

@@ -12,12 +12,6 @@
 namespace kotran {
 namespace {
 
-// Where the reading stands, and the first place found.
-struct Places {
-  TextPlace here{1, 0};
-  TextPlace first;
-};
-
 // A writer that writes nothing: each unit the reader hands it moves the
 // place on, and a unit the target writer would replace, or that is no
 // character, is kept as the first problem. It takes the units the way the
@@ -26,7 +20,8 @@ struct Places {
 template <class TargetWriter, Code target>
 struct CheckingWriter {
   static constexpr JisReading jis_reading = TargetWriter::jis_reading;
-  Places* places;
+  ProblemSearch* places;
+  ConversionResult& found;  // the reader's state where a part ends
 
   void unit(bool exact) {
     ++places->here.column;
@@ -82,15 +77,15 @@ struct CheckingWriter {
 };
 
 template <Code source, Code target>
-TextPlace check(TextStream* in, const ConvertOptions& options) {
-  Places places;
+ConversionResult check(TextStream* in, const ConvertOptions& options, ProblemSearch& search) {
+  ConversionResult found;
   ByteReader reader(in);
   using Writer = CheckingWriter<typename CodeUnits<target>::Writer, target>;
-  CodeUnits<source>::Reader::template run<Path::scalar>(reader, Writer{&places}, options);
-  return places.first;
+  CodeUnits<source>::Reader::template run<Path::scalar>(reader, Writer{&search, found}, options);
+  return found;
 }
 
-using Check = TextPlace (*)(TextStream*, const ConvertOptions&);
+using Check = ConversionResult (*)(TextStream*, const ConvertOptions&, ProblemSearch&);
 
 template <size_t index>
 constexpr Check check_at() {
@@ -107,8 +102,15 @@ constexpr auto checks = make_checks(std::make_index_sequence<CODE_COUNT * CODE_C
 
 }  // namespace
 
+ConversionResult search_problem(TextStream* in, Code source, Code target, const ConvertOptions& options,
+                                ProblemSearch& search) {
+  return checks[index_of(source) * CODE_COUNT + index_of(target)](in, options, search);
+}
+
 TextPlace first_problem(TextStream* in, Code source, Code target, const ConvertOptions& options) {
-  return checks[index_of(source) * CODE_COUNT + index_of(target)](in, options);
+  ProblemSearch search;
+  search_problem(in, source, target, options, search);
+  return search.first;
 }
 
 }  // namespace kotran

@@ -22,9 +22,22 @@ struct TextPlace {
   friend bool operator==(const TextPlace&, const TextPlace&) = default;
 };
 
+// Where the search for the first problem stands, carried from one part of
+// a text to the next: the place read up to, and the first problem found.
+struct ProblemSearch {
+  TextPlace here{1, 0};
+  TextPlace first;
+};
+
 // Reads in from its position to its end with the source's reader, as the
 // converter to target would with these options, and returns the first place
 // it could not convert exactly; no place when the conversion is exact.
 TextPlace first_problem(TextStream* in, Code source, Code target, const ConvertOptions& options);
+
+// The same over one part of a text (see ConvertOptions::continues), going
+// on from search: the reader's state where the part ends, as the
+// conversion's result gives it for the next part.
+ConversionResult search_problem(TextStream* in, Code source, Code target, const ConvertOptions& options,
+                                ProblemSearch& search);
 
 }  // namespace kotran

@@ -4,8 +4,14 @@
 
 namespace kotran {
 
-ConversionResult convert_in_parts(TextStream* in, TextStream* out, Converter convert, Code source,
-                                  ConvertOptions options) {
+namespace {
+
+// Reads in to its end and hands it to step(text, options) block by block in
+// parts cut as part_cuts.h says, each part's reader state carried into the
+// next; a block with no certain cut goes to step as the rest of the stream
+// itself. The results' counts added up.
+template <class Step>
+ConversionResult in_parts(TextStream* in, Code source, ConvertOptions options, Step step) {
   PartCuts cuts(source, options.widen);
   ConversionResult total;
   int64_t offset = 0;  // of the next part's first byte in the text as read
@@ -30,7 +36,7 @@ ConversionResult convert_in_parts(TextStream* in, TextStream* out, Converter con
         // place where a character surely ends: the rest is read by the
         // converter itself, so that it converts as the whole text would.
         options.continues = false;
-        const ConversionResult rest = convert(in, out, options);
+        const ConversionResult rest = step(in, options);
         total.replaced += rest.replaced;
         total.cut_at_end = rest.cut_at_end;
         return total;
@@ -44,7 +50,7 @@ ConversionResult convert_in_parts(TextStream* in, TextStream* out, Converter con
     options.continues = !at_end;
     TextStream part;
     view_input(&part, text, cut, in);
-    const ConversionResult found = convert(&part, out, options);
+    const ConversionResult found = step(&part, options);
     in->next = text + cut;
     total.replaced += found.replaced;
     if (at_end) {
@@ -58,6 +64,22 @@ ConversionResult convert_in_parts(TextStream* in, TextStream* out, Converter con
     offset += static_cast<int64_t>(cut);
     if (in->next == in->limit) at_end = stream_read_more(in) <= 0;
   }
+}
+
+}  // namespace
+
+ConversionResult convert_in_parts(TextStream* in, TextStream* out, Converter convert, Code source,
+                                  ConvertOptions options) {
+  return in_parts(in, source, options,
+                  [&](TextStream* text, const ConvertOptions& o) { return convert(text, out, o); });
+}
+
+TextPlace first_problem_in_parts(TextStream* in, Code source, Code target, ConvertOptions options) {
+  ProblemSearch search;
+  in_parts(in, source, options, [&](TextStream* text, const ConvertOptions& o) {
+    return search_problem(text, source, target, o, search);
+  });
+  return search.first;
 }
 
 }  // namespace kotran

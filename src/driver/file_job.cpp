@@ -219,7 +219,7 @@ class FileJob {
         run_.options.json) {
       big_endian_ = answer.order == ByteOrder::big;
       const Code code = code_of(answer.code);
-      const TextPlace place = first_problem(in, code, code, convert_options());
+      const TextPlace place = first_problem_in_parts(in, code, code, convert_options());
       if (place && stream_seek(in, 0, 0) == 0) {
         e.n[0] = static_cast<uint64_t>(place.line);
         e.n[1] = static_cast<uint64_t>(place.column);
@@ -255,7 +255,7 @@ class FileJob {
   // nothing is written. The input is read twice (a pipe over what it kept).
   Step converts_exactly() {
     TextStream* const in = in_.get();
-    const TextPlace place = first_problem(in, source_, target_of(settings_), convert_options());
+    const TextPlace place = first_problem_in_parts(in, source_, target_of(settings_), convert_options());
     bool only_marks = true;
     const int64_t after = stream_bytes_after_end(in, only_marks);
     const int64_t mark = in->mark_offset;
@@ -302,7 +302,7 @@ class FileJob {
     if (found.replaced > 0) {
       TextPlace place;
       if (!stream_error(in) && stream_seek(in, 0, 0) == 0)
-        place = first_problem(in, source_, target_of(settings_), convert_options());
+        place = first_problem_in_parts(in, source_, target_of(settings_), convert_options());
       Event e;
       e.kind = EventKind::replaced;
       e.n[0] = found.replaced;

@@ -6,6 +6,7 @@
 #include "kernels/words/ascii_words.h"
 #include "recognition/first_block.h"
 #include "stream/cursors.h"
+#include "stream/text_parts.h"
 
 namespace kotran {
 namespace {
@@ -23,8 +24,8 @@ class Gatherer {
  public:
   explicit Gatherer(Path path) : path_(path) {}
 
-  // Reads from in until the end or until the evidence settles the code.
-  void run(ByteReader& in, Evidence& e) {
+  // Reads the bytes in hand; true once the evidence settles the code.
+  bool feed(ByteReader& in, Evidence& e) {
     for (;;) {
       // Where one reading alone is still valid, the bytes in hand go to it
       // in a loop of its own, up to the next check or escape.
@@ -39,7 +40,7 @@ class Gatherer {
             e.sjis.stop_scoring();
             alone(e.sjis, in, e);
           }
-          if (checked_settled(e)) return;
+          if (checked_settled(e)) return true;
           if (in.begin() < in.end() && *in.begin() != ESC) continue;
         }
       }
@@ -56,16 +57,16 @@ class Gatherer {
           if (reading_foreign(e)) each_foreign(e, [](auto& r) { r.take_ascii(); });
           in.skip(run);
           e.bytes += run;
-          if (checked_settled(e)) return;
+          if (checked_settled(e)) return true;
           continue;
         }
       }
       const int c = in.get();
-      if (c == EOF) break;
+      if (c == EOF) return false;
       ++e.bytes;
       const auto b = static_cast<unsigned>(c);
       e.eight_bit |= b >= 0x80;
-      if ((escape_length_ != 0 || b == ESC) && escape(b, e)) return;
+      if ((escape_length_ != 0 || b == ESC) && escape(b, e)) return true;
       // A reading that is no longer valid counts for nothing: it is not fed.
       if (e.utf8.tally.valid) e.utf8.feed(b);
       if (e.euc.tally.valid) e.euc.feed(b);
@@ -78,8 +79,12 @@ class Gatherer {
             if (r.valid) r.feed(b);
           });
       }
-      if (checked_settled(e)) return;
+      if (checked_settled(e)) return true;
     }
+  }
+
+  // The text has ended.
+  void finish(Evidence& e) {
     if (e.utf8.tally.valid) e.utf8.finish();
     if (e.euc.tally.valid) e.euc.finish();
     if (e.sjis.tally.valid) e.sjis.finish();
@@ -263,10 +268,13 @@ ByteOrderMark byte_order_mark(ByteReader& in) {
 Evidence gather_evidence(TextStream* s, Path path) {
   Evidence e;
   const int64_t start = stream_tell(s);
-  {
-    ByteReader in(s);
+  // The mark is read from the first bytes; the stream stays at the start.
+  read_in_parts(s, [&](TextStream* part, bool last) {
+    if (part->limit - part->next < 3 && !last) return size_t{0};
+    ByteReader in(part);
     e.mark = byte_order_mark(in);
-  }
+    return PARTS_ENOUGH;
+  });
   // Without a mark, a binary first block settles it: a file of NULs (a
   // sparse one, say) is not read to its end. So do NULs where UTF-16's
   // ASCII holds them.
@@ -276,8 +284,16 @@ Evidence gather_evidence(TextStream* s, Path path) {
     e.unmarked_certainty = block.utf16_certainty;
     e.binary = block.binary && block.utf16 == ByteOrder::marked;
     if (!block.binary && !stream_error(s)) {
-      ByteReader in(s);
-      Gatherer(path).run(in, e);
+      Gatherer gatherer(path);
+      bool settled = false;
+      read_in_parts(s, [&](TextStream* part, bool) {
+        {
+          ByteReader in(part);
+          settled = gatherer.feed(in, e);
+        }
+        return settled ? PARTS_ENOUGH : static_cast<size_t>(part->next - part->data);
+      });
+      if (!settled) gatherer.finish(e);
     }
   }
   e.unreadable = stream_error(s);

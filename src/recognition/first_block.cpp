@@ -3,6 +3,8 @@
 #include <cstring>
 #include <algorithm>
 
+#include "stream/text_parts.h"
+
 namespace kotran {
 namespace {
 
@@ -135,17 +137,14 @@ FirstBlock first_block(TextStream* s, int64_t start, bool without_nul) {
   if (stream_seek(s, start, 0) == 0) {
     unsigned char head[8];  // enough for the longest signature
     size_t seen = 0;
-    do {
-      const int b = read_byte(s);
-      if (b == EOF) break;
-      --s->next;  // the byte is in the block, which is looked at whole
-      const size_t n = std::min(static_cast<size_t>(s->limit - s->next), FIRST_BLOCK - seen);
-      if (seen < sizeof head) std::memcpy(head + seen, s->next, std::min(n, sizeof head - seen));
-      nul = nul || std::memchr(s->next, 0, n) != nullptr;
-      utf16.feed(s->next, n);
-      s->next += n;
+    read_in_parts(s, [&](TextStream* part, bool) {
+      const size_t n = std::min(static_cast<size_t>(part->limit - part->next), FIRST_BLOCK - seen);
+      if (seen < sizeof head) std::memcpy(head + seen, part->next, std::min(n, sizeof head - seen));
+      nul = nul || std::memchr(part->next, 0, n) != nullptr;
+      utf16.feed(part->next, n);
       seen += n;
-    } while (s->kind == StreamKind::memory && seen < FIRST_BLOCK);
+      return s->kind == StreamKind::memory && seen < FIRST_BLOCK ? n : PARTS_ENOUGH;
+    });
     signature = signature_start(head, std::min(seen, sizeof head));
   }
   s->text = text;

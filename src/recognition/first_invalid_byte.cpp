@@ -1,7 +1,7 @@
 #include "recognition/first_invalid_byte.h"
 
 #include "recognition/readings.h"
-#include "stream/cursors.h"
+#include "stream/text_parts.h"
 
 namespace kotran {
 namespace {
@@ -12,18 +12,25 @@ template <class Reading>
 int64_t first_refused(TextStream* in) {
   Reading reading;
   int64_t offset = 0, character = 0;  // of the byte in hand, and of the character it belongs to
-  {
-    ByteReader bytes(in);
-    for (;; ++offset) {
-      const int c = bytes.get();
+  bool found = false, ended = false;
+  const bool read = read_in_parts(in, [&](TextStream* part, bool) {
+    for (const unsigned char* p = part->next; p < part->limit; ++p, ++offset) {
       // No trail byte of these codes is 0x1A: one is the end of the text.
-      if (c == EOF || c == END_OF_TEXT) break;
+      if (*p == END_OF_TEXT) {
+        ended = true;
+        return PARTS_ENOUGH;
+      }
       if (reading.at_rest()) character = offset;
-      reading.feed(static_cast<unsigned>(c));
-      if (!reading.tally.valid) return character;
+      reading.feed(*p);
+      if (!reading.tally.valid) {
+        found = true;
+        return PARTS_ENOUGH;
+      }
     }
-  }
-  if (stream_error(in)) return -1;
+    return static_cast<size_t>(part->limit - part->next);
+  });
+  if (found) return character;
+  if (!read && !ended) return -1;
   reading.finish();
   return reading.tally.valid ? -1 : character;
 }

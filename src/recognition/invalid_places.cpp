@@ -2,6 +2,7 @@
 
 #include "recognition/readings.h"
 #include "stream/cursors.h"
+#include "stream/text_parts.h"
 
 namespace kotran {
 namespace {
@@ -23,16 +24,18 @@ InvalidPlaces count_invalid_places(TextStream* s) {
   InvalidPlaces found;
   EucReading euc;
   SjisReading sjis;
-  {
-    ByteReader in(s);
-    for (uint64_t n = 0; n < INVALID_PLACES_WINDOW; ++n) {
+  uint64_t n = 0;
+  read_in_parts(s, [&](TextStream* part, bool) {
+    ByteReader in(part);
+    for (; n < INVALID_PLACES_WINDOW; ++n) {
       const int c = in.get();
-      if (c == EOF) break;
+      if (c == EOF) return static_cast<size_t>(in.begin() - part->data);
       const auto b = static_cast<unsigned>(c);
       feed_leniently(euc, b, found.euc_places);
       feed_leniently(sjis, b, found.sjis_places);
     }
-  }
+    return PARTS_ENOUGH;
+  });
   euc.finish();
   sjis.finish();
   found.euc_cost = euc.tally.cost + found.euc_places * INVALID_PLACE_COST;
