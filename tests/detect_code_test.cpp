@@ -445,6 +445,10 @@ TEST(Recognition, Cases) {
        hex("B6 EA F5 F1 EF 20 FC F1 E9 F3 EC E1"), FOREIGN, LIKELY, Foreign::greek},
       {"a table of JIS row 16 is Japanese", row16, EUC, CERTAIN},
       {"Japanese names of kanji alone", hex("C5 C4 C3 E6 C2 C0 CF BA 20 BB B3 CB DC B2 D6 BB D2 20 BA B4 C6 A3 B7 F2 B0 EC 20 CE EB CC DA B0 EC CF BA"), EUC, CERTAIN},
+      {"\u79c0\u61b2 \u5200\u6839 \u6d69\u662d ...: a list of names whose GBK reading costs 35.95 half bits a hanzi",
+       hex("0D 0A BD A8 B7 FB 0D 0A C5 E1 BA AC 0D 0A B9 C0 BE BC 0D 0A C5 DF CD D5 0D 0A BF B9 C3 E6 0D 0A C3 DE CA E6 "
+           "0D 0A C1 A7 BE A1 0D 0A C2 E7 B8 D5 0D 0A C6 A3 B8 B6 B0 CB BC FE 0D 0A CB F4 C7 B7"),
+       EUC, CERTAIN},
       {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},
   };
   for (const auto& c : rows) expect_recognised(c);

@@ -50,7 +50,7 @@ inline constexpr PairCode EUC_KR = {
 // leads 0xB0-0xF7, trails 0xA1-0xFE.
 inline constexpr PairCode GBK = {
     Foreign::gbk, 0x81, 0xFE, 0, 0, 0, true, true, 0xB0, 0xF7, false, chinese_model::GB_ROW_CELLS,
-    chinese_model::GB_COST, chinese_model::GB_OTHER_COST, chinese_model::GB_TRANSITION_COST, 4, 36, 12, 10};
+    chinese_model::GB_COST, chinese_model::GB_OTHER_COST, chinese_model::GB_TRANSITION_COST, 4, 35, 12, 10};
 // Big5: leads 0xA1-0xF9; trails 0x40-0x7E and 0xA1-0xFE; the frequent hanzi
 // under leads 0xA4-0xC6.
 inline constexpr PairCode BIG5 = {
