@@ -4,10 +4,11 @@
     python3 bench/recognition.py                          build/kotran, 200 files a cell (~1-2 min)
     python3 bench/recognition.py --kotran PATH --out table.md --work /tmp/rec
 
-Real Japanese text is encoded into fourteen classes of files (plain Shift-JIS,
-EUC, JIS, UTF-8, ASCII, and harder ones: EUC with JIS X 0212, half-width
-katakana only, a cut UTF-8 character, ...), cut at 16 to 4096 bytes and also
-kept whole. Every file goes through `kotran -g` and `nkf --guess`; the table
+Real Japanese text is encoded into classes of files (plain Shift-JIS, EUC,
+JIS, UTF-8, ASCII, and harder ones: EUC with JIS X 0212, half-width katakana
+only, a cut UTF-8 character, words that only JIS X 0213 writes in its three
+codes, ...), text of other languages into theirs, cut at 16 to 4096 bytes
+and also kept whole. Every file goes through `kotran -g` and `nkf --guess`; the table
 gives, per class and size, the share of files each tool names as the code the
 file was written in.
 
@@ -76,17 +77,35 @@ UCHARDET_NAMES = {
     "SHIFT_JIS": "Shift-JIS", "EUC-JP": "EUC", "ISO-2022-JP": "JIS", "UTF-8": "UTF-8", "ASCII": "ASCII",
     "UTF-16": "UTF-16", "UTF-16LE": "UTF-16", "UTF-16BE": "UTF-16",
 }
-JAPANESE_ANSWERS = {"Shift-JIS", "EUC", "JIS", "UTF-8", "ASCII", "UTF-16"}
+JAPANESE_ANSWERS = {"Shift-JIS", "EUC", "JIS", "UTF-8", "ASCII", "UTF-16", "Shift_JIS-2004", "EUC-JIS-2004",
+                    "ISO-2022-JP-2004"}
+
+# The peers' names of the JIS X 0213 codes, for the classes written in them
+# (for the others, NKF_NAMES takes them for the JIS X 0208 codes, as a
+# conversion of such text would)
+X0213_NAMES = {
+    "SHIFT_JISX0213": "Shift_JIS-2004", "SHIFT_JIS-2004": "Shift_JIS-2004",
+    "EUC-JISX0213": "EUC-JIS-2004", "EUC-JIS-2004": "EUC-JIS-2004",
+    "ISO-2022-JP-3": "ISO-2022-JP-2004", "ISO-2022-JP-2004": "ISO-2022-JP-2004",
+}
 
 # nkf --guess names, by the answer kotran gives
 NKF_NAMES = {
     "SHIFT_JIS": "Shift-JIS", "CP932": "Shift-JIS", "WINDOWS-31J": "Shift-JIS", "SHIFT_JISX0213": "Shift-JIS",
-    "EUC-JP": "EUC", "CP51932": "EUC", "EUCJP-MS": "EUC", "EUC-JISX0213": "EUC", "EUCJP-ASCII": "EUC",
+    "SHIFT_JIS-2004": "Shift-JIS",
+    "EUC-JP": "EUC", "CP51932": "EUC", "EUCJP-MS": "EUC", "EUC-JISX0213": "EUC", "EUC-JIS-2004": "EUC",
+    "EUCJP-ASCII": "EUC",
     "ISO-2022-JP": "JIS", "ISO-2022-JP-1": "JIS", "ISO-2022-JP-3": "JIS", "ISO-2022-JP-2004": "JIS", "CP50220": "JIS",
     "CP50221": "JIS", "CP50222": "JIS",
     "UTF-8": "UTF-8", "ASCII": "ASCII", "US-ASCII": "ASCII",
     "UTF-16": "UTF-16", "UTF-16LE": "UTF-16", "UTF-16BE": "UTF-16",
 }
+
+# Words of Japanese text that JIS X 0213 writes and JIS X 0208 does not:
+# kanji of today's common-use list (剝, 塡, 頰, 𠮟, ...), names (鷗), and
+# kana with the semi-voiced mark of nasal sounds (か゚)
+X0213_WORDS = """剝離 剝がす 補塡 頰 𠮟る 𠮟責 森鷗外 搔く 摑む 醬油 瘦せる 潑剌 嚙む 屛風 啞然 か゚ が 鼻濁音の か゚き゚く゚け゚こ゚
+ㇷ゚ ト゚""".split()
 
 # Latin words as they turn up in Japanese text; each has a letter that EUC-JP
 # can only write through JIS X 0212 (SS3, 0x8F)
@@ -414,6 +433,7 @@ class Class:
         self.num, self.key, self.title, self.expected = num, key, title, expected
         self.foreign = foreign  # right: no Japanese code named
         self.peer_expected = expected  # the peers' answer, as their names map (they give no UTF-16 order)
+        self.peer_names = None  # the peers' names, where the class has its own (see X0213_NAMES)
         self.coder, self.ok, self.has_sizes = coder, ok, sizes
         self.docs = [coder.clean(t) for _, t in docs] if docs is not None else None
         self.doc_names = [n for n, _ in docs] if docs is not None else None
@@ -600,6 +620,28 @@ def with_latin_names(text, rng):
     return "".join(out)
 
 
+def with_x0213_words(text, rng):
+    """Japanese text with words that only JIS X 0213 writes put in here and there (every 20-120 characters)."""
+    out, i = [], 0
+    while i < len(text):
+        step = rng.randint(20, 120)
+        out.append(text[i:i + step])
+        i += step
+        out.append(rng.choice(X0213_WORDS))
+    return "".join(out)
+
+
+def x0213_only(sub, codec, older):
+    """Whether sub holds a character that codec writes otherwise than the older code does, or the older lacks."""
+    for c in set(sub):
+        if ord(c) < 0x80:
+            continue
+        mine = char_bytes(c, codec)
+        if mine is not None and mine != char_bytes(c, older):
+            return True
+    return False
+
+
 def kana_words(ja_docs, hw):
     words = set()
     for _, t in ja_docs:
@@ -676,6 +718,22 @@ def make_classes(ja, en, latin, rng, whole_files, work):
     classes.append(Utf16NoBom(num, "utf16le-nobom", "UTF-16LE without BOM", "UTF-16LE", "utf-16-le", ja))
     classes.append(Utf16NoBom(num + 1, "utf16be-nobom", "UTF-16BE without BOM", "UTF-16BE", "utf-16-be", ja))
     classes.append(StrayByte(num + 2, "euc-stray", "EUC with one stray Latin-1 byte (\u00e9)", "EUC", ja, rng))
+    # Japanese with words of JIS X 0213 (a file must hold one)
+    # (from a generator of their own, so that the other classes' files stay as they were)
+    x_rng = random.Random(f"x0213:{len(ja)}")
+    ja_x0213 = [(n, with_x0213_words(t, x_rng)) for n, t in ja]
+    x0213 = [
+        Class(num + 3, "sjis2004", "Shift_JIS-2004 (words of JIS X 0213)", "Shift_JIS-2004",
+              Stateless("shift_jis_2004"), ja_x0213, ok=lambda sub, data: x0213_only(sub, "shift_jis_2004", "cp932")),
+        Class(num + 4, "euc2004", "EUC-JIS-2004 (words of JIS X 0213)", "EUC-JIS-2004", Stateless("euc_jis_2004"),
+              ja_x0213, ok=lambda sub, data: x0213_only(sub, "euc_jis_2004", "euc_jp")),
+        Class(num + 5, "jis2004", "ISO-2022-JP-2004 (words of JIS X 0213)", "ISO-2022-JP-2004",
+              Jis("iso2022_jp_2004", {b"\x1b$B", b"\x1b$(Q", b"\x1b$(P"}), ja_x0213,
+              ok=lambda sub, data: b"\x1b$(Q" in data or b"\x1b$(P" in data),
+    ]
+    for cl in x0213:
+        cl.peer_names = X0213_NAMES
+    classes.extend(x0213)
     return classes
 
 
@@ -798,8 +856,9 @@ def main():
             k = k_ans.get(f, ("(none)", "(none)"))
             nraw = n_ans.get(f, ("(none)", "(none)"))
             uraw = u_ans.get(f, ("(none)", "(none)"))
-            nword = NKF_NAMES.get(nraw[0].upper())
-            uword = UCHARDET_NAMES.get(uraw[1].upper())
+            own = cl.peer_names or {}
+            nword = own.get(nraw[0].upper()) or NKF_NAMES.get(nraw[0].upper())
+            uword = own.get(uraw[1].upper()) or UCHARDET_NAMES.get(uraw[1].upper())
             if nword is None and nkf and not cl.foreign:
                 unknown.setdefault(nraw[0], f)
             if cl.foreign:  # right: no Japanese code named
