@@ -608,27 +608,30 @@ class StrayByte(Class):
         return self.stray(super().whole(i, rng, crlf))
 
 
-def with_latin_names(text, rng):
-    """Japanese text with Latin names and words put in here and there (every 10-60 characters)."""
+def sprinkled(text, rng, gap, word):
+    """Japanese text with word(rng) put in every gap[0] to gap[1] characters."""
     out, i = [], 0
     while i < len(text):
-        step = rng.randint(10, 60)
+        step = rng.randint(*gap)
         out.append(text[i:i + step])
         i += step
-        word = rng.choice(LATIN_WORDS)
-        out.append(rng.choice(["", " "]) + word + rng.choice(["", " ", "、", "は", "の"]))
+        out.append(word(rng))
     return "".join(out)
+
+
+def latin_name(rng):
+    word = rng.choice(LATIN_WORDS)
+    return rng.choice(["", " "]) + word + rng.choice(["", " ", "、", "は", "の"])
+
+
+def with_latin_names(text, rng):
+    """Japanese text with Latin names and words put in here and there (every 10-60 characters)."""
+    return sprinkled(text, rng, (10, 60), latin_name)
 
 
 def with_x0213_words(text, rng):
     """Japanese text with words that only JIS X 0213 writes put in here and there (every 20-120 characters)."""
-    out, i = [], 0
-    while i < len(text):
-        step = rng.randint(20, 120)
-        out.append(text[i:i + step])
-        i += step
-        out.append(rng.choice(X0213_WORDS))
-    return "".join(out)
+    return sprinkled(text, rng, (20, 120), lambda r: r.choice(X0213_WORDS))
 
 
 def x0213_only(sub, codec, older):
