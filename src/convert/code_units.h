@@ -2,13 +2,17 @@
 #pragma once
 
 #include "codes/code.h"
+#include "convert/readers/euc2004_reader.h"
 #include "convert/readers/euc_reader.h"
 #include "convert/readers/jis_reader.h"
+#include "convert/readers/sjis2004_reader.h"
 #include "convert/readers/sjis_reader.h"
 #include "convert/readers/utf16_reader.h"
 #include "convert/readers/utf8_reader.h"
+#include "convert/writers/euc2004_writer.h"
 #include "convert/writers/euc_writer.h"
 #include "convert/writers/jis_writer.h"
+#include "convert/writers/sjis2004_writer.h"
 #include "convert/writers/sjis_writer.h"
 #include "convert/writers/utf16_writer.h"
 #include "convert/writers/utf8_writer.h"
