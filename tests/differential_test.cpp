@@ -41,6 +41,8 @@
 #include <vector>
 
 #include "codes/code.h"
+#include "codes/jisx0213_table.h"
+#include "codes/sjis2004.h"
 #include "sample_text.h"
 #include "test_util.h"
 
@@ -460,14 +462,21 @@ TEST(DifferentialMapping, CPythonVectorsConvertByteForByte) {
     const char* input;
     const char* option;
     const char* expected;
+    const char* source = nullptr;  // a source named apart (--from=)
   } rows[] = {
       {"iso2022_jp-utf8.txt", "-uj", "iso2022_jp.txt"}, {"iso2022_jp.txt", "-ju", "iso2022_jp-utf8.txt"},
       {"shift_jis-utf8.txt", "-us", "shift_jis.txt"},   {"shift_jis.txt", "-u", "shift_jis-utf8.txt"},
       {"euc_jp-utf8.txt", "-ue", "euc_jp.txt"},         {"euc_jp.txt", "-eu", "euc_jp-utf8.txt"},
+      {"shift_jisx0213-utf8.txt", "--to=sjis2004", "shift_jisx0213.txt", "--from=utf8"},
+      {"shift_jisx0213.txt", "--to=utf8", "shift_jisx0213-utf8.txt", "--from=SHIFT_JIS-2004"},
+      {"euc_jisx0213-utf8.txt", "--to=EUC-JIS-2004", "euc_jisx0213.txt", "--from=UTF-8"},
+      {"euc_jisx0213.txt", "-u", "euc_jisx0213-utf8.txt", "--from=euc-jisx0213"},
   };
   TempDir dir;
   for (const auto& row : rows) {
-    auto r = run_kotran({"-c", "-l", row.option, folder + row.input}, dir.path());
+    std::vector<std::string> args{"-c", "-l", row.option, folder + row.input};
+    if (row.source != nullptr) args.insert(args.begin(), row.source);
+    auto r = run_kotran(args, dir.path());
     EXPECT_EQ(r.status, 0) << row.input << ": " << r.err;
     std::ifstream want(folder + row.expected, std::ios::binary);
     const std::string expected((std::istreambuf_iterator<char>(want)), std::istreambuf_iterator<char>());
@@ -925,6 +934,74 @@ TEST(DifferentialTables, UserDefinedCharacters) {
 
 // Every character of each table through every code that holds it and back.
 // The counts go to the test's output.
+// Every assigned cell of both planes of JIS X 0213, as kotran's table lists
+// them, in Shift_JIS-2004 and EUC-JIS-2004: read to UTF-8 as Python's
+// shift_jis_2004 and euc_jis_2004 read them, and back to the same bytes.
+// Python is asked for every code of the ranges, so that a cell the table
+// lacks fails too. Single bytes are ASCII in every code kotran reads:
+// Python's shift_jis_2004, which reads 0x5C and 0x7E as YEN SIGN and
+// OVERLINE, gives 1-1-32 and 1-2-18 \ and ~ where kotran, as its
+// euc_jis_2004 does, gives the full-width forms.
+TEST(DifferentialTables, EveryJisX0213CellBothWaysAsPython) {
+  if (test::run_shell("python3 -c 'import codecs; codecs.lookup(\"shift_jis_2004\")'", ".").status != 0)
+    GTEST_SKIP() << "python3 with its CJK codecs is not installed";
+  TempDir dir;
+  for (const Code code : {Code::sjis2004, Code::euc2004}) {
+    const bool sjis = code == Code::sjis2004;
+    const std::string codec = sjis ? "shift_jis_2004" : "euc_jis_2004";
+    std::vector<std::string> cells, all;
+    for (unsigned plane = 0; plane < 2; ++plane)
+      for (unsigned row = 1; row <= 94; ++row) {
+        // EUC-JIS-2004 keeps JIS X 0212 after SS3 in the rows plane 2 leaves empty.
+        if (!sjis && plane == 1 && !is_x0213_plane2_row(row + 0x20)) continue;
+        for (unsigned cell = 1; cell <= 94; ++cell) {
+          const uint16_t x = static_cast<uint16_t>((plane != 0 ? X0213_PLANE2 : 0) | (row + 0x20) << 8 | (cell + 0x20));
+          const uint16_t s = x0213_to_sjis2004(x);
+          if (sjis && s == 0) continue;
+          const std::string bytes = sjis ? two(s >> 8, s & 0xFF)
+                                         : (plane != 0 ? "\x8F" : "") + two(row + 0xA0, cell + 0xA0);
+          all.push_back(bytes);
+          if (x0213_to_unicode(x).first != 0) cells.push_back(bytes);
+        }
+      }
+    SCOPED_TRACE(codec);
+    dir.write("all.txt", one_per_line(all));
+    // Python's reading of each code: the UTF-8 hex, or "refused".
+    const auto py = test::run_shell(
+        "python3 -c 'import sys\nfor line in open(\"all.txt\", \"rb\").read().split(b\"\\r\\n\")[:-1]:\n"
+        "    try: print(line.decode(\"" + codec + "\").encode().hex(\" \").upper())\n"
+        "    except UnicodeDecodeError: print(\"" + std::string(REFUSED) + "\")'",
+        dir.path());
+    ASSERT_EQ(py.status, 0) << py.err;
+    std::vector<std::string> theirs, python_cells;
+    std::istringstream lines(py.out);
+    for (std::string line; std::getline(lines, line);) theirs.push_back(line);
+    ASSERT_EQ(theirs.size(), all.size());
+    for (size_t i = 0; i < all.size(); ++i)
+      if (theirs[i] != REFUSED) python_cells.push_back(all[i]);
+    EXPECT_EQ(python_cells, cells) << "the table's cells are Python's";
+    const std::string text = one_per_line(cells);
+    dir.write("c.txt", text);
+    auto r = run_kotran({"-c", std::string("--from=") + info_of(code).id, "--to=utf8", "c.txt"}, dir.path(), {},
+                        dir.file("u.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> python_utf8;
+    for (size_t i = 0; i < all.size(); ++i)
+      if (theirs[i] != REFUSED) python_utf8.push_back(theirs[i]);
+    std::vector<Difference> rows;
+    if (sjis)
+      rows = {{"81 5F", "EF BC BC", "5C", "1-1-32: full-width, where 0x5C is ASCII"},
+              {"81 B0", "EF BD 9E", "7E", "1-2-18: full-width, where 0x7E is ASCII"}};
+    std::ifstream u(dir.file("u.txt"), std::ios::binary);
+    const std::string utf8((std::istreambuf_iterator<char>(u)), std::istreambuf_iterator<char>());
+    const size_t agree = expect_only_listed(codec + " -> UTF-8", cells, lines_of(utf8), python_utf8, rows);
+    r = run_kotran({"-c", "--from=utf8", std::string("--to=") + info_of(code).id, "u.txt"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(difference(r.out, text), "") << "back from UTF-8";
+    std::cout << codec << ": " << cells.size() << " cells, " << agree << " read as Python reads them, every one back\n";
+  }
+}
+
 TEST(DifferentialTables, RoundTripsOfEveryCharacter) {
   if (const auto lack = iconv_lacks({"CP932"}); !lack.empty()) GTEST_SKIP() << lack;
   TempDir dir;
