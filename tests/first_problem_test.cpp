@@ -70,6 +70,9 @@ const ProblemRow ROWS[] = {
     {"a mark after no base", UTF8, SJIS2004, "E3 81 82 E3 82 9A", 1, 2},
     {"a mark after a line end", UTF8, EUC2004, "E3 81 8B 0A E3 82 9A", 2, 1},
     {"NEC row 13 and an IBM extension into JIS X 0213", SJIS, SJIS2004, "87 40 FA 40", 0, 0},
+    {"ISO-2022-JP-2004 plane 2 that JIS lacks", Code::jis2004, JIS, "1B 24 28 51 2D 21 1B 24 28 50 21 21 1B 28 42", 1, 2},
+    {"JIS X 0212 that ISO-2022-JP-2004 lacks", EUC, Code::jis2004, "8F B0 A1 8F B0 A2", 1, 2},
+    {"a base and its mark into ISO-2022-JP-2004", UTF8, Code::jis2004, "E3 81 8B E3 82 9A C2 A5", 0, 0},
     {"a user-defined character JIS X 0213 lacks", EUC, EUC2004, "F5 A1", 1, 1},
     {"JIS X 0212 kept in EUC-JIS-2004, lacked in Shift_JIS-2004", EUC, EUC2004, "8F B0 A2", 0, 0},
 };

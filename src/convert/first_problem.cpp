@@ -37,7 +37,7 @@ struct CheckingWriter {
   // The JIS X 0213 codes hold what their table holds, EUC-JIS-2004 JIS X
   // 0212 too in the rows its plane 2 leaves empty; a base whose mark follows
   // is one character with it.
-  static constexpr bool x0213_target = target == Code::sjis2004 || target == Code::euc2004;
+  static constexpr bool x0213_target = is_x0213(target);
   char32_t base = 0;
   static bool x0213_holds_supplement(uint16_t k) {
     return target == Code::euc2004 && k != 0 && !is_x0213_plane2_row(k >> 8);

@@ -35,7 +35,7 @@ bool PartCuts::can_cut_after(const unsigned char* text, size_t at, int64_t offse
   }
   const unsigned b = text[at - 1];
   if (b != LF && (line_end_only || b >= 0x80 || b == CR)) return false;
-  if (source_ == Code::jis)
+  if (source_ == Code::jis || source_ == Code::jis2004)
     return b != ESC && (at < 2 || text[at - 2] != ESC) && (at < 3 || text[at - 3] != ESC);
   return true;
 }
@@ -48,7 +48,7 @@ size_t PartCuts::last_cut(const unsigned char* text, size_t size, int64_t offset
   }
   if (!must) return 0;
   size_t at = 0;
-  if (source_ == Code::jis || source_ == Code::utf16) {
+  if (source_ == Code::jis || source_ == Code::jis2004 || source_ == Code::utf16) {
     for (at = size; at > 0 && !can_cut_after(text, at, offset, false);) --at;
   } else {
     at = last_character_end(text, size);

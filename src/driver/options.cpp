@@ -33,6 +33,7 @@ bool code_named(const char* word, Code& code) {
       {"UTF8", Code::utf8},          {"UTF16", Code::utf16},            {"SJIS2004", Code::sjis2004},
       {"SHIFTJIS2004", Code::sjis2004}, {"SHIFTJISX0213", Code::sjis2004}, {"SJISX0213", Code::sjis2004},
       {"EUC2004", Code::euc2004},    {"EUCJIS2004", Code::euc2004},     {"EUCJISX0213", Code::euc2004},
+      {"JIS2004", Code::jis2004},    {"ISO2022JP2004", Code::jis2004},
   };
   for (const auto& known : names) {
     if (std::strcmp(folded, known.name) == 0) {

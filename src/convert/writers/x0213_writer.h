@@ -1,5 +1,5 @@
-// What the writers of the JIS X 0213 codes (Shift_JIS-2004, EUC-JIS-2004)
-// share: every character through the JIS X 0213 table, JIS X 0208's own
+// What the writers of the JIS X 0213 codes (Shift_JIS-2004, EUC-JIS-2004,
+// ISO-2022-JP-2004) share: every character through the JIS X 0213 table, JIS X 0208's own
 // cells as they are, and a base followed by its combining mark as the one
 // cell that holds both (か and U+309A as か゚).
 //
@@ -37,7 +37,7 @@ struct X0213Writer : PlainWriter<Self> {
     if (held == 0) return o;
     const uint16_t x = unicode_to_x0213(held);
     held = 0;
-    return Self::store_code(o, x);
+    return self().store_code(o, x);
   }
 
   // The code of a JIS X 0208 (or extension) code read from another code:
@@ -48,18 +48,29 @@ struct X0213Writer : PlainWriter<Self> {
     return u != 0 ? unicode_to_x0213(u) : 0;
   }
 
+  // One-byte text as it is: a byte, a run, a pair that is no character. A
+  // writer with shift states (ISO-2022-JP-2004) returns to one-byte text
+  // first.
+  void put_single(unsigned b) { this->out.put(b); }
+  void put_run(const unsigned char* p, size_t n) { this->out.put_bytes(p, n); }
+  void put_raw_pair(unsigned a, unsigned b) { this->out.put2(a, b); }
+  static unsigned char* store_one_byte_text(unsigned char* o) { return o; }
+
   void put(unsigned b) {
     write_held();
     this->out.put(b);
   }
-  void single(unsigned b) { put(b); }
+  void single(unsigned b) {
+    write_held();
+    self().put_single(b);
+  }
   void raw_pair(unsigned a, unsigned b) {
     write_held();
-    this->out.put2(a, b);
+    self().put_raw_pair(a, b);
   }
   void ascii(const unsigned char* p, size_t n) {
     write_held();
-    this->out.put_bytes(p, n);
+    self().put_run(p, n);
   }
   void jis_char(uint16_t j) {
     write_held();
@@ -101,7 +112,7 @@ struct X0213Writer : PlainWriter<Self> {
     if (const uint16_t x = entry != 0 ? entry : unicode_to_x0213(u); x != 0) {
       self().put_code(x);
     } else if (u == 0xA5 || u == 0x203E) {
-      this->roman(u == 0xA5 ? 0x5C : 0x7E);  // YEN SIGN and OVERLINE, as the one-byte 0x5C and 0x7E
+      self().roman(u == 0xA5 ? 0x5C : 0x7E);  // YEN SIGN and OVERLINE, as the one-byte 0x5C and 0x7E
     } else if (const uint16_t k = unicode_to_jis0212(u); k == 0 || !self().supplement_kept(k)) {
       this->substitute();
     }
@@ -113,12 +124,12 @@ struct X0213Writer : PlainWriter<Self> {
   void finish() { write_held(); }
 
   unsigned char* store_ascii(unsigned char* o, unsigned b) {
-    o = store_held(o);
+    o = self().store_one_byte_text(store_held(o));
     *o = static_cast<unsigned char>(b);
     return o + 1;
   }
   unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
-    o = store_held(o);
+    o = self().store_one_byte_text(store_held(o));
     std::memcpy(o, p, 8);
     return o + n;
   }
@@ -129,7 +140,7 @@ struct X0213Writer : PlainWriter<Self> {
       this->count_replacement();
       x = JIS_SUBSTITUTE;
     }
-    return Self::store_code(o, x);
+    return self().store_code(o, x);
   }
   // Characters from UTF-8 go one by one, through unicode().
   static unsigned char* store_utf8(unsigned char*, char32_t, const unsigned char*, size_t) { return nullptr; }
