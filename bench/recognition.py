@@ -4,7 +4,7 @@
     python3 bench/recognition.py                          build/kotran, 200 files a cell (~1-2 min)
     python3 bench/recognition.py --kotran PATH --out table.md --work /tmp/rec
 
-Real Japanese text is encoded into fourteen classes of files (plain Shift-JIS,
+Real Japanese text is encoded into classes of files (plain Shift-JIS,
 EUC, JIS, UTF-8, ASCII, and harder ones: EUC with JIS X 0212, half-width
 katakana only, a cut UTF-8 character, ...), cut at 16 to 4096 bytes and also
 kept whole. Every file goes through `kotran -g` and `nkf --guess`; the table
@@ -76,7 +76,7 @@ UCHARDET_NAMES = {
     "SHIFT_JIS": "Shift-JIS", "EUC-JP": "EUC", "ISO-2022-JP": "JIS", "UTF-8": "UTF-8", "ASCII": "ASCII",
     "UTF-16": "UTF-16", "UTF-16LE": "UTF-16", "UTF-16BE": "UTF-16",
 }
-JAPANESE_ANSWERS = {"Shift-JIS", "EUC", "JIS", "UTF-8", "ASCII", "UTF-16"}
+JAPANESE_ANSWERS = {"Shift-JIS", "EUC", "JIS", "UTF-8", "ASCII", "UTF-16", "Shift_JIS-2004", "EUC-JIS-2004"}
 
 # nkf --guess names, by the answer kotran gives
 NKF_NAMES = {
@@ -625,6 +625,42 @@ def ascii_with_kana(text, words, rng):
     return " ".join(out)
 
 
+def x0213_only_characters():
+    """The characters of JIS X 0213 that neither CP932 nor EUC-JP holds."""
+    out = []
+    for prefix in (b"", b"\x8f"):
+        for row in range(0xA1, 0xFF):
+            for cell in range(0xA1, 0xFF):
+                try:
+                    t = (prefix + bytes([row, cell])).decode("euc_jis_2004")
+                    t.encode("shift_jis_2004")
+                except UnicodeError:
+                    continue
+                if prefix and t.encode("euc_jis_2004")[:1] != b"\x8f":
+                    continue  # JIS X 0212, which euc_jis_2004 reads after SS3 too
+                for codec in ("cp932", "euc_jp"):
+                    try:
+                        t.encode(codec)
+                        break
+                    except UnicodeError:
+                        pass
+                else:
+                    if len(t) == 1:  # a base and its mark: the mark alone is no character to put in
+                        out.append(t)
+    return out
+
+
+def with_x0213(text, rng, chars):
+    """Japanese text with a character only JIS X 0213 holds put in every 10-60 characters."""
+    out, i = [], 0
+    while i < len(text):
+        step = rng.randint(10, 60)
+        out.append(text[i:i + step])
+        i += step
+        out.append(rng.choice(chars))
+    return "".join(out)
+
+
 def make_classes(ja, en, latin, rng, whole_files, work):
     hw = half_width_map()
     words = kana_words(ja, hw)
@@ -670,6 +706,20 @@ def make_classes(ja, en, latin, rng, whole_files, work):
     classes.append(Utf16NoBom(num, "utf16le-nobom", "UTF-16LE without BOM", "UTF-16LE", "utf-16-le", ja))
     classes.append(Utf16NoBom(num + 1, "utf16be-nobom", "UTF-16BE without BOM", "UTF-16BE", "utf-16-be", ja))
     classes.append(StrayByte(num + 2, "euc-stray", "EUC with one stray Latin-1 byte (\u00e9)", "EUC", ja, rng))
+    # JIS X 0213: Japanese text with characters only it holds (plane 1
+    # beyond JIS X 0208 and plane 2, a base and its mark among them); a
+    # file counts where it holds one.
+    only = x0213_only_characters()
+    # (A generator of their own: the other classes' files stay as they were.)
+    ja_0213 = [(n, with_x0213(t, random.Random(213 + i), only)) for i, (n, t) in enumerate(ja)]
+    only_set = set(only)
+    holds = lambda sub, data: any(c in only_set for c in sub)
+    for offset, (key, title, expected, codec) in enumerate([
+            ("sjis2004", "Shift_JIS-2004 with JIS X 0213 characters", "Shift_JIS-2004", "shift_jis_2004"),
+            ("euc2004", "EUC-JIS-2004 with JIS X 0213 characters", "EUC-JIS-2004", "euc_jis_2004")]):
+        cl = Class(num + 3 + offset, key, title, expected, Stateless(codec), ja_0213, ok=holds)
+        cl.peer_expected = "Shift-JIS" if offset == 0 else "EUC"  # the peers name no 2004 form apart
+        classes.append(cl)
     return classes
 
 

@@ -443,6 +443,30 @@ TEST(Recognition, Cases) {
       {"a table of JIS row 16 is Japanese", row16, EUC, CERTAIN},
       {"Japanese names of kanji alone", hex("C5 C4 C3 E6 C2 C0 CF BA 20 BB B3 CB DC B2 D6 BB D2 20 BA B4 C6 A3 B7 F2 B0 EC 20 CE EB CC DA B0 EC CF BA"), EUC, CERTAIN},
       {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},
+      // JIS X 0213 only on evidence: a character the Windows reading and
+      // EUC-JP's lack, in a text its own code reads whole.
+      {"\u3053\u308c\u306f\u304b\u309a\u3067\u3059 in Shift_JIS-2004: 82 F5 is none of Windows'",
+       hex("82 B1 82 EA 82 CD 82 F5 82 C5 82 B7"), Recognised::sjis2004, CERTAIN},
+      {"the same, cut inside its last character", hex("82 B1 82 EA 82 CD 82 F5 82 C5 82"), SJIS, NOT_VALID},
+      {"1-4-92, which JIS X 0213 leaves empty too", hex("82 B1 82 EA 82 CD 82 FA 82 C5 82 B7"), SJIS, NOT_VALID},
+      {"plane 2 past the IBM extensions (FC F4)", hex("82 B1 82 EA 82 CD FC F4 82 C5 82 B7"), Recognised::sjis2004,
+       CERTAIN},
+      {"plane 2 under a user-defined lead byte reads as Windows writes it", hex("82 B1 82 EA 82 CD F0 40 82 C5 82 B7"),
+       SJIS, CERTAIN},
+      {"a base and its mark among stray bytes", hex("82 B1 82 EA 82 CD 86 63 82 C5 82 B7 80"), SJIS, NOT_VALID},
+      {"plane 2 after SS3 where JIS X 0212 has nothing", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A4 C7 A4 B9"),
+       Recognised::euc2004, CERTAIN},
+      {"the same, cut inside its last character", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A4 C7 A4"), EUC, CERTAIN},
+      {"JIS X 0212 after SS3 stays EUC", hex("A4 B3 A4 EC A4 CF 8F B0 A1 A4 C7 A4 B9"), EUC, CERTAIN},
+      {"SS3 in a user-defined row of JIS X 0212 stays EUC", hex("A4 B3 A4 EC A4 CF 8F FE F6 A4 C7 A4 B9"), EUC,
+       CERTAIN},
+      {"\u3053\u308c\u306f\u304b\u309a\u3067\u3059 in EUC-JIS-2004: read as Shift_JIS-2004, no kana of two bytes",
+       hex("A4 B3 A4 EC A4 CF A4 F7 A4 C7 A4 B9"), Recognised::euc2004, CERTAIN},
+      {"plane 2 and plane 1 beyond JIS X 0208 in EUC-JIS-2004", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A9 A1"),
+       Recognised::euc2004, CERTAIN},
+      // No kana, so no Japanese: GBK that EUC-JIS-2004 reads whole.
+      {"RGB \u56fe\u50cf in GBK is no EUC-JIS-2004", hex("0A 52 47 42 20 CD BC CF F1 0A 52 49 46 46 20"), EUC,
+       NOT_VALID},
   };
   for (const auto& c : rows) expect_recognised(c);
 }

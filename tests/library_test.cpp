@@ -15,7 +15,7 @@ namespace kotran::test {
 namespace {
 
 constexpr int CODES[] = {KOTRAN_SJIS, KOTRAN_EUC, KOTRAN_JIS, KOTRAN_UTF8, KOTRAN_UTF16};
-// With the JIS X 0213 codes, which are named, never recognised.
+// With the JIS X 0213 codes, which recognition answers only on evidence.
 constexpr int ALL_CODES[] = {KOTRAN_SJIS,  KOTRAN_EUC,      KOTRAN_JIS,     KOTRAN_UTF8,
                              KOTRAN_UTF16, KOTRAN_SJIS2004, KOTRAN_EUC2004, KOTRAN_JIS2004};
 const char* letter(int code) { return code == KOTRAN_SJIS ? "s" : code == KOTRAN_EUC ? "e" : code == KOTRAN_JIS ? "j" : code == KOTRAN_UTF8 ? "u" : "w"; }
