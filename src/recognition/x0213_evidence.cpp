@@ -1,5 +1,8 @@
 #include "recognition/x0213_evidence.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "codes/jis0212_table.h"
 #include "codes/jisx0213_table.h"
 #include "codes/kana.h"
@@ -102,12 +105,40 @@ struct Euc2004Reading : X0213Reading {
   }
 };
 
+// Whether the window from start, where the stream stands, holds SS3; a
+// search a block at a time, so that EUC without it costs little. The
+// stream is left where it was.
+bool window_holds_ss3(TextStream* s, int64_t start) {
+  bool found = false;
+  {
+    ByteReader in(s);
+    for (uint64_t n = 0; n < X0213_WINDOW && !found;) {
+      if (in.begin() == in.end()) {
+        const int c = in.get();  // the next block
+        if (c == EOF) break;
+        found = c == SS3;
+        ++n;
+        continue;
+      }
+      const size_t k = std::min<size_t>(static_cast<size_t>(in.end() - in.begin()), X0213_WINDOW - n);
+      found = std::memchr(in.begin(), SS3, k) != nullptr;
+      in.skip(k);
+      n += k;
+    }
+  }
+  if (!stream_error(s)) stream_seek(s, start, 0);
+  return found;
+}
+
 }  // namespace
 
 Recognition with_x0213_evidence(TextStream* s, const Recognition& r) {
   const bool invalid = (r.code == Recognised::sjis || r.code == Recognised::euc) && r.certainty == Certainty::not_valid;
   if (!invalid && r.code != Recognised::euc) return r;
   const int64_t start = stream_tell(s);
+  // Valid EUC is asked only where SS3 comes.
+  if (!invalid && !window_holds_ss3(s, start))
+    return stream_error(s) ? Recognition{Recognised::unreadable, Certainty::certain} : r;
   Sjis2004Reading sjis;
   Euc2004Reading euc;
   bool whole = false;  // the window holds the whole text
