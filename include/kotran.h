@@ -54,7 +54,7 @@ typedef enum kotran_code {
   /* Answers of recognition only. */
   KOTRAN_ASCII = 6,        /* 7-bit bytes only: read as Shift-JIS */
   KOTRAN_NOT_JAPANESE = 7, /* text of another language, or binary */
-  /* JIS X 0213 (2004): recognition answers the first two only on evidence. */
+  /* JIS X 0213 (2004): recognition answers them only on evidence. */
   KOTRAN_SJIS2004 = 8,  /* Shift_JIS-2004 */
   KOTRAN_EUC2004 = 9,   /* EUC-JIS-2004, with JIS X 0212 in the rows plane 2 leaves empty */
   KOTRAN_JIS2004 = 10   /* ISO-2022-JP-2004 */

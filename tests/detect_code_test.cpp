@@ -464,6 +464,12 @@ TEST(Recognition, Cases) {
        hex("A4 B3 A4 EC A4 CF A4 F7 A4 C7 A4 B9"), Recognised::euc2004, CERTAIN},
       {"plane 2 and plane 1 beyond JIS X 0208 in EUC-JIS-2004", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A9 A1"),
        Recognised::euc2004, CERTAIN},
+      {"ESC $ ( Q in 7-bit text: ISO-2022-JP-2004", hex("61 1B 24 28 51 2D 21 1B 28 42 0A"), Recognised::jis2004, CERTAIN},
+      {"ESC $ ( P after ESC $ B", hex("1B 24 42 34 41 1B 28 42 20 1B 24 28 50 21 21 1B 28 42"), Recognised::jis2004,
+       CERTAIN},
+      {"the 2000 edition's ESC $ ( O", hex("1B 24 28 4F 2D 21 1B 28 42"), Recognised::jis2004, CERTAIN},
+      {"ESC $ ( D stays JIS", hex("61 1B 24 28 44 30 21 1B 28 42"), JIS, CERTAIN},
+      {"ESC $ ( and another letter is no sign", hex("61 1B 24 28 5A"), ASCII, CERTAIN},
       // No kana, so no Japanese: GBK that EUC-JIS-2004 reads whole.
       {"RGB \u56fe\u50cf in GBK is no EUC-JIS-2004", hex("0A 52 47 42 20 CD BC CF F1 0A 52 49 46 46 20"), EUC,
        NOT_VALID},
@@ -487,6 +493,10 @@ TEST(Recognition, WholeTextsAndEarlyDecisions) {
       // The first block is 64 KiB.
       {"a NUL at the last byte of the first block", ascii.substr(0, 65535) + '\0', FOREIGN, CERTAIN, BINARY},
       {"a NUL past the first block", ascii.substr(0, 65536) + '\0', ASCII, CERTAIN},
+      // A designation of JIS X 0213 in the first 64 KiB makes ISO-2022-JP-2004.
+      {"ESC $ ( Q at the last bytes of the window", ascii.substr(0, 65532) + "\x1B$(Q-!\x1B(B", Recognised::jis2004,
+       CERTAIN},
+      {"ESC $ ( Q past the window", ascii.substr(0, 65536) + "\x1B$(Q-!\x1B(B", ASCII, CERTAIN},
   };
   for (const auto& c : rows) expect_recognised(c);
 }

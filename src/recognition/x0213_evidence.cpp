@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codes/jis0212_table.h"
+#include "codes/jis_escapes.h"
 #include "codes/jisx0213_table.h"
 #include "codes/kana.h"
 #include "codes/sjis2004.h"
@@ -130,9 +131,61 @@ bool window_holds_ss3(TextStream* s, int64_t start) {
   return found;
 }
 
+// Whether the window from start, where the stream stands, holds a
+// designation of JIS X 0213 (ESC $ ( Q, ESC $ ( P, or the 2000 edition's
+// ESC $ ( O); a search for ESC a block at a time. The stream is left where
+// it was.
+bool window_holds_x0213_designation(TextStream* s, int64_t start) {
+  auto designates = [](const unsigned char* q) {
+    return q[1] == '$' && q[2] == '(' && (q[3] == 'Q' || q[3] == 'P' || q[3] == 'O');
+  };
+  bool found = false;
+  {
+    ByteReader in(s);
+    for (uint64_t n = 0; n < X0213_WINDOW && !found;) {
+      const size_t k = std::min<size_t>(static_cast<size_t>(in.end() - in.begin()), X0213_WINDOW - n);
+      const auto* esc = k >= 4 ? static_cast<const unsigned char*>(std::memchr(in.begin(), ESC, k - 3)) : nullptr;
+      if (esc != nullptr) {
+        found = designates(esc);
+        const size_t past = static_cast<size_t>(esc - in.begin()) + 1;
+        in.skip(past);
+        n += past;
+        continue;
+      }
+      if (k >= 4) {  // no ESC but in the last three bytes
+        in.skip(k - 3);
+        n += k - 3;
+        continue;
+      }
+      // A few bytes left in the block: one at a time, four at a look.
+      const int c = in.get();
+      if (c == EOF) break;
+      ++n;
+      if (c != ESC) continue;
+      unsigned char q[4] = {ESC, 0, 0, 0};
+      int taken = 0;
+      for (; taken < 3; ++taken) {
+        const int d = in.get();
+        if (d == EOF) break;
+        q[taken + 1] = static_cast<unsigned char>(d);
+      }
+      found = taken == 3 && designates(q);
+      for (int i = taken; i > 0; --i) in.unget(q[i]);
+    }
+  }
+  if (!stream_error(s)) stream_seek(s, start, 0);
+  return found;
+}
+
 }  // namespace
 
 Recognition with_x0213_evidence(TextStream* s, const Recognition& r) {
+  // JIS, or 7-bit text, that designates JIS X 0213 is ISO-2022-JP-2004.
+  if (r.code == Recognised::jis || r.code == Recognised::ascii) {
+    const int64_t start = stream_tell(s);
+    if (window_holds_x0213_designation(s, start)) return {Recognised::jis2004, Certainty::certain};
+    return stream_error(s) ? Recognition{Recognised::unreadable, Certainty::certain} : r;
+  }
   const bool invalid = (r.code == Recognised::sjis || r.code == Recognised::euc) && r.certainty == Certainty::not_valid;
   if (!invalid && r.code != Recognised::euc) return r;
   const int64_t start = stream_tell(s);

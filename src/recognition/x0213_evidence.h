@@ -7,7 +7,8 @@
 // plane 2 that JIS X 0212 leaves unassigned. Plain JIS X 0208 text never
 // is; nor is a user-defined character of Shift-JIS (lead bytes 0xF0-0xF9)
 // or of EUC's JIS X 0212 rows 79-82 and 85-94, where plane 2 also lies:
-// those stay as they were read.
+// those stay as they were read. JIS, or 7-bit text, that designates JIS X
+// 0213 (ESC $ ( Q, ESC $ ( P, ESC $ ( O) in the window is ISO-2022-JP-2004.
 #pragma once
 
 #include <cstdint>
