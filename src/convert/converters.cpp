@@ -13,8 +13,9 @@ namespace {
 // One reading cycle of the source's reader, with the target's writer, over
 // the path the options ask for. From a Unicode source, JIS output's one-byte
 // text is ASCII. To and from the JIS X 0213 codes, which take no vector step,
-// the byte loop and the word loop serve every path: the program carries no
-// copy of them compiled for each instruction set.
+// the byte loop serves every path: the program carries one copy of each such
+// converter, not one for each instruction set, and still starts in the
+// address space the README promises.
 template <Code source, Code target, class Reader, class Writer>
 ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& given) {
   ConvertOptions options = given;
@@ -25,10 +26,7 @@ ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& 
   const Writer w(writer, found, options);
   auto run = [&]<Path path>() { Reader::template run<path>(reader, w, options); };
   if constexpr (is_x0213(source) || is_x0213(target)) {
-    if (options.path == Path::scalar)
-      entry::plain<Path::scalar>(run);
-    else
-      entry::plain<Path::words>(run);
+    entry::plain<Path::scalar>(run);
   } else {
     constexpr VectorForm form = VectorStep<source, Writer>::form;
     run_on_path(options.path, run, form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));

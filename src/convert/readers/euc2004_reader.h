@@ -1,13 +1,12 @@
 // Reading EUC-JIS-2004: single bytes, SS2 katakana, the pairs of plane 1,
 // and SS3 with the two bytes of a code of plane 2, or of JIS X 0212 in the
 // rows plane 2 leaves empty (as EUC-JP has them); each handed to the writer
-// of the target. The tight loop takes ASCII only.
+// of the target, on the byte loop alone (see converters.cpp).
 #pragma once
 
 #include "codes/jisx0213_table.h"
 #include "codes/kana.h"
 #include "convert/converter.h"
-#include "convert/loops/tight_loop.h"
 #include "stream/cursors.h"
 
 namespace kotran {
@@ -22,10 +21,6 @@ struct Euc2004Reader {
   static void run(ByteReader& in, Writer w, const ConvertOptions& options) {
     const bool widen = options.widen;
     for (;;) {
-      if constexpr (path != Path::scalar) {
-        if (tight_loop(in, w, [](const unsigned char*, const unsigned char*, unsigned char*&) -> size_t { return 0; }))
-          continue;
-      }
       const int c = in.get();
       if (c == EOF) break;
       const unsigned b = static_cast<unsigned>(c);

@@ -6,14 +6,14 @@
 //
 // As JIS is read: a set and a first byte left waiting go on over a line
 // end; an escape sequence of no set passes on as its ESC, and the bytes
-// after it are read again. The tight loop takes runs of ASCII only.
+// after it are read again. It runs on the byte loop alone (see
+// converters.cpp).
 #pragma once
 
 #include "codes/jis_escapes.h"
 #include "codes/jisx0213_table.h"
 #include "codes/kana.h"
 #include "convert/converter.h"
-#include "convert/loops/tight_loop.h"
 #include "convert/writers/shift_state.h"
 #include "stream/cursors.h"
 
@@ -28,15 +28,6 @@ struct Jis2004Reader {
     ShiftState shift = options.jis_read_shift;
     unsigned waiting = options.jis_waiting;  // the first byte of a pair
     for (;;) {
-      if constexpr (path != Path::scalar) {
-        if (shift == SHIFT_NONE || shift == SHIFT_ROMAN) {
-          if (const size_t n = ascii_run(in.begin(), in.end(), true, line_end_stops(in, w))) {
-            w.ascii(in.begin(), n);
-            in.skip(n);
-            continue;
-          }
-        }
-      }
       const int c = in.get();
       if (c == EOF) break;
       const unsigned b = static_cast<unsigned>(c);

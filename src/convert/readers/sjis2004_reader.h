@@ -1,13 +1,11 @@
 // Reading Shift_JIS-2004: single bytes, half-width katakana and the pairs of
 // JIS X 0213, plane 2 under lead bytes 0xF0-0xFC; each handed to the writer
-// of the target. The tight loop takes ASCII only: every pair goes through
-// the JIS X 0213 table.
+// of the target, on the byte loop alone (see converters.cpp).
 #pragma once
 
 #include "codes/kana.h"
 #include "codes/sjis2004.h"
 #include "convert/converter.h"
-#include "convert/loops/tight_loop.h"
 #include "stream/cursors.h"
 
 namespace kotran {
@@ -24,11 +22,6 @@ struct Sjis2004Reader {
     const bool widen = options.widen;
     unsigned lead = 0;
     for (;;) {
-      if constexpr (path != Path::scalar) {
-        if (lead == 0 &&
-            tight_loop(in, w, [](const unsigned char*, const unsigned char*, unsigned char*&) -> size_t { return 0; }))
-          continue;
-      }
       const int c = in.get();
       if (c == EOF) break;
       const unsigned b = static_cast<unsigned>(c);

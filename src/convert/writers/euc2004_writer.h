@@ -15,12 +15,6 @@ struct Euc2004Writer : X0213Writer<Euc2004Writer> {
     if (x >= X0213_PLANE2) out.put(SS3);
     out.put2((x >> 8) | 0x80, (x & 0xFF) | 0x80);
   }
-  static unsigned char* store_code(unsigned char* o, uint16_t x) {
-    if (x >= X0213_PLANE2) *o++ = SS3;
-    o[0] = static_cast<unsigned char>((x >> 8) | 0x80);
-    o[1] = static_cast<unsigned char>((x & 0xFF) | 0x80);
-    return o + 2;
-  }
   void put_halfkana(unsigned k) { out.put2(SS2, k); }
   // A JIS X 0212 code in a row that plane 2 leaves empty is written after
   // SS3; true where it was.

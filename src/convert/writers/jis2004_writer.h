@@ -9,8 +9,6 @@
 // unit needs another set.
 #pragma once
 
-#include <cstring>
-
 #include "codes/jis_escapes.h"
 #include "convert/writers/shift_state.h"
 #include "convert/writers/x0213_writer.h"
@@ -42,15 +40,6 @@ struct Jis2004Writer : X0213Writer<Jis2004Writer> {
     out.put_string(sequence_of(goal));
     state = goal;
   }
-  unsigned char* store_shift(unsigned char* o, ShiftState goal) {
-    if (state == goal) return o;
-    const char* seq = sequence_of(goal);
-    const size_t n = std::strlen(seq);
-    std::memcpy(o, seq, n);
-    state = goal;
-    return o + n;
-  }
-
   void put_single(unsigned b) {
     shift(SHIFT_NONE);
     out.put(b);
@@ -63,7 +52,6 @@ struct Jis2004Writer : X0213Writer<Jis2004Writer> {
     shift(SHIFT_NONE);
     out.put2(a, b);
   }
-  unsigned char* store_one_byte_text(unsigned char* o) { return store_shift(o, SHIFT_NONE); }
   void roman(unsigned b) {
     write_held();
     shift(SHIFT_ROMAN);
@@ -73,12 +61,6 @@ struct Jis2004Writer : X0213Writer<Jis2004Writer> {
   void put_code(uint16_t x) {
     shift(set_of(x));
     out.put2((x >> 8) & 0x7F, x & 0x7F);
-  }
-  unsigned char* store_code(unsigned char* o, uint16_t x) {
-    o = store_shift(o, set_of(x));
-    o[0] = static_cast<unsigned char>((x >> 8) & 0x7F);
-    o[1] = static_cast<unsigned char>(x & 0x7F);
-    return o + 2;
   }
   void put_halfkana(unsigned k) {
     shift(SHIFT_KANA);

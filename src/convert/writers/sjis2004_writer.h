@@ -13,12 +13,6 @@ struct Sjis2004Writer : X0213Writer<Sjis2004Writer> {
     const uint16_t s = x0213_to_sjis2004(x);
     out.put2(s >> 8, s & 0xFF);
   }
-  static unsigned char* store_code(unsigned char* o, uint16_t x) {
-    const uint16_t s = x0213_to_sjis2004(x);
-    o[0] = static_cast<unsigned char>(s >> 8);
-    o[1] = static_cast<unsigned char>(s & 0xFF);
-    return o + 2;
-  }
   void put_halfkana(unsigned k) { out.put(k); }
   // Shift_JIS-2004 has no JIS X 0212.
   static bool supplement_kept(uint16_t) { return false; }

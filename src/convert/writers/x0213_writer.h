@@ -1,16 +1,16 @@
 // What the writers of the JIS X 0213 codes (Shift_JIS-2004, EUC-JIS-2004,
-// ISO-2022-JP-2004) share: every character through the JIS X 0213 table, JIS X 0208's own
-// cells as they are, and a base followed by its combining mark as the one
-// cell that holds both (か and U+309A as か゚).
+// ISO-2022-JP-2004) share: every character through the JIS X 0213 table,
+// JIS X 0208's own cells as they are, and a base followed by its combining
+// mark as the one cell that holds both (か and U+309A as か゚).
 //
 // A character that begins such a pair is held until the next unit shows
 // whether its mark follows; every other unit, and the end, writes it first.
 // Only a Unicode source hands over characters one by one: from the other
-// codes nothing is ever held.
+// codes nothing is ever held. These writers run on the byte loop alone (see
+// converters.cpp): they store nothing straight into the output block.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
 #include "codes/jis0212_table.h"
 #include "codes/jisx0213_table.h"
@@ -33,13 +33,6 @@ struct X0213Writer : PlainWriter<Self> {
     held = 0;
     self().put_code(x);
   }
-  unsigned char* store_held(unsigned char* o) {
-    if (held == 0) return o;
-    const uint16_t x = unicode_to_x0213(held);
-    held = 0;
-    return self().store_code(o, x);
-  }
-
   // The code of a JIS X 0208 (or extension) code read from another code:
   // JIS X 0208's own cell, or the JIS X 0213 cell of its character; 0 for none.
   static uint16_t code_of_jis(uint16_t j) {
@@ -54,7 +47,6 @@ struct X0213Writer : PlainWriter<Self> {
   void put_single(unsigned b) { this->out.put(b); }
   void put_run(const unsigned char* p, size_t n) { this->out.put_bytes(p, n); }
   void put_raw_pair(unsigned a, unsigned b) { this->out.put2(a, b); }
-  static unsigned char* store_one_byte_text(unsigned char* o) { return o; }
 
   void put(unsigned b) {
     write_held();
@@ -122,28 +114,6 @@ struct X0213Writer : PlainWriter<Self> {
     self().put_halfkana(k);
   }
   void finish() { write_held(); }
-
-  unsigned char* store_ascii(unsigned char* o, unsigned b) {
-    o = self().store_one_byte_text(store_held(o));
-    *o = static_cast<unsigned char>(b);
-    return o + 1;
-  }
-  unsigned char* store_ascii8(unsigned char* o, const unsigned char* p, unsigned n) {
-    o = self().store_one_byte_text(store_held(o));
-    std::memcpy(o, p, 8);
-    return o + n;
-  }
-  unsigned char* store_row(unsigned char* o, unsigned hi, unsigned lo) {
-    o = store_held(o);
-    uint16_t x = code_of_jis(static_cast<uint16_t>(hi << 8 | lo));
-    if (x == 0) {
-      this->count_replacement();
-      x = JIS_SUBSTITUTE;
-    }
-    return self().store_code(o, x);
-  }
-  // Characters from UTF-8 go one by one, through unicode().
-  static unsigned char* store_utf8(unsigned char*, char32_t, const unsigned char*, size_t) { return nullptr; }
 };
 
 }  // namespace kotran
