@@ -53,7 +53,11 @@ typedef enum kotran_code {
   KOTRAN_UTF16 = 5, /* written little-endian after a byte-order mark */
   /* Answers of recognition only. */
   KOTRAN_ASCII = 6,        /* 7-bit bytes only: read as Shift-JIS */
-  KOTRAN_NOT_JAPANESE = 7  /* text of another language, or binary */
+  KOTRAN_NOT_JAPANESE = 7, /* text of another language, or binary */
+  /* JIS X 0213 (2004): recognition answers them only on evidence. */
+  KOTRAN_SJIS2004 = 8,  /* Shift_JIS-2004 */
+  KOTRAN_EUC2004 = 9,   /* EUC-JIS-2004, with JIS X 0212 in the rows plane 2 leaves empty */
+  KOTRAN_JIS2004 = 10   /* ISO-2022-JP-2004 */
 } kotran_code;
 
 typedef enum kotran_certainty {
@@ -99,8 +103,9 @@ typedef enum kotran_jis_variant {
 } kotran_jis_variant;
 
 typedef struct kotran_options {
-  int source;       /* a kotran_code KOTRAN_SJIS..KOTRAN_UTF16, or KOTRAN_RECOGNISE */
-  int target;       /* a kotran_code KOTRAN_SJIS..KOTRAN_UTF16 */
+  int source;       /* a kotran_code KOTRAN_SJIS..KOTRAN_UTF16 or KOTRAN_SJIS2004..KOTRAN_JIS2004,
+                       or KOTRAN_RECOGNISE */
+  int target;       /* a kotran_code KOTRAN_SJIS..KOTRAN_UTF16 or KOTRAN_SJIS2004..KOTRAN_JIS2004 */
   int widen;        /* half-width katakana become full-width */
   int jis_variant;  /* a kotran_jis_variant, for JIS output */
   int lf;           /* lines end with LF alone (else CR LF, as the command line writes) */

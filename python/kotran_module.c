@@ -51,13 +51,16 @@ static int code_named(PyObject *name, int *code) {
     int code;
   } names[] = {{"shiftjis", KOTRAN_SJIS}, {"sjis", KOTRAN_SJIS}, {"cp932", KOTRAN_SJIS}, {"ms932", KOTRAN_SJIS},
                {"windows31j", KOTRAN_SJIS}, {"euc", KOTRAN_EUC}, {"eucjp", KOTRAN_EUC}, {"ujis", KOTRAN_EUC},
-               {"jis", KOTRAN_JIS}, {"iso2022jp", KOTRAN_JIS}, {"utf8", KOTRAN_UTF8}, {"utf16", KOTRAN_UTF16}};
+               {"jis", KOTRAN_JIS}, {"iso2022jp", KOTRAN_JIS}, {"utf8", KOTRAN_UTF8}, {"utf16", KOTRAN_UTF16},
+               {"shiftjis2004", KOTRAN_SJIS2004}, {"sjis2004", KOTRAN_SJIS2004}, {"shiftjisx0213", KOTRAN_SJIS2004},
+               {"eucjis2004", KOTRAN_EUC2004}, {"euc2004", KOTRAN_EUC2004}, {"eucjisx0213", KOTRAN_EUC2004},
+               {"iso2022jp2004", KOTRAN_JIS2004}, {"jis2004", KOTRAN_JIS2004}};
   for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
     if (strcmp(key, names[i].key) == 0) {
       *code = names[i].code;
       return 0;
     }
-  PyErr_Format(PyExc_ValueError, "kotran: no code named %R (Shift-JIS, EUC, JIS, UTF-8 or UTF-16)", name);
+  PyErr_Format(PyExc_ValueError, "kotran: no code named %R (Shift-JIS, EUC, JIS, UTF-8, UTF-16, or the 2004 ones)", name);
   return -1;
 }
 

@@ -280,5 +280,39 @@ const Row REAL_TEXT[] = {
 };
 INSTANTIATE_TEST_SUITE_P(ConvertEucRealText, ConvertEucRow, testing::ValuesIn(REAL_TEXT), row_name);
 
+// EUC-JIS-2004 and EUC: plane 1 as pairs, plane 2 after SS3, JIS X 0212
+// after SS3 in the rows plane 2 leaves empty. A character the target lacks
+// is 〓.
+const Converter EUC2004_TO_EUC = converter(Code::euc2004, Code::euc);
+const Converter EUC2004_TO_SJIS = converter(Code::euc2004, Code::sjis);
+const Converter EUC2004_TO_JIS = converter(Code::euc2004, Code::jis);
+const Converter EUC2004_TO_SJIS2004 = converter(Code::euc2004, Code::sjis2004);
+const Converter EUC2004_TO_EUC2004 = converter(Code::euc2004, Code::euc2004);
+const Converter EUC_TO_EUC2004 = converter(Code::euc, Code::euc2004);
+const Row JIS_X0213[] = {
+    {"x0208_cells_unchanged", EUC2004_TO_EUC, "B4 C1 A1 C1 A1 C0 A4 A2", CLEAR, "B4 C1 A1 C1 A1 C0 A4 A2", 0},
+    {"x0208_cells_unchanged", EUC_TO_EUC2004, "B4 C1 A1 C1 A1 C0 A4 A2", CLEAR, "B4 C1 A1 C1 A1 C0 A4 A2", 0},
+    {"plane_2_in_jis0212", EUC2004_TO_EUC, "8F A1 A2", CLEAR, "8F B0 A1", 0},
+    {"plane_2_in_jis0212", EUC2004_TO_JIS, "8F A1 A2 61", CLEAR, "1B 24 28 44 30 21 1B 28 4A 61", 0},
+    {"jis0212_to_plane_2", EUC_TO_EUC2004, "8F B0 A1", CLEAR, "8F A1 A2", 0},
+    {"jis0212_kept_where_x0213_lacks_it", EUC_TO_EUC2004, "8F B0 A2", CLEAR, "8F B0 A2", 0},
+    {"jis0212_row_kept", EUC2004_TO_EUC, "8F B0 A2", CLEAR, "8F B0 A2", 0},
+    {"jis0212_row_kept", EUC2004_TO_EUC2004, "8F B0 A2 8F A1 A1", CLEAR, "8F B0 A2 8F A1 A1", 0},
+    {"jis0212_lacked", EUC2004_TO_SJIS2004, "A4 F7 8F A1 A1 8F B0 A2", CLEAR, "82 F5 F0 40 81 AC", 1},
+    {"plane_2_lacked", EUC2004_TO_SJIS, "8F A1 A1 61", CLEAR, "81 AC 61", 1},
+    {"plane_2_lacked", EUC2004_TO_EUC, "8F FE F6", CLEAR, "A2 AE", 1},
+    {"nec_row_13", EUC2004_TO_SJIS, "AD A1", CLEAR, "87 40", 0},
+    {"nec_row_13", EUC_TO_EUC2004, "AD A1", CLEAR, "AD A1", 0},
+    {"user_defined_lacked", EUC_TO_EUC2004, "F5 A1 61", CLEAR, "A2 AE 61", 1},
+    {"base_and_mark_lacked", EUC2004_TO_EUC, "A4 F7", CLEAR, "A2 AE", 1},
+    {"ss3_and_one_byte_last_as_euc_keeps_them", EUC2004_TO_EUC2004, "61 8F A1", CLEAR, "61 8F A1", 0},
+    {"katakana_widened", EUC2004_TO_EUC2004, "8E B6 8E DE 8E B1", WIDE, "A5 AC A5 A2", 0},
+    {"real_text", EUC2004_TO_SJIS, EUC_HALF, CLEAR, SJIS_HALF},
+    {"real_text", EUC2004_TO_JIS, EUC_HALF, WIDE, JIS_FULL},
+    {"real_text", EUC2004_TO_EUC2004, EUC_HALF, WIDE, EUC_FULL},
+    {"real_text", EUC_TO_EUC2004, EUC_HALF, CLEAR, EUC_HALF},
+};
+INSTANTIATE_TEST_SUITE_P(ConvertEucJisX0213, ConvertEucRow, testing::ValuesIn(JIS_X0213), row_name);
+
 }  // namespace
 }  // namespace kotran

@@ -242,6 +242,34 @@ const Row FF_IS_DATA[] = {
     {"esc_ff_last", TO_JIS, "1B FF", CLEAR, "1B FF"},
     {"esc_ff_last", TO_EUC, "1B FF", CLEAR, "1B FF"},
 };
+// ISO-2022-JP-2004 and JIS: JIS X 0208 after ESC $ B both ways, JIS X 0213's
+// other cells where the target holds them, 〓 where it does not.
+const Converter JIS2004_TO_JIS = converter(Code::jis2004, Code::jis);
+const Converter JIS2004_TO_JIS2004 = converter(Code::jis2004, Code::jis2004);
+const Converter JIS2004_TO_SJIS2004 = converter(Code::jis2004, Code::sjis2004);
+const Converter JIS2004_TO_EUC2004 = converter(Code::jis2004, Code::euc2004);
+const Converter JIS_TO_JIS2004 = converter(Code::jis, Code::jis2004);
+const Converter SJIS2004_TO_JIS2004 = converter(Code::sjis2004, Code::jis2004);
+const Converter EUC_TO_JIS2004 = converter(Code::euc, Code::jis2004);
+const Row JIS_X0213[] = {
+    {"x0208_after_esc_b_returns_to_ascii", JIS_TO_JIS2004, "1B 24 42 34 41 1B 28 4A 61", CLEAR,
+     "1B 24 42 34 41 1B 28 42 61", 0},
+    {"plane_1_twin_plane_2_lacked", JIS2004_TO_JIS, "1B 24 28 51 2D 21 1B 24 28 50 21 21 1B 28 42 61", CLEAR,
+     "1B 24 42 2D 21 22 2E 1B 28 4A 61", 1},
+    {"to_sjis2004", JIS2004_TO_SJIS2004, "1B 24 28 51 24 77 1B 24 28 50 21 21 1B 24 42 34 41 1B 28 42 61", CLEAR,
+     "82 F5 F0 40 8A BF 61", 0},
+    {"to_euc2004_jis0212_as_plane_2", JIS2004_TO_EUC2004,
+     "1B 24 28 51 24 77 1B 24 28 50 21 21 1B 24 28 44 30 21 1B 28 49 31 1B 28 42 61", CLEAR,
+     "A4 F7 8F A1 A1 8F A1 A2 8E B1 61", 0},
+    {"from_sjis2004", SJIS2004_TO_JIS2004, "82 F5 F0 40 88 9F B1 61", CLEAR,
+     "1B 24 28 51 24 77 1B 24 28 50 21 21 1B 24 42 30 21 1B 28 49 31 1B 28 42 61", 0},
+    {"from_euc_jis0212", EUC_TO_JIS2004, "8F B0 A1 8F B0 A2", CLEAR, "1B 24 28 50 21 22 1B 24 42 22 2E 1B 28 42", 1},
+    {"into_itself_esc_o_and_esc_at", JIS2004_TO_JIS2004, "1B 24 28 4F 2D 21 1B 24 40 30 21 1B 28 4A 61", CLEAR,
+     "1B 24 28 51 2D 21 1B 24 42 30 21 1B 28 42 61", 0},
+    {"katakana_widened", JIS2004_TO_JIS2004, "1B 28 49 36 5E 31 1B 28 42", WIDE, "1B 24 42 25 2C 25 22 1B 28 42", 0},
+};
+INSTANTIATE_TEST_SUITE_P(ConvertJisJisX0213, ConvertJisRow, testing::ValuesIn(JIS_X0213), row_name);
+
 INSTANTIATE_TEST_SUITE_P(ConvertJisFfIsData, ConvertJisRow, testing::ValuesIn(FF_IS_DATA), row_name);
 
 // Real text: 東京は晴れ。Hello! LF, then a second line. The hex was made once by

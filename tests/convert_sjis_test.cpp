@@ -229,5 +229,44 @@ const Row REAL_TEXT[] = {
 };
 INSTANTIATE_TEST_SUITE_P(ConvertSjisRealText, ConvertSjisRow, testing::ValuesIn(REAL_TEXT), row_name);
 
+// Shift_JIS-2004 and Shift-JIS: JIS X 0208's cells go unchanged both ways;
+// any other character goes where the target holds it (NEC row 13, the IBM
+// extensions, JIS X 0212 in EUC and JIS) and becomes 〓 where it does not.
+const Converter SJIS2004_TO_SJIS = converter(Code::sjis2004, Code::sjis);
+const Converter SJIS2004_TO_EUC = converter(Code::sjis2004, Code::euc);
+const Converter SJIS2004_TO_JIS = converter(Code::sjis2004, Code::jis);
+const Converter SJIS2004_TO_SJIS2004 = converter(Code::sjis2004, Code::sjis2004);
+const Converter SJIS2004_TO_EUC2004 = converter(Code::sjis2004, Code::euc2004);
+const Converter SJIS_TO_SJIS2004 = converter(Code::sjis, Code::sjis2004);
+const Row JIS_X0213[] = {
+    {"x0208_cells_unchanged", SJIS2004_TO_SJIS, "88 9F 81 60 81 5F 81 5C 82 A0", CLEAR, "88 9F 81 60 81 5F 81 5C 82 A0", 0},
+    {"x0208_cells_unchanged", SJIS_TO_SJIS2004, "88 9F 81 60 81 5F 81 5C 82 A0", CLEAR, "88 9F 81 60 81 5F 81 5C 82 A0", 0},
+    {"nec_row_13", SJIS2004_TO_SJIS, "87 40", CLEAR, "87 40", 0},
+    {"nec_row_13", SJIS2004_TO_EUC, "87 40", CLEAR, "AD A1", 0},
+    {"nec_row_13", SJIS_TO_SJIS2004, "87 40", CLEAR, "87 40", 0},
+    {"ibm_extension_twins", SJIS2004_TO_SJIS, "ED B5 86 B3", CLEAR, "ED 40 EE EF", 0},
+    {"ibm_extensions", SJIS_TO_SJIS2004, "ED 40 FA 40", CLEAR, "ED B5 86 B3", 0},
+    {"ibm_extension_x0213_lacks", SJIS_TO_SJIS2004, "FB FC 61", CLEAR, "81 AC 61", 1},
+    {"user_defined", SJIS_TO_SJIS2004, "F0 40", CLEAR, "81 AC", 1},
+    {"plane_2_lacked", SJIS2004_TO_SJIS, "F0 40 61", CLEAR, "81 AC 61", 1},
+    {"plane_2_lacked", SJIS2004_TO_EUC, "F0 40 61", CLEAR, "A2 AE 61", 1},
+    {"plane_2_lacked", SJIS2004_TO_JIS, "F0 40 61", CLEAR, "1B 24 42 22 2E 1B 28 4A 61", 1},
+    {"plane_2_in_jis0212", SJIS2004_TO_SJIS, "F0 41", CLEAR, "81 AC", 1},
+    {"plane_2_in_jis0212", SJIS2004_TO_EUC, "F0 41", CLEAR, "8F B0 A1", 0},
+    {"plane_2_in_jis0212", SJIS2004_TO_JIS, "F0 41 61", CLEAR, "1B 24 28 44 30 21 1B 28 4A 61", 0},
+    {"base_and_mark_lacked", SJIS2004_TO_SJIS, "82 F5", CLEAR, "81 AC", 1},
+    {"base_and_mark_lacked", SJIS2004_TO_EUC, "82 F5", CLEAR, "A2 AE", 1},
+    {"into_itself", SJIS2004_TO_SJIS2004, "82 F5 F0 40 FC F4 87 40 5C", CLEAR, "82 F5 F0 40 FC F4 87 40 5C", 0},
+    {"into_itself_widened", SJIS2004_TO_SJIS2004, "B6 DE B1 F0 40", WIDE, "83 4B 83 41 F0 40", 0},
+    {"to_euc2004", SJIS2004_TO_EUC2004, "82 F5 F0 40 87 40 FC F4 B1", CLEAR, "A4 F7 8F A1 A1 AD A1 8F FE F6 8E B1", 0},
+    {"unassigned", SJIS2004_TO_SJIS, "82 FA", CLEAR, "81 AC", 1},
+    {"lead_byte_last", SJIS2004_TO_EUC, "61 FC", CLEAR, "61", 1},
+    {"real_text", SJIS2004_TO_EUC, SJIS_HALF, CLEAR, EUC_HALF},
+    {"real_text", SJIS2004_TO_JIS, SJIS_HALF, WIDE, JIS_FULL},
+    {"real_text", SJIS2004_TO_SJIS2004, SJIS_HALF, WIDE, SJIS_FULL},
+    {"real_text", SJIS_TO_SJIS2004, SJIS_HALF, CLEAR, SJIS_HALF},
+};
+INSTANTIATE_TEST_SUITE_P(ConvertSjisJisX0213, ConvertSjisRow, testing::ValuesIn(JIS_X0213), row_name);
+
 }  // namespace
 }  // namespace kotran

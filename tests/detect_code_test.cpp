@@ -450,6 +450,38 @@ TEST(Recognition, Cases) {
            "0D 0A C1 A7 BE A1 0D 0A C2 E7 B8 D5 0D 0A C6 A3 B8 B6 B0 CB BC FE 0D 0A CB F4 C7 B7"),
        EUC, CERTAIN},
       {"a Japanese address", hex("C5 EC B5 FE C5 D4 C0 E9 C2 E5 C5 C4 B6 E8 B2 E2 A4 AC B4 D8"), EUC, CERTAIN},
+      // JIS X 0213 only on evidence: a character the Windows reading and
+      // EUC-JP's lack, in a text its own code reads whole.
+      {"\u3053\u308c\u306f\u304b\u309a\u3067\u3059 in Shift_JIS-2004: 82 F5 is none of Windows'",
+       hex("82 B1 82 EA 82 CD 82 F5 82 C5 82 B7"), Recognised::sjis2004, CERTAIN},
+      {"the same, cut inside its last character", hex("82 B1 82 EA 82 CD 82 F5 82 C5 82"), SJIS, NOT_VALID},
+      {"1-4-92, which JIS X 0213 leaves empty too", hex("82 B1 82 EA 82 CD 82 FA 82 C5 82 B7"), SJIS, NOT_VALID},
+      {"plane 2 past the IBM extensions (FC F4)", hex("82 B1 82 EA 82 CD FC F4 82 C5 82 B7"), Recognised::sjis2004,
+       CERTAIN},
+      {"plane 2 under a user-defined lead byte reads as Windows writes it", hex("82 B1 82 EA 82 CD F0 40 82 C5 82 B7"),
+       SJIS, CERTAIN},
+      {"a base and its mark among stray bytes", hex("82 B1 82 EA 82 CD 86 63 82 C5 82 B7 80"), SJIS, NOT_VALID},
+      {"plane 2 after SS3 where JIS X 0212 has nothing", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A4 C7 A4 B9"),
+       Recognised::euc2004, CERTAIN},
+      {"the same, cut inside its last character", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A4 C7 A4"), EUC, CERTAIN},
+      {"JIS X 0212 after SS3 stays EUC", hex("A4 B3 A4 EC A4 CF 8F B0 A1 A4 C7 A4 B9"), EUC, CERTAIN},
+      {"SS3 in a user-defined row of JIS X 0212 stays EUC", hex("A4 B3 A4 EC A4 CF 8F FE F6 A4 C7 A4 B9"), EUC,
+       CERTAIN},
+      {"\u3053\u308c\u306f\u304b\u309a\u3067\u3059 in EUC-JIS-2004: read as Shift_JIS-2004, no kana of two bytes",
+       hex("A4 B3 A4 EC A4 CF A4 F7 A4 C7 A4 B9"), Recognised::euc2004, CERTAIN},
+      {"\u6587\u4ef6 \u5c01 in Big5, two kana and an IPA letter in EUC-JIS-2004: three characters are too few",
+       hex("79 58 20 A4 E5 A5 F3 0A 4C 7A 69 70 20 AB CA"), EUC, NOT_VALID},
+      {"plane 2 and plane 1 beyond JIS X 0208 in EUC-JIS-2004", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A9 A1"),
+       Recognised::euc2004, CERTAIN},
+      {"ESC $ ( Q in 7-bit text: ISO-2022-JP-2004", hex("61 1B 24 28 51 2D 21 1B 28 42 0A"), Recognised::jis2004, CERTAIN},
+      {"ESC $ ( P after ESC $ B", hex("1B 24 42 34 41 1B 28 42 20 1B 24 28 50 21 21 1B 28 42"), Recognised::jis2004,
+       CERTAIN},
+      {"the 2000 edition's ESC $ ( O", hex("1B 24 28 4F 2D 21 1B 28 42"), Recognised::jis2004, CERTAIN},
+      {"ESC $ ( D stays JIS", hex("61 1B 24 28 44 30 21 1B 28 42"), JIS, CERTAIN},
+      {"ESC $ ( and another letter is no sign", hex("61 1B 24 28 5A"), ASCII, CERTAIN},
+      // No kana, so no Japanese: GBK that EUC-JIS-2004 reads whole.
+      {"RGB \u56fe\u50cf in GBK is no EUC-JIS-2004", hex("0A 52 47 42 20 CD BC CF F1 0A 52 49 46 46 20"), EUC,
+       NOT_VALID},
   };
   for (const auto& c : rows) expect_recognised(c);
 }
@@ -470,6 +502,10 @@ TEST(Recognition, WholeTextsAndEarlyDecisions) {
       // The first block is 64 KiB.
       {"a NUL at the last byte of the first block", ascii.substr(0, 65535) + '\0', FOREIGN, CERTAIN, BINARY},
       {"a NUL past the first block", ascii.substr(0, 65536) + '\0', ASCII, CERTAIN},
+      // A designation of JIS X 0213 in the first 64 KiB makes ISO-2022-JP-2004.
+      {"ESC $ ( Q at the last bytes of the window", ascii.substr(0, 65532) + "\x1B$(Q-!\x1B(B", Recognised::jis2004,
+       CERTAIN},
+      {"ESC $ ( Q past the window", ascii.substr(0, 65536) + "\x1B$(Q-!\x1B(B", ASCII, CERTAIN},
   };
   for (const auto& c : rows) expect_recognised(c);
 }

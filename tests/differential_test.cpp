@@ -41,6 +41,8 @@
 #include <vector>
 
 #include "codes/code.h"
+#include "codes/jisx0213_table.h"
+#include "codes/sjis2004.h"
 #include "sample_text.h"
 #include "test_util.h"
 
@@ -460,14 +462,21 @@ TEST(DifferentialMapping, CPythonVectorsConvertByteForByte) {
     const char* input;
     const char* option;
     const char* expected;
+    const char* source = nullptr;  // a source named apart (--from=)
   } rows[] = {
       {"iso2022_jp-utf8.txt", "-uj", "iso2022_jp.txt"}, {"iso2022_jp.txt", "-ju", "iso2022_jp-utf8.txt"},
       {"shift_jis-utf8.txt", "-us", "shift_jis.txt"},   {"shift_jis.txt", "-u", "shift_jis-utf8.txt"},
       {"euc_jp-utf8.txt", "-ue", "euc_jp.txt"},         {"euc_jp.txt", "-eu", "euc_jp-utf8.txt"},
+      {"shift_jisx0213-utf8.txt", "--to=sjis2004", "shift_jisx0213.txt", "--from=utf8"},
+      {"shift_jisx0213.txt", "--to=utf8", "shift_jisx0213-utf8.txt", "--from=SHIFT_JIS-2004"},
+      {"euc_jisx0213-utf8.txt", "--to=EUC-JIS-2004", "euc_jisx0213.txt", "--from=UTF-8"},
+      {"euc_jisx0213.txt", "-u", "euc_jisx0213-utf8.txt", "--from=euc-jisx0213"},
   };
   TempDir dir;
   for (const auto& row : rows) {
-    auto r = run_kotran({"-c", "-l", row.option, folder + row.input}, dir.path());
+    std::vector<std::string> args{"-c", "-l", row.option, folder + row.input};
+    if (row.source != nullptr) args.insert(args.begin(), row.source);
+    auto r = run_kotran(args, dir.path());
     EXPECT_EQ(r.status, 0) << row.input << ": " << r.err;
     std::ifstream want(folder + row.expected, std::ios::binary);
     const std::string expected((std::istreambuf_iterator<char>(want)), std::istreambuf_iterator<char>());
@@ -925,6 +934,91 @@ TEST(DifferentialTables, UserDefinedCharacters) {
 
 // Every character of each table through every code that holds it and back.
 // The counts go to the test's output.
+// Every assigned cell of both planes of JIS X 0213, as kotran's table lists
+// them, in Shift_JIS-2004, EUC-JIS-2004 and ISO-2022-JP-2004 (each cell
+// after ESC $ ( Q or ESC $ ( P): read to UTF-8 as Python's shift_jis_2004,
+// euc_jis_2004 and iso2022_jp_2004 read them, and written back from UTF-8 as
+// Python writes what it read. Python is asked for every code of the ranges,
+// so that a cell the table lacks fails too. Where they are meant to differ:
+// single bytes are ASCII in every code kotran reads, and Python's
+// shift_jis_2004 reads 0x5C and 0x7E as YEN SIGN and OVERLINE, so gives
+// 1-1-32 and 1-2-18 \ and ~ where kotran, as euc_jis_2004 does, gives the
+// full-width forms; iso2022_jp_2004 reads 1-2-18 as ~ too.
+TEST(DifferentialTables, EveryJisX0213CellBothWaysAsPython) {
+  if (test::run_shell("python3 -c 'import codecs; codecs.lookup(\"iso2022_jp_2004\")'", ".").status != 0)
+    GTEST_SKIP() << "python3 with its CJK codecs is not installed";
+  TempDir dir;
+  for (const Code code : {Code::sjis2004, Code::euc2004, Code::jis2004}) {
+    const std::string codec = code == Code::sjis2004  ? "shift_jis_2004"
+                              : code == Code::euc2004 ? "euc_jis_2004"
+                                                      : "iso2022_jp_2004";
+    std::vector<std::string> cells, all;
+    for (unsigned plane = 0; plane < 2; ++plane)
+      for (unsigned row = 1; row <= 94; ++row) {
+        // EUC-JIS-2004 keeps JIS X 0212 after SS3 in the rows plane 2 leaves empty.
+        if (code != Code::sjis2004 && plane == 1 && !is_x0213_plane2_row(row + 0x20)) continue;
+        for (unsigned cell = 1; cell <= 94; ++cell) {
+          const uint16_t x = static_cast<uint16_t>((plane != 0 ? X0213_PLANE2 : 0) | (row + 0x20) << 8 | (cell + 0x20));
+          const uint16_t s = x0213_to_sjis2004(x);
+          if (code == Code::sjis2004 && s == 0) continue;
+          const std::string bytes =
+              code == Code::sjis2004  ? two(s >> 8, s & 0xFF)
+              : code == Code::euc2004 ? (plane != 0 ? "\x8F" : "") + two(row + 0xA0, cell + 0xA0)
+                                      : (plane != 0 ? "\x1B$(P" : "\x1B$(Q") + two(row + 0x20, cell + 0x20) + "\x1B(B";
+          all.push_back(bytes);
+          if (x0213_to_unicode(x).first != 0) cells.push_back(bytes);
+        }
+      }
+    SCOPED_TRACE(codec);
+    dir.write("all.txt", one_per_line(all));
+    // Python's reading of each code as UTF-8 hex, and its writing of that
+    // again as hex, or "refused".
+    const auto py = test::run_shell(
+        "python3 -c 'import sys\nfor line in open(\"all.txt\", \"rb\").read().split(b\"\\r\\n\")[:-1]:\n"
+        "    try: text = line.decode(\"" + codec + "\")\n"
+        "    except UnicodeDecodeError: print(\"" + std::string(REFUSED) + "\"); continue\n"
+        "    try: back = text.encode(\"" + codec + "\").hex(\" \").upper()\n"
+        "    except UnicodeEncodeError: back = \"" + std::string(REFUSED) + "\"\n"
+        "    print(text.encode().hex(\" \").upper() + \"|\" + back)'",
+        dir.path());
+    ASSERT_EQ(py.status, 0) << py.err;
+    std::vector<std::string> python_cells, python_utf8, python_back;
+    std::istringstream lines(py.out);
+    size_t i = 0;
+    for (std::string line; std::getline(lines, line); ++i) {
+      ASSERT_LT(i, all.size());
+      if (line == REFUSED) continue;
+      python_cells.push_back(all[i]);
+      python_utf8.push_back(line.substr(0, line.find('|')));
+      python_back.push_back(line.substr(line.find('|') + 1));
+    }
+    ASSERT_EQ(i, all.size());
+    EXPECT_EQ(python_cells, cells) << "the table's cells are Python's";
+    if (python_cells != cells) continue;
+    dir.write("c.txt", one_per_line(cells));
+    auto r = run_kotran({"-c", std::string("--from=") + info_of(code).id, "--to=utf8", "c.txt"}, dir.path(), {},
+                        dir.file("u.txt"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<Difference> read_apart, written_apart;
+    if (code == Code::sjis2004) {
+      read_apart = {{"81 5F", "EF BC BC", "5C", "1-1-32: full-width, where 0x5C is ASCII"},
+                    {"81 B0", "EF BD 9E", "7E", "1-2-18: full-width, where 0x7E is ASCII"}};
+    }
+    if (code == Code::jis2004) {
+      read_apart = {{"1B 24 28 51 22 32 1B 28 42", "EF BD 9E", "7E", "1-2-18: full-width, as euc_jis_2004 reads it"}};
+      written_apart = {{"1B 24 28 51 22 32 1B 28 42", "1B 24 28 51 22 32 1B 28 42", "7E", "the same, back"}};
+    }
+    std::ifstream u(dir.file("u.txt"), std::ios::binary);
+    const std::string utf8((std::istreambuf_iterator<char>(u)), std::istreambuf_iterator<char>());
+    const size_t agree = expect_only_listed(codec + " -> UTF-8", cells, lines_of(utf8), python_utf8, read_apart);
+    r = run_kotran({"-c", "--from=utf8", std::string("--to=") + info_of(code).id, "u.txt"}, dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    const size_t back = expect_only_listed("UTF-8 -> " + codec, cells, lines_of(r.out), python_back, written_apart);
+    std::cout << codec << ": " << cells.size() << " cells, " << agree << " read and " << back
+              << " written back as Python does\n";
+  }
+}
+
 TEST(DifferentialTables, RoundTripsOfEveryCharacter) {
   if (const auto lack = iconv_lacks({"CP932"}); !lack.empty()) GTEST_SKIP() << lack;
   TempDir dir;

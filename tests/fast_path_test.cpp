@@ -211,13 +211,22 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
 
 TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
   // Real Japanese text in each code, long enough to fill several blocks.
-  std::string sjis, euc, jis, utf8;
+  std::string sjis, euc, jis, utf8, sjis2004, euc2004, jis2004;
   const std::string line_utf8 = "日本語の文書を変換します。The text mixes ASCII words, 漢字 and かな.\r\n";
   for (int i = 0; i < 300; ++i) {
     sjis += test::hex("93 FA 96 7B 8C EA 82 CC 95 B6 8F 91 20 61 62 63 64 65 66 67 68 69 6A 6B 0D 0A");
     euc += test::hex("C6 FC CB DC B8 EC A4 CE CA B8 BD F1 20 61 62 63 64 65 66 67 68 69 6A 6B 0D 0A");
     jis += test::hex("1B 24 42 46 7C 4B 5C 38 6C 24 4E 4A 38 3D 71 1B 28 42 20 61 62 63 64 65 66 67 68 69 6A 6B 0D 0A");
     utf8 += line_utf8;
+    // 日本語のか゚と𠀋①𠂉を変換: a base and its mark in one cell, plane 1
+    // beyond JIS X 0208, plane 2.
+    sjis2004 += test::hex("93 FA 96 7B 8C EA 82 CC 82 F5 82 C6 87 A0 87 40 F0 40 82 F0 95 CF 8A B7 20 61 62 63 64 65 "
+                          "66 67 68 69 6A 6B 0D 0A");
+    euc2004 += test::hex("C6 FC CB DC B8 EC A4 CE A4 F7 A4 C8 AE A2 AD A1 8F A1 A1 A4 F2 CA D1 B4 B9 20 61 62 63 64 "
+                         "65 66 67 68 69 6A 6B 0D 0A");
+    jis2004 += test::hex("1B 24 42 46 7C 4B 5C 38 6C 24 4E 1B 24 28 51 24 77 1B 24 42 24 48 1B 24 28 51 2E 22 2D 21 "
+                         "1B 24 28 50 21 21 1B 24 42 24 72 4A 51 34 39 1B 28 42 20 61 62 63 64 65 66 67 68 69 6A 6B "
+                         "0D 0A");
   }
   // UTF-16 as the UTF-8 text's characters, little-endian after the mark.
   std::string utf16 = test::hex("FF FE");
@@ -230,7 +239,7 @@ TEST(FastPath, AgreesWithThePlainLoopOnRealText) {
     utf16 += static_cast<char>(u & 0xFF);
     utf16 += static_cast<char>(u >> 8);
   }
-  const std::string* input_for[] = {&sjis, &jis, &euc, &utf8, &utf16};
+  const std::string* input_for[] = {&sjis, &jis, &euc, &utf8, &utf16, &sjis2004, &euc2004, &jis2004};
   static_assert(std::size(input_for) == CODE_COUNT);
   for_each_converter_and_path([&](Code source, Code target, Path path) {
     const std::string& text = *input_for[index_of(source)];

@@ -25,6 +25,8 @@ constexpr Code EUC = Code::euc;
 constexpr Code JIS = Code::jis;
 constexpr Code UTF8 = Code::utf8;
 constexpr Code UTF16 = Code::utf16;
+constexpr Code SJIS2004 = Code::sjis2004;
+constexpr Code EUC2004 = Code::euc2004;
 
 const ProblemRow ROWS[] = {
     {"plain text", SJIS, EUC, "82 A0 0A 61 8A BF B1 DE", 0, 0},
@@ -59,6 +61,21 @@ const ProblemRow ROWS[] = {
     {"UTF-16: a lone surrogate", UTF16, UTF8, "FF FE 61 00 00 DC", 1, 2},
     {"UTF-16: a byte alone at the end", UTF16, UTF8, "FF FE 61 00 62", 1, 2},
     {"to UTF-16: everything UTF-16 holds", UTF8, UTF16, "F0 9F 98 80", 0, 0},
+    {"JIS X 0213 plane 2 and a base with its mark to UTF-8", SJIS2004, UTF8, "F0 40 82 F5", 0, 0},
+    {"JIS X 0213 plane 2 that Shift-JIS lacks", SJIS2004, SJIS, "82 A0 F0 40", 1, 2},
+    {"JIS X 0213 plane 2 that EUC holds in JIS X 0212", SJIS2004, EUC, "F0 41", 0, 0},
+    {"a base with its mark that EUC lacks", EUC2004, EUC, "61 A4 F7", 1, 2},
+    {"an unassigned JIS X 0213 cell", EUC2004, SJIS2004, "A4 FC", 1, 1},
+    {"JIS X 0212 in EUC-JIS-2004 that Shift_JIS-2004 lacks", EUC2004, SJIS2004, "8F A1 A1 8F B0 A2", 1, 2},
+    {"a base and its mark from UTF-8", UTF8, SJIS2004, "E3 81 8B E3 82 9A", 0, 0},
+    {"a mark after no base", UTF8, SJIS2004, "E3 81 82 E3 82 9A", 1, 2},
+    {"a mark after a line end", UTF8, EUC2004, "E3 81 8B 0A E3 82 9A", 2, 1},
+    {"NEC row 13 and an IBM extension into JIS X 0213", SJIS, SJIS2004, "87 40 FA 40", 0, 0},
+    {"ISO-2022-JP-2004 plane 2 that JIS lacks", Code::jis2004, JIS, "1B 24 28 51 2D 21 1B 24 28 50 21 21 1B 28 42", 1, 2},
+    {"JIS X 0212 that ISO-2022-JP-2004 lacks", EUC, Code::jis2004, "8F B0 A1 8F B0 A2", 1, 2},
+    {"a base and its mark into ISO-2022-JP-2004", UTF8, Code::jis2004, "E3 81 8B E3 82 9A C2 A5", 0, 0},
+    {"a user-defined character JIS X 0213 lacks", EUC, EUC2004, "F5 A1", 1, 1},
+    {"JIS X 0212 kept in EUC-JIS-2004, lacked in Shift_JIS-2004", EUC, EUC2004, "8F B0 A2", 0, 0},
 };
 
 TEST(FirstProblem, Rows) {

@@ -15,6 +15,9 @@ namespace kotran::test {
 namespace {
 
 constexpr int CODES[] = {KOTRAN_SJIS, KOTRAN_EUC, KOTRAN_JIS, KOTRAN_UTF8, KOTRAN_UTF16};
+// With the JIS X 0213 codes, which recognition answers only on evidence.
+constexpr int ALL_CODES[] = {KOTRAN_SJIS,  KOTRAN_EUC,      KOTRAN_JIS,     KOTRAN_UTF8,
+                             KOTRAN_UTF16, KOTRAN_SJIS2004, KOTRAN_EUC2004, KOTRAN_JIS2004};
 const char* letter(int code) { return code == KOTRAN_SJIS ? "s" : code == KOTRAN_EUC ? "e" : code == KOTRAN_JIS ? "j" : code == KOTRAN_UTF8 ? "u" : "w"; }
 const char* extension(int code) {
   return code == KOTRAN_SJIS ? ".sjs" : code == KOTRAN_EUC ? ".euc" : code == KOTRAN_JIS ? ".jis" : code == KOTRAN_UTF8 ? ".utf8" : ".utf16";
@@ -77,7 +80,7 @@ int convert_in_parts(const kotran_options& o, const std::string& in, size_t part
 std::string sample_in(int code) {
   std::string utf8;
   for (const auto& f : corpus_files()) utf8 += f.utf8;
-  utf8 += "ｶﾀｶﾅ ﾊﾟﾋﾟﾌﾟ\r\nabc\\~¥‾\r\n한\n";
+  utf8 += "ｶﾀｶﾅ ﾊﾟﾋﾟﾌﾟ\r\nabc\\~¥‾\r\n한\nか\u309a𠂉①\n";
   utf8 += std::string(70000, 'x') + "漢字\n";
   std::string text;
   EXPECT_EQ(convert_all(options_for(KOTRAN_UTF8, code), utf8, text), KOTRAN_OK);
@@ -87,12 +90,13 @@ std::string sample_in(int code) {
 // Bytes a fault or a foreign text might hold: mostly text, but line ends
 // anywhere (a CR alone too), escape sequences, bytes of every class.
 std::string random_text(std::mt19937& rng, size_t size) {
-  static const char* const pieces[] = {"\x1B$B", "\x1B(J", "\x1B(I", "\x1B$(D", "\r\n", "\n", "\r", "\x0E", "\x0F"};
+  static const char* const pieces[] = {"\x1B$B", "\x1B(J", "\x1B(I", "\x1B$(D", "\x1B$(Q", "\x1B$(P",
+                                       "\r\n",    "\n",     "\r",     "\x0E",    "\x0F"};
   std::string s;
   while (s.size() < size) {
     const unsigned r = rng() % 100;
     if (r < 10)
-      s += pieces[rng() % 9];
+      s += pieces[rng() % std::size(pieces)];
     else if (r < 50)
       s += static_cast<char>(0x21 + rng() % 0x5E);
     else
@@ -129,9 +133,9 @@ TEST(Library, PartsGiveTheBytesOfTheWholeText) {
   // part bytes, room bytes
   const std::pair<size_t, size_t> splits[] = {{1, 4096}, {3, 7}, {4093, 1}, {70001, 100000}, {1 << 20, 5}};
   std::mt19937 rng(7);
-  for (const int source : CODES) {
+  for (const int source : ALL_CODES) {
     std::vector<std::string> texts = {sample_in(source), random_text(rng, 5000), random_text(rng, 70000)};
-    for (const int target : CODES) {
+    for (const int target : ALL_CODES) {
       for (const Variant& v : variants) {
         // Random bytes in every code once; the prose with each option set.
         kotran_options o = options_for(source, target);
@@ -248,7 +252,7 @@ TEST(Library, RecognitionAnswersAsTheCommandLineDoes) {
 }
 
 TEST(Library, RefusesWhatItCannotDo) {
-  kotran_options o = options_for(KOTRAN_SJIS, 9);
+  kotran_options o = options_for(KOTRAN_SJIS, KOTRAN_JIS2004 + 1);  // past the codes
   kotran_converter* c = nullptr;
   EXPECT_EQ(kotran_open(&o, &c), KOTRAN_E_INVALID);
   EXPECT_EQ(c, nullptr);

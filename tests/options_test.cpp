@@ -28,6 +28,10 @@ constexpr Settings T_UTF16 = with_target(0, Code::utf16);
 constexpr Settings S_JIS = with_source(0, Code::jis);
 constexpr Settings S_EUC = with_source(0, Code::euc);
 constexpr Settings S_UTF8 = with_source(0, Code::utf8);
+constexpr Settings T_SJIS2004 = with_target(0, Code::sjis2004);
+constexpr Settings T_EUC2004 = with_target(0, Code::euc2004);
+constexpr Settings S_SJIS2004 = with_source(0, Code::sjis2004);
+constexpr Settings S_EUC2004 = with_source(0, Code::euc2004);
 constexpr Settings V3 = with_jis_variant(0, 3);
 
 struct OptionCase {
@@ -123,6 +127,25 @@ const OptionCase kAccepted[] = {
     // --unicode=jis: Unicode output in the JIS forms; --unicode=windows takes it back.
     {"--unicode=jis", T_UTF8, T_UTF8 | JIS_FORMS},
     {"--unicode=windows", T_UTF8 | JIS_FORMS, T_UTF8},
+    // --to=CODE and --from=CODE: a code by its short name or a name iconv and
+    // Python give it, upper or lower case, with or without - and _.
+    {"--to=sjis2004", 0, T_SJIS2004},
+    {"--to=Shift_JIS-2004", T_EUC | V3 | TO_CONSOLE, T_SJIS2004 | V3 | TO_CONSOLE},
+    {"--to=SHIFT_JISX0213", 0, T_SJIS2004},
+    {"--to=shiftjisx0213", 0, T_SJIS2004},
+    {"--to=euc2004", T_UTF8, T_EUC2004},
+    {"--to=EUC-JIS-2004", 0, T_EUC2004},
+    {"--to=euc-jisx0213", 0, T_EUC2004},
+    {"--to=euc", T_UTF8, T_EUC},
+    {"--to=UTF-16", 0, T_UTF16},
+    {"--to=iso-2022-jp", 0, T_JIS},
+    {"--to=ISO-2022-JP-2004", 0, with_target(0, Code::jis2004)},
+    {"--to=jis2004", T_UTF8, with_target(0, Code::jis2004)},
+    {"--from=iso2022jp2004", 0, with_source(0, Code::jis2004) | SOURCE_FORCED},
+    {"--from=sjis2004", T_UTF8, T_UTF8 | S_SJIS2004 | SOURCE_FORCED},
+    {"--from=EUC_JISX0213", 0, S_EUC2004 | SOURCE_FORCED},
+    {"--from=utf-8", T_EUC2004 | TO_FULLWIDTH, T_EUC2004 | S_UTF8 | SOURCE_FORCED | TO_FULLWIDTH},
+    {"--from=EUC-JP", 0, S_EUC | SOURCE_FORCED},
 };
 
 TEST(OptionsParse, AcceptedWordsSetTheirFields) {
@@ -142,6 +165,8 @@ TEST(OptionsParse, RejectedWords) {
       // An extension option with anything after it: "-euc" is no "-eu".
       "-euc", "-EUC", "-eux", "-eu ", "-usx", "-USX", "-ue7", "-ujj", "-jux", "-JUX", "-lx", "-Lx", "-l-",
       "-gx", "-G1", "-u ", "-u7x", "--unicode", "--unicode=", "--unicode=JIS", "--unicode=jisx", "--unicode=cp932", "-wx", "-w8", "--strictly",
+      "--to=", "--to", "--to=sjis2005", "--to=sjis 2004", "--to=cp932", "--from=", "--from=ascii", "--from=euc2004x",
+      "--to=SHIFT_JIS-2004-SHIFT_JIS-2004",
   };
   for (const char* word : words) {
     Settings s = 0;

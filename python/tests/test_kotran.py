@@ -41,6 +41,13 @@ class Conversions(unittest.TestCase):
             (b"\x1b$BF|\x1b(J\n", {"to": "euc-jp"}, b"\xc6\xfc\r\n"),
             (b"a\x1ab", {"to": "euc"}, b"a"),
             ("日本\n".encode(), {"to": "utf-16", "lf": True}, b"\xff\xfe\xe5\x65\x2c\x67\n\x00"),
+            # The JIS X 0213 codes by the names Python's codecs give them.
+            ("か\u309a𠂉\n".encode(), {"to": "shift_jis_2004", "lf": True}, "か\u309a𠂉\n".encode("shift_jis_2004")),
+            ("か\u309a𠂉\n".encode(), {"to": "euc_jis_2004", "lf": True}, "か\u309a𠂉\n".encode("euc_jis_2004")),
+            # What iso2022_jp_2004 writes in a process of its own: after the
+            # two codecs above, CPython's encoder refuses the pair.
+            ("か\u309a𠂉\n".encode(), {"to": "iso2022_jp_2004", "lf": True}, b"\x1b$(Q$w\x1b$(P!!\x1b(B\n"),
+            ("か\u309a𠂉\n".encode("euc_jis_2004"), {"source": "EUC-JISX0213", "lf": True}, "か\u309a𠂉\n".encode()),
         ]
         for data, kwargs, expected in rows:
             with self.subTest(data=data, kwargs=kwargs):

@@ -15,7 +15,10 @@ namespace kotran {
   X(jis, Jis, "JIS", ".jis")               \
   X(euc, Euc, "EUC", ".euc")               \
   X(utf8, Utf8, "UTF-8", ".utf8")          \
-  X(utf16, Utf16, "UTF-16", ".utf16")
+  X(utf16, Utf16, "UTF-16", ".utf16")      \
+  X(sjis2004, Sjis2004, "Shift_JIS-2004", ".sjs2004") \
+  X(euc2004, Euc2004, "EUC-JIS-2004", ".euc2004") \
+  X(jis2004, Jis2004, "ISO-2022-JP-2004", ".jis2004")
 
 enum class Code : uint8_t {
 #define KOTRAN_CODE_ENUM(id, Stem, name, extension) id,
@@ -46,5 +49,7 @@ constexpr const CodeInfo& info_of(Code c) { return code_info[index_of(c)]; }
 constexpr Code code_at(size_t index) { return static_cast<Code>(index); }
 // Whether the code is a form of Unicode, where every character is itself.
 constexpr bool is_unicode(Code c) { return c == Code::utf8 || c == Code::utf16; }
+// Whether the code writes JIS X 0213 (its 2004 forms).
+constexpr bool is_x0213(Code c) { return c == Code::sjis2004 || c == Code::euc2004 || c == Code::jis2004; }
 
 }  // namespace kotran

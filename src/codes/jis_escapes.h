@@ -87,6 +87,11 @@ inline constexpr const char* ASCII_IN = "\x1B(B";
 inline constexpr const char* ROMAN_IN = "\x1B(J";
 // JIS X 0212 codes are introduced by this sequence whatever the variant.
 inline constexpr const char* SUPPLEMENT_IN = "\x1B$(D";
+// ISO-2022-JP-2004: JIS X 0213 plane 1 after the first (the 2000 edition's
+// ESC $ ( O is read alike), plane 2 after the second; JIS X 0208's own
+// cells after ESC $ B, as JIS has them.
+inline constexpr const char* X0213_PLANE1_IN = "\x1B$(Q";
+inline constexpr const char* X0213_PLANE2_IN = "\x1B$(P";
 
 // The sequence that names the katakana set, which JIS output passes on.
 inline constexpr const char* KANA_SET = "\x1B*I";

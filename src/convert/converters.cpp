@@ -12,8 +12,11 @@ namespace {
 
 // One reading cycle of the source's reader, with the target's writer, over
 // the path the options ask for. From a Unicode source, JIS output's one-byte
-// text is ASCII.
-template <Code source, class Reader, class Writer>
+// text is ASCII. To and from the JIS X 0213 codes, which take no vector step,
+// the byte loop serves every path: the program carries one copy of each such
+// converter, not one for each instruction set, and still starts in the
+// address space the README promises.
+template <Code source, Code target, class Reader, class Writer>
 ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& given) {
   ConvertOptions options = given;
   options.ascii_one_byte = is_unicode(source);
@@ -22,8 +25,12 @@ ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& 
   ByteWriter writer(out);
   const Writer w(writer, found, options);
   auto run = [&]<Path path>() { Reader::template run<path>(reader, w, options); };
-  constexpr VectorForm form = VectorStep<source, Writer>::form;
-  run_on_path(options.path, run, form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));
+  if constexpr (is_x0213(source) || is_x0213(target)) {
+    entry::plain<Path::scalar>(run);
+  } else {
+    constexpr VectorForm form = VectorStep<source, Writer>::form;
+    run_on_path(options.path, run, form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));
+  }
   return found;
 }
 
@@ -31,7 +38,8 @@ template <size_t index>
 constexpr Converter converter_at() {
   using Source = CodeUnits<code_at(index / CODE_COUNT)>;
   using Target = CodeUnits<code_at(index % CODE_COUNT)>;
-  return &convert<code_at(index / CODE_COUNT), typename Source::Reader, typename Target::Writer>;
+  return &convert<code_at(index / CODE_COUNT), code_at(index % CODE_COUNT), typename Source::Reader,
+                  typename Target::Writer>;
 }
 
 template <size_t... index>

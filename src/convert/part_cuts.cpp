@@ -9,6 +9,16 @@ constexpr unsigned char LF = 0x0A;
 constexpr unsigned char CR = 0x0D;
 constexpr unsigned char ESC = 0x1B;
 
+// Whether the UTF-8 bytes at p (n of them) begin U+309A, U+0300, U+0301,
+// U+02E5 or U+02E9, as far as they go.
+bool begins_combining_mark(const unsigned char* p, size_t n) {
+  auto is = [&](size_t k, unsigned b) { return k >= n || p[k] == b; };
+  if (p[0] == 0xE3) return is(1, 0x82) && is(2, 0x9A);
+  if (p[0] == 0xCC) return n < 2 || p[1] == 0x80 || p[1] == 0x81;
+  if (p[0] == 0xCB) return n < 2 || p[1] == 0xA5 || p[1] == 0xA9;
+  return false;
+}
+
 }  // namespace
 
 // Whether a part may end after text[at - 1]: after a line end, where every
@@ -25,7 +35,7 @@ bool PartCuts::can_cut_after(const unsigned char* text, size_t at, int64_t offse
   }
   const unsigned b = text[at - 1];
   if (b != LF && (line_end_only || b >= 0x80 || b == CR)) return false;
-  if (source_ == Code::jis)
+  if (source_ == Code::jis || source_ == Code::jis2004)
     return b != ESC && (at < 2 || text[at - 2] != ESC) && (at < 3 || text[at - 3] != ESC);
   return true;
 }
@@ -38,7 +48,7 @@ size_t PartCuts::last_cut(const unsigned char* text, size_t size, int64_t offset
   }
   if (!must) return 0;
   size_t at = 0;
-  if (source_ == Code::jis || source_ == Code::utf16) {
+  if (source_ == Code::jis || source_ == Code::jis2004 || source_ == Code::utf16) {
     for (at = size; at > 0 && !can_cut_after(text, at, offset, false);) --at;
   } else {
     at = last_character_end(text, size);
@@ -69,6 +79,10 @@ size_t PartCuts::last_character_end(const unsigned char* text, size_t size) cons
       if (widen && text[at] == 0xEF && (at + 1 == size || text[at + 1] == 0xBE) &&
           (at + 2 >= size || text[at + 2] == 0x9E || text[at + 2] == 0x9F))
         continue;
+      // Nor before a combining mark that JIS X 0213 writes in one cell with
+      // the base before it (U+309A, U+0300, U+0301, U+02E5, U+02E9), or
+      // what the part's end leaves of one.
+      if (begins_combining_mark(text + at, size - at)) continue;
       return at;
     }
     return 0;
@@ -81,10 +95,12 @@ size_t PartCuts::last_character_end(const unsigned char* text, size_t size) cons
     bool formed = true, ends = true;
     switch (source_) {
       case Code::sjis:  // a first byte takes whatever byte follows
-        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFE)) n = 2;
+      case Code::sjis2004:
+        if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= (source_ == Code::sjis ? 0xFE : 0xFC))) n = 2;
         ends = ends && !(widen && b >= 0xA0 && b <= 0xDF);
         break;
-      case Code::euc: {
+      case Code::euc:
+      case Code::euc2004: {
         // Only a pair of bytes 0xA1-0xFE, SS2 and a byte, and SS3 and two
         // bytes 0xA1-0xFE are read alike by every target: the target
         // decides how much of another pair is read again.

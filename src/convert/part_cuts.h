@@ -6,8 +6,10 @@
 // A line longer than the room for a part is cut where a character ends for
 // certain: after a 7-bit byte in JIS and UTF-16, before a byte that begins a
 // character in UTF-8, after a whole character read from the part's start in
-// Shift-JIS and EUC; never between a CR and its LF, nor between a widened
-// katakana and its voiced mark. Only text malformed all through such a line
+// Shift-JIS and EUC (and their JIS X 0213 forms); never between a CR and
+// its LF, nor between a widened katakana and its voiced mark, nor in UTF-8
+// before a combining mark that a JIS X 0213 target writes in one cell with
+// its base. Only text malformed all through such a line
 // leaves no such place: a cut there is blind, and what the line converts to
 // may differ there from the whole text's.
 #pragma once

@@ -29,7 +29,7 @@ struct Message {
 inline constexpr int USAGE_LINE_COUNT = 11;
 extern const Message usage_lines[USAGE_LINE_COUNT];
 // Lines that --help adds after the usage text, for the extensions.
-inline constexpr int HELP_EXTENSION_LINE_COUNT = 24;
+inline constexpr int HELP_EXTENSION_LINE_COUNT = 26;
 extern const Message help_extension_lines[HELP_EXTENSION_LINE_COUNT];
 
 // Whether messages are in English: the first of LANGUAGE (its first

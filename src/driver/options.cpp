@@ -12,6 +12,38 @@ Settings forced(Settings s, Code source, Code target) {
   return with_target(with_source(s, source), target) | SOURCE_FORCED;
 }
 
+// The code a word of --to= or --from= names: its short name or a name
+// iconv and Python give it, upper or lower case, with or without '-' and
+// '_' (Shift_JIS-2004, shift-jisx0213, sjis2004 alike); false for none.
+bool code_named(const char* word, Code& code) {
+  char folded[24];
+  size_t n = 0;
+  for (const char* p = word; *p != '\0'; ++p) {
+    if (*p == '-' || *p == '_') continue;
+    if (n + 1 == sizeof folded) return false;
+    folded[n++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+  }
+  folded[n] = '\0';
+  static constexpr struct {
+    const char* name;
+    Code code;
+  } names[] = {
+      {"SJIS", Code::sjis},          {"SHIFTJIS", Code::sjis},          {"EUC", Code::euc},
+      {"EUCJP", Code::euc},          {"JIS", Code::jis},                {"ISO2022JP", Code::jis},
+      {"UTF8", Code::utf8},          {"UTF16", Code::utf16},            {"SJIS2004", Code::sjis2004},
+      {"SHIFTJIS2004", Code::sjis2004}, {"SHIFTJISX0213", Code::sjis2004}, {"SJISX0213", Code::sjis2004},
+      {"EUC2004", Code::euc2004},    {"EUCJIS2004", Code::euc2004},     {"EUCJISX0213", Code::euc2004},
+      {"JIS2004", Code::jis2004},    {"ISO2022JP2004", Code::jis2004},
+  };
+  for (const auto& known : names) {
+    if (std::strcmp(folded, known.name) == 0) {
+      code = known.code;
+      return true;
+    }
+  }
+  return false;
+}
+
 // The extension options are whole words: "-euc" must not pass for "-eu".
 // `letters` counts the characters after the '-'.
 bool whole(const char* word, int letters) { return word[1 + letters] == '\0'; }
@@ -87,6 +119,16 @@ int parse_option(const char* word, Settings& s) {
       }
       if (std::strcmp(word, "--unicode=windows") == 0) {
         s &= ~JIS_FORMS;
+        return 1;
+      }
+      // --to=CODE converts to the code, --from=CODE reads every file as
+      // the code without recognising it.
+      if (Code code; std::strncmp(word, "--to=", 5) == 0 && code_named(word + 5, code)) {
+        s = with_target(s, code);
+        return 1;
+      }
+      if (Code code; std::strncmp(word, "--from=", 7) == 0 && code_named(word + 7, code)) {
+        s = with_source(s, code) | SOURCE_FORCED;
         return 1;
       }
       if (std::strcmp(word, "--strict") == 0) {

@@ -29,6 +29,9 @@ bool code_of_api(int code, Code& c) {
     case KOTRAN_JIS: c = Code::jis; return true;
     case KOTRAN_UTF8: c = Code::utf8; return true;
     case KOTRAN_UTF16: c = Code::utf16; return true;
+    case KOTRAN_SJIS2004: c = Code::sjis2004; return true;
+    case KOTRAN_EUC2004: c = Code::euc2004; return true;
+    case KOTRAN_JIS2004: c = Code::jis2004; return true;
     default: return false;
   }
 }
@@ -39,6 +42,9 @@ int api_code(Code c) {
     case Code::euc: return KOTRAN_EUC;
     case Code::jis: return KOTRAN_JIS;
     case Code::utf8: return KOTRAN_UTF8;
+    case Code::sjis2004: return KOTRAN_SJIS2004;
+    case Code::euc2004: return KOTRAN_EUC2004;
+    case Code::jis2004: return KOTRAN_JIS2004;
     default: return KOTRAN_UTF16;
   }
 }

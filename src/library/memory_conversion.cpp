@@ -113,7 +113,7 @@ size_t worst_output(Code, Code target, size_t size) {
   // two sequences, nine bytes for two.
   size_t per_byte = 3;
   if (target == Code::utf16) per_byte = 4;
-  if (target == Code::jis) per_byte = 5;
+  if (target == Code::jis || target == Code::jis2004) per_byte = 5;
   return size * per_byte + 16;
 }
 

@@ -3,6 +3,7 @@
 #include "recognition/detect_code.h"
 #include "recognition/first_block.h"
 #include "recognition/invalid_places.h"
+#include "recognition/x0213_evidence.h"
 
 namespace kotran {
 
@@ -77,7 +78,7 @@ Recognition recognise_code(TextStream* in, Path path) {
       case InvalidPlaces::Favours::none: break;
     }
   }
-  return r;
+  return with_x0213_evidence(in, r);
 }
 
 }  // namespace kotran

@@ -13,4 +13,11 @@ enum ShiftState : uint8_t {
   SHIFT_ROMAN = 4,  // JIS-Roman apart from ASCII, after ESC ( J where one-byte text is ASCII
 };
 
+// The two planes of JIS X 0213 in ISO-2022-JP-2004 (after ESC $ ( Q, or
+// ESC $ ( O, and after ESC $ ( P): states of its reader and writer alone,
+// carried across parts in the same field; JIS's reader and writer never
+// meet them.
+inline constexpr ShiftState SHIFT_X0213_1 = static_cast<ShiftState>(5);
+inline constexpr ShiftState SHIFT_X0213_2 = static_cast<ShiftState>(6);
+
 }  // namespace kotran

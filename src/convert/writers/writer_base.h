@@ -7,6 +7,7 @@
 //   row_char(j)   the same, for a code known to lie in rows 1-94
 //   halfkana(k)   a half-width katakana in its 8-bit form 0xA0-0xDF
 //   supplement_char(j)  a character of JIS X 0212 given by its code
+//   x0213_char(x) a character of JIS X 0213 given by its code (jisx0213_table.h)
 //   unicode(u)    any Unicode character
 //   raw_pair(a,b) two bytes that form no character, written as they are
 //   put(b)        one byte as it is, with no change of shift state
@@ -33,6 +34,7 @@
 #include "codes/jis0212_table.h"
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
+#include "codes/jisx0213_table.h"
 #include "codes/kana.h"
 #include "codes/substitutes.h"
 #include "codes/unicode_table.h"
@@ -87,6 +89,17 @@ struct WriterBase {
   }
   // The first code past row 94.
   static constexpr uint16_t FAR_ROWS_FIRST = 0x7F00;
+  // A JIS X 0213 character: JIS X 0208's own cells as they are, any other
+  // as its character, where the target holds it; a base with its mark, and
+  // a code of no character, are 〓.
+  void x0213_char(uint16_t x) {
+    if (is_jis0208_cell(x)) return self().jis_char(x);
+    const X0213Chars c = x0213_to_unicode(x);
+    if (c.first == 0 || c.second != 0)
+      self().substitute();
+    else
+      self().unicode(c.first);
+  }
   // A Shift-JIS pair of rows 1-94, whose JIS bytes are hi and lo.
   unsigned char* store_sjis_pair(unsigned char* o, unsigned, unsigned, unsigned hi, unsigned lo) {
     return self().store_row(o, hi, lo);
@@ -193,6 +206,14 @@ struct UnicodeWriter : WriterBase<Self> {
   void jis_char(uint16_t j) { table_char(jis_to_unicode(j)); }
   void row_char(uint16_t j) { jis_char(j); }
   void supplement_char(uint16_t k) { table_char(jis0212_to_unicode(k)); }
+  // JIS X 0213 is read as its own mapping gives it, whatever the forms asked
+  // for: a base and its mark are two characters.
+  void x0213_char(uint16_t x) {
+    const X0213Chars c = x0213_to_unicode(x);
+    if (c.first == 0) return substitute();
+    this->self().unicode(c.first);
+    if (c.second != 0) this->self().unicode(c.second);
+  }
   void halfkana(unsigned k) {
     if (k >= KANA_FIRST && k <= KANA_LAST) {
       this->self().unicode(HALFWIDTH_KANA_FIRST + (k - KANA_FIRST));
