@@ -5,6 +5,7 @@
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
 #include "convert/converter.h"
+#include "convert/readers/katakana_reading.h"
 #include "convert/loops/vector_steps.h"
 #include "stream/cursors.h"
 
@@ -60,28 +61,7 @@ struct EucReader {
       }
       const unsigned b2 = static_cast<unsigned>(c2);
       if (b == SS2) {
-        if (!widen) {
-          w.halfkana(b2);
-          continue;
-        }
-        // A voiced or semi-voiced mark merges only when written with its own SS2.
-        const int d = in.get();
-        int e = EOF;
-        uint16_t pair = static_cast<uint16_t>(b2 << 8);
-        if (d == SS2) {
-          e = in.get();
-          pair = static_cast<uint16_t>(pair | (static_cast<unsigned>(e) & 0xFF));
-        }
-        uint16_t wide;
-        const int taken = widen_kana(pair, wide);
-        if (taken != 2) {
-          in.unget(e);
-          in.unget(d);
-        }
-        if (taken != 0)
-          w.jis_char(wide);
-        else
-          w.halfkana(b2);
+        read_euc_katakana(in, w, b2, widen);
         continue;
       }
       if (b == SS3 && is_euc_byte(b2)) {

@@ -6,6 +6,7 @@
 #include "codes/kana.h"
 #include "codes/sjis2004.h"
 #include "convert/converter.h"
+#include "convert/readers/katakana_reading.h"
 #include "stream/cursors.h"
 
 namespace kotran {
@@ -34,21 +35,7 @@ struct Sjis2004Reader {
       } else if (is_lead(b)) {
         lead = b;
       } else if (is_kana(b)) {
-        if (!widen) {
-          w.halfkana(b);
-          continue;
-        }
-        // A voiced or semi-voiced mark after the katakana merges into it.
-        const int e = in.get();
-        uint16_t wide;
-        const int taken = widen_kana(static_cast<uint16_t>((b << 8) | (static_cast<unsigned>(e) & 0xFF)), wide);
-        if (taken == 0) {
-          in.unget(e);
-          w.halfkana(b);  // 0xA0 has no full-width form
-        } else {
-          w.jis_char(wide);
-          if (taken == 1) in.unget(e);
-        }
+        read_sjis_katakana(in, w, b, widen);
       } else {
         w.single(b);  // 0x00-0x80 and 0xFD-0xFF
       }

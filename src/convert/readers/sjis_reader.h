@@ -5,6 +5,7 @@
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
 #include "convert/converter.h"
+#include "convert/readers/katakana_reading.h"
 #include "convert/loops/vector_steps.h"
 #include "stream/cursors.h"
 
@@ -59,21 +60,7 @@ struct SjisReader {
       } else if (is_lead(b)) {
         lead = b;
       } else if (is_kana(b)) {
-        if (!widen) {
-          w.halfkana(b);
-          continue;
-        }
-        // A voiced or semi-voiced mark after the katakana merges into it.
-        const int e = in.get();
-        uint16_t wide;
-        const int taken = widen_kana(static_cast<uint16_t>((b << 8) | (static_cast<unsigned>(e) & 0xFF)), wide);
-        if (taken == 0) {
-          in.unget(e);
-          w.halfkana(b);  // 0xA0 has no full-width form
-        } else {
-          w.jis_char(wide);
-          if (taken == 1) in.unget(e);
-        }
+        read_sjis_katakana(in, w, b, widen);
       } else {
         w.single(b);  // 0x00-0x80 and 0xFF
       }
