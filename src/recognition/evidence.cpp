@@ -5,6 +5,7 @@
 #include "codes/jis_escapes.h"
 #include "kernels/words/ascii_words.h"
 #include "recognition/first_block.h"
+#include "recognition/x0213_evidence.h"
 #include "stream/cursors.h"
 #include "stream/text_parts.h"
 
@@ -212,6 +213,8 @@ class Gatherer {
       escape_length_ = 3;
       return false;
     }
+    if (escape_length_ == 3 && (b == 'Q' || b == 'P' || b == 'O') && e.bytes - 4 < X0213_WINDOW)
+      e.x0213_designated = true;
     const bool sign = escape_length_ == 3 ? b == 'D' : is_jis_sign(second_, b);
     escape_length_ = 0;
     if (!sign || e.eight_bit) return false;

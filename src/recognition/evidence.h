@@ -39,6 +39,9 @@ struct Evidence {
   Certainty unmarked_certainty = Certainty::certain;
   bool eight_bit = false;       // a byte of 0x80 or more
   bool jis_first = false;       // a JIS sign came before any 8-bit byte
+  // A designation of JIS X 0213 (ESC $ ( Q, P or O) began within the
+  // first X0213_WINDOW bytes.
+  bool x0213_designated = false;
   bool whole = true;            // read to the end (not settled early)
   uint64_t bytes = 0;           // bytes read
   Utf8Reading utf8;

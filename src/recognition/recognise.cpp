@@ -78,7 +78,7 @@ Recognition recognise_code(TextStream* in, Path path) {
       case InvalidPlaces::Favours::none: break;
     }
   }
-  return with_x0213_evidence(in, r);
+  return with_x0213_evidence(in, e, r);
 }
 
 }  // namespace kotran

@@ -8,6 +8,7 @@
 #include "codes/jisx0213_table.h"
 #include "codes/kana.h"
 #include "codes/sjis2004.h"
+#include "recognition/evidence.h"
 #include "stream/cursors.h"
 #include "stream/text_parts.h"
 
@@ -165,9 +166,12 @@ bool window_holds_x0213_designation(TextStream* s, int64_t start) {
 
 }  // namespace
 
-Recognition with_x0213_evidence(TextStream* s, const Recognition& r) {
+Recognition with_x0213_evidence(TextStream* s, const Evidence& e, const Recognition& r) {
   // JIS, or 7-bit text, that designates JIS X 0213 is ISO-2022-JP-2004.
-  if (r.code == Recognised::jis || r.code == Recognised::ascii) {
+  // The evidence read 7-bit text whole, and saw any designation in it; it
+  // stopped at JIS text's first sign, and the window is searched again.
+  if (r.code == Recognised::ascii) return e.x0213_designated ? Recognition{Recognised::jis2004, Certainty::certain} : r;
+  if (r.code == Recognised::jis) {
     const int64_t start = stream_tell(s);
     if (window_holds_x0213_designation(s, start)) return {Recognised::jis2004, Certainty::certain};
     return stream_error(s) ? Recognition{Recognised::unreadable, Certainty::certain} : r;

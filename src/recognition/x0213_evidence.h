@@ -21,8 +21,10 @@ namespace kotran {
 // The bytes read for the evidence, from the stream's position.
 inline constexpr uint64_t X0213_WINDOW = 64 * 1024;
 
-// The answer r, or the JIS X 0213 code its text reads as (see above); the
-// stream is left where it was.
-Recognition with_x0213_evidence(TextStream* s, const Recognition& r);
+struct Evidence;
+
+// The answer r, given for the evidence e, or the JIS X 0213 code its text
+// reads as (see above); the stream is left where it was.
+Recognition with_x0213_evidence(TextStream* s, const Evidence& e, const Recognition& r);
 
 }  // namespace kotran
