@@ -128,17 +128,25 @@ TEST(Filter, PlainStartOfASlowPipeGoesOutAsItComes) {
       {"-u", "\\244\\242\\244\\244\\n", "first\r\n" + hex("E3 81 82 E3 81 84 0D 0A")},  // EUC あい
       {"-c -e", "\\202\\240\\202\\242\\n", "first\r\n" + hex("A4 A2 A4 A4 0D 0A")},         // Shift-JIS あい
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.options);
-    TempDir dir;
+  // The pipelines run at once, each in a folder of its own: every one
+  // waits out the same pause.
+  TempDir dirs[std::size(cases)];
+  std::string script;
+  for (size_t i = 0; i < std::size(cases); ++i) {
     // The consumer reads the first line and says whether the producer had
     // finished by then.
-    const auto r = run_shell(std::string("{ printf 'first\\n'; sleep 2; touch done; printf '") + c.rest +
-                                 "'; } | $KOTRAN " + c.options +
-                                 " - | { IFS= read -r line; if [ -e done ]; then echo late; else echo early; fi; "
-                                 "echo \"$line\"; cat; }",
-                             dir.path());
-    EXPECT_EQ(to_hex(r.out), to_hex("early\n" + c.expected)) << readable(r.err);
+    script += "( cd '" + dirs[i].path() + "' && { printf 'first\\n'; sleep 2; touch done; printf '" + cases[i].rest +
+              "'; } | $KOTRAN " + cases[i].options +
+              " - 2>err | { IFS= read -r line; if [ -e done ]; then echo late; else echo early; fi; "
+              "echo \"$line\"; cat; } >out ) &\n";
+  }
+  script += "wait\n";
+  TempDir here;
+  run_shell(script, here.path());
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(cases[i].options);
+    EXPECT_EQ(to_hex(read_file(dirs[i].file("out"))), to_hex("early\n" + cases[i].expected))
+        << readable(read_file(dirs[i].file("err")));
   }
 }
 
