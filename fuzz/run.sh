@@ -11,7 +11,7 @@
 #   FUZZ_BUILD_DIR  build directory (default build-fuzz), also the first argument
 #   FUZZ_TARGETS    targets to run (default: all three)
 #   FUZZ_CXX        compiler (default clang++)
-#   FUZZ_JOBS       parallel compiles (default 2)
+#   FUZZ_JOBS       parallel compiles, and targets run at once (default 2)
 #   FUZZ_DEFINES    more -D flags for every compile (CI: -DKOTRAN_PORTABLE, so
 #                   that this build is also clang's check of that mode)
 set -euo pipefail
@@ -94,39 +94,61 @@ for t in "${targets[@]}"; do
   "$cxx" "${flags[@]}" "$obj_dir/fuzz_$t.o" "${objects[@]}" -o "$build_dir/$t"
 done
 
-passed=0
-failed=0
-summary=()
-for t in "${targets[@]}"; do
-  corpus="$build_dir/corpus/$t"
-  artifacts="$build_dir/artifacts/$t"
-  log="$build_dir/$t.log"
+# Runs target $1 and leaves its line of the summary in $build_dir/$1.result;
+# what a failed target found goes to standard error.
+run_target() {
+  local t="$1"
+  local corpus="$build_dir/corpus/$t"
+  local artifacts="$build_dir/artifacts/$t"
+  local log="$build_dir/$t.log"
   mkdir -p "$corpus" "$artifacts"
   echo "== fuzz: $t for ${seconds}s"
-  status=0
+  local status=0
   "$build_dir/$t" -max_total_time="$seconds" -max_len=4096 -timeout=30 -print_final_stats=1 \
     -artifact_prefix="$artifacts/" "$corpus" "fuzz/seeds/$t" >"$log" 2>&1 || status=$?
+  local execs rate units
   execs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)"
   units="$(find "$corpus" -type f | wc -l)"
   if [ "$status" -ne 0 ] || grep -q -e '^==[0-9]*==ERROR' -e 'kotran fuzz check failed' -e 'runtime error:' "$log"; then
-    failed=$((failed + 1))
-    echo "fuzz: $t FAILED (exit $status); log: $log" >&2
-    # The check that failed or the sanitizer's report, what differed, and the
-    # stack frames in kotran's own sources.
-    grep -E -e 'kotran fuzz check failed|ERROR|SUMMARY|runtime error|^convert_| -> ' \
-      -e '^  (first|second|converted|expected|back again|text)' \
-      -e '^ *#[0-9]+ .*(src|fuzz)/[^ ]*\.(cpp|h):' "$log" | head -n 40 >&2 || true
-    for a in "$artifacts"/*; do
-      [ -f "$a" ] || continue
-      echo "   input $a:" >&2
-      od -An -tx1 -v "$a" | head -n 20 >&2
-    done
-    summary+=("$t: FAILED")
+    {
+      echo "fuzz: $t FAILED (exit $status); log: $log"
+      # The check that failed or the sanitizer's report, what differed, and
+      # the stack frames in kotran's own sources.
+      grep -E -e 'kotran fuzz check failed|ERROR|SUMMARY|runtime error|^convert_| -> ' \
+        -e '^  (first|second|converted|expected|back again|text)' \
+        -e '^ *#[0-9]+ .*(src|fuzz)/[^ ]*\.(cpp|h):' "$log" | head -n 40 || true
+      for a in "$artifacts"/*; do
+        [ -f "$a" ] || continue
+        echo "   input $a:"
+        od -An -tx1 -v "$a" | head -n 20
+      done
+    } >&2
+    echo "$t: FAILED" >"$build_dir/$t.result"
   else
-    passed=$((passed + 1))
-    summary+=("$t: ${rate:-?} exec/s, ${execs:-?} runs, corpus $units")
+    echo "$t: ${rate:-?} exec/s, ${execs:-?} runs, corpus $units" >"$build_dir/$t.result"
   fi
+}
+
+# The targets run $jobs at a time, each for its own time.
+running=0
+for t in "${targets[@]}"; do
+  rm -f "$build_dir/$t.result"
+  run_target "$t" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+done
+wait
+passed=0
+failed=0
+summary=()
+for t in "${targets[@]}"; do
+  line="$(cat "$build_dir/$t.result" 2>/dev/null || echo "$t: FAILED (no result)")"
+  summary+=("$line")
+  case "$line" in *FAILED*) failed=$((failed + 1)) ;; *) passed=$((passed + 1)) ;; esac
 done
 
 echo "== fuzz: results (${seconds}s per target)"
