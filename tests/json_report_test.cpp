@@ -267,7 +267,7 @@ TEST(JsonReport, JobsGiveTheSameLinesAsOneProcess) {
   for (const TempDir* dir : {&one, &two}) {
     files.clear();
     for (int i = 0; i < 40; ++i) {
-      char name[16];
+      char name[24];  // room for any int, as the compiler checks
       std::snprintf(name, sizeof name, "f%02d.txt", i);
       files.push_back(name);
       const std::string bytes = i % 7 == 0   ? std::string("ascii\r\n")
