@@ -36,6 +36,7 @@ struct X0213Reading {
   uint64_t beyond = 0;
   uint64_t kana = 0;
   uint64_t wide = 0;
+  uint64_t halfkana = 0;  // half-width katakana (EUC: after SS2)
 
   void cell(uint16_t x) {
     ++wide;
@@ -52,7 +53,6 @@ struct X0213Reading {
 // Shift_JIS-2004: ASCII, half-width katakana 0xA1-0xDF, pairs of JIS X 0213.
 struct Sjis2004Reading : X0213Reading {
   unsigned lead = 0;
-  uint64_t halfkana = 0;
   void feed(unsigned b) {
     if (lead != 0) {
       cell(sjis2004_to_x0213(lead, b));
@@ -76,6 +76,10 @@ struct Euc2004Reading : X0213Reading {
   // that hold no user-defined character there): EUC-JP's reading, which
   // takes SS3 and any two bytes, cannot tell them.
   uint64_t outside_0212 = 0;
+  // Kanji of plane 1's rows 85-88 and 93-94, where EUC-JP's reading has
+  // user-defined characters: a private character, which no text shares,
+  // read where JIS X 0213 writes a kanji of everyday text (頰, 鷗, 瘦).
+  uint64_t private_rows = 0;
   void feed(unsigned b) {
     auto euc_byte = [](unsigned x) { return x >= 0xA1 && x <= 0xFE; };
     if (first == 0) {
@@ -85,6 +89,7 @@ struct Euc2004Reading : X0213Reading {
         valid = false;
     } else if (first == SS2) {
       if (b < 0xA1 || b > 0xDF) valid = false;
+      ++halfkana;
       first = 0;
     } else if (first == SS3 && second == 0) {
       if (!euc_byte(b)) valid = false;
@@ -102,10 +107,13 @@ struct Euc2004Reading : X0213Reading {
         valid = false;
       first = second = 0;
     } else {
-      if (!euc_byte(b))
+      if (!euc_byte(b)) {
         valid = false;
-      else
+      } else {
+        const unsigned row = (first & 0x7F) - 0x20;
+        if ((row >= 85 && row <= 88) || row >= 93) ++private_rows;
         cell(static_cast<uint16_t>((first & 0x7F) << 8 | (b & 0x7F)));
+      }
       first = 0;
     }
     inside = first != 0;
@@ -179,8 +187,9 @@ Recognition with_x0213_evidence(TextStream* s, const Evidence& e, const Recognit
   const bool invalid = (r.code == Recognised::sjis || r.code == Recognised::euc) && r.certainty == Certainty::not_valid;
   if (!invalid && r.code != Recognised::euc) return r;
   const int64_t start = stream_tell(s);
-  // Valid EUC is asked only where SS3 comes.
-  if (!invalid && !window_holds_ss3(s, start))
+  // Valid EUC is asked only where SS3 comes, or where its reading took a
+  // user-defined character.
+  if (!invalid && e.euc.tally.plain && !window_holds_ss3(s, start))
     return stream_error(s) ? Recognition{Recognised::unreadable, Certainty::certain} : r;
   Sjis2004Reading sjis;
   Euc2004Reading euc;
@@ -208,9 +217,28 @@ Recognition with_x0213_evidence(TextStream* s, const Evidence& e, const Recognit
   auto takes = [whole](const X0213Reading& x) {
     return x.valid && !(whole && x.inside) && x.beyond > 0 && x.wide >= LEAST_WIDE && x.japanese();
   };
+  // Japanese words among text of letters (a name in an English paragraph)
+  // hold few kana and few characters of two bytes, but two at least: one
+  // is a Latin letter with its accent read with the letter after it
+  // ("Gro\xEBnland"). Read as Shift-JIS they hold no half-width katakana,
+  // which EUC's bytes and those of other languages read as; as EUC, no SS2.
+  auto words_among_letters = [whole](const X0213Reading& x) {
+    return x.valid && !(whole && x.inside) && x.beyond > 0 && x.wide >= 2 && x.halfkana == 0 &&
+           x.beyond * BEYOND_SHARE <= x.wide + 1;
+  };
   // Valid EUC holds JIS X 0213 where SS3 brings a code of plane 2 that
-  // JIS X 0212 does not assign.
-  if (!invalid) return takes(euc) && euc.outside_0212 > 0 ? Recognition{Recognised::euc2004, Certainty::certain} : r;
+  // JIS X 0212 does not assign, or where it read kanji of JIS X 0213 as
+  // user-defined characters; the answer is as sure as it was, and words
+  // among letters count only where EUC was certain (a guess, Latin-1's
+  // "Gr\xF6\xDFe" read as a user-defined character, stays one).
+  if (!invalid)
+    return (takes(euc) || (r.certainty == Certainty::certain && words_among_letters(euc))) &&
+                   (euc.outside_0212 > 0 || euc.private_rows > 0)
+               ? Recognition{Recognised::euc2004, r.certainty}
+               : r;
+  // Text that no reading takes whole is JIS X 0213 as Shift-JIS on words
+  // among letters too, less surely; as EUC, whose plane 1 is nearly full,
+  // the text of other languages would read so.
   const bool as_sjis = takes(sjis), as_euc = takes(euc);
   // Read in the other code, JIS X 0213 text is a run of what JIS X 0208
   // lacks and, as Shift-JIS, of half-width katakana (EUC's bytes read so):
@@ -223,6 +251,7 @@ Recognition with_x0213_evidence(TextStream* s, const Evidence& e, const Recognit
   }
   if (as_sjis) return {Recognised::sjis2004, Certainty::certain};
   if (as_euc) return {Recognised::euc2004, Certainty::certain};
+  if (words_among_letters(sjis)) return {Recognised::sjis2004, Certainty::likely};
   return r;
 }
 
