@@ -152,7 +152,10 @@ def colour_of(share):
 def recognition_chart(table, out, names):
     sizes, rows, tools = parse_recognition(table)
     names = (names + [f"tool {i + 1}" for i in range(tools)])[:tools]
-    left, top, cell_w, cell_h, gap = 300, 80, 34, 18, 8
+    # The labels are right-aligned at left: room for the longest, at about
+    # 5.6 px a character of the 10 px font.
+    labels = [f"{title[:52]} → {expected}" for title, expected, _ in rows]
+    left, top, cell_w, cell_h, gap = 20 + int(5.6 * max(len(x) for x in labels)), 80, 34, 18, 8
     width = left + len(sizes) * (tools * cell_w + gap) + 20
     height = top + len(rows) * cell_h + 50
     svg = Svg(width, height)
@@ -165,7 +168,7 @@ def recognition_chart(table, out, names):
             svg.text(x + t * cell_w + cell_w / 2, top - 6, name[:6], 9, "middle", fill="#595959")
     for i, (title, expected, shares) in enumerate(rows):
         y = top + i * cell_h
-        svg.text(left - 8, y + 13, f"{title[:44]} → {expected}"[:60], 10, "end")
+        svg.text(left - 8, y + 13, f"{title[:52]} → {expected}", 10, "end")
         for k, per in enumerate(shares):
             x = left + k * (tools * cell_w + gap)
             for t in range(tools):
@@ -173,7 +176,10 @@ def recognition_chart(table, out, names):
                 svg.rect(x + t * cell_w, y, cell_w - 1, cell_h - 1, colour_of(v),
                          f"{title}, {sizes[k]}: {names[t]} {'—' if v is None else f'{v:g}%'}")
                 if v is not None:
-                    svg.text(x + t * cell_w + cell_w / 2, y + 12, f"{v:.0f}", 9, "middle",
+                    # Whole numbers as they are; a share short of one by a
+                    # half is never rounded up to it (99.5 shows so).
+                    shown = f"{v:.0f}" if v == int(v) else f"{v:.1f}" if v >= 99 else f"{int(v)}"
+                    svg.text(x + t * cell_w + cell_w / 2, y + 12, shown, 9, "middle",
                              "#fff" if v >= 90 else "#000")
     svg.write(out)
 
