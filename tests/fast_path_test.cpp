@@ -124,11 +124,12 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
                                      {.widen = true, .jis_variant = 3, .lf_only = true},
                                      {.lf_only = true},
                                      {.jis_forms = true}};
-  // Under the sanitizers, which run every step twenty times slower, half
-  // the rounds: each chunk size and each place of the mark still comes up
-  // (and half the option sets at the block edges below).
-#if defined(__SANITIZE_ADDRESS__)
-  constexpr int rounds = 14;
+  // Under the sanitizers, which run every step twenty times slower, and on
+  // an emulated processor, eight rounds: each place of the mark still
+  // comes up twice, and eight chunk sizes (and half the option sets at the
+  // block edges below).
+#if defined(__SANITIZE_ADDRESS__) || defined(KOTRAN_TESTS_EMULATED)
+  constexpr int rounds = 8;
 #else
   constexpr int rounds = 28;
 #endif
@@ -213,8 +214,8 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       const Converter c = converter(source, target);
       for (size_t chunk = 60; chunk <= 160; ++chunk)
         for (const ConvertOptions& o : {ConvertOptions{}, ConvertOptions{.lf_only = true}}) {
-#if defined(__SANITIZE_ADDRESS__)
-          // Under the sanitizers, each chunk size with one of the two.
+#if defined(__SANITIZE_ADDRESS__) || defined(KOTRAN_TESTS_EMULATED)
+          // Under the sanitizers and emulated, each chunk size with one of the two.
           if (o.lf_only != (chunk % 2 == 1)) continue;
 #endif
           const std::string reference = run(c, target, text, o, Path::scalar, chunk);

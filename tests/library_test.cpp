@@ -148,7 +148,10 @@ TEST(Library, PartsGiveTheBytesOfTheWholeText) {
           kotran_report whole_report;
           ASSERT_EQ(convert_all(o, texts[t], whole, &whole_report), KOTRAN_OK);
           for (const auto& [part, room] : splits) {
-            if (part == 1 && texts[t].size() > 10000) continue;  // one byte a call: the short texts
+            // The long text is there for the edges of the converter's own
+            // blocks (64 KiB): it is given in large parts; small parts and
+            // little room are the short texts'.
+            if (texts[t].size() > 10000 && part < 4096) continue;
             SCOPED_TRACE(std::string(letter(source)) + letter(target) + " " + v.label + " text " + std::to_string(t) +
                          " parts of " + std::to_string(part) + " into " + std::to_string(room));
             std::string parts;
