@@ -5,6 +5,9 @@
 
 namespace kotran {
 
+// The one thread converts every file.
+unsigned this_worker() { return 0; }
+
 WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned,
                           const std::function<FileResult(size_t, Reporter&)>&, const std::function<void(Report&&)>&,
                           const std::function<Event(size_t, Loss, int)>&) {
