@@ -88,7 +88,8 @@ void work_as_worker(Run& run, unsigned worker) {
       report = Report{};
     }
   } catch (const std::bad_alloc&) {
-    // Not even the reporter could be made: the worker takes no file.
+    // Memory ran out outside a file's work: no file is in hand, and no
+    // worker takes another.
     run.stop.store(true);
   }
   std::lock_guard<std::mutex> hold(run.lock);
