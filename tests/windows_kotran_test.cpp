@@ -492,7 +492,7 @@ const std::vector<StopRow> stop_rows = {
     {"Ctrl+Break", CTRL_BREAK_EVENT, 1, 64, "-u big0.txt"},
     // Four temporaries at once, one of each worker thread: every one is
     // removed, and the run ends as the run of one file does.
-    {"Ctrl+C during --jobs=4", CTRL_C_EVENT, 4, 16, "-u --jobs=4 big*.txt"},
+    {"Ctrl+C during --jobs=4", CTRL_C_EVENT, 4, 64, "-u --jobs=4 big*.txt"},
 };
 
 bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
