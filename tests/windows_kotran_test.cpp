@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -187,7 +188,7 @@ const std::vector<Row> rows = {
      "-u --out-dir=%F\\o w\\a.txt", "", 0,
      {{"o\\", nullptr}, {"o\\w\\", nullptr}, {"o\\w\\a.utf8", UTF8}, {"w\\", nullptr}, {"w\\a.txt", SJIS}},
      "", "出力ファイル: %F/o/w/a.utf8"},
-    {"-r converts a tree; --jobs runs the files one after another",
+    {"-r converts a tree; --jobs=2 converts its files at once",
      {{"t\\", ""}, {"t\\a.txt", SJIS}, {"t\\u\\", ""}, {"t\\u\\b.txt", SJIS}},
      "-u -r --jobs=2 t", "", 0,
      {{"t\\", nullptr}, {"t\\a.txt", SJIS}, {"t\\a.utf8", UTF8}, {"t\\u\\", nullptr}, {"t\\u\\b.txt", SJIS},
@@ -252,6 +253,101 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
       const std::string message = with_drive(row.message, drive, shown);
       EXPECT_NE(run.messages.find(message), std::string::npos) << "wanted: " << message << "\ngot: " << run.messages;
     }
+  }
+}
+
+// ------------------------------------------------------------ --jobs
+
+// The same files converted by worker threads (--jobs=N) and one after
+// another in the one thread: the same outputs byte for byte, the same
+// messages in the order of the files, the same status, and no temporary
+// left. Among the files: every code, one skipped (ASCII), one whose output
+// is read-only (it fails), and one another program holds open with no
+// sharing (it cannot be read).
+struct JobsRow {
+  const char* what;
+  const char* typed;  // "%J" is --jobs=N
+  unsigned jobs;
+};
+
+const std::vector<JobsRow> jobs_rows = {
+    {"40 files of mixed codes named on the line", "-u %J f*.txt", 4},
+    {"a tree, to EUC, with the output tree elsewhere", "-e -r %J --out-dir=o t", 3},
+    {"in place, the originals kept", "-u %J --in-place=.orig f*.txt", 4},
+    {"JSON lines on standard output", "-u --json %J f*.txt", 4},
+};
+
+// The n-th file of the set, in one of the codes by n.
+std::string jobs_file_bytes(int n) {
+  const std::string number = std::to_string(n);
+  switch (n % 5) {
+    case 0: return hex("82a082a2 0d0a") + number + "\r\n";                // Shift-JIS
+    case 1: return hex("a4a2a4a4 0a") + number + "\n";                     // EUC
+    case 2: return hex("e38182e38184 0a") + number + "\n";                 // UTF-8
+    case 3: return hex("1b2442 2422 2424 1b2842 0d0a") + number + "\r\n"; // JIS
+    default: {                                                           // UTF-16 with its mark
+      std::string text = hex("fffe 4230 4430 0d00 0a00");
+      for (const char c : number) text += std::string{c, '\0'};
+      return text;
+    }
+  }
+}
+
+// Makes the set under folder: 40 files f00.txt..f39.txt, in t\ as well
+// (a tree of two levels), with the exceptions above. The files held open
+// are returned, to be closed by the caller.
+std::vector<HANDLE> make_jobs_files(const Folder& folder) {
+  folder.make("t\\");
+  folder.make("t\\u\\");
+  for (int n = 0; n < 40; ++n) {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%02d.txt", n);
+    const std::string bytes = n == 7 ? std::string("plain ASCII\r\n") : jobs_file_bytes(n);
+    folder.make(name, bytes);
+    folder.make((n < 20 ? "t\\" : "t\\u\\") + std::string(name), bytes);
+  }
+  // f20's output stands, read-only: it is not replaced.
+  folder.make("f20.utf8", "old");
+  SetFileAttributesW((folder.path() + L"\\f20.utf8").c_str(), FILE_ATTRIBUTE_READONLY);
+  std::vector<HANDLE> held;
+  for (const wchar_t* name : {L"\\f31.txt", L"\\t\\u\\f31.txt"})
+    held.push_back(CreateFileW((folder.path() + name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  return held;
+}
+
+TEST(KotranExe, JobsGiveWhatOneAfterAnotherGives) {
+  for (const JobsRow& row : jobs_rows) {
+    SCOPED_TRACE(row.what);
+    std::string typed[2] = {row.typed, row.typed};
+    const std::string jobs[2] = {"--jobs=1", "--jobs=" + std::to_string(row.jobs)};
+    Folder folders[2];
+    KotranRun runs[2];
+    for (int k = 0; k < 2; ++k) {
+      typed[k].replace(typed[k].find("%J"), 2, jobs[k]);
+      const std::vector<HANDLE> held = make_jobs_files(folders[k]);
+      runs[k] = run_kotran(folders[k], typed[k], "");
+      for (const HANDLE h : held) {
+        EXPECT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+      }
+    }
+    SCOPED_TRACE(typed[1]);
+    EXPECT_EQ(runs[1].status, runs[0].status);
+    EXPECT_EQ(runs[1].messages, runs[0].messages);
+    EXPECT_EQ(to_hex(runs[1].out), to_hex(runs[0].out));
+    const std::vector<std::string> names = folders[0].names();
+    EXPECT_EQ(folders[1].names(), names);
+    for (const std::string& name : names) {
+      if (name.back() == '\\') continue;
+      EXPECT_EQ(to_hex(folders[1].bytes(name)), to_hex(folders[0].bytes(name))) << name;
+      EXPECT_NE(name.rfind(".kotran-", 0), 0u) << name;
+      EXPECT_EQ(name.find("\\.kotran-"), std::string::npos) << name;
+    }
+    // The run did what the set asks: the failures, and a report of each file.
+    EXPECT_EQ(runs[0].status, 1u);
+    const std::string told = runs[0].messages + runs[0].out;
+    for (const char* name : {"f00.txt", "f07.txt", "f31.txt", "f39.txt"})
+      EXPECT_NE(told.find(name), std::string::npos) << name << " in " << told;
   }
 }
 
@@ -386,11 +482,17 @@ TEST(KotranExe, MessagesOnAConsoleReadRightWhateverItsCodePage) {
 struct StopRow {
   const char* what;
   DWORD event;
+  int files;          // big0.txt, big1.txt, ..., each converted at once with --jobs
+  int megabytes;      // the size of each
+  const char* typed;  // after the program's name
 };
 
 const std::vector<StopRow> stop_rows = {
-    {"Ctrl+C", CTRL_C_EVENT},
-    {"Ctrl+Break", CTRL_BREAK_EVENT},
+    {"Ctrl+C", CTRL_C_EVENT, 1, 64, "-u big0.txt"},
+    {"Ctrl+Break", CTRL_BREAK_EVENT, 1, 64, "-u big0.txt"},
+    // Four temporaries at once, one of each worker thread: every one is
+    // removed, and the run ends as the run of one file does.
+    {"Ctrl+C during --jobs=4", CTRL_C_EVENT, 4, 64, "-u --jobs=4 big*.txt"},
 };
 
 bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
@@ -405,22 +507,27 @@ BOOL WINAPI let_pass(DWORD) { return TRUE; }
 TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
   if (GetConsoleOutputCP() == 0) GTEST_SKIP() << "no console: console events need one (the suite runs on a terminal)";
   std::string not_sent;
+  DWORD one_file_status[2] = {0, 0};  // of one file, by the event
   for (const StopRow& row : stop_rows) {
     SCOPED_TRACE(row.what);
     Folder folder;
-    // A text long enough to take seconds to convert.
+    // Texts long enough to take seconds to convert.
+    std::vector<std::string> inputs;
     {
       const std::string line = hex("8abf8e9a82a982c88cf082b682e882cc93fa967b8cea 0d0a");
       std::string block;
       while (block.size() < (1u << 20)) block += line;
-      const HANDLE h = CreateFileW((folder.path() + L"\\big.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
-                                   nullptr);
-      ASSERT_NE(h, INVALID_HANDLE_VALUE);
-      for (int i = 0; i < 64; ++i) {
-        DWORD wrote = 0;
-        WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &wrote, nullptr);
+      for (int f = 0; f < row.files; ++f) {
+        inputs.push_back("big" + std::to_string(f) + ".txt");
+        const HANDLE h = CreateFileW((folder.path() + L"\\" + wide(inputs.back())).c_str(), GENERIC_WRITE, 0,
+                                     nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        for (int i = 0; i < row.megabytes; ++i) {
+          DWORD wrote = 0;
+          WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &wrote, nullptr);
+        }
+        CloseHandle(h);
       }
-      CloseHandle(h);
     }
     const HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
@@ -429,18 +536,20 @@ TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdInput = start.hStdOutput = start.hStdError = null;
-    std::wstring line = L"\"" + kotran_exe() + L"\" -u big.txt";
+    std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(row.typed);
     PROCESS_INFORMATION child{};
     ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                folder.path().c_str(), &start, &child));
     CloseHandle(null);
-    // Sent once the temporary is there, while the text is being written.
-    bool writing = false;
-    for (int wait = 0; wait < 4000 && !writing; ++wait) {
-      for (const std::string& name : folder.names()) writing = writing || name.rfind(".kotran-", 0) == 0;
-      if (!writing) Sleep(5);
+    // Sent once the temporaries are there (one a file), while the texts
+    // are being written.
+    int writing = 0;
+    for (int wait = 0; wait < 4000 && writing < row.files; ++wait) {
+      writing = 0;
+      for (const std::string& name : folder.names()) writing += name.rfind(".kotran-", 0) == 0 ? 1 : 0;
+      if (writing < row.files) Sleep(5);
     }
-    EXPECT_TRUE(writing) << "no temporary was seen";
+    EXPECT_EQ(writing, row.files) << "temporaries seen at once";
     // Meanwhile no other program reads the text before it is complete.
     for (const std::string& name : folder.names()) {
       if (name.rfind(".kotran-", 0) != 0) continue;
@@ -478,8 +587,13 @@ TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
     CloseHandle(child.hProcess);
     CloseHandle(child.hThread);
     EXPECT_NE(status, 0u);
-    // The input alone: no temporary, no output.
-    EXPECT_EQ(folder.names(), std::vector<std::string>{"big.txt"});
+    DWORD& one_file = one_file_status[row.event == CTRL_C_EVENT ? 0 : 1];
+    if (row.files == 1)
+      one_file = status;
+    else
+      EXPECT_EQ(status, one_file);
+    // The inputs alone: no temporary, no output.
+    EXPECT_EQ(folder.names(), inputs);
   }
   // A failure of the other rows is not hidden by the skip.
   if (!not_sent.empty() && !HasFailure()) GTEST_SKIP() << not_sent;

@@ -1,7 +1,8 @@
 // The platform layer on Windows, under Wine here: the command line as a
 // started process receives it, wildcard words over a real folder, the order
 // of names, messages to a console, a file and a pipe, the standard streams'
-// bytes, the files kept for pipe input, and atomic outputs. Each case that depends on how
+// bytes, the files kept for pipe input, atomic outputs, and the worker
+// threads of --jobs. Each case that depends on how
 // the program was started starts this test program again as a child
 // (--child=...), as a user's shell would start kotran.
 #include <gtest/gtest.h>
@@ -11,11 +12,19 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "driver/report_event.h"
+#include "driver/reporter.h"
+#include "driver/workers.h"
 #include "platform/atomic_output.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
@@ -518,6 +527,115 @@ TEST(AtomicOutput, ALinkAtTheNameIsRefused) {
   EXPECT_EQ(out.open(to_utf8(name)).fault, platform::OutputFault::link);
   EXPECT_EQ(file_bytes(folder.path() + L"\\target.txt"), "kept");
   EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
+}
+
+// ------------------------------------------------------------------ workers
+
+// --jobs on Windows: worker threads behind run_in_workers. Each row gives
+// the files, the workers, and the file (by its place) whose work runs out
+// of memory, if any; every file taken must be reported once, with its own
+// events, through done on the calling thread; the workers must work at
+// once; the files after memory ran out must come back untaken, in order.
+struct WorkersRow {
+  const char* what;
+  size_t files;
+  unsigned jobs;
+  long no_memory_at;  // -1: none
+};
+
+const std::vector<WorkersRow> workers_rows = {
+    {"more files than workers", 40, 4, -1},
+    {"fewer files than workers asked for", 3, 8, -1},
+    {"memory runs out on one file", 40, 4, 5},
+};
+
+TEST(Workers, EachFileIsReportedOnceOnTheCallingThreadWithItsOwnEvents) {
+  for (const WorkersRow& row : workers_rows) {
+    SCOPED_TRACE(row.what);
+    std::vector<size_t> indices;
+    for (size_t i = 0; i < row.files; ++i) indices.push_back(100 + i);
+    const DWORD caller = GetCurrentThreadId();
+    const unsigned at_once = std::min<unsigned>(row.jobs, static_cast<unsigned>(row.files));
+    std::atomic<unsigned> working{0}, most{0};
+    std::atomic<bool> on_caller{false}, worker_out_of_range{false};
+    std::mutex seen_lock;
+    std::set<unsigned> workers_seen;
+    auto work = [&](size_t index, Reporter& reporter) {
+      if (GetCurrentThreadId() == caller) on_caller = true;
+      const unsigned worker = this_worker();
+      if (worker < 1 || worker > at_once) worker_out_of_range = true;
+      {
+        std::lock_guard<std::mutex> hold(seen_lock);
+        workers_seen.insert(worker);
+      }
+      // Each of the first files waits (a while at most) for the others:
+      // the workers are in their files at once.
+      const unsigned now = ++working;
+      for (unsigned m = most.load(); now > m && !most.compare_exchange_weak(m, now);) {
+      }
+      for (int wait = 0; wait < 2000 && index < 100 + at_once && most.load() < at_once; ++wait) Sleep(1);
+      Event e = failed_event("file " + std::to_string(index), FailCause::system);
+      reporter.report(e);
+      --working;
+      if (static_cast<long>(index) == 100 + row.no_memory_at) throw std::bad_alloc();
+      FileResult r;
+      r.outcome = Outcome::converted;
+      r.bytes = index;
+      return r;
+    };
+    std::vector<int> reported(row.files, 0);
+    bool done_elsewhere = false, events_wrong = false;
+    auto done = [&](Report&& report) {
+      if (GetCurrentThreadId() != caller) done_elsewhere = true;
+      ASSERT_GE(report.index, 100u);
+      ASSERT_LT(report.index, 100 + row.files);
+      ++reported[report.index - 100];
+      const bool no_memory = static_cast<long>(report.index) == 100 + row.no_memory_at;
+      // Its own event, then (memory ran out) the one that says so.
+      if (report.events.empty() || report.events[0].file != "file " + std::to_string(report.index) ||
+          report.events.size() != (no_memory ? 2u : 1u))
+        events_wrong = true;
+      EXPECT_EQ(report.result.outcome, no_memory ? Outcome::failed : Outcome::converted) << report.index;
+      if (!no_memory) {
+        EXPECT_EQ(report.result.bytes, report.index);
+      }
+    };
+    std::vector<size_t> lost_for;
+    auto lost = [&](size_t index, Loss loss, int) {
+      if (GetCurrentThreadId() != caller) done_elsewhere = true;
+      EXPECT_EQ(loss, Loss::no_memory);
+      lost_for.push_back(index);
+      return failed_event("lost", FailCause::worker_no_memory);
+    };
+    const WorkersEnd end = run_in_workers(indices, row.jobs, work, done, lost);
+    EXPECT_TRUE(end.started);
+    EXPECT_FALSE(end.worker_lost);
+    EXPECT_FALSE(on_caller.load());
+    EXPECT_FALSE(done_elsewhere);
+    EXPECT_FALSE(worker_out_of_range.load());
+    EXPECT_FALSE(events_wrong);
+    EXPECT_EQ(most.load(), at_once);
+    EXPECT_EQ(workers_seen.size(), at_once);
+    EXPECT_EQ(end.out_of_memory, row.no_memory_at >= 0);
+    // Taken files are reported once; the untaken, none, and come back in order.
+    size_t taken = 0;
+    for (size_t i = 0; i < row.files; ++i) {
+      EXPECT_LE(reported[i], 1) << i;
+      taken += static_cast<size_t>(reported[i]);
+    }
+    std::vector<size_t> untaken;
+    for (size_t i = 0; i < row.files; ++i)
+      if (reported[i] == 0) untaken.push_back(100 + i);
+    EXPECT_EQ(end.untaken, untaken);
+    if (row.no_memory_at < 0) {
+      EXPECT_EQ(taken, row.files);
+      EXPECT_TRUE(lost_for.empty());
+    } else {
+      EXPECT_EQ(lost_for, std::vector<size_t>{100 + static_cast<size_t>(row.no_memory_at)});
+      EXPECT_LT(taken, row.files);  // the workers stopped taking files
+    }
+    EXPECT_EQ(this_worker(), 0u);
+  }
 }
 
 // ------------------------------------------------------------------ children

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -43,16 +45,25 @@ bool file_id_of(const std::string& name, FileId& id) {
   return true;
 }
 
+// What a thread handling files holds of its own: the folder of its file in
+// hand, the folders of the output tree it has open, and the outputs it has
+// written, which no later output of it may replace.
+struct Hands {
+  explicit Hands(const std::string& out_dir) : tree(out_dir) {}
+  InputFolder input;
+  OutputTree tree;
+  std::unordered_set<FileId, FileIdHash> written;
+};
+
 class FileWalk {
  public:
   FileWalk(const RunOptions& options, std::vector<WorkItem> items, Path path, Reporter& reporter)
       : settings_(options.settings),
         options_(options),
         items_(std::move(items)),
-        tree_(options.out_dir),
+        own_(options.out_dir),
         path_(path),
-        reporter_(&reporter),
-        run_reporter_(&reporter) {
+        reporter_(&reporter) {
     // Every file of the run, by the first place it holds: no output may
     // replace one of them, earlier or later.
     for (size_t i = 0; i < items_.size(); ++i)
@@ -120,7 +131,7 @@ class FileWalk {
     auto take = [&](Report&& r) {
       const size_t i = r.index;
       if (r.result.outcome == Outcome::failed) status_ = EXIT_FILE_FAILED;
-      if (r.result.wrote) written_.insert(r.result.written);
+      if (r.result.wrote) own_.written.insert(r.result.written);
       tally.add(r.result);
       if (as_done) {
         show(r, tally);
@@ -131,11 +142,9 @@ class FileWalk {
       done[i] = true;
       show_ready();
     };
-    // In a worker, the events go to the worker's reporter, which sends them here.
-    auto work = [this](size_t i, Reporter& sender) {
-      reporter_ = &sender;
-      return handle(i);
-    };
+    // In a worker, the events go to the worker's reporter, which sends or
+    // keeps them for this thread.
+    auto work = [this](size_t i, Reporter& sender) { return handle(i, sender, worker_hands()); };
     auto lost = [this](size_t i, Loss loss, int detail) {
       Event e = failed_event(items_[i].path, FailCause::worker_killed);
       switch (loss) {
@@ -155,6 +164,8 @@ class FileWalk {
       return e;
     };
     const WorkersEnd end = run_in_workers(at_once, options_.jobs, work, take, lost);
+    // What the worker threads held open is let go: the files left are handled here.
+    for (std::unique_ptr<Hands>& hands : worker_hands_) hands.reset();
     if (end.worker_lost) status_ = EXIT_FILE_FAILED;
     // The files no worker took are handled here, in order; after memory ran
     // out, none is, and each says so.
@@ -194,8 +205,8 @@ class FileWalk {
   // Hands a worker's report of a file to the run's reporter.
   void show(const Report& report, RunTally& tally) {
     tally.clear_line();
-    for (const Event& e : report.events) run_reporter_->report(e);
-    run_reporter_->file_done(report_name(items_[report.index]), report.result);
+    for (const Event& e : report.events) reporter_->report(e);
+    reporter_->file_done(report_name(items_[report.index]), report.result);
   }
 
   // What the reporters hold goes out.
@@ -206,18 +217,31 @@ class FileWalk {
 
   // Handles the file here, and tells the reporter it is done.
   FileResult handle_and_tell(size_t index) {
-    const FileResult result = handle(index);
+    const FileResult result = handle(index, *reporter_, own_);
+    if (result.outcome == Outcome::failed) status_ = EXIT_FILE_FAILED;
     reporter_->file_done(report_name(items_[index]), result);
     return result;
   }
 
-  // Carries out the file of the run at index; what became of it.
-  FileResult handle(size_t index) {
-    const RunFiles run{options_, path_, input_, tree_, arguments_, written_};
-    const FileResult result = carry_out_file(run, items_[index], index, *reporter_);
-    if (result.outcome == Outcome::failed) status_ = EXIT_FILE_FAILED;
-    if (result.wrote) written_.insert(result.written);
+  // Carries out the file of the run at index with what hands holds,
+  // telling reporter its events; what became of it.
+  FileResult handle(size_t index, Reporter& reporter, Hands& hands) {
+    const RunFiles run{options_, path_, hands.input, hands.tree, arguments_, hands.written};
+    const FileResult result = carry_out_file(run, items_[index], index, reporter);
+    if (result.wrote) hands.written.insert(result.written);
     return result;
+  }
+
+  // What the worker this thread is holds: in a worker process, the copy of
+  // this thread's it was forked with; on a worker thread, its own, made on
+  // its first file (it has written nothing yet, as a worker process had
+  // not: the workers start with the run).
+  Hands& worker_hands() {
+    const unsigned worker = this_worker();
+    if (worker == 0) return own_;
+    std::unique_ptr<Hands>& hands = worker_hands_[worker - 1];
+    if (hands == nullptr) hands = std::make_unique<Hands>(options_.out_dir);
+    return *hands;
   }
 
   // What two files of a run that may not be handled at once share: the
@@ -248,17 +272,17 @@ class FileWalk {
            out.substr(slash == std::string::npos ? 0 : slash + 1);
   }
 
-  InputFolder input_;  // the file in hand's folder, held open
   const Settings settings_;
   const RunOptions& options_;
   std::vector<WorkItem> items_;
-  OutputTree tree_;
+  Hands own_;  // this thread's: every output of the run is among its written
+  // Each worker thread's, by its number less one; each touched by its own
+  // thread alone while the workers run.
+  std::array<std::unique_ptr<Hands>, MAX_WORKERS> worker_hands_;
   std::unordered_map<FileId, size_t, FileIdHash> arguments_;  // each file's first place in the run
-  std::unordered_set<FileId, FileIdHash> written_;
   std::unordered_map<std::string, FileId> directory_ids_;  // of outputs' folders, for output_key
   const Path path_;  // the processor's fastest, or KOTRAN_PATH's
-  Reporter* reporter_;      // where the file in hand's events go: the run's, or in a worker the worker's
-  Reporter* run_reporter_;  // the run's
+  Reporter* reporter_;  // the run's
   int status_ = EXIT_OK;
 };
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "driver/workers.h"
 #include "platform/files.h"
 #include "stream/error_report.h"
 
@@ -22,10 +23,16 @@ constexpr char TEMPORARY_PREFIX[] = ".kotran-";
 constexpr size_t TEMPORARY_NAME_SIZE = sizeof TEMPORARY_PREFIX - 1 + 6;
 
 // The named temporary file in hand, by its folder and name, for the signal
-// handler.
-int g_temp_dir = -1;
-char g_temp_name[TEMPORARY_NAME_SIZE + 1];
-volatile sig_atomic_t g_have_temp = 0;
+// handler: one for each thread that writes outputs, found by its worker
+// number (this_worker(): the run's own thread, or a worker process, 0).
+struct Temporary {
+  int dir = -1;
+  char name[TEMPORARY_NAME_SIZE + 1];
+  volatile sig_atomic_t have = 0;
+};
+Temporary g_temps[MAX_WORKERS + 1];
+
+Temporary& my_temporary() { return g_temps[this_worker()]; }
 
 // When the run started: a temporary that changed before then and that no
 // running process marks in use was left by a run that ended without
@@ -33,12 +40,15 @@ volatile sig_atomic_t g_have_temp = 0;
 struct timespec g_run_start {};
 
 // Worker processes to pass a stopping signal on to.
-constexpr int MAX_WORKERS = 256;
 pid_t g_workers[MAX_WORKERS];
 volatile sig_atomic_t g_worker_count = 0;
 
 void remove_temp_and_stop(int sig) {
-  if (g_have_temp) unlinkat(g_temp_dir, g_temp_name, 0);
+  // Where the workers are threads, each has signals blocked (see
+  // SignalBlock) while it makes or gives up a temporary, and the handler
+  // runs only when none has: every temporary there is is here.
+  for (const Temporary& t : g_temps)
+    if (t.have) unlinkat(t.dir, t.name, 0);
   // Each worker removes its own temporary; this process ends after them.
   const int workers = g_worker_count;
   for (int i = 0; i < workers; ++i) kill(g_workers[i], sig);
@@ -133,7 +143,7 @@ void install_output_cleanup() {
 }
 
 void forward_signals_to(pid_t worker) {
-  if (g_worker_count < MAX_WORKERS) {
+  if (g_worker_count < static_cast<int>(MAX_WORKERS)) {
     g_workers[g_worker_count] = worker;
     g_worker_count = g_worker_count + 1;
   }
@@ -167,8 +177,10 @@ void remove_stale_temporary(int dirfd, const char* name) {
 }
 
 void remove_temporary_output() {
-  if (g_have_temp) unlinkat(g_temp_dir, g_temp_name, 0);
-  g_have_temp = 0;
+  SignalBlock block;
+  Temporary& t = my_temporary();
+  if (t.have) unlinkat(t.dir, t.name, 0);
+  t.have = 0;
 }
 
 const char* kind_of_file(mode_t mode) {
@@ -230,9 +242,10 @@ bool OutputFile::open_named(mode_t mode) {
       fd = openat(dirfd_, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
       if (fd < 0 && errno != EEXIST) break;
       if (fd >= 0) {
-        std::memcpy(g_temp_name, temp.c_str(), temp.size() + 1);
-        g_temp_dir = dirfd_;
-        g_have_temp = 1;
+        Temporary& t = my_temporary();
+        std::memcpy(t.name, temp.c_str(), temp.size() + 1);
+        t.dir = dirfd_;
+        t.have = 1;
         temp_ = temp;
       }
     }
@@ -337,7 +350,7 @@ bool OutputFile::commit() {
   if (!placed || !replaces_) unlinkat(dirfd_, temp_.c_str(), 0);
   ::close(keep);
   temp_.clear();
-  g_have_temp = 0;
+  my_temporary().have = 0;
   return placed;
 }
 
@@ -352,7 +365,7 @@ void OutputFile::discard() {
     SignalBlock block;
     unlinkat(dirfd_, temp_.c_str(), 0);
     temp_.clear();
-    g_have_temp = 0;
+    my_temporary().have = 0;
   }
 }
 

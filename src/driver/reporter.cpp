@@ -18,6 +18,9 @@ void Reporter::report(const Event& event) {
       if (event.kind == EventKind::summary) return write_json_summary(event);
       file_events_.push_back(event);
       return;
+    case ReportForm::kept:
+      file_events_.push_back(event);
+      return;
     case ReportForm::sent:
       frame_.clear();
       encode_event(event, frame_);

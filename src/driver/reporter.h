@@ -2,13 +2,15 @@
 // gives them their form. The text form writes the messages on standard error
 // (and -g's lines on standard output) as they have always read; the JSON
 // form writes one JSON object a file, and the summary, on standard output
-// (--json); a worker's reporter sends the events to the run's process, whose
+// (--json); a worker process's reporter sends the events to the run's
+// process, and a worker thread's keeps them for the run's thread, whose
 // reporter gives them their form.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "driver/messages.h"
@@ -22,6 +24,7 @@ enum class ReportForm : uint8_t {
   text,  // the messages
   json,  // JSON lines on standard output
   sent,  // frames on standard error, a worker's pipe to the run's process (see event_wire.h)
+  kept,  // held in memory until taken: a worker thread's, which writes nothing
 };
 
 // One class, not a hierarchy: the sanitizers check every virtual call
@@ -34,10 +37,12 @@ class Reporter {
   void report(const Event& event);
   // The file named so is done, with this result: its last word.
   void file_done(const std::string& file, const FileResult& result);
+  // kept: the events held, which the reporter holds no more.
+  std::vector<Event> take_events() { return std::exchange(file_events_, {}); }
 
  private:
   ReportForm form_;
-  std::vector<Event> file_events_;  // json: the events of the file in hand, gathered into its line
+  std::vector<Event> file_events_;  // json, kept: the events of the file in hand (json: gathered into its line)
   std::string frame_;               // sent: the frame in the making
 };
 

@@ -163,6 +163,9 @@ struct Worker {
 
 }  // namespace
 
+// A worker process has one thread, as the run's process has.
+unsigned this_worker() { return 0; }
+
 WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
                           const std::function<FileResult(size_t, Reporter&)>& work,
                           const std::function<void(Report&&)>& done,
@@ -172,7 +175,7 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
     end.started = true;
     return end;
   }
-  if (jobs > 256) jobs = 256;
+  if (jobs > MAX_WORKERS) jobs = MAX_WORKERS;
   if (jobs > indices.size()) jobs = static_cast<unsigned>(indices.size());
   const SharedMap map(indices.size());
   if (map.base == MAP_FAILED) {

@@ -1,6 +1,9 @@
-// Converting many files at once: worker processes forked from this one take
-// the files one at a time, and this process hands on what each reports (the
-// events of each file, sent back over a pipe) as each file is done.
+// Converting many files at once: workers take the files one at a time, and
+// the run's thread hands on what each reports as each file is done. On
+// POSIX the workers are processes forked from this one, which send each
+// file's events back over a pipe; on Windows (no fork) they are threads of
+// this process, which keep each file's events in memory for the run's
+// thread (src/platform/windows/workers.cpp).
 #pragma once
 
 #include <cstddef>
@@ -51,10 +54,20 @@ struct WorkersEnd {
   std::vector<size_t> untaken;  // indices no worker took, in order
 };
 
-// Runs work(index, reporter) for each of indices in `jobs` worker
-// processes; each worker's reporter sends the events to this process over a
-// pipe (its standard error), where they are handed with the file's result to
-// done(report) as each file is done. Every file a worker took gets exactly
+// The most workers a run starts, whatever --jobs asks for.
+inline constexpr unsigned MAX_WORKERS = 256;
+
+// Which worker this thread is: 0 on the run's own thread and in a worker
+// process (whose one thread it is), 1 to MAX_WORKERS on worker thread 1 to
+// MAX_WORKERS. What a thread holds of its own (its temporary output, its
+// folders) is found by it.
+unsigned this_worker();
+
+// Runs work(index, reporter) for each of indices in `jobs` workers; each
+// worker's reporter sends the events to this process over a pipe (its
+// standard error), or keeps them for this thread, where they are handed
+// with the file's result to done(report) as each file is done. done and
+// lost are called on this thread alone. Every file a worker took gets exactly
 // one report: a file it had in hand when it ended is reported failed, and a
 // file it had finished but whose events ended with it is reported as it
 // ended; lost(index, loss, detail) gives the event that says so. Memory running out in one worker stops every worker

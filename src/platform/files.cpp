@@ -5,6 +5,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -44,8 +45,9 @@ int name_unnamed_file(int fd, int dirfd, const char* name) {
 
 void random_bytes(unsigned char* bytes, size_t size) {
   if (getrandom(bytes, size, GRND_NONBLOCK) == static_cast<ssize_t>(size)) return;
-  static unsigned counter = 0;
-  const unsigned seed = static_cast<unsigned>(getpid()) * 2654435761u + ++counter * 40503u;
+  // Each call its own count, whichever thread makes it.
+  static std::atomic<unsigned> counter{0};
+  const unsigned seed = static_cast<unsigned>(getpid()) * 2654435761u + (counter.fetch_add(1) + 1) * 40503u;
   for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>(seed >> ((i * 5) % 27));
 }
 
@@ -123,16 +125,24 @@ int name_unnamed_file(int, int, const char*) {
 }
 
 void random_bytes(unsigned char* bytes, size_t size) {
-  static unsigned long state = 0;
-  if (state == 0) {
+  // One sequence for the process: each step taken whole, so that no two
+  // threads are given the same bytes.
+  static std::atomic<unsigned long> state{0};
+  unsigned long s = state.load();
+  if (s == 0) {
     struct timespec t {};
     clock_gettime(CLOCK_REALTIME, &t);
-    state = static_cast<unsigned long>(t.tv_nsec) ^ (static_cast<unsigned long>(getpid()) << 16) ^
-            static_cast<unsigned long>(t.tv_sec);
+    unsigned long seeded = static_cast<unsigned long>(t.tv_nsec) ^ (static_cast<unsigned long>(getpid()) << 16) ^
+                           static_cast<unsigned long>(t.tv_sec);
+    if (seeded == 0) seeded = 1;
+    if (!state.compare_exchange_strong(s, seeded)) seeded = s;
+    s = seeded;
   }
   for (size_t i = 0; i < size; ++i) {
-    state = state * 6364136223846793005ul + 1442695040888963407ul;
-    bytes[i] = static_cast<unsigned char>(state >> 33);
+    unsigned long next = s * 6364136223846793005ul + 1442695040888963407ul;
+    while (!state.compare_exchange_weak(s, next)) next = s * 6364136223846793005ul + 1442695040888963407ul;
+    bytes[i] = static_cast<unsigned char>(next >> 33);
+    s = next;
   }
 }
 

@@ -21,7 +21,7 @@
 
 namespace kotran {
 
-int last_error = ERR_NONE;
+thread_local int last_error = ERR_NONE;
 
 using namespace streams;
 

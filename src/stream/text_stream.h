@@ -105,8 +105,9 @@ struct TextStream {
   void* before_write_arg = nullptr;
 };
 
-// The program-wide number of the last failure (see error_messages).
-extern int last_error;
+// The number of the last failure on this thread (see error_messages): a
+// thread that converts files on its own is told its own failures alone.
+extern thread_local int last_error;
 
 // Opens a named file: mode "rt" reads an existing file; "wt+" creates or
 // empties it (new files get mode 0644 before the umask). Null on failure, with

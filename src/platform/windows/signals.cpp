@@ -6,6 +6,14 @@
 
 namespace {
 
+// Blocking the console's signals: a thread that blocks them holds this
+// lock shared, and their handler runs holding it alone, so that it waits
+// until no thread has them blocked, and no thread blocks them while it
+// runs, as a blocked signal waits on POSIX. (The handler runs on a thread
+// of its own, beside every thread of the program.)
+SRWLOCK g_signals_blocked = SRWLOCK_INIT;
+thread_local bool t_blocking = false;  // this thread holds the lock shared
+
 // Ctrl+C and Ctrl+Break, and the console closing, the user logging off or
 // the system shutting down, reach a console program through its console
 // control handler, on a thread of their own: they are handed to the
@@ -17,7 +25,11 @@ BOOL WINAPI on_console_event(DWORD event) {
   const int sig = event == CTRL_C_EVENT ? SIGINT : SIGBREAK;
   void (*const handler)(int) = console_handlers[sig == SIGINT ? 0 : 1];
   if (handler == SIG_DFL) return FALSE;
-  if (handler != SIG_IGN) handler(sig);
+  if (handler != SIG_IGN) {
+    AcquireSRWLockExclusive(&g_signals_blocked);
+    handler(sig);
+    ReleaseSRWLockExclusive(&g_signals_blocked);
+  }
   return TRUE;
 }
 
@@ -47,8 +59,26 @@ int sigaction(int sig, const struct sigaction* action, struct sigaction* old) {
   return 0;
 }
 
-int sigprocmask(int, const sigset_t*, sigset_t* old) {
-  if (old != nullptr) *old = 0;
+// The console's signals alone can be blocked: SIGINT and SIGBREAK, both
+// or neither, by the bit of either.
+int sigprocmask(int how, const sigset_t* set, sigset_t* old) {
+  const sigset_t console = (sigset_t{1} << SIGINT) | (sigset_t{1} << SIGBREAK);
+  if (old != nullptr) *old = t_blocking ? console : 0;
+  if (set == nullptr) return 0;
+  bool block = t_blocking;
+  if (how == SIG_BLOCK) {
+    block = block || (*set & console) != 0;
+  } else if (how == SIG_UNBLOCK) {
+    block = block && (*set & console) == 0;
+  } else if (how == SIG_SETMASK) {
+    block = (*set & console) != 0;
+  } else {
+    errno = EINVAL;
+    return -1;
+  }
+  if (block && !t_blocking) AcquireSRWLockShared(&g_signals_blocked);
+  if (!block && t_blocking) ReleaseSRWLockShared(&g_signals_blocked);
+  t_blocking = block;
   return 0;
 }
 
