@@ -473,14 +473,14 @@ TEST(Recognition, Cases) {
        hex("79 58 20 A4 E5 A5 F3 0A 4C 7A 69 70 20 AB CA"), EUC, NOT_VALID},
       {"plane 2 and plane 1 beyond JIS X 0208 in EUC-JIS-2004", hex("A4 B3 A4 EC A4 CF 8F A1 A1 A9 A1"),
        Recognised::euc2004, CERTAIN},
-      // EUC-JP's user-defined rows 85-88 and 93-94 hold kanji of JIS X
-      // 0213; rows 89-92 hold the IBM extensions (1-92-89 is \u2178).
+      // EUC-JP's user-defined rows 85-88 and 93-94, where JIS X 0213 has
+      // kanji, keep EUC's reading (converted to Shift-JIS, they stay the
+      // user's own characters); rows 89-92 hold the IBM extensions
+      // (1-92-89 is \u2178).
       {"\u9830\u3092\u8d64\u3089\u3081\u3066\u7b11\u3063\u305f: 1-93-90 is a user-defined character to EUC-JP",
-       hex("FD FA A4 F2 C0 D6 A4 E9 A4 E1 A4 C6 BE D0 A4 C3 A4 BF"), Recognised::euc2004, CERTAIN},
+       hex("FD FA A4 F2 C0 D6 A4 E9 A4 E1 A4 C6 BE D0 A4 C3 A4 BF"), EUC, CERTAIN},
       {"\u91ac\u6cb9\u3092\u5165\u308c\u308b reads as \u2178\u6cb9\u3092\u5165\u308c\u308b, as Windows writes EUC",
        hex("FC F9 CC FD A4 F2 C6 FE A4 EC A4 EB"), EUC, CERTAIN},
-      {"by \u68ee\u9dd7\u5916, 1890: a name among letters in EUC-JIS-2004",
-       hex("62 79 20 BF B9 FE E5 B3 B0 2C 20 31 38 39 30"), Recognised::euc2004, CERTAIN},
       // Words among letters that the Windows reading cannot take:
       // Shift_JIS-2004, less surely; not one character alone (Latin-1's
       // "Gro\xEBnland"), nor with half-width katakana, as EUC and other
@@ -489,6 +489,8 @@ TEST(Recognition, Cases) {
        Recognised::sjis2004, LIKELY},
       {"Gro\u00ebnland in CP1252", hex("47 72 6F EB 6E 6C 61 6E 64 0A 47 75 61 6D 0A"), SJIS, NOT_VALID},
       {"the name with \uff71 after it", hex("62 79 20 90 58 EF E3 8A 4F 2C 20 31 38 39 30 20 B1"), SJIS, NOT_VALID},
+      {"the name with \u9ad9, an IBM extension, after it",
+       hex("62 79 20 90 58 EF E3 8A 4F 20 FB FC 2C 20 31 38 39 30"), SJIS, NOT_VALID},
       {"ESC $ ( Q in 7-bit text: ISO-2022-JP-2004", hex("61 1B 24 28 51 2D 21 1B 28 42 0A"), Recognised::jis2004, CERTAIN},
       {"ESC $ ( P after ESC $ B", hex("1B 24 42 34 41 1B 28 42 20 1B 24 28 50 21 21 1B 28 42"), Recognised::jis2004,
        CERTAIN},

@@ -5,9 +5,12 @@
 
 #include "codes/jis0212_table.h"
 #include "codes/jis_escapes.h"
+#include "codes/jis_sjis.h"
 #include "codes/jisx0213_table.h"
 #include "codes/kana.h"
 #include "codes/sjis2004.h"
+#include "codes/unicode_table.h"
+#include "codes/user_defined.h"
 #include "recognition/evidence.h"
 #include "stream/cursors.h"
 #include "stream/text_parts.h"
@@ -36,7 +39,6 @@ struct X0213Reading {
   uint64_t beyond = 0;
   uint64_t kana = 0;
   uint64_t wide = 0;
-  uint64_t halfkana = 0;  // half-width katakana (EUC: after SS2)
 
   void cell(uint16_t x) {
     ++wide;
@@ -50,12 +52,28 @@ struct X0213Reading {
   bool japanese() const { return kana * KANA_SHARE >= wide && beyond * BEYOND_SHARE <= wide; }
 };
 
+// Whether the Windows reading of Shift-JIS assigns the pair: JIS X 0208,
+// NEC's row 13, the IBM extensions, user-defined characters under their
+// own lead bytes 0xF0-0xF9.
+bool windows_assigns(unsigned lead, unsigned trail) {
+  if (trail == 0x7F) return false;
+  const uint16_t jis = sjis_to_jis_code(static_cast<uint16_t>(lead << 8 | trail));
+  const char16_t u = jis == 0 ? 0 : jis_to_unicode(jis);
+  return u != 0 && !(is_user_defined(u) && jis < 0x7F00);
+}
+
 // Shift_JIS-2004: ASCII, half-width katakana 0xA1-0xDF, pairs of JIS X 0213.
 struct Sjis2004Reading : X0213Reading {
   unsigned lead = 0;
+  uint64_t halfkana = 0;
+  // Characters JIS X 0208 lacks at codes the Windows reading assigns (an
+  // IBM extension, a user-defined character): the two read them otherwise.
+  uint64_t windows_reads_otherwise = 0;
   void feed(unsigned b) {
     if (lead != 0) {
+      const uint64_t before = beyond;
       cell(sjis2004_to_x0213(lead, b));
+      if (beyond != before && windows_assigns(lead, b)) ++windows_reads_otherwise;
       lead = 0;
     } else if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
       lead = b;
@@ -76,10 +94,6 @@ struct Euc2004Reading : X0213Reading {
   // that hold no user-defined character there): EUC-JP's reading, which
   // takes SS3 and any two bytes, cannot tell them.
   uint64_t outside_0212 = 0;
-  // Kanji of plane 1's rows 85-88 and 93-94, where EUC-JP's reading has
-  // user-defined characters: a private character, which no text shares,
-  // read where JIS X 0213 writes a kanji of everyday text (頰, 鷗, 瘦).
-  uint64_t private_rows = 0;
   void feed(unsigned b) {
     auto euc_byte = [](unsigned x) { return x >= 0xA1 && x <= 0xFE; };
     if (first == 0) {
@@ -89,7 +103,6 @@ struct Euc2004Reading : X0213Reading {
         valid = false;
     } else if (first == SS2) {
       if (b < 0xA1 || b > 0xDF) valid = false;
-      ++halfkana;
       first = 0;
     } else if (first == SS3 && second == 0) {
       if (!euc_byte(b)) valid = false;
@@ -107,13 +120,10 @@ struct Euc2004Reading : X0213Reading {
         valid = false;
       first = second = 0;
     } else {
-      if (!euc_byte(b)) {
+      if (!euc_byte(b))
         valid = false;
-      } else {
-        const unsigned row = (first & 0x7F) - 0x20;
-        if ((row >= 85 && row <= 88) || row >= 93) ++private_rows;
+      else
         cell(static_cast<uint16_t>((first & 0x7F) << 8 | (b & 0x7F)));
-      }
       first = 0;
     }
     inside = first != 0;
@@ -187,9 +197,8 @@ Recognition with_x0213_evidence(TextStream* s, const Evidence& e, const Recognit
   const bool invalid = (r.code == Recognised::sjis || r.code == Recognised::euc) && r.certainty == Certainty::not_valid;
   if (!invalid && r.code != Recognised::euc) return r;
   const int64_t start = stream_tell(s);
-  // Valid EUC is asked only where SS3 comes, or where its reading took a
-  // user-defined character.
-  if (!invalid && e.euc.tally.plain && !window_holds_ss3(s, start))
+  // Valid EUC is asked only where SS3 comes.
+  if (!invalid && !window_holds_ss3(s, start))
     return stream_error(s) ? Recognition{Recognised::unreadable, Certainty::certain} : r;
   Sjis2004Reading sjis;
   Euc2004Reading euc;
@@ -221,21 +230,17 @@ Recognition with_x0213_evidence(TextStream* s, const Evidence& e, const Recognit
   // hold few kana and few characters of two bytes, but two at least: one
   // is a Latin letter with its accent read with the letter after it
   // ("Gro\xEBnland"). Read as Shift-JIS they hold no half-width katakana,
-  // which EUC's bytes and those of other languages read as; as EUC, no SS2.
-  auto words_among_letters = [whole](const X0213Reading& x) {
+  // which EUC's bytes and those of other languages read as. Taken only
+  // where the two readings differ at nothing but the codes Windows leaves
+  // empty: a character Windows reads (an IBM extension, a user-defined
+  // one) keeps its reading.
+  auto words_among_letters = [whole](const Sjis2004Reading& x) {
     return x.valid && !(whole && x.inside) && x.beyond > 0 && x.wide >= 2 && x.halfkana == 0 &&
-           x.beyond * BEYOND_SHARE <= x.wide + 1;
+           x.beyond * BEYOND_SHARE <= x.wide + 1 && x.windows_reads_otherwise == 0;
   };
   // Valid EUC holds JIS X 0213 where SS3 brings a code of plane 2 that
-  // JIS X 0212 does not assign, or where it read kanji of JIS X 0213 as
-  // user-defined characters; the answer is as sure as it was, and words
-  // among letters count only where EUC was certain (a guess, Latin-1's
-  // "Gr\xF6\xDFe" read as a user-defined character, stays one).
-  if (!invalid)
-    return (takes(euc) || (r.certainty == Certainty::certain && words_among_letters(euc))) &&
-                   (euc.outside_0212 > 0 || euc.private_rows > 0)
-               ? Recognition{Recognised::euc2004, r.certainty}
-               : r;
+  // JIS X 0212 does not assign.
+  if (!invalid) return takes(euc) && euc.outside_0212 > 0 ? Recognition{Recognised::euc2004, Certainty::certain} : r;
   // Text that no reading takes whole is JIS X 0213 as Shift-JIS on words
   // among letters too, less surely; as EUC, whose plane 1 is nearly full,
   // the text of other languages would read so.

@@ -4,15 +4,14 @@
 // takes its first block whole, holds a character JIS X 0208 lacks and reads
 // as Japanese (kana in one character of eight, what JIS X 0208 lacks in at
 // most one of two), or, as Shift_JIS-2004 and less surely, as Japanese
-// words among letters. Text taken for EUC is EUC-JIS-2004 where its SS3
-// brings a code of plane 2 that JIS X 0212 leaves unassigned, or where it
-// read kanji of JIS X 0213 as EUC-JP's user-defined characters of rows
-// 85-88 and 93-94. Plain JIS X 0208 text never is; nor are the IBM
-// extensions, nor a user-defined character of Shift-JIS (lead bytes
-// 0xF0-0xF9) or of EUC's JIS X 0212 rows 79-82 and 85-94, where plane 2
-// also lies: those stay as they were read. JIS, or 7-bit text, that
-// designates JIS X 0213 (ESC $ ( Q, ESC $ ( P, ESC $ ( O) in the window is
-// ISO-2022-JP-2004.
+// words among letters that differ from the Windows reading only where
+// Windows leaves codes empty; so is text taken for EUC whose SS3 brings a
+// code of plane 2 that JIS X 0212 leaves unassigned. Plain JIS X 0208 text
+// never is; nor is a user-defined character of Shift-JIS (lead bytes
+// 0xF0-0xF9) or of EUC's rows 85-88 and 93-94 and JIS X 0212 rows 79-82
+// and 85-94, where JIS X 0213 has kanji and plane 2 also lies: those stay
+// as they were read. JIS, or 7-bit text, that designates JIS X 0213
+// (ESC $ ( Q, ESC $ ( P, ESC $ ( O) in the window is ISO-2022-JP-2004.
 #pragma once
 
 #include <cstdint>
