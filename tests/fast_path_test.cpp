@@ -92,6 +92,11 @@ std::string random_text(std::mt19937& rng, size_t size) {
       // UTF-8 at the edges of its forms: overlong, the first and last of
       // three bytes, surrogates and the character before them.
       "\xE0\xA0\x80\xE0\x9F\xBF\xED\x9F\xBF\xED\xA0\x80\xEF\xBF\xBF", "\xC1\xBF\xC2\xA7\xC2\x80\xDF\xBF",
+      // Mixed UTF-8 as real text has it: ASCII, two-byte forms that have a
+      // code (Greek, a multiplication sign, Cyrillic) and ones that have none
+      // (a yen sign, a C1 control), kanji, an overline, a user-defined
+      // character (row 85).
+      "\xCE\xB1\xC3\x97\xE6\xBC\xA2 ab\xC2\xA7\xE3\x81\x8B\xC2\xA5\xC2\x85\xD0\x96 \xE2\x80\xBE~\xEE\x80\x80x\r\n",
       // A run of three-byte UTF-8 longer than a vector takes, then what ends
       // such a run: a user-defined character (row 85), row 89, no code, an
       // overlong form of a character that has one, a half-width katakana,
@@ -192,12 +197,15 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
   // and of EUC.
   // JIS kanji text runs between its escapes, with a pair that has no
   // character (row 2, cell 15) where the others have a cut first byte.
-  const char* const pair_of[] = {"\x8A\xBF", "\xB4\xC1", "\x34\x41"};
-  const char* const odd_row_pair_of[] = {"\x8B\x40", "\xB5\xA1", "\x35\x21"};
-  const char* const kana_of[] = {"\xB1", "\x8E\xB1", "\x1B(I\x31"};
-  const char* const first_of[] = {"\x8A", "\xB4", "\x22\x2F"};
-  for (const Code source : {Code::sjis, Code::euc, Code::jis}) {
-    const size_t at = source == Code::sjis ? 0 : source == Code::euc ? 1 : 2;
+  // UTF-8 has an odd row's kanji whose second byte into Shift-JIS takes one
+  // more (時, cell 0x7E), a space and a half-width katakana, and a two-byte
+  // form (Ж): each form across each edge of the blocks.
+  const char* const pair_of[] = {"\x8A\xBF", "\xB4\xC1", "\x34\x41", "\xE6\x99\x82 \xEF\xBD\xB1"};
+  const char* const odd_row_pair_of[] = {"\x8B\x40", "\xB5\xA1", "\x35\x21", "\xD0\x96"};
+  const char* const kana_of[] = {"\xB1", "\x8E\xB1", "\x1B(I\x31", "\xEF\xBD\xB1"};
+  const char* const first_of[] = {"\x8A", "\xB4", "\x22\x2F", "\xE6\x99"};
+  for (const Code source : {Code::sjis, Code::euc, Code::jis, Code::utf8}) {
+    const size_t at = source == Code::sjis ? 0 : source == Code::euc ? 1 : source == Code::jis ? 2 : 3;
     const bool jis = source == Code::jis;
     std::string text;
     for (int line = 0; line < 90; ++line) {

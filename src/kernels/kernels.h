@@ -67,8 +67,10 @@ PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t carried);
 void store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p);
 template <RunPairs into>
-size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p, unsigned row_limit);
+size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length, unsigned row_limit,
+                             bool store_kana);
 template <bool into_sjis = false>
 PlainUnits euc_plain_units_block_wide(const unsigned char* p);
 unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
@@ -89,8 +91,13 @@ PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
+size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p);
 template <RunPairs into>
-size_t store_utf8_run_widest(unsigned char*& o, const unsigned char* p, unsigned row_limit);
+size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
+                                bool store_kana, LineEndStops stops);
+template <RunPairs into>
+size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length, unsigned row_limit,
+                               bool store_kana);
 #endif
 
 #if !defined(__SSE2__) && !defined(KOTRAN_NEON_KERNELS)

@@ -112,6 +112,28 @@ KOTRAN_HOT unsigned leading_pair_bytes(PlainUnits units) {
   return ~pairs == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(~pairs));
 }
 
+// The classes of 64 bytes of UTF-8, bit i for byte i: ASCII; the first byte
+// of a form of two bytes (0xC2-0xDF) and of three (0xE0-0xEF, less E0 before
+// a byte below 0xA0, which begins an overlong form); a continuation byte.
+struct Utf8Bytes {
+  uint64_t ascii, lead2, lead3, cont;
+};
+
+// How many of the 64 bytes are whole characters of one, two and three bytes,
+// one after another: up to the first byte out of place, or to the start of
+// the character it breaks or that runs past the 64.
+KOTRAN_HOT unsigned utf8_whole_characters(Utf8Bytes b) {
+  const uint64_t starts = b.ascii | b.lead2 | b.lead3;
+  const uint64_t expected = (b.lead2 | b.lead3) << 1 | b.lead3 << 2;
+  const uint64_t bad = (b.cont ^ expected) | ~(starts | b.cont);
+  const unsigned first_bad = bad == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(bad));
+  // Within a character: a continuation missing, or one past the 64.
+  const bool within = bad == 0 ? ((b.lead3 >> 62) | (b.lead2 >> 63)) != 0 : (expected >> (first_bad & 63) & 1) != 0;
+  if (!within) return first_bad;
+  const uint64_t before = starts & (bad - 1) & ~bad;  // all of them for none
+  return before == 0 ? 0 : 63 - static_cast<unsigned>(__builtin_clzll(before));
+}
+
 // Bit i set for each of the 32 bytes at p that is a CR, and that is an LF.
 struct LineEndBytes {
   uint32_t cr, lf;

@@ -1,6 +1,7 @@
-// What the vector paths into UTF-8 share, whatever their instruction set:
-// the byte shuffles that pack the units of four bytes each that a vector
-// holds by their lengths, and the form written for a pair with no character.
+// What the vector paths into and out of UTF-8 share, whatever their
+// instruction set: the byte shuffles that pack the units of four bytes each
+// that a vector holds by their lengths, and the bytes kept of eight; and the
+// form written for a pair with no character.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,27 @@ constexpr Utf8Packs make_utf8_packs() {
 }
 
 inline constexpr Utf8Packs UTF8_PACKS = make_utf8_packs();
+
+// The byte shuffle that packs the bytes of eight whose bits are set in entry
+// e, and how many they are: for paths with no bit extract of their own.
+struct KeptBytes {
+  alignas(8) uint8_t take[256][8];
+  uint8_t count[256];
+};
+
+constexpr KeptBytes make_kept_bytes() {
+  KeptBytes kept{};
+  for (unsigned e = 0; e < 256; ++e) {
+    unsigned at = 0;
+    for (unsigned b = 0; b < 8; ++b)
+      if (e >> b & 1) kept.take[e][at++] = static_cast<uint8_t>(b);
+    kept.count[e] = static_cast<uint8_t>(at);
+    while (at < 8) kept.take[e][at++] = 0x80;
+  }
+  return kept;
+}
+
+inline constexpr KeptBytes KEPT_BYTES = make_kept_bytes();
 
 // U+FFFD's form, for a pair that has no character.
 inline constexpr uint32_t REPLACEMENT_FORM = 0x03BDBFEF;

@@ -6,7 +6,8 @@
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
 //   Shift-JIS, EUC, JIS to UTF-8  the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide)
-//   UTF-8 to Shift-JIS, EUC, JIS  the reader's take (utf8_run_widest, store_utf8_run_wide)
+//   UTF-8 to Shift-JIS, EUC, JIS  the reader's take (store_utf8_blocks_widest, store_utf8_mixed_widest,
+//                                 store_utf8_run_as_jis_widest and their wide forms)
 //   a code into itself         a copy
 #pragma once
 
@@ -33,7 +34,7 @@ enum class VectorForm {
   kanji_run,    // into JIS: the runs of pairs and of ASCII of a vector, each after its designation
   jis_pairs,    // from JIS kanji text: sixteen bytes of pairs
   utf8_units,   // into UTF-8, on the paths of 32 bytes in a register and of 64: each unit of a vector as its form
-  utf8_runs,    // from UTF-8, on the same paths: a run of three-byte characters
+  utf8_runs,    // from UTF-8, on the same paths: whole blocks and runs of characters (into JIS, of three bytes)
 };
 
 template <Code source, class Writer>
@@ -213,24 +214,34 @@ inline constexpr unsigned SJIS_ARITHMETIC_ROWS_END = 0x75;
 template <>
 struct VectorStep<Code::utf8, SjisWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
-  // Stores the run of characters at the 64 bytes at p and moves o past it;
+  // Stores the characters at the first length of the 64 bytes at p (the
+  // half-width katakana where they are not widened) and moves o past them;
   // returns how many bytes it took (0 for none).
-  KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_widest<RunPairs::sjis>(o, p, SJIS_ARITHMETIC_ROWS_END);
+  KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
+    return store_utf8_mixed_widest<RunPairs::sjis>(o, p, length, SJIS_ARITHMETIC_ROWS_END, kana);
   }
-  KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_wide<RunPairs::sjis>(o, p, SJIS_ARITHMETIC_ROWS_END);
+  KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
+    return store_utf8_mixed_wide<RunPairs::sjis>(o, p, length, SJIS_ARITHMETIC_ROWS_END, kana);
+  }
+  // The same for whole blocks of 64 bytes, one after another.
+  KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
+                                            LineEndStops stops) {
+    return store_utf8_blocks_widest<RunPairs::sjis>(o, p, blocks, SJIS_ARITHMETIC_ROWS_END, kana, stops);
   }
 };
 
 template <>
 struct VectorStep<Code::utf8, EucWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
-  KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_widest<RunPairs::euc>(o, p, 0x7F);
+  KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
+    return store_utf8_mixed_widest<RunPairs::euc>(o, p, length, 0x7F, kana);
   }
-  KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p) {
-    return store_utf8_run_wide<RunPairs::euc>(o, p, 0x7F);
+  KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
+    return store_utf8_mixed_wide<RunPairs::euc>(o, p, length, 0x7F, kana);
+  }
+  KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
+                                            LineEndStops stops) {
+    return store_utf8_blocks_widest<RunPairs::euc>(o, p, blocks, 0x7F, kana, stops);
   }
 };
 
@@ -241,10 +252,10 @@ template <>
 struct VectorStep<Code::utf8, JisWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, JisWriter& w) {
-    return designated_run(o, w, [p](unsigned char*& at) { return store_utf8_run_widest<RunPairs::jis>(at, p, 0x7F); });
+    return designated_run(o, w, [p](unsigned char*& at) { return store_utf8_run_as_jis_widest(at, p); });
   }
   KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, JisWriter& w) {
-    return designated_run(o, w, [p](unsigned char*& at) { return store_utf8_run_wide<RunPairs::jis>(at, p, 0x7F); });
+    return designated_run(o, w, [p](unsigned char*& at) { return store_utf8_run_as_jis_wide(at, p); });
   }
 
  private:
@@ -259,22 +270,6 @@ struct VectorStep<Code::utf8, JisWriter> {
     return n;
   }
 };
-
-// The step's run of UTF-8 characters at the 64 bytes at p, on the path:
-// stored at o, which moves past it; how many bytes it took (0 for none).
-template <Path path, class Step, class Writer>
-KOTRAN_HOT size_t step_run(unsigned char*& o, const unsigned char* p, Writer& w) {
-  if constexpr (requires { Step::wide_run(o, p, w); }) {
-    if constexpr (takes_widest_steps(path))
-      return Step::widest_run(o, p, w);
-    else
-      return Step::wide_run(o, p, w);
-  } else if constexpr (takes_widest_steps(path)) {
-    return Step::widest_run(o, p);
-  } else {
-    return Step::wide_run(o, p);
-  }
-}
 
 // A step whose units may begin with the second byte of a pair carried over
 // from the 64 bytes before: the widest path then takes whole blocks of 64,
@@ -435,6 +430,45 @@ KOTRAN_HOT unsigned before_line_end_stop(const unsigned char* p, LineEndStops st
     return wide_bits_before_first(stop);
   else
     return static_cast<unsigned>(__builtin_ctzll(stop | uint64_t{1} << width));
+}
+
+// The step's run of UTF-8 characters at the 64 bytes at p (66 in hand), on
+// the path: stored at o, which moves past it; how many bytes it took (0 for
+// none). A mixed run takes ASCII too, up to the first line end that stops,
+// and half-width katakana unless widen is set.
+template <Path path, class Step, class Writer>
+KOTRAN_HOT size_t step_run(unsigned char*& o, const unsigned char* p, Writer& w, LineEndStops stops, bool widen) {
+  if constexpr (requires { Step::wide_run(o, p, w); }) {
+    if constexpr (takes_widest_steps(path))
+      return Step::widest_run(o, p, w);
+    else
+      return Step::wide_run(o, p, w);
+  } else {
+    const unsigned length = stops == LineEndStops::none ? WIDEST_WIDTH : before_line_end_stop<path, WIDEST_WIDTH>(p, stops);
+    if constexpr (takes_widest_steps(path))
+      return Step::widest_run(o, p, length, !widen);
+    else
+      return Step::wide_run(o, p, length, !widen);
+  }
+}
+
+// The step's whole blocks of UTF-8 at p, as many as the input (66 bytes
+// from each block) and the room hold, on the path: stored at o, which moves
+// past them; how many bytes they took (0 for none).
+template <Path path, class Step, class Writer>
+KOTRAN_HOT size_t step_blocks(unsigned char*& o, const unsigned char* p, const unsigned char* end, Writer& w,
+                              LineEndStops stops, bool widen) {
+  if constexpr (requires { Step::widest_blocks(o, p, size_t{}, true, stops); }) {
+    if (end - p < static_cast<ptrdiff_t>(2 * BLOCK_WIDTH + 2)) return 0;
+    const size_t blocks = std::min<size_t>((end - p - 2) / BLOCK_WIDTH, (w.out.room_end() - o - 9) / BLOCK_WIDTH);
+    if (blocks < 2) return 0;
+    if constexpr (takes_widest_steps(path))
+      return Step::widest_blocks(o, p, blocks, !widen, stops);
+    else
+      return 0;
+  } else {
+    return 0;
+  }
 }
 
 // The tight loop of a reader whose source has vector steps: where the path

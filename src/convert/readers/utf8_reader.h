@@ -80,10 +80,13 @@ struct Utf8Reader {
     for (;;) {
       if constexpr (path != Path::scalar) {
         if (ahead == NOTHING_AHEAD && !first) {
-          if (tight_loop(in, w, [&w, widen](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
+          const LineEndStops stops = line_end_stops(in, w);
+          if (tight_loop(in, w, [&w, widen, stops](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
                 if constexpr (takes_vectors<Code::utf8, Writer>(path, VectorForm::utf8_runs)) {
-                  if (end - p >= static_cast<ptrdiff_t>(WIDEST_WIDTH))
-                    if (const size_t n = step_run<path, VectorStep<Code::utf8, Writer>>(o, p, w)) return n;
+                  using Step = VectorStep<Code::utf8, Writer>;
+                  if (const size_t n = step_blocks<path, Step>(o, p, end, w, stops, widen)) return n;
+                  if (end - p >= static_cast<ptrdiff_t>(WIDEST_WIDTH + 2))
+                    if (const size_t n = step_run<path, VectorStep<Code::utf8, Writer>>(o, p, w, stops, widen)) return n;
                 }
                 return take(w, p, end, o, widen);
               }))

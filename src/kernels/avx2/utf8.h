@@ -6,19 +6,23 @@
 // packs each four by their lengths. The writer's store_row stays the
 // reference.
 //
-// Out of UTF-8: a run of up to sixteen characters of three
-// bytes (kanji, kana, the CJK symbols) decoded eight at a time, their JIS
-// codes looked up in the Unicode table, and stored as pairs of the target.
-// The run ends before the first character that is not of three bytes, is an
-// overlong form, or has no code (a surrogate, a half-width katakana) or,
-// into Shift-JIS, a code past row 84, whose lead bytes differ; the reader's
-// take goes on from there. The take and the writer's store_row stay the
-// reference.
+// Out of UTF-8 into JIS: a run of up to sixteen characters of three bytes
+// (kanji, kana, the CJK symbols) decoded eight at a time, their JIS codes
+// looked up in the Unicode table, and stored as pairs of the target. The run
+// ends before the first character that is not of three bytes, is an overlong
+// form, or has no code (a surrogate, a half-width katakana). Into Shift-JIS
+// and EUC the run is mixed, as on the widest path: the whole characters of
+// one, two and three bytes of 64 bytes, into Shift-JIS up to a code past
+// row 84, whose lead bytes differ. The reader's take goes on from there. The
+// take and the writer's store_row stay the reference.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
+#include "codes/kana.h"
 #include "codes/unicode_table.h"
 #include "codes/utf8_forms.h"
 #include "kernels/avx2/pairs.h"
@@ -200,11 +204,10 @@ KOTRAN_WIDE __m256i wide_utf8_threes(const unsigned char* p, unsigned& taken) {
   return u;
 }
 
-// Stores the run of characters at the 64 bytes of UTF-8 at p (codes below
-// row_limit, a JIS row byte) as the pairs of into, and moves o past it; returns how many bytes it took (0 for
-// none). Stores 32 bytes at o whatever the run's length.
-template <RunPairs into>
-KOTRAN_WIDE size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p, unsigned row_limit) {
+// Stores the run of characters at the 64 bytes of UTF-8 at p as JIS pairs,
+// and moves o past it; returns how many bytes it took (0 for none). Stores
+// 32 bytes at o whatever the run's length.
+KOTRAN_WIDE size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p) {
   unsigned first, second;
   const __m256i u0 = wide_utf8_threes(p, first);
   const __m256i u1 = wide_utf8_threes(p + 24, second);
@@ -218,11 +221,8 @@ KOTRAN_WIDE size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p
   _mm256_store_si256(reinterpret_cast<__m256i*>(chars + 8), u1);
   for (unsigned i = 0; i < 16; ++i) codes[i] = unicode_tables::UNICODE_TO_JIS[chars[i]];
   const __m256i jis = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes));
-  // No code, or a code at row_limit or past it (unsigned: the larger of it
-  // and the limit is itself).
-  const __m256i limit = _mm256_set1_epi16(static_cast<short>(row_limit << 8));
-  const __m256i refused = _mm256_or_si256(_mm256_cmpeq_epi16(jis, _mm256_setzero_si256()),
-                                          _mm256_cmpeq_epi16(_mm256_max_epu16(jis, limit), jis));
+  // No code.
+  const __m256i refused = _mm256_cmpeq_epi16(jis, _mm256_setzero_si256());
   // Two bits a character; those past the run do not count.
   const uint32_t refused_bits = static_cast<uint32_t>(_mm256_movemask_epi8(refused)) &
                                 static_cast<uint32_t>((uint64_t{1} << 2 * count) - 1);
@@ -236,15 +236,151 @@ KOTRAN_WIDE size_t store_utf8_run_wide(unsigned char*& o, const unsigned char* p
   const __m256i pairs = _mm256_shuffle_epi8(
       jis, _mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10,
                             13, 12, 15, 14));
-  __m256i out = pairs;
-  if constexpr (into == RunPairs::sjis)
-    out = wide_sjis_from_jis_pairs(pairs, wide_byte_up(pairs), _mm256_set1_epi16(0x00FF),
-                                   _mm256_set1_epi16(static_cast<short>(0xFF00)), pairs);
-  else if constexpr (into == RunPairs::euc)
-    out = _mm256_or_si256(pairs, _mm256_set1_epi8(static_cast<char>(0x80)));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), out);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), pairs);
   o += 2 * count;
   return 3 * count;
+}
+
+// The code points of the characters of two and three bytes that begin at
+// each of 16 bytes (quarter q of the 64: x0 the bytes, x1 and x2 the ones
+// after them), as 16-bit units; three marks (0xFF) the forms of three bytes.
+template <unsigned q>
+KOTRAN_WIDE __m256i wide_quarter_units(const __m256i* x) {
+  return _mm256_cvtepu8_epi16(_mm256_extracti128_si256(x[q / 2], q % 2));
+}
+template <unsigned q>
+KOTRAN_WIDE __m256i wide_utf8_code_points(const __m256i* x0, const __m256i* x1, const __m256i* x2, const __m256i* three) {
+  const __m256i a = wide_quarter_units<q>(x0);
+  const __m256i b = _mm256_and_si256(wide_quarter_units<q>(x1), _mm256_set1_epi16(0x3F));
+  const __m256i c = _mm256_and_si256(wide_quarter_units<q>(x2), _mm256_set1_epi16(0x3F));
+  const __m256i two = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(a, _mm256_set1_epi16(0x1F)), 6), b);
+  const __m256i threes = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(a, 12), _mm256_slli_epi16(b, 6)), c);
+  return _mm256_blendv_epi8(two, threes, _mm256_cvtepi8_epi16(_mm256_extracti128_si256(three[q / 2], q % 2)));
+}
+
+// As look_up_code_widest: the code of the character at points[i], i the
+// lowest bit of m (64 for none), at codes + i; the bit cleared.
+KOTRAN_WIDE void wide_look_up_code(uint64_t& m, const uint16_t* points, unsigned char* codes) {
+  // (No branch on m: one would be guessed wrong at the end of every block's leads.)
+  const unsigned i = static_cast<unsigned>(__builtin_ctzll(m | uint64_t{1} << 63)) + (m == 0);
+  m &= m - 1;
+  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[i]];
+  const uint16_t row_first = static_cast<uint16_t>(j >> 8 | j << 8);
+  std::memcpy(codes + i, &row_first, 2);
+}
+
+// A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its
+// code point, from the second and third bytes of its UTF-8 form.
+KOTRAN_WIDE __m256i wide_kana_bytes(__m256i second, __m256i third) {
+  return _mm256_add_epi8(_mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(second, _mm256_set1_epi8(0x03)), 6),
+                                         _mm256_and_si256(third, _mm256_set1_epi8(0x3F))),
+                         _mm256_set1_epi8(0x40));
+}
+
+// As store_utf8_mixed_widest, in two registers of 32 bytes, the third bytes
+// dropped by byte shuffles. Reads 66 bytes at p; stores at most 64 at o.
+template <RunPairs into>
+KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length,
+                                         unsigned row_limit, bool store_kana) {
+  __m256i x0[2], x1[2], x2[2], three[2];
+  uint32_t ascii[2], lead2[2], lead3[2], cont[2], kana_bits[2];
+  for (unsigned h = 0; h < 2; ++h) {
+    x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
+    x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
+    x2[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 2));
+    const __m256i overlong = _mm256_and_si256(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(0xE0))),
+                                              wide_at_most(x1[h], 0x9F));
+    three[h] = _mm256_andnot_si256(overlong, wide_in_range(x0[h], 0xE0, 0xEF));
+    ascii[h] = ~wide_mask(x0[h]);
+    lead2[h] = wide_mask(wide_in_range(x0[h], 0xC2, 0xDF));
+    lead3[h] = wide_mask(three[h]);
+    cont[h] = wide_mask(wide_in_range(x0[h], 0x80, 0xBF));
+    const __m256i kana = _mm256_and_si256(
+        _mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(0xEF))),
+        _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8(static_cast<char>(0xBD))),
+                                         wide_in_range(x2[h], 0xA1, 0xBF)),
+                        _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8(static_cast<char>(0xBE))),
+                                         wide_in_range(x2[h], 0x80, 0x9F))));
+    kana_bits[h] = wide_mask(kana);
+  }
+  const Utf8Bytes c{wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
+                    wide_join(cont[0], cont[1])};
+  length = std::min(length, utf8_whole_characters(c));
+  const uint64_t below = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+  // Half-width katakana, where they are not widened: see store_utf8_mixed_widest.
+  uint64_t kana = store_kana ? wide_join(kana_bits[0], kana_bits[1]) & c.lead3 & below : 0;
+  uint64_t leads = (c.lead2 | c.lead3) & ~kana & below;
+  if ((leads | kana) == 0) return 0;
+  // Past the 64, a character of none: a lookup with no lead left looks it up
+  // and stores past the 64.
+  alignas(32) uint16_t points[64 + 1];
+  points[64] = 0;
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points), wide_utf8_code_points<0>(x0, x1, x2, three));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 16), wide_utf8_code_points<1>(x0, x1, x2, three));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 32), wide_utf8_code_points<2>(x0, x1, x2, three));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 48), wide_utf8_code_points<3>(x0, x1, x2, three));
+  // Each code where its character's first byte was, row byte first.
+  alignas(32) unsigned char codes[64 + 2];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(codes), x0[0]);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(codes + 32), x0[1]);
+  // As many lookups as text of kanji and kana has leads, whatever their
+  // count, as on the widest path.
+  uint64_t m = leads;
+  for (unsigned k = 0; k < 22; ++k) wide_look_up_code(m, points, codes);
+  while (m != 0) wide_look_up_code(m, points, codes);
+  __m256i jis[2];
+  uint64_t refused_bits[2];
+  for (unsigned h = 0; h < 2; ++h) {
+    jis[h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes + 32 * h));
+    // No code, or a code at row_limit or past it (unsigned: the larger of
+    // it and the limit is itself).
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(row_limit));
+    refused_bits[h] = wide_mask(_mm256_or_si256(_mm256_cmpeq_epi8(jis[h], _mm256_setzero_si256()),
+                                                _mm256_cmpeq_epi8(_mm256_max_epu8(jis[h], limit), jis[h])));
+  }
+  // A branch, seldom taken, rather than a select: how far the input moves
+  // then never waits for the lookups.
+  const uint64_t refused = leads & wide_join(static_cast<uint32_t>(refused_bits[0]), static_cast<uint32_t>(refused_bits[1]));
+  if (refused != 0) [[unlikely]] {
+    asm volatile("");  // (keeps the compiler from making it a select)
+    length = static_cast<unsigned>(__builtin_ctzll(refused));
+    leads &= (uint64_t{1} << length) - 1;
+    kana &= (uint64_t{1} << length) - 1;
+    if (length == 0) return 0;
+  }
+  alignas(32) unsigned char converted[64];
+  for (unsigned h = 0; h < 2; ++h) {
+    const uint32_t first = static_cast<uint32_t>(leads >> 32 * h);
+    const __m256i lead_bytes = wide_byte_mask(first);
+    // The second byte of a pair begun at the last byte of the first half.
+    const __m256i trail_bytes = wide_byte_mask(static_cast<uint32_t>((leads << 1) >> 32 * h));
+    __m256i out;
+    if constexpr (into == RunPairs::sjis) {
+      const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
+      out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, lead_bytes, trail_bytes, jis[h]);
+      out = _mm256_blendv_epi8(out, wide_kana_bytes(x1[h], x2[h]), wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
+    } else {
+      out = _mm256_or_si256(jis[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
+                                                     _mm256_set1_epi8(static_cast<char>(0x80))));
+      out = _mm256_blendv_epi8(out, _mm256_set1_epi8(static_cast<char>(SS2)),
+                               wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
+      out = _mm256_blendv_epi8(out, wide_kana_bytes(x0[h], x1[h]),
+                               wide_byte_mask(static_cast<uint32_t>((kana << 1) >> 32 * h)));
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
+  }
+  // What is dropped left out, eight bytes at a time: each three-byte form's
+  // third byte, and into Shift-JIS a katakana's second.
+  const uint64_t dropped = c.lead3 << 2 | (into == RunPairs::sjis ? kana << 1 : 0);
+  const uint64_t kept = ~dropped & (length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1);
+  for (unsigned k = 0; k < 8; ++k) {
+    const unsigned bits = static_cast<unsigned>(kept >> 8 * k & 0xFF);
+    const __m128i take = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(KEPT_BYTES.take[bits]));
+    const __m128i q = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(converted + 8 * k));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(q, take));
+    o += KEPT_BYTES.count[bits];
+  }
+  return length;
 }
 
 }  // namespace kotran

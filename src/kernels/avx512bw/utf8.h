@@ -8,19 +8,26 @@
 // one step need not wait for the last one's forms. The writer's store_row
 // stays the reference.
 //
-// Out of UTF-8: a run of up to sixteen characters of three
+// Out of UTF-8 into JIS: a run of up to sixteen characters of three
 // bytes (kanji, kana, the CJK symbols) decoded a vector at a time, their JIS
 // codes looked up in the Unicode table, and stored as pairs of the target.
 // The run ends before the first character that is not of three bytes, is an
-// overlong form, or has no code (a surrogate, a half-width katakana) or,
-// into Shift-JIS, a code past row 84, whose lead bytes differ; the reader's
-// take goes on from there. The take and the writer's store_row stay the
-// reference.
+// overlong form, or has no code (a surrogate, a half-width katakana). Into
+// Shift-JIS and EUC, whose one-byte text needs no designation, the run is
+// mixed: the whole characters of one, two and three bytes of 64 bytes, as
+// real text has them (ASCII words and Greek between kana and kanji), each
+// pair stored where its first byte was and a three-byte form's third byte
+// dropped; into Shift-JIS it ends before a code past row 84, whose lead
+// bytes differ. The reader's take goes on from there. The take and the
+// writer's store_row stay the reference.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
+#include "codes/kana.h"
 #include "codes/unicode_table.h"
 #include "codes/utf8_forms.h"
 #include "kernels/avx512bw/pairs.h"
@@ -171,21 +178,255 @@ KOTRAN_WIDEST unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const u
   return store_units_as_utf8_widest(o, jis, u.length, u.leads, forms);
 }
 
-// Stores the run of characters at the 64 bytes of UTF-8 at p (codes below
-// row_limit) as the pairs of into, and moves o past it; returns how many
-// bytes it took (0 for none).
-template <RunPairs into>
-KOTRAN_WIDEST size_t store_utf8_run_widest(unsigned char*& o, const unsigned char* p, unsigned row_limit) {
-  const Utf8Run run = utf8_run_widest(p, row_limit);
+// Stores the run of characters at the 64 bytes of UTF-8 at p as JIS pairs,
+// and moves o past it; returns how many bytes it took (0 for none).
+KOTRAN_WIDEST size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p) {
+  const Utf8Run run = utf8_run_widest(p, 0x7F);
   if (run.count == 0) return 0;
-  __m512i out = run.euc;
-  if constexpr (into == RunPairs::sjis)
-    out = euc_as_sjis_widest(run.euc, 0x55555555);
-  else if constexpr (into == RunPairs::jis)
-    out = _mm512_and_si512(run.euc, _mm512_set1_epi8(0x7F));
+  const __m512i out = _mm512_and_si512(run.euc, _mm512_set1_epi8(0x7F));
   _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, out);
   o += 2 * run.count;
   return 3 * run.count;
+}
+
+// The code points of the characters of two and three bytes that begin at
+// each of 32 bytes (half h of the 64 at p: x0 the bytes, x1 and x2 the ones
+// after them), as 16-bit units; three marks the forms of three bytes.
+template <unsigned h>
+KOTRAN_WIDEST __m512i utf8_code_points_widest(__m512i x0, __m512i x1, __m512i x2, uint64_t three) {
+  // (The zero-masked forms: GCC 12 takes the others' undefined vector for an
+  // uninitialized one.)
+  const __m512i a = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x0, h));
+  const __m512i b = _mm512_and_si512(_mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x1, h)),
+                                     _mm512_set1_epi16(0x3F));
+  const __m512i c = _mm512_and_si512(_mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x2, h)),
+                                     _mm512_set1_epi16(0x3F));
+  const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(a, _mm512_set1_epi16(0x1F)), 6), b);
+  const __m512i threes = _mm512_or_si512(
+      _mm512_or_si512(_mm512_slli_epi16(a, 12), _mm512_slli_epi16(b, 6)), c);  // a's high bits shift out
+  return _mm512_mask_mov_epi16(two, static_cast<__mmask32>(three >> 32 * h), threes);
+}
+
+// Stores at codes + i the JIS code (row byte first) of the character at
+// points[i], i the lowest bit of m, and clears the bit; for none left, the
+// code of points[64] at codes + 64.
+KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsigned char* codes) {
+  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
+  m = _blsr_u64(m);
+  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[i]];
+  const uint16_t row_first = static_cast<uint16_t>(j >> 8 | j << 8);
+  std::memcpy(codes + i, &row_first, 2);
+}
+
+// The first bytes of half-width katakana (U+FF61-U+FF9F: EF BD A1-BF,
+// EF BE 80-9F) among 64 bytes x0 (x1 and x2 the bytes after them).
+KOTRAN_WIDEST uint64_t half_width_kana_widest(__m512i x0, __m512i x1, __m512i x2) {
+  const uint64_t ef = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(0xEF)));
+  return ef & ((_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xBD))) & widest_in_range(x2, 0xA1, 0xBF)) |
+               (_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xBE))) & widest_in_range(x2, 0x80, 0x9F)));
+}
+
+// A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its
+// code point, from the second and third bytes of its UTF-8 form.
+KOTRAN_WIDEST __m512i kana_bytes_widest(__m512i second, __m512i third) {
+  return _mm512_add_epi8(_mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(second, _mm512_set1_epi8(0x03)), 6),
+                                         _mm512_and_si512(third, _mm512_set1_epi8(0x3F))),
+                         _mm512_set1_epi8(0x40));
+}
+
+// The 64 bytes x0 (x1 and x2 the bytes after them) in the target: ASCII as
+// it is, each pair where jis has its row and cell (leads marking the rows),
+// each half-width katakana (kana) as the target's own, in place; dropped
+// gets what is left out (each three-byte form's third byte, and into
+// Shift-JIS a katakana's second).
+template <RunPairs into>
+KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, __m512i jis, uint64_t leads,
+                                            uint64_t kana, uint64_t lead3, uint64_t& dropped) {
+  // (A katakana's byte at its second byte, into EUC, from x0 and x1.)
+  dropped = lead3 << 2;
+  if constexpr (into == RunPairs::sjis) {
+    dropped |= kana << 1;
+    const __m512i out = euc_pairs_as_sjis_widest(jis, widest_byte_up(jis), leads, leads << 1);
+    return _mm512_mask_mov_epi8(out, kana, kana_bytes_widest(x1, x2));
+  } else {
+    __m512i out =
+        _mm512_mask_mov_epi8(jis, leads | leads << 1, _mm512_or_si512(jis, _mm512_set1_epi8(static_cast<char>(0x80))));
+    out = _mm512_mask_mov_epi8(out, kana, _mm512_set1_epi8(static_cast<char>(SS2)));
+    return _mm512_mask_mov_epi8(out, kana << 1, kana_bytes_widest(x0, x1));
+  }
+}
+
+// Stores at o the bytes of v whose bits are set in kept, packed, and moves
+// o past them: eight bytes at a time, each store eight bytes.
+KOTRAN_WIDEST void store_kept_widest(unsigned char*& o, __m512i v, uint64_t kept) {
+  alignas(64) unsigned char bytes[64];
+  _mm512_store_si512(bytes, v);
+  for (unsigned k = 0; k < 8; ++k) {
+    const uint64_t bits = kept >> 8 * k & 0xFF;
+    uint64_t q;
+    std::memcpy(&q, bytes + 8 * k, 8);
+    q = _pext_u64(q, _pdep_u64(bits, 0x0101010101010101ULL) * 0xFF);
+    std::memcpy(o, &q, 8);
+    o += __builtin_popcountll(bits);
+  }
+}
+
+// Stores the whole characters of one, two and three bytes at the first
+// length of the 64 bytes of UTF-8 at p (whose codes, for those of two and
+// three bytes, lie below row_limit, a JIS row byte) as ASCII and the pairs
+// of into (Shift-JIS or EUC), with store_kana the half-width katakana as
+// into's own, and moves o past them; returns how many bytes it took (0 for
+// none). Reads 66 bytes at p; stores at most 64 at o.
+template <RunPairs into>
+KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length,
+                                             unsigned row_limit, bool store_kana) {
+  const __m512i x0 = widest_load(p);
+  const __m512i x1 = widest_load(p + 1);
+  const __m512i x2 = widest_load(p + 2);
+  const uint64_t overlong =
+      _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(0xE0))) &
+      _mm512_cmplt_epu8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xA0)));
+  const Utf8Bytes c{~_mm512_movepi8_mask(x0), widest_in_range(x0, 0xC2, 0xDF),
+                    widest_in_range(x0, 0xE0, 0xEF) & ~overlong, widest_in_range(x0, 0x80, 0xBF)};
+  length = std::min(length, utf8_whole_characters(c));
+  // Half-width katakana (U+FF61-U+FF9F: EF BD A1-BF, EF BE 80-9F), stored as
+  // the target's one byte (0xA1-0xDF) where they are not widened.
+  uint64_t kana = store_kana ? _bzhi_u64(half_width_kana_widest(x0, x1, x2) & c.lead3, length) : 0;
+  uint64_t leads = _bzhi_u64((c.lead2 | c.lead3) & ~kana, length);
+  if ((leads | kana) == 0) return 0;
+  // Past the 64, a character of none: a lookup with no lead left looks it up
+  // and stores past the 64.
+  alignas(64) uint16_t points[64 + 1];
+  points[64] = 0;
+  _mm512_store_si512(points, utf8_code_points_widest<0>(x0, x1, x2, c.lead3));
+  _mm512_store_si512(points + 32, utf8_code_points_widest<1>(x0, x1, x2, c.lead3));
+  // Each code where its character's first byte was, row byte first: no
+  // pair reaches past the 64, for a character that would is not taken.
+  alignas(64) unsigned char codes[64 + 2];
+  _mm512_store_si512(codes, x0);
+  // As many lookups as text of kanji and kana has leads, whatever their
+  // count: a loop would leave its branch to guess each block's count.
+  uint64_t m = leads;
+  for (unsigned k = 0; k < 22; ++k) look_up_code_widest(m, points, codes);
+  while (m != 0) look_up_code_widest(m, points, codes);
+  const __m512i jis = _mm512_load_si512(codes);
+  // No code (a surrogate, a half-width katakana, a C1 control), or a code at
+  // row_limit or past it: the characters end before it. A branch, seldom
+  // taken, rather than a select: how far the input moves then never waits
+  // for the lookups.
+  const uint64_t refused = leads & (_mm512_testn_epi8_mask(jis, jis) |
+                                    _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
+  if (refused != 0) [[unlikely]] {
+    asm volatile("");  // (keeps the compiler from making it a select)
+    length = static_cast<unsigned>(_tzcnt_u64(refused));
+    leads = _bzhi_u64(leads, length);
+    kana = _bzhi_u64(kana, length);
+    if (length == 0) return 0;
+  }
+  uint64_t dropped;
+  const __m512i out = utf8_block_out_widest<into>(x0, x1, x2, jis, leads, kana, c.lead3, dropped);
+  store_kept_widest(o, out, _bzhi_u64(~dropped, length));
+  return length;
+}
+
+// What a block of UTF-8 leaves to the next: its first bytes (0-2) that end a
+// character begun at its last ones, which of them are dropped (bits 0-1),
+// and the byte that goes out at its first byte (the second byte of a pair
+// begun at the last byte before), where at says there is one.
+struct Utf8Carry {
+  unsigned owned = 0;
+  uint64_t dropped = 0;
+  uint64_t at = 0;
+  unsigned char byte = 0;
+};
+
+// Stores the characters of blocks of 64 bytes of UTF-8 at p, one after
+// another, as store_utf8_mixed_widest stores them, while each block is whole
+// characters that the target has; returns how many bytes it took (0 for
+// none), ending at a character's end. Each block's position is fixed, so
+// that no load waits for the last block's classes or lookups: a character
+// across the edge goes out in both, its first bytes from the block it
+// begins in and the rest carried. The blocks end before a line end that
+// stops. Reads 66 bytes at each block and stores at most 64 a block and 8
+// past them.
+template <RunPairs into>
+KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                              unsigned row_limit, bool store_kana, LineEndStops stops) {
+  Utf8Carry carry;
+  uint64_t cr_before = 0;
+  size_t b = 0;
+  for (; b < blocks; ++b) {
+    const unsigned char* const at = p + 64 * b;
+    const __m512i x0 = widest_load(at);
+    const __m512i x1 = widest_load(at + 1);
+    const __m512i x2 = widest_load(at + 2);
+    const uint64_t overlong = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(0xE0))) &
+                              _mm512_cmplt_epu8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xA0)));
+    const Utf8Bytes c{~_mm512_movepi8_mask(x0), widest_in_range(x0, 0xC2, 0xDF),
+                      widest_in_range(x0, 0xE0, 0xEF) & ~overlong, widest_in_range(x0, 0x80, 0xBF)};
+    // Every byte in place, the carried ones continuations, and each
+    // character begun at the last bytes continued past them.
+    const uint64_t starts = c.ascii | c.lead2 | c.lead3;
+    const uint64_t expected = (c.lead2 | c.lead3) << 1 | c.lead3 << 2 | ((uint64_t{1} << carry.owned) - 1);
+    const uint64_t cont1 = widest_in_range(x1, 0x80, 0xBF);
+    const uint64_t cont2 = widest_in_range(x2, 0x80, 0xBF);
+    uint64_t bad = (c.cont ^ expected) | ~(starts | c.cont) | (c.lead3 & ~cont2 & uint64_t{3} << 62) |
+                   ((c.lead2 | c.lead3) & ~cont1 & uint64_t{1} << 63);
+    if (stops != LineEndStops::none) {
+      // A line end the byte loop takes (the next block's first byte seen).
+      const uint64_t cr = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D));
+      const uint64_t lf = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A));
+      bad |= stops == LineEndStops::lone_lf ? lf & ~(cr << 1 | cr_before)
+                                            : cr & (lf >> 1 | uint64_t{at[64] == 0x0A} << 63);
+      cr_before = cr >> 63;
+    }
+    if (bad != 0) break;
+    const uint64_t kana = store_kana ? half_width_kana_widest(x0, x1, x2) & c.lead3 : 0;
+    const uint64_t leads = (c.lead2 | c.lead3) & ~kana;
+    alignas(64) uint16_t points[64 + 1];
+    points[64] = 0;
+    _mm512_store_si512(points, utf8_code_points_widest<0>(x0, x1, x2, c.lead3));
+    _mm512_store_si512(points + 32, utf8_code_points_widest<1>(x0, x1, x2, c.lead3));
+    alignas(64) unsigned char codes[64 + 2];
+    _mm512_store_si512(codes, x0);
+    uint64_t m = leads & ~(uint64_t{1} << 63);
+    for (unsigned k = 0; k < 22; ++k) look_up_code_widest(m, points, codes);
+    while (m != 0) look_up_code_widest(m, points, codes);
+    // The character begun at the last byte last, after the lookups with no
+    // lead left: its cell byte lies past the 64.
+    const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[63]];
+    const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
+    std::memcpy(codes + 63, &last, 2);
+    const __m512i jis = _mm512_load_si512(codes);
+    const uint64_t refused = leads & (_mm512_testn_epi8_mask(jis, jis) |
+                                      _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
+    if (refused != 0) [[unlikely]]
+      break;
+    uint64_t dropped;
+    __m512i out = utf8_block_out_widest<into>(x0, x1, x2, jis, leads, kana, c.lead3, dropped);
+    out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
+    store_kept_widest(o, out, ~(dropped | carry.dropped));
+    // What goes on into the next block.
+    carry.owned = c.lead3 >> 63 ? 2 : static_cast<unsigned>((c.lead3 >> 62 | c.lead2 >> 63) & 1);
+    carry.dropped = c.lead3 >> 62 | (into == RunPairs::sjis ? kana >> 63 : 0);
+    carry.at = leads >> 63 | (into == RunPairs::euc ? kana >> 63 : 0);
+    const unsigned row = codes[63], cell = codes[64];
+    if constexpr (into == RunPairs::sjis)
+      carry.byte = static_cast<unsigned char>(row & 1 ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E);
+    else
+      carry.byte = static_cast<unsigned char>(kana >> 63 ? ((at[64] & 3) << 6 | (at[65] & 0x3F)) + 0x40 : cell | 0x80);
+  }
+  if (b == 0) return 0;
+  // The second byte of a pair begun at the last block's last byte.
+  if (carry.at != 0) *o++ = carry.byte;
+  size_t taken = 64 * b + carry.owned;
+  // Nor do the blocks end just after a CR (the last byte stored), whose LF
+  // would then look lone.
+  if (stops != LineEndStops::none && p[taken - 1] == 0x0D) {
+    --taken;
+    --o;
+  }
+  return taken;
 }
 
 }  // namespace kotran
