@@ -69,6 +69,9 @@ PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p);
 template <RunPairs into>
+size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
+                              bool store_kana, LineEndStops stops);
+template <RunPairs into>
 size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length, unsigned row_limit,
                              bool store_kana);
 template <bool into_sjis = false>

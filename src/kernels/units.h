@@ -5,6 +5,7 @@
 
 #include "codes/hot.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kotran {
@@ -132,6 +133,56 @@ KOTRAN_HOT unsigned utf8_whole_characters(Utf8Bytes b) {
   if (!within) return first_bad;
   const uint64_t before = starts & (bad - 1) & ~bad;  // all of them for none
   return before == 0 ? 0 : 63 - static_cast<unsigned>(__builtin_clzll(before));
+}
+
+// What a block of UTF-8 leaves to the next: its first bytes (0-2) that end a
+// character begun at its last ones, which of them are dropped (bits 0-1),
+// and the byte that goes out at its first byte (the second byte of a pair
+// begun at the last byte before), where at says there is one.
+struct Utf8Carry {
+  unsigned owned = 0;
+  uint64_t dropped = 0;
+  uint64_t at = 0;
+  unsigned char byte = 0;
+};
+
+// What a block leaves to the next into the pairs of into: lead2 and lead3
+// its forms of two and three bytes, leads those stored as pairs, kana the
+// half-width katakana stored as into's own; codes its codes where its
+// characters begin (row byte first, the last character's cell byte at 64),
+// at the block's bytes (66 of them).
+template <RunPairs into>
+KOTRAN_HOT Utf8Carry utf8_carry(uint64_t lead2, uint64_t lead3, uint64_t leads, uint64_t kana,
+                                const unsigned char* codes, const unsigned char* at) {
+  Utf8Carry carry;
+  carry.owned = lead3 >> 63 ? 2 : static_cast<unsigned>((lead3 >> 62 | lead2 >> 63) & 1);
+  carry.dropped = lead3 >> 62 | (into == RunPairs::sjis ? kana >> 63 : 0);
+  carry.at = leads >> 63 | (into == RunPairs::euc ? kana >> 63 : 0);
+  const unsigned row = codes[63], cell = codes[64];
+  // Into Shift-JIS, the second byte as euc_pairs_as_sjis makes it; into
+  // EUC, the cell's, or the katakana's after SS2.
+  if constexpr (into == RunPairs::sjis)
+    carry.byte = static_cast<unsigned char>(row & 1 ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E);
+  else
+    carry.byte = static_cast<unsigned char>(kana >> 63 ? ((at[64] & 3) << 6 | (at[65] & 0x3F)) + 0x40 : cell | 0x80);
+  return carry;
+}
+
+// Ends the blocks of UTF-8 at p, blocks of them stored, carry what the last
+// left: the second byte of a pair begun at its last byte stored at o, which
+// moves past it. Where line ends stop, nor do the blocks end just after a
+// CR (the last byte stored), whose LF would then look lone. Returns how
+// many bytes the blocks took.
+KOTRAN_HOT size_t utf8_blocks_end(unsigned char*& o, const unsigned char* p, size_t blocks, const Utf8Carry& carry,
+                                  bool line_ends_stop) {
+  if (blocks == 0) return 0;
+  if (carry.at != 0) *o++ = carry.byte;
+  size_t taken = 64 * blocks + carry.owned;
+  if (line_ends_stop && p[taken - 1] == 0x0D) {
+    --taken;
+    --o;
+  }
+  return taken;
 }
 
 // Bit i set for each of the 32 bytes at p that is a CR, and that is an LF.

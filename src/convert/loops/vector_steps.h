@@ -228,6 +228,10 @@ struct VectorStep<Code::utf8, SjisWriter> {
                                             LineEndStops stops) {
     return store_utf8_blocks_widest<RunPairs::sjis>(o, p, blocks, SJIS_ARITHMETIC_ROWS_END, kana, stops);
   }
+  KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
+                                        LineEndStops stops) {
+    return store_utf8_blocks_wide<RunPairs::sjis>(o, p, blocks, SJIS_ARITHMETIC_ROWS_END, kana, stops);
+  }
 };
 
 template <>
@@ -242,6 +246,10 @@ struct VectorStep<Code::utf8, EucWriter> {
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                             LineEndStops stops) {
     return store_utf8_blocks_widest<RunPairs::euc>(o, p, blocks, 0x7F, kana, stops);
+  }
+  KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
+                                        LineEndStops stops) {
+    return store_utf8_blocks_wide<RunPairs::euc>(o, p, blocks, 0x7F, kana, stops);
   }
 };
 
@@ -465,7 +473,7 @@ KOTRAN_HOT size_t step_blocks(unsigned char*& o, const unsigned char* p, const u
     if constexpr (takes_widest_steps(path))
       return Step::widest_blocks(o, p, blocks, !widen, stops);
     else
-      return 0;
+      return Step::wide_blocks(o, p, blocks, !widen, stops);
   } else {
     return 0;
   }

@@ -277,70 +277,135 @@ KOTRAN_WIDE __m256i wide_kana_bytes(__m256i second, __m256i third) {
                          _mm256_set1_epi8(0x40));
 }
 
-// As store_utf8_mixed_widest, in two registers of 32 bytes, the third bytes
-// dropped by byte shuffles. Reads 66 bytes at p; stores at most 64 at o.
-template <RunPairs into>
-KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length,
-                                         unsigned row_limit, bool store_kana) {
+// 64 bytes of UTF-8 in two registers (x1 and x2 the bytes after them), and
+// their classes: see utf8_whole_characters and store_utf8_mixed_widest.
+struct WideUtf8Block {
   __m256i x0[2], x1[2], x2[2], three[2];
-  uint32_t ascii[2], lead2[2], lead3[2], cont[2], kana_bits[2];
+  Utf8Bytes c;
+  uint64_t kana, cont1, cont2;
+};
+
+KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
+  uint32_t ascii[2], lead2[2], lead3[2], cont[2], kana[2], cont1[2], cont2[2];
   for (unsigned h = 0; h < 2; ++h) {
-    x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
-    x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
-    x2[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 2));
-    const __m256i overlong = _mm256_and_si256(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(0xE0))),
-                                              wide_at_most(x1[h], 0x9F));
-    three[h] = _mm256_andnot_si256(overlong, wide_in_range(x0[h], 0xE0, 0xEF));
-    ascii[h] = ~wide_mask(x0[h]);
-    lead2[h] = wide_mask(wide_in_range(x0[h], 0xC2, 0xDF));
-    lead3[h] = wide_mask(three[h]);
-    cont[h] = wide_mask(wide_in_range(x0[h], 0x80, 0xBF));
-    const __m256i kana = _mm256_and_si256(
-        _mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(0xEF))),
-        _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8(static_cast<char>(0xBD))),
-                                         wide_in_range(x2[h], 0xA1, 0xBF)),
-                        _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8(static_cast<char>(0xBE))),
-                                         wide_in_range(x2[h], 0x80, 0x9F))));
-    kana_bits[h] = wide_mask(kana);
+    const __m256i x0 = b.x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
+    const __m256i x1 = b.x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
+    const __m256i x2 = b.x2[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 2));
+    const __m256i overlong =
+        _mm256_and_si256(_mm256_cmpeq_epi8(x0, _mm256_set1_epi8(static_cast<char>(0xE0))), wide_at_most(x1, 0x9F));
+    b.three[h] = _mm256_andnot_si256(overlong, wide_in_range(x0, 0xE0, 0xEF));
+    ascii[h] = ~wide_mask(x0);
+    lead2[h] = wide_mask(wide_in_range(x0, 0xC2, 0xDF));
+    lead3[h] = wide_mask(b.three[h]);
+    cont[h] = wide_mask(wide_in_range(x0, 0x80, 0xBF));
+    cont1[h] = wide_mask(wide_in_range(x1, 0x80, 0xBF));
+    cont2[h] = wide_mask(wide_in_range(x2, 0x80, 0xBF));
+    kana[h] = wide_mask(_mm256_and_si256(
+        _mm256_cmpeq_epi8(x0, _mm256_set1_epi8(static_cast<char>(0xEF))),
+        _mm256_or_si256(
+            _mm256_and_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8(static_cast<char>(0xBD))), wide_in_range(x2, 0xA1, 0xBF)),
+            _mm256_and_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8(static_cast<char>(0xBE))), wide_in_range(x2, 0x80, 0x9F)))));
   }
-  const Utf8Bytes c{wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
-                    wide_join(cont[0], cont[1])};
-  length = std::min(length, utf8_whole_characters(c));
-  const uint64_t below = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
-  // Half-width katakana, where they are not widened: see store_utf8_mixed_widest.
-  uint64_t kana = store_kana ? wide_join(kana_bits[0], kana_bits[1]) & c.lead3 & below : 0;
-  uint64_t leads = (c.lead2 | c.lead3) & ~kana & below;
-  if ((leads | kana) == 0) return 0;
-  // Past the 64, a character of none: a lookup with no lead left looks it up
-  // and stores past the 64.
+  b.c = {wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
+         wide_join(cont[0], cont[1])};
+  b.kana = wide_join(kana[0], kana[1]) & b.c.lead3;
+  b.cont1 = wide_join(cont1[0], cont1[1]);
+  b.cont2 = wide_join(cont2[0], cont2[1]);
+}
+
+// The codes of the characters at leads (none at the last byte) in codes
+// (66 bytes), row byte first where each character's first byte was, the
+// other bytes those of the block; and whether any has none or a row at
+// row_limit or past it.
+KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, unsigned row_limit, unsigned char* codes,
+                                     __m256i* jis) {
+  // Past the 64, a character of none: a lookup with no lead left looks it
+  // up and stores past the 64.
   alignas(32) uint16_t points[64 + 1];
   points[64] = 0;
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points), wide_utf8_code_points<0>(x0, x1, x2, three));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 16), wide_utf8_code_points<1>(x0, x1, x2, three));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 32), wide_utf8_code_points<2>(x0, x1, x2, three));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 48), wide_utf8_code_points<3>(x0, x1, x2, three));
-  // Each code where its character's first byte was, row byte first.
-  alignas(32) unsigned char codes[64 + 2];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(codes), x0[0]);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(codes + 32), x0[1]);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points), wide_utf8_code_points<0>(b.x0, b.x1, b.x2, b.three));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 16), wide_utf8_code_points<1>(b.x0, b.x1, b.x2, b.three));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 32), wide_utf8_code_points<2>(b.x0, b.x1, b.x2, b.three));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 48), wide_utf8_code_points<3>(b.x0, b.x1, b.x2, b.three));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(codes), b.x0[0]);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(codes + 32), b.x0[1]);
   // As many lookups as text of kanji and kana has leads, whatever their
   // count, as on the widest path.
-  uint64_t m = leads;
+  uint64_t m = leads & ~(uint64_t{1} << 63);
   for (unsigned k = 0; k < 22; ++k) wide_look_up_code(m, points, codes);
   while (m != 0) wide_look_up_code(m, points, codes);
-  __m256i jis[2];
-  uint64_t refused_bits[2];
+  // A character begun at the last byte last: its cell byte lies past the 64.
+  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[63]];
+  const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
+  std::memcpy(codes + 63, &last, 2);
+  uint32_t refused[2];
   for (unsigned h = 0; h < 2; ++h) {
     jis[h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes + 32 * h));
     // No code, or a code at row_limit or past it (unsigned: the larger of
     // it and the limit is itself).
     const __m256i limit = _mm256_set1_epi8(static_cast<char>(row_limit));
-    refused_bits[h] = wide_mask(_mm256_or_si256(_mm256_cmpeq_epi8(jis[h], _mm256_setzero_si256()),
-                                                _mm256_cmpeq_epi8(_mm256_max_epu8(jis[h], limit), jis[h])));
+    refused[h] = wide_mask(_mm256_or_si256(_mm256_cmpeq_epi8(jis[h], _mm256_setzero_si256()),
+                                           _mm256_cmpeq_epi8(_mm256_max_epu8(jis[h], limit), jis[h])));
   }
+  return leads & wide_join(refused[0], refused[1]);
+}
+
+// As utf8_block_out_widest, into converted: the block in the target, what is
+// dropped returned.
+template <RunPairs into>
+KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned char* codes, const __m256i* jis,
+                                         uint64_t leads, uint64_t kana, unsigned char* converted) {
+  for (unsigned h = 0; h < 2; ++h) {
+    const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h));
+    // The second byte of a pair begun at the last byte of the first half.
+    const __m256i trail_bytes = wide_byte_mask(static_cast<uint32_t>((leads << 1) >> 32 * h));
+    const __m256i kana_bytes = wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h));
+    __m256i out;
+    if constexpr (into == RunPairs::sjis) {
+      const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
+      out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, lead_bytes, trail_bytes, jis[h]);
+      out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x1[h], b.x2[h]), kana_bytes);
+    } else {
+      out = _mm256_or_si256(jis[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
+                                                     _mm256_set1_epi8(static_cast<char>(0x80))));
+      out = _mm256_blendv_epi8(out, _mm256_set1_epi8(static_cast<char>(SS2)), kana_bytes);
+      out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x0[h], b.x1[h]),
+                               wide_byte_mask(static_cast<uint32_t>((kana << 1) >> 32 * h)));
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
+  }
+  return b.c.lead3 << 2 | (into == RunPairs::sjis ? kana << 1 : 0);
+}
+
+// Stores at o the bytes of the 64 at v whose bits are set in kept, packed,
+// by byte shuffles eight at a time, and moves o past them.
+KOTRAN_WIDE void wide_store_kept(unsigned char*& o, const unsigned char* v, uint64_t kept) {
+  for (unsigned k = 0; k < 8; ++k) {
+    const unsigned bits = static_cast<unsigned>(kept >> 8 * k & 0xFF);
+    const __m128i take = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(KEPT_BYTES.take[bits]));
+    const __m128i q = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(v + 8 * k));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(q, take));
+    o += KEPT_BYTES.count[bits];
+  }
+}
+
+// As store_utf8_mixed_widest, in two registers of 32 bytes, the third bytes
+// dropped by byte shuffles. Reads 66 bytes at p; stores at most 64 at o.
+template <RunPairs into>
+KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length,
+                                         unsigned row_limit, bool store_kana) {
+  WideUtf8Block b;
+  wide_utf8_block(b, p);
+  length = std::min(length, utf8_whole_characters(b.c));
+  const uint64_t below = length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+  uint64_t kana = store_kana ? b.kana & below : 0;
+  uint64_t leads = (b.c.lead2 | b.c.lead3) & ~kana & below;
+  if ((leads | kana) == 0) return 0;
+  alignas(32) unsigned char codes[64 + 2];
+  __m256i jis[2];
+  const uint64_t refused = wide_utf8_codes(b, leads, row_limit, codes, jis);
   // A branch, seldom taken, rather than a select: how far the input moves
   // then never waits for the lookups.
-  const uint64_t refused = leads & wide_join(static_cast<uint32_t>(refused_bits[0]), static_cast<uint32_t>(refused_bits[1]));
   if (refused != 0) [[unlikely]] {
     asm volatile("");  // (keeps the compiler from making it a select)
     length = static_cast<unsigned>(__builtin_ctzll(refused));
@@ -349,38 +414,47 @@ KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char*
     if (length == 0) return 0;
   }
   alignas(32) unsigned char converted[64];
-  for (unsigned h = 0; h < 2; ++h) {
-    const uint32_t first = static_cast<uint32_t>(leads >> 32 * h);
-    const __m256i lead_bytes = wide_byte_mask(first);
-    // The second byte of a pair begun at the last byte of the first half.
-    const __m256i trail_bytes = wide_byte_mask(static_cast<uint32_t>((leads << 1) >> 32 * h));
-    __m256i out;
-    if constexpr (into == RunPairs::sjis) {
-      const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
-      out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, lead_bytes, trail_bytes, jis[h]);
-      out = _mm256_blendv_epi8(out, wide_kana_bytes(x1[h], x2[h]), wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
-    } else {
-      out = _mm256_or_si256(jis[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
-                                                     _mm256_set1_epi8(static_cast<char>(0x80))));
-      out = _mm256_blendv_epi8(out, _mm256_set1_epi8(static_cast<char>(SS2)),
-                               wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
-      out = _mm256_blendv_epi8(out, wide_kana_bytes(x0[h], x1[h]),
-                               wide_byte_mask(static_cast<uint32_t>((kana << 1) >> 32 * h)));
-    }
-    _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
-  }
-  // What is dropped left out, eight bytes at a time: each three-byte form's
-  // third byte, and into Shift-JIS a katakana's second.
-  const uint64_t dropped = c.lead3 << 2 | (into == RunPairs::sjis ? kana << 1 : 0);
-  const uint64_t kept = ~dropped & (length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1);
-  for (unsigned k = 0; k < 8; ++k) {
-    const unsigned bits = static_cast<unsigned>(kept >> 8 * k & 0xFF);
-    const __m128i take = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(KEPT_BYTES.take[bits]));
-    const __m128i q = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(converted + 8 * k));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(q, take));
-    o += KEPT_BYTES.count[bits];
-  }
+  const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, leads, kana, converted);
+  wide_store_kept(o, converted, ~dropped & (length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1));
   return length;
+}
+
+// As store_utf8_blocks_widest, in two registers of 32 bytes.
+template <RunPairs into>
+KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
+                                          bool store_kana, LineEndStops stops) {
+  Utf8Carry carry;
+  uint64_t cr_before = 0;
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    WideUtf8Block b;
+    wide_utf8_block(b, at);
+    const Utf8Bytes& c = b.c;
+    const uint64_t starts = c.ascii | c.lead2 | c.lead3;
+    const uint64_t expected = (c.lead2 | c.lead3) << 1 | c.lead3 << 2 | ((uint64_t{1} << carry.owned) - 1);
+    uint64_t bad = (c.cont ^ expected) | ~(starts | c.cont) | (c.lead3 & ~b.cont2 & uint64_t{3} << 62) |
+                   ((c.lead2 | c.lead3) & ~b.cont1 & uint64_t{1} << 63);
+    if (stops != LineEndStops::none) {
+      const LineEndBytes64 ends = line_end_bytes_block_wide(at);
+      bad |= stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
+                                            : ends.cr & (ends.lf >> 1 | uint64_t{at[64] == 0x0A} << 63);
+      cr_before = ends.cr >> 63;
+    }
+    if (bad != 0) break;
+    const uint64_t kana = store_kana ? b.kana : 0;
+    const uint64_t leads = (c.lead2 | c.lead3) & ~kana;
+    alignas(32) unsigned char codes[64 + 2];
+    __m256i jis[2];
+    if (wide_utf8_codes(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
+      break;
+    alignas(32) unsigned char converted[64];
+    const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, leads, kana, converted);
+    if (carry.at != 0) converted[0] = carry.byte;
+    wide_store_kept(o, converted, ~(dropped | carry.dropped));
+    carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);
+  }
+  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
 }  // namespace kotran

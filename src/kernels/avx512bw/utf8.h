@@ -329,17 +329,6 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
   return length;
 }
 
-// What a block of UTF-8 leaves to the next: its first bytes (0-2) that end a
-// character begun at its last ones, which of them are dropped (bits 0-1),
-// and the byte that goes out at its first byte (the second byte of a pair
-// begun at the last byte before), where at says there is one.
-struct Utf8Carry {
-  unsigned owned = 0;
-  uint64_t dropped = 0;
-  uint64_t at = 0;
-  unsigned char byte = 0;
-};
-
 // Stores the characters of blocks of 64 bytes of UTF-8 at p, one after
 // another, as store_utf8_mixed_widest stores them, while each block is whole
 // characters that the target has; returns how many bytes it took (0 for
@@ -406,27 +395,9 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     __m512i out = utf8_block_out_widest<into>(x0, x1, x2, jis, leads, kana, c.lead3, dropped);
     out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
     store_kept_widest(o, out, ~(dropped | carry.dropped));
-    // What goes on into the next block.
-    carry.owned = c.lead3 >> 63 ? 2 : static_cast<unsigned>((c.lead3 >> 62 | c.lead2 >> 63) & 1);
-    carry.dropped = c.lead3 >> 62 | (into == RunPairs::sjis ? kana >> 63 : 0);
-    carry.at = leads >> 63 | (into == RunPairs::euc ? kana >> 63 : 0);
-    const unsigned row = codes[63], cell = codes[64];
-    if constexpr (into == RunPairs::sjis)
-      carry.byte = static_cast<unsigned char>(row & 1 ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E);
-    else
-      carry.byte = static_cast<unsigned char>(kana >> 63 ? ((at[64] & 3) << 6 | (at[65] & 0x3F)) + 0x40 : cell | 0x80);
+    carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);
   }
-  if (b == 0) return 0;
-  // The second byte of a pair begun at the last block's last byte.
-  if (carry.at != 0) *o++ = carry.byte;
-  size_t taken = 64 * b + carry.owned;
-  // Nor do the blocks end just after a CR (the last byte stored), whose LF
-  // would then look lone.
-  if (stops != LineEndStops::none && p[taken - 1] == 0x0D) {
-    --taken;
-    --o;
-  }
-  return taken;
+  return utf8_blocks_end(o, p, b, carry, stops != LineEndStops::none);
 }
 
 }  // namespace kotran
