@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kernels/words/ascii_words.h"
+
 namespace kotran {
 
 // Bytes looked at in one step of the paths of 32 bytes, and of 64.
@@ -133,6 +135,28 @@ KOTRAN_HOT unsigned utf8_whole_characters(Utf8Bytes b) {
   if (!within) return first_bad;
   const uint64_t before = starts & (bad - 1) & ~bad;  // all of them for none
   return before == 0 ? 0 : 63 - static_cast<unsigned>(__builtin_clzll(before));
+}
+
+// The bytes out of place in a block of 64 bytes of UTF-8 whose first owned
+// (0-2) continue a character begun before them: each character whole, and
+// one begun at the last bytes continued past them (cont1 and cont2 the
+// continuation bytes among the bytes one and two after each).
+KOTRAN_HOT uint64_t utf8_block_faults(Utf8Bytes c, unsigned owned, uint64_t cont1, uint64_t cont2) {
+  const uint64_t starts = c.ascii | c.lead2 | c.lead3;
+  const uint64_t expected = (c.lead2 | c.lead3) << 1 | c.lead3 << 2 | ((uint64_t{1} << owned) - 1);
+  return (c.cont ^ expected) | ~(starts | c.cont) | (c.lead3 & ~cont2 & uint64_t{3} << 62) |
+         ((c.lead2 | c.lead3) & ~cont1 & uint64_t{1} << 63);
+}
+
+// The line ends among 64 bytes (their CRs and LFs) that the byte loop takes
+// (see LineEndStops): cr_before says whether the byte before them was a CR,
+// and becomes whether their last one is; after is the byte after them.
+KOTRAN_HOT uint64_t line_end_stop_bits(uint64_t cr, uint64_t lf, LineEndStops stops, uint64_t& cr_before,
+                                       unsigned char after) {
+  const uint64_t stop = stops == LineEndStops::lone_lf ? lf & ~(cr << 1 | cr_before)
+                                                       : cr & (lf >> 1 | uint64_t{after == 0x0A} << 63);
+  cr_before = cr >> 63;
+  return stop;
 }
 
 // What a block of UTF-8 leaves to the next: its first bytes (0-2) that end a

@@ -431,15 +431,10 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     WideUtf8Block b;
     wide_utf8_block(b, at);
     const Utf8Bytes& c = b.c;
-    const uint64_t starts = c.ascii | c.lead2 | c.lead3;
-    const uint64_t expected = (c.lead2 | c.lead3) << 1 | c.lead3 << 2 | ((uint64_t{1} << carry.owned) - 1);
-    uint64_t bad = (c.cont ^ expected) | ~(starts | c.cont) | (c.lead3 & ~b.cont2 & uint64_t{3} << 62) |
-                   ((c.lead2 | c.lead3) & ~b.cont1 & uint64_t{1} << 63);
+    uint64_t bad = utf8_block_faults(c, carry.owned, b.cont1, b.cont2);
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = line_end_bytes_block_wide(at);
-      bad |= stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
-                                            : ends.cr & (ends.lf >> 1 | uint64_t{at[64] == 0x0A} << 63);
-      cr_before = ends.cr >> 63;
+      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
     }
     if (bad != 0) break;
     const uint64_t kana = store_kana ? b.kana : 0;

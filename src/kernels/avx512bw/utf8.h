@@ -207,16 +207,6 @@ KOTRAN_WIDEST __m512i utf8_code_points_widest(__m512i x0, __m512i x1, __m512i x2
   return _mm512_mask_mov_epi16(two, static_cast<__mmask32>(three >> 32 * h), threes);
 }
 
-// Stores at codes + i the JIS code (row byte first) of the character at
-// points[i], i the lowest bit of m, and clears the bit; for none left, the
-// code of points[64] at codes + 64.
-KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsigned char* codes) {
-  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
-  m = _blsr_u64(m);
-  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[i]];
-  const uint16_t row_first = static_cast<uint16_t>(j >> 8 | j << 8);
-  std::memcpy(codes + i, &row_first, 2);
-}
 
 // The first bytes of half-width katakana (U+FF61-U+FF9F: EF BD A1-BF,
 // EF BE 80-9F) among 64 bytes x0 (x1 and x2 the bytes after them).
@@ -271,6 +261,71 @@ KOTRAN_WIDEST void store_kept_widest(unsigned char*& o, __m512i v, uint64_t kept
   }
 }
 
+// Stores at codes + i the JIS code (row byte first) of the character at
+// points[i], i the lowest bit of m, and clears the bit; for none left, the
+// code of points[64] at codes + 64.
+KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsigned char* codes) {
+  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
+  m = _blsr_u64(m);
+  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[i]];
+  const uint16_t row_first = static_cast<uint16_t>(j >> 8 | j << 8);
+  std::memcpy(codes + i, &row_first, 2);
+}
+
+// 64 bytes of UTF-8 (x1 and x2 the bytes after them) and their classes: see
+// utf8_whole_characters; kana the first bytes of half-width katakana
+// (U+FF61-U+FF9F: EF BD A1-BF, EF BE 80-9F), cont1 and cont2 the
+// continuation bytes of x1 and x2.
+struct Utf8Block64 {
+  __m512i x0, x1, x2;
+  Utf8Bytes c;
+  uint64_t kana, cont1, cont2;
+};
+
+KOTRAN_WIDEST Utf8Block64 utf8_block_widest(const unsigned char* p) {
+  Utf8Block64 b;
+  b.x0 = widest_load(p);
+  b.x1 = widest_load(p + 1);
+  b.x2 = widest_load(p + 2);
+  const uint64_t overlong = _mm512_cmpeq_epi8_mask(b.x0, _mm512_set1_epi8(static_cast<char>(0xE0))) &
+                            _mm512_cmplt_epu8_mask(b.x1, _mm512_set1_epi8(static_cast<char>(0xA0)));
+  b.c = {~_mm512_movepi8_mask(b.x0), widest_in_range(b.x0, 0xC2, 0xDF),
+         widest_in_range(b.x0, 0xE0, 0xEF) & ~overlong, widest_in_range(b.x0, 0x80, 0xBF)};
+  b.kana = half_width_kana_widest(b.x0, b.x1, b.x2) & b.c.lead3;
+  b.cont1 = widest_in_range(b.x1, 0x80, 0xBF);
+  b.cont2 = widest_in_range(b.x2, 0x80, 0xBF);
+  return b;
+}
+
+// The codes of the characters at leads in codes (66 bytes), row byte first
+// where each character's first byte was, the other bytes those of the
+// block, and in jis the first 64; returns those of leads with no code (a
+// surrogate, a half-width katakana, a C1 control) or a code at row_limit
+// or past it.
+KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, unsigned row_limit,
+                                         unsigned char* codes, __m512i& jis) {
+  // Past the 64, a character of none: a lookup with no lead left looks it up
+  // and stores past the 64.
+  alignas(64) uint16_t points[64 + 1];
+  points[64] = 0;
+  _mm512_store_si512(points, utf8_code_points_widest<0>(b.x0, b.x1, b.x2, b.c.lead3));
+  _mm512_store_si512(points + 32, utf8_code_points_widest<1>(b.x0, b.x1, b.x2, b.c.lead3));
+  _mm512_store_si512(codes, b.x0);
+  // As many lookups as text of kanji and kana has leads, whatever their
+  // count: a loop would leave its branch to guess each block's count.
+  uint64_t m = leads & ~(uint64_t{1} << 63);
+  for (unsigned k = 0; k < 22; ++k) look_up_code_widest(m, points, codes);
+  while (m != 0) look_up_code_widest(m, points, codes);
+  // A character begun at the last byte last, after the lookups with no lead
+  // left: its cell byte lies past the 64.
+  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[63]];
+  const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
+  std::memcpy(codes + 63, &last, 2);
+  jis = _mm512_load_si512(codes);
+  return leads & (_mm512_testn_epi8_mask(jis, jis) |
+                  _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
+}
+
 // Stores the whole characters of one, two and three bytes at the first
 // length of the 64 bytes of UTF-8 at p (whose codes, for those of two and
 // three bytes, lie below row_limit, a JIS row byte) as ASCII and the pairs
@@ -280,42 +335,19 @@ KOTRAN_WIDEST void store_kept_widest(unsigned char*& o, __m512i v, uint64_t kept
 template <RunPairs into>
 KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length,
                                              unsigned row_limit, bool store_kana) {
-  const __m512i x0 = widest_load(p);
-  const __m512i x1 = widest_load(p + 1);
-  const __m512i x2 = widest_load(p + 2);
-  const uint64_t overlong =
-      _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(0xE0))) &
-      _mm512_cmplt_epu8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xA0)));
-  const Utf8Bytes c{~_mm512_movepi8_mask(x0), widest_in_range(x0, 0xC2, 0xDF),
-                    widest_in_range(x0, 0xE0, 0xEF) & ~overlong, widest_in_range(x0, 0x80, 0xBF)};
-  length = std::min(length, utf8_whole_characters(c));
-  // Half-width katakana (U+FF61-U+FF9F: EF BD A1-BF, EF BE 80-9F), stored as
-  // the target's one byte (0xA1-0xDF) where they are not widened.
-  uint64_t kana = store_kana ? _bzhi_u64(half_width_kana_widest(x0, x1, x2) & c.lead3, length) : 0;
-  uint64_t leads = _bzhi_u64((c.lead2 | c.lead3) & ~kana, length);
+  const Utf8Block64 b = utf8_block_widest(p);
+  length = std::min(length, utf8_whole_characters(b.c));
+  // Half-width katakana are stored as the target's one byte (0xA1-0xDF)
+  // where they are not widened.
+  uint64_t kana = store_kana ? _bzhi_u64(b.kana, length) : 0;
+  uint64_t leads = _bzhi_u64((b.c.lead2 | b.c.lead3) & ~kana, length);
   if ((leads | kana) == 0) return 0;
-  // Past the 64, a character of none: a lookup with no lead left looks it up
-  // and stores past the 64.
-  alignas(64) uint16_t points[64 + 1];
-  points[64] = 0;
-  _mm512_store_si512(points, utf8_code_points_widest<0>(x0, x1, x2, c.lead3));
-  _mm512_store_si512(points + 32, utf8_code_points_widest<1>(x0, x1, x2, c.lead3));
-  // Each code where its character's first byte was, row byte first: no
-  // pair reaches past the 64, for a character that would is not taken.
   alignas(64) unsigned char codes[64 + 2];
-  _mm512_store_si512(codes, x0);
-  // As many lookups as text of kanji and kana has leads, whatever their
-  // count: a loop would leave its branch to guess each block's count.
-  uint64_t m = leads;
-  for (unsigned k = 0; k < 22; ++k) look_up_code_widest(m, points, codes);
-  while (m != 0) look_up_code_widest(m, points, codes);
-  const __m512i jis = _mm512_load_si512(codes);
-  // No code (a surrogate, a half-width katakana, a C1 control), or a code at
-  // row_limit or past it: the characters end before it. A branch, seldom
-  // taken, rather than a select: how far the input moves then never waits
-  // for the lookups.
-  const uint64_t refused = leads & (_mm512_testn_epi8_mask(jis, jis) |
-                                    _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
+  __m512i jis;
+  const uint64_t refused = utf8_codes_widest(b, leads, row_limit, codes, jis);
+  // The characters end before the first refused. A branch, seldom taken,
+  // rather than a select: how far the input moves then never waits for the
+  // lookups.
   if (refused != 0) [[unlikely]] {
     asm volatile("");  // (keeps the compiler from making it a select)
     length = static_cast<unsigned>(_tzcnt_u64(refused));
@@ -324,7 +356,7 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
     if (length == 0) return 0;
   }
   uint64_t dropped;
-  const __m512i out = utf8_block_out_widest<into>(x0, x1, x2, jis, leads, kana, c.lead3, dropped);
+  const __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
   store_kept_widest(o, out, _bzhi_u64(~dropped, length));
   return length;
 }
@@ -343,61 +375,28 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
                                               unsigned row_limit, bool store_kana, LineEndStops stops) {
   Utf8Carry carry;
   uint64_t cr_before = 0;
-  size_t b = 0;
-  for (; b < blocks; ++b) {
-    const unsigned char* const at = p + 64 * b;
-    const __m512i x0 = widest_load(at);
-    const __m512i x1 = widest_load(at + 1);
-    const __m512i x2 = widest_load(at + 2);
-    const uint64_t overlong = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(0xE0))) &
-                              _mm512_cmplt_epu8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xA0)));
-    const Utf8Bytes c{~_mm512_movepi8_mask(x0), widest_in_range(x0, 0xC2, 0xDF),
-                      widest_in_range(x0, 0xE0, 0xEF) & ~overlong, widest_in_range(x0, 0x80, 0xBF)};
-    // Every byte in place, the carried ones continuations, and each
-    // character begun at the last bytes continued past them.
-    const uint64_t starts = c.ascii | c.lead2 | c.lead3;
-    const uint64_t expected = (c.lead2 | c.lead3) << 1 | c.lead3 << 2 | ((uint64_t{1} << carry.owned) - 1);
-    const uint64_t cont1 = widest_in_range(x1, 0x80, 0xBF);
-    const uint64_t cont2 = widest_in_range(x2, 0x80, 0xBF);
-    uint64_t bad = (c.cont ^ expected) | ~(starts | c.cont) | (c.lead3 & ~cont2 & uint64_t{3} << 62) |
-                   ((c.lead2 | c.lead3) & ~cont1 & uint64_t{1} << 63);
-    if (stops != LineEndStops::none) {
-      // A line end the byte loop takes (the next block's first byte seen).
-      const uint64_t cr = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D));
-      const uint64_t lf = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A));
-      bad |= stops == LineEndStops::lone_lf ? lf & ~(cr << 1 | cr_before)
-                                            : cr & (lf >> 1 | uint64_t{at[64] == 0x0A} << 63);
-      cr_before = cr >> 63;
-    }
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    const Utf8Block64 b = utf8_block_widest(at);
+    uint64_t bad = utf8_block_faults(b.c, carry.owned, b.cont1, b.cont2);
+    if (stops != LineEndStops::none)
+      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(b.x0, _mm512_set1_epi8(0x0D)),
+                                _mm512_cmpeq_epi8_mask(b.x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    const uint64_t kana = store_kana ? half_width_kana_widest(x0, x1, x2) & c.lead3 : 0;
-    const uint64_t leads = (c.lead2 | c.lead3) & ~kana;
-    alignas(64) uint16_t points[64 + 1];
-    points[64] = 0;
-    _mm512_store_si512(points, utf8_code_points_widest<0>(x0, x1, x2, c.lead3));
-    _mm512_store_si512(points + 32, utf8_code_points_widest<1>(x0, x1, x2, c.lead3));
+    const uint64_t kana = store_kana ? b.kana : 0;
+    const uint64_t leads = (b.c.lead2 | b.c.lead3) & ~kana;
     alignas(64) unsigned char codes[64 + 2];
-    _mm512_store_si512(codes, x0);
-    uint64_t m = leads & ~(uint64_t{1} << 63);
-    for (unsigned k = 0; k < 22; ++k) look_up_code_widest(m, points, codes);
-    while (m != 0) look_up_code_widest(m, points, codes);
-    // The character begun at the last byte last, after the lookups with no
-    // lead left: its cell byte lies past the 64.
-    const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[63]];
-    const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
-    std::memcpy(codes + 63, &last, 2);
-    const __m512i jis = _mm512_load_si512(codes);
-    const uint64_t refused = leads & (_mm512_testn_epi8_mask(jis, jis) |
-                                      _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
-    if (refused != 0) [[unlikely]]
+    __m512i jis;
+    if (utf8_codes_widest(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
       break;
     uint64_t dropped;
-    __m512i out = utf8_block_out_widest<into>(x0, x1, x2, jis, leads, kana, c.lead3, dropped);
+    __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
     out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
     store_kept_widest(o, out, ~(dropped | carry.dropped));
-    carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);
+    carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
   }
-  return utf8_blocks_end(o, p, b, carry, stops != LineEndStops::none);
+  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
 }  // namespace kotran
