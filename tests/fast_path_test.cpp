@@ -213,6 +213,7 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       if (jis) text += "\x1B$B";
       for (int pair = 0; pair < 28 + line % 7; ++pair) text += (pair % 3 == 2 ? odd_row_pair_of : pair_of)[at];
       if (line % 4 == 1) text += first_of[at];  // with a CR or an LF for its second byte
+      if (line % 4 == 3 && jis) text += "\x30";  // a first byte cut by the escape after it
       if (line % 5 == 0) text += kana_of[at];
       if (jis) text += "\x1B(B";
       text += line % 5 != 0 && line % 11 == 0 ? "\n" : "\r\n";

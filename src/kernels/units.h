@@ -209,6 +209,37 @@ KOTRAN_HOT size_t utf8_blocks_end(unsigned char*& o, const unsigned char* p, siz
   return taken;
 }
 
+// Bit i the XOR of bits 0 to i of x.
+KOTRAN_HOT uint64_t prefix_xor(uint64_t x) {
+  x ^= x << 1;
+  x ^= x << 2;
+  x ^= x << 4;
+  x ^= x << 8;
+  x ^= x << 16;
+  x ^= x << 32;
+  return x;
+}
+
+// The first bytes of the pairs of the runs of m, each run's pairs taken from
+// its first byte: a run begun at an even bit has its even bits, one begun
+// at an odd bit its odd ones. (Adding a run's first bit carries past its
+// end and clears it.)
+KOTRAN_HOT uint64_t run_pair_leads(uint64_t m) {
+  constexpr uint64_t EVEN = 0x5555555555555555ULL;
+  const uint64_t starts = m & ~(m << 1);
+  const uint64_t even_runs = m & ~(m + (starts & EVEN));
+  return (even_runs & EVEN) | (m & ~even_runs & ~EVEN);
+}
+
+// What a block of JIS leaves to the next: whether its text ends in kanji,
+// the first bytes of the next that end an escape sequence begun in it
+// (bits 0-1), and whether the next begins with the second byte of a pair.
+struct JisCarry {
+  bool kanji = false;
+  uint64_t escape = 0;
+  uint64_t trail = 0;
+};
+
 // Bit i set for each of the 32 bytes at p that is a CR, and that is an LF.
 struct LineEndBytes {
   uint32_t cr, lf;

@@ -146,6 +146,11 @@ struct VectorStep<Code::jis, SjisWriter> {
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis(o, p); }
   KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide<true>(p); }
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis_wide(o, p); }
+  // Whole blocks of one-byte and kanji text and their escapes.
+  KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                            LineEndStops stops, JisCarry& carry) {
+    return store_jis_blocks_widest<true>(o, p, blocks, stops, carry);
+  }
 };
 
 template <>
@@ -155,6 +160,10 @@ struct VectorStep<Code::jis, EucWriter> {
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_euc(o, p); }
   KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide(p); }
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_euc_wide(o, p); }
+  KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                            LineEndStops stops, JisCarry& carry) {
+    return store_jis_blocks_widest<false>(o, p, blocks, stops, carry);
+  }
 };
 
 template <>

@@ -119,7 +119,25 @@ class JisDecoder {
     unsigned char* const o_last = w_.out.room_end() - STORE_MAX;
     ShiftState shift = read_shift_;  // one-byte, kanji or katakana text
     const LineEndStops stops = line_end_stops(in_, w_);
+    const unsigned char* blocks_from = p;  // where whole blocks are tried next
     while (p < end && o <= o_last) {
+      if constexpr (takes_widest_steps(path) && requires(JisCarry& carry) {
+                      VectorStep<Code::jis, Writer>::widest_blocks(o, p, size_t{}, stops, carry);
+                    }) {
+        // Whole blocks of one-byte and kanji text with their escapes; after
+        // blocks that end (or a first that is not whole), not again for a
+        // block's length.
+        if (p >= blocks_from && (shift == SHIFT_NONE || shift == SHIFT_KANJI) && end - p >= 2 * 64 + 2) {
+          const size_t blocks = std::min<size_t>((end - p - 2) / 64, (w_.out.room_end() - o - 9) / 64);
+          JisCarry carry;
+          carry.kanji = shift == SHIFT_KANJI;
+          const size_t n = VectorStep<Code::jis, Writer>::widest_blocks(o, p, blocks, stops, carry);
+          p += n;
+          shift = carry.kanji ? SHIFT_KANJI : SHIFT_NONE;
+          blocks_from = p + 64;
+          if (n != 0) continue;
+        }
+      }
       const unsigned b = p[0];
       if (shift == SHIFT_KANA) {
         if (b >= 0x21 && b <= 0x5F) {

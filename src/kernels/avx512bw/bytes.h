@@ -1,7 +1,9 @@
-// AVX-512 BW's loads, tests of bytes against ranges as mask bits, and byte moves across its four lanes.
+// AVX-512 BW's loads, tests of bytes against ranges as mask bits, byte moves
+// across its four lanes, and the store of the bytes a mask keeps.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "kernels/avx512bw/target.h"
 #include "kernels/units.h"
@@ -38,6 +40,23 @@ KOTRAN_WIDEST __m512i widest_byte_up(__m512i x) {
 KOTRAN_WIDEST __m512i widest_byte_down(__m512i x) {
   const __m512i upper_lanes = _mm512_maskz_shuffle_i64x2(0x3F, x, x, _MM_SHUFFLE(3, 3, 2, 1));
   return _mm512_alignr_epi8(upper_lanes, x, 1);
+}
+
+// Stores at o the bytes of v whose bits are set in kept, packed, and moves
+// o past them: eight bytes at a time, each store eight bytes.
+KOTRAN_WIDEST void store_kept_widest(unsigned char*& o, __m512i v, uint64_t kept) {
+  alignas(64) unsigned char bytes[64];
+  alignas(64) unsigned char masks[64];
+  _mm512_store_si512(bytes, v);
+  _mm512_store_si512(masks, _mm512_movm_epi8(kept));
+  for (unsigned k = 0; k < 8; ++k) {
+    uint64_t q, mask;
+    std::memcpy(&q, bytes + 8 * k, 8);
+    std::memcpy(&mask, masks + 8 * k, 8);
+    q = _pext_u64(q, mask);
+    std::memcpy(o, &q, 8);
+    o += __builtin_popcountll(mask) >> 3;
+  }
 }
 
 }  // namespace kotran

@@ -246,23 +246,6 @@ KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, 
   }
 }
 
-// Stores at o the bytes of v whose bits are set in kept, packed, and moves
-// o past them: eight bytes at a time, each store eight bytes.
-KOTRAN_WIDEST void store_kept_widest(unsigned char*& o, __m512i v, uint64_t kept) {
-  alignas(64) unsigned char bytes[64];
-  alignas(64) unsigned char masks[64];
-  _mm512_store_si512(bytes, v);
-  _mm512_store_si512(masks, _mm512_movm_epi8(kept));
-  for (unsigned k = 0; k < 8; ++k) {
-    uint64_t q, mask;
-    std::memcpy(&q, bytes + 8 * k, 8);
-    std::memcpy(&mask, masks + 8 * k, 8);
-    q = _pext_u64(q, mask);
-    std::memcpy(o, &q, 8);
-    o += __builtin_popcountll(mask) >> 3;
-  }
-}
-
 // Stores at codes + i the JIS code (row byte first) of the character at
 // points[i], i the lowest bit of m, and clears the bit; for none left, the
 // code of points[64] at codes + 64.
