@@ -88,9 +88,9 @@ void store_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, uint64_t
 void store_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
 void store_euc_as_jis_widest(unsigned char* o, const unsigned char* p);
 void store_copy_widest(unsigned char* o, const unsigned char* p);
-template <bool into_sjis>
+template <JisBlocksInto into>
 size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
-                               JisCarry& carry);
+                               JisCarry& carry, const Utf8Form* forms, uint64_t& replaced);
 PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried);
 void store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried);

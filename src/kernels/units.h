@@ -231,6 +231,26 @@ KOTRAN_HOT uint64_t run_pair_leads(uint64_t m) {
   return (even_runs & EVEN) | (m & ~even_runs & ~EVEN);
 }
 
+// The bytes of kanji text among 64 bytes of JIS: esc the first bytes of its
+// escape sequences, kanji_in those of them that designate kanji (the others
+// one-byte text), kanji_before whether the text before them is kanji. Each
+// escape's text runs to the next escape: bit i is the kind of the last
+// escape at or before byte i. The runs between escapes alternate in the
+// count of escapes up to them; within the odd runs and within the even ones
+// (the text before the first escape among them), adding a run's first bit
+// carries past its end and clears it, which picks the runs begun by a
+// kanji-in.
+KOTRAN_HOT uint64_t jis_kanji_text(uint64_t esc, uint64_t kanji_in, bool kanji_before) {
+  const uint64_t odd = prefix_xor(esc);
+  const uint64_t even = ~odd;
+  const uint64_t odd_kanji = odd & ~(odd + (kanji_in & odd));
+  const uint64_t even_starts = (kanji_in & even) | (kanji_before ? even & 1 : 0);
+  return odd_kanji | (even & ~(even + even_starts));
+}
+
+// What JIS's whole blocks are stored as.
+enum class JisBlocksInto { sjis, euc, utf8 };
+
 // What a block of JIS leaves to the next: whether its text ends in kanji,
 // the first bytes of the next that end an escape sequence begun in it
 // (bits 0-1), and whether the next begins with the second byte of a pair.

@@ -148,8 +148,9 @@ struct VectorStep<Code::jis, SjisWriter> {
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis_wide(o, p); }
   // Whole blocks of one-byte and kanji text and their escapes.
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                            LineEndStops stops, JisCarry& carry) {
-    return store_jis_blocks_widest<true>(o, p, blocks, stops, carry);
+                                            LineEndStops stops, JisCarry& carry, SjisWriter&) {
+    uint64_t replaced = 0;  // (every pair has a code)
+    return store_jis_blocks_widest<JisBlocksInto::sjis>(o, p, blocks, stops, carry, nullptr, replaced);
   }
 };
 
@@ -161,8 +162,9 @@ struct VectorStep<Code::jis, EucWriter> {
   KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide(p); }
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_euc_wide(o, p); }
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                            LineEndStops stops, JisCarry& carry) {
-    return store_jis_blocks_widest<false>(o, p, blocks, stops, carry);
+                                            LineEndStops stops, JisCarry& carry, EucWriter&) {
+    uint64_t replaced = 0;
+    return store_jis_blocks_widest<JisBlocksInto::euc>(o, p, blocks, stops, carry, nullptr, replaced);
   }
 };
 
@@ -213,6 +215,11 @@ struct VectorStep<Code::jis, Utf8Writer> {
   KOTRAN_WIDEST static unsigned widest_pairs_utf8(unsigned char*& o, const unsigned char* p, unsigned n,
                                                   const Utf8Form* forms) {
     return store_euc_units_as_utf8_widest(o, p, PlainUnits{n, EVERY_FIRST_BYTE}, forms);
+  }
+  // Whole blocks of one-byte and kanji text and their escapes.
+  KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                            LineEndStops stops, JisCarry& carry, Utf8Writer& w) {
+    return store_jis_blocks_widest<JisBlocksInto::utf8>(o, p, blocks, stops, carry, w.forms, w.found.replaced);
   }
 };
 

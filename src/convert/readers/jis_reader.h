@@ -122,16 +122,19 @@ class JisDecoder {
     const unsigned char* blocks_from = p;  // where whole blocks are tried next
     while (p < end && o <= o_last) {
       if constexpr (takes_widest_steps(path) && requires(JisCarry& carry) {
-                      VectorStep<Code::jis, Writer>::widest_blocks(o, p, size_t{}, stops, carry);
+                      VectorStep<Code::jis, Writer>::widest_blocks(o, p, size_t{}, stops, carry, w_);
                     }) {
         // Whole blocks of one-byte and kanji text with their escapes; after
         // blocks that end (or a first that is not whole), not again for a
         // block's length.
         if (p >= blocks_from && (shift == SHIFT_NONE || shift == SHIFT_KANJI) && end - p >= 2 * 64 + 2) {
-          const size_t blocks = std::min<size_t>((end - p - 2) / 64, (w_.out.room_end() - o - 9) / 64);
+          // Into UTF-8 a block writes at most 96 bytes, and its stores reach
+          // 112 past its start.
+          constexpr ptrdiff_t most = std::is_same_v<Writer, Utf8Writer> ? 96 : 64;
+          const size_t blocks = std::min<size_t>((end - p - 2) / 64, (w_.out.room_end() - o - 16) / most);
           JisCarry carry;
           carry.kanji = shift == SHIFT_KANJI;
-          const size_t n = VectorStep<Code::jis, Writer>::widest_blocks(o, p, blocks, stops, carry);
+          const size_t n = VectorStep<Code::jis, Writer>::widest_blocks(o, p, blocks, stops, carry, w_);
           p += n;
           shift = carry.kanji ? SHIFT_KANJI : SHIFT_NONE;
           blocks_from = p + 64;

@@ -83,16 +83,13 @@ KOTRAN_WIDEST void store_utf8_group(unsigned char*& o, __m512i units, __m512i le
   store_utf8_lane<3>(o, units, second >> 8);
 }
 
-// Writes at o the units of the first length bytes of jis (each pair's row at
-// its first byte and its cell at its second, leads marking the first bytes;
-// any other byte ASCII) and returns how many pairs had no character (written
-// as U+FFFD). o moves past what it wrote; no store reaches past 112 bytes
-// from where o starts.
-KOTRAN_WIDEST unsigned store_units_as_utf8_widest(unsigned char*& o, __m512i jis, unsigned length, uint64_t leads,
-                                                  const Utf8Form* forms) {
-  const __m512i cells = widest_byte_down(jis);
-  leads = _bzhi_u64(leads, length);
-  const uint64_t starts = _bzhi_u64(~(leads << 1), length);
+// Writes at o the units that starts marks among the 64 bytes of jis (a
+// pair's row at its first byte, leads marking them, and its cell at the
+// same place in cells; any other unit an ASCII byte) and returns how many
+// pairs had no character (written as U+FFFD). o moves past what it wrote;
+// no store reaches past 112 bytes from where o starts.
+KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis, __m512i cells, uint64_t leads,
+                                                  uint64_t starts, const Utf8Form* forms) {
   unsigned replaced = 0;
   __m512i lengths[4];
   const __m512i units[4] = {
@@ -103,6 +100,14 @@ KOTRAN_WIDEST unsigned store_units_as_utf8_widest(unsigned char*& o, __m512i jis
   };
   for (unsigned g = 0; g < 4; ++g) store_utf8_group(o, units[g], lengths[g]);
   return replaced;
+}
+
+// As store_pairs_as_utf8_widest, for the units of the first length bytes of
+// jis, each pair's cell at its second byte.
+KOTRAN_WIDEST unsigned store_units_as_utf8_widest(unsigned char*& o, __m512i jis, unsigned length, uint64_t leads,
+                                                  const Utf8Form* forms) {
+  leads = _bzhi_u64(leads, length);
+  return store_pairs_as_utf8_widest(o, jis, widest_byte_down(jis), leads, _bzhi_u64(~(leads << 1), length), forms);
 }
 
 // The characters of a run: their JIS codes as EUC pairs (row byte first,
@@ -382,6 +387,91 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
   }
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
+}
+
+// JIS text in blocks of 64 bytes into Shift-JIS (rows 1-84), EUC or UTF-8
+// (from the forms table, those with none counted in replaced), one after
+// another, while each block is one-byte text (below 0x80),
+// kanji text (pairs of bytes 0x21-0x7E) and the escape sequences that switch
+// between them (ESC $ B, ESC $ @; ESC ( B, ESC ( J, ESC * B): the pairs
+// converted in place, the escape sequences dropped, as the reader's fast
+// run stores them. Which bytes are kanji text comes from the escapes in one
+// go (jis_kanji_text). Each block's position is fixed: a pair or an escape
+// sequence across its edge goes out in both, and the kind of text goes on.
+// Starts in kanji text where carry says so; returns how many bytes it took
+// (0 for none), carry what follows them. Reads 66 bytes at each block and
+// the byte before p; stores at most 64 a block and 8 past them (into UTF-8,
+// 96 and 16).
+template <JisBlocksInto into>
+KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                             LineEndStops stops, JisCarry& carry, const Utf8Form* forms,
+                                             uint64_t& replaced) {
+  constexpr bool into_sjis = into == JisBlocksInto::sjis;
+  uint64_t cr_before = 0;
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    const __m512i x0 = widest_load(at);
+    const __m512i x1 = widest_load(at + 1);
+    const __m512i x2 = widest_load(at + 2);
+    const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
+    const uint64_t kanji_in = esc & _mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('$')) &
+                              (_mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B')) |
+                               _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('@')));
+    const uint64_t one_byte = esc & ((_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('(')) &
+                                      (_mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B')) |
+                                       _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('J')))) |
+                                     (_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('*')) &
+                                      _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B'))));
+    const uint64_t kanji = jis_kanji_text(esc, kanji_in, carry.kanji);
+    const uint64_t escapes = esc | esc << 1 | esc << 2 | carry.escape;
+    const uint64_t pair_bytes = kanji & ~escapes;
+    const uint64_t leads = run_pair_leads(pair_bytes & ~carry.trail);
+    const uint64_t jis_bytes = widest_in_range(x0, 0x21, 0x7E);
+    // A pair begun at the last byte takes the byte after them.
+    const uint64_t next_jis = widest_in_range(x1, 0x21, 0x7E) >> 63 << 63;
+    uint64_t bad = (esc & ~(kanji_in | one_byte)) | _mm512_movepi8_mask(x0) | (pair_bytes & ~jis_bytes) |
+                   (leads & ~(pair_bytes >> 1 | next_jis));
+    if (into_sjis) bad |= leads & _mm512_cmpge_epu8_mask(x0, _mm512_set1_epi8(0x75));
+    if (stops != LineEndStops::none)
+      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
+                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
+    if (bad != 0) break;
+    const uint64_t trails = leads << 1 | carry.trail;
+    if constexpr (into == JisBlocksInto::utf8) {
+      // A pair goes out whole from its first byte, its cell the byte after.
+      replaced += store_pairs_as_utf8_widest(o, x0, x1, leads, ~(escapes | trails), forms);
+    } else if constexpr (into_sjis) {
+      const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
+      store_kept_widest(o, euc_pairs_as_sjis_widest(x0, before, leads, trails), ~escapes);
+    } else {
+      store_kept_widest(
+          o, _mm512_mask_mov_epi8(x0, leads | trails, _mm512_or_si512(x0, _mm512_set1_epi8(static_cast<char>(0x80)))),
+          ~escapes);
+    }
+    carry.kanji = kanji >> 63;
+    carry.escape = esc >> 63 ? 3 : esc >> 62 & 1;
+    carry.trail = leads >> 63;
+  }
+  if (n == 0) return 0;
+  size_t taken = 64 * n;
+  if (carry.trail != 0) {
+    // The second byte of a pair begun at the last block's last byte (into
+    // UTF-8 gone out with the first).
+    const unsigned row = p[taken - 1], cell = p[taken];
+    if constexpr (into != JisBlocksInto::utf8)
+      *o++ = static_cast<unsigned char>(into_sjis ? (row & 1 ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E) : cell | 0x80);
+    ++taken;
+  } else if (carry.escape != 0) {
+    taken += carry.escape == 3 ? 2 : 1;  // the rest of an escape sequence
+  } else if (stops != LineEndStops::none && p[taken - 1] == 0x0D) {
+    // Nor do the blocks end just after a CR (the last byte stored), whose
+    // LF would then look lone.
+    --taken;
+    --o;
+  }
+  carry.escape = carry.trail = 0;
+  return taken;
 }
 
 }  // namespace kotran
