@@ -68,6 +68,9 @@ void store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, Pl
 PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p);
+template <JisBlocksInto into>
+size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
+                             JisCarry& carry, const Utf8Form* forms, uint64_t& replaced);
 template <RunPairs into>
 size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
                               bool store_kana, LineEndStops stops);

@@ -248,8 +248,6 @@ KOTRAN_HOT uint64_t jis_kanji_text(uint64_t esc, uint64_t kanji_in, bool kanji_b
   return odd_kanji | (even & ~(even + even_starts));
 }
 
-// What JIS's whole blocks are stored as.
-enum class JisBlocksInto { sjis, euc, utf8 };
 
 // What a block of JIS leaves to the next: whether its text ends in kanji,
 // the first bytes of the next that end an escape sequence begun in it
@@ -259,6 +257,74 @@ struct JisCarry {
   uint64_t escape = 0;
   uint64_t trail = 0;
 };
+
+// What JIS's whole blocks are stored as.
+enum class JisBlocksInto { sjis, euc, utf8 };
+
+// The classes of a block of 64 bytes of JIS, bit i for byte i: the ESCs,
+// those that begin ESC $ B or ESC $ @ (kanji_in), and ESC ( B, ESC ( J or
+// ESC * B (one_byte); bytes 0x80 and above; bytes 0x21-0x7E, and the same
+// of the bytes one after them (next_jis); bytes 0x75 and above (far: rows
+// past 84 where they begin a pair).
+struct JisBytes {
+  uint64_t esc, kanji_in, one_byte, high, jis, next_jis, far;
+};
+
+// A block's units: its pairs' first bytes and its escape sequences' bytes,
+// whether its text ends in kanji, and its bytes that no whole block may
+// hold (into_sjis, rows past 84 among them).
+struct JisBlockUnits {
+  uint64_t leads, escapes, bad;
+  bool kanji_after;
+};
+
+KOTRAN_HOT JisBlockUnits jis_block_units(const JisBytes& b, const JisCarry& carry, bool into_sjis) {
+  const uint64_t kanji = jis_kanji_text(b.esc, b.kanji_in, carry.kanji);
+  const uint64_t escapes = b.esc | b.esc << 1 | b.esc << 2 | carry.escape;
+  const uint64_t pair_bytes = kanji & ~escapes;
+  const uint64_t leads = run_pair_leads(pair_bytes & ~carry.trail);
+  // A pair begun at the last byte takes the byte after them.
+  uint64_t bad = (b.esc & ~(b.kanji_in | b.one_byte)) | b.high | (pair_bytes & ~b.jis) |
+                 (leads & ~(pair_bytes >> 1 | b.next_jis >> 63 << 63));
+  if (into_sjis) bad |= leads & b.far;
+  return {leads, escapes, bad, (kanji >> 63) != 0};
+}
+
+// What a whole block of JIS leaves to the next.
+KOTRAN_HOT JisCarry jis_carry_after(const JisBlockUnits& u, uint64_t esc) {
+  JisCarry carry;
+  carry.kanji = u.kanji_after;
+  carry.escape = esc >> 63 ? 3 : esc >> 62 & 1;
+  carry.trail = u.leads >> 63;
+  return carry;
+}
+
+// Ends the whole blocks of JIS at p, blocks of them stored, carry what the
+// last left: the second byte of a pair begun at its last byte stored at o
+// (into Shift-JIS or EUC; into UTF-8 it went out with the first), the rest
+// of an escape sequence taken. Nor do the blocks end just after a CR (the
+// last byte stored), whose LF would then look lone. Returns how many bytes
+// they took.
+KOTRAN_HOT size_t jis_blocks_end(unsigned char*& o, const unsigned char* p, size_t blocks, JisCarry& carry,
+                                 JisBlocksInto into, bool line_ends_stop) {
+  if (blocks == 0) return 0;
+  size_t taken = 64 * blocks;
+  if (carry.trail != 0) {
+    const unsigned row = p[taken - 1], cell = p[taken];
+    if (into == JisBlocksInto::sjis)
+      *o++ = static_cast<unsigned char>(row & 1 ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E);
+    else if (into == JisBlocksInto::euc)
+      *o++ = static_cast<unsigned char>(cell | 0x80);
+    ++taken;
+  } else if (carry.escape != 0) {
+    taken += carry.escape == 3 ? 2 : 1;
+  } else if (line_ends_stop && p[taken - 1] == 0x0D) {
+    --taken;
+    --o;
+  }
+  carry.escape = carry.trail = 0;
+  return taken;
+}
 
 // Bit i set for each of the 32 bytes at p that is a CR, and that is an LF.
 struct LineEndBytes {

@@ -152,6 +152,11 @@ struct VectorStep<Code::jis, SjisWriter> {
     uint64_t replaced = 0;  // (every pair has a code)
     return store_jis_blocks_widest<JisBlocksInto::sjis>(o, p, blocks, stops, carry, nullptr, replaced);
   }
+  KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                        LineEndStops stops, JisCarry& carry, SjisWriter&) {
+    uint64_t replaced = 0;  // (every pair has a code)
+    return store_jis_blocks_wide<JisBlocksInto::sjis>(o, p, blocks, stops, carry, nullptr, replaced);
+  }
 };
 
 template <>
@@ -165,6 +170,11 @@ struct VectorStep<Code::jis, EucWriter> {
                                             LineEndStops stops, JisCarry& carry, EucWriter&) {
     uint64_t replaced = 0;
     return store_jis_blocks_widest<JisBlocksInto::euc>(o, p, blocks, stops, carry, nullptr, replaced);
+  }
+  KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                        LineEndStops stops, JisCarry& carry, EucWriter&) {
+    uint64_t replaced = 0;
+    return store_jis_blocks_wide<JisBlocksInto::euc>(o, p, blocks, stops, carry, nullptr, replaced);
   }
 };
 
@@ -220,6 +230,10 @@ struct VectorStep<Code::jis, Utf8Writer> {
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                             LineEndStops stops, JisCarry& carry, Utf8Writer& w) {
     return store_jis_blocks_widest<JisBlocksInto::utf8>(o, p, blocks, stops, carry, w.forms, w.found.replaced);
+  }
+  KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
+                                        JisCarry& carry, Utf8Writer& w) {
+    return store_jis_blocks_wide<JisBlocksInto::utf8>(o, p, blocks, stops, carry, w.forms, w.found.replaced);
   }
 };
 

@@ -121,7 +121,7 @@ class JisDecoder {
     const LineEndStops stops = line_end_stops(in_, w_);
     const unsigned char* blocks_from = p;  // where whole blocks are tried next
     while (p < end && o <= o_last) {
-      if constexpr (takes_widest_steps(path) && requires(JisCarry& carry) {
+      if constexpr (takes_wide_steps(path) && requires(JisCarry& carry) {
                       VectorStep<Code::jis, Writer>::widest_blocks(o, p, size_t{}, stops, carry, w_);
                     }) {
         // Whole blocks of one-byte and kanji text with their escapes; after
@@ -134,7 +134,11 @@ class JisDecoder {
           const size_t blocks = std::min<size_t>((end - p - 2) / 64, (w_.out.room_end() - o - 16) / most);
           JisCarry carry;
           carry.kanji = shift == SHIFT_KANJI;
-          const size_t n = VectorStep<Code::jis, Writer>::widest_blocks(o, p, blocks, stops, carry, w_);
+          size_t n;
+          if constexpr (takes_widest_steps(path))
+            n = VectorStep<Code::jis, Writer>::widest_blocks(o, p, blocks, stops, carry, w_);
+          else
+            n = VectorStep<Code::jis, Writer>::wide_blocks(o, p, blocks, stops, carry, w_);
           p += n;
           shift = carry.kanji ? SHIFT_KANJI : SHIFT_NONE;
           blocks_from = p + 64;

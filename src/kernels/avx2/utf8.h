@@ -452,6 +452,89 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
+// As store_jis_blocks_widest, in two registers of 32 bytes.
+template <JisBlocksInto into>
+KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
+                                         JisCarry& carry, const Utf8Form* forms, uint64_t& replaced) {
+  uint64_t cr_before = 0;
+  __m256i none_count = _mm256_setzero_si256();
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    __m256i x0[2], x1[2];
+    uint32_t esc[2], kanji_in[2], one_byte[2], high[2], jis[2], next_jis[2], far[2], cr[2], lf[2];
+    for (unsigned h = 0; h < 2; ++h) {
+      x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
+      x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+      const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 2));
+      const __m256i e = _mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x1B));
+      const __m256i third_b = _mm256_cmpeq_epi8(x2, _mm256_set1_epi8('B'));
+      esc[h] = wide_mask(e);
+      kanji_in[h] = wide_mask(_mm256_and_si256(
+          e, _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8('$')),
+                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, _mm256_set1_epi8('@'))))));
+      one_byte[h] = wide_mask(_mm256_and_si256(
+          e, _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8('(')),
+                                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, _mm256_set1_epi8('J')))),
+                             _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8('*')), third_b))));
+      high[h] = wide_mask(x0[h]);
+      jis[h] = wide_mask(wide_in_range(x0[h], 0x21, 0x7E));
+      next_jis[h] = wide_mask(wide_in_range(x1[h], 0x21, 0x7E));
+      far[h] = wide_mask(wide_in_range(x0[h], 0x75, 0xFF));
+      cr[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x0D)));
+      lf[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x0A)));
+    }
+    const uint64_t escs = wide_join(esc[0], esc[1]);
+    const JisBytes bytes{escs,
+                         wide_join(kanji_in[0], kanji_in[1]),
+                         wide_join(one_byte[0], one_byte[1]),
+                         wide_join(high[0], high[1]),
+                         wide_join(jis[0], jis[1]),
+                         wide_join(next_jis[0], next_jis[1]),
+                         wide_join(far[0], far[1])};
+    const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
+    uint64_t bad = u.bad;
+    if (stops != LineEndStops::none)
+      bad |= line_end_stop_bits(wide_join(cr[0], cr[1]), wide_join(lf[0], lf[1]), stops, cr_before, at[64]);
+    if (bad != 0) break;
+    const uint64_t trails = u.leads << 1 | carry.trail;
+    if constexpr (into == JisBlocksInto::utf8) {
+      // A pair goes out whole from its first byte, its cell the byte after.
+      const uint64_t starts = ~(u.escapes | trails);
+      for (unsigned h = 0; h < 2; ++h)
+        store_units_as_utf8_wide(o, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)),
+                                 wide_byte_mask(static_cast<uint32_t>(starts >> 32 * h)), forms, none_count);
+    } else {
+      alignas(32) unsigned char converted[64];
+      for (unsigned h = 0; h < 2; ++h) {
+        const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h));
+        const __m256i trail_bytes = wide_byte_mask(static_cast<uint32_t>(trails >> 32 * h));
+        __m256i out;
+        if constexpr (into == JisBlocksInto::sjis) {
+          // Each byte's predecessor: before the first block's first, none
+          // that counts (no pair is carried into it).
+          const __m256i before = h == 1  ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 31))
+                                 : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
+                                          : wide_byte_up(x0[0]);
+          out = wide_sjis_from_jis_pairs(x0[h], before, lead_bytes, trail_bytes, x0[h]);
+        } else {
+          out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
+                                                        _mm256_set1_epi8(static_cast<char>(0x80))));
+        }
+        _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
+      }
+      wide_store_kept(o, converted, ~u.escapes);
+    }
+    carry = jis_carry_after(u, escs);
+  }
+  if (into == JisBlocksInto::utf8 && !_mm256_testz_si256(none_count, none_count)) {
+    alignas(32) uint32_t counts[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
+    for (const uint32_t c : counts) replaced += c;
+  }
+  return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
+}
+
 }  // namespace kotran
 
 #endif

@@ -406,7 +406,6 @@ template <JisBlocksInto into>
 KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
                                              LineEndStops stops, JisCarry& carry, const Utf8Form* forms,
                                              uint64_t& replaced) {
-  constexpr bool into_sjis = into == JisBlocksInto::sjis;
   uint64_t cr_before = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
@@ -415,63 +414,40 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const __m512i x1 = widest_load(at + 1);
     const __m512i x2 = widest_load(at + 2);
     const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
-    const uint64_t kanji_in = esc & _mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('$')) &
-                              (_mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B')) |
-                               _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('@')));
-    const uint64_t one_byte = esc & ((_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('(')) &
-                                      (_mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B')) |
-                                       _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('J')))) |
-                                     (_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('*')) &
-                                      _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B'))));
-    const uint64_t kanji = jis_kanji_text(esc, kanji_in, carry.kanji);
-    const uint64_t escapes = esc | esc << 1 | esc << 2 | carry.escape;
-    const uint64_t pair_bytes = kanji & ~escapes;
-    const uint64_t leads = run_pair_leads(pair_bytes & ~carry.trail);
-    const uint64_t jis_bytes = widest_in_range(x0, 0x21, 0x7E);
-    // A pair begun at the last byte takes the byte after them.
-    const uint64_t next_jis = widest_in_range(x1, 0x21, 0x7E) >> 63 << 63;
-    uint64_t bad = (esc & ~(kanji_in | one_byte)) | _mm512_movepi8_mask(x0) | (pair_bytes & ~jis_bytes) |
-                   (leads & ~(pair_bytes >> 1 | next_jis));
-    if (into_sjis) bad |= leads & _mm512_cmpge_epu8_mask(x0, _mm512_set1_epi8(0x75));
+    const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B'));
+    const JisBytes bytes{
+        esc,
+        esc & _mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('$')) &
+            (third_b | _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('@'))),
+        esc & ((_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('(')) &
+                (third_b | _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('J')))) |
+               (_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('*')) & third_b)),
+        _mm512_movepi8_mask(x0),
+        widest_in_range(x0, 0x21, 0x7E),
+        widest_in_range(x1, 0x21, 0x7E),
+        _mm512_cmpge_epu8_mask(x0, _mm512_set1_epi8(0x75))};
+    const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
+    uint64_t bad = u.bad;
     if (stops != LineEndStops::none)
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    const uint64_t trails = leads << 1 | carry.trail;
+    const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      replaced += store_pairs_as_utf8_widest(o, x0, x1, leads, ~(escapes | trails), forms);
-    } else if constexpr (into_sjis) {
+      replaced += store_pairs_as_utf8_widest(o, x0, x1, u.leads, ~(u.escapes | trails), forms);
+    } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
-      store_kept_widest(o, euc_pairs_as_sjis_widest(x0, before, leads, trails), ~escapes);
+      store_kept_widest(o, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
     } else {
-      store_kept_widest(
-          o, _mm512_mask_mov_epi8(x0, leads | trails, _mm512_or_si512(x0, _mm512_set1_epi8(static_cast<char>(0x80)))),
-          ~escapes);
+      store_kept_widest(o,
+                        _mm512_mask_mov_epi8(x0, u.leads | trails,
+                                             _mm512_or_si512(x0, _mm512_set1_epi8(static_cast<char>(0x80)))),
+                        ~u.escapes);
     }
-    carry.kanji = kanji >> 63;
-    carry.escape = esc >> 63 ? 3 : esc >> 62 & 1;
-    carry.trail = leads >> 63;
+    carry = jis_carry_after(u, esc);
   }
-  if (n == 0) return 0;
-  size_t taken = 64 * n;
-  if (carry.trail != 0) {
-    // The second byte of a pair begun at the last block's last byte (into
-    // UTF-8 gone out with the first).
-    const unsigned row = p[taken - 1], cell = p[taken];
-    if constexpr (into != JisBlocksInto::utf8)
-      *o++ = static_cast<unsigned char>(into_sjis ? (row & 1 ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E) : cell | 0x80);
-    ++taken;
-  } else if (carry.escape != 0) {
-    taken += carry.escape == 3 ? 2 : 1;  // the rest of an escape sequence
-  } else if (stops != LineEndStops::none && p[taken - 1] == 0x0D) {
-    // Nor do the blocks end just after a CR (the last byte stored), whose
-    // LF would then look lone.
-    --taken;
-    --o;
-  }
-  carry.escape = carry.trail = 0;
-  return taken;
+  return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
 }
 
 }  // namespace kotran
