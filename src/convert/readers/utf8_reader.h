@@ -82,6 +82,7 @@ struct Utf8Reader {
         if (ahead == NOTHING_AHEAD && !first) {
           const LineEndStops stops = line_end_stops(in, w);
           if (tight_loop(in, w, [&w, widen, stops](const unsigned char* p, const unsigned char* end, unsigned char*& o) {
+                (void)stops;  // (where the path takes no vector steps)
                 if constexpr (takes_vectors<Code::utf8, Writer>(path, VectorForm::utf8_runs)) {
                   using Step = VectorStep<Code::utf8, Writer>;
                   if (const size_t n = step_blocks<path, Step>(o, p, end, w, stops, widen)) return n;
