@@ -1,11 +1,11 @@
 // The widest path into UTF-8: the plain units of 64 bytes (ASCII, and pairs
 // of rows 1-94 given by their JIS bytes) written from the forms table a
 // vector at a time. Each byte gets four bytes of its own: a pair's first
-// byte its form (gathered from the table), an ASCII byte itself, a pair's
-// second byte nothing. A byte shuffle then packs each four by their lengths,
-// and the output moves on by the sum, with no branch on the text; how far
-// the input moves depends on the classes alone, never on a table load, so
-// one step need not wait for the last one's forms. The writer's store_row
+// byte its form (looked up in the table one pair at a time), an ASCII byte
+// itself, a pair's second byte nothing. A byte shuffle then packs each four
+// by their lengths, and the output moves on by the sum, with no branch on
+// the text; how far the input moves depends on the classes alone, never on
+// a table load, so one step need not wait for the last one's forms. The writer's store_row
 // stays the reference.
 //
 // Out of UTF-8 into JIS: a run of up to sixteen characters of three
@@ -37,29 +37,6 @@
 
 namespace kotran {
 
-// The sixteen units of group g of the 64 bytes, in four bytes each, and
-// their lengths: a pair's form from the table at its first byte (U+FFFD's
-// where it has none, counted in replaced), an ASCII byte as it is, nothing
-// for a pair's second byte or a byte past the units.
-template <unsigned g>
-KOTRAN_WIDEST __m512i utf8_units_widest(__m512i jis, __m512i cells, uint64_t starts, uint64_t leads,
-                                        const Utf8Form* forms, __m512i& lengths, unsigned& replaced) {
-  const __mmask16 pairs = static_cast<__mmask16>(leads >> 16 * g);
-  // (The zero-masked forms: GCC 12 takes the others' undefined vector for an
-  // uninitialized one.)
-  const __m512i rows = _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, jis, g));
-  const __m512i cell = _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, cells, g));
-  const __m512i at = _mm512_sub_epi32(_mm512_add_epi32(_mm512_mullo_epi32(rows, _mm512_set1_epi32(94)), cell),
-                                      _mm512_set1_epi32(0x21 * 94 + 0x21));
-  __m512i units = _mm512_mask_i32gather_epi32(rows, pairs, at, forms, sizeof(Utf8Form));
-  const __mmask16 none = _mm512_mask_cmplt_epu32_mask(pairs, units, _mm512_set1_epi32(0x01000000));
-  replaced += static_cast<unsigned>(__builtin_popcount(none));
-  units = _mm512_mask_mov_epi32(units, none, _mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM)));
-  lengths = _mm512_mask_srli_epi32(_mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), _mm512_set1_epi32(1)),
-                                   pairs, units, 24);
-  return units;
-}
-
 // Writes at o the four units of lane q (their lengths in the bit pairs of
 // e) and moves o past them.
 template <unsigned q>
@@ -83,6 +60,14 @@ KOTRAN_WIDEST void store_utf8_group(unsigned char*& o, __m512i units, __m512i le
   store_utf8_lane<3>(o, units, second >> 8);
 }
 
+// Stores at units + i the form of the pair at the lowest bit i of m (its
+// place in the table at at[i]; for none left, i is 64) and clears the bit.
+KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Utf8Form* forms, uint32_t* units) {
+  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
+  m = _blsr_u64(m);
+  std::memcpy(units + i, forms + at[i], 4);
+}
+
 // Writes at o the units that starts marks among the 64 bytes of jis (a
 // pair's row at its first byte, leads marking them, and its cell at the
 // same place in cells; any other unit an ASCII byte) and returns how many
@@ -90,15 +75,42 @@ KOTRAN_WIDEST void store_utf8_group(unsigned char*& o, __m512i units, __m512i le
 // no store reaches past 112 bytes from where o starts.
 KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis, __m512i cells, uint64_t leads,
                                                   uint64_t starts, const Utf8Form* forms) {
+  // Each byte's place in the table, row * 94 + cell less the first's (read
+  // at the pairs' first bytes alone; past the 64, a pair of none), and each
+  // byte as a unit of its own.
+  alignas(64) uint16_t at[64 + 32];
+  at[64] = 0;
+  for (unsigned h = 0; h < 2; ++h) {
+    // (The zero-masked forms: GCC 12 takes the others' undefined vector for
+    // an uninitialized one.)
+    const __m512i rows = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, jis, h));
+    const __m512i cell = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, cells, h));
+    _mm512_store_si512(at + 32 * h,
+                       _mm512_sub_epi16(_mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(94)), cell),
+                                        _mm512_set1_epi16(0x21 * 94 + 0x21)));
+  }
+  alignas(64) uint32_t units[64 + 16];
+  for (unsigned g = 0; g < 4; ++g)
+    _mm512_store_si512(units + 16 * g,
+                       _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, jis, g)));
+  // Each pair's form over its unit, one load a pair: a gather of sixteen
+  // costs more. As many lookups as kanji text has pairs, whatever their
+  // count, the ones with no pair left at 64: a loop would leave its branch
+  // to guess each block's count.
+  uint64_t m = leads;
+  for (unsigned k = 0; k < 22; ++k) look_up_form_widest(m, at, forms, units);
+  while (m != 0) look_up_form_widest(m, at, forms, units);
   unsigned replaced = 0;
-  __m512i lengths[4];
-  const __m512i units[4] = {
-      utf8_units_widest<0>(jis, cells, starts, leads, forms, lengths[0], replaced),
-      utf8_units_widest<1>(jis, cells, starts, leads, forms, lengths[1], replaced),
-      utf8_units_widest<2>(jis, cells, starts, leads, forms, lengths[2], replaced),
-      utf8_units_widest<3>(jis, cells, starts, leads, forms, lengths[3], replaced),
-  };
-  for (unsigned g = 0; g < 4; ++g) store_utf8_group(o, units[g], lengths[g]);
+  for (unsigned g = 0; g < 4; ++g) {
+    const __mmask16 pairs = static_cast<__mmask16>(leads >> 16 * g);
+    __m512i u = _mm512_load_si512(units + 16 * g);
+    const __mmask16 none = _mm512_mask_cmplt_epu32_mask(pairs, u, _mm512_set1_epi32(0x01000000));
+    replaced += static_cast<unsigned>(__builtin_popcount(none));
+    u = _mm512_mask_mov_epi32(u, none, _mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM)));
+    const __m512i lengths = _mm512_mask_srli_epi32(
+        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), _mm512_set1_epi32(1)), pairs, u, 24);
+    store_utf8_group(o, u, lengths);
+  }
   return replaced;
 }
 
