@@ -5,8 +5,8 @@
 // itself, a pair's second byte nothing. A byte shuffle then packs each four
 // by their lengths, and the output moves on by the sum, with no branch on
 // the text; how far the input moves depends on the classes alone, never on
-// a table load, so one step need not wait for the last one's forms. The writer's store_row
-// stays the reference.
+// a table load, so one step need not wait for the last one's forms. The
+// writer's store_row stays the reference.
 //
 // Out of UTF-8 into JIS: a run of up to sixteen characters of three
 // bytes (kanji, kana, the CJK symbols) decoded a vector at a time, their JIS
