@@ -193,8 +193,9 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
 // carries from one block of 64 to the next.
 TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
   // A pair of an even row and one of an odd row (whose second byte goes
-  // into Shift-JIS below 0x80), a katakana and a first byte of Shift-JIS,
-  // and of EUC.
+  // into Shift-JIS below 0x80), katakana (ｱﾟ, one of each half of their
+  // forms in UTF-8) and a first byte of Shift-JIS, and of EUC; each kept
+  // and widened (-f).
   // JIS kanji text runs between its escapes, with a pair that has no
   // character (row 2, cell 15) where the others have a cut first byte.
   // UTF-8 has an odd row's kanji whose second byte into Shift-JIS takes one
@@ -202,7 +203,7 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
   // form (Ж): each form across each edge of the blocks.
   const char* const pair_of[] = {"\x8A\xBF", "\xB4\xC1", "\x34\x41", "\xE6\x99\x82 \xEF\xBD\xB1"};
   const char* const odd_row_pair_of[] = {"\x8B\x40", "\xB5\xA1", "\x35\x21", "\xD0\x96"};
-  const char* const kana_of[] = {"\xB1", "\x8E\xB1", "\x1B(I\x31", "\xEF\xBD\xB1"};
+  const char* const kana_of[] = {"\xB1\xDF", "\x8E\xB1\x8E\xDF", "\x1B(I\x31\x5F", "\xEF\xBD\xB1\xEF\xBE\x9F"};
   const char* const first_of[] = {"\x8A", "\xB4", "\x22\x2F", "\xE6\x99"};
   for (const Code source : {Code::sjis, Code::euc, Code::jis, Code::utf8}) {
     const size_t at = source == Code::sjis ? 0 : source == Code::euc ? 1 : source == Code::jis ? 2 : 3;
@@ -222,15 +223,16 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       if (from != source || path == Path::scalar) return;
       const Converter c = converter(source, target);
       for (size_t chunk = 60; chunk <= 160; ++chunk)
-        for (const ConvertOptions& o : {ConvertOptions{}, ConvertOptions{.lf_only = true}}) {
+        for (const ConvertOptions& o :
+             {ConvertOptions{}, ConvertOptions{.lf_only = true}, ConvertOptions{.widen = true}}) {
 #if defined(__SANITIZE_ADDRESS__) || defined(KOTRAN_TESTS_EMULATED)
-          // Under the sanitizers and emulated, each chunk size with one of the two.
-          if (o.lf_only != (chunk % 2 == 1)) continue;
+          // Under the sanitizers and emulated, each chunk size with one of the three.
+          if (static_cast<size_t>(o.lf_only + 2 * o.widen) != chunk % 3) continue;
 #endif
           const std::string reference = run(c, target, text, o, Path::scalar, chunk);
           EXPECT_EQ(to_hex(run(c, target, text, o, path, chunk, LineEnds::kept)), to_hex(reference))
               << converter_name(source, target) << " " << path_name(path) << " chunk " << chunk << " -l "
-              << o.lf_only;
+              << o.lf_only << " -f " << o.widen;
         }
     });
   }

@@ -186,9 +186,18 @@ struct VectorStep<Code::sjis, Utf8Writer> {
                                             const Utf8Form* forms) {
     return store_sjis_units_as_utf8_widest(o, p, u, forms);
   }
+  // Whole blocks of ASCII, pairs and half-width katakana (where stored).
+  KOTRAN_WIDEST static size_t widest_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                                 bool store_kana, LineEndStops stops, Utf8Writer& w) {
+    return store_sjis_blocks_as_utf8_widest(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+  }
   KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
   KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
     return store_sjis_block_as_utf8_wide(o, p, u, forms);
+  }
+  KOTRAN_WIDE static size_t wide_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                             bool store_kana, LineEndStops stops, Utf8Writer& w) {
+    return store_sjis_blocks_as_utf8_wide(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
   }
 };
 
@@ -513,7 +522,7 @@ KOTRAN_HOT size_t step_blocks(unsigned char*& o, const unsigned char* p, const u
 // and the target allow, a vector of plain units at a time; wherever the
 // vector takes nothing, pair(p, end, o) takes one unit, as in tight_loop.
 template <Code source, Path path, class Writer, class Pair>
-KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
+KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_unused]] bool widen) {
   using Step = VectorStep<source, Writer>;
   if constexpr (takes_vectors<source, Writer>(path, VectorForm::same_length)) {
     // A line end is an ASCII byte, never half of a pair: the units end
@@ -601,8 +610,26 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair) {
     });
   } else if constexpr (takes_vectors<source, Writer>(path, VectorForm::utf8_units)) {
     const LineEndStops stops = line_end_stops(in, w);
+    // Where whole blocks stop short, they are tried again 64 bytes on.
+    const unsigned char* blocks_from = in.begin();
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
+      if constexpr (requires { Step::widest_utf8_blocks(o, p, size_t{}, true, stops, w); }) {
+        if (p >= blocks_from && end - p >= static_cast<ptrdiff_t>(2 * BLOCK_WIDTH + 2)) {
+          // Each block may come to three times its bytes (all katakana).
+          const size_t blocks = std::min<size_t>((end - p - 2) / BLOCK_WIDTH,
+                                                 (w.out.room_end() - o - 16) / (3 * BLOCK_WIDTH));
+          if (blocks >= 2) {
+            size_t taken;
+            if constexpr (takes_widest_steps(path))
+              taken = Step::widest_utf8_blocks(o, p, blocks, !widen, stops, w);
+            else
+              taken = Step::wide_utf8_blocks(o, p, blocks, !widen, stops, w);
+            if (taken != 0) return taken;
+            blocks_from = p + BLOCK_WIDTH;
+          }
+        }
+      }
       constexpr unsigned width = WIDEST_WIDTH;  // on the wide path too, in two registers
       if (end - p >= static_cast<ptrdiff_t>(width)) {
         PlainUnits u;

@@ -45,7 +45,7 @@ struct EucReader {
           o = w.store_row(o, p[0] & 0x7Fu, p[1] & 0x7Fu);
           return 2;
         };
-        if (vector_tight_loop<Code::euc, path>(in, w, pair)) continue;
+        if (vector_tight_loop<Code::euc, path>(in, w, pair, widen)) continue;
       }
       const int c = in.get();
       if (c == EOF) break;

@@ -48,7 +48,7 @@ struct SjisReader {
             o = w.store_sjis_pair(o, p[0], p[1], row + (low >> 8), low & 0xFF);
             return 2;
           };
-          if (vector_tight_loop<Code::sjis, path>(in, w, pair)) continue;
+          if (vector_tight_loop<Code::sjis, path>(in, w, pair, widen)) continue;
         }
       }
       const int c = in.get();

@@ -41,14 +41,22 @@ KOTRAN_WIDE __m128i wide_group_bytes(__m256i v) {
 
 // The eight units of group g (bytes 8g to 8g + 7) of the 32 bytes, in four
 // bytes each: a pair's form from the table at its first byte (lead_bytes
-// marks them; U+FFFD's where it has none, counted in none_count), an ASCII
-// byte as it is; and their lengths, 0 but where start_bytes marks the
+// marks them; U+FFFD's where it has none, counted in none_count), a
+// half-width katakana's where kana_bytes marks it, an ASCII byte as it is; and their lengths, 0 but where start_bytes marks the
 // first byte of a unit.
 template <unsigned g>
 KOTRAN_WIDE __m256i wide_utf8_units(__m256i jis, __m256i at, __m256i lead_bytes, __m256i start_bytes,
-                                    const Utf8Form* forms, __m256i& lengths, __m256i& none_count) {
-  // Any other byte's unit is itself, one byte long.
-  const __m256i alone = _mm256_or_si256(_mm256_cvtepu8_epi32(wide_group_bytes<g>(jis)), _mm256_set1_epi32(0x01000000));
+                                    __m256i kana_bytes, const Utf8Form* forms, __m256i& lengths,
+                                    __m256i& none_count) {
+  // Any other byte's unit is itself, one byte long; a half-width
+  // katakana's, its form (U+FF61-U+FF9F, EF BD A1-BF and EF BE 80-9F: from
+  // 0xC0 on, EF BE and the byte less 0x40).
+  const __m256i byte = _mm256_cvtepu8_epi32(wide_group_bytes<g>(jis));
+  __m256i kana = _mm256_add_epi32(_mm256_slli_epi32(byte, 16), _mm256_set1_epi32(0x0300BDEF));
+  kana = _mm256_add_epi32(kana, _mm256_and_si256(_mm256_cmpgt_epi32(byte, _mm256_set1_epi32(0xBF)),
+                                                 _mm256_set1_epi32(0x100 - 0x400000)));
+  const __m256i alone = _mm256_blendv_epi8(_mm256_or_si256(byte, _mm256_set1_epi32(0x01000000)), kana,
+                                           _mm256_cvtepi8_epi32(wide_group_bytes<g>(kana_bytes)));
   // at holds the places of 16 bytes, the group's eight in one of its halves.
   const __m256i index = _mm256_cvtepu16_epi32(g % 2 == 0 ? _mm256_castsi256_si128(at) : _mm256_extracti128_si256(at, 1));
   const __m256i pairs = _mm256_cvtepi8_epi32(wide_group_bytes<g>(lead_bytes));
@@ -80,13 +88,15 @@ KOTRAN_WIDE void store_wide_utf8_group(unsigned char*& o, __m256i units, __m256i
 }
 
 // Writes at o the units of 32 bytes of jis whose first bytes start_bytes
-// marks (ASCII, and the first bytes of pairs, which lead_bytes marks; each
-// pair's row at its first byte and its cell in cells at the same place),
-// and counts the pairs that had no character (written as U+FFFD) in
-// none_count. o moves past what it wrote; no store reaches past 64 bytes
-// from where o starts.
+// marks (ASCII, half-width katakana where kana_bytes marks them, and the
+// first bytes of pairs, which lead_bytes marks; each pair's row at its
+// first byte and its cell in cells at the same place), and counts the pairs
+// that had no character (written as U+FFFD) in none_count. o moves past
+// what it wrote; no store reaches past 64 bytes from where o starts (112
+// with katakana).
 KOTRAN_WIDE void store_units_as_utf8_wide(unsigned char*& o, __m256i jis, __m256i cells, __m256i lead_bytes,
-                                          __m256i start_bytes, const Utf8Form* forms, __m256i& none_count) {
+                                          __m256i start_bytes, const Utf8Form* forms, __m256i& none_count,
+                                          __m256i kana_bytes = _mm256_setzero_si256()) {
   // Each pair's place in the table, row * 94 + cell less the first's, on
   // 16 bits at every byte (at its first byte; the others' never read).
   const __m256i first = _mm256_set1_epi16(0x21 * 94 + 0x21);
@@ -101,10 +111,10 @@ KOTRAN_WIDE void store_units_as_utf8_wide(unsigned char*& o, __m256i jis, __m256
       first);
   __m256i lengths[4];
   const __m256i units[4] = {
-      wide_utf8_units<0>(jis, at_low, lead_bytes, start_bytes, forms, lengths[0], none_count),
-      wide_utf8_units<1>(jis, at_low, lead_bytes, start_bytes, forms, lengths[1], none_count),
-      wide_utf8_units<2>(jis, at_high, lead_bytes, start_bytes, forms, lengths[2], none_count),
-      wide_utf8_units<3>(jis, at_high, lead_bytes, start_bytes, forms, lengths[3], none_count),
+      wide_utf8_units<0>(jis, at_low, lead_bytes, start_bytes, kana_bytes, forms, lengths[0], none_count),
+      wide_utf8_units<1>(jis, at_low, lead_bytes, start_bytes, kana_bytes, forms, lengths[1], none_count),
+      wide_utf8_units<2>(jis, at_high, lead_bytes, start_bytes, kana_bytes, forms, lengths[2], none_count),
+      wide_utf8_units<3>(jis, at_high, lead_bytes, start_bytes, kana_bytes, forms, lengths[3], none_count),
   };
   for (unsigned g = 0; g < 4; ++g) store_wide_utf8_group(o, units[g], lengths[g]);
 }
@@ -449,6 +459,61 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     wide_store_kept(o, converted, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);
   }
+  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
+}
+
+// As store_sjis_blocks_as_utf8_widest, in two registers of 32 bytes.
+KOTRAN_WIDE size_t store_sjis_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                                  bool store_kana, LineEndStops stops, const Utf8Form* forms,
+                                                  uint64_t& replaced) {
+  uint64_t carried = 0, cr_before = 0;
+  __m256i none_count = _mm256_setzero_si256();
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    const SjisBytes a = classify_sjis_bytes_wide(at);
+    const SjisBytes b = classify_sjis_bytes_wide(at + 32);
+    const uint64_t high = wide_join(a.high, b.high), lead = wide_join(a.lead, b.lead);
+    const uint64_t far_lead = wide_join(a.far_lead, b.far_lead), trail = wide_join(a.trail, b.trail);
+    const unsigned after = at[64];
+    const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
+    const uint64_t leads = pair_starts_64(lead & ~carried);
+    const uint64_t trails = leads << 1 | carried;
+    uint64_t kana = 0;
+    if (store_kana) {
+      const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+      const __m256i top = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
+      // (No lead byte lies in 0xA1-0xDF.)
+      kana = high & ~trails &
+             wide_join(wide_mask(wide_in_range(low, 0xA1, 0xDF)), wide_mask(wide_in_range(top, 0xA1, 0xDF)));
+    }
+    uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
+    bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
+    if (stops != LineEndStops::none) {
+      const LineEndBytes64 ends = line_end_bytes_block_wide(at);
+      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, after);
+    }
+    if (bad != 0) break;
+    for (unsigned h = 0; h < 2; ++h) {
+      const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
+      const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+      const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h));
+      // Each pair's row at its first byte, and its cell there too (from the
+      // byte after).
+      const __m256i rows = wide_sjis_pairs_as_jis(x0, x1, lead_bytes, _mm256_setzero_si256(), 0);
+      const __m256i cells = wide_sjis_pairs_as_jis(x1, x1, _mm256_setzero_si256(), lead_bytes, 0);
+      store_units_as_utf8_wide(o, rows, cells, lead_bytes, wide_byte_mask(static_cast<uint32_t>(~trails >> 32 * h)),
+                               forms, none_count, wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
+    }
+    carried = leads >> 63;
+  }
+  if (!_mm256_testz_si256(none_count, none_count)) {
+    alignas(32) uint32_t counts[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
+    for (const uint32_t c : counts) replaced += c;
+  }
+  Utf8Carry carry;
+  carry.owned = static_cast<unsigned>(carried);
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 

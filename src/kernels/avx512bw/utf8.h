@@ -68,13 +68,23 @@ KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Ut
   std::memcpy(units + i, forms + at[i], 4);
 }
 
+// The forms of half-width katakana (U+FF61-U+FF9F, EF BD A1-BF and EF BE
+// 80-9F, three bytes long) whose bytes (0xA1-0xDF) are the units of u.
+KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
+  const __m512i forms = _mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, u, 16), _mm512_set1_epi32(0x0300BDEF));
+  // From 0xC0 on, EF BE and the byte less 0x40.
+  return _mm512_mask_add_epi32(forms, _mm512_cmpge_epu32_mask(u, _mm512_set1_epi32(0xC0)), forms,
+                               _mm512_set1_epi32(0x100 - 0x400000));
+}
+
 // Writes at o the units that starts marks among the 64 bytes of jis (a
 // pair's row at its first byte, leads marking them, and its cell at the
-// same place in cells; any other unit an ASCII byte) and returns how many
-// pairs had no character (written as U+FFFD). o moves past what it wrote;
+// same place in cells; a half-width katakana's byte where kana marks it;
+// any other unit an ASCII byte) and returns how many pairs had no
+// character (written as U+FFFD). o moves past what it wrote;
 // no store reaches past 112 bytes from where o starts.
 KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis, __m512i cells, uint64_t leads,
-                                                  uint64_t starts, const Utf8Form* forms) {
+                                                  uint64_t starts, const Utf8Form* forms, uint64_t kana = 0) {
   // Each byte's place in the table, row * 94 + cell less the first's (read
   // at the pairs' first bytes alone; past the 64, a pair of none), and each
   // byte as a unit of its own.
@@ -103,12 +113,15 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
   unsigned replaced = 0;
   for (unsigned g = 0; g < 4; ++g) {
     const __mmask16 pairs = static_cast<__mmask16>(leads >> 16 * g);
+    const __mmask16 kana_units = static_cast<__mmask16>(kana >> 16 * g);
     __m512i u = _mm512_load_si512(units + 16 * g);
     const __mmask16 none = _mm512_mask_cmplt_epu32_mask(pairs, u, _mm512_set1_epi32(0x01000000));
     replaced += static_cast<unsigned>(__builtin_popcount(none));
     u = _mm512_mask_mov_epi32(u, none, _mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM)));
+    u = _mm512_mask_mov_epi32(u, kana_units, half_width_kana_forms_widest(u));
     const __m512i lengths = _mm512_mask_srli_epi32(
-        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), _mm512_set1_epi32(1)), pairs, u, 24);
+        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), _mm512_set1_epi32(1)), pairs | kana_units,
+        u, 24);
     store_utf8_group(o, u, lengths);
   }
   return replaced;
@@ -398,6 +411,48 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     store_kept_widest(o, out, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
   }
+  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
+}
+
+// Shift-JIS text in blocks of 64 bytes into UTF-8 (from the forms table,
+// those with none counted in replaced), one after another, while each
+// block is ASCII, pairs of rows 1-94 and, with store_kana, half-width
+// katakana; returns how many bytes it took (0 for none). Each block's
+// position is fixed: a pair across its edge goes out whole from the block it
+// begins in, and the next block starts after its second byte. The blocks
+// end before a line end that stops. Reads 65 bytes at each block; stores at
+// most 192 a block and 16 past them.
+KOTRAN_WIDEST size_t store_sjis_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                                      bool store_kana, LineEndStops stops, const Utf8Form* forms,
+                                                      uint64_t& replaced) {
+  uint64_t carried = 0, cr_before = 0;
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    const __m512i x0 = widest_load(at);
+    const __m512i x1 = widest_load(at + 1);
+    const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(at);
+    const unsigned after = at[64];
+    const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
+    const uint64_t leads = pair_starts_64(lead & ~carried);
+    const uint64_t trails = leads << 1 | carried;
+    // (No lead byte lies in 0xA1-0xDF.)
+    const uint64_t kana = store_kana ? high & ~trails & widest_in_range(x0, 0xA1, 0xDF) : 0;
+    uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
+    bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
+    if (stops != LineEndStops::none)
+      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
+                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, after);
+    if (bad != 0) break;
+    // Each pair's row at its first byte, and its cell there too (from the
+    // byte after).
+    const __m512i rows = sjis_pairs_as_jis_widest(x0, x1, leads, 0, 0);
+    const __m512i cells = sjis_pairs_as_jis_widest(x1, x1, 0, leads, 0);
+    replaced += store_pairs_as_utf8_widest(o, rows, cells, leads, ~trails, forms, kana);
+    carried = leads >> 63;
+  }
+  Utf8Carry carry;
+  carry.owned = static_cast<unsigned>(carried);
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
