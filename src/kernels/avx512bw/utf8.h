@@ -60,6 +60,25 @@ KOTRAN_WIDEST void store_utf8_group(unsigned char*& o, __m512i units, __m512i le
   store_utf8_lane<3>(o, units, second >> 8);
 }
 
+// Stores at at + 32h each of the 32 bytes of half h of jis as its place in
+// the forms table, row * 94 + cell less the first's (its cell at the same
+// place in cells).
+template <unsigned h>
+KOTRAN_WIDEST void store_table_places_widest(uint16_t* at, __m512i jis, __m512i cells) {
+  // (The zero-masked forms: GCC 12 takes the others' undefined vector for an
+  // uninitialized one.)
+  const __m512i rows = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, jis, h));
+  const __m512i cell = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, cells, h));
+  _mm512_store_si512(at + 32 * h, _mm512_sub_epi16(_mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(94)), cell),
+                                                   _mm512_set1_epi16(0x21 * 94 + 0x21)));
+}
+
+// Stores at units + 16g each of the 16 bytes of group g of jis in four bytes.
+template <unsigned g>
+KOTRAN_WIDEST void store_byte_units_widest(uint32_t* units, __m512i jis) {
+  _mm512_store_si512(units + 16 * g, _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, jis, g)));
+}
+
 // Stores at units + i the form of the pair at the lowest bit i of m (its
 // place in the table at at[i]; for none left, i is 64) and clears the bit.
 KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Utf8Form* forms, uint32_t* units) {
@@ -90,19 +109,13 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
   // byte as a unit of its own.
   alignas(64) uint16_t at[64 + 32];
   at[64] = 0;
-  for (unsigned h = 0; h < 2; ++h) {
-    // (The zero-masked forms: GCC 12 takes the others' undefined vector for
-    // an uninitialized one.)
-    const __m512i rows = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, jis, h));
-    const __m512i cell = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, cells, h));
-    _mm512_store_si512(at + 32 * h,
-                       _mm512_sub_epi16(_mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(94)), cell),
-                                        _mm512_set1_epi16(0x21 * 94 + 0x21)));
-  }
+  store_table_places_widest<0>(at, jis, cells);
+  store_table_places_widest<1>(at, jis, cells);
   alignas(64) uint32_t units[64 + 16];
-  for (unsigned g = 0; g < 4; ++g)
-    _mm512_store_si512(units + 16 * g,
-                       _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, jis, g)));
+  store_byte_units_widest<0>(units, jis);
+  store_byte_units_widest<1>(units, jis);
+  store_byte_units_widest<2>(units, jis);
+  store_byte_units_widest<3>(units, jis);
   // Each pair's form over its unit, one load a pair: a gather of sixteen
   // costs more. As many lookups as kanji text has pairs, whatever their
   // count, the ones with no pair left at 64: a loop would leave its branch
