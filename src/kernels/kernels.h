@@ -82,6 +82,8 @@ PlainUnits euc_plain_units_block_wide(const unsigned char* p);
 unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 size_t store_sjis_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
                                       LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
+size_t store_euc_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
+                                     LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
 unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 PlainUnits sjis_plain_units_widest(const unsigned char* p);
 unsigned bits_before_first(uint64_t bits);
@@ -103,6 +105,8 @@ void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, 
 unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 size_t store_sjis_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
                                         LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
+size_t store_euc_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
+                                       LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
 unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p);
 template <RunPairs into>

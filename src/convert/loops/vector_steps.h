@@ -213,6 +213,15 @@ struct VectorStep<Code::euc, Utf8Writer> {
   KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
     return store_euc_block_as_utf8_wide(o, p, u, forms);
   }
+  // Whole blocks of ASCII, pairs and SS2 katakana (where stored).
+  KOTRAN_WIDEST static size_t widest_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                                 bool store_kana, LineEndStops stops, Utf8Writer& w) {
+    return store_euc_blocks_as_utf8_widest(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+  }
+  KOTRAN_WIDE static size_t wide_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                             bool store_kana, LineEndStops stops, Utf8Writer& w) {
+    return store_euc_blocks_as_utf8_wide(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+  }
 };
 
 // From JIS kanji text into UTF-8: a run of up to 64 bytes of pairs, each

@@ -517,6 +517,60 @@ KOTRAN_WIDE size_t store_sjis_blocks_as_utf8_wide(unsigned char*& o, const unsig
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
+// As store_euc_blocks_as_utf8_widest, in two registers of 32 bytes.
+KOTRAN_WIDE size_t store_euc_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                                 bool store_kana, LineEndStops stops, const Utf8Form* forms,
+                                                 uint64_t& replaced) {
+  uint64_t carried = 0, cr_before = 0;
+  __m256i none_count = _mm256_setzero_si256();
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    __m256i x0[2], x1[2];
+    uint32_t high_half[2], euc_half[2], esc_half[2], ss2_half[2], kana_half[2];
+    for (unsigned h = 0; h < 2; ++h) {
+      x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
+      x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+      high_half[h] = wide_mask(x0[h]);
+      euc_half[h] = wide_mask(wide_in_range(x0[h], 0xA1, 0xFE));
+      esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x1B)));
+      ss2_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(SS2))));
+      kana_half[h] = wide_mask(wide_in_range(x1[h], 0xA1, 0xDF));
+    }
+    const uint64_t high = wide_join(high_half[0], high_half[1]) & ~carried;
+    const unsigned after = at[64];
+    const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
+    const uint64_t leads = pair_starts_64(high);
+    const uint64_t trails = high & ~leads;
+    const uint64_t kana =
+        store_kana ? leads & wide_join(ss2_half[0], ss2_half[1]) & wide_join(kana_half[0], kana_half[1]) : 0;
+    uint64_t bad = (high & ~wide_join(euc_half[0], euc_half[1]) & ~kana) |
+                   (leads & ~(trails >> 1 | last_trail << 63)) | wide_join(esc_half[0], esc_half[1]);
+    if (stops != LineEndStops::none) {
+      const LineEndBytes64 ends = line_end_bytes_block_wide(at);
+      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, after);
+    }
+    if (bad != 0) break;
+    const uint64_t pairs = leads & ~kana, starts = ~(trails | carried);
+    for (unsigned h = 0; h < 2; ++h) {
+      const __m256i low7 = _mm256_set1_epi8(0x7F);
+      const __m256i kana_bytes = wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h));
+      const __m256i jis = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h], kana_bytes);
+      store_units_as_utf8_wide(o, jis, _mm256_and_si256(x1[h], low7), wide_byte_mask(static_cast<uint32_t>(pairs >> 32 * h)),
+                               wide_byte_mask(static_cast<uint32_t>(starts >> 32 * h)), forms, none_count, kana_bytes);
+    }
+    carried = leads >> 63;
+  }
+  if (!_mm256_testz_si256(none_count, none_count)) {
+    alignas(32) uint32_t counts[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
+    for (const uint32_t c : counts) replaced += c;
+  }
+  Utf8Carry carry;
+  carry.owned = static_cast<unsigned>(carried);
+  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
+}
+
 // As store_jis_blocks_widest, in two registers of 32 bytes.
 template <JisBlocksInto into>
 KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,

@@ -469,6 +469,47 @@ KOTRAN_WIDEST size_t store_sjis_blocks_as_utf8_widest(unsigned char*& o, const u
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
+// EUC text in blocks of 64 bytes into UTF-8, as store_sjis_blocks_as_utf8_widest
+// takes Shift-JIS: while each block is ASCII (but ESC), pairs of rows 1-94
+// and, with store_kana, half-width katakana after SS2 (each of them a
+// pair's first byte, SS2, whose unit is the katakana's form).
+KOTRAN_WIDEST size_t store_euc_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
+                                                     bool store_kana, LineEndStops stops, const Utf8Form* forms,
+                                                     uint64_t& replaced) {
+  uint64_t carried = 0, cr_before = 0;
+  size_t n = 0;
+  for (; n < blocks; ++n) {
+    const unsigned char* const at = p + 64 * n;
+    const __m512i x0 = widest_load(at);
+    const __m512i x1 = widest_load(at + 1);
+    const uint64_t high = _mm512_movepi8_mask(x0) & ~carried;
+    const unsigned after = at[64];
+    const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
+    // Every high byte starts a pair or ends one.
+    const uint64_t leads = pair_starts_64(high);
+    const uint64_t trails = high & ~leads;
+    const uint64_t kana = store_kana ? leads & _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(SS2))) &
+                                           widest_in_range(x1, 0xA1, 0xDF)
+                                     : 0;
+    uint64_t bad = (high & ~widest_in_range(x0, 0xA1, 0xFE) & ~kana) | (leads & ~(trails >> 1 | last_trail << 63)) |
+                   _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
+    if (stops != LineEndStops::none)
+      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
+                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, after);
+    if (bad != 0) break;
+    // A pair's JIS bytes at its first byte (row) and in cells (cell); a
+    // katakana's byte at SS2.
+    const __m512i low7 = _mm512_set1_epi8(0x7F);
+    const __m512i jis = _mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), kana, x1);
+    replaced += store_pairs_as_utf8_widest(o, jis, _mm512_and_si512(x1, low7), leads & ~kana, ~(trails | carried),
+                                           forms, kana);
+    carried = leads >> 63;
+  }
+  Utf8Carry carry;
+  carry.owned = static_cast<unsigned>(carried);
+  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
+}
+
 // JIS text in blocks of 64 bytes into Shift-JIS (rows 1-84), EUC or UTF-8
 // (from the forms table, those with none counted in replaced), one after
 // another, while each block is one-byte text (below 0x80),
