@@ -80,10 +80,9 @@ size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned
 template <bool into_sjis = false>
 PlainUnits euc_plain_units_block_wide(const unsigned char* p);
 unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
-size_t store_sjis_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
+template <bool euc>
+size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
                                       LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
-size_t store_euc_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
-                                     LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
 unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 PlainUnits sjis_plain_units_widest(const unsigned char* p);
 unsigned bits_before_first(uint64_t bits);
@@ -103,10 +102,9 @@ void store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, 
 PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
-size_t store_sjis_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
+template <bool euc>
+size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
                                         LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
-size_t store_euc_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
-                                       LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
 unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p);
 template <RunPairs into>

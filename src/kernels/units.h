@@ -209,6 +209,16 @@ KOTRAN_HOT size_t utf8_blocks_end(unsigned char*& o, const unsigned char* p, siz
   return taken;
 }
 
+// Ends the blocks of Shift-JIS or EUC at p into UTF-8, as utf8_blocks_end
+// ends those of UTF-8, carried saying that the last ended with a pair's
+// first byte (whose second it took).
+KOTRAN_HOT size_t pair_blocks_end(unsigned char*& o, const unsigned char* p, size_t blocks, uint64_t carried,
+                                  bool line_ends_stop) {
+  Utf8Carry carry;
+  carry.owned = static_cast<unsigned>(carried);
+  return utf8_blocks_end(o, p, blocks, carry, line_ends_stop);
+}
+
 // Bit i the XOR of bits 0 to i of x.
 KOTRAN_HOT uint64_t prefix_xor(uint64_t x) {
   x ^= x << 1;

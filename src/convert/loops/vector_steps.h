@@ -6,7 +6,7 @@
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
 //   Shift-JIS, EUC, JIS to UTF-8  the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide;
-//                                 whole blocks: store_sjis_blocks_as_utf8_widest and the EUC and JIS forms)
+//                                 whole blocks: store_pair_blocks_as_utf8_widest, store_jis_blocks_widest)
 //   UTF-8 to Shift-JIS, EUC, JIS  the reader's take (store_utf8_blocks_widest, store_utf8_mixed_widest,
 //                                 store_utf8_run_as_jis_widest and their wide forms)
 //   a code into itself         a copy
@@ -190,7 +190,7 @@ struct VectorStep<Code::sjis, Utf8Writer> {
   // Whole blocks of ASCII, pairs and half-width katakana (where stored).
   KOTRAN_WIDEST static size_t widest_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                                  bool store_kana, LineEndStops stops, Utf8Writer& w) {
-    return store_sjis_blocks_as_utf8_widest(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+    return store_pair_blocks_as_utf8_widest<false>(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
   }
   KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
   KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
@@ -198,7 +198,7 @@ struct VectorStep<Code::sjis, Utf8Writer> {
   }
   KOTRAN_WIDE static size_t wide_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                              bool store_kana, LineEndStops stops, Utf8Writer& w) {
-    return store_sjis_blocks_as_utf8_wide(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+    return store_pair_blocks_as_utf8_wide<false>(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
   }
 };
 
@@ -217,11 +217,11 @@ struct VectorStep<Code::euc, Utf8Writer> {
   // Whole blocks of ASCII, pairs and SS2 katakana (where stored).
   KOTRAN_WIDEST static size_t widest_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                                  bool store_kana, LineEndStops stops, Utf8Writer& w) {
-    return store_euc_blocks_as_utf8_widest(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+    return store_pair_blocks_as_utf8_widest<true>(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
   }
   KOTRAN_WIDE static size_t wide_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                              bool store_kana, LineEndStops stops, Utf8Writer& w) {
-    return store_euc_blocks_as_utf8_wide(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+    return store_pair_blocks_as_utf8_wide<true>(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
   }
 };
 

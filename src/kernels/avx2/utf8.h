@@ -140,6 +140,17 @@ KOTRAN_WIDE void wide_block_masks(WideJisBlock& b, uint64_t leads) {
   b.starts[1] = wide_byte_mask(static_cast<uint32_t>(starts >> 32));
 }
 
+// The pairs that had no character, as none_count counts them.
+KOTRAN_WIDE unsigned wide_none_total(__m256i none_count) {
+  if (_mm256_testz_si256(none_count, none_count)) [[likely]]
+    return 0;
+  alignas(32) uint32_t counts[8];
+  _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
+  unsigned total = 0;
+  for (const uint32_t c : counts) total += c;
+  return total;
+}
+
 // Writes at o the units of a block and returns how many pairs had no
 // character. o moves past what it wrote; no store reaches past 112 bytes
 // from where o starts.
@@ -151,13 +162,7 @@ KOTRAN_WIDE unsigned store_block_as_utf8_wide(unsigned char*& o, const WideJisBl
   // (A branch: a block cut short by a line end often holds no more.)
   if (b.length > 32)
     store_units_as_utf8_wide(o, b.jis[1], wide_byte_down(b.jis[1]), b.leads[1], b.starts[1], forms, none_count);
-  if (_mm256_testz_si256(none_count, none_count)) [[likely]]
-    return 0;
-  alignas(32) uint32_t counts[8];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
-  unsigned replaced = 0;
-  for (const uint32_t c : counts) replaced += c;
-  return replaced;
+  return wide_none_total(none_count);
 }
 
 // Stores the plain units u of the 64 bytes of Shift-JIS at p in UTF-8 and
@@ -462,8 +467,74 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
-// As store_sjis_blocks_as_utf8_widest, in two registers of 32 bytes.
-KOTRAN_WIDE size_t store_sjis_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks,
+// As PairBlock64, in two registers of 32 bytes.
+struct WidePairBlock {
+  __m256i jis[2], cells[2];
+  uint64_t pairs, kana, starts, last, bad;
+};
+
+// As sjis_pair_block_widest, in two registers of 32 bytes.
+KOTRAN_WIDE WidePairBlock wide_sjis_pair_block(const unsigned char* at, const __m256i* x0, const __m256i* x1,
+                                               uint64_t carried, bool store_kana) {
+  const SjisBytes a = classify_sjis_bytes_wide(at);
+  const SjisBytes b = classify_sjis_bytes_wide(at + 32);
+  const uint64_t high = wide_join(a.high, b.high), lead = wide_join(a.lead, b.lead);
+  const uint64_t far_lead = wide_join(a.far_lead, b.far_lead), trail = wide_join(a.trail, b.trail);
+  const unsigned after = at[64];
+  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
+  const uint64_t leads = pair_starts_64(lead & ~carried);
+  const uint64_t trails = leads << 1 | carried;
+  // (No lead byte lies in 0xA1-0xDF.)
+  const uint64_t kana =
+      store_kana
+          ? high & ~trails &
+                wide_join(wide_mask(wide_in_range(x0[0], 0xA1, 0xDF)), wide_mask(wide_in_range(x0[1], 0xA1, 0xDF)))
+          : 0;
+  uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
+  bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
+  WidePairBlock u{{}, {}, leads, kana, ~trails, leads, bad};
+  for (unsigned h = 0; h < 2; ++h) {
+    // Each pair's cell from the byte after its first.
+    const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h));
+    u.jis[h] = wide_sjis_pairs_as_jis(x0[h], x1[h], lead_bytes, _mm256_setzero_si256(), 0);
+    u.cells[h] = wide_sjis_pairs_as_jis(x1[h], x1[h], _mm256_setzero_si256(), lead_bytes, 0);
+  }
+  return u;
+}
+
+// As euc_pair_block_widest, in two registers of 32 bytes.
+KOTRAN_WIDE WidePairBlock wide_euc_pair_block(const unsigned char* at, const __m256i* x0, const __m256i* x1,
+                                              uint64_t carried, bool store_kana) {
+  uint32_t high_half[2], euc_half[2], esc_half[2], kana_half[2];
+  for (unsigned h = 0; h < 2; ++h) {
+    high_half[h] = wide_mask(x0[h]);
+    euc_half[h] = wide_mask(wide_in_range(x0[h], 0xA1, 0xFE));
+    esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x1B)));
+    kana_half[h] = wide_mask(_mm256_and_si256(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(SS2))),
+                                              wide_in_range(x1[h], 0xA1, 0xDF)));
+  }
+  const uint64_t high = wide_join(high_half[0], high_half[1]) & ~carried;
+  const unsigned after = at[64];
+  const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
+  // Every high byte starts a pair or ends one.
+  const uint64_t leads = pair_starts_64(high);
+  const uint64_t trails = high & ~leads;
+  const uint64_t kana = store_kana ? leads & wide_join(kana_half[0], kana_half[1]) : 0;
+  const uint64_t bad = (high & ~wide_join(euc_half[0], euc_half[1]) & ~kana) |
+                       (leads & ~(trails >> 1 | last_trail << 63)) | wide_join(esc_half[0], esc_half[1]);
+  WidePairBlock u{{}, {}, leads & ~kana, kana, ~(trails | carried), leads, bad};
+  for (unsigned h = 0; h < 2; ++h) {
+    const __m256i low7 = _mm256_set1_epi8(0x7F);
+    u.jis[h] = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h],
+                                  wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
+    u.cells[h] = _mm256_and_si256(x1[h], low7);
+  }
+  return u;
+}
+
+// As store_pair_blocks_as_utf8_widest, in two registers of 32 bytes.
+template <bool euc>
+KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks,
                                                   bool store_kana, LineEndStops stops, const Utf8Form* forms,
                                                   uint64_t& replaced) {
   uint64_t carried = 0, cr_before = 0;
@@ -471,104 +542,27 @@ KOTRAN_WIDE size_t store_sjis_blocks_as_utf8_wide(unsigned char*& o, const unsig
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
-    const SjisBytes a = classify_sjis_bytes_wide(at);
-    const SjisBytes b = classify_sjis_bytes_wide(at + 32);
-    const uint64_t high = wide_join(a.high, b.high), lead = wide_join(a.lead, b.lead);
-    const uint64_t far_lead = wide_join(a.far_lead, b.far_lead), trail = wide_join(a.trail, b.trail);
-    const unsigned after = at[64];
-    const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
-    const uint64_t leads = pair_starts_64(lead & ~carried);
-    const uint64_t trails = leads << 1 | carried;
-    uint64_t kana = 0;
-    if (store_kana) {
-      const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-      const __m256i top = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32));
-      // (No lead byte lies in 0xA1-0xDF.)
-      kana = high & ~trails &
-             wide_join(wide_mask(wide_in_range(low, 0xA1, 0xDF)), wide_mask(wide_in_range(top, 0xA1, 0xDF)));
-    }
-    uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
-    bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
-    if (stops != LineEndStops::none) {
-      const LineEndBytes64 ends = line_end_bytes_block_wide(at);
-      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, after);
-    }
-    if (bad != 0) break;
-    for (unsigned h = 0; h < 2; ++h) {
-      const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
-      const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
-      const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h));
-      // Each pair's row at its first byte, and its cell there too (from the
-      // byte after).
-      const __m256i rows = wide_sjis_pairs_as_jis(x0, x1, lead_bytes, _mm256_setzero_si256(), 0);
-      const __m256i cells = wide_sjis_pairs_as_jis(x1, x1, _mm256_setzero_si256(), lead_bytes, 0);
-      store_units_as_utf8_wide(o, rows, cells, lead_bytes, wide_byte_mask(static_cast<uint32_t>(~trails >> 32 * h)),
-                               forms, none_count, wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
-    }
-    carried = leads >> 63;
-  }
-  if (!_mm256_testz_si256(none_count, none_count)) {
-    alignas(32) uint32_t counts[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
-    for (const uint32_t c : counts) replaced += c;
-  }
-  Utf8Carry carry;
-  carry.owned = static_cast<unsigned>(carried);
-  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
-}
-
-// As store_euc_blocks_as_utf8_widest, in two registers of 32 bytes.
-KOTRAN_WIDE size_t store_euc_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                                 bool store_kana, LineEndStops stops, const Utf8Form* forms,
-                                                 uint64_t& replaced) {
-  uint64_t carried = 0, cr_before = 0;
-  __m256i none_count = _mm256_setzero_si256();
-  size_t n = 0;
-  for (; n < blocks; ++n) {
-    const unsigned char* const at = p + 64 * n;
     __m256i x0[2], x1[2];
-    uint32_t high_half[2], euc_half[2], esc_half[2], ss2_half[2], kana_half[2];
     for (unsigned h = 0; h < 2; ++h) {
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
-      high_half[h] = wide_mask(x0[h]);
-      euc_half[h] = wide_mask(wide_in_range(x0[h], 0xA1, 0xFE));
-      esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x1B)));
-      ss2_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(SS2))));
-      kana_half[h] = wide_mask(wide_in_range(x1[h], 0xA1, 0xDF));
     }
-    const uint64_t high = wide_join(high_half[0], high_half[1]) & ~carried;
-    const unsigned after = at[64];
-    const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
-    const uint64_t leads = pair_starts_64(high);
-    const uint64_t trails = high & ~leads;
-    const uint64_t kana =
-        store_kana ? leads & wide_join(ss2_half[0], ss2_half[1]) & wide_join(kana_half[0], kana_half[1]) : 0;
-    uint64_t bad = (high & ~wide_join(euc_half[0], euc_half[1]) & ~kana) |
-                   (leads & ~(trails >> 1 | last_trail << 63)) | wide_join(esc_half[0], esc_half[1]);
+    const WidePairBlock b = euc ? wide_euc_pair_block(at, x0, x1, carried, store_kana)
+                                : wide_sjis_pair_block(at, x0, x1, carried, store_kana);
+    uint64_t bad = b.bad;
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = line_end_bytes_block_wide(at);
-      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, after);
+      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
     }
     if (bad != 0) break;
-    const uint64_t pairs = leads & ~kana, starts = ~(trails | carried);
-    for (unsigned h = 0; h < 2; ++h) {
-      const __m256i low7 = _mm256_set1_epi8(0x7F);
-      const __m256i kana_bytes = wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h));
-      const __m256i jis = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h], kana_bytes);
-      store_units_as_utf8_wide(o, jis, _mm256_and_si256(x1[h], low7), wide_byte_mask(static_cast<uint32_t>(pairs >> 32 * h)),
-                               wide_byte_mask(static_cast<uint32_t>(starts >> 32 * h)), forms, none_count, kana_bytes);
-    }
-    carried = leads >> 63;
+    for (unsigned h = 0; h < 2; ++h)
+      store_units_as_utf8_wide(o, b.jis[h], b.cells[h], wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h)),
+                               wide_byte_mask(static_cast<uint32_t>(b.starts >> 32 * h)), forms, none_count,
+                               wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
+    carried = b.last >> 63;
   }
-  if (!_mm256_testz_si256(none_count, none_count)) {
-    alignas(32) uint32_t counts[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
-    for (const uint32_t c : counts) replaced += c;
-  }
-  Utf8Carry carry;
-  carry.owned = static_cast<unsigned>(carried);
-  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
+  replaced += wide_none_total(none_count);
+  return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
 
 // As store_jis_blocks_widest, in two registers of 32 bytes.
@@ -646,11 +640,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
     }
     carry = jis_carry_after(u, escs);
   }
-  if (into == JisBlocksInto::utf8 && !_mm256_testz_si256(none_count, none_count)) {
-    alignas(32) uint32_t counts[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
-    for (const uint32_t c : counts) replaced += c;
-  }
+  if (into == JisBlocksInto::utf8) replaced += wide_none_total(none_count);
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
 }
 

@@ -427,15 +427,66 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
-// Shift-JIS text in blocks of 64 bytes into UTF-8 (from the forms table,
-// those with none counted in replaced), one after another, while each
-// block is ASCII, pairs of rows 1-94 and, with store_kana, half-width
-// katakana; returns how many bytes it took (0 for none). Each block's
-// position is fixed: a pair across its edge goes out whole from the block it
-// begins in, and the next block starts after its second byte. The blocks
-// end before a line end that stops. Reads 65 bytes at each block; stores at
+// What a block of 64 bytes of Shift-JIS or EUC holds for UTF-8: each
+// pair's row at its first byte in jis and its cell there in cells, a
+// half-width katakana's byte at its unit (kana), the first bytes of units
+// (starts), of pairs (pairs) and of what needs the byte after the block
+// (last: a unit begun at the last byte), and what no block takes (bad).
+struct PairBlock64 {
+  __m512i jis, cells;
+  uint64_t pairs, kana, starts, last, bad;
+};
+
+// The block of Shift-JIS at at (x0 its bytes, x1 the ones after them),
+// carried saying that its first byte ends a pair begun before it: ASCII,
+// pairs of rows 1-94 and, with store_kana, half-width katakana.
+KOTRAN_WIDEST PairBlock64 sjis_pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
+                                                 bool store_kana) {
+  const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(at);
+  const unsigned after = at[64];
+  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
+  const uint64_t leads = pair_starts_64(lead & ~carried);
+  const uint64_t trails = leads << 1 | carried;
+  // (No lead byte lies in 0xA1-0xDF.)
+  const uint64_t kana = store_kana ? high & ~trails & widest_in_range(x0, 0xA1, 0xDF) : 0;
+  uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
+  bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
+  // Each pair's cell from the byte after its first.
+  return {sjis_pairs_as_jis_widest(x0, x1, leads, 0, 0), sjis_pairs_as_jis_widest(x1, x1, 0, leads, 0), leads, kana,
+          ~trails, leads, bad};
+}
+
+// The same for EUC: ASCII but ESC, pairs of rows 1-94 and, with
+// store_kana, half-width katakana after SS2 (each a pair's first byte,
+// SS2, whose unit is the katakana's byte).
+KOTRAN_WIDEST PairBlock64 euc_pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
+                                                bool store_kana) {
+  const uint64_t high = _mm512_movepi8_mask(x0) & ~carried;
+  const unsigned after = at[64];
+  const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
+  // Every high byte starts a pair or ends one.
+  const uint64_t leads = pair_starts_64(high);
+  const uint64_t trails = high & ~leads;
+  const uint64_t kana = store_kana ? leads & _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(SS2))) &
+                                         widest_in_range(x1, 0xA1, 0xDF)
+                                   : 0;
+  const uint64_t bad = (high & ~widest_in_range(x0, 0xA1, 0xFE) & ~kana) |
+                       (leads & ~(trails >> 1 | last_trail << 63)) | _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
+  const __m512i low7 = _mm512_set1_epi8(0x7F);
+  return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), kana, x1), _mm512_and_si512(x1, low7), leads & ~kana, kana,
+          ~(trails | carried), leads, bad};
+}
+
+// Shift-JIS text (or EUC) in blocks of 64 bytes into UTF-8 (from the forms
+// table, those with none counted in replaced), one after another, while
+// each block is what sjis_pair_block_widest (or euc_pair_block_widest)
+// takes; returns how many bytes it took (0 for none). Each block's position
+// is fixed: a pair across its edge goes out whole from the block it begins
+// in, and the next block starts after its second byte. The blocks end
+// before a line end that stops. Reads 65 bytes at each block; stores at
 // most 192 a block and 16 past them.
-KOTRAN_WIDEST size_t store_sjis_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
+template <bool euc>
+KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
                                                       bool store_kana, LineEndStops stops, const Utf8Form* forms,
                                                       uint64_t& replaced) {
   uint64_t carried = 0, cr_before = 0;
@@ -444,70 +495,17 @@ KOTRAN_WIDEST size_t store_sjis_blocks_as_utf8_widest(unsigned char*& o, const u
     const unsigned char* const at = p + 64 * n;
     const __m512i x0 = widest_load(at);
     const __m512i x1 = widest_load(at + 1);
-    const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(at);
-    const unsigned after = at[64];
-    const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
-    const uint64_t leads = pair_starts_64(lead & ~carried);
-    const uint64_t trails = leads << 1 | carried;
-    // (No lead byte lies in 0xA1-0xDF.)
-    const uint64_t kana = store_kana ? high & ~trails & widest_in_range(x0, 0xA1, 0xDF) : 0;
-    uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
-    bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
+    const PairBlock64 b = euc ? euc_pair_block_widest(at, x0, x1, carried, store_kana)
+                              : sjis_pair_block_widest(at, x0, x1, carried, store_kana);
+    uint64_t bad = b.bad;
     if (stops != LineEndStops::none)
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
-                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, after);
+                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    // Each pair's row at its first byte, and its cell there too (from the
-    // byte after).
-    const __m512i rows = sjis_pairs_as_jis_widest(x0, x1, leads, 0, 0);
-    const __m512i cells = sjis_pairs_as_jis_widest(x1, x1, 0, leads, 0);
-    replaced += store_pairs_as_utf8_widest(o, rows, cells, leads, ~trails, forms, kana);
-    carried = leads >> 63;
+    replaced += store_pairs_as_utf8_widest(o, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
+    carried = b.last >> 63;
   }
-  Utf8Carry carry;
-  carry.owned = static_cast<unsigned>(carried);
-  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
-}
-
-// EUC text in blocks of 64 bytes into UTF-8, as store_sjis_blocks_as_utf8_widest
-// takes Shift-JIS: while each block is ASCII (but ESC), pairs of rows 1-94
-// and, with store_kana, half-width katakana after SS2 (each of them a
-// pair's first byte, SS2, whose unit is the katakana's form).
-KOTRAN_WIDEST size_t store_euc_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                                     bool store_kana, LineEndStops stops, const Utf8Form* forms,
-                                                     uint64_t& replaced) {
-  uint64_t carried = 0, cr_before = 0;
-  size_t n = 0;
-  for (; n < blocks; ++n) {
-    const unsigned char* const at = p + 64 * n;
-    const __m512i x0 = widest_load(at);
-    const __m512i x1 = widest_load(at + 1);
-    const uint64_t high = _mm512_movepi8_mask(x0) & ~carried;
-    const unsigned after = at[64];
-    const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
-    // Every high byte starts a pair or ends one.
-    const uint64_t leads = pair_starts_64(high);
-    const uint64_t trails = high & ~leads;
-    const uint64_t kana = store_kana ? leads & _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(SS2))) &
-                                           widest_in_range(x1, 0xA1, 0xDF)
-                                     : 0;
-    uint64_t bad = (high & ~widest_in_range(x0, 0xA1, 0xFE) & ~kana) | (leads & ~(trails >> 1 | last_trail << 63)) |
-                   _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
-    if (stops != LineEndStops::none)
-      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
-                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, after);
-    if (bad != 0) break;
-    // A pair's JIS bytes at its first byte (row) and in cells (cell); a
-    // katakana's byte at SS2.
-    const __m512i low7 = _mm512_set1_epi8(0x7F);
-    const __m512i jis = _mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), kana, x1);
-    replaced += store_pairs_as_utf8_widest(o, jis, _mm512_and_si512(x1, low7), leads & ~kana, ~(trails | carried),
-                                           forms, kana);
-    carried = leads >> 63;
-  }
-  Utf8Carry carry;
-  carry.owned = static_cast<unsigned>(carried);
-  return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
+  return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
 
 // JIS text in blocks of 64 bytes into Shift-JIS (rows 1-84), EUC or UTF-8
