@@ -209,6 +209,29 @@ KOTRAN_HOT size_t utf8_blocks_end(unsigned char*& o, const unsigned char* p, siz
   return taken;
 }
 
+// The pairs of a block of 64 bytes of Shift-JIS, from its classes (as
+// classify_sjis_bytes gives them), carried (whether its first byte ends a
+// pair begun before it) and the byte after it, which a pair begun at its
+// last byte takes: their first bytes, their second bytes, the half-width
+// katakana among kana_bytes (the bytes 0xA1-0xDF, where they are taken),
+// and the bytes that no plain unit takes (bad).
+struct SjisBlockPairs {
+  uint64_t leads, trails, kana, bad;
+};
+
+KOTRAN_HOT SjisBlockPairs sjis_block_pairs(uint64_t high, uint64_t lead, uint64_t far_lead, uint64_t trail,
+                                           uint64_t carried, unsigned after, uint64_t kana_bytes) {
+  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
+  SjisBlockPairs b;
+  b.leads = pair_starts_64(lead & ~carried);
+  b.trails = b.leads << 1 | carried;
+  // (No lead byte lies in 0xA1-0xDF.)
+  b.kana = high & ~b.trails & kana_bytes;
+  b.bad = (high & ~b.trails & ~lead & ~b.kana) | (b.leads & far_lead);
+  b.bad |= ((b.leads << 1 & ~trail) >> 1) | (b.leads & ~last_trail << 63);
+  return b;
+}
+
 // Ends the blocks of Shift-JIS or EUC at p into UTF-8, as utf8_blocks_end
 // ends those of UTF-8, carried saying that the last ended with a pair's
 // first byte (whose second it took).

@@ -189,15 +189,10 @@ KOTRAN_WIDE void store_sjis_as_jis_block_wide(unsigned char* o, const unsigned c
 KOTRAN_WIDE PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t carried) {
   const SjisBytes a = classify_sjis_bytes_wide(p);
   const SjisBytes b = classify_sjis_bytes_wide(p + 32);
-  const uint64_t high = wide_join(a.high, b.high), lead = wide_join(a.lead, b.lead);
-  const uint64_t far_lead = wide_join(a.far_lead, b.far_lead), trail = wide_join(a.trail, b.trail);
-  const unsigned after = p[64];
-  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
-  const uint64_t leads = pair_starts_64(lead & ~carried);
-  const uint64_t trails = leads << 1 | carried;
-  uint64_t bad = (high & ~trails & ~lead) | (leads & far_lead);
-  bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
-  return wide_units_before_block(bad, leads);
+  const SjisBlockPairs u = sjis_block_pairs(wide_join(a.high, b.high), wide_join(a.lead, b.lead),
+                                            wide_join(a.far_lead, b.far_lead), wide_join(a.trail, b.trail), carried,
+                                            p[64], 0);
+  return wide_units_before_block(u.bad, u.leads);
 }
 
 // Stores at o the 64 bytes at p whose units are u in EUC, as

@@ -478,21 +478,14 @@ KOTRAN_WIDE WidePairBlock wide_sjis_pair_block(const unsigned char* at, const __
                                                uint64_t carried, bool store_kana) {
   const SjisBytes a = classify_sjis_bytes_wide(at);
   const SjisBytes b = classify_sjis_bytes_wide(at + 32);
-  const uint64_t high = wide_join(a.high, b.high), lead = wide_join(a.lead, b.lead);
-  const uint64_t far_lead = wide_join(a.far_lead, b.far_lead), trail = wide_join(a.trail, b.trail);
-  const unsigned after = at[64];
-  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
-  const uint64_t leads = pair_starts_64(lead & ~carried);
-  const uint64_t trails = leads << 1 | carried;
-  // (No lead byte lies in 0xA1-0xDF.)
-  const uint64_t kana =
-      store_kana
-          ? high & ~trails &
-                wide_join(wide_mask(wide_in_range(x0[0], 0xA1, 0xDF)), wide_mask(wide_in_range(x0[1], 0xA1, 0xDF)))
-          : 0;
-  uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
-  bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
-  WidePairBlock u{{}, {}, leads, kana, ~trails, leads, bad};
+  const uint64_t kana_bytes =
+      store_kana ? wide_join(wide_mask(wide_in_range(x0[0], 0xA1, 0xDF)), wide_mask(wide_in_range(x0[1], 0xA1, 0xDF)))
+                 : 0;
+  const SjisBlockPairs pairs = sjis_block_pairs(wide_join(a.high, b.high), wide_join(a.lead, b.lead),
+                                                wide_join(a.far_lead, b.far_lead), wide_join(a.trail, b.trail),
+                                                carried, at[64], kana_bytes);
+  const uint64_t leads = pairs.leads;
+  WidePairBlock u{{}, {}, leads, pairs.kana, ~pairs.trails, leads, pairs.bad};
   for (unsigned h = 0; h < 2; ++h) {
     // Each pair's cell from the byte after its first.
     const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h));

@@ -91,13 +91,8 @@ KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads,
 // a pair begun at the last takes the byte after them, p[64], and so counts.
 KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried) {
   const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(p);
-  const unsigned after = p[64];
-  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
-  const uint64_t leads = pair_starts_64(lead & ~carried);
-  const uint64_t trails = leads << 1 | carried;
-  uint64_t bad = (high & ~trails & ~lead) | (leads & far_lead);
-  bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
-  return units_before_64(bad, leads);
+  const SjisBlockPairs b = sjis_block_pairs(high, lead, far_lead, trail, carried, p[64], 0);
+  return units_before_64(b.bad, b.leads);
 }
 
 // Stores at o, as store_sjis_as_euc_widest, the 64 bytes at p whose units

@@ -443,17 +443,11 @@ struct PairBlock64 {
 KOTRAN_WIDEST PairBlock64 sjis_pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
                                                  bool store_kana) {
   const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(at);
-  const unsigned after = at[64];
-  const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
-  const uint64_t leads = pair_starts_64(lead & ~carried);
-  const uint64_t trails = leads << 1 | carried;
-  // (No lead byte lies in 0xA1-0xDF.)
-  const uint64_t kana = store_kana ? high & ~trails & widest_in_range(x0, 0xA1, 0xDF) : 0;
-  uint64_t bad = (high & ~trails & ~lead & ~kana) | (leads & far_lead);
-  bad |= ((leads << 1 & ~trail) >> 1) | (leads & ~last_trail << 63);
+  const SjisBlockPairs b = sjis_block_pairs(high, lead, far_lead, trail, carried, at[64],
+                                            store_kana ? widest_in_range(x0, 0xA1, 0xDF) : 0);
   // Each pair's cell from the byte after its first.
-  return {sjis_pairs_as_jis_widest(x0, x1, leads, 0, 0), sjis_pairs_as_jis_widest(x1, x1, 0, leads, 0), leads, kana,
-          ~trails, leads, bad};
+  return {sjis_pairs_as_jis_widest(x0, x1, b.leads, 0, 0), sjis_pairs_as_jis_widest(x1, x1, 0, b.leads, 0), b.leads,
+          b.kana, ~b.trails, b.leads, b.bad};
 }
 
 // The same for EUC: ASCII but ESC, pairs of rows 1-94 and, with
