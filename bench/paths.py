@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """kotran's paths against each other, in one run: each conversion with KOTRAN_PATH forced to each path.
 
-    python3 bench/paths.py                                   32 MiB corpus, 7 rounds, avx2,avx512bw,sse2,words
+    python3 bench/paths.py                                   32 MiB corpus, 7 rounds, avx2,avx512bw,avx512vbmi2,sse2,words
     python3 bench/paths.py --paths avx2,avx512bw --ratios avx2/avx512bw --runs 9
 
 The corpus and its EUC, UTF-8 and JIS forms are those of bench/run.py (same
@@ -33,8 +33,8 @@ from peers import CODES, CONVERSIONS, build_kotran, first_difference, label, spa
 from report import machine_info, machine_line
 from timing import load_average
 
-DEFAULT_PATHS = "avx2,avx512bw,sse2,words"
-DEFAULT_RATIOS = "avx2/avx512bw,sse2/words"
+DEFAULT_PATHS = "avx2,avx512bw,avx512vbmi2,sse2,words"
+DEFAULT_RATIOS = "avx2/avx512vbmi2,avx512bw/avx512vbmi2,sse2/words"
 REFERENCE = "scalar"
 
 

@@ -29,7 +29,12 @@ ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& 
     entry::plain<Path::scalar>(run);
   } else {
     constexpr VectorForm form = VectorStep<source, Writer>::form;
-    run_on_path(options.path, run, form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));
+    // The steps that keep some bytes and drop others: into UTF-8, out of it
+    // and out of JIS.
+    constexpr bool packs =
+        form == VectorForm::utf8_units || form == VectorForm::utf8_runs || form == VectorForm::jis_pairs;
+    run_on_path<packs>(options.path, run,
+                       form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));
   }
   return found;
 }

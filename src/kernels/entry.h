@@ -28,13 +28,20 @@ KOTRAN_WIDEST_ENTRY void widest(Run& run) {
   run.template operator()<Path::avx512bw>();
 }
 
+template <class Run>
+KOTRAN_COMPRESS_ENTRY void compressing(Run& run) {
+  run.template operator()<Path::avx512vbmi2>();
+}
+
 }  // namespace entry
 
 // Calls run.operator()<path>() for the path, through the path's entry.
 // Where the run takes no vector step on it (steps false), a path compiled
 // for the build's own target runs the word loop's entry instead: the same
-// work in the very same code, so never slower than the word loop.
-template <class Run>
+// work in the very same code, so never slower than the word loop. A run
+// whose steps pack no bytes (packs false) takes the AVX-512 BW entry on the
+// VBMI2 path: the same code, compiled once.
+template <bool packs = true, class Run>
 void run_on_path(Path path, Run& run, bool steps = true) {
   switch (path) {
     case Path::scalar: return entry::plain<Path::scalar>(run);
@@ -49,6 +56,12 @@ void run_on_path(Path path, Run& run, bool steps = true) {
       return;
     case Path::avx512bw:
       if constexpr (SSE2_KERNELS) entry::widest(run);
+      return;
+    case Path::avx512vbmi2:
+      if constexpr (SSE2_KERNELS && packs)
+        entry::compressing(run);
+      else if constexpr (SSE2_KERNELS)
+        entry::widest(run);
       return;
     case Path::neon:
       if (!steps) return entry::plain<Path::words>(run);

@@ -41,13 +41,14 @@ inline constexpr bool NEON_KERNELS = false;
 inline constexpr bool PAIR_VECTORS = SSE2_KERNELS || NEON_KERNELS;
 
 #if !defined(__SSE2__)
-// Without the x86 kernels the paths of AVX2 and AVX-512 BW are never taken;
+// Without the x86 kernels the paths of AVX2 and AVX-512 are never taken;
 // their kernels are declared for the loops' code that the path leaves out,
 // and never called.
 #define KOTRAN_WIDE inline
 #define KOTRAN_WIDEST inline
 #define KOTRAN_WIDE_ENTRY __attribute__((noinline))
 #define KOTRAN_WIDEST_ENTRY __attribute__((noinline))
+#define KOTRAN_COMPRESS_ENTRY __attribute__((noinline))
 template <bool into_sjis = false>
 PlainUnits euc_plain_units_wide(const unsigned char* p);
 PlainUnits sjis_plain_units_wide(const unsigned char* p);
@@ -94,23 +95,25 @@ void store_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, uint64_t
 void store_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, uint64_t leads);
 void store_euc_as_jis_widest(unsigned char* o, const unsigned char* p);
 void store_copy_widest(unsigned char* o, const unsigned char* p);
-template <JisBlocksInto into>
+template <JisBlocksInto into, bool compress>
 size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                JisCarry& carry, const Utf8Form* forms, uint64_t& replaced);
 PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried);
 void store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried);
 void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+template <bool compress>
 unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
-template <bool euc>
+template <bool euc, bool compress>
 size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
                                         LineEndStops stops, const Utf8Form* forms, uint64_t& replaced);
+template <bool compress>
 unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p);
-template <RunPairs into>
+template <RunPairs into, bool compress>
 size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
                                 bool store_kana, LineEndStops stops);
-template <RunPairs into>
+template <RunPairs into, bool compress>
 size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length, unsigned row_limit,
                                bool store_kana);
 #endif

@@ -13,12 +13,15 @@ bool path_available(Path path) {
       return SSE2_KERNELS;
     case Path::avx2:
     case Path::avx512bw:
+    case Path::avx512vbmi2:
 #if defined(__x86_64__) || defined(__i386__)
       if (!SSE2_KERNELS) return false;
       __builtin_cpu_init();
       if (path == Path::avx2) return __builtin_cpu_supports("avx2");
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+      if (!(__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")))
+        return false;
+      return path == Path::avx512bw || __builtin_cpu_supports("avx512vbmi2");
 #else
       return false;
 #endif
@@ -29,7 +32,7 @@ bool path_available(Path path) {
 }
 
 Path fastest_path() {
-  for (const Path path : {Path::avx512bw, Path::avx2, Path::sse2, Path::neon})
+  for (const Path path : {Path::avx512vbmi2, Path::avx512bw, Path::avx2, Path::sse2, Path::neon})
     if (path_available(path)) return path;
   return Path::words;
 }
@@ -41,6 +44,7 @@ const char* path_name(Path path) {
     case Path::sse2: return "sse2";
     case Path::avx2: return "avx2";
     case Path::avx512bw: return "avx512bw";
+    case Path::avx512vbmi2: return "avx512vbmi2";
     case Path::neon: return "neon";
   }
   return "";

@@ -148,10 +148,11 @@ struct VectorStep<Code::jis, SjisWriter> {
   KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide<true>(p); }
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis_wide(o, p); }
   // Whole blocks of one-byte and kanji text and their escapes.
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                             LineEndStops stops, JisCarry& carry, SjisWriter&) {
     uint64_t replaced = 0;  // (every pair has a code)
-    return store_jis_blocks_widest<JisBlocksInto::sjis>(o, p, blocks, stops, carry, nullptr, replaced);
+    return store_jis_blocks_widest<JisBlocksInto::sjis, compress>(o, p, blocks, stops, carry, nullptr, replaced);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                         LineEndStops stops, JisCarry& carry, SjisWriter&) {
@@ -167,10 +168,11 @@ struct VectorStep<Code::jis, EucWriter> {
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_euc(o, p); }
   KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide(p); }
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_euc_wide(o, p); }
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                             LineEndStops stops, JisCarry& carry, EucWriter&) {
     uint64_t replaced = 0;
-    return store_jis_blocks_widest<JisBlocksInto::euc>(o, p, blocks, stops, carry, nullptr, replaced);
+    return store_jis_blocks_widest<JisBlocksInto::euc, compress>(o, p, blocks, stops, carry, nullptr, replaced);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                         LineEndStops stops, JisCarry& carry, EucWriter&) {
@@ -183,14 +185,17 @@ template <>
 struct VectorStep<Code::sjis, Utf8Writer> {
   static constexpr VectorForm form = VectorForm::utf8_units;
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
+  template <bool compress>
   KOTRAN_WIDEST static unsigned widest_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                             const Utf8Form* forms) {
-    return store_sjis_units_as_utf8_widest(o, p, u, forms);
+    return store_sjis_units_as_utf8_widest<compress>(o, p, u, forms);
   }
   // Whole blocks of ASCII, pairs and half-width katakana (where stored).
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                                  bool store_kana, LineEndStops stops, Utf8Writer& w) {
-    return store_pair_blocks_as_utf8_widest<false>(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+    return store_pair_blocks_as_utf8_widest<false, compress>(o, p, blocks, store_kana, stops, w.forms,
+                                                             w.found.replaced);
   }
   KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
   KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
@@ -206,18 +211,21 @@ template <>
 struct VectorStep<Code::euc, Utf8Writer> {
   static constexpr VectorForm form = VectorForm::utf8_units;
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest(p); }
+  template <bool compress>
   KOTRAN_WIDEST static unsigned widest_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                             const Utf8Form* forms) {
-    return store_euc_units_as_utf8_widest(o, p, u, forms);
+    return store_euc_units_as_utf8_widest<compress>(o, p, u, forms);
   }
   KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return euc_plain_units_block_wide(p); }
   KOTRAN_WIDE static unsigned wide_block_utf8(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms) {
     return store_euc_block_as_utf8_wide(o, p, u, forms);
   }
   // Whole blocks of ASCII, pairs and SS2 katakana (where stored).
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                                  bool store_kana, LineEndStops stops, Utf8Writer& w) {
-    return store_pair_blocks_as_utf8_widest<true>(o, p, blocks, store_kana, stops, w.forms, w.found.replaced);
+    return store_pair_blocks_as_utf8_widest<true, compress>(o, p, blocks, store_kana, stops, w.forms,
+                                                            w.found.replaced);
   }
   KOTRAN_WIDE static size_t wide_utf8_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                              bool store_kana, LineEndStops stops, Utf8Writer& w) {
@@ -241,14 +249,17 @@ struct VectorStep<Code::jis, Utf8Writer> {
                                               const Utf8Form* forms) {
     return store_euc_block_as_utf8_wide(o, p, PlainUnits{n, EVERY_FIRST_BYTE}, forms);
   }
+  template <bool compress>
   KOTRAN_WIDEST static unsigned widest_pairs_utf8(unsigned char*& o, const unsigned char* p, unsigned n,
                                                   const Utf8Form* forms) {
-    return store_euc_units_as_utf8_widest(o, p, PlainUnits{n, EVERY_FIRST_BYTE}, forms);
+    return store_euc_units_as_utf8_widest<compress>(o, p, PlainUnits{n, EVERY_FIRST_BYTE}, forms);
   }
   // Whole blocks of one-byte and kanji text and their escapes.
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
                                             LineEndStops stops, JisCarry& carry, Utf8Writer& w) {
-    return store_jis_blocks_widest<JisBlocksInto::utf8>(o, p, blocks, stops, carry, w.forms, w.found.replaced);
+    return store_jis_blocks_widest<JisBlocksInto::utf8, compress>(o, p, blocks, stops, carry, w.forms,
+                                                                  w.found.replaced);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                         JisCarry& carry, Utf8Writer& w) {
@@ -266,16 +277,18 @@ struct VectorStep<Code::utf8, SjisWriter> {
   // Stores the characters at the first length of the 64 bytes at p (the
   // half-width katakana where they are not widened) and moves o past them;
   // returns how many bytes it took (0 for none).
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
-    return store_utf8_mixed_widest<RunPairs::sjis>(o, p, length, SJIS_ARITHMETIC_ROWS_END, kana);
+    return store_utf8_mixed_widest<RunPairs::sjis, compress>(o, p, length, SJIS_ARITHMETIC_ROWS_END, kana);
   }
   KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
     return store_utf8_mixed_wide<RunPairs::sjis>(o, p, length, SJIS_ARITHMETIC_ROWS_END, kana);
   }
   // The same for whole blocks of 64 bytes, one after another.
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                             LineEndStops stops) {
-    return store_utf8_blocks_widest<RunPairs::sjis>(o, p, blocks, SJIS_ARITHMETIC_ROWS_END, kana, stops);
+    return store_utf8_blocks_widest<RunPairs::sjis, compress>(o, p, blocks, SJIS_ARITHMETIC_ROWS_END, kana, stops);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                         LineEndStops stops) {
@@ -286,15 +299,17 @@ struct VectorStep<Code::utf8, SjisWriter> {
 template <>
 struct VectorStep<Code::utf8, EucWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
-    return store_utf8_mixed_widest<RunPairs::euc>(o, p, length, 0x7F, kana);
+    return store_utf8_mixed_widest<RunPairs::euc, compress>(o, p, length, 0x7F, kana);
   }
   KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
     return store_utf8_mixed_wide<RunPairs::euc>(o, p, length, 0x7F, kana);
   }
+  template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                             LineEndStops stops) {
-    return store_utf8_blocks_widest<RunPairs::euc>(o, p, blocks, 0x7F, kana, stops);
+    return store_utf8_blocks_widest<RunPairs::euc, compress>(o, p, blocks, 0x7F, kana, stops);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                         LineEndStops stops) {
@@ -503,7 +518,7 @@ KOTRAN_HOT size_t step_run(unsigned char*& o, const unsigned char* p, Writer& w,
   } else {
     const unsigned length = stops == LineEndStops::none ? WIDEST_WIDTH : before_line_end_stop<path, WIDEST_WIDTH>(p, stops);
     if constexpr (takes_widest_steps(path))
-      return Step::widest_run(o, p, length, !widen);
+      return Step::template widest_run<compresses_bytes(path)>(o, p, length, !widen);
     else
       return Step::wide_run(o, p, length, !widen);
   }
@@ -515,12 +530,12 @@ KOTRAN_HOT size_t step_run(unsigned char*& o, const unsigned char* p, Writer& w,
 template <Path path, class Step, class Writer>
 KOTRAN_HOT size_t step_blocks(unsigned char*& o, const unsigned char* p, const unsigned char* end, Writer& w,
                               LineEndStops stops, bool widen) {
-  if constexpr (requires { Step::widest_blocks(o, p, size_t{}, true, stops); }) {
+  if constexpr (requires { Step::template widest_blocks<false>(o, p, size_t{}, true, stops); }) {
     if (end - p < static_cast<ptrdiff_t>(2 * BLOCK_WIDTH + 2)) return 0;
     const size_t blocks = std::min<size_t>((end - p - 2) / BLOCK_WIDTH, (w.out.room_end() - o - 9) / BLOCK_WIDTH);
     if (blocks < 2) return 0;
     if constexpr (takes_widest_steps(path))
-      return Step::widest_blocks(o, p, blocks, !widen, stops);
+      return Step::template widest_blocks<compresses_bytes(path)>(o, p, blocks, !widen, stops);
     else
       return Step::wide_blocks(o, p, blocks, !widen, stops);
   } else {
@@ -624,7 +639,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
     const unsigned char* blocks_from = in.begin();
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
-      if constexpr (requires { Step::widest_utf8_blocks(o, p, size_t{}, true, stops, w); }) {
+      if constexpr (requires { Step::template widest_utf8_blocks<false>(o, p, size_t{}, true, stops, w); }) {
         if (p >= blocks_from && end - p >= static_cast<ptrdiff_t>(2 * BLOCK_WIDTH + 2)) {
           // Each block may come to three times its bytes (all katakana).
           const size_t blocks = std::min<size_t>((end - p - 2) / BLOCK_WIDTH,
@@ -632,7 +647,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
           if (blocks >= 2) {
             size_t taken;
             if constexpr (takes_widest_steps(path))
-              taken = Step::widest_utf8_blocks(o, p, blocks, !widen, stops, w);
+              taken = Step::template widest_utf8_blocks<compresses_bytes(path)>(o, p, blocks, !widen, stops, w);
             else
               taken = Step::wide_utf8_blocks(o, p, blocks, !widen, stops, w);
             if (taken != 0) return taken;
@@ -650,7 +665,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
         if (stops != LineEndStops::none) u.length = std::min(u.length, before_line_end_stop<path, width>(p, stops));
         if (u.length != 0) {
           if constexpr (takes_widest_steps(path))
-            w.found.replaced += Step::widest_utf8(o, p, u, w.forms);
+            w.found.replaced += Step::template widest_utf8<compresses_bytes(path)>(o, p, u, w.forms);
           else
             w.found.replaced += Step::wide_block_utf8(o, p, u, w.forms);
           return u.length;

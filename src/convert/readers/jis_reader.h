@@ -122,7 +122,7 @@ class JisDecoder {
     const unsigned char* blocks_from = p;  // where whole blocks are tried next
     while (p < end && o <= o_last) {
       if constexpr (takes_wide_steps(path) && requires(JisCarry& carry) {
-                      VectorStep<Code::jis, Writer>::widest_blocks(o, p, size_t{}, stops, carry, w_);
+                      VectorStep<Code::jis, Writer>::template widest_blocks<false>(o, p, size_t{}, stops, carry, w_);
                     }) {
         // Whole blocks of one-byte and kanji text with their escapes; after
         // blocks that end (or a first that is not whole), not again for a
@@ -136,7 +136,8 @@ class JisDecoder {
           carry.kanji = shift == SHIFT_KANJI;
           size_t n;
           if constexpr (takes_widest_steps(path))
-            n = VectorStep<Code::jis, Writer>::widest_blocks(o, p, blocks, stops, carry, w_);
+            n = VectorStep<Code::jis, Writer>::template widest_blocks<compresses_bytes(path)>(o, p, blocks, stops,
+                                                                                             carry, w_);
           else
             n = VectorStep<Code::jis, Writer>::wide_blocks(o, p, blocks, stops, carry, w_);
           p += n;
@@ -198,7 +199,7 @@ class JisDecoder {
             const unsigned n = Step::pair_length(p);
             if (n >= 32) {
               if constexpr (takes_widest_steps(path))
-                w_.found.replaced += Step::widest_pairs_utf8(o, p, n, w_.forms);
+                w_.found.replaced += Step::template widest_pairs_utf8<compresses_bytes(path)>(o, p, n, w_.forms);
               else
                 w_.found.replaced += Step::wide_pairs_utf8(o, p, n, w_.forms);
             } else {

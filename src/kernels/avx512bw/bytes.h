@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "kernels/avx512bw/target.h"
+#include "kernels/avx512vbmi2/bytes.h"
 #include "kernels/units.h"
 
 #if defined(__SSE2__)
@@ -43,8 +44,12 @@ KOTRAN_WIDEST __m512i widest_byte_down(__m512i x) {
 }
 
 // Stores at o the bytes of v whose bits are set in kept, packed, and moves
-// o past them: eight bytes at a time, each store eight bytes.
+// o past them: eight bytes at a time, each store eight bytes, or with
+// compress (where the processor has VBMI2) all at once. Neither store
+// reaches past 64 bytes from o.
+template <bool compress>
 KOTRAN_WIDEST void store_kept_widest(unsigned char*& o, __m512i v, uint64_t kept) {
+  if constexpr (compress) return store_kept_compressed(o, v, kept);
   alignas(64) unsigned char bytes[64];
   alignas(64) unsigned char masks[64];
   _mm512_store_si512(bytes, v);

@@ -3,10 +3,12 @@
 // vector at a time. Each byte gets four bytes of its own: a pair's first
 // byte its form (looked up in the table one pair at a time), an ASCII byte
 // itself, a pair's second byte nothing. A byte shuffle then packs each four
-// by their lengths, and the output moves on by the sum, with no branch on
-// the text; how far the input moves depends on the classes alone, never on
-// a table load, so one step need not wait for the last one's forms. The
-// writer's store_row stays the reference.
+// by their lengths (with compress, where the processor has VBMI2, one
+// compress each sixteen), and the output moves on by the sum, with no
+// branch on the text; how far the input moves depends on the classes alone,
+// never on a table load, so one step need not wait for the last one's
+// forms. The writer's store_row stays the reference. Each kernel that packs
+// bytes takes compress, which the VBMI2 path sets.
 //
 // Out of UTF-8 into JIS: a run of up to sixteen characters of three
 // bytes (kanji, kana, the CJK symbols) decoded a vector at a time, their JIS
@@ -31,6 +33,7 @@
 #include "codes/unicode_table.h"
 #include "codes/utf8_forms.h"
 #include "kernels/avx512bw/pairs.h"
+#include "kernels/avx512vbmi2/utf8.h"
 #include "kernels/utf8_packs.h"
 
 #if defined(__SSE2__)
@@ -102,6 +105,7 @@ KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
 // any other unit an ASCII byte) and returns how many pairs had no
 // character (written as U+FFFD). o moves past what it wrote;
 // no store reaches past 112 bytes from where o starts.
+template <bool compress>
 KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis, __m512i cells, uint64_t leads,
                                                   uint64_t starts, const Utf8Form* forms, uint64_t kana = 0) {
   // Each byte's place in the table, row * 94 + cell less the first's (read
@@ -135,17 +139,26 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
     const __m512i lengths = _mm512_mask_srli_epi32(
         _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), _mm512_set1_epi32(1)), pairs | kana_units,
         u, 24);
-    store_utf8_group(o, u, lengths);
+    // With compress, each group's store is 64 bytes, the last's exact:
+    // then no store reaches past 112 bytes without katakana, as the lanes'.
+    if constexpr (!compress)
+      store_utf8_group(o, u, lengths);
+    else if (g == 3)
+      store_utf8_group_compressed<true>(o, u, lengths);
+    else
+      store_utf8_group_compressed<false>(o, u, lengths);
   }
   return replaced;
 }
 
 // As store_pairs_as_utf8_widest, for the units of the first length bytes of
 // jis, each pair's cell at its second byte.
+template <bool compress>
 KOTRAN_WIDEST unsigned store_units_as_utf8_widest(unsigned char*& o, __m512i jis, unsigned length, uint64_t leads,
                                                   const Utf8Form* forms) {
   leads = _bzhi_u64(leads, length);
-  return store_pairs_as_utf8_widest(o, jis, widest_byte_down(jis), leads, _bzhi_u64(~(leads << 1), length), forms);
+  return store_pairs_as_utf8_widest<compress>(o, jis, widest_byte_down(jis), leads, _bzhi_u64(~(leads << 1), length),
+                                              forms);
 }
 
 // The characters of a run: their JIS codes as EUC pairs (row byte first,
@@ -209,16 +222,18 @@ KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit
 
 // Stores the plain units u of the 64 bytes of Shift-JIS at p in UTF-8 and
 // moves o past them; returns how many pairs had no character.
+template <bool compress>
 KOTRAN_WIDEST unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                        const Utf8Form* forms) {
-  return store_units_as_utf8_widest(o, sjis_as_jis_widest(p, u.leads, 0), u.length, u.leads, forms);
+  return store_units_as_utf8_widest<compress>(o, sjis_as_jis_widest(p, u.leads, 0), u.length, u.leads, forms);
 }
 
 // The same for EUC, whose pairs are JIS bytes with the high bit set.
+template <bool compress>
 KOTRAN_WIDEST unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                       const Utf8Form* forms) {
   const __m512i jis = _mm512_and_si512(widest_load(p), _mm512_set1_epi8(0x7F));
-  return store_units_as_utf8_widest(o, jis, u.length, u.leads, forms);
+  return store_units_as_utf8_widest<compress>(o, jis, u.length, u.leads, forms);
 }
 
 // Stores the run of characters at the 64 bytes of UTF-8 at p as JIS pairs,
@@ -360,7 +375,7 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, u
 // of into (Shift-JIS or EUC), with store_kana the half-width katakana as
 // into's own, and moves o past them; returns how many bytes it took (0 for
 // none). Reads 66 bytes at p; stores at most 64 at o.
-template <RunPairs into>
+template <RunPairs into, bool compress>
 KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length,
                                              unsigned row_limit, bool store_kana) {
   const Utf8Block64 b = utf8_block_widest(p);
@@ -385,7 +400,7 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
   }
   uint64_t dropped;
   const __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
-  store_kept_widest(o, out, _bzhi_u64(~dropped, length));
+  store_kept_widest<compress>(o, out, _bzhi_u64(~dropped, length));
   return length;
 }
 
@@ -398,7 +413,7 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
 // begins in and the rest carried. The blocks end before a line end that
 // stops. Reads 66 bytes at each block and stores at most 64 a block and 8
 // past them.
-template <RunPairs into>
+template <RunPairs into, bool compress>
 KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
                                               unsigned row_limit, bool store_kana, LineEndStops stops) {
   Utf8Carry carry;
@@ -421,7 +436,7 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     uint64_t dropped;
     __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
     out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
-    store_kept_widest(o, out, ~(dropped | carry.dropped));
+    store_kept_widest<compress>(o, out, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
   }
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
@@ -479,7 +494,7 @@ KOTRAN_WIDEST PairBlock64 euc_pair_block_widest(const unsigned char* at, __m512i
 // in, and the next block starts after its second byte. The blocks end
 // before a line end that stops. Reads 65 bytes at each block; stores at
 // most 192 a block and 16 past them.
-template <bool euc>
+template <bool euc, bool compress>
 KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
                                                       bool store_kana, LineEndStops stops, const Utf8Form* forms,
                                                       uint64_t& replaced) {
@@ -496,7 +511,7 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    replaced += store_pairs_as_utf8_widest(o, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
+    replaced += store_pairs_as_utf8_widest<compress>(o, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
     carried = b.last >> 63;
   }
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
@@ -515,7 +530,7 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
 // (0 for none), carry what follows them. Reads 66 bytes at each block and
 // the byte before p; stores at most 64 a block and 8 past them (into UTF-8,
 // 96 and 16).
-template <JisBlocksInto into>
+template <JisBlocksInto into, bool compress>
 KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
                                              LineEndStops stops, JisCarry& carry, const Utf8Form* forms,
                                              uint64_t& replaced) {
@@ -548,12 +563,12 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      replaced += store_pairs_as_utf8_widest(o, x0, x1, u.leads, ~(u.escapes | trails), forms);
+      replaced += store_pairs_as_utf8_widest<compress>(o, x0, x1, u.leads, ~(u.escapes | trails), forms);
     } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
-      store_kept_widest(o, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
+      store_kept_widest<compress>(o, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
     } else {
-      store_kept_widest(o,
+      store_kept_widest<compress>(o,
                         _mm512_mask_mov_epi8(x0, u.leads | trails,
                                              _mm512_or_si512(x0, _mm512_set1_epi8(static_cast<char>(0x80)))),
                         ~u.escapes);

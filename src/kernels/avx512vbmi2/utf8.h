@@ -1,0 +1,33 @@
+// VBMI2's packing of UTF-8 forms: sixteen units of four bytes, each as long
+// as its length, in one compress.
+#pragma once
+
+#include <cstdint>
+
+#include "kernels/avx512vbmi2/bytes.h"
+
+#if defined(__SSE2__)
+
+namespace kotran {
+
+// Writes at o the sixteen units of a group (each dword a unit, its length
+// 0-4 in lengths), and moves o past them. The store is 64 bytes at o, or
+// with exact only the bytes written (a masked store, which costs more).
+template <bool exact>
+KOTRAN_COMPRESS void store_utf8_group_compressed(unsigned char*& o, __m512i units, __m512i lengths) {
+  // Each byte kept where its place in its unit (0-3) is below the unit's
+  // length, which the multiply copies into each of the unit's four bytes.
+  const __mmask64 keep = _mm512_cmplt_epu8_mask(_mm512_set1_epi32(0x03020100),
+                                                _mm512_mullo_epi32(lengths, _mm512_set1_epi32(0x01010101)));
+  const __m512i packed = compress_bytes(units, keep);
+  const unsigned n = static_cast<unsigned>(__builtin_popcountll(keep));
+  if constexpr (exact)
+    _mm512_mask_storeu_epi8(o, _bzhi_u64(~uint64_t{0}, n), packed);
+  else
+    _mm512_storeu_si512(o, packed);
+  o += n;
+}
+
+}  // namespace kotran
+
+#endif
