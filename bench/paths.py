@@ -176,15 +176,19 @@ def main():
     p("Output to /dev/null (-c). MiB/s: input bytes over the fastest round's wall time of the whole process.")
     p("A/B: A's speed over B's from those (above 1: A is faster); CPU: the same from the fastest user+system time.")
     p()
-    hdr = f"{'conversion':<17}{'option':<8}" + "".join(f"{path:>10}" for path in paths) + "".join(
-        f"{f'{a}/{b}':>16}{'CPU':>7}" for a, b in ratios)
+    # Each column as wide as its heading, and a space more.
+    widths = [max(10, len(path) + 1) for path in paths]
+    ratio_widths = [max(16, len(f"{a}/{b}") + 1) for a, b in ratios]
+    hdr = f"{'conversion':<17}{'option':<8}" + "".join(f"{path:>{w}}" for path, w in zip(paths, widths)) + "".join(
+        f"{f'{a}/{b}':>{w}}{'CPU':>7}" for (a, b), w in zip(ratios, ratio_widths))
     p(hdr)
     p("-" * len(hdr))
     for row in rows:
-        line = f"{row['conversion']:<17}{row['option']:<8}" + "".join(f"{row['mib_per_s'][path]:>10.1f}" for path in paths)
-        for a, b in ratios:
+        line = f"{row['conversion']:<17}{row['option']:<8}" + "".join(
+            f"{row['mib_per_s'][path]:>{w}.1f}" for path, w in zip(paths, widths))
+        for (a, b), w in zip(ratios, ratio_widths):
             cpu = row["ratios_cpu"][f"{a}/{b}"]
-            line += f"{row['ratios'][f'{a}/{b}']:>16.3f}{'-' if cpu is None else f'{cpu:.3f}':>7}"
+            line += f"{row['ratios'][f'{a}/{b}']:>{w}.3f}{'-' if cpu is None else f'{cpu:.3f}':>7}"
         p(line)
     p()
     cores = os.cpu_count() or 1
