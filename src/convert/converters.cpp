@@ -1,6 +1,7 @@
 #include "convert/converters.h"
 
 #include <array>
+#include <type_traits>
 #include <utility>
 
 #include "convert/code_units.h"
@@ -30,9 +31,10 @@ ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& 
   } else {
     constexpr VectorForm form = VectorStep<source, Writer>::form;
     // The steps that keep some bytes and drop others: into UTF-8, out of it
-    // and out of JIS.
-    constexpr bool packs =
-        form == VectorForm::utf8_units || form == VectorForm::utf8_runs || form == VectorForm::jis_pairs;
+    // into Shift-JIS and EUC (into JIS its runs are stored whole), and out
+    // of JIS.
+    constexpr bool packs = form == VectorForm::utf8_units || form == VectorForm::jis_pairs ||
+                           (form == VectorForm::utf8_runs && !std::is_same_v<Writer, JisWriter>);
     run_on_path<packs>(options.path, run,
                        form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));
   }
