@@ -232,6 +232,29 @@ KOTRAN_HOT SjisBlockPairs sjis_block_pairs(uint64_t high, uint64_t lead, uint64_
   return b;
 }
 
+// The pairs of a block of 64 bytes of EUC, from its high bytes, those in
+// 0xA1-0xFE (euc), its ESC bytes and its SS2 bytes followed by 0xA1-0xDF
+// (ss2_kana: 0 where half-width katakana are not taken), carried (whether
+// its first byte ends a pair begun before it) and the byte after it: the
+// first bytes of pairs (SS2 katakana among them), their second bytes, the
+// katakana, and the bytes that no plain unit takes (bad).
+struct EucBlockPairs {
+  uint64_t leads, trails, kana, bad;
+};
+
+KOTRAN_HOT EucBlockPairs euc_block_pairs(uint64_t high, uint64_t euc, uint64_t esc, uint64_t ss2_kana,
+                                         uint64_t carried, unsigned after) {
+  const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
+  high &= ~carried;
+  EucBlockPairs b;
+  // Every high byte starts a pair or ends one.
+  b.leads = pair_starts_64(high);
+  b.trails = high & ~b.leads;
+  b.kana = b.leads & ss2_kana;
+  b.bad = (high & ~euc & ~b.kana) | (b.leads & ~(b.trails >> 1 | last_trail << 63)) | esc;
+  return b;
+}
+
 // Ends the blocks of Shift-JIS or EUC at p into UTF-8, as utf8_blocks_end
 // ends those of UTF-8, carried saying that the last ended with a pair's
 // first byte (whose second it took).

@@ -42,8 +42,9 @@ KOTRAN_WIDE __m128i wide_group_bytes(__m256i v) {
 // The eight units of group g (bytes 8g to 8g + 7) of the 32 bytes, in four
 // bytes each: a pair's form from the table at its first byte (lead_bytes
 // marks them; U+FFFD's where it has none, counted in none_count), a
-// half-width katakana's where kana_bytes marks it, an ASCII byte as it is; and their lengths, 0 but where start_bytes marks the
-// first byte of a unit.
+// half-width katakana's where kana_bytes marks it, an ASCII byte as it is;
+// and their lengths, 0 but where start_bytes marks the first byte of a
+// unit.
 template <unsigned g>
 KOTRAN_WIDE __m256i wide_utf8_units(__m256i jis, __m256i at, __m256i lead_bytes, __m256i start_bytes,
                                     __m256i kana_bytes, const Utf8Form* forms, __m256i& lengths,
@@ -506,20 +507,14 @@ KOTRAN_WIDE WidePairBlock wide_euc_pair_block(const unsigned char* at, const __m
     kana_half[h] = wide_mask(_mm256_and_si256(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(SS2))),
                                               wide_in_range(x1[h], 0xA1, 0xDF)));
   }
-  const uint64_t high = wide_join(high_half[0], high_half[1]) & ~carried;
-  const unsigned after = at[64];
-  const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
-  // Every high byte starts a pair or ends one.
-  const uint64_t leads = pair_starts_64(high);
-  const uint64_t trails = high & ~leads;
-  const uint64_t kana = store_kana ? leads & wide_join(kana_half[0], kana_half[1]) : 0;
-  const uint64_t bad = (high & ~wide_join(euc_half[0], euc_half[1]) & ~kana) |
-                       (leads & ~(trails >> 1 | last_trail << 63)) | wide_join(esc_half[0], esc_half[1]);
-  WidePairBlock u{{}, {}, leads & ~kana, kana, ~(trails | carried), leads, bad};
+  const EucBlockPairs b = euc_block_pairs(wide_join(high_half[0], high_half[1]), wide_join(euc_half[0], euc_half[1]),
+                                          wide_join(esc_half[0], esc_half[1]),
+                                          store_kana ? wide_join(kana_half[0], kana_half[1]) : 0, carried, at[64]);
+  WidePairBlock u{{}, {}, b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i low7 = _mm256_set1_epi8(0x7F);
     u.jis[h] = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h],
-                                  wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h)));
+                                  wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
     u.cells[h] = _mm256_and_si256(x1[h], low7);
   }
   return u;

@@ -72,8 +72,8 @@ KOTRAN_WIDEST void store_table_places_widest(uint16_t* at, __m512i jis, __m512i 
   // uninitialized one.)
   const __m512i rows = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, jis, h));
   const __m512i cell = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, cells, h));
-  _mm512_store_si512(at + 32 * h, _mm512_sub_epi16(_mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(94)), cell),
-                                                   _mm512_set1_epi16(0x21 * 94 + 0x21)));
+  const __m512i place = _mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(94)), cell);
+  _mm512_store_si512(at + 32 * h, _mm512_sub_epi16(place, _mm512_set1_epi16(0x21 * 94 + 0x21)));
 }
 
 // Stores at units + 16g each of the 16 bytes of group g of jis in four bytes.
@@ -470,20 +470,13 @@ KOTRAN_WIDEST PairBlock64 sjis_pair_block_widest(const unsigned char* at, __m512
 // SS2, whose unit is the katakana's byte).
 KOTRAN_WIDEST PairBlock64 euc_pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
                                                 bool store_kana) {
-  const uint64_t high = _mm512_movepi8_mask(x0) & ~carried;
-  const unsigned after = at[64];
-  const uint64_t last_trail = after - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
-  // Every high byte starts a pair or ends one.
-  const uint64_t leads = pair_starts_64(high);
-  const uint64_t trails = high & ~leads;
-  const uint64_t kana = store_kana ? leads & _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(SS2))) &
-                                         widest_in_range(x1, 0xA1, 0xDF)
-                                   : 0;
-  const uint64_t bad = (high & ~widest_in_range(x0, 0xA1, 0xFE) & ~kana) |
-                       (leads & ~(trails >> 1 | last_trail << 63)) | _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
+  const uint64_t ss2 = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(SS2)));
+  const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
+  const EucBlockPairs b = euc_block_pairs(_mm512_movepi8_mask(x0), widest_in_range(x0, 0xA1, 0xFE), esc,
+                                          store_kana ? ss2 & widest_in_range(x1, 0xA1, 0xDF) : 0, carried, at[64]);
   const __m512i low7 = _mm512_set1_epi8(0x7F);
-  return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), kana, x1), _mm512_and_si512(x1, low7), leads & ~kana, kana,
-          ~(trails | carried), leads, bad};
+  return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), b.kana, x1), _mm512_and_si512(x1, low7),
+          b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
 }
 
 // Shift-JIS text (or EUC) in blocks of 64 bytes into UTF-8 (from the forms
