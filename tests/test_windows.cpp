@@ -13,6 +13,90 @@ namespace {
 
 using platform::windows::to_utf8;
 
+bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// Whether `holds` comes true within ten seconds.
+template <typename Holds>
+bool comes_true(Holds holds) {
+  for (int i = 0; i < 1000; ++i) {
+    if (holds()) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+// Starts, under Wine, a Linux program on Linux names of these Windows
+// names (Wine starts Linux programs too). Wine does not tell when such a
+// program ends: the caller waits for what it makes.
+bool start_linux_program(const wchar_t* program, const std::wstring& words_before,
+                         const std::vector<std::wstring>& names) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  // Through void (*)(), which any function pointer may be cast from and to.
+  const auto unix_name = reinterpret_cast<UnixName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (unix_name == nullptr) return false;
+  std::wstring line = words_before;
+  for (const std::wstring& name : names) {
+    char* unix = unix_name(name.c_str());
+    if (unix == nullptr) return false;
+    line += L" \"" + wide(unix) + L"\"";
+    HeapFree(GetProcessHeap(), 0, unix);
+  }
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION child{};
+  if (!CreateProcessW(program, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &child))
+    return false;
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  return true;
+}
+
+bool is_reparse_point(const std::wstring& name) {
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// A junction at the empty folder `link`, to the folder `target`.
+bool make_junction(const std::wstring& link, const std::wstring& target) {
+  wchar_t full[MAX_PATH];
+  const DWORD n = GetFullPathNameW(target.c_str(), MAX_PATH, full, nullptr);
+  if (n == 0 || n >= MAX_PATH) return false;
+  const std::wstring printed(full, n), substitute = L"\\??\\" + printed;
+  // A mount point's reparse data: the tag, the sizes, then the names the
+  // link stands for, each ending in a zero.
+  struct MountPoint {
+    DWORD tag;
+    WORD size, reserved, substitute_at, substitute_size, printed_at, printed_size;
+    wchar_t names[2 * MAX_PATH + 8];
+  } data{};
+  data.tag = IO_REPARSE_TAG_MOUNT_POINT;
+  data.substitute_size = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+  data.printed_at = static_cast<WORD>(data.substitute_size + sizeof(wchar_t));
+  data.printed_size = static_cast<WORD>(printed.size() * sizeof(wchar_t));
+  std::copy(substitute.begin(), substitute.end(), data.names);
+  std::copy(printed.begin(), printed.end(), data.names + substitute.size() + 1);
+  data.size = static_cast<WORD>(8 + data.printed_at + data.printed_size + sizeof(wchar_t));
+  const HANDLE h = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD got = 0;
+  const bool made = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, &data, 8 + data.size, nullptr, 0, &got, nullptr);
+  CloseHandle(h);
+  return made;
+}
+
+// Removes a link without going into what it leads to (under Wine, whose
+// calls would remove the folder the link leads to, by Linux's rm).
+void remove_link(const std::wstring& link) {
+  if (!under_wine()) {
+    if (!RemoveDirectoryW(link.c_str())) DeleteFileW(link.c_str());
+    return;
+  }
+  if (start_linux_program(L"Z:\\bin\\rm", L"rm", {link}))
+    comes_true([&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; });
+}
+
 void list(const std::wstring& folder, const std::string& prefix, std::vector<std::string>& found) {
   WIN32_FIND_DATAW entry;
   const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
@@ -20,7 +104,9 @@ void list(const std::wstring& folder, const std::string& prefix, std::vector<std
   do {
     const std::wstring name = entry.cFileName;
     if (name == L"." || name == L"..") continue;
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      found.push_back(prefix + to_utf8(name) + ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : ""));
+    } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       found.push_back(prefix + to_utf8(name) + "\\");
       list(folder + L"\\" + name, prefix + to_utf8(name) + "\\", found);
     } else {
@@ -38,6 +124,10 @@ void remove_all(const std::wstring& folder) {
       const std::wstring name = entry.cFileName;
       if (name == L"." || name == L"..") continue;
       const std::wstring full = folder + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        remove_link(full);
+        continue;
+      }
       SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         remove_all(full);
@@ -104,6 +194,17 @@ std::string Folder::bytes(const std::string& name) const {
   read_all(h, text);
   CloseHandle(h);
   return text;
+}
+
+std::string plant_folder_link(const std::wstring& link, const std::wstring& target) {
+  if (!CreateDirectoryW(link.c_str(), nullptr)) return "the link's name is taken";
+  if (make_junction(link, target)) return "";
+  RemoveDirectoryW(link.c_str());
+  if (!under_wine()) return "no junction can be made here (the drive has no reparse points)";
+  if (!start_linux_program(L"Z:\\bin\\ln", L"ln -s", {target, link}) ||
+      !comes_true([&] { return is_reparse_point(link); }))
+    return "Linux's ln made no link under Wine";
+  return "";
 }
 
 ChildRun run_child_process(std::wstring line, const std::string& in, Console console, const wchar_t* folder,

@@ -24,7 +24,8 @@ class Folder {
   const std::wstring& path() const { return path_; }
   // A file of these bytes, or with a name ending in '\' a folder.
   void make(const std::string& name, const std::string& bytes = "") const;
-  // Every name under the folder, a folder's with '\' at its end, sorted.
+  // Every name under the folder, a folder's with '\' at its end, sorted; a
+  // link to a folder is named as a folder and not gone into.
   std::vector<std::string> names() const;
   // The bytes of a file; "(none)" where there is none.
   std::string bytes(const std::string& name) const;
@@ -32,6 +33,13 @@ class Folder {
  private:
   std::wstring path_;
 };
+
+// Plants at `link`, as another user's program would, a link to the folder
+// `target`: a junction (which Windows lets any user make); under Wine,
+// which makes none, a Linux symbolic link made by Linux's own ln, which
+// Wine's calls show as a reparse point. Empty when the link is there,
+// else why it could not be made.
+std::string plant_folder_link(const std::wstring& link, const std::wstring& target);
 
 // How a child is started: with no console at all, sharing this program's
 // console, or writing its standard output to that console itself.

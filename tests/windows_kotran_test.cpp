@@ -53,6 +53,7 @@ struct Given {
   const char* name;
   const char* hex;
   bool read_only = false;  // the read-only attribute set
+  const char* links_to = nullptr;  // a link to this folder of the row, planted as another user would
 };
 
 struct Expected {
@@ -194,6 +195,22 @@ const std::vector<Row> rows = {
      {{"t\\", nullptr}, {"t\\a.txt", SJIS}, {"t\\a.utf8", UTF8}, {"t\\u\\", nullptr}, {"t\\u\\b.txt", SJIS},
       {"t\\u\\b.utf8", UTF8}},
      "", "合計: 変換 2, スキップ 0, 置き換えた文字 0, 失敗 0."},
+    {"-r lists a link to a folder (a junction; under Wine, a Linux link) and does not follow it",
+     {{"t\\", ""}, {"t\\a.txt", SJIS}, {"v\\", ""}, {"v\\x.txt", SJIS}, {"t\\up", nullptr, false, "v"}},
+     "-u -r t", "", 0,
+     {{"t\\", nullptr}, {"t\\a.txt", SJIS}, {"t\\a.utf8", UTF8}, {"t\\up\\", nullptr}, {"v\\", nullptr},
+      {"v\\x.txt", SJIS}},
+     "", "t/up: シンボリックリンクはたどりません"},
+    {"--out-dir: a link planted where an output folder goes is refused, and nothing is written through it",
+     {{"w\\", ""}, {"w\\a.txt", SJIS}, {"o\\", ""}, {"v\\", ""}, {"o\\w", nullptr, false, "v"}},
+     "-u --out-dir=o w\\a.txt", "", 1,
+     {{"o\\", nullptr}, {"o\\w\\", nullptr}, {"v\\", nullptr}, {"w\\", nullptr}, {"w\\a.txt", SJIS}},
+     "", "出力先のフォルダ o/w はフォルダではありません (symbolic link)"},
+    {"an output name that is a link to a folder is refused, and nothing is written through it",
+     {{"a.txt", SJIS}, {"v\\", ""}, {"a.utf8", nullptr, false, "v"}},
+     "-u a.txt", "", 1,
+     {{"a.txt", SJIS}, {"a.utf8\\", nullptr}, {"v\\", nullptr}},
+     "", "a.utf8 は通常のファイルではありません (symbolic link)"},
     {"-r removes a temporary that a run ended without removing, and converts no temporary",
      {{"t\\", ""}, {"t\\a.txt", SJIS}, {"t\\.kotran-AbCdEf", SJIS}},
      "-u -r t", "", 0,
@@ -224,14 +241,26 @@ std::string with_drive(std::string text, const std::string& drive, const std::st
 }
 
 TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
+  std::string not_run;  // the rows whose links could not be planted here, and why
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Folder folder;
     const std::string drive = to_utf8(folder.path().substr(0, 2));
+    std::string no_link;
     for (const Given& given : row.files) {
+      if (given.links_to != nullptr) {
+        no_link = test::plant_folder_link(folder.path() + L"\\" + wide(given.name),
+                                          folder.path() + L"\\" + wide(given.links_to));
+        if (!no_link.empty()) break;
+        continue;
+      }
       folder.make(given.name, hex(given.hex));
       if (given.read_only)
         SetFileAttributesW((folder.path() + L"\\" + wide(given.name)).c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    if (!no_link.empty()) {
+      not_run += std::string(row.what) + ": " + no_link + "\n";
+      continue;
     }
     const std::string full = to_utf8(folder.path());
     const KotranRun run = run_kotran(folder, with_drive(row.typed, drive, full), hex(row.in_hex));
@@ -254,6 +283,7 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
       EXPECT_NE(run.messages.find(message), std::string::npos) << "wanted: " << message << "\ngot: " << run.messages;
     }
   }
+  if (!not_run.empty() && !HasFailure()) GTEST_SKIP() << not_run;
 }
 
 // ------------------------------------------------------------ --jobs
