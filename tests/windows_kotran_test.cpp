@@ -383,6 +383,32 @@ TEST(KotranExe, JobsGiveWhatOneAfterAnotherGives) {
 
 // A file at a drive's root ("C:\\a.txt") is converted there, not in the
 // drive's current folder (the test's folder, on the same drive).
+// Names are taken in the order the system's code page gives them, in a
+// tree (-r) as in a wildcard word: on Japanese Windows (932) by their
+// Shift-JIS form, "ア" (83 41) before "α" (83 BF) before "①" (87 40);
+// elsewhere by their UTF-8 bytes, "α" (CE B1) before "①" (E2 91 A0)
+// before "ア" (E3 82 A2). CTest runs this once more with Wine's code page
+// 932 (its Japanese locale).
+TEST(KotranExe, NamesAreTakenInTheOrderOfTheSystemsCodePage) {
+  const std::vector<std::string> order =
+      GetACP() == 932 ? std::vector<std::string>{"ア", "α", "①"} : std::vector<std::string>{"α", "①", "ア"};
+  for (const char* typed : {"-u -r t", "-u t\\*.txt"}) {
+    SCOPED_TRACE(typed);
+    Folder folder;
+    folder.make("t\\");
+    for (const char* name : {"①", "ア", "α"}) folder.make(std::string("t\\") + name + ".txt", hex(SJIS));
+    const KotranRun run = run_kotran(folder, typed, "");
+    EXPECT_EQ(run.status, 0u) << run.messages;
+    size_t last = 0;
+    for (const std::string& name : order) {
+      const size_t at = run.messages.find("t/" + name + ".txt: Shift-JIS");
+      ASSERT_NE(at, std::string::npos) << name << "\n" << run.messages;
+      EXPECT_GT(at, last) << name << " out of order (code page " << GetACP() << "):\n" << run.messages;
+      last = at;
+    }
+  }
+}
+
 TEST(KotranExe, AFileAtADrivesRootIsConvertedThere) {
   Folder folder;
   const std::wstring drive = folder.path().substr(0, 2);

@@ -36,8 +36,10 @@ test_packages=("${build_packages[@]}" libgtest-dev python3 libc-bin nkf parallel
 arm64_packages=("${test_packages[@]}" g++-aarch64-linux-gnu qemu-user googletest libc6:arm64 libstdc++6:arm64)
 # MinGW-w64 with POSIX threads (std::thread), GoogleTest built from its
 # sources by it, and Wine to run the programs; wine64 alone runs 64-bit
-# console programs headless, and wine gives the command that starts them.
-windows_packages=("${build_packages[@]}" g++-mingw-w64-x86-64-posix googletest wine64 wine)
+# console programs headless, and wine gives the command that starts them;
+# locales has the sources of the Japanese locale under which Wine runs as
+# Japanese Windows (code page 932).
+windows_packages=("${build_packages[@]}" g++-mingw-w64-x86-64-posix googletest wine64 wine locales)
 ci_packages=("${arm64_packages[@]}" "${windows_packages[@]}" clang libclang-rt-14-dev)
 bench_packages=("${test_packages[@]}" icu-devtools libicu-dev pkg-config cargo rustc librust-encoding-rs-dev)
 

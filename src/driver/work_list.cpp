@@ -10,6 +10,7 @@
 
 #include "driver/arg_words.h"
 #include "driver/output_file.h"
+#include "platform/names.h"
 #include "stream/error_report.h"
 
 namespace kotran {
@@ -45,7 +46,7 @@ class TreeWalk {
       names.emplace_back(n);
     }
     const int read_error = errno;
-    sort_names(names, host_charset());
+    platform::sort_folder_names(names, host_charset());
     // Each entry's kind and identity while the directory is open.
     struct Entry {
       std::string name;

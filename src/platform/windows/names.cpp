@@ -1,5 +1,9 @@
 #include "platform/names.h"
 
+#include <windows.h>
+
+#include "platform/windows/wildcards.h"
+
 namespace kotran::platform {
 
 namespace {
@@ -23,5 +27,8 @@ size_t root_length(std::string_view name) {
   }
   return !name.empty() && is_separator(name[0]) ? 1 : 0;
 }
+
+// The names are UTF-8 inside the program whatever `host` says there.
+void sort_folder_names(std::vector<std::string>& names, CharSet) { windows::sort_names_for_code_page(names, GetACP()); }
 
 }  // namespace kotran::platform
