@@ -409,6 +409,53 @@ TEST(KotranExe, NamesAreTakenInTheOrderOfTheSystemsCodePage) {
   }
 }
 
+// Started with no standard handles at all, as a program with no console
+// starts kotran (Task Scheduler, a service, a window's program): the files
+// are converted as always, with nothing of the messages in them, and what
+// has nowhere to go fails with status 1, never as a success.
+struct NoHandlesRow {
+  const char* typed;
+  DWORD status;
+  std::vector<Expected> after;  // every name in the folder afterwards
+};
+
+const std::vector<NoHandlesRow> no_handles_rows = {
+    {"-u a.txt", 0, {{"a.txt", SJIS}, {"a.utf8", UTF8}, {"b.txt", EUC}}},
+    {"-u --jobs=2 a.txt b.txt", 0, {{"a.txt", SJIS}, {"a.utf8", UTF8}, {"b.txt", EUC}, {"b.utf8", UTF8}}},
+    {"-u -c a.txt", 1, {{"a.txt", SJIS}, {"b.txt", EUC}}},
+    {"-g a.txt", 1, {{"a.txt", SJIS}, {"b.txt", EUC}}},
+    {"--version", 1, {{"a.txt", SJIS}, {"b.txt", EUC}}},
+    {"-u -", 1, {{"a.txt", SJIS}, {"b.txt", EUC}}},
+};
+
+TEST(KotranExe, StartedWithNoStandardHandles) {
+  for (const NoHandlesRow& row : no_handles_rows) {
+    SCOPED_TRACE(row.typed);
+    Folder folder;
+    folder.make("a.txt", hex(SJIS));
+    folder.make("b.txt", hex(EUC));
+    std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(row.typed);
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;  // and every handle null
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                               folder.path().c_str(), &start, &child));
+    WaitForSingleObject(child.hProcess, INFINITE);
+    DWORD status = 0xFFFFFFFF;
+    GetExitCodeProcess(child.hProcess, &status);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    EXPECT_EQ(status, row.status);
+    std::vector<std::string> expected_names;
+    for (const Expected& e : row.after) {
+      expected_names.push_back(e.name);
+      EXPECT_EQ(to_hex(folder.bytes(e.name)), to_hex(hex(e.hex))) << e.name;
+    }
+    EXPECT_EQ(folder.names(), expected_names);
+  }
+}
+
 TEST(KotranExe, AFileAtADrivesRootIsConvertedThere) {
   Folder folder;
   const std::wstring drive = folder.path().substr(0, 2);

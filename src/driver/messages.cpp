@@ -334,7 +334,13 @@ void write_message_text(TextStream* to, std::string_view text) {
   }
   if (to->before_write != nullptr) to->before_write(to->before_write_arg);
   flush_stream(to);
-  platform::write_message(to->fd, text);
+  if (!platform::write_message(to->fd, text)) {
+    // The stream's failure, as its own writes record one: -g, --help and
+    // --version to a standard output that takes nothing end in status 1.
+    set_last_error_from_errno(errno);
+    if (!to->failed) to->error_code = last_error;
+    to->failed = true;
+  }
 }
 
 void print_out_of_memory() {

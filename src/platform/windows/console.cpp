@@ -24,7 +24,8 @@ bool write_bytes(HANDLE h, const char* bytes, size_t size) {
     DWORD wrote = 0;
     const DWORD part = size > 0x10000 ? 0x10000 : static_cast<DWORD>(size);
     if (!WriteFile(h, bytes, part, &wrote, nullptr) || wrote == 0) {
-      errno = GetLastError() == ERROR_NO_DATA || GetLastError() == ERROR_BROKEN_PIPE ? EPIPE : EIO;
+      const DWORD error = GetLastError();
+      errno = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? EPIPE : error == ERROR_INVALID_HANDLE ? EBADF : EIO;
       return false;
     }
     bytes += wrote;
@@ -45,7 +46,10 @@ MessageForm message_form(int fd) {
 
 bool write_message(int fd, std::string_view utf8) {
   const HANDLE h = handle_of(fd);
-  if (h == INVALID_HANDLE_VALUE) {
+  // A standard stream the program was started without (by a program with
+  // no console, as Task Scheduler starts one): the C library keeps its
+  // number, with no handle (-2) behind it.
+  if (h == INVALID_HANDLE_VALUE || h == reinterpret_cast<HANDLE>(-2) || h == nullptr) {
     errno = EBADF;
     return false;
   }
