@@ -52,13 +52,14 @@ KotranRun run_kotran(const Folder& folder, const std::string& typed, const std::
 struct Given {
   const char* name;
   const char* hex;
-  bool read_only = false;  // the read-only attribute set
+  DWORD attributes = 0;            // set on it (read-only, hidden)
   const char* links_to = nullptr;  // a link to this folder of the row, planted as another user would
 };
 
 struct Expected {
   const char* name;
-  const char* hex;  // the bytes in hex; nullptr for a folder
+  const char* hex;          // the bytes in hex; nullptr for a folder
+  DWORD attributes = 0;     // attributes it must have
 };
 
 struct Row {
@@ -154,8 +155,13 @@ const std::vector<Row> rows = {
      "-u a.txt", "", 0,
      {{"a.txt", SJIS}, {"a.utf8", UTF8}},
      "", "出力ファイル: a.utf8"},
+    {"a hidden output is replaced, and the new text is hidden too",
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64", FILE_ATTRIBUTE_HIDDEN}},
+     "-u a.txt", "", 0,
+     {{"a.txt", SJIS}, {"a.utf8", UTF8, FILE_ATTRIBUTE_HIDDEN}},
+     "", "出力ファイル: a.utf8"},
     {"a read-only output is not replaced",
-     {{"a.txt", SJIS}, {"a.utf8", "6f6c64", true}},
+     {{"a.txt", SJIS}, {"a.utf8", "6f6c64", FILE_ATTRIBUTE_READONLY}},
      "-u a.txt", "", 1,
      {{"a.txt", SJIS}, {"a.utf8", "6f6c64"}},
      "", "a.utf8: Permission denied"},
@@ -196,18 +202,18 @@ const std::vector<Row> rows = {
       {"t\\u\\b.utf8", UTF8}},
      "", "合計: 変換 2, スキップ 0, 置き換えた文字 0, 失敗 0."},
     {"-r lists a link to a folder (a junction; under Wine, a Linux link) and does not follow it",
-     {{"t\\", ""}, {"t\\a.txt", SJIS}, {"v\\", ""}, {"v\\x.txt", SJIS}, {"t\\up", nullptr, false, "v"}},
+     {{"t\\", ""}, {"t\\a.txt", SJIS}, {"v\\", ""}, {"v\\x.txt", SJIS}, {"t\\up", nullptr, 0, "v"}},
      "-u -r t", "", 0,
      {{"t\\", nullptr}, {"t\\a.txt", SJIS}, {"t\\a.utf8", UTF8}, {"t\\up\\", nullptr}, {"v\\", nullptr},
       {"v\\x.txt", SJIS}},
      "", "t/up: シンボリックリンクはたどりません"},
     {"--out-dir: a link planted where an output folder goes is refused, and nothing is written through it",
-     {{"w\\", ""}, {"w\\a.txt", SJIS}, {"o\\", ""}, {"v\\", ""}, {"o\\w", nullptr, false, "v"}},
+     {{"w\\", ""}, {"w\\a.txt", SJIS}, {"o\\", ""}, {"v\\", ""}, {"o\\w", nullptr, 0, "v"}},
      "-u --out-dir=o w\\a.txt", "", 1,
      {{"o\\", nullptr}, {"o\\w\\", nullptr}, {"v\\", nullptr}, {"w\\", nullptr}, {"w\\a.txt", SJIS}},
      "", "出力先のフォルダ o/w はフォルダではありません (symbolic link)"},
     {"an output name that is a link to a folder is refused, and nothing is written through it",
-     {{"a.txt", SJIS}, {"v\\", ""}, {"a.utf8", nullptr, false, "v"}},
+     {{"a.txt", SJIS}, {"v\\", ""}, {"a.utf8", nullptr, 0, "v"}},
      "-u a.txt", "", 1,
      {{"a.txt", SJIS}, {"a.utf8\\", nullptr}, {"v\\", nullptr}},
      "", "a.utf8 は通常のファイルではありません (symbolic link)"},
@@ -255,8 +261,8 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
         continue;
       }
       folder.make(given.name, hex(given.hex));
-      if (given.read_only)
-        SetFileAttributesW((folder.path() + L"\\" + wide(given.name)).c_str(), FILE_ATTRIBUTE_READONLY);
+      if (given.attributes != 0)
+        SetFileAttributesW((folder.path() + L"\\" + wide(given.name)).c_str(), given.attributes);
     }
     if (!no_link.empty()) {
       not_run += std::string(row.what) + ": " + no_link + "\n";
@@ -271,6 +277,8 @@ TEST(KotranExe, RunsAsAWindowsUserRunsIt) {
       if (e.hex != nullptr) {
         EXPECT_EQ(to_hex(folder.bytes(e.name)), to_hex(hex(e.hex))) << e.name;
       }
+      const DWORD attributes = GetFileAttributesW((folder.path() + L"\\" + wide(e.name)).c_str());
+      EXPECT_EQ(attributes & e.attributes, e.attributes) << e.name << ": attributes " << attributes;
     }
     std::sort(expected_names.begin(), expected_names.end());
     // Nothing else: no temporary left behind, no output where none belongs.

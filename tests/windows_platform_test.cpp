@@ -25,7 +25,6 @@
 #include "driver/report_event.h"
 #include "driver/reporter.h"
 #include "driver/workers.h"
-#include "platform/atomic_output.h"
 #include "platform/command_line.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -408,125 +407,28 @@ TEST(Files, InUseMarkIsSeenThroughAnotherHandleUntilClosed) {
   _close(other);
 }
 
-// ----------------------------------------------------------- atomic outputs
+// ----------------------------------------------------------- outputs
 
-bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
-std::string file_bytes(const std::wstring& name) {
-  std::string bytes;
-  const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "(none)";
-  char buffer[256];
-  DWORD got = 0;
-  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(h);
-  return bytes;
-}
-
-std::vector<std::string> temporaries_in(const Folder& folder) {
-  std::vector<std::string> found;
-  for (const std::string& name : folder.names())
-    if (name.rfind(".kotran-", 0) == 0) found.push_back(name);
-  return found;
-}
-
-TEST(AtomicOutput, TheTextTakesTheNameWholeOrNotAtAll) {
-  using platform::OutputFault;
-  enum class Then { commit, taken_meanwhile, discard };
-  struct Row {
-    const char* case_name;
-    const char* standing;  // what stands at out.txt first: "" nothing, "file", "hidden", "folder"
-    Then then;
-    OutputFault open_fault;
-    OutputFault commit_fault;
-    std::string after;  // out.txt's bytes at the end
-  };
-  const std::string text = hex("82 A0 0D 0A 0A");
-  const Row rows[] = {
-      {"a new output", "", Then::commit, OutputFault::none, OutputFault::none, text},
-      {"an output replaced", "file", Then::commit, OutputFault::none, OutputFault::none, text},
-      {"a hidden output replaced", "hidden", Then::commit, OutputFault::none, OutputFault::none, text},
-      // Another program took the free name while the text was written:
-      // its file stays.
-      {"the name taken meanwhile", "", Then::taken_meanwhile, OutputFault::none, OutputFault::taken, "theirs"},
-      {"an output given up", "file", Then::discard, OutputFault::none, OutputFault::none, "old"},
-      {"a new output given up", "", Then::discard, OutputFault::none, OutputFault::none, "(none)"},
-      {"a folder at the name", "folder", Then::commit, OutputFault::not_a_file, OutputFault::none, "(none)"},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.case_name);
-    Folder folder;
-    const std::wstring name = folder.path() + L"\\out.txt";
-    const std::string standing = row.standing;
-    if (standing == "file" || standing == "hidden") folder.make("out.txt", "old");
-    if (standing == "hidden") {
-      ASSERT_TRUE(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    }
-    if (standing == "folder") folder.make("out.txt\\");
-    {
-      platform::AtomicOutput out;
-      const platform::OutputError opened = out.open(to_utf8(name));
-      EXPECT_EQ(opened.fault, row.open_fault);
-      if (opened) {
-        EXPECT_EQ(out.fd(), -1);
-      } else {
-        ASSERT_EQ(_write(out.fd(), text.data(), static_cast<unsigned>(text.size())), static_cast<int>(text.size()));
-        EXPECT_EQ(temporaries_in(folder).size(), 1u);
-        if (row.then == Then::taken_meanwhile) {
-          const ChildRun other = run_child("make-file", "\"" + to_utf8(name) + "\" theirs");
-          EXPECT_EQ(other.status, 0u);
-        }
-        if (row.then != Then::discard) {
-          EXPECT_EQ(out.commit().fault, row.commit_fault);
-        }
-      }
-    }
-    EXPECT_EQ(file_bytes(name), row.after);
-    EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
-    if (standing == "hidden") {
-      if (under_wine())
-        std::printf("[  SKIPPED ] the attributes ReplaceFileW keeps: Wine's ReplaceFileW keeps none\n");
-      else
-        EXPECT_TRUE(GetFileAttributesW(name.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    }
-  }
-}
-
-TEST(AtomicOutput, TheTemporaryIsOpenToNoOtherProgram) {
+// An output's temporary, made as each output's is (O_CREAT | O_EXCL), is
+// open to no other program's reads and writes until it is closed; it may
+// still be given its name, or be removed.
+TEST(Files, AnOutputsTemporaryIsOpenToNoOtherProgramsReadsAndWrites) {
   Folder folder;
-  platform::AtomicOutput out;
-  ASSERT_FALSE(out.open(to_utf8(folder.path() + L"\\out.txt")));
-  const std::vector<std::string> temporaries = temporaries_in(folder);
-  ASSERT_EQ(temporaries.size(), 1u);
-  const std::wstring temporary = folder.path() + L"\\" + wide(temporaries[0]);
-  for (const DWORD access : {DWORD{GENERIC_READ}, DWORD{GENERIC_WRITE}, DWORD{DELETE}}) {
+  const std::wstring temporary = folder.path() + L"\\.kotran-AbCdEf";
+  const int fd = openat(AT_FDCWD, to_utf8(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  for (const DWORD access : {DWORD{GENERIC_READ}, DWORD{GENERIC_WRITE}}) {
     const HANDLE h = CreateFileW(temporary.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "access " << access;
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << "access " << access;
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
-}
-
-TEST(AtomicOutput, ADeviceNameIsRefused) {
-  platform::AtomicOutput out;
-  EXPECT_EQ(out.open("NUL").fault, platform::OutputFault::not_a_file);
-  EXPECT_EQ(out.fd(), -1);
-}
-
-TEST(AtomicOutput, ALinkAtTheNameIsRefused) {
-  Folder folder;
-  folder.make("target.txt", "kept");
-  const std::wstring name = folder.path() + L"\\out.txt";
-  CreateSymbolicLinkW(name.c_str(), (folder.path() + L"\\target.txt").c_str(), 0);
-  const DWORD attributes = GetFileAttributesW(name.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    GTEST_SKIP() << "no symbolic link can be made here (Wine makes none; Windows needs the privilege or "
-                    "developer mode)";
-  platform::AtomicOutput out;
-  EXPECT_EQ(out.open(to_utf8(name)).fault, platform::OutputFault::link);
-  EXPECT_EQ(file_bytes(folder.path() + L"\\target.txt"), "kept");
-  EXPECT_EQ(temporaries_in(folder), std::vector<std::string>{});
+  _close(fd);
+  const HANDLE after = CreateFileW(temporary.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(after, INVALID_HANDLE_VALUE);
+  if (after != INVALID_HANDLE_VALUE) CloseHandle(after);
 }
 
 // ------------------------------------------------------------------ workers

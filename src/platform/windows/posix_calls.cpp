@@ -608,8 +608,8 @@ int faccessat(int dirfd, const char* name, int how, int) {
 
 ssize_t pread(int fd, void* to, size_t size, int64_t at) { return kotran::platform::read_at(fd, to, size, at); }
 
-// Windows keeps no mode bits and no POSIX owner: an output takes the ACL
-// of the file it replaces (ReplaceFileW) or, when new, of its folder.
+// Windows keeps no mode bits and no POSIX owner: an output takes the
+// input's ACL instead (copy_attributes), and these change nothing.
 int fchmod(int fd, mode_t) {
   if (handle_of(fd) == INVALID_HANDLE_VALUE) {
     errno = EBADF;
