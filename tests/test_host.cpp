@@ -51,6 +51,8 @@ std::vector<std::string> temporaries(const std::string& dir) {
   return found;
 }
 
+bool iconv_oracle_here() { return true; }
+
 bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out) {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;

@@ -38,8 +38,13 @@ std::string repeat(const std::string& block, size_t times);
 std::vector<std::string> temporaries(const std::string& dir);
 
 // Converts the whole text with glibc's iconv(3); false when iconv refuses
-// any of it.
+// any of it, or where there is no glibc (Windows).
 bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out);
+// Whether glibc's iconv, the oracle of some tests, is on this host; a test
+// that needs it is skipped where it is not, and says so.
+bool iconv_oracle_here();
+#define SKIP_WITHOUT_THE_ICONV_ORACLE() \
+  if (!::kotran::test::iconv_oracle_here()) GTEST_SKIP() << "glibc's iconv, the oracle, is not on this host"
 
 // A temporary directory removed with everything in it when the object goes.
 class TempDir {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/windows/wide_names.h"
@@ -272,5 +274,222 @@ ChildRun run_child_process(std::wstring line, const std::string& in, Console con
   }
   return run;
 }
+
+// ------------------------------------- the tests' host helpers, on Windows
+
+namespace {
+
+// A name in the program's form ('/' between folders) as the wide calls take it.
+std::wstring wide_name(const std::string& name) {
+  std::wstring w = wide(name);
+  std::replace(w.begin(), w.end(), L'/', L'\\');
+  return w;
+}
+
+std::string file_bytes(const std::wstring& name) {
+  std::string text;
+  const HANDLE h = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return text;
+  read_all(h, text);
+  CloseHandle(h);
+  return text;
+}
+
+// A word of a command line, quoted so that CommandLineToArgvW gives it back.
+std::wstring quoted(const std::wstring& word) {
+  if (!word.empty() && word.find_first_of(L" \t\"") == std::wstring::npos) return word;
+  std::wstring q = L"\"";
+  size_t backslashes = 0;
+  for (const wchar_t c : word) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    q.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    q += c;
+  }
+  q.append(2 * backslashes, L'\\');
+  return q + L"\"";
+}
+
+// kotran.exe, built beside the test programs.
+std::wstring kotran_program() {
+  wchar_t path[MAX_PATH];
+  const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"kotran.exe";
+}
+
+}  // namespace
+
+std::string read_file(const std::string& path) { return file_bytes(wide_name(path)); }
+
+std::vector<std::string> temporaries(const std::string& dir) {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = FindFirstFileW((wide_name(dir) + L"\\.kotran-*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return found;
+  do found.push_back(to_utf8(entry.cFileName));
+  while (FindNextFileW(find, &entry));
+  FindClose(find);
+  return found;
+}
+
+bool iconv_oracle_here() { return false; }
+
+bool glibc_iconv(const char*, const char*, const std::string&, std::string&) { return false; }
+
+TempDir::TempDir() {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  unsigned char random[6];
+  platform::random_bytes(random, sizeof random);
+  std::wstring path = std::wstring(temp, n) + L"kotran-test-" + wide(to_hex(std::string(random, random + 6)));
+  std::replace(path.begin(), path.end(), L' ', L'-');
+  EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+  path_ = to_utf8(path);
+  std::replace(path_.begin(), path_.end(), '\\', '/');
+}
+
+TempDir::~TempDir() { remove_all(wide_name(path_)); }
+
+void TempDir::write(const std::string& name, const std::string& bytes) const {
+  const HANDLE h = CreateFileW(wide_name(file(name)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << name;
+  DWORD wrote = 0;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &wrote, nullptr);
+  CloseHandle(h);
+}
+
+std::string TempDir::read(const std::string& name) const { return file_bytes(wide_name(file(name))); }
+
+bool TempDir::exists(const std::string& name) const {
+  return GetFileAttributesW(wide_name(file(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> TempDir::names() const {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = FindFirstFileW((wide_name(path_) + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name != L"." && name != L"..") found.push_back(to_utf8(name));
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+namespace {
+
+// A file of the user's temporary folder that holds what a child writes
+// to one of its standard streams, this process's own.
+std::wstring capture_name(const wchar_t* stream) {
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  return std::wstring(temp, n) + L"kotran-test-" + stream + L"-" + std::to_wstring(GetCurrentProcessId());
+}
+
+// kotran.exe with the words, in the folder, standard input from NUL, its
+// output to stdout_path (appended where asked) or read back, its messages
+// read back; the variables that would choose its language are passed only
+// where the test sets them.
+RunResult run_program(const std::vector<std::string>& args, const std::string& dir,
+                      const std::vector<std::string>& extra_env, const std::string& stdout_path, bool append) {
+  RunResult r;
+  std::wstring line = quoted(kotran_program());
+  for (const std::string& a : args) line += L" " + quoted(wide(a));
+  std::wstring environment;
+  const auto set_by_test = [&extra_env](const std::wstring& e) {
+    for (const std::string& x : extra_env)
+      if (e.compare(0, x.find('=') + 1, wide(x.substr(0, x.find('=') + 1))) == 0) return true;
+    return false;
+  };
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* e = block; *e != L'\0'; e += std::wcslen(e) + 1) {
+      const std::wstring entry = e;
+      bool language = false;
+      for (const wchar_t* v : {L"LANGUAGE=", L"LC_ALL=", L"LC_MESSAGES=", L"LANG="})
+        language = language || entry.compare(0, std::wcslen(v), v) == 0;
+      if (!language && !set_by_test(entry)) environment += entry + L'\0';
+    }
+    FreeEnvironmentStringsW(block);
+  }
+  for (const std::string& x : extra_env) environment += wide(x) + L'\0';
+  environment += L'\0';
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                nullptr);
+  const HANDLE out = stdout_path.empty()
+                         ? CreateFileW(capture_name(L"stdout").c_str(),
+                                       GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                       FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+                         : CreateFileW(wide_name(stdout_path).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                       append ? OPEN_ALWAYS : CREATE_ALWAYS, 0, nullptr);
+  const HANDLE err = CreateFileW(
+      capture_name(L"stderr").c_str(),
+      GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = in;
+  start.hStdOutput = out;
+  start.hStdError = err;
+  PROCESS_INFORMATION child{};
+  const std::wstring folder = wide_name(dir);
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS,
+                     environment.data(), folder.c_str(), &start, &child)) {
+    WaitForSingleObject(child.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(child.hProcess, &status);
+    r.status = static_cast<int>(status);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+  } else {
+    ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
+  }
+  for (const auto& [h, text] : {std::pair{out, &r.out}, std::pair{err, &r.err}}) {
+    if (h == INVALID_HANDLE_VALUE) continue;
+    if (h == out && !stdout_path.empty()) {
+      CloseHandle(h);
+      continue;
+    }
+    SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+    read_all(h, *text);
+    CloseHandle(h);
+  }
+  if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+  return r;
+}
+
+RunResult no_posix_here(const char* what) {
+  ADD_FAILURE() << what << " is POSIX's: a test that needs it is skipped on Windows";
+  return {};
+}
+
+}  // namespace
+
+RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir,
+                     const std::vector<std::string>& extra_env, const std::string& stdout_path) {
+  return run_program(args, dir, extra_env, stdout_path, false);
+}
+
+RunResult run_kotran_appending(const std::vector<std::string>& args, const std::string& dir,
+                               const std::string& stdout_path) {
+  return run_program(args, dir, {}, stdout_path, true);
+}
+
+// Windows keeps no permission bits, and has no user nobody or POSIX shell.
+bool permissions_apply() { return false; }
+bool can_run_as_nobody() { return false; }
+RunResult run_kotran_as_nobody(const std::vector<std::string>&, const std::string&) {
+  return no_posix_here("running as nobody");
+}
+RunResult run_shell(const std::string&, const std::string&) { return no_posix_here("sh -c"); }
+RunResult run_shell_as_nobody(const std::string&, const std::string&) { return no_posix_here("sh -c"); }
 
 }  // namespace kotran::test

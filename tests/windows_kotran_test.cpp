@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -461,6 +463,85 @@ TEST(KotranExe, StartedWithNoStandardHandles) {
       EXPECT_EQ(to_hex(folder.bytes(e.name)), to_hex(hex(e.hex))) << e.name;
     }
     EXPECT_EQ(folder.names(), expected_names);
+  }
+}
+
+// The DACL of a file in SDDL ("D:P(A;;FA;;;S-1-5-...)"); empty where it
+// has none that can be read.
+std::wstring dacl_of(const std::wstring& name) {
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(name.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &sd) != ERROR_SUCCESS)
+    return L"";
+  wchar_t* text = nullptr;
+  std::wstring sddl;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(sd, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text,
+                                                           nullptr)) {
+    sddl = text;
+    LocalFree(text);
+  }
+  LocalFree(sd);
+  return sddl;
+}
+
+// Gives a file the DACL of an SDDL string ("%U" is this user's SID),
+// protected from its folder's inheritance where it says "D:P".
+bool set_dacl(const std::wstring& name, std::wstring sddl) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  alignas(8) unsigned char user[256];
+  DWORD size = 0;
+  const bool known = GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+  CloseHandle(token);
+  wchar_t* sid = nullptr;
+  if (!known || !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) return false;
+  for (size_t at; (at = sddl.find(L"%U")) != std::wstring::npos;) sddl.replace(at, 2, sid);
+  LocalFree(sid);
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &sd, nullptr)) return false;
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  GetSecurityDescriptorDacl(sd, &present, &dacl, &defaulted);
+  const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | (sddl.compare(0, 3, L"D:P") == 0
+                                                                     ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  const DWORD code = SetNamedSecurityInfoW(const_cast<wchar_t*>(name.c_str()), SE_FILE_OBJECT, what, nullptr, nullptr,
+                                           dacl, nullptr);
+  LocalFree(sd);
+  return code == ERROR_SUCCESS;
+}
+
+// An output takes its input's ACL as it stands, protected from its own
+// folder's inheritance, so that no one the input keeps out reads it: a
+// new output, and an old output that everyone could read, replaced.
+TEST(KotranExe, AnOutputIsReadByNoOneItsInputKeepsOut) {
+  struct Row {
+    const char* what;
+    const wchar_t* old_output;  // the old output's DACL; nullptr: none there
+  };
+  const Row rows[] = {
+      {"a new output", nullptr},
+      {"an output everyone could read, replaced", L"D:(A;;FR;;;WD)(A;;FA;;;%U)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Folder folder;
+    folder.make("a.txt", hex(SJIS));
+    const std::wstring input = folder.path() + L"\\a.txt", output = folder.path() + L"\\a.utf8";
+    // The input is its owner's alone.
+    const bool kept = set_dacl(input, L"D:P(A;;FA;;;%U)");
+    const std::wstring wanted = dacl_of(input);
+    if (!kept || wanted.compare(0, 3, L"D:P") != 0)
+      GTEST_SKIP() << "this file system keeps no ACL (Wine keeps none)";
+    if (row.old_output != nullptr) {
+      folder.make("a.utf8", "old");
+      ASSERT_TRUE(set_dacl(output, row.old_output));
+    }
+    const KotranRun run = run_kotran(folder, "-u a.txt", "");
+    EXPECT_EQ(run.status, 0u) << run.messages;
+    EXPECT_EQ(to_hex(folder.bytes("a.utf8")), to_hex(hex(UTF8)));
+    EXPECT_EQ(to_utf8(dacl_of(output)), to_utf8(wanted));
   }
 }
 
