@@ -296,6 +296,8 @@ RunResult run_kotran_as_nobody(const std::vector<std::string>& args, const std::
   return run_child({kotran_argv(args), dir, {}, "", false, true});
 }
 
+bool shell_here() { return true; }
+
 RunResult run_shell(const std::string& command, const std::string& dir) {
   return run_child({{"/bin/sh", "-c", command}, dir, {}, "", false, false});
 }

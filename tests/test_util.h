@@ -104,6 +104,8 @@ RunResult run_kotran_as_nobody(const std::vector<std::string>& args, const std::
 RunResult run_shell(const std::string& command, const std::string& dir);
 // As run_shell, as the user nobody.
 RunResult run_shell_as_nobody(const std::string& command, const std::string& dir);
+// Whether run_shell has a POSIX shell to run (not on Windows).
+bool shell_here();
 
 // Whether this processor can take the path; where it cannot, says once on
 // standard output that the path's checks are skipped, so that a run on a

@@ -334,6 +334,16 @@ void write_message_text(TextStream* to, std::string_view text) {
   }
   if (to->before_write != nullptr) to->before_write(to->before_write_arg);
   flush_stream(to);
+  // Line ends as the stream's own writes end them: CR LF, but where LF
+  // alone is asked for (-g's lines, --json).
+  std::string with_crs;
+  if (to->text && !to->lf_only && !to->line_ends_kept && text.find('\n') != std::string_view::npos) {
+    for (const char c : text) {
+      if (c == '\n') with_crs += '\r';
+      with_crs += c;
+    }
+    text = with_crs;
+  }
   if (!platform::write_message(to->fd, text)) {
     // The stream's failure, as its own writes record one: -g, --help and
     // --version to a standard output that takes nothing end in status 1.
