@@ -7,15 +7,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
+#if !defined(_WIN32)
 #include <sys/socket.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#endif
 
 #include "sample_text.h"
 #include "stream/error_report.h"
@@ -180,7 +183,8 @@ TEST(DriverUsage, HelpPrintsUsageOnStandardOutput) {
   const RunResult r = run_kotran({"--help"}, dir.path());
   EXPECT_EQ(r.status, 0);
   // The usage text first; lines about further options may follow it.
-  EXPECT_EQ(to_hex(r.out.substr(0, kUsage.size())), to_hex(kUsage));
+  const std::string usage = test::messages_on_standard_output(kUsage);
+  EXPECT_EQ(to_hex(r.out.substr(0, usage.size())), to_hex(usage));
   EXPECT_EQ(r.err.find("Yomikae"), std::string::npos);  // no banner
   EXPECT_TRUE(dir.names().empty());
 }
@@ -489,6 +493,11 @@ TEST(DriverConvert, EveryForcedPathWritesTheSameBytes) {
   std::vector<std::string> paths = {""};
   for (const Path path : PATHS)
     if (test::path_taken(path)) paths.push_back(path_name(path));
+#if defined(KOTRAN_TESTS_EMULATED)
+  // Emulated, every path's kernels are checked in the process (the kernels'
+  // and fast paths' suites): here the chosen path and one forced path.
+  paths.resize(std::min<size_t>(paths.size(), 2));
+#endif
   for (const std::string& path : paths) {
     const Words env = {"KOTRAN_PATH=" + path};
     for (const char* option : {"-us", "-ue", "-uj"}) {
@@ -573,6 +582,7 @@ TEST(DriverConvert, LineEndsComeOutTheSameWhoeverTranslatesThem) {
     EXPECT_EQ(to_hex(dir.read("a." + extension)), row.expected) << "to a file";
     const RunResult p = run_kotran(to_pipe, dir.path());
     EXPECT_EQ(to_hex(p.out), row.expected) << "to a pipe";
+    if (!test::shell_here()) continue;
     test::run_shell("'" KOTRAN_EXE "' " + options + "-c a.txt > both 2>&1", dir.path());
     EXPECT_NE(dir.read("both").find(hex(row.expected)), std::string::npos)
         << "with standard error: " << to_hex(dir.read("both"));
@@ -660,6 +670,7 @@ bool holds_raw_control_byte(const std::string& bytes) {
 }
 
 TEST(DriverNames, ControlBytesInNamesAreShownAsHex) {
+  SKIP_ON_WINDOWS("names there are Unicode, and hold no control character");
   TempDir dir;
   // ESC [ 3 1 m would turn a terminal red; the LF would start a forged line.
   const std::string name = "a\x1b[31m\nb.txt";
@@ -707,7 +718,9 @@ TEST(DriverOutputName, FirstDotOfTheBaseNameIsReplaced) {
       {"dir.x", "dir.x/a.b.c", "dir.x/a.sjs"},
       {"dir.x", "./dir.x/a", "./dir.x/a.sjs"},
       {"", "./a.txt", "./a.sjs"},
+#if !defined(_WIN32)
       {"", "back\\slash.txt", "back\\slash.sjs"},  // a backslash is no separator here
+#endif
       {"", "sp ace.txt", "sp ace.sjs"},
   };
   for (const Case& c : cases) {
@@ -763,6 +776,7 @@ bool make_deep_file(const std::string& base, const std::string& rel, const std::
 }
 
 TEST(DriverOutputName, OutputNameThatDoesNotFitIsRefused) {
+  SKIP_ON_WINDOWS("a name's limit there is Windows' 32,767 UTF-16 units, not 4096 bytes");
   TempDir dir;
   // 20 directories of 200 bytes and a file name without a dot: 4093 bytes,
   // which opens, while the output name needs 4097.
@@ -780,6 +794,7 @@ TEST(DriverOutputName, OutputNameThatDoesNotFitIsRefused) {
 }
 
 TEST(DriverOutputName, InputNameTooLongToOpen) {
+  SKIP_ON_WINDOWS("a name's limit there is Windows' 32,767 UTF-16 units, not 4096 bytes");
   TempDir dir;
   dir.write("b.txt", kEucText);
   const std::string name(5000, 'n');
@@ -867,6 +882,10 @@ TEST(DriverSafety, OutputThatIsAHardLinkOfTheInputIsRefused) {
 }
 
 TEST(DriverSafety, OutputThatLinksToTheInputIsRefused) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a symbolic link the user makes: Windows asks a privilege for one and Wine makes none (reparse "
+                  "points another user plants are windows_kotran_test's)";
+#else
   TempDir dir;
   dir.write("c.txt", kKanaSjis);
   ASSERT_EQ(symlink("c.txt", dir.file("c.sjs").c_str()), 0);
@@ -875,6 +894,7 @@ TEST(DriverSafety, OutputThatLinksToTheInputIsRefused) {
   EXPECT_EQ(after_refusal(after_banner(r.err), "c.txt"), "");
   EXPECT_EQ(dir.read("c.txt"), kKanaSjis);
   EXPECT_FALSE(has_temporary(dir));
+#endif
 }
 
 TEST(DriverSafety, OutputThatIsALaterInputIsRefused) {
@@ -919,6 +939,9 @@ TEST(DriverSafety, OutputNameThatIsNotARegularFileIsRefused) {
   };
   const Case cases[] = {
       {"directory", [](const std::string& p) { return mkdir(p.c_str(), 0755); }},
+#if !defined(_WIN32)
+      // Windows has no FIFO, device node or socket at a name (its reparse
+      // points, planted by another user, are windows_kotran_test's).
       {"FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0644); }},
       {"symbolic link", [](const std::string& p) { return symlink("elsewhere.euc", p.c_str()); }},
       {"character device",
@@ -934,6 +957,7 @@ TEST(DriverSafety, OutputNameThatIsNotARegularFileIsRefused) {
          close(fd);
          return made;
        }},
+#endif
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
@@ -1006,6 +1030,9 @@ TEST(DriverFailures, MissingFileWithForcedSource) {
 }
 
 TEST(DriverFailures, DirectoryAndLinkLoopAsInput) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a link loop the user makes: Windows asks a privilege for a symbolic link and Wine makes none";
+#else
   TempDir dir;
   ASSERT_EQ(mkdir(dir.file("dir").c_str(), 0755), 0);
   ASSERT_EQ(symlink("loop", dir.file("loop").c_str()), 0);  // ln -s loop loop
@@ -1017,6 +1044,7 @@ TEST(DriverFailures, DirectoryAndLinkLoopAsInput) {
                                      m4("a.txt", "Shift-JIS -> EUC") + m6("a.euc"));
   EXPECT_EQ(dir.read("a.euc"), kEucText);
   EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt", "dir", "loop"}));
+#endif
 }
 
 TEST(DriverFailures, UnreadableFile) {
@@ -1058,6 +1086,7 @@ TEST(DriverFailures, ReadOnlyOutputDirectory) {
 // No descriptor left for the output (a shell's ulimit -n): each file is
 // reported, and the run goes on to the next.
 TEST(DriverFailures, FullDescriptorTable) {
+  SKIP_ON_WINDOWS("a shell's ulimit -n is POSIX's");
   SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
   TempDir dir;
   dir.write("a.txt", kSjisText);
@@ -1073,6 +1102,7 @@ TEST(DriverFailures, FullDescriptorTable) {
 // descriptor to spare (a shell's ulimit -n), eight files that each end the
 // same way leave the file after them what it needs to convert.
 TEST(DriverFailures, EveryWayAFileEndsGivesBackItsDescriptors) {
+  SKIP_ON_WINDOWS("a shell's ulimit -n is POSIX's");
   SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
   struct Case {
     const char* label;
@@ -1164,6 +1194,7 @@ class DriverOutputMode : public ::testing::Test {
 };
 
 TEST_F(DriverOutputMode, NewOutputGets0644LessTheMask) {
+  SKIP_ON_WINDOWS("Windows keeps no mode bits: an output takes its input's ACL (windows_kotran_test)");
   struct Case {
     mode_t mask;
     mode_t expected;

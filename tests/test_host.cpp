@@ -298,6 +298,8 @@ RunResult run_kotran_as_nobody(const std::vector<std::string>& args, const std::
 
 bool shell_here() { return true; }
 
+std::string messages_on_standard_output(const std::string& sjis) { return sjis; }
+
 RunResult run_shell(const std::string& command, const std::string& dir) {
   return run_child({{"/bin/sh", "-c", command}, dir, {}, "", false, false});
 }

@@ -106,6 +106,18 @@ RunResult run_shell(const std::string& command, const std::string& dir);
 RunResult run_shell_as_nobody(const std::string& command, const std::string& dir);
 // Whether run_shell has a POSIX shell to run (not on Windows).
 bool shell_here();
+// Messages as the program writes them on standard output to a file or
+// pipe (--help, --version), given in Shift-JIS as the suites write them:
+// the same bytes on POSIX; on Windows, with no console, UTF-8.
+std::string messages_on_standard_output(const std::string& sjis);
+
+// A test whose scenario is POSIX's alone (a shell's limits, the file mode
+// mask, names of any bytes): skipped on Windows, saying why.
+#if defined(_WIN32)
+#define SKIP_ON_WINDOWS(why) GTEST_SKIP() << (why)
+#else
+#define SKIP_ON_WINDOWS(why) static_cast<void>(0)
+#endif
 
 // Whether this processor can take the path; where it cannot, says once on
 // standard output that the path's checks are skipped, so that a run on a

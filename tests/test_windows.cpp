@@ -500,6 +500,13 @@ RunResult run_kotran_as_nobody(const std::vector<std::string>&, const std::strin
   return no_posix_here("running as nobody");
 }
 bool shell_here() { return false; }
+
+std::string messages_on_standard_output(const std::string& sjis) {
+  std::wstring text(sjis.size(), L'\0');
+  text.resize(static_cast<size_t>(
+      MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), text.data(), static_cast<int>(text.size()))));
+  return to_utf8(text);
+}
 RunResult run_shell(const std::string&, const std::string&) { return no_posix_here("sh -c"); }
 RunResult run_shell_as_nobody(const std::string&, const std::string&) { return no_posix_here("sh -c"); }
 

@@ -62,8 +62,10 @@ class OutputFile {
   // last_error set when any of that failed (nothing is then left behind).
   bool commit();
   // The identity the file has under its name after commit.
-  dev_t device() const { return identity_.st_dev; }
-  ino_t inode() const { return identity_.st_ino; }
+  // On 64 bits whatever the host's dev_t and ino_t (MinGW's ino_t has 16,
+  // where a Windows file index has 64).
+  uint64_t device() const { return static_cast<uint64_t>(identity_.st_dev); }
+  uint64_t inode() const { return static_cast<uint64_t>(identity_.st_ino); }
   // Closes the stream and removes what was written.
   void discard();
 

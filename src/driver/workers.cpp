@@ -271,7 +271,7 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
           Report report;
           report.index = indices[rec.index];
           report.result = {static_cast<Outcome>(rec.outcome), rec.wrote != 0, rec.replaced, rec.bytes,
-                           {static_cast<dev_t>(rec.dev), static_cast<ino_t>(rec.ino)}};
+                           {rec.dev, rec.ino}};
           report.events = std::move(w.events);
           w.events.clear();
           from += rec_end + 1;
@@ -311,7 +311,7 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
           const Slot& slot = map.slots[i];
           report.result = {static_cast<Outcome>(slot.outcome_and_wrote & 0xFF), (slot.outcome_and_wrote & 0x100) != 0,
                            slot.replaced, slot.bytes,
-                           {static_cast<dev_t>(slot.dev), static_cast<ino_t>(slot.ino)}};
+                           {slot.dev, slot.ino}};
           report.events.push_back(lost(indices[i], Loss::messages_lost, sig));
         } else {
           report.result.outcome = Outcome::failed;

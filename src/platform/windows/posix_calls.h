@@ -91,6 +91,9 @@ int mkdirat(int dirfd, const char* name, mode_t mode);
 int unlinkat(int dirfd, const char* name, int flags);
 int renameat(int from_dir, const char* from, int to_dir, const char* to);
 int linkat(int from_dir, const char* from, int to_dir, const char* to, int flags);
+// The forms of the working folder (the C library's mkdir takes no mode).
+inline int mkdir(const char* name, mode_t mode) { return mkdirat(AT_FDCWD, name, mode); }
+inline int link(const char* from, const char* to) { return linkat(AT_FDCWD, from, AT_FDCWD, to, 0); }
 int faccessat(int dirfd, const char* name, int how, int flags);
 ssize_t pread(int fd, void* to, size_t size, int64_t at);
 int fchmod(int fd, mode_t mode);
