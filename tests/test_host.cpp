@@ -270,22 +270,11 @@ std::vector<std::string> kotran_argv(const std::vector<std::string>& args) {
   return argv;
 }
 
-RunResult run_with_output(const std::vector<std::string>& args, const std::string& dir,
-                          const std::vector<std::string>& extra_env, const std::string& stdout_path,
-                          bool append) {
-  return run_child({kotran_argv(args), dir, extra_env, stdout_path, append, false});
-}
-
 }  // namespace
 
-RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir,
-                     const std::vector<std::string>& extra_env, const std::string& stdout_path) {
-  return run_with_output(args, dir, extra_env, stdout_path, false);
-}
-
-RunResult run_kotran_appending(const std::vector<std::string>& args, const std::string& dir,
-                               const std::string& stdout_path) {
-  return run_with_output(args, dir, {}, stdout_path, true);
+RunResult run_kotran_on_host(const std::vector<std::string>& args, const std::string& dir,
+                             const std::vector<std::string>& extra_env, const std::string& stdout_path, bool append) {
+  return run_child({kotran_argv(args), dir, extra_env, stdout_path, append, false});
 }
 
 bool permissions_apply() { return geteuid() != 0; }

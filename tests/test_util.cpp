@@ -96,6 +96,16 @@ std::string after_banner(const std::string& text) {
   return rest;
 }
 
+RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir,
+                     const std::vector<std::string>& extra_env, const std::string& stdout_path) {
+  return run_kotran_on_host(args, dir, extra_env, stdout_path, false);
+}
+
+RunResult run_kotran_appending(const std::vector<std::string>& args, const std::string& dir,
+                               const std::string& stdout_path) {
+  return run_kotran_on_host(args, dir, {}, stdout_path, true);
+}
+
 bool path_taken(Path path) {
   if (path_available(path)) return true;
   static bool said[std::size(PATHS)] = {};

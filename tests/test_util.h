@@ -76,6 +76,10 @@ RunResult run_kotran(const std::vector<std::string>& args, const std::string& di
 // As run_kotran, with standard output appended to the file at stdout_path.
 RunResult run_kotran_appending(const std::vector<std::string>& args, const std::string& dir,
                                const std::string& stdout_path);
+// The host's start of kotran behind the two above: standard output to
+// stdout_path (appended where asked) or captured.
+RunResult run_kotran_on_host(const std::vector<std::string>& args, const std::string& dir,
+                             const std::vector<std::string>& extra_env, const std::string& stdout_path, bool append);
 
 // Whether this process can be stopped by permission bits (not root).
 bool permissions_apply();

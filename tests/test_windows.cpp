@@ -393,12 +393,14 @@ std::wstring capture_name(const wchar_t* stream) {
   return std::wstring(temp, n) + L"kotran-test-" + stream + L"-" + std::to_wstring(GetCurrentProcessId());
 }
 
+}  // namespace
+
 // kotran.exe with the words, in the folder, standard input from NUL, its
 // output to stdout_path (appended where asked) or read back, its messages
 // read back; the variables that would choose its language are passed only
 // where the test sets them.
-RunResult run_program(const std::vector<std::string>& args, const std::string& dir,
-                      const std::vector<std::string>& extra_env, const std::string& stdout_path, bool append) {
+RunResult run_kotran_on_host(const std::vector<std::string>& args, const std::string& dir,
+                             const std::vector<std::string>& extra_env, const std::string& stdout_path, bool append) {
   RunResult r;
   std::wstring line = quoted(kotran_program());
   for (const std::string& a : args) line += L" " + quoted(wide(a));
@@ -476,22 +478,14 @@ RunResult run_program(const std::vector<std::string>& args, const std::string& d
   return r;
 }
 
+namespace {
+
 RunResult no_posix_here(const char* what) {
   ADD_FAILURE() << what << " is POSIX's: a test that needs it is skipped on Windows";
   return {};
 }
 
 }  // namespace
-
-RunResult run_kotran(const std::vector<std::string>& args, const std::string& dir,
-                     const std::vector<std::string>& extra_env, const std::string& stdout_path) {
-  return run_program(args, dir, extra_env, stdout_path, false);
-}
-
-RunResult run_kotran_appending(const std::vector<std::string>& args, const std::string& dir,
-                               const std::string& stdout_path) {
-  return run_program(args, dir, {}, stdout_path, true);
-}
 
 // Windows keeps no permission bits, and has no user nobody or POSIX shell.
 bool permissions_apply() { return false; }
