@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "convert/converters.h"
 #include "test_util.h"
 
 #include <vector>
@@ -21,8 +22,7 @@ using test::TempDir;
 
 // The messages' text as a person reads them (the program writes Shift-JIS).
 std::string readable(const std::string& sjis) {
-  std::string utf8;
-  return test::glibc_iconv("UTF-8", "CP932", sjis, utf8) ? utf8 : test::to_hex(sjis);
+  return test::convert_bytes(converter(Code::sjis, Code::utf8), sjis);
 }
 
 // "日本語" in each code.
@@ -112,6 +112,7 @@ TEST(NotJapanese, SkippedUnlessTheSourceIsNamed) {
 // first block, and so -g and a conversion end at once without reading it.
 TEST(NotJapanese, SparseFileIsNotReadToItsEnd) {
   TempDir dir;
+  SKIP_ON_WINDOWS("a sparse file made and timed by a POSIX shell");
   auto r = test::run_shell(
       "truncate -s 20G big.dat && timeout 20 $KOTRAN -g big.dat && timeout 20 $KOTRAN -u big.dat; echo status $?",
       dir.path());
@@ -133,9 +134,11 @@ TEST(Guess, Utf16IsRecognisedAndReadAsStored) {
   EXPECT_EQ(test::to_hex(dir.read("b.euc")), "C6 FC 0D 0A");
   r = run_kotran({"-c", "-u", "x.txt"}, dir.path());
   EXPECT_EQ(test::to_hex(r.out), "E0 A8 8D 1A 61");
-  r = test::run_shell("cat w.txt | $KOTRAN -c -u -l /dev/stdin", dir.path());
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\n");
+  if (test::shell_here()) {
+    r = test::run_shell("cat w.txt | $KOTRAN -c -u -l /dev/stdin", dir.path());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\n");
+  }
   // -w writes UTF-16LE with its mark; its own line ends, CR LF or with -l LF.
   dir.write("e.txt", EUC);
   r = run_kotran({"-c", "-w", "e.txt"}, dir.path());
@@ -185,9 +188,11 @@ TEST(Guess, Utf16WithoutAMarkIsRecognisedAndConverted) {
     r = run_kotran({"-c", "-e", row.name}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::to_hex(r.out), row.euc) << row.name;
-    r = test::run_shell(std::string("cat ") + row.name + " | $KOTRAN -e -", dir.path());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(test::to_hex(r.out), row.euc) << row.name;
+    if (test::shell_here()) {
+      r = test::run_shell(std::string("cat ") + row.name + " | $KOTRAN -e -", dir.path());
+      EXPECT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(test::to_hex(r.out), row.euc) << row.name;
+    }
     r = run_kotran({"-c", "-w", row.name}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::to_hex(r.out), "FF FE " + test::to_hex(row.as_little)) << row.name;
