@@ -161,34 +161,6 @@ bool full_name_at(int dirfd, const char* name, std::wstring& wide) {
   return resolved_name_at(dirfd, name, wide);
 }
 
-// Whether a handle opened on a name's own reparse point (no_follow) went on
-// to what the point leads to: the handle is on a folder, not a point, and
-// the name's attributes show a point. Windows opens the point itself, and
-// its handle says so; Wine opens what a Linux link to a folder leads to,
-// and only the name's attributes show the point. The name is looked up by
-// its full name (Wine takes no folder handle as the root of this look),
-// which may walk a path again: the answer is only ever a refusal, and a
-// name swapped for a link meanwhile is refused as the link it became.
-bool followed_a_link(HANDLE h, int dirfd, const char* name) {
-  FILE_BASIC_INFO basic{};
-  if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) return false;
-  if (!(basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) || (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return false;
-  const int saved = errno;
-  std::wstring full;
-  const DWORD attributes = name_at(dirfd, name, full) ? GetFileAttributesW(full.c_str()) : INVALID_FILE_ATTRIBUTES;
-  errno = saved;
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// Closes a handle that went through a link it was to stop at: ELOOP, as
-// O_NOFOLLOW fails on a symbolic link.
-HANDLE refuse_followed(HANDLE h) {
-  CloseHandle(h);
-  errno = ELOOP;
-  return INVALID_HANDLE_VALUE;
-}
-
 // Opens `name` relative to the folder held as dirfd: the folder's handle is
 // NtCreateFile's root, so that its name is never walked again (a folder
 // renamed or replaced meanwhile changes nothing). A name of the working
@@ -211,11 +183,7 @@ HANDLE open_at(int dirfd, const char* name, const How& how) {
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS |
                                      (how.no_follow ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
                                  nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-      errno = errno_of(GetLastError());
-      return h;
-    }
-    if (how.no_follow && followed_a_link(h, dirfd, name)) return refuse_followed(h);
+    if (h == INVALID_HANDLE_VALUE) errno = errno_of(GetLastError());
     return h;
   }
   const HANDLE root = handle_of(dirfd);
@@ -254,7 +222,6 @@ HANDLE open_at(int dirfd, const char* name, const How& how) {
     errno = errno_of(RtlNtStatusToDosError(status));
     return INVALID_HANDLE_VALUE;
   }
-  if (how.no_follow && followed_a_link(h, dirfd, name)) return refuse_followed(h);
   return h;
 }
 
@@ -369,6 +336,28 @@ int status_of(HANDLE h, struct kotran_stat* st) {
   return 0;
 }
 
+// Whether a name opened on its own reparse point (no_follow), whose handle
+// shows a folder and no point (a OneDrive folder is a point, and a
+// folder), is listed as a reparse point: the open went on to what the
+// point leads to. Windows opens the point itself, and its handle says
+// so; Wine opens what a Linux link to a folder leads to, and only the
+// name's attributes show the point. The name is looked up by its full name
+// (Wine takes no folder handle as the root of this look), which may walk a
+// path again: the answer is only ever a refusal, and a name swapped for a
+// link meanwhile is refused as the link it became. Folders alone are
+// looked up: a file's open costs nothing more.
+bool went_through_a_link(HANDLE h, int dirfd, const char* name) {
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) ||
+      (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
+  const int saved = errno;
+  std::wstring full;
+  const DWORD attributes = name_at(dirfd, name, full) ? GetFileAttributesW(full.c_str()) : INVALID_FILE_ATTRIBUTES;
+  errno = saved;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 }  // namespace
 
 int kotran_isatty(int fd) {
@@ -396,16 +385,15 @@ int fstatat(int dirfd, const char* name, struct kotran_stat* st, int flags) {
   const bool no_follow = (flags & AT_SYMLINK_NOFOLLOW) != 0;
   const HANDLE h = open_at(dirfd, name, How{FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                              OPEN_EXISTING, false, false, no_follow});
-  if (h == INVALID_HANDLE_VALUE && no_follow && errno == ELOOP) {
-    // A link the open went through (followed_a_link): its status is a link's.
-    std::memset(st, 0, sizeof *st);
-    st->st_mode = S_IFLNK | 0777;
-    st->st_nlink = 1;
-    return 0;
-  }
   if (h == INVALID_HANDLE_VALUE) return -1;
   const int result = status_of(h, st);
   const int saved = errno;
+  if (result == 0 && no_follow && S_ISDIR(st->st_mode) && went_through_a_link(h, dirfd, name)) {
+    // The link the open went through: its status is a link's.
+    std::memset(st, 0, sizeof *st);
+    st->st_mode = S_IFLNK | 0777;
+    st->st_nlink = 1;
+  }
   CloseHandle(h);
   errno = saved;
   return result;
@@ -459,7 +447,8 @@ int openat(int dirfd, const char* name, int flags, ...) {
     return -1;
   }
   int refused = 0;
-  if ((flags & O_NOFOLLOW) && S_ISLNK(st.st_mode))
+  if ((flags & O_NOFOLLOW) &&
+      (S_ISLNK(st.st_mode) || (S_ISDIR(st.st_mode) && went_through_a_link(h, dirfd, name))))
     refused = ELOOP;
   else if (folder && !S_ISDIR(st.st_mode))
     refused = ENOTDIR;
