@@ -15,8 +15,6 @@ namespace {
 
 using platform::windows::to_utf8;
 
-bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
-
 // Whether `holds` comes true within ten seconds.
 template <typename Holds>
 bool comes_true(Holds holds) {
@@ -148,6 +146,14 @@ void read_all(HANDLE h, std::string& into) {
 }
 
 }  // namespace
+
+bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+std::wstring kotran_exe() {
+  wchar_t path[MAX_PATH];
+  const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"kotran.exe";
+}
 
 std::wstring wide(const std::string& utf8) {
   std::wstring w;
@@ -314,13 +320,6 @@ std::wstring quoted(const std::wstring& word) {
   return q + L"\"";
 }
 
-// kotran.exe, built beside the test programs.
-std::wstring kotran_program() {
-  wchar_t path[MAX_PATH];
-  const std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"kotran.exe";
-}
-
 }  // namespace
 
 std::string read_file(const std::string& path) { return file_bytes(wide_name(path)); }
@@ -402,7 +401,7 @@ std::wstring capture_name(const wchar_t* stream) {
 RunResult run_kotran_on_host(const std::vector<std::string>& args, const std::string& dir,
                              const std::vector<std::string>& extra_env, const std::string& stdout_path, bool append) {
   RunResult r;
-  std::wstring line = quoted(kotran_program());
+  std::wstring line = quoted(kotran_exe());
   for (const std::string& a : args) line += L" " + quoted(wide(a));
   std::wstring environment;
   const auto set_by_test = [&extra_env](const std::wstring& e) {

@@ -12,6 +12,12 @@ namespace kotran::test {
 // A name in UTF-8 as the wide calls take it.
 std::wstring wide(const std::string& utf8);
 
+// kotran.exe, built beside the test programs.
+std::wstring kotran_exe();
+
+// Whether the tests run under Wine (its ntdll names its version).
+bool under_wine();
+
 // A folder in the user's temporary folder, removed with what it holds
 // (read-only files too).
 class Folder {

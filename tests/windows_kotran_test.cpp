@@ -29,12 +29,8 @@ using test::to_hex;
 using test::Folder;
 using test::wide;
 
-// kotran.exe, built beside this test program.
-std::wstring kotran_exe() {
-  wchar_t path[MAX_PATH];
-  std::wstring self(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return self.substr(0, self.find_last_of(L"\\/") + 1) + L"kotran.exe";
-}
+using test::kotran_exe;
+using test::under_wine;
 
 
 using KotranRun = test::ChildRun;
@@ -687,7 +683,6 @@ const std::vector<StopRow> stop_rows = {
     {"Ctrl+C during --jobs=4", CTRL_C_EVENT, 4, 64, "-u --jobs=4 big*.txt"},
 };
 
-bool under_wine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // The test's own handling of the keys while it presses them: they reach
 // every process of the console, as a user's keys do.
