@@ -1,7 +1,6 @@
 // Code arithmetic: the worked values, exhaustive round trips, and glibc iconv
 // as an independent oracle for every JIS X 0208 character it knows.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstdint>
 #include <string>
@@ -10,6 +9,7 @@
 #include "codes/jis_escapes.h"
 #include "codes/jis_sjis.h"
 #include "codes/kana.h"
+#include "test_util.h"
 
 namespace kotran {
 namespace {
@@ -76,59 +76,27 @@ TEST(JisSjisRoundTrip, EveryShiftJisCodeOfRowsOneToNinetyFour) {
   EXPECT_EQ(checked, 94 * 94);
 }
 
-// Converts bytes with glibc's iconv; false when it refuses them. One
-// descriptor per direction is kept for the whole run.
-bool glibc_convert(const char* to, const char* from, const std::string& in, std::string& out) {
-  struct Direction {
-    std::string to, from;
-    iconv_t cd;
-  };
-  struct Opened : std::vector<Direction> {
-    ~Opened() {
-      for (const auto& d : *this) iconv_close(d.cd);
-    }
-  };
-  static Opened opened;
-  iconv_t cd = reinterpret_cast<iconv_t>(-1);
-  for (const auto& d : opened)
-    if (d.to == to && d.from == from) cd = d.cd;
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    opened.push_back({to, from, cd});
-  }
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // initial state
-  char buf[64];
-  char* src = const_cast<char*>(in.data());
-  size_t src_left = in.size();
-  char* dst = buf;
-  size_t dst_left = sizeof buf;
-  bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<size_t>(-1) && src_left == 0;
-  if (ok) ok = iconv(cd, nullptr, nullptr, &dst, &dst_left) != static_cast<size_t>(-1);
-  out.assign(buf, static_cast<size_t>(dst - buf));
-  return ok;
-}
-
 std::string two_bytes(unsigned code) { return {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)}; }
 
 TEST(JisSjisAgainstIconv, EveryCharacterIconvKnows) {
+  SKIP_WITHOUT_THE_ICONV_ORACLE();
   std::string probe;
-  if (!glibc_convert("SHIFT_JIS", "EUC-JP", two_bytes(0xB0A1), probe)) GTEST_SKIP() << "glibc iconv lacks EUC-JP or SHIFT_JIS";
+  if (!test::glibc_iconv("SHIFT_JIS", "EUC-JP", two_bytes(0xB0A1), probe)) GTEST_SKIP() << "glibc iconv lacks EUC-JP or SHIFT_JIS";
   int known = 0;
   for (unsigned hi = 0x21; hi <= 0x7E; ++hi) {
     for (unsigned lo = 0x21; lo <= 0x7E; ++lo) {
       const unsigned jis = hi << 8 | lo;
       const std::string euc = two_bytes(jis | 0x8080);
       std::string sjis_oracle;
-      if (!glibc_convert("SHIFT_JIS", "EUC-JP", euc, sjis_oracle)) continue;
+      if (!test::glibc_iconv("SHIFT_JIS", "EUC-JP", euc, sjis_oracle)) continue;
       ++known;
       const uint16_t sjis = jis_to_sjis_code(static_cast<uint16_t>(jis));
       EXPECT_EQ(two_bytes(sjis), sjis_oracle) << std::hex << jis;
       std::string euc_oracle;
-      ASSERT_TRUE(glibc_convert("EUC-JP", "SHIFT_JIS", two_bytes(sjis), euc_oracle)) << std::hex << jis;
+      ASSERT_TRUE(test::glibc_iconv("EUC-JP", "SHIFT_JIS", two_bytes(sjis), euc_oracle)) << std::hex << jis;
       EXPECT_EQ(two_bytes(sjis_to_jis_code(sjis) | 0x8080), euc_oracle) << std::hex << jis;
       std::string jis_oracle;
-      ASSERT_TRUE(glibc_convert("ISO-2022-JP", "SHIFT_JIS", two_bytes(sjis), jis_oracle)) << std::hex << jis;
+      ASSERT_TRUE(test::glibc_iconv("ISO-2022-JP", "SHIFT_JIS", two_bytes(sjis), jis_oracle)) << std::hex << jis;
       EXPECT_EQ("\x1B$B" + two_bytes(sjis_to_jis_code(sjis)) + "\x1B(B", jis_oracle) << std::hex << jis;
     }
   }
@@ -188,14 +156,15 @@ TEST(WidenKana, RefusesBytesOutsideTheKatakana) {
 }
 
 TEST(WidenKana, EveryFullWidthFormIsAShiftJisCharacterIconvKnows) {
+  SKIP_WITHOUT_THE_ICONV_ORACLE();
   std::string probe;
-  if (!glibc_convert("SHIFT_JIS", "EUC-JP", two_bytes(0xB0A1), probe)) GTEST_SKIP() << "glibc iconv lacks EUC-JP";
+  if (!test::glibc_iconv("SHIFT_JIS", "EUC-JP", two_bytes(0xB0A1), probe)) GTEST_SKIP() << "glibc iconv lacks EUC-JP";
   for (unsigned k = KANA_FIRST; k <= KANA_LAST; ++k) {
     for (unsigned next : {0x00u, 0xDEu, 0xDFu}) {
       uint16_t code = 0;
       ASSERT_NE(widen_kana(static_cast<uint16_t>(k << 8 | next), code), 0);
       std::string utf8;
-      EXPECT_TRUE(glibc_convert("UTF-8", "EUC-JP", two_bytes(code | 0x8080), utf8)) << std::hex << k;
+      EXPECT_TRUE(test::glibc_iconv("UTF-8", "EUC-JP", two_bytes(code | 0x8080), utf8)) << std::hex << k;
       EXPECT_NE(jis_to_sjis_code(code), 0);
     }
   }
@@ -208,11 +177,12 @@ TEST(WidenKana, AgreesWithIconvWideningOfHalfWidthKatakana) {
                                "ア", "イ", "ウ", "エ", "オ", "カ", "キ", "ク", "ケ", "コ", "サ", "シ", "ス", "セ", "ソ", "タ",
                                "チ", "ツ", "テ", "ト", "ナ", "ニ", "ヌ", "ネ", "ノ", "ハ", "ヒ", "フ", "ヘ", "ホ", "マ", "ミ",
                                "ム", "メ", "モ", "ヤ", "ユ", "ヨ", "ラ", "リ", "ル", "レ", "ロ", "ワ", "ン", "゛", "゜"};
+  SKIP_WITHOUT_THE_ICONV_ORACLE();
   std::string probe;
-  if (!glibc_convert("EUC-JP", "UTF-8", names[0], probe)) GTEST_SKIP() << "glibc iconv lacks EUC-JP";
+  if (!test::glibc_iconv("EUC-JP", "UTF-8", names[0], probe)) GTEST_SKIP() << "glibc iconv lacks EUC-JP";
   for (unsigned k = KANA_FIRST; k <= KANA_LAST; ++k) {
     std::string euc;
-    ASSERT_TRUE(glibc_convert("EUC-JP", "UTF-8", names[k - KANA_FIRST], euc));
+    ASSERT_TRUE(test::glibc_iconv("EUC-JP", "UTF-8", names[k - KANA_FIRST], euc));
     EXPECT_EQ(two_bytes(kana_table[k - KANA_FIRST] | 0x8080), euc) << std::hex << k;
   }
 }

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -53,9 +54,33 @@ std::vector<std::string> temporaries(const std::string& dir) {
 
 bool iconv_oracle_here() { return true; }
 
+namespace {
+// One descriptor per direction for the whole run: the tables' suites ask
+// the oracle once a character.
+struct IconvDirection {
+  std::string to, from;
+  iconv_t cd;
+};
+struct IconvOpened : std::vector<IconvDirection> {
+  ~IconvOpened() {
+    for (const auto& d : *this) iconv_close(d.cd);
+  }
+};
+}  // namespace
+
 bool glibc_iconv(const char* to, const char* from, const std::string& in, std::string& out) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  static IconvOpened opened;
+  static std::mutex opened_lock;
+  const std::lock_guard<std::mutex> hold(opened_lock);
+  iconv_t cd = reinterpret_cast<iconv_t>(-1);
+  for (const auto& d : opened)
+    if (d.to == to && d.from == from) cd = d.cd;
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    opened.push_back({to, from, cd});
+  }
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // the initial state
   out.assign(in.size() * 2 + 64, '\0');
   size_t used = 0;
   char* src = const_cast<char*>(in.data());
@@ -81,7 +106,6 @@ bool glibc_iconv(const char* to, const char* from, const std::string& in, std::s
     break;
   }
   out.resize(used);
-  iconv_close(cd);
   return ok;
 }
 

@@ -5,15 +5,12 @@
 #include "codes/jis0212_table.h"
 #include "codes/unicode_table.h"
 #include "codes/utf8_forms.h"
+#include "test_util.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <tuple>
@@ -269,62 +266,19 @@ struct IconvException {
 };
 const std::vector<IconvException> ICONV_EXCEPTIONS = {};
 
-bool on_path(const char* name) {
-  const char* path = std::getenv("PATH");
-  if (path == nullptr) return false;
-  std::string dirs = path;
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    const std::string dir = end > start ? dirs.substr(start, end - start) : ".";
-    if (access((dir + "/" + name).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
-}
-
-// A file in the temporary directory, removed when it goes out of scope.
-struct TempFile {
-  std::string path;
-  TempFile() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kotran_unicode_table_XXXXXX").string();
-    const int fd = mkstemp(pattern.data());
-    if (fd >= 0) {
-      close(fd);
-      path = pattern;
-    }
-  }
-  ~TempFile() {
-    if (!path.empty()) std::remove(path.c_str());
-  }
-};
+// Whether the shell finds the program (an oracle that runs as a program).
+bool on_path(const char* name) { return test::run_shell(std::string("command -v ") + name, ".").status == 0; }
 
 // Runs `iconv -c -f CP932 -t UTF-32BE` on bytes; returns the code points, or
 // fails the test.
 std::u32string run_iconv(const std::string& input) {
-  TempFile file;
-  EXPECT_FALSE(file.path.empty()) << "mkstemp failed";
-  if (file.path.empty()) return {};
-  FILE* in = std::fopen(file.path.c_str(), "wb");
-  EXPECT_NE(in, nullptr);
-  if (in == nullptr) return {};
-  std::fwrite(input.data(), 1, input.size(), in);
-  std::fclose(in);
-
-  // mkstemp's name holds only the directory and [A-Za-z0-9_]; quote it anyway.
-  const std::string command = "iconv -c -f CP932 -t UTF-32BE '" + file.path + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  EXPECT_NE(pipe, nullptr) << command;
-  if (pipe == nullptr) return {};
-  std::string bytes;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) bytes.append(buf, n);
-  const int status = pclose(pipe);
+  const test::TempDir dir;
+  dir.write("table", input);
+  const test::RunResult run = test::run_shell("iconv -c -f CP932 -t UTF-32BE table", dir.path());
   // iconv -c exits with 0, or with 1 on versions that report the characters
   // it omitted; anything else is a failure of the run.
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << command << ": status " << status;
+  EXPECT_LE(static_cast<unsigned>(run.status), 1u) << "iconv: status " << run.status << ": " << run.err;
+  const std::string& bytes = run.out;
   EXPECT_EQ(bytes.size() % 4, 0u);
   std::u32string out;
   for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
@@ -347,30 +301,21 @@ std::vector<std::u32string> split_lines(const std::u32string& text) {
   return lines;
 }
 
-// Converts one two-byte sequence with glibc's iconv(3): the character, or 0
-// when the converter rejects the sequence. Same converter as the iconv
+// Converts one sequence from the code with glibc's iconv(3): the character,
+// or 0 when the converter rejects the sequence. Same converter as the iconv
 // program, used only to settle sequences whose `iconv -c` output is ambiguous.
-char32_t iconv_one(iconv_t cd, const std::string& seq) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  std::string in = seq;
-  char out[16];
-  char* inp = in.data();
-  char* outp = out;
-  size_t inleft = in.size(), outleft = sizeof out;
-  if (iconv(cd, &inp, &inleft, &outp, &outleft) == static_cast<size_t>(-1) || inleft != 0) return 0;
-  if (sizeof out - outleft != 4) return 0xFFFFFFFF;  // not one character: flagged by the caller
+char32_t iconv_one(const char* from, const std::string& seq) {
+  std::string out;
+  if (!test::glibc_iconv("UTF-32BE", from, seq, out)) return 0;
+  if (out.size() != 4) return 0xFFFFFFFF;  // not one character: flagged by the caller
   const auto b = [&](int k) { return static_cast<char32_t>(static_cast<unsigned char>(out[k])); };
   return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
 }
 
 TEST(UnicodeTable, AgreesWithIconvCp932) {
+  SKIP_WITHOUT_THE_ICONV_ORACLE();
   if (!on_path("iconv")) GTEST_SKIP() << "iconv is not on PATH: no oracle to compare with";
-  iconv_t cd = iconv_open("UTF-32BE", "CP932");
-  if (cd == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "glibc has no CP932 converter";
-  struct Closer {
-    iconv_t cd;
-    ~Closer() { iconv_close(cd); }
-  } closer{cd};
+  if (iconv_one("CP932", "A") == 0) GTEST_SKIP() << "glibc has no CP932 converter";
 
   // One iconv run: every two-byte Shift-JIS sequence of rows 1-120, then every
   // possible trail byte alone, each on a line of its own. `iconv -c` drops a
@@ -405,7 +350,7 @@ TEST(UnicodeTable, AgreesWithIconvCp932) {
       oracle = line[0];
     } else {
       // Either dropped, or a real mapping to what the trail byte gives alone.
-      oracle = iconv_one(cd, seq);
+      oracle = iconv_one("CP932", seq);
       ASSERT_NE(oracle, 0xFFFFFFFFu) << hex(jis) << ": iconv(3) gives more than one character";
       ++settled_by_iconv3;
     }
@@ -613,17 +558,13 @@ int compare_with_oracle(const std::vector<char32_t>& oracle, const std::vector<J
 const std::vector<Jis0212Difference> GLIBC_EUC_JP_DIFFERENCES = {};
 
 TEST(Jis0212Table, AgreesWithIconvEucJp) {
-  iconv_t cd = iconv_open("UTF-32BE", "EUC-JP");
-  if (cd == reinterpret_cast<iconv_t>(-1)) GTEST_SKIP() << "glibc has no EUC-JP converter";
-  struct Closer {
-    iconv_t cd;
-    ~Closer() { iconv_close(cd); }
-  } closer{cd};
+  SKIP_WITHOUT_THE_ICONV_ORACLE();
+  if (iconv_one("EUC-JP", "A") == 0) GTEST_SKIP() << "glibc has no EUC-JP converter";
 
   std::vector<char32_t> oracle;
   for (unsigned hi = JIS_FIRST; hi <= JIS_LAST; ++hi) {
     for (unsigned lo = JIS_FIRST; lo <= JIS_LAST; ++lo) {
-      const char32_t u = iconv_one(cd, euc_jis0212_bytes(jis_code(hi, lo)));
+      const char32_t u = iconv_one("EUC-JP", euc_jis0212_bytes(jis_code(hi, lo)));
       ASSERT_NE(u, 0xFFFFFFFFu) << hex(jis_code(hi, lo)) << ": iconv(3) gives more than one character";
       oracle.push_back(u);
     }
@@ -643,6 +584,7 @@ const std::vector<Jis0212Difference> PYTHON_EUC_JP_DIFFERENCES = {
 };
 
 TEST(Jis0212Table, AgreesWithPythonEucJp) {
+  if (!test::shell_here()) GTEST_SKIP() << "no POSIX shell here to run python3, the oracle";
   if (!on_path("python3")) GTEST_SKIP() << "python3 is not on PATH: no oracle to compare with";
   // One line a code, rows 1-94 in order: the hex code points the codec
   // decodes the three EUC-JP bytes to, or nothing when it rejects them.
@@ -655,14 +597,9 @@ for p in range(94 * 94):
         s = ""
     print(" ".join("%X" % ord(c) for c in s))
 ')";
-  FILE* pipe = popen(command, "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string text;
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-  const int status = pclose(pipe);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "python3: status " << status;
+  const test::RunResult run = test::run_shell(command, ".");
+  ASSERT_EQ(run.status, 0) << "python3: " << run.err;
+  const std::string& text = run.out;
 
   std::vector<char32_t> oracle;
   size_t start = 0;
