@@ -540,6 +540,7 @@ class TextStreamUmask : public ::testing::Test {
 };
 
 TEST_F(TextStreamUmask, NewFileGets0644LessTheMask) {
+  SKIP_ON_WINDOWS("Windows keeps no mode bits: an output takes its input's ACL (windows_kotran_test)");
   TempDir dir;
   struct Case {
     mode_t mask;
@@ -661,6 +662,7 @@ TEST(TextStreamPosition, SeekDropsPushedBackBytesAndTheBlockInHand) {
 }
 
 TEST(TextStreamPosition, SeekAfterAReadErrorKeepsTheErrorFlag) {
+  SKIP_ON_WINDOWS("a folder read as a file, which POSIX opens and fails with EISDIR");
   TempDir dir;
   const int fd = ::open(dir.path().c_str(), O_RDONLY);
   ASSERT_GE(fd, 0);
@@ -683,7 +685,9 @@ TEST(TextStreamOpen, FailuresSetLastError) {
   TempDir dir;
   dir.write("file.txt", "x");
   ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+#if !defined(_WIN32)  // a user makes no symbolic link there (reparse points: windows_kotran_test)
   ASSERT_EQ(symlink("loop", dir.file("loop").c_str()), 0);  // a link to itself
+#endif
   struct Case {
     std::string name;
     const char* mode;
@@ -697,9 +701,11 @@ TEST(TextStreamOpen, FailuresSetLastError) {
       {dir.file("sub"), "rt", 21},            // a directory
       {dir.file("sub"), "wt+", 21},
       {dir.path(), "rt", 21},
+#if !defined(_WIN32)
       {dir.file("loop"), "rt", 43},  // too many levels of symbolic links
       {dir.file("loop"), "wt+", 43},
       {dir.file("loop/a.txt"), "rt", 43},
+#endif
       {dir.file(std::string(300, 'n')), "rt", 38},
       {dir.file(std::string(300, 'n')), "wt+", 38},
   };
@@ -710,10 +716,15 @@ TEST(TextStreamOpen, FailuresSetLastError) {
     if (s != nullptr) close_stream(s);
     EXPECT_EQ(last_error, c.expected) << c.name.substr(dir.path().size()) << " " << c.mode;
   }
+#if defined(_WIN32)
+  EXPECT_EQ(dir.names(), (std::vector<std::string>{"file.txt", "sub"}));  // nothing created
+#else
   EXPECT_EQ(dir.names(), (std::vector<std::string>{"file.txt", "loop", "sub"}));  // nothing created
+#endif
 }
 
 TEST(TextStreamOpen, UnreadableFileIsAccessRefused) {
+  SKIP_ON_WINDOWS("Windows keeps no mode bits: an ACL keeps readers out (windows_kotran_test)");
   if (!test::permissions_apply()) GTEST_SKIP() << "running as root: permission bits stop nothing";
   TempDir dir;
   dir.write("locked.txt", "x");
@@ -751,7 +762,10 @@ TEST(TextStreamErrors, HostErrorNumbers) {
       {EFBIG, "EFBIG", 27},    {EPIPE, "EPIPE", 32},              {ESPIPE, "ESPIPE", 29},
       {ENOMEM, "ENOMEM", 12},  {EILSEQ, "EILSEQ", 42},            {EAGAIN, "EAGAIN", 11},
       {EBADF, "EBADF", 9},     {ENXIO, "ENXIO", 6},               {ENODEV, "ENODEV", 19},
-      {EDQUOT, "EDQUOT", 28},  {EOPNOTSUPP, "EOPNOTSUPP", 22},    {ENOTSOCK, "ENOTSOCK", 22},
+      {EOPNOTSUPP, "EOPNOTSUPP", 22},    {ENOTSOCK, "ENOTSOCK", 22},
+#if defined(EDQUOT)  // a host without disk quotas has no such number
+      {EDQUOT, "EDQUOT", 28},
+#endif
   };
   for (const Case& c : cases) EXPECT_EQ(error_number_from_errno(c.errnum), c.expected) << c.name;
 }
@@ -760,6 +774,10 @@ TEST(TextStreamErrors, HostErrorNumbers) {
 // The report line, written by a child process whose standard error is a file.
 
 std::string report_in_child(int number, const char* name, const char* written_before = nullptr) {
+#if defined(_WIN32)
+  static_cast<void>(number), static_cast<void>(name), static_cast<void>(written_before);
+  return {};
+#else
   TempDir dir;
   const std::string path = dir.file("stderr");
   std::fflush(stderr);
@@ -780,9 +798,15 @@ std::string report_in_child(int number, const char* name, const char* written_be
   waitpid(pid, &wstatus, 0);
   EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
   return dir.read("stderr");
+#endif
 }
 
+// A report line is written by a forked child; on Windows, kotran.exe's own
+// messages show it (windows_kotran_test).
+#define SKIP_WITHOUT_FORK() SKIP_ON_WINDOWS("a report line written by a forked child, which Windows has not")
+
 TEST(TextStreamReport, NameTextAndCrLf) {
+  SKIP_WITHOUT_FORK();
   EXPECT_EQ(report_in_child(2, "a.txt"), "a.txt: No such file or directory\r\n");
   EXPECT_EQ(report_in_child(13, "dir/x y.txt"), "dir/x y.txt: Permission denied\r\n");
   EXPECT_EQ(report_in_child(38, "n"), "n: Filename too long\r\n");
@@ -793,15 +817,18 @@ TEST(TextStreamReport, NameTextAndCrLf) {
 }
 
 TEST(TextStreamReport, EmptyNameGivesTheTextAlone) {
+  SKIP_WITHOUT_FORK();
   EXPECT_EQ(report_in_child(2, ""), "No such file or directory\r\n");
 }
 
 TEST(TextStreamReport, NumberOutsideTheTable) {
+  SKIP_WITHOUT_FORK();
   EXPECT_EQ(report_in_child(-1, "a"), "a: Unknown error\r\n");
   EXPECT_EQ(report_in_child(44, "a"), "a: Unknown error\r\n");
 }
 
 TEST(TextStreamReport, EarlierMessagesStandFirst) {
+  SKIP_WITHOUT_FORK();
   EXPECT_EQ(report_in_child(2, "b.txt", "first\nsecond\n"),
             "first\r\nsecond\r\nb.txt: No such file or directory\r\n");
 }

@@ -77,6 +77,10 @@ struct Row {
 #define UTF8 "e38182e38184 0d0a 616263 0d0a"
 #define EUC "a4a2a4a4 0d0a 616263 0d0a"
 
+// A name one of whose parts is longer than the file system takes (255
+// UTF-16 units).
+const std::string long_name_typed = "-u " + std::string(300, 'n') + ".txt";
+
 const std::vector<Row> rows = {
     {"a Unicode name is converted beside itself under the right name",
      {{"資料①.txt", SJIS}},
@@ -235,6 +239,11 @@ const std::vector<Row> rows = {
      "-u none.txt", "", 1,
      {},
      "", "none.txt"},
+    {"a name with a part longer than the file system takes is named as too long, not as missing",
+     {},
+     long_name_typed.c_str(), "", 1,
+     {},
+     "", "Filename too long"},
 };
 
 // "%D" becomes the folder's drive ("C:"), "%F" the folder's full name.

@@ -121,9 +121,12 @@ bool write_all(int fd, const void* bytes, size_t size) {
 TextStream* open_stream(const char* name, const char* mode) {
   const bool input = mode[0] == 'r';
   int fd;
+  // Through the host's openat, as every name the program opens: on Windows
+  // that takes the name as UTF-8 through the wide calls, and opens a folder
+  // to say what it is (the C library's open says only "access denied").
   for (;;) {
-    fd = input ? ::open(name, O_RDONLY | platform::OPEN_FLAGS)
-               : ::open(name, O_RDWR | O_CREAT | O_TRUNC | platform::OPEN_FLAGS, 0644);
+    fd = input ? ::openat(AT_FDCWD, name, O_RDONLY | platform::OPEN_FLAGS)
+               : ::openat(AT_FDCWD, name, O_RDWR | O_CREAT | O_TRUNC | platform::OPEN_FLAGS, 0644);
     if (fd >= 0 || errno != EINTR) break;
   }
   if (fd < 0) {

@@ -412,6 +412,31 @@ int kotran_fstat(int fd, struct kotran_stat* st) {
   return status_of(h, st);
 }
 
+// What a failed open of a file is told as, where Windows' code says less
+// than the cause: a folder at the name ("access denied", or under Wine
+// "exists") is EISDIR, and a name with a part longer than the file system
+// takes ("invalid name") is ENAMETOOLONG. The name is only looked at, never
+// acted on.
+namespace {
+int cause_of_failed_open(int dirfd, const char* name, int error) {
+  if (error == EACCES || error == EEXIST) {
+    struct kotran_stat st;
+    if (fstatat(dirfd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) return EISDIR;
+  }
+  if (error == ENOENT) {
+    std::wstring wide;
+    if (kotran::platform::windows::to_wide(name, wide)) {
+      size_t part = 0;
+      for (const wchar_t c : wide) {
+        part = c == L'/' || c == L'\\' ? 0 : part + 1;
+        if (part > 255) return ENAMETOOLONG;
+      }
+    }
+  }
+  return error;
+}
+}  // namespace
+
 int openat(int dirfd, const char* name, int flags, ...) {
   const int access_mode = flags & (O_RDONLY | O_WRONLY | O_RDWR);
   DWORD access = access_mode == O_WRONLY ? GENERIC_WRITE : access_mode == O_RDWR ? GENERIC_READ | GENERIC_WRITE
@@ -438,7 +463,10 @@ int openat(int dirfd, const char* name, int flags, ...) {
                       : disposition == CREATE_NEW ? FILE_SHARE_DELETE
                                                   : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const HANDLE h = open_at(dirfd, name, How{access, share, disposition, false, false, (flags & O_NOFOLLOW) != 0});
-  if (h == INVALID_HANDLE_VALUE) return -1;
+  if (h == INVALID_HANDLE_VALUE) {
+    if (!folder && disposition != CREATE_NEW) errno = cause_of_failed_open(dirfd, name, errno);
+    return -1;
+  }
   struct kotran_stat st;
   if (status_of(h, &st) != 0) {
     const int saved = errno;
