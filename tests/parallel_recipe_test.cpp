@@ -11,8 +11,6 @@
 // (With `-S :` it would copy nothing: it ignores --transferfile and --return
 // for the local host.)
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -100,7 +98,9 @@ void set_up_hosts(const TempDir& dir) {
   dir.write("home/.parallel/will-cite", "");
   fs::create_directories(dir.file("remote/host1"));
   fs::create_directories(dir.file("remote/host2"));
-  ASSERT_EQ(symlink(KOTRAN_EXE, dir.file("bin/kotran").c_str()), 0);
+  std::error_code made;
+  fs::create_symlink(KOTRAN_EXE, dir.file("bin/kotran"), made);
+  ASSERT_FALSE(made) << made.message();
   dir.write("bin/ssh",
             "#!/bin/sh\n"
             "# ssh HOST [--] COMMAND...: COMMAND through a shell in HOST's home.\n"
@@ -111,10 +111,13 @@ void set_up_hosts(const TempDir& dir) {
             "# GNU parallel runs each remote job with $SHELL.\n"
             "shell=$(getent passwd \"$(id -u)\" | cut -d: -f7)\n"
             "cd '" + dir.file("remote") + "'/\"$host\" && HOME=$PWD SHELL=${shell:-/bin/sh} exec sh -c \"$*\"\n");
-  ASSERT_EQ(chmod(dir.file("bin/ssh").c_str(), 0755), 0);
+  fs::permissions(dir.file("bin/ssh"), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                          fs::perms::others_read | fs::perms::others_exec, made);
+  ASSERT_FALSE(made) << made.message();
 }
 
 TEST(ParallelRecipe, EachRecipeWritesWhatKotranWritesFileByFile) {
+  SKIP_ON_WINDOWS("GNU parallel, ssh and rsync, run by a POSIX shell");
   const auto gnu = run_shell("parallel --version", ".");
   if (gnu.status != 0 || gnu.out.find("GNU parallel") == std::string::npos)
     GTEST_SKIP() << "GNU parallel is not installed (Debian package parallel)";
