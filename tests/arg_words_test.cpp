@@ -300,6 +300,10 @@ TEST(ExpandWildcards, ScriptedListing) {
 class InTempDir : public ::testing::Test {
  protected:
   void SetUp() override {
+#if defined(_WIN32)
+    GTEST_SKIP() << "the POSIX host's listing, with names Windows holds none of ('*', '\\', ':'); Windows' own "
+                    "expansion is windows_platform_test's";
+#else
     char buf[] = "/tmp/kotran_aw_XXXXXX";
     ASSERT_NE(mkdtemp(buf), nullptr);
     dir_ = buf;
@@ -307,11 +311,14 @@ class InTempDir : public ::testing::Test {
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
     old_cwd_ = cwd;
     ASSERT_EQ(chdir(dir_.c_str()), 0);
+#endif
   }
   void TearDown() override {
+#if !defined(_WIN32)
     ASSERT_EQ(chdir(old_cwd_.c_str()), 0);
     const std::string cmd = "rm -rf '" + dir_ + "'";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
+#endif
   }
   static void touch(const std::string& name) {
     const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -423,7 +430,9 @@ TEST_F(PrepareInDirectory, WordNamingAnExistingFileIsNotExpanded) {
   EXPECT_EQ(prepare({"k", "a*"}), (Names{"k", "a*b", "a?b", "aXb"}));
   // A symbolic link counts as the name it has, even when it leads nowhere.
   make_dir("sub");
+#if !defined(_WIN32)
   ASSERT_EQ(symlink("nowhere", "s*"), 0);
+#endif
   EXPECT_EQ(prepare({"k", "s*"}), (Names{"k", "s*"}));
   EXPECT_EQ(prepare({"k", "s?b"}), (Names{"k", "sub"}));
 }
