@@ -10,6 +10,8 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -819,6 +821,54 @@ TEST(KotranExe, CarriesItsProductNameAndVersion) {
   const std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
                               std::to_string(LOWORD(fixed->dwFileVersionMS));
   EXPECT_EQ(version, KOTRAN_PROJECT_VERSION);
+}
+
+// The DLLs an image imports, lowercased, as its PE32+ headers name them;
+// none when the headers are not those of a PE32+ image.
+std::vector<std::string> imported_dlls(const std::string& image) {
+  const auto byte = [&](size_t at) {
+    return at < image.size() ? static_cast<uint32_t>(static_cast<uint8_t>(image[at])) : 0u;
+  };
+  const auto u16 = [&](size_t at) { return byte(at) | byte(at + 1) << 8; };
+  const auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  std::vector<std::string> dlls;
+  const size_t pe = u32(0x3C);
+  const size_t optional = pe + 24;
+  if (image.compare(pe, 4, std::string("PE\0\0", 4)) != 0 || u16(optional) != 0x20B) return dlls;
+  const size_t sections = u16(pe + 6);
+  const size_t section_table = optional + u16(pe + 20);
+  // Where an address of the loaded image stands in the file.
+  const auto offset_of = [&](size_t address) {
+    for (size_t i = 0; i < sections; ++i) {
+      const size_t h = section_table + i * 40;
+      const size_t start = u32(h + 12), stored = u32(h + 16), at = u32(h + 20);
+      if (address >= start && address < start + stored) return at + (address - start);
+    }
+    return image.size();
+  };
+  // The import table is the second entry of the data directories; each of
+  // its records names one DLL, and an empty record ends it.
+  for (size_t record = offset_of(u32(optional + 112 + 8)); record + 20 <= image.size() && u32(record + 12) != 0;
+       record += 20) {
+    const size_t name = offset_of(u32(record + 12));
+    const size_t end = image.find('\0', name);
+    if (end == std::string::npos) break;
+    std::string dll = image.substr(name, end - name);
+    for (char& c : dll) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    dlls.push_back(dll);
+  }
+  std::sort(dlls.begin(), dlls.end());
+  return dlls;
+}
+
+// One self-contained program: it imports Windows' own DLLs alone, none of
+// MinGW's (its C++ library, libgcc, winpthread), so that kotran.exe runs
+// copied to any folder of any machine. A new import is a decision: it is
+// added here.
+TEST(KotranExe, ImportsWindowsOwnDllsAlone) {
+  const std::string image = test::read_file(to_utf8(kotran_exe()));
+  EXPECT_EQ(imported_dlls(image), (std::vector<std::string>{"advapi32.dll", "kernel32.dll", "msvcrt.dll", "ntdll.dll",
+                                                            "shell32.dll", "user32.dll"}));
 }
 
 }  // namespace
