@@ -412,12 +412,12 @@ int kotran_fstat(int fd, struct kotran_stat* st) {
   return status_of(h, st);
 }
 
+namespace {
 // What a failed open of a file is told as, where Windows' code says less
 // than the cause: a folder at the name ("access denied", or under Wine
 // "exists") is EISDIR, and a name with a part longer than the file system
 // takes ("invalid name") is ENAMETOOLONG. The name is only looked at, never
 // acted on.
-namespace {
 int cause_of_failed_open(int dirfd, const char* name, int error) {
   if (error == EACCES || error == EEXIST) {
     struct kotran_stat st;
