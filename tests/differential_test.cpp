@@ -61,6 +61,14 @@ bool iconv_has(const char* charset) {
   return glibc_iconv("UTF-8", charset, "A", out);
 }
 
+// glibc's EUC-JP, ISO-2022-JP-2, CP932..., or the reason the tests skip.
+std::string iconv_lacks(std::initializer_list<const char*> charsets) {
+  if (!test::iconv_oracle_here()) return "glibc's iconv, the oracle, is not on this host";
+  for (const char* c : charsets)
+    if (!iconv_has(c)) return std::string("glibc iconv lacks ") + c;
+  return "";
+}
+
 // ---- comparing large byte strings ----
 
 // Empty when the two are equal; otherwise their sizes and the first offset
@@ -195,8 +203,7 @@ class Differential : public ::testing::Test {
   }
 
   static void SetUpTestSuite() {
-    for (const char* c : {"CP932", "EUC-JP", "ISO-2022-JP"})
-      if (!iconv_has(c)) skip_reason = std::string("glibc iconv lacks ") + c;
+    skip_reason = iconv_lacks({"CP932", "EUC-JP", "ISO-2022-JP"});
     if (!skip_reason.empty()) return;
     const auto sentences = real_sentences();
     if (sentences.size() < 50) {
@@ -357,7 +364,7 @@ const MappedCharacter MAPPED[] = {
 };
 
 TEST(DifferentialMapping, CodesIconvMapsApartConvertByArithmeticAndAsCp932) {
-  if (!iconv_has("CP932")) GTEST_SKIP() << "glibc iconv lacks CP932";
+  if (const auto lack = iconv_lacks({"CP932"}); !lack.empty()) GTEST_SKIP() << lack;
   // One line per character, in each code as kotran writes it.
   std::string forms[4];
   for (const auto& m : MAPPED) {
@@ -396,6 +403,7 @@ TEST(DifferentialMapping, CodesIconvMapsApartConvertByArithmeticAndAsCp932) {
 // them as the JIS X 0208 codes of their Windows forms, as glibc's CP932
 // writes them, with nothing replaced.
 TEST(DifferentialMapping, JisFormsReadAsTheirWindowsForms) {
+  if (const auto lack = iconv_lacks({"CP932"}); !lack.empty()) GTEST_SKIP() << lack;
   const std::string input = hex("E3 80 9C E2 80 96 C2 A2 C2 A3 C2 AC E2 80 94 E2 88 92 0D 0A");
   std::string cp932;
   ASSERT_TRUE(glibc_iconv("CP932", "UTF-8", input, cp932));
@@ -428,8 +436,7 @@ TEST(DifferentialMapping, JisFormsReadAsTheirWindowsForms) {
 // (iconv's ISO-2022-JP stays in JIS-Roman over the characters both sets
 // share); iconv reads that JIS back as the text it came from.
 TEST(DifferentialMapping, YenSignAndOverlineAsIconvWritesThem) {
-  if (!iconv_has("CP932") || !iconv_has("EUC-JP") || !iconv_has("ISO-2022-JP"))
-    GTEST_SKIP() << "glibc iconv lacks CP932, EUC-JP or ISO-2022-JP";
+  if (const auto lack = iconv_lacks({"CP932", "EUC-JP", "ISO-2022-JP"}); !lack.empty()) GTEST_SKIP() << lack;
   const std::string input = "a" + hex("C2 A5") + "1000 " + hex("E2 80 BE") + "\r\n" + hex("E6 BC A2") +
                             " C:\\dir ~user " + hex("C2 A5 E2 80 BE E5 AD 97") + "\r\n";
   TempDir dir;
@@ -488,7 +495,7 @@ TEST(DifferentialMapping, CPythonVectorsConvertByteForByte) {
 // WHATWG Shift_JIS decoder both decode them, so converting them to UTF-8
 // must give the characters.
 TEST(DifferentialMapping, IbmExtensionCodesOfShiftJisDecodeAsCp932) {
-  if (!iconv_has("CP932")) GTEST_SKIP() << "glibc iconv lacks CP932";
+  if (const auto lack = iconv_lacks({"CP932"}); !lack.empty()) GTEST_SKIP() << lack;
   const std::string utf8 =
       "髙橋さんは﨑山さんの隣に住んでいる。\r\n"
       "ⅰ 準備、ⅱ 実行。雨が降った∵試合は中止。\r\n";
@@ -556,14 +563,7 @@ std::string sjis_to_jis(const std::string& s) {
 }
 std::string jis_to_euc(const std::string& j) { return two(j[0] | 0x80, j[1] | 0x80); }
 
-// glibc's EUC-JP, ISO-2022-JP-2 and CP932, or the reason the tests skip.
-std::string iconv_lacks(std::initializer_list<const char*> charsets) {
-  for (const char* c : charsets)
-    if (!iconv_has(c)) return std::string("glibc iconv lacks ") + c;
-  return "";
-}
-
-bool have_nkf() { return test::run_shell("command -v nkf >/dev/null 2>&1", ".").status == 0; }
+bool have_nkf() { return test::shell_here() && test::run_shell("command -v nkf >/dev/null 2>&1", ".").status == 0; }
 
 // nkf with the options on a file of the directory; its output.
 std::string nkf(const TempDir& dir, const std::string& options, const std::string& name) {
@@ -922,6 +922,7 @@ TEST(DifferentialTables, UserDefinedCharacters) {
 // 1-1-32 and 1-2-18 \ and ~ where kotran, as euc_jis_2004 does, gives the
 // full-width forms; iso2022_jp_2004 reads 1-2-18 as ~ too.
 TEST(DifferentialTables, EveryJisX0213CellBothWaysAsPython) {
+  if (!test::shell_here()) GTEST_SKIP() << "Python, the oracle, is run through a POSIX shell";
   if (test::run_shell("python3 -c 'import codecs; codecs.lookup(\"iso2022_jp_2004\")'", ".").status != 0)
     GTEST_SKIP() << "python3 with its CJK codecs is not installed";
   TempDir dir;

@@ -15,11 +15,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -33,7 +35,9 @@
 #include "sample_text.h"
 #include "test_util.h"
 
+#if !defined(_WIN32)
 extern char** environ;
+#endif
 
 namespace kotran {
 namespace {
@@ -45,7 +49,6 @@ constexpr bool kUnnamedFiles = false;
 #else
 constexpr bool kUnnamedFiles = true;
 #endif
-
 
 using test::hex;
 using test::kEucText;
@@ -77,7 +80,9 @@ std::string report(const std::string& name, const std::string& text) { return na
 // Enough text for several 64 KiB input blocks and many output blocks.
 const size_t kBigRepeat = 3000;  // 144 000 bytes of Shift-JIS, more than two blocks
 
-
+// The faults are made by a library preloaded into the program, as POSIX's
+// loader does; Windows' loader takes none.
+#if !defined(_WIN32)
 bool exists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
@@ -474,11 +479,18 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultInjectionRun, ::testing::ValuesIn(fault_ca
                            return std::string(info.param.row.label) + (info.param.named ? "_Named" : "_Unnamed") +
                                   (info.param.existing ? "_OverOldOutput" : "_NewOutput");
                          });
+#else
+constexpr const char* kShim = "the faults are made by a library preloaded into the program, as POSIX's loader does";
+TEST(FaultInjectionRun, ReportsKeepsOutputsWholeAndGoesOn) { GTEST_SKIP() << kShim; }
+#endif  // !defined(_WIN32)
 
 // ---------------------------------------------------------------------------
 // Standard output under -c.
 
 TEST(FaultInjectionStdout, FullDeviceIsReportedForEachFileAndTheRunGoesOn) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "/dev/full is POSIX's";
+#else
   TempDir dir;
   dir.write("a.txt", repeat(kSjisText, kBigRepeat));
   dir.write("b.txt", kSjisText);
@@ -492,9 +504,13 @@ TEST(FaultInjectionStdout, FullDeviceIsReportedForEachFileAndTheRunGoesOn) {
                                      report("missing.txt", "No such file or directory") +
                                      report("standard output", "No space left on device"));
   EXPECT_EQ(dir.names(), (Words{"a.txt", "b.txt"}));
+#endif
 }
 
 TEST(FaultInjectionStdout, ClosedPipeIsABrokenPipe) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a pipe's SIGPIPE is POSIX's";
+#else
   TempDir dir;
   dir.write("a.txt", kSjisText);
   int fds[2];
@@ -509,9 +525,13 @@ TEST(FaultInjectionStdout, ClosedPipeIsABrokenPipe) {
   close(fds[1]);
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(after_banner(o.err), report("standard output", "Broken pipe"));
+#endif
 }
 
 TEST(FaultInjectionStdout, ClosedPipeWithoutIgnoringTheSignalEndsTheProgram) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a pipe's SIGPIPE is POSIX's";
+#else
   TempDir dir;
   dir.write("a.txt", kSjisText);
   int fds[2];
@@ -524,9 +544,13 @@ TEST(FaultInjectionStdout, ClosedPipeWithoutIgnoringTheSignalEndsTheProgram) {
   const Outcome o = run(launch);
   close(fds[1]);
   EXPECT_EQ(o.signal, SIGPIPE);
+#endif
 }
 
 TEST(FaultInjectionStdout, WriteErrorOnARedirectedStdout) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+#else
   struct Case {
     std::string fault;
     std::string text;
@@ -551,9 +575,13 @@ TEST(FaultInjectionStdout, WriteErrorOnARedirectedStdout) {
     ASSERT_GE(o.out.size(), b.size());
     EXPECT_EQ(to_hex(o.out.substr(o.out.size() - b.size())), to_hex(b));
   }
+#endif
 }
 
 TEST(FaultInjectionStdout, ReadErrorUnderConsoleOutputNamesTheInput) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+#else
   TempDir dir;
   dir.write("a.txt", repeat(kSjisText, kBigRepeat));
   dir.write("b.txt", kSjisText);
@@ -572,9 +600,13 @@ TEST(FaultInjectionStdout, ReadErrorUnderConsoleOutputNamesTheInput) {
   EXPECT_LT(a_part.size(), full_a.size());
   EXPECT_TRUE(full_a.compare(0, a_part.size(), a_part) == 0) << "the first file's text is not a prefix";
   EXPECT_EQ(to_hex(o.out.substr(a_part.size())), to_hex(kEucText));
+#endif
 }
 
 TEST(FaultInjectionStdout, ReadErrorReportFallsAfterTheWholeBlocksOfStandardOutput) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+#else
   // Standard output and standard error in one file: the report comes after
   // the whole 4096-byte blocks of the text written before it, and before
   // the part of a block that was still held, however much output is held.
@@ -598,9 +630,13 @@ TEST(FaultInjectionStdout, ReadErrorReportFallsAfterTheWholeBlocksOfStandardOutp
   const std::string expected = apart.out.substr(0, whole) + apart.err + apart.out.substr(whole);
   ASSERT_EQ(together.out.size(), expected.size());
   EXPECT_TRUE(together.out == expected) << "report at " << together.out.find("Yomikae") << ", expected at " << whole;
+#endif
 }
 
 TEST(FaultInjectionStderr, UnwritableStandardErrorStopsNoConversion) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+#else
   TempDir dir;
   dir.write("a.txt", kSjisText);
   Launch launch;
@@ -611,6 +647,7 @@ TEST(FaultInjectionStderr, UnwritableStandardErrorStopsNoConversion) {
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(dir.read("a.euc"), kEucText);
   EXPECT_EQ(dir.names(), (Words{"a.euc", "a.txt"}));
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -618,6 +655,9 @@ TEST(FaultInjectionStderr, UnwritableStandardErrorStopsNoConversion) {
 // (the signal it would raise is ignored).
 
 TEST(FaultInjectionFileSize, OutputOverTheLimitIsDroppedAndTheRunGoesOn) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a file size limit (RLIMIT_FSIZE) is POSIX's";
+#else
   for (bool existing : {false, true}) {
     SCOPED_TRACE(existing ? "over an old output" : "new output");
     TempDir dir;
@@ -640,6 +680,7 @@ TEST(FaultInjectionFileSize, OutputOverTheLimitIsDroppedAndTheRunGoesOn) {
     EXPECT_EQ(dir.read("b.euc"), kEucText);
     EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
   }
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -648,6 +689,9 @@ TEST(FaultInjectionFileSize, OutputOverTheLimitIsDroppedAndTheRunGoesOn) {
 // A shell's ulimit -f: the output over the limit is reported as too large,
 // leaves nothing behind, and the run goes on; the same for standard output.
 TEST(FaultInjectionShell, FileSizeLimitOfTheShell) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a shell's ulimit -f is POSIX's";
+#else
   TempDir dir;
   dir.write("a.txt", repeat(kSjisText, kBigRepeat));  // 144 000 bytes out, over 32 KiB
   dir.write("b.txt", kSjisText);
@@ -660,12 +704,16 @@ TEST(FaultInjectionShell, FileSizeLimitOfTheShell) {
   r = test::run_shell("ulimit -f 64 && exec \"$KOTRAN\" -c -e a.txt > out.euc", dir.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(after_banner(r.err), report("standard output", "File too large"));
+#endif
 }
 
 // Output that cannot reach standard output is never success: closed (>&-)
 // or a full device, for -c, -g, --help and --version. A closed standard
 // input is no empty text: it is reported as cat reports it.
 TEST(FaultInjectionShell, LostStandardOutputIsReported) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a POSIX shell's redirections";
+#else
   struct Case {
     const char* command;
     const char* name;  // the stream reported
@@ -694,12 +742,16 @@ TEST(FaultInjectionShell, LostStandardOutputIsReported) {
     EXPECT_EQ(c.banner ? after_banner(r.err) : r.err, line);
   }
   EXPECT_EQ(dir.names(), (Words{"a.txt"}));
+#endif
 }
 
 // A closed standard error keeps no messages, but takes nothing else with it:
 // no message goes into an output file that took its place, and the status
 // still tells a failure.
 TEST(FaultInjectionShell, ClosedStandardErrorKeepsOutputsAndStatus) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a POSIX shell's 2>&- (started with no standard handles: windows_kotran_test)";
+#else
   struct Case {
     const char* command;
     int status;
@@ -721,6 +773,7 @@ TEST(FaultInjectionShell, ClosedStandardErrorKeepsOutputsAndStatus) {
       EXPECT_EQ(to_hex(dir.read(c.output)), to_hex(kEucText));
     }
   }
+#endif
 }
 
 // A reader that stops early (head): the program ends by SIGPIPE as a filter
@@ -728,6 +781,9 @@ TEST(FaultInjectionShell, ClosedStandardErrorKeepsOutputsAndStatus) {
 // error was the closed pipe, and also where outputs go through named
 // temporaries.
 TEST(FaultInjectionShell, ReaderClosesThePipe) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "head closing a pipe, and SIGPIPE, are POSIX's";
+#else
   TempDir dir;
   dir.write("big.txt", repeat(kSjisText, 20000));
   // Each file's messages include the count of replaced characters, written
@@ -758,6 +814,7 @@ TEST(FaultInjectionShell, ReaderClosesThePipe) {
       if (name.size() > 4 && name.compare(name.size() - 4, 4, ".sjs") == 0) unlink(dir.file(name).c_str());
     }
   }
+#endif
 }
 
 // Low memory (a shell's ulimit -v) never crashes: the run converts, or ends
@@ -768,6 +825,9 @@ TEST(FaultInjectionShell, ReaderClosesThePipe) {
 constexpr int kStartFloorKiB = 3840;
 
 TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a shell's ulimit -v is POSIX's";
+#else
   SKIP_WHERE_LIMITS_HOLD_THE_EMULATOR();
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the address sanitizer cannot start under a small ulimit -v";
@@ -834,12 +894,16 @@ TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
   EXPECT_GT(ran_out, 0) << "no limit made memory run out";
   EXPECT_GT(lines_then_ran_out, 0) << "--json: no limit let the first file's line out before memory ran out";
   EXPECT_GT(converted, 0) << "no limit let the conversion through";
+#endif
 }
 
 // Pipes of any size and code: a text read through a pipe (recognised, so
 // read ahead and gone back over) converts exactly as the same text in a
 // named file, from a few bytes to more than the pipe keeps in memory.
 TEST(FaultInjectionShell, PipesOfAnySizeConvertAsFiles) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a POSIX shell's pipes";
+#else
   struct Case {
     const char* label;
     std::string input;
@@ -872,6 +936,7 @@ TEST(FaultInjectionShell, PipesOfAnySizeConvertAsFiles) {
       EXPECT_TRUE(dir.read("p.sjs") == c.output);
     }
   }
+#endif
 }
 
 // ---------------------------------------------------------------------------
@@ -883,10 +948,7 @@ TEST(FaultInjectionInput, DirectoryIsRefusedAndTheRunGoesOn) {
   dir.write("b.txt", kSjisText);
   for (const std::string& name : {std::string("sub.txt"), std::string("sub.txt/"), std::string("./sub.txt")}) {
     SCOPED_TRACE(name);
-    Launch launch;
-    launch.args = {"-e", name, "b.txt"};
-    launch.dir = dir.path();
-    const Outcome o = run(launch);
+    const auto o = test::run_kotran({"-e", name, "b.txt"}, dir.path());
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(after_banner(o.err), report(name, "Is a directory") + m4("b.txt") + m6("b.euc"));
     EXPECT_EQ(dir.read("b.euc"), kEucText);
@@ -899,10 +961,7 @@ TEST(FaultInjectionInput, MissingFileBetweenTwoGoodOnes) {
   TempDir dir;
   dir.write("a.txt", kSjisText);
   dir.write("c.txt", kSjisAI);
-  Launch launch;
-  launch.args = {"-e", "a.txt", "b.txt", "c.txt"};
-  launch.dir = dir.path();
-  const Outcome o = run(launch);
+  const auto o = test::run_kotran({"-e", "a.txt", "b.txt", "c.txt"}, dir.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(after_banner(o.err), m4("a.txt") + m6("a.euc") + report("b.txt", "No such file or directory") +
                                      m4("c.txt") + m6("c.euc"));
@@ -915,10 +974,7 @@ TEST(FaultInjectionInput, MissingDirectoryOnThePath) {
   TempDir dir;
   dir.write("a.txt", kSjisText);
   dir.write("plain", "x");
-  Launch launch;
-  launch.args = {"-e", "none/b.txt", "plain/b.txt", "a.txt"};
-  launch.dir = dir.path();
-  const Outcome o = run(launch);
+  const auto o = test::run_kotran({"-e", "none/b.txt", "plain/b.txt", "a.txt"}, dir.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(after_banner(o.err), report("none/b.txt", "No such file or directory") +
                                      report("plain/b.txt", "No such file or directory") + m4("a.txt") +
@@ -926,6 +982,7 @@ TEST(FaultInjectionInput, MissingDirectoryOnThePath) {
   EXPECT_EQ(dir.read("a.euc"), kEucText);
 }
 
+#if !defined(_WIN32)
 struct FifoCase {
   const char* label;
   size_t repeat;     // blocks of text fed
@@ -986,10 +1043,15 @@ INSTANTIATE_TEST_SUITE_P(Feeds, FaultInjectionFifo,
                                            FifoCase{"OneByteMoreThanTheFirstBlock", 2730,
                                                     "abcdefghijklmnopqrstuvwxyz01234\r\n", 65536, 0}),
                          [](const ::testing::TestParamInfo<FifoCase>& info) { return info.param.label; });
+#else
+TEST(FaultInjectionFifo, ConvertsToAFile) { GTEST_SKIP() << "a FIFO fed by the test is POSIX's"; }
+TEST(FaultInjectionFifo, ConvertsToStandardOutput) { GTEST_SKIP() << "a FIFO fed by the test is POSIX's"; }
+#endif  // !defined(_WIN32)
 
 // ---------------------------------------------------------------------------
 // Output directories that refuse new files.
 
+#if !defined(_WIN32)
 // A read-only file system, as a user meets it: a tmpfs that holds the input
 // and is then mounted read-only (mounting needs root, as CI has; the shim
 // cases above give the same error everywhere).
@@ -1011,8 +1073,12 @@ class ReadOnlyMount {
   std::string path_;
   bool mounted_ = false;
 };
+#endif
 
 TEST(FaultInjectionOutputDirectory, ReadOnlyFileSystemFailsItsFileAndTheRunGoesOn) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a tmpfs mounted read-only is POSIX's";
+#else
   TempDir dir;
   ASSERT_EQ(mkdir(dir.file("ro").c_str(), 0755), 0);
   dir.write("a.txt", kSjisText);
@@ -1039,6 +1105,7 @@ TEST(FaultInjectionOutputDirectory, ReadOnlyFileSystemFailsItsFileAndTheRunGoesO
   EXPECT_EQ(dir.read("c.euc"), kEucText);
   EXPECT_EQ(dir.read("ro/b.txt"), kSjisText);
   EXPECT_EQ(temporaries(dir.file("ro")), std::vector<std::string>{});
+#endif
 }
 
 // A program started without standard input and standard error gets their
@@ -1047,6 +1114,10 @@ TEST(FaultInjectionOutputDirectory, ReadOnlyFileSystemFailsItsFileAndTheRunGoesO
 // count of replaced characters, printed while the output is still open, is
 // what fills the message block now and then).
 TEST(FaultInjectionClosedStreams, MessagesNeverGoIntoAnOutput) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "descriptors closed before the program starts are POSIX's "
+                  "(started with no standard handles: windows_kotran_test)";
+#else
   // "abc", a character with no JIS X 0208 code, "日本", in UTF-8.
   const std::string text = hex("61 62 63 20 F0 9F 98 80 20 E6 97 A5 E6 9C AC 0D 0A");
   Words args;
@@ -1084,11 +1155,15 @@ TEST(FaultInjectionClosedStreams, MessagesNeverGoIntoAnOutput) {
   }
   EXPECT_EQ(differing, 0) << "outputs that hold other bytes than their conversion";
   EXPECT_EQ(temporaries(dir.path()), std::vector<std::string>{});
+#endif
 }
 
 // A fault that names nothing the program does is never met: the log stays
 // empty, which shows the cases above are not passing by accident.
 TEST(FaultInjectionShim, FaultThatIsNeverMetLeavesTheRunAlone) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+#else
   TempDir dir;
   dir.write("a.txt", kSjisText);
   Launch launch;
@@ -1099,6 +1174,7 @@ TEST(FaultInjectionShim, FaultThatIsNeverMetLeavesTheRunAlone) {
   EXPECT_EQ(o.fault_log, "");
   EXPECT_EQ(o.status, 0);
   EXPECT_EQ(dir.read("a.euc"), kEucText);
+#endif
 }
 
 }  // namespace

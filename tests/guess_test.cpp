@@ -8,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "convert/converters.h"
 #include "test_util.h"
 
 #include <vector>
@@ -17,13 +16,9 @@ namespace kotran {
 namespace {
 
 using test::hex;
+using test::readable;
 using test::run_kotran;
 using test::TempDir;
-
-// The messages' text as a person reads them (the program writes Shift-JIS).
-std::string readable(const std::string& sjis) {
-  return test::convert_bytes(converter(Code::sjis, Code::utf8), sjis);
-}
 
 // "日本語" in each code.
 const std::string SJIS = hex("93 FA 96 7B 8C EA 0D 0A");

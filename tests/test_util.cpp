@@ -8,6 +8,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "convert/converters.h"
 #include "kernels/paths.h"
 
 namespace kotran::test {
@@ -61,6 +62,8 @@ std::string convert_bytes(Converter converter, const std::string& input, const C
   close_stream(out);
   return output;
 }
+
+std::string readable(const std::string& sjis) { return convert_bytes(converter(Code::sjis, Code::utf8), sjis); }
 
 std::string repeat(const std::string& block, size_t times) {
   std::string s;

@@ -20,6 +20,10 @@ std::string to_hex(const std::string& bytes);
 std::string convert_bytes(Converter converter, const std::string& input, const ConvertOptions& with = {},
                           ConversionResult* found = nullptr);
 
+// The messages' text as a person reads them, in UTF-8 (the program writes
+// Shift-JIS), line ends kept.
+std::string readable(const std::string& sjis);
+
 // Checks the three banner lines at the start of standard error and returns
 // what follows them, less the summary line that ends a run of several files
 // (which the archive tests check on their own).
