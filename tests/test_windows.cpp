@@ -139,10 +139,15 @@ void remove_all(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-void read_all(HANDLE h, std::string& into) {
+// Reads to the end, or until `at_most` bytes are read.
+void read_all(HANDLE h, std::string& into, std::size_t at_most = SIZE_MAX) {
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) into.append(buffer, got);
+  while (into.size() < at_most &&
+         ReadFile(h, buffer, static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, at_most - into.size())), &got,
+                  nullptr) &&
+         got > 0)
+    into.append(buffer, got);
 }
 
 }  // namespace
@@ -216,7 +221,7 @@ std::string plant_folder_link(const std::wstring& link, const std::wstring& targ
 }
 
 ChildRun run_child_process(std::wstring line, const std::string& in, Console console, const wchar_t* folder,
-                           bool messages_to_file) {
+                           bool messages_to_file, std::size_t reader_takes) {
   ChildRun run;
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE in_read, in_write, out_read, out_write;
@@ -267,7 +272,7 @@ ChildRun run_child_process(std::wstring line, const std::string& in, Console con
   DWORD wrote = 0;
   if (!in.empty()) WriteFile(in_write, in.data(), static_cast<DWORD>(in.size()), &wrote, nullptr);
   CloseHandle(in_write);
-  read_all(out_read, run.out);
+  read_all(out_read, run.out, reader_takes);
   CloseHandle(out_read);
   WaitForSingleObject(child.hProcess, INFINITE);
   GetExitCodeProcess(child.hProcess, &run.status);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,9 @@ struct ChildRun {
 // Starts the command line `line` in `folder` (null: this program's), with
 // `in` on its standard input, and waits for it. Its standard error goes to
 // a file that is read back where messages_to_file is set, else to this
-// program's.
+// program's. Of its standard output the reader takes `reader_takes` bytes
+// at most and then closes its end of the pipe, as a pager the user quits.
 ChildRun run_child_process(std::wstring line, const std::string& in, Console console, const wchar_t* folder,
-                           bool messages_to_file);
+                           bool messages_to_file, std::size_t reader_takes = SIZE_MAX);
 
 }  // namespace kotran::test

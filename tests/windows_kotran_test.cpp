@@ -473,6 +473,97 @@ TEST(KotranExe, StartedWithNoStandardHandles) {
   }
 }
 
+// A reader that quits before the end of the output (a pager the user
+// quits, PowerShell's Select-Object -First) closes its end of the pipe, or
+// a server of a named pipe disconnects it: the write into it fails, and
+// kotran says so as on Linux, with status 1, never as a success; the files
+// it converts beside themselves are not its output.
+struct QuitReaderRow {
+  const char* typed;
+  bool named_pipe;              // else an anonymous pipe (CreatePipe), as cmd.exe makes for '|'
+  std::vector<Expected> after;  // every name in the folder afterwards (big.txt's bytes are not checked)
+};
+
+const std::vector<QuitReaderRow> quit_reader_rows = {
+    {"-c -e big.txt", false, {{"a.txt", SJIS}, {"big.txt", nullptr}}},
+    {"-c -e big.txt a.txt", false, {{"a.txt", SJIS}, {"big.txt", nullptr}}},
+    {"-c -e big.txt", true, {{"a.txt", SJIS}, {"big.txt", nullptr}}},
+};
+
+// kotran.exe with the words, its standard output the client end of a named
+// pipe whose server takes `takes` bytes and disconnects; its messages to a
+// file.
+KotranRun run_into_disconnected_pipe(const Folder& folder, const std::string& typed, DWORD takes) {
+  KotranRun run;
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const std::wstring name = L"\\\\.\\pipe\\kotran-test-" + std::to_wstring(GetCurrentProcessId());
+  const HANDLE server = CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 4096, 4096,
+                                         0, nullptr);
+  const HANDLE client = CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr);
+  wchar_t temp[MAX_PATH + 1];
+  const std::wstring messages_name = std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) + name.substr(9) + L".err";
+  const HANDLE messages = CreateFileW(messages_name.c_str(),
+                                      GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                      FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (server == INVALID_HANDLE_VALUE || client == INVALID_HANDLE_VALUE || messages == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "no named pipe or no file for the messages: " << GetLastError();
+    return run;
+  }
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdOutput = client;
+  start.hStdError = messages;
+  PROCESS_INFORMATION child{};
+  std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(typed);
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, folder.path().c_str(),
+                      &start, &child)) {
+    ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
+    return run;
+  }
+  CloseHandle(client);
+  run.out.resize(takes);
+  DWORD got = 0, all = 0;
+  while (all < takes && ReadFile(server, run.out.data() + all, takes - all, &got, nullptr) && got > 0) all += got;
+  run.out.resize(all);
+  DisconnectNamedPipe(server);
+  CloseHandle(server);
+  WaitForSingleObject(child.hProcess, INFINITE);
+  GetExitCodeProcess(child.hProcess, &run.status);
+  CloseHandle(child.hProcess);
+  CloseHandle(child.hThread);
+  SetFilePointer(messages, 0, nullptr, FILE_BEGIN);
+  char buffer[4096];
+  while (ReadFile(messages, buffer, sizeof buffer, &got, nullptr) && got > 0) run.messages.append(buffer, got);
+  CloseHandle(messages);
+  return run;
+}
+
+TEST(KotranExe, AReaderThatQuitsIsABrokenPipe) {
+  const std::string euc_block = hex("a4a2a4a4 0d0a 616263 0d0a");
+  for (const QuitReaderRow& row : quit_reader_rows) {
+    SCOPED_TRACE(std::string(row.typed) + (row.named_pipe ? ", a named pipe" : ""));
+    Folder folder;
+    folder.make("a.txt", hex(SJIS));
+    folder.make("big.txt", test::repeat(hex(SJIS), 200000));  // 2 MB: more than any pipe holds
+    const KotranRun run =
+        row.named_pipe ? run_into_disconnected_pipe(folder, row.typed, 10)
+                       : test::run_child_process(L"\"" + kotran_exe() + L"\" " + wide(row.typed), "",
+                                                 test::Console::none, folder.path().c_str(), true, 10);
+    EXPECT_EQ(run.status, 1u) << run.messages;
+    EXPECT_EQ(to_hex(run.out), to_hex(euc_block.substr(0, 10)));
+    EXPECT_NE(run.messages.find("standard output: Broken pipe"), std::string::npos) << run.messages;
+    std::vector<std::string> expected_names;
+    for (const Expected& e : row.after) {
+      expected_names.push_back(e.name);
+      if (e.hex != nullptr) {
+        EXPECT_EQ(to_hex(folder.bytes(e.name)), to_hex(hex(e.hex))) << e.name;
+      }
+    }
+    EXPECT_EQ(folder.names(), expected_names);
+  }
+}
+
 // The DACL of a file in SDDL ("D:P(A;;FA;;;S-1-5-...)"); empty where it
 // has none that can be read.
 std::wstring dacl_of(const std::wstring& name) {

@@ -199,4 +199,6 @@ int open_spill_file() {
 
 ssize_t read_at(int fd, void* to, size_t size, int64_t at) { return ::pread(fd, to, size, static_cast<off_t>(at)); }
 
+ssize_t write_some(int fd, const void* from, size_t size) { return ::write(fd, from, size); }
+
 }  // namespace kotran::platform

@@ -51,6 +51,11 @@ int open_spill_file();
 // position where it was; the count, or -1 with errno set.
 ssize_t read_at(int fd, void* to, size_t size, int64_t at);
 
+// Writes up to size bytes at the descriptor, as write(2) does: the count,
+// or -1 with errno set to the host's own cause (Windows' C library names
+// a pipe whose reader has gone "Invalid argument"; this names it EPIPE).
+ssize_t write_some(int fd, const void* from, size_t size);
+
 // The open(2) flags of every file the program opens by name: kept from the
 // programs it starts, and on Windows read and written as stored (its C
 // library would otherwise fold CR LF itself).

@@ -90,7 +90,7 @@ bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
     return true;
   }
   while (size > 0) {
-    ssize_t n = ::write(s->fd, from, size);
+    ssize_t n = platform::write_some(s->fd, from, size);
     if (n < 0) {
       if (errno == EINTR) continue;
       set_last_error_from_errno(errno);
@@ -109,7 +109,7 @@ bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
 bool write_all(int fd, const void* bytes, size_t size) {
   const auto* from = static_cast<const unsigned char*>(bytes);
   while (size > 0) {
-    const ssize_t n = ::write(fd, from, size);
+    const ssize_t n = platform::write_some(fd, from, size);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     from += n;

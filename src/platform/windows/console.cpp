@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/windows/errors.h"
 #include "platform/windows/wide_names.h"
 
 namespace kotran::platform {
@@ -24,8 +25,7 @@ bool write_bytes(HANDLE h, const char* bytes, size_t size) {
     DWORD wrote = 0;
     const DWORD part = size > 0x10000 ? 0x10000 : static_cast<DWORD>(size);
     if (!WriteFile(h, bytes, part, &wrote, nullptr) || wrote == 0) {
-      const DWORD error = GetLastError();
-      errno = error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? EPIPE : error == ERROR_INVALID_HANDLE ? EBADF : EIO;
+      errno = windows::errno_of(GetLastError());
       return false;
     }
     bytes += wrote;

@@ -43,7 +43,10 @@ int errno_of(unsigned long code) {
       return EXDEV;
     case ERROR_BROKEN_PIPE:
     case ERROR_NO_DATA:
+    case ERROR_PIPE_NOT_CONNECTED:  // as Wine says it of a Linux pipe
       return EPIPE;
+    case ERROR_INVALID_HANDLE:
+      return EBADF;
     case ERROR_CANT_RESOLVE_FILENAME:
       return ELOOP;
     case ERROR_NOT_SUPPORTED:

@@ -1,6 +1,6 @@
 // The calls of platform/files.h on Windows. The outputs there are made by
 // their own layer (a temporary opened without sharing and put in place by
-// MoveFileExW or ReplaceFileW), so the unnamed files of Linux are refused
+// a hard link or MoveFileExW), so the unnamed files of Linux are refused
 // here as on a host without them.
 #include "platform/files.h"
 
@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+
+#include "platform/windows/errors.h"
 
 namespace kotran::platform {
 
@@ -171,6 +173,23 @@ ssize_t read_at(int fd, void* to, size_t size, int64_t at) {
     return -1;
   }
   return static_cast<ssize_t>(got);
+}
+
+// The descriptors the program writes are binary and never appending, so
+// the C library's write would be WriteFile alone, less the cause.
+ssize_t write_some(int fd, const void* from, size_t size) {
+  const HANDLE h = handle_of(fd);
+  if (h == INVALID_HANDLE_VALUE || h == reinterpret_cast<HANDLE>(-2) || h == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  DWORD wrote = 0;
+  const DWORD part = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+  if (!WriteFile(h, from, part, &wrote, nullptr)) {
+    errno = windows::errno_of(GetLastError());
+    return -1;
+  }
+  return static_cast<ssize_t>(wrote);
 }
 
 }  // namespace kotran::platform
