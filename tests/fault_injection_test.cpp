@@ -82,6 +82,10 @@ const size_t kBigRepeat = 3000;  // 144 000 bytes of Shift-JIS, more than two bl
 
 // The faults are made by a library preloaded into the program, as POSIX's
 // loader does; Windows' loader takes none.
+#if defined(_WIN32)
+constexpr const char* kShim = "the faults are made by a library preloaded into the program, as POSIX's loader does";
+#endif
+
 #if !defined(_WIN32)
 bool exists(const std::string& path) {
   struct stat st;
@@ -480,7 +484,6 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultInjectionRun, ::testing::ValuesIn(fault_ca
                                   (info.param.existing ? "_OverOldOutput" : "_NewOutput");
                          });
 #else
-constexpr const char* kShim = "the faults are made by a library preloaded into the program, as POSIX's loader does";
 TEST(FaultInjectionRun, ReportsKeepsOutputsWholeAndGoesOn) { GTEST_SKIP() << kShim; }
 #endif  // !defined(_WIN32)
 
@@ -509,7 +512,7 @@ TEST(FaultInjectionStdout, FullDeviceIsReportedForEachFileAndTheRunGoesOn) {
 
 TEST(FaultInjectionStdout, ClosedPipeIsABrokenPipe) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "a pipe's SIGPIPE is POSIX's";
+  GTEST_SKIP() << "a pipe's SIGPIPE is POSIX's (a pipe whose reader quits: windows_kotran_test)";
 #else
   TempDir dir;
   dir.write("a.txt", kSjisText);
@@ -530,7 +533,7 @@ TEST(FaultInjectionStdout, ClosedPipeIsABrokenPipe) {
 
 TEST(FaultInjectionStdout, ClosedPipeWithoutIgnoringTheSignalEndsTheProgram) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "a pipe's SIGPIPE is POSIX's";
+  GTEST_SKIP() << "a pipe's SIGPIPE is POSIX's (a pipe whose reader quits: windows_kotran_test)";
 #else
   TempDir dir;
   dir.write("a.txt", kSjisText);
@@ -549,7 +552,7 @@ TEST(FaultInjectionStdout, ClosedPipeWithoutIgnoringTheSignalEndsTheProgram) {
 
 TEST(FaultInjectionStdout, WriteErrorOnARedirectedStdout) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+  GTEST_SKIP() << kShim;
 #else
   struct Case {
     std::string fault;
@@ -580,7 +583,7 @@ TEST(FaultInjectionStdout, WriteErrorOnARedirectedStdout) {
 
 TEST(FaultInjectionStdout, ReadErrorUnderConsoleOutputNamesTheInput) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+  GTEST_SKIP() << kShim;
 #else
   TempDir dir;
   dir.write("a.txt", repeat(kSjisText, kBigRepeat));
@@ -605,7 +608,7 @@ TEST(FaultInjectionStdout, ReadErrorUnderConsoleOutputNamesTheInput) {
 
 TEST(FaultInjectionStdout, ReadErrorReportFallsAfterTheWholeBlocksOfStandardOutput) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+  GTEST_SKIP() << kShim;
 #else
   // Standard output and standard error in one file: the report comes after
   // the whole 4096-byte blocks of the text written before it, and before
@@ -635,7 +638,7 @@ TEST(FaultInjectionStdout, ReadErrorReportFallsAfterTheWholeBlocksOfStandardOutp
 
 TEST(FaultInjectionStderr, UnwritableStandardErrorStopsNoConversion) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+  GTEST_SKIP() << kShim;
 #else
   TempDir dir;
   dir.write("a.txt", kSjisText);
@@ -1162,7 +1165,7 @@ TEST(FaultInjectionClosedStreams, MessagesNeverGoIntoAnOutput) {
 // empty, which shows the cases above are not passing by accident.
 TEST(FaultInjectionShim, FaultThatIsNeverMetLeavesTheRunAlone) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "the faults are made by a library preloaded into the program, as POSIX's loader does";
+  GTEST_SKIP() << kShim;
 #else
   TempDir dir;
   dir.write("a.txt", kSjisText);
