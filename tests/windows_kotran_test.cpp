@@ -505,8 +505,14 @@ KotranRun run_into_disconnected_pipe(const Folder& folder, const std::string& ty
   const HANDLE messages = CreateFileW(messages_name.c_str(),
                                       GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                       FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  // Nothing is left open to spoil the next row when a step fails.
+  const auto close_all = [&] {
+    for (HANDLE h : {server, client, messages})
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  };
   if (server == INVALID_HANDLE_VALUE || client == INVALID_HANDLE_VALUE || messages == INVALID_HANDLE_VALUE) {
     ADD_FAILURE() << "no named pipe or no file for the messages: " << GetLastError();
+    close_all();
     return run;
   }
   STARTUPINFOW start{};
@@ -519,6 +525,7 @@ KotranRun run_into_disconnected_pipe(const Folder& folder, const std::string& ty
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, folder.path().c_str(),
                       &start, &child)) {
     ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
+    close_all();
     return run;
   }
   CloseHandle(client);
