@@ -277,9 +277,8 @@ KOTRAN_WIDE __m256i wide_utf8_code_points(const __m256i* x0, const __m256i* x1, 
 // As look_up_code_widest: the code of the character at points[i], i the
 // lowest bit of m (64 for none), at codes + i; the bit cleared.
 KOTRAN_WIDE void wide_look_up_code(uint64_t& m, const uint16_t* points, unsigned char* codes) {
-  // (No branch on m: one would be guessed wrong at the end of every block's leads.)
-  const unsigned i = static_cast<unsigned>(__builtin_ctzll(m | uint64_t{1} << 63)) + (m == 0);
-  m &= m - 1;
+  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
+  m = _blsr_u64(m);
   const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[i]];
   const uint16_t row_first = static_cast<uint16_t>(j >> 8 | j << 8);
   std::memcpy(codes + i, &row_first, 2);
