@@ -127,13 +127,13 @@ KOTRAN_WIDE void store_jis_as_euc_wide(unsigned char* o, const unsigned char* p)
 // The count of the 64 bytes before the first set bit of bad (64 for none),
 // and the pairs begun before it.
 KOTRAN_WIDE PlainUnits wide_units_before_block(uint64_t bad, uint64_t leads) {
-  const unsigned length = bad == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(bad));
+  const unsigned length = static_cast<unsigned>(_tzcnt_u64(bad));  // 64 for none
   return {length, leads & (bad - 1) & ~bad};  // the bits below the first bad one; all for none
 }
 
 // The count of the 64 bits before the first set bit: 64 for none.
 KOTRAN_WIDE unsigned wide_bits_before_first(uint64_t bits) {
-  return bits == 0 ? 64 : static_cast<unsigned>(__builtin_ctzll(bits));
+  return static_cast<unsigned>(_tzcnt_u64(bits));
 }
 
 KOTRAN_WIDE uint64_t wide_join(uint32_t low, uint32_t high) { return uint64_t{low} | uint64_t{high} << 32; }
