@@ -319,11 +319,13 @@ enum class JisBlocksInto { sjis, euc, utf8 };
 
 // The classes of a block of 64 bytes of JIS, bit i for byte i: the ESCs,
 // those that begin ESC $ B or ESC $ @ (kanji_in), and ESC ( B, ESC ( J or
-// ESC * B (one_byte); bytes 0x80 and above; bytes 0x21-0x7E, and the same
-// of the bytes one after them (next_jis); bytes 0x75 and above (far: rows
-// past 84 where they begin a pair).
+// ESC * B (one_byte); bytes 0x80 and above; bytes 0x21-0x7E; bytes 0x75
+// and above (far: rows past 84 where they begin a pair); and whether the
+// byte after the block is 0x21-0x7E (after_jis: the cell of a pair begun at
+// its last byte).
 struct JisBytes {
-  uint64_t esc, kanji_in, one_byte, high, jis, next_jis, far;
+  uint64_t esc, kanji_in, one_byte, high, jis, far;
+  bool after_jis;
 };
 
 // A block's units: its pairs' first bytes and its escape sequences' bytes,
@@ -341,7 +343,7 @@ KOTRAN_HOT JisBlockUnits jis_block_units(const JisBytes& b, const JisCarry& carr
   const uint64_t leads = run_pair_leads(pair_bytes & ~carry.trail);
   // A pair begun at the last byte takes the byte after them.
   uint64_t bad = (b.esc & ~(b.kanji_in | b.one_byte)) | b.high | (pair_bytes & ~b.jis) |
-                 (leads & ~(pair_bytes >> 1 | b.next_jis >> 63 << 63));
+                 (leads & ~(pair_bytes >> 1 | uint64_t{b.after_jis} << 63));
   if (into_sjis) bad |= leads & b.far;
   return {leads, escapes, bad, (kanji >> 63) != 0};
 }

@@ -562,7 +562,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
     __m256i x0[2], x1[2];
-    uint32_t esc[2], kanji_in[2], one_byte[2], high[2], jis[2], next_jis[2], far[2], cr[2], lf[2];
+    uint32_t esc[2], kanji_in[2], one_byte[2], high[2], jis[2], far[2];
     for (unsigned h = 0; h < 2; ++h) {
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
@@ -579,10 +579,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
                              _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8('*')), third_b))));
       high[h] = wide_mask(x0[h]);
       jis[h] = wide_mask(wide_in_range(x0[h], 0x21, 0x7E));
-      next_jis[h] = wide_mask(wide_in_range(x1[h], 0x21, 0x7E));
       far[h] = wide_mask(wide_in_range(x0[h], 0x75, 0xFF));
-      cr[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x0D)));
-      lf[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x0A)));
     }
     const uint64_t escs = wide_join(esc[0], esc[1]);
     const JisBytes bytes{escs,
@@ -590,12 +587,14 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
                          wide_join(one_byte[0], one_byte[1]),
                          wide_join(high[0], high[1]),
                          wide_join(jis[0], jis[1]),
-                         wide_join(next_jis[0], next_jis[1]),
-                         wide_join(far[0], far[1])};
+                         wide_join(far[0], far[1]),
+                         at[64] - 0x21u < 0x5Eu};
     const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
     uint64_t bad = u.bad;
-    if (stops != LineEndStops::none)
-      bad |= line_end_stop_bits(wide_join(cr[0], cr[1]), wide_join(lf[0], lf[1]), stops, cr_before, at[64]);
+    if (stops != LineEndStops::none) {
+      const LineEndBytes64 ends = line_end_bytes_block_wide(at);
+      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
+    }
     if (bad != 0) break;
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {

@@ -545,8 +545,8 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
                (_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('*')) & third_b)),
         _mm512_movepi8_mask(x0),
         widest_in_range(x0, 0x21, 0x7E),
-        widest_in_range(x1, 0x21, 0x7E),
-        _mm512_cmpge_epu8_mask(x0, _mm512_set1_epi8(0x75))};
+        _mm512_cmpge_epu8_mask(x0, _mm512_set1_epi8(0x75)),
+        at[64] - 0x21u < 0x5Eu};
     const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
     uint64_t bad = u.bad;
     if (stops != LineEndStops::none)
