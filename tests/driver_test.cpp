@@ -565,6 +565,10 @@ TEST(DriverConvert, LineEndsComeOutTheSameWhoeverTranslatesThem) {
        "A4 A2 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 0D 0A "
        "61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 61 0D 0A A4 A2"},
       {{"-w"}, "82 A0 0D 0D 0A 0D 0A", "FF FE 42 30 0D 00 0D 00 0A 00 0D 00 0A 00"},
+      // Lone LFs the tight loops store themselves: after kanji text (which
+      // JIS leaves first), after a character of UTF-8, and after ASCII.
+      {{"-j"}, "82 A0 0A 41 0A", "1B 24 42 24 22 1B 28 4A 0D 0A 41 0D 0A"},
+      {{"-s"}, "E3 81 82 0A 41 0A", "82 A0 0D 0A 41 0D 0A"},
   };
   for (const auto& row : rows) {
     TempDir dir;

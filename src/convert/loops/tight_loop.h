@@ -34,12 +34,11 @@ LineEndStops line_end_stops(const ByteReader& in, const Writer& w) {
   return w.out.adds_cr() ? LineEndStops::lone_lf : LineEndStops::cr_lf;
 }
 
-// Where the writer makes each lone LF CR LF (LineEndStops::lone_lf), JIS
-// text's loop stores a lone LF at p as put would, CR LF, rather than leave
+// Where the writer makes each lone LF CR LF (LineEndStops::lone_lf), the
+// tight loops store a lone LF at p as put would, CR LF, rather than leave
 // it to the byte loop, which would end the loop at every line of a text
-// with LF line ends (the other readers' loops hand it over at once, which
-// costs their loops over other text less). Only where the byte before it
-// is in hand (from begin) and is no CR; false, storing nothing, otherwise.
+// with LF line ends. Only where the byte before it is in hand (from begin)
+// and is no CR; false, storing nothing, otherwise.
 template <class Writer>
 [[gnu::noinline, gnu::cold]] bool store_lone_lf(Writer& w, const unsigned char* p, const unsigned char* begin,
                                                 LineEndStops stops, unsigned char*& o) {
@@ -71,15 +70,19 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
     }
     if (p[0] < 0x80) {
       if (end - p >= 8) {
-        const unsigned n = ascii_prefix(p, false, stops);
-        if (n == 0) break;
-        o = w.store_ascii8(o, p, n);
-        p += n;
-      } else {
-        if (stops != LineEndStops::none && (p[0] == 0x0A || p[0] == 0x0D)) break;
+        if (const unsigned n = ascii_prefix(p, false, stops)) {
+          o = w.store_ascii8(o, p, n);
+          p += n;
+          continue;
+        }
+      } else if (stops == LineEndStops::none || (p[0] != 0x0A && p[0] != 0x0D)) {
         o = w.store_ascii(o, p[0]);
         ++p;
+        continue;
       }
+      // A line end that stops ASCII.
+      if (!store_lone_lf(w, p, in.begin(), stops, o)) break;
+      ++p;
       continue;
     }
     if (take_ascii) break;
