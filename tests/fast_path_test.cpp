@@ -217,7 +217,7 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       if (line % 4 == 3 && jis) text += "\x30";  // a first byte cut by the escape after it
       if (line % 5 == 0) text += kana_of[at];
       if (jis) text += "\x1B(B";
-      text += line % 5 != 0 && line % 11 == 0 ? "\n" : "\r\n";
+      text += line % 5 != 0 && line % 3 == 0 ? "\n" : "\r\n";  // lone LFs in a third of the lines
     }
     for_each_converter_and_path([&](Code from, Code target, Path path) {
       if (from != source || path == Path::scalar) return;

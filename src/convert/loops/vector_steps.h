@@ -403,6 +403,74 @@ KOTRAN_HOT unsigned block_bits_before_first(uint64_t bits) {
     return wide_bits_before_first(bits);
 }
 
+// Copies the n bytes at s to o, a CR before each lone LF, as put writes
+// them where the writer makes each lone LF CR LF; returns the end of what it
+// wrote. The bytes do not begin with an LF; each of their other bytes that
+// is a CR or an LF stands for itself (no pair, form or escape sequence
+// holds one). Reads 128 bytes past the n, and stores 64 past its end.
+template <Path path>
+KOTRAN_HOT unsigned char* copy_adding_crs(unsigned char* o, const unsigned char* s, size_t n) {
+  uint64_t cr_before = 0;
+  for (size_t i = 0; i < n; i += BLOCK_WIDTH) {
+    const unsigned char* const at = s + i;
+    const unsigned length = n - i < BLOCK_WIDTH ? static_cast<unsigned>(n - i) : BLOCK_WIDTH;
+    const LineEndBytes64 ends = block_line_ends<path>(at);
+    uint64_t lone = ends.lf & ~(ends.cr << 1 | cr_before);
+    if (length < BLOCK_WIDTH) lone &= (uint64_t{1} << length) - 1;
+    cr_before = ends.cr >> 63;
+    unsigned from = 0;
+    for (; lone != 0; lone &= lone - 1) {
+      const unsigned lf = static_cast<unsigned>(__builtin_ctzll(lone));
+      std::memcpy(o, at + from, BLOCK_WIDTH);  // the bytes before the LF, and more, which the next store overwrites
+      o += lf - from;
+      *o++ = 0x0D;
+      from = lf;
+    }
+    std::memcpy(o, at + from, BLOCK_WIDTH);
+    o += length - from;
+  }
+  return o;
+}
+
+// Whole blocks stop before each line end that stops them (see
+// LineEndStops), which where the writer makes each lone LF CR LF is every
+// line of a text with LF line ends. Where the first block of a take holds
+// a lone LF (lone_lf_ahead), blocks_adding_crs has the blocks take line ends
+// as ASCII (LineEndStops::none) into a stage, which goes on to o with a CR
+// before each lone LF; nor does a take end just after a CR, whose LF would
+// then look lone. Elsewhere (CR LF line ends) they go straight to o.
+// run(at, room) stores whole blocks at at, their bytes within room and
+// their stores reaching at most 128 bytes past them, moves at past them and
+// returns how many bytes they took. Returns how many bytes were taken (0
+// for none, o as it was).
+inline constexpr size_t CR_STAGE = 3 * 1024;
+
+// Whether the take at p (no LF, a block in hand) would stop at a lone LF
+// among its first block's bytes where the writer makes each lone LF CR LF.
+template <Path path>
+KOTRAN_HOT bool lone_lf_ahead(const unsigned char* p, LineEndStops stops) {
+  if (stops != LineEndStops::lone_lf || p[0] == 0x0A) return false;
+  const LineEndBytes64 ends = block_line_ends<path>(p);
+  return (ends.lf & ~(ends.cr << 1)) != 0;
+}
+
+template <Path path, class Run>
+KOTRAN_HOT size_t blocks_adding_crs(unsigned char*& o, const unsigned char* room_end, const unsigned char* p, Run run) {
+  const size_t room = static_cast<size_t>(room_end - o);
+  // Room for a CR before every byte, and the copy's last store.
+  if (room < 5 * BLOCK_WIDTH) return 0;
+  alignas(64) unsigned char stage[CR_STAGE + 2 * BLOCK_WIDTH];
+  unsigned char* s = stage;
+  size_t taken = run(s, std::min<size_t>(CR_STAGE, (room - BLOCK_WIDTH) / 2));
+  if (taken != 0 && p[taken - 1] == 0x0D) {
+    --taken;
+    --s;
+  }
+  if (taken == 0) return 0;
+  o = copy_adding_crs<path>(o, stage, static_cast<size_t>(s - stage));
+  return taken;
+}
+
 // Whether the path takes the vector step of the source into the writer's target.
 template <Code source, class Writer>
 constexpr bool takes_vectors(Path path, VectorForm form) {
@@ -532,15 +600,59 @@ KOTRAN_HOT size_t step_blocks(unsigned char*& o, const unsigned char* p, const u
                               LineEndStops stops, bool widen) {
   if constexpr (requires { Step::template widest_blocks<false>(o, p, size_t{}, true, stops); }) {
     if (end - p < static_cast<ptrdiff_t>(2 * BLOCK_WIDTH + 2)) return 0;
-    const size_t blocks = std::min<size_t>((end - p - 2) / BLOCK_WIDTH, (w.out.room_end() - o - 9) / BLOCK_WIDTH);
-    if (blocks < 2) return 0;
-    if constexpr (takes_widest_steps(path))
-      return Step::template widest_blocks<compresses_bytes(path)>(o, p, blocks, !widen, stops);
-    else
-      return Step::wide_blocks(o, p, blocks, !widen, stops);
+    const auto blocks_into = [&](unsigned char*& at, size_t room, LineEndStops blocks_stop) -> size_t {
+      const size_t blocks = std::min<size_t>((end - p - 2) / BLOCK_WIDTH, room < 9 ? 0 : (room - 9) / BLOCK_WIDTH);
+      if (blocks < 2) return 0;
+      if constexpr (takes_widest_steps(path))
+        return Step::template widest_blocks<compresses_bytes(path)>(at, p, blocks, !widen, blocks_stop);
+      else
+        return Step::wide_blocks(at, p, blocks, !widen, blocks_stop);
+    };
+    if (lone_lf_ahead<path>(p, stops))
+      return blocks_adding_crs<path>(o, w.out.room_end(), p, [&](unsigned char*& at, size_t room) {
+        return blocks_into(at, room, LineEndStops::none);
+      });
+    return blocks_into(o, static_cast<size_t>(w.out.room_end() - o), stops);
   } else {
     return 0;
   }
+}
+
+// Blocks of the step at p while they are wholly plain units and the input
+// (to end) and the room (room bytes at o) hold one more byte than a block,
+// stored at o; how many bytes they took, which is how many they stored.
+// What crosses a block's edge is carried: the second byte of a pair, and a
+// CR before an LF.
+template <Path path, class Step>
+KOTRAN_HOT size_t carried_blocks(unsigned char* o, const unsigned char* p, const unsigned char* end, size_t room,
+                                 LineEndStops stops) {
+  const size_t blocks = std::min<size_t>(end - p - 1, room) / BLOCK_WIDTH;
+  size_t taken = 0;
+  uint64_t carried = 0, cr_before = 0;
+  for (size_t b = 0; b < blocks; ++b) {
+    const unsigned char* const at = p + taken;
+    PlainUnits u = block_units<path, Step>(at, carried);
+    if (stops != LineEndStops::none) {
+      const LineEndBytes64 ends = block_line_ends<path>(at);
+      const uint64_t lf_after = at[BLOCK_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
+      const uint64_t stop = stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
+                                                           : ends.cr & (ends.lf >> 1 | lf_after);
+      u.length = std::min(u.length, block_bits_before_first<path>(stop));
+      cr_before = ends.cr >> 63;
+    }
+    block_store<path, Step>(o + taken, at, u, carried);
+    if (u.length != BLOCK_WIDTH) {
+      taken += u.length;
+      carried = 0;
+      break;
+    }
+    taken += BLOCK_WIDTH;
+    carried = u.leads >> 63;
+  }
+  taken -= carried;  // a pair across the last block's edge is left to the next take
+  // Nor does a take end just after a CR, whose LF would then look lone.
+  if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) --taken;
+  return taken;
 }
 
 // The tight loop of a reader whose source has vector steps: where the path
@@ -557,36 +669,14 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
       // A lone LF goes to the tight loop's ASCII (see store_lone_lf).
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       if constexpr (takes_carried_blocks<path, Step>()) {
-        // Blocks while they are wholly plain units and the input and the
-        // room hold one more byte than a block. What crosses a block's edge
-        // is carried: the second byte of a pair, and a CR before an LF.
-        const size_t blocks = std::min<size_t>(end - p - 1, w.out.room_end() - o) / BLOCK_WIDTH;
-        size_t taken = 0;
-        uint64_t carried = 0, cr_before = 0;
-        for (size_t b = 0; b < blocks; ++b) {
-          const unsigned char* const at = p + taken;
-          PlainUnits u = block_units<path, Step>(at, carried);
-          if (stops != LineEndStops::none) {
-            const LineEndBytes64 ends = block_line_ends<path>(at);
-            const uint64_t lf_after = at[BLOCK_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
-            const uint64_t stop = stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
-                                                                 : ends.cr & (ends.lf >> 1 | lf_after);
-            u.length = std::min(u.length, block_bits_before_first<path>(stop));
-            cr_before = ends.cr >> 63;
-          }
-          block_store<path, Step>(o + taken, at, u, carried);
-          if (u.length != BLOCK_WIDTH) {
-            taken += u.length;
-            carried = 0;
-            break;
-          }
-          taken += BLOCK_WIDTH;
-          carried = u.leads >> 63;
-        }
-        taken -= carried;  // a pair across the last block's edge is left to the next take
-        // Nor does a take end just after a CR, whose LF would then look lone.
-        if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) --taken;
-        if (taken != 0) {
+        if (end - p > static_cast<ptrdiff_t>(BLOCK_WIDTH) && lone_lf_ahead<path>(p, stops)) {
+          const size_t taken = blocks_adding_crs<path>(o, w.out.room_end(), p, [&](unsigned char*& at, size_t room) {
+            const size_t n = carried_blocks<path, Step>(at, p, end, room, LineEndStops::none);
+            at += n;
+            return n;
+          });
+          if (taken != 0) return taken;
+        } else if (const size_t taken = carried_blocks<path, Step>(o, p, end, w.out.room_end() - o, stops)) {
           o += taken;
           return taken;
         }
@@ -642,17 +732,24 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
       if constexpr (requires { Step::template widest_utf8_blocks<false>(o, p, size_t{}, true, stops, w); }) {
         if (p >= blocks_from && end - p >= static_cast<ptrdiff_t>(2 * BLOCK_WIDTH + 2)) {
           // Each block may come to three times its bytes (all katakana).
-          const size_t blocks = std::min<size_t>((end - p - 2) / BLOCK_WIDTH,
-                                                 (w.out.room_end() - o - 16) / (3 * BLOCK_WIDTH));
-          if (blocks >= 2) {
-            size_t taken;
+          const auto blocks_into = [&](unsigned char*& at, size_t room, LineEndStops blocks_stop) -> size_t {
+            const size_t blocks =
+                std::min<size_t>((end - p - 2) / BLOCK_WIDTH, room < 16 ? 0 : (room - 16) / (3 * BLOCK_WIDTH));
+            if (blocks < 2) return 0;
             if constexpr (takes_widest_steps(path))
-              taken = Step::template widest_utf8_blocks<compresses_bytes(path)>(o, p, blocks, !widen, stops, w);
+              return Step::template widest_utf8_blocks<compresses_bytes(path)>(at, p, blocks, !widen, blocks_stop, w);
             else
-              taken = Step::wide_utf8_blocks(o, p, blocks, !widen, stops, w);
-            if (taken != 0) return taken;
-            blocks_from = p + BLOCK_WIDTH;
-          }
+              return Step::wide_utf8_blocks(at, p, blocks, !widen, blocks_stop, w);
+          };
+          const size_t taken =
+              lone_lf_ahead<path>(p, stops)
+                  ? blocks_adding_crs<path>(o, w.out.room_end(), p,
+                                            [&](unsigned char*& at, size_t room) {
+                                              return blocks_into(at, room, LineEndStops::none);
+                                            })
+                  : blocks_into(o, static_cast<size_t>(w.out.room_end() - o), stops);
+          if (taken != 0) return taken;
+          blocks_from = p + BLOCK_WIDTH;
         }
       }
       constexpr unsigned width = WIDEST_WIDTH;  // on the wide path too, in two registers

@@ -131,15 +131,24 @@ class JisDecoder {
           // Into UTF-8 a block writes at most 96 bytes, and its stores reach
           // 112 past its start.
           constexpr ptrdiff_t most = std::is_same_v<Writer, Utf8Writer> ? 96 : 64;
-          const size_t blocks = std::min<size_t>((end - p - 2) / 64, (w_.out.room_end() - o - 16) / most);
           JisCarry carry;
           carry.kanji = shift == SHIFT_KANJI;
-          size_t n;
-          if constexpr (takes_widest_steps(path))
-            n = VectorStep<Code::jis, Writer>::template widest_blocks<compresses_bytes(path)>(o, p, blocks, stops,
-                                                                                             carry, w_);
-          else
-            n = VectorStep<Code::jis, Writer>::wide_blocks(o, p, blocks, stops, carry, w_);
+          const auto blocks_into = [&](unsigned char*& at, size_t room, LineEndStops blocks_stop) -> size_t {
+            const size_t blocks =
+                std::min<size_t>((end - p - 2) / 64, room < 16 ? 0 : (room - 16) / static_cast<size_t>(most));
+            if constexpr (takes_widest_steps(path))
+              return VectorStep<Code::jis, Writer>::template widest_blocks<compresses_bytes(path)>(
+                  at, p, blocks, blocks_stop, carry, w_);
+            else
+              return VectorStep<Code::jis, Writer>::wide_blocks(at, p, blocks, blocks_stop, carry, w_);
+          };
+          // (See blocks_adding_crs: the text's lone LFs go out in the blocks.)
+          const size_t n = lone_lf_ahead<path>(p, stops)
+                               ? blocks_adding_crs<path>(o, w_.out.room_end(), p,
+                                                         [&](unsigned char*& at, size_t room) {
+                                                           return blocks_into(at, room, LineEndStops::none);
+                                                         })
+                               : blocks_into(o, static_cast<size_t>(w_.out.room_end() - o), stops);
           p += n;
           shift = carry.kanji ? SHIFT_KANJI : SHIFT_NONE;
           blocks_from = p + 64;
