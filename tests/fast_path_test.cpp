@@ -85,6 +85,9 @@ std::string random_text(std::mt19937& rng, size_t size) {
       "\xEF\xBD\xB6\xEF\xBE\x9E", "\r\n", "\n", "\r", "\x0E\x0F", "\xFF", "\x80", "\xA0",
       // Line ends where a first byte or an escape waits, and doubled CRs.
       "\x81\r\n", "\xA4\r\n", "\x8E\r\n", "\x1B$B\r\n", "\x1B$B4\r\n", "\r\r\n", "\n\r",
+      // A CR and an LF apart, with an escape sequence between them that
+      // goes out as nothing: the LF is lone.
+      "\r\x1B(B\n",
       "abcdefg\r\nabcdefghijklmnopqrstuvwx\r\n", "abcdefghijklmnopqrstuvwxyz01234\r\n\n",
       // Pairs whose UTF-8 is not three bytes (Greek, a multiplication sign),
       // codes with no character, and a wave dash, which has two forms.
@@ -217,7 +220,10 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       if (line % 4 == 3 && jis) text += "\x30";  // a first byte cut by the escape after it
       if (line % 5 == 0) text += kana_of[at];
       if (jis) text += "\x1B(B";
-      text += line % 5 != 0 && line % 3 == 0 ? "\n" : "\r\n";  // lone LFs in a third of the lines
+      if (jis && line % 7 == 4)
+        text += "\r\x1B(B\n";  // an escape sequence between a CR and an LF, which is lone
+      else
+        text += line % 5 != 0 && line % 3 == 0 ? "\n" : "\r\n";  // lone LFs in a third of the lines
     }
     for_each_converter_and_path([&](Code from, Code target, Path path) {
       if (from != source || path == Path::scalar) return;

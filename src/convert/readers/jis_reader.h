@@ -7,6 +7,8 @@
 // are handed to the writer too, which only JIS output follows.
 #pragma once
 
+#include <cstring>
+
 #include "codes/jis_escapes.h"
 #include "codes/kana.h"
 #include "convert/converter.h"
@@ -15,6 +17,21 @@
 #include "stream/cursors.h"
 
 namespace kotran {
+
+// Whether a CR comes just before an ESC among the n bytes at p. The
+// escape sequence goes out as nothing, so an LF after it would follow the
+// CR in the output, yet it is a lone LF of the text: the blocks that add a
+// CR before each lone LF of their output (blocks_adding_crs) must not take
+// such a text.
+inline bool cr_before_escape(const unsigned char* p, size_t n) {
+  const unsigned char* const end = p + n;
+  for (const unsigned char* cr = p; cr + 1 < end; ++cr) {
+    cr = static_cast<const unsigned char*>(std::memchr(cr, 0x0D, static_cast<size_t>(end - 1 - cr)));
+    if (cr == nullptr) return false;
+    if (cr[1] == ESC) return true;
+  }
+  return false;
+}
 
 template <Path path, class Writer>
 class JisDecoder {
@@ -143,7 +160,8 @@ class JisDecoder {
               return VectorStep<Code::jis, Writer>::wide_blocks(at, p, blocks, blocks_stop, carry, w_);
           };
           // (See blocks_adding_crs: the text's lone LFs go out in the blocks.)
-          const size_t n = lone_lf_ahead<path>(p, stops)
+          const size_t n = lone_lf_ahead<path>(p, stops) &&
+                                   !cr_before_escape(p, std::min<size_t>(end - p, CR_STAGE + 2))
                                ? blocks_adding_crs<path>(o, w_.out.room_end(), p,
                                                          [&](unsigned char*& at, size_t room) {
                                                            return blocks_into(at, room, LineEndStops::none);
