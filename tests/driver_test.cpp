@@ -569,6 +569,19 @@ TEST(DriverConvert, LineEndsComeOutTheSameWhoeverTranslatesThem) {
       // JIS leaves first), after a character of UTF-8, and after ASCII.
       {{"-j"}, "82 A0 0A 41 0A", "1B 24 42 24 22 1B 28 4A 0D 0A 41 0D 0A"},
       {{"-s"}, "E3 81 82 0A 41 0A", "82 A0 0D 0A 41 0D 0A"},
+      // Lines long enough for whole blocks, each a CR and an LF apart with
+      // an escape sequence between them: the LF is lone and gains its CR.
+      {{"-s"},
+       "1B 24 42 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 1B 28 42 0D 1B 28 42 0A "
+       "1B 24 42 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 1B 28 42 0D 1B 28 42 0A "
+       "1B 24 42 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 1B 28 42 0D 1B 28 42 0A "
+       "1B 24 42 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 1B 28 42 0D 1B 28 42 0A "
+       "1B 24 42 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 24 22 1B 28 42 0D 1B 28 42 0A",
+       "82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 0D 0D 0A "
+       "82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 0D 0D 0A "
+       "82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 0D 0D 0A "
+       "82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 0D 0D 0A "
+       "82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 82 A0 0D 0D 0A"},
   };
   for (const auto& row : rows) {
     TempDir dir;
