@@ -2,7 +2,24 @@
 
 #include "kernels/kernels.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 namespace kotran {
+
+#if defined(__x86_64__) || defined(__i386__)
+namespace {
+
+// MOVBE, which the wider paths store UTF-8's codes with (CPUID leaf 1,
+// ECX bit 22; not every compiler's __builtin_cpu_supports names it).
+bool has_movbe() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_MOVBE) != 0;
+}
+
+}  // namespace
+#endif
 
 bool path_available(Path path) {
   switch (path) {
@@ -17,6 +34,7 @@ bool path_available(Path path) {
 #if defined(__x86_64__) || defined(__i386__)
       if (!SSE2_KERNELS) return false;
       __builtin_cpu_init();
+      if (!has_movbe()) return false;
       if (path == Path::avx2) return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
       if (!(__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")))

@@ -24,6 +24,16 @@ KOTRAN_WIDE __m256i wide_in_range(__m256i x, unsigned char first, unsigned char 
 
 KOTRAN_WIDE uint32_t wide_mask(__m256i x) { return static_cast<uint32_t>(_mm256_movemask_epi8(x)); }
 
+// Stores at at the two bytes of code (below 0x10000), its high byte first,
+// in one MOVBE store: swapping them in a 16-bit register first costs a
+// rotate that merges into the register's upper bits, and the lookups of
+// UTF-8's codes store one a character. Every processor the AVX2 and
+// AVX-512 paths run on has MOVBE (Intel's from Haswell, AMD's from
+// Excavator); path_available checks it all the same.
+KOTRAN_WIDE void store_high_byte_first(unsigned char* at, uint32_t code) {
+  asm("movbe %w1, %0" : "=m"(*reinterpret_cast<unsigned char(*)[2]>(at)) : "r"(code));
+}
+
 // A byte mask (0xFF where bit i of bits is set) for the 32 bits of bits.
 KOTRAN_WIDE __m256i wide_byte_mask(uint32_t bits) {
   // Byte k of the result looks at byte k / 8 of bits.

@@ -279,9 +279,7 @@ KOTRAN_WIDE __m256i wide_utf8_code_points(const __m256i* x0, const __m256i* x1, 
 KOTRAN_WIDE void wide_look_up_code(uint64_t& m, const uint16_t* points, unsigned char* codes) {
   const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
   m = _blsr_u64(m);
-  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[i]];
-  const uint16_t row_first = static_cast<uint16_t>(j >> 8 | j << 8);
-  std::memcpy(codes + i, &row_first, 2);
+  store_high_byte_first(codes + i, unicode_tables::UNICODE_TO_JIS[points[i]]);
 }
 
 // A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kernels/avx2/bytes.h"
 #include "kernels/avx512bw/target.h"
 #include "kernels/avx512vbmi2/bytes.h"
 #include "kernels/units.h"

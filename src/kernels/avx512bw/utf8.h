@@ -310,9 +310,7 @@ KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, 
 KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsigned char* codes) {
   const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
   m = _blsr_u64(m);
-  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[i]];
-  const uint16_t row_first = static_cast<uint16_t>(j >> 8 | j << 8);
-  std::memcpy(codes + i, &row_first, 2);
+  store_high_byte_first(codes + i, unicode_tables::UNICODE_TO_JIS[points[i]]);
 }
 
 // 64 bytes of UTF-8 (x1 and x2 the bytes after them) and their classes: see
