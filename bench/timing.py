@@ -41,6 +41,45 @@ def case_list(tools):
     return cases
 
 
+# ---------------------------------------------------------------------------
+# One processor for every timed run
+# ---------------------------------------------------------------------------
+
+CALIBRATION_RUNS = 5
+
+
+def pin_to_one_cpu(choice, tools, corpus, log):
+    """Pins this process, and so every process it starts, to one processor: choice, or where choice
+    is None the one where kotran's Shift-JIS -> UTF-8 runs fastest (median of CALIBRATION_RUNS runs
+    on each, alternating). On a shared machine one processor may be slowed by other work (measured
+    here: one of the two at 1.5 times the other's time, for every tool); a process that lands on
+    either by chance makes the medians of a round a lottery. Returns a note for the report, or None
+    where pinning is not possible."""
+    if not hasattr(os, "sched_setaffinity"):
+        return None
+    cpus = sorted(os.sched_getaffinity(0))
+    if choice is not None:
+        if choice not in cpus:
+            raise SystemExit(f"--cpu {choice}: not one of this process's processors ({', '.join(map(str, cpus))})")
+        os.sched_setaffinity(0, {choice})
+        return f"every timed process ran on processor {choice} (--cpu)"
+    if len(cpus) == 1:
+        return None
+    argv = [tools.kotran, "-c", "-u", str(corpus.path["sjis"])]
+    times = {c: [] for c in cpus}
+    for i in range(CALIBRATION_RUNS):
+        for c in (cpus if i % 2 == 0 else cpus[::-1]):
+            os.sched_setaffinity(0, {c})
+            times[c].append(spawn(argv, os.devnull).wall)
+    medians = {c: statistics.median(t) for c, t in times.items()}
+    best = min(cpus, key=lambda c: medians[c])
+    os.sched_setaffinity(0, {best})
+    measured = ", ".join(f"{c}: {medians[c] * 1000:.1f} ms" for c in cpus)
+    log(f"timed processes pinned to processor {best} (kotran -u, median wall: {measured})")
+    return (f"every timed process ran on processor {best}, where kotran -u ran fastest before the rounds "
+            f"(median wall of {CALIBRATION_RUNS} runs on each: {measured})")
+
+
 def input_of(tool, conv, corpus):
     key, src, dst, _ = conv
     if tool == "iconv-2022jp":
