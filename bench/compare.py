@@ -29,7 +29,7 @@ from corpus import MIB, add_round_options, fmt_size, load_material, prepare_corp
 from peers import (CODES, CONVERSIONS, KOTRAN_EXT, build_kotran, first_difference, inputs_in_folders, label,
                    run_to_bytes, spawn)
 from report import machine_info, machine_line
-from timing import load_average
+from timing import load_average, pin_to_one_cpu
 
 MODES = ("null", "file")
 
@@ -105,6 +105,9 @@ def main():
     samples = {}  # (key, mode, name) -> [Run]
     errors = []
     checked = set()
+    pinned = pin_to_one_cpu(args.cpu, exes["OLD"], corpus.path["sjis"], log)
+    if pinned:
+        print(f"note: {pinned}")
     load_before = load_average()
     log(f"timing: {len(CONVERSIONS)} conversions x {len(MODES)} output modes x 2 executables x {args.runs} rounds ...")
     t_timing = time.perf_counter()

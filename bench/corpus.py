@@ -378,13 +378,20 @@ def ensure_base_corpus(work, base_size, material, log):
     return base_dir, key
 
 
+def add_cpu_option(ap):
+    """--cpu: the processor every timed process runs on (timing.pin_to_one_cpu)."""
+    ap.add_argument("--cpu", type=int, default=None,
+                    help="run every timed process on this processor (default: the fastest one, measured first)")
+
+
 def add_round_options(ap):
-    """--runs, --size-mib and --workdir, as the benchmarks that reuse run.py's corpus take them."""
+    """--runs, --size-mib, --workdir and --cpu, as the benchmarks that reuse run.py's corpus take them."""
     ap.add_argument("--runs", type=int, default=5, help="rounds (default 5)")
     ap.add_argument("--size-mib", type=float, default=DEFAULT_SIZE_MIB,
                     help=f"corpus size (default {DEFAULT_SIZE_MIB}, the one run.py caches)")
     ap.add_argument("--workdir", default="/tmp/kotran-bench",
                     help="corpus cache (shared with run.py) and scratch files (default /tmp/kotran-bench)")
+    add_cpu_option(ap)
 
 
 def prepare_corpora(args, tools, material, log):

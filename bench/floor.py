@@ -32,7 +32,7 @@ from types import SimpleNamespace
 from corpus import MIB, add_round_options, fmt_size, load_material, prepare_corpora
 from peers import CODES, CONVERSIONS, KOTRAN_EXT, build_kotran, inputs_in_folders, label, spawn
 from report import machine_info, machine_line
-from timing import compile_helper, load_average
+from timing import compile_helper, load_average, pin_to_one_cpu
 
 MODES = ("null", "file")
 
@@ -96,6 +96,9 @@ def main():
         result.unlink()
 
     samples = {}
+    pinned = pin_to_one_cpu(args.cpu, kotran, corpus.path["sjis"], log)
+    if pinned:
+        print(f"note: {pinned}")
     load_before = load_average()
     cases = [(conv, mode) for conv in CONVERSIONS for mode in MODES]
     log(f"timing: {len(CONVERSIONS)} conversions x {len(MODES)} output modes x kotran and the floor x {args.runs} rounds ...")

@@ -37,7 +37,7 @@ import peers
 from corpus import MIB, add_round_options, fmt_size, load_material, prepare_corpora
 from peers import CODES, CONVERSIONS, build_kotran, first_difference, label, spawn
 from report import machine_info, machine_line
-from timing import load_average
+from timing import load_average, pin_to_one_cpu
 
 DEFAULT_PATHS = "avx2,avx512bw,avx512vbmi2,sse2,words"
 DEFAULT_RATIOS = "avx2/avx512vbmi2,avx512bw/avx512vbmi2,sse2/words"
@@ -161,6 +161,9 @@ def main():
     err = Path(args.workdir) / "paths-stderr.txt"
     samples = {}  # (key, column name) -> [Run]
     errors = []
+    pinned = pin_to_one_cpu(args.cpu, kotran, corpus.path["sjis"], log)
+    if pinned:
+        print(f"note: {pinned}")
     load_before = load_average()
     log(f"timing: {len(CONVERSIONS)} conversions x {len(columns)} paths x {args.runs} rounds ...")
     t_timing = time.perf_counter()

@@ -18,7 +18,8 @@ import argparse
 import sys
 import time
 
-from corpus import DEFAULT_SIZE_MIB, KANA_LINE_RATE, MIB, corpus_stats, fmt_size, load_material, prepare_corpora
+from corpus import (DEFAULT_SIZE_MIB, KANA_LINE_RATE, MIB, add_cpu_option, corpus_stats, fmt_size, load_material,
+                    prepare_corpora)
 from peers import CONVERSIONS, Tools, build_kotran, build_library_peers, check_outputs, tool_versions
 from report import evaluate_targets, machine_info, machine_line, print_report, summarize, write_json
 from timing import MODES, build_probe, compile_helper, load_average, pin_to_one_cpu, rss_measure, run_rounds
@@ -39,8 +40,7 @@ def main():
     ap.add_argument("--no-libraries", action="store_true",
                     help="leave out the programs over encoding_rs and ICU (bench/peers/)")
     ap.add_argument("--json", help="also write the results to this JSON file")
-    ap.add_argument("--cpu", type=int, default=None,
-                    help="run every timed process on this processor (default: the fastest one, measured first)")
+    add_cpu_option(ap)
     args = ap.parse_args()
     q = args.quick
     if args.size_mib is None:
@@ -101,7 +101,7 @@ def main():
         tools.floor_bytes = {key: len(data) for key, data in expected.items()}
     else:
         notes.append(f"the copy floor is left out: bench/copy_floor.c could not be built ({why})")
-    pinned = pin_to_one_cpu(args.cpu, tools, corpus, log)
+    pinned = pin_to_one_cpu(args.cpu, tools.kotran, corpus.path["sjis"], log)
     if pinned:
         notes.append(pinned)
     load_before = load_average()

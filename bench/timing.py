@@ -48,9 +48,9 @@ def case_list(tools):
 CALIBRATION_RUNS = 5
 
 
-def pin_to_one_cpu(choice, tools, corpus, log):
+def pin_to_one_cpu(choice, kotran, sjis, log):
     """Pins this process, and so every process it starts, to one processor: choice, or where choice
-    is None the one where kotran's Shift-JIS -> UTF-8 runs fastest (median of CALIBRATION_RUNS runs
+    is None the one where kotran's Shift-JIS -> UTF-8 of the file sjis runs fastest (median of CALIBRATION_RUNS runs
     on each, alternating). On a shared machine one processor may be slowed by other work (measured
     here: one of the two at 1.5 times the other's time, for every tool); a process that lands on
     either by chance makes the medians of a round a lottery. Returns a note for the report, or None
@@ -65,7 +65,7 @@ def pin_to_one_cpu(choice, tools, corpus, log):
         return f"every timed process ran on processor {choice} (--cpu)"
     if len(cpus) == 1:
         return None
-    argv = [tools.kotran, "-c", "-u", str(corpus.path["sjis"])]
+    argv = [kotran, "-c", "-u", str(sjis)]
     times = {c: [] for c in cpus}
     for i in range(CALIBRATION_RUNS):
         for c in (cpus if i % 2 == 0 else cpus[::-1]):
