@@ -135,7 +135,11 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
     const __mmask16 none = _mm512_mask_cmplt_epu32_mask(pairs, u, _mm512_set1_epi32(0x01000000));
     replaced += static_cast<unsigned>(__builtin_popcount(none));
     u = _mm512_mask_mov_epi32(u, none, _mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM)));
-    u = _mm512_mask_mov_epi32(u, kana_units, half_width_kana_forms_widest(u));
+    // (A branch, seldom taken: a block of real text seldom holds a
+    // half-width katakana, and their forms cost five vector operations a
+    // group.)
+    if (kana != 0) [[unlikely]]
+      u = _mm512_mask_mov_epi32(u, kana_units, half_width_kana_forms_widest(u));
     const __m512i lengths = _mm512_mask_srli_epi32(
         _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), _mm512_set1_epi32(1)), pairs | kana_units,
         u, 24);
