@@ -19,7 +19,7 @@ KOTRAN_COMPRESS void store_utf8_group_compressed(unsigned char*& o, __m512i unit
   // length, which one byte shuffle copies into each of the unit's four
   // bytes (a multiply by 0x01010101 became four shifts and adds).
   const __m512i each_byte = _mm512_shuffle_epi8(
-      lengths, _mm512_broadcast_i32x4(_mm_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12)));
+      lengths, _mm512_set4_epi32(0x0C0C0C0C, 0x08080808, 0x04040404, 0x00000000));
   const __mmask64 keep = _mm512_cmplt_epu8_mask(_mm512_set1_epi32(0x03020100), each_byte);
   const __m512i packed = compress_bytes(units, keep);
   const unsigned n = static_cast<unsigned>(__builtin_popcountll(keep));
