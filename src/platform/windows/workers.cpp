@@ -4,12 +4,17 @@
 // it comes. A worker hands on one file at a time: it waits, its next file
 // done, until this thread has taken the last, so that what waits to be
 // handed on is one report a worker, whatever the run's size.
+//
+// The lock and its conditions are the system's own (a slim reader/writer
+// lock and condition variables): MinGW's std::mutex and
+// std::condition_variable emulate them with semaphores and events, kernel
+// objects, whose every wait and wake under Wine is a call to its server.
 #include "driver/workers.h"
+
+#include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -21,6 +26,34 @@ namespace kotran {
 namespace {
 
 thread_local unsigned t_worker = 0;  // see this_worker
+
+// The run's lock held for a scope, let go and taken again within it.
+class Held {
+ public:
+  explicit Held(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+  ~Held() {
+    if (held_) ReleaseSRWLockExclusive(&lock_);
+  }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  void unlock() {
+    ReleaseSRWLockExclusive(&lock_);
+    held_ = false;
+  }
+  void lock() {
+    AcquireSRWLockExclusive(&lock_);
+    held_ = true;
+  }
+  // Waits on condition, the lock let go meanwhile, until ready() holds.
+  template <class Ready>
+  void wait(CONDITION_VARIABLE& condition, Ready ready) {
+    while (!ready()) SleepConditionVariableSRW(&condition, &lock_, INFINITE, 0);
+  }
+
+ private:
+  SRWLOCK& lock_;
+  bool held_ = true;
+};
 
 // What a worker hands this thread: the report of a file it finished, or
 // (no_memory) the file it had in hand when memory ran out, with the events
@@ -41,20 +74,20 @@ struct Run {
   const std::function<FileResult(size_t, Reporter&)>& work;
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};  // memory ran out in a worker: none takes another file
-  std::mutex lock;
-  std::condition_variable handed_on;  // an outbox filled, or a worker ended
-  std::condition_variable taken;      // an outbox emptied
+  SRWLOCK lock = SRWLOCK_INIT;
+  CONDITION_VARIABLE handed_on = CONDITION_VARIABLE_INIT;  // an outbox filled, or a worker ended
+  CONDITION_VARIABLE taken = CONDITION_VARIABLE_INIT;      // an outbox emptied
   std::vector<Outbox> outboxes;
 };
 
 // Waits until the outbox is empty, then puts the report in it.
 void hand_on(Run& run, Outbox& box, Report&& report, bool no_memory) {
-  std::unique_lock<std::mutex> hold(run.lock);
-  run.taken.wait(hold, [&] { return !box.full; });
+  Held hold(run.lock);
+  hold.wait(run.taken, [&] { return !box.full; });
   box.report = std::move(report);
   box.no_memory = no_memory;
   box.full = true;
-  run.handed_on.notify_one();
+  WakeConditionVariable(&run.handed_on);
 }
 
 void work_as_worker(Run& run, unsigned worker) {
@@ -92,9 +125,9 @@ void work_as_worker(Run& run, unsigned worker) {
     // worker takes another.
     run.stop.store(true);
   }
-  std::lock_guard<std::mutex> hold(run.lock);
+  Held hold(run.lock);
   box.ended = true;
-  run.handed_on.notify_one();
+  WakeConditionVariable(&run.handed_on);
 }
 
 }  // namespace
@@ -124,10 +157,10 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
     ~JoinAll() {
       run.stop.store(true);
       {
-        std::lock_guard<std::mutex> hold(run.lock);
+        Held hold(run.lock);
         for (Outbox& box : run.outboxes) box.full = false;
       }
-      run.taken.notify_all();
+      WakeAllConditionVariable(&run.taken);
       for (std::thread& t : threads)
         if (t.joinable()) t.join();
     }
@@ -148,9 +181,9 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
   // Each report as it comes; a worker's end is counted once its last
   // report is taken.
   size_t running = threads.size();
-  std::unique_lock<std::mutex> hold(run.lock);
+  Held hold(run.lock);
   while (running > 0) {
-    run.handed_on.wait(hold, [&] {
+    hold.wait(run.handed_on, [&] {
       for (size_t k = 0; k < threads.size(); ++k)
         if (run.outboxes[k].full || (run.outboxes[k].ended && !run.outboxes[k].counted)) return true;
       return false;
@@ -161,7 +194,7 @@ WorkersEnd run_in_workers(const std::vector<size_t>& indices, unsigned jobs,
         Report report = std::move(box.report);
         const bool no_memory = box.no_memory;
         box.full = false;
-        run.taken.notify_all();
+        WakeAllConditionVariable(&run.taken);
         hold.unlock();
         if (no_memory) report.events.push_back(lost(report.index, Loss::no_memory, 0));
         done(std::move(report));
