@@ -220,6 +220,17 @@ std::string plant_folder_link(const std::wstring& link, const std::wstring& targ
   return "";
 }
 
+bool start_process(std::wstring& line, bool inherit_handles, DWORD flags, void* environment, const wchar_t* folder,
+                   STARTUPINFOW& start, PROCESS_INFORMATION& child) {
+  for (int attempt = 0;; ++attempt) {
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit_handles, flags, environment, folder, &start,
+                       &child))
+      return true;
+    if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 2) return false;
+    Sleep(200);
+  }
+}
+
 ChildRun run_child_process(std::wstring line, const std::string& in, Console console, const wchar_t* folder,
                            bool messages_to_file, std::size_t reader_takes) {
   ChildRun run;
@@ -251,15 +262,7 @@ ChildRun run_child_process(std::wstring line, const std::string& in, Console con
   start.hStdError = messages_to_file ? messages : GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION child{};
   const DWORD flags = console == Console::none ? DETACHED_PROCESS : 0;
-  // Wine now and then refuses to start a process with ERROR_INTERNAL_ERROR
-  // under load: the start is tried again, the child's behaviour is not.
-  bool started = false;
-  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-    started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, folder, &start, &child);
-    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
-    if (!started) Sleep(200);
-  }
-  if (!started) {
+  if (!start_process(line, true, flags, nullptr, folder, start, child)) {
     ADD_FAILURE() << "the child did not start: " << GetLastError();
     // Nothing is left open to spoil the next child's start.
     for (HANDLE h : {in_read, in_write, out_read, out_write, console_out, messages})
@@ -447,8 +450,8 @@ RunResult run_kotran_on_host(const std::vector<std::string>& args, const std::st
   start.hStdError = err;
   PROCESS_INFORMATION child{};
   const std::wstring folder = wide_name(dir);
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS,
-                     environment.data(), folder.c_str(), &start, &child)) {
+  if (start_process(line, true, CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, environment.data(), folder.c_str(),
+                    start, child)) {
     WaitForSingleObject(child.hProcess, INFINITE);
     DWORD status = 0;
     GetExitCodeProcess(child.hProcess, &status);

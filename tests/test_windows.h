@@ -48,6 +48,13 @@ class Folder {
 // else why it could not be made.
 std::string plant_folder_link(const std::wstring& link, const std::wstring& target);
 
+// CreateProcessW, tried again (up to three times) where Wine, under load,
+// now and then refuses a start with ERROR_INTERNAL_ERROR: the start is
+// tried again, never the child's behaviour. False, GetLastError() saying
+// why, where it did not start.
+bool start_process(std::wstring& line, bool inherit_handles, DWORD flags, void* environment, const wchar_t* folder,
+                   STARTUPINFOW& start, PROCESS_INFORMATION& child);
+
 // How a child is started: with no console at all, sharing this program's
 // console, or writing its standard output to that console itself.
 enum class Console { none, shared, as_output };

@@ -456,8 +456,7 @@ TEST(KotranExe, StartedWithNoStandardHandles) {
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;  // and every handle null
     PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                               folder.path().c_str(), &start, &child));
+    ASSERT_TRUE(test::start_process(line, false, DETACHED_PROCESS, nullptr, folder.path().c_str(), start, child));
     WaitForSingleObject(child.hProcess, INFINITE);
     DWORD status = 0xFFFFFFFF;
     GetExitCodeProcess(child.hProcess, &status);
@@ -522,8 +521,7 @@ KotranRun run_into_disconnected_pipe(const Folder& folder, const std::string& ty
   start.hStdError = messages;
   PROCESS_INFORMATION child{};
   std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(typed);
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, folder.path().c_str(),
-                      &start, &child)) {
+  if (!test::start_process(line, true, DETACHED_PROCESS, nullptr, folder.path().c_str(), start, child)) {
     ADD_FAILURE() << "kotran.exe did not start: " << GetLastError();
     close_all();
     return run;
@@ -752,8 +750,7 @@ TEST(KotranExe, MessagesOnAConsoleReadRightWhateverItsCodePage) {
   start.hStdError = screen;
   std::wstring line = L"\"" + kotran_exe() + L"\" -u 자료.txt";
   PROCESS_INFORMATION child{};
-  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.path().c_str(), &start,
-                             &child));
+  ASSERT_TRUE(test::start_process(line, true, 0, nullptr, folder.path().c_str(), start, child));
   WaitForSingleObject(child.hProcess, INFINITE);
   DWORD status = 1;
   GetExitCodeProcess(child.hProcess, &status);
@@ -834,8 +831,7 @@ TEST(KotranExe, CtrlCAndCtrlBreakLeaveNoTemporary) {
     start.hStdInput = start.hStdOutput = start.hStdError = null;
     std::wstring line = L"\"" + kotran_exe() + L"\" " + wide(row.typed);
     PROCESS_INFORMATION child{};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                               folder.path().c_str(), &start, &child));
+    ASSERT_TRUE(test::start_process(line, true, 0, nullptr, folder.path().c_str(), start, child));
     CloseHandle(null);
     // Sent once the temporaries are there (one a file), while the texts
     // are being written.
