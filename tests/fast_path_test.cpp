@@ -131,7 +131,8 @@ TEST(FastPath, AgreesWithThePlainLoopOnRandomText) {
                                      {.jis_variant = 3},
                                      {.widen = true, .jis_variant = 3, .lf_only = true},
                                      {.lf_only = true},
-                                     {.jis_forms = true}};
+                                     {.jis_forms = true},
+                                     {.jis_variant = 4}};  // designations of two bytes (ESC K, ESC H)
   // Under the sanitizers, which run every step twenty times slower, and on
   // an emulated processor, eight rounds: each place of the mark still
   // comes up twice, and eight chunk sizes (and half the option sets at the

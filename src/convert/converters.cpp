@@ -32,8 +32,10 @@ ConversionResult convert(TextStream* in, TextStream* out, const ConvertOptions& 
     constexpr VectorForm form = VectorStep<source, Writer>::form;
     // The steps that keep some bytes and drop others: into UTF-8, out of it
     // into Shift-JIS and EUC (into JIS its runs are stored whole), and out
-    // of JIS.
+    // of JIS; and into JIS from Shift-JIS and EUC, whose designations are
+    // kept where runs begin.
     constexpr bool packs = form == VectorForm::utf8_units || form == VectorForm::jis_pairs ||
+                           form == VectorForm::kanji_run ||
                            (form == VectorForm::utf8_runs && !std::is_same_v<Writer, JisWriter>);
     run_on_path<packs>(options.path, run,
                        form != VectorForm::none && takes_vectors<source, Writer>(options.path, form));

@@ -17,6 +17,7 @@
 #include "kernels/avx512bw/ascii.h"
 #include "kernels/avx512bw/pairs.h"
 #include "kernels/avx512bw/utf8.h"
+#include "kernels/avx512vbmi2/pairs.h"
 #include "kernels/sse2/ascii.h"
 #include "kernels/sse2/pairs.h"
 #else
@@ -116,6 +117,9 @@ size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_
 template <RunPairs into, bool compress>
 size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length, unsigned row_limit,
                                bool store_kana);
+unsigned char* store_designated_runs_compressed(unsigned char* o, const unsigned char* converted, uint64_t pairs,
+                                                unsigned length, bool first, UnitDesignation kanji,
+                                                UnitDesignation one_byte);
 #endif
 
 #if !defined(__SSE2__) && !defined(KOTRAN_NEON_KERNELS)

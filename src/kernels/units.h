@@ -317,6 +317,22 @@ struct JisCarry {
 // What JIS's whole blocks are stored as.
 enum class JisBlocksInto { sjis, euc, utf8 };
 
+// A JIS designation of two or three bytes as the runs of pairs and of
+// one-byte text take it into a unit of four bytes before a run's first
+// byte: its bytes, the last in byte 2, and which of the unit's bytes are
+// its.
+struct UnitDesignation {
+  uint32_t bytes;
+  uint32_t kept;
+};
+
+inline UnitDesignation unit_designation(const unsigned char* bytes, unsigned size) {
+  uint32_t word = 0;
+  for (unsigned i = 0; i < size; ++i) word |= static_cast<uint32_t>(bytes[i]) << 8 * i;
+  const unsigned before = 8 * (3 - size);
+  return {word << before, 0xFFFFFFu << before & 0xFFFFFFu};
+}
+
 // The classes of a block of 64 bytes of JIS, bit i for byte i: the ESCs,
 // those that begin ESC $ B or ESC $ @ (kanji_in), and ESC ( B, ESC ( J or
 // ESC * B (one_byte); bytes 0x80 and above; bytes 0x21-0x7E; bytes 0x75

@@ -169,6 +169,11 @@ struct JisWriter : LegacyWriter<JisWriter> {
     return o + kanji_in.size;
   }
   void entered_kanji() { state = SHIFT_KANJI; }
+  // For runs designated in a block: whether a run of pairs (kanji) or of
+  // one-byte text needs its designation first, and the shift after the
+  // block's last run.
+  bool designates(bool kanji) const { return kanji ? state != SHIFT_KANJI : state != SHIFT_NONE; }
+  void designated(bool kanji) { state = kanji ? SHIFT_KANJI : SHIFT_NONE; }
   unsigned char* store_sequence(unsigned char* o, const Sequence& seq, ShiftState goal) {
     std::memcpy(o, seq.bytes, sizeof seq.bytes);
     state = goal;
