@@ -697,11 +697,10 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
     // The plain units of a vector are runs of pairs and runs of ASCII: each
     // run goes out after the designation it needs, the pairs as the step
     // stores them. Where the path compresses bytes, the whole vector goes
-    // at once (designations of three bytes at most, as every JIS variant's).
+    // at once (every designation has three bytes at most: jis_escapes.h).
     const LineEndStops stops = line_end_stops(in, w);
-    const bool designations_in_units = w.kanji_in.size <= 3 && w.kanji_out.size <= 3;
-    const UnitDesignation kanji_in = unit_designation(w.kanji_in.bytes, std::min(w.kanji_in.size, 3u));
-    const UnitDesignation one_byte = unit_designation(w.kanji_out.bytes, std::min(w.kanji_out.size, 3u));
+    const UnitDesignation kanji_in = unit_designation(w.kanji_in.bytes, w.kanji_in.size);
+    const UnitDesignation one_byte = unit_designation(w.kanji_out.bytes, w.kanji_out.size);
     return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       constexpr unsigned width = step_width<path, Step>();
@@ -715,12 +714,10 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
           if constexpr (compresses_bytes(path)) {
             // The whole block at once, each run's designation kept by the
             // compress where it begins.
-            if (designations_in_units) {
-              o = store_designated_runs_compressed(o, converted, pair_bytes, u.length, w.designates(pair_bytes & 1),
-                                                   kanji_in, one_byte);
-              w.designated(pair_bytes >> (u.length - 1) & 1);
-              return u.length;
-            }
+            o = store_designated_runs_compressed(o, converted, pair_bytes, u.length, w.designates(pair_bytes & 1),
+                                                 kanji_in, one_byte);
+            w.designated(pair_bytes >> (u.length - 1) & 1);
+            return u.length;
           }
           for (unsigned at = 0; at < u.length;) {
             const bool kanji = (pair_bytes >> at & 1) != 0;
