@@ -438,6 +438,9 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
                                           bool store_kana, LineEndStops stops) {
   Utf8Carry carry;
   uint64_t cr_before = 0;
+  // The output pointer in a local: o itself could be any byte a store
+  // writes, so the compiler would read it again after every store.
+  unsigned char* to = o;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -459,9 +462,10 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     alignas(32) unsigned char converted[64];
     const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, leads, kana, converted);
     if (carry.at != 0) converted[0] = carry.byte;
-    wide_store_kept(o, converted, ~(dropped | carry.dropped));
+    wide_store_kept(to, converted, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);
   }
+  o = to;
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
@@ -524,6 +528,9 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
                                                   uint64_t& replaced) {
   uint64_t carried = 0, cr_before = 0;
   __m256i none_count = _mm256_setzero_si256();
+  // The output pointer in a local: o itself could be any byte a store
+  // writes, so the compiler would read it again after every store.
+  unsigned char* to = o;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -541,12 +548,13 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
     }
     if (bad != 0) break;
     for (unsigned h = 0; h < 2; ++h)
-      store_units_as_utf8_wide(o, b.jis[h], b.cells[h], wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h)),
+      store_units_as_utf8_wide(to, b.jis[h], b.cells[h], wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h)),
                                wide_byte_mask(static_cast<uint32_t>(b.starts >> 32 * h)), forms, none_count,
                                wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
     carried = b.last >> 63;
   }
   replaced += wide_none_total(none_count);
+  o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
 
@@ -556,6 +564,9 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
                                          JisCarry& carry, const Utf8Form* forms, uint64_t& replaced) {
   uint64_t cr_before = 0;
   __m256i none_count = _mm256_setzero_si256();
+  // The output pointer in a local: o itself could be any byte a store
+  // writes, so the compiler would read it again after every store.
+  unsigned char* to = o;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -599,7 +610,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       // A pair goes out whole from its first byte, its cell the byte after.
       const uint64_t starts = ~(u.escapes | trails);
       for (unsigned h = 0; h < 2; ++h)
-        store_units_as_utf8_wide(o, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)),
+        store_units_as_utf8_wide(to, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)),
                                  wide_byte_mask(static_cast<uint32_t>(starts >> 32 * h)), forms, none_count);
     } else {
       alignas(32) unsigned char converted[64];
@@ -620,11 +631,12 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
         }
         _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
       }
-      wide_store_kept(o, converted, ~u.escapes);
+      wide_store_kept(to, converted, ~u.escapes);
     }
     carry = jis_carry_after(u, escs);
   }
   if (into == JisBlocksInto::utf8) replaced += wide_none_total(none_count);
+  o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
 }
 

@@ -420,6 +420,9 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
                                               unsigned row_limit, bool store_kana, LineEndStops stops) {
   Utf8Carry carry;
   uint64_t cr_before = 0;
+  // The output pointer in a local: o itself could be any byte a store
+  // writes, so the compiler would read it again after every store.
+  unsigned char* to = o;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -438,9 +441,10 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     uint64_t dropped;
     __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
     out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
-    store_kept_widest<compress>(o, out, ~(dropped | carry.dropped));
+    store_kept_widest<compress>(to, out, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
   }
+  o = to;
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
@@ -494,6 +498,9 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
                                                       bool store_kana, LineEndStops stops, const Utf8Form* forms,
                                                       uint64_t& replaced) {
   uint64_t carried = 0, cr_before = 0;
+  // The output pointer in a local: o itself could be any byte a store
+  // writes, so the compiler would read it again after every store.
+  unsigned char* to = o;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -506,9 +513,10 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    replaced += store_pairs_as_utf8_widest<compress>(o, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
+    replaced += store_pairs_as_utf8_widest<compress>(to, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
     carried = b.last >> 63;
   }
+  o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
 
@@ -530,6 +538,9 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
                                              LineEndStops stops, JisCarry& carry, const Utf8Form* forms,
                                              uint64_t& replaced) {
   uint64_t cr_before = 0;
+  // The output pointer in a local: o itself could be any byte a store
+  // writes, so the compiler would read it again after every store.
+  unsigned char* to = o;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -558,18 +569,19 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      replaced += store_pairs_as_utf8_widest<compress>(o, x0, x1, u.leads, ~(u.escapes | trails), forms);
+      replaced += store_pairs_as_utf8_widest<compress>(to, x0, x1, u.leads, ~(u.escapes | trails), forms);
     } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
-      store_kept_widest<compress>(o, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
+      store_kept_widest<compress>(to, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
     } else {
-      store_kept_widest<compress>(o,
+      store_kept_widest<compress>(to,
                         _mm512_mask_mov_epi8(x0, u.leads | trails,
                                              _mm512_or_si512(x0, _mm512_set1_epi8(static_cast<char>(0x80)))),
                         ~u.escapes);
     }
     carry = jis_carry_after(u, esc);
   }
+  o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
 }
 
