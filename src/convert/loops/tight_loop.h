@@ -40,13 +40,26 @@ LineEndStops line_end_stops(const ByteReader& in, const Writer& w) {
 // tight loops store a lone LF at p as put would, CR LF, rather than leave
 // it to the byte loop, which would end the loop at every line of a text
 // with LF line ends. Only where the byte before it is in hand (from begin)
-// and is no CR; false, storing nothing, otherwise.
+// and is no CR; returns where the output goes on, o itself where it stored
+// nothing. (o goes in and out by value: an output pointer whose address a
+// call that is not inlined takes lives in memory, read again after every
+// store, since any byte stored could be part of it.)
 template <class Writer>
-[[gnu::noinline, gnu::cold]] bool store_lone_lf(Writer& w, const unsigned char* p, const unsigned char* begin,
-                                                LineEndStops stops, unsigned char*& o) {
-  if (stops != LineEndStops::lone_lf || p[0] != 0x0A || p == begin || p[-1] == 0x0D) return false;
+[[gnu::noinline, gnu::cold]] unsigned char* store_lone_lf(Writer& w, const unsigned char* p,
+                                                          const unsigned char* begin, LineEndStops stops,
+                                                          unsigned char* o) {
+  if (stops != LineEndStops::lone_lf || p[0] != 0x0A || p == begin || p[-1] == 0x0D) return o;
   o = w.store_ascii(o, 0x0D);
-  o = w.store_ascii(o, 0x0A);
+  return w.store_ascii(o, 0x0A);
+}
+
+// store_lone_lf, moving o past what it stored; false where it stored nothing.
+template <class Writer>
+KOTRAN_HOT bool lone_lf_stored(Writer& w, const unsigned char* p, const unsigned char* begin, LineEndStops stops,
+                               unsigned char*& o) {
+  unsigned char* const after = store_lone_lf(w, p, begin, stops, o);
+  if (after == o) return false;
+  o = after;
   return true;
 }
 
@@ -83,7 +96,7 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
         continue;
       }
       // A line end that stops ASCII.
-      if (!store_lone_lf(w, p, in.begin(), stops, o)) break;
+      if (!lone_lf_stored(w, p, in.begin(), stops, o)) break;
       ++p;
       continue;
     }
