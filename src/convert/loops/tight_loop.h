@@ -41,23 +41,36 @@ LineEndStops line_end_stops(const ByteReader& in, const Writer& w) {
 // it to the byte loop, which would end the loop at every line of a text
 // with LF line ends. Only where the byte before it is in hand (from begin)
 // and is no CR; returns where the output goes on, o itself where it stored
-// nothing. (o goes in and out by value: an output pointer whose address a
-// call that is not inlined takes lives in memory, read again after every
-// store, since any byte stored could be part of it.)
+// nothing. o goes in and out by value: an output pointer whose address a
+// call takes lives in memory, read again after every store, since any byte
+// stored could be part of it.
 template <class Writer>
-[[gnu::noinline, gnu::cold]] unsigned char* store_lone_lf(Writer& w, const unsigned char* p,
-                                                          const unsigned char* begin, LineEndStops stops,
-                                                          unsigned char* o) {
+KOTRAN_HOT unsigned char* store_lone_lf(Writer& w, const unsigned char* p, const unsigned char* begin,
+                                        LineEndStops stops, unsigned char* o) {
   if (stops != LineEndStops::lone_lf || p[0] != 0x0A || p == begin || p[-1] == 0x0D) return o;
   o = w.store_ascii(o, 0x0D);
   return w.store_ascii(o, 0x0A);
 }
 
-// store_lone_lf, moving o past what it stored; false where it stored nothing.
+// The same, out of line. The tight loop takes it inlined: a call in the
+// loop would make the loop keep its vector constants in memory, since a
+// call may overwrite every vector register (on POSIX systems). The JIS
+// reader's loop, whose general registers are tight, takes it apart, as the
+// rare case it is.
 template <class Writer>
+[[gnu::noinline, gnu::cold]] unsigned char* store_lone_lf_apart(Writer& w, const unsigned char* p,
+                                                                const unsigned char* begin, LineEndStops stops,
+                                                                unsigned char* o) {
+  return store_lone_lf(w, p, begin, stops, o);
+}
+
+// store_lone_lf (out of line where apart), moving o past what it stored;
+// false where it stored nothing.
+template <bool apart = false, class Writer>
 KOTRAN_HOT bool lone_lf_stored(Writer& w, const unsigned char* p, const unsigned char* begin, LineEndStops stops,
                                unsigned char*& o) {
-  unsigned char* const after = store_lone_lf(w, p, begin, stops, o);
+  unsigned char* const after =
+      apart ? store_lone_lf_apart(w, p, begin, stops, o) : store_lone_lf(w, p, begin, stops, o);
   if (after == o) return false;
   o = after;
   return true;
