@@ -277,7 +277,7 @@ KOTRAN_WIDE __m256i wide_utf8_code_points(const __m256i* x0, const __m256i* x1, 
 // As look_up_code_widest: the code of the character at points[i], i the
 // lowest bit of m (64 for none), at codes + i; the bit cleared.
 KOTRAN_WIDE void wide_look_up_code(uint64_t& m, const uint16_t* points, unsigned char* codes) {
-  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
+  const size_t i = _tzcnt_u64(m);
   m = _blsr_u64(m);
   store_high_byte_first(codes + i, unicode_tables::UNICODE_TO_JIS[points[i]]);
 }

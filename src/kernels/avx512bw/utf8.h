@@ -85,7 +85,7 @@ KOTRAN_WIDEST void store_byte_units_widest(uint32_t* units, __m512i jis) {
 // Stores at units + i the form of the pair at the lowest bit i of m (its
 // place in the table at at[i]; for none left, i is 64) and clears the bit.
 KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Utf8Form* forms, uint32_t* units) {
-  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
+  const size_t i = _tzcnt_u64(m);
   m = _blsr_u64(m);
   std::memcpy(units + i, forms + at[i], 4);
 }
@@ -312,7 +312,7 @@ KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, 
 // points[i], i the lowest bit of m, and clears the bit; for none left, the
 // code of points[64] at codes + 64.
 KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsigned char* codes) {
-  const unsigned i = static_cast<unsigned>(_tzcnt_u64(m));
+  const size_t i = _tzcnt_u64(m);
   m = _blsr_u64(m);
   store_high_byte_first(codes + i, unicode_tables::UNICODE_TO_JIS[points[i]]);
 }
