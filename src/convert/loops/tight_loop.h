@@ -27,7 +27,8 @@ inline constexpr size_t STORE_MAX = 64 + 43 * 3 + 64;
 // or returns 0 (storing nothing) for a unit it leaves to the byte loop.
 // Returns whether anything was taken.
 // With take_ascii set, take sees every unit first, ASCII included, and the
-// loop stores ASCII itself only where take returns 0.
+// loop stores ASCII itself only where take returns 0. lone_lf says how it
+// takes the store of a lone LF (LoneLfStore, below).
 // The line ends that the tight loops over in into this writer leave to the
 // byte loop: none where the streams translate them.
 template <class Writer>
@@ -52,11 +53,7 @@ KOTRAN_HOT unsigned char* store_lone_lf(Writer& w, const unsigned char* p, const
   return w.store_ascii(o, 0x0A);
 }
 
-// The same, out of line. The tight loop takes it inlined: a call in the
-// loop would make the loop keep its vector constants in memory, since a
-// call may overwrite every vector register (on POSIX systems). The JIS
-// reader's loop, whose general registers are tight, takes it apart, as the
-// rare case it is.
+// The same, out of line.
 template <class Writer>
 [[gnu::noinline, gnu::cold]] unsigned char* store_lone_lf_apart(Writer& w, const unsigned char* p,
                                                                 const unsigned char* begin, LineEndStops stops,
@@ -64,19 +61,25 @@ template <class Writer>
   return store_lone_lf(w, p, begin, stops, o);
 }
 
-// store_lone_lf (out of line where apart), moving o past what it stored;
-// false where it stored nothing.
-template <bool apart = false, class Writer>
+// How a loop takes the store of a lone LF: inlined in the loops of vector
+// steps, whose vector constants a call in the loop would send to the stack
+// (on POSIX systems a call may overwrite every vector register); out of
+// line in the others, the rare case it is, where inlined it made the word
+// loop's conversions a tenth slower.
+enum class LoneLfStore { apart, inlined };
+
+// store_lone_lf, moving o past what it stored; false where it stored nothing.
+template <LoneLfStore how, class Writer>
 KOTRAN_HOT bool lone_lf_stored(Writer& w, const unsigned char* p, const unsigned char* begin, LineEndStops stops,
                                unsigned char*& o) {
-  unsigned char* const after =
-      apart ? store_lone_lf_apart(w, p, begin, stops, o) : store_lone_lf(w, p, begin, stops, o);
+  unsigned char* const after = how == LoneLfStore::apart ? store_lone_lf_apart(w, p, begin, stops, o)
+                                                         : store_lone_lf(w, p, begin, stops, o);
   if (after == o) return false;
   o = after;
   return true;
 }
 
-template <bool take_ascii = false, class Writer, class Take>
+template <bool take_ascii = false, LoneLfStore lone_lf = LoneLfStore::apart, class Writer, class Take>
 KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
   const LineEndStops stops = line_end_stops(in, w);
   if (const size_t n = ascii_run(in.begin(), in.end(), false, stops)) {
@@ -109,7 +112,7 @@ KOTRAN_HOT bool tight_loop(ByteReader& in, Writer& w, Take take) {
         continue;
       }
       // A line end that stops ASCII.
-      if (!lone_lf_stored(w, p, in.begin(), stops, o)) break;
+      if (!lone_lf_stored<lone_lf>(w, p, in.begin(), stops, o)) break;
       ++p;
       continue;
     }

@@ -665,7 +665,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
     // A line end is an ASCII byte, never half of a pair: the units end
     // before it.
     const LineEndStops stops = line_end_stops(in, w);
-    return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+    return tight_loop<true, LoneLfStore::inlined>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       // A lone LF goes to the tight loop's ASCII (see store_lone_lf).
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       if constexpr (takes_carried_blocks<path, Step>()) {
@@ -701,7 +701,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
     const LineEndStops stops = line_end_stops(in, w);
     const UnitDesignation kanji_in = unit_designation(w.kanji_in.bytes, w.kanji_in.size);
     const UnitDesignation one_byte = unit_designation(w.kanji_out.bytes, w.kanji_out.size);
-    return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+    return tight_loop<true, LoneLfStore::inlined>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       constexpr unsigned width = step_width<path, Step>();
       if (end - p >= static_cast<ptrdiff_t>(width)) {
@@ -738,7 +738,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
     const LineEndStops stops = line_end_stops(in, w);
     // Where whole blocks stop short, they are tried again 64 bytes on.
     const unsigned char* blocks_from = in.begin();
-    return tight_loop<true>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
+    return tight_loop<true, LoneLfStore::inlined>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       if constexpr (requires { Step::template widest_utf8_blocks<false>(o, p, size_t{}, true, stops, w); }) {
         if (p >= blocks_from && end - p >= static_cast<ptrdiff_t>(2 * BLOCK_WIDTH + 2)) {

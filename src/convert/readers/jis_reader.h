@@ -188,7 +188,7 @@ class JisDecoder {
           if (end - p >= 8) {
             const unsigned n = ascii_prefix(p, true, stops);
             if (n == 0) {
-              if (!lone_lf_stored<true>(w_, p, in_.begin(), stops, o)) break;
+              if (!lone_lf_stored<LoneLfStore::apart>(w_, p, in_.begin(), stops, o)) break;
               ++p;
               continue;
             }
@@ -196,7 +196,7 @@ class JisDecoder {
             p += n;
           } else {
             if (stops != LineEndStops::none && (b == LF || b == CR)) {
-              if (!lone_lf_stored<true>(w_, p, in_.begin(), stops, o)) break;
+              if (!lone_lf_stored<LoneLfStore::apart>(w_, p, in_.begin(), stops, o)) break;
               ++p;
               continue;
             }
@@ -211,7 +211,7 @@ class JisDecoder {
         if (b == LF) {
           if (stops != LineEndStops::lone_lf)
             o = w_.store_ascii(o, LF);
-          else if (!lone_lf_stored<true>(w_, p, in_.begin(), stops, o))
+          else if (!lone_lf_stored<LoneLfStore::apart>(w_, p, in_.begin(), stops, o))
             break;
           ++p;
           continue;
