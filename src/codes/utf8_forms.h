@@ -14,10 +14,15 @@ struct Utf8Form {
   uint8_t count;
 };
 
+// Where the forms of bytes alone follow the rows' in a table of forms:
+// entry BYTE_FORMS + b is ASCII b itself (one byte), or half-width katakana
+// b (0xA1-0xDF) as its character; no other byte has one.
+inline constexpr unsigned BYTE_FORMS = 94 * 94;
+
 // The forms of rows 1-94, row-major (row byte 0x21 first, 94 cells a row),
-// made from the Unicode table on first use; with jis_forms, the characters
-// that Windows and Unicode's JIS mapping write differently in the JIS forms
-// (jis_unicode_form).
+// and after them those of bytes alone, made from the Unicode table on first
+// use; with jis_forms, the characters that Windows and Unicode's JIS mapping
+// write differently in the JIS forms (jis_unicode_form).
 const Utf8Form* utf8_row_forms(bool jis_forms = false);
 
 }  // namespace kotran

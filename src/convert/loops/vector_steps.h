@@ -5,7 +5,7 @@
 //   EUC to Shift-JIS           jis_to_sjis_code (store_euc_as_sjis), rows 1-84
 //   EUC to JIS                 the high bit cleared (store_euc_as_jis)
 //   JIS to Shift-JIS, EUC      jis_to_sjis_code (rows 1-84), the high bit set (store_jis_as_sjis, store_jis_as_euc)
-//   Shift-JIS, EUC, JIS to UTF-8  the writer's store_row (store_units_as_utf8_widest, store_block_as_utf8_wide;
+//   Shift-JIS, EUC, JIS to UTF-8  the writer's store_row (store_units_as_utf8_widest, store_jis_block_as_utf8_wide;
 //                                 whole blocks: store_pair_blocks_as_utf8_widest, store_jis_blocks_widest)
 //   UTF-8 to Shift-JIS, EUC, JIS  the reader's take (store_utf8_blocks_widest, store_utf8_mixed_widest,
 //                                 store_utf8_run_as_jis_widest and their wide forms)

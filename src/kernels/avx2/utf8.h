@@ -1,10 +1,12 @@
-// The AVX2 path into UTF-8: the plain units of 64 bytes (ASCII, and pairs
-// of rows 1-94 given by their JIS bytes) written from the forms table a
-// register at a time, as the widest path writes them: each byte gets four
-// bytes of its own (a pair's first byte its form, gathered from the table;
-// an ASCII byte itself; a pair's second byte nothing), and a byte shuffle
-// packs each four by their lengths. The writer's store_row stays the
-// reference.
+// The AVX2 path into UTF-8: the units of 64 bytes (ASCII, half-width
+// katakana, and pairs of rows 1-94 given by their JIS bytes) written one
+// after another, each its form from the table in one load (a pair's by its
+// row and cell, a byte alone's from the entries after the rows), stored
+// whole at the output, which moves on by the form's length. The places in
+// the table are worked out a register at a time. Without a byte compress,
+// this costs fewer operations than gathering each byte's form into four
+// bytes of a register and packing them by their lengths with shuffles. The
+// writer's store_row stays the reference.
 //
 // Out of UTF-8 into JIS: a run of up to sixteen characters of three bytes
 // (kanji, kana, the CJK symbols) decoded eight at a time, their JIS codes
@@ -32,169 +34,108 @@
 
 namespace kotran {
 
-// Bytes 8g to 8g + 7 of the 32 of v, in the low half of a register.
-template <unsigned g>
-KOTRAN_WIDE __m128i wide_group_bytes(__m256i v) {
-  const __m128i half = g < 2 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
-  return g % 2 == 0 ? half : _mm_srli_si128(half, 8);
+// Each of the 32 bytes' place in the forms table, on 16 bits: a pair's
+// (lead_bytes marks its first byte, cells holds its cell there) row * 94 +
+// cell less the first's, any other byte's the entry of its own after the
+// rows.
+KOTRAN_WIDE void store_form_places_wide(uint16_t* at, __m256i jis, __m256i cells, __m256i lead_bytes) {
+  for (unsigned h = 0; h < 2; ++h) {
+    const __m256i row = _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(jis) : _mm256_extracti128_si256(jis, 1));
+    const __m256i cell =
+        _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(cells) : _mm256_extracti128_si256(cells, 1));
+    const __m256i pair = _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(row, _mm256_set1_epi16(94)), cell),
+                                          _mm256_set1_epi16(0x21 * 94 + 0x21));
+    const __m256i alone = _mm256_add_epi16(row, _mm256_set1_epi16(BYTE_FORMS));
+    const __m256i leads = _mm256_cvtepi8_epi16(h == 0 ? _mm256_castsi256_si128(lead_bytes)
+                                                      : _mm256_extracti128_si256(lead_bytes, 1));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h), _mm256_blendv_epi8(alone, pair, leads));
+  }
 }
 
-// The eight units of group g (bytes 8g to 8g + 7) of the 32 bytes, in four
-// bytes each: a pair's form from the table at its first byte (lead_bytes
-// marks them; U+FFFD's where it has none, counted in none_count), a
-// half-width katakana's where kana_bytes marks it, an ASCII byte as it is;
-// and their lengths, 0 but where start_bytes marks the first byte of a
-// unit.
-template <unsigned g>
-KOTRAN_WIDE __m256i wide_utf8_units(__m256i jis, __m256i at, __m256i lead_bytes, __m256i start_bytes,
-                                    __m256i kana_bytes, const Utf8Form* forms, __m256i& lengths,
-                                    __m256i& none_count) {
-  // Any other byte's unit is itself, one byte long; a half-width
-  // katakana's, its form (U+FF61-U+FF9F, EF BD A1-BF and EF BE 80-9F: from
-  // 0xC0 on, EF BE and the byte less 0x40).
-  const __m256i byte = _mm256_cvtepu8_epi32(wide_group_bytes<g>(jis));
-  __m256i kana = _mm256_add_epi32(_mm256_slli_epi32(byte, 16), _mm256_set1_epi32(0x0300BDEF));
-  kana = _mm256_add_epi32(kana, _mm256_and_si256(_mm256_cmpgt_epi32(byte, _mm256_set1_epi32(0xBF)),
-                                                 _mm256_set1_epi32(0x100 - 0x400000)));
-  const __m256i alone = _mm256_blendv_epi8(_mm256_or_si256(byte, _mm256_set1_epi32(0x01000000)), kana,
-                                           _mm256_cvtepi8_epi32(wide_group_bytes<g>(kana_bytes)));
-  // at holds the places of 16 bytes, the group's eight in one of its halves.
-  const __m256i index = _mm256_cvtepu16_epi32(g % 2 == 0 ? _mm256_castsi256_si128(at) : _mm256_extracti128_si256(at, 1));
-  const __m256i pairs = _mm256_cvtepi8_epi32(wide_group_bytes<g>(lead_bytes));
-  __m256i units = _mm256_mask_i32gather_epi32(alone, reinterpret_cast<const int*>(forms), index, pairs, sizeof(Utf8Form));
-  // Only a pair's form can be of no bytes.
-  const __m256i none = _mm256_cmpeq_epi32(_mm256_srli_epi32(units, 24), _mm256_setzero_si256());
-  none_count = _mm256_sub_epi32(none_count, none);
-  units = _mm256_blendv_epi8(units, _mm256_set1_epi32(static_cast<int>(REPLACEMENT_FORM)), none);
-  lengths = _mm256_and_si256(_mm256_srli_epi32(units, 24), _mm256_cvtepi8_epi32(wide_group_bytes<g>(start_bytes)));
-  return units;
+// As store_units_straight_wide, each pair with no character written as
+// U+FFFD; returns how many: for the blocks that hold one.
+[[gnu::cold, gnu::noinline]] inline unsigned store_units_replacing(unsigned char*& o, const uint16_t* at,
+                                                                   uint64_t starts, const Utf8Form* forms) {
+  unsigned replaced = 0;
+  for (; starts != 0; starts &= starts - 1) {
+    uint32_t form;
+    std::memcpy(&form, forms + at[__builtin_ctzll(starts)], 4);
+    if (form >> 24 == 0) {
+      form = REPLACEMENT_FORM;
+      ++replaced;
+    }
+    std::memcpy(o, &form, 4);
+    o += form >> 24;
+  }
+  return replaced;
 }
 
-// Writes at o the eight units of a group, by their lengths, and moves o past them.
-KOTRAN_WIDE void store_wide_utf8_group(unsigned char*& o, __m256i units, __m256i lengths) {
-  // Each lane's four lengths as the bit pairs of one entry of the packs:
-  // gathered into its first four bytes, then l0 + 4 l1 + 16 l2 + 64 l3.
-  const __m256i four = _mm256_shuffle_epi8(
-      lengths, _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1, -1, -1,
-                                -1, -1, -1, -1, -1, -1, -1, -1, -1));
-  const __m256i e = _mm256_madd_epi16(_mm256_maddubs_epi16(four, _mm256_set1_epi32(0x40100401)), _mm256_set1_epi16(1));
-  const unsigned first = static_cast<unsigned>(_mm256_cvtsi256_si32(e));
-  const unsigned second = static_cast<unsigned>(_mm256_extract_epi32(e, 4));
-  const __m128i take_first = _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[first]));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(_mm256_castsi256_si128(units), take_first));
-  o += UTF8_PACKS.length[first];
-  const __m128i take_second = _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[second]));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(_mm256_extracti128_si256(units, 1), take_second));
-  o += UTF8_PACKS.length[second];
+// Stores at o the units whose first bytes starts marks, one after another,
+// each its form from the table at its place in at (store_form_places_wide),
+// and moves o past them; returns how many pairs had no character (written as
+// U+FFFD). Stores 4 bytes a unit, at most 1 past the last.
+KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t* at, uint64_t starts,
+                                               const Utf8Form* forms) {
+  // Each unit's form is one load, stored whole at the output; the output
+  // moves on by its length, the one thing a unit waits for.
+  unsigned char* to = o;
+  uint32_t none = 0;
+  for (uint64_t m = starts; m != 0; m = _blsr_u64(m)) {
+    uint32_t form;
+    std::memcpy(&form, forms + at[_tzcnt_u64(m)], 4);
+    std::memcpy(to, &form, 4);
+    const uint32_t length = form >> 24;
+    to += length;
+    none |= length - 1;  // all ones after a form of no bytes
+  }
+  if (none >> 31) [[unlikely]]
+    return store_units_replacing(o, at, starts, forms);
+  o = to;
+  return 0;
 }
 
-// Writes at o the units of 32 bytes of jis whose first bytes start_bytes
-// marks (ASCII, half-width katakana where kana_bytes marks them, and the
-// first bytes of pairs, which lead_bytes marks; each pair's row at its
-// first byte and its cell in cells at the same place), and counts the pairs
-// that had no character (written as U+FFFD) in none_count. o moves past
-// what it wrote; no store reaches past 64 bytes from where o starts (112
-// with katakana).
-KOTRAN_WIDE void store_units_as_utf8_wide(unsigned char*& o, __m256i jis, __m256i cells, __m256i lead_bytes,
-                                          __m256i start_bytes, const Utf8Form* forms, __m256i& none_count,
-                                          __m256i kana_bytes = _mm256_setzero_si256()) {
-  // Each pair's place in the table, row * 94 + cell less the first's, on
-  // 16 bits at every byte (at its first byte; the others' never read).
-  const __m256i first = _mm256_set1_epi16(0x21 * 94 + 0x21);
-  const __m256i at_low = _mm256_sub_epi16(
-      _mm256_add_epi16(_mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(jis)), _mm256_set1_epi16(94)),
-                       _mm256_cvtepu8_epi16(_mm256_castsi256_si128(cells))),
-      first);
-  const __m256i at_high = _mm256_sub_epi16(
-      _mm256_add_epi16(
-          _mm256_mullo_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(jis, 1)), _mm256_set1_epi16(94)),
-          _mm256_cvtepu8_epi16(_mm256_extracti128_si256(cells, 1))),
-      first);
-  __m256i lengths[4];
-  const __m256i units[4] = {
-      wide_utf8_units<0>(jis, at_low, lead_bytes, start_bytes, kana_bytes, forms, lengths[0], none_count),
-      wide_utf8_units<1>(jis, at_low, lead_bytes, start_bytes, kana_bytes, forms, lengths[1], none_count),
-      wide_utf8_units<2>(jis, at_high, lead_bytes, start_bytes, kana_bytes, forms, lengths[2], none_count),
-      wide_utf8_units<3>(jis, at_high, lead_bytes, start_bytes, kana_bytes, forms, lengths[3], none_count),
-  };
-  for (unsigned g = 0; g < 4; ++g) store_wide_utf8_group(o, units[g], lengths[g]);
-}
-
-// The first length bytes of a block of 64 as JIS bytes, ready for the
-// units: each pair's row at its first byte and its cell at its second (any
-// other byte ASCII), the first bytes of the pairs among them, and of every
-// unit among them, as byte masks of each half.
-struct WideJisBlock {
-  __m256i jis[2], leads[2], starts[2];
-  unsigned length;
-};
-
-// The first bytes of the pairs among the first length bytes, and of every
-// unit among them, as byte masks of each half of the block.
-KOTRAN_WIDE void wide_block_masks(WideJisBlock& b, uint64_t leads) {
-  const uint64_t within = b.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << b.length) - 1;
+// Stores the units of the first length bytes of 64 as JIS bytes (jis, each
+// pair's row at its first byte and its cell at its second, any other byte
+// ASCII), leads the first bytes of the pairs among them; returns how many
+// pairs had no character.
+KOTRAN_WIDE unsigned store_jis_block_as_utf8_wide(unsigned char*& o, const __m256i* jis, unsigned length,
+                                                  uint64_t leads, const Utf8Form* forms) {
+  const uint64_t within = length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
   leads &= within;
-  const uint64_t starts = ~(leads << 1) & within;
-  b.leads[0] = wide_byte_mask(static_cast<uint32_t>(leads));
-  b.leads[1] = wide_byte_mask(static_cast<uint32_t>(leads >> 32));
-  b.starts[0] = wide_byte_mask(static_cast<uint32_t>(starts));
-  b.starts[1] = wide_byte_mask(static_cast<uint32_t>(starts >> 32));
-}
-
-// The pairs that had no character, as none_count counts them.
-KOTRAN_WIDE unsigned wide_none_total(__m256i none_count) {
-  if (_mm256_testz_si256(none_count, none_count)) [[likely]]
-    return 0;
-  alignas(32) uint32_t counts[8];
-  _mm256_store_si256(reinterpret_cast<__m256i*>(counts), none_count);
-  unsigned total = 0;
-  for (const uint32_t c : counts) total += c;
-  return total;
-}
-
-// Writes at o the units of a block and returns how many pairs had no
-// character. o moves past what it wrote; no store reaches past 112 bytes
-// from where o starts.
-KOTRAN_WIDE unsigned store_block_as_utf8_wide(unsigned char*& o, const WideJisBlock& b, const Utf8Form* forms) {
-  __m256i none_count = _mm256_setzero_si256();
+  alignas(32) uint16_t places[64];
   // Each byte's successor: the low half's last is the high half's first.
-  const __m256i cells_low = _mm256_alignr_epi8(_mm256_permute2x128_si256(b.jis[0], b.jis[1], 0x21), b.jis[0], 1);
-  store_units_as_utf8_wide(o, b.jis[0], cells_low, b.leads[0], b.starts[0], forms, none_count);
-  // (A branch: a block cut short by a line end often holds no more.)
-  if (b.length > 32)
-    store_units_as_utf8_wide(o, b.jis[1], wide_byte_down(b.jis[1]), b.leads[1], b.starts[1], forms, none_count);
-  return wide_none_total(none_count);
+  store_form_places_wide(places, jis[0], _mm256_alignr_epi8(_mm256_permute2x128_si256(jis[0], jis[1], 0x21), jis[0], 1),
+                         wide_byte_mask(static_cast<uint32_t>(leads)));
+  store_form_places_wide(places + 32, jis[1], wide_byte_down(jis[1]), wide_byte_mask(static_cast<uint32_t>(leads >> 32)));
+  return store_units_straight_wide(o, places, ~(leads << 1) & within, forms);
 }
 
 // Stores the plain units u of the 64 bytes of Shift-JIS at p in UTF-8 and
 // moves o past them; returns how many pairs had no character.
 KOTRAN_WIDE unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                    const Utf8Form* forms) {
-  WideJisBlock b;
-  b.length = u.length;
-  wide_block_masks(b, u.leads);
+  const uint64_t leads = u.length >= 64 ? u.leads : u.leads & ((uint64_t{1} << u.length) - 1);
+  const __m256i lead_low = wide_byte_mask(static_cast<uint32_t>(leads));
+  const __m256i lead_high = wide_byte_mask(static_cast<uint32_t>(leads >> 32));
   // The second bytes: each first byte's mask a byte up, the low half's last
   // carried into the high half's first.
-  const __m256i trails_low = wide_byte_up(b.leads[0]);
-  const __m256i trails_high = _mm256_alignr_epi8(b.leads[1], _mm256_permute2x128_si256(b.leads[0], b.leads[1], 0x21), 15);
+  const __m256i trails_low = wide_byte_up(lead_low);
+  const __m256i trails_high = _mm256_alignr_epi8(lead_high, _mm256_permute2x128_si256(lead_low, lead_high, 0x21), 15);
   const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-  b.jis[0] = wide_sjis_pairs_as_jis(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)), b.leads[0],
-                                    trails_low, 0);
-  b.jis[1] = wide_sjis_pairs_as_jis(high, wide_byte_down(high), b.leads[1], trails_high, 0);
-  return store_block_as_utf8_wide(o, b, forms);
+  const __m256i jis[2] = {
+      wide_sjis_pairs_as_jis(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)), lead_low, trails_low, 0),
+      wide_sjis_pairs_as_jis(high, wide_byte_down(high), lead_high, trails_high, 0)};
+  return store_jis_block_as_utf8_wide(o, jis, u.length, leads, forms);
 }
 
 // The same for EUC, whose pairs are JIS bytes with the high bit set.
 KOTRAN_WIDE unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                   const Utf8Form* forms) {
-  WideJisBlock b;
-  b.length = u.length;
-  wide_block_masks(b, u.leads);
   const __m256i low7 = _mm256_set1_epi8(0x7F);
-  b.jis[0] = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), low7);
-  b.jis[1] = _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), low7);
-  return store_block_as_utf8_wide(o, b, forms);
+  const __m256i jis[2] = {_mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), low7),
+                          _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), low7)};
+  return store_jis_block_as_utf8_wide(o, jis, u.length, u.leads, forms);
 }
 
 // The characters at the 24 bytes at p, read as eight of three bytes each:
@@ -527,7 +468,6 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
                                                   bool store_kana, LineEndStops stops, const Utf8Form* forms,
                                                   uint64_t& replaced) {
   uint64_t carried = 0, cr_before = 0;
-  __m256i none_count = _mm256_setzero_si256();
   // The output pointer in a local: o itself could be any byte a store
   // writes, so the compiler would read it again after every store.
   unsigned char* to = o;
@@ -547,13 +487,13 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
       bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
     }
     if (bad != 0) break;
+    alignas(32) uint16_t places[64];
     for (unsigned h = 0; h < 2; ++h)
-      store_units_as_utf8_wide(to, b.jis[h], b.cells[h], wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h)),
-                               wide_byte_mask(static_cast<uint32_t>(b.starts >> 32 * h)), forms, none_count,
-                               wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
+      store_form_places_wide(places + 32 * h, b.jis[h], b.cells[h],
+                             wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h)));
+    replaced += store_units_straight_wide(to, places, b.starts, forms);
     carried = b.last >> 63;
   }
-  replaced += wide_none_total(none_count);
   o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
@@ -563,7 +503,6 @@ template <JisBlocksInto into>
 KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                          JisCarry& carry, const Utf8Form* forms, uint64_t& replaced) {
   uint64_t cr_before = 0;
-  __m256i none_count = _mm256_setzero_si256();
   // The output pointer in a local: o itself could be any byte a store
   // writes, so the compiler would read it again after every store.
   unsigned char* to = o;
@@ -609,9 +548,10 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
       const uint64_t starts = ~(u.escapes | trails);
+      alignas(32) uint16_t places[64];
       for (unsigned h = 0; h < 2; ++h)
-        store_units_as_utf8_wide(to, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)),
-                                 wide_byte_mask(static_cast<uint32_t>(starts >> 32 * h)), forms, none_count);
+        store_form_places_wide(places + 32 * h, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)));
+      replaced += store_units_straight_wide(to, places, starts, forms);
     } else {
       alignas(32) unsigned char converted[64];
       for (unsigned h = 0; h < 2; ++h) {
@@ -635,7 +575,6 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
     }
     carry = jis_carry_after(u, escs);
   }
-  if (into == JisBlocksInto::utf8) replaced += wide_none_total(none_count);
   o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
 }
