@@ -52,6 +52,28 @@ KOTRAN_WIDE void store_form_places_wide(uint16_t* at, __m256i jis, __m256i cells
   }
 }
 
+// The same for 32 bytes of Shift-JIS (next each byte's successor), with
+// no JIS bytes worked out: a first byte's two rows are 188 places of the
+// table in a row, which its second byte's 188 values index in order.
+KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i next, __m256i lead_bytes) {
+  for (unsigned h = 0; h < 2; ++h) {
+    const __m256i lead = _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(sjis) : _mm256_extracti128_si256(sjis, 1));
+    const __m256i trail =
+        _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(next) : _mm256_extracti128_si256(next, 1));
+    // 0x81-0x9F and 0xE0-0xEF as 0-30 and 31-46; 0x40-0x7E and 0x80-0xFC as 0-62 and 63-187.
+    const __m256i lead_at = _mm256_sub_epi16(
+        lead, _mm256_add_epi16(_mm256_set1_epi16(0x81),
+                               _mm256_and_si256(_mm256_cmpgt_epi16(lead, _mm256_set1_epi16(0xDF)), _mm256_set1_epi16(0x40))));
+    const __m256i trail_at = _mm256_add_epi16(_mm256_sub_epi16(trail, _mm256_set1_epi16(0x40)),
+                                              _mm256_cmpgt_epi16(trail, _mm256_set1_epi16(0x7F)));
+    const __m256i pair = _mm256_add_epi16(_mm256_mullo_epi16(lead_at, _mm256_set1_epi16(188)), trail_at);
+    const __m256i alone = _mm256_add_epi16(lead, _mm256_set1_epi16(BYTE_FORMS));
+    const __m256i leads = _mm256_cvtepi8_epi16(h == 0 ? _mm256_castsi256_si128(lead_bytes)
+                                                      : _mm256_extracti128_si256(lead_bytes, 1));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h), _mm256_blendv_epi8(alone, pair, leads));
+  }
+}
+
 // As store_units_straight_wide, each pair with no character written as
 // U+FFFD; returns how many: for the blocks that hold one.
 [[gnu::cold, gnu::noinline]] inline unsigned store_units_replacing(unsigned char*& o, const uint16_t* at,
@@ -114,19 +136,14 @@ KOTRAN_WIDE unsigned store_jis_block_as_utf8_wide(unsigned char*& o, const __m25
 // moves o past them; returns how many pairs had no character.
 KOTRAN_WIDE unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                    const Utf8Form* forms) {
-  const uint64_t leads = u.length >= 64 ? u.leads : u.leads & ((uint64_t{1} << u.length) - 1);
-  const __m256i lead_low = wide_byte_mask(static_cast<uint32_t>(leads));
-  const __m256i lead_high = wide_byte_mask(static_cast<uint32_t>(leads >> 32));
-  // The second bytes: each first byte's mask a byte up, the low half's last
-  // carried into the high half's first.
-  const __m256i trails_low = wide_byte_up(lead_low);
-  const __m256i trails_high = _mm256_alignr_epi8(lead_high, _mm256_permute2x128_si256(lead_low, lead_high, 0x21), 15);
-  const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
-  const __m256i jis[2] = {
-      wide_sjis_pairs_as_jis(low, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)), lead_low, trails_low, 0),
-      wide_sjis_pairs_as_jis(high, wide_byte_down(high), lead_high, trails_high, 0)};
-  return store_jis_block_as_utf8_wide(o, jis, u.length, leads, forms);
+  const uint64_t within = u.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << u.length) - 1;
+  const uint64_t leads = u.leads & within;
+  alignas(32) uint16_t places[64];
+  for (unsigned h = 0; h < 2; ++h)
+    store_sjis_form_places_wide(places + 32 * h, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h)),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1)),
+                                wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h)));
+  return store_units_straight_wide(o, places, ~(leads << 1) & within, forms);
 }
 
 // The same for EUC, whose pairs are JIS bytes with the high bit set.
@@ -410,15 +427,15 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
-// As PairBlock64, in two registers of 32 bytes.
+// As PairBlock64's masks: the bytes themselves give each unit's place in
+// the forms table.
 struct WidePairBlock {
-  __m256i jis[2], cells[2];
   uint64_t pairs, kana, starts, last, bad;
 };
 
 // As sjis_pair_block_widest, in two registers of 32 bytes.
-KOTRAN_WIDE WidePairBlock wide_sjis_pair_block(const unsigned char* at, const __m256i* x0, const __m256i* x1,
-                                               uint64_t carried, bool store_kana) {
+KOTRAN_WIDE WidePairBlock wide_sjis_pair_block(const unsigned char* at, const __m256i* x0, uint64_t carried,
+                                               bool store_kana) {
   const SjisBytes a = classify_sjis_bytes_wide(at);
   const SjisBytes b = classify_sjis_bytes_wide(at + 32);
   const uint64_t kana_bytes =
@@ -427,15 +444,7 @@ KOTRAN_WIDE WidePairBlock wide_sjis_pair_block(const unsigned char* at, const __
   const SjisBlockPairs pairs = sjis_block_pairs(wide_join(a.high, b.high), wide_join(a.lead, b.lead),
                                                 wide_join(a.far_lead, b.far_lead), wide_join(a.trail, b.trail),
                                                 carried, at[64], kana_bytes);
-  const uint64_t leads = pairs.leads;
-  WidePairBlock u{{}, {}, leads, pairs.kana, ~pairs.trails, leads, pairs.bad};
-  for (unsigned h = 0; h < 2; ++h) {
-    // Each pair's cell from the byte after its first.
-    const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h));
-    u.jis[h] = wide_sjis_pairs_as_jis(x0[h], x1[h], lead_bytes, _mm256_setzero_si256(), 0);
-    u.cells[h] = wide_sjis_pairs_as_jis(x1[h], x1[h], _mm256_setzero_si256(), lead_bytes, 0);
-  }
-  return u;
+  return {pairs.leads, pairs.kana, ~pairs.trails, pairs.leads, pairs.bad};
 }
 
 // As euc_pair_block_widest, in two registers of 32 bytes.
@@ -452,14 +461,7 @@ KOTRAN_WIDE WidePairBlock wide_euc_pair_block(const unsigned char* at, const __m
   const EucBlockPairs b = euc_block_pairs(wide_join(high_half[0], high_half[1]), wide_join(euc_half[0], euc_half[1]),
                                           wide_join(esc_half[0], esc_half[1]),
                                           store_kana ? wide_join(kana_half[0], kana_half[1]) : 0, carried, at[64]);
-  WidePairBlock u{{}, {}, b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
-  for (unsigned h = 0; h < 2; ++h) {
-    const __m256i low7 = _mm256_set1_epi8(0x7F);
-    u.jis[h] = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h],
-                                  wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
-    u.cells[h] = _mm256_and_si256(x1[h], low7);
-  }
-  return u;
+  return {b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
 }
 
 // As store_pair_blocks_as_utf8_widest, in two registers of 32 bytes.
@@ -468,9 +470,10 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
                                                   bool store_kana, LineEndStops stops, const Utf8Form* forms,
                                                   uint64_t& replaced) {
   uint64_t carried = 0, cr_before = 0;
-  // The output pointer in a local: o itself could be any byte a store
-  // writes, so the compiler would read it again after every store.
+  // The output pointer and the count in locals: either could be any byte a
+  // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
+  uint64_t none = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -480,7 +483,7 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
     }
     const WidePairBlock b = euc ? wide_euc_pair_block(at, x0, x1, carried, store_kana)
-                                : wide_sjis_pair_block(at, x0, x1, carried, store_kana);
+                                : wide_sjis_pair_block(at, x0, carried, store_kana);
     uint64_t bad = b.bad;
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = line_end_bytes_block_wide(at);
@@ -488,12 +491,22 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
     }
     if (bad != 0) break;
     alignas(32) uint16_t places[64];
-    for (unsigned h = 0; h < 2; ++h)
-      store_form_places_wide(places + 32 * h, b.jis[h], b.cells[h],
-                             wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h)));
-    replaced += store_units_straight_wide(to, places, b.starts, forms);
+    for (unsigned h = 0; h < 2; ++h) {
+      const __m256i pair_bytes = wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h));
+      if constexpr (euc) {
+        // A half-width katakana's unit is SS2, its byte the one after.
+        const __m256i low7 = _mm256_set1_epi8(0x7F);
+        const __m256i jis = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h],
+                                               wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
+        store_form_places_wide(places + 32 * h, jis, _mm256_and_si256(x1[h], low7), pair_bytes);
+      } else {
+        store_sjis_form_places_wide(places + 32 * h, x0[h], x1[h], pair_bytes);
+      }
+    }
+    none += store_units_straight_wide(to, places, b.starts, forms);
     carried = b.last >> 63;
   }
+  replaced += none;
   o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
@@ -503,9 +516,10 @@ template <JisBlocksInto into>
 KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                          JisCarry& carry, const Utf8Form* forms, uint64_t& replaced) {
   uint64_t cr_before = 0;
-  // The output pointer in a local: o itself could be any byte a store
-  // writes, so the compiler would read it again after every store.
+  // The output pointer and the count in locals: either could be any byte a
+  // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
+  uint64_t none = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -551,7 +565,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       alignas(32) uint16_t places[64];
       for (unsigned h = 0; h < 2; ++h)
         store_form_places_wide(places + 32 * h, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)));
-      replaced += store_units_straight_wide(to, places, starts, forms);
+      none += store_units_straight_wide(to, places, starts, forms);
     } else {
       alignas(32) unsigned char converted[64];
       for (unsigned h = 0; h < 2; ++h) {
@@ -575,6 +589,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
     }
     carry = jis_carry_after(u, escs);
   }
+  replaced += none;
   o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
 }
