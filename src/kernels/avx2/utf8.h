@@ -137,11 +137,13 @@ KOTRAN_WIDE unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsi
                                                    const Utf8Form* forms) {
   const uint64_t within = u.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << u.length) - 1;
   const uint64_t leads = u.leads & within;
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
   alignas(32) uint16_t places[64];
-  for (unsigned h = 0; h < 2; ++h)
-    store_sjis_form_places_wide(places + 32 * h, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h)),
-                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1)),
-                                wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h)));
+  // Each byte's successor; none read past the 64 (no pair begins at the last).
+  store_sjis_form_places_wide(places, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)),
+                              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 1)),
+                              wide_byte_mask(static_cast<uint32_t>(leads)));
+  store_sjis_form_places_wide(places + 32, high, wide_byte_down(high), wide_byte_mask(static_cast<uint32_t>(leads >> 32)));
   return store_units_straight_wide(o, places, ~(leads << 1) & within, forms);
 }
 
