@@ -34,21 +34,27 @@
 
 namespace kotran {
 
+// The 16 bytes of half h of v, each widened to 16 bits: with sign, as a
+// mask's bytes are.
+template <bool sign = false>
+KOTRAN_WIDE __m256i wide_half_words(__m256i v, unsigned h) {
+  const __m128i half = h == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
+  return sign ? _mm256_cvtepi8_epi16(half) : _mm256_cvtepu8_epi16(half);
+}
+
 // Each of the 32 bytes' place in the forms table, on 16 bits: a pair's
 // (lead_bytes marks its first byte, cells holds its cell there) row * 94 +
 // cell less the first's, any other byte's the entry of its own after the
 // rows.
 KOTRAN_WIDE void store_form_places_wide(uint16_t* at, __m256i jis, __m256i cells, __m256i lead_bytes) {
   for (unsigned h = 0; h < 2; ++h) {
-    const __m256i row = _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(jis) : _mm256_extracti128_si256(jis, 1));
-    const __m256i cell =
-        _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(cells) : _mm256_extracti128_si256(cells, 1));
-    const __m256i pair = _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(row, _mm256_set1_epi16(94)), cell),
-                                          _mm256_set1_epi16(0x21 * 94 + 0x21));
+    const __m256i row = wide_half_words(jis, h);
+    const __m256i pair =
+        _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(row, _mm256_set1_epi16(94)), wide_half_words(cells, h)),
+                         _mm256_set1_epi16(0x21 * 94 + 0x21));
     const __m256i alone = _mm256_add_epi16(row, _mm256_set1_epi16(BYTE_FORMS));
-    const __m256i leads = _mm256_cvtepi8_epi16(h == 0 ? _mm256_castsi256_si128(lead_bytes)
-                                                      : _mm256_extracti128_si256(lead_bytes, 1));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h), _mm256_blendv_epi8(alone, pair, leads));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h),
+                       _mm256_blendv_epi8(alone, pair, wide_half_words<true>(lead_bytes, h)));
   }
 }
 
@@ -57,9 +63,8 @@ KOTRAN_WIDE void store_form_places_wide(uint16_t* at, __m256i jis, __m256i cells
 // table in a row, which its second byte's 188 values index in order.
 KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i next, __m256i lead_bytes) {
   for (unsigned h = 0; h < 2; ++h) {
-    const __m256i lead = _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(sjis) : _mm256_extracti128_si256(sjis, 1));
-    const __m256i trail =
-        _mm256_cvtepu8_epi16(h == 0 ? _mm256_castsi256_si128(next) : _mm256_extracti128_si256(next, 1));
+    const __m256i lead = wide_half_words(sjis, h);
+    const __m256i trail = wide_half_words(next, h);
     // 0x81-0x9F and 0xE0-0xEF as 0-30 and 31-46; 0x40-0x7E and 0x80-0xFC as 0-62 and 63-187.
     const __m256i lead_at = _mm256_sub_epi16(
         lead, _mm256_add_epi16(_mm256_set1_epi16(0x81),
@@ -68,9 +73,8 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
                                               _mm256_cmpgt_epi16(trail, _mm256_set1_epi16(0x7F)));
     const __m256i pair = _mm256_add_epi16(_mm256_mullo_epi16(lead_at, _mm256_set1_epi16(188)), trail_at);
     const __m256i alone = _mm256_add_epi16(lead, _mm256_set1_epi16(BYTE_FORMS));
-    const __m256i leads = _mm256_cvtepi8_epi16(h == 0 ? _mm256_castsi256_si128(lead_bytes)
-                                                      : _mm256_extracti128_si256(lead_bytes, 1));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h), _mm256_blendv_epi8(alone, pair, leads));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h),
+                       _mm256_blendv_epi8(alone, pair, wide_half_words<true>(lead_bytes, h)));
   }
 }
 
