@@ -119,13 +119,16 @@ KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t
   return 0;
 }
 
+// The first n bits of 64 (n at most 64).
+inline uint64_t first_bits(unsigned n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+
 // Stores the units of the first length bytes of 64 as JIS bytes (jis, each
 // pair's row at its first byte and its cell at its second, any other byte
 // ASCII), leads the first bytes of the pairs among them; returns how many
 // pairs had no character.
 KOTRAN_WIDE unsigned store_jis_block_as_utf8_wide(unsigned char*& o, const __m256i* jis, unsigned length,
                                                   uint64_t leads, const Utf8Form* forms) {
-  const uint64_t within = length >= 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1;
+  const uint64_t within = first_bits(length);
   leads &= within;
   alignas(32) uint16_t places[64];
   // Each byte's successor: the low half's last is the high half's first.
@@ -139,7 +142,7 @@ KOTRAN_WIDE unsigned store_jis_block_as_utf8_wide(unsigned char*& o, const __m25
 // moves o past them; returns how many pairs had no character.
 KOTRAN_WIDE unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                    const Utf8Form* forms) {
-  const uint64_t within = u.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << u.length) - 1;
+  const uint64_t within = first_bits(u.length);
   const uint64_t leads = u.leads & within;
   const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
   alignas(32) uint16_t places[64];
