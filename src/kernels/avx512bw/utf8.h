@@ -498,9 +498,10 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
                                                       bool store_kana, LineEndStops stops, const Utf8Form* forms,
                                                       uint64_t& replaced) {
   uint64_t carried = 0, cr_before = 0;
-  // The output pointer in a local: o itself could be any byte a store
-  // writes, so the compiler would read it again after every store.
+  // The output pointer and the count in locals: either could be any byte a
+  // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
+  uint64_t none = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -513,9 +514,10 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    replaced += store_pairs_as_utf8_widest<compress>(to, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
+    none += store_pairs_as_utf8_widest<compress>(to, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
     carried = b.last >> 63;
   }
+  replaced += none;
   o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
@@ -538,9 +540,10 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
                                              LineEndStops stops, JisCarry& carry, const Utf8Form* forms,
                                              uint64_t& replaced) {
   uint64_t cr_before = 0;
-  // The output pointer in a local: o itself could be any byte a store
-  // writes, so the compiler would read it again after every store.
+  // The output pointer and the count in locals: either could be any byte a
+  // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
+  uint64_t none = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -569,7 +572,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      replaced += store_pairs_as_utf8_widest<compress>(to, x0, x1, u.leads, ~(u.escapes | trails), forms);
+      none += store_pairs_as_utf8_widest<compress>(to, x0, x1, u.leads, ~(u.escapes | trails), forms);
     } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
       store_kept_widest<compress>(to, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
@@ -581,6 +584,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     }
     carry = jis_carry_after(u, esc);
   }
+  replaced += none;
   o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
 }
