@@ -90,13 +90,14 @@ std::string reference_euc(const std::string& sjis, unsigned n) {
   return out;
 }
 
-// The Shift-JIS form of the first n bytes, pair by pair.
+// The Shift-JIS form of the first n bytes, pair by pair; SS2 and a
+// half-width katakana as the katakana.
 std::string reference_sjis(const std::string& euc, unsigned n) {
   std::string out;
   for (unsigned i = 0; i < n; ++i) {
     const unsigned b = static_cast<unsigned char>(euc[i]);
-    if (b < 0x80) {
-      out += static_cast<char>(b);
+    if (b < 0x80 || b == 0x8E) {
+      out += b < 0x80 ? static_cast<char>(b) : euc[++i];
       continue;
     }
     const uint16_t s = jis_to_sjis_code(static_cast<uint16_t>((b & 0x7F) << 8 | (euc[i + 1] & 0x7F)));
@@ -125,7 +126,7 @@ void check_widest_step(const unsigned char* p, Split split, Split reference,
 }
 
 using CarriedSplit = PlainUnits (*)(const unsigned char*, uint64_t);
-using CarriedStore = void (*)(unsigned char*, const unsigned char*, PlainUnits, uint64_t);
+using CarriedStore = unsigned char* (*)(unsigned char*, const unsigned char*, PlainUnits, uint64_t);
 
 // A carried block's split of the 64 bytes at p is the byte rules' and its
 // store writes their units as convert does: with nothing carried into it
@@ -142,10 +143,11 @@ void check_carried_blocks(const unsigned char* p, bool pair_at_p, CarriedSplit s
     ASSERT_EQ(got.length, want.length) << "carried " << carried;
     ASSERT_EQ(got.leads, want.leads) << "carried " << carried;
     unsigned char out[64];
-    store(out, q, got, carried);
+    unsigned char* const end = store(out, q, got, carried);
     // Converted from p, the pair begun there whole.
     const std::string converted = convert(std::string(reinterpret_cast<const char*>(p), 66), got.length + static_cast<unsigned>(carried));
-    ASSERT_EQ(to_hex(std::string(out, out + got.length)), to_hex(converted.substr(carried, got.length)))
+    // (Of a pair begun at the last byte, the first byte alone.)
+    ASSERT_EQ(to_hex(std::string(out, end)), to_hex(converted.substr(carried, converted.size() - carried - (got.leads >> 63))))
         << "carried " << carried;
   }
 }
@@ -239,6 +241,26 @@ PlainUnits reference_euc_carried_units(const unsigned char* p) {
   return reference_carried<carried>(p, reference_euc_units<true, 64>, reference_euc_units<true, 65>);
 }
 
+// The same where SS2 and a half-width katakana are a unit too, though never
+// one begun at the last byte; the leads are the pairs' alone.
+template <bool carried>
+PlainUnits reference_euc_kana_carried_units(const unsigned char* p) {
+  unsigned i = carried;
+  uint64_t leads = 0;
+  while (i < 64) {
+    if (p[i] < 0x80) {
+      ++i;
+    } else if (p[i] == 0x8E && i < 63 && p[i + 1] >= 0xA1 && p[i + 1] <= 0xDF) {
+      i += 2;
+    } else {
+      if (!is_euc_byte(p[i]) || !is_euc_byte(p[i + 1]) || p[i] >= 0xF5) break;
+      leads |= uint64_t{1} << i;
+      i += 2;
+    }
+  }
+  return {std::min(i, 64u), leads};
+}
+
 TEST(PairVectors, EucUnitsCases) { check_cases(units_cases, [](const unsigned char* p) { return euc_plain_units(p); }, reference_euc_units); }
 
 TEST(PairVectors, EucUnitsOnRandomChunks) {
@@ -272,6 +294,12 @@ TEST(PairVectors, EucUnitsOnRandomChunks) {
                             reference_euc_carried_units<false>);
     check_random_chunks<64>(20261214, byte, [](const unsigned char* p) { return euc_carried_units_wide(p, 1); },
                             reference_euc_carried_units<true>);
+  }
+  if (widest) {
+    check_random_chunks<64>(20261218, byte, [](const unsigned char* p) { return euc_carried_units_widest(p, 0, true); },
+                            reference_euc_kana_carried_units<false>);
+    check_random_chunks<64>(20261219, byte, [](const unsigned char* p) { return euc_carried_units_widest(p, 1, true); },
+                            reference_euc_kana_carried_units<true>);
   }
 }
 

@@ -66,9 +66,11 @@ unsigned wide_bits_before_first(uint64_t bits);
 PlainUnits sjis_plain_units_block_wide(const unsigned char* p);
 void store_sjis_as_jis_block_wide(unsigned char* o, const unsigned char* p, uint64_t leads);
 PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t carried);
-void store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+unsigned char* store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                              uint64_t carried);
 PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
-void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+unsigned char* store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                              uint64_t carried);
 size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p);
 template <JisBlocksInto into>
 size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
@@ -100,9 +102,12 @@ template <JisBlocksInto into, bool compress>
 size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                JisCarry& carry, const Utf8Form* forms, uint64_t& replaced);
 PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried);
-void store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
-PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried);
-void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+unsigned char* store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                uint64_t carried);
+PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried, bool kana);
+template <bool compress>
+unsigned char* store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                uint64_t carried);
 template <bool compress>
 unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 template <bool euc, bool compress>

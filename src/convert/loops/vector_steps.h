@@ -64,17 +64,21 @@ struct VectorStep<Code::sjis, EucWriter> {
   }
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
   KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_euc_widest(o, p, u.leads); }
-  KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried) {
+  // (Half-width katakana stop the blocks: in EUC each takes an SS2 more.)
+  KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried, bool) {
     return sjis_carried_units_widest(p, carried);
   }
-  KOTRAN_WIDEST static void carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
-    store_carried_sjis_as_euc_widest(o, p, u, carried);
+  template <bool compress>
+  KOTRAN_WIDEST static unsigned char* carried_store(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                    uint64_t carried) {
+    return store_carried_sjis_as_euc_widest(o, p, u, carried);
   }
-  KOTRAN_WIDE static PlainUnits wide_carried_units(const unsigned char* p, uint64_t carried) {
+  KOTRAN_WIDE static PlainUnits wide_carried_units(const unsigned char* p, uint64_t carried, bool) {
     return sjis_carried_units_wide(p, carried);
   }
-  KOTRAN_WIDE static void wide_carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
-    store_carried_sjis_as_euc_wide(o, p, u, carried);
+  KOTRAN_WIDE static unsigned char* wide_carried_store(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                       uint64_t carried) {
+    return store_carried_sjis_as_euc_wide(o, p, u, carried);
   }
 };
 
@@ -106,17 +110,24 @@ struct VectorStep<Code::euc, SjisWriter> {
   }
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return euc_plain_units_widest<true>(p); }
   KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_euc_as_sjis_widest(o, p, u.leads); }
-  KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried) {
-    return euc_carried_units_widest(p, carried);
+  // SS2 and a half-width katakana, not widened, are a unit of the blocks
+  // too: the katakana alone goes out, so the blocks' output may be shorter.
+  KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried, bool kana) {
+    return euc_carried_units_widest(p, carried, kana);
   }
-  KOTRAN_WIDEST static void carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
-    store_carried_euc_as_sjis_widest(o, p, u, carried);
+  template <bool compress>
+  KOTRAN_WIDEST static unsigned char* carried_store(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                    uint64_t carried) {
+    return store_carried_euc_as_sjis_widest<compress>(o, p, u, carried);
   }
-  KOTRAN_WIDE static PlainUnits wide_carried_units(const unsigned char* p, uint64_t carried) {
+  // (On the wide path the katakana stop the blocks: there the test of every
+  // block cost what going round them saved.)
+  KOTRAN_WIDE static PlainUnits wide_carried_units(const unsigned char* p, uint64_t carried, bool) {
     return euc_carried_units_wide(p, carried);
   }
-  KOTRAN_WIDE static void wide_carried_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
-    store_carried_euc_as_sjis_wide(o, p, u, carried);
+  KOTRAN_WIDE static unsigned char* wide_carried_store(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                       uint64_t carried) {
+    return store_carried_euc_as_sjis_wide(o, p, u, carried);
   }
 };
 
@@ -348,14 +359,16 @@ struct VectorStep<Code::utf8, JisWriter> {
 // each block's position fixed, so that no load waits for the last block's
 // classes; only whether a pair crosses the edge is carried. The wide path
 // takes the same blocks in two registers where the step has them.
+// Its units may include half-width katakana, where kana says so; its store
+// returns the end of the units' bytes.
 template <class Step>
 concept HasCarriedStep = requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
-  Step::carried_units(p, uint64_t{});
-  Step::carried_store(o, p, u, uint64_t{});
+  Step::carried_units(p, uint64_t{}, true);
+  Step::template carried_store<false>(o, p, u, uint64_t{});
 };
 template <class Step>
 concept HasWideCarriedStep = requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
-  Step::wide_carried_units(p, uint64_t{});
+  Step::wide_carried_units(p, uint64_t{}, true);
   Step::wide_carried_store(o, p, u, uint64_t{});
 };
 
@@ -375,18 +388,18 @@ constexpr bool takes_carried_blocks() {
 // and how many of its bits come before the first set one (64 for none), on
 // the path.
 template <Path path, class Step>
-KOTRAN_HOT PlainUnits block_units(const unsigned char* p, uint64_t carried) {
+KOTRAN_HOT PlainUnits block_units(const unsigned char* p, uint64_t carried, bool kana) {
   if constexpr (takes_widest_steps(path))
-    return Step::carried_units(p, carried);
+    return Step::carried_units(p, carried, kana);
   else
-    return Step::wide_carried_units(p, carried);
+    return Step::wide_carried_units(p, carried, kana);
 }
 template <Path path, class Step>
-KOTRAN_HOT void block_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
+KOTRAN_HOT unsigned char* block_store(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried) {
   if constexpr (takes_widest_steps(path))
-    Step::carried_store(o, p, u, carried);
+    return Step::template carried_store<compresses_bytes(path)>(o, p, u, carried);
   else
-    Step::wide_carried_store(o, p, u, carried);
+    return Step::wide_carried_store(o, p, u, carried);
 }
 template <Path path>
 KOTRAN_HOT LineEndBytes64 block_line_ends(const unsigned char* p) {
@@ -620,18 +633,20 @@ KOTRAN_HOT size_t step_blocks(unsigned char*& o, const unsigned char* p, const u
 
 // Blocks of the step at p while they are wholly plain units and the input
 // (to end) and the room (room bytes at o) hold one more byte than a block,
-// stored at o; how many bytes they took, which is how many they stored.
-// What crosses a block's edge is carried: the second byte of a pair, and a
-// CR before an LF.
+// stored at o, which moves past their bytes (as many as they took, or fewer
+// where the step drops some; half-width katakana are units where kana says
+// so); how many bytes they took. What crosses a block's edge is carried:
+// the second byte of a pair, and a CR before an LF.
 template <Path path, class Step>
-KOTRAN_HOT size_t carried_blocks(unsigned char* o, const unsigned char* p, const unsigned char* end, size_t room,
-                                 LineEndStops stops) {
+KOTRAN_HOT size_t carried_blocks(unsigned char*& o, const unsigned char* p, const unsigned char* end, size_t room,
+                                 LineEndStops stops, bool kana) {
   const size_t blocks = std::min<size_t>(end - p - 1, room) / BLOCK_WIDTH;
   size_t taken = 0;
+  unsigned char* to = o;
   uint64_t carried = 0, cr_before = 0;
   for (size_t b = 0; b < blocks; ++b) {
     const unsigned char* const at = p + taken;
-    PlainUnits u = block_units<path, Step>(at, carried);
+    PlainUnits u = block_units<path, Step>(at, carried, kana);
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = block_line_ends<path>(at);
       const uint64_t lf_after = at[BLOCK_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
@@ -640,7 +655,7 @@ KOTRAN_HOT size_t carried_blocks(unsigned char* o, const unsigned char* p, const
       u.length = std::min(u.length, block_bits_before_first<path>(stop));
       cr_before = ends.cr >> 63;
     }
-    block_store<path, Step>(o + taken, at, u, carried);
+    to = block_store<path, Step>(to, at, u, carried);
     if (u.length != BLOCK_WIDTH) {
       taken += u.length;
       carried = 0;
@@ -649,9 +664,16 @@ KOTRAN_HOT size_t carried_blocks(unsigned char* o, const unsigned char* p, const
     taken += BLOCK_WIDTH;
     carried = u.leads >> 63;
   }
-  taken -= carried;  // a pair across the last block's edge is left to the next take
-  // Nor does a take end just after a CR, whose LF would then look lone.
-  if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) --taken;
+  // A pair across the last block's edge is left to the next take (its first
+  // byte stored as itself), and so is a CR at the end, whose LF would then
+  // look lone.
+  taken -= carried;
+  to -= carried;
+  if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) {
+    --taken;
+    --to;
+  }
+  o = to;
   return taken;
 }
 
@@ -671,13 +693,10 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
       if constexpr (takes_carried_blocks<path, Step>()) {
         if (end - p > static_cast<ptrdiff_t>(BLOCK_WIDTH) && lone_lf_ahead<path>(p, stops)) {
           const size_t taken = blocks_adding_crs<path>(o, w.out.room_end(), p, [&](unsigned char*& at, size_t room) {
-            const size_t n = carried_blocks<path, Step>(at, p, end, room, LineEndStops::none);
-            at += n;
-            return n;
+            return carried_blocks<path, Step>(at, p, end, room, LineEndStops::none, !widen);
           });
           if (taken != 0) return taken;
-        } else if (const size_t taken = carried_blocks<path, Step>(o, p, end, w.out.room_end() - o, stops)) {
-          o += taken;
+        } else if (const size_t taken = carried_blocks<path, Step>(o, p, end, w.out.room_end() - o, stops, !widen)) {
           return taken;
         }
       }

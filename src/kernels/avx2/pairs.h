@@ -197,9 +197,10 @@ KOTRAN_WIDE PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t 
 
 // Stores at o the 64 bytes at p whose units are u in EUC, as
 // store_sjis_as_euc does, a pair begun before them taking the first where
-// carried says so. Reads p[64], which a pair begun at the last takes.
-KOTRAN_WIDE void store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
-                                                uint64_t carried) {
+// carried says so, and returns o past the units. Reads p[64], which a pair
+// begun at the last takes.
+KOTRAN_WIDE unsigned char* store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                          uint64_t carried) {
   const uint64_t trails = u.leads << 1 | carried;
   for (unsigned half = 0; half < 2; ++half) {
     const unsigned char* const at = p + 32 * half;
@@ -210,6 +211,7 @@ KOTRAN_WIDE void store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned
                                                static_cast<char>(0x80));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32 * half), out);
   }
+  return o + u.length;
 }
 
 // As euc_plain_units<true>, for the 64 bytes at p when carried says that a
@@ -231,9 +233,9 @@ KOTRAN_WIDE PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t c
 // Stores at o the 64 bytes at p whose units are u in Shift-JIS, as
 // store_euc_as_sjis does, a pair begun before them taking the first where
 // carried says so (whose first byte, p[-1], is then read; otherwise nothing
-// before p).
-KOTRAN_WIDE void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
-                                                uint64_t carried) {
+// before p), and returns o past the units.
+KOTRAN_WIDE unsigned char* store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                          uint64_t carried) {
   const uint64_t trails = u.leads << 1 | carried;
   const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
@@ -253,6 +255,7 @@ KOTRAN_WIDE void store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32),
                       wide_sjis_from_jis_pairs(jis_high, rows_high, wide_byte_mask(static_cast<uint32_t>(u.leads >> 32)),
                                                wide_byte_mask(static_cast<uint32_t>(trails >> 32)), high));
+  return o + u.length;
 }
 
 }  // namespace kotran

@@ -6,6 +6,7 @@
 // reference of.
 #pragma once
 
+#include "codes/kana.h"
 #include "kernels/avx512bw/bytes.h"
 #include "kernels/units.h"
 
@@ -96,11 +97,13 @@ KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint6
 }
 
 // Stores at o, as store_sjis_as_euc_widest, the 64 bytes at p whose units
-// are u, a pair begun before them taking the first where carried says so.
-KOTRAN_WIDEST void store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
-                                                    uint64_t carried) {
+// are u, a pair begun before them taking the first where carried says so;
+// returns o past the units.
+KOTRAN_WIDEST unsigned char* store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                              uint64_t carried) {
   _mm512_storeu_si512(o, sjis_pairs_as_jis_widest(widest_load(p), widest_load(p + 1), u.leads, u.leads << 1 | carried,
                                                   static_cast<char>(0x80)));
+  return o + u.length;
 }
 
 KOTRAN_WIDEST void store_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, uint64_t leads) {
@@ -143,26 +146,46 @@ KOTRAN_WIDEST __m512i euc_as_sjis_widest(__m512i v, uint64_t leads) {
 // As euc_plain_units_widest<true>, for the 64 bytes at p when carried says
 // that a pair begun before them takes the first (a second byte checked
 // already); a pair begun at the last takes the byte after them, p[64].
-KOTRAN_WIDEST PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried) {
+// Where kana says so, SS2 and a half-width katakana are a unit too (never
+// one begun at the last); the leads are then the pairs' alone.
+KOTRAN_WIDEST PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried, bool kana) {
   const __m512i v = widest_load(p);
   const uint64_t high = _mm512_movepi8_mask(v) & ~carried;
   const uint64_t euc = widest_in_range(v, 0xA1, 0xFE);
   const uint64_t stop = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF5)));
+  const uint64_t ss2_kana = kana ? _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(SS2))) &
+                                       widest_in_range(v, 0xA1, 0xDF) >> 1
+                                 : 0;
   const uint64_t last_trail = p[64] - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
+  // SS2 and its katakana are a pair of high bytes among the others.
   const uint64_t leads = pair_starts_64(high);
   const uint64_t trails = high & ~leads;
-  uint64_t bad = (high & ~euc) | (leads & ~(trails >> 1 | last_trail << 63)) | (leads & stop);
+  const uint64_t kana_leads = leads & ss2_kana;
+  uint64_t bad = (high & ~euc & ~kana_leads) | (leads & ~(trails >> 1 | last_trail << 63)) | (leads & stop);
   bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
-  return units_before_64(bad, leads);
+  return units_before_64(bad, leads & ~kana_leads);
 }
 
-// Stores at o, as store_euc_as_sjis_widest, the 64 bytes at p whose units
-// are u, a pair begun before them taking the first where carried says so
-// (whose first byte, p[-1], is then read; otherwise nothing before p).
-KOTRAN_WIDEST void store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
-                                                    uint64_t carried) {
+// Stores at o the 64 bytes at p whose units are u in Shift-JIS, as
+// store_euc_as_sjis_widest, a pair begun before them taking the first where
+// carried says so (whose first byte, p[-1], is then read; otherwise nothing
+// before p); each SS2 among the units is dropped before its katakana, which
+// stays as it is. Returns o past the units' bytes; the store is 64 bytes at o.
+template <bool compress>
+KOTRAN_WIDEST unsigned char* store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                              uint64_t carried) {
+  const __m512i v = widest_load(p);
   const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carried ^ 1), p - 1);
-  _mm512_storeu_si512(o, euc_pairs_as_sjis_widest(widest_load(p), before, u.leads, u.leads << 1 | carried));
+  const __m512i out = euc_pairs_as_sjis_widest(v, before, u.leads, u.leads << 1 | carried);
+  // Within the units, every SS2 begins a katakana.
+  const uint64_t ss2 = _bzhi_u64(_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(SS2))), u.length);
+  if (ss2 == 0) {
+    _mm512_storeu_si512(o, out);
+    return o + u.length;
+  }
+  unsigned char* const end = o + u.length - __builtin_popcountll(ss2);
+  store_kept_widest<compress>(o, out, ~ss2);
+  return end;
 }
 
 // As store_euc_as_sjis, for the 64 bytes at p.
