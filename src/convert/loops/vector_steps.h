@@ -64,7 +64,9 @@ struct VectorStep<Code::sjis, EucWriter> {
   }
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
   KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_euc_widest(o, p, u.leads); }
-  // (Half-width katakana stop the blocks: in EUC each takes an SS2 more.)
+  // (Half-width katakana stop the blocks: in EUC each takes an SS2 more, and
+  // taking them, an SS2 stored before each, made the blocks 0.86-0.88 times
+  // as fast.)
   KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried, bool) {
     return sjis_carried_units_widest(p, carried);
   }
