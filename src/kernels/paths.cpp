@@ -34,7 +34,7 @@ bool path_available(Path path) {
 #if defined(__x86_64__) || defined(__i386__)
       if (!SSE2_KERNELS) return false;
       __builtin_cpu_init();
-      if (!has_movbe()) return false;
+      if (!has_movbe() || !__builtin_cpu_supports("pclmul")) return false;
       if (path == Path::avx2) return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
       if (!(__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")))

@@ -265,17 +265,6 @@ KOTRAN_HOT size_t pair_blocks_end(unsigned char*& o, const unsigned char* p, siz
   return utf8_blocks_end(o, p, blocks, carry, line_ends_stop);
 }
 
-// Bit i the XOR of bits 0 to i of x.
-KOTRAN_HOT uint64_t prefix_xor(uint64_t x) {
-  x ^= x << 1;
-  x ^= x << 2;
-  x ^= x << 4;
-  x ^= x << 8;
-  x ^= x << 16;
-  x ^= x << 32;
-  return x;
-}
-
 // The first bytes of the pairs of the runs of m, each run's pairs taken from
 // its first byte: a run begun at an even bit has its even bits, one begun
 // at an odd bit its odd ones. (Adding a run's first bit carries past its
@@ -287,8 +276,20 @@ KOTRAN_HOT uint64_t run_pair_leads(uint64_t m) {
   return (even_runs & EVEN) | (m & ~even_runs & ~EVEN);
 }
 
-// The bytes of kanji text among 64 bytes of JIS: esc the first bytes of its
-// escape sequences, kanji_in those of them that designate kanji (the others
+// Bit i the XOR of bits 0 to i of x, by shifts.
+KOTRAN_HOT uint64_t prefix_xor(uint64_t x) {
+  x ^= x << 1;
+  x ^= x << 2;
+  x ^= x << 4;
+  x ^= x << 8;
+  x ^= x << 16;
+  x ^= x << 32;
+  return x;
+}
+
+// The bytes of kanji text among 64 bytes of JIS: odd the bytes after an odd
+// count of the first bytes of its escape sequences (bit i the XOR of their
+// bits 0 to i), kanji_in those of them that designate kanji (the others
 // one-byte text), kanji_before whether the text before them is kanji. Each
 // escape's text runs to the next escape: bit i is the kind of the last
 // escape at or before byte i. The runs between escapes alternate in the
@@ -296,8 +297,7 @@ KOTRAN_HOT uint64_t run_pair_leads(uint64_t m) {
 // (the text before the first escape among them), adding a run's first bit
 // carries past its end and clears it, which picks the runs begun by a
 // kanji-in.
-KOTRAN_HOT uint64_t jis_kanji_text(uint64_t esc, uint64_t kanji_in, bool kanji_before) {
-  const uint64_t odd = prefix_xor(esc);
+KOTRAN_HOT uint64_t jis_kanji_text(uint64_t odd, uint64_t kanji_in, bool kanji_before) {
   const uint64_t even = ~odd;
   const uint64_t odd_kanji = odd & ~(odd + (kanji_in & odd));
   const uint64_t even_starts = (kanji_in & even) | (kanji_before ? even & 1 : 0);
@@ -334,13 +334,14 @@ inline UnitDesignation unit_designation(const unsigned char* bytes, unsigned siz
 }
 
 // The classes of a block of 64 bytes of JIS, bit i for byte i: the ESCs,
-// those that begin ESC $ B or ESC $ @ (kanji_in), and ESC ( B, ESC ( J or
-// ESC * B (one_byte); bytes 0x80 and above; bytes 0x21-0x7E; bytes 0x75
-// and above (far: rows past 84 where they begin a pair); and whether the
-// byte after the block is 0x21-0x7E (after_jis: the cell of a pair begun at
-// its last byte).
+// the bytes after an odd count of them (esc_odd: bit i the XOR of the ESCs'
+// bits 0 to i), the ESCs that begin ESC $ B or ESC $ @ (kanji_in), and ESC
+// ( B, ESC ( J or ESC * B (one_byte); bytes 0x80 and above; bytes
+// 0x21-0x7E; bytes 0x75 and above (far: rows past 84 where they begin a
+// pair); and whether the byte after the block is 0x21-0x7E (after_jis: the
+// cell of a pair begun at its last byte).
 struct JisBytes {
-  uint64_t esc, kanji_in, one_byte, high, jis, far;
+  uint64_t esc, esc_odd, kanji_in, one_byte, high, jis, far;
   bool after_jis;
 };
 
@@ -353,7 +354,7 @@ struct JisBlockUnits {
 };
 
 KOTRAN_HOT JisBlockUnits jis_block_units(const JisBytes& b, const JisCarry& carry, bool into_sjis) {
-  const uint64_t kanji = jis_kanji_text(b.esc, b.kanji_in, carry.kanji);
+  const uint64_t kanji = jis_kanji_text(b.esc_odd, b.kanji_in, carry.kanji);
   const uint64_t escapes = b.esc | b.esc << 1 | b.esc << 2 | carry.escape;
   const uint64_t pair_bytes = kanji & ~escapes;
   const uint64_t leads = run_pair_leads(pair_bytes & ~carry.trail);

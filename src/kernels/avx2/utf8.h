@@ -553,6 +553,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
     }
     const uint64_t escs = wide_join(esc[0], esc[1]);
     const JisBytes bytes{escs,
+                         wide_prefix_xor(escs),
                          wide_join(kanji_in[0], kanji_in[1]),
                          wide_join(one_byte[0], one_byte[1]),
                          wide_join(high[0], high[1]),

@@ -554,6 +554,9 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B'));
     const JisBytes bytes{
         esc,
+        // (Into UTF-8, whose stores keep the vector ports busy, the shifts
+        // measured faster than the multiply.)
+        into == JisBlocksInto::utf8 ? prefix_xor(esc) : wide_prefix_xor(esc),
         esc & _mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('$')) &
             (third_b | _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('@'))),
         esc & ((_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('(')) &

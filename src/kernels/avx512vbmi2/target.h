@@ -12,6 +12,6 @@
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <immintrin.h>
 
-#define KOTRAN_COMPRESS __attribute__((target("avx512bw,bmi,bmi2"))) inline
-#define KOTRAN_COMPRESS_ENTRY __attribute__((noinline, target("avx512bw,avx512vbmi2,bmi,bmi2"), flatten))
+#define KOTRAN_COMPRESS __attribute__((target("avx512bw,bmi,bmi2,pclmul"))) inline
+#define KOTRAN_COMPRESS_ENTRY __attribute__((noinline, target("avx512bw,avx512vbmi2,bmi,bmi2,pclmul"), flatten))
 #endif
