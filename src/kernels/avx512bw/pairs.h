@@ -63,19 +63,19 @@ KOTRAN_WIDEST PlainUnits euc_plain_units_widest(const unsigned char* p) {
 // first bytes and trails the second ones, next holds each byte's successor.
 KOTRAN_WIDEST __m512i sjis_pairs_as_jis_widest(__m512i sjis, __m512i next, uint64_t leads, uint64_t trails,
                                                 char high_bit) {
-  const __m512i one = _mm512_set1_epi8(1);
+  const __m512i one = widest_constant(1);
   // Row: 2 * lead + 0x1F for leads 0x81-0x9F, + 0x9F for 0xE0-0xEF (on 8
   // bits), and one more when the trail byte is 0x9F or above.
-  __m512i row = _mm512_add_epi8(_mm512_add_epi8(sjis, sjis), _mm512_set1_epi8(0x1F));
-  row = _mm512_mask_add_epi8(row, _mm512_cmpgt_epu8_mask(sjis, _mm512_set1_epi8(static_cast<char>(0xDF))), row,
-                             _mm512_set1_epi8(static_cast<char>(0x80)));
-  row = _mm512_mask_add_epi8(row, _mm512_cmpgt_epu8_mask(next, _mm512_set1_epi8(static_cast<char>(0x9E))), row, one);
+  __m512i row = _mm512_add_epi8(_mm512_add_epi8(sjis, sjis), widest_constant(0x1F));
+  row = _mm512_mask_add_epi8(row, _mm512_cmpgt_epu8_mask(sjis, widest_constant(static_cast<char>(0xDF))), row,
+                             widest_constant(static_cast<char>(0x80)));
+  row = _mm512_mask_add_epi8(row, _mm512_cmpgt_epu8_mask(next, widest_constant(static_cast<char>(0x9E))), row, one);
   // Cell: trail - 0x1F, one less from 0x80 on, 0x5E less from 0x9F on.
-  __m512i cell = _mm512_sub_epi8(sjis, _mm512_set1_epi8(0x1F));
+  __m512i cell = _mm512_sub_epi8(sjis, widest_constant(0x1F));
   cell = _mm512_mask_sub_epi8(cell, _mm512_movepi8_mask(sjis), cell, one);
-  cell = _mm512_mask_sub_epi8(cell, _mm512_cmpgt_epu8_mask(sjis, _mm512_set1_epi8(static_cast<char>(0x9E))), cell,
-                              _mm512_set1_epi8(0x5E));
-  const __m512i high = _mm512_set1_epi8(high_bit);
+  cell = _mm512_mask_sub_epi8(cell, _mm512_cmpgt_epu8_mask(sjis, widest_constant(static_cast<char>(0x9E))), cell,
+                              widest_constant(0x5E));
+  const __m512i high = widest_constant(high_bit);
   __m512i out = _mm512_mask_mov_epi8(sjis, leads, _mm512_or_si512(row, high));
   return _mm512_mask_mov_epi8(out, trails, _mm512_or_si512(cell, high));
 }
@@ -118,20 +118,20 @@ KOTRAN_WIDEST void store_sjis_as_jis_widest(unsigned char* o, const unsigned cha
 // first bytes, trails the second ones) in Shift-JIS, as store_euc_as_sjis
 // stores them; before holds each byte's predecessor.
 KOTRAN_WIDEST __m512i euc_pairs_as_sjis_widest(__m512i v, __m512i before, uint64_t leads, uint64_t trails) {
-  const __m512i jis = _mm512_and_si512(v, _mm512_set1_epi8(0x7F));
-  const __m512i rows = _mm512_and_si512(before, _mm512_set1_epi8(0x7F));
+  const __m512i jis = _mm512_and_si512(v, widest_constant(0x7F));
+  const __m512i rows = _mm512_and_si512(before, widest_constant(0x7F));
   // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
   const __m512i half =
-      _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(jis, _mm512_set1_epi8(0x21)), 1), _mm512_set1_epi8(0x7F));
-  __m512i lead = _mm512_add_epi8(half, _mm512_set1_epi8(static_cast<char>(0x81)));
-  lead = _mm512_mask_add_epi8(lead, _mm512_cmpgt_epu8_mask(jis, _mm512_set1_epi8(0x5E)), lead, _mm512_set1_epi8(0x40));
+      _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(jis, widest_constant(0x21)), 1), widest_constant(0x7F));
+  __m512i lead = _mm512_add_epi8(half, widest_constant(static_cast<char>(0x81)));
+  lead = _mm512_mask_add_epi8(lead, _mm512_cmpgt_epu8_mask(jis, widest_constant(0x5E)), lead, widest_constant(0x40));
   // Second byte: after an odd row, cell + 0x1F (+ 1 from cell 0x60 on);
   // after an even row, cell + 0x7E.
-  const uint64_t odd_row = _mm512_test_epi8_mask(rows, _mm512_set1_epi8(1));
-  __m512i after_odd = _mm512_add_epi8(jis, _mm512_set1_epi8(0x1F));
-  after_odd = _mm512_mask_add_epi8(after_odd, _mm512_cmpgt_epu8_mask(jis, _mm512_set1_epi8(0x5F)), after_odd,
-                                   _mm512_set1_epi8(1));
-  const __m512i after_even = _mm512_add_epi8(jis, _mm512_set1_epi8(0x7E));
+  const uint64_t odd_row = _mm512_test_epi8_mask(rows, widest_constant(1));
+  __m512i after_odd = _mm512_add_epi8(jis, widest_constant(0x1F));
+  after_odd = _mm512_mask_add_epi8(after_odd, _mm512_cmpgt_epu8_mask(jis, widest_constant(0x5F)), after_odd,
+                                   widest_constant(1));
+  const __m512i after_even = _mm512_add_epi8(jis, widest_constant(0x7E));
   const __m512i trail = _mm512_mask_mov_epi8(after_even, odd_row, after_odd);
   const __m512i out = _mm512_mask_mov_epi8(v, leads, lead);
   return _mm512_mask_mov_epi8(out, trails, trail);
