@@ -26,6 +26,7 @@ KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<uns
 
 KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
+
 // A vector of c in every byte, which the compiler cannot see through: GCC
 // takes a broadcast of a constant for free and makes it again where it is
 // used, so a loop over whole blocks broadcast each of its constants anew
@@ -39,8 +40,8 @@ KOTRAN_WIDEST __m512i widest_constant(char c) {
 
 // first <= x <= last for each unsigned byte, as bits.
 KOTRAN_WIDEST uint64_t widest_in_range(__m512i x, unsigned char first, unsigned char last) {
-  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8(static_cast<char>(first))),
-                                _mm512_set1_epi8(static_cast<char>(last - first)));
+  return _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, widest_constant(static_cast<char>(first))),
+                                widest_constant(static_cast<char>(last - first)));
 }
 
 // x one byte up (byte i + 1 takes byte i; byte 0 takes 0), across the lanes.

@@ -45,8 +45,8 @@ KOTRAN_WIDEST PlainUnits euc_plain_units_widest(const unsigned char* p) {
   const __m512i v = widest_load(p);
   const uint64_t high = _mm512_movepi8_mask(v);
   const uint64_t euc = widest_in_range(v, 0xA1, 0xFE);
-  const uint64_t stop = into_sjis ? _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF5)))
-                                  : _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(0x1B));
+  const uint64_t stop = into_sjis ? _mm512_cmpge_epu8_mask(v, widest_constant(static_cast<char>(0xF5)))
+                                  : _mm512_cmpeq_epi8_mask(v, widest_constant(0x1B));
   // Every high byte starts a pair or ends one; a first byte whose second
   // lies past the 64 has no trail among them.
   const uint64_t leads = pair_starts_64(high);
@@ -152,8 +152,8 @@ KOTRAN_WIDEST PlainUnits euc_carried_units_widest(const unsigned char* p, uint64
   const __m512i v = widest_load(p);
   const uint64_t high = _mm512_movepi8_mask(v) & ~carried;
   const uint64_t euc = widest_in_range(v, 0xA1, 0xFE);
-  const uint64_t stop = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF5)));
-  const uint64_t ss2_kana = kana ? _mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(SS2))) &
+  const uint64_t stop = _mm512_cmpge_epu8_mask(v, widest_constant(static_cast<char>(0xF5)));
+  const uint64_t ss2_kana = kana ? _mm512_cmpeq_epi8_mask(v, widest_constant(static_cast<char>(SS2))) &
                                        widest_in_range(v, 0xA1, 0xDF) >> 1
                                  : 0;
   const uint64_t last_trail = p[64] - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
@@ -178,7 +178,7 @@ KOTRAN_WIDEST unsigned char* store_carried_euc_as_sjis_widest(unsigned char* o, 
   const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carried ^ 1), p - 1);
   const __m512i out = euc_pairs_as_sjis_widest(v, before, u.leads, u.leads << 1 | carried);
   // Within the units, every SS2 begins a katakana.
-  const uint64_t ss2 = _bzhi_u64(_mm512_cmpeq_epi8_mask(v, _mm512_set1_epi8(static_cast<char>(SS2))), u.length);
+  const uint64_t ss2 = _bzhi_u64(_mm512_cmpeq_epi8_mask(v, widest_constant(static_cast<char>(SS2))), u.length);
   if (ss2 == 0) {
     _mm512_storeu_si512(o, out);
     return o + u.length;
@@ -195,7 +195,7 @@ KOTRAN_WIDEST void store_euc_as_sjis_widest(unsigned char* o, const unsigned cha
 
 // Stores at o the 64 bytes at p, pairs of EUC bytes, in JIS (the high bit cleared).
 KOTRAN_WIDEST void store_euc_as_jis_widest(unsigned char* o, const unsigned char* p) {
-  _mm512_storeu_si512(o, _mm512_and_si512(widest_load(p), _mm512_set1_epi8(0x7F)));
+  _mm512_storeu_si512(o, _mm512_and_si512(widest_load(p), widest_constant(0x7F)));
 }
 
 // Stores at o the 64 bytes at p as they are.

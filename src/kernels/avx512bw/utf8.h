@@ -236,7 +236,7 @@ KOTRAN_WIDEST unsigned store_sjis_units_as_utf8_widest(unsigned char*& o, const 
 template <bool compress>
 KOTRAN_WIDEST unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                       const Utf8Form* forms) {
-  const __m512i jis = _mm512_and_si512(widest_load(p), _mm512_set1_epi8(0x7F));
+  const __m512i jis = _mm512_and_si512(widest_load(p), widest_constant(0x7F));
   return store_units_as_utf8_widest<compress>(o, jis, u.length, u.leads, forms);
 }
 
@@ -245,7 +245,7 @@ KOTRAN_WIDEST unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const u
 KOTRAN_WIDEST size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p) {
   const Utf8Run run = utf8_run_widest(p, 0x7F);
   if (run.count == 0) return 0;
-  const __m512i out = _mm512_and_si512(run.euc, _mm512_set1_epi8(0x7F));
+  const __m512i out = _mm512_and_si512(run.euc, widest_constant(0x7F));
   _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, out);
   o += 2 * run.count;
   return 3 * run.count;
@@ -273,17 +273,17 @@ KOTRAN_WIDEST __m512i utf8_code_points_widest(__m512i x0, __m512i x1, __m512i x2
 // The first bytes of half-width katakana (U+FF61-U+FF9F: EF BD A1-BF,
 // EF BE 80-9F) among 64 bytes x0 (x1 and x2 the bytes after them).
 KOTRAN_WIDEST uint64_t half_width_kana_widest(__m512i x0, __m512i x1, __m512i x2) {
-  const uint64_t ef = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(0xEF)));
-  return ef & ((_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xBD))) & widest_in_range(x2, 0xA1, 0xBF)) |
-               (_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8(static_cast<char>(0xBE))) & widest_in_range(x2, 0x80, 0x9F)));
+  const uint64_t ef = _mm512_cmpeq_epi8_mask(x0, widest_constant(static_cast<char>(0xEF)));
+  return ef & ((_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBD))) & widest_in_range(x2, 0xA1, 0xBF)) |
+               (_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBE))) & widest_in_range(x2, 0x80, 0x9F)));
 }
 
 // A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its
 // code point, from the second and third bytes of its UTF-8 form.
 KOTRAN_WIDEST __m512i kana_bytes_widest(__m512i second, __m512i third) {
-  return _mm512_add_epi8(_mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(second, _mm512_set1_epi8(0x03)), 6),
-                                         _mm512_and_si512(third, _mm512_set1_epi8(0x3F))),
-                         _mm512_set1_epi8(0x40));
+  return _mm512_add_epi8(_mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(second, widest_constant(0x03)), 6),
+                                         _mm512_and_si512(third, widest_constant(0x3F))),
+                         widest_constant(0x40));
 }
 
 // The 64 bytes x0 (x1 and x2 the bytes after them) in the target: ASCII as
@@ -302,8 +302,8 @@ KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, 
     return _mm512_mask_mov_epi8(out, kana, kana_bytes_widest(x1, x2));
   } else {
     __m512i out =
-        _mm512_mask_mov_epi8(jis, leads | leads << 1, _mm512_or_si512(jis, _mm512_set1_epi8(static_cast<char>(0x80))));
-    out = _mm512_mask_mov_epi8(out, kana, _mm512_set1_epi8(static_cast<char>(SS2)));
+        _mm512_mask_mov_epi8(jis, leads | leads << 1, _mm512_or_si512(jis, widest_constant(static_cast<char>(0x80))));
+    out = _mm512_mask_mov_epi8(out, kana, widest_constant(static_cast<char>(SS2)));
     return _mm512_mask_mov_epi8(out, kana << 1, kana_bytes_widest(x0, x1));
   }
 }
@@ -332,8 +332,8 @@ KOTRAN_WIDEST Utf8Block64 utf8_block_widest(const unsigned char* p) {
   b.x0 = widest_load(p);
   b.x1 = widest_load(p + 1);
   b.x2 = widest_load(p + 2);
-  const uint64_t overlong = _mm512_cmpeq_epi8_mask(b.x0, _mm512_set1_epi8(static_cast<char>(0xE0))) &
-                            _mm512_cmplt_epu8_mask(b.x1, _mm512_set1_epi8(static_cast<char>(0xA0)));
+  const uint64_t overlong = _mm512_cmpeq_epi8_mask(b.x0, widest_constant(static_cast<char>(0xE0))) &
+                            _mm512_cmplt_epu8_mask(b.x1, widest_constant(static_cast<char>(0xA0)));
   b.c = {~_mm512_movepi8_mask(b.x0), widest_in_range(b.x0, 0xC2, 0xDF),
          widest_in_range(b.x0, 0xE0, 0xEF) & ~overlong, widest_in_range(b.x0, 0x80, 0xBF)};
   b.kana = half_width_kana_widest(b.x0, b.x1, b.x2) & b.c.lead3;
@@ -368,7 +368,7 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, u
   std::memcpy(codes + 63, &last, 2);
   jis = _mm512_load_si512(codes);
   return leads & (_mm512_testn_epi8_mask(jis, jis) |
-                  _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
+                  _mm512_cmpge_epu8_mask(jis, widest_constant(static_cast<char>(row_limit))));
 }
 
 // Stores the whole characters of one, two and three bytes at the first
@@ -429,8 +429,8 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     const Utf8Block64 b = utf8_block_widest(at);
     uint64_t bad = utf8_block_faults(b.c, carry.owned, b.cont1, b.cont2);
     if (stops != LineEndStops::none)
-      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(b.x0, _mm512_set1_epi8(0x0D)),
-                                _mm512_cmpeq_epi8_mask(b.x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
+      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0D)),
+                                _mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
     const uint64_t kana = store_kana ? b.kana : 0;
     const uint64_t leads = (b.c.lead2 | b.c.lead3) & ~kana;
@@ -440,7 +440,7 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
       break;
     uint64_t dropped;
     __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
-    out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
+    out = _mm512_mask_mov_epi8(out, carry.at, widest_constant(static_cast<char>(carry.byte)));
     store_kept_widest<compress>(to, out, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
   }
@@ -476,11 +476,11 @@ KOTRAN_WIDEST PairBlock64 sjis_pair_block_widest(const unsigned char* at, __m512
 // SS2, whose unit is the katakana's byte).
 KOTRAN_WIDEST PairBlock64 euc_pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
                                                 bool store_kana) {
-  const uint64_t ss2 = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(static_cast<char>(SS2)));
-  const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
+  const uint64_t ss2 = _mm512_cmpeq_epi8_mask(x0, widest_constant(static_cast<char>(SS2)));
+  const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B));
   const EucBlockPairs b = euc_block_pairs(_mm512_movepi8_mask(x0), widest_in_range(x0, 0xA1, 0xFE), esc,
                                           store_kana ? ss2 & widest_in_range(x1, 0xA1, 0xDF) : 0, carried, at[64]);
-  const __m512i low7 = _mm512_set1_epi8(0x7F);
+  const __m512i low7 = widest_constant(0x7F);
   return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), b.kana, x1), _mm512_and_si512(x1, low7),
           b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
 }
@@ -511,8 +511,8 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
                               : sjis_pair_block_widest(at, x0, x1, carried, store_kana);
     uint64_t bad = b.bad;
     if (stops != LineEndStops::none)
-      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
-                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
+      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
+                                _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
     none += store_pairs_as_utf8_widest<compress>(to, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
     carried = b.last >> 63;
@@ -550,27 +550,27 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const __m512i x0 = widest_load(at);
     const __m512i x1 = widest_load(at + 1);
     const __m512i x2 = widest_load(at + 2);
-    const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x1B));
-    const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('B'));
+    const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B));
+    const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, widest_constant('B'));
     const JisBytes bytes{
         esc,
         // (Into UTF-8, whose stores keep the vector ports busy, the shifts
         // measured faster than the multiply.)
         into == JisBlocksInto::utf8 ? prefix_xor(esc) : wide_prefix_xor(esc),
-        esc & _mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('$')) &
-            (third_b | _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('@'))),
-        esc & ((_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('(')) &
-                (third_b | _mm512_cmpeq_epi8_mask(x2, _mm512_set1_epi8('J')))) |
-               (_mm512_cmpeq_epi8_mask(x1, _mm512_set1_epi8('*')) & third_b)),
+        esc & _mm512_cmpeq_epi8_mask(x1, widest_constant('$')) &
+            (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('@'))),
+        esc & ((_mm512_cmpeq_epi8_mask(x1, widest_constant('(')) &
+                (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('J')))) |
+               (_mm512_cmpeq_epi8_mask(x1, widest_constant('*')) & third_b)),
         _mm512_movepi8_mask(x0),
         widest_in_range(x0, 0x21, 0x7E),
-        _mm512_cmpge_epu8_mask(x0, _mm512_set1_epi8(0x75)),
+        _mm512_cmpge_epu8_mask(x0, widest_constant(0x75)),
         at[64] - 0x21u < 0x5Eu};
     const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
     uint64_t bad = u.bad;
     if (stops != LineEndStops::none)
-      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0D)),
-                                _mm512_cmpeq_epi8_mask(x0, _mm512_set1_epi8(0x0A)), stops, cr_before, at[64]);
+      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
+                                _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
@@ -582,7 +582,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     } else {
       store_kept_widest<compress>(to,
                         _mm512_mask_mov_epi8(x0, u.leads | trails,
-                                             _mm512_or_si512(x0, _mm512_set1_epi8(static_cast<char>(0x80)))),
+                                             _mm512_or_si512(x0, widest_constant(static_cast<char>(0x80)))),
                         ~u.escapes);
     }
     carry = jis_carry_after(u, esc);
