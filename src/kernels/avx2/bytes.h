@@ -9,17 +9,25 @@
 
 namespace kotran {
 
+// A vector of c in every byte, which the compiler cannot see through (as
+// widest_constant).
+KOTRAN_WIDE __m256i wide_constant(char c) {
+  __m256i v = _mm256_set1_epi8(c);
+  asm("" : "+x"(v));
+  return v;
+}
+
 // The wide path's classes of the same 32 bytes, in one AVX2 register.
 KOTRAN_WIDE __m256i wide_at_most(__m256i x, unsigned char limit) {
-  return _mm256_cmpeq_epi8(_mm256_subs_epu8(x, _mm256_set1_epi8(static_cast<char>(limit))), _mm256_setzero_si256());
+  return _mm256_cmpeq_epi8(_mm256_subs_epu8(x, wide_constant(static_cast<char>(limit))), _mm256_setzero_si256());
 }
 
 // first <= x <= last for each unsigned byte (last - first below 255): x -
 // first moved down by 0x80, so that the range starts at -128, against its
 // end in one signed compare.
 KOTRAN_WIDE __m256i wide_in_range(__m256i x, unsigned char first, unsigned char last) {
-  const __m256i moved = _mm256_add_epi8(x, _mm256_set1_epi8(static_cast<char>(0x80 - first)));
-  return _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(last - first - 127)), moved);
+  const __m256i moved = _mm256_add_epi8(x, wide_constant(static_cast<char>(0x80 - first)));
+  return _mm256_cmpgt_epi8(wide_constant(static_cast<char>(last - first - 127)), moved);
 }
 
 KOTRAN_WIDE uint32_t wide_mask(__m256i x) { return static_cast<uint32_t>(_mm256_movemask_epi8(x)); }

@@ -20,9 +20,9 @@ template <bool into_sjis>
 KOTRAN_WIDE EucBytes classify_euc_bytes_wide(const unsigned char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   // Signed compares: 0xA1-0xFE is -95 to -2.
-  const __m256i in_euc = _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(static_cast<char>(0xA0))),
-                                          _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0xFF)), v));
-  const __m256i stop = into_sjis ? _mm256_subs_epu8(v, _mm256_set1_epi8(0x75)) : _mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x1B));
+  const __m256i in_euc = _mm256_and_si256(_mm256_cmpgt_epi8(v, wide_constant(static_cast<char>(0xA0))),
+                                          _mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xFF)), v));
+  const __m256i stop = into_sjis ? _mm256_subs_epu8(v, wide_constant(0x75)) : _mm256_cmpeq_epi8(v, wide_constant(0x1B));
   return {wide_mask(v), wide_mask(in_euc), wide_mask(stop)};
 }
 
@@ -37,14 +37,14 @@ KOTRAN_WIDE PlainUnits euc_plain_units_wide(const unsigned char* p) {
 // register, by the same arithmetic as the two halves above.
 
 KOTRAN_WIDE __m256i wide_sjis_from_jis_pairs(__m256i jis, __m256i rows, __m256i leads, __m256i trails, __m256i others) {
-  const __m256i low7 = _mm256_set1_epi8(0x7F);
-  const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_sub_epi8(jis, _mm256_set1_epi8(0x21)), 1), low7);
-  __m256i lead = _mm256_add_epi8(half, _mm256_set1_epi8(static_cast<char>(0x81)));
-  lead = _mm256_add_epi8(lead, _mm256_and_si256(_mm256_cmpgt_epi8(jis, _mm256_set1_epi8(0x5E)), _mm256_set1_epi8(0x40)));
-  const __m256i odd_row = _mm256_cmpeq_epi8(_mm256_and_si256(rows, _mm256_set1_epi8(1)), _mm256_set1_epi8(1));
-  const __m256i upper = _mm256_and_si256(_mm256_cmpgt_epi8(jis, _mm256_set1_epi8(0x5F)), _mm256_set1_epi8(1));
-  const __m256i after_odd = _mm256_add_epi8(_mm256_add_epi8(jis, _mm256_set1_epi8(0x1F)), upper);
-  const __m256i after_even = _mm256_add_epi8(jis, _mm256_set1_epi8(0x7E));
+  const __m256i low7 = wide_constant(0x7F);
+  const __m256i half = _mm256_and_si256(_mm256_srli_epi16(_mm256_sub_epi8(jis, wide_constant(0x21)), 1), low7);
+  __m256i lead = _mm256_add_epi8(half, wide_constant(static_cast<char>(0x81)));
+  lead = _mm256_add_epi8(lead, _mm256_and_si256(_mm256_cmpgt_epi8(jis, wide_constant(0x5E)), wide_constant(0x40)));
+  const __m256i odd_row = _mm256_cmpeq_epi8(_mm256_and_si256(rows, wide_constant(1)), wide_constant(1));
+  const __m256i upper = _mm256_and_si256(_mm256_cmpgt_epi8(jis, wide_constant(0x5F)), wide_constant(1));
+  const __m256i after_odd = _mm256_add_epi8(_mm256_add_epi8(jis, wide_constant(0x1F)), upper);
+  const __m256i after_even = _mm256_add_epi8(jis, wide_constant(0x7E));
   const __m256i trail = _mm256_blendv_epi8(after_even, after_odd, odd_row);
   const __m256i pairs = _mm256_or_si256(_mm256_and_si256(leads, lead), _mm256_and_si256(trails, trail));
   return _mm256_or_si256(pairs, _mm256_andnot_si256(_mm256_or_si256(leads, trails), others));
@@ -52,7 +52,7 @@ KOTRAN_WIDE __m256i wide_sjis_from_jis_pairs(__m256i jis, __m256i rows, __m256i 
 
 KOTRAN_WIDE void store_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, uint32_t leads) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i jis = _mm256_and_si256(v, _mm256_set1_epi8(0x7F));
+  const __m256i jis = _mm256_and_si256(v, wide_constant(0x7F));
   const __m256i lead_bytes = wide_byte_mask(leads);
   const __m256i out = wide_sjis_from_jis_pairs(jis, wide_byte_up(jis), lead_bytes, wide_byte_up(lead_bytes), v);
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), out);
@@ -63,16 +63,16 @@ KOTRAN_WIDE void store_euc_as_sjis_wide(unsigned char* o, const unsigned char* p
 // first bytes and trail_bytes the second ones, next holds each byte's successor.
 KOTRAN_WIDE __m256i wide_sjis_pairs_as_jis(__m256i sjis, __m256i next, __m256i lead_bytes, __m256i trail_bytes,
                                            char high_bit) {
-  const __m256i top_bit = _mm256_set1_epi8(static_cast<char>(0x80));
+  const __m256i top_bit = wide_constant(static_cast<char>(0x80));
   const __m256i far_lead = _mm256_andnot_si256(wide_at_most(sjis, 0xDF), top_bit);
-  __m256i row = _mm256_add_epi8(_mm256_add_epi8(sjis, sjis), _mm256_add_epi8(_mm256_set1_epi8(0x1F), far_lead));
-  row = _mm256_sub_epi8(row, _mm256_andnot_si256(wide_at_most(next, 0x9E), _mm256_set1_epi8(-1)));
-  __m256i cell = _mm256_sub_epi8(sjis, _mm256_set1_epi8(0x1F));
+  __m256i row = _mm256_add_epi8(_mm256_add_epi8(sjis, sjis), _mm256_add_epi8(wide_constant(0x1F), far_lead));
+  row = _mm256_sub_epi8(row, _mm256_andnot_si256(wide_at_most(next, 0x9E), wide_constant(-1)));
+  __m256i cell = _mm256_sub_epi8(sjis, wide_constant(0x1F));
   cell = _mm256_add_epi8(cell, _mm256_cmpgt_epi8(_mm256_setzero_si256(), sjis));
-  cell = _mm256_sub_epi8(cell, _mm256_andnot_si256(wide_at_most(sjis, 0x9E), _mm256_set1_epi8(0x5E)));
+  cell = _mm256_sub_epi8(cell, _mm256_andnot_si256(wide_at_most(sjis, 0x9E), wide_constant(0x5E)));
   const __m256i either = _mm256_or_si256(lead_bytes, trail_bytes);
   const __m256i pairs = _mm256_or_si256(_mm256_and_si256(lead_bytes, row), _mm256_and_si256(trail_bytes, cell));
-  return _mm256_or_si256(_mm256_or_si256(pairs, _mm256_and_si256(either, _mm256_set1_epi8(high_bit))),
+  return _mm256_or_si256(_mm256_or_si256(pairs, _mm256_and_si256(either, wide_constant(high_bit))),
                          _mm256_andnot_si256(either, sjis));
 }
 
@@ -97,9 +97,9 @@ KOTRAN_WIDE void store_sjis_as_jis_wide(unsigned char* o, const unsigned char* p
 template <bool far_rows = false>
 KOTRAN_WIDE unsigned jis_pair_length_wide(const unsigned char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i limit = far_rows ? _mm256_set1_epi16(0x7F75) : _mm256_set1_epi8(0x7F);
+  const __m256i limit = far_rows ? _mm256_set1_epi16(0x7F75) : wide_constant(0x7F);
   const __m256i in_range =
-      _mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(0x20)), _mm256_cmpgt_epi8(limit, v));
+      _mm256_and_si256(_mm256_cmpgt_epi8(v, wide_constant(0x20)), _mm256_cmpgt_epi8(limit, v));
   const uint64_t ok = wide_mask(in_range);
   return static_cast<unsigned>(__builtin_ctzll(~ok | (uint64_t{1} << 32))) & ~1u;
 }
@@ -114,7 +114,7 @@ KOTRAN_WIDE void store_jis_as_sjis_wide(unsigned char* o, const unsigned char* p
 
 KOTRAN_WIDE void store_jis_as_euc_wide(unsigned char* o, const unsigned char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_or_si256(v, _mm256_set1_epi8(static_cast<char>(0x80))));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_or_si256(v, wide_constant(static_cast<char>(0x80))));
 }
 
 // Blocks of 64 bytes in two registers. Into JIS, a block's runs of pairs
@@ -247,8 +247,8 @@ KOTRAN_WIDE unsigned char* store_carried_euc_as_sjis_wide(unsigned char* o, cons
   // (Only the rows' low bits count, which the high bit leaves alone.)
   const __m256i rows_low = _mm256_alignr_epi8(low, first_before, 15);
   const __m256i rows_high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 31));
-  const __m256i jis_low = _mm256_and_si256(low, _mm256_set1_epi8(0x7F));
-  const __m256i jis_high = _mm256_and_si256(high, _mm256_set1_epi8(0x7F));
+  const __m256i jis_low = _mm256_and_si256(low, wide_constant(0x7F));
+  const __m256i jis_high = _mm256_and_si256(high, wide_constant(0x7F));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o),
                       wide_sjis_from_jis_pairs(jis_low, rows_low, wide_byte_mask(static_cast<uint32_t>(u.leads)),
                                                wide_byte_mask(static_cast<uint32_t>(trails)), low));

@@ -157,7 +157,7 @@ KOTRAN_WIDE unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsi
 // The same for EUC, whose pairs are JIS bytes with the high bit set.
 KOTRAN_WIDE unsigned store_euc_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u,
                                                   const Utf8Form* forms) {
-  const __m256i low7 = _mm256_set1_epi8(0x7F);
+  const __m256i low7 = wide_constant(0x7F);
   const __m256i jis[2] = {_mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), low7),
                           _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32)), low7)};
   return store_jis_block_as_utf8_wide(o, jis, u.length, u.leads, forms);
@@ -251,9 +251,9 @@ KOTRAN_WIDE void wide_look_up_code(uint64_t& m, const uint16_t* points, unsigned
 // A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its
 // code point, from the second and third bytes of its UTF-8 form.
 KOTRAN_WIDE __m256i wide_kana_bytes(__m256i second, __m256i third) {
-  return _mm256_add_epi8(_mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(second, _mm256_set1_epi8(0x03)), 6),
-                                         _mm256_and_si256(third, _mm256_set1_epi8(0x3F))),
-                         _mm256_set1_epi8(0x40));
+  return _mm256_add_epi8(_mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(second, wide_constant(0x03)), 6),
+                                         _mm256_and_si256(third, wide_constant(0x3F))),
+                         wide_constant(0x40));
 }
 
 // 64 bytes of UTF-8 in two registers (x1 and x2 the bytes after them), and
@@ -271,7 +271,7 @@ KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
     const __m256i x1 = b.x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
     const __m256i x2 = b.x2[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 2));
     const __m256i overlong =
-        _mm256_and_si256(_mm256_cmpeq_epi8(x0, _mm256_set1_epi8(static_cast<char>(0xE0))), wide_at_most(x1, 0x9F));
+        _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xE0))), wide_at_most(x1, 0x9F));
     b.three[h] = _mm256_andnot_si256(overlong, wide_in_range(x0, 0xE0, 0xEF));
     ascii[h] = ~wide_mask(x0);
     lead2[h] = wide_mask(wide_in_range(x0, 0xC2, 0xDF));
@@ -280,10 +280,10 @@ KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
     cont1[h] = wide_mask(wide_in_range(x1, 0x80, 0xBF));
     cont2[h] = wide_mask(wide_in_range(x2, 0x80, 0xBF));
     kana[h] = wide_mask(_mm256_and_si256(
-        _mm256_cmpeq_epi8(x0, _mm256_set1_epi8(static_cast<char>(0xEF))),
+        _mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xEF))),
         _mm256_or_si256(
-            _mm256_and_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8(static_cast<char>(0xBD))), wide_in_range(x2, 0xA1, 0xBF)),
-            _mm256_and_si256(_mm256_cmpeq_epi8(x1, _mm256_set1_epi8(static_cast<char>(0xBE))), wide_in_range(x2, 0x80, 0x9F)))));
+            _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBD))), wide_in_range(x2, 0xA1, 0xBF)),
+            _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBE))), wide_in_range(x2, 0x80, 0x9F)))));
   }
   b.c = {wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
          wide_join(cont[0], cont[1])};
@@ -322,7 +322,7 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
     jis[h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes + 32 * h));
     // No code, or a code at row_limit or past it (unsigned: the larger of
     // it and the limit is itself).
-    const __m256i limit = _mm256_set1_epi8(static_cast<char>(row_limit));
+    const __m256i limit = wide_constant(static_cast<char>(row_limit));
     refused[h] = wide_mask(_mm256_or_si256(_mm256_cmpeq_epi8(jis[h], _mm256_setzero_si256()),
                                            _mm256_cmpeq_epi8(_mm256_max_epu8(jis[h], limit), jis[h])));
   }
@@ -346,8 +346,8 @@ KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned 
       out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x1[h], b.x2[h]), kana_bytes);
     } else {
       out = _mm256_or_si256(jis[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
-                                                     _mm256_set1_epi8(static_cast<char>(0x80))));
-      out = _mm256_blendv_epi8(out, _mm256_set1_epi8(static_cast<char>(SS2)), kana_bytes);
+                                                     wide_constant(static_cast<char>(0x80))));
+      out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes);
       out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x0[h], b.x1[h]),
                                wide_byte_mask(static_cast<uint32_t>((kana << 1) >> 32 * h)));
     }
@@ -462,8 +462,8 @@ KOTRAN_WIDE WidePairBlock wide_euc_pair_block(const unsigned char* at, const __m
   for (unsigned h = 0; h < 2; ++h) {
     high_half[h] = wide_mask(x0[h]);
     euc_half[h] = wide_mask(wide_in_range(x0[h], 0xA1, 0xFE));
-    esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x1B)));
-    kana_half[h] = wide_mask(_mm256_and_si256(_mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(static_cast<char>(SS2))),
+    esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], wide_constant(0x1B)));
+    kana_half[h] = wide_mask(_mm256_and_si256(_mm256_cmpeq_epi8(x0[h], wide_constant(static_cast<char>(SS2))),
                                               wide_in_range(x1[h], 0xA1, 0xDF)));
   }
   const EucBlockPairs b = euc_block_pairs(wide_join(high_half[0], high_half[1]), wide_join(euc_half[0], euc_half[1]),
@@ -503,7 +503,7 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
       const __m256i pair_bytes = wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h));
       if constexpr (euc) {
         // A half-width katakana's unit is SS2, its byte the one after.
-        const __m256i low7 = _mm256_set1_epi8(0x7F);
+        const __m256i low7 = wide_constant(0x7F);
         const __m256i jis = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h],
                                                wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
         store_form_places_wide(places + 32 * h, jis, _mm256_and_si256(x1[h], low7), pair_bytes);
@@ -537,16 +537,16 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
       const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 2));
-      const __m256i e = _mm256_cmpeq_epi8(x0[h], _mm256_set1_epi8(0x1B));
-      const __m256i third_b = _mm256_cmpeq_epi8(x2, _mm256_set1_epi8('B'));
+      const __m256i e = _mm256_cmpeq_epi8(x0[h], wide_constant(0x1B));
+      const __m256i third_b = _mm256_cmpeq_epi8(x2, wide_constant('B'));
       esc[h] = wide_mask(e);
       kanji_in[h] = wide_mask(_mm256_and_si256(
-          e, _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8('$')),
-                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, _mm256_set1_epi8('@'))))));
+          e, _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('$')),
+                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@'))))));
       one_byte[h] = wide_mask(_mm256_and_si256(
-          e, _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8('(')),
-                                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, _mm256_set1_epi8('J')))),
-                             _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], _mm256_set1_epi8('*')), third_b))));
+          e, _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('(')),
+                                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),
+                             _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('*')), third_b))));
       high[h] = wide_mask(x0[h]);
       jis[h] = wide_mask(wide_in_range(x0[h], 0x21, 0x7E));
       far[h] = wide_mask(wide_in_range(x0[h], 0x75, 0xFF));
@@ -590,7 +590,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
           out = wide_sjis_from_jis_pairs(x0[h], before, lead_bytes, trail_bytes, x0[h]);
         } else {
           out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
-                                                        _mm256_set1_epi8(static_cast<char>(0x80))));
+                                                        wide_constant(static_cast<char>(0x80))));
         }
         _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
       }
