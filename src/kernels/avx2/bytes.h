@@ -9,13 +9,13 @@
 
 namespace kotran {
 
-// A vector of c in every byte, which the compiler cannot see through (as
-// widest_constant).
-KOTRAN_WIDE __m256i wide_constant(char c) {
-  __m256i v = _mm256_set1_epi8(c);
+// A vector the compiler cannot see through (of c in every byte), as
+// widest_constant.
+KOTRAN_WIDE __m256i wide_opaque(__m256i v) {
   asm("" : "+x"(v));
   return v;
 }
+KOTRAN_WIDE __m256i wide_constant(char c) { return wide_opaque(_mm256_set1_epi8(c)); }
 
 // The wide path's classes of the same 32 bytes, in one AVX2 register.
 KOTRAN_WIDE __m256i wide_at_most(__m256i x, unsigned char limit) {
@@ -53,9 +53,9 @@ KOTRAN_WIDE void store_high_byte_first(unsigned char* at, uint32_t code) {
 KOTRAN_WIDE __m256i wide_byte_mask(uint32_t bits) {
   // Byte k of the result looks at byte k / 8 of bits.
   const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)),
-                                             _mm256_setr_epi64x(0, 0x0101010101010101LL, 0x0202020202020202LL,
-                                                                0x0303030303030303LL));
-  const __m256i select = _mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL));
+                                             wide_opaque(_mm256_setr_epi64x(0, 0x0101010101010101LL, 0x0202020202020202LL,
+                                                                0x0303030303030303LL)));
+  const __m256i select = wide_opaque(_mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL)));
   return _mm256_cmpeq_epi8(_mm256_and_si256(spread, select), select);
 }
 

@@ -97,7 +97,7 @@ KOTRAN_WIDE void store_sjis_as_jis_wide(unsigned char* o, const unsigned char* p
 template <bool far_rows = false>
 KOTRAN_WIDE unsigned jis_pair_length_wide(const unsigned char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i limit = far_rows ? _mm256_set1_epi16(0x7F75) : wide_constant(0x7F);
+  const __m256i limit = far_rows ? wide_opaque(_mm256_set1_epi16(0x7F75)) : wide_constant(0x7F);
   const __m256i in_range =
       _mm256_and_si256(_mm256_cmpgt_epi8(v, wide_constant(0x20)), _mm256_cmpgt_epi8(limit, v));
   const uint64_t ok = wide_mask(in_range);
@@ -107,8 +107,8 @@ KOTRAN_WIDE unsigned jis_pair_length_wide(const unsigned char* p) {
 // Stores at o the 32 bytes at p, pairs of JIS bytes, in Shift-JIS or EUC.
 KOTRAN_WIDE void store_jis_as_sjis_wide(unsigned char* o, const unsigned char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i leads = _mm256_set1_epi16(0x00FF);  // every even byte
-  const __m256i trails = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  const __m256i leads = wide_opaque(_mm256_set1_epi16(0x00FF));  // every even byte
+  const __m256i trails = wide_opaque(_mm256_set1_epi16(static_cast<short>(0xFF00)));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), wide_sjis_from_jis_pairs(v, wide_byte_up(v), leads, trails, v));
 }
 

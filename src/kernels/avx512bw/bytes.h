@@ -27,16 +27,16 @@ KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<uns
 KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
 
-// A vector of c in every byte, which the compiler cannot see through: GCC
+// A vector the compiler cannot see through (of c in every byte): GCC
 // takes a broadcast of a constant for free and makes it again where it is
 // used, so a loop over whole blocks broadcast each of its constants anew
 // every block, two operations each; made opaque, the broadcast is one more
 // value the loop keeps in a register.
-KOTRAN_WIDEST __m512i widest_constant(char c) {
-  __m512i v = _mm512_set1_epi8(c);
+KOTRAN_WIDEST __m512i widest_opaque(__m512i v) {
   asm("" : "+v"(v));
   return v;
 }
+KOTRAN_WIDEST __m512i widest_constant(char c) { return widest_opaque(_mm512_set1_epi8(c)); }
 
 // first <= x <= last for each unsigned byte, as bits.
 KOTRAN_WIDEST uint64_t widest_in_range(__m512i x, unsigned char first, unsigned char last) {

@@ -72,8 +72,8 @@ KOTRAN_WIDEST void store_table_places_widest(uint16_t* at, __m512i jis, __m512i 
   // uninitialized one.)
   const __m512i rows = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, jis, h));
   const __m512i cell = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, cells, h));
-  const __m512i place = _mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(94)), cell);
-  _mm512_store_si512(at + 32 * h, _mm512_sub_epi16(place, _mm512_set1_epi16(0x21 * 94 + 0x21)));
+  const __m512i place = _mm512_add_epi16(_mm512_mullo_epi16(rows, widest_opaque(_mm512_set1_epi16(94))), cell);
+  _mm512_store_si512(at + 32 * h, _mm512_sub_epi16(place, widest_opaque(_mm512_set1_epi16(0x21 * 94 + 0x21))));
 }
 
 // Stores at units + 16g each of the 16 bytes of group g of jis in four bytes.
@@ -93,10 +93,10 @@ KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Ut
 // The forms of half-width katakana (U+FF61-U+FF9F, EF BD A1-BF and EF BE
 // 80-9F, three bytes long) whose bytes (0xA1-0xDF) are the units of u.
 KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
-  const __m512i forms = _mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, u, 16), _mm512_set1_epi32(0x0300BDEF));
+  const __m512i forms = _mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, u, 16), widest_opaque(_mm512_set1_epi32(0x0300BDEF)));
   // From 0xC0 on, EF BE and the byte less 0x40.
-  return _mm512_mask_add_epi32(forms, _mm512_cmpge_epu32_mask(u, _mm512_set1_epi32(0xC0)), forms,
-                               _mm512_set1_epi32(0x100 - 0x400000));
+  return _mm512_mask_add_epi32(forms, _mm512_cmpge_epu32_mask(u, widest_opaque(_mm512_set1_epi32(0xC0))), forms,
+                               widest_opaque(_mm512_set1_epi32(0x100 - 0x400000)));
 }
 
 // Writes at o the units that starts marks among the 64 bytes of jis (a
@@ -132,16 +132,16 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
     const __mmask16 pairs = static_cast<__mmask16>(leads >> 16 * g);
     const __mmask16 kana_units = static_cast<__mmask16>(kana >> 16 * g);
     __m512i u = _mm512_load_si512(units + 16 * g);
-    const __mmask16 none = _mm512_mask_cmplt_epu32_mask(pairs, u, _mm512_set1_epi32(0x01000000));
+    const __mmask16 none = _mm512_mask_cmplt_epu32_mask(pairs, u, widest_opaque(_mm512_set1_epi32(0x01000000)));
     replaced += static_cast<unsigned>(__builtin_popcount(none));
-    u = _mm512_mask_mov_epi32(u, none, _mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM)));
+    u = _mm512_mask_mov_epi32(u, none, widest_opaque(_mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM))));
     // (A branch, seldom taken: a block of real text seldom holds a
     // half-width katakana, and their forms cost five vector operations a
     // group.)
     if (kana != 0) [[unlikely]]
       u = _mm512_mask_mov_epi32(u, kana_units, half_width_kana_forms_widest(u));
     const __m512i lengths = _mm512_mask_srli_epi32(
-        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), _mm512_set1_epi32(1)), pairs | kana_units,
+        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), widest_opaque(_mm512_set1_epi32(1))), pairs | kana_units,
         u, 24);
     // With compress, each group's store is 64 bytes, the last's exact:
     // then no store reaches past 112 bytes without katakana, as the lanes'.
@@ -181,18 +181,18 @@ KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit
   // zero-masked forms: GCC 12 takes the others' undefined vector for an
   // uninitialized one.)
   const __m512i lanes = _mm512_maskz_permutexvar_epi32(
-      0xFFFF, _mm512_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6, 6, 7, 8, 9, 9, 10, 11, 12), widest_load(p));
+      0xFFFF, widest_opaque(_mm512_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6, 6, 7, 8, 9, 9, 10, 11, 12)), widest_load(p));
   const __m512i x = _mm512_shuffle_epi8(
       lanes, _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1)));
-  const __mmask16 forms = _mm512_cmpeq_epi32_mask(_mm512_and_si512(x, _mm512_set1_epi32(0xC0C0F0)),
-                                                  _mm512_set1_epi32(0x8080E0));
-  const __m512i high = _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(x, _mm512_set1_epi32(0x0F)), 12);
-  const __m512i middle = _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, _mm512_set1_epi32(0x3F00)), 2);
-  const __m512i low = _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, _mm512_set1_epi32(0x3F0000)), 16);
+  const __mmask16 forms = _mm512_cmpeq_epi32_mask(_mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0xC0C0F0))),
+                                                  widest_opaque(_mm512_set1_epi32(0x8080E0)));
+  const __m512i high = _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x0F))), 12);
+  const __m512i middle = _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x3F00))), 2);
+  const __m512i low = _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x3F0000))), 16);
   const __m512i u = _mm512_or_si512(_mm512_or_si512(high, middle), low);
   // (A surrogate or a half-width katakana has no code: the lookup ends the
   // run there.)
-  const __mmask16 overlong = _mm512_cmplt_epu32_mask(u, _mm512_set1_epi32(0x800));
+  const __mmask16 overlong = _mm512_cmplt_epu32_mask(u, widest_opaque(_mm512_set1_epi32(0x800)));
   const unsigned taken = forms & ~overlong;
   unsigned count = static_cast<unsigned>(_tzcnt_u32(~taken));  // taken has 16 bits
   if (count == 0) return {_mm512_setzero_si512(), 0};
@@ -207,20 +207,20 @@ KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit
   // A branch, seldom taken, rather than a select: how far the input moves
   // then never waits for the lookups.
   const __mmask16 refused = _mm512_mask_cmpeq_epi32_mask(run, jis, _mm512_setzero_si512()) |
-                            _mm512_mask_cmpge_epu32_mask(run, jis, _mm512_set1_epi32(static_cast<int>(row_limit << 8)));
+                            _mm512_mask_cmpge_epu32_mask(run, jis, widest_opaque(_mm512_set1_epi32(static_cast<int>(row_limit << 8))));
   if (refused != 0) [[unlikely]] {
     asm volatile("");  // (keeps the compiler from making it a select)
     count = static_cast<unsigned>(_tzcnt_u32(refused));
   }
   // Row byte first: the code's bytes swapped, each with its high bit.
-  const __m512i cells = _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(jis, _mm512_set1_epi32(0xFF)), 8);
+  const __m512i cells = _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(jis, widest_opaque(_mm512_set1_epi32(0xFF))), 8);
   const __m512i swapped = _mm512_or_si512(_mm512_maskz_srli_epi32(0xFFFF, jis, 8), cells);
   // Each dword's low half kept in its place: the pairs fill the low 32 bytes.
   const __m512i pairs = _mm512_maskz_permutexvar_epi16(
       0xFFFF,
-      _mm512_setr_epi32(0x20000, 0x60004, 0xA0008, 0xE000C, 0x120010, 0x160014, 0x1A0018, 0x1E001C, 0, 0, 0, 0, 0,
-                        0, 0, 0),
-      _mm512_or_si512(swapped, _mm512_set1_epi32(0x8080)));
+      widest_opaque(_mm512_setr_epi32(0x20000, 0x60004, 0xA0008, 0xE000C, 0x120010, 0x160014, 0x1A0018, 0x1E001C, 0, 0, 0, 0, 0,
+                        0, 0, 0)),
+      _mm512_or_si512(swapped, widest_opaque(_mm512_set1_epi32(0x8080))));
   return {pairs, count};
 }
 
@@ -260,10 +260,10 @@ KOTRAN_WIDEST __m512i utf8_code_points_widest(__m512i x0, __m512i x1, __m512i x2
   // uninitialized one.)
   const __m512i a = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x0, h));
   const __m512i b = _mm512_and_si512(_mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x1, h)),
-                                     _mm512_set1_epi16(0x3F));
+                                     widest_opaque(_mm512_set1_epi16(0x3F)));
   const __m512i c = _mm512_and_si512(_mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x2, h)),
-                                     _mm512_set1_epi16(0x3F));
-  const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(a, _mm512_set1_epi16(0x1F)), 6), b);
+                                     widest_opaque(_mm512_set1_epi16(0x3F)));
+  const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(a, widest_opaque(_mm512_set1_epi16(0x1F))), 6), b);
   const __m512i threes = _mm512_or_si512(
       _mm512_or_si512(_mm512_slli_epi16(a, 12), _mm512_slli_epi16(b, 6)), c);  // a's high bits shift out
   return _mm512_mask_mov_epi16(two, static_cast<__mmask32>(three >> 32 * h), threes);
