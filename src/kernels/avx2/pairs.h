@@ -72,7 +72,7 @@ KOTRAN_WIDE __m256i wide_sjis_pairs_as_jis(__m256i sjis, __m256i next, __m256i l
   cell = _mm256_sub_epi8(cell, _mm256_andnot_si256(wide_at_most(sjis, 0x9E), wide_constant(0x5E)));
   const __m256i either = _mm256_or_si256(lead_bytes, trail_bytes);
   const __m256i pairs = _mm256_or_si256(_mm256_and_si256(lead_bytes, row), _mm256_and_si256(trail_bytes, cell));
-  return _mm256_or_si256(_mm256_or_si256(pairs, _mm256_and_si256(either, wide_constant(high_bit))),
+  return _mm256_or_si256(_mm256_or_si256(pairs, _mm256_and_si256(either, _mm256_set1_epi8(high_bit))),
                          _mm256_andnot_si256(either, sjis));
 }
 

@@ -75,7 +75,7 @@ KOTRAN_WIDEST __m512i sjis_pairs_as_jis_widest(__m512i sjis, __m512i next, uint6
   cell = _mm512_mask_sub_epi8(cell, _mm512_movepi8_mask(sjis), cell, one);
   cell = _mm512_mask_sub_epi8(cell, _mm512_cmpgt_epu8_mask(sjis, widest_constant(static_cast<char>(0x9E))), cell,
                               widest_constant(0x5E));
-  const __m512i high = widest_constant(high_bit);
+  const __m512i high = _mm512_set1_epi8(high_bit);  // (zero into JIS, which the compiler folds)
   __m512i out = _mm512_mask_mov_epi8(sjis, leads, _mm512_or_si512(row, high));
   return _mm512_mask_mov_epi8(out, trails, _mm512_or_si512(cell, high));
 }

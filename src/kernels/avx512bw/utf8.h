@@ -207,7 +207,7 @@ KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit
   // A branch, seldom taken, rather than a select: how far the input moves
   // then never waits for the lookups.
   const __mmask16 refused = _mm512_mask_cmpeq_epi32_mask(run, jis, _mm512_setzero_si512()) |
-                            _mm512_mask_cmpge_epu32_mask(run, jis, widest_opaque(_mm512_set1_epi32(static_cast<int>(row_limit << 8))));
+                            _mm512_mask_cmpge_epu32_mask(run, jis, _mm512_set1_epi32(static_cast<int>(row_limit << 8)));
   if (refused != 0) [[unlikely]] {
     asm volatile("");  // (keeps the compiler from making it a select)
     count = static_cast<unsigned>(_tzcnt_u32(refused));
@@ -368,7 +368,7 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, u
   std::memcpy(codes + 63, &last, 2);
   jis = _mm512_load_si512(codes);
   return leads & (_mm512_testn_epi8_mask(jis, jis) |
-                  _mm512_cmpge_epu8_mask(jis, widest_constant(static_cast<char>(row_limit))));
+                  _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
 }
 
 // Stores the whole characters of one, two and three bytes at the first
@@ -440,7 +440,7 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
       break;
     uint64_t dropped;
     __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
-    out = _mm512_mask_mov_epi8(out, carry.at, widest_constant(static_cast<char>(carry.byte)));
+    out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
     store_kept_widest<compress>(to, out, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
   }
