@@ -66,11 +66,9 @@ unsigned wide_bits_before_first(uint64_t bits);
 PlainUnits sjis_plain_units_block_wide(const unsigned char* p);
 void store_sjis_as_jis_block_wide(unsigned char* o, const unsigned char* p, uint64_t leads);
 PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t carried);
-unsigned char* store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
-                                              uint64_t carried);
+unsigned char* store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
-unsigned char* store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
-                                              uint64_t carried);
+unsigned char* store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p);
 template <JisBlocksInto into>
 size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,

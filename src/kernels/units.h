@@ -304,7 +304,6 @@ KOTRAN_HOT uint64_t jis_kanji_text(uint64_t odd, uint64_t kanji_in, bool kanji_b
   return odd_kanji | (even & ~(even + even_starts));
 }
 
-
 // What a block of JIS leaves to the next: whether its text ends in kanji,
 // the first bytes of the next that end an escape sequence begun in it
 // (bits 0-1), and whether the next begins with the second byte of a pair.

@@ -52,9 +52,9 @@ KOTRAN_WIDE void store_high_byte_first(unsigned char* at, uint32_t code) {
 // A byte mask (0xFF where bit i of bits is set) for the 32 bits of bits.
 KOTRAN_WIDE __m256i wide_byte_mask(uint32_t bits) {
   // Byte k of the result looks at byte k / 8 of bits.
-  const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(bits)),
-                                             wide_opaque(_mm256_setr_epi64x(0, 0x0101010101010101LL, 0x0202020202020202LL,
-                                                                0x0303030303030303LL)));
+  const __m256i spread = _mm256_shuffle_epi8(
+      _mm256_set1_epi32(static_cast<int>(bits)),
+      wide_opaque(_mm256_setr_epi64x(0, 0x0101010101010101LL, 0x0202020202020202LL, 0x0303030303030303LL)));
   const __m256i select = wide_opaque(_mm256_set1_epi64x(static_cast<long long>(0x8040201008040201ULL)));
   return _mm256_cmpeq_epi8(_mm256_and_si256(spread, select), select);
 }

@@ -98,8 +98,7 @@ template <bool far_rows = false>
 KOTRAN_WIDE unsigned jis_pair_length_wide(const unsigned char* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i limit = far_rows ? wide_opaque(_mm256_set1_epi16(0x7F75)) : wide_constant(0x7F);
-  const __m256i in_range =
-      _mm256_and_si256(_mm256_cmpgt_epi8(v, wide_constant(0x20)), _mm256_cmpgt_epi8(limit, v));
+  const __m256i in_range = _mm256_and_si256(_mm256_cmpgt_epi8(v, wide_constant(0x20)), _mm256_cmpgt_epi8(limit, v));
   const uint64_t ok = wide_mask(in_range);
   return static_cast<unsigned>(__builtin_ctzll(~ok | (uint64_t{1} << 32))) & ~1u;
 }

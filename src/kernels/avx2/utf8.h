@@ -49,9 +49,9 @@ KOTRAN_WIDE __m256i wide_half_words(__m256i v, unsigned h) {
 KOTRAN_WIDE void store_form_places_wide(uint16_t* at, __m256i jis, __m256i cells, __m256i lead_bytes) {
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i row = wide_half_words(jis, h);
-    const __m256i pair =
-        _mm256_sub_epi16(_mm256_add_epi16(_mm256_mullo_epi16(row, wide_opaque(_mm256_set1_epi16(94))), wide_half_words(cells, h)),
-                         wide_opaque(_mm256_set1_epi16(0x21 * 94 + 0x21)));
+    const __m256i pair = _mm256_sub_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(row, wide_opaque(_mm256_set1_epi16(94))), wide_half_words(cells, h)),
+        wide_opaque(_mm256_set1_epi16(0x21 * 94 + 0x21)));
     const __m256i alone = _mm256_add_epi16(row, wide_opaque(_mm256_set1_epi16(BYTE_FORMS)));
     _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h),
                        _mm256_blendv_epi8(alone, pair, wide_half_words<true>(lead_bytes, h)));
@@ -68,7 +68,8 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
     // 0x81-0x9F and 0xE0-0xEF as 0-30 and 31-46; 0x40-0x7E and 0x80-0xFC as 0-62 and 63-187.
     const __m256i lead_at = _mm256_sub_epi16(
         lead, _mm256_add_epi16(wide_opaque(_mm256_set1_epi16(0x81)),
-                               _mm256_and_si256(_mm256_cmpgt_epi16(lead, wide_opaque(_mm256_set1_epi16(0xDF))), wide_opaque(_mm256_set1_epi16(0x40)))));
+                               _mm256_and_si256(_mm256_cmpgt_epi16(lead, wide_opaque(_mm256_set1_epi16(0xDF))),
+                                                wide_opaque(_mm256_set1_epi16(0x40)))));
     const __m256i trail_at = _mm256_add_epi16(_mm256_sub_epi16(trail, wide_opaque(_mm256_set1_epi16(0x40))),
                                               _mm256_cmpgt_epi16(trail, wide_opaque(_mm256_set1_epi16(0x7F))));
     const __m256i pair = _mm256_add_epi16(_mm256_mullo_epi16(lead_at, wide_opaque(_mm256_set1_epi16(188))), trail_at);
@@ -172,11 +173,11 @@ KOTRAN_WIDE __m256i wide_utf8_threes(const unsigned char* p, unsigned& taken) {
   const __m256i lanes = _mm256_inserti128_si256(
       _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12)), 1);
-  const __m256i x = _mm256_shuffle_epi8(
-      lanes, wide_opaque(_mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8,
-                              -1, 9, 10, 11, -1)));
-  const __m256i forms =
-      _mm256_cmpeq_epi32(_mm256_and_si256(x, wide_opaque(_mm256_set1_epi32(0xC0C0F0))), wide_opaque(_mm256_set1_epi32(0x8080E0)));
+  const __m256i x =
+      _mm256_shuffle_epi8(lanes, wide_opaque(_mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                                              1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1)));
+  const __m256i forms = _mm256_cmpeq_epi32(_mm256_and_si256(x, wide_opaque(_mm256_set1_epi32(0xC0C0F0))),
+                                           wide_opaque(_mm256_set1_epi32(0x8080E0)));
   const __m256i high = _mm256_slli_epi32(_mm256_and_si256(x, wide_opaque(_mm256_set1_epi32(0x0F))), 12);
   const __m256i middle = _mm256_srli_epi32(_mm256_and_si256(x, wide_opaque(_mm256_set1_epi32(0x3F00))), 2);
   const __m256i low = _mm256_srli_epi32(_mm256_and_si256(x, wide_opaque(_mm256_set1_epi32(0x3F0000))), 16);
@@ -215,9 +216,9 @@ KOTRAN_WIDE size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned 
     count = static_cast<unsigned>(__builtin_ctz(refused_bits)) / 2;
   }
   // Row byte first: each code's bytes swapped.
-  const __m256i pairs = _mm256_shuffle_epi8(
-      jis, wide_opaque(_mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10,
-                            13, 12, 15, 14)));
+  const __m256i pairs =
+      _mm256_shuffle_epi8(jis, wide_opaque(_mm256_setr_epi8(1, 0, 3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14, 1, 0,
+                                                            3, 2, 5, 4, 7, 6, 9, 8, 11, 10, 13, 12, 15, 14)));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), pairs);
   o += 2 * count;
   return 3 * count;
@@ -235,7 +236,8 @@ KOTRAN_WIDE __m256i wide_utf8_code_points(const __m256i* x0, const __m256i* x1, 
   const __m256i a = wide_quarter_units<q>(x0);
   const __m256i b = _mm256_and_si256(wide_quarter_units<q>(x1), wide_opaque(_mm256_set1_epi16(0x3F)));
   const __m256i c = _mm256_and_si256(wide_quarter_units<q>(x2), wide_opaque(_mm256_set1_epi16(0x3F)));
-  const __m256i two = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(a, wide_opaque(_mm256_set1_epi16(0x1F))), 6), b);
+  const __m256i two =
+      _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(a, wide_opaque(_mm256_set1_epi16(0x1F))), 6), b);
   const __m256i threes = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(a, 12), _mm256_slli_epi16(b, 6)), c);
   return _mm256_blendv_epi8(two, threes, _mm256_cvtepi8_epi16(_mm256_extracti128_si256(three[q / 2], q % 2)));
 }
@@ -279,11 +281,12 @@ KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
     cont[h] = wide_mask(wide_in_range(x0, 0x80, 0xBF));
     cont1[h] = wide_mask(wide_in_range(x1, 0x80, 0xBF));
     cont2[h] = wide_mask(wide_in_range(x2, 0x80, 0xBF));
-    kana[h] = wide_mask(_mm256_and_si256(
-        _mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xEF))),
-        _mm256_or_si256(
-            _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBD))), wide_in_range(x2, 0xA1, 0xBF)),
-            _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBE))), wide_in_range(x2, 0x80, 0x9F)))));
+    kana[h] = wide_mask(
+        _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xEF))),
+                         _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBD))),
+                                                          wide_in_range(x2, 0xA1, 0xBF)),
+                                         _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBE))),
+                                                          wide_in_range(x2, 0x80, 0x9F)))));
   }
   b.c = {wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
          wide_join(cont[0], cont[1])};
@@ -345,8 +348,8 @@ KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned 
       out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, lead_bytes, trail_bytes, jis[h]);
       out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x1[h], b.x2[h]), kana_bytes);
     } else {
-      out = _mm256_or_si256(jis[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
-                                                     wide_constant(static_cast<char>(0x80))));
+      out = _mm256_or_si256(
+          jis[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes), wide_constant(static_cast<char>(0x80))));
       out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes);
       out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x0[h], b.x1[h]),
                                wide_byte_mask(static_cast<uint32_t>((kana << 1) >> 32 * h)));
@@ -540,9 +543,9 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       const __m256i e = _mm256_cmpeq_epi8(x0[h], wide_constant(0x1B));
       const __m256i third_b = _mm256_cmpeq_epi8(x2, wide_constant('B'));
       esc[h] = wide_mask(e);
-      kanji_in[h] = wide_mask(_mm256_and_si256(
-          e, _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('$')),
-                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@'))))));
+      kanji_in[h] = wide_mask(
+          _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('$')),
+                                               _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@'))))));
       one_byte[h] = wide_mask(_mm256_and_si256(
           e, _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('(')),
                                               _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),

@@ -26,7 +26,6 @@ KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<uns
 
 KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
-
 // A vector the compiler cannot see through (of c in every byte): GCC
 // takes a broadcast of a constant for free and makes it again where it is
 // used, so a loop over whole blocks broadcast each of its constants anew

@@ -153,9 +153,9 @@ KOTRAN_WIDEST PlainUnits euc_carried_units_widest(const unsigned char* p, uint64
   const uint64_t high = _mm512_movepi8_mask(v) & ~carried;
   const uint64_t euc = widest_in_range(v, 0xA1, 0xFE);
   const uint64_t stop = _mm512_cmpge_epu8_mask(v, widest_constant(static_cast<char>(0xF5)));
-  const uint64_t ss2_kana = kana ? _mm512_cmpeq_epi8_mask(v, widest_constant(static_cast<char>(SS2))) &
-                                       widest_in_range(v, 0xA1, 0xDF) >> 1
-                                 : 0;
+  const uint64_t ss2_kana =
+      kana ? _mm512_cmpeq_epi8_mask(v, widest_constant(static_cast<char>(SS2))) & widest_in_range(v, 0xA1, 0xDF) >> 1
+           : 0;
   const uint64_t last_trail = p[64] - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
   // SS2 and its katakana are a pair of high bytes among the others.
   const uint64_t leads = pair_starts_64(high);

@@ -93,7 +93,8 @@ KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Ut
 // The forms of half-width katakana (U+FF61-U+FF9F, EF BD A1-BF and EF BE
 // 80-9F, three bytes long) whose bytes (0xA1-0xDF) are the units of u.
 KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
-  const __m512i forms = _mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, u, 16), widest_opaque(_mm512_set1_epi32(0x0300BDEF)));
+  const __m512i forms =
+      _mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, u, 16), widest_opaque(_mm512_set1_epi32(0x0300BDEF)));
   // From 0xC0 on, EF BE and the byte less 0x40.
   return _mm512_mask_add_epi32(forms, _mm512_cmpge_epu32_mask(u, widest_opaque(_mm512_set1_epi32(0xC0))), forms,
                                widest_opaque(_mm512_set1_epi32(0x100 - 0x400000)));
@@ -141,8 +142,8 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
     if (kana != 0) [[unlikely]]
       u = _mm512_mask_mov_epi32(u, kana_units, half_width_kana_forms_widest(u));
     const __m512i lengths = _mm512_mask_srli_epi32(
-        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), widest_opaque(_mm512_set1_epi32(1))), pairs | kana_units,
-        u, 24);
+        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), widest_opaque(_mm512_set1_epi32(1))),
+        pairs | kana_units, u, 24);
     // With compress, each group's store is 64 bytes, the last's exact:
     // then no store reaches past 112 bytes without katakana, as the lanes'.
     if constexpr (!compress)
@@ -187,8 +188,10 @@ KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit
   const __mmask16 forms = _mm512_cmpeq_epi32_mask(_mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0xC0C0F0))),
                                                   widest_opaque(_mm512_set1_epi32(0x8080E0)));
   const __m512i high = _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x0F))), 12);
-  const __m512i middle = _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x3F00))), 2);
-  const __m512i low = _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x3F0000))), 16);
+  const __m512i middle =
+      _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x3F00))), 2);
+  const __m512i low =
+      _mm512_maskz_srli_epi32(0xFFFF, _mm512_and_si512(x, widest_opaque(_mm512_set1_epi32(0x3F0000))), 16);
   const __m512i u = _mm512_or_si512(_mm512_or_si512(high, middle), low);
   // (A surrogate or a half-width katakana has no code: the lookup ends the
   // run there.)
@@ -213,13 +216,14 @@ KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit
     count = static_cast<unsigned>(_tzcnt_u32(refused));
   }
   // Row byte first: the code's bytes swapped, each with its high bit.
-  const __m512i cells = _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(jis, widest_opaque(_mm512_set1_epi32(0xFF))), 8);
+  const __m512i cells =
+      _mm512_maskz_slli_epi32(0xFFFF, _mm512_and_si512(jis, widest_opaque(_mm512_set1_epi32(0xFF))), 8);
   const __m512i swapped = _mm512_or_si512(_mm512_maskz_srli_epi32(0xFFFF, jis, 8), cells);
   // Each dword's low half kept in its place: the pairs fill the low 32 bytes.
   const __m512i pairs = _mm512_maskz_permutexvar_epi16(
       0xFFFF,
-      widest_opaque(_mm512_setr_epi32(0x20000, 0x60004, 0xA0008, 0xE000C, 0x120010, 0x160014, 0x1A0018, 0x1E001C, 0, 0, 0, 0, 0,
-                        0, 0, 0)),
+      widest_opaque(_mm512_setr_epi32(0x20000, 0x60004, 0xA0008, 0xE000C, 0x120010, 0x160014, 0x1A0018, 0x1E001C, 0, 0,
+                                      0, 0, 0, 0, 0, 0)),
       _mm512_or_si512(swapped, widest_opaque(_mm512_set1_epi32(0x8080))));
   return {pairs, count};
 }
@@ -263,7 +267,8 @@ KOTRAN_WIDEST __m512i utf8_code_points_widest(__m512i x0, __m512i x1, __m512i x2
                                      widest_opaque(_mm512_set1_epi16(0x3F)));
   const __m512i c = _mm512_and_si512(_mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x2, h)),
                                      widest_opaque(_mm512_set1_epi16(0x3F)));
-  const __m512i two = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(a, widest_opaque(_mm512_set1_epi16(0x1F))), 6), b);
+  const __m512i two =
+      _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(a, widest_opaque(_mm512_set1_epi16(0x1F))), 6), b);
   const __m512i threes = _mm512_or_si512(
       _mm512_or_si512(_mm512_slli_epi16(a, 12), _mm512_slli_epi16(b, 6)), c);  // a's high bits shift out
   return _mm512_mask_mov_epi16(two, static_cast<__mmask32>(three >> 32 * h), threes);
@@ -274,8 +279,9 @@ KOTRAN_WIDEST __m512i utf8_code_points_widest(__m512i x0, __m512i x1, __m512i x2
 // EF BE 80-9F) among 64 bytes x0 (x1 and x2 the bytes after them).
 KOTRAN_WIDEST uint64_t half_width_kana_widest(__m512i x0, __m512i x1, __m512i x2) {
   const uint64_t ef = _mm512_cmpeq_epi8_mask(x0, widest_constant(static_cast<char>(0xEF)));
-  return ef & ((_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBD))) & widest_in_range(x2, 0xA1, 0xBF)) |
-               (_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBE))) & widest_in_range(x2, 0x80, 0x9F)));
+  return ef &
+         ((_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBD))) & widest_in_range(x2, 0xA1, 0xBF)) |
+          (_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBE))) & widest_in_range(x2, 0x80, 0x9F)));
 }
 
 // A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its
@@ -552,20 +558,17 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const __m512i x2 = widest_load(at + 2);
     const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B));
     const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, widest_constant('B'));
-    const JisBytes bytes{
-        esc,
-        // (Into UTF-8, whose stores keep the vector ports busy, the shifts
-        // measured faster than the multiply.)
-        into == JisBlocksInto::utf8 ? prefix_xor(esc) : wide_prefix_xor(esc),
-        esc & _mm512_cmpeq_epi8_mask(x1, widest_constant('$')) &
-            (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('@'))),
-        esc & ((_mm512_cmpeq_epi8_mask(x1, widest_constant('(')) &
-                (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('J')))) |
-               (_mm512_cmpeq_epi8_mask(x1, widest_constant('*')) & third_b)),
-        _mm512_movepi8_mask(x0),
-        widest_in_range(x0, 0x21, 0x7E),
-        _mm512_cmpge_epu8_mask(x0, widest_constant(0x75)),
-        at[64] - 0x21u < 0x5Eu};
+    const JisBytes bytes{esc,
+                         // (Into UTF-8, whose stores keep the vector ports busy, the shifts
+                         // measured faster than the multiply.)
+                         into == JisBlocksInto::utf8 ? prefix_xor(esc) : wide_prefix_xor(esc),
+                         esc & _mm512_cmpeq_epi8_mask(x1, widest_constant('$')) &
+                             (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('@'))),
+                         esc & ((_mm512_cmpeq_epi8_mask(x1, widest_constant('(')) &
+                                 (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('J')))) |
+                                (_mm512_cmpeq_epi8_mask(x1, widest_constant('*')) & third_b)),
+                         _mm512_movepi8_mask(x0), widest_in_range(x0, 0x21, 0x7E),
+                         _mm512_cmpge_epu8_mask(x0, widest_constant(0x75)), at[64] - 0x21u < 0x5Eu};
     const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
     uint64_t bad = u.bad;
     if (stops != LineEndStops::none)
@@ -580,10 +583,9 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
       store_kept_widest<compress>(to, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
     } else {
-      store_kept_widest<compress>(to,
-                        _mm512_mask_mov_epi8(x0, u.leads | trails,
-                                             _mm512_or_si512(x0, widest_constant(static_cast<char>(0x80)))),
-                        ~u.escapes);
+      store_kept_widest<compress>(
+          to, _mm512_mask_mov_epi8(x0, u.leads | trails, _mm512_or_si512(x0, widest_constant(static_cast<char>(0x80)))),
+          ~u.escapes);
     }
     carry = jis_carry_after(u, esc);
   }
