@@ -334,13 +334,15 @@ inline UnitDesignation unit_designation(const unsigned char* bytes, unsigned siz
 
 // The classes of a block of 64 bytes of JIS, bit i for byte i: the ESCs,
 // the bytes after an odd count of them (esc_odd: bit i the XOR of the ESCs'
-// bits 0 to i), the ESCs that begin ESC $ B or ESC $ @ (kanji_in), and ESC
-// ( B, ESC ( J or ESC * B (one_byte); bytes 0x80 and above; bytes
+// bits 0 to i), the ESCs that begin ESC $ B or ESC $ @ (kanji_in); bytes
 // 0x21-0x7E; bytes 0x75 and above (far: rows past 84 where they begin a
-// pair); and whether the byte after the block is 0x21-0x7E (after_jis: the
-// cell of a pair begun at its last byte).
+// pair); whether the byte after the block is 0x21-0x7E (after_jis: the
+// cell of a pair begun at its last byte); and stray, with a bit set where
+// the block holds a byte 0x80 or above or an ESC that begins neither
+// ESC $ B, ESC $ @, ESC ( B, ESC ( J nor ESC * B (where matters not: no
+// whole block takes such a block).
 struct JisBytes {
-  uint64_t esc, esc_odd, kanji_in, one_byte, high, jis, far;
+  uint64_t esc, esc_odd, kanji_in, jis, far, stray;
   bool after_jis;
 };
 
@@ -358,7 +360,7 @@ KOTRAN_HOT JisBlockUnits jis_block_units(const JisBytes& b, const JisCarry& carr
   const uint64_t pair_bytes = kanji & ~escapes;
   const uint64_t leads = run_pair_leads(pair_bytes & ~carry.trail);
   // A pair begun at the last byte takes the byte after them.
-  uint64_t bad = (b.esc & ~(b.kanji_in | b.one_byte)) | b.high | (pair_bytes & ~b.jis) |
+  uint64_t bad = b.stray | (pair_bytes & ~b.jis) |
                  (leads & ~(pair_bytes >> 1 | uint64_t{b.after_jis} << 63));
   if (into_sjis) bad |= leads & b.far;
   return {leads, escapes, bad, (kanji >> 63) != 0};

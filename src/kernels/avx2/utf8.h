@@ -531,39 +531,43 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
   uint64_t none = 0;
+  // The last block's pairs' first bytes in its second half (a pair carried
+  // in, its first byte last).
+  __m256i last_lead_bytes = wide_byte_mask(static_cast<uint32_t>(carry.trail) << 31);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
     __m256i x0[2], x1[2];
-    uint32_t esc[2], kanji_in[2], one_byte[2], high[2], jis[2], far[2];
+    // (Where a stray byte lies matters not: one mask of both halves.)
+    __m256i stray = _mm256_setzero_si256();
+    uint32_t esc[2], kanji_in[2], jis[2];
     for (unsigned h = 0; h < 2; ++h) {
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
       const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 2));
       const __m256i e = _mm256_cmpeq_epi8(x0[h], wide_constant(0x1B));
       const __m256i third_b = _mm256_cmpeq_epi8(x2, wide_constant('B'));
-      esc[h] = wide_mask(e);
-      kanji_in[h] = wide_mask(
+      const __m256i k =
           _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('$')),
-                                               _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@'))))));
-      one_byte[h] = wide_mask(_mm256_and_si256(
-          e, _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('(')),
-                                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),
-                             _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('*')), third_b))));
-      high[h] = wide_mask(x0[h]);
+                                               _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@')))));
+      const __m256i one_byte =
+          _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('(')),
+                                           _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),
+                          _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('*')), third_b));
+      stray = _mm256_or_si256(stray, _mm256_or_si256(x0[h], _mm256_andnot_si256(_mm256_or_si256(k, one_byte), e)));
+      esc[h] = wide_mask(e);
+      kanji_in[h] = wide_mask(k);
       jis[h] = wide_mask(wide_in_range(x0[h], 0x21, 0x7E));
-      far[h] = wide_mask(wide_in_range(x0[h], 0x75, 0xFF));
     }
     const uint64_t escs = wide_join(esc[0], esc[1]);
     const JisBytes bytes{escs,
                          wide_prefix_xor(escs),
                          wide_join(kanji_in[0], kanji_in[1]),
-                         wide_join(one_byte[0], one_byte[1]),
-                         wide_join(high[0], high[1]),
                          wide_join(jis[0], jis[1]),
-                         wide_join(far[0], far[1]),
+                         0,  // (tested below, on the pairs' first bytes as vectors)
+                         wide_mask(stray),
                          at[64] - 0x21u < 0x5Eu};
-    const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
+    const JisBlockUnits u = jis_block_units(bytes, carry, false);
     uint64_t bad = u.bad;
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = line_end_bytes_block_wide(at);
@@ -579,10 +583,22 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
         store_form_places_wide(places + 32 * h, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)));
       none += store_units_straight_wide(to, places, starts, forms);
     } else {
+      const __m256i lead_bytes[2] = {wide_byte_mask(static_cast<uint32_t>(u.leads)),
+                                     wide_byte_mask(static_cast<uint32_t>(u.leads >> 32))};
+      // Into Shift-JIS, no whole block takes a pair of a row past 84.
+      if constexpr (into == JisBlocksInto::sjis) {
+        const __m256i far = _mm256_or_si256(_mm256_and_si256(lead_bytes[0], _mm256_cmpgt_epi8(x0[0], wide_constant(0x74))),
+                                            _mm256_and_si256(lead_bytes[1], _mm256_cmpgt_epi8(x0[1], wide_constant(0x74))));
+        if (!_mm256_testz_si256(far, far)) break;
+      }
+      // Each pair's second byte follows its first, the block's first
+      // byte the last block's last.
+      const __m256i trail_bytes[2] = {
+          _mm256_alignr_epi8(lead_bytes[0], _mm256_permute2x128_si256(last_lead_bytes, lead_bytes[0], 0x21), 15),
+          _mm256_alignr_epi8(lead_bytes[1], _mm256_permute2x128_si256(lead_bytes[0], lead_bytes[1], 0x21), 15)};
+      last_lead_bytes = lead_bytes[1];
       alignas(32) unsigned char converted[64];
       for (unsigned h = 0; h < 2; ++h) {
-        const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h));
-        const __m256i trail_bytes = wide_byte_mask(static_cast<uint32_t>(trails >> 32 * h));
         __m256i out;
         if constexpr (into == JisBlocksInto::sjis) {
           // Each byte's predecessor: before the first block's first, none
@@ -590,9 +606,9 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
           const __m256i before = h == 1  ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 31))
                                  : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
                                           : wide_byte_up(x0[0]);
-          out = wide_sjis_from_jis_pairs(x0[h], before, lead_bytes, trail_bytes, x0[h]);
+          out = wide_sjis_from_jis_pairs(x0[h], before, lead_bytes[h], trail_bytes[h], x0[h]);
         } else {
-          out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes),
+          out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes[h], trail_bytes[h]),
                                                         wide_constant(static_cast<char>(0x80))));
         }
         _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);

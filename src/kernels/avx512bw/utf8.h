@@ -558,17 +558,20 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const __m512i x2 = widest_load(at + 2);
     const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B));
     const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, widest_constant('B'));
+    const uint64_t kanji_in = esc & _mm512_cmpeq_epi8_mask(x1, widest_constant('$')) &
+                              (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('@')));
+    const uint64_t one_byte = esc & ((_mm512_cmpeq_epi8_mask(x1, widest_constant('(')) &
+                                      (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('J')))) |
+                                     (_mm512_cmpeq_epi8_mask(x1, widest_constant('*')) & third_b));
     const JisBytes bytes{esc,
                          // (Into UTF-8, whose stores keep the vector ports busy, the shifts
                          // measured faster than the multiply.)
                          into == JisBlocksInto::utf8 ? prefix_xor(esc) : wide_prefix_xor(esc),
-                         esc & _mm512_cmpeq_epi8_mask(x1, widest_constant('$')) &
-                             (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('@'))),
-                         esc & ((_mm512_cmpeq_epi8_mask(x1, widest_constant('(')) &
-                                 (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('J')))) |
-                                (_mm512_cmpeq_epi8_mask(x1, widest_constant('*')) & third_b)),
-                         _mm512_movepi8_mask(x0), widest_in_range(x0, 0x21, 0x7E),
-                         _mm512_cmpge_epu8_mask(x0, widest_constant(0x75)), at[64] - 0x21u < 0x5Eu};
+                         kanji_in,
+                         widest_in_range(x0, 0x21, 0x7E),
+                         _mm512_cmpge_epu8_mask(x0, widest_constant(0x75)),
+                         _mm512_movepi8_mask(x0) | (esc & ~(kanji_in | one_byte)),
+                         at[64] - 0x21u < 0x5Eu};
     const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
     uint64_t bad = u.bad;
     if (stops != LineEndStops::none)
