@@ -31,9 +31,12 @@ constexpr Utf8Packs make_utf8_packs() {
 inline constexpr Utf8Packs UTF8_PACKS = make_utf8_packs();
 
 // The byte shuffle that packs the bytes of eight whose bits are set in entry
-// e, and how many they are: for paths with no bit extract of their own.
+// e, and how many they are: for paths with no bit extract of their own
+// (take_high the same for the eight after, as a shuffle of sixteen takes
+// them).
 struct KeptBytes {
   alignas(8) uint8_t take[256][8];
+  alignas(8) uint8_t take_high[256][8];
   uint8_t count[256];
 };
 
@@ -45,6 +48,7 @@ constexpr KeptBytes make_kept_bytes() {
       if (e >> b & 1) kept.take[e][at++] = static_cast<uint8_t>(b);
     kept.count[e] = static_cast<uint8_t>(at);
     while (at < 8) kept.take[e][at++] = 0x80;
+    for (unsigned b = 0; b < 8; ++b) kept.take_high[e][b] = static_cast<uint8_t>(kept.take[e][b] | 8);
   }
   return kept;
 }
