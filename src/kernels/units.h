@@ -340,7 +340,7 @@ inline UnitDesignation unit_designation(const unsigned char* bytes, unsigned siz
 // cell of a pair begun at its last byte); and stray, with a bit set where
 // the block holds a byte 0x80 or above or an ESC that begins neither
 // ESC $ B, ESC $ @, ESC ( B, ESC ( J nor ESC * B (where matters not: no
-// whole block takes such a block).
+// whole block takes such a block; a path may add the line ends that stop).
 struct JisBytes {
   uint64_t esc, esc_odd, kanji_in, jis, far, stray;
   bool after_jis;

@@ -536,7 +536,6 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
 template <JisBlocksInto into>
 KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                          JisCarry& carry, const Utf8Form* forms, uint64_t& replaced) {
-  uint64_t cr_before = 0;
   // The output pointer and the count in locals: either could be any byte a
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
@@ -547,13 +546,26 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
-    __m256i x0[2], x1[2];
-    // (Where a stray byte lies matters not: one mask of both halves.)
+    __m256i x0[2], x1[2], before[2];
+    // The stray bytes and the line ends that stop, which end the blocks
+    // wherever they lie: one mask of both halves.
     __m256i stray = _mm256_setzero_si256();
     uint32_t esc[2], kanji_in[2], jis[2];
     for (unsigned h = 0; h < 2; ++h) {
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+      // Each byte's predecessor: before the first block's first, none that
+      // counts (no pair is carried into it, and no CR makes its LF one of a
+      // CR LF).
+      before[h] = h == 1  ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 31))
+                  : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
+                           : wide_byte_up(x0[0]);
+      if (stops == LineEndStops::lone_lf)
+        stray = _mm256_or_si256(stray, _mm256_andnot_si256(_mm256_cmpeq_epi8(before[h], wide_constant(0x0D)),
+                                                           _mm256_cmpeq_epi8(x0[h], wide_constant(0x0A))));
+      else if (stops == LineEndStops::cr_lf)
+        stray = _mm256_or_si256(stray, _mm256_and_si256(_mm256_cmpeq_epi8(x0[h], wide_constant(0x0D)),
+                                                        _mm256_cmpeq_epi8(x1[h], wide_constant(0x0A))));
       const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 2));
       const __m256i e = _mm256_cmpeq_epi8(x0[h], wide_constant(0x1B));
       const __m256i third_b = _mm256_cmpeq_epi8(x2, wide_constant('B'));
@@ -578,12 +590,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
                          wide_mask(stray),
                          at[64] - 0x21u < 0x5Eu};
     const JisBlockUnits u = jis_block_units(bytes, carry, false);
-    uint64_t bad = u.bad;
-    if (stops != LineEndStops::none) {
-      const LineEndBytes64 ends = line_end_bytes_block_wide(at);
-      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
-    }
-    if (bad != 0) break;
+    if (u.bad != 0) break;
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
@@ -611,12 +618,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       for (unsigned h = 0; h < 2; ++h) {
         __m256i out;
         if constexpr (into == JisBlocksInto::sjis) {
-          // Each byte's predecessor: before the first block's first, none
-          // that counts (no pair is carried into it).
-          const __m256i before = h == 1  ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 31))
-                                 : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
-                                          : wide_byte_up(x0[0]);
-          out = wide_sjis_from_jis_pairs(x0[h], before, lead_bytes[h], trail_bytes[h], x0[h]);
+          out = wide_sjis_from_jis_pairs(x0[h], before[h], lead_bytes[h], trail_bytes[h], x0[h]);
         } else {
           out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes[h], trail_bytes[h]),
                                                         wide_constant(static_cast<char>(0x80))));
