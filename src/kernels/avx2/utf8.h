@@ -532,6 +532,52 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
 
+// The classes of the block of JIS at at, as store_jis_blocks_wide takes
+// them (first: the first block, whose first byte has no predecessor that
+// counts), and the stray bytes and the line ends that stop, which end the
+// blocks wherever they lie, in one mask of both halves (far is left to the
+// pairs' vectors).
+KOTRAN_WIDE JisBytes wide_jis_bytes(const unsigned char* at, bool first, LineEndStops stops) {
+  __m256i stray = _mm256_setzero_si256();
+  uint32_t esc[2], kanji_in[2], jis[2];
+  for (unsigned h = 0; h < 2; ++h) {
+    const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
+    const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+    if (stops == LineEndStops::lone_lf) {
+      // (Before the first block's first byte, no CR that counts.)
+      const __m256i before = h == 1 || !first ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h - 1))
+                                              : wide_byte_up(x0);
+      stray = _mm256_or_si256(stray, _mm256_andnot_si256(_mm256_cmpeq_epi8(before, wide_constant(0x0D)),
+                                                         _mm256_cmpeq_epi8(x0, wide_constant(0x0A))));
+    } else if (stops == LineEndStops::cr_lf) {
+      stray = _mm256_or_si256(stray, _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(0x0D)),
+                                                      _mm256_cmpeq_epi8(x1, wide_constant(0x0A))));
+    }
+    const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 2));
+    const __m256i e = _mm256_cmpeq_epi8(x0, wide_constant(0x1B));
+    const __m256i third_b = _mm256_cmpeq_epi8(x2, wide_constant('B'));
+    const __m256i k =
+        _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant('$')),
+                                             _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@')))));
+    const __m256i one_byte =
+        _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant('(')),
+                                         _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),
+                        _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant('*')), third_b));
+    stray = _mm256_or_si256(stray, _mm256_or_si256(x0, _mm256_andnot_si256(_mm256_or_si256(k, one_byte), e)));
+    esc[h] = wide_mask(e);
+    kanji_in[h] = wide_mask(k);
+    jis[h] = wide_mask(wide_in_range(x0, 0x21, 0x7E));
+  }
+  const uint64_t escs = wide_join(esc[0], esc[1]);
+  return {escs,
+          wide_prefix_xor(escs),
+          wide_join(kanji_in[0], kanji_in[1]),
+          wide_join(jis[0], jis[1]),
+          0,
+          wide_mask(stray),
+          at[64] - 0x21u < 0x5Eu};
+}
+
 // As store_jis_blocks_widest, in two registers of 32 bytes.
 template <JisBlocksInto into>
 KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
@@ -543,52 +589,25 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
   // The last block's pairs' first bytes in its second half (a pair carried
   // in, its first byte last).
   __m256i last_lead_bytes = wide_byte_mask(static_cast<uint32_t>(carry.trail) << 31);
+  JisBytes next = wide_jis_bytes(p, true, stops);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
+    const JisBytes bytes = next;
+    // The next block's classes first: they wait on nothing of this
+    // block's, and go on beside its pairs, which wait on what the last
+    // block carried.
+    if (n + 1 < blocks) next = wide_jis_bytes(at + 64, false, stops);
     __m256i x0[2], x1[2], before[2];
-    // The stray bytes and the line ends that stop, which end the blocks
-    // wherever they lie: one mask of both halves.
-    __m256i stray = _mm256_setzero_si256();
-    uint32_t esc[2], kanji_in[2], jis[2];
     for (unsigned h = 0; h < 2; ++h) {
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
       // Each byte's predecessor: before the first block's first, none that
-      // counts (no pair is carried into it, and no CR makes its LF one of a
-      // CR LF).
+      // counts (no pair is carried into it).
       before[h] = h == 1  ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 31))
                   : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
                            : wide_byte_up(x0[0]);
-      if (stops == LineEndStops::lone_lf)
-        stray = _mm256_or_si256(stray, _mm256_andnot_si256(_mm256_cmpeq_epi8(before[h], wide_constant(0x0D)),
-                                                           _mm256_cmpeq_epi8(x0[h], wide_constant(0x0A))));
-      else if (stops == LineEndStops::cr_lf)
-        stray = _mm256_or_si256(stray, _mm256_and_si256(_mm256_cmpeq_epi8(x0[h], wide_constant(0x0D)),
-                                                        _mm256_cmpeq_epi8(x1[h], wide_constant(0x0A))));
-      const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 2));
-      const __m256i e = _mm256_cmpeq_epi8(x0[h], wide_constant(0x1B));
-      const __m256i third_b = _mm256_cmpeq_epi8(x2, wide_constant('B'));
-      const __m256i k =
-          _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('$')),
-                                               _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@')))));
-      const __m256i one_byte =
-          _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('(')),
-                                           _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),
-                          _mm256_and_si256(_mm256_cmpeq_epi8(x1[h], wide_constant('*')), third_b));
-      stray = _mm256_or_si256(stray, _mm256_or_si256(x0[h], _mm256_andnot_si256(_mm256_or_si256(k, one_byte), e)));
-      esc[h] = wide_mask(e);
-      kanji_in[h] = wide_mask(k);
-      jis[h] = wide_mask(wide_in_range(x0[h], 0x21, 0x7E));
     }
-    const uint64_t escs = wide_join(esc[0], esc[1]);
-    const JisBytes bytes{escs,
-                         wide_prefix_xor(escs),
-                         wide_join(kanji_in[0], kanji_in[1]),
-                         wide_join(jis[0], jis[1]),
-                         0,  // (tested below, on the pairs' first bytes as vectors)
-                         wide_mask(stray),
-                         at[64] - 0x21u < 0x5Eu};
     const JisBlockUnits u = jis_block_units(bytes, carry, false);
     if (u.bad != 0) break;
     const uint64_t trails = u.leads << 1 | carry.trail;
@@ -627,7 +646,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       }
       wide_store_kept(to, converted, ~u.escapes);
     }
-    carry = jis_carry_after(u, escs);
+    carry = jis_carry_after(u, bytes.esc);
   }
   replaced += none;
   o = to;
