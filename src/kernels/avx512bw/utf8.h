@@ -528,6 +528,40 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
 }
 
+// The classes of the block of JIS at at, as store_jis_blocks_widest takes
+// them, into UTF-8 or not (see there); its line ends that stop (first: the
+// first block, whose first byte has no predecessor that counts) among the
+// stray bytes, which end the blocks wherever they lie.
+KOTRAN_WIDEST JisBytes jis_bytes_widest(const unsigned char* at, bool first, LineEndStops stops, bool into_utf8) {
+  const __m512i x0 = widest_load(at);
+  const __m512i x1 = widest_load(at + 1);
+  const __m512i x2 = widest_load(at + 2);
+  const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B));
+  const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, widest_constant('B'));
+  const uint64_t kanji_in = esc & _mm512_cmpeq_epi8_mask(x1, widest_constant('$')) &
+                            (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('@')));
+  const uint64_t one_byte = esc & ((_mm512_cmpeq_epi8_mask(x1, widest_constant('(')) &
+                                    (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('J')))) |
+                                   (_mm512_cmpeq_epi8_mask(x1, widest_constant('*')) & third_b));
+  uint64_t stray = _mm512_movepi8_mask(x0) | (esc & ~(kanji_in | one_byte));
+  if (stops == LineEndStops::lone_lf) {
+    const __m512i before = first ? widest_byte_up(x0) : widest_load(at - 1);
+    stray |= _mm512_mask_cmpneq_epi8_mask(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), before,
+                                          widest_constant(0x0D));
+  } else if (stops == LineEndStops::cr_lf) {
+    stray |= _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)), x1, widest_constant(0x0A));
+  }
+  return {esc,
+          // (Into UTF-8, whose stores keep the vector ports busy, the shifts
+          // measured faster than the multiply.)
+          into_utf8 ? prefix_xor(esc) : wide_prefix_xor(esc),
+          kanji_in,
+          widest_in_range(x0, 0x21, 0x7E),
+          _mm512_cmpge_epu8_mask(x0, widest_constant(0x75)),
+          stray,
+          at[64] - 0x21u < 0x5Eu};
+}
+
 // JIS text in blocks of 64 bytes into Shift-JIS (rows 1-84), EUC or UTF-8
 // (from the forms table, those with none counted in replaced), one after
 // another, while each block is one-byte text (below 0x80),
@@ -545,39 +579,25 @@ template <JisBlocksInto into, bool compress>
 KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
                                              LineEndStops stops, JisCarry& carry, const Utf8Form* forms,
                                              uint64_t& replaced) {
-  uint64_t cr_before = 0;
   // The output pointer and the count in locals: either could be any byte a
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
   uint64_t none = 0;
+  constexpr bool into_utf8 = into == JisBlocksInto::utf8;
+  JisBytes next = jis_bytes_widest(p, true, stops, into_utf8);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
+    const JisBytes bytes = next;
+    // The next block's classes first: they wait on nothing of this
+    // block's, and go on beside its pairs, which wait on what the last
+    // block carried.
+    if (n + 1 < blocks) next = jis_bytes_widest(at + 64, false, stops, into_utf8);
     const __m512i x0 = widest_load(at);
     const __m512i x1 = widest_load(at + 1);
-    const __m512i x2 = widest_load(at + 2);
-    const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B));
-    const uint64_t third_b = _mm512_cmpeq_epi8_mask(x2, widest_constant('B'));
-    const uint64_t kanji_in = esc & _mm512_cmpeq_epi8_mask(x1, widest_constant('$')) &
-                              (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('@')));
-    const uint64_t one_byte = esc & ((_mm512_cmpeq_epi8_mask(x1, widest_constant('(')) &
-                                      (third_b | _mm512_cmpeq_epi8_mask(x2, widest_constant('J')))) |
-                                     (_mm512_cmpeq_epi8_mask(x1, widest_constant('*')) & third_b));
-    const JisBytes bytes{esc,
-                         // (Into UTF-8, whose stores keep the vector ports busy, the shifts
-                         // measured faster than the multiply.)
-                         into == JisBlocksInto::utf8 ? prefix_xor(esc) : wide_prefix_xor(esc),
-                         kanji_in,
-                         widest_in_range(x0, 0x21, 0x7E),
-                         _mm512_cmpge_epu8_mask(x0, widest_constant(0x75)),
-                         _mm512_movepi8_mask(x0) | (esc & ~(kanji_in | one_byte)),
-                         at[64] - 0x21u < 0x5Eu};
+    const uint64_t esc = bytes.esc;
     const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
-    uint64_t bad = u.bad;
-    if (stops != LineEndStops::none)
-      bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
-                                _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
-    if (bad != 0) break;
+    if (u.bad != 0) break;
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
