@@ -825,7 +825,7 @@ TEST(FaultInjectionShell, ReaderClosesThePipe) {
 // output. Limits too low for the program to start at all are passed over;
 // from the floor the README gives, every run starts.
 // The address space below which the README says kotran may not start.
-constexpr int kStartFloorKiB = 3840;
+constexpr int kStartFloorKiB = 4096;
 
 TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
 #if defined(_WIN32)
