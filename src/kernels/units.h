@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "kernels/words/ascii_words.h"
 
@@ -231,6 +232,20 @@ KOTRAN_HOT SjisBlockPairs sjis_block_pairs(uint64_t high, uint64_t lead, uint64_
   b.bad |= ((b.leads << 1 & ~trail) >> 1) | (b.leads & ~last_trail << 63);
   return b;
 }
+
+// The classes of a block of 64 bytes of Shift-JIS (as sjis_block_pairs
+// takes them, kana_bytes its bytes 0xA1-0xDF where half-width katakana are
+// taken) or of EUC (as euc_block_pairs takes them): what waits on nothing
+// before the block, which the loops into UTF-8 make a block ahead.
+struct SjisClasses64 {
+  uint64_t high, lead, far_lead, trail, kana_bytes;
+};
+struct EucClasses64 {
+  uint64_t high, euc, esc, ss2_kana;
+};
+
+template <bool euc>
+using PairClasses64 = std::conditional_t<euc, EucClasses64, SjisClasses64>;
 
 // The pairs of a block of 64 bytes of EUC, from its high bytes, those in
 // 0xA1-0xFE (euc), its ESC bytes and its SS2 bytes followed by 0xA1-0xDF

@@ -454,34 +454,43 @@ struct WidePairBlock {
   uint64_t pairs, kana, starts, last, bad;
 };
 
-// As sjis_pair_block_widest, in two registers of 32 bytes.
-KOTRAN_WIDE WidePairBlock wide_sjis_pair_block(const unsigned char* at, const __m256i* x0, uint64_t carried,
-                                               bool store_kana) {
-  const SjisBytes a = classify_sjis_bytes_wide(at);
-  const SjisBytes b = classify_sjis_bytes_wide(at + 32);
-  const uint64_t kana_bytes =
-      store_kana ? wide_join(wide_mask(wide_in_range(x0[0], 0xA1, 0xDF)), wide_mask(wide_in_range(x0[1], 0xA1, 0xDF)))
-                 : 0;
-  const SjisBlockPairs pairs = sjis_block_pairs(wide_join(a.high, b.high), wide_join(a.lead, b.lead),
-                                                wide_join(a.far_lead, b.far_lead), wide_join(a.trail, b.trail),
-                                                carried, at[64], kana_bytes);
+// As pair_classes_widest, in two registers of 32 bytes.
+template <bool euc>
+KOTRAN_WIDE PairClasses64<euc> wide_pair_classes(const unsigned char* at, bool store_kana) {
+  if constexpr (euc) {
+    uint32_t high_half[2], euc_half[2], esc_half[2], kana_half[2];
+    for (unsigned h = 0; h < 2; ++h) {
+      const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
+      const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+      high_half[h] = wide_mask(x0);
+      euc_half[h] = wide_mask(wide_in_range(x0, 0xA1, 0xFE));
+      esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0, wide_constant(0x1B)));
+      kana_half[h] = wide_mask(_mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(SS2))),
+                                                wide_in_range(x1, 0xA1, 0xDF)));
+    }
+    return {wide_join(high_half[0], high_half[1]), wide_join(euc_half[0], euc_half[1]),
+            wide_join(esc_half[0], esc_half[1]), store_kana ? wide_join(kana_half[0], kana_half[1]) : 0};
+  } else {
+    const SjisBytes a = classify_sjis_bytes_wide(at);
+    const SjisBytes b = classify_sjis_bytes_wide(at + 32);
+    const uint64_t kana_bytes =
+        store_kana ? wide_join(wide_mask(wide_in_range(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), 0xA1, 0xDF)),
+                               wide_mask(wide_in_range(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32)),
+                                                       0xA1, 0xDF)))
+                   : 0;
+    return {wide_join(a.high, b.high), wide_join(a.lead, b.lead), wide_join(a.far_lead, b.far_lead),
+            wide_join(a.trail, b.trail), kana_bytes};
+  }
+}
+
+// As pair_block_widest, the bytes themselves giving each unit's place.
+KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char* at, uint64_t carried, const SjisClasses64& c) {
+  const SjisBlockPairs pairs = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, at[64], c.kana_bytes);
   return {pairs.leads, pairs.kana, ~pairs.trails, pairs.leads, pairs.bad};
 }
 
-// As euc_pair_block_widest, in two registers of 32 bytes.
-KOTRAN_WIDE WidePairBlock wide_euc_pair_block(const unsigned char* at, const __m256i* x0, const __m256i* x1,
-                                              uint64_t carried, bool store_kana) {
-  uint32_t high_half[2], euc_half[2], esc_half[2], kana_half[2];
-  for (unsigned h = 0; h < 2; ++h) {
-    high_half[h] = wide_mask(x0[h]);
-    euc_half[h] = wide_mask(wide_in_range(x0[h], 0xA1, 0xFE));
-    esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0[h], wide_constant(0x1B)));
-    kana_half[h] = wide_mask(_mm256_and_si256(_mm256_cmpeq_epi8(x0[h], wide_constant(static_cast<char>(SS2))),
-                                              wide_in_range(x1[h], 0xA1, 0xDF)));
-  }
-  const EucBlockPairs b = euc_block_pairs(wide_join(high_half[0], high_half[1]), wide_join(euc_half[0], euc_half[1]),
-                                          wide_join(esc_half[0], esc_half[1]),
-                                          store_kana ? wide_join(kana_half[0], kana_half[1]) : 0, carried, at[64]);
+KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char* at, uint64_t carried, const EucClasses64& c) {
+  const EucBlockPairs b = euc_block_pairs(c.high, c.euc, c.esc, c.ss2_kana, carried, at[64]);
   return {b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
 }
 
@@ -495,16 +504,20 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
   uint64_t none = 0;
+  PairClasses64<euc> next = wide_pair_classes<euc>(p, store_kana);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
+    // The next block's classes first: they wait on nothing of this
+    // block's, and go on beside its pairs, which wait on the pair carried.
+    const PairClasses64<euc> classes = next;
+    if (n + 1 < blocks) next = wide_pair_classes<euc>(at + 64, store_kana);
     __m256i x0[2], x1[2];
     for (unsigned h = 0; h < 2; ++h) {
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
     }
-    const WidePairBlock b = euc ? wide_euc_pair_block(at, x0, x1, carried, store_kana)
-                                : wide_sjis_pair_block(at, x0, carried, store_kana);
+    const WidePairBlock b = wide_pair_block(at, carried, classes);
     uint64_t bad = b.bad;
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = line_end_bytes_block_wide(at);

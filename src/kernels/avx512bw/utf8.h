@@ -464,28 +464,37 @@ struct PairBlock64 {
   uint64_t pairs, kana, starts, last, bad;
 };
 
-// The block of Shift-JIS at at (x0 its bytes, x1 the ones after them),
-// carried saying that its first byte ends a pair begun before it: ASCII,
-// pairs of rows 1-94 and, with store_kana, half-width katakana.
-KOTRAN_WIDEST PairBlock64 sjis_pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
-                                                 bool store_kana) {
-  const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(at);
-  const SjisBlockPairs b = sjis_block_pairs(high, lead, far_lead, trail, carried, at[64],
-                                            store_kana ? widest_in_range(x0, 0xA1, 0xDF) : 0);
+// The classes of the block of Shift-JIS (or EUC) at at.
+template <bool euc>
+KOTRAN_WIDEST PairClasses64<euc> pair_classes_widest(const unsigned char* at, bool store_kana) {
+  const __m512i x0 = widest_load(at);
+  if constexpr (euc) {
+    const uint64_t ss2 = _mm512_cmpeq_epi8_mask(x0, widest_constant(static_cast<char>(SS2)));
+    return {_mm512_movepi8_mask(x0), widest_in_range(x0, 0xA1, 0xFE), _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B)),
+            store_kana ? ss2 & widest_in_range(widest_load(at + 1), 0xA1, 0xDF) : 0};
+  } else {
+    const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(at);
+    return {high, lead, far_lead, trail, store_kana ? widest_in_range(x0, 0xA1, 0xDF) : 0};
+  }
+}
+
+// The block of Shift-JIS at at (x0 its bytes, x1 the ones after them, c
+// its classes), carried saying that its first byte ends a pair begun before
+// it: ASCII, pairs of rows 1-94 and, where c has them, half-width katakana.
+KOTRAN_WIDEST PairBlock64 pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
+                                            const SjisClasses64& c) {
+  const SjisBlockPairs b = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, at[64], c.kana_bytes);
   // Each pair's cell from the byte after its first.
   return {sjis_pairs_as_jis_widest(x0, x1, b.leads, 0, 0), sjis_pairs_as_jis_widest(x1, x1, 0, b.leads, 0), b.leads,
           b.kana, ~b.trails, b.leads, b.bad};
 }
 
-// The same for EUC: ASCII but ESC, pairs of rows 1-94 and, with
-// store_kana, half-width katakana after SS2 (each a pair's first byte,
-// SS2, whose unit is the katakana's byte).
-KOTRAN_WIDEST PairBlock64 euc_pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
-                                                bool store_kana) {
-  const uint64_t ss2 = _mm512_cmpeq_epi8_mask(x0, widest_constant(static_cast<char>(SS2)));
-  const uint64_t esc = _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B));
-  const EucBlockPairs b = euc_block_pairs(_mm512_movepi8_mask(x0), widest_in_range(x0, 0xA1, 0xFE), esc,
-                                          store_kana ? ss2 & widest_in_range(x1, 0xA1, 0xDF) : 0, carried, at[64]);
+// The same for EUC: ASCII but ESC, pairs of rows 1-94 and half-width
+// katakana after SS2 (each a pair's first byte, SS2, whose unit is the
+// katakana's byte).
+KOTRAN_WIDEST PairBlock64 pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
+                                            const EucClasses64& c) {
+  const EucBlockPairs b = euc_block_pairs(c.high, c.euc, c.esc, c.ss2_kana, carried, at[64]);
   const __m512i low7 = widest_constant(0x7F);
   return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), b.kana, x1), _mm512_and_si512(x1, low7),
           b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
@@ -493,8 +502,7 @@ KOTRAN_WIDEST PairBlock64 euc_pair_block_widest(const unsigned char* at, __m512i
 
 // Shift-JIS text (or EUC) in blocks of 64 bytes into UTF-8 (from the forms
 // table, those with none counted in replaced), one after another, while
-// each block is what sjis_pair_block_widest (or euc_pair_block_widest)
-// takes; returns how many bytes it took (0 for none). Each block's position
+// each block is what pair_block_widest takes; returns how many bytes it took (0 for none). Each block's position
 // is fixed: a pair across its edge goes out whole from the block it begins
 // in, and the next block starts after its second byte. The blocks end
 // before a line end that stops. Reads 65 bytes at each block; stores at
@@ -508,13 +516,17 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
   uint64_t none = 0;
+  PairClasses64<euc> next = pair_classes_widest<euc>(p, store_kana);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
+    // The next block's classes first: they wait on nothing of this
+    // block's, and go on beside its pairs, which wait on the pair carried.
+    const PairClasses64<euc> classes = next;
+    if (n + 1 < blocks) next = pair_classes_widest<euc>(at + 64, store_kana);
     const __m512i x0 = widest_load(at);
     const __m512i x1 = widest_load(at + 1);
-    const PairBlock64 b = euc ? euc_pair_block_widest(at, x0, x1, carried, store_kana)
-                              : sjis_pair_block_widest(at, x0, x1, carried, store_kana);
+    const PairBlock64 b = pair_block_widest(at, x0, x1, carried, classes);
     uint64_t bad = b.bad;
     if (stops != LineEndStops::none)
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
