@@ -429,10 +429,14 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
   // The output pointer in a local: o itself could be any byte a store
   // writes, so the compiler would read it again after every store.
   unsigned char* to = o;
+  Utf8Block64 next = utf8_block_widest(p);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
-    const Utf8Block64 b = utf8_block_widest(at);
+    // The next block's bytes and classes first: they wait on nothing of
+    // this block's, and go on beside its lookups and stores.
+    const Utf8Block64 b = next;
+    if (n + 1 < blocks) next = utf8_block_widest(at + 64);
     uint64_t bad = utf8_block_faults(b.c, carry.owned, b.cont1, b.cont2);
     if (stops != LineEndStops::none)
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0D)),
