@@ -70,6 +70,10 @@ struct VectorStep<Code::sjis, EucWriter> {
   KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried, bool) {
     return sjis_carried_units_widest(p, carried);
   }
+  KOTRAN_WIDEST static SjisBytes64 carried_classes(const unsigned char* p, bool) { return classify_sjis_bytes_widest(p); }
+  KOTRAN_WIDEST static PlainUnits carried_units_of(const unsigned char* p, const SjisBytes64& c, uint64_t carried) {
+    return sjis_carried_units_of_widest(p, c, carried);
+  }
   template <bool compress>
   KOTRAN_WIDEST static unsigned char* carried_store(unsigned char* o, const unsigned char* p, PlainUnits u,
                                                     uint64_t carried) {
@@ -116,6 +120,13 @@ struct VectorStep<Code::euc, SjisWriter> {
   // too: the katakana alone goes out, so the blocks' output may be shorter.
   KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried, bool kana) {
     return euc_carried_units_widest(p, carried, kana);
+  }
+  KOTRAN_WIDEST static EucCarriedBytes64 carried_classes(const unsigned char* p, bool kana) {
+    return classify_euc_carried_bytes_widest(p, kana);
+  }
+  KOTRAN_WIDEST static PlainUnits carried_units_of(const unsigned char* p, const EucCarriedBytes64& c,
+                                                   uint64_t carried) {
+    return euc_carried_units_of_widest(p, c, carried);
   }
   template <bool compress>
   KOTRAN_WIDEST static unsigned char* carried_store(unsigned char* o, const unsigned char* p, PlainUnits u,
@@ -646,9 +657,26 @@ KOTRAN_HOT size_t carried_blocks(unsigned char*& o, const unsigned char* p, cons
   size_t taken = 0;
   unsigned char* to = o;
   uint64_t carried = 0, cr_before = 0;
+  // Where the step has them, the next block's classes are made first: they
+  // wait on nothing of this block's, and go on beside its units, which wait
+  // on the pair carried.
+  constexpr bool ahead = takes_widest_steps(path) && requires { Step::carried_classes(p, kana); };
+  auto next = [&] {
+    if constexpr (ahead)
+      return Step::carried_classes(p, kana);
+    else
+      return 0;
+  }();
   for (size_t b = 0; b < blocks; ++b) {
     const unsigned char* const at = p + taken;
-    PlainUnits u = block_units<path, Step>(at, carried, kana);
+    PlainUnits u;
+    if constexpr (ahead) {
+      const auto classes = next;
+      if (b + 1 < blocks) next = Step::carried_classes(at + BLOCK_WIDTH, kana);
+      u = Step::carried_units_of(at, classes, carried);
+    } else {
+      u = block_units<path, Step>(at, carried, kana);
+    }
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = block_line_ends<path>(at);
       const uint64_t lf_after = at[BLOCK_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;

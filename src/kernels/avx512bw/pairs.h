@@ -90,10 +90,12 @@ KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads,
 // As sjis_plain_units_widest, for the 64 bytes at p when carried says that
 // a pair begun before them takes the first (a trail byte checked already);
 // a pair begun at the last takes the byte after them, p[64], and so counts.
-KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried) {
-  const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(p);
-  const SjisBlockPairs b = sjis_block_pairs(high, lead, far_lead, trail, carried, p[64], 0);
+KOTRAN_WIDEST PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisBytes64& c, uint64_t carried) {
+  const SjisBlockPairs b = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, p[64], 0);
   return units_before_64(b.bad, b.leads);
+}
+KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried) {
+  return sjis_carried_units_of_widest(p, classify_sjis_bytes_widest(p), carried);
 }
 
 // Stores at o, as store_sjis_as_euc_widest, the 64 bytes at p whose units
@@ -148,22 +150,37 @@ KOTRAN_WIDEST __m512i euc_as_sjis_widest(__m512i v, uint64_t leads) {
 // already); a pair begun at the last takes the byte after them, p[64].
 // Where kana says so, SS2 and a half-width katakana are a unit too (never
 // one begun at the last); the leads are then the pairs' alone.
-KOTRAN_WIDEST PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried, bool kana) {
+// The classes of the 64 bytes of EUC at p that euc_carried_units_widest
+// takes, which wait on nothing before them: the high bytes, those in
+// 0xA1-0xFE, those from 0xF5 (rows past 84), and where kana says so each
+// SS2 followed by 0xA1-0xDF.
+struct EucCarriedBytes64 {
+  uint64_t high, euc, stop, ss2_kana;
+};
+
+KOTRAN_WIDEST EucCarriedBytes64 classify_euc_carried_bytes_widest(const unsigned char* p, bool kana) {
   const __m512i v = widest_load(p);
-  const uint64_t high = _mm512_movepi8_mask(v) & ~carried;
-  const uint64_t euc = widest_in_range(v, 0xA1, 0xFE);
-  const uint64_t stop = _mm512_cmpge_epu8_mask(v, widest_constant(static_cast<char>(0xF5)));
-  const uint64_t ss2_kana =
-      kana ? _mm512_cmpeq_epi8_mask(v, widest_constant(static_cast<char>(SS2))) & widest_in_range(v, 0xA1, 0xDF) >> 1
-           : 0;
+  return {_mm512_movepi8_mask(v), widest_in_range(v, 0xA1, 0xFE),
+          _mm512_cmpge_epu8_mask(v, widest_constant(static_cast<char>(0xF5))),
+          kana ? _mm512_cmpeq_epi8_mask(v, widest_constant(static_cast<char>(SS2))) & widest_in_range(v, 0xA1, 0xDF) >> 1
+               : 0};
+}
+
+KOTRAN_WIDEST PlainUnits euc_carried_units_of_widest(const unsigned char* p, const EucCarriedBytes64& c,
+                                                     uint64_t carried) {
+  const uint64_t high = c.high & ~carried;
   const uint64_t last_trail = p[64] - 0xA1u <= 0xFEu - 0xA1u ? 1 : 0;
   // SS2 and its katakana are a pair of high bytes among the others.
   const uint64_t leads = pair_starts_64(high);
   const uint64_t trails = high & ~leads;
-  const uint64_t kana_leads = leads & ss2_kana;
-  uint64_t bad = (high & ~euc & ~kana_leads) | (leads & ~(trails >> 1 | last_trail << 63)) | (leads & stop);
+  const uint64_t kana_leads = leads & c.ss2_kana;
+  uint64_t bad = (high & ~c.euc & ~kana_leads) | (leads & ~(trails >> 1 | last_trail << 63)) | (leads & c.stop);
   bad |= (bad & trails) >> 1;  // a bad second byte stops the count at its pair
   return units_before_64(bad, leads & ~kana_leads);
+}
+
+KOTRAN_WIDEST PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried, bool kana) {
+  return euc_carried_units_of_widest(p, classify_euc_carried_bytes_widest(p, kana), carried);
 }
 
 // Stores at o the 64 bytes at p whose units are u in Shift-JIS, as
