@@ -233,6 +233,18 @@ KOTRAN_HOT SjisBlockPairs sjis_block_pairs(uint64_t high, uint64_t lead, uint64_
   return b;
 }
 
+// As classify_sjis_bytes, for 64 bytes.
+struct SjisBytes64 {
+  uint64_t high, lead, far_lead, trail;
+};
+
+// The classes of 64 bytes of EUC into Shift-JIS that wait on nothing before
+// them: the high bytes, those in 0xA1-0xFE, those from 0xF5 (rows past 84),
+// and where half-width katakana are taken each SS2 followed by 0xA1-0xDF.
+struct EucCarriedBytes64 {
+  uint64_t high, euc, stop, ss2_kana;
+};
+
 // The classes of a block of 64 bytes of Shift-JIS (as sjis_block_pairs
 // takes them, kana_bytes its bytes 0xA1-0xDF where half-width katakana are
 // taken) or of EUC (as euc_block_pairs takes them): what waits on nothing

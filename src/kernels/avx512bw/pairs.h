@@ -15,10 +15,6 @@
 namespace kotran {
 
 // As classify_sjis_bytes, for the 64 bytes at p.
-struct SjisBytes64 {
-  uint64_t high, lead, far_lead, trail;
-};
-
 KOTRAN_WIDEST SjisBytes64 classify_sjis_bytes_widest(const unsigned char* p) {
   const __m512i v = widest_load(p);
   return {_mm512_movepi8_mask(v), widest_in_range(v, 0x81, 0x9F) | widest_in_range(v, 0xE0, 0xFE),
@@ -151,13 +147,7 @@ KOTRAN_WIDEST __m512i euc_as_sjis_widest(__m512i v, uint64_t leads) {
 // Where kana says so, SS2 and a half-width katakana are a unit too (never
 // one begun at the last); the leads are then the pairs' alone.
 // The classes of the 64 bytes of EUC at p that euc_carried_units_widest
-// takes, which wait on nothing before them: the high bytes, those in
-// 0xA1-0xFE, those from 0xF5 (rows past 84), and where kana says so each
-// SS2 followed by 0xA1-0xDF.
-struct EucCarriedBytes64 {
-  uint64_t high, euc, stop, ss2_kana;
-};
-
+// takes (see EucCarriedBytes64).
 KOTRAN_WIDEST EucCarriedBytes64 classify_euc_carried_bytes_widest(const unsigned char* p, bool kana) {
   const __m512i v = widest_load(p);
   return {_mm512_movepi8_mask(v), widest_in_range(v, 0xA1, 0xFE),
