@@ -100,8 +100,8 @@ template <JisBlocksInto into, bool compress>
 size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                JisCarry& carry, const Utf8Form* forms, uint64_t& replaced);
 PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried);
-SjisBytes64 classify_sjis_bytes_widest(const unsigned char* p);
-PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisBytes64& c, uint64_t carried);
+SjisClasses64 sjis_classes_widest(const unsigned char* p, bool store_kana);
+PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisClasses64& c, uint64_t carried);
 EucCarriedBytes64 classify_euc_carried_bytes_widest(const unsigned char* p, bool kana);
 PlainUnits euc_carried_units_of_widest(const unsigned char* p, const EucCarriedBytes64& c, uint64_t carried);
 unsigned char* store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u,

@@ -233,11 +233,6 @@ KOTRAN_HOT SjisBlockPairs sjis_block_pairs(uint64_t high, uint64_t lead, uint64_
   return b;
 }
 
-// As classify_sjis_bytes, for 64 bytes.
-struct SjisBytes64 {
-  uint64_t high, lead, far_lead, trail;
-};
-
 // The classes of 64 bytes of EUC into Shift-JIS that wait on nothing before
 // them: the high bytes, those in 0xA1-0xFE, those from 0xF5 (rows past 84),
 // and where half-width katakana are taken each SS2 followed by 0xA1-0xDF.

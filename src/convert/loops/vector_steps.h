@@ -70,8 +70,10 @@ struct VectorStep<Code::sjis, EucWriter> {
   KOTRAN_WIDEST static PlainUnits carried_units(const unsigned char* p, uint64_t carried, bool) {
     return sjis_carried_units_widest(p, carried);
   }
-  KOTRAN_WIDEST static SjisBytes64 carried_classes(const unsigned char* p, bool) { return classify_sjis_bytes_widest(p); }
-  KOTRAN_WIDEST static PlainUnits carried_units_of(const unsigned char* p, const SjisBytes64& c, uint64_t carried) {
+  KOTRAN_WIDEST static SjisClasses64 carried_classes(const unsigned char* p, bool) {
+    return sjis_classes_widest(p, false);
+  }
+  KOTRAN_WIDEST static PlainUnits carried_units_of(const unsigned char* p, const SjisClasses64& c, uint64_t carried) {
     return sjis_carried_units_of_widest(p, c, carried);
   }
   template <bool compress>

@@ -611,15 +611,10 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
     // block's, and go on beside its pairs, which wait on what the last
     // block carried.
     if (n + 1 < blocks) next = wide_jis_bytes(at + 64, false, stops);
-    __m256i x0[2], x1[2], before[2];
+    __m256i x0[2], x1[2];
     for (unsigned h = 0; h < 2; ++h) {
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
-      // Each byte's predecessor: before the first block's first, none that
-      // counts (no pair is carried into it).
-      before[h] = h == 1  ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 31))
-                  : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
-                           : wide_byte_up(x0[0]);
     }
     const JisBlockUnits u = jis_block_units(bytes, carry, false);
     if (u.bad != 0) break;
@@ -650,7 +645,12 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       for (unsigned h = 0; h < 2; ++h) {
         __m256i out;
         if constexpr (into == JisBlocksInto::sjis) {
-          out = wide_sjis_from_jis_pairs(x0[h], before[h], lead_bytes[h], trail_bytes[h], x0[h]);
+          // Each byte's predecessor: before the first block's first, none
+          // that counts (no pair is carried into it).
+          const __m256i before = h == 1  ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 31))
+                                 : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
+                                          : wide_byte_up(x0[0]);
+          out = wide_sjis_from_jis_pairs(x0[h], before, lead_bytes[h], trail_bytes[h], x0[h]);
         } else {
           out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes[h], trail_bytes[h]),
                                                         wide_constant(static_cast<char>(0x80))));

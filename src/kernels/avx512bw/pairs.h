@@ -15,6 +15,10 @@
 namespace kotran {
 
 // As classify_sjis_bytes, for the 64 bytes at p.
+struct SjisBytes64 {
+  uint64_t high, lead, far_lead, trail;
+};
+
 KOTRAN_WIDEST SjisBytes64 classify_sjis_bytes_widest(const unsigned char* p) {
   const __m512i v = widest_load(p);
   return {_mm512_movepi8_mask(v), widest_in_range(v, 0x81, 0x9F) | widest_in_range(v, 0xE0, 0xFE),
@@ -86,12 +90,20 @@ KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads,
 // As sjis_plain_units_widest, for the 64 bytes at p when carried says that
 // a pair begun before them takes the first (a trail byte checked already);
 // a pair begun at the last takes the byte after them, p[64], and so counts.
-KOTRAN_WIDEST PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisBytes64& c, uint64_t carried) {
-  const SjisBlockPairs b = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, p[64], 0);
+// The classes of the block of Shift-JIS at p, half-width katakana among
+// them where store_kana says so.
+KOTRAN_WIDEST SjisClasses64 sjis_classes_widest(const unsigned char* p, bool store_kana) {
+  const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(p);
+  return {high, lead, far_lead, trail, store_kana ? widest_in_range(widest_load(p), 0xA1, 0xDF) : 0};
+}
+
+KOTRAN_WIDEST PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisClasses64& c,
+                                                      uint64_t carried) {
+  const SjisBlockPairs b = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, p[64], c.kana_bytes);
   return units_before_64(b.bad, b.leads);
 }
 KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried) {
-  return sjis_carried_units_of_widest(p, classify_sjis_bytes_widest(p), carried);
+  return sjis_carried_units_of_widest(p, sjis_classes_widest(p, false), carried);
 }
 
 // Stores at o, as store_sjis_as_euc_widest, the 64 bytes at p whose units

@@ -471,14 +471,13 @@ struct PairBlock64 {
 // The classes of the block of Shift-JIS (or EUC) at at.
 template <bool euc>
 KOTRAN_WIDEST PairClasses64<euc> pair_classes_widest(const unsigned char* at, bool store_kana) {
-  const __m512i x0 = widest_load(at);
   if constexpr (euc) {
+    const __m512i x0 = widest_load(at);
     const uint64_t ss2 = _mm512_cmpeq_epi8_mask(x0, widest_constant(static_cast<char>(SS2)));
     return {_mm512_movepi8_mask(x0), widest_in_range(x0, 0xA1, 0xFE), _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B)),
             store_kana ? ss2 & widest_in_range(widest_load(at + 1), 0xA1, 0xDF) : 0};
   } else {
-    const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(at);
-    return {high, lead, far_lead, trail, store_kana ? widest_in_range(x0, 0xA1, 0xDF) : 0};
+    return sjis_classes_widest(at, store_kana);
   }
 }
 
