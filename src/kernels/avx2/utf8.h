@@ -224,22 +224,29 @@ KOTRAN_WIDE size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned 
   return 3 * count;
 }
 
-// The code points of the characters of two and three bytes that begin at
-// each of 16 bytes (quarter q of the 64: x0 the bytes, x1 and x2 the ones
+// Stores at points the code points of the characters of two and three
+// bytes that begin at each of 32 bytes (x0 the bytes, x1 and x2 the ones
 // after them), as 16-bit units; three marks (0xFF) the forms of three bytes.
-template <unsigned q>
-KOTRAN_WIDE __m256i wide_quarter_units(const __m256i* x) {
-  return _mm256_cvtepu8_epi16(_mm256_extracti128_si256(x[q / 2], q % 2));
-}
-template <unsigned q>
-KOTRAN_WIDE __m256i wide_utf8_code_points(const __m256i* x0, const __m256i* x1, const __m256i* x2, const __m256i* three) {
-  const __m256i a = wide_quarter_units<q>(x0);
-  const __m256i b = _mm256_and_si256(wide_quarter_units<q>(x1), wide_opaque(_mm256_set1_epi16(0x3F)));
-  const __m256i c = _mm256_and_si256(wide_quarter_units<q>(x2), wide_opaque(_mm256_set1_epi16(0x3F)));
-  const __m256i two =
-      _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(a, wide_opaque(_mm256_set1_epi16(0x1F))), 6), b);
-  const __m256i threes = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(a, 12), _mm256_slli_epi16(b, 6)), c);
-  return _mm256_blendv_epi8(two, threes, _mm256_cvtepi8_epi16(_mm256_extracti128_si256(three[q / 2], q % 2)));
+// Each unit's two bytes are made a byte to a byte (a shift of words, its
+// bits from the next byte masked off), then interleaved.
+KOTRAN_WIDE void store_utf8_code_points_wide(uint16_t* points, __m256i x0, __m256i x1, __m256i x2, __m256i three) {
+  const __m256i low6 = wide_constant(0x3F);
+  const __m256i top2 = wide_constant(static_cast<char>(0xC0));
+  // Three bytes: 1110aaaa 10bbbbbb 10cccccc is aaaabbbb bbcccccc; two bytes:
+  // 110aaaaa 10bbbbbb is 00000aaa aabbbbbb.
+  const __m256i low = _mm256_blendv_epi8(
+      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x0, 6), top2), _mm256_and_si256(x1, low6)),
+      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x1, 6), top2), _mm256_and_si256(x2, low6)), three);
+  const __m256i high = _mm256_blendv_epi8(
+      _mm256_and_si256(_mm256_srli_epi16(x0, 2), wide_constant(0x07)),
+      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x0, 4), wide_constant(static_cast<char>(0xF0))),
+                      _mm256_and_si256(_mm256_srli_epi16(x1, 2), wide_constant(0x0F))),
+      three);
+  // The quarters in the order 0, 2, 1, 3: interleaving within each half of
+  // the register then gives the units in order.
+  const __m256i l = _mm256_permute4x64_epi64(low, 0xD8), h = _mm256_permute4x64_epi64(high, 0xD8);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points), _mm256_unpacklo_epi8(l, h));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 16), _mm256_unpackhi_epi8(l, h));
 }
 
 // As look_up_code_widest: the code of the character at points[i], i the
@@ -263,11 +270,11 @@ KOTRAN_WIDE __m256i wide_kana_bytes(__m256i second, __m256i third) {
 struct WideUtf8Block {
   __m256i x0[2], x1[2], x2[2], three[2];
   Utf8Bytes c;
-  uint64_t kana, cont1, cont2;
+  uint64_t kana;
 };
 
 KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
-  uint32_t ascii[2], lead2[2], lead3[2], cont[2], kana[2], cont1[2], cont2[2];
+  uint32_t ascii[2], lead2[2], lead3[2], cont[2], kana[2];
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i x0 = b.x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
     const __m256i x1 = b.x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
@@ -279,8 +286,6 @@ KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
     lead2[h] = wide_mask(wide_in_range(x0, 0xC2, 0xDF));
     lead3[h] = wide_mask(b.three[h]);
     cont[h] = wide_mask(wide_in_range(x0, 0x80, 0xBF));
-    cont1[h] = wide_mask(wide_in_range(x1, 0x80, 0xBF));
-    cont2[h] = wide_mask(wide_in_range(x2, 0x80, 0xBF));
     kana[h] = wide_mask(
         _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xEF))),
                          _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBD))),
@@ -291,8 +296,6 @@ KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
   b.c = {wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
          wide_join(cont[0], cont[1])};
   b.kana = wide_join(kana[0], kana[1]) & b.c.lead3;
-  b.cont1 = wide_join(cont1[0], cont1[1]);
-  b.cont2 = wide_join(cont2[0], cont2[1]);
 }
 
 // The codes of the characters at leads (none at the last byte) in codes
@@ -305,10 +308,8 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   // up and stores past the 64.
   alignas(32) uint16_t points[64 + 1];
   points[64] = 0;
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points), wide_utf8_code_points<0>(b.x0, b.x1, b.x2, b.three));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 16), wide_utf8_code_points<1>(b.x0, b.x1, b.x2, b.three));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 32), wide_utf8_code_points<2>(b.x0, b.x1, b.x2, b.three));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(points + 48), wide_utf8_code_points<3>(b.x0, b.x1, b.x2, b.three));
+  for (unsigned h = 0; h < 2; ++h)
+    store_utf8_code_points_wide(points + 32 * h, b.x0[h], b.x1[h], b.x2[h], b.three[h]);
   _mm256_store_si256(reinterpret_cast<__m256i*>(codes), b.x0[0]);
   _mm256_store_si256(reinterpret_cast<__m256i*>(codes + 32), b.x0[1]);
   // As many lookups as text of kanji and kana has leads, whatever their
@@ -333,25 +334,25 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
 }
 
 // As utf8_block_out_widest, into converted: the block in the target, what is
-// dropped returned.
+// dropped returned. Each byte that is kept and not ASCII is a pair's: its
+// first where the UTF-8 has a first byte, its second where it has a
+// continuation byte (a half-width katakana's replaced or dropped after).
 template <RunPairs into>
 KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned char* codes, const __m256i* jis,
-                                         uint64_t leads, uint64_t kana, unsigned char* converted) {
+                                         uint64_t kana, unsigned char* converted) {
   for (unsigned h = 0; h < 2; ++h) {
-    const __m256i lead_bytes = wide_byte_mask(static_cast<uint32_t>(leads >> 32 * h));
-    // The second byte of a pair begun at the last byte of the first half.
-    const __m256i trail_bytes = wide_byte_mask(static_cast<uint32_t>((leads << 1) >> 32 * h));
+    const __m256i x0 = b.x0[h];
     const __m256i kana_bytes = wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h));
     __m256i out;
     if constexpr (into == RunPairs::sjis) {
       const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
-      out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, lead_bytes, trail_bytes, jis[h]);
+      out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, wide_in_range(x0, 0xC0, 0xFF),
+                                     _mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xC0)), x0), jis[h]);
       out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x1[h], b.x2[h]), kana_bytes);
     } else {
-      out = _mm256_or_si256(
-          jis[h], _mm256_and_si256(_mm256_or_si256(lead_bytes, trail_bytes), wide_constant(static_cast<char>(0x80))));
+      out = _mm256_or_si256(jis[h], _mm256_and_si256(x0, wide_constant(static_cast<char>(0x80))));
       out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes);
-      out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x0[h], b.x1[h]),
+      out = _mm256_blendv_epi8(out, wide_kana_bytes(x0, b.x1[h]),
                                wide_byte_mask(static_cast<uint32_t>((kana << 1) >> 32 * h)));
     }
     _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
@@ -406,7 +407,7 @@ KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char*
     if (length == 0) return 0;
   }
   alignas(32) unsigned char converted[64];
-  const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, leads, kana, converted);
+  const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, converted);
   wide_store_kept(o, converted, ~dropped & (length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1));
   return length;
 }
@@ -426,7 +427,7 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     WideUtf8Block b;
     wide_utf8_block(b, at);
     const Utf8Bytes& c = b.c;
-    uint64_t bad = utf8_block_faults(c, carry.owned, b.cont1, b.cont2);
+    uint64_t bad = utf8_block_faults(c, carry.owned, at + 64);
     if (stops != LineEndStops::none) {
       const LineEndBytes64 ends = line_end_bytes_block_wide(at);
       bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
@@ -439,7 +440,7 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     if (wide_utf8_codes(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
       break;
     alignas(32) unsigned char converted[64];
-    const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, leads, kana, converted);
+    const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, converted);
     if (carry.at != 0) converted[0] = carry.byte;
     wide_store_kept(to, converted, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);

@@ -325,12 +325,11 @@ KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsi
 
 // 64 bytes of UTF-8 (x1 and x2 the bytes after them) and their classes: see
 // utf8_whole_characters; kana the first bytes of half-width katakana
-// (U+FF61-U+FF9F: EF BD A1-BF, EF BE 80-9F), cont1 and cont2 the
-// continuation bytes of x1 and x2.
+// (U+FF61-U+FF9F: EF BD A1-BF, EF BE 80-9F).
 struct Utf8Block64 {
   __m512i x0, x1, x2;
   Utf8Bytes c;
-  uint64_t kana, cont1, cont2;
+  uint64_t kana;
 };
 
 KOTRAN_WIDEST Utf8Block64 utf8_block_widest(const unsigned char* p) {
@@ -343,8 +342,6 @@ KOTRAN_WIDEST Utf8Block64 utf8_block_widest(const unsigned char* p) {
   b.c = {~_mm512_movepi8_mask(b.x0), widest_in_range(b.x0, 0xC2, 0xDF),
          widest_in_range(b.x0, 0xE0, 0xEF) & ~overlong, widest_in_range(b.x0, 0x80, 0xBF)};
   b.kana = half_width_kana_widest(b.x0, b.x1, b.x2) & b.c.lead3;
-  b.cont1 = widest_in_range(b.x1, 0x80, 0xBF);
-  b.cont2 = widest_in_range(b.x2, 0x80, 0xBF);
   return b;
 }
 
@@ -437,7 +434,7 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     // this block's, and go on beside its lookups and stores.
     const Utf8Block64 b = next;
     if (n + 1 < blocks) next = utf8_block_widest(at + 64);
-    uint64_t bad = utf8_block_faults(b.c, carry.owned, b.cont1, b.cont2);
+    uint64_t bad = utf8_block_faults(b.c, carry.owned, at + 64);
     if (stops != LineEndStops::none)
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0A)), stops, cr_before, at[64]);
