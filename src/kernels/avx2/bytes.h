@@ -64,6 +64,11 @@ KOTRAN_WIDE __m256i wide_byte_up(__m256i x) {
   return _mm256_alignr_epi8(x, _mm256_permute2x128_si256(x, x, 0x08), 15);
 }
 
+// x one byte up, byte 0 taking byte 31 of before.
+KOTRAN_WIDE __m256i wide_byte_up(__m256i x, __m256i before) {
+  return _mm256_alignr_epi8(x, _mm256_permute2x128_si256(before, x, 0x21), 15);
+}
+
 // x one byte down (byte i takes byte i + 1; byte 31 takes 0), across the two lanes.
 KOTRAN_WIDE __m256i wide_byte_down(__m256i x) {
   return _mm256_alignr_epi8(_mm256_permute2x128_si256(x, x, 0x81), x, 1);

@@ -268,7 +268,7 @@ KOTRAN_WIDE __m256i wide_kana_bytes(__m256i second, __m256i third) {
 // 64 bytes of UTF-8 in two registers (x1 and x2 the bytes after them), and
 // their classes: see utf8_whole_characters and store_utf8_mixed_widest.
 struct WideUtf8Block {
-  __m256i x0[2], x1[2], x2[2], three[2];
+  __m256i x0[2], x1[2], x2[2], three[2], kana_bytes[2];
   Utf8Bytes c;
   uint64_t kana;
 };
@@ -286,12 +286,13 @@ KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
     lead2[h] = wide_mask(wide_in_range(x0, 0xC2, 0xDF));
     lead3[h] = wide_mask(b.three[h]);
     cont[h] = wide_mask(wide_in_range(x0, 0x80, 0xBF));
-    kana[h] = wide_mask(
+    b.kana_bytes[h] =
         _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xEF))),
                          _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBD))),
                                                           wide_in_range(x2, 0xA1, 0xBF)),
                                          _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBE))),
-                                                          wide_in_range(x2, 0x80, 0x9F)))));
+                                                          wide_in_range(x2, 0x80, 0x9F))));
+    kana[h] = wide_mask(b.kana_bytes[h]);
   }
   b.c = {wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
          wide_join(cont[0], cont[1])};
@@ -339,21 +340,26 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
 // continuation byte (a half-width katakana's replaced or dropped after).
 template <RunPairs into>
 KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned char* codes, const __m256i* jis,
-                                         uint64_t kana, unsigned char* converted) {
+                                         uint64_t kana, bool store_kana, unsigned char* converted) {
+  // The half-width katakana where they are stored: past the characters
+  // taken, nothing is kept.
+  const __m256i kana_on = store_kana ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
+  const __m256i kana_bytes[2] = {_mm256_and_si256(b.kana_bytes[0], kana_on),
+                                 _mm256_and_si256(b.kana_bytes[1], kana_on)};
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i x0 = b.x0[h];
-    const __m256i kana_bytes = wide_byte_mask(static_cast<uint32_t>(kana >> 32 * h));
     __m256i out;
     if constexpr (into == RunPairs::sjis) {
       const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
       out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, wide_in_range(x0, 0xC0, 0xFF),
                                      _mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xC0)), x0), jis[h]);
-      out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x1[h], b.x2[h]), kana_bytes);
+      out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x1[h], b.x2[h]), kana_bytes[h]);
     } else {
       out = _mm256_or_si256(jis[h], _mm256_and_si256(x0, wide_constant(static_cast<char>(0x80))));
-      out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes);
+      out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes[h]);
+      // (A katakana begun at the last byte before has its byte carried.)
       out = _mm256_blendv_epi8(out, wide_kana_bytes(x0, b.x1[h]),
-                               wide_byte_mask(static_cast<uint32_t>((kana << 1) >> 32 * h)));
+                               h == 0 ? wide_byte_up(kana_bytes[0]) : wide_byte_up(kana_bytes[1], kana_bytes[0]));
     }
     _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
   }
@@ -407,7 +413,7 @@ KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char*
     if (length == 0) return 0;
   }
   alignas(32) unsigned char converted[64];
-  const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, converted);
+  const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, store_kana, converted);
   wide_store_kept(o, converted, ~dropped & (length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1));
   return length;
 }
@@ -440,7 +446,7 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     if (wide_utf8_codes(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
       break;
     alignas(32) unsigned char converted[64];
-    const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, converted);
+    const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, store_kana, converted);
     if (carry.at != 0) converted[0] = carry.byte;
     wide_store_kept(to, converted, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);
