@@ -334,13 +334,13 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   return leads & wide_join(refused[0], refused[1]);
 }
 
-// As utf8_block_out_widest, into converted: the block in the target, what is
-// dropped returned. Each byte that is kept and not ASCII is a pair's: its
+// As utf8_block_out_widest, into out (two registers): the block in the
+// target, what is dropped returned. Each byte that is kept and not ASCII is a pair's: its
 // first where the UTF-8 has a first byte, its second where it has a
 // continuation byte (a half-width katakana's replaced or dropped after).
 template <RunPairs into>
 KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned char* codes, const __m256i* jis,
-                                         uint64_t kana, bool store_kana, unsigned char* converted) {
+                                         uint64_t kana, bool store_kana, __m256i* converted) {
   // The half-width katakana where they are stored: past the characters
   // taken, nothing is kept.
   const __m256i kana_on = store_kana ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
@@ -361,15 +361,15 @@ KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned 
       out = _mm256_blendv_epi8(out, wide_kana_bytes(x0, b.x1[h]),
                                h == 0 ? wide_byte_up(kana_bytes[0]) : wide_byte_up(kana_bytes[1], kana_bytes[0]));
     }
-    _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
+    converted[h] = out;
   }
   return b.c.lead3 << 2 | (into == RunPairs::sjis ? kana << 1 : 0);
 }
 
-// Stores at o the bytes of the 64 at v whose bits are set in kept, packed,
-// by byte shuffles of sixteen, each half by its own eight bits, and moves o
-// past them.
-KOTRAN_WIDE void wide_store_kept(unsigned char*& o, const unsigned char* v, uint64_t kept) {
+// Stores at o the bytes of the 64 in v (two registers) whose bits are set
+// in kept, packed, by byte shuffles of sixteen, each half by its own eight
+// bits, and moves o past them.
+KOTRAN_WIDE void wide_store_kept(unsigned char*& o, const __m256i* v, uint64_t kept) {
   // The eights read from memory, each in one load: from a register, each
   // would cost a shift and a move more.
   alignas(8) unsigned char bits[8];
@@ -380,7 +380,9 @@ KOTRAN_WIDE void wide_store_kept(unsigned char*& o, const unsigned char* v, uint
     const __m128i take = _mm_castps_si128(
         _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(KEPT_BYTES.take[low]))),
                      reinterpret_cast<const __m64*>(KEPT_BYTES.take_high[high])));
-    const __m128i packed = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(v + 8 * k)), take);
+    const __m256i half = v[k / 4];
+    const __m128i packed =
+        _mm_shuffle_epi8(k % 4 == 0 ? _mm256_castsi256_si128(half) : _mm256_extracti128_si256(half, 1), take);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), packed);
     o += KEPT_BYTES.count[low];
     _mm_storeh_pi(reinterpret_cast<__m64*>(o), _mm_castsi128_ps(packed));
@@ -412,7 +414,7 @@ KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char*
     kana &= (uint64_t{1} << length) - 1;
     if (length == 0) return 0;
   }
-  alignas(32) unsigned char converted[64];
+  __m256i converted[2];
   const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, store_kana, converted);
   wide_store_kept(o, converted, ~dropped & (length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1));
   return length;
@@ -445,9 +447,11 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     __m256i jis[2];
     if (wide_utf8_codes(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
       break;
-    alignas(32) unsigned char converted[64];
+    __m256i converted[2];
     const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, store_kana, converted);
-    if (carry.at != 0) converted[0] = carry.byte;
+    // The byte carried, at the first byte where there is one.
+    converted[0] = _mm256_blendv_epi8(converted[0], _mm256_set1_epi8(static_cast<char>(carry.byte)),
+                                      _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(carry.at << 7))));
     wide_store_kept(to, converted, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(c.lead2, c.lead3, leads, kana, codes, at);
   }
@@ -648,7 +652,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
           _mm256_alignr_epi8(lead_bytes[0], _mm256_permute2x128_si256(last_lead_bytes, lead_bytes[0], 0x21), 15),
           _mm256_alignr_epi8(lead_bytes[1], _mm256_permute2x128_si256(lead_bytes[0], lead_bytes[1], 0x21), 15)};
       last_lead_bytes = lead_bytes[1];
-      alignas(32) unsigned char converted[64];
+      __m256i converted[2];
       for (unsigned h = 0; h < 2; ++h) {
         __m256i out;
         if constexpr (into == JisBlocksInto::sjis) {
@@ -662,7 +666,7 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
           out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes[h], trail_bytes[h]),
                                                         wide_constant(static_cast<char>(0x80))));
         }
-        _mm256_store_si256(reinterpret_cast<__m256i*>(converted + 32 * h), out);
+        converted[h] = out;
       }
       wide_store_kept(to, converted, ~u.escapes);
     }
