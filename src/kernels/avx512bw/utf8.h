@@ -255,25 +255,32 @@ KOTRAN_WIDEST size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsig
   return 3 * run.count;
 }
 
-// The code points of the characters of two and three bytes that begin at
-// each of 32 bytes (half h of the 64 at p: x0 the bytes, x1 and x2 the ones
-// after them), as 16-bit units; three marks the forms of three bytes.
-template <unsigned h>
-KOTRAN_WIDEST __m512i utf8_code_points_widest(__m512i x0, __m512i x1, __m512i x2, uint64_t three) {
-  // (The zero-masked forms: GCC 12 takes the others' undefined vector for an
-  // uninitialized one.)
-  const __m512i a = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x0, h));
-  const __m512i b = _mm512_and_si512(_mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x1, h)),
-                                     widest_opaque(_mm512_set1_epi16(0x3F)));
-  const __m512i c = _mm512_and_si512(_mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, x2, h)),
-                                     widest_opaque(_mm512_set1_epi16(0x3F)));
-  const __m512i two =
-      _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(a, widest_opaque(_mm512_set1_epi16(0x1F))), 6), b);
-  const __m512i threes = _mm512_or_si512(
-      _mm512_or_si512(_mm512_slli_epi16(a, 12), _mm512_slli_epi16(b, 6)), c);  // a's high bits shift out
-  return _mm512_mask_mov_epi16(two, static_cast<__mmask32>(three >> 32 * h), threes);
+// Stores at points the code points of the characters of two and three
+// bytes that begin at each of the 64 bytes x0 (x1 and x2 the bytes after
+// them), as 16-bit units; three marks the forms of three bytes. Each unit's
+// two bytes are made a byte to a byte (a shift of words, its bits from the
+// next byte masked off), then interleaved.
+KOTRAN_WIDEST void store_utf8_code_points_widest(uint16_t* points, __m512i x0, __m512i x1, __m512i x2,
+                                                 uint64_t three) {
+  // Each bit from the first operand where the mask (the third) has a 0,
+  // from the second where it has a 1.
+  constexpr int select = 0xD8;
+  const __m512i low6 = widest_constant(0x3F);
+  // Three bytes: 1110aaaa 10bbbbbb 10cccccc is aaaabbbb bbcccccc; two bytes:
+  // 110aaaaa 10bbbbbb is 00000aaa aabbbbbb.
+  const __m512i low = _mm512_mask_mov_epi8(_mm512_ternarylogic_epi32(_mm512_slli_epi16(x0, 6), x1, low6, select), three,
+                                           _mm512_ternarylogic_epi32(_mm512_slli_epi16(x1, 6), x2, low6, select));
+  const __m512i high = _mm512_mask_mov_epi8(
+      _mm512_and_si512(_mm512_srli_epi16(x0, 2), widest_constant(0x07)), three,
+      _mm512_ternarylogic_epi32(_mm512_slli_epi16(x0, 4), _mm512_srli_epi16(x1, 2), widest_constant(0x0F), select));
+  // The quarter words in the order 0, 4, 1, 5, 2, 6, 3, 7: interleaving
+  // within each sixteen bytes then gives the units in order.
+  const __m512i order = _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7);
+  const __m512i l = _mm512_maskz_permutexvar_epi64(0xFF, order, low),
+                h = _mm512_maskz_permutexvar_epi64(0xFF, order, high);
+  _mm512_store_si512(points, _mm512_unpacklo_epi8(l, h));
+  _mm512_store_si512(points + 32, _mm512_unpackhi_epi8(l, h));
 }
-
 
 // The first bytes of half-width katakana (U+FF61-U+FF9F: EF BD A1-BF,
 // EF BE 80-9F) among 64 bytes x0 (x1 and x2 the bytes after them).
@@ -356,8 +363,7 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, u
   // and stores past the 64.
   alignas(64) uint16_t points[64 + 1];
   points[64] = 0;
-  _mm512_store_si512(points, utf8_code_points_widest<0>(b.x0, b.x1, b.x2, b.c.lead3));
-  _mm512_store_si512(points + 32, utf8_code_points_widest<1>(b.x0, b.x1, b.x2, b.c.lead3));
+  store_utf8_code_points_widest(points, b.x0, b.x1, b.x2, b.c.lead3);
   _mm512_store_si512(codes, b.x0);
   // As many lookups as text of kanji and kana has leads, whatever their
   // count: a loop would leave its branch to guess each block's count.
