@@ -39,7 +39,9 @@ bool path_available(Path path) {
       if (!(__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
             __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")))
         return false;
-      return path == Path::avx512bw || __builtin_cpu_supports("avx512vbmi2");
+      // (Every processor with VBMI2 has VBMI, whose byte tables the path uses too.)
+      return path == Path::avx512bw ||
+             (__builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("avx512vbmi"));
 #else
       return false;
 #endif

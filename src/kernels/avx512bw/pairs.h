@@ -8,6 +8,7 @@
 
 #include "codes/kana.h"
 #include "kernels/avx512bw/bytes.h"
+#include "kernels/avx512vbmi2/bytes.h"
 #include "kernels/units.h"
 
 #if defined(__SSE2__)
@@ -124,24 +125,53 @@ KOTRAN_WIDEST void store_sjis_as_jis_widest(unsigned char* o, const unsigned cha
   _mm512_storeu_si512(o, sjis_as_jis_widest(p, leads, 0));
 }
 
+// The Shift-JIS bytes of JIS rows and cells, by their low seven bits: each
+// row's first byte, 0x81 + (row - 0x21) / 2 and 0x40 more from row 0x5F on;
+// and a cell's second byte after an odd row, cell + 0x1F and 1 more from
+// cell 0x60 on. (After an even row it is cell + 0x7E.)
+struct SjisByteTables {
+  alignas(64) unsigned char lead[128];
+  alignas(64) unsigned char after_odd[128];
+};
+
+constexpr SjisByteTables make_sjis_byte_tables() {
+  SjisByteTables t{};
+  for (unsigned b = 0x21; b <= 0x7E; ++b) {
+    t.lead[b] = static_cast<unsigned char>(0x81 + (b - 0x21) / 2 + (b >= 0x5F ? 0x40 : 0));
+    t.after_odd[b] = static_cast<unsigned char>(b + 0x1F + (b >= 0x60 ? 1 : 0));
+  }
+  return t;
+}
+
+inline constexpr SjisByteTables SJIS_BYTE_TABLES = make_sjis_byte_tables();
+
 // The 64 bytes of v with each pair of EUC (rows 1-84; leads marking the
 // first bytes, trails the second ones) in Shift-JIS, as store_euc_as_sjis
-// stores them; before holds each byte's predecessor.
+// stores them; before holds each byte's predecessor. With tables (where
+// the processor has VBMI), the first bytes and the second after odd rows
+// are looked up.
+template <bool tables = false>
 KOTRAN_WIDEST __m512i euc_pairs_as_sjis_widest(__m512i v, __m512i before, uint64_t leads, uint64_t trails) {
   const __m512i jis = _mm512_and_si512(v, widest_constant(0x7F));
-  const __m512i rows = _mm512_and_si512(before, widest_constant(0x7F));
-  // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
-  const __m512i half =
-      _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(jis, widest_constant(0x21)), 1), widest_constant(0x7F));
-  __m512i lead = _mm512_add_epi8(half, widest_constant(static_cast<char>(0x81)));
-  lead = _mm512_mask_add_epi8(lead, _mm512_cmpgt_epu8_mask(jis, widest_constant(0x5E)), lead, widest_constant(0x40));
-  // Second byte: after an odd row, cell + 0x1F (+ 1 from cell 0x60 on);
-  // after an even row, cell + 0x7E.
-  const uint64_t odd_row = _mm512_test_epi8_mask(rows, widest_constant(1));
-  __m512i after_odd = _mm512_add_epi8(jis, widest_constant(0x1F));
-  after_odd = _mm512_mask_add_epi8(after_odd, _mm512_cmpgt_epu8_mask(jis, widest_constant(0x5F)), after_odd,
-                                   widest_constant(1));
+  const uint64_t odd_row = _mm512_test_epi8_mask(before, widest_constant(1));
   const __m512i after_even = _mm512_add_epi8(jis, widest_constant(0x7E));
+  __m512i lead, after_odd;
+  if constexpr (tables) {
+    lead = look_up_bytes_128(v, _mm512_load_si512(SJIS_BYTE_TABLES.lead), _mm512_load_si512(SJIS_BYTE_TABLES.lead + 64));
+    after_odd = look_up_bytes_128(v, _mm512_load_si512(SJIS_BYTE_TABLES.after_odd),
+                                  _mm512_load_si512(SJIS_BYTE_TABLES.after_odd + 64));
+  } else {
+    // First byte: 0x81 + (row - 0x21) / 2, and 0x40 more from row 0x5F on.
+    const __m512i half =
+        _mm512_and_si512(_mm512_srli_epi16(_mm512_sub_epi8(jis, widest_constant(0x21)), 1), widest_constant(0x7F));
+    lead = _mm512_add_epi8(half, widest_constant(static_cast<char>(0x81)));
+    lead = _mm512_mask_add_epi8(lead, _mm512_cmpgt_epu8_mask(jis, widest_constant(0x5E)), lead, widest_constant(0x40));
+    // Second byte: after an odd row, cell + 0x1F (+ 1 from cell 0x60 on);
+    // after an even row, cell + 0x7E.
+    after_odd = _mm512_add_epi8(jis, widest_constant(0x1F));
+    after_odd = _mm512_mask_add_epi8(after_odd, _mm512_cmpgt_epu8_mask(jis, widest_constant(0x5F)), after_odd,
+                                     widest_constant(1));
+  }
   const __m512i trail = _mm512_mask_mov_epi8(after_even, odd_row, after_odd);
   const __m512i out = _mm512_mask_mov_epi8(v, leads, lead);
   return _mm512_mask_mov_epi8(out, trails, trail);
@@ -195,7 +225,7 @@ KOTRAN_WIDEST unsigned char* store_carried_euc_as_sjis_widest(unsigned char* o, 
                                                               uint64_t carried) {
   const __m512i v = widest_load(p);
   const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carried ^ 1), p - 1);
-  const __m512i out = euc_pairs_as_sjis_widest(v, before, u.leads, u.leads << 1 | carried);
+  const __m512i out = euc_pairs_as_sjis_widest<compress>(v, before, u.leads, u.leads << 1 | carried);
   // Within the units, every SS2 begins a katakana.
   const uint64_t ss2 = _bzhi_u64(_mm512_cmpeq_epi8_mask(v, widest_constant(static_cast<char>(SS2))), u.length);
   if (ss2 == 0) {

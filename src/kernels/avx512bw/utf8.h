@@ -304,14 +304,14 @@ KOTRAN_WIDEST __m512i kana_bytes_widest(__m512i second, __m512i third) {
 // each half-width katakana (kana) as the target's own, in place; dropped
 // gets what is left out (each three-byte form's third byte, and into
 // Shift-JIS a katakana's second).
-template <RunPairs into>
+template <RunPairs into, bool tables>
 KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, __m512i jis, uint64_t leads,
                                             uint64_t kana, uint64_t lead3, uint64_t& dropped) {
   // (A katakana's byte at its second byte, into EUC, from x0 and x1.)
   dropped = lead3 << 2;
   if constexpr (into == RunPairs::sjis) {
     dropped |= kana << 1;
-    const __m512i out = euc_pairs_as_sjis_widest(jis, widest_byte_up(jis), leads, leads << 1);
+    const __m512i out = euc_pairs_as_sjis_widest<tables>(jis, widest_byte_up(jis), leads, leads << 1);
     return _mm512_mask_mov_epi8(out, kana, kana_bytes_widest(x1, x2));
   } else {
     __m512i out =
@@ -410,7 +410,7 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
     if (length == 0) return 0;
   }
   uint64_t dropped;
-  const __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
+  const __m512i out = utf8_block_out_widest<into, compress>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
   store_kept_widest<compress>(o, out, _bzhi_u64(~dropped, length));
   return length;
 }
@@ -452,7 +452,7 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     if (utf8_codes_widest(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
       break;
     uint64_t dropped;
-    __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
+    __m512i out = utf8_block_out_widest<into, compress>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
     out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
     store_kept_widest<compress>(to, out, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
@@ -622,7 +622,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
       none += store_pairs_as_utf8_widest<compress>(to, x0, x1, u.leads, ~(u.escapes | trails), forms);
     } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
-      store_kept_widest<compress>(to, euc_pairs_as_sjis_widest(x0, before, u.leads, trails), ~u.escapes);
+      store_kept_widest<compress>(to, euc_pairs_as_sjis_widest<compress>(x0, before, u.leads, trails), ~u.escapes);
     } else {
       store_kept_widest<compress>(
           to, _mm512_mask_mov_epi8(x0, u.leads | trails, _mm512_or_si512(x0, widest_constant(static_cast<char>(0x80)))),

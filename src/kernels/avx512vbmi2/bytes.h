@@ -1,4 +1,5 @@
-// VBMI2's byte compress, and the store of the bytes a mask keeps by it.
+// VBMI2's byte compress, the store of the bytes a mask keeps by it, and
+// VBMI's lookup of bytes in a table of 128.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,13 @@ KOTRAN_COMPRESS __m512i compress_bytes(__m512i v, __mmask64 keep) {
   __m512i packed;
   asm("vpcompressb %1, %0%{%2%}%{z%}" : "=v"(packed) : "v"(v), "Yk"(keep));
   return packed;
+}
+
+// Each byte of index as the byte of the 128 in low and high (low's first)
+// that its low seven bits choose (VBMI's vpermi2b).
+KOTRAN_COMPRESS __m512i look_up_bytes_128(__m512i index, __m512i low, __m512i high) {
+  asm("vpermi2b %2, %1, %0" : "+v"(index) : "v"(low), "v"(high));
+  return index;
 }
 
 // Stores at o the bytes of v whose bits are set in kept, packed, and moves
