@@ -224,27 +224,35 @@ KOTRAN_WIDE size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned 
   return 3 * count;
 }
 
-// Stores at points the code points of the characters of two and three
-// bytes that begin at each of 32 bytes (x0 the bytes, x1 and x2 the ones
-// after them), as 16-bit units; three marks (0xFF) the forms of three bytes.
-// Each unit's two bytes are made a byte to a byte (a shift of words, its
-// bits from the next byte masked off), then interleaved.
-KOTRAN_WIDE void store_utf8_code_points_wide(uint16_t* points, __m256i x0, __m256i x1, __m256i x2, __m256i three) {
+// The code points of the characters of two and three bytes that begin at
+// each of 32 bytes (x0 the bytes, x1 and x2 the ones after them), their low
+// bytes in low and high bytes in high; three marks (0xFF) the forms of
+// three bytes. Each byte is made from the bytes of the form with a shift
+// of words, the bits that come from the next byte masked off.
+struct WideCodePointBytes {
+  __m256i low, high;
+};
+
+KOTRAN_WIDE WideCodePointBytes wide_code_point_bytes(__m256i x0, __m256i x1, __m256i x2, __m256i three) {
   const __m256i low6 = wide_constant(0x3F);
   const __m256i top2 = wide_constant(static_cast<char>(0xC0));
   // Three bytes: 1110aaaa 10bbbbbb 10cccccc is aaaabbbb bbcccccc; two bytes:
   // 110aaaaa 10bbbbbb is 00000aaa aabbbbbb.
-  const __m256i low = _mm256_blendv_epi8(
-      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x0, 6), top2), _mm256_and_si256(x1, low6)),
-      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x1, 6), top2), _mm256_and_si256(x2, low6)), three);
-  const __m256i high = _mm256_blendv_epi8(
-      _mm256_and_si256(_mm256_srli_epi16(x0, 2), wide_constant(0x07)),
-      _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x0, 4), wide_constant(static_cast<char>(0xF0))),
-                      _mm256_and_si256(_mm256_srli_epi16(x1, 2), wide_constant(0x0F))),
-      three);
+  return {_mm256_blendv_epi8(
+              _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x0, 6), top2), _mm256_and_si256(x1, low6)),
+              _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x1, 6), top2), _mm256_and_si256(x2, low6)), three),
+          _mm256_blendv_epi8(
+              _mm256_and_si256(_mm256_srli_epi16(x0, 2), wide_constant(0x07)),
+              _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(x0, 4), wide_constant(static_cast<char>(0xF0))),
+                              _mm256_and_si256(_mm256_srli_epi16(x1, 2), wide_constant(0x0F))),
+              three)};
+}
+
+// Stores at points the 32 code points of c as 16-bit units.
+KOTRAN_WIDE void store_code_points_wide(uint16_t* points, WideCodePointBytes c) {
   // The quarters in the order 0, 2, 1, 3: interleaving within each half of
   // the register then gives the units in order.
-  const __m256i l = _mm256_permute4x64_epi64(low, 0xD8), h = _mm256_permute4x64_epi64(high, 0xD8);
+  const __m256i l = _mm256_permute4x64_epi64(c.low, 0xD8), h = _mm256_permute4x64_epi64(c.high, 0xD8);
   _mm256_store_si256(reinterpret_cast<__m256i*>(points), _mm256_unpacklo_epi8(l, h));
   _mm256_store_si256(reinterpret_cast<__m256i*>(points + 16), _mm256_unpackhi_epi8(l, h));
 }
@@ -257,46 +265,44 @@ KOTRAN_WIDE void wide_look_up_code(uint64_t& m, const uint16_t* points, unsigned
   store_high_byte_first(codes + i, unicode_tables::UNICODE_TO_JIS[points[i]]);
 }
 
-// A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its
-// code point, from the second and third bytes of its UTF-8 form.
-KOTRAN_WIDE __m256i wide_kana_bytes(__m256i second, __m256i third) {
-  return _mm256_add_epi8(_mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(second, wide_constant(0x03)), 6),
-                                         _mm256_and_si256(third, wide_constant(0x3F))),
-                         wide_constant(0x40));
-}
-
-// 64 bytes of UTF-8 in two registers (x1 and x2 the bytes after them), and
-// their classes: see utf8_whole_characters and store_utf8_mixed_widest.
+// 64 bytes of UTF-8 in two registers, and their classes: see
+// utf8_whole_characters and store_utf8_mixed_widest; low the low bytes of
+// the code points of the characters of two and three bytes (a half-width
+// katakana's byte, 0xA1-0xDF, is 0x40 past it), their code points in points
+// (and none past the 64), kana_bytes the first bytes of half-width katakana
+// (U+FF61-U+FF9F).
 struct WideUtf8Block {
-  __m256i x0[2], x1[2], x2[2], three[2], kana_bytes[2];
+  __m256i x0[2], low[2], kana_bytes[2];
   Utf8Bytes c;
   uint64_t kana;
+  alignas(32) uint16_t points[64 + 1];
 };
 
 KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
   uint32_t ascii[2], lead2[2], lead3[2], cont[2], kana[2];
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i x0 = b.x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
-    const __m256i x1 = b.x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
-    const __m256i x2 = b.x2[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 2));
+    const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
+    const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 2));
     const __m256i overlong =
         _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xE0))), wide_at_most(x1, 0x9F));
-    b.three[h] = _mm256_andnot_si256(overlong, wide_in_range(x0, 0xE0, 0xEF));
+    const __m256i three = _mm256_andnot_si256(overlong, wide_in_range(x0, 0xE0, 0xEF));
     ascii[h] = ~wide_mask(x0);
     lead2[h] = wide_mask(wide_in_range(x0, 0xC2, 0xDF));
-    lead3[h] = wide_mask(b.three[h]);
-    cont[h] = wide_mask(wide_in_range(x0, 0x80, 0xBF));
-    b.kana_bytes[h] =
-        _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xEF))),
-                         _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBD))),
-                                                          wide_in_range(x2, 0xA1, 0xBF)),
-                                         _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant(static_cast<char>(0xBE))),
-                                                          wide_in_range(x2, 0x80, 0x9F))));
+    lead3[h] = wide_mask(three);
+    // (0x80-0xBF: below 0xC0 as signed bytes.)
+    cont[h] = wide_mask(_mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xC0)), x0));
+    const WideCodePointBytes c = wide_code_point_bytes(x0, x1, x2, three);
+    store_code_points_wide(b.points + 32 * h, c);
+    b.low[h] = c.low;
+    b.kana_bytes[h] = _mm256_and_si256(_mm256_and_si256(three, _mm256_cmpeq_epi8(c.high, _mm256_set1_epi8(-1))),
+                                       wide_in_range(c.low, 0x61, 0x9F));
     kana[h] = wide_mask(b.kana_bytes[h]);
   }
+  b.points[64] = 0;
   b.c = {wide_join(ascii[0], ascii[1]), wide_join(lead2[0], lead2[1]), wide_join(lead3[0], lead3[1]),
          wide_join(cont[0], cont[1])};
-  b.kana = wide_join(kana[0], kana[1]) & b.c.lead3;
+  b.kana = wide_join(kana[0], kana[1]);
 }
 
 // The codes of the characters at leads (none at the last byte) in codes
@@ -307,10 +313,7 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
                                      __m256i* jis) {
   // Past the 64, a character of none: a lookup with no lead left looks it
   // up and stores past the 64.
-  alignas(32) uint16_t points[64 + 1];
-  points[64] = 0;
-  for (unsigned h = 0; h < 2; ++h)
-    store_utf8_code_points_wide(points + 32 * h, b.x0[h], b.x1[h], b.x2[h], b.three[h]);
+  const uint16_t* const points = b.points;
   _mm256_store_si256(reinterpret_cast<__m256i*>(codes), b.x0[0]);
   _mm256_store_si256(reinterpret_cast<__m256i*>(codes + 32), b.x0[1]);
   // As many lookups as text of kanji and kana has leads, whatever their
@@ -353,13 +356,15 @@ KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned 
       const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
       out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, wide_in_range(x0, 0xC0, 0xFF),
                                      _mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xC0)), x0), jis[h]);
-      out = _mm256_blendv_epi8(out, wide_kana_bytes(b.x1[h], b.x2[h]), kana_bytes[h]);
+      out = _mm256_blendv_epi8(out, _mm256_add_epi8(b.low[h], wide_constant(0x40)), kana_bytes[h]);
     } else {
       out = _mm256_or_si256(jis[h], _mm256_and_si256(x0, wide_constant(static_cast<char>(0x80))));
       out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes[h]);
       // (A katakana begun at the last byte before has its byte carried.)
-      out = _mm256_blendv_epi8(out, wide_kana_bytes(x0, b.x1[h]),
-                               h == 0 ? wide_byte_up(kana_bytes[0]) : wide_byte_up(kana_bytes[1], kana_bytes[0]));
+      const __m256i kana = _mm256_add_epi8(b.low[h], wide_constant(0x40));
+      out = _mm256_blendv_epi8(
+          out, h == 0 ? wide_byte_up(kana) : wide_byte_up(kana, _mm256_add_epi8(b.low[0], wide_constant(0x40))),
+          h == 0 ? wide_byte_up(kana_bytes[0]) : wide_byte_up(kana_bytes[1], kana_bytes[0]));
     }
     converted[h] = out;
   }
