@@ -15,8 +15,9 @@ namespace kotran {
 // one (with blocks of 64 in two between Shift-JIS and EUC, and UTF-8 into
 // and out of them), AVX-512 BW 64 at a time (Shift-JIS and EUC text, into
 // UTF-8 and out of it), AVX-512 VBMI2 the same with the bytes it keeps
-// (into UTF-8, out of it and out of JIS) packed by one compress, NEON 32 at
-// a time in two registers. Each gives exactly what the byte loop gives.
+// (into UTF-8, out of it and out of JIS) packed by one compress, and the
+// Shift-JIS bytes of pairs from VBMI's byte tables, NEON 32 at a time in two
+// registers. Each gives exactly what the byte loop gives.
 enum class Path : uint8_t { scalar, words, sse2, avx2, avx512bw, avx512vbmi2, neon };
 
 inline constexpr Path PATHS[] = {Path::scalar,   Path::words,       Path::sse2, Path::avx2,
