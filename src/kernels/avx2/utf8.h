@@ -278,21 +278,36 @@ struct WideUtf8Block {
   alignas(32) uint16_t points[64 + 1];
 };
 
-KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p) {
+// The line ends that stop (stops; first: the first block, whose first byte
+// has no predecessor that counts) are no class's, which ends the blocks
+// there as a byte out of place does.
+KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p, LineEndStops stops = LineEndStops::none,
+                                 bool first = false) {
   uint32_t ascii[2], lead2[2], lead3[2], cont[2], kana[2];
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i x0 = b.x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h));
     const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 1));
     const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h + 2));
-    const __m256i overlong =
-        _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(0xE0))), wide_at_most(x1, 0x9F));
-    const __m256i three = _mm256_andnot_si256(overlong, wide_in_range(x0, 0xE0, 0xEF));
-    ascii[h] = ~wide_mask(x0);
+    __m256i stop = _mm256_setzero_si256();
+    if (stops == LineEndStops::lone_lf) {
+      const __m256i before = h == 1 || !first ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32 * h - 1))
+                                              : wide_byte_up(x0);
+      stop = _mm256_andnot_si256(_mm256_cmpeq_epi8(before, wide_constant(0x0D)), _mm256_cmpeq_epi8(x0, wide_constant(0x0A)));
+    } else if (stops == LineEndStops::cr_lf) {
+      stop = _mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(0x0D)), _mm256_cmpeq_epi8(x1, wide_constant(0x0A)));
+    }
+    const __m256i e_forms = wide_in_range(x0, 0xE0, 0xEF);
+    const WideCodePointBytes c = wide_code_point_bytes(x0, x1, x2, e_forms);
+    // A form of three bytes below U+0800 (E0 80-9F) is overlong: its high
+    // byte is below 0x08.
+    const __m256i three = _mm256_andnot_si256(
+        _mm256_cmpeq_epi8(_mm256_and_si256(c.high, wide_constant(static_cast<char>(0xF8))), _mm256_setzero_si256()),
+        e_forms);
+    ascii[h] = ~wide_mask(_mm256_or_si256(x0, stop));
     lead2[h] = wide_mask(wide_in_range(x0, 0xC2, 0xDF));
     lead3[h] = wide_mask(three);
     // (0x80-0xBF: below 0xC0 as signed bytes.)
     cont[h] = wide_mask(_mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xC0)), x0));
-    const WideCodePointBytes c = wide_code_point_bytes(x0, x1, x2, three);
     store_code_points_wide(b.points + 32 * h, c);
     b.low[h] = c.low;
     b.kana_bytes[h] = _mm256_and_si256(_mm256_and_si256(three, _mm256_cmpeq_epi8(c.high, _mm256_set1_epi8(-1))),
@@ -328,11 +343,12 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   uint32_t refused[2];
   for (unsigned h = 0; h < 2; ++h) {
     jis[h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes + 32 * h));
-    // No code, or a code at row_limit or past it (unsigned: the larger of
-    // it and the limit is itself).
-    const __m256i limit = wide_constant(static_cast<char>(row_limit));
-    refused[h] = wide_mask(_mm256_or_si256(_mm256_cmpeq_epi8(jis[h], _mm256_setzero_si256()),
-                                           _mm256_cmpeq_epi8(_mm256_max_epu8(jis[h], limit), jis[h])));
+    // No code, or a code at row_limit or past it: less one (no code then
+    // 0xFF), at the limit less one or past it (unsigned: the larger of it
+    // and the limit is itself).
+    const __m256i less_one = _mm256_sub_epi8(jis[h], wide_constant(1));
+    refused[h] = wide_mask(_mm256_cmpeq_epi8(
+        _mm256_max_epu8(less_one, wide_constant(static_cast<char>(row_limit - 1))), less_one));
   }
   return leads & wide_join(refused[0], refused[1]);
 }
@@ -430,7 +446,6 @@ template <RunPairs into>
 KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
                                           bool store_kana, LineEndStops stops) {
   Utf8Carry carry;
-  uint64_t cr_before = 0;
   // The output pointer in a local: o itself could be any byte a store
   // writes, so the compiler would read it again after every store.
   unsigned char* to = o;
@@ -438,14 +453,9 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
     WideUtf8Block b;
-    wide_utf8_block(b, at);
+    wide_utf8_block(b, at, stops, n == 0);
     const Utf8Bytes& c = b.c;
-    uint64_t bad = utf8_block_faults(c, carry.owned, at + 64);
-    if (stops != LineEndStops::none) {
-      const LineEndBytes64 ends = line_end_bytes_block_wide(at);
-      bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
-    }
-    if (bad != 0) break;
+    if (utf8_block_faults(c, carry.owned, at + 64) != 0) break;
     const uint64_t kana = store_kana ? b.kana : 0;
     const uint64_t leads = (c.lead2 | c.lead3) & ~kana;
     alignas(32) unsigned char codes[64 + 2];
