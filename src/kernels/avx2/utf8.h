@@ -353,10 +353,11 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   return leads & wide_join(refused[0], refused[1]);
 }
 
-// As utf8_block_out_widest, into out (two registers): the block in the
-// target, what is dropped returned. Each byte that is kept and not ASCII is a pair's: its
-// first where the UTF-8 has a first byte, its second where it has a
-// continuation byte (a half-width katakana's replaced or dropped after).
+// As utf8_block_out_widest, into converted (two registers): the block in
+// the target, what is dropped returned. Each byte that is kept and not
+// ASCII is a pair's: its first where the UTF-8 has a first byte, its second
+// where it has a continuation byte (a half-width katakana's replaced or
+// dropped after).
 template <RunPairs into>
 KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned char* codes, const __m256i* jis,
                                          uint64_t kana, bool store_kana, __m256i* converted) {
@@ -365,6 +366,9 @@ KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned 
   const __m256i kana_on = store_kana ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
   const __m256i kana_bytes[2] = {_mm256_and_si256(b.kana_bytes[0], kana_on),
                                  _mm256_and_si256(b.kana_bytes[1], kana_on)};
+  // A katakana's byte is 0x40 past its code point's low byte.
+  const __m256i kana_byte[2] = {_mm256_add_epi8(b.low[0], wide_constant(0x40)),
+                                _mm256_add_epi8(b.low[1], wide_constant(0x40))};
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i x0 = b.x0[h];
     __m256i out;
@@ -372,15 +376,14 @@ KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned 
       const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
       out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, wide_in_range(x0, 0xC0, 0xFF),
                                      _mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xC0)), x0), jis[h]);
-      out = _mm256_blendv_epi8(out, _mm256_add_epi8(b.low[h], wide_constant(0x40)), kana_bytes[h]);
+      out = _mm256_blendv_epi8(out, kana_byte[h], kana_bytes[h]);
     } else {
       out = _mm256_or_si256(jis[h], _mm256_and_si256(x0, wide_constant(static_cast<char>(0x80))));
       out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes[h]);
-      // (A katakana begun at the last byte before has its byte carried.)
-      const __m256i kana = _mm256_add_epi8(b.low[h], wide_constant(0x40));
-      out = _mm256_blendv_epi8(
-          out, h == 0 ? wide_byte_up(kana) : wide_byte_up(kana, _mm256_add_epi8(b.low[0], wide_constant(0x40))),
-          h == 0 ? wide_byte_up(kana_bytes[0]) : wide_byte_up(kana_bytes[1], kana_bytes[0]));
+      // Its byte after SS2. (A katakana begun at the last byte before has
+      // its byte carried.)
+      out = _mm256_blendv_epi8(out, h == 0 ? wide_byte_up(kana_byte[0]) : wide_byte_up(kana_byte[1], kana_byte[0]),
+                               h == 0 ? wide_byte_up(kana_bytes[0]) : wide_byte_up(kana_bytes[1], kana_bytes[0]));
     }
     converted[h] = out;
   }

@@ -275,7 +275,7 @@ KOTRAN_WIDEST void store_utf8_code_points_widest(uint16_t* points, __m512i x0, _
       _mm512_ternarylogic_epi32(_mm512_slli_epi16(x0, 4), _mm512_srli_epi16(x1, 2), widest_constant(0x0F), select));
   // The quarter words in the order 0, 4, 1, 5, 2, 6, 3, 7: interleaving
   // within each sixteen bytes then gives the units in order.
-  const __m512i order = _mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7);
+  const __m512i order = widest_opaque(_mm512_setr_epi64(0, 4, 1, 5, 2, 6, 3, 7));
   const __m512i l = _mm512_maskz_permutexvar_epi64(0xFF, order, low),
                 h = _mm512_maskz_permutexvar_epi64(0xFF, order, high);
   _mm512_store_si512(points, _mm512_unpacklo_epi8(l, h));
