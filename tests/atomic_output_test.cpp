@@ -262,7 +262,7 @@ TEST_P(AtomicOutputSignal, OutputNameHoldsNothingNewAndNoTemporaryIsLeft) {
     EXPECT_TRUE(temporaries(dir.path()).empty());
   } else {
     // Past the first block; then wait for output to reach the file.
-    ASSERT_TRUE(writer.write_all(repeat(kSjisText, 5000)));
+    ASSERT_TRUE(writer.write_all(repeat(kSjisText, 12000)));
     long long size = -1;
     for (int i = 0; i < 20000 && size < 65536; ++i) {
       size = output_size(program.pid(), dir.path());
@@ -322,7 +322,7 @@ TEST(AtomicOutputPipe, FinishedConversionReplacesTheOldOutputWhole) {
     Program program({"-e", "p.txt"}, dir.path());
     PipeWriter writer(dir.file("p.txt"));
     ASSERT_TRUE(writer.ok());
-    ASSERT_TRUE(writer.write_all(repeat(kSjisText, 5000)));
+    ASSERT_TRUE(writer.write_all(repeat(kSjisText, 12000)));
     // While the pipe stays open the old output is still in place.
     long long size = -1;
     for (int i = 0; i < 20000 && size < 65536; ++i) {
@@ -340,8 +340,8 @@ TEST(AtomicOutputPipe, FinishedConversionReplacesTheOldOutputWhole) {
     ASSERT_TRUE(program.wait());
     EXPECT_EQ(program.exit_status(), 0);
     const std::string got = read_file(dir.file("p.euc"));
-    EXPECT_EQ(got.size(), kEucText.size() * 6000);
-    EXPECT_TRUE(got == repeat(kEucText, 6000));
+    EXPECT_EQ(got.size(), kEucText.size() * 13000);
+    EXPECT_TRUE(got == repeat(kEucText, 13000));
     EXPECT_EQ(dir.names(), (Words{"p.euc", "p.txt"}));
   }
 }
@@ -356,7 +356,7 @@ TEST(AtomicOutputPipe, SignalIgnoredAtStartDoesNotStopTheConversion) {
   Program program({"-e", "p.txt"}, dir.path(), options);
   PipeWriter writer(dir.file("p.txt"));
   ASSERT_TRUE(writer.ok());
-  ASSERT_TRUE(writer.write_all(repeat(kSjisText, 5000)));
+  ASSERT_TRUE(writer.write_all(repeat(kSjisText, 12000)));
   long long size = -1;
   for (int i = 0; i < 20000 && size < 65536; ++i) {
     size = output_size(program.pid(), dir.path());
@@ -370,7 +370,7 @@ TEST(AtomicOutputPipe, SignalIgnoredAtStartDoesNotStopTheConversion) {
   writer.finish();
   ASSERT_TRUE(program.wait());
   EXPECT_EQ(program.exit_status(), 0);
-  EXPECT_TRUE(read_file(dir.file("p.euc")) == repeat(kEucText, 6000));
+  EXPECT_TRUE(read_file(dir.file("p.euc")) == repeat(kEucText, 13000));
   EXPECT_EQ(dir.names(), (Words{"p.euc", "p.txt"}));
 }
 

@@ -9,8 +9,8 @@
  *   call       read, write, close, open (also openat), tmpfile (an open
  *              with O_TMPFILE: a file without a name), mkostemp (also an
  *              exclusive create of a ".kotran-" name), rename (also
- *              renameat), link (linkat), fchmod, access (also faccessat) or
- *              fsetxattr
+ *              renameat), link (linkat), fchmod, access (also faccessat),
+ *              fsetxattr, fallocate or ftruncate
  *   error      an errno name (ENOSPC, EIO, EFBIG, EACCES, EROFS, ...), a
  *              number, SHORT: the call goes through for at most half the
  *              bytes asked (read and write only), or PAUSE: the call waits
@@ -52,7 +52,7 @@
 
 enum call_kind {
   CALL_READ, CALL_WRITE, CALL_CLOSE, CALL_OPEN, CALL_TMPFILE, CALL_MKOSTEMP, CALL_RENAME, CALL_LINK, CALL_FCHMOD, CALL_ACCESS,
-  CALL_SETXATTR
+  CALL_SETXATTR, CALL_FALLOCATE, CALL_FTRUNCATE
 };
 
 static const struct {
@@ -62,7 +62,7 @@ static const struct {
     {"read", CALL_READ},         {"write", CALL_WRITE},   {"close", CALL_CLOSE},   {"open", CALL_OPEN},
     {"openat", CALL_OPEN},       {"mkostemp", CALL_MKOSTEMP}, {"rename", CALL_RENAME}, {"fchmod", CALL_FCHMOD},
     {"access", CALL_ACCESS},     {"tmpfile", CALL_TMPFILE}, {"link", CALL_LINK},
-    {"fsetxattr", CALL_SETXATTR},
+    {"fsetxattr", CALL_SETXATTR}, {"fallocate", CALL_FALLOCATE}, {"ftruncate", CALL_FTRUNCATE},
 };
 
 #define SHORT_TRANSFER (-1)
@@ -118,6 +118,8 @@ static int (*real_access)(const char *, int);
 static int (*real_faccessat)(int, const char *, int, int);
 static int (*real_renameat)(int, const char *, int, const char *);
 static int (*real_fsetxattr)(int, const char *, const void *, size_t, int);
+static int (*real_fallocate)(int, int, off_t, off_t);
+static int (*real_ftruncate)(int, off_t);
 
 static void *next_symbol(const char *name) {
   void *p = dlsym(RTLD_NEXT, name);
@@ -634,3 +636,27 @@ int fsetxattr(int fd, const char *name, const void *value, size_t size, int flag
   RESOLVE(real_fsetxattr, "fsetxattr");
   return real_fsetxattr(fd, name, value, size, flags);
 }
+
+/* off_t is 64 bits wherever the tests preload the shim, so the 64 names are
+ * the same calls. */
+int fallocate(int fd, int mode, off_t offset, off_t len) {
+  const int error = fault_for(CALL_FALLOCATE, fd_name(fd), fd);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  RESOLVE(real_fallocate, "fallocate");
+  return real_fallocate(fd, mode, offset, len);
+}
+int fallocate64(int fd, int mode, off_t offset, off_t len) { return fallocate(fd, mode, offset, len); }
+
+int ftruncate(int fd, off_t length) {
+  const int error = fault_for(CALL_FTRUNCATE, fd_name(fd), fd);
+  if (error != 0) {
+    errno = error;
+    return -1;
+  }
+  RESOLVE(real_ftruncate, "ftruncate");
+  return real_ftruncate(fd, length);
+}
+int ftruncate64(int fd, off_t length) { return ftruncate(fd, length); }

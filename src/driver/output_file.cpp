@@ -230,6 +230,7 @@ TextStream* OutputFile::open(int dirfd, const std::string& name, mode_t mode, bo
     return nullptr;
   }
   stream_ = open_file_descriptor(fd, false);
+  reserve_room_ahead(stream_);
   return stream_;
 }
 
@@ -261,6 +262,7 @@ bool OutputFile::open_named(mode_t mode) {
     return false;
   }
   stream_ = open_file_descriptor(fd, false);
+  reserve_room_ahead(stream_);
   return true;
 }
 
@@ -315,7 +317,7 @@ bool OutputFile::commit() {
     discard();
     return false;
   }
-  if (!apply_kept(stream_->fd)) {
+  if (give_back_room(stream_) != 0 || !apply_kept(stream_->fd)) {
     discard();
     return false;
   }

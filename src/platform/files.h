@@ -47,6 +47,18 @@ int copy_attributes(int from, int to, bool acl_only);
 // Windows the user's temporary folder); -1 with errno set.
 int open_spill_file();
 
+// Disk room set aside ahead of an output's writes. On some file systems
+// (ext4) a page written into room the file already has costs less than one
+// for which room must be found as it is written: room_pays says whether the
+// file open as fd is on one of them. reserve_room sets aside size bytes from
+// at, past the file's end, without changing its size; false, with nothing
+// changed, when that cannot be had (a full disk, a quota). give_back_room
+// frees what lies past the file's first size bytes: true, or false with
+// errno set.
+bool room_pays(int fd);
+bool reserve_room(int fd, int64_t at, int64_t size);
+bool give_back_room(int fd, int64_t size);
+
 // Reads up to size bytes of the file at offset at, leaving the descriptor's
 // position where it was; the count, or -1 with errno set.
 ssize_t read_at(int fd, void* to, size_t size, int64_t at);

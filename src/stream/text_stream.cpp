@@ -70,6 +70,19 @@ ssize_t read_stored(TextStream* s, unsigned char* to, size_t size) {
   return static_cast<ssize_t>(got);
 }
 
+// Sets aside room for the next size bytes and as much again as was written,
+// within the steps' bounds; where it cannot be had, the writes go on
+// without.
+void reserve_more(TextStream* s, size_t size) {
+  const int64_t from = std::max(s->room_end, s->raw_pos);
+  const int64_t step = std::clamp(s->raw_pos, ROOM_STEP_MIN, ROOM_STEP_MAX);
+  const int64_t end = std::max(s->raw_pos + static_cast<int64_t>(size), from + step);
+  if (platform::reserve_room(s->fd, from, end - from))
+    s->room_end = end;
+  else
+    s->reserving = false;
+}
+
 // Writes size bytes whole; false on failure, with last_error set.
 bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
   if (s == g_std_err) settle_standard_output();
@@ -89,6 +102,8 @@ bool write_stored(TextStream* s, const unsigned char* from, size_t size) {
     s->raw_pos += static_cast<int64_t>(size);
     return true;
   }
+  // Not before the second write: an output of one block takes none.
+  if (s->reserving && s->raw_pos > 0 && s->raw_pos + static_cast<int64_t>(size) > s->room_end) reserve_more(s, size);
   while (size > 0) {
     ssize_t n = platform::write_some(s->fd, from, size);
     if (n < 0) {
@@ -150,7 +165,7 @@ TextStream* open_opened(int fd, const struct stat& st, bool input) {
     return nullptr;
   }
   const StreamKind kind = kind_of(fd, st);
-  const size_t block = kind == StreamKind::file ? FILE_BLOCK_SIZE
+  const size_t block = kind == StreamKind::file ? (input ? FILE_BLOCK_SIZE : OUTPUT_FILE_BLOCK_SIZE)
                        : kind == StreamKind::pipe && input ? PIPE_BLOCK_SIZE
                                                            : BLOCK_SIZE;
   TextStream* s;
@@ -188,7 +203,20 @@ TextStream* wrap_descriptor(int fd, bool input, bool owned, StreamKind kind, siz
 }  // namespace streams
 
 TextStream* open_file_descriptor(int fd, bool input) {
-  return wrap_descriptor(fd, input, true, StreamKind::file, FILE_BLOCK_SIZE);
+  return wrap_descriptor(fd, input, true, StreamKind::file, input ? FILE_BLOCK_SIZE : OUTPUT_FILE_BLOCK_SIZE);
+}
+
+void reserve_room_ahead(TextStream* s) { s->reserving = platform::room_pays(s->fd); }
+
+int give_back_room(TextStream* s) {
+  s->reserving = false;
+  if (s->room_end <= s->raw_pos) return 0;
+  if (!platform::give_back_room(s->fd, s->raw_pos)) {
+    set_last_error_from_errno(errno);
+    return -1;
+  }
+  s->room_end = s->raw_pos;
+  return 0;
 }
 
 TextStream* open_standard_input() {

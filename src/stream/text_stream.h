@@ -41,6 +41,13 @@ inline constexpr size_t STDOUT_HOLD = 16 * BLOCK_SIZE;
 // Block size of named files, where it is not seen and larger blocks mean
 // fewer system calls.
 inline constexpr size_t FILE_BLOCK_SIZE = 64 * 1024;
+// Block size of an output file of the program's own: the file system
+// takes larger writes for less a byte.
+inline constexpr size_t OUTPUT_FILE_BLOCK_SIZE = 256 * 1024;
+// Disk room an output file of the program's own has set aside ahead of its
+// writes at the least and at the most (see reserve_room_ahead).
+inline constexpr int64_t ROOM_STEP_MIN = 1 << 20;
+inline constexpr int64_t ROOM_STEP_MAX = 8 << 20;
 // Block size of a named pipe read as input.
 inline constexpr size_t PIPE_BLOCK_SIZE = 128 * 1024;
 // Bytes of a pipe kept in memory for going back to its start; beyond them
@@ -86,6 +93,8 @@ struct TextStream {
   int64_t mark_offset = -1;    // input: offset of the stored 0x1A that ended the text
   int64_t tail_read = 0;       // input: bytes after that 0x1A read with it
   int64_t text_written = 0;    // output: bytes of the blocks written out, before line-end translation
+  int64_t room_end = 0;        // output: end of the disk room set aside (see reserve_room_ahead)
+  bool reserving = false;      // output: room is set aside ahead of the writes
   Spool* spool = nullptr;      // input that cannot seek: what was read, for going back
   size_t block_size = BLOCK_SIZE;
   size_t visible_block = 0;  // output: when set, the block size others see (see STDOUT_HOLD)
@@ -121,6 +130,14 @@ TextStream* open_opened(int fd, const struct stat& st, bool input);
 // Wraps a regular file the caller opened, which close_stream closes; as
 // open_descriptor with owned set, without asking what the descriptor is.
 TextStream* open_file_descriptor(int fd, bool input);
+// An output file of the program's own sets aside disk room ahead of its
+// writes, as much as it has written (1 to 8 MiB at a time), where the file
+// system writes faster into room set aside (platform::room_pays); nothing
+// where it cannot be had. give_back_room frees what was set aside and not
+// written into (after flush_stream, and before the file's times are set,
+// since truncating changes them): 0, or -1 with last_error set.
+void reserve_room_ahead(TextStream* s);
+int give_back_room(TextStream* s);
 // Standard input as an input stream that can go back to its start, whatever
 // it is (a file, a pipe, a terminal); not closed by close_stream.
 TextStream* open_standard_input();
