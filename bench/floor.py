@@ -5,8 +5,9 @@
     python3 bench/floor.py --kotran PATH --runs 9 --no-callgrind
 
 The copy floor of a conversion is bench/copy_floor.c: the same input read
-through one buffer of kotran's file block, and as many bytes as kotran writes
-written from it, reads and writes interleaved, with no conversion between.
+through one buffer of kotran's input file block, and as many bytes as kotran
+writes written as kotran writes them, reads and writes interleaved, with no
+conversion between.
 Each round runs kotran and the floor once per conversion and output mode,
 which goes first alternating; the share is the floor's median wall time over
 kotran's (100% would be a conversion that costs nothing beyond its I/O).
