@@ -55,6 +55,28 @@ constexpr KeptBytes make_kept_bytes() {
 
 inline constexpr KeptBytes KEPT_BYTES = make_kept_bytes();
 
+// The byte shuffle that packs the 16-bit words of eight whose bits are set
+// in entry e (how many: KEPT_BYTES.count[e]).
+struct KeptWords {
+  alignas(16) uint8_t take[256][16];
+};
+
+constexpr KeptWords make_kept_words() {
+  KeptWords kept{};
+  for (unsigned e = 0; e < 256; ++e) {
+    unsigned at = 0;
+    for (unsigned b = 0; b < 8; ++b)
+      if (e >> b & 1) {
+        kept.take[e][at++] = static_cast<uint8_t>(2 * b);
+        kept.take[e][at++] = static_cast<uint8_t>(2 * b + 1);
+      }
+    while (at < 16) kept.take[e][at++] = 0x80;
+  }
+  return kept;
+}
+
+inline constexpr KeptWords KEPT_WORDS = make_kept_words();
+
 // U+FFFD's form, for a pair that has no character.
 inline constexpr uint32_t REPLACEMENT_FORM = 0x03BDBFEF;
 

@@ -103,12 +103,24 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
 // U+FFFD). Stores 4 bytes a unit, at most 1 past the last.
 KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t* at, uint64_t starts,
                                                const Utf8Form* forms) {
+  // The units' places packed together first, eight words by one shuffle,
+  // so that the loop over the units walks an array, not the bits of a mask.
+  alignas(16) uint16_t packed[64];
+  uint16_t* end = packed;
+  for (unsigned k = 0; k < 8; ++k) {
+    const unsigned e = static_cast<unsigned>(starts >> 8 * k) & 0xFF;
+    const __m128i take = _mm_load_si128(reinterpret_cast<const __m128i*>(KEPT_WORDS.take[e]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(end),
+                     _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(at + 8 * k)), take));
+    end += KEPT_BYTES.count[e];
+  }
   // Each unit's form is one load, stored whole at the output; the output
   // moves on by its length, the one thing a unit waits for.
   unsigned char* to = o;
-  for (uint64_t m = starts; m != 0; m = _blsr_u64(m)) {
+#pragma GCC unroll 4
+  for (const uint16_t* place = packed; place != end; ++place) {
     uint32_t form;
-    std::memcpy(&form, forms + at[_tzcnt_u64(m)], 4);
+    std::memcpy(&form, forms + *place, 4);
     std::memcpy(to, &form, 4);
     const size_t length = size_t{form} >> 24;
     // (A branch never taken in real text: the test is the shift's own.)
