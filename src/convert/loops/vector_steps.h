@@ -770,16 +770,26 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
             w.designated(pair_bytes >> (u.length - 1) & 1);
             return u.length;
           }
-          for (unsigned at = 0; at < u.length;) {
-            const bool kanji = (pair_bytes >> at & 1) != 0;
-            const uint64_t others = (kanji ? ~pair_bytes : pair_bytes) >> at;
-            const unsigned run = std::min(others == 0 ? width : static_cast<unsigned>(__builtin_ctzll(others)),
-                                          u.length - at);
-            o = w.store_designate(o, kanji ? JisEscape::kanji_in : JisEscape::one_byte);
-            std::memcpy(o, converted + at, width);  // the run and what follows, which the next overwrites
-            o += run;
-            at += run;
+          // Elsewhere run by run, with no branch on their kinds: a run
+          // begins where the kind of byte changes, the first where the
+          // writer is not in its kind already. Each run's copy writes a
+          // whole block, which the next run's designation overwrites.
+          const uint64_t within = u.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << u.length) - 1;
+          const uint64_t starts =
+              (((pair_bytes ^ pair_bytes << 1) & ~uint64_t{1}) | uint64_t{w.designates(pair_bytes & 1)}) & within;
+          std::memcpy(o, converted, width);
+          unsigned before = 0;
+          for (uint64_t m = starts; m != 0; m &= m - 1) {
+            const unsigned at = static_cast<unsigned>(__builtin_ctzll(m));
+            o += at - before;
+            const auto& designation = (pair_bytes >> at & 1) != 0 ? w.kanji_in : w.kanji_out;
+            std::memcpy(o, designation.bytes, sizeof designation.bytes);
+            o += designation.size;
+            std::memcpy(o, converted + at, width);
+            before = at;
           }
+          o += u.length - before;
+          w.designated(pair_bytes >> (u.length - 1) & 1);
           return u.length;
         }
       }
