@@ -233,6 +233,15 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       else
         text += line % 5 != 0 && line % 3 == 0 ? "\n" : "\r\n";  // lone LFs in a third of the lines
     }
+    // JIS katakana text of 20 bytes (the first and last katakana among
+    // them) after kanji text, with nothing that stops the blocks: its
+    // escape and its bytes on every place of a block, and across its edge.
+    for (int line = 0; jis && line < 64; ++line) {
+      text += "\x1B$B";
+      for (int pair = 0; pair < line % 32; ++pair) text += pair_of[at];
+      text += "\x1B(I\x21\x5F\x36\x5E\x21\x5F\x36\x5E\x21\x5F\x36\x5E\x21\x5F\x36\x5E\x21\x5F\x36\x5E\x1B(B";
+      text += std::string(static_cast<size_t>(line / 32), 'x') + "\r\n";
+    }
     for_each_converter_and_path([&](Code from, Code target, Path path) {
       if (from != source || path == Path::scalar) return;
       const Converter c = converter(source, target);

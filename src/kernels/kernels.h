@@ -72,7 +72,7 @@ unsigned char* store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned c
 size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p);
 template <JisBlocksInto into>
 size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
-                             JisCarry& carry, const Utf8Form* forms, uint64_t& replaced);
+                             JisCarry& carry, bool take_kana, const Utf8Form* forms, uint64_t& replaced);
 template <RunPairs into>
 size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
                               bool store_kana, LineEndStops stops);
@@ -98,7 +98,7 @@ void store_euc_as_jis_widest(unsigned char* o, const unsigned char* p);
 void store_copy_widest(unsigned char* o, const unsigned char* p);
 template <JisBlocksInto into, bool compress>
 size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
-                               JisCarry& carry, const Utf8Form* forms, uint64_t& replaced);
+                               JisCarry& carry, bool take_kana, const Utf8Form* forms, uint64_t& replaced);
 PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried);
 SjisClasses64 sjis_classes_widest(const unsigned char* p, bool store_kana);
 PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisClasses64& c, uint64_t carried);

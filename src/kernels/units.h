@@ -330,11 +330,13 @@ KOTRAN_HOT uint64_t jis_kanji_text(uint64_t odd, uint64_t kanji_in, bool kanji_b
   return odd_kanji | (even & ~(even + even_starts));
 }
 
-// What a block of JIS leaves to the next: whether its text ends in kanji,
-// the first bytes of the next that end an escape sequence begun in it
-// (bits 0-1), and whether the next begins with the second byte of a pair.
+// What a block of JIS leaves to the next: whether its text ends in kanji
+// or in katakana (which ends the blocks), the first bytes of the next that
+// end an escape sequence begun in it (bits 0-1), and whether the next
+// begins with the second byte of a pair.
 struct JisCarry {
   bool kanji = false;
+  bool kana = false;
   uint64_t escape = 0;
   uint64_t trail = 0;
 };
@@ -372,15 +374,27 @@ struct JisBytes {
   bool after_jis;
 };
 
-// A block's units: its pairs' first bytes and its escape sequences' bytes,
-// whether its text ends in kanji, and its bytes that no whole block may
-// hold (into_sjis, rows past 84 among them).
-struct JisBlockUnits {
-  uint64_t leads, escapes, bad;
-  bool kanji_after;
+// What katakana text needs of a block beyond its JisBytes, made only for a
+// block that holds some (few do): the ESCs that begin ESC ( I (kana_in),
+// and the bytes 0x21-0x5F (kana_bytes, the katakana).
+struct JisKanaBytes {
+  uint64_t kana_in, kana_bytes;
 };
 
-KOTRAN_HOT JisBlockUnits jis_block_units(const JisBytes& b, const JisCarry& carry, bool into_sjis) {
+// A block's units: its pairs' first bytes, its katakana and its escape
+// sequences' bytes, whether its text ends in kanji or in katakana, and its
+// bytes that no whole block may hold (into_sjis, rows past 84 among them).
+// Without kana, an ESC ( I is stray; with it (and b.stray without them),
+// the katakana text it begins is read too (no block begins in katakana
+// text).
+struct JisBlockUnits {
+  uint64_t leads, kana, escapes, bad;
+  bool kanji_after, kana_after;
+};
+
+template <bool kana>
+KOTRAN_HOT JisBlockUnits jis_block_units(const JisBytes& b, const JisCarry& carry, bool into_sjis,
+                                         JisKanaBytes k = {}) {
   const uint64_t kanji = jis_kanji_text(b.esc_odd, b.kanji_in, carry.kanji);
   const uint64_t escapes = b.esc | b.esc << 1 | b.esc << 2 | carry.escape;
   const uint64_t pair_bytes = kanji & ~escapes;
@@ -389,13 +403,21 @@ KOTRAN_HOT JisBlockUnits jis_block_units(const JisBytes& b, const JisCarry& carr
   uint64_t bad = b.stray | (pair_bytes & ~b.jis) |
                  (leads & ~(pair_bytes >> 1 | uint64_t{b.after_jis} << 63));
   if (into_sjis) bad |= leads & b.far;
-  return {leads, escapes, bad, (kanji >> 63) != 0};
+  if constexpr (kana) {
+    const uint64_t kana_text = jis_kanji_text(b.esc_odd, k.kana_in, false);
+    const uint64_t kana_units = kana_text & ~escapes;
+    return {leads, kana_units, escapes, bad | (kana_units & ~k.kana_bytes), (kanji >> 63) != 0,
+            (kana_text >> 63) != 0};
+  } else {
+    return {leads, 0, escapes, bad, (kanji >> 63) != 0, false};
+  }
 }
 
 // What a whole block of JIS leaves to the next.
 KOTRAN_HOT JisCarry jis_carry_after(const JisBlockUnits& u, uint64_t esc) {
   JisCarry carry;
   carry.kanji = u.kanji_after;
+  carry.kana = u.kana_after;
   carry.escape = esc >> 63 ? 3 : esc >> 62 & 1;
   carry.trail = u.leads >> 63;
   return carry;

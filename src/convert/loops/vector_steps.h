@@ -173,17 +173,20 @@ struct VectorStep<Code::jis, SjisWriter> {
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis(o, p); }
   KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide<true>(p); }
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_sjis_wide(o, p); }
-  // Whole blocks of one-byte and kanji text and their escapes.
+  // Whole blocks of one-byte, kanji and (take_kana) katakana text and their
+  // escapes: a katakana goes out as its byte of Shift-JIS, as long.
+  static constexpr bool blocks_take_kana = true;
   template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                            LineEndStops stops, JisCarry& carry, SjisWriter&) {
+                                            LineEndStops stops, JisCarry& carry, bool take_kana, SjisWriter&) {
     uint64_t replaced = 0;  // (every pair has a code)
-    return store_jis_blocks_widest<JisBlocksInto::sjis, compress>(o, p, blocks, stops, carry, nullptr, replaced);
+    return store_jis_blocks_widest<JisBlocksInto::sjis, compress>(o, p, blocks, stops, carry, take_kana, nullptr,
+                                                                  replaced);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                        LineEndStops stops, JisCarry& carry, SjisWriter&) {
+                                        LineEndStops stops, JisCarry& carry, bool take_kana, SjisWriter&) {
     uint64_t replaced = 0;  // (every pair has a code)
-    return store_jis_blocks_wide<JisBlocksInto::sjis>(o, p, blocks, stops, carry, nullptr, replaced);
+    return store_jis_blocks_wide<JisBlocksInto::sjis>(o, p, blocks, stops, carry, take_kana, nullptr, replaced);
   }
 };
 
@@ -194,16 +197,20 @@ struct VectorStep<Code::jis, EucWriter> {
   static void store(unsigned char* o, const unsigned char* p) { store_jis_as_euc(o, p); }
   KOTRAN_WIDE static unsigned wide_length(const unsigned char* p) { return jis_pair_length_wide(p); }
   KOTRAN_WIDE static void wide_store(unsigned char* o, const unsigned char* p) { store_jis_as_euc_wide(o, p); }
+  // (A katakana would go out as two bytes, SS2 and its own: the blocks
+  // keep or drop bytes, and leave katakana text to the byte loop.)
+  static constexpr bool blocks_take_kana = false;
   template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                            LineEndStops stops, JisCarry& carry, EucWriter&) {
+                                            LineEndStops stops, JisCarry& carry, bool, EucWriter&) {
     uint64_t replaced = 0;
-    return store_jis_blocks_widest<JisBlocksInto::euc, compress>(o, p, blocks, stops, carry, nullptr, replaced);
+    return store_jis_blocks_widest<JisBlocksInto::euc, compress>(o, p, blocks, stops, carry, false, nullptr,
+                                                                 replaced);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                        LineEndStops stops, JisCarry& carry, EucWriter&) {
+                                        LineEndStops stops, JisCarry& carry, bool, EucWriter&) {
     uint64_t replaced = 0;
-    return store_jis_blocks_wide<JisBlocksInto::euc>(o, p, blocks, stops, carry, nullptr, replaced);
+    return store_jis_blocks_wide<JisBlocksInto::euc>(o, p, blocks, stops, carry, false, nullptr, replaced);
   }
 };
 
@@ -280,16 +287,19 @@ struct VectorStep<Code::jis, Utf8Writer> {
                                                   const Utf8Form* forms) {
     return store_euc_units_as_utf8_widest<compress>(o, p, PlainUnits{n, EVERY_FIRST_BYTE}, forms);
   }
-  // Whole blocks of one-byte and kanji text and their escapes.
+  // Whole blocks of one-byte, kanji and (take_kana) katakana text and their
+  // escapes.
+  static constexpr bool blocks_take_kana = true;
   template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                            LineEndStops stops, JisCarry& carry, Utf8Writer& w) {
-    return store_jis_blocks_widest<JisBlocksInto::utf8, compress>(o, p, blocks, stops, carry, w.forms,
+                                            LineEndStops stops, JisCarry& carry, bool take_kana, Utf8Writer& w) {
+    return store_jis_blocks_widest<JisBlocksInto::utf8, compress>(o, p, blocks, stops, carry, take_kana, w.forms,
                                                                   w.found.replaced);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
-                                        JisCarry& carry, Utf8Writer& w) {
-    return store_jis_blocks_wide<JisBlocksInto::utf8>(o, p, blocks, stops, carry, w.forms, w.found.replaced);
+                                        JisCarry& carry, bool take_kana, Utf8Writer& w) {
+    return store_jis_blocks_wide<JisBlocksInto::utf8>(o, p, blocks, stops, carry, take_kana, w.forms,
+                                                      w.found.replaced);
   }
 };
 

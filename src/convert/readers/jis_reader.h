@@ -139,11 +139,16 @@ class JisDecoder {
     const unsigned char* blocks_from = p;  // where whole blocks are tried next
     while (p < end && o <= o_last) {
       if constexpr (takes_wide_steps(path) && requires(JisCarry& carry) {
-                      VectorStep<Code::jis, Writer>::template widest_blocks<false>(o, p, size_t{}, stops, carry, w_);
+                      VectorStep<Code::jis, Writer>::template widest_blocks<false>(o, p, size_t{}, stops, carry,
+                                                                                   false, w_);
                     }) {
-        // Whole blocks of one-byte and kanji text with their escapes; after
-        // blocks that end (or a first that is not whole), not again for a
-        // block's length.
+        // Whole blocks of one-byte and kanji text with their escapes, begun
+        // in either; katakana text within them too, where it is not widened
+        // and the target's bytes take it. After blocks that end in
+        // katakana, again as soon as the text leaves it; after others that
+        // end (or a first that is not whole), not again for a block's
+        // length.
+        const bool take_kana = VectorStep<Code::jis, Writer>::blocks_take_kana && !widen_;
         if (p >= blocks_from && (shift == SHIFT_NONE || shift == SHIFT_KANJI) && end - p >= 2 * 64 + 2) {
           // Into UTF-8 a block writes at most 96 bytes, and its stores reach
           // 112 past its start.
@@ -155,9 +160,9 @@ class JisDecoder {
                 std::min<size_t>((end - p - 2) / 64, room < 16 ? 0 : (room - 16) / static_cast<size_t>(most));
             if constexpr (takes_widest_steps(path))
               return VectorStep<Code::jis, Writer>::template widest_blocks<compresses_bytes(path)>(
-                  at, p, blocks, blocks_stop, carry, w_);
+                  at, p, blocks, blocks_stop, carry, take_kana, w_);
             else
-              return VectorStep<Code::jis, Writer>::wide_blocks(at, p, blocks, blocks_stop, carry, w_);
+              return VectorStep<Code::jis, Writer>::wide_blocks(at, p, blocks, blocks_stop, carry, take_kana, w_);
           };
           // (See blocks_adding_crs: the text's lone LFs go out in the blocks.)
           const size_t n = lone_lf_ahead<path>(p, stops) &&
@@ -168,8 +173,8 @@ class JisDecoder {
                                                          })
                                : blocks_into(o, static_cast<size_t>(w_.out.room_end() - o), stops);
           p += n;
-          shift = carry.kanji ? SHIFT_KANJI : SHIFT_NONE;
-          blocks_from = p + 64;
+          shift = carry.kanji ? SHIFT_KANJI : carry.kana ? SHIFT_KANA : SHIFT_NONE;
+          blocks_from = carry.kana ? p : p + 64;
           if (n != 0) continue;
         }
       }

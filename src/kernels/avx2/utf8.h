@@ -590,13 +590,18 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
 // them (first: the first block, whose first byte has no predecessor that
 // counts), and the stray bytes and the line ends that stop, which end the
 // blocks wherever they lie, in one mask of both halves (far is left to the
-// pairs' vectors).
-KOTRAN_WIDE JisBytes wide_jis_bytes(const unsigned char* at, bool first, LineEndStops stops) {
+// pairs' vectors). With kana, for a block that holds katakana text: an
+// ESC ( I is not stray, the stray bytes are where they lie, and k has the
+// katakana's classes.
+template <bool kana = false>
+KOTRAN_WIDE JisBytes wide_jis_bytes(const unsigned char* at, bool first, LineEndStops stops,
+                                    JisKanaBytes* k = nullptr) {
   __m256i stray = _mm256_setzero_si256();
-  uint32_t esc[2], kanji_in[2], jis[2];
+  uint32_t esc[2], kanji_in[2], jis[2], stray_at[2], kana_in[2], kana_bytes[2];
   for (unsigned h = 0; h < 2; ++h) {
     const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
     const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+    if constexpr (kana) stray = _mm256_setzero_si256();
     if (stops == LineEndStops::lone_lf) {
       // (Before the first block's first byte, no CR that counts.)
       const __m256i before = h == 1 || !first ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h - 1))
@@ -610,32 +615,41 @@ KOTRAN_WIDE JisBytes wide_jis_bytes(const unsigned char* at, bool first, LineEnd
     const __m256i x2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 2));
     const __m256i e = _mm256_cmpeq_epi8(x0, wide_constant(0x1B));
     const __m256i third_b = _mm256_cmpeq_epi8(x2, wide_constant('B'));
-    const __m256i k =
+    const __m256i k_in =
         _mm256_and_si256(e, _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant('$')),
                                              _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('@')))));
-    const __m256i one_byte =
-        _mm256_or_si256(_mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant('(')),
-                                         _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),
-                        _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant('*')), third_b));
-    stray = _mm256_or_si256(stray, _mm256_or_si256(x0, _mm256_andnot_si256(_mm256_or_si256(k, one_byte), e)));
+    const __m256i paren = _mm256_cmpeq_epi8(x1, wide_constant('('));
+    __m256i known = _mm256_or_si256(
+        k_in, _mm256_or_si256(_mm256_and_si256(paren, _mm256_or_si256(third_b, _mm256_cmpeq_epi8(x2, wide_constant('J')))),
+                              _mm256_and_si256(_mm256_cmpeq_epi8(x1, wide_constant('*')), third_b)));
+    if constexpr (kana) {
+      const __m256i kana_escapes = _mm256_and_si256(e, _mm256_and_si256(paren, _mm256_cmpeq_epi8(x2, wide_constant('I'))));
+      known = _mm256_or_si256(known, kana_escapes);
+      kana_in[h] = wide_mask(kana_escapes);
+      kana_bytes[h] = wide_mask(wide_in_range(x0, 0x21, 0x5F));
+    }
+    stray = _mm256_or_si256(stray, _mm256_or_si256(x0, _mm256_andnot_si256(known, e)));
+    if constexpr (kana) stray_at[h] = wide_mask(stray);
     esc[h] = wide_mask(e);
-    kanji_in[h] = wide_mask(k);
+    kanji_in[h] = wide_mask(k_in);
     jis[h] = wide_mask(wide_in_range(x0, 0x21, 0x7E));
   }
+  if constexpr (kana) *k = {wide_join(kana_in[0], kana_in[1]), wide_join(kana_bytes[0], kana_bytes[1])};
   const uint64_t escs = wide_join(esc[0], esc[1]);
   return {escs,
           wide_prefix_xor(escs),
           wide_join(kanji_in[0], kanji_in[1]),
           wide_join(jis[0], jis[1]),
           0,
-          wide_mask(stray),
+          kana ? wide_join(stray_at[0], stray_at[1]) : wide_mask(stray),
           at[64] - 0x21u < 0x5Eu};
 }
 
 // As store_jis_blocks_widest, in two registers of 32 bytes.
 template <JisBlocksInto into>
 KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
-                                         JisCarry& carry, const Utf8Form* forms, uint64_t& replaced) {
+                                         JisCarry& carry, bool take_kana, const Utf8Form* forms,
+                                         uint64_t& replaced) {
   // The output pointer and the count in locals: either could be any byte a
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
@@ -657,15 +671,25 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
     }
-    const JisBlockUnits u = jis_block_units(bytes, carry, false);
-    if (u.bad != 0) break;
+    JisBlockUnits u = jis_block_units<false>(bytes, carry, false);
+    if (u.bad != 0) [[unlikely]] {
+      // Katakana text (an ESC ( I is stray to the test above), or what
+      // ends the blocks: the block's classes made again with katakana.
+      if (!take_kana) break;
+      JisKanaBytes k;
+      u = jis_block_units<true>(wide_jis_bytes<true>(at, n == 0, stops, &k), carry, false, k);
+      if (u.bad != 0) break;
+    }
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
-      // A pair goes out whole from its first byte, its cell the byte after.
+      // A pair goes out whole from its first byte, its cell the byte after;
+      // a katakana as the table's byte alone with its high bit set.
       const uint64_t starts = ~(u.escapes | trails);
       alignas(32) uint16_t places[64];
       for (unsigned h = 0; h < 2; ++h)
         store_form_places_wide(places + 32 * h, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)));
+      if (u.kana != 0) [[unlikely]]
+        for (uint64_t m = u.kana; m != 0; m &= m - 1) places[__builtin_ctzll(m)] += 0x80;
       none += store_units_straight_wide(to, places, starts, forms);
     } else {
       const __m256i lead_bytes[2] = {wide_byte_mask(static_cast<uint32_t>(u.leads)),
@@ -692,6 +716,10 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
                                  : n != 0 ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at - 1))
                                           : wide_byte_up(x0[0]);
           out = wide_sjis_from_jis_pairs(x0[h], before, lead_bytes[h], trail_bytes[h], x0[h]);
+          // A katakana's byte of Shift-JIS is its own with the high bit set.
+          if (u.kana != 0) [[unlikely]]
+            out = _mm256_or_si256(out, _mm256_and_si256(wide_byte_mask(static_cast<uint32_t>(u.kana >> 32 * h)),
+                                                        wide_constant(static_cast<char>(0x80))));
         } else {
           out = _mm256_or_si256(x0[h], _mm256_and_si256(_mm256_or_si256(lead_bytes[h], trail_bytes[h]),
                                                         wide_constant(static_cast<char>(0x80))));
@@ -701,6 +729,13 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       wide_store_kept(to, converted, ~u.escapes);
     }
     carry = jis_carry_after(u, bytes.esc);
+    // Katakana text that runs on past the block: the blocks end with it,
+    // and the reader takes the text on until it leaves katakana.
+    if (u.kana_after) [[unlikely]] {
+      carry.kana = true;
+      ++n;
+      break;
+    }
   }
   replaced += none;
   o = to;

@@ -580,23 +580,35 @@ KOTRAN_WIDEST JisBytes jis_bytes_widest(const unsigned char* at, bool first, Lin
           at[64] - 0x21u < 0x5Eu};
 }
 
+// The katakana designations and bytes of the block of JIS at at.
+KOTRAN_WIDEST JisKanaBytes jis_kana_bytes_widest(const unsigned char* at) {
+  const __m512i x0 = widest_load(at);
+  return {_mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B)) &
+              _mm512_cmpeq_epi8_mask(widest_load(at + 1), widest_constant('(')) &
+              _mm512_cmpeq_epi8_mask(widest_load(at + 2), widest_constant('I')),
+          widest_in_range(x0, 0x21, 0x5F)};
+}
+
 // JIS text in blocks of 64 bytes into Shift-JIS (rows 1-84), EUC or UTF-8
 // (from the forms table, those with none counted in replaced), one after
 // another, while each block is one-byte text (below 0x80),
-// kanji text (pairs of bytes 0x21-0x7E) and the escape sequences that switch
-// between them (ESC $ B, ESC $ @; ESC ( B, ESC ( J, ESC * B): the pairs
-// converted in place, the escape sequences dropped, as the reader's fast
-// run stores them. Which bytes are kanji text comes from the escapes in one
-// go (jis_kanji_text). Each block's position is fixed: a pair or an escape
-// sequence across its edge goes out in both, and the kind of text goes on.
+// kanji text (pairs of bytes 0x21-0x7E), with take_kana katakana text
+// (bytes 0x21-0x5F), and the escape sequences that switch between them
+// (ESC $ B, ESC $ @; ESC ( I; ESC ( B, ESC ( J, ESC * B): the pairs and
+// the katakana converted in place, the escape sequences dropped, as the
+// reader's fast run stores them. Which bytes are kanji text, and which
+// katakana, comes from the escapes in one go (jis_kanji_text). Each block's
+// position is fixed: a pair or an escape sequence across its edge goes out
+// in both, and the kind of text goes on (a block whose katakana text runs
+// on past it is the last, carry.kana set).
 // Starts in kanji text where carry says so; returns how many bytes it took
 // (0 for none), carry what follows them. Reads 66 bytes at each block and
 // the byte before p; stores at most 64 a block and 8 past them (into UTF-8,
 // 96 and 16).
 template <JisBlocksInto into, bool compress>
 KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                             LineEndStops stops, JisCarry& carry, const Utf8Form* forms,
-                                             uint64_t& replaced) {
+                                             LineEndStops stops, JisCarry& carry, bool take_kana,
+                                             const Utf8Form* forms, uint64_t& replaced) {
   // The output pointer and the count in locals: either could be any byte a
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
@@ -611,15 +623,33 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     // block's, and go on beside its pairs, which wait on what the last
     // block carried.
     if (n + 1 < blocks) next = jis_bytes_widest(at + 64, false, stops, into_utf8);
-    const __m512i x0 = widest_load(at);
+    const __m512i bytes_at = widest_load(at);
     const __m512i x1 = widest_load(at + 1);
     const uint64_t esc = bytes.esc;
-    const JisBlockUnits u = jis_block_units(bytes, carry, into == JisBlocksInto::sjis);
-    if (u.bad != 0) break;
+    JisBlockUnits u = jis_block_units<false>(bytes, carry, into == JisBlocksInto::sjis);
+    if (u.bad != 0) [[unlikely]] {
+      // Katakana text (an ESC ( I is stray to the test above), or what
+      // ends the blocks.
+      if (!take_kana) break;
+      const JisKanaBytes k = jis_kana_bytes_widest(at);
+      JisBytes with_kana = bytes;
+      with_kana.stray &= ~k.kana_in;
+      u = jis_block_units<true>(with_kana, carry, into == JisBlocksInto::sjis, k);
+      if (u.bad != 0) break;
+    }
+    // Katakana text's bytes with their high bit set: the half-width
+    // katakana of Shift-JIS, and the bytes of half_width_kana_forms_widest.
+    const __m512i x0 = _mm512_mask_mov_epi8(bytes_at, u.kana,
+                                            _mm512_or_si512(bytes_at, widest_constant(static_cast<char>(0x80))));
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      none += store_pairs_as_utf8_widest<compress>(to, x0, x1, u.leads, ~(u.escapes | trails), forms);
+      // (The blocks with katakana apart, so that the others' stores do not
+      // wait on a test of each group.)
+      if (u.kana == 0) [[likely]]
+        none += store_pairs_as_utf8_widest<compress>(to, bytes_at, x1, u.leads, ~(u.escapes | trails), forms);
+      else
+        none += store_pairs_as_utf8_widest<compress>(to, x0, x1, u.leads, ~(u.escapes | trails), forms, u.kana);
     } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
       store_kept_widest<compress>(to, euc_pairs_as_sjis_widest<compress>(x0, before, u.leads, trails), ~u.escapes);
@@ -629,6 +659,13 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
           ~u.escapes);
     }
     carry = jis_carry_after(u, esc);
+    // Katakana text that runs on past the block: the blocks end with it,
+    // and the reader takes the text on until it leaves katakana.
+    if (u.kana_after) [[unlikely]] {
+      carry.kana = true;
+      ++n;
+      break;
+    }
   }
   replaced += none;
   o = to;
