@@ -302,6 +302,9 @@ KOTRAN_HOT uint64_t run_pair_leads(uint64_t m) {
   return (even_runs & EVEN) | (m & ~even_runs & ~EVEN);
 }
 
+// The first n bits of 64 (n at most 64).
+inline uint64_t first_bits(unsigned n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
+
 // Bit i the XOR of bits 0 to i of x, by shifts.
 KOTRAN_HOT uint64_t prefix_xor(uint64_t x) {
   x ^= x << 1;

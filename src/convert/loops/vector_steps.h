@@ -784,9 +784,8 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
           // begins where the kind of byte changes, the first where the
           // writer is not in its kind already. Each run's copy writes a
           // whole block, which the next run's designation overwrites.
-          const uint64_t within = u.length >= 64 ? ~uint64_t{0} : (uint64_t{1} << u.length) - 1;
-          const uint64_t starts =
-              (((pair_bytes ^ pair_bytes << 1) & ~uint64_t{1}) | uint64_t{w.designates(pair_bytes & 1)}) & within;
+          const uint64_t changes = (pair_bytes ^ pair_bytes << 1) & ~uint64_t{1};
+          const uint64_t starts = (changes | uint64_t{w.designates(pair_bytes & 1)}) & first_bits(u.length);
           std::memcpy(o, converted, width);
           unsigned before = 0;
           for (uint64_t m = starts; m != 0; m &= m - 1) {

@@ -132,9 +132,6 @@ KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t
   return 0;
 }
 
-// The first n bits of 64 (n at most 64).
-inline uint64_t first_bits(unsigned n) { return n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1; }
-
 // Stores the units of the first length bytes of 64 as JIS bytes (jis, each
 // pair's row at its first byte and its cell at its second, any other byte
 // ASCII), leads the first bytes of the pairs among them; returns how many
@@ -729,10 +726,10 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       wide_store_kept(to, converted, ~u.escapes);
     }
     carry = jis_carry_after(u, bytes.esc);
-    // Katakana text that runs on past the block: the blocks end with it,
-    // and the reader takes the text on until it leaves katakana.
+    // Katakana text that runs on past the block (carry.kana): the blocks
+    // end with it, and the reader takes the text on until it leaves
+    // katakana.
     if (u.kana_after) [[unlikely]] {
-      carry.kana = true;
       ++n;
       break;
     }

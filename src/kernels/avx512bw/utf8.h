@@ -659,10 +659,10 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
           ~u.escapes);
     }
     carry = jis_carry_after(u, esc);
-    // Katakana text that runs on past the block: the blocks end with it,
-    // and the reader takes the text on until it leaves katakana.
+    // Katakana text that runs on past the block (carry.kana): the blocks
+    // end with it, and the reader takes the text on until it leaves
+    // katakana.
     if (u.kana_after) [[unlikely]] {
-      carry.kana = true;
       ++n;
       break;
     }
