@@ -1,8 +1,8 @@
 // JIS X 0208 <-> Unicode, as in the JIS X 0208 index of the WHATWG Encoding
 // Standard (JIS X 0208 with NEC row 13 and the NEC-selected IBM extensions in
 // rows 89-92, and past row 94 the IBM extensions that only Shift-JIS reaches).
-// The tables live in unicode_table.cpp, which tools/gen_unicode_table.py
-// generates; the lookups are inline, since the converters make one for
+// The tables live in unicode_rows.h and unicode_table.cpp, which
+// tools/gen_unicode_table.py generates; the lookups are inline, since the converters make one for
 // every character.
 #pragma once
 
@@ -16,13 +16,22 @@ inline constexpr unsigned JIS_FIRST = 0x21;   // first row or cell byte
 inline constexpr unsigned JIS_CELLS = 94;     // cells of a row
 inline constexpr unsigned FORWARD_ROWS = 120; // rows 1-120: up to Shift-JIS lead byte 0xFC
 
-// Unicode of each JIS code, row-major; 0 for an unmapped code.
-extern const char16_t JIS_TO_UNICODE[FORWARD_ROWS * JIS_CELLS];
 // JIS code of each BMP character, indexed by the character (0 = none): one
 // level, so that the lookup made for every character is one load.
 extern const uint16_t UNICODE_TO_JIS[0x10000];
 
 }  // namespace unicode_tables
+
+}  // namespace kotran
+
+// Unicode of each JIS code, row-major (JIS_TO_UNICODE); 0 for an unmapped
+// code. A constant the compiler reads, so that tables made from it (the
+// UTF-8 forms) are made as the program is compiled.
+#include "codes/unicode_rows.h"
+
+namespace kotran {
+
+static_assert(sizeof unicode_tables::JIS_TO_UNICODE == unicode_tables::FORWARD_ROWS * unicode_tables::JIS_CELLS * 2);
 
 // The form that Unicode's own JIS X 0208 mapping gives a character where
 // Windows (and this table) uses another: U+FF5E FULLWIDTH TILDE as U+301C

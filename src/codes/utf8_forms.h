@@ -20,8 +20,8 @@ struct Utf8Form {
 inline constexpr unsigned BYTE_FORMS = 94 * 94;
 
 // The forms of rows 1-94, row-major (row byte 0x21 first, 94 cells a row),
-// and after them those of bytes alone, made from the Unicode table on first
-// use; with jis_forms, the characters that Windows and Unicode's JIS mapping
+// and after them those of bytes alone, made from the Unicode table as the
+// program is compiled; with jis_forms, the characters that Windows and Unicode's JIS mapping
 // write differently in the JIS forms (jis_unicode_form).
 const Utf8Form* utf8_row_forms(bool jis_forms = false);
 
