@@ -384,7 +384,7 @@ int run_driver(const std::vector<std::string>& words) {
     if (options_ok) {
       resolve_line_ends(options);
       set_output_line_ends(std_out(), options.standard_output_line_ends);
-      install_output_cleanup();
+      install_output_cleanup((options.settings & (TO_CONSOLE | GUESS_ONLY)) == 0);
       // An output tree inside a walked tree is not walked.
       FileId out_dir_id;
       const bool skip = !options.out_dir.empty() && file_id_of(options.out_dir, out_dir_id);

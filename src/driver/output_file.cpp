@@ -125,12 +125,16 @@ bool before(const struct timespec& a, const struct timespec& b) {
 
 }  // namespace
 
-void install_output_cleanup() {
-  creation_mask();
-  clock_gettime(CLOCK_REALTIME, &g_run_start);
+void install_output_cleanup(bool writes_files) {
   // A file-size limit makes the write fail with EFBIG instead of ending the
   // program, so that it is reported as "File too large" and the run goes on.
   signal(SIGXFSZ, SIG_IGN);
+  clock_gettime(CLOCK_REALTIME, &g_run_start);
+  // A run that only writes to standard output makes no temporary: a signal
+  // ends it as it would end any program, and it spends no calls on catching
+  // them (a process for each small file pays for every call it makes).
+  if (!writes_files) return;
+  creation_mask();
   for (const int* sig = platform::stopping_signals; *sig != 0; ++sig) {
     struct sigaction old;
     // A signal ignored when the program started (under nohup, say) stays ignored.

@@ -100,9 +100,10 @@ bool keep_backup(int dirfd, const std::string& name, const std::string& backup, 
 // changed before this run started and no running process marks it in use.
 void remove_stale_temporary(int dirfd, const char* name);
 
-// Removes a temporary output when the program is stopped by a signal, and
-// turns the file-size limit's signal into a failed write ("File too large").
-void install_output_cleanup();
+// Turns the file-size limit's signal into a failed write ("File too large"),
+// and where the run writes files (writes_files: not -c, not -g), removes a
+// temporary output when the program is stopped by a signal.
+void install_output_cleanup(bool writes_files);
 
 // A worker process the stopping signals are passed on to, and waited for,
 // so that it removes its own temporary before this process ends.
