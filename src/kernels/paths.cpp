@@ -3,7 +3,12 @@
 #include "kernels/kernels.h"
 
 #if defined(__x86_64__) || defined(__i386__)
+#if __has_include(<sys/platform/x86.h>)
+#include <sys/platform/x86.h>
+#define KOTRAN_HOST_CPU_FEATURES 1
+#else
 #include <cpuid.h>
+#endif
 #endif
 
 namespace kotran {
@@ -11,12 +16,34 @@ namespace kotran {
 #if defined(__x86_64__) || defined(__i386__)
 namespace {
 
+// The processor's features as the C library found them when the program
+// started, where it tells them (glibc): asking the processor again costs a
+// trap to the hypervisor on a virtual machine, some microseconds each, which
+// a process for each small file pays. A feature counts only where the
+// system saves its registers too (the AVX-512 state, say).
+#if defined(KOTRAN_HOST_CPU_FEATURES)
+struct Features {
+  bool movbe = CPU_FEATURE_ACTIVE(MOVBE), pclmul = CPU_FEATURE_ACTIVE(PCLMULQDQ), avx2 = CPU_FEATURE_ACTIVE(AVX2),
+       bmi = CPU_FEATURE_ACTIVE(BMI1), bmi2 = CPU_FEATURE_ACTIVE(BMI2), avx512f = CPU_FEATURE_ACTIVE(AVX512F),
+       avx512bw = CPU_FEATURE_ACTIVE(AVX512BW), avx512vbmi = CPU_FEATURE_ACTIVE(AVX512_VBMI),
+       avx512vbmi2 = CPU_FEATURE_ACTIVE(AVX512_VBMI2);
+};
+#else
 // MOVBE, which the wider paths store UTF-8's codes with (CPUID leaf 1,
 // ECX bit 22; not every compiler's __builtin_cpu_supports names it).
 bool has_movbe() {
   unsigned a = 0, b = 0, c = 0, d = 0;
   return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_MOVBE) != 0;
 }
+
+struct Features {
+  Features() { __builtin_cpu_init(); }
+  bool movbe = has_movbe(), pclmul = __builtin_cpu_supports("pclmul"), avx2 = __builtin_cpu_supports("avx2"),
+       bmi = __builtin_cpu_supports("bmi"), bmi2 = __builtin_cpu_supports("bmi2"),
+       avx512f = __builtin_cpu_supports("avx512f"), avx512bw = __builtin_cpu_supports("avx512bw"),
+       avx512vbmi = __builtin_cpu_supports("avx512vbmi"), avx512vbmi2 = __builtin_cpu_supports("avx512vbmi2");
+};
+#endif
 
 }  // namespace
 #endif
@@ -33,15 +60,14 @@ bool path_available(Path path) {
     case Path::avx512vbmi2:
 #if defined(__x86_64__) || defined(__i386__)
       if (!SSE2_KERNELS) return false;
-      __builtin_cpu_init();
-      if (!has_movbe() || !__builtin_cpu_supports("pclmul")) return false;
-      if (path == Path::avx2) return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
-      if (!(__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2")))
-        return false;
-      // (Every processor with VBMI2 has VBMI, whose byte tables the path uses too.)
-      return path == Path::avx512bw ||
-             (__builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("avx512vbmi"));
+      {
+        static const Features f;
+        if (!f.movbe || !f.pclmul) return false;
+        if (path == Path::avx2) return f.avx2 && f.bmi;
+        if (!(f.avx2 && f.avx512f && f.avx512bw && f.bmi && f.bmi2)) return false;
+        // (Every processor with VBMI2 has VBMI, whose byte tables the path uses too.)
+        return path == Path::avx512bw || (f.avx512vbmi2 && f.avx512vbmi);
+      }
 #else
       return false;
 #endif
