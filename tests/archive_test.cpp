@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <cstdlib>
 #include <cstdio>
 #include <string>
@@ -912,6 +913,70 @@ TEST(Jobs, NoRoomForWorkersUnderAProcessLimit) {
 
 // On a terminal a run longer than a second shows a progress line, redrawn
 // in place and cleared before the summary; in a pipe there is none.
+#if !defined(_WIN32)
+// Runs a shell command with standard error on a pseudo-terminal; what the
+// terminal showed in `shown`; none where there is no pseudo-terminal.
+std::optional<test::RunResult> with_stderr_on_terminal(const std::string& command, const std::string& cwd,
+                                                        std::string& shown) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) return std::nullopt;
+  if (grantpt(master) != 0 || unlockpt(master) != 0) {
+    close(master);
+    return std::nullopt;
+  }
+  const std::string slave_name = ptsname(master);
+  const auto r = run_shell(command + " 2>" + slave_name, cwd);
+  const int flags = fcntl(master, F_GETFL);
+  fcntl(master, F_SETFL, flags | O_NONBLOCK);
+  char buffer[4096];
+  ssize_t n;
+  shown.clear();
+  while ((n = read(master, buffer, sizeof buffer)) > 0) shown.append(buffer, static_cast<size_t>(n));
+  close(master);
+  return r;
+}
+#endif
+
+// Messages on a terminal come in the locale's codeset: UTF-8 where it is
+// UTF-8, Shift-JIS otherwise (and always into files and pipes). The banner's
+// second line begins with 漢 (E6 BC A2 in UTF-8, 8A BF in Shift-JIS).
+TEST(Terminal, MessagesInTheLocalesCodeset) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a POSIX terminal and locale";
+#else
+  TempDir dir;
+  dir.write("a.txt", kSjisText);
+  struct Case {
+    const char* locale;
+    bool terminal;
+    const char* first_kanji;
+  };
+  const Case cases[] = {
+      {"C.UTF-8", true, "E6 BC A2"},
+      {"C", true, "8A BF"},
+      {"C.UTF-8", false, "8A BF"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.locale) + (c.terminal ? " on a terminal" : " into a pipe"));
+    const std::string command = std::string("LANGUAGE= LC_MESSAGES= LANG= LC_ALL=") + c.locale + " exec $KOTRAN -e a.txt";
+    std::string shown;
+    if (c.terminal) {
+      const auto r = with_stderr_on_terminal(command, dir.path(), shown);
+      if (!r) GTEST_SKIP() << "no pseudo-terminal on this machine (posix_openpt failed)";
+      EXPECT_EQ(r->status, 0);
+    } else {
+      const auto r = run_shell(command, dir.path());
+      EXPECT_EQ(r.status, 0);
+      shown = r.err;
+    }
+    // (A terminal may show the line end as CR CR LF.)
+    const size_t line = shown.find_first_not_of("\r\n", shown.find("Yomikae Ver.3.2") + 15);
+    ASSERT_LT(line, shown.size()) << to_hex(shown);
+    EXPECT_EQ(to_hex(shown.substr(line, hex(c.first_kanji).size())), c.first_kanji);
+  }
+#endif
+}
+
 TEST(Progress, OnlyOnATerminal) {
 #if defined(_WIN32)
   GTEST_SKIP() << "a FIFO and a POSIX terminal";
@@ -926,25 +991,12 @@ TEST(Progress, OnlyOnATerminal) {
   const Words files = {"f0.txt", "slow.txt", "f1.txt", "f2.txt", "f3.txt"};
 
   // Standard error on a pseudo-terminal.
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0) GTEST_SKIP() << "no pseudo-terminal on this machine (posix_openpt failed)";
-  ASSERT_EQ(grantpt(master), 0);
-  ASSERT_EQ(unlockpt(master), 0);
-  const std::string slave_name = ptsname(master);
   std::string command = feed + "exec $KOTRAN -u";
   for (const auto& f : files) command += " " + f;
-  command += " 2>" + slave_name;
-  const auto r = run_shell(command, dir.path());
-  EXPECT_EQ(r.status, 0);
   std::string terminal;
-  {
-    const int flags = fcntl(master, F_GETFL);
-    fcntl(master, F_SETFL, flags | O_NONBLOCK);
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(master, buffer, sizeof buffer)) > 0) terminal.append(buffer, static_cast<size_t>(n));
-    close(master);
-  }
+  const auto r = with_stderr_on_terminal(command, dir.path(), terminal);
+  if (!r) GTEST_SKIP() << "no pseudo-terminal on this machine (posix_openpt failed)";
+  EXPECT_EQ(r->status, 0);
   // Drawn once the slow file is done (two of five), then not again within
   // a tenth of a second; never for the last file.
   const size_t line = terminal.find("\r2/5 ");

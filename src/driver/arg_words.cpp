@@ -2,16 +2,17 @@
 #include "driver/arg_words.h"
 
 #include <dirent.h>
-#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <utility>
 
 #include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/wildcards.h"
 #include "stream/text_stream.h"
 
@@ -173,7 +174,12 @@ std::vector<Word> expand_wildcards(std::vector<Word> words, CharSet cs, Director
 
 std::vector<std::string> prepare_arguments(int argc, char** argv) {
   if (platform::program_expands_wildcards()) return expand_host_words(platform::argument_words(argc, argv));
-  return prepare_arguments(argc, argv, host_charset());
+  // The host's character set tells where a wildcard word's characters
+  // begin; '*' and '?' are never the second byte of a Shift-JIS character,
+  // so words without either need none, and the locale is not read for them.
+  bool wild = false;
+  for (int i = 1; i < argc && argv[i] != nullptr; ++i) wild = wild || std::strpbrk(argv[i], "*?") != nullptr;
+  return prepare_arguments(argc, argv, wild ? host_charset() : CharSet::single_byte);
 }
 
 std::vector<std::string> expand_host_words(std::vector<std::string> words, std::size_t room) {
@@ -242,10 +248,7 @@ CharSet charset_for_codeset(std::string_view codeset) {
   return CharSet::single_byte;
 }
 
-CharSet host_charset() {
-  const char* codeset = nl_langinfo(CODESET);
-  return charset_for_codeset(codeset != nullptr ? codeset : "");
-}
+CharSet host_charset() { return charset_for_codeset(platform::host_codeset()); }
 
 void fail_no_room_for_arguments() {
   static constexpr char message[] =

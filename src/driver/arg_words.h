@@ -76,8 +76,7 @@ std::vector<std::string> expand_host_words(std::vector<std::string> words, std::
 // compared without regard to case, '-' and '_'; single-byte otherwise.
 CharSet charset_for_codeset(std::string_view codeset);
 
-// The character set of the current LC_CTYPE locale; main() must have called
-// setlocale(LC_CTYPE, "") first.
+// The character set of the user's LC_CTYPE locale (platform::host_codeset).
 CharSet host_charset();
 
 // Writes the R6008 runtime error to standard error and ends the process

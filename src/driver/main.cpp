@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <new>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "driver/driver.h"
 #include "driver/messages.h"
 #include "driver/output_file.h"
+#include "platform/console.h"
 #include "platform/standard_streams.h"
 
 namespace {
@@ -37,8 +37,10 @@ void hold_standard_descriptors() {
 int main(int argc, char** argv) {
   hold_standard_descriptors();
   kotran::platform::binary_standard_streams();
-  std::setlocale(LC_CTYPE, "");
-  kotran::english_messages();  // the language is chosen before anything can run out of memory
+  // The language, and on a terminal the locale's codeset, are known before
+  // anything can run out of memory: the message that says so needs them.
+  kotran::english_messages();
+  if (isatty(2)) kotran::platform::host_codeset();
   // The words as the host split them; wildcard words the shell left are
   // expanded here.
   const std::vector<std::string> words = kotran::prepare_arguments(argc, argv);

@@ -1,6 +1,5 @@
 #include "driver/messages.h"
 
-#include <langinfo.h>
 #include <strings.h>
 #include <unistd.h>
 
@@ -315,8 +314,8 @@ namespace {
 
 bool locale_is_utf8() {
   static const bool utf8_locale = [] {
-    const char* codeset = nl_langinfo(CODESET);
-    return codeset != nullptr && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "utf8") == 0);
+    const char* codeset = platform::host_codeset();
+    return strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "utf8") == 0;
   }();
   return utf8_locale;
 }

@@ -25,6 +25,12 @@ MessageForm message_form(int fd);
 // are; write_message then writes its bytes unchanged.
 bool converts_messages();
 
+// The codeset of the user's locale (LC_CTYPE: nl_langinfo(CODESET), "UTF-8"
+// on Windows), read when first asked for: a run that needs none (no wildcard
+// word left by the shell, no folder walked, no message to a terminal) does
+// not spend its time reading the locale's files.
+const char* host_codeset();
+
 // Writes a message, given in UTF-8, to fd in its form (message_form);
 // false, with errno set, when it could not all be written.
 bool write_message(int fd, std::string_view utf8);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <clocale>
 #include <string>
 
 #include "platform/windows/errors.h"
@@ -37,6 +38,14 @@ bool write_bytes(HANDLE h, const char* bytes, size_t size) {
 }  // namespace
 
 bool converts_messages() { return true; }
+
+const char* host_codeset() {
+  static const char* const codeset = [] {
+    std::setlocale(LC_CTYPE, "");
+    return "UTF-8";
+  }();
+  return codeset;
+}
 
 MessageForm message_form(int fd) {
   if (is_console(handle_of(fd))) return MessageForm::console;
