@@ -4,7 +4,13 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #if __has_include(<sys/platform/x86.h>)
+// (The header is written in C: its functions return _Bool, which Clang's C++
+// does not know.)
+#if defined(__clang__)
+#define _Bool bool
+#endif
 #include <sys/platform/x86.h>
+#undef _Bool
 #define KOTRAN_HOST_CPU_FEATURES 1
 #else
 #include <cpuid.h>
