@@ -100,12 +100,12 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
 // Stores at o the units whose first bytes starts marks, one after another,
 // each its form from the table at its place in at (store_form_places_wide),
 // and moves o past them; returns how many pairs had no character (written as
-// U+FFFD). Stores 4 bytes a unit, at most 1 past the last.
+// U+FFFD). Stores 16 bytes a group of four units, at most 16 past the last.
 KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t* at, uint64_t starts,
                                                const Utf8Form* forms) {
   // The units' places packed together first, eight words by one shuffle,
   // so that the loop over the units walks an array, not the bits of a mask.
-  alignas(16) uint16_t packed[64];
+  alignas(16) uint16_t packed[64 + 8];
   uint16_t* end = packed;
   for (unsigned k = 0; k < 8; ++k) {
     const unsigned e = static_cast<unsigned>(starts >> 8 * k) & 0xFF;
@@ -114,21 +114,36 @@ KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t
                      _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(at + 8 * k)), take));
     end += KEPT_BYTES.count[e];
   }
-  // Each unit's form is one load, stored whole at the output; the output
-  // moves on by its length, the one thing a unit waits for.
+  // Made up to a whole four with NUL's unit (one byte), whose bytes are
+  // taken back after.
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(end), _mm_set1_epi16(static_cast<short>(BYTE_FORMS)));
+  const size_t pads = static_cast<size_t>(packed - end) & 3;
+  // Four units at a time: their forms (one load each) side by side in a
+  // vector, packed by their lengths with one shuffle and stored together;
+  // the output moves on by the four's length, the one thing a group waits
+  // for. (A gather of the four costs several times the loads.)
   unsigned char* to = o;
-#pragma GCC unroll 4
-  for (const uint16_t* place = packed; place != end; ++place) {
-    uint32_t form;
-    std::memcpy(&form, forms + *place, 4);
-    std::memcpy(to, &form, 4);
-    const size_t length = size_t{form} >> 24;
-    // (A branch never taken in real text: the test is the shift's own.)
-    if (length == 0) [[unlikely]]
+  for (const uint16_t* place = packed; place < end; place += 4) {
+    uint32_t form[4];
+    for (unsigned i = 0; i < 4; ++i) std::memcpy(&form[i], forms + place[i], 4);
+    __m128i units = _mm_cvtsi32_si128(static_cast<int>(form[0]));
+    units = _mm_insert_epi32(units, static_cast<int>(form[1]), 1);
+    units = _mm_insert_epi32(units, static_cast<int>(form[2]), 2);
+    units = _mm_insert_epi32(units, static_cast<int>(form[3]), 3);
+    const uint32_t lengths = static_cast<uint32_t>(_mm_cvtsi128_si32(
+        _mm_shuffle_epi8(units, _mm_setr_epi8(3, 7, 11, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1))));
+    // (A length of 0, a pair with no character: never in real text.)
+    if (((lengths - 0x01010101u) & ~lengths & 0x80808080u) != 0) [[unlikely]]
       return store_units_replacing(o, at, starts, forms);
-    to += length;
+    // The four lengths' bit pairs side by side. (A multiply that gathers
+    // them costs J→UTF-8 more here, for all its fewer instructions.)
+    const uint32_t folded = lengths | lengths >> 6;
+    const unsigned e = (folded & 0xF) | (folded >> 12 & 0xF0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                     _mm_shuffle_epi8(units, _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[e]))));
+    to += UTF8_PACKS.length[e];
   }
-  o = to;
+  o = to - pads;
   return 0;
 }
 
