@@ -27,13 +27,16 @@ namespace {
 // trap to the hypervisor on a virtual machine, some microseconds each, which
 // a process for each small file pays. A feature counts only where the
 // system saves its registers too (the AVX-512 state, say).
-#if defined(KOTRAN_HOST_CPU_FEATURES)
 struct Features {
-  bool movbe = CPU_FEATURE_ACTIVE(MOVBE), pclmul = CPU_FEATURE_ACTIVE(PCLMULQDQ), avx2 = CPU_FEATURE_ACTIVE(AVX2),
-       bmi = CPU_FEATURE_ACTIVE(BMI1), bmi2 = CPU_FEATURE_ACTIVE(BMI2), avx512f = CPU_FEATURE_ACTIVE(AVX512F),
-       avx512bw = CPU_FEATURE_ACTIVE(AVX512BW), avx512vbmi = CPU_FEATURE_ACTIVE(AVX512_VBMI),
-       avx512vbmi2 = CPU_FEATURE_ACTIVE(AVX512_VBMI2);
+  bool movbe, pclmul, avx2, bmi, bmi2, avx512f, avx512bw, avx512vbmi, avx512vbmi2;
 };
+
+#if defined(KOTRAN_HOST_CPU_FEATURES)
+Features host_features() {
+  return {CPU_FEATURE_ACTIVE(MOVBE),    CPU_FEATURE_ACTIVE(PCLMULQDQ),   CPU_FEATURE_ACTIVE(AVX2),
+          CPU_FEATURE_ACTIVE(BMI1),     CPU_FEATURE_ACTIVE(BMI2),        CPU_FEATURE_ACTIVE(AVX512F),
+          CPU_FEATURE_ACTIVE(AVX512BW), CPU_FEATURE_ACTIVE(AVX512_VBMI), CPU_FEATURE_ACTIVE(AVX512_VBMI2)};
+}
 #else
 // MOVBE, which the wider paths store UTF-8's codes with (CPUID leaf 1,
 // ECX bit 22; not every compiler's __builtin_cpu_supports names it).
@@ -42,13 +45,18 @@ bool has_movbe() {
   return __get_cpuid(1, &a, &b, &c, &d) != 0 && (c & bit_MOVBE) != 0;
 }
 
-struct Features {
-  Features() { __builtin_cpu_init(); }
-  bool movbe = has_movbe(), pclmul = __builtin_cpu_supports("pclmul"), avx2 = __builtin_cpu_supports("avx2"),
-       bmi = __builtin_cpu_supports("bmi"), bmi2 = __builtin_cpu_supports("bmi2"),
-       avx512f = __builtin_cpu_supports("avx512f"), avx512bw = __builtin_cpu_supports("avx512bw"),
-       avx512vbmi = __builtin_cpu_supports("avx512vbmi"), avx512vbmi2 = __builtin_cpu_supports("avx512vbmi2");
-};
+Features host_features() {
+  __builtin_cpu_init();
+  return {has_movbe(),
+          __builtin_cpu_supports("pclmul") != 0,
+          __builtin_cpu_supports("avx2") != 0,
+          __builtin_cpu_supports("bmi") != 0,
+          __builtin_cpu_supports("bmi2") != 0,
+          __builtin_cpu_supports("avx512f") != 0,
+          __builtin_cpu_supports("avx512bw") != 0,
+          __builtin_cpu_supports("avx512vbmi") != 0,
+          __builtin_cpu_supports("avx512vbmi2") != 0};
+}
 #endif
 
 }  // namespace
@@ -67,7 +75,7 @@ bool path_available(Path path) {
 #if defined(__x86_64__) || defined(__i386__)
       if (!SSE2_KERNELS) return false;
       {
-        static const Features f;
+        static const Features f = host_features();
         if (!f.movbe || !f.pclmul) return false;
         if (path == Path::avx2) return f.avx2 && f.bmi;
         if (!(f.avx2 && f.avx512f && f.avx512bw && f.bmi && f.bmi2)) return false;
