@@ -871,7 +871,7 @@ TEST(FaultInjectionShell, LowMemoryIsReportedNotACrash) {
     // Under --json, finely: memory runs out between the two files in a
     // window of a few tens of KiB.
     const bool json = std::string(options).find("--json") != std::string::npos;
-    for (int limit = json ? 3000 : 2000; limit <= (json ? 5000 : 8000); limit += json ? 20 : 250) {
+    for (int limit = json ? 3000 : 2000; limit <= (json ? 6000 : 8000); limit += json ? 20 : 250) {
       SCOPED_TRACE(std::string(options) + ", ulimit -v " + std::to_string(limit));
       const test::RunResult r = test::run_shell(
           "ulimit -v " + std::to_string(limit) + " && exec \"$KOTRAN\" " + options + " a.txt", dir.path());

@@ -3,6 +3,7 @@
 // code, glibc's CP932 and EUC-JP converters and Python's euc_jp codec as
 // independent oracles, and spot checks.
 #include "codes/jis0212_table.h"
+#include "codes/jis_sjis.h"
 #include "codes/unicode_table.h"
 #include "codes/utf8_forms.h"
 #include "test_util.h"
@@ -142,6 +143,10 @@ TEST(UnicodeTable, EveryJisCodeRoundTrips) {
 TEST(UnicodeTable, EveryBmpCharacterMapsToACodeOfItself) {
   for (char32_t u = 0; u <= 0xFFFF; ++u) {
     const uint16_t jis = unicode_to_jis(u);
+    // Into Shift-JIS the vector paths look up the pair itself, for rows 1-84
+    // alone (from row 85 on the lead bytes are the user-defined ones).
+    EXPECT_EQ(unicode_tables::UNICODE_TO_SJIS_ARITHMETIC[u], jis != 0 && jis < 0x7521 ? jis_to_sjis_code(jis) : 0)
+        << "U+" << hex(u) << " -> " << hex(jis);
     if (jis == 0) continue;
     // The JIS forms (U+301C WAVE DASH, ...) -> the codes of their Windows forms.
     if (jis_to_unicode(jis) != u) {

@@ -59,6 +59,7 @@ JIS_FORMS = {
     0x2014: 0x2015,  # EM DASH / HORIZONTAL BAR
     0x00A6: 0xFFE4,  # BROKEN BAR
 }
+SJIS_ARITHMETIC_ROWS_END = 0x75  # row 85's byte: from there on Shift-JIS leads with other bytes
 USER_DEFINED_FIRST = 0xE000  # Shift-JIS 0xF040, row 95 by the arithmetic
 USER_DEFINED_SJIS_ROWS = range(95, 115)
 # Where EUC and JIS hold each user-defined row: (set, row), the set 0208 or 0212.
@@ -274,6 +275,16 @@ def render(forward, inverse):
         sys.exit("an IBM extension past row 94 has no code in rows 1-94")
     out.extend(flat_inverse_lines(inverse, "UNICODE_TO_JIS", [
         "// JIS code of each BMP character, indexed by the character (0 = none).",
+    ]))
+    # Into Shift-JIS the lookup gives the pair itself, for the rows whose
+    # lead bytes are the arithmetic's; the vector paths leave the others
+    # (user-defined characters from row 85 on) to the byte loop.
+    sjis = {u: int.from_bytes(sjis_bytes(code >> 8, code & 0xFF), "big")
+            for u, code in inverse.items() if code >> 8 < SJIS_ARITHMETIC_ROWS_END}
+    out.extend(flat_inverse_lines(sjis, "UNICODE_TO_SJIS_ARITHMETIC", [
+        "// Shift-JIS code of each BMP character whose JIS code lies in rows 1-84,",
+        "// where the lead bytes are the arithmetic's (0 = none, or a code from row",
+        "// 85 on).",
     ]))
     w("// clang-format on")
     w("")

@@ -20,6 +20,12 @@ inline constexpr unsigned FORWARD_ROWS = 120; // rows 1-120: up to Shift-JIS lea
 // level, so that the lookup made for every character is one load.
 extern const uint16_t UNICODE_TO_JIS[0x10000];
 
+// Shift-JIS code of each BMP character whose JIS code lies in rows 1-84,
+// where Shift-JIS's lead bytes are the arithmetic's; 0 for any other (none,
+// or a user-defined character from row 85 on). The vector paths into
+// Shift-JIS look the pair up whole, and leave the others to the byte loop.
+extern const uint16_t UNICODE_TO_SJIS_ARITHMETIC[0x10000];
+
 }  // namespace unicode_tables
 
 }  // namespace kotran

@@ -74,11 +74,10 @@ template <JisBlocksInto into>
 size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                              JisCarry& carry, bool take_kana, const Utf8Form* forms, uint64_t& replaced);
 template <RunPairs into>
-size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
-                              bool store_kana, LineEndStops stops);
+size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
+                              LineEndStops stops);
 template <RunPairs into>
-size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length, unsigned row_limit,
-                             bool store_kana);
+size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length, bool store_kana);
 template <bool into_sjis = false>
 PlainUnits euc_plain_units_block_wide(const unsigned char* p);
 unsigned store_sjis_block_as_utf8_wide(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
@@ -119,11 +118,10 @@ template <bool compress>
 unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const unsigned char* p, PlainUnits u, const Utf8Form* forms);
 size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p);
 template <RunPairs into, bool compress>
-size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
-                                bool store_kana, LineEndStops stops);
+size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
+                                LineEndStops stops);
 template <RunPairs into, bool compress>
-size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length, unsigned row_limit,
-                               bool store_kana);
+size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length, bool store_kana);
 unsigned char* store_designated_runs_compressed(unsigned char* o, const unsigned char* converted, uint64_t pairs,
                                                 unsigned length, bool first, UnitDesignation kanji,
                                                 UnitDesignation one_byte);

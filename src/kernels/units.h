@@ -178,8 +178,8 @@ struct Utf8Carry {
 // What a block leaves to the next into the pairs of into: lead2 and lead3
 // its forms of two and three bytes, leads those stored as pairs, kana the
 // half-width katakana stored as into's own; codes its codes where its
-// characters begin (row byte first, the last character's cell byte at 64),
-// at the block's bytes (66 of them).
+// characters begin (PAIR_CODES', first byte first, the last character's
+// second byte at 64), at the block's bytes (66 of them).
 template <RunPairs into>
 KOTRAN_HOT Utf8Carry utf8_carry(uint64_t lead2, uint64_t lead3, uint64_t leads, uint64_t kana,
                                 const unsigned char* codes, const unsigned char* at) {
@@ -187,13 +187,13 @@ KOTRAN_HOT Utf8Carry utf8_carry(uint64_t lead2, uint64_t lead3, uint64_t leads, 
   carry.owned = lead3 >> 63 ? 2 : static_cast<unsigned>((lead3 >> 62 | lead2 >> 63) & 1);
   carry.dropped = lead3 >> 62 | (into == RunPairs::sjis ? kana >> 63 : 0);
   carry.at = leads >> 63 | (into == RunPairs::euc ? kana >> 63 : 0);
-  const unsigned row = codes[63], cell = codes[64];
-  // Into Shift-JIS, the second byte as euc_pairs_as_sjis makes it; into
-  // EUC, the cell's, or the katakana's after SS2.
+  const unsigned second = codes[64];
+  // Into Shift-JIS, the pair's second byte; into EUC, the cell's, or the
+  // katakana's after SS2.
   if constexpr (into == RunPairs::sjis)
-    carry.byte = static_cast<unsigned char>(row & 1 ? cell + 0x1F + (cell >= 0x60) : cell + 0x7E);
+    carry.byte = static_cast<unsigned char>(second);
   else
-    carry.byte = static_cast<unsigned char>(kana >> 63 ? ((at[64] & 3) << 6 | (at[65] & 0x3F)) + 0x40 : cell | 0x80);
+    carry.byte = static_cast<unsigned char>(kana >> 63 ? ((at[64] & 3) << 6 | (at[65] & 0x3F)) + 0x40 : second | 0x80);
   return carry;
 }
 

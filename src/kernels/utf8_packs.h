@@ -1,12 +1,23 @@
 // What the vector paths into and out of UTF-8 share, whatever their
 // instruction set: the byte shuffles that pack the units of four bytes each
-// that a vector holds by their lengths, and the bytes kept of eight; and the
-// form written for a pair with no character.
+// that a vector holds by their lengths, and the bytes kept of eight; the
+// form written for a pair with no character; and the table of each
+// character's pair.
 #pragma once
 
 #include <cstdint>
 
+#include "codes/unicode_table.h"
+#include "kernels/units.h"
+
 namespace kotran {
+
+// The table that gives a character's pair in into, first byte first: JIS's
+// (into EUC, with the high bits set after), or Shift-JIS's for rows 1-84;
+// 0 where the vector paths leave the character to the byte loop.
+template <RunPairs into>
+inline constexpr const uint16_t* PAIR_CODES =
+    into == RunPairs::sjis ? unicode_tables::UNICODE_TO_SJIS_ARITHMETIC : unicode_tables::UNICODE_TO_JIS;
 
 // The byte shuffle that packs four units of four bytes, and how many bytes
 // they come to. Entry e holds the lengths (0-3) of units 0-3 in its bit

@@ -303,10 +303,6 @@ struct VectorStep<Code::jis, Utf8Writer> {
   }
 };
 
-// The first JIS row byte whose codes go into Shift-JIS with other lead
-// bytes than the arithmetic's (row 85 on: user-defined characters).
-inline constexpr unsigned SJIS_ARITHMETIC_ROWS_END = 0x75;
-
 template <>
 struct VectorStep<Code::utf8, SjisWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
@@ -315,20 +311,20 @@ struct VectorStep<Code::utf8, SjisWriter> {
   // returns how many bytes it took (0 for none).
   template <bool compress>
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
-    return store_utf8_mixed_widest<RunPairs::sjis, compress>(o, p, length, SJIS_ARITHMETIC_ROWS_END, kana);
+    return store_utf8_mixed_widest<RunPairs::sjis, compress>(o, p, length, kana);
   }
   KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
-    return store_utf8_mixed_wide<RunPairs::sjis>(o, p, length, SJIS_ARITHMETIC_ROWS_END, kana);
+    return store_utf8_mixed_wide<RunPairs::sjis>(o, p, length, kana);
   }
   // The same for whole blocks of 64 bytes, one after another.
   template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                             LineEndStops stops) {
-    return store_utf8_blocks_widest<RunPairs::sjis, compress>(o, p, blocks, SJIS_ARITHMETIC_ROWS_END, kana, stops);
+    return store_utf8_blocks_widest<RunPairs::sjis, compress>(o, p, blocks, kana, stops);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                         LineEndStops stops) {
-    return store_utf8_blocks_wide<RunPairs::sjis>(o, p, blocks, SJIS_ARITHMETIC_ROWS_END, kana, stops);
+    return store_utf8_blocks_wide<RunPairs::sjis>(o, p, blocks, kana, stops);
   }
 };
 
@@ -337,19 +333,19 @@ struct VectorStep<Code::utf8, EucWriter> {
   static constexpr VectorForm form = VectorForm::utf8_runs;
   template <bool compress>
   KOTRAN_WIDEST static size_t widest_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
-    return store_utf8_mixed_widest<RunPairs::euc, compress>(o, p, length, 0x7F, kana);
+    return store_utf8_mixed_widest<RunPairs::euc, compress>(o, p, length, kana);
   }
   KOTRAN_WIDE static size_t wide_run(unsigned char*& o, const unsigned char* p, unsigned length, bool kana) {
-    return store_utf8_mixed_wide<RunPairs::euc>(o, p, length, 0x7F, kana);
+    return store_utf8_mixed_wide<RunPairs::euc>(o, p, length, kana);
   }
   template <bool compress>
   KOTRAN_WIDEST static size_t widest_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                             LineEndStops stops) {
-    return store_utf8_blocks_widest<RunPairs::euc, compress>(o, p, blocks, 0x7F, kana, stops);
+    return store_utf8_blocks_widest<RunPairs::euc, compress>(o, p, blocks, kana, stops);
   }
   KOTRAN_WIDE static size_t wide_blocks(unsigned char*& o, const unsigned char* p, size_t blocks, bool kana,
                                         LineEndStops stops) {
-    return store_utf8_blocks_wide<RunPairs::euc>(o, p, blocks, 0x7F, kana, stops);
+    return store_utf8_blocks_wide<RunPairs::euc>(o, p, blocks, kana, stops);
   }
 };
 

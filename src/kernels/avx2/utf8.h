@@ -281,12 +281,13 @@ KOTRAN_WIDE void store_code_points_wide(uint16_t* points, WideCodePointBytes c) 
   _mm256_store_si256(reinterpret_cast<__m256i*>(points + 16), _mm256_unpackhi_epi8(l, h));
 }
 
-// As look_up_code_widest: the code of the character at points[i], i the
-// lowest bit of m (64 for none), at codes + i; the bit cleared.
+// As look_up_code_widest: the code in into of the character at points[i],
+// i the lowest bit of m (64 for none), at codes + i; the bit cleared.
+template <RunPairs into>
 KOTRAN_WIDE void wide_look_up_code(uint64_t& m, const uint16_t* points, unsigned char* codes) {
   const size_t i = _tzcnt_u64(m);
   m = _blsr_u64(m);
-  store_high_byte_first(codes + i, unicode_tables::UNICODE_TO_JIS[points[i]]);
+  store_high_byte_first(codes + i, PAIR_CODES<into>[points[i]]);
 }
 
 // 64 bytes of UTF-8 in two registers, and their classes: see
@@ -344,12 +345,12 @@ KOTRAN_WIDE void wide_utf8_block(WideUtf8Block& b, const unsigned char* p, LineE
   b.kana = wide_join(kana[0], kana[1]);
 }
 
-// The codes of the characters at leads (none at the last byte) in codes
-// (66 bytes), row byte first where each character's first byte was, the
-// other bytes those of the block; and whether any has none or a row at
-// row_limit or past it.
-KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, unsigned row_limit, unsigned char* codes,
-                                     __m256i* jis) {
+// The codes in into of the characters at leads in codes (66 bytes; into
+// EUC the JIS codes), first byte first where each character's first byte
+// was, the other bytes those of the block, and in vector the first 64;
+// returns those of leads with none.
+template <RunPairs into>
+KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, unsigned char* codes, __m256i* vector) {
   // Past the 64, a character of none: a lookup with no lead left looks it
   // up and stores past the 64.
   const uint16_t* const points = b.points;
@@ -358,21 +359,18 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   // As many lookups as text of kanji and kana has leads, whatever their
   // count, as on the widest path.
   uint64_t m = leads & ~(uint64_t{1} << 63);
-  for (unsigned k = 0; k < 22; ++k) wide_look_up_code(m, points, codes);
-  while (m != 0) wide_look_up_code(m, points, codes);
-  // A character begun at the last byte last: its cell byte lies past the 64.
-  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[63]];
+  for (unsigned k = 0; k < 22; ++k) wide_look_up_code<into>(m, points, codes);
+  while (m != 0) wide_look_up_code<into>(m, points, codes);
+  // A character begun at the last byte last: its second byte lies past the
+  // 64.
+  const uint16_t j = PAIR_CODES<into>[points[63]];
   const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
   std::memcpy(codes + 63, &last, 2);
   uint32_t refused[2];
   for (unsigned h = 0; h < 2; ++h) {
-    jis[h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes + 32 * h));
-    // No code, or a code at row_limit or past it: less one (no code then
-    // 0xFF), at the limit less one or past it (unsigned: the larger of it
-    // and the limit is itself).
-    const __m256i less_one = _mm256_sub_epi8(jis[h], wide_constant(1));
-    refused[h] = wide_mask(_mm256_cmpeq_epi8(
-        _mm256_max_epu8(less_one, wide_constant(static_cast<char>(row_limit - 1))), less_one));
+    vector[h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes + 32 * h));
+    // (No code has a first byte 0.)
+    refused[h] = wide_mask(_mm256_cmpeq_epi8(vector[h], _mm256_setzero_si256()));
   }
   return leads & wide_join(refused[0], refused[1]);
 }
@@ -383,8 +381,8 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
 // where it has a continuation byte (a half-width katakana's replaced or
 // dropped after).
 template <RunPairs into>
-KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned char* codes, const __m256i* jis,
-                                         uint64_t kana, bool store_kana, __m256i* converted) {
+KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const __m256i* codes, uint64_t kana, bool store_kana,
+                                         __m256i* converted) {
   // The half-width katakana where they are stored: past the characters
   // taken, nothing is kept.
   const __m256i kana_on = store_kana ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
@@ -397,12 +395,9 @@ KOTRAN_WIDE uint64_t wide_utf8_block_out(const WideUtf8Block& b, const unsigned 
     const __m256i x0 = b.x0[h];
     __m256i out;
     if constexpr (into == RunPairs::sjis) {
-      const __m256i before = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes + 32 * h - (h != 0)));
-      out = wide_sjis_from_jis_pairs(jis[h], h == 0 ? wide_byte_up(jis[0]) : before, wide_in_range(x0, 0xC0, 0xFF),
-                                     _mm256_cmpgt_epi8(wide_constant(static_cast<char>(0xC0)), x0), jis[h]);
-      out = _mm256_blendv_epi8(out, kana_byte[h], kana_bytes[h]);
+      out = _mm256_blendv_epi8(codes[h], kana_byte[h], kana_bytes[h]);
     } else {
-      out = _mm256_or_si256(jis[h], _mm256_and_si256(x0, wide_constant(static_cast<char>(0x80))));
+      out = _mm256_or_si256(codes[h], _mm256_and_si256(x0, wide_constant(static_cast<char>(0x80))));
       out = _mm256_blendv_epi8(out, wide_constant(static_cast<char>(SS2)), kana_bytes[h]);
       // Its byte after SS2. (A katakana begun at the last byte before has
       // its byte carried.)
@@ -442,7 +437,7 @@ KOTRAN_WIDE void wide_store_kept(unsigned char*& o, const __m256i* v, uint64_t k
 // dropped by byte shuffles. Reads 66 bytes at p; stores at most 64 at o.
 template <RunPairs into>
 KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char* p, unsigned length,
-                                         unsigned row_limit, bool store_kana) {
+                                         bool store_kana) {
   WideUtf8Block b;
   wide_utf8_block(b, p);
   length = std::min(length, utf8_whole_characters(b.c));
@@ -451,8 +446,8 @@ KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char*
   uint64_t leads = (b.c.lead2 | b.c.lead3) & ~kana & below;
   if ((leads | kana) == 0) return 0;
   alignas(32) unsigned char codes[64 + 2];
-  __m256i jis[2];
-  const uint64_t refused = wide_utf8_codes(b, leads, row_limit, codes, jis);
+  __m256i vector[2];
+  const uint64_t refused = wide_utf8_codes<into>(b, leads, codes, vector);
   // A branch, seldom taken, rather than a select: how far the input moves
   // then never waits for the lookups.
   if (refused != 0) [[unlikely]] {
@@ -463,15 +458,15 @@ KOTRAN_WIDE size_t store_utf8_mixed_wide(unsigned char*& o, const unsigned char*
     if (length == 0) return 0;
   }
   __m256i converted[2];
-  const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, store_kana, converted);
+  const uint64_t dropped = wide_utf8_block_out<into>(b, vector, kana, store_kana, converted);
   wide_store_kept(o, converted, ~dropped & (length == 64 ? ~uint64_t{0} : (uint64_t{1} << length) - 1));
   return length;
 }
 
 // As store_utf8_blocks_widest, in two registers of 32 bytes.
 template <RunPairs into>
-KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, unsigned row_limit,
-                                          bool store_kana, LineEndStops stops) {
+KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char* p, size_t blocks, bool store_kana,
+                                          LineEndStops stops) {
   Utf8Carry carry;
   // The output pointer in a local: o itself could be any byte a store
   // writes, so the compiler would read it again after every store.
@@ -486,11 +481,11 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
     const uint64_t kana = store_kana ? b.kana : 0;
     const uint64_t leads = (c.lead2 | c.lead3) & ~kana;
     alignas(32) unsigned char codes[64 + 2];
-    __m256i jis[2];
-    if (wide_utf8_codes(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
+    __m256i vector[2];
+    if (wide_utf8_codes<into>(b, leads, codes, vector) != 0) [[unlikely]]
       break;
     __m256i converted[2];
-    const uint64_t dropped = wide_utf8_block_out<into>(b, codes, jis, kana, store_kana, converted);
+    const uint64_t dropped = wide_utf8_block_out<into>(b, vector, kana, store_kana, converted);
     // The byte carried, at the first byte where there is one.
     converted[0] = _mm256_blendv_epi8(converted[0], _mm256_set1_epi8(static_cast<char>(carry.byte)),
                                       _mm256_zextsi128_si256(_mm_cvtsi32_si128(static_cast<int>(carry.at << 7))));

@@ -175,10 +175,9 @@ struct Utf8Run {
   unsigned count;
 };
 
-// The run of three-byte characters at the first of the 64 bytes at p whose
-// codes lie below row_limit (a JIS row byte); a count of 0 where the first
-// character is not one.
-KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit) {
+// The run of three-byte characters at the first of the 64 bytes at p that
+// have JIS codes; a count of 0 where the first character is not one.
+KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p) {
   // Lane l takes bytes 12l to 12l + 15, and each of its four dwords the three
   // bytes of a character, the first lowest, as the take reads them. (The
   // zero-masked forms: GCC 12 takes the others' undefined vector for an
@@ -211,8 +210,7 @@ KOTRAN_WIDEST Utf8Run utf8_run_widest(const unsigned char* p, unsigned row_limit
   const __mmask16 run = static_cast<__mmask16>(_bzhi_u32(0xFFFF, count));
   // A branch, seldom taken, rather than a select: how far the input moves
   // then never waits for the lookups.
-  const __mmask16 refused = _mm512_mask_cmpeq_epi32_mask(run, jis, _mm512_setzero_si512()) |
-                            _mm512_mask_cmpge_epu32_mask(run, jis, _mm512_set1_epi32(static_cast<int>(row_limit << 8)));
+  const __mmask16 refused = _mm512_mask_cmpeq_epi32_mask(run, jis, _mm512_setzero_si512());
   if (refused != 0) [[unlikely]] {
     asm volatile("");  // (keeps the compiler from making it a select)
     count = static_cast<unsigned>(_tzcnt_u32(refused));
@@ -249,7 +247,7 @@ KOTRAN_WIDEST unsigned store_euc_units_as_utf8_widest(unsigned char*& o, const u
 // Stores the run of characters at the 64 bytes of UTF-8 at p as JIS pairs,
 // and moves o past it; returns how many bytes it took (0 for none).
 KOTRAN_WIDEST size_t store_utf8_run_as_jis_widest(unsigned char*& o, const unsigned char* p) {
-  const Utf8Run run = utf8_run_widest(p, 0x7F);
+  const Utf8Run run = utf8_run_widest(p);
   if (run.count == 0) return 0;
   const __m512i out = _mm512_and_si512(run.euc, widest_constant(0x7F));
   _mm512_mask_storeu_epi8(o, 0xFFFFFFFF, out);
@@ -302,34 +300,34 @@ KOTRAN_WIDEST __m512i kana_bytes_widest(__m512i second, __m512i third) {
 }
 
 // The 64 bytes x0 (x1 and x2 the bytes after them) in the target: ASCII as
-// it is, each pair where jis has its row and cell (leads marking the rows),
-// each half-width katakana (kana) as the target's own, in place; dropped
-// gets what is left out (each three-byte form's third byte, and into
-// Shift-JIS a katakana's second).
-template <RunPairs into, bool tables>
-KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, __m512i jis, uint64_t leads,
+// it is, each pair where codes has its code (leads marking the first bytes;
+// into EUC the JIS code), each half-width katakana (kana) as the target's
+// own, in place; dropped gets what is left out (each three-byte form's third
+// byte, and into Shift-JIS a katakana's second).
+template <RunPairs into>
+KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, __m512i codes, uint64_t leads,
                                             uint64_t kana, uint64_t lead3, uint64_t& dropped) {
   // (A katakana's byte at its second byte, into EUC, from x0 and x1.)
   dropped = lead3 << 2;
   if constexpr (into == RunPairs::sjis) {
     dropped |= kana << 1;
-    const __m512i out = euc_pairs_as_sjis_widest<tables>(jis, widest_byte_up(jis), leads, leads << 1);
-    return _mm512_mask_mov_epi8(out, kana, kana_bytes_widest(x1, x2));
+    return _mm512_mask_mov_epi8(codes, kana, kana_bytes_widest(x1, x2));
   } else {
-    __m512i out =
-        _mm512_mask_mov_epi8(jis, leads | leads << 1, _mm512_or_si512(jis, widest_constant(static_cast<char>(0x80))));
+    __m512i out = _mm512_mask_mov_epi8(codes, leads | leads << 1,
+                                       _mm512_or_si512(codes, widest_constant(static_cast<char>(0x80))));
     out = _mm512_mask_mov_epi8(out, kana, widest_constant(static_cast<char>(SS2)));
     return _mm512_mask_mov_epi8(out, kana << 1, kana_bytes_widest(x0, x1));
   }
 }
 
-// Stores at codes + i the JIS code (row byte first) of the character at
-// points[i], i the lowest bit of m, and clears the bit; for none left, the
-// code of points[64] at codes + 64.
+// Stores at codes + i the code in into (first byte first, into EUC the JIS
+// code) of the character at points[i], i the lowest bit of m, and clears the
+// bit; for none left, the code of points[64] at codes + 64.
+template <RunPairs into>
 KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsigned char* codes) {
   const size_t i = _tzcnt_u64(m);
   m = _blsr_u64(m);
-  store_high_byte_first(codes + i, unicode_tables::UNICODE_TO_JIS[points[i]]);
+  store_high_byte_first(codes + i, PAIR_CODES<into>[points[i]]);
 }
 
 // 64 bytes of UTF-8 (x1 and x2 the bytes after them) and their classes: see
@@ -354,13 +352,14 @@ KOTRAN_WIDEST Utf8Block64 utf8_block_widest(const unsigned char* p) {
   return b;
 }
 
-// The codes of the characters at leads in codes (66 bytes), row byte first
-// where each character's first byte was, the other bytes those of the
-// block, and in jis the first 64; returns those of leads with no code (a
-// surrogate, a half-width katakana, a C1 control) or a code at row_limit
-// or past it.
-KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, unsigned row_limit,
-                                         unsigned char* codes, __m512i& jis) {
+// The codes in into of the characters at leads in codes (66 bytes; into
+// EUC the JIS codes), first byte first where each character's first byte
+// was, the other bytes those of the block, and in the vector the first 64;
+// returns those of leads with none (a surrogate, a half-width katakana, a C1
+// control, or into Shift-JIS a user-defined character).
+template <RunPairs into>
+KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, unsigned char* codes,
+                                         __m512i& vector) {
   // Past the 64, a character of none: a lookup with no lead left looks it up
   // and stores past the 64.
   alignas(64) uint16_t points[64 + 1];
@@ -372,27 +371,27 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, u
   // Written out, as the AVX2 path's compiler writes its own.
   uint64_t m = leads & ~(uint64_t{1} << 63);
 #pragma GCC unroll 22
-  for (unsigned k = 0; k < 22; ++k) look_up_code_widest(m, points, codes);
-  while (m != 0) look_up_code_widest(m, points, codes);
+  for (unsigned k = 0; k < 22; ++k) look_up_code_widest<into>(m, points, codes);
+  while (m != 0) look_up_code_widest<into>(m, points, codes);
   // A character begun at the last byte last, after the lookups with no lead
-  // left: its cell byte lies past the 64.
-  const uint16_t j = unicode_tables::UNICODE_TO_JIS[points[63]];
+  // left: its second byte lies past the 64.
+  const uint16_t j = PAIR_CODES<into>[points[63]];
   const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
   std::memcpy(codes + 63, &last, 2);
-  jis = _mm512_load_si512(codes);
-  return leads & (_mm512_testn_epi8_mask(jis, jis) |
-                  _mm512_cmpge_epu8_mask(jis, _mm512_set1_epi8(static_cast<char>(row_limit))));
+  vector = _mm512_load_si512(codes);
+  // (No code has a first byte 0.)
+  return leads & _mm512_testn_epi8_mask(vector, vector);
 }
 
 // Stores the whole characters of one, two and three bytes at the first
-// length of the 64 bytes of UTF-8 at p (whose codes, for those of two and
-// three bytes, lie below row_limit, a JIS row byte) as ASCII and the pairs
-// of into (Shift-JIS or EUC), with store_kana the half-width katakana as
-// into's own, and moves o past them; returns how many bytes it took (0 for
-// none). Reads 66 bytes at p; stores at most 64 at o.
+// length of the 64 bytes of UTF-8 at p (those of two and three bytes while
+// PAIR_CODES has them) as ASCII and the pairs of into (Shift-JIS or EUC),
+// with store_kana the half-width katakana as into's own, and moves o past
+// them; returns how many bytes it took (0 for none). Reads 66 bytes at p;
+// stores at most 64 at o.
 template <RunPairs into, bool compress>
 KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsigned length,
-                                             unsigned row_limit, bool store_kana) {
+                                             bool store_kana) {
   const Utf8Block64 b = utf8_block_widest(p);
   length = std::min(length, utf8_whole_characters(b.c));
   // Half-width katakana are stored as the target's one byte (0xA1-0xDF)
@@ -401,8 +400,8 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
   uint64_t leads = _bzhi_u64((b.c.lead2 | b.c.lead3) & ~kana, length);
   if ((leads | kana) == 0) return 0;
   alignas(64) unsigned char codes[64 + 2];
-  __m512i jis;
-  const uint64_t refused = utf8_codes_widest(b, leads, row_limit, codes, jis);
+  __m512i vector;
+  const uint64_t refused = utf8_codes_widest<into>(b, leads, codes, vector);
   // The characters end before the first refused. A branch, seldom taken,
   // rather than a select: how far the input moves then never waits for the
   // lookups.
@@ -414,7 +413,7 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
     if (length == 0) return 0;
   }
   uint64_t dropped;
-  const __m512i out = utf8_block_out_widest<into, compress>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
+  const __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, vector, leads, kana, b.c.lead3, dropped);
   store_kept_widest<compress>(o, out, _bzhi_u64(~dropped, length));
   return length;
 }
@@ -430,7 +429,7 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
 // past them.
 template <RunPairs into, bool compress>
 KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks,
-                                              unsigned row_limit, bool store_kana, LineEndStops stops) {
+                                              bool store_kana, LineEndStops stops) {
   Utf8Carry carry;
   uint64_t cr_before = 0;
   // The output pointer in a local: o itself could be any byte a store
@@ -452,11 +451,11 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     const uint64_t kana = store_kana ? b.kana : 0;
     const uint64_t leads = (b.c.lead2 | b.c.lead3) & ~kana;
     alignas(64) unsigned char codes[64 + 2];
-    __m512i jis;
-    if (utf8_codes_widest(b, leads, row_limit, codes, jis) != 0) [[unlikely]]
+    __m512i vector;
+    if (utf8_codes_widest<into>(b, leads, codes, vector) != 0) [[unlikely]]
       break;
     uint64_t dropped;
-    __m512i out = utf8_block_out_widest<into, compress>(b.x0, b.x1, b.x2, jis, leads, kana, b.c.lead3, dropped);
+    __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, vector, leads, kana, b.c.lead3, dropped);
     out = _mm512_mask_mov_epi8(out, carry.at, _mm512_set1_epi8(static_cast<char>(carry.byte)));
     store_kept_widest<compress>(to, out, ~(dropped | carry.dropped));
     carry = utf8_carry<into>(b.c.lead2, b.c.lead3, leads, kana, codes, at);
