@@ -471,11 +471,16 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
   // The output pointer in a local: o itself could be any byte a store
   // writes, so the compiler would read it again after every store.
   unsigned char* to = o;
+  // Each block's bytes, classes and code points made a block ahead: they
+  // wait on nothing of the block before, and go on beside its lookups and
+  // stores.
+  WideUtf8Block ahead[2];
+  if (blocks != 0) wide_utf8_block(ahead[0], p, stops, true);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
-    WideUtf8Block b;
-    wide_utf8_block(b, at, stops, n == 0);
+    const WideUtf8Block& b = ahead[n & 1];
+    if (n + 1 < blocks) wide_utf8_block(ahead[(n + 1) & 1], at + 64, stops);
     const Utf8Bytes& c = b.c;
     if (utf8_block_faults(c, carry.owned, at + 64) != 0) break;
     const uint64_t kana = store_kana ? b.kana : 0;
