@@ -357,8 +357,9 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   _mm256_store_si256(reinterpret_cast<__m256i*>(codes), b.x0[0]);
   _mm256_store_si256(reinterpret_cast<__m256i*>(codes + 32), b.x0[1]);
   // As many lookups as text of kanji and kana has leads, whatever their
-  // count, as on the widest path.
+  // count, written out, as on the widest path.
   uint64_t m = leads & ~(uint64_t{1} << 63);
+#pragma GCC unroll 22
   for (unsigned k = 0; k < 22; ++k) wide_look_up_code<into>(m, points, codes);
   while (m != 0) wide_look_up_code<into>(m, points, codes);
   // A character begun at the last byte last: its second byte lies past the

@@ -368,7 +368,7 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, u
   _mm512_store_si512(codes, b.x0);
   // As many lookups as text of kanji and kana has leads, whatever their
   // count: a loop would leave its branch to guess each block's count.
-  // Written out, as the AVX2 path's compiler writes its own.
+  // Written out, 22 times.
   uint64_t m = leads & ~(uint64_t{1} << 63);
 #pragma GCC unroll 22
   for (unsigned k = 0; k < 22; ++k) look_up_code_widest<into>(m, points, codes);
