@@ -13,7 +13,7 @@ namespace kotran {
 
 // The most bytes one store of the tight loops writes: store_ascii,
 // store_ascii8 and store_row write at most 12, a vector of pairs 64 (on the
-// widest path), into UTF-8 112, a run of half-width katakana 96 (32 into
+// widest path), into UTF-8 136, a run of half-width katakana 96 (32 into
 // UTF-8), a run of UTF-8 characters 64; into JIS its runs (at most 43 in 64
 // bytes: a byte of one-byte text between pairs makes two runs of three
 // bytes) take a designation of 3 each, and the last run's copy writes a

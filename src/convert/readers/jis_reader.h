@@ -151,13 +151,14 @@ class JisDecoder {
         const bool take_kana = VectorStep<Code::jis, Writer>::blocks_take_kana && !widen_;
         if (p >= blocks_from && (shift == SHIFT_NONE || shift == SHIFT_KANJI) && end - p >= 2 * 64 + 2) {
           // Into UTF-8 a block writes at most 96 bytes, and its stores reach
-          // 112 past its start.
+          // 136 past its start; into the others 64, and 72.
           constexpr ptrdiff_t most = std::is_same_v<Writer, Utf8Writer> ? 96 : 64;
+          constexpr size_t past = std::is_same_v<Writer, Utf8Writer> ? 40 : 16;
           JisCarry carry;
           carry.kanji = shift == SHIFT_KANJI;
           const auto blocks_into = [&](unsigned char*& at, size_t room, LineEndStops blocks_stop) -> size_t {
             const size_t blocks =
-                std::min<size_t>((end - p - 2) / 64, room < 16 ? 0 : (room - 16) / static_cast<size_t>(most));
+                std::min<size_t>((end - p - 2) / 64, room < past ? 0 : (room - past) / static_cast<size_t>(most));
             if constexpr (takes_widest_steps(path))
               return VectorStep<Code::jis, Writer>::template widest_blocks<compresses_bytes(path)>(
                   at, p, blocks, blocks_stop, carry, take_kana, w_);

@@ -11,9 +11,7 @@
 namespace kotran {
 
 // Writes at o the sixteen units of a group (each dword a unit, its length
-// 0-4 in lengths), and moves o past them. The store is 64 bytes at o, or
-// with exact only the bytes written (a masked store, which costs more).
-template <bool exact>
+// 0-4 in lengths), and moves o past them. The store is 64 bytes at o.
 KOTRAN_COMPRESS void store_utf8_group_compressed(unsigned char*& o, __m512i units, __m512i lengths) {
   // Each byte kept where its place in its unit (0-3) is below the unit's
   // length, which one byte shuffle copies into each of the unit's four
@@ -23,10 +21,7 @@ KOTRAN_COMPRESS void store_utf8_group_compressed(unsigned char*& o, __m512i unit
   const __mmask64 keep = _mm512_cmplt_epu8_mask(_mm512_set1_epi32(0x03020100), each_byte);
   const __m512i packed = compress_bytes(units, keep);
   const unsigned n = static_cast<unsigned>(__builtin_popcountll(keep));
-  if constexpr (exact)
-    _mm512_mask_storeu_epi8(o, _bzhi_u64(~uint64_t{0}, n), packed);
-  else
-    _mm512_storeu_si512(o, packed);
+  _mm512_storeu_si512(o, packed);
   o += n;
 }
 
