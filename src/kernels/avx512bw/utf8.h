@@ -100,16 +100,11 @@ KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
                                widest_opaque(_mm512_set1_epi32(0x100 - 0x400000)));
 }
 
-// Writes at o the units that starts marks among the 64 bytes of jis (a
-// pair's row at its first byte, leads marking them, and its cell at the
-// same place in cells; a half-width katakana's byte where kana marks it;
-// any other unit an ASCII byte) and returns how many pairs had no
-// character (written as U+FFFD). o moves past what it wrote; without
-// katakana no store reaches past 136 bytes from where o starts (with them,
-// 208).
-template <bool compress>
-KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis, __m512i cells, uint64_t leads,
-                                                  uint64_t starts, const Utf8Form* forms, uint64_t kana = 0) {
+// Stores in units (80 dwords) each of the 64 bytes of jis as a unit of its
+// own, and over those that leads marks (a pair's row at its first byte, its
+// cell at the same place in cells) the pair's form.
+KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, __m512i jis, __m512i cells, uint64_t leads,
+                                              const Utf8Form* forms) {
   // Each byte's place in the table, row * 94 + cell less the first's (read
   // at the pairs' first bytes alone; past the 64, a pair of none), and each
   // byte as a unit of its own.
@@ -117,7 +112,6 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
   at[64] = 0;
   store_table_places_widest<0>(at, jis, cells);
   store_table_places_widest<1>(at, jis, cells);
-  alignas(64) uint32_t units[64 + 16];
   store_byte_units_widest<0>(units, jis);
   store_byte_units_widest<1>(units, jis);
   store_byte_units_widest<2>(units, jis);
@@ -131,6 +125,16 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
 #pragma GCC unroll 22
   for (unsigned k = 0; k < 22; ++k) look_up_form_widest(m, at, forms, units);
   while (m != 0) look_up_form_widest(m, at, forms, units);
+}
+
+// Writes at o the units (look_up_pair_forms_widest) that starts marks, the
+// pairs' forms where leads marks them and a half-width katakana's byte made
+// its form where kana does, and returns how many pairs had no character
+// (written as U+FFFD). o moves past what it wrote; without katakana no
+// store reaches past 136 bytes from where o starts (with them, 208).
+template <bool compress>
+KOTRAN_WIDEST unsigned store_unit_groups_widest(unsigned char*& o, const uint32_t* units, uint64_t leads,
+                                                uint64_t starts, uint64_t kana) {
   unsigned replaced = 0;
   for (unsigned g = 0; g < 4; ++g) {
     const __mmask16 pairs = static_cast<__mmask16>(leads >> 16 * g);
@@ -155,6 +159,16 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
       store_utf8_group_compressed(o, u, lengths);
   }
   return replaced;
+}
+
+// Both at once: the units that starts marks among the 64 bytes of jis,
+// written at o.
+template <bool compress>
+KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis, __m512i cells, uint64_t leads,
+                                                  uint64_t starts, const Utf8Form* forms, uint64_t kana = 0) {
+  alignas(64) uint32_t units[64 + 16];
+  look_up_pair_forms_widest(units, jis, cells, leads, forms);
+  return store_unit_groups_widest<compress>(o, units, leads, starts, kana);
 }
 
 // As store_pairs_as_utf8_widest, for the units of the first length bytes of
@@ -525,6 +539,10 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
   unsigned char* to = o;
   uint64_t none = 0;
   PairClasses64<euc> next = pair_classes_widest<euc>(p, store_kana);
+  // Each block's forms are stored a block later, so that the vectors that
+  // read them back find their stores gone to the cache.
+  alignas(64) uint32_t units[2][64 + 16];
+  uint64_t held_leads = 0, held_starts = 0, held_kana = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -540,9 +558,14 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    none += store_pairs_as_utf8_widest<compress>(to, b.jis, b.cells, b.pairs, b.starts, forms, b.kana);
+    look_up_pair_forms_widest(units[n & 1], b.jis, b.cells, b.pairs, forms);
+    if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
+    held_leads = b.pairs;
+    held_starts = b.starts;
+    held_kana = b.kana;
     carried = b.last >> 63;
   }
+  if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
   replaced += none;
   o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
@@ -617,6 +640,10 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
   uint64_t none = 0;
   constexpr bool into_utf8 = into == JisBlocksInto::utf8;
   JisBytes next = jis_bytes_widest(p, true, stops, into_utf8);
+  // Into UTF-8, each block's forms are stored a block later (as
+  // store_pair_blocks_as_utf8_widest stores them).
+  alignas(64) uint32_t units[into_utf8 ? 2 : 1][into_utf8 ? 64 + 16 : 1];
+  uint64_t held_leads = 0, held_starts = 0, held_kana = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -646,12 +673,12 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      // (The blocks with katakana apart, so that the others' stores do not
-      // wait on a test of each group.)
-      if (u.kana == 0) [[likely]]
-        none += store_pairs_as_utf8_widest<compress>(to, bytes_at, x1, u.leads, ~(u.escapes | trails), forms);
-      else
-        none += store_pairs_as_utf8_widest<compress>(to, x0, x1, u.leads, ~(u.escapes | trails), forms, u.kana);
+      look_up_pair_forms_widest(units[n & 1], x0, x1, u.leads, forms);
+      if (n != 0)
+        none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
+      held_leads = u.leads;
+      held_starts = ~(u.escapes | trails);
+      held_kana = u.kana;
     } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
       store_kept_widest<compress>(to, euc_pairs_as_sjis_widest<compress>(x0, before, u.leads, trails), ~u.escapes);
@@ -669,6 +696,8 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
       break;
     }
   }
+  if constexpr (into_utf8)
+    if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
   replaced += none;
   o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
