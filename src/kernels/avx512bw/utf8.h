@@ -100,9 +100,19 @@ KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
                                widest_opaque(_mm512_set1_epi32(0x100 - 0x400000)));
 }
 
+// How many lookups a block into UTF-8 makes whatever it holds: as many
+// pairs as 64 bytes of Japanese text hold, but for one block in ten or
+// twenty. Of Shift-JIS or EUC, 24 (most blocks of the benchmark's text hold
+// 19-23); of JIS, whose escapes and ASCII take room, 22 (most hold 14-20).
+// Fewer leave more blocks to the branch after, more cost every block.
+inline constexpr unsigned PAIR_BLOCK_PAIRS = 24;
+inline constexpr unsigned JIS_BLOCK_PAIRS = 22;
+
 // Stores in units (80 dwords) each of the 64 bytes of jis as a unit of its
 // own, and over those that leads marks (a pair's row at its first byte, its
-// cell at the same place in cells) the pair's form.
+// cell at the same place in cells) the pair's form. ahead is how many
+// lookups are made whatever the block holds (see below).
+template <unsigned ahead = JIS_BLOCK_PAIRS>
 KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, __m512i jis, __m512i cells, uint64_t leads,
                                               const Utf8Form* forms) {
   // Each byte's place in the table, row * 94 + cell less the first's (read
@@ -119,12 +129,17 @@ KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, __m512i jis, __m51
   // Each pair's form over its unit, one load a pair: a gather of sixteen
   // costs more. As many lookups as kanji text has pairs, whatever their
   // count, the ones with no pair left at 64: a loop would leave its branch
-  // to guess each block's count. Written out, 22 times: a count and a
-  // branch per lookup cost as much as a third of it.
+  // to guess each block's count. Written out: a count and a branch per
+  // lookup cost as much as a third of it. A block with more pairs than
+  // that takes the rest, up to the 32 a block can hold, behind one branch
+  // (a loop's end was one more branch to guess).
   uint64_t m = leads;
-#pragma GCC unroll 22
-  for (unsigned k = 0; k < 22; ++k) look_up_form_widest(m, at, forms, units);
-  while (m != 0) look_up_form_widest(m, at, forms, units);
+#pragma GCC unroll 32
+  for (unsigned k = 0; k < ahead; ++k) look_up_form_widest(m, at, forms, units);
+  if (m != 0) [[unlikely]] {
+#pragma GCC unroll 32
+    for (unsigned k = ahead; k < 32; ++k) look_up_form_widest(m, at, forms, units);
+  }
 }
 
 // Writes at o the units (look_up_pair_forms_widest) that starts marks, the
@@ -558,7 +573,7 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    look_up_pair_forms_widest(units[n & 1], b.jis, b.cells, b.pairs, forms);
+    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], b.jis, b.cells, b.pairs, forms);
     if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
     held_leads = b.pairs;
     held_starts = b.starts;
@@ -673,7 +688,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      look_up_pair_forms_widest(units[n & 1], x0, x1, u.leads, forms);
+      look_up_pair_forms_widest<JIS_BLOCK_PAIRS>(units[n & 1], x0, x1, u.leads, forms);
       if (n != 0)
         none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
       held_leads = u.leads;
