@@ -108,24 +108,27 @@ KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
 inline constexpr unsigned PAIR_BLOCK_PAIRS = 24;
 inline constexpr unsigned JIS_BLOCK_PAIRS = 22;
 
-// Stores in units (80 dwords) each of the 64 bytes of jis as a unit of its
-// own, and over those that leads marks (a pair's row at its first byte, its
-// cell at the same place in cells) the pair's form. ahead is how many
-// lookups are made whatever the block holds (see below).
-template <unsigned ahead = JIS_BLOCK_PAIRS>
-KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, __m512i jis, __m512i cells, uint64_t leads,
-                                              const Utf8Form* forms) {
-  // Each byte's place in the table, row * 94 + cell less the first's (read
-  // at the pairs' first bytes alone; past the 64, a pair of none), and each
-  // byte as a unit of its own.
-  alignas(64) uint16_t at[64 + 32];
-  at[64] = 0;
+// Stores at at (96 words) the place in the forms table of the pair that
+// would begin at each of the 64 bytes of jis, row * 94 + cell less the
+// first's (its cell at the same place in cells), and past them a pair of
+// none.
+KOTRAN_WIDEST void store_block_places_widest(uint16_t* at, __m512i jis, __m512i cells) {
   store_table_places_widest<0>(at, jis, cells);
   store_table_places_widest<1>(at, jis, cells);
-  store_byte_units_widest<0>(units, jis);
-  store_byte_units_widest<1>(units, jis);
-  store_byte_units_widest<2>(units, jis);
-  store_byte_units_widest<3>(units, jis);
+  at[64] = 0;
+}
+
+// Stores in units (80 dwords) each of the 64 bytes of bytes as a unit of
+// its own, and over those that leads marks the pair's form, from its place
+// in at (store_block_places_widest). ahead is how many lookups are made
+// whatever the block holds (see below).
+template <unsigned ahead = JIS_BLOCK_PAIRS>
+KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, const uint16_t* at, __m512i bytes, uint64_t leads,
+                                              const Utf8Form* forms) {
+  store_byte_units_widest<0>(units, bytes);
+  store_byte_units_widest<1>(units, bytes);
+  store_byte_units_widest<2>(units, bytes);
+  store_byte_units_widest<3>(units, bytes);
   // Each pair's form over its unit, one load a pair: a gather of sixteen
   // costs more. As many lookups as kanji text has pairs, whatever their
   // count, the ones with no pair left at 64: a loop would leave its branch
@@ -181,8 +184,10 @@ KOTRAN_WIDEST unsigned store_unit_groups_widest(unsigned char*& o, const uint32_
 template <bool compress>
 KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis, __m512i cells, uint64_t leads,
                                                   uint64_t starts, const Utf8Form* forms, uint64_t kana = 0) {
+  alignas(64) uint16_t at[64 + 32];
+  store_block_places_widest(at, jis, cells);
   alignas(64) uint32_t units[64 + 16];
-  look_up_pair_forms_widest(units, jis, cells, leads, forms);
+  look_up_pair_forms_widest(units, at, jis, leads, forms);
   return store_unit_groups_widest<compress>(o, units, leads, starts, kana);
 }
 
@@ -537,6 +542,21 @@ KOTRAN_WIDEST PairBlock64 pair_block_widest(const unsigned char* at, __m512i x0,
           b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
 }
 
+// The places (store_block_places_widest) of the pairs that would begin at
+// each of the 64 bytes of Shift-JIS (or EUC) at at, stored at places.
+template <bool euc>
+KOTRAN_WIDEST void store_pair_places_widest(uint16_t* places, const unsigned char* at) {
+  const __m512i x0 = widest_load(at);
+  const __m512i x1 = widest_load(at + 1);
+  if constexpr (euc) {
+    const __m512i low7 = widest_constant(0x7F);
+    store_block_places_widest(places, _mm512_and_si512(x0, low7), _mm512_and_si512(x1, low7));
+  } else {
+    store_block_places_widest(places, sjis_pairs_as_jis_widest(x0, x1, ~uint64_t{0}, 0, 0),
+                              sjis_pairs_as_jis_widest(x1, x1, 0, ~uint64_t{0}, 0));
+  }
+}
+
 // Shift-JIS text (or EUC) in blocks of 64 bytes into UTF-8 (from the forms
 // table, those with none counted in replaced), one after another, while
 // each block is what pair_block_widest takes; returns how many bytes it took (0 for none). Each block's position
@@ -555,16 +575,23 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
   uint64_t none = 0;
   PairClasses64<euc> next = pair_classes_widest<euc>(p, store_kana);
   // Each block's forms are stored a block later, so that the vectors that
-  // read them back find their stores gone to the cache.
+  // read them back find their stores gone to the cache; the places of its
+  // pairs in the table are stored a block before, for the same reason.
   alignas(64) uint32_t units[2][64 + 16];
+  alignas(64) uint16_t places[2][64 + 32];
+  store_pair_places_widest<euc>(places[0], p);
   uint64_t held_leads = 0, held_starts = 0, held_kana = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
-    // The next block's classes first: they wait on nothing of this
-    // block's, and go on beside its pairs, which wait on the pair carried.
+    // The next block's classes and places first: they wait on nothing of
+    // this block's, and go on beside its pairs, which wait on the pair
+    // carried.
     const PairClasses64<euc> classes = next;
-    if (n + 1 < blocks) next = pair_classes_widest<euc>(at + 64, store_kana);
+    if (n + 1 < blocks) {
+      next = pair_classes_widest<euc>(at + 64, store_kana);
+      store_pair_places_widest<euc>(places[(n + 1) & 1], at + 64);
+    }
     const __m512i x0 = widest_load(at);
     const __m512i x1 = widest_load(at + 1);
     const PairBlock64 b = pair_block_widest(at, x0, x1, carried, classes);
@@ -573,7 +600,7 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], b.jis, b.cells, b.pairs, forms);
+    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], places[n & 1], b.jis, b.pairs, forms);
     if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
     held_leads = b.pairs;
     held_starts = b.starts;
@@ -655,20 +682,26 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
   uint64_t none = 0;
   constexpr bool into_utf8 = into == JisBlocksInto::utf8;
   JisBytes next = jis_bytes_widest(p, true, stops, into_utf8);
-  // Into UTF-8, each block's forms are stored a block later (as
-  // store_pair_blocks_as_utf8_widest stores them).
+  // Into UTF-8, each block's forms are stored a block later and the
+  // places of its pairs a block before (as store_pair_blocks_as_utf8_widest
+  // stores them).
   alignas(64) uint32_t units[into_utf8 ? 2 : 1][into_utf8 ? 64 + 16 : 1];
+  alignas(64) uint16_t places[into_utf8 ? 2 : 1][into_utf8 ? 64 + 32 : 1];
+  if constexpr (into_utf8) store_block_places_widest(places[0], widest_load(p), widest_load(p + 1));
   uint64_t held_leads = 0, held_starts = 0, held_kana = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
     const JisBytes bytes = next;
-    // The next block's classes first: they wait on nothing of this
-    // block's, and go on beside its pairs, which wait on what the last
+    // The next block's classes (and places) first: they wait on nothing of
+    // this block's, and go on beside its pairs, which wait on what the last
     // block carried.
-    if (n + 1 < blocks) next = jis_bytes_widest(at + 64, false, stops, into_utf8);
+    if (n + 1 < blocks) {
+      next = jis_bytes_widest(at + 64, false, stops, into_utf8);
+      if constexpr (into_utf8)
+        store_block_places_widest(places[(n + 1) & 1], widest_load(at + 64), widest_load(at + 65));
+    }
     const __m512i bytes_at = widest_load(at);
-    const __m512i x1 = widest_load(at + 1);
     const uint64_t esc = bytes.esc;
     JisBlockUnits u = jis_block_units<false>(bytes, carry, into == JisBlocksInto::sjis);
     if (u.bad != 0) [[unlikely]] {
@@ -688,7 +721,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      look_up_pair_forms_widest<JIS_BLOCK_PAIRS>(units[n & 1], x0, x1, u.leads, forms);
+      look_up_pair_forms_widest<JIS_BLOCK_PAIRS>(units[n & 1], places[n & 1], x0, u.leads, forms);
       if (n != 0)
         none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
       held_leads = u.leads;
