@@ -385,19 +385,24 @@ KOTRAN_WIDEST Utf8Block64 utf8_block_widest(const unsigned char* p) {
   return b;
 }
 
+// Stores at points (65 words) the code points of the characters of two and
+// three bytes that would begin at each of the 64 bytes of b, and past them
+// a character of none: a lookup with no lead left looks it up and stores
+// past the 64.
+KOTRAN_WIDEST void store_block_points_widest(uint16_t* points, const Utf8Block64& b) {
+  store_utf8_code_points_widest(points, b.x0, b.x1, b.x2, b.c.lead3);
+  points[64] = 0;
+}
+
 // The codes in into of the characters at leads in codes (66 bytes; into
-// EUC the JIS codes), first byte first where each character's first byte
+// EUC the JIS codes), their code points in points (store_block_points_widest),
+// first byte first where each character's first byte
 // was, the other bytes those of the block, and in the vector the first 64;
 // returns those of leads with none (a surrogate, a half-width katakana, a C1
 // control, or into Shift-JIS a user-defined character).
 template <RunPairs into>
-KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, uint64_t leads, unsigned char* codes,
-                                         __m512i& vector) {
-  // Past the 64, a character of none: a lookup with no lead left looks it up
-  // and stores past the 64.
-  alignas(64) uint16_t points[64 + 1];
-  points[64] = 0;
-  store_utf8_code_points_widest(points, b.x0, b.x1, b.x2, b.c.lead3);
+KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, const uint16_t* points, uint64_t leads,
+                                         unsigned char* codes, __m512i& vector) {
   _mm512_store_si512(codes, b.x0);
   // As many lookups as text of kanji and kana has leads, whatever their
   // count: a loop would leave its branch to guess each block's count.
@@ -432,9 +437,11 @@ KOTRAN_WIDEST size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned c
   uint64_t kana = store_kana ? _bzhi_u64(b.kana, length) : 0;
   uint64_t leads = _bzhi_u64((b.c.lead2 | b.c.lead3) & ~kana, length);
   if ((leads | kana) == 0) return 0;
+  alignas(64) uint16_t points[64 + 32];
+  store_block_points_widest(points, b);
   alignas(64) unsigned char codes[64 + 2];
   __m512i vector;
-  const uint64_t refused = utf8_codes_widest<into>(b, leads, codes, vector);
+  const uint64_t refused = utf8_codes_widest<into>(b, points, leads, codes, vector);
   // The characters end before the first refused. A branch, seldom taken,
   // rather than a select: how far the input moves then never waits for the
   // lookups.
@@ -469,13 +476,20 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
   // writes, so the compiler would read it again after every store.
   unsigned char* to = o;
   Utf8Block64 next = utf8_block_widest(p);
+  // Each block's code points are stored a block before they are looked up,
+  // so that the loads that read them find their stores gone to the cache.
+  alignas(64) uint16_t points[2][64 + 32];
+  store_block_points_widest(points[0], next);
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
-    // The next block's bytes and classes first: they wait on nothing of
-    // this block's, and go on beside its lookups and stores.
+    // The next block's bytes, classes and code points first: they wait on
+    // nothing of this block's, and go on beside its lookups and stores.
     const Utf8Block64 b = next;
-    if (n + 1 < blocks) next = utf8_block_widest(at + 64);
+    if (n + 1 < blocks) {
+      next = utf8_block_widest(at + 64);
+      store_block_points_widest(points[(n + 1) & 1], next);
+    }
     uint64_t bad = utf8_block_faults(b.c, carry.owned, at + 64);
     if (stops != LineEndStops::none)
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0D)),
@@ -485,7 +499,7 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     const uint64_t leads = (b.c.lead2 | b.c.lead3) & ~kana;
     alignas(64) unsigned char codes[64 + 2];
     __m512i vector;
-    if (utf8_codes_widest<into>(b, leads, codes, vector) != 0) [[unlikely]]
+    if (utf8_codes_widest<into>(b, points[n & 1], leads, codes, vector) != 0) [[unlikely]]
       break;
     uint64_t dropped;
     __m512i out = utf8_block_out_widest<into>(b.x0, b.x1, b.x2, vector, leads, kana, b.c.lead3, dropped);
