@@ -79,14 +79,14 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
   }
 }
 
-// As store_units_straight_wide, each pair with no character written as
+// As store_packed_units_wide, each pair with no character written as
 // U+FFFD; returns how many: for the blocks that hold one.
-[[gnu::cold, gnu::noinline]] inline unsigned store_units_replacing(unsigned char*& o, const uint16_t* at,
-                                                                   uint64_t starts, const Utf8Form* forms) {
+[[gnu::cold, gnu::noinline]] inline unsigned store_units_replacing(unsigned char*& o, const uint16_t* packed,
+                                                                   size_t count, const Utf8Form* forms) {
   unsigned replaced = 0;
-  for (; starts != 0; starts &= starts - 1) {
+  for (size_t k = 0; k < count; ++k) {
     uint32_t form;
-    std::memcpy(&form, forms + at[__builtin_ctzll(starts)], 4);
+    std::memcpy(&form, forms + packed[k], 4);
     if (form >> 24 == 0) {
       form = REPLACEMENT_FORM;
       ++replaced;
@@ -97,15 +97,12 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
   return replaced;
 }
 
-// Stores at o the units whose first bytes starts marks, one after another,
-// each its form from the table at its place in at (store_form_places_wide),
-// and moves o past them; returns how many pairs had no character (written as
-// U+FFFD). Stores 16 bytes a group of four units, at most 16 past the last.
-KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t* at, uint64_t starts,
-                                               const Utf8Form* forms) {
-  // The units' places packed together first, eight words by one shuffle,
-  // so that the loop over the units walks an array, not the bits of a mask.
-  alignas(16) uint16_t packed[64 + 8];
+// The places of the units whose first bytes starts marks, from at
+// (store_form_places_wide), packed together at packed (72 words) one after
+// another, eight words by one shuffle, so that the loop over the units
+// walks an array, not the bits of a mask; returns how many. The words after
+// them, to a whole four, are NUL's unit (one byte).
+KOTRAN_WIDE size_t pack_unit_places_wide(uint16_t* packed, const uint16_t* at, uint64_t starts) {
   uint16_t* end = packed;
   for (unsigned k = 0; k < 8; ++k) {
     const unsigned e = static_cast<unsigned>(starts >> 8 * k) & 0xFF;
@@ -114,15 +111,23 @@ KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t
                      _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(at + 8 * k)), take));
     end += KEPT_BYTES.count[e];
   }
-  // Made up to a whole four with NUL's unit (one byte), whose bytes are
-  // taken back after.
   _mm_storel_epi64(reinterpret_cast<__m128i*>(end), _mm_set1_epi16(static_cast<short>(BYTE_FORMS)));
-  const size_t pads = static_cast<size_t>(packed - end) & 3;
+  return static_cast<size_t>(end - packed);
+}
+
+// Stores at o the count units whose places packed holds
+// (pack_unit_places_wide), each its form from the table, and moves o past
+// them; returns how many pairs had no character (written as U+FFFD).
+// Stores 16 bytes a group of four units, at most 16 past the last.
+KOTRAN_WIDE unsigned store_packed_units_wide(unsigned char*& o, const uint16_t* packed, size_t count,
+                                             const Utf8Form* forms) {
   // Four units at a time: their forms (one load each) side by side in a
   // vector, packed by their lengths with one shuffle and stored together;
   // the output moves on by the four's length, the one thing a group waits
-  // for. (A gather of the four costs several times the loads.)
+  // for. (A gather of the four costs several times the loads.) The last
+  // four made whole with NUL's unit, whose bytes are taken back after.
   unsigned char* to = o;
+  const uint16_t* const end = packed + count;
   for (const uint16_t* place = packed; place < end; place += 4) {
     uint32_t form[4];
     for (unsigned i = 0; i < 4; ++i) std::memcpy(&form[i], forms + place[i], 4);
@@ -134,7 +139,7 @@ KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t
         _mm_shuffle_epi8(units, _mm_setr_epi8(3, 7, 11, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1))));
     // (A length of 0, a pair with no character: never in real text.)
     if (((lengths - 0x01010101u) & ~lengths & 0x80808080u) != 0) [[unlikely]]
-      return store_units_replacing(o, at, starts, forms);
+      return store_units_replacing(o, packed, count, forms);
     // The four lengths' bit pairs side by side. (A multiply that gathers
     // them costs J→UTF-8 more here, for all its fewer instructions.)
     const uint32_t folded = lengths | lengths >> 6;
@@ -143,8 +148,19 @@ KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t
                      _mm_shuffle_epi8(units, _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[e]))));
     to += UTF8_PACKS.length[e];
   }
-  o = to - pads;
+  o = to - (static_cast<size_t>(-count) & 3);
   return 0;
+}
+
+// Stores at o the units whose first bytes starts marks, one after another,
+// each its form from the table at its place in at (store_form_places_wide),
+// and moves o past them; returns how many pairs had no character (written as
+// U+FFFD). Stores 16 bytes a group of four units, at most 16 past the last.
+KOTRAN_WIDE unsigned store_units_straight_wide(unsigned char*& o, const uint16_t* at, uint64_t starts,
+                                               const Utf8Form* forms) {
+  alignas(16) uint16_t packed[64 + 8];
+  const size_t count = pack_unit_places_wide(packed, at, starts);
+  return store_packed_units_wide(o, packed, count, forms);
 }
 
 // Stores the units of the first length bytes of 64 as JIS bytes (jis, each
@@ -548,6 +564,27 @@ KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char* at, uint64_t carr
   return {b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
 }
 
+// The places in the forms table (store_form_places_wide) of the units that
+// would begin at each of the 64 bytes of Shift-JIS (or EUC) at at, stored
+// at places: where a unit begins, its first byte alone tells a pair from a
+// byte alone (into EUC SS2, a half-width katakana's unit, the byte after).
+template <bool euc>
+KOTRAN_WIDE void store_pair_places_wide(uint16_t* places, const unsigned char* at) {
+  for (unsigned h = 0; h < 2; ++h) {
+    const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
+    const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+    if constexpr (euc) {
+      const __m256i low7 = wide_constant(0x7F);
+      const __m256i jis = _mm256_blendv_epi8(_mm256_and_si256(x0, low7), x1,
+                                             _mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(SS2))));
+      store_form_places_wide(places + 32 * h, jis, _mm256_and_si256(x1, low7), wide_in_range(x0, 0xA1, 0xFE));
+    } else {
+      store_sjis_form_places_wide(places + 32 * h, x0, x1,
+                                  _mm256_or_si256(wide_in_range(x0, 0x81, 0x9F), wide_in_range(x0, 0xE0, 0xEF)));
+    }
+  }
+}
+
 // As store_pair_blocks_as_utf8_widest, in two registers of 32 bytes.
 template <bool euc>
 KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsigned char* p, size_t blocks,
@@ -559,17 +596,23 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
   unsigned char* to = o;
   uint64_t none = 0;
   PairClasses64<euc> next = wide_pair_classes<euc>(p, store_kana);
+  // Each block's places are stored a block before they are read, and its
+  // units written a block after their places are packed, so that the loads
+  // find their stores gone to the cache.
+  alignas(32) uint16_t places[2][64];
+  store_pair_places_wide<euc>(places[0], p);
+  alignas(16) uint16_t packed[2][64 + 8];
+  size_t held = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
-    // The next block's classes first: they wait on nothing of this
-    // block's, and go on beside its pairs, which wait on the pair carried.
+    // The next block's classes and places first: they wait on nothing of
+    // this block's, and go on beside its pairs, which wait on the pair
+    // carried.
     const PairClasses64<euc> classes = next;
-    if (n + 1 < blocks) next = wide_pair_classes<euc>(at + 64, store_kana);
-    __m256i x0[2], x1[2];
-    for (unsigned h = 0; h < 2; ++h) {
-      x0[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
-      x1[h] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+    if (n + 1 < blocks) {
+      next = wide_pair_classes<euc>(at + 64, store_kana);
+      store_pair_places_wide<euc>(places[(n + 1) & 1], at + 64);
     }
     const WidePairBlock b = wide_pair_block(at, carried, classes);
     uint64_t bad = b.bad;
@@ -578,22 +621,12 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
       bad |= line_end_stop_bits(ends.cr, ends.lf, stops, cr_before, at[64]);
     }
     if (bad != 0) break;
-    alignas(32) uint16_t places[64];
-    for (unsigned h = 0; h < 2; ++h) {
-      const __m256i pair_bytes = wide_byte_mask(static_cast<uint32_t>(b.pairs >> 32 * h));
-      if constexpr (euc) {
-        // A half-width katakana's unit is SS2, its byte the one after.
-        const __m256i low7 = wide_constant(0x7F);
-        const __m256i jis = _mm256_blendv_epi8(_mm256_and_si256(x0[h], low7), x1[h],
-                                               wide_byte_mask(static_cast<uint32_t>(b.kana >> 32 * h)));
-        store_form_places_wide(places + 32 * h, jis, _mm256_and_si256(x1[h], low7), pair_bytes);
-      } else {
-        store_sjis_form_places_wide(places + 32 * h, x0[h], x1[h], pair_bytes);
-      }
-    }
-    none += store_units_straight_wide(to, places, b.starts, forms);
+    const size_t count = pack_unit_places_wide(packed[n & 1], places[n & 1], b.starts);
+    if (n != 0) none += store_packed_units_wide(to, packed[(n - 1) & 1], held, forms);
+    held = count;
     carried = b.last >> 63;
   }
+  if (n != 0) none += store_packed_units_wide(to, packed[(n - 1) & 1], held, forms);
   replaced += none;
   o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
@@ -671,6 +704,11 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
   // in, its first byte last).
   __m256i last_lead_bytes = wide_byte_mask(static_cast<uint32_t>(carry.trail) << 31);
   JisBytes next = wide_jis_bytes(p, true, stops);
+  // Into UTF-8, each block's units are written a block after their places
+  // are packed (as store_pair_blocks_as_utf8_wide writes them).
+  constexpr bool into_utf8 = into == JisBlocksInto::utf8;
+  alignas(16) uint16_t packed[into_utf8 ? 2 : 1][into_utf8 ? 64 + 8 : 1];
+  size_t held = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -703,7 +741,9 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
         store_form_places_wide(places + 32 * h, x0[h], x1[h], wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * h)));
       if (u.kana != 0) [[unlikely]]
         for (uint64_t m = u.kana; m != 0; m &= m - 1) places[__builtin_ctzll(m)] += 0x80;
-      none += store_units_straight_wide(to, places, starts, forms);
+      const size_t count = pack_unit_places_wide(packed[n & 1], places, starts);
+      if (n != 0) none += store_packed_units_wide(to, packed[(n - 1) & 1], held, forms);
+      held = count;
     } else {
       const __m256i lead_bytes[2] = {wide_byte_mask(static_cast<uint32_t>(u.leads)),
                                      wide_byte_mask(static_cast<uint32_t>(u.leads >> 32))};
@@ -750,6 +790,8 @@ KOTRAN_WIDE size_t store_jis_blocks_wide(unsigned char*& o, const unsigned char*
       break;
     }
   }
+  if constexpr (into_utf8)
+    if (n != 0) none += store_packed_units_wide(to, packed[(n - 1) & 1], held, forms);
   replaced += none;
   o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
