@@ -34,37 +34,32 @@
 
 namespace kotran {
 
-// The 16 bytes of half h of v, each widened to 16 bits: with sign, as a
-// mask's bytes are.
-template <bool sign = false>
-KOTRAN_WIDE __m256i wide_half_words(__m256i v, unsigned h) {
-  const __m128i half = h == 0 ? _mm256_castsi256_si128(v) : _mm256_extracti128_si256(v, 1);
-  return sign ? _mm256_cvtepi8_epi16(half) : _mm256_cvtepu8_epi16(half);
+// Stores at at the 32 words low + 94 * high of the bytes of low and high,
+// by one multiply-add of bytes: the unpacks take bytes 0-7 and 16-23, 8-15
+// and 24-31, put back in order by the lanes' swap.
+KOTRAN_WIDE void store_table_places_wide(uint16_t* at, __m256i low, __m256i high) {
+  const __m256i weights = wide_opaque(_mm256_set1_epi16(94 << 8 | 1));
+  const __m256i first = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(low, high), weights);
+  const __m256i second = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(low, high), weights);
+  _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_permute2x128_si256(first, second, 0x20));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16), _mm256_permute2x128_si256(first, second, 0x31));
 }
 
 // Each of the 32 bytes' place in the forms table, on 16 bits: a pair's
 // (lead_bytes marks its first byte, cells holds its cell there) row * 94 +
 // cell less the first's, any other byte's the entry of its own after the
-// rows.
+// rows, BYTE_FORMS (94 * 94) and the byte.
 KOTRAN_WIDE void store_form_places_wide(uint16_t* at, __m256i jis, __m256i cells, __m256i lead_bytes) {
-  for (unsigned h = 0; h < 2; ++h) {
-    const __m256i row = wide_half_words(jis, h);
-    const __m256i pair = _mm256_sub_epi16(
-        _mm256_add_epi16(_mm256_mullo_epi16(row, wide_opaque(_mm256_set1_epi16(94))), wide_half_words(cells, h)),
-        wide_opaque(_mm256_set1_epi16(0x21 * 94 + 0x21)));
-    const __m256i alone = _mm256_add_epi16(row, wide_opaque(_mm256_set1_epi16(BYTE_FORMS)));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16 * h),
-                       _mm256_blendv_epi8(alone, pair, wide_half_words<true>(lead_bytes, h)));
-  }
+  const __m256i first = wide_constant(0x21);
+  store_table_places_wide(at, _mm256_blendv_epi8(jis, _mm256_sub_epi8(cells, first), lead_bytes),
+                          _mm256_blendv_epi8(wide_constant(94), _mm256_sub_epi8(jis, first), lead_bytes));
 }
 
 // The same for 32 bytes of Shift-JIS (next each byte's successor), with
 // no JIS bytes worked out: a first byte's two rows are 188 places of the
-// table in a row, which its second byte's 188 values index in order. One
-// multiply-add of bytes gives both kinds of unit: a pair's place as twice
-// its first byte's (0x81-0x9F and 0xE0-0xEF as 0-46) times 94, and its
-// second byte's (0x40-0x7E and 0x80-0xFC as 0-187); a byte alone's,
-// BYTE_FORMS (94 * 94) and itself, as 94 times 94 and the byte.
+// table in a row, which its second byte's 188 values index in order: a
+// pair's place is twice its first byte's (0x81-0x9F and 0xE0-0xEF as 0-46)
+// times 94, and its second byte's (0x40-0x7E and 0x80-0xFC as 0-187).
 KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i next, __m256i lead_bytes) {
   // (From 0xE0 on, 0x40 less: as signed bytes, above 0xDF leaves ASCII in,
   // which is no first byte.)
@@ -75,14 +70,7 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
   // From 0x80 on, one less.
   const __m256i trail_at =
       _mm256_add_epi8(_mm256_sub_epi8(next, wide_constant(0x40)), _mm256_cmpgt_epi8(_mm256_setzero_si256(), next));
-  const __m256i low = _mm256_blendv_epi8(sjis, trail_at, lead_bytes);
-  // Each word low + 94 * high: the unpacks take bytes 0-7 and 16-23, 8-15
-  // and 24-31, put back in order by the lanes' swap.
-  const __m256i weights = wide_opaque(_mm256_set1_epi16(94 << 8 | 1));
-  const __m256i first = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(low, high), weights);
-  const __m256i second = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(low, high), weights);
-  _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_permute2x128_si256(first, second, 0x20));
-  _mm256_store_si256(reinterpret_cast<__m256i*>(at + 16), _mm256_permute2x128_si256(first, second, 0x31));
+  store_table_places_wide(at, _mm256_blendv_epi8(sjis, trail_at, lead_bytes), high);
 }
 
 // As store_packed_units_wide, each pair with no character written as
