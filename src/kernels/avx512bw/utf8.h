@@ -614,7 +614,9 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], places[n & 1], b.jis, b.pairs, forms);
+    // (Shift-JIS bytes alone are the bytes themselves; EUC's katakana
+    // take the byte after SS2.)
+    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], places[n & 1], euc ? b.jis : x0, b.pairs, forms);
     if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
     held_leads = b.pairs;
     held_starts = b.starts;
