@@ -516,68 +516,78 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
 // As PairBlock64's masks: the bytes themselves give each unit's place in
 // the forms table.
 struct WidePairBlock {
-  uint64_t pairs, kana, starts, last, bad;
+  uint64_t starts, last, bad;
 };
 
-// As pair_classes_widest, in two registers of 32 bytes.
+// The classes of a block of 64 bytes of Shift-JIS into UTF-8 that wait on
+// nothing before it, each in one mask: the bytes that may begin a pair
+// (0x81-0x9F, 0xE0-0xFE), the high bytes that can be no unit alone (not
+// such a byte, nor a half-width katakana that is taken), and the bytes
+// whose pair, were one begun there, would be bad (a first byte from 0xF0
+// on, or a second byte out of 0x40-0x7E and 0x80-0xFC).
+struct WideSjisClasses {
+  uint64_t lead, alone_bad, pair_bad;
+};
+
 template <bool euc>
-KOTRAN_WIDE PairClasses64<euc> wide_pair_classes(const unsigned char* at, bool store_kana) {
+using WidePairClasses = std::conditional_t<euc, EucClasses64, WideSjisClasses>;
+
+// The places in the forms table (store_form_places_wide) of the units that
+// would begin at each of the 64 bytes of Shift-JIS (or EUC) at at, stored
+// at places, and the block's classes, from the same loads: where a unit
+// begins, its first byte alone tells a pair from a byte alone (into EUC
+// SS2, a half-width katakana's unit, the byte after).
+template <bool euc>
+KOTRAN_WIDE WidePairClasses<euc> wide_pair_block_ahead(const unsigned char* at, bool store_kana, uint16_t* places) {
   if constexpr (euc) {
     uint32_t high_half[2], euc_half[2], esc_half[2], kana_half[2];
+    const __m256i low7 = wide_constant(0x7F);
     for (unsigned h = 0; h < 2; ++h) {
       const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
       const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+      const __m256i ss2 = _mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(SS2)));
+      const __m256i euc_bytes = wide_in_range(x0, 0xA1, 0xFE);
+      store_form_places_wide(places + 32 * h, _mm256_blendv_epi8(_mm256_and_si256(x0, low7), x1, ss2),
+                             _mm256_and_si256(x1, low7), euc_bytes);
       high_half[h] = wide_mask(x0);
-      euc_half[h] = wide_mask(wide_in_range(x0, 0xA1, 0xFE));
+      euc_half[h] = wide_mask(euc_bytes);
       esc_half[h] = wide_mask(_mm256_cmpeq_epi8(x0, wide_constant(0x1B)));
-      kana_half[h] = wide_mask(_mm256_and_si256(_mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(SS2))),
-                                                wide_in_range(x1, 0xA1, 0xDF)));
+      kana_half[h] = wide_mask(_mm256_and_si256(ss2, wide_in_range(x1, 0xA1, 0xDF)));
     }
     return {wide_join(high_half[0], high_half[1]), wide_join(euc_half[0], euc_half[1]),
             wide_join(esc_half[0], esc_half[1]), store_kana ? wide_join(kana_half[0], kana_half[1]) : 0};
   } else {
-    const SjisBytes a = classify_sjis_bytes_wide(at);
-    const SjisBytes b = classify_sjis_bytes_wide(at + 32);
-    const uint64_t kana_bytes =
-        store_kana ? wide_join(wide_mask(wide_in_range(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), 0xA1, 0xDF)),
-                               wide_mask(wide_in_range(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32)),
-                                                       0xA1, 0xDF)))
-                   : 0;
-    return {wide_join(a.high, b.high), wide_join(a.lead, b.lead), wide_join(a.far_lead, b.far_lead),
-            wide_join(a.trail, b.trail), kana_bytes};
+    uint32_t lead_half[2], alone_half[2], pair_half[2];
+    const __m256i kana_on = store_kana ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
+    for (unsigned h = 0; h < 2; ++h) {
+      const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
+      const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
+      // (A place worked out from a first byte 0xF0-0xFE is never read: its
+      // pair is bad, which ends the blocks there.)
+      const __m256i lead = _mm256_or_si256(wide_in_range(x0, 0x81, 0x9F), wide_in_range(x0, 0xE0, 0xFE));
+      store_sjis_form_places_wide(places + 32 * h, x0, x1, lead);
+      lead_half[h] = wide_mask(lead);
+      alone_half[h] = wide_mask(_mm256_andnot_si256(
+          _mm256_or_si256(lead, _mm256_and_si256(wide_in_range(x0, 0xA1, 0xDF), kana_on)), x0));
+      const __m256i trail = _mm256_or_si256(wide_in_range(x1, 0x40, 0x7E), wide_in_range(x1, 0x80, 0xFC));
+      pair_half[h] = ~wide_mask(_mm256_andnot_si256(wide_in_range(x0, 0xF0, 0xFE), trail));
+    }
+    return {wide_join(lead_half[0], lead_half[1]), wide_join(alone_half[0], alone_half[1]),
+            wide_join(pair_half[0], pair_half[1])};
   }
 }
 
-// As pair_block_widest, the bytes themselves giving each unit's place.
-KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char* at, uint64_t carried, const SjisClasses64& c) {
-  const SjisBlockPairs pairs = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, at[64], c.kana_bytes);
-  return {pairs.leads, pairs.kana, ~pairs.trails, pairs.leads, pairs.bad};
+// As pair_block_widest, from the classes above.
+KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char*, uint64_t carried, const WideSjisClasses& c) {
+  // A lead byte takes the byte after it, whatever that is.
+  const uint64_t leads = pair_starts_64(c.lead & ~carried);
+  const uint64_t trails = leads << 1 | carried;
+  return {~trails, leads, (c.alone_bad & ~trails) | (leads & c.pair_bad)};
 }
 
 KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char* at, uint64_t carried, const EucClasses64& c) {
   const EucBlockPairs b = euc_block_pairs(c.high, c.euc, c.esc, c.ss2_kana, carried, at[64]);
-  return {b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
-}
-
-// The places in the forms table (store_form_places_wide) of the units that
-// would begin at each of the 64 bytes of Shift-JIS (or EUC) at at, stored
-// at places: where a unit begins, its first byte alone tells a pair from a
-// byte alone (into EUC SS2, a half-width katakana's unit, the byte after).
-template <bool euc>
-KOTRAN_WIDE void store_pair_places_wide(uint16_t* places, const unsigned char* at) {
-  for (unsigned h = 0; h < 2; ++h) {
-    const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h));
-    const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32 * h + 1));
-    if constexpr (euc) {
-      const __m256i low7 = wide_constant(0x7F);
-      const __m256i jis = _mm256_blendv_epi8(_mm256_and_si256(x0, low7), x1,
-                                             _mm256_cmpeq_epi8(x0, wide_constant(static_cast<char>(SS2))));
-      store_form_places_wide(places + 32 * h, jis, _mm256_and_si256(x1, low7), wide_in_range(x0, 0xA1, 0xFE));
-    } else {
-      store_sjis_form_places_wide(places + 32 * h, x0, x1,
-                                  _mm256_or_si256(wide_in_range(x0, 0x81, 0x9F), wide_in_range(x0, 0xE0, 0xEF)));
-    }
-  }
+  return {~(b.trails | carried), b.leads, b.bad};
 }
 
 // How many blocks' units the blocks loops into UTF-8 pack together before
@@ -597,13 +607,12 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
   // store writes, so the compiler would read it again after every store.
   unsigned char* to = o;
   uint64_t none = 0;
-  PairClasses64<euc> next = wide_pair_classes<euc>(p, store_kana);
   // Each block's places are stored a block before they are read, so that
   // the loads find their stores gone to the cache. PACKED_BLOCKS blocks'
   // units are packed together and written once the next are packed, for
   // the same reason.
   alignas(32) uint16_t places[2][64];
-  store_pair_places_wide<euc>(places[0], p);
+  WidePairClasses<euc> next = wide_pair_block_ahead<euc>(p, store_kana, places[0]);
   alignas(16) uint16_t packed[2][64 * PACKED_BLOCKS + 8];
   size_t held = 0, ready = 0;
   unsigned side = 0;
@@ -613,11 +622,8 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
     // The next block's classes and places first: they wait on nothing of
     // this block's, and go on beside its pairs, which wait on the pair
     // carried.
-    const PairClasses64<euc> classes = next;
-    if (n + 1 < blocks) {
-      next = wide_pair_classes<euc>(at + 64, store_kana);
-      store_pair_places_wide<euc>(places[(n + 1) & 1], at + 64);
-    }
+    const WidePairClasses<euc> classes = next;
+    if (n + 1 < blocks) next = wide_pair_block_ahead<euc>(at + 64, store_kana, places[(n + 1) & 1]);
     const WidePairBlock b = wide_pair_block(at, carried, classes);
     uint64_t bad = b.bad;
     if (stops != LineEndStops::none) {
