@@ -99,7 +99,7 @@ template <JisBlocksInto into, bool compress>
 size_t store_jis_blocks_widest(unsigned char*& o, const unsigned char* p, size_t blocks, LineEndStops stops,
                                JisCarry& carry, bool take_kana, const Utf8Form* forms, uint64_t& replaced);
 PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried);
-SjisClasses64 sjis_classes_widest(const unsigned char* p, bool store_kana);
+SjisClasses64 sjis_classes_widest(const unsigned char* p);
 PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisClasses64& c, uint64_t carried);
 EucCarriedBytes64 classify_euc_carried_bytes_widest(const unsigned char* p, bool kana);
 PlainUnits euc_carried_units_of_widest(const unsigned char* p, const EucCarriedBytes64& c, uint64_t carried);

@@ -217,22 +217,19 @@ KOTRAN_HOT size_t utf8_blocks_end(unsigned char*& o, const unsigned char* p, siz
 // The pairs of a block of 64 bytes of Shift-JIS, from its classes (as
 // classify_sjis_bytes gives them), carried (whether its first byte ends a
 // pair begun before it) and the byte after it, which a pair begun at its
-// last byte takes: their first bytes, their second bytes, the half-width
-// katakana among kana_bytes (the bytes 0xA1-0xDF, where they are taken),
-// and the bytes that no plain unit takes (bad).
+// last byte takes: their first bytes, their second bytes, and the bytes
+// that no plain unit takes (bad; half-width katakana among them).
 struct SjisBlockPairs {
-  uint64_t leads, trails, kana, bad;
+  uint64_t leads, trails, bad;
 };
 
 KOTRAN_HOT SjisBlockPairs sjis_block_pairs(uint64_t high, uint64_t lead, uint64_t far_lead, uint64_t trail,
-                                           uint64_t carried, unsigned after, uint64_t kana_bytes) {
+                                           uint64_t carried, unsigned after) {
   const uint64_t last_trail = (after - 0x40u <= 0x7Eu - 0x40u || after - 0x80u <= 0xFCu - 0x80u) ? 1 : 0;
   SjisBlockPairs b;
   b.leads = pair_starts_64(lead & ~carried);
   b.trails = b.leads << 1 | carried;
-  // (No lead byte lies in 0xA1-0xDF.)
-  b.kana = high & ~b.trails & kana_bytes;
-  b.bad = (high & ~b.trails & ~lead & ~b.kana) | (b.leads & far_lead);
+  b.bad = (high & ~b.trails & ~lead) | (b.leads & far_lead);
   b.bad |= ((b.leads << 1 & ~trail) >> 1) | (b.leads & ~last_trail << 63);
   return b;
 }
@@ -245,18 +242,41 @@ struct EucCarriedBytes64 {
 };
 
 // The classes of a block of 64 bytes of Shift-JIS (as sjis_block_pairs
-// takes them, kana_bytes its bytes 0xA1-0xDF where half-width katakana are
-// taken) or of EUC (as euc_block_pairs takes them): what waits on nothing
-// before the block, which the loops into UTF-8 make a block ahead.
+// takes them) or of EUC (as euc_block_pairs takes them): what waits on
+// nothing before the block, which the carried blocks and the loops into
+// UTF-8 make a block ahead.
 struct SjisClasses64 {
-  uint64_t high, lead, far_lead, trail, kana_bytes;
+  uint64_t high, lead, far_lead, trail;
 };
 struct EucClasses64 {
   uint64_t high, euc, esc, ss2_kana;
 };
 
+// Into UTF-8, the classes of a block of Shift-JIS in fewer masks, each
+// telling at once what sjis_block_pairs finds from two: the bytes that may begin a pair
+// (0x81-0x9F, 0xE0-0xFE), the high bytes that can be no unit alone (not
+// such a byte, nor a half-width katakana that is taken), the bytes whose
+// pair, were one begun there, would be bad (a first byte from 0xF0 on, or a
+// second byte out of 0x40-0x7E and 0x80-0xFC), and where half-width
+// katakana are taken their bytes (0xA1-0xDF).
+struct SjisUtf8Classes64 {
+  uint64_t lead, alone_bad, pair_bad, kana_bytes;
+};
+
+// The pairs of such a block, carried saying whether its first byte ends a
+// pair begun before it, as sjis_block_pairs finds them (the half-width
+// katakana taken are then kana_bytes & ~trails).
+KOTRAN_HOT SjisBlockPairs sjis_utf8_block_pairs(const SjisUtf8Classes64& c, uint64_t carried) {
+  SjisBlockPairs b;
+  // A lead byte takes the byte after it, whatever that is.
+  b.leads = pair_starts_64(c.lead & ~carried);
+  b.trails = b.leads << 1 | carried;
+  b.bad = (c.alone_bad & ~b.trails) | (b.leads & c.pair_bad);
+  return b;
+}
+
 template <bool euc>
-using PairClasses64 = std::conditional_t<euc, EucClasses64, SjisClasses64>;
+using PairClasses64 = std::conditional_t<euc, EucClasses64, SjisUtf8Classes64>;
 
 // The pairs of a block of 64 bytes of EUC, from its high bytes, those in
 // 0xA1-0xFE (euc), its ESC bytes and its SS2 bytes followed by 0xA1-0xDF

@@ -71,7 +71,7 @@ struct VectorStep<Code::sjis, EucWriter> {
     return sjis_carried_units_widest(p, carried);
   }
   KOTRAN_WIDEST static SjisClasses64 carried_classes(const unsigned char* p, bool) {
-    return sjis_classes_widest(p, false);
+    return sjis_classes_widest(p);
   }
   KOTRAN_WIDEST static PlainUnits carried_units_of(const unsigned char* p, const SjisClasses64& c, uint64_t carried) {
     return sjis_carried_units_of_widest(p, c, carried);

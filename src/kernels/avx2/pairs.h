@@ -190,7 +190,7 @@ KOTRAN_WIDE PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t 
   const SjisBytes b = classify_sjis_bytes_wide(p + 32);
   const SjisBlockPairs u = sjis_block_pairs(wide_join(a.high, b.high), wide_join(a.lead, b.lead),
                                             wide_join(a.far_lead, b.far_lead), wide_join(a.trail, b.trail), carried,
-                                            p[64], 0);
+                                            p[64]);
   return wide_units_before_block(u.bad, u.leads);
 }
 

@@ -519,26 +519,13 @@ struct WidePairBlock {
   uint64_t starts, last, bad;
 };
 
-// The classes of a block of 64 bytes of Shift-JIS into UTF-8 that wait on
-// nothing before it, each in one mask: the bytes that may begin a pair
-// (0x81-0x9F, 0xE0-0xFE), the high bytes that can be no unit alone (not
-// such a byte, nor a half-width katakana that is taken), and the bytes
-// whose pair, were one begun there, would be bad (a first byte from 0xF0
-// on, or a second byte out of 0x40-0x7E and 0x80-0xFC).
-struct WideSjisClasses {
-  uint64_t lead, alone_bad, pair_bad;
-};
-
-template <bool euc>
-using WidePairClasses = std::conditional_t<euc, EucClasses64, WideSjisClasses>;
-
 // The places in the forms table (store_form_places_wide) of the units that
 // would begin at each of the 64 bytes of Shift-JIS (or EUC) at at, stored
 // at places, and the block's classes, from the same loads: where a unit
 // begins, its first byte alone tells a pair from a byte alone (into EUC
 // SS2, a half-width katakana's unit, the byte after).
 template <bool euc>
-KOTRAN_WIDE WidePairClasses<euc> wide_pair_block_ahead(const unsigned char* at, bool store_kana, uint16_t* places) {
+KOTRAN_WIDE PairClasses64<euc> wide_pair_block_ahead(const unsigned char* at, bool store_kana, uint16_t* places) {
   if constexpr (euc) {
     uint32_t high_half[2], euc_half[2], esc_half[2], kana_half[2];
     const __m256i low7 = wide_constant(0x7F);
@@ -557,6 +544,8 @@ KOTRAN_WIDE WidePairClasses<euc> wide_pair_block_ahead(const unsigned char* at, 
     return {wide_join(high_half[0], high_half[1]), wide_join(euc_half[0], euc_half[1]),
             wide_join(esc_half[0], esc_half[1]), store_kana ? wide_join(kana_half[0], kana_half[1]) : 0};
   } else {
+    // (Half-width katakana are units of their own in the forms table: the
+    // blocks need not know them.)
     uint32_t lead_half[2], alone_half[2], pair_half[2];
     const __m256i kana_on = store_kana ? _mm256_set1_epi8(-1) : _mm256_setzero_si256();
     for (unsigned h = 0; h < 2; ++h) {
@@ -573,16 +562,14 @@ KOTRAN_WIDE WidePairClasses<euc> wide_pair_block_ahead(const unsigned char* at, 
       pair_half[h] = ~wide_mask(_mm256_andnot_si256(wide_in_range(x0, 0xF0, 0xFE), trail));
     }
     return {wide_join(lead_half[0], lead_half[1]), wide_join(alone_half[0], alone_half[1]),
-            wide_join(pair_half[0], pair_half[1])};
+            wide_join(pair_half[0], pair_half[1]), 0};
   }
 }
 
-// As pair_block_widest, from the classes above.
-KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char*, uint64_t carried, const WideSjisClasses& c) {
-  // A lead byte takes the byte after it, whatever that is.
-  const uint64_t leads = pair_starts_64(c.lead & ~carried);
-  const uint64_t trails = leads << 1 | carried;
-  return {~trails, leads, (c.alone_bad & ~trails) | (leads & c.pair_bad)};
+// As pair_block_widest, the bytes themselves giving each unit's place.
+KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char*, uint64_t carried, const SjisUtf8Classes64& c) {
+  const SjisBlockPairs b = sjis_utf8_block_pairs(c, carried);
+  return {~b.trails, b.leads, b.bad};
 }
 
 KOTRAN_WIDE WidePairBlock wide_pair_block(const unsigned char* at, uint64_t carried, const EucClasses64& c) {
@@ -612,7 +599,7 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
   // units are packed together and written once the next are packed, for
   // the same reason.
   alignas(32) uint16_t places[2][64];
-  WidePairClasses<euc> next = wide_pair_block_ahead<euc>(p, store_kana, places[0]);
+  PairClasses64<euc> next = wide_pair_block_ahead<euc>(p, store_kana, places[0]);
   alignas(16) uint16_t packed[2][64 * PACKED_BLOCKS + 8];
   size_t held = 0, ready = 0;
   unsigned side = 0;
@@ -622,7 +609,7 @@ KOTRAN_WIDE size_t store_pair_blocks_as_utf8_wide(unsigned char*& o, const unsig
     // The next block's classes and places first: they wait on nothing of
     // this block's, and go on beside its pairs, which wait on the pair
     // carried.
-    const WidePairClasses<euc> classes = next;
+    const PairClasses64<euc> classes = next;
     if (n + 1 < blocks) next = wide_pair_block_ahead<euc>(at + 64, store_kana, places[(n + 1) & 1]);
     const WidePairBlock b = wide_pair_block(at, carried, classes);
     uint64_t bad = b.bad;

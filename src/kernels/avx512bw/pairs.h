@@ -91,20 +91,19 @@ KOTRAN_WIDEST __m512i sjis_as_jis_widest(const unsigned char* p, uint64_t leads,
 // As sjis_plain_units_widest, for the 64 bytes at p when carried says that
 // a pair begun before them takes the first (a trail byte checked already);
 // a pair begun at the last takes the byte after them, p[64], and so counts.
-// The classes of the block of Shift-JIS at p, half-width katakana among
-// them where store_kana says so.
-KOTRAN_WIDEST SjisClasses64 sjis_classes_widest(const unsigned char* p, bool store_kana) {
+// The classes of the block of Shift-JIS at p.
+KOTRAN_WIDEST SjisClasses64 sjis_classes_widest(const unsigned char* p) {
   const auto [high, lead, far_lead, trail] = classify_sjis_bytes_widest(p);
-  return {high, lead, far_lead, trail, store_kana ? widest_in_range(widest_load(p), 0xA1, 0xDF) : 0};
+  return {high, lead, far_lead, trail};
 }
 
 KOTRAN_WIDEST PlainUnits sjis_carried_units_of_widest(const unsigned char* p, const SjisClasses64& c,
                                                       uint64_t carried) {
-  const SjisBlockPairs b = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, p[64], c.kana_bytes);
+  const SjisBlockPairs b = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, p[64]);
   return units_before_64(b.bad, b.leads);
 }
 KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint64_t carried) {
-  return sjis_carried_units_of_widest(p, sjis_classes_widest(p, false), carried);
+  return sjis_carried_units_of_widest(p, sjis_classes_widest(p), carried);
 }
 
 // Stores at o, as store_sjis_as_euc_widest, the 64 bytes at p whose units

@@ -65,15 +65,16 @@ KOTRAN_WIDEST void store_utf8_group(unsigned char*& o, __m512i units, __m512i le
 
 // Stores at at + 32h each of the 32 bytes of half h of jis as its place in
 // the forms table, row * 94 + cell less the first's (its cell at the same
-// place in cells).
-template <unsigned h>
+// place in cells; rows and cells counted from first).
+template <unsigned h, unsigned first = 0x21>
 KOTRAN_WIDEST void store_table_places_widest(uint16_t* at, __m512i jis, __m512i cells) {
   // (The zero-masked forms: GCC 12 takes the others' undefined vector for an
   // uninitialized one.)
   const __m512i rows = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, jis, h));
   const __m512i cell = _mm512_maskz_cvtepu8_epi16(~0u, _mm512_maskz_extracti64x4_epi64(0xF, cells, h));
-  const __m512i place = _mm512_add_epi16(_mm512_mullo_epi16(rows, widest_opaque(_mm512_set1_epi16(94))), cell);
-  _mm512_store_si512(at + 32 * h, _mm512_sub_epi16(place, widest_opaque(_mm512_set1_epi16(0x21 * 94 + 0x21))));
+  __m512i place = _mm512_add_epi16(_mm512_mullo_epi16(rows, widest_opaque(_mm512_set1_epi16(94))), cell);
+  if constexpr (first != 0) place = _mm512_sub_epi16(place, widest_opaque(_mm512_set1_epi16(first * 94 + first)));
+  _mm512_store_si512(at + 32 * h, place);
 }
 
 // Stores at units + 16g each of the 16 bytes of group g of jis in four bytes.
@@ -511,13 +512,13 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
   return utf8_blocks_end(o, p, n, carry, stops != LineEndStops::none);
 }
 
-// What a block of 64 bytes of Shift-JIS or EUC holds for UTF-8: each
-// pair's row at its first byte in jis and its cell there in cells, a
-// half-width katakana's byte at its unit (kana), the first bytes of units
+// What a block of 64 bytes of Shift-JIS or EUC holds for UTF-8: the byte
+// of each unit of one byte in bytes (EUC's half-width katakana the byte
+// after SS2, at their units), the katakana (kana), the first bytes of units
 // (starts), of pairs (pairs) and of what needs the byte after the block
 // (last: a unit begun at the last byte), and what no block takes (bad).
 struct PairBlock64 {
-  __m512i jis, cells;
+  __m512i bytes;
   uint64_t pairs, kana, starts, last, bad;
 };
 
@@ -530,19 +531,25 @@ KOTRAN_WIDEST PairClasses64<euc> pair_classes_widest(const unsigned char* at, bo
     return {_mm512_movepi8_mask(x0), widest_in_range(x0, 0xA1, 0xFE), _mm512_cmpeq_epi8_mask(x0, widest_constant(0x1B)),
             store_kana ? ss2 & widest_in_range(widest_load(at + 1), 0xA1, 0xDF) : 0};
   } else {
-    return sjis_classes_widest(at, store_kana);
+    const __m512i x0 = widest_load(at);
+    const __m512i x1 = widest_load(at + 1);
+    const uint64_t lead = widest_in_range(x0, 0x81, 0x9F) | widest_in_range(x0, 0xE0, 0xFE);
+    const uint64_t kana_bytes = store_kana ? widest_in_range(x0, 0xA1, 0xDF) : 0;
+    const uint64_t trail = widest_in_range(x1, 0x40, 0x7E) | widest_in_range(x1, 0x80, 0xFC);
+    return {lead, _mm512_movepi8_mask(x0) & ~lead & ~kana_bytes, widest_in_range(x0, 0xF0, 0xFE) | ~trail,
+            kana_bytes};
   }
 }
 
 // The block of Shift-JIS at at (x0 its bytes, x1 the ones after them, c
 // its classes), carried saying that its first byte ends a pair begun before
 // it: ASCII, pairs of rows 1-94 and, where c has them, half-width katakana.
-KOTRAN_WIDEST PairBlock64 pair_block_widest(const unsigned char* at, __m512i x0, __m512i x1, uint64_t carried,
-                                            const SjisClasses64& c) {
-  const SjisBlockPairs b = sjis_block_pairs(c.high, c.lead, c.far_lead, c.trail, carried, at[64], c.kana_bytes);
-  // Each pair's cell from the byte after its first.
-  return {sjis_pairs_as_jis_widest(x0, x1, b.leads, 0, 0), sjis_pairs_as_jis_widest(x1, x1, 0, b.leads, 0), b.leads,
-          b.kana, ~b.trails, b.leads, b.bad};
+// (Its bytes alone are themselves, and the places give each pair's form:
+// no JIS bytes are worked out.)
+KOTRAN_WIDEST PairBlock64 pair_block_widest(const unsigned char*, __m512i x0, __m512i, uint64_t carried,
+                                            const SjisUtf8Classes64& c) {
+  const SjisBlockPairs b = sjis_utf8_block_pairs(c, carried);
+  return {x0, b.leads, c.kana_bytes & ~b.trails, ~b.trails, b.leads, b.bad};
 }
 
 // The same for EUC: ASCII but ESC, pairs of rows 1-94 and half-width
@@ -552,8 +559,7 @@ KOTRAN_WIDEST PairBlock64 pair_block_widest(const unsigned char* at, __m512i x0,
                                             const EucClasses64& c) {
   const EucBlockPairs b = euc_block_pairs(c.high, c.euc, c.esc, c.ss2_kana, carried, at[64]);
   const __m512i low7 = widest_constant(0x7F);
-  return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), b.kana, x1), _mm512_and_si512(x1, low7),
-          b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
+  return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), b.kana, x1), b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
 }
 
 // The places (store_block_places_widest) of the pairs that would begin at
@@ -566,8 +572,20 @@ KOTRAN_WIDEST void store_pair_places_widest(uint16_t* places, const unsigned cha
     const __m512i low7 = widest_constant(0x7F);
     store_block_places_widest(places, _mm512_and_si512(x0, low7), _mm512_and_si512(x1, low7));
   } else {
-    store_block_places_widest(places, sjis_pairs_as_jis_widest(x0, x1, ~uint64_t{0}, 0, 0),
-                              sjis_pairs_as_jis_widest(x1, x1, 0, ~uint64_t{0}, 0));
+    // With no JIS bytes worked out: a first byte's two rows are 188 places
+    // of the table in a row, which its second byte's 188 values index in
+    // order. A pair's place is twice its first byte's (0x81-0x9F and
+    // 0xE0-0xEF as 0-46) times 94, and its second byte's (0x40-0x7E and
+    // 0x80-0xFC as 0-187).
+    __m512i lead_at = _mm512_sub_epi8(x0, widest_constant(static_cast<char>(0x81)));
+    lead_at = _mm512_mask_sub_epi8(lead_at, _mm512_cmpgt_epu8_mask(x0, widest_constant(static_cast<char>(0xDF))),
+                                   lead_at, widest_constant(0x40));
+    const __m512i rows = _mm512_add_epi8(lead_at, lead_at);
+    __m512i cells = _mm512_sub_epi8(x1, widest_constant(0x40));
+    cells = _mm512_mask_sub_epi8(cells, _mm512_movepi8_mask(x1), cells, widest_constant(1));
+    store_table_places_widest<0, 0>(places, rows, cells);
+    store_table_places_widest<1, 0>(places, rows, cells);
+    places[64] = 0;
   }
 }
 
@@ -614,9 +632,7 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    // (Shift-JIS bytes alone are the bytes themselves; EUC's katakana
-    // take the byte after SS2.)
-    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], places[n & 1], euc ? b.jis : x0, b.pairs, forms);
+    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], places[n & 1], b.bytes, b.pairs, forms);
     if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
     held_leads = b.pairs;
     held_starts = b.starts;
