@@ -67,6 +67,7 @@ PlainUnits sjis_plain_units_block_wide(const unsigned char* p);
 void store_sjis_as_jis_block_wide(unsigned char* o, const unsigned char* p, uint64_t leads);
 PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t carried);
 unsigned char* store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
+unsigned char* store_carried_sjis_as_jis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 PlainUnits euc_carried_units_wide(const unsigned char* p, uint64_t carried);
 unsigned char* store_carried_euc_as_sjis_wide(unsigned char* o, const unsigned char* p, PlainUnits u, uint64_t carried);
 size_t store_utf8_run_as_jis_wide(unsigned char*& o, const unsigned char* p);
@@ -105,6 +106,8 @@ EucCarriedBytes64 classify_euc_carried_bytes_widest(const unsigned char* p, bool
 PlainUnits euc_carried_units_of_widest(const unsigned char* p, const EucCarriedBytes64& c, uint64_t carried);
 unsigned char* store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
                                                 uint64_t carried);
+unsigned char* store_carried_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                uint64_t carried);
 PlainUnits euc_carried_units_widest(const unsigned char* p, uint64_t carried, bool kana);
 template <bool compress>
 unsigned char* store_carried_euc_as_sjis_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
@@ -125,6 +128,9 @@ size_t store_utf8_mixed_widest(unsigned char*& o, const unsigned char* p, unsign
 unsigned char* store_designated_runs_compressed(unsigned char* o, const unsigned char* converted, uint64_t pairs,
                                                 unsigned length, bool first, UnitDesignation kanji,
                                                 UnitDesignation one_byte);
+unsigned char* store_carried_sjis_as_jis_compressed(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                    uint64_t carried, bool first, UnitDesignation kanji,
+                                                    UnitDesignation one_byte);
 #endif
 
 #if !defined(__SSE2__) && !defined(KOTRAN_NEON_KERNELS)

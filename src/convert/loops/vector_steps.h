@@ -101,6 +101,29 @@ struct VectorStep<Code::sjis, JisWriter> {
   }
   KOTRAN_WIDEST static PlainUnits widest_units(const unsigned char* p) { return sjis_plain_units_widest(p); }
   KOTRAN_WIDEST static void widest_store(unsigned char* o, const unsigned char* p, PlainUnits u) { store_sjis_as_jis_widest(o, p, u.leads); }
+  // Whole blocks, as into EUC, each run after its designation (see
+  // designated_blocks): the pairs as JIS bytes, or where the path
+  // compresses bytes, stored with the designations at once.
+  KOTRAN_WIDEST static SjisClasses64 carried_classes(const unsigned char* p, bool) { return sjis_classes_widest(p); }
+  KOTRAN_WIDEST static PlainUnits carried_units_of(const unsigned char* p, const SjisClasses64& c, uint64_t carried) {
+    return sjis_carried_units_of_widest(p, c, carried);
+  }
+  KOTRAN_WIDEST static void carried_pairs_store(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                uint64_t carried) {
+    store_carried_sjis_as_jis_widest(o, p, u, carried);
+  }
+  KOTRAN_WIDEST static unsigned char* designated_store(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                       uint64_t carried, bool first, UnitDesignation kanji,
+                                                       UnitDesignation one_byte) {
+    return store_carried_sjis_as_jis_compressed(o, p, u, carried, first, kanji, one_byte);
+  }
+  KOTRAN_WIDE static PlainUnits wide_carried_units(const unsigned char* p, uint64_t carried) {
+    return sjis_carried_units_wide(p, carried);
+  }
+  KOTRAN_WIDE static void wide_carried_pairs_store(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                   uint64_t carried) {
+    store_carried_sjis_as_jis_wide(o, p, u, carried);
+  }
   KOTRAN_WIDE static PlainUnits wide_block_units(const unsigned char* p) { return sjis_plain_units_block_wide(p); }
   KOTRAN_WIDE static void wide_block_store(unsigned char* o, const unsigned char* p, PlainUnits u) {
     store_sjis_as_jis_block_wide(o, p, u.leads);
@@ -652,6 +675,19 @@ KOTRAN_HOT size_t step_blocks(unsigned char*& o, const unsigned char* p, const u
   }
 }
 
+// How many bytes of the block at at come before its first line end that
+// stops (see LineEndStops), 64 for none; cr_before says whether the block
+// before ended in a CR, and is set for the next.
+template <Path path>
+KOTRAN_HOT unsigned block_bits_before_stop(const unsigned char* at, LineEndStops stops, uint64_t& cr_before) {
+  const LineEndBytes64 ends = block_line_ends<path>(at);
+  const uint64_t lf_after = at[BLOCK_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
+  const uint64_t stop = stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
+                                                       : ends.cr & (ends.lf >> 1 | lf_after);
+  cr_before = ends.cr >> 63;
+  return block_bits_before_first<path>(stop);
+}
+
 // Blocks of the step at p while they are wholly plain units and the input
 // (to end) and the room (room bytes at o) hold one more byte than a block,
 // stored at o, which moves past their bytes (as many as they took, or fewer
@@ -685,14 +721,7 @@ KOTRAN_HOT size_t carried_blocks(unsigned char*& o, const unsigned char* p, cons
     } else {
       u = block_units<path, Step>(at, carried, kana);
     }
-    if (stops != LineEndStops::none) {
-      const LineEndBytes64 ends = block_line_ends<path>(at);
-      const uint64_t lf_after = at[BLOCK_WIDTH] == 0x0A ? uint64_t{1} << 63 : 0;
-      const uint64_t stop = stops == LineEndStops::lone_lf ? ends.lf & ~(ends.cr << 1 | cr_before)
-                                                           : ends.cr & (ends.lf >> 1 | lf_after);
-      u.length = std::min(u.length, block_bits_before_first<path>(stop));
-      cr_before = ends.cr >> 63;
-    }
+    if (stops != LineEndStops::none) u.length = std::min(u.length, block_bits_before_stop<path>(at, stops, cr_before));
     to = block_store<path, Step>(to, at, u, carried);
     if (u.length != BLOCK_WIDTH) {
       taken += u.length;
@@ -711,6 +740,160 @@ KOTRAN_HOT size_t carried_blocks(unsigned char*& o, const unsigned char* p, cons
     --taken;
     --to;
   }
+  o = to;
+  return taken;
+}
+
+// Writes at o the first length bytes of the width at converted, each run
+// after its designation, run by run with no branch on their kinds: a run
+// begins where the kind of byte changes (pair_bytes marks the pairs'), the
+// first where first says so. Each run's copy writes width bytes, which the
+// next run's designation overwrites; returns o past the runs. Reads twice
+// width at converted; stores width bytes past the last run's start.
+template <unsigned width, class Writer>
+KOTRAN_HOT unsigned char* store_designated_runs(unsigned char* o, const unsigned char* converted, uint64_t pair_bytes,
+                                                unsigned length, bool first, const Writer& w) {
+  const uint64_t changes = (pair_bytes ^ pair_bytes << 1) & ~uint64_t{1};
+  uint64_t m = (changes | uint64_t{first}) & first_bits(length);
+  std::memcpy(o, converted, width);
+  unsigned before = 0;
+  for (; m != 0; m &= m - 1) {
+    const unsigned at = static_cast<unsigned>(__builtin_ctzll(m));
+    o += at - before;
+    const auto& designation = (pair_bytes >> at & 1) != 0 ? w.kanji_in : w.kanji_out;
+    std::memcpy(o, designation.bytes, sizeof designation.bytes);
+    o += designation.size;
+    std::memcpy(o, converted + at, width);
+    before = at;
+  }
+  return o + (length - before);
+}
+
+// Whether the path takes the step's whole blocks of runs after their
+// designations.
+template <Path path, class Step>
+constexpr bool takes_designated_blocks() {
+  if constexpr (takes_widest_steps(path))
+    return requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
+      Step::carried_pairs_store(o, p, u, uint64_t{});
+      Step::designated_store(o, p, u, uint64_t{}, true, UnitDesignation{}, UnitDesignation{});
+    };
+  else
+    return takes_wide_steps(path) && requires(unsigned char* o, const unsigned char* p, PlainUnits u) {
+      Step::wide_carried_units(p, uint64_t{});
+      Step::wide_carried_pairs_store(o, p, u, uint64_t{});
+    };
+}
+
+// The most a block of 64 bytes stores past where it begins in
+// designated_blocks: its last run's start, at most 63 + 3 * 43 bytes on (a
+// byte of one-byte text between pairs makes two runs, each after a
+// designation of three bytes), and 64 bytes from there.
+inline constexpr size_t DESIGNATED_BLOCK_REACH = 4 * BLOCK_WIDTH;
+
+// The units of the block at at for designated_blocks, a pair begun before
+// it taking its first byte where carried says so (classes its classes on
+// the widest path), up to the first line end that stops.
+template <Path path, class Step, class Classes>
+KOTRAN_HOT PlainUnits designated_block_units(const unsigned char* at, uint64_t carried, const Classes& classes,
+                                             LineEndStops stops, uint64_t& cr_before) {
+  PlainUnits u;
+  if constexpr (takes_widest_steps(path))
+    u = Step::carried_units_of(at, classes, carried);
+  else
+    u = Step::wide_carried_units(at, carried);
+  if (stops != LineEndStops::none) u.length = std::min(u.length, block_bits_before_stop<path>(at, stops, cr_before));
+  return u;
+}
+
+// The pairs of the block at at whose units are u as JIS bytes, stored at
+// converted (where the path does not compress bytes).
+template <Path path, class Step>
+KOTRAN_HOT void designated_block_pairs(unsigned char* converted, const unsigned char* at, PlainUnits u,
+                                       uint64_t carried) {
+  if constexpr (takes_widest_steps(path))
+    Step::carried_pairs_store(converted, at, u, carried);
+  else
+    Step::wide_carried_pairs_store(converted, at, u, carried);
+}
+
+// As carried_blocks, into a target whose runs of pairs and of one-byte text
+// each follow their designation (w's kanji_in before a run of pairs, its
+// kanji_out before the others; kanji and one_byte the same as units, where
+// the path compresses bytes): the kind of text goes on from block to block,
+// and the writer's shift is the kind of the last byte stored. w's shift
+// decides the first block's first run.
+template <Path path, class Step, class Writer>
+KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, const unsigned char* end, size_t room,
+                                    LineEndStops stops, Writer& w, UnitDesignation kanji, UnitDesignation one_byte) {
+  const size_t blocks = std::min<size_t>((end - p - 1) / BLOCK_WIDTH, room / DESIGNATED_BLOCK_REACH);
+  if (blocks == 0) return 0;
+  constexpr bool compress = compresses_bytes(path);
+  size_t taken = 0;
+  unsigned char* to = o;
+  uint64_t carried = 0, cr_before = 0;
+  // Whether the last byte stored was a pair's, and whether there is one.
+  bool kanji_last = false, stored = false;
+  // On the widest path the next block's classes are made first, as in
+  // carried_blocks.
+  auto next = [&] {
+    if constexpr (takes_widest_steps(path))
+      return Step::carried_classes(p, false);
+    else
+      return 0;
+  }();
+  // Without a compress, each block's pairs are stored as JIS bytes a block
+  // before its runs are copied out of them, so that the copies' loads find
+  // those stores gone to the cache.
+  alignas(64) unsigned char converted[compress ? 1 : 2][compress ? 1 : 2 * BLOCK_WIDTH];
+  const auto classes_ahead = [&](size_t b, const unsigned char* at) {
+    const auto classes = next;
+    if constexpr (takes_widest_steps(path))
+      if (b + 1 < blocks) next = Step::carried_classes(at + BLOCK_WIDTH, false);
+    return classes;
+  };
+  PlainUnits u = designated_block_units<path, Step>(p, 0, classes_ahead(0, p), stops, cr_before);
+  if constexpr (!compress) designated_block_pairs<path, Step>(converted[0], p, u, 0);
+  for (size_t b = 0; b < blocks; ++b) {
+    const unsigned char* const at = p + taken;
+    if (u.length == 0) break;
+    const uint64_t pair_bytes = u.leads | u.leads << 1 | carried;
+    const bool first = stored ? (pair_bytes & 1) != kanji_last : w.designates(pair_bytes & 1);
+    // The next block's units (and pairs) first: only the pair carried into
+    // it waits on this block's.
+    PlainUnits after{};
+    if (u.length == BLOCK_WIDTH && b + 1 < blocks) {
+      after = designated_block_units<path, Step>(at + BLOCK_WIDTH, u.leads >> 63, classes_ahead(b + 1, at + BLOCK_WIDTH),
+                                                 stops, cr_before);
+      if constexpr (!compress)
+        designated_block_pairs<path, Step>(converted[(b + 1) & 1], at + BLOCK_WIDTH, after, u.leads >> 63);
+    }
+    if constexpr (compress)
+      to = Step::designated_store(to, at, u, carried, first, kanji, one_byte);
+    else
+      to = store_designated_runs<BLOCK_WIDTH>(to, converted[b & 1], pair_bytes, u.length, first, w);
+    kanji_last = (pair_bytes >> (u.length - 1) & 1) != 0;
+    stored = true;
+    if (u.length != BLOCK_WIDTH) {
+      taken += u.length;
+      carried = 0;
+      break;
+    }
+    taken += BLOCK_WIDTH;
+    carried = u.leads >> 63;
+    u = after;
+  }
+  // A pair across the last block's edge is left to the next take (its first
+  // byte's row dropped: its designation, where it begins a run, stays, and
+  // so does the shift into kanji), and so is a CR at the end, whose LF would
+  // then look lone (its designation stays too).
+  taken -= carried;
+  to -= carried;
+  if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) {
+    --taken;
+    --to;
+  }
+  if (stored) w.designated(kanji_last);
   o = to;
   return taken;
 }
@@ -760,6 +943,13 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
     const UnitDesignation one_byte = unit_designation(w.kanji_out.bytes, w.kanji_out.size);
     return tight_loop<true, LoneLfStore::inlined>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
+      if constexpr (takes_designated_blocks<path, Step>()) {
+        // (Where lone LFs become CR LF, the vectors take each line.)
+        if (end - p > static_cast<ptrdiff_t>(BLOCK_WIDTH) && !lone_lf_ahead<path>(p, stops))
+          if (const size_t taken =
+                  designated_blocks<path, Step>(o, p, end, w.out.room_end() - o, stops, w, kanji_in, one_byte))
+            return taken;
+      }
       constexpr unsigned width = step_width<path, Step>();
       if (end - p >= static_cast<ptrdiff_t>(width)) {
         PlainUnits u = step_units<path, Step>(p);
@@ -776,24 +966,9 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
             w.designated(pair_bytes >> (u.length - 1) & 1);
             return u.length;
           }
-          // Elsewhere run by run, with no branch on their kinds: a run
-          // begins where the kind of byte changes, the first where the
-          // writer is not in its kind already. Each run's copy writes a
-          // whole block, which the next run's designation overwrites.
-          const uint64_t changes = (pair_bytes ^ pair_bytes << 1) & ~uint64_t{1};
-          const uint64_t starts = (changes | uint64_t{w.designates(pair_bytes & 1)}) & first_bits(u.length);
-          std::memcpy(o, converted, width);
-          unsigned before = 0;
-          for (uint64_t m = starts; m != 0; m &= m - 1) {
-            const unsigned at = static_cast<unsigned>(__builtin_ctzll(m));
-            o += at - before;
-            const auto& designation = (pair_bytes >> at & 1) != 0 ? w.kanji_in : w.kanji_out;
-            std::memcpy(o, designation.bytes, sizeof designation.bytes);
-            o += designation.size;
-            std::memcpy(o, converted + at, width);
-            before = at;
-          }
-          o += u.length - before;
+          // Elsewhere run by run, the first where the writer is not in its
+          // kind already.
+          o = store_designated_runs<width>(o, converted, pair_bytes, u.length, w.designates(pair_bytes & 1), w);
           w.designated(pair_bytes >> (u.length - 1) & 1);
           return u.length;
         }

@@ -194,23 +194,32 @@ KOTRAN_WIDE PlainUnits sjis_carried_units_wide(const unsigned char* p, uint64_t 
   return wide_units_before_block(u.bad, u.leads);
 }
 
-// Stores at o the 64 bytes at p whose units are u in EUC, as
-// store_sjis_as_euc does, a pair begun before them taking the first where
-// carried says so, and returns o past the units. Reads p[64], which a pair
-// begun at the last takes.
-KOTRAN_WIDE unsigned char* store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
-                                                          uint64_t carried) {
+// Stores at o the 64 bytes at p whose units are u as JIS bytes with
+// high_bit set, as store_sjis_as_euc does, a pair begun before them taking
+// the first where carried says so, and returns o past the units. Reads
+// p[64], which a pair begun at the last takes.
+KOTRAN_WIDE unsigned char* store_carried_sjis_pairs_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                         uint64_t carried, char high_bit) {
   const uint64_t trails = u.leads << 1 | carried;
   for (unsigned half = 0; half < 2; ++half) {
     const unsigned char* const at = p + 32 * half;
     const __m256i sjis = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1));
     const __m256i out = wide_sjis_pairs_as_jis(sjis, next, wide_byte_mask(static_cast<uint32_t>(u.leads >> 32 * half)),
-                                               wide_byte_mask(static_cast<uint32_t>(trails >> 32 * half)),
-                                               static_cast<char>(0x80));
+                                               wide_byte_mask(static_cast<uint32_t>(trails >> 32 * half)), high_bit);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32 * half), out);
   }
   return o + u.length;
+}
+
+// Into EUC, and into JIS.
+KOTRAN_WIDE unsigned char* store_carried_sjis_as_euc_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                          uint64_t carried) {
+  return store_carried_sjis_pairs_wide(o, p, u, carried, static_cast<char>(0x80));
+}
+KOTRAN_WIDE unsigned char* store_carried_sjis_as_jis_wide(unsigned char* o, const unsigned char* p, PlainUnits u,
+                                                          uint64_t carried) {
+  return store_carried_sjis_pairs_wide(o, p, u, carried, 0);
 }
 
 // As euc_plain_units<true>, for the 64 bytes at p when carried says that a

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "kernels/avx512bw/pairs.h"
 #include "kernels/avx512vbmi2/bytes.h"
 #include "kernels/units.h"
 
@@ -42,17 +43,33 @@ KOTRAN_COMPRESS void store_designated_group(unsigned char*& o, __m512i block, ui
 // says so. Returns o past them; the stores reach 64 bytes past the last
 // group's start, which is at most 48 + 3 * 32 bytes from o (a byte of
 // one-byte text between pairs makes two runs of three bytes).
-KOTRAN_COMPRESS unsigned char* store_designated_runs_compressed(unsigned char* o, const unsigned char* converted,
-                                                                uint64_t pairs, unsigned length, bool first,
-                                                                UnitDesignation kanji, UnitDesignation one_byte) {
+KOTRAN_COMPRESS unsigned char* store_designated_block_compressed(unsigned char* o, __m512i block, uint64_t pairs,
+                                                                 unsigned length, bool first, UnitDesignation kanji,
+                                                                 UnitDesignation one_byte) {
   const uint64_t within = _bzhi_u64(~uint64_t{0}, length);
   const uint64_t starts = (((pairs ^ pairs << 1) & ~uint64_t{1}) | uint64_t{first}) & within;
-  const __m512i block = _mm512_loadu_si512(converted);
   store_designated_group<0>(o, block, pairs, starts, within, kanji, one_byte);
   store_designated_group<1>(o, block, pairs, starts, within, kanji, one_byte);
   store_designated_group<2>(o, block, pairs, starts, within, kanji, one_byte);
   store_designated_group<3>(o, block, pairs, starts, within, kanji, one_byte);
   return o;
+}
+
+KOTRAN_COMPRESS unsigned char* store_designated_runs_compressed(unsigned char* o, const unsigned char* converted,
+                                                                uint64_t pairs, unsigned length, bool first,
+                                                                UnitDesignation kanji, UnitDesignation one_byte) {
+  return store_designated_block_compressed(o, _mm512_loadu_si512(converted), pairs, length, first, kanji, one_byte);
+}
+
+// Stores at o the 64 bytes of Shift-JIS at p whose units are u as JIS, a
+// pair begun before them taking the first where carried says so, each run
+// after its designation (as store_designated_runs_compressed, first saying
+// whether the first run needs one); returns o past them.
+KOTRAN_COMPRESS unsigned char* store_carried_sjis_as_jis_compressed(unsigned char* o, const unsigned char* p,
+                                                                    PlainUnits u, uint64_t carried, bool first,
+                                                                    UnitDesignation kanji, UnitDesignation one_byte) {
+  const __m512i jis = sjis_pairs_as_jis_widest(widest_load(p), widest_load(p + 1), u.leads, u.leads << 1 | carried, 0);
+  return store_designated_block_compressed(o, jis, u.leads | u.leads << 1 | carried, u.length, first, kanji, one_byte);
 }
 
 }  // namespace kotran
