@@ -160,8 +160,12 @@ KOTRAN_WIDEST unsigned store_unit_groups_widest(unsigned char*& o, const uint32_
     const __mmask16 kana_units = static_cast<__mmask16>(kana >> 16 * g);
     __m512i u = _mm512_load_si512(units + 16 * g);
     const __mmask16 none = _mm512_mask_cmplt_epu32_mask(pairs, u, widest_opaque(_mm512_set1_epi32(0x01000000)));
-    replaced += static_cast<unsigned>(__builtin_popcount(none));
-    u = _mm512_mask_mov_epi32(u, none, widest_opaque(_mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM))));
+    // (A branch, seldom taken: real text seldom holds a pair with no
+    // character.)
+    if (none != 0) [[unlikely]] {
+      replaced += static_cast<unsigned>(__builtin_popcount(none));
+      u = _mm512_mask_mov_epi32(u, none, widest_opaque(_mm512_set1_epi32(static_cast<int>(REPLACEMENT_FORM))));
+    }
     // (A branch, seldom taken: a block of real text seldom holds a
     // half-width katakana, and their forms cost five vector operations a
     // group.)
