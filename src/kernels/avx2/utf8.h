@@ -95,7 +95,7 @@ KOTRAN_WIDE void store_sjis_form_places_wide(uint16_t* at, __m256i sjis, __m256i
 // (store_form_places_wide), packed together at packed (72 words) one after
 // another, eight words by one shuffle, so that the loop over the units
 // walks an array, not the bits of a mask; returns how many. The words after
-// them, to a whole four, are NUL's unit (one byte).
+// them, to a whole eight, are NUL's unit (one byte).
 KOTRAN_WIDE size_t pack_unit_places_wide(uint16_t* packed, const uint16_t* at, uint64_t starts) {
   uint16_t* end = packed;
   for (unsigned k = 0; k < 8; ++k) {
@@ -105,9 +105,41 @@ KOTRAN_WIDE size_t pack_unit_places_wide(uint16_t* packed, const uint16_t* at, u
                      _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(at + 8 * k)), take));
     end += KEPT_BYTES.count[e];
   }
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(end), _mm_set1_epi16(static_cast<short>(BYTE_FORMS)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(end), _mm_set1_epi16(static_cast<short>(BYTE_FORMS)));
   return static_cast<size_t>(end - packed);
 }
+
+// The forms of the four units whose places are at place, side by side in
+// a vector (one load each), and their lengths, one a byte, the first
+// lowest.
+KOTRAN_WIDE __m128i wide_unit_forms(const uint16_t* place, const Utf8Form* forms, uint32_t& lengths) {
+  uint32_t form[4];
+  for (unsigned i = 0; i < 4; ++i) std::memcpy(&form[i], forms + place[i], 4);
+  __m128i units = _mm_cvtsi32_si128(static_cast<int>(form[0]));
+  units = _mm_insert_epi32(units, static_cast<int>(form[1]), 1);
+  units = _mm_insert_epi32(units, static_cast<int>(form[2]), 2);
+  units = _mm_insert_epi32(units, static_cast<int>(form[3]), 3);
+  lengths = static_cast<uint32_t>(_mm_cvtsi128_si32(
+      _mm_shuffle_epi8(units, _mm_setr_epi8(3, 7, 11, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1))));
+  return units;
+}
+
+// Stores at to the four units (wide_unit_forms) packed by their lengths
+// with one shuffle, and moves to on by the four's length, the one thing a
+// group waits for.
+KOTRAN_WIDE void store_unit_group_wide(unsigned char*& to, __m128i units, uint32_t lengths) {
+  // The four lengths' bit pairs side by side, the first lowest, and their
+  // sum, each by a multiply that adds the bytes moved into place (no two
+  // fields overlap, so nothing carries). Summed here rather than looked
+  // up, the output's next place waits on no load: 1.04-1.07.
+  const unsigned e = (lengths * 0x01041040u) >> 24;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
+                   _mm_shuffle_epi8(units, _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[e]))));
+  to += (lengths * 0x01010101u) >> 24;
+}
+
+// Whether a length of lengths (wide_unit_forms) is 0.
+KOTRAN_WIDE uint32_t zero_lengths(uint32_t lengths) { return (lengths - 0x01010101u) & ~lengths & 0x80808080u; }
 
 // Stores at o the count units whose places packed holds
 // (pack_unit_places_wide), each its form from the table, and moves o past
@@ -115,35 +147,22 @@ KOTRAN_WIDE size_t pack_unit_places_wide(uint16_t* packed, const uint16_t* at, u
 // Stores 16 bytes a group of four units, at most 16 past the last.
 KOTRAN_WIDE unsigned store_packed_units_wide(unsigned char*& o, const uint16_t* packed, size_t count,
                                              const Utf8Form* forms) {
-  // Four units at a time: their forms (one load each) side by side in a
-  // vector, packed by their lengths with one shuffle and stored together;
-  // the output moves on by the four's length, the one thing a group waits
-  // for. (A gather of the four costs several times the loads.) The last
-  // four made whole with NUL's unit, whose bytes are taken back after.
+  // Four units at a time, stored together, two groups a turn of the loop.
+  // (A gather of the four costs several times the loads.) The last eight
+  // made whole with NUL's unit, whose bytes are taken back after.
   unsigned char* to = o;
   const uint16_t* const end = packed + count;
-  for (const uint16_t* place = packed; place < end; place += 4) {
-    uint32_t form[4];
-    for (unsigned i = 0; i < 4; ++i) std::memcpy(&form[i], forms + place[i], 4);
-    __m128i units = _mm_cvtsi32_si128(static_cast<int>(form[0]));
-    units = _mm_insert_epi32(units, static_cast<int>(form[1]), 1);
-    units = _mm_insert_epi32(units, static_cast<int>(form[2]), 2);
-    units = _mm_insert_epi32(units, static_cast<int>(form[3]), 3);
-    const uint32_t lengths = static_cast<uint32_t>(_mm_cvtsi128_si32(
-        _mm_shuffle_epi8(units, _mm_setr_epi8(3, 7, 11, 15, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1))));
+  for (const uint16_t* place = packed; place < end; place += 8) {
+    uint32_t first, second;
+    const __m128i units = wide_unit_forms(place, forms, first);
+    const __m128i next = wide_unit_forms(place + 4, forms, second);
     // (A length of 0, a pair with no character: never in real text.)
-    if (((lengths - 0x01010101u) & ~lengths & 0x80808080u) != 0) [[unlikely]]
+    if ((zero_lengths(first) | zero_lengths(second)) != 0) [[unlikely]]
       return store_units_replacing(o, packed, count, forms);
-    // The four lengths' bit pairs side by side, the first lowest, and their
-    // sum, each by a multiply that adds the bytes moved into place (no
-    // two fields overlap, so nothing carries). Summed here rather than
-    // looked up, the output's next place waits on no load: 1.04-1.07.
-    const unsigned e = (lengths * 0x01041040u) >> 24;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to),
-                     _mm_shuffle_epi8(units, _mm_load_si128(reinterpret_cast<const __m128i*>(UTF8_PACKS.take[e]))));
-    to += (lengths * 0x01010101u) >> 24;
+    store_unit_group_wide(to, units, first);
+    store_unit_group_wide(to, next, second);
   }
-  o = to - (static_cast<size_t>(-count) & 3);
+  o = to - (static_cast<size_t>(-count) & 7);
   return 0;
 }
 
