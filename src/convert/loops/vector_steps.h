@@ -748,16 +748,16 @@ KOTRAN_HOT size_t carried_blocks(unsigned char*& o, const unsigned char* p, cons
 // after its designation, run by run with no branch on their kinds: a run
 // begins where the kind of byte changes (pair_bytes marks the pairs'), the
 // first where first says so. Each run's copy writes width bytes, which the
-// next run's designation overwrites; returns o past the runs. Reads twice
+// next run's designation overwrites; moves o past the runs. Reads twice
 // width at converted; stores width bytes past the last run's start.
 template <unsigned width, class Writer>
-KOTRAN_HOT unsigned char* store_designated_runs(unsigned char* o, const unsigned char* converted, uint64_t pair_bytes,
-                                                unsigned length, bool first, const Writer& w) {
+KOTRAN_HOT void store_designated_runs(unsigned char*& o, const unsigned char* converted, uint64_t pair_bytes,
+                                      unsigned length, bool first, const Writer& w) {
   const uint64_t changes = (pair_bytes ^ pair_bytes << 1) & ~uint64_t{1};
-  uint64_t m = (changes | uint64_t{first}) & first_bits(length);
+  const uint64_t starts = (changes | uint64_t{first}) & first_bits(length);
   std::memcpy(o, converted, width);
   unsigned before = 0;
-  for (; m != 0; m &= m - 1) {
+  for (uint64_t m = starts; m != 0; m &= m - 1) {
     const unsigned at = static_cast<unsigned>(__builtin_ctzll(m));
     o += at - before;
     const auto& designation = (pair_bytes >> at & 1) != 0 ? w.kanji_in : w.kanji_out;
@@ -766,7 +766,7 @@ KOTRAN_HOT unsigned char* store_designated_runs(unsigned char* o, const unsigned
     std::memcpy(o, converted + at, width);
     before = at;
   }
-  return o + (length - before);
+  o += length - before;
 }
 
 // Whether the path takes the step's whole blocks of runs after their
@@ -871,7 +871,7 @@ KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, c
     if constexpr (compress)
       to = Step::designated_store(to, at, u, carried, first, kanji, one_byte);
     else
-      to = store_designated_runs<BLOCK_WIDTH>(to, converted[b & 1], pair_bytes, u.length, first, w);
+      store_designated_runs<BLOCK_WIDTH>(to, converted[b & 1], pair_bytes, u.length, first, w);
     kanji_last = (pair_bytes >> (u.length - 1) & 1) != 0;
     stored = true;
     if (u.length != BLOCK_WIDTH) {
@@ -968,7 +968,7 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
           }
           // Elsewhere run by run, the first where the writer is not in its
           // kind already.
-          o = store_designated_runs<width>(o, converted, pair_bytes, u.length, w.designates(pair_bytes & 1), w);
+          store_designated_runs<width>(o, converted, pair_bytes, u.length, w.designates(pair_bytes & 1), w);
           w.designated(pair_bytes >> (u.length - 1) & 1);
           return u.length;
         }
