@@ -688,6 +688,20 @@ KOTRAN_HOT unsigned block_bits_before_stop(const unsigned char* at, LineEndStops
   return block_bits_before_first<path>(stop);
 }
 
+// Ends carried blocks that took taken bytes at p, to past their output: a
+// pair across the last block's edge (carried) is left to the next take, its
+// first byte's output taken back, and so is a CR at the end, whose LF would
+// then look lone.
+KOTRAN_HOT void end_carried_blocks(size_t& taken, unsigned char*& to, uint64_t carried, const unsigned char* p,
+                                   LineEndStops stops) {
+  taken -= carried;
+  to -= carried;
+  if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) {
+    --taken;
+    --to;
+  }
+}
+
 // Blocks of the step at p while they are wholly plain units and the input
 // (to end) and the room (room bytes at o) hold one more byte than a block,
 // stored at o, which moves past their bytes (as many as they took, or fewer
@@ -731,15 +745,8 @@ KOTRAN_HOT size_t carried_blocks(unsigned char*& o, const unsigned char* p, cons
     taken += BLOCK_WIDTH;
     carried = u.leads >> 63;
   }
-  // A pair across the last block's edge is left to the next take (its first
-  // byte stored as itself), and so is a CR at the end, whose LF would then
-  // look lone.
-  taken -= carried;
-  to -= carried;
-  if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) {
-    --taken;
-    --to;
-  }
+  // (A pair left to the next take had its first byte stored as itself.)
+  end_carried_blocks(taken, to, carried, p, stops);
   o = to;
   return taken;
 }
@@ -874,25 +881,16 @@ KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, c
       store_designated_runs<BLOCK_WIDTH>(to, converted[b & 1], pair_bytes, u.length, first, w);
     kanji_last = (pair_bytes >> (u.length - 1) & 1) != 0;
     stored = true;
-    if (u.length != BLOCK_WIDTH) {
-      taken += u.length;
-      carried = 0;
-      break;
-    }
-    taken += BLOCK_WIDTH;
-    carried = u.leads >> 63;
+    // A block that is not whole is the last, and carries nothing.
+    taken += u.length;
+    carried = u.length == BLOCK_WIDTH ? u.leads >> 63 : 0;
+    if (u.length != BLOCK_WIDTH) break;
     u = after;
   }
-  // A pair across the last block's edge is left to the next take (its first
-  // byte's row dropped: its designation, where it begins a run, stays, and
-  // so does the shift into kanji), and so is a CR at the end, whose LF would
-  // then look lone (its designation stays too).
-  taken -= carried;
-  to -= carried;
-  if (stops != LineEndStops::none && taken != 0 && p[taken - 1] == 0x0D) {
-    --taken;
-    --to;
-  }
+  // A pair left to the next take has its first byte's row taken back: a
+  // designation before it stays, and so does the shift into kanji it made
+  // (and before a CR taken back, its designation and shift).
+  end_carried_blocks(taken, to, carried, p, stops);
   if (stored) w.designated(kanji_last);
   o = to;
   return taken;
