@@ -827,20 +827,23 @@ KOTRAN_HOT void designated_block_pairs(unsigned char* converted, const unsigned 
 // As carried_blocks, into a target whose runs of pairs and of one-byte text
 // each follow their designation (w's kanji_in before a run of pairs, its
 // kanji_out before the others; kanji and one_byte the same as units, where
-// the path compresses bytes): the kind of text goes on from block to block,
-// and the writer's shift is the kind of the last byte stored. w's shift
-// decides the first block's first run.
+// the path compresses bytes): the kind of text goes on from block to block.
+// w's shift decides the first block's first run; kanji_last says whether
+// the last byte stored is a pair's, the shift the writer is left in once
+// the caller keeps what was stored. Where they take nothing, o is as it
+// was.
 template <Path path, class Step, class Writer>
 KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, const unsigned char* end, size_t room,
-                                    LineEndStops stops, Writer& w, UnitDesignation kanji, UnitDesignation one_byte) {
+                                    LineEndStops stops, const Writer& w, UnitDesignation kanji,
+                                    UnitDesignation one_byte, bool& kanji_last) {
   const size_t blocks = std::min<size_t>((end - p - 1) / BLOCK_WIDTH, room / DESIGNATED_BLOCK_REACH);
   if (blocks == 0) return 0;
   constexpr bool compress = compresses_bytes(path);
   size_t taken = 0;
   unsigned char* to = o;
   uint64_t carried = 0, cr_before = 0;
-  // Whether the last byte stored was a pair's, and whether there is one.
-  bool kanji_last = false, stored = false;
+  // Whether a byte was stored (and kanji_last whether the last was a pair's).
+  bool stored = false;
   // On the widest path the next block's classes are made first, as in
   // carried_blocks.
   auto next = [&] {
@@ -891,8 +894,7 @@ KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, c
   // designation before it stays, and so does the shift into kanji it made
   // (and before a CR taken back, its designation and shift).
   end_carried_blocks(taken, to, carried, p, stops);
-  if (stored) w.designated(kanji_last);
-  o = to;
+  if (taken != 0) o = to;
   return taken;
 }
 
@@ -942,11 +944,28 @@ KOTRAN_HOT bool vector_tight_loop(ByteReader& in, Writer& w, Pair pair, [[maybe_
     return tight_loop<true, LoneLfStore::inlined>(in, w, [&](const unsigned char* p, const unsigned char* end, unsigned char*& o) -> size_t {
       if (p[0] == 0x0A && stops == LineEndStops::lone_lf) return 0;
       if constexpr (takes_designated_blocks<path, Step>()) {
-        // (Where lone LFs become CR LF, the vectors take each line.)
-        if (end - p > static_cast<ptrdiff_t>(BLOCK_WIDTH) && !lone_lf_ahead<path>(p, stops))
-          if (const size_t taken =
-                  designated_blocks<path, Step>(o, p, end, w.out.room_end() - o, stops, w, kanji_in, one_byte))
+        // As the carried blocks: where lone LFs become CR LF, through the
+        // stage (no byte of a pair or a designation is a CR or an LF, and a
+        // line end is one-byte text, so no designation comes between a CR
+        // and its LF).
+        // The writer's shift moves only with what is kept (the stage's
+        // blocks may be dropped).
+        if (end - p > static_cast<ptrdiff_t>(BLOCK_WIDTH)) {
+          bool kanji_last = false;
+          const size_t taken =
+              lone_lf_ahead<path>(p, stops)
+                  ? blocks_adding_crs<path>(o, w.out.room_end(), p,
+                                            [&](unsigned char*& at, size_t room) {
+                                              return designated_blocks<path, Step>(at, p, end, room, LineEndStops::none,
+                                                                                   w, kanji_in, one_byte, kanji_last);
+                                            })
+                  : designated_blocks<path, Step>(o, p, end, w.out.room_end() - o, stops, w, kanji_in, one_byte,
+                                                  kanji_last);
+          if (taken != 0) {
+            w.designated(kanji_last);
             return taken;
+          }
+        }
       }
       constexpr unsigned width = step_width<path, Step>();
       if (end - p >= static_cast<ptrdiff_t>(width)) {
