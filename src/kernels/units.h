@@ -253,12 +253,12 @@ struct EucClasses64 {
 };
 
 // Into UTF-8, the classes of a block of Shift-JIS in fewer masks, each
-// telling at once what sjis_block_pairs finds from two: the bytes that may begin a pair
-// (0x81-0x9F, 0xE0-0xFE), the high bytes that can be no unit alone (not
-// such a byte, nor a half-width katakana that is taken), the bytes whose
-// pair, were one begun there, would be bad (a first byte from 0xF0 on, or a
-// second byte out of 0x40-0x7E and 0x80-0xFC), and where half-width
-// katakana are taken their bytes (0xA1-0xDF).
+// telling at once what sjis_block_pairs finds from two: the bytes that may
+// begin a pair (0x81-0x9F, 0xE0-0xFE), the high bytes that can be no unit
+// alone (not such a byte, nor a half-width katakana that is taken), the
+// bytes whose pair, were one begun there, would be bad (a first byte from
+// 0xF0 on, or a second byte out of 0x40-0x7E and 0x80-0xFC), and where
+// half-width katakana are taken their bytes (0xA1-0xDF).
 struct SjisUtf8Classes64 {
   uint64_t lead, alone_bad, pair_bad, kana_bytes;
 };

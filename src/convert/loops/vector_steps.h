@@ -842,8 +842,6 @@ KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, c
   size_t taken = 0;
   unsigned char* to = o;
   uint64_t carried = 0, cr_before = 0;
-  // Whether a byte was stored (and kanji_last whether the last was a pair's).
-  bool stored = false;
   // On the widest path the next block's classes are made first, as in
   // carried_blocks.
   auto next = [&] {
@@ -868,7 +866,8 @@ KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, c
     const unsigned char* const at = p + taken;
     if (u.length == 0) break;
     const uint64_t pair_bytes = u.leads | u.leads << 1 | carried;
-    const bool first = stored ? (pair_bytes & 1) != kanji_last : w.designates(pair_bytes & 1);
+    // (Each block before this one stored a byte, the last kanji_last's kind.)
+    const bool first = b != 0 ? (pair_bytes & 1) != kanji_last : w.designates(pair_bytes & 1);
     // The next block's units (and pairs) first: only the pair carried into
     // it waits on this block's.
     PlainUnits after{};
@@ -883,7 +882,6 @@ KOTRAN_HOT size_t designated_blocks(unsigned char*& o, const unsigned char* p, c
     else
       store_designated_runs<BLOCK_WIDTH>(to, converted[b & 1], pair_bytes, u.length, first, w);
     kanji_last = (pair_bytes >> (u.length - 1) & 1) != 0;
-    stored = true;
     // A block that is not whole is the last, and carries nothing.
     taken += u.length;
     carried = u.length == BLOCK_WIDTH ? u.leads >> 63 : 0;

@@ -106,18 +106,24 @@ KOTRAN_WIDEST PlainUnits sjis_carried_units_widest(const unsigned char* p, uint6
   return sjis_carried_units_of_widest(p, sjis_classes_widest(p), carried);
 }
 
-// Stores at o, as store_sjis_as_euc_widest (or into JIS), the 64 bytes at p
-// whose units are u, a pair begun before them taking the first where
-// carried says so; returns o past the units.
+// The 64 bytes at p whose units are u with each pair as its JIS bytes
+// (high_bit set), a pair begun before them taking the first where carried
+// says so.
+KOTRAN_WIDEST __m512i carried_sjis_pairs_widest(const unsigned char* p, PlainUnits u, uint64_t carried,
+                                                char high_bit) {
+  return sjis_pairs_as_jis_widest(widest_load(p), widest_load(p + 1), u.leads, u.leads << 1 | carried, high_bit);
+}
+
+// Stores them at o, as store_sjis_as_euc_widest (or into JIS); returns o
+// past the units.
 KOTRAN_WIDEST unsigned char* store_carried_sjis_as_euc_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
                                                               uint64_t carried) {
-  _mm512_storeu_si512(o, sjis_pairs_as_jis_widest(widest_load(p), widest_load(p + 1), u.leads, u.leads << 1 | carried,
-                                                  static_cast<char>(0x80)));
+  _mm512_storeu_si512(o, carried_sjis_pairs_widest(p, u, carried, static_cast<char>(0x80)));
   return o + u.length;
 }
 KOTRAN_WIDEST unsigned char* store_carried_sjis_as_jis_widest(unsigned char* o, const unsigned char* p, PlainUnits u,
                                                               uint64_t carried) {
-  _mm512_storeu_si512(o, sjis_pairs_as_jis_widest(widest_load(p), widest_load(p + 1), u.leads, u.leads << 1 | carried, 0));
+  _mm512_storeu_si512(o, carried_sjis_pairs_widest(p, u, carried, 0));
   return o + u.length;
 }
 

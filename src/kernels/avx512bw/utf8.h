@@ -563,7 +563,8 @@ KOTRAN_WIDEST PairBlock64 pair_block_widest(const unsigned char* at, __m512i x0,
                                             const EucClasses64& c) {
   const EucBlockPairs b = euc_block_pairs(c.high, c.euc, c.esc, c.ss2_kana, carried, at[64]);
   const __m512i low7 = widest_constant(0x7F);
-  return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), b.kana, x1), b.leads & ~b.kana, b.kana, ~(b.trails | carried), b.leads, b.bad};
+  return {_mm512_mask_mov_epi8(_mm512_and_si512(x0, low7), b.kana, x1), b.leads & ~b.kana, b.kana,
+          ~(b.trails | carried), b.leads, b.bad};
 }
 
 // The places (store_block_places_widest) of the pairs that would begin at

@@ -68,8 +68,9 @@ KOTRAN_COMPRESS unsigned char* store_designated_runs_compressed(unsigned char* o
 KOTRAN_COMPRESS unsigned char* store_carried_sjis_as_jis_compressed(unsigned char* o, const unsigned char* p,
                                                                     PlainUnits u, uint64_t carried, bool first,
                                                                     UnitDesignation kanji, UnitDesignation one_byte) {
-  const __m512i jis = sjis_pairs_as_jis_widest(widest_load(p), widest_load(p + 1), u.leads, u.leads << 1 | carried, 0);
-  return store_designated_block_compressed(o, jis, u.leads | u.leads << 1 | carried, u.length, first, kanji, one_byte);
+  const uint64_t pairs = u.leads | u.leads << 1 | carried;
+  return store_designated_block_compressed(o, carried_sjis_pairs_widest(p, u, carried, 0), pairs, u.length, first,
+                                           kanji, one_byte);
 }
 
 }  // namespace kotran
