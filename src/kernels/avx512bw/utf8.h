@@ -1,10 +1,11 @@
 // The widest path into UTF-8: the plain units of 64 bytes (ASCII, and pairs
 // of rows 1-94 given by their JIS bytes) written from the forms table a
-// vector at a time. Each byte gets four bytes of its own: a pair's first
-// byte its form (looked up in the table one pair at a time), an ASCII byte
-// itself, a pair's second byte nothing. A byte shuffle then packs each four
-// by their lengths (with compress, where the processor has VBMI2, one
-// compress each sixteen), and the output moves on by the sum, with no
+// vector at a time. Each byte gets four bytes of its own, its length in the
+// last: a pair's first byte its form (looked up in the table one pair at a
+// time), an ASCII byte itself and a length of 1, a pair's second byte
+// nothing. A byte shuffle then packs each four by their lengths (with
+// compress, where the processor has VBMI2, one compress each sixteen,
+// whose mask comes straight from the units), and the output moves on by the sum, with no
 // branch on the text; how far the input moves depends on the classes alone,
 // never on a table load, so one step need not wait for the last one's
 // forms. The writer's store_row stays the reference. Each kernel that packs
@@ -77,10 +78,13 @@ KOTRAN_WIDEST void store_table_places_widest(uint16_t* at, __m512i jis, __m512i 
   _mm512_store_si512(at + 32 * h, place);
 }
 
-// Stores at units + 16g each of the 16 bytes of group g of jis in four bytes.
+// Stores at units + 16g each of the 16 bytes of group g of jis in four
+// bytes, a length of 1 in the last where starts marks it, else nothing.
 template <unsigned g>
-KOTRAN_WIDEST void store_byte_units_widest(uint32_t* units, __m512i jis) {
-  _mm512_store_si512(units + 16 * g, _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, jis, g)));
+KOTRAN_WIDEST void store_byte_units_widest(uint32_t* units, __m512i jis, uint64_t starts) {
+  const __m512i bytes = _mm512_maskz_cvtepu8_epi32(0xFFFF, _mm512_maskz_extracti32x4_epi32(0xF, jis, g));
+  _mm512_store_si512(units + 16 * g, _mm512_maskz_or_epi32(static_cast<__mmask16>(starts >> 16 * g), bytes,
+                                                           widest_opaque(_mm512_set1_epi32(0x01000000))));
 }
 
 // Stores at units + i the form of the pair at the lowest bit i of m (its
@@ -92,12 +96,13 @@ KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Ut
 }
 
 // The forms of half-width katakana (U+FF61-U+FF9F, EF BD A1-BF and EF BE
-// 80-9F, three bytes long) whose bytes (0xA1-0xDF) are the units of u.
+// 80-9F, three bytes long) whose bytes (0xA1-0xDF) are the units of u,
+// each with its length of 1.
 KOTRAN_WIDEST __m512i half_width_kana_forms_widest(__m512i u) {
   const __m512i forms =
       _mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, u, 16), widest_opaque(_mm512_set1_epi32(0x0300BDEF)));
   // From 0xC0 on, EF BE and the byte less 0x40.
-  return _mm512_mask_add_epi32(forms, _mm512_cmpge_epu32_mask(u, widest_opaque(_mm512_set1_epi32(0xC0))), forms,
+  return _mm512_mask_add_epi32(forms, _mm512_cmpge_epu32_mask(u, widest_opaque(_mm512_set1_epi32(0x010000C0))), forms,
                                widest_opaque(_mm512_set1_epi32(0x100 - 0x400000)));
 }
 
@@ -120,16 +125,17 @@ KOTRAN_WIDEST void store_block_places_widest(uint16_t* at, __m512i jis, __m512i 
 }
 
 // Stores in units (80 dwords) each of the 64 bytes of bytes as a unit of
-// its own, and over those that leads marks the pair's form, from its place
-// in at (store_block_places_widest). ahead is how many lookups are made
-// whatever the block holds (see below).
+// its own (of length 1 where starts marks it, else of none), and over
+// those that leads marks the pair's form, from its place in at
+// (store_block_places_widest). ahead is how many lookups are made whatever
+// the block holds (see below).
 template <unsigned ahead = JIS_BLOCK_PAIRS>
 KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, const uint16_t* at, __m512i bytes, uint64_t leads,
-                                              const Utf8Form* forms) {
-  store_byte_units_widest<0>(units, bytes);
-  store_byte_units_widest<1>(units, bytes);
-  store_byte_units_widest<2>(units, bytes);
-  store_byte_units_widest<3>(units, bytes);
+                                              const Utf8Form* forms, uint64_t starts) {
+  store_byte_units_widest<0>(units, bytes, starts);
+  store_byte_units_widest<1>(units, bytes, starts);
+  store_byte_units_widest<2>(units, bytes, starts);
+  store_byte_units_widest<3>(units, bytes, starts);
   // Each pair's form over its unit, one load a pair: a gather of sixteen
   // costs more. As many lookups as kanji text has pairs, whatever their
   // count, the ones with no pair left at 64: a loop would leave its branch
@@ -146,14 +152,14 @@ KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, const uint16_t* at
   }
 }
 
-// Writes at o the units (look_up_pair_forms_widest) that starts marks, the
-// pairs' forms where leads marks them and a half-width katakana's byte made
-// its form where kana does, and returns how many pairs had no character
+// Writes at o the units (look_up_pair_forms_widest), each as long as its
+// last byte says, the pairs' forms where leads marks them and a half-width
+// katakana's byte made its form where kana does, and returns how many pairs had no character
 // (written as U+FFFD). o moves past what it wrote; without katakana no
 // store reaches past 136 bytes from where o starts (with them, 208).
 template <bool compress>
 KOTRAN_WIDEST unsigned store_unit_groups_widest(unsigned char*& o, const uint32_t* units, uint64_t leads,
-                                                uint64_t starts, uint64_t kana) {
+                                                uint64_t kana) {
   unsigned replaced = 0;
   for (unsigned g = 0; g < 4; ++g) {
     const __mmask16 pairs = static_cast<__mmask16>(leads >> 16 * g);
@@ -171,15 +177,10 @@ KOTRAN_WIDEST unsigned store_unit_groups_widest(unsigned char*& o, const uint32_
     // group.)
     if (kana != 0) [[unlikely]]
       u = _mm512_mask_mov_epi32(u, kana_units, half_width_kana_forms_widest(u));
-    const __m512i lengths = _mm512_mask_srli_epi32(
-        _mm512_maskz_mov_epi32(static_cast<__mmask16>(starts >> 16 * g), widest_opaque(_mm512_set1_epi32(1))),
-        pairs | kana_units, u, 24);
-    // With compress, each group's store is 64 bytes, the last's too: a
-    // masked store of the exact bytes cost Shift-JIS -> UTF-8 2-4 %.
     if constexpr (!compress)
-      store_utf8_group(o, u, lengths);
+      store_utf8_group(o, u, _mm512_maskz_srli_epi32(0xFFFF, u, 24));
     else
-      store_utf8_group_compressed(o, u, lengths);
+      store_utf8_group_compressed(o, u);
   }
   return replaced;
 }
@@ -192,8 +193,8 @@ KOTRAN_WIDEST unsigned store_pairs_as_utf8_widest(unsigned char*& o, __m512i jis
   alignas(64) uint16_t at[64 + 32];
   store_block_places_widest(at, jis, cells);
   alignas(64) uint32_t units[64 + 16];
-  look_up_pair_forms_widest(units, at, jis, leads, forms);
-  return store_unit_groups_widest<compress>(o, units, leads, starts, kana);
+  look_up_pair_forms_widest(units, at, jis, leads, forms, starts);
+  return store_unit_groups_widest<compress>(o, units, leads, kana);
 }
 
 // As store_pairs_as_utf8_widest, for the units of the first length bytes of
@@ -617,7 +618,7 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
   alignas(64) uint32_t units[2][64 + 16];
   alignas(64) uint16_t places[2][64 + 32];
   store_pair_places_widest<euc>(places[0], p);
-  uint64_t held_leads = 0, held_starts = 0, held_kana = 0;
+  uint64_t held_leads = 0, held_kana = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -637,14 +638,13 @@ KOTRAN_WIDEST size_t store_pair_blocks_as_utf8_widest(unsigned char*& o, const u
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(x0, widest_constant(0x0A)), stops, cr_before, at[64]);
     if (bad != 0) break;
-    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], places[n & 1], b.bytes, b.pairs, forms);
-    if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
+    look_up_pair_forms_widest<PAIR_BLOCK_PAIRS>(units[n & 1], places[n & 1], b.bytes, b.pairs, forms, b.starts);
+    if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_kana);
     held_leads = b.pairs;
-    held_starts = b.starts;
     held_kana = b.kana;
     carried = b.last >> 63;
   }
-  if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
+  if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_kana);
   replaced += none;
   o = to;
   return pair_blocks_end(o, p, n, carried, stops != LineEndStops::none);
@@ -725,7 +725,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
   alignas(64) uint32_t units[into_utf8 ? 2 : 1][into_utf8 ? 64 + 16 : 1];
   alignas(64) uint16_t places[into_utf8 ? 2 : 1][into_utf8 ? 64 + 32 : 1];
   if constexpr (into_utf8) store_block_places_widest(places[0], widest_load(p), widest_load(p + 1));
-  uint64_t held_leads = 0, held_starts = 0, held_kana = 0;
+  uint64_t held_leads = 0, held_kana = 0;
   size_t n = 0;
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
@@ -758,11 +758,10 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      look_up_pair_forms_widest<JIS_BLOCK_PAIRS>(units[n & 1], places[n & 1], x0, u.leads, forms);
+      look_up_pair_forms_widest<JIS_BLOCK_PAIRS>(units[n & 1], places[n & 1], x0, u.leads, forms, ~(u.escapes | trails));
       if (n != 0)
-        none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
+        none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_kana);
       held_leads = u.leads;
-      held_starts = ~(u.escapes | trails);
       held_kana = u.kana;
     } else if constexpr (into == JisBlocksInto::sjis) {
       const __m512i before = _mm512_maskz_loadu_epi8(~uint64_t{0} << (carry.trail ^ 1), at - 1);
@@ -782,7 +781,7 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     }
   }
   if constexpr (into_utf8)
-    if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_starts, held_kana);
+    if (n != 0) none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_kana);
   replaced += none;
   o = to;
   return jis_blocks_end(o, p, n, carry, into, stops != LineEndStops::none);
