@@ -389,8 +389,8 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   // As many lookups as text of kanji and kana has leads, whatever their
   // count, written out, as on the widest path.
   uint64_t m = leads & ~(uint64_t{1} << 63);
-#pragma GCC unroll 22
-  for (unsigned k = 0; k < 22; ++k) wide_look_up_code<into>(m, points, codes);
+#pragma GCC unroll 32
+  for (unsigned k = 0; k < UTF8_BLOCK_LEADS; ++k) wide_look_up_code<into>(m, points, codes);
   while (m != 0) wide_look_up_code<into>(m, points, codes);
   // A character begun at the last byte last: its second byte lies past the
   // 64.

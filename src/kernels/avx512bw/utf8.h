@@ -412,10 +412,10 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, const uint16_t* p
   _mm512_store_si512(codes, b.x0);
   // As many lookups as text of kanji and kana has leads, whatever their
   // count: a loop would leave its branch to guess each block's count.
-  // Written out, 22 times.
+  // Written out, UTF8_BLOCK_LEADS times.
   uint64_t m = leads & ~(uint64_t{1} << 63);
-#pragma GCC unroll 22
-  for (unsigned k = 0; k < 22; ++k) look_up_code_widest<into>(m, points, codes);
+#pragma GCC unroll 32
+  for (unsigned k = 0; k < UTF8_BLOCK_LEADS; ++k) look_up_code_widest<into>(m, points, codes);
   while (m != 0) look_up_code_widest<into>(m, points, codes);
   // A character begun at the last byte last, after the lookups with no lead
   // left: its second byte lies past the 64.
