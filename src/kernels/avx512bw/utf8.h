@@ -4,12 +4,12 @@
 // last: a pair's first byte its form (looked up in the table one pair at a
 // time), an ASCII byte itself and a length of 1, a pair's second byte
 // nothing. A byte shuffle then packs each four by their lengths (with
-// compress, where the processor has VBMI2, one compress each sixteen,
-// whose mask comes straight from the units), and the output moves on by the sum, with no
-// branch on the text; how far the input moves depends on the classes alone,
-// never on a table load, so one step need not wait for the last one's
-// forms. The writer's store_row stays the reference. Each kernel that packs
-// bytes takes compress, which the VBMI2 path sets.
+// compress, where the processor has VBMI2, one compress each sixteen, whose
+// mask comes straight from the units), and the output moves on by the sum,
+// with no branch on the text; how far the input moves depends on the
+// classes alone, never on a table load, so one step need not wait for the
+// last one's forms. The writer's store_row stays the reference. Each kernel
+// that packs bytes takes compress, which the VBMI2 path sets.
 //
 // Out of UTF-8 into JIS: a run of up to sixteen characters of three
 // bytes (kanji, kana, the CJK symbols) decoded a vector at a time, their JIS
@@ -154,8 +154,8 @@ KOTRAN_WIDEST void look_up_pair_forms_widest(uint32_t* units, const uint16_t* at
 
 // Writes at o the units (look_up_pair_forms_widest), each as long as its
 // last byte says, the pairs' forms where leads marks them and a half-width
-// katakana's byte made its form where kana does, and returns how many pairs had no character
-// (written as U+FFFD). o moves past what it wrote; without katakana no
+// katakana's byte made its form where kana does, and returns how many
+// pairs had no character (written as U+FFFD). o moves past what it wrote; without katakana no
 // store reaches past 136 bytes from where o starts (with them, 208).
 template <bool compress>
 KOTRAN_WIDEST unsigned store_unit_groups_widest(unsigned char*& o, const uint32_t* units, uint64_t leads,
@@ -177,6 +177,8 @@ KOTRAN_WIDEST unsigned store_unit_groups_widest(unsigned char*& o, const uint32_
     // group.)
     if (kana != 0) [[unlikely]]
       u = _mm512_mask_mov_epi32(u, kana_units, half_width_kana_forms_widest(u));
+    // With compress, each group's store is 64 bytes, the last's too: a
+    // masked store of the exact bytes cost Shift-JIS -> UTF-8 2-4 %.
     if constexpr (!compress)
       store_utf8_group(o, u, _mm512_maskz_srli_epi32(0xFFFF, u, 24));
     else
@@ -758,7 +760,8 @@ KOTRAN_WIDEST size_t store_jis_blocks_widest(unsigned char*& o, const unsigned c
     const uint64_t trails = u.leads << 1 | carry.trail;
     if constexpr (into == JisBlocksInto::utf8) {
       // A pair goes out whole from its first byte, its cell the byte after.
-      look_up_pair_forms_widest<JIS_BLOCK_PAIRS>(units[n & 1], places[n & 1], x0, u.leads, forms, ~(u.escapes | trails));
+      look_up_pair_forms_widest<JIS_BLOCK_PAIRS>(units[n & 1], places[n & 1], x0, u.leads, forms,
+                                                 ~(u.escapes | trails));
       if (n != 0)
         none += store_unit_groups_widest<compress>(to, units[(n - 1) & 1], held_leads, held_kana);
       held_leads = u.leads;
