@@ -227,6 +227,9 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       if (line % 4 == 3 && jis) text += "\x30";  // a first byte cut by the escape after it
       if (line % 6 == 2 && jis) text += "\x75\x21\x1B$(D\x30\x21";  // row 85, then JIS X 0212's escape
       if (line % 6 == 2 && source == Code::utf8) text += "\xE7\xBA\x8A";  // row 89: past Shift-JIS's arithmetic
+      // Two-byte forms alone, 32 a block: more than a block's written-out lookups.
+      if (line % 6 == 5 && source == Code::utf8)
+        for (int k = 0; k < 40; ++k) text += "\xD0\x96";
       if (line % 5 == 0) text += kana_of[at];
       if (jis) text += "\x1B(B";
       if (jis && line % 7 == 4)
