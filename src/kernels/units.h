@@ -138,17 +138,23 @@ KOTRAN_HOT unsigned utf8_whole_characters(Utf8Bytes b) {
   return before == 0 ? 0 : 63 - static_cast<unsigned>(__builtin_clzll(before));
 }
 
+// Which of the two bytes at at continue a character (10xxxxxx): bit 0 the
+// first, bit 1 the second.
+KOTRAN_HOT uint64_t utf8_continuations_at(const unsigned char* at) {
+  return uint64_t{(at[0] & 0xC0) == 0x80} | uint64_t{(at[1] & 0xC0) == 0x80} << 1;
+}
+
 // The bytes out of place in a block of 64 bytes of UTF-8 whose first owned
 // (0-2) continue a character begun before them: each character whole, and
 // one begun at the last bytes continued past them, by the two bytes after
-// the block (after).
-KOTRAN_HOT uint64_t utf8_block_faults(Utf8Bytes c, unsigned owned, const unsigned char* after) {
+// the block (after: which of them continue a character, bit 0 the first,
+// as utf8_continuations_at gives them or the next block's classes).
+KOTRAN_HOT uint64_t utf8_block_faults(Utf8Bytes c, unsigned owned, uint64_t after) {
   const uint64_t starts = c.ascii | c.lead2 | c.lead3;
   const uint64_t expected = (c.lead2 | c.lead3) << 1 | c.lead3 << 2 | ((uint64_t{1} << owned) - 1);
   // The continuation bytes among the bytes one and two after each, where
   // a character begun at the last bytes needs them.
-  const uint64_t cont64 = (after[0] & 0xC0) == 0x80, cont65 = (after[1] & 0xC0) == 0x80;
-  const uint64_t cont1 = cont64 << 63, cont2 = cont64 << 62 | cont65 << 63;
+  const uint64_t cont1 = after << 63, cont2 = after << 62;
   return (c.cont ^ expected) | ~(starts | c.cont) | (c.lead3 & ~cont2 & uint64_t{3} << 62) |
          ((c.lead2 | c.lead3) & ~cont1 & uint64_t{1} << 63);
 }

@@ -494,11 +494,17 @@ KOTRAN_WIDEST size_t store_utf8_blocks_widest(unsigned char*& o, const unsigned 
     // The next block's bytes, classes and code points first: they wait on
     // nothing of this block's, and go on beside its lookups and stores.
     const Utf8Block64 b = next;
+    // Whether the two bytes after the block continue a character, from
+    // the next block's classes where it has them.
+    uint64_t after;
     if (n + 1 < blocks) {
       next = utf8_block_widest(at + 64);
       store_block_points_widest(points[(n + 1) & 1], next);
+      after = next.c.cont;
+    } else {
+      after = utf8_continuations_at(at + 64);
     }
-    uint64_t bad = utf8_block_faults(b.c, carry.owned, at + 64);
+    uint64_t bad = utf8_block_faults(b.c, carry.owned, after);
     if (stops != LineEndStops::none)
       bad |= line_end_stop_bits(_mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0D)),
                                 _mm512_cmpeq_epi8_mask(b.x0, widest_constant(0x0A)), stops, cr_before, at[64]);
