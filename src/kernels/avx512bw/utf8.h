@@ -90,7 +90,7 @@ KOTRAN_WIDEST void store_byte_units_widest(uint32_t* units, __m512i jis, uint64_
 // Stores at units + i the form of the pair at the lowest bit i of m (its
 // place in the table at at[i]; for none left, i is 64) and clears the bit.
 KOTRAN_WIDEST void look_up_form_widest(uint64_t& m, const uint16_t* at, const Utf8Form* forms, uint32_t* units) {
-  const size_t i = _tzcnt_u64(m);
+  const size_t i = lowest_bit_at(m);
   m = _blsr_u64(m);
   std::memcpy(units + i, forms + at[i], 4);
 }
@@ -366,7 +366,7 @@ KOTRAN_WIDEST __m512i utf8_block_out_widest(__m512i x0, __m512i x1, __m512i x2, 
 // bit; for none left, the code of points[64] at codes + 64.
 template <RunPairs into>
 KOTRAN_WIDEST void look_up_code_widest(uint64_t& m, const uint16_t* points, unsigned char* codes) {
-  const size_t i = _tzcnt_u64(m);
+  const size_t i = lowest_bit_at(m);
   m = _blsr_u64(m);
   store_high_byte_first(codes + i, PAIR_CODES<into>[points[i]]);
 }
