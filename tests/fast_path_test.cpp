@@ -224,6 +224,9 @@ TEST(FastPath, AgreesWithThePlainLoopAtBlockEdges) {
       if (line % 4 == 1) text += first_of[at];  // with a CR or an LF for its second byte
       // A katakana's form cut before a letter whose low bits read as its last byte's would.
       if (line % 8 == 7 && source == Code::utf8) text += "\xEF\xBDq";
+      // The other half's form cut so (q reads below its last byte's range),
+      // and the first half's cut by a kana's first byte (above it).
+      if (line % 8 == 3 && source == Code::utf8) text += "\xEF\xBEq\xEF\xBD\xE3\x81\x8B";
       if (line % 4 == 3 && jis) text += "\x30";  // a first byte cut by the escape after it
       if (line % 6 == 2 && jis) text += "\x75\x21\x1B$(D\x30\x21";  // row 85, then JIS X 0212's escape
       if (line % 6 == 2 && source == Code::utf8) text += "\xE7\xBA\x8A";  // row 89: past Shift-JIS's arithmetic

@@ -324,19 +324,28 @@ KOTRAN_WIDEST void store_utf8_code_points_widest(uint16_t* points, __m512i x0, _
 }
 
 // The first bytes of half-width katakana (U+FF61-U+FF9F: EF BD A1-BF,
-// EF BE 80-9F) among 64 bytes x0 (x1 and x2 the bytes after them).
+// EF BE 80-9F) among 64 bytes x0 (x1 and x2 the bytes after them) whose
+// third byte continues the character: each third byte is compared on one
+// side only (EF BD C5 and EF BE 41 are marked too), which every caller
+// leaves to the faults of the block or cuts before its whole characters
+// end.
 KOTRAN_WIDEST uint64_t half_width_kana_widest(__m512i x0, __m512i x1, __m512i x2) {
   const uint64_t ef = _mm512_cmpeq_epi8_mask(x0, widest_constant(static_cast<char>(0xEF)));
-  return ef &
-         ((_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBD))) & widest_in_range(x2, 0xA1, 0xBF)) |
-          (_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBE))) & widest_in_range(x2, 0x80, 0x9F)));
+  return ef & ((_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBD))) &
+                _mm512_cmpge_epu8_mask(x2, widest_constant(static_cast<char>(0xA1)))) |
+               (_mm512_cmpeq_epi8_mask(x1, widest_constant(static_cast<char>(0xBE))) &
+                _mm512_cmplt_epu8_mask(x2, widest_constant(static_cast<char>(0xA0)))));
 }
 
 // A half-width katakana's byte (0xA1-0xDF), 0x40 past the low byte of its
-// code point, from the second and third bytes of its UTF-8 form.
+// code point, from the second and third bytes of its UTF-8 form: the
+// second's low two bits above the third's low six.
 KOTRAN_WIDEST __m512i kana_bytes_widest(__m512i second, __m512i third) {
-  return _mm512_add_epi8(_mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(second, widest_constant(0x03)), 6),
-                                         _mm512_and_si512(third, widest_constant(0x3F))),
+  // Each bit from the first operand where the mask (the third) has a 0,
+  // from the second where it has a 1; a shift of words brings each byte's
+  // low bits to its top, the bits below it from the byte before masked off.
+  constexpr int select = 0xD8;
+  return _mm512_add_epi8(_mm512_ternarylogic_epi32(_mm512_slli_epi16(second, 6), third, widest_constant(0x3F), select),
                          widest_constant(0x40));
 }
 
@@ -387,8 +396,9 @@ KOTRAN_WIDEST Utf8Block64 utf8_block_widest(const unsigned char* p) {
   b.x2 = widest_load(p + 2);
   const uint64_t overlong = _mm512_cmpeq_epi8_mask(b.x0, widest_constant(static_cast<char>(0xE0))) &
                             _mm512_cmplt_epu8_mask(b.x1, widest_constant(static_cast<char>(0xA0)));
-  b.c = {~_mm512_movepi8_mask(b.x0), widest_in_range(b.x0, 0xC2, 0xDF),
-         widest_in_range(b.x0, 0xE0, 0xEF) & ~overlong, widest_in_range(b.x0, 0x80, 0xBF)};
+  const uint64_t high = _mm512_movepi8_mask(b.x0);
+  b.c = {~high, widest_in_range(b.x0, 0xC2, 0xDF), widest_in_range(b.x0, 0xE0, 0xEF) & ~overlong,
+         _mm512_mask_cmplt_epu8_mask(high, b.x0, widest_constant(static_cast<char>(0xC0)))};
   b.kana = half_width_kana_widest(b.x0, b.x1, b.x2) & b.c.lead3;
   return b;
 }
