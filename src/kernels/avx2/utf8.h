@@ -388,15 +388,13 @@ KOTRAN_WIDE uint64_t wide_utf8_codes(const WideUtf8Block& b, uint64_t leads, uns
   _mm256_store_si256(reinterpret_cast<__m256i*>(codes + 32), b.x0[1]);
   // As many lookups as text of kanji and kana has leads, whatever their
   // count, written out, as on the widest path.
-  uint64_t m = leads & ~(uint64_t{1} << 63);
+  uint64_t m = leads;
 #pragma GCC unroll 32
   for (unsigned k = 0; k < UTF8_BLOCK_LEADS; ++k) wide_look_up_code<into>(m, points, codes);
   while (m != 0) wide_look_up_code<into>(m, points, codes);
-  // A character begun at the last byte last: its second byte lies past the
-  // 64.
-  const uint16_t j = PAIR_CODES<into>[points[63]];
-  const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
-  std::memcpy(codes + 63, &last, 2);
+  // The second byte of a character begun at the last byte, which the
+  // lookups with no lead left wrote over.
+  codes[64] = static_cast<unsigned char>(PAIR_CODES<into>[points[63]]);
   uint32_t refused[2];
   for (unsigned h = 0; h < 2; ++h) {
     vector[h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(codes + 32 * h));

@@ -425,15 +425,13 @@ KOTRAN_WIDEST uint64_t utf8_codes_widest(const Utf8Block64& b, const uint16_t* p
   // As many lookups as text of kanji and kana has leads, whatever their
   // count: a loop would leave its branch to guess each block's count.
   // Written out, UTF8_BLOCK_LEADS times.
-  uint64_t m = leads & ~(uint64_t{1} << 63);
+  uint64_t m = leads;
 #pragma GCC unroll 32
   for (unsigned k = 0; k < UTF8_BLOCK_LEADS; ++k) look_up_code_widest<into>(m, points, codes);
   while (m != 0) look_up_code_widest<into>(m, points, codes);
-  // A character begun at the last byte last, after the lookups with no lead
-  // left: its second byte lies past the 64.
-  const uint16_t j = PAIR_CODES<into>[points[63]];
-  const uint16_t last = leads >> 63 ? static_cast<uint16_t>(j >> 8 | j << 8) : codes[63];
-  std::memcpy(codes + 63, &last, 2);
+  // The second byte of a character begun at the last byte, which the
+  // lookups with no lead left wrote over.
+  codes[64] = static_cast<unsigned char>(PAIR_CODES<into>[points[63]]);
   vector = _mm512_load_si512(codes);
   // (No code has a first byte 0.)
   return leads & _mm512_testn_epi8_mask(vector, vector);
