@@ -455,7 +455,9 @@ KOTRAN_HOT JisCarry jis_carry_after(const JisBlockUnits& u, uint64_t esc) {
   JisCarry carry;
   carry.kanji = u.kanji_after;
   carry.kana = u.kana_after;
-  carry.escape = esc >> 63 ? 3 : esc >> 62 & 1;
+  // (Without a branch: an escape at the last byte comes as the text falls,
+  // and a branch on it guesses wrong as often.)
+  carry.escape = (esc >> 63) * 3 | (esc >> 62 & 1);
   carry.trail = u.leads >> 63;
   return carry;
 }
