@@ -509,9 +509,17 @@ KOTRAN_WIDE size_t store_utf8_blocks_wide(unsigned char*& o, const unsigned char
   for (; n < blocks; ++n) {
     const unsigned char* const at = p + 64 * n;
     const WideUtf8Block& b = ahead[n & 1];
-    if (n + 1 < blocks) wide_utf8_block(ahead[(n + 1) & 1], at + 64, stops);
+    // Whether the two bytes after the block continue a character, from
+    // the next block's classes where it has them.
+    uint64_t after;
+    if (n + 1 < blocks) {
+      wide_utf8_block(ahead[(n + 1) & 1], at + 64, stops);
+      after = ahead[(n + 1) & 1].c.cont;
+    } else {
+      after = utf8_continuations_at(at + 64);
+    }
     const Utf8Bytes& c = b.c;
-    if (utf8_block_faults(c, carry.owned, utf8_continuations_at(at + 64)) != 0) break;
+    if (utf8_block_faults(c, carry.owned, after) != 0) break;
     const uint64_t kana = store_kana ? b.kana : 0;
     const uint64_t leads = (c.lead2 | c.lead3) & ~kana;
     alignas(32) unsigned char codes[64 + 2];
