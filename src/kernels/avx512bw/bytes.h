@@ -21,9 +21,6 @@ KOTRAN_WIDEST PlainUnits units_before_64(uint64_t bad, uint64_t leads) {
   return {length, _bzhi_u64(leads, length)};
 }
 
-// The count of the 64 bytes before the first set bit: 64 for none.
-KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<unsigned>(_tzcnt_u64(bits)); }
-
 // The place of the lowest set bit of m (64 for none), by TZCNT alone. GCC
 // clears the register first for the processors whose TZCNT waits on its
 // destination's old value (Intel's before Skylake); none that has AVX-512
@@ -34,6 +31,9 @@ KOTRAN_WIDEST size_t lowest_bit_at(uint64_t m) {
   asm("tzcnt %1, %0" : "=r"(i) : "r"(m));
   return i;
 }
+
+// The count of the 64 bytes before the first set bit: 64 for none.
+KOTRAN_WIDEST unsigned bits_before_first(uint64_t bits) { return static_cast<unsigned>(lowest_bit_at(bits)); }
 
 KOTRAN_WIDEST __m512i widest_load(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
